@@ -29,6 +29,9 @@ class CBerBuffer {
   const uint8_t* GetBegin() const { return m_begin; }
   // Bytes left before end (forward) or before begin (backward); 0 when out of range.
   uint32_t GetRemaining() const;
+  // Forward only: hands out the next count bytes in place and moves past them;
+  // refused (logged) when fewer than count bytes are left.
+  bool ReadBlock(const uint8_t** data, uint32_t count);
 
  protected:
   explicit CBerBuffer(bool forward);

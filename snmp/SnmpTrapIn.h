@@ -30,7 +30,9 @@ class CSnmpTrapIn : public CSnmpFrameIn {
   static const wchar_t* GenericTrapName(uint64_t generic);
 
  private:
-  bool _decode_fixed(size_t first, size_t last, CAsn1Object** targets[]);
+  void _reset();
+  bool _decode_fixed(size_t first, CAsn1Object** const targets[], size_t count);
+  bool _decode_bindings(size_t start);
 
   CAsn1Object* m_enterprise = nullptr;
   CAsn1Object* m_agent_address = nullptr;
