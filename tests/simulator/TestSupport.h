@@ -1,0 +1,154 @@
+// Helpers shared by the simulator tests: temporary folders, captured log
+// lines and message boxes, raw file bytes.
+#pragma once
+
+#include "app/ShowMessage.h"
+#include "quillog/Quillog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace simtest {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "tavelo-sim-XXXXXX").string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    path_ = ::mkdtemp(name.data());
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+  std::wstring wpath(const std::string& child = "") const {
+    return quillog::Utf8ToWide((child.empty() ? path_ : path_ / child).string());
+  }
+
+ private:
+  fs::path path_;
+};
+
+// Collects every log line while alive.
+class LogCapture {
+ public:
+  LogCapture() {
+    Instance() = this;
+    QuillogSetPoster(&LogCapture::Poster);
+    QuillogPostSendMessageSet(1, 0x8001, 0, 0);
+    QuillogPostSendMessageEnable();
+  }
+  ~LogCapture() {
+    QuillogPostSendMessageDisable();
+    QuillogSetPoster(nullptr);
+    Instance() = nullptr;
+  }
+  size_t Count(const std::wstring& text) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t n = 0;
+    for (const auto& line : lines_) n += line.find(text) != std::wstring::npos ? 1 : 0;
+    return n;
+  }
+  bool Has(const std::wstring& text) const { return Count(text) > 0; }
+  std::vector<std::wstring> Lines() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+  }
+
+ private:
+  static LogCapture*& Instance() {
+    static LogCapture* instance = nullptr;
+    return instance;
+  }
+  static bool Poster(uint64_t, uint32_t, QuillogInfo* record) {
+    if (LogCapture* self = Instance()) {
+      std::lock_guard<std::mutex> lock(self->mutex_);
+      self->lines_.push_back(record->message);
+    }
+    QuillogReleaseInfo(record);
+    return true;
+  }
+  mutable std::mutex mutex_;
+  std::vector<std::wstring> lines_;
+};
+
+// Captures message boxes while alive.
+class BoxCapture {
+ public:
+  BoxCapture() : previous_(SetShowMessage(&capture_)) {}
+  ~BoxCapture() { SetShowMessage(previous_); }
+  CShowMessageCapture& boxes() { return capture_; }
+  std::vector<std::wstring> Texts() const {
+    std::vector<std::wstring> texts;
+    for (const auto& entry : capture_.Entries()) texts.push_back(entry.text);
+    return texts;
+  }
+
+ private:
+  CShowMessageCapture capture_;
+  CShowMessage* previous_;
+};
+
+inline std::vector<uint8_t> ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Builds simulator file bytes field by field, independently of the writer.
+class FileBuilder {
+ public:
+  FileBuilder& Raw(const std::string& bytes) {
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    return *this;
+  }
+  FileBuilder& U32(uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    return *this;
+  }
+  FileBuilder& Bool(uint8_t v) {
+    bytes_.push_back(v);
+    return *this;
+  }
+  // ASCII / BMP text only.
+  FileBuilder& Str(const std::wstring& text) {
+    bytes_.push_back(static_cast<uint8_t>(text.size()));
+    bytes_.push_back(static_cast<uint8_t>(text.size() >> 8));
+    for (wchar_t c : text) {
+      bytes_.push_back(static_cast<uint8_t>(c));
+      bytes_.push_back(static_cast<uint8_t>(static_cast<uint32_t>(c) >> 8));
+    }
+    return *this;
+  }
+  // Signature, version and the fixed fields with simple values.
+  FileBuilder& Header(uint32_t version, uint32_t value_count) {
+    return Raw("Tavelo").U32(version).Str(L"desc").Str(L"public").U32(1161).Bool(1).Bool(1).Str(L"trap").U32(162)
+        .Bool(0).U32(0x7F000001).U32(value_count);
+  }
+  FileBuilder& Value(const std::wstring& oid, uint32_t type, const std::wstring& value) {
+    return Str(oid).U32(type).Str(value);
+  }
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+}  // namespace simtest
