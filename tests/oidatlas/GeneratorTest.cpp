@@ -1,0 +1,172 @@
+// The table generator: record lists in, sorted table out, bad input refused.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "oidatlas/generator/OidRecordList.h"
+#include "oidatlas/generator/TableWriter.h"
+#include "tests/oidatlas/TestSupport.h"
+
+namespace oidatlas::test {
+namespace {
+
+using gen::OidRecordList;
+using gen::OidRecordText;
+
+std::string Row(const OidRecordText& r) {
+  return gen::Utf16ToUtf8(r.key) + " " + gen::Utf16ToUtf8(r.name) + " " + gen::Utf16ToUtf8(r.module) + " " +
+         std::to_string(r.line);
+}
+
+std::vector<std::string> Rows(const OidRecordList& list) {
+  std::vector<std::string> rows;
+  for (const OidRecordText& r : list.Records()) rows.push_back(Row(r));
+  return rows;
+}
+
+bool Read(OidRecordList* list, const std::string& text, std::string* error) {
+  std::istringstream in(text);
+  return list->ReadTsv(in, "list.tsv", error);
+}
+
+TEST(OidAtlasGenerator, FinishAddsRootsDropsRepeatsAndSortsByCodeUnits) {
+  OidRecordList list;
+  std::string error;
+  ASSERT_TRUE(Read(&list,
+                   "1.2\tb\tM2\t5\n"
+                   "1.10\ta\tM1\t4\n"
+                   "1\tiso\tSOME-SMI\t3\n"
+                   "1.2\tb2\tM1\t6\n"
+                   "1.2\tb3\tM2\t7\n"  // same key and module as the first: dropped
+                   "0.0\tzeroDotZero\tSNMPv2-SMI\t9\n",
+                   &error))
+      << error;
+  list.Finish();
+  const std::vector<std::string> want = {
+      "0 ccitt  0",           "0.0 zeroDotZero SNMPv2-SMI 9",
+      "1 iso  0",             "1 iso SOME-SMI 3",
+      "1.10 a M1 4",          "1.2 b M2 5",
+      "1.2 b2 M1 6",          "2 iso-ccitt  0",
+  };
+  EXPECT_EQ(Rows(list), want);
+}
+
+TEST(OidAtlasGenerator, BadLinesAreRefusedWithTheirPlace) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"1.3\tname\tM\n", "expected 4 tab-separated fields"},
+      {"1.3\tname\tM\t1\textra\n", "expected 4 tab-separated fields"},
+      {"1.3\tname\tM\tx\n", "line number 'x'"},
+      {"1.3\tname\tM\t-1\n", "line number '-1'"},
+      {"1.3\tname\tM\t4294967296\n", "line number '4294967296'"},
+      {"1.3\tname\tM\t\n", "line number ''"},
+      {"1.03\tname\tM\t1\n", "leading zero"},
+      {"1..3\tname\tM\t1\n", "empty arc"},
+      {"1.3.\tname\tM\t1\n", "empty arc"},
+      {".1.3\tname\tM\t1\n", "empty arc"},
+      {"1.3a\tname\tM\t1\n", "neither a digit nor a dot"},
+      {"3.1\tname\tM\t1\n", "first arc"},
+      {"\tname\tM\t1\n", "empty OID"},
+      {"1.3\t\tM\t1\n", "empty name"},
+      {"1.3\tna\xff" "me\tM\t1\n", "malformed UTF-8"},
+      {"1.3\tname\tM\xed\xa0\x80\t1\n", "malformed UTF-8"},  // encoded surrogate
+      {"1.3\tname\tM\xc0\xae\t1\n", "malformed UTF-8"},      // overlong
+      {"1.3\tname\tM\xe2\x82\t1\n", "malformed UTF-8"},      // cut short
+  };
+  for (const auto& [line, message] : cases) {
+    SCOPED_TRACE(line);
+    OidRecordList list;
+    std::string error;
+    EXPECT_FALSE(Read(&list, std::string("# header\n1.3.6\tdod\tM\t1\n") + line, &error));
+    EXPECT_NE(error.find("list.tsv:3: "), std::string::npos) << error;
+    EXPECT_NE(error.find(message), std::string::npos) << error;
+    EXPECT_TRUE(list.Records().empty());  // nothing from a bad list is kept
+  }
+}
+
+TEST(OidAtlasGenerator, RecordListSurvivesWriteAndRead) {
+  OidRecordList list;
+  std::string error;
+  ASSERT_TRUE(Read(&list, "# c\r\n\r\n1.3.6.1\tinternet\tSNMPv2-SMI\t37\r\n1.3.6.1.9\tnäme😀\tM\t4294967295\n", &error))
+      << error;
+  list.Finish();
+  std::ostringstream out;
+  list.WriteTsv(out);
+  OidRecordList again;
+  ASSERT_TRUE(Read(&again, out.str(), &error)) << error;
+  again.Finish();
+  EXPECT_EQ(Rows(again), Rows(list));
+  EXPECT_EQ(Rows(list).size(), 5u);
+  EXPECT_EQ(Rows(list)[3], "1.3.6.1.9 näme😀 M 4294967295");
+}
+
+TEST(OidAtlasGenerator, TableSourceHoldsEveryRecordAndTheTerminator) {
+  OidRecordList list;
+  std::string error;
+  ASSERT_TRUE(Read(&list, "1.3\torg\tSNMPv2-SMI\t35\n1.3.6\tdod\tSNMPv2-SMI\t36\n", &error));
+  list.Finish();
+  std::ostringstream out;
+  ASSERT_TRUE(gen::TableWriter::Write(list, "x.tsv", out, &error)) << error;
+  const std::string cpp = out.str();
+  EXPECT_NE(cpp.find("const int32_t kRecordCount = 5;"), std::string::npos);
+  EXPECT_NE(cpp.find("{kNoText,kNoText,kNoText,0}};"), std::string::npos);
+  // "SNMPv2-SMI" is stored once although two records name it.
+  EXPECT_EQ(cpp.find("u\"SNMPv2-SMI\\000\""), cpp.rfind("u\"SNMPv2-SMI\\000\""));
+}
+
+class OidAtlasGeneratorTool : public ::testing::Test {
+ protected:
+  int Run(const std::string& args) {
+    const std::string cmd = std::string(OIDATLAS_GEN) + " " + args + " 2>" + (dir.Path() / "err").string();
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Slurp(const std::string& name) {
+    std::ifstream in(dir.Path() / name, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  void Put(const std::string& name, const std::string& text) {
+    std::ofstream(dir.Path() / name, std::ios::binary) << text;
+  }
+  std::string P(const std::string& name) { return (dir.Path() / name).string(); }
+
+  TempDir dir;
+};
+
+TEST_F(OidAtlasGeneratorTool, WritesBothOutputsAndKeepsThemOnBadInput) {
+  Put("good.tsv", "1.3.6.1\tinternet\tSNMPv2-SMI\t37\n");
+  ASSERT_EQ(Run("--records " + P("good.tsv") + " --tsv " + P("out.tsv") + " --cpp " + P("out.cpp")), 0)
+      << Slurp("err");
+  const std::string tsv = Slurp("out.tsv");
+  const std::string cpp = Slurp("out.cpp");
+  EXPECT_NE(tsv.find("1.3.6.1\tinternet\tSNMPv2-SMI\t37\n"), std::string::npos);
+  EXPECT_NE(tsv.find("2\tiso-ccitt\t\t0\n"), std::string::npos);
+  EXPECT_NE(cpp.find("kRecordCount = 4;"), std::string::npos);
+
+  Put("bad.tsv", "1.3.6.1\tinternet\tSNMPv2-SMI\t37\n1.3.6.x\tdod\tM\t1\n");
+  EXPECT_EQ(Run("--records " + P("good.tsv") + " --records " + P("bad.tsv") + " --tsv " + P("out.tsv") +
+                " --cpp " + P("out.cpp")),
+            1);
+  EXPECT_NE(Slurp("err").find("bad.tsv:2: "), std::string::npos) << Slurp("err");
+  EXPECT_EQ(Slurp("out.tsv"), tsv);
+  EXPECT_EQ(Slurp("out.cpp"), cpp);
+
+  EXPECT_EQ(Run("--records " + P("missing.tsv") + " --tsv " + P("out.tsv")), 1);
+  EXPECT_NE(Slurp("err").find("cannot open"), std::string::npos);
+  EXPECT_EQ(Slurp("out.tsv"), tsv);
+}
+
+TEST_F(OidAtlasGeneratorTool, WrongArgumentsGiveUsage) {
+  for (const char* args : {"", "--records", "--records a.tsv", "--bogus x --tsv y", "stray"}) {
+    SCOPED_TRACE(args);
+    EXPECT_EQ(Run(args), 2);
+    EXPECT_NE(Slurp("err").find("usage: oidatlas_gen"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace oidatlas::test

@@ -1,0 +1,191 @@
+// Behaviour of the four exports, against the table built from test-records.tsv.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <thread>
+
+#include "oidatlas/OidAtlas.h"
+#include "tests/oidatlas/TestSupport.h"
+
+namespace oidatlas::test {
+namespace {
+
+std::string Translate(const std::string& oid) { return Narrow(OidAtlas_Translate(U(oid).c_str())); }
+std::string BestKnown(const std::string& oid) { return Narrow(OidAtlas_BestKnown(U(oid).c_str())); }
+std::string Module(const std::string& oid) { return Narrow(OidAtlas_MibModule(U(oid).c_str())); }
+uint32_t Line(const std::string& oid) { return OidAtlas_MibLine(U(oid).c_str()); }
+
+// The suffix ".1.1.1..." of exactly n units (n even).
+std::string Arcs(size_t n) {
+  std::string s;
+  while (s.size() < n) s += ".1";
+  return s;
+}
+
+TEST(OidAtlasLookup, ExactKeyGivesItsRecordAndBareName) {
+  EXPECT_EQ(BestKnown("1.3.6.1.2.1.1.5"), "1.3.6.1.2.1.1.5");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.1.5"), "sysName");
+  EXPECT_EQ(Module("1.3.6.1.2.1.1.5"), "SNMPv2-MIB");
+  EXPECT_EQ(Line("1.3.6.1.2.1.1.5"), 142u);
+  EXPECT_EQ(Translate("1.3.6.1.6.3.1.1.4.1"), "snmpTrapOID");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.2.2.1.10"), "ifInOctets");
+}
+
+TEST(OidAtlasLookup, LongerOidKeepsTheRestAfterTheName) {
+  EXPECT_EQ(Translate("1.3.6.1.2.1.1.1.0"), "sysDescr.0");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.2.2.1.2.3"), "ifDescr.3");
+  EXPECT_EQ(BestKnown("1.3.6.1.2.1.2.2.1.2.3"), "1.3.6.1.2.1.2.2.1.2");
+  EXPECT_EQ(Module("1.3.6.1.2.1.2.2.1.2.3"), "IF-MIB");
+  EXPECT_EQ(Line("1.3.6.1.2.1.2.2.1.2.3"), 207u);
+  EXPECT_EQ(Translate("1.3.6.1.4.1.99999.1"), "enterprises.99999.1");
+  EXPECT_EQ(Translate("2.5.4.3"), "attributeType.3");
+  EXPECT_EQ(Translate("1.3.6.1"), "internet");
+}
+
+TEST(OidAtlasLookup, ArcsAreComparedWhole) {
+  // Keys ...1.1.1 and ...2.2.1.1 exist; ...1.1.10 and ...2.2.1.100 do not.
+  EXPECT_EQ(BestKnown("1.3.6.1.2.1.1.10.0"), "1.3.6.1.2.1.1");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.1.10.0"), "system.10.0");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.1.11"), "system.11");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.2.2.1.100"), "ifEntry.100");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.2.2.1.1"), "ifIndex");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.2.2.1.10.7"), "ifInOctets.7");
+}
+
+TEST(OidAtlasLookup, OidAfterEveryKeyFindsItsRoot) {
+  EXPECT_EQ(Translate("2.999.1"), "iso-ccitt.999.1");
+  EXPECT_EQ(BestKnown("2.999.1"), "2");
+  const char16_t* module = OidAtlas_MibModule(u"2.999.1");
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(module[0], u'\0');
+  EXPECT_EQ(Line("2.999.1"), 0u);
+  EXPECT_EQ(Translate("1.999"), "iso.999");
+  EXPECT_EQ(Translate("0.1.2"), "ccitt.1.2");
+  EXPECT_EQ(Translate("2"), "iso-ccitt");
+}
+
+TEST(OidAtlasLookup, UnknownFirstArcGivesNothing) {
+  for (const char* oid : {"3.1", "9", "3", "10.1", "1x", ".1.3", "-1", "01.3"}) {
+    SCOPED_TRACE(oid);
+    EXPECT_EQ(OidAtlas_BestKnown(U(oid).c_str()), nullptr);
+    EXPECT_EQ(OidAtlas_Translate(U(oid).c_str()), nullptr);
+    EXPECT_EQ(OidAtlas_MibModule(U(oid).c_str()), nullptr);
+    EXPECT_EQ(OidAtlas_MibLine(U(oid).c_str()), 0u);
+  }
+}
+
+TEST(OidAtlasLookup, NullAndEmptyInputGiveNothing) {
+  for (const char16_t* oid : {static_cast<const char16_t*>(nullptr), u""}) {
+    EXPECT_EQ(OidAtlas_BestKnown(oid), nullptr);
+    EXPECT_EQ(OidAtlas_Translate(oid), nullptr);
+    EXPECT_EQ(OidAtlas_MibModule(oid), nullptr);
+    EXPECT_EQ(OidAtlas_MibLine(oid), 0u);
+  }
+}
+
+TEST(OidAtlasLookup, TrailingDotsAreDroppedAsEmptyArcs) {
+  EXPECT_EQ(BestKnown("1.3.6.1."), "1.3.6.1");
+  EXPECT_EQ(Translate("1.3.6.1."), "internet.");
+  EXPECT_EQ(Translate("1.3.6.1.."), "internet..");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.1.5.0."), "sysName.0.");
+  EXPECT_EQ(Translate("1.3.6.1.abc"), "internet.abc");
+}
+
+TEST(OidAtlasLookup, ReturnedTextsPointIntoTheTable) {
+  const char16_t* key = OidAtlas_BestKnown(u"1.3.6.1.2.1.1.5");
+  EXPECT_EQ(OidAtlas_BestKnown(u"1.3.6.1.2.1.1.5.0.1"), key);
+  const char16_t* module = OidAtlas_MibModule(u"1.3.6.1.2.1.1.5");
+  EXPECT_EQ(OidAtlas_MibModule(u"1.3.6.1.2.1.1.7"), module);  // one module text, stored once
+  std::u16string input = u"1.3.6.1.2.1.1.5.0";
+  const std::u16string copy = input;
+  OidAtlas_Translate(input.c_str());
+  EXPECT_EQ(input, copy);
+}
+
+TEST(OidAtlasLookup, NonAsciiAndEscapedTextsSurviveTheTable) {
+  EXPECT_EQ(Translate("1.3.6.1.4.1.99998.1.7"), "ünïcødé😀.7");
+  EXPECT_EQ(Module("1.3.6.1.4.1.99998.1"), "TÉST-MIB");
+  EXPECT_EQ(Translate("1.3.6.1.4.1.99998.2"), "quote\"back\\slash?");
+  const char16_t* name = OidAtlas_Translate(u"1.3.6.1.4.1.99998.1");
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(std::u16string(name), u"\u00FCn\u00EFc\u00F8d\u00E9\U0001F600");
+}
+
+TEST(OidAtlasTranslate, SuccessiveCallsShareTheBuffer) {
+  const char16_t* first = OidAtlas_Translate(u"1.3.6.1.2.1.1.5.0");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(Narrow(first), "sysName.0");
+  const char16_t* second = OidAtlas_Translate(u"1.3.6.1.2.1.2.2.1.2.3");
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(Narrow(first), "ifDescr.3");
+  // A failed translation leaves the last result in place.
+  EXPECT_EQ(OidAtlas_Translate(u"3.1"), nullptr);
+  EXPECT_EQ(Narrow(first), "ifDescr.3");
+}
+
+TEST(OidAtlasTranslate, EachThreadKeepsItsOwnResult) {
+  const char16_t* mine = OidAtlas_Translate(u"1.3.6.1.2.1.1.5.0");
+  std::string theirs;
+  std::thread other([&theirs] {
+    for (int i = 0; i < 1000; ++i) theirs = Narrow(OidAtlas_Translate(u"1.3.6.1.2.1.2.2.1.2.3"));
+  });
+  other.join();
+  EXPECT_EQ(theirs, "ifDescr.3");
+  EXPECT_EQ(Narrow(mine), "sysName.0");
+}
+
+TEST(OidAtlasTranslate, ResultMustFitTheBuffer) {
+  // "internet" (8 units) + rest + terminator: 1024 units at most.
+  const std::string base = "1.3.6.1";
+  const std::string rest = Arcs(1012) + ".10";  // 1015 units
+  const std::string result = Translate(base + rest);
+  EXPECT_EQ(result.size(), 1023u);
+  EXPECT_EQ(result, "internet" + rest);
+
+  const std::string tooLong = base + rest + "0";  // 1024 units, no room for the terminator
+  EXPECT_EQ(OidAtlas_Translate(U(tooLong).c_str()), nullptr);
+  EXPECT_EQ(BestKnown(tooLong), base);  // the other exports still answer
+
+  const std::string huge = base + Arcs(200000);
+  EXPECT_EQ(OidAtlas_Translate(U(huge).c_str()), nullptr);
+  EXPECT_EQ(Module(huge), "SNMPv2-SMI");
+}
+
+TEST(OidAtlasTranslate, MatchedKeyLengthDoesNotShrinkTheRoom) {
+  // Only the name, the rest and the terminator are written, so a long key
+  // (20 units here) does not count against the 1024 units.
+  const std::string key = "1.3.6.1.2.1.2.2.1.10";
+  const std::string rest = Arcs(1010) + ".10";  // 1013 units
+  EXPECT_EQ(Translate(key + rest), "ifInOctets" + rest);
+  EXPECT_EQ(OidAtlas_Translate(U(key + rest + "1").c_str()), nullptr);
+}
+
+// The search must follow the fixed probe sequence, so that among records
+// with the same key the same one is always returned.
+TEST(OidAtlasProbe, DuplicateFoundIsTheOneTheProbeSequenceHits) {
+  // sysDescr is defined by SNMPv2-MIB, RFC1213-MIB and RFC1158-MIB, in that
+  // order; the third probe lands on the second of the three.
+  EXPECT_EQ(Module("1.3.6.1.2.1.1.1"), "RFC1213-MIB");
+  EXPECT_EQ(Line("1.3.6.1.2.1.1.1.0"), 81u);
+
+  const std::vector<gen::OidRecordText> records = LoadRecords(OIDATLAS_TEST_RECORDS);
+  std::set<std::u16string> keys;
+  for (const gen::OidRecordText& r : records) keys.insert(r.key);
+  size_t notFirst = 0;
+  for (const std::u16string& key : keys) {
+    SCOPED_TRACE(gen::Utf16ToUtf8(key));
+    const int want = ProbeIndex(records, key);
+    ASSERT_GE(want, 0);
+    if (want > 0 && records[want - 1].key == key) ++notFirst;
+    for (const std::u16string& oid : {key, key + u".99999999", key + u"."}) {
+      EXPECT_EQ(Narrow(OidAtlas_BestKnown(oid.c_str())), gen::Utf16ToUtf8(key));
+      EXPECT_EQ(Narrow(OidAtlas_MibModule(oid.c_str())), gen::Utf16ToUtf8(records[want].module));
+      EXPECT_EQ(OidAtlas_MibLine(oid.c_str()), records[want].line);
+    }
+  }
+  EXPECT_GT(notFirst, 0u);  // the table does exercise a non-first duplicate
+}
+
+}  // namespace
+}  // namespace oidatlas::test

@@ -1,0 +1,85 @@
+// The real table against Net-SNMP's snmptranslate reading the same modules.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "tests/oidatlas/TestSupport.h"
+
+namespace oidatlas::test {
+namespace {
+
+constexpr size_t kSample = 1000;
+
+std::vector<std::string> RunLines(const std::string& cmd) {
+  std::vector<std::string> lines;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
+  if (!pipe) return lines;
+  std::string line;
+  for (int c; (c = fgetc(pipe.get())) != EOF;) {
+    if (c != '\n') {
+      line.push_back(static_cast<char>(c));
+      continue;
+    }
+    lines.push_back(line);
+    line.clear();
+  }
+  return lines;
+}
+
+TEST(OidAtlasPeer, NamesAgreeWithSnmptranslate) {
+  const std::vector<gen::OidRecordText> records = LoadRecords(OIDATLAS_REAL_RECORDS);
+  if (records.size() < 10 * kSample) GTEST_SKIP() << "the committed table holds only " << records.size() << " records";
+  const std::filesystem::path mibs = OIDATLAS_MIB_FOLDER;
+  if (!std::filesystem::is_directory(mibs)) GTEST_SKIP() << "no MIB folder at " << mibs;
+  if (std::system("command -v snmptranslate >/dev/null 2>&1") != 0) GTEST_SKIP() << "snmptranslate not installed";
+
+  AtlasLibrary lib(OIDATLAS_REAL_LIBRARY);
+  ASSERT_EQ(lib.error, "");
+
+  // Every name the table holds per key: modules may name one OID differently.
+  std::map<std::u16string, std::set<std::string>> names;
+  for (const gen::OidRecordText& r : records) names[r.key].insert(gen::Utf16ToUtf8(r.name));
+  std::vector<std::u16string> keys;
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<size_t> pick(0, records.size() - 1);
+  std::set<std::u16string> drawn;
+  std::set<std::string> modules;
+  while (drawn.size() < kSample) {
+    const gen::OidRecordText& r = records[pick(rng)];
+    if (r.module.empty() || !drawn.insert(r.key).second) continue;
+    keys.push_back(r.key);
+    modules.insert(Narrow(lib.mibModule(r.key.c_str())));
+  }
+
+  TempDir conf;  // no snmp.conf of the machine or the user
+  std::ostringstream cmd;
+  cmd << "SNMPCONFPATH=" << conf.Path().string() << " MIBS= snmptranslate -Os -M " << mibs.string() << " -m ";
+  const char* sep = "";
+  for (const std::string& m : modules) cmd << sep << m, sep = ":";
+  for (const std::u16string& key : keys) cmd << " ." << gen::Utf16ToUtf8(key);
+  cmd << " 2>/dev/null";
+  const std::vector<std::string> peer = RunLines(cmd.str());
+  ASSERT_EQ(peer.size(), keys.size());
+
+  size_t agree = 0;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const std::string ours = Narrow(lib.translate(keys[i].c_str()));
+    const std::set<std::string>& known = names[keys[i]];
+    if (known.count(ours) == 0) ADD_FAILURE() << "translation " << ours << " is not a name of its key";
+    if (known.count(peer[i]) != 0) {
+      ++agree;
+    } else {
+      ADD_FAILURE() << gen::Utf16ToUtf8(keys[i]) << ": ours " << ours << ", snmptranslate " << peer[i];
+    }
+  }
+  EXPECT_EQ(agree, keys.size());
+}
+
+}  // namespace
+}  // namespace oidatlas::test

@@ -1,0 +1,77 @@
+#include "tests/oidatlas/TestSupport.h"
+
+#include <dlfcn.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <stdexcept>
+
+namespace oidatlas::test {
+
+std::u16string U(const std::string& text) {
+  std::u16string out;
+  if (!gen::Utf8ToUtf16(text, &out)) throw std::invalid_argument("bad UTF-8 in a test text");
+  return out;
+}
+
+std::string Narrow(const char16_t* text) {
+  if (text == nullptr) return "(null)";
+  return gen::Utf16ToUtf8(text);
+}
+
+std::vector<gen::OidRecordText> LoadRecords(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path);
+  gen::OidRecordList list;
+  std::string error;
+  if (!list.ReadTsv(in, path, &error)) throw std::runtime_error(error);
+  list.Finish();
+  return list.Records();
+}
+
+int ProbeIndex(const std::vector<gen::OidRecordText>& records, const std::u16string& key) {
+  int lo = 0;
+  int hi = static_cast<int>(records.size());
+  while (lo <= hi) {
+    const int mid = (lo + hi) / 2;
+    const bool terminator = mid == static_cast<int>(records.size());
+    const int c = terminator ? -1 : key.compare(records[mid].key);
+    if (c == 0) return mid;
+    if (c < 0) {
+      hi = mid - 1;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return -1;
+}
+
+AtlasLibrary::AtlasLibrary(const std::string& path) {
+  handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    error = dlerror();
+    return;
+  }
+  bestKnown = reinterpret_cast<decltype(bestKnown)>(dlsym(handle, "OidAtlas_BestKnown"));
+  translate = reinterpret_cast<decltype(translate)>(dlsym(handle, "OidAtlas_Translate"));
+  mibModule = reinterpret_cast<decltype(mibModule)>(dlsym(handle, "OidAtlas_MibModule"));
+  mibLine = reinterpret_cast<decltype(mibLine)>(dlsym(handle, "OidAtlas_MibLine"));
+  if (!bestKnown || !translate || !mibModule || !mibLine) error = "missing export in " + path;
+}
+
+AtlasLibrary::~AtlasLibrary() {
+  if (handle != nullptr) dlclose(handle);
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "oidatlas-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  m_path = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(m_path, ec);
+}
+
+}  // namespace oidatlas::test

@@ -1,0 +1,51 @@
+// Helpers shared by the oidatlas tests.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "oidatlas/generator/OidRecordList.h"
+
+namespace oidatlas::test {
+
+// ASCII/UTF-8 to UTF-16 and back, for building inputs and printing results.
+std::u16string U(const std::string& text);
+std::string Narrow(const char16_t* text);  // "(null)" for null
+
+// The finished record list of a TSV file (roots added, sorted).
+std::vector<gen::OidRecordText> LoadRecords(const std::string& path);
+
+// Index of the record the library's search must return for key, or -1.
+int ProbeIndex(const std::vector<gen::OidRecordText>& records, const std::u16string& key);
+
+// The four exports, resolved from a library loaded with dlopen.
+struct AtlasLibrary {
+  explicit AtlasLibrary(const std::string& path);
+  ~AtlasLibrary();
+  AtlasLibrary(const AtlasLibrary&) = delete;
+  AtlasLibrary& operator=(const AtlasLibrary&) = delete;
+
+  void* handle = nullptr;
+  std::string error;
+  const char16_t* (*bestKnown)(const char16_t*) = nullptr;
+  const char16_t* (*translate)(const char16_t*) = nullptr;
+  const char16_t* (*mibModule)(const char16_t*) = nullptr;
+  uint32_t (*mibLine)(const char16_t*) = nullptr;
+};
+
+// A fresh folder removed with everything in it at the end of the scope.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& Path() const { return m_path; }
+
+ private:
+  std::filesystem::path m_path;
+};
+
+}  // namespace oidatlas::test
