@@ -65,7 +65,11 @@ class CZubLowSocket {
    private:
     CZubLowSocket& m_owner;
     int m_socket;
+    uint64_t m_generation;
   };
+
+  // A new IPv4 UDP socket (close-on-exec, never descriptor 0), or -1.
+  static int CreateUdpSocket();
 
  private:
   std::atomic<int> m_socket{ZUB_INVALID_SOCKET};

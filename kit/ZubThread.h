@@ -54,6 +54,7 @@ class CZubThread : public CZubHandle {
   void _dispatch();
   bool _dispatch_one(uint32_t code, uint32_t status, uintptr_t v1, uintptr_t v2, uintptr_t v3);
   void _release_action();
+  void _exception();
   void _stop();
 
   uint32_t m_thread_id = ZUB_INVALID_THREAD_ID;

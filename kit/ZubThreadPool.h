@@ -35,4 +35,9 @@ class CZubThreadPool {
   // Used by a thread that received ThreadExit: marks it stopping under the
   // pool's lock so that RunAction no longer picks it.
   static void MarkStopping(CZubThread* thread);
+
+ private:
+  friend class CZubThread;
+  // The pool's "CZubThreadPool Critical Section", made on first use.
+  static class CZubCriticalSection& _section();
 };

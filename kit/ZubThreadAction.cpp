@@ -1,0 +1,3 @@
+#include "kit/ZubThreadAction.h"
+
+CZubThreadAction::~CZubThreadAction() = default;
