@@ -1,0 +1,324 @@
+#include "app/MessageCenter.h"
+#include "app/PlainDispatcher.h"
+#include "app/ShowMessage.h"
+#include "tests/app/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Records every message it handles into a shared journal.
+class RecordingWindow : public CViewWindow {
+ public:
+  RecordingWindow(CViewDispatcher* d, std::string name, std::vector<std::string>* journal, std::mutex* m,
+                  intptr_t result)
+      : CViewWindow(d), name_(std::move(name)), journal_(journal), mutex_(m), result_(result) {}
+  intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) override {
+    std::lock_guard<std::mutex> lock(*mutex_);
+    journal_->push_back(name_ + ":" + std::to_string(message) + "/" + std::to_string(sub_code) + "/" +
+                        std::to_string(payload));
+    thread_ = std::this_thread::get_id();
+    return result_;
+  }
+  std::thread::id thread_;
+
+ private:
+  std::string name_;
+  std::vector<std::string>* journal_;
+  std::mutex* mutex_;
+  intptr_t result_;
+};
+
+// Runs a function for every message.
+class FunctionWindow : public CViewWindow {
+ public:
+  FunctionWindow(CViewDispatcher* d, std::function<intptr_t(uint32_t, uintptr_t, uintptr_t)> f)
+      : CViewWindow(d), f_(std::move(f)) {}
+  intptr_t OnViewMessage(uint32_t m, uintptr_t s, uintptr_t p) override { return f_(m, s, p); }
+
+ private:
+  std::function<intptr_t(uint32_t, uintptr_t, uintptr_t)> f_;
+};
+
+class MessageCenterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CMessageCenter::Clear();
+    ASSERT_TRUE(gui_.StartThread());
+  }
+  void TearDown() override {
+    gui_.Drain();
+    CMessageCenter::Clear();
+  }
+  // Creates a window on the GUI thread, as views do.
+  template <typename W, typename... A>
+  std::unique_ptr<W> Make(A&&... args) {
+    std::unique_ptr<W> w;
+    gui_.Send([&] { w = std::make_unique<W>(&gui_, std::forward<A>(args)...); });
+    return w;
+  }
+  template <typename W>
+  void Destroy(std::unique_ptr<W>& w) {
+    gui_.Send([&] { w.reset(); });
+  }
+  CPlainDispatcher gui_;
+  std::vector<std::string> journal_;
+  std::mutex mutex_;
+};
+
+TEST_F(MessageCenterTest, SendRoutesByExactSubCodeAndZeroInListOrder) {
+  auto exact = Make<RecordingWindow>("exact", &journal_, &mutex_, 11);
+  auto any = Make<RecordingWindow>("any", &journal_, &mutex_, 22);
+  auto other = Make<RecordingWindow>("other", &journal_, &mutex_, 33);
+  auto other_msg = Make<RecordingWindow>("othermsg", &journal_, &mutex_, 44);
+  CMessageCenter::Subscribe(L"Exact", exact.get(), MSG_VIEW_WALKER, 5);
+  CMessageCenter::Subscribe(L"Any", any.get(), MSG_VIEW_WALKER, 0);
+  CMessageCenter::Subscribe(L"Other", other.get(), MSG_VIEW_WALKER, 4);
+  CMessageCenter::Subscribe(L"OtherMsg", other_msg.get(), MSG_VIEW_TRAPPER, 5);
+
+  EXPECT_EQ(SendViewMessage(L"Test", MSG_VIEW_WALKER, 5, 77), 22);
+  EXPECT_EQ(journal_, (std::vector<std::string>{"exact:32772/5/77", "any:32772/5/77"}));
+  EXPECT_EQ(exact->thread_, any->thread_);
+  EXPECT_NE(exact->thread_, std::this_thread::get_id());
+
+  journal_.clear();
+  EXPECT_EQ(SendViewMessage(L"Test", MSG_VIEW_WALKER, 4, 0), 33);
+  EXPECT_EQ(journal_, (std::vector<std::string>{"any:32772/4/0", "other:32772/4/0"}));
+
+  // Posts take the same route, in the same order, later.
+  journal_.clear();
+  EXPECT_EQ(PostViewMessage(L"Test", MSG_VIEW_WALKER, 5, 9), 1);
+  gui_.Drain();
+  EXPECT_EQ(journal_, (std::vector<std::string>{"exact:32772/5/9", "any:32772/5/9"}));
+}
+
+TEST_F(MessageCenterTest, NoForwarderIsTracedAndReturnsZero) {
+  LogCapture log(QLF_PROGRAM_MESSAGES);
+  EXPECT_EQ(SendViewMessage(L"CThreadActionWalker", MSG_VIEW_WALKER, MSG_VIEW_WALKER_DATA, 0), 0);
+  EXPECT_EQ(PostViewMessage(L"CThreadActionSimuler", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_STARTED, 0), 0);
+  auto lines = log.All();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].message.rfind(L"CThreadActionWalker is sending a message MSG_VIEW_WALKER/MSG_VIEW_WALKER_DATA/", 0),
+            0u);
+  EXPECT_EQ(lines[1].message.rfind(
+                L"CThreadActionWalker with no forwarder for a send message MSG_VIEW_WALKER/MSG_VIEW_WALKER_DATA/", 0),
+            0u);
+  EXPECT_EQ(lines[2].message.rfind(
+                L"CThreadActionSimuler is posting a message MSG_VIEW_SIMULATOR/MSG_VIEW_SIMULATOR_STARTED/", 0),
+            0u);
+  EXPECT_EQ(lines[3].message.rfind(L"CThreadActionSimuler with no forwarder for a post message", 0), 0u);
+  for (const auto& l : lines) {
+    EXPECT_EQ(l.level, QUILLOG_INFO);
+    EXPECT_EQ(l.feature, QLF_PROGRAM_MESSAGES);
+  }
+}
+
+TEST_F(MessageCenterTest, ForwardingIsTracedOncePerWindow) {
+  auto a = Make<RecordingWindow>("a", &journal_, &mutex_, 1);
+  auto b = Make<RecordingWindow>("b", &journal_, &mutex_, 2);
+  CMessageCenter::Subscribe(L"A", a.get(), MSG_VIEW_TRAPPER, 0);
+  CMessageCenter::Subscribe(L"B", b.get(), MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA);
+  LogCapture log(QLF_PROGRAM_MESSAGES);
+  PostViewMessage(L"CThreadActionTrapped", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 0x1234);
+  SendViewMessage(L"CViewTrapper", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 0);
+  gui_.Drain();
+  EXPECT_EQ(log.Count(L"CThreadActionTrapped is forwarding a post message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_DATA/"),
+            2u);
+  EXPECT_EQ(log.Count(L"CViewTrapper is forwarding a send message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_FINISHED/"), 1u);
+  EXPECT_EQ(log.Count(L"no forwarder"), 0u);
+  // Without the feature bit nothing is traced.
+  log.Clear();
+  QuillogSetFeatureLevel(0);
+  SendViewMessage(L"CViewTrapper", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 0);
+  EXPECT_EQ(log.All().size(), 0u);
+}
+
+TEST_F(MessageCenterTest, NameTable) {
+  EXPECT_STREQ(GetViewMessageName(MSG_VIEW_CHOOSER), L"MSG_VIEW_CHOOSER");
+  EXPECT_STREQ(GetViewMessageName(0x8007), L"Unknown Msg");
+  EXPECT_STREQ(GetViewSubCodeName(MSG_VIEW_WALKER, 12), L"Unknown wParam");
+  EXPECT_STREQ(GetViewSubCodeName(MSG_VIEW_WALKER, MSG_VIEW_WALKER_SET_FINISHED), L"MSG_VIEW_WALKER_SET_FINISHED");
+  EXPECT_STREQ(GetViewSubCodeName(MSG_VIEW_SIMULATOR, 8), L"MSG_VIEW_SIMULATOR_GET_SELECTED");
+  EXPECT_STREQ(GetViewSubCodeName(MSG_VIEW_CHOOSER, 5), L"MSG_VIEW_CHOOSER_DISPLAY_LOGGER");
+  EXPECT_STREQ(GetViewSubCodeName(MSG_VIEW_TRAPPER, 4), L"Unknown wParam");
+  LogCapture log(QLF_PROGRAM_MESSAGES);
+  SendViewMessage(L"X", MSG_VIEW_WALKER, 12, 0);
+  EXPECT_EQ(log.Count(L"X is sending a message MSG_VIEW_WALKER/Unknown wParam/"), 1u);
+}
+
+TEST_F(MessageCenterTest, UnsubscribedAndDestroyedWindowsGetNothing) {
+  auto a = Make<RecordingWindow>("a", &journal_, &mutex_, 1);
+  auto b = Make<RecordingWindow>("b", &journal_, &mutex_, 2);
+  CMessageCenter::Subscribe(L"A", a.get(), MSG_VIEW_BROWSER, 0);
+  CMessageCenter::Subscribe(L"A", a.get(), MSG_VIEW_CHOOSER, 0);
+  CMessageCenter::Subscribe(L"B", b.get(), MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_LOAD_STARTED);
+  EXPECT_EQ(CMessageCenter::Count(), 3u);
+  CMessageCenter::Unsubscribe(a.get());
+  EXPECT_EQ(CMessageCenter::Count(), 1u);
+  EXPECT_EQ(SendViewMessage(L"T", MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_LOAD_STARTED, 0), 2);
+  EXPECT_EQ(journal_, (std::vector<std::string>{"b:32770/2/0"}));
+
+  // Destroying a window unsubscribes it; a post to it is then traced as
+  // having no forwarder.
+  Destroy(b);
+  LogCapture log(QLF_PROGRAM_MESSAGES);
+  PostViewMessage(L"T", MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_LOAD_STARTED, 0);
+  EXPECT_EQ(log.Count(L"with no forwarder for a post message"), 1u);
+
+  // A post queued before the window went away is dropped, not delivered.
+  auto d = Make<RecordingWindow>("d", &journal_, &mutex_, 4);
+  CMessageCenter::Subscribe(L"D", d.get(), MSG_VIEW_TRAPPER, 0);
+  std::promise<void> release2;
+  std::shared_future<void> released2 = release2.get_future().share();
+  gui_.Post([released2] { released2.wait(); });
+  gui_.Post([&] { d.reset(); });
+  journal_.clear();
+  // Posted while the destroy is already queued ahead of it.
+  PostViewMessage(L"T", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 6);
+  release2.set_value();
+  gui_.Drain();
+  EXPECT_TRUE(journal_.empty());
+}
+
+TEST_F(MessageCenterTest, SendFromWorkerBlocksUntilHandlerRan) {
+  std::atomic<bool> handled{false};
+  std::thread::id handler_thread;
+  auto w = Make<FunctionWindow>([&](uint32_t, uintptr_t, uintptr_t payload) -> intptr_t {
+    std::this_thread::sleep_for(50ms);
+    handler_thread = std::this_thread::get_id();
+    *reinterpret_cast<int*>(payload) += 1;  // the sender's own object, reused after the call
+    handled = true;
+    return 99;
+  });
+  CMessageCenter::Subscribe(L"W", w.get(), MSG_VIEW_WALKER, 0);
+  int owned = 41;
+  intptr_t result = 0;
+  bool seen_after = false;
+  std::thread worker([&] {
+    result = SendViewMessage(L"CThreadActionWalkerGet", MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_DATA,
+                             reinterpret_cast<uintptr_t>(&owned));
+    seen_after = handled.load();
+  });
+  worker.join();
+  EXPECT_TRUE(seen_after);
+  EXPECT_EQ(result, 99);
+  EXPECT_EQ(owned, 42);
+  EXPECT_NE(handler_thread, std::this_thread::get_id());
+}
+
+TEST_F(MessageCenterTest, PostReturnsBeforeTheHandlerRuns) {
+  std::promise<void> gate;
+  std::shared_future<void> open = gate.get_future().share();
+  std::atomic<int> runs{0};
+  auto w = Make<FunctionWindow>([&](uint32_t, uintptr_t, uintptr_t) -> intptr_t {
+    open.wait();
+    ++runs;
+    return 0;
+  });
+  CMessageCenter::Subscribe(L"W", w.get(), MSG_VIEW_TRAPPER, 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(PostViewMessage(L"T", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 0), 1);
+  EXPECT_EQ(runs.load(), 0);
+  gate.set_value();
+  gui_.Drain();
+  EXPECT_EQ(runs.load(), 3);
+}
+
+TEST_F(MessageCenterTest, SendFromTheReceiversOwnThreadDoesNotDeadlock) {
+  std::vector<std::string> order;
+  auto inner = Make<FunctionWindow>([&](uint32_t, uintptr_t, uintptr_t) -> intptr_t {
+    order.push_back("inner");
+    return 5;
+  });
+  auto outer = Make<FunctionWindow>([&](uint32_t, uintptr_t sub, uintptr_t) -> intptr_t {
+    order.push_back("outer");
+    // A view handler calling the center again, for a window on its own thread.
+    intptr_t r = SendViewMessage(L"CViewWalker", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SIMULATOR, 0);
+    order.push_back("outer-after");
+    return r + static_cast<intptr_t>(sub);
+  });
+  CMessageCenter::Subscribe(L"Inner", inner.get(), MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SIMULATOR);
+  CMessageCenter::Subscribe(L"Outer", outer.get(), MSG_VIEW_CHOOSER, 0);
+  auto fut = std::async(std::launch::async, [] { return SendViewMessage(L"T", MSG_VIEW_CHOOSER, 2, 0); });
+  ASSERT_EQ(fut.wait_for(5s), std::future_status::ready);
+  EXPECT_EQ(fut.get(), 7);
+  EXPECT_EQ(order, (std::vector<std::string>{"outer", "inner", "outer-after"}));
+  // And directly from the GUI thread itself.
+  intptr_t direct = 0;
+  gui_.Send([&] { direct = SendViewMessage(L"T", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SIMULATOR, 0); });
+  EXPECT_EQ(direct, 5);
+}
+
+TEST_F(MessageCenterTest, SendToAStoppedDispatcherReturnsAtOnce) {
+  CPlainDispatcher stopped;
+  ASSERT_TRUE(stopped.StartThread());
+  std::atomic<int> runs{0};
+  auto w = std::make_unique<FunctionWindow>(&stopped, [&](uint32_t, uintptr_t, uintptr_t) -> intptr_t {
+    ++runs;
+    return 3;
+  });
+  CMessageCenter::Subscribe(L"W", w.get(), MSG_VIEW_WALKER, 0);
+  EXPECT_EQ(SendViewMessage(L"T", MSG_VIEW_WALKER, 1, 0), 3);
+  stopped.Quit();
+  auto fut = std::async(std::launch::async, [] { return SendViewMessage(L"T", MSG_VIEW_WALKER, 1, 0); });
+  ASSERT_EQ(fut.wait_for(2s), std::future_status::ready);
+  EXPECT_EQ(fut.get(), 0);
+  EXPECT_EQ(PostViewMessage(L"T", MSG_VIEW_WALKER, 1, 0), 0);
+  EXPECT_EQ(runs.load(), 1);
+  CMessageCenter::Unsubscribe(w.get());
+}
+
+TEST(PlainDispatcher, RunOnTheCallingThreadUntilQuit) {
+  CPlainDispatcher d;
+  std::vector<int> seen;
+  std::thread feeder([&] {
+    for (int i = 0; i < 5; ++i) d.Post([&seen, i] { seen.push_back(i); });
+    d.Send([&] { seen.push_back(100); });
+    d.Post([&] { d.Quit(); });
+  });
+  d.Run();
+  feeder.join();
+  EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 4, 100}));
+  EXPECT_FALSE(d.Post([] {}));
+}
+
+TEST(PlainDispatcher, RunPendingRunsOnlyWhatIsQueued) {
+  CPlainDispatcher d;
+  int runs = 0;
+  d.Post([&] {
+    ++runs;
+    d.Post([&] { ++runs; });
+  });
+  EXPECT_EQ(d.RunPending(), 1u);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(d.RunPending(), 1u);
+  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(d.RunPending(), 0u);
+}
+
+TEST(ShowMessage, CaptureAndStandardError) {
+  CShowMessageCapture capture;
+  CShowMessage* previous = SetShowMessage(&capture);
+  std::thread worker([] { ShowMessageBox(L"Error 'NoSuchName' when reading OID '1.3'"); });
+  EXPECT_TRUE(capture.WaitForCount(1, 2000));
+  worker.join();
+  auto entries = capture.Entries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].caption, L"Warning");
+  EXPECT_EQ(entries[0].text, L"Error 'NoSuchName' when reading OID '1.3'");
+  EXPECT_EQ(entries[0].icon, SHOW_MESSAGE_WARNING);
+  SetShowMessage(previous);
+
+  ::testing::internal::CaptureStderr();
+  ShowMessageBox(L"caf\u00e9", L"Warning", SHOW_MESSAGE_ERROR);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Warning: caf\xc3\xa9\n");
+}
+
+}  // namespace

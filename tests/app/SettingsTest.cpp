@@ -1,0 +1,357 @@
+#include "app/Folders.h"
+#include "app/RegFile.h"
+#include "app/Settings.h"
+#include "tests/app/LogCapture.h"
+#include "tests/app/TempEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const std::string kKeyPrefix = "[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\";
+
+std::string Utf16Hex(const std::wstring& text, bool terminate = true) {
+  std::string out;
+  char buf[4];
+  for (uint8_t b : CRegFile::WideToUtf16Le(text, terminate)) {
+    if (!out.empty()) out += ",";
+    snprintf(buf, sizeof buf, "%02x", b);
+    out += buf;
+  }
+  return out;
+}
+
+CRegFile ParseFile(const std::string& path) {
+  CRegFile file;
+  std::string why;
+  EXPECT_TRUE(file.Parse(TempEnv::ReadFile(path), &why)) << why;
+  return file;
+}
+
+TEST(Settings, FirstStartReadsEveryDefaultAndWritesNoValue) {
+  TempEnv env;
+  LogCapture log;
+  size_t rows = 0;
+  for (const SettingRow* row = SettingsTable(); row->kind != SETTING_KIND_END; ++row, ++rows) {
+    if (row->kind == SETTING_KIND_REGISTRY && row->type == SETTING_TYPE_DWORD) {
+      uint32_t value = 12345;
+      EXPECT_FALSE(ReadSettingDword(row->number, -1, &value)) << row->number;
+      EXPECT_EQ(value, std::wcstoul(row->default_value, nullptr, 10)) << row->number;
+    } else if (row->kind == SETTING_KIND_REGISTRY && row->type == SETTING_TYPE_STRING) {
+      EXPECT_EQ(ReadSettingString(row->number), row->default_value) << row->number;
+    } else if (row->kind == SETTING_KIND_CONSTANT) {
+      uint32_t value = 0;
+      EXPECT_TRUE(ReadSettingDword(row->number, -1, &value));
+      EXPECT_EQ(ReadSettingString(row->number), row->default_value);
+    }
+  }
+  EXPECT_EQ(rows, 66u);  // 0-8, 10-55, 57-67
+  WindowPlacement placement;
+  EXPECT_FALSE(ReadWindowPlacement(&placement));
+
+  // Reading created the empty keys, and nothing else.
+  CRegFile file = ParseFile(env.SettingsPath());
+  EXPECT_EQ(file.Keys().size(), 12u);  // one per section
+  for (const RegKey& key : file.Keys()) EXPECT_TRUE(key.values.empty());
+  EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 0u);
+
+  // A few defaults by name, as the dialogs use them.
+  EXPECT_EQ(ReadSettingDword(SETTING_DLG_TRAP_PARAMETER_LAST_PORT), 162u);
+  EXPECT_EQ(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_TIMEOUT), 1000u);
+  EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_SET_LAST_COMMUNITY), L"quinsar");
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR), L"xdg-open");
+  EXPECT_EQ(ReadSettingString(SETTING_PRODUCT_NAME), L"Tavelo");
+  EXPECT_EQ(ReadSettingString(SETTING_COMPANY_NAME), L"Tavelo");
+  EXPECT_EQ(ReadSettingDword(SETTING_MAX_SIMULATOR_VALUES), 100u);
+}
+
+TEST(Settings, UnknownNumbersAndNonUserKindsAreNotWritten) {
+  TempEnv env;
+  uint32_t value = 7;
+  EXPECT_FALSE(ReadSettingDword(9, -1, &value));
+  EXPECT_EQ(value, 0u);
+  EXPECT_FALSE(ReadSettingDword(56, -1, &value));
+  EXPECT_EQ(ReadSettingString(56), L"");
+  EXPECT_FALSE(WriteSettingDword(56, -1, 1));
+  EXPECT_FALSE(WriteSettingDword(SETTING_MAX_SIMULATORS, -1, 9));
+  EXPECT_FALSE(WriteSettingString(SETTING_PRODUCT_NAME, L"Other"));
+  EXPECT_EQ(ReadSettingString(SETTING_PRODUCT_NAME), L"Tavelo");
+  EXPECT_FALSE(std::filesystem::exists(env.SettingsPath()));
+}
+
+TEST(Settings, StringWhereDwordExpectedIsRefused) {
+  TempEnv env;
+  TempEnv::WriteFile(env.SettingsPath(), "REGEDIT4\n\n" + kKeyPrefix +
+                                             "DlgSnmpParameter]\n\"LastPort\"=\"1234\"\n\"LastIp\"=dword:00000005\n");
+  LogCapture log;
+  uint32_t value = 0;
+  EXPECT_FALSE(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, &value));
+  EXPECT_EQ(value, 161u);
+  EXPECT_EQ(log.Count(L"The read value of LastPort is not a REG_DWORD type", QUILLOG_ERROR), 1u);
+
+  EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP), L"127.0.0.1");
+  EXPECT_EQ(log.Count(L"The type of LastIp is not a REG_SZ nor REG_EXPAND_SZ", QUILLOG_ERROR), 1u);
+
+  // A write replaces the wrong type.
+  EXPECT_TRUE(WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, 1161));
+  EXPECT_TRUE(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, &value));
+  EXPECT_EQ(value, 1161u);
+}
+
+TEST(Settings, IndexedColumnWidthsUseTheirOwnValueNames) {
+  TempEnv env;
+  ASSERT_TRUE(WriteSettingDword(SETTING_VIEW_WALKER_COL_WIDTH, 3, 120));
+  std::string text = TempEnv::ReadFile(env.SettingsPath());
+  EXPECT_NE(text.find(kKeyPrefix + "ViewWalker]\n\"ColWidth_3\"=dword:00000078\n"), std::string::npos) << text;
+  uint32_t value = 0;
+  EXPECT_TRUE(ReadSettingDword(SETTING_VIEW_WALKER_COL_WIDTH, 3, &value));
+  EXPECT_EQ(value, 120u);
+  EXPECT_FALSE(ReadSettingDword(SETTING_VIEW_WALKER_COL_WIDTH, 2, &value));
+  EXPECT_EQ(value, 50u);
+  // Same column of another list is another value.
+  EXPECT_FALSE(ReadSettingDword(SETTING_VIEW_TRAPPER_COL_WIDTH, 3, &value));
+  EXPECT_EQ(value, 50u);
+}
+
+TEST(Settings, ExpandAndMultiStringsAreRead) {
+  TempEnv env;
+  env.Set("TAVELO_TEST_EDITOR", "/opt/édit");
+  env.Unset("TAVELO_TEST_UNSET");
+  std::string file = "REGEDIT4\n\n" + kKeyPrefix + "ViewMibBrowser]\n\"TextEditor\"=hex(2):" +
+                     Utf16Hex(L"%TAVELO_TEST_EDITOR%/bin/ed %TAVELO_TEST_UNSET% 100%") + "\n\"LastFile\"=hex(7):" +
+                     Utf16Hex(L"IF-MIB") + "," + Utf16Hex(L"SNMPv2-MIB") + ",00,00\n";
+  TempEnv::WriteFile(env.SettingsPath(), file);
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR), L"/opt/édit/bin/ed %TAVELO_TEST_UNSET% 100%");
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_LAST_FILE), L"IF-MIB\r\nSNMPv2-MIB");
+
+  // An expansion beyond 4,096 characters falls back to the default.
+  env.Set("TAVELO_TEST_EDITOR", std::string(5000, 'x'));
+  LogCapture log;
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR), L"xdg-open");
+  EXPECT_EQ(log.Count(L"Unable to expand the string '%TAVELO_TEST_EDITOR%", QUILLOG_ERROR), 1u);
+}
+
+TEST(Settings, TextsRoundTripWithEscapesAndWideCharacters) {
+  TempEnv env;
+  const std::wstring tricky = L"C:\\path \"quoted\"\nsecond line\t\u00e9\U0001F600";
+  ASSERT_TRUE(WriteSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE, tricky));
+  ASSERT_TRUE(WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY, L""));
+  EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE), tricky);
+  EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY), L"");
+  // One value line per value: the file stays line-based.
+  std::string text = TempEnv::ReadFile(env.SettingsPath());
+  EXPECT_NE(text.find("\"LastValue\"=\"C:\\\\path \\\"quoted\\\"\\nsecond line\t"), std::string::npos) << text;
+}
+
+TEST(Settings, WindowPlacementIsA44ByteBinary) {
+  TempEnv env;
+  WindowPlacement in;
+  in.flags = 2;
+  in.show_cmd = 3;
+  in.min_x = -1;
+  in.max_y = -32000;
+  in.left = 10;
+  in.top = 20;
+  in.right = 1290;
+  in.bottom = 1044;
+  ASSERT_TRUE(WriteWindowPlacement(in));
+  WindowPlacement out;
+  ASSERT_TRUE(ReadWindowPlacement(&out));
+  EXPECT_EQ(std::memcmp(&in, &out, sizeof in), 0);
+  std::string text = TempEnv::ReadFile(env.SettingsPath());
+  EXPECT_NE(text.find("\"WindowPlacement\"=hex:2c,00,00,00,02,00,00,00,03,00,00,00,ff,ff,ff,ff"), std::string::npos);
+
+  // Another type is refused and the caller keeps its own placement.
+  TempEnv::WriteFile(env.SettingsPath(), "REGEDIT4\n" + kKeyPrefix + "MainFrame]\n\"WindowPlacement\"=dword:1\n");
+  LogCapture log;
+  EXPECT_FALSE(ReadWindowPlacement(&out));
+  EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 1u);
+  TempEnv::WriteFile(env.SettingsPath(), "REGEDIT4\n" + kKeyPrefix + "MainFrame]\n\"WindowPlacement\"=hex:2c,00\n");
+  EXPECT_FALSE(ReadWindowPlacement(&out));
+}
+
+TEST(Settings, CorruptFileIsKeptAsideWithOneErrorLine) {
+  const std::string garbage[] = {
+      "not a registry file at all\n",
+      "REGEDIT4\n\"Orphan\"=dword:1\n",
+      "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\MainFrame]\n\"StatusBar\"=dword:xyz\n",
+      "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\MainFrame]\n\"StatusBar\"=hex:1,2zz\n",
+      "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\MainFrame]\n\"StatusBar=\"unterminated\n",
+      std::string("REGEDIT4\n\0\0\0", 12),
+      "",
+  };
+  for (const std::string& content : garbage) {
+    TempEnv env;
+    TempEnv::WriteFile(env.SettingsPath(), content);
+    LogCapture log;
+    EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_STATUS_BAR), 1u);
+    EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP), L"127.0.0.1");
+    EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_BORDER_SIZE), 10u);
+    EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 1u) << content;
+    EXPECT_EQ(log.Count(L"settings.reg.bad", QUILLOG_ERROR), 1u);
+    EXPECT_EQ(TempEnv::ReadFile(env.SettingsPath() + ".bad"), content);
+    // The store goes on working with a fresh file.
+    EXPECT_TRUE(WriteSettingDword(SETTING_MAINFRAME_STATUS_BAR, -1, 0));
+    EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_STATUS_BAR), 0u);
+    EXPECT_EQ(TempEnv::ReadFile(env.SettingsPath() + ".bad"), content);
+  }
+}
+
+TEST(Settings, UnreadableFileIsKeptAside) {
+  TempEnv env;
+  std::filesystem::create_directories(env.SettingsPath());  // a folder where the file should be
+  LogCapture log;
+  EXPECT_EQ(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY), 3u);
+  EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 1u);
+  EXPECT_TRUE(std::filesystem::is_directory(env.SettingsPath() + ".bad"));
+  EXPECT_TRUE(WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY, -1, 5));
+  EXPECT_EQ(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY), 5u);
+}
+
+TEST(Settings, ForeignKeysAndValueTypesSurviveWrites) {
+  TempEnv env;
+  std::string original =
+      "REGEDIT4\n\n; a comment\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Q\"=hex(b):01,02,03,04,05,06,07,08\n@=\"def\"\n\n" +
+      kKeyPrefix + "mainframe]\n\"statusbar\"=dword:00000000\n\"Blob\"=hex:01,02,\\\n  03,04\n";
+  TempEnv::WriteFile(env.SettingsPath(), original);
+  // Key and value names are matched without regard to case.
+  EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_STATUS_BAR), 0u);
+  ASSERT_TRUE(WriteSettingDword(SETTING_MAINFRAME_STATUS_BAR, -1, 1));
+  ASSERT_TRUE(WriteSettingDword(SETTING_MAINFRAME_TOOL_BAR, -1, 0));
+  CRegFile file = ParseFile(env.SettingsPath());
+  const RegKey* other = file.FindKey(L"HKEY_CURRENT_USER\\Software\\Other");
+  ASSERT_NE(other, nullptr);
+  const RegValue* q = CRegFile::FindValue(other, L"Q");
+  ASSERT_NE(q, nullptr);
+  EXPECT_EQ(q->type, 0xbu);
+  EXPECT_EQ(q->bytes.size(), 8u);
+  ASSERT_NE(CRegFile::FindValue(other, L""), nullptr);
+  const RegKey* main = file.FindKey(L"HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\MainFrame");
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(main->path, L"HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\mainframe");
+  ASSERT_EQ(main->values.size(), 3u);
+  EXPECT_EQ(main->values[0].name, L"statusbar");
+  EXPECT_EQ(main->values[0].dword, 1u);
+  EXPECT_EQ(main->values[1].bytes, (std::vector<uint8_t>{1, 2, 3, 4}));
+  EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_TOOL_BAR), 0u);
+}
+
+TEST(Settings, LongBinaryValuesWrapAndParseBack) {
+  CRegFile file;
+  RegKey* key = file.CreateKey(L"HKEY_CURRENT_USER\\X");
+  RegValue v;
+  v.name = L"Big";
+  v.type = REG_TYPE_BINARY;
+  for (int i = 0; i < 300; ++i) v.bytes.push_back(static_cast<uint8_t>(i));
+  CRegFile::SetValue(key, v);
+  std::string text = file.Serialize();
+  for (size_t pos = 0, next; pos < text.size(); pos = next + 1) {
+    next = text.find('\n', pos);
+    if (next == std::string::npos) next = text.size();
+    EXPECT_LE(next - pos, 80u);
+  }
+  CRegFile back;
+  std::string why;
+  ASSERT_TRUE(back.Parse(text, &why)) << why;
+  EXPECT_EQ(CRegFile::FindValue(back.FindKey(L"HKEY_CURRENT_USER\\X"), L"Big")->bytes, v.bytes);
+}
+
+// Two writers (a child process and threads here) never tear the file and
+// never lose each other's values.
+TEST(Settings, ConcurrentWritersNeverTearTheFile) {
+  TempEnv env;
+  constexpr int kRounds = 150;
+  ASSERT_TRUE(WriteSettingDword(SETTING_MAINFRAME_LAST_VIEW, -1, 0));
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    bool ok = true;
+    for (int i = 1; i <= kRounds; ++i) ok = WriteSettingDword(SETTING_VIEW_LOGS_COL_WIDTH, i % 7, i) && ok;
+    _exit(ok ? 0 : 1);
+  }
+  std::atomic<bool> done{false};
+  std::atomic<int> torn{0};
+  std::thread reader([&] {
+    while (!done) {
+      CRegFile file;
+      std::string why;
+      std::string text = TempEnv::ReadFile(env.SettingsPath());
+      if (!file.Parse(text, &why)) ++torn;
+    }
+  });
+  std::thread writer2([&] {
+    for (int i = 1; i <= kRounds; ++i) WriteSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE, std::to_wstring(i));
+  });
+  for (int i = 1; i <= kRounds; ++i) ASSERT_TRUE(WriteSettingDword(SETTING_MAINFRAME_LAST_VIEW, -1, i));
+  writer2.join();
+  int status = 0;
+  waitpid(child, &status, 0);
+  done = true;
+  reader.join();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(torn.load(), 0);
+  EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_LAST_VIEW), static_cast<uint32_t>(kRounds));
+  EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE), std::to_wstring(kRounds));
+  EXPECT_EQ(ReadSettingDword(SETTING_VIEW_LOGS_COL_WIDTH, kRounds % 7), static_cast<uint32_t>(kRounds));
+  EXPECT_FALSE(std::filesystem::exists(env.SettingsPath() + ".bad"));
+  // No temporary files are left behind.
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(env.Root() + "/config/tavelo")) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 2u);  // settings.reg and its lock file
+}
+
+TEST(Settings, WriteFailureIsReportedNotHidden) {
+  TempEnv env;
+  TempEnv::WriteFile(env.Root() + "/config/tavelo", "a file where the folder should be");
+  LogCapture log;
+  EXPECT_FALSE(WriteSettingDword(SETTING_MAINFRAME_LAST_VIEW, -1, 2));
+  EXPECT_EQ(log.Count(L"Error while setting the registry key LastView", QUILLOG_ERROR), 1u);
+  EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_LAST_VIEW), 0u);
+}
+
+TEST(Folders, DerivedFromTheEnvironment) {
+  TempEnv env;
+  EXPECT_EQ(UserDataPath(), quillog::Utf8ToWide(env.Root() + "/data"));
+  EXPECT_EQ(ProgramDataPath(), quillog::Utf8ToWide(env.Root() + "/common"));
+  env.Set("XDG_DATA_DIRS", ":relative:/srv/share/:/usr/share");
+  EXPECT_EQ(ProgramDataPath(), L"/srv/share");
+  env.Unset("XDG_DATA_DIRS");
+  EXPECT_EQ(ProgramDataPath(), L"/usr/local/share");
+  env.Unset("XDG_DATA_HOME");
+  EXPECT_EQ(UserDataPath(), quillog::Utf8ToWide(env.Root() + "/.local/share"));
+
+  std::wstring exe = ExecutablePath();
+  EXPECT_EQ(exe, quillog::Utf8ToWide(std::filesystem::canonical("/proc/self/exe").string()));
+  EXPECT_EQ(InstallPath() + L"/" + std::filesystem::path(exe).filename().wstring(), exe);
+
+  std::wstring log = LogFolderPath();
+  EXPECT_EQ(log, quillog::Utf8ToWide(env.Root() + "/state/tavelo/log"));
+  EXPECT_TRUE(std::filesystem::is_directory(quillog::WideToUtf8(log)));
+  EXPECT_EQ(JoinPath(L"/a/", L"/b"), L"/a/b");
+  EXPECT_EQ(JoinPath(L"/a", L"b"), L"/a/b");
+}
+
+TEST(Folders, EachFolderIsLoggedWhenComputed) {
+  TempEnv env;
+  LogCapture log(QLF_PROGRAM_GUI);
+  UserDataPath();
+  ProgramDataPath();
+  InstallPath();
+  EXPECT_EQ(log.Count(L"UserData path is " + quillog::Utf8ToWide(env.Root()) + L"/data", QUILLOG_INFO), 1u);
+  EXPECT_EQ(log.Count(L"ProgramData path is ", QUILLOG_INFO), 1u);
+  EXPECT_EQ(log.Count(L"Executable filename is /", QUILLOG_INFO), 1u);
+  EXPECT_EQ(log.Count(L"Install path is /", QUILLOG_INFO), 1u);
+}
+
+}  // namespace
