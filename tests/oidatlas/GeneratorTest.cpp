@@ -111,7 +111,11 @@ TEST(OidAtlasGenerator, TableSourceHoldsEveryRecordAndTheTerminator) {
   ASSERT_TRUE(gen::TableWriter::Write(list, "x.tsv", out, &error)) << error;
   const std::string cpp = out.str();
   EXPECT_NE(cpp.find("const int32_t kRecordCount = 5;"), std::string::npos);
-  EXPECT_NE(cpp.find("{kNoText,kNoText,kNoText,0}};"), std::string::npos);
+  EXPECT_NE(cpp.find("{kNoText,kNoText,kNoText,0,kNoParent}};"), std::string::npos);
+  // Each record names the first record of its longest known prefix: 1.3.6
+  // (record 3) has 1.3 (record 2), 1.3 has the root 1 (record 1).
+  EXPECT_NE(cpp.find(",36,2},\n"), std::string::npos) << cpp;
+  EXPECT_NE(cpp.find(",35,1},\n"), std::string::npos) << cpp;
   // "SNMPv2-SMI" is stored once although two records name it.
   EXPECT_EQ(cpp.find("u\"SNMPv2-SMI\\000\""), cpp.rfind("u\"SNMPv2-SMI\\000\""));
 }

@@ -164,27 +164,61 @@ TEST(OidAtlasTranslate, MatchedKeyLengthDoesNotShrinkTheRoom) {
 // The search must follow the fixed probe sequence, so that among records
 // with the same key the same one is always returned.
 TEST(OidAtlasProbe, DuplicateFoundIsTheOneTheProbeSequenceHits) {
-  // sysDescr is defined by SNMPv2-MIB, RFC1213-MIB and RFC1158-MIB, in that
-  // order; the third probe lands on the second of the three.
-  EXPECT_EQ(Module("1.3.6.1.2.1.1.1"), "RFC1213-MIB");
-  EXPECT_EQ(Line("1.3.6.1.2.1.1.1.0"), 81u);
+  // sysDescr is defined by SNMPv2-MIB, RFC1213-MIB and RFC1158-MIB, records
+  // 14 to 16 of 45; the probes are 22, 10, then 16: the last of the three.
+  EXPECT_EQ(Module("1.3.6.1.2.1.1.1"), "RFC1158-MIB");
+  EXPECT_EQ(Line("1.3.6.1.2.1.1.1.0"), 77u);
+  // internet, records 7 to 9: probes 22, 10, 4, then 7: the first.
+  EXPECT_EQ(Module("1.3.6.1.99"), "SNMPv2-SMI");
+  EXPECT_EQ(Line("1.3.6.1.99"), 37u);
 
   const std::vector<gen::OidRecordText> records = LoadRecords(OIDATLAS_TEST_RECORDS);
-  std::set<std::u16string> keys;
-  for (const gen::OidRecordText& r : records) keys.insert(r.key);
   size_t notFirst = 0;
-  for (const std::u16string& key : keys) {
-    SCOPED_TRACE(gen::Utf16ToUtf8(key));
-    const int want = ProbeIndex(records, key);
+  for (size_t i = 0; i < records.size(); ++i) {
+    const int want = ProbeIndex(records, records[i].key);
     ASSERT_GE(want, 0);
-    if (want > 0 && records[want - 1].key == key) ++notFirst;
-    for (const std::u16string& oid : {key, key + u".99999999", key + u"."}) {
-      EXPECT_EQ(Narrow(OidAtlas_BestKnown(oid.c_str())), gen::Utf16ToUtf8(key));
-      EXPECT_EQ(Narrow(OidAtlas_MibModule(oid.c_str())), gen::Utf16ToUtf8(records[want].module));
-      EXPECT_EQ(OidAtlas_MibLine(oid.c_str()), records[want].line);
-    }
+    if (want > 0 && records[want - 1].key == records[i].key) ++notFirst;
   }
   EXPECT_GT(notFirst, 0u);  // the table does exercise a non-first duplicate
+}
+
+// Every export agrees with exact searches of the OID cut at its dots, for
+// OIDs at, below, beside and between the keys of the table.
+TEST(OidAtlasProbe, ExportsAgreeWithSearchesOfEachCut) {
+  const std::vector<gen::OidRecordText> records = LoadRecords(OIDATLAS_TEST_RECORDS);
+  std::set<std::u16string> oids = {u"0", u"3", u"10", u"1.", u"2.", u"..", u".", u"1.3.6.1.a.1", u"1.3.6.1,2"};
+  for (const gen::OidRecordText& r : records) {
+    const std::u16string& k = r.key;
+    for (const char16_t* tail : {u"", u".0", u".1.2", u"0", u"1", u"9", u"00", u".", u"..", u".99999999", u"/", u":"})
+      oids.insert(k + tail);
+    oids.insert(k.substr(0, k.size() - 1));
+  }
+  for (const std::u16string& oid : oids) {
+    SCOPED_TRACE(gen::Utf16ToUtf8(oid));
+    size_t matched = 0;
+    const int want = CutSearchIndex(records, oid, &matched);
+    if (want < 0) {
+      EXPECT_EQ(OidAtlas_BestKnown(oid.c_str()), nullptr);
+      EXPECT_EQ(OidAtlas_Translate(oid.c_str()), nullptr);
+      EXPECT_EQ(OidAtlas_MibModule(oid.c_str()), nullptr);
+      EXPECT_EQ(OidAtlas_MibLine(oid.c_str()), 0u);
+      continue;
+    }
+    const gen::OidRecordText& r = records[want];
+    EXPECT_EQ(Narrow(OidAtlas_BestKnown(oid.c_str())), gen::Utf16ToUtf8(r.key));
+    EXPECT_EQ(Narrow(OidAtlas_Translate(oid.c_str())), gen::Utf16ToUtf8(r.name + oid.substr(matched)));
+    EXPECT_EQ(Narrow(OidAtlas_MibModule(oid.c_str())), gen::Utf16ToUtf8(r.module));
+    EXPECT_EQ(OidAtlas_MibLine(oid.c_str()), r.line);
+  }
+}
+
+TEST(OidAtlasLookup, PrefixFoundPastSeveralUnrelatedKeys) {
+  // ...1.2, ...1.2.5 and ...1.2.5.1 sort between ...1 and ...1.29 but none
+  // is a prefix of it cut at a dot.
+  EXPECT_EQ(Translate("1.3.6.1.2.1.2.2.1.29"), "ifEntry.29");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.2.2.1.2.5.10"), "ifDescrFive.10");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.2.2.1.2.51"), "ifDescr.51");
+  EXPECT_EQ(Translate("1.3.6.1.2.1.2.2.1.2.5.1.1"), "ifDescrFiveOne.1");
 }
 
 }  // namespace

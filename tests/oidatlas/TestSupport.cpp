@@ -46,6 +46,20 @@ int ProbeIndex(const std::vector<gen::OidRecordText>& records, const std::u16str
   return -1;
 }
 
+int CutSearchIndex(const std::vector<gen::OidRecordText>& records, const std::u16string& oid, size_t* matched) {
+  std::u16string t = oid;
+  while (!t.empty()) {
+    const int index = ProbeIndex(records, t);
+    if (index >= 0) {
+      *matched = t.size();
+      return index;
+    }
+    const size_t dot = t.rfind(u'.');
+    t.resize(dot == std::u16string::npos ? 0 : dot);
+  }
+  return -1;
+}
+
 AtlasLibrary::AtlasLibrary(const std::string& path) {
   handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {

@@ -20,6 +20,10 @@ std::vector<gen::OidRecordText> LoadRecords(const std::string& path);
 // Index of the record the library's search must return for key, or -1.
 int ProbeIndex(const std::vector<gen::OidRecordText>& records, const std::u16string& key);
 
+// Index of the record the library's best-known prefix must be, found by
+// exact searches of the OID cut at its dots, longest first; -1 if none.
+int CutSearchIndex(const std::vector<gen::OidRecordText>& records, const std::u16string& oid, size_t* matched);
+
 // The four exports, resolved from a library loaded with dlopen.
 struct AtlasLibrary {
   explicit AtlasLibrary(const std::string& path);
