@@ -1,0 +1,157 @@
+// File operations on real files in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "kit/ZubFile.h"
+#include "tests/kit/LogCapture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class KitFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "tavelo-kit-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    m_root = pattern;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    for (auto& entry : fs::recursive_directory_iterator(m_root, ec)) {
+      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::remove_all(m_root, ec);
+  }
+
+  fs::path Write(const fs::path& relative, const std::string& content = "data") {
+    const fs::path path = m_root / relative;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << content;
+    return path;
+  }
+  static std::wstring W(const fs::path& path) { return quillog::Utf8ToWide(path.string()); }
+  static std::string Read(const fs::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  fs::path m_root;
+};
+
+TEST_F(KitFile, ReadOnlyFileIsMadeWritableThenDeleted) {
+  LogCapture log;
+  const fs::path file = Write("ro.txt");
+  ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+  EXPECT_TRUE(CZubFile::DeleteFile(W(file)));
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_TRUE(log.Has(L"The file " + W(file) + L" has read only attribute, removing it before deleting",
+                      QUILLOG_WARNING));
+
+  const fs::path plain = Write("rw.txt");
+  log.Clear();
+  EXPECT_TRUE(CZubFile::DeleteFile(W(plain)));
+  EXPECT_EQ(log.CountContaining(L"read only"), 0u);
+  EXPECT_FALSE(CZubFile::DeleteFile(W(plain)));  // gone already
+}
+
+TEST_F(KitFile, DeleteFileLeavesDirectoriesAlone) {
+  const fs::path dir = m_root / "sub";
+  fs::create_directory(dir);
+  EXPECT_FALSE(CZubFile::DeleteFile(W(dir)));
+  EXPECT_TRUE(fs::is_directory(dir));
+}
+
+TEST_F(KitFile, DeleteDirectoryWithoutFilesFlagKeepsEveryFile) {
+  const fs::path tree = m_root / "tree";
+  const fs::path deep = Write("tree/a/b/keep.mib", "keep me");
+  fs::create_directories(tree / "empty");
+  EXPECT_FALSE(CZubFile::DeleteDirectory(W(tree), false));
+  EXPECT_EQ(Read(deep), "keep me");
+  EXPECT_TRUE(fs::is_directory(tree));
+
+  // A tree with no files at all goes away.
+  const fs::path bare = m_root / "bare";
+  fs::create_directories(bare / "x" / "y");
+  fs::create_directories(bare / "z");
+  EXPECT_TRUE(CZubFile::DeleteDirectory(W(bare), false));
+  EXPECT_FALSE(fs::exists(bare));
+}
+
+TEST_F(KitFile, DeleteDirectoryWithFilesRemovesTheTreeOnly) {
+  const fs::path tree = m_root / "tree";
+  Write("tree/one.txt");
+  const fs::path ro = Write("tree/sub/ro.txt");
+  ASSERT_EQ(chmod(ro.c_str(), 0400), 0);
+  Write(std::string("tree/sub/\xff\xfe-not-utf8"));
+  // A link to a folder outside: the link goes, the folder and its file stay.
+  const fs::path outside = Write("outside/precious.txt", "precious");
+  fs::create_directory_symlink(m_root / "outside", tree / "link");
+  EXPECT_TRUE(CZubFile::DeleteDirectory(W(tree), true));
+  EXPECT_FALSE(fs::exists(tree));
+  EXPECT_EQ(Read(outside), "precious");
+}
+
+TEST_F(KitFile, DeleteDirectoryOfAMissingFolderFails) {
+  EXPECT_FALSE(CZubFile::DeleteDirectory(W(m_root / "missing"), true));
+}
+
+TEST_F(KitFile, RenameNeverReplacesAnExistingFile) {
+  const fs::path from = Write("from.txt", "from");
+  const fs::path to = Write("to.txt", "to");
+  EXPECT_FALSE(CZubFile::RenameFile(W(from), W(to)));
+  EXPECT_EQ(Read(from), "from");
+  EXPECT_EQ(Read(to), "to");
+  const fs::path fresh = m_root / "fresh.txt";
+  EXPECT_TRUE(CZubFile::RenameFile(W(from), W(fresh)));
+  EXPECT_EQ(Read(fresh), "from");
+  EXPECT_FALSE(fs::exists(from));
+}
+
+TEST_F(KitFile, ExistenceAndDirectoryChecks) {
+  const fs::path file = Write("f.txt");
+  EXPECT_TRUE(CZubFile::ExistFile(W(file)));
+  EXPECT_TRUE(CZubFile::ExistFile(W(m_root)));
+  EXPECT_FALSE(CZubFile::ExistFile(W(m_root / "nope")));
+  EXPECT_TRUE(CZubFile::IsDirectory(W(m_root)));
+  EXPECT_FALSE(CZubFile::IsDirectory(W(file)));
+  EXPECT_FALSE(CZubFile::IsDirectory(W(m_root / "nope")));
+  const fs::path unicode = Write("d\xC3\xA9j\xC3\xA0.txt");  // UTF-8 on disk, wide in the call
+  EXPECT_TRUE(CZubFile::ExistFile(W(unicode)));
+}
+
+TEST_F(KitFile, CreateDirectoryMakesOneLevel) {
+  LogCapture log;
+  const fs::path one = m_root / "one";
+  EXPECT_TRUE(CZubFile::CreateDirectory(W(one)));
+  EXPECT_TRUE(fs::is_directory(one));
+  EXPECT_FALSE(CZubFile::CreateDirectory(W(one)));
+  const fs::path two = m_root / "a" / "b";
+  EXPECT_FALSE(CZubFile::CreateDirectory(W(two)));
+  EXPECT_FALSE(fs::exists(two));
+  EXPECT_TRUE(log.Has(L"Fail to create the directory '" + W(two) + L"'", QUILLOG_ERROR));
+}
+
+TEST_F(KitFile, BadParametersAreReported) {
+  LogCapture log;
+  EXPECT_FALSE(CZubFile::DeleteFile(L""));
+  EXPECT_FALSE(CZubFile::RenameFile(L"a", static_cast<const wchar_t*>(nullptr)));
+  EXPECT_FALSE(CZubFile::ExistFile(static_cast<const wchar_t*>(nullptr)));
+  EXPECT_FALSE(CZubFile::IsDirectory(L""));
+  EXPECT_FALSE(CZubFile::CreateDirectory(L""));
+  EXPECT_FALSE(CZubFile::DeleteDirectory(L"", true));
+  for (const wchar_t* name : {L"DeleteFile", L"RenameFile", L"ExistFile", L"IsDirectory", L"CreateDirectory",
+                              L"DeleteDirectory"}) {
+    EXPECT_TRUE(log.Has(std::wstring(L"Bad parameter in CZubFile::") + name + L"()", QUILLOG_WARNING)) << name;
+  }
+  EXPECT_EQ(log.Count(L"Pointer is NULL or Empty", QUILLOG_ERROR), 6u);
+}
+
+}  // namespace

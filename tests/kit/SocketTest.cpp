@@ -1,0 +1,311 @@
+// UDP sockets on loopback ports picked by the test.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <future>
+#include <thread>
+#include <vector>
+
+#include "kit/ZubCounter.h"
+#include "kit/ZubEvent.h"
+#include "kit/ZubUdpSocket.h"
+#include "tests/kit/LogCapture.h"
+
+namespace {
+
+constexpr uint32_t kLoopback = 0x7F000001;
+
+// A raw UDP socket bound to a free loopback port.
+class RawPeer {
+ public:
+  RawPeer() {
+    m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(kLoopback);
+    EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)), 0);
+    socklen_t len = sizeof(sa);
+    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &len);
+    m_port = ntohs(sa.sin_port);
+  }
+  ~RawPeer() { ::close(m_fd); }
+  RawPeer(const RawPeer&) = delete;
+  RawPeer& operator=(const RawPeer&) = delete;
+
+  uint32_t Port() const { return m_port; }
+  bool SendTo(uint32_t port, const std::vector<char>& data) const {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<uint16_t>(port));
+    sa.sin_addr.s_addr = htonl(kLoopback);
+    return ::sendto(m_fd, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) ==
+           static_cast<ssize_t>(data.size());
+  }
+  std::vector<char> Receive() const {
+    std::vector<char> buffer(4096);
+    const ssize_t n = ::recv(m_fd, buffer.data(), buffer.size(), 0);
+    buffer.resize(n < 0 ? 0 : static_cast<size_t>(n));
+    return buffer;
+  }
+
+ private:
+  int m_fd;
+  uint32_t m_port = 0;
+};
+
+// Opens `socket` as a server on a free loopback port and returns the port.
+uint32_t OpenServer(CZubUdpSocket& socket) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    uint32_t port;
+    {
+      RawPeer probe;
+      port = probe.Port();
+    }
+    if (socket.SocketServerOpen(port, nullptr, L"127.0.0.1")) return port;
+    socket.SocketClose();
+  }
+  return 0;
+}
+
+std::vector<char> Pattern(size_t size) {
+  std::vector<char> data(size);
+  for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 7 + 3);
+  return data;
+}
+
+TEST(KitSocket, PortsOutsideOneTo65535AreRefusedWithoutASocket) {
+  LogCapture log;
+  const int32_t before = ZubCounterSockets().GetCurrent();
+  CZubUdpSocket socket;
+  for (uint32_t port : {0u, 65536u}) {
+    EXPECT_FALSE(socket.SocketClientOpen(kLoopback, port));
+    EXPECT_FALSE(socket.SocketServerOpen(port));
+    EXPECT_FALSE(socket.IsOpen());
+  }
+  EXPECT_EQ(log.Count(L"CZubUdpSocket::SocketClientOpen() : Bad parameters", QUILLOG_ERROR), 2u);
+  EXPECT_EQ(log.Count(L"CZubUdpSocket::SocketServerOpen() : Bad parameters", QUILLOG_ERROR), 2u);
+  EXPECT_EQ(ZubCounterSockets().GetCurrent(), before);
+}
+
+TEST(KitSocket, TakenPortFailsToBindAndLeavesTheSocketOpen) {
+  LogCapture log;
+  RawPeer holder;
+  const int32_t before = ZubCounterSockets().GetCurrent();
+  CZubUdpSocket socket;
+  EXPECT_FALSE(socket.SocketServerOpen(holder.Port(), nullptr, L"127.0.0.1"));
+  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketServerOpen() : Error while binding the server socket", QUILLOG_ERROR));
+  EXPECT_TRUE(socket.IsOpen());
+  EXPECT_EQ(ZubCounterSockets().GetCurrent(), before + 1);
+  EXPECT_TRUE(socket.SocketClose());
+  EXPECT_EQ(ZubCounterSockets().GetCurrent(), before);
+}
+
+TEST(KitSocket, DatagramOf2048BytesFitsAnd2049DoesNot) {
+  CZubUdpSocket server;
+  const uint32_t port = OpenServer(server);
+  ASSERT_NE(port, 0u);
+  RawPeer client;
+  std::vector<char> buffer(2048);
+
+  const std::vector<char> whole = Pattern(2048);
+  ASSERT_TRUE(client.SendTo(port, whole));
+  uint32_t address = 0, from_port = 0, length = 2048;
+  ASSERT_TRUE(server.SocketRecv(&address, &from_port, buffer.data(), &length));
+  EXPECT_EQ(length, 2048u);
+  EXPECT_EQ(buffer, whole);
+  EXPECT_EQ(address, kLoopback);
+  EXPECT_EQ(from_port, client.Port());
+
+  ASSERT_TRUE(client.SendTo(port, Pattern(2049)));
+  length = 2048;
+  EXPECT_FALSE(server.SocketRecv(&address, &from_port, buffer.data(), &length));
+
+  // The socket goes on working after the refused datagram.
+  ASSERT_TRUE(client.SendTo(port, Pattern(5)));
+  length = 2048;
+  ASSERT_TRUE(server.SocketRecv(&address, &from_port, buffer.data(), &length));
+  EXPECT_EQ(length, 5u);
+}
+
+TEST(KitSocket, ClientAndServerExchangeDatagrams) {
+  CZubUdpSocket server;
+  const uint32_t port = OpenServer(server);
+  ASSERT_NE(port, 0u);
+  CZubUdpSocket client;
+  ASSERT_TRUE(client.SocketClientOpen(kLoopback, port));
+  const std::vector<char> request = Pattern(100);
+  ASSERT_TRUE(client.SocketSend(kLoopback, port, request.data(), 100));
+
+  std::vector<char> buffer(2048);
+  uint32_t address = 0, from_port = 0, length = 2048;
+  ASSERT_TRUE(server.SocketRecv(&address, &from_port, buffer.data(), &length));
+  ASSERT_EQ(length, 100u);
+  ASSERT_TRUE(server.SocketSend(address, from_port, "pong", 4));
+  length = 2048;
+  ASSERT_TRUE(client.SocketRecv(&address, &from_port, buffer.data(), &length));
+  EXPECT_EQ(std::string(buffer.data(), length), "pong");
+  EXPECT_EQ(from_port, port);
+
+  // Pseudo-connected: a stranger's datagram is not delivered to the client.
+  RawPeer stranger;
+  socklen_t len = sizeof(sockaddr_in);
+  sockaddr_in mine{};
+  ::getsockname(client.GetSocket(), reinterpret_cast<sockaddr*>(&mine), &len);
+  ASSERT_TRUE(stranger.SendTo(ntohs(mine.sin_port), Pattern(3)));
+  EXPECT_EQ(client.SocketWaitRead(50), 0);
+}
+
+TEST(KitSocket, MisuseIsReported) {
+  LogCapture log;
+  CZubUdpSocket socket;
+  char buffer[16];
+  uint32_t address = 0, port = 0, length = sizeof(buffer);
+  EXPECT_FALSE(socket.SocketSend(kLoopback, 9, "x", 1));
+  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketSend() : The UDP socket is not open", QUILLOG_ERROR));
+  EXPECT_FALSE(socket.SocketRecv(&address, &port, buffer, &length));
+  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketRecv() : The UDP socket is not open", QUILLOG_ERROR));
+  EXPECT_FALSE(socket.SocketClose());
+  EXPECT_TRUE(log.Has(L"CZubLowSocket::SocketClose() : The socket is not open", QUILLOG_ERROR));
+
+  ASSERT_NE(OpenServer(socket), 0u);
+  EXPECT_FALSE(socket.SocketServerOpen(1234));
+  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketServerOpen() : The socket is already open", QUILLOG_ERROR));
+  EXPECT_FALSE(socket.SocketClientOpen(kLoopback, 1234));
+  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketClientOpen() : The socket is already open", QUILLOG_ERROR));
+  EXPECT_FALSE(socket.SocketSend(kLoopback, 9, nullptr, 1));
+  EXPECT_FALSE(socket.SocketSend(kLoopback, 9, "x", 0));
+  EXPECT_FALSE(socket.SocketSend(kLoopback, 65536 + 9, "x", 1));
+  EXPECT_EQ(log.Count(L"CZubUdpSocket::SocketSend() : Bad parameters", QUILLOG_ERROR), 3u);
+  length = 0;
+  EXPECT_FALSE(socket.SocketRecv(&address, &port, buffer, &length));
+  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketRecv() : Bad parameters", QUILLOG_ERROR));
+  EXPECT_TRUE(socket.SocketClose());
+  EXPECT_FALSE(socket.SocketClose());
+  EXPECT_EQ(log.Count(L"CZubLowSocket::SocketClose() : The socket is not open"), 2u);
+}
+
+TEST(KitSocket, ServerEventIsRefusedAndBadLocalAddressFallsBack) {
+  LogCapture log;
+  RawPeer probe;
+  const uint32_t port = probe.Port();
+  CZubEvent event(L"readable", false);
+  CZubUdpSocket with_event;
+  uint32_t free_port;
+  {
+    RawPeer other;
+    free_port = other.Port();
+  }
+  EXPECT_FALSE(with_event.SocketServerOpen(free_port, &event, L"127.0.0.1"));
+  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketServerOpen() : Error while binding the server socket with the event",
+                      QUILLOG_ERROR));
+  EXPECT_TRUE(with_event.IsOpen());
+  EXPECT_TRUE(with_event.SocketClose());
+
+  CZubUdpSocket fallback;
+  EXPECT_FALSE(fallback.SocketServerOpen(port, nullptr, L"bad..name"));  // any address: the port is taken
+  EXPECT_TRUE(log.Has(L"host address [bad..name] is not valid", QUILLOG_ERROR));
+}
+
+TEST(KitSocket, DestructorClosesAnOpenSocket) {
+  LogCapture log;
+  const int32_t before = ZubCounterSockets().GetCurrent();
+  {
+    CZubUdpSocket socket;
+    ASSERT_NE(OpenServer(socket), 0u);
+    EXPECT_EQ(ZubCounterSockets().GetCurrent(), before + 1);
+  }
+  EXPECT_TRUE(log.Has(L"CZubLowSocket destructor is closing an open socket", QUILLOG_WARNING));
+  EXPECT_EQ(ZubCounterSockets().GetCurrent(), before);
+}
+
+TEST(KitSocket, ResolvIpTakesDottedTextAsIsAndReportsFailures) {
+  LogCapture log;
+  EXPECT_EQ(CZubLowSocket::ResolvIp("127.0.0.1"), kLoopback);
+  EXPECT_EQ(CZubLowSocket::ResolvIp(L"127.0.0.1"), kLoopback);
+  EXPECT_EQ(CZubLowSocket::ResolvIp("10.1.2.3"), 0x0A010203u);
+  EXPECT_EQ(CZubLowSocket::ResolvIp("localhost"), kLoopback);
+  EXPECT_EQ(log.Records().size(), 0u);
+  EXPECT_EQ(CZubLowSocket::ResolvIp(""), 0u);
+  EXPECT_EQ(CZubLowSocket::ResolvIp(static_cast<const char*>(nullptr)), 0u);
+  EXPECT_EQ(CZubLowSocket::ResolvIp(L""), 0u);
+  EXPECT_EQ(log.Count(L"Bad parameter in CZubLowSocket::ResolvIp()", QUILLOG_ERROR), 3u);
+  // An empty label fails inside the resolver, before any query is sent.
+  EXPECT_EQ(CZubLowSocket::ResolvIp("bad..name"), 0u);
+  EXPECT_TRUE(log.Has(L"Host bad..name not resolved in CZubLowSocket::ResolvIp()", QUILLOG_ERROR));
+}
+
+TEST(KitSocket, StartAndStopOfTheInterfaceAreLogged) {
+  LogCapture log;
+  EXPECT_TRUE(CZubTcpStaticFunction::InitLow());
+  EXPECT_TRUE(CZubTcpStaticFunction::TerminateLow());
+  EXPECT_TRUE(log.Has(L"The low level socket interface is stopped", QUILLOG_INFO));
+  EXPECT_TRUE(CZubTcpStaticFunction::TerminateLow());
+  EXPECT_TRUE(log.Has(L"CZubTcpStaticFunction::TerminateLow() already done", QUILLOG_WARNING));
+  CZubUdpSocket socket;  // any socket object starts it again
+  EXPECT_TRUE(CZubTcpStaticFunction::IsStarted());
+  EXPECT_TRUE(log.Has(L"The low level socket interface is started", QUILLOG_INFO));
+  EXPECT_EQ(CZubTcpStaticFunction::GetVersion(), 0x0202);
+}
+
+TEST(KitSocket, CloseFromAnotherThreadEndsABlockedReceive) {
+  CZubUdpSocket server;
+  ASSERT_NE(OpenServer(server), 0u);
+  std::atomic<bool> entered{false};
+  auto receiver = std::async(std::launch::async, [&] {
+    char buffer[2048];
+    uint32_t address = 0, port = 0, length = sizeof(buffer);
+    entered = true;
+    return server.SocketRecv(&address, &port, buffer, &length);
+  });
+  ASSERT_TRUE(WaitUntil([&] { return entered.load(); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let it block in recvfrom
+  ASSERT_EQ(receiver.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
+  EXPECT_TRUE(server.SocketClose());
+  ASSERT_EQ(receiver.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+  EXPECT_FALSE(receiver.get());
+}
+
+TEST(KitSocket, CloseFromAnotherThreadEndsABlockedWait) {
+  CZubUdpSocket client;
+  RawPeer agent;
+  ASSERT_TRUE(client.SocketClientOpen(kLoopback, agent.Port()));
+  auto waiter = std::async(std::launch::async, [&] { return client.SocketWaitRead(ZUB_INFINITE); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(client.SocketClose());
+  ASSERT_EQ(waiter.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+  EXPECT_EQ(waiter.get(), -1);
+}
+
+// A receiver racing a close never reads a socket opened after the close,
+// even when the new socket gets the same descriptor number.
+TEST(KitSocket, ReceiverRacingACloseNeverReadsTheNextSocket) {
+  for (int round = 0; round < 100; ++round) {
+    CZubUdpSocket old_socket;
+    ASSERT_NE(OpenServer(old_socket), 0u);
+    auto receiver = std::async(std::launch::async, [&] {
+      char buffer[64];
+      uint32_t address = 0, port = 0, length = sizeof(buffer);
+      return old_socket.SocketRecv(&address, &port, buffer, &length);
+    });
+    if (round % 2 == 0) std::this_thread::yield();
+    ASSERT_TRUE(old_socket.SocketClose());
+    CZubUdpSocket next;
+    const uint32_t next_port = OpenServer(next);
+    ASSERT_NE(next_port, 0u);
+    RawPeer client;
+    ASSERT_TRUE(client.SendTo(next_port, Pattern(8)));
+    ASSERT_EQ(receiver.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    EXPECT_FALSE(receiver.get());
+    char buffer[64];
+    uint32_t address = 0, port = 0, length = sizeof(buffer);
+    ASSERT_EQ(next.SocketWaitRead(2000), 1);
+    EXPECT_TRUE(next.SocketRecv(&address, &port, buffer, &length));
+    EXPECT_EQ(length, 8u);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,362 @@
+// Worker threads, waiters and the pool.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "kit/ZubCounter.h"
+#include "kit/ZubException.h"
+#include "kit/ZubThread.h"
+#include "kit/ZubThreadAction.h"
+#include "kit/ZubThreadPool.h"
+#include "kit/ZubThreadWaiter.h"
+#include "tests/kit/LogCapture.h"
+
+namespace {
+
+struct Step {
+  uint32_t status;
+  uintptr_t v1, v2, v3;
+};
+
+// Counts every call; OnAction can be held until Release().
+class ProbeAction : public CZubThreadAction {
+ public:
+  explicit ProbeAction(bool hold = false, std::atomic<int>* destroyed = nullptr)
+      : m_hold(hold), m_destroyed(destroyed) {}
+  ~ProbeAction() override {
+    if (m_destroyed != nullptr) ++*m_destroyed;
+  }
+
+  void OnBegin() override { ++begins; }
+  void OnAction(uint32_t status, uintptr_t v1, uintptr_t v2, uintptr_t v3) override {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_steps.push_back(Step{status, v1, v2, v3});
+    }
+    ++actions;
+    if (throw_in_action) throw new CZubException(L"step failed %d", 7);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_hold) return;
+    m_inside = true;
+    m_cv.notify_all();
+    m_cv.wait(lock, [&] { return m_released; });
+    m_hold = false;
+  }
+  void OnEnd() override { ++ends; }
+  void OnTimeout() override { ++timeouts; }
+  void OnException() override { ++exceptions; }
+
+  bool WaitInside() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::seconds(5), [&] { return m_inside; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_released = true;
+    m_cv.notify_all();
+  }
+  std::vector<Step> Steps() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_steps;
+  }
+  // The pooled thread has let the action go (it keeps its thread pointer).
+  bool WaitDetached() {
+    return WaitUntil([&] { return GetThread() != nullptr && GetThread()->GetAction() != this; });
+  }
+
+  std::atomic<int> begins{0}, actions{0}, ends{0}, timeouts{0}, exceptions{0};
+  std::atomic<bool> throw_in_action{false};
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  bool m_hold;
+  bool m_inside = false;
+  bool m_released = false;
+  std::vector<Step> m_steps;
+  std::atomic<int>* m_destroyed;
+};
+
+std::wstring PoolName(size_t index) { return QuillogFormat(L"Thread pool #%d", static_cast<int>(index)); }
+
+class KitPool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Threads left by an earlier test of this process leave first.
+    CZubThreadPool::ExitAll();
+    ASSERT_TRUE(WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0; }));
+    m_base = CZubThreadPool::GetSize();
+  }
+  void TearDown() override {
+    CZubThreadPool::ExitAll();
+    WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0 && ZubCounterThreads().GetCurrent() <= 0; });
+  }
+  size_t m_base = 0;
+};
+
+TEST_F(KitPool, BusyThreadsAreAddedAndIdleOnesReused) {
+  LogCapture log;
+  ProbeAction first(true), second(true), third;
+  const uint32_t id0 = CZubThreadPool::RunAction(&first, false, nullptr, 0);
+  ASSERT_TRUE(first.WaitInside());
+  const uint32_t id1 = CZubThreadPool::RunAction(&second, false, nullptr, 0);
+  ASSERT_TRUE(second.WaitInside());
+  ASSERT_NE(id0, ZUB_INVALID_THREAD_ID);
+  ASSERT_NE(id1, ZUB_INVALID_THREAD_ID);
+  EXPECT_NE(id0, id1);
+  EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 2);
+  EXPECT_TRUE(log.Has(QuillogFormat(L"Adding the thread %d '%s' in the pool of threads, there are now %d threads", id0,
+                                    PoolName(m_base), static_cast<int>(m_base + 1)),
+                      QUILLOG_USER));
+  EXPECT_TRUE(log.Has(QuillogFormat(L"Adding the thread %d '%s' in the pool of threads, there are now %d threads", id1,
+                                    PoolName(m_base + 1), static_cast<int>(m_base + 2))));
+  EXPECT_STREQ(first.GetThread()->GetName(), PoolName(m_base).c_str());
+
+  first.Release();
+  second.Release();
+  ASSERT_TRUE(first.WaitDetached());
+  ASSERT_TRUE(second.WaitDetached());
+  EXPECT_EQ(first.begins, 1);
+  EXPECT_EQ(first.ends, 1);
+
+  const uint32_t id2 = CZubThreadPool::RunAction(&third, false, nullptr, 0);
+  EXPECT_EQ(id2, id0);
+  EXPECT_TRUE(log.Has(QuillogFormat(L"Re-using the thread %d '%s' in the pool of threads", id0, PoolName(m_base)),
+                      QUILLOG_USER));
+  ASSERT_TRUE(third.WaitDetached());
+  EXPECT_EQ(third.ends, 1);
+  EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 2);
+  // A step of the event waiter has status 2 and no data.
+  ASSERT_EQ(third.Steps().size(), 1u);
+  EXPECT_EQ(third.Steps()[0].status, 2u);
+  EXPECT_EQ(third.Steps()[0].v1 + third.Steps()[0].v2 + third.Steps()[0].v3, 0u);
+}
+
+TEST_F(KitPool, SlotOfALeftThreadStaysNullAndNamesGoOn) {
+  LogCapture log;
+  ProbeAction quick;
+  const uint32_t id = CZubThreadPool::RunAction(&quick, false, nullptr, 0);
+  ASSERT_TRUE(quick.WaitDetached());
+  EXPECT_EQ(CZubThreadPool::GetThreadIdAt(m_base), id);
+
+  // ThreadExit to an idle thread calls nothing on the action it ran before.
+  ASSERT_TRUE(CZubThreadPool::PostThread(id, ThreadExit));
+  ASSERT_TRUE(WaitUntil([&] { return CZubThreadPool::GetThreadIdAt(m_base) == ZUB_INVALID_THREAD_ID; }));
+  EXPECT_TRUE(log.Has(QuillogFormat(L"Removing the thread %d '%s' from the list of managed thread", id,
+                                    PoolName(m_base))));
+  EXPECT_EQ(quick.begins, 1);
+  EXPECT_EQ(quick.actions, 1);
+  EXPECT_EQ(quick.ends, 1);
+  EXPECT_EQ(quick.timeouts + quick.exceptions, 0);
+  EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 1);
+  EXPECT_FALSE(CZubThreadPool::PostThread(id, ThreadStop));
+
+  ProbeAction next;
+  const uint32_t next_id = CZubThreadPool::RunAction(&next, false, nullptr, 0);
+  ASSERT_TRUE(next.WaitDetached());
+  EXPECT_NE(next_id, id);
+  EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 2);
+  EXPECT_EQ(CZubThreadPool::GetThreadIdAt(m_base + 1), next_id);
+  EXPECT_STREQ(next.GetThread()->GetName(), PoolName(m_base + 1).c_str());
+}
+
+TEST_F(KitPool, PostWhileBusyIsDeliveredByTheNextWait) {
+  ProbeAction busy(true);
+  // A long time-out keeps the action attached after its first step.
+  const uint32_t id = CZubThreadPool::RunAction(&busy, false, nullptr, 600000);
+  ASSERT_TRUE(busy.WaitInside());
+  ASSERT_TRUE(CZubThreadPool::PostThread(id, ThreadContinue));
+  busy.Release();
+  ASSERT_TRUE(WaitUntil([&] { return busy.actions == 2; }, 3000));
+  EXPECT_EQ(busy.timeouts, 0);
+  EXPECT_EQ(busy.ends, 0);
+  ASSERT_TRUE(CZubThreadPool::PostThread(id, ThreadStop));
+  ASSERT_TRUE(busy.WaitDetached());
+  EXPECT_EQ(busy.ends, 1);
+  EXPECT_EQ(busy.GetThread()->GetWaitTimeout(), 0xFFFFFFFFu);
+}
+
+TEST_F(KitPool, StartActionOnABusyThreadIsRefused) {
+  LogCapture log;
+  ProbeAction running(true), other;
+  const uint32_t id = CZubThreadPool::RunAction(&running, false, nullptr, 0);
+  ASSERT_TRUE(running.WaitInside());
+  CZubThread* thread = running.GetThread();
+  EXPECT_FALSE(thread->StartAction(&other, false, 0));
+  EXPECT_TRUE(log.Has(QuillogFormat(L"An action is already running in the thread %d", id), QUILLOG_WARNING));
+  EXPECT_EQ(thread->GetAction(), &running);
+  EXPECT_EQ(other.GetThread(), nullptr);
+  running.Release();
+  ASSERT_TRUE(running.WaitDetached());
+  EXPECT_EQ(other.begins + other.actions + other.ends, 0);
+}
+
+TEST_F(KitPool, TimeoutsReachTheActionUntilItStops) {
+  ProbeAction timed;
+  const uint32_t id = CZubThreadPool::RunAction(&timed, false, nullptr, 10);
+  ASSERT_TRUE(WaitUntil([&] { return timed.timeouts >= 2; }));
+  ASSERT_TRUE(CZubThreadPool::PostThread(id, ThreadStop));
+  ASSERT_TRUE(timed.WaitDetached());
+  const int seen = timed.timeouts;
+  std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  EXPECT_EQ(timed.timeouts, seen);
+  EXPECT_EQ(timed.ends, 1);
+}
+
+TEST_F(KitPool, OwnedActionIsDeletedOnRelease) {
+  std::atomic<int> destroyed{0};
+  auto* owned = new ProbeAction(false, &destroyed);
+  ASSERT_NE(CZubThreadPool::RunAction(owned, true, nullptr, 0), ZUB_INVALID_THREAD_ID);
+  EXPECT_TRUE(WaitUntil([&] { return destroyed == 1; }));
+}
+
+TEST_F(KitPool, ExceptionInAStepEndsTheThreadAndKeepsTheAction) {
+  LogCapture log;
+  ProbeAction failing;
+  failing.throw_in_action = true;
+  const uint32_t id = CZubThreadPool::RunAction(&failing, false, nullptr, 0);
+  ASSERT_NE(id, ZUB_INVALID_THREAD_ID);
+  ASSERT_TRUE(WaitUntil([&] { return CZubThreadPool::GetThreadIdAt(m_base) == ZUB_INVALID_THREAD_ID; }));
+  EXPECT_EQ(failing.exceptions, 1);
+  EXPECT_EQ(failing.ends, 0);
+  EXPECT_TRUE(log.Has(QuillogFormat(L"An exception were caught in the thread '%s'", PoolName(m_base)), QUILLOG_ERROR));
+  EXPECT_TRUE(log.Has(L"An exception is raised : [step failed 7]"));
+}
+
+TEST_F(KitPool, ManyConcurrentRunsEachRunOnce) {
+  constexpr int kCallers = 4;
+  constexpr int kRuns = 100;
+  std::atomic<int> destroyed{0};
+  std::vector<std::thread> callers;
+  for (int c = 0; c < kCallers; ++c) {
+    callers.emplace_back([&] {
+      for (int i = 0; i < kRuns; ++i) {
+        EXPECT_NE(CZubThreadPool::RunAction(new ProbeAction(false, &destroyed), true, nullptr, 0),
+                  ZUB_INVALID_THREAD_ID);
+      }
+    });
+  }
+  for (std::thread& t : callers) t.join();
+  EXPECT_TRUE(WaitUntil([&] { return destroyed == kCallers * kRuns; }, 20000)) << destroyed;
+}
+
+TEST_F(KitPool, RemovingNullOrUnknownThreadsWarns) {
+  LogCapture log;
+  CZubThreadPool::RemoveThread(nullptr);
+  EXPECT_TRUE(log.Has(L"Pointer is NULL", QUILLOG_ERROR));
+  EXPECT_TRUE(log.Has(L"The thread to remove is NULL", QUILLOG_WARNING));
+}
+
+TEST_F(KitPool, ThreadNeedsAName) {
+  LogCapture log;
+  EXPECT_EQ(CZubThread::Create(L"", nullptr), nullptr);
+  EXPECT_TRUE(log.Has(L"Pointer is NULL or Empty"));
+  EXPECT_TRUE(log.Has(L"The name of the thread is NULL or empty", QUILLOG_ERROR));
+}
+
+TEST_F(KitPool, CallerOwnedWaiterOutlivesTheThread) {
+  LogCapture log;
+  auto waiter = std::make_unique<CZubThreadWaiterEvent>(L"caller waiter");
+  CZubThread* thread = CZubThread::Create(L"own waiter", waiter.get());
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(thread->GetWaiter(), waiter.get());
+  ProbeAction action;
+  ASSERT_TRUE(thread->StartAction(&action, false, 0));
+  ASSERT_TRUE(action.WaitDetached());
+  thread->Post(ThreadExit);
+  // Not a pooled thread: its removal is refused with a warning.
+  ASSERT_TRUE(log.WaitFor(L"The thread 'own waiter' is not in the list of managed thread by the pool"));
+  EXPECT_TRUE(waiter->GetWaitObject()->IsValid());
+  EXPECT_TRUE(waiter->Post(ThreadStop));
+  uint32_t status = 0;
+  uintptr_t v1 = 1, v2 = 1, v3 = 1;
+  EXPECT_EQ(waiter->Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadStop));
+}
+
+TEST(KitWaiterEvent, PendingCodeIsTakenWithoutWaitingAndLastPostWins) {
+  CZubThreadWaiterEvent waiter(L"w");
+  uint32_t status = 0;
+  uintptr_t v1 = 9, v2 = 9, v3 = 9;
+  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadTimeout));
+  EXPECT_EQ(status, 2u);
+  EXPECT_EQ(v1 + v2 + v3, 0u);
+  EXPECT_TRUE(waiter.Post(ThreadContinue));
+  EXPECT_TRUE(waiter.Post(ThreadStop));
+  EXPECT_EQ(waiter.Wait(ZUB_INFINITE, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadStop));
+  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadTimeout));
+}
+
+TEST(KitWaiterEvent, PostFromAnotherThreadWakesAnInfiniteWait) {
+  CZubThreadWaiterEvent waiter(L"w");
+  for (int round = 0; round < 200; ++round) {
+    std::thread poster([&] { waiter.Post(ThreadContinue); });
+    uint32_t status = 0;
+    uintptr_t v1, v2, v3;
+    EXPECT_EQ(waiter.Wait(10000, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadContinue));
+    poster.join();
+  }
+}
+
+TEST(KitWaiterIocp, PacketsAndCodesAreMapped) {
+  LogCapture log;
+  CZubThreadWaiterIocp waiter(L"iocp waiter");
+  uint32_t status = 0;
+  uintptr_t v1 = 0, v2 = 0, v3 = 0;
+  ASSERT_TRUE(waiter.GetIocp()->Post(10, 20, 30));
+  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadAction));
+  EXPECT_EQ(status, 2u);
+  EXPECT_EQ(v1, 10u);
+  EXPECT_EQ(v2, 20u);
+  EXPECT_EQ(v3, 30u);
+
+  EXPECT_TRUE(waiter.Post(ThreadExit));
+  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadExit));
+  EXPECT_TRUE(log.Has(L"Posting iocp 3 in 'iocp waiter'"));
+  EXPECT_TRUE(waiter.Post(ThreadTimeout));  // only codes 1 to 4 pass
+  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadNone));
+
+  ASSERT_TRUE(waiter.GetIocp()->Post(5, 6, 7, 64));
+  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadAction));
+  EXPECT_EQ(status, 4u);
+  ASSERT_TRUE(waiter.GetIocp()->Post(8, 8, 8, 64));
+  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadNone));
+  EXPECT_EQ(status, 4u);
+
+  EXPECT_EQ(waiter.Wait(5, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadTimeout));
+  EXPECT_EQ(status, 3u);
+  EXPECT_EQ(v1 + v2 + v3, 0u);
+}
+
+TEST_F(KitPool, IocpWaiterDeliversPacketsToTheAction) {
+  LogCapture log;
+  auto waiter = std::make_unique<CZubThreadWaiterIocp>(L"iocp");
+  CZubThread* thread = CZubThread::Create(L"iocp thread", waiter.get());
+  ASSERT_NE(thread, nullptr);
+  ProbeAction action;
+  ASSERT_TRUE(thread->StartAction(&action, false, 600000));
+  ASSERT_TRUE(WaitUntil([&] { return action.actions == 1; }));
+  ASSERT_TRUE(waiter->GetIocp()->Post(100, 200, 300));
+  ASSERT_TRUE(WaitUntil([&] { return action.actions == 2; }));
+  EXPECT_EQ(action.Steps()[1].v1, 100u);
+  EXPECT_EQ(action.Steps()[1].v3, 300u);
+  thread->Post(ThreadExit);
+  ASSERT_TRUE(log.WaitFor(L"The thread 'iocp thread' is not in the list of managed thread by the pool"));
+  EXPECT_EQ(action.ends, 1);
+}
+
+TEST_F(KitPool, ClosedWaitObjectEndsTheThreadInsteadOfSpinning) {
+  LogCapture log;
+  auto waiter = std::make_unique<CZubThreadWaiterIocp>(L"closing");
+  CZubThread* thread = CZubThread::Create(L"closing thread", waiter.get());
+  ASSERT_NE(thread, nullptr);
+  ASSERT_TRUE(ZubCloseHandle(waiter->GetIocp()->GetHandle()));
+  ASSERT_TRUE(log.WaitFor(L"The thread 'closing thread' is not in the list of managed thread by the pool"));
+  EXPECT_LT(log.CountContaining(L"An unknow action"), 2u);
+}
+
+}  // namespace
