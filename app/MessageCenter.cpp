@@ -150,7 +150,8 @@ void CMessageCenter::Clear() {
 }
 
 intptr_t CMessageCenter::SendViewMessage(const wchar_t* sender_name, uint32_t message, uintptr_t sub_code,
-                                         uintptr_t payload) {
+                                         uintptr_t payload, size_t* handled) {
+  size_t ran = 0;
   Trace(sender_name, L"is sending a message", message, sub_code, payload);
   std::vector<Subscription> targets;
   {
@@ -166,16 +167,20 @@ intptr_t CMessageCenter::SendViewMessage(const wchar_t* sender_name, uint32_t me
     CViewWindow* window = s.window;
     uint64_t id = s.window_id;
     // The window is checked on its own thread, where it is destroyed.
-    s.dispatcher->Send([&result, window, id, message, sub_code, payload] {
-      if (IsSubscribed(id)) result = window->OnViewMessage(message, sub_code, payload);
+    s.dispatcher->Send([&result, &ran, window, id, message, sub_code, payload] {
+      if (!IsSubscribed(id)) return;
+      result = window->OnViewMessage(message, sub_code, payload);
+      ++ran;
     });
   }
   if (targets.empty()) Trace(sender_name, L"with no forwarder for a send message", message, sub_code, payload);
+  if (handled) *handled = ran;
   return result;
 }
 
 intptr_t CMessageCenter::PostViewMessage(const wchar_t* sender_name, uint32_t message, uintptr_t sub_code,
-                                         uintptr_t payload) {
+                                         uintptr_t payload, size_t* queued) {
+  size_t count = 0;
   Trace(sender_name, L"is posting a message", message, sub_code, payload);
   intptr_t result = 0;
   bool forwarded = false;
@@ -191,11 +196,13 @@ intptr_t CMessageCenter::PostViewMessage(const wchar_t* sender_name, uint32_t me
     }
     CViewWindow* window = s.window;
     uint64_t id = s.window_id;
-    bool queued = s.dispatcher->Post([window, id, message, sub_code, payload] {
+    bool ok = s.dispatcher->Post([window, id, message, sub_code, payload] {
       if (IsSubscribed(id)) window->OnViewMessage(message, sub_code, payload);
     });
-    result = queued ? 1 : 0;
+    result = ok ? 1 : 0;
+    if (ok) ++count;
   }
   if (!forwarded) Trace(sender_name, L"with no forwarder for a post message", message, sub_code, payload);
+  if (queued) *queued = count;
   return result;
 }

@@ -9,6 +9,7 @@
 // queued message runs never sees it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -111,11 +112,15 @@ class CMessageCenter {
   // Removes every subscription of the window.
   static void Unsubscribe(CViewWindow* window);
   // Synchronous delivery to every matching window, in list order; the
-  // result of the last window that handled it, 0 if none.
-  static intptr_t SendViewMessage(const wchar_t* sender_name, uint32_t message, uintptr_t sub_code, uintptr_t payload);
+  // result of the last window that handled it, 0 if none. *handled (when
+  // given) receives the number of windows whose handler ran: a sender of an
+  // owned payload frees it itself when that is 0.
+  static intptr_t SendViewMessage(const wchar_t* sender_name, uint32_t message, uintptr_t sub_code, uintptr_t payload,
+                                  size_t* handled = nullptr);
   // Asynchronous delivery; the result of the last post (1 queued, 0 not),
-  // 0 if none.
-  static intptr_t PostViewMessage(const wchar_t* sender_name, uint32_t message, uintptr_t sub_code, uintptr_t payload);
+  // 0 if none. *queued (when given) receives the number of posts queued.
+  static intptr_t PostViewMessage(const wchar_t* sender_name, uint32_t message, uintptr_t sub_code, uintptr_t payload,
+                                  size_t* queued = nullptr);
   // Empties the list (program exit).
   static void Clear();
   // Number of subscriptions (diagnostics and tests).
@@ -128,9 +133,11 @@ class CMessageCenter {
 };
 
 // Convenience forms of the center's two deliveries.
-inline intptr_t SendViewMessage(const wchar_t* sender_name, uint32_t message, uintptr_t sub_code, uintptr_t payload) {
-  return CMessageCenter::SendViewMessage(sender_name, message, sub_code, payload);
+inline intptr_t SendViewMessage(const wchar_t* sender_name, uint32_t message, uintptr_t sub_code, uintptr_t payload,
+                                size_t* handled = nullptr) {
+  return CMessageCenter::SendViewMessage(sender_name, message, sub_code, payload, handled);
 }
-inline intptr_t PostViewMessage(const wchar_t* sender_name, uint32_t message, uintptr_t sub_code, uintptr_t payload) {
-  return CMessageCenter::PostViewMessage(sender_name, message, sub_code, payload);
+inline intptr_t PostViewMessage(const wchar_t* sender_name, uint32_t message, uintptr_t sub_code, uintptr_t payload,
+                                size_t* queued = nullptr) {
+  return CMessageCenter::PostViewMessage(sender_name, message, sub_code, payload, queued);
 }

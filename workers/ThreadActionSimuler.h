@@ -1,0 +1,73 @@
+// The agent simulator engine: listens on a UDP port and answers SNMPv1 and
+// SNMPv2c Get, GetNext and Set requests from one simulator's value list.
+#pragma once
+
+#include "workers/ThreadSnmp.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+class CBerDecoder;
+class CBerEncoder;
+class CSimulatorEntry;
+class CSnmpGenericFrameIn;
+class CSnmpResponseOut;
+
+class CThreadActionSimuler : public CThreadSnmp {
+ public:
+  CThreadActionSimuler();
+  ~CThreadActionSimuler() override;
+
+  // Copies the receive settings and hands the worker to the pool. The
+  // simulator is not owned and must outlive the run.
+  bool Start(uint32_t recv_port, bool accept_version1, bool accept_version2c, const std::wstring& community,
+             CSimulatorEntry* simulator);
+
+  const wchar_t* GetClassName() const override { return L"CThreadActionSimuler"; }
+
+  void OnBegin() override;
+  void OnAction(uint32_t status, uintptr_t value1, uintptr_t value2, uintptr_t value3) override;
+  void OnEnd() override;
+
+  // Handles one received datagram (decoder already sized). True with the
+  // encoded answer in `answer`; false when the request is dropped.
+  bool HandleDatagram(CBerDecoder& decoder, CBerEncoder& answer);
+
+  // From Start until the end step has run (or Start failed).
+  bool IsBusy() const;
+  // Waits until the begin step has run (true), or the run ended, or time-out.
+  bool WaitBegun(uint32_t timeout_ms);
+  // Waits until the worker is idle again; false on time-out.
+  bool WaitIdle(uint32_t timeout_ms);
+
+  CSimulatorEntry* GetSimulator() const { return m_simulator; }
+  uint32_t GetRecvPort() const { return m_recv_port; }
+
+ protected:
+  bool _open_socket() override;
+  uint32_t _view_message() const override;
+  uint32_t _started_code() const override;
+  uint32_t _finished_code() const override;
+  bool _posts() const override { return true; }
+
+ private:
+  bool _decode(CBerDecoder& decoder, CSnmpGenericFrameIn& frame);
+  bool _accept(CSnmpGenericFrameIn& frame);
+  bool _handle_get(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer);
+  bool _handle_get_next(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer);
+  bool _handle_set(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer);
+  void _set_state(bool busy, bool begun);
+
+  uint32_t m_recv_port = 0;
+  bool m_accept_version1 = false;
+  bool m_accept_version2c = false;
+  std::wstring m_community;
+  CSimulatorEntry* m_simulator = nullptr;
+
+  mutable std::mutex m_state_lock;
+  std::condition_variable m_state_changed;
+  bool m_busy = false;
+  bool m_begun = false;
+};

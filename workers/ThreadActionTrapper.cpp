@@ -1,0 +1,72 @@
+#include "workers/ThreadActionTrapper.h"
+
+#include "app/MessageCenter.h"
+#include "asn1/BerDecoder.h"
+#include "asn1/IpAddress.h"
+#include "workers/TrapRecord.h"
+
+#include <memory>
+
+namespace {
+
+// Receive failures in a row, on a socket still open, after which the
+// receiver gives up rather than spin.
+constexpr uint32_t kMaxFailures = 64;
+
+}  // namespace
+
+bool CThreadActionTrapper::Start(uint32_t port) {
+  return _start([&] { m_port = port; });
+}
+
+bool CThreadActionTrapper::_open_socket() {
+  if (m_socket.SocketServerOpen(m_port, nullptr, nullptr)) return true;
+  QuillogW(QUILLOG_ERROR, QLF_NONE, L"Error while creating UDP socket");
+  return false;
+}
+
+uint32_t CThreadActionTrapper::_view_message() const { return MSG_VIEW_TRAPPER; }
+uint32_t CThreadActionTrapper::_started_code() const { return MSG_VIEW_TRAPPER_STARTED; }
+uint32_t CThreadActionTrapper::_finished_code() const { return MSG_VIEW_TRAPPER_FINISHED; }
+
+void CThreadActionTrapper::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {
+  Trace(TRACE_LIFE, L"Running...");
+  m_failures = 0;
+  // After a failed begin step the socket may be open but unbound; a receive
+  // on it would wait forever.
+  if (!m_running.load()) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to receive data on UDP socket");
+    return;
+  }
+  while (_receive_one()) {
+  }
+}
+
+bool CThreadActionTrapper::_receive_one() {
+  CBerDecoder decoder;
+  uint32_t address = 0;
+  uint32_t port = 0;
+  uint32_t length = CBerDecoder::GetCapacity();
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_SNMP, L"Waiting for data on TRAP socket...");
+  if (!m_socket.SocketRecv(&address, &port, decoder.GetBuffer(), &length)) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to receive data on UDP socket");
+    // Stop closed the socket: the normal end. A datagram over 2048 bytes
+    // fails too, but costs only itself.
+    if (!m_socket.IsOpen() || ++m_failures >= kMaxFailures) return false;
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"CThreadActionTrapped : a datagram was dropped");
+    return true;
+  }
+  m_failures = 0;
+  if (!decoder.SetSize(length)) return true;  // an empty datagram: dropped
+  Trace(TRACE_IN, L"%d bytes received from %s:%d", length, FormatIpAddress(address), port);
+  QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_IN, L"CThreadActionTrapper received data", decoder.GetBegin(), length, 0);
+  auto record = std::make_unique<CTrapRecord>();
+  CSnmpTrapIn& frame = record->GetFrame();
+  frame.SetSender(address, port);
+  if (!DecodeDatagram(decoder, frame)) return true;  // the frame said why
+  Trace(TRACE_IN, L"Decoded a '%s' frame", GetTypeName(frame.GetPdu()->GetCode()));
+  if (QuillogGetFeatureLevel() & QLF_PROGRAM_SNMP_DECODE_IN) frame.Dump(QLF_PROGRAM_SNMP_DECODE_IN);
+  // The view takes the record; nobody took it when no window is subscribed.
+  if (_deliver(MSG_VIEW_TRAPPER_DATA, reinterpret_cast<uintptr_t>(record.get())) > 0) record.release();
+  return true;
+}

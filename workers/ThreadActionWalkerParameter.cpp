@@ -1,0 +1,61 @@
+#include "workers/ThreadActionWalkerParameter.h"
+
+#include "quillog/Quillog.h"
+
+#include <chrono>
+#include <random>
+
+CThreadActionWalkerParameter::CThreadActionWalkerParameter() { Clear(); }
+
+CThreadActionWalkerParameter::CThreadActionWalkerParameter(const CThreadActionWalkerParameter& other) {
+  *this = other;
+}
+
+CThreadActionWalkerParameter& CThreadActionWalkerParameter::operator=(const CThreadActionWalkerParameter& other) {
+  if (this == &other) return *this;
+  Clear();
+  retries = other.retries;
+  timeout = other.timeout;
+  version = other.version;
+  community = other.community;
+  port = other.port;
+  address = other.address;
+  first_oid = other.first_oid;
+  last_oid = other.last_oid;
+  view_row = other.view_row;
+  value = other.value;
+  if (first_oid.IsEmpty()) first_oid = CAsn1Oid(L"0.0");
+  current_oid = first_oid;
+  return *this;
+}
+
+void CThreadActionWalkerParameter::Clear() {
+  retries = timeout = version = port = address = view_row = timeout_count = 0;
+  community.clear();
+  value.clear();
+  first_oid.Clear();
+  last_oid.Clear();
+  current_oid.Clear();
+  next_request_id = NewRequestId();
+}
+
+void CThreadActionWalkerParameter::FirstOid(const wchar_t* text) {
+  if (text == nullptr) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"NULL parameter in CThreadActionWalkerParameter::FirstOid()");
+    return;
+  }
+  first_oid = CAsn1Oid(text);
+  current_oid = first_oid;
+}
+
+uint32_t CThreadActionWalkerParameter::NewRequestId() {
+  try {
+    std::random_device device;
+    return static_cast<uint32_t>(device());
+  } catch (...) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"An error while using UuidCreate()");
+    thread_local std::mt19937 fallback(
+        static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    return static_cast<uint32_t>(fallback());
+  }
+}
