@@ -37,13 +37,6 @@ const CAsn1Object* RequestedName(const CSnmpGenericFrameIn& frame) {
   return name;
 }
 
-const CSimulatorValue* ExactLookup(const std::vector<CSimulatorValue>& values, const CAsn1Oid& oid) {
-  for (const CSimulatorValue& value : values) {
-    if (value.oid == oid) return &value;
-  }
-  return nullptr;
-}
-
 CSimulatorValue* ExactLookup(std::vector<CSimulatorValue>& values, const CAsn1Oid& oid) {
   for (CSimulatorValue& value : values) {
     if (value.oid == oid) return &value;
@@ -72,6 +65,8 @@ CThreadActionSimuler::~CThreadActionSimuler() {
   if (IsBusy()) {
     WaitBegun(5000);
     Stop();
+    // Whatever state it is in, a closed socket ends the serve loop.
+    if (!WaitIdle(5000)) m_socket.SocketClose();
     WaitIdle(5000);
   }
 }
@@ -151,6 +146,12 @@ void CThreadActionSimuler::OnEnd() {
 
 void CThreadActionSimuler::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {
   Trace(TRACE_LIFE, L"Running...");
+  // After a failed begin step the socket may be open but unbound, and a
+  // receive on it would wait forever here.
+  if (!IsRunning()) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to receive data on UDP socket");
+    return;
+  }
   const bool frame_in = quillog::FeatureOn(QLF_PROGRAM_SNMP_FRAME_IN);
   for (;;) {
     CBerDecoder decoder;
@@ -279,7 +280,7 @@ bool CThreadActionSimuler::_handle_get(CSnmpGenericFrameIn& frame, CSnmpResponse
   if (name == nullptr) return false;
   const CAsn1Oid& oid = name->GetValue().GetOid();
   auto lock = m_simulator->LockValues();
-  const CSimulatorValue* value = ExactLookup(m_simulator->values, oid);
+  CSimulatorValue* value = ExactLookup(m_simulator->values, oid);
   if (value == nullptr) {
     SetError(answer, kNoSuchName);
     answer.SetOid(oid);

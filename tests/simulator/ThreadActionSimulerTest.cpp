@@ -1,0 +1,346 @@
+#include "asn1/BerDecoder.h"
+#include "asn1/BerEncoder.h"
+#include "tests/simulator/AgentFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+using namespace simtest;
+
+namespace {
+
+struct Stored {
+  const wchar_t* oid;
+  const wchar_t* type;
+  const wchar_t* value;
+  const char* shown;  // how snmpget -On prints it after "= "
+};
+
+const Stored kValues[] = {
+    {L"1.3.6.1.2.1.1.5.0", L"Octet String", L"sim-host", "STRING: \"sim-host\""},
+    {L"1.3.6.1.2.1.1.1.0", L"Octet String", L"Tavelo test agent", "STRING: \"Tavelo test agent\""},
+    {L"1.3.6.1.2.1.1.2.0", L"Object Identifier", L"1.3.6.1.4.1.99999.1", "OID: .1.3.6.1.4.1.99999.1"},
+    {L"1.3.6.1.2.1.1.3.0", L"TimeTicks", L"123456", "Timeticks: (123456) 0:20:34.56"},
+    {L"1.3.6.1.2.1.1.7.0", L"Integer", L"-72", "INTEGER: -72"},
+    {L"1.3.6.1.2.1.2.2.1.10.1", L"Counter32", L"4294967295", "Counter32: 4294967295"},
+    {L"1.3.6.1.2.1.2.2.1.5.1", L"Gauge32", L"1000000000", "Gauge32: 1000000000"},
+    {L"1.3.6.1.2.1.4.20.1.1.10.0.0.1", L"IP Address", L"10.0.0.1", "IpAddress: 10.0.0.1"},
+    {L"1.3.6.1.2.1.31.1.1.1.6.1", L"Counter64", L"18446744073709551615", "Counter64: 18446744073709551615"},
+    {L"1.3.6.1.4.1.99999.3.0", L"Null", L"", "NULL"},
+};
+
+std::string Narrow(const std::wstring& text) { return quillog::WideToUtf8(text); }
+
+class SimulerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    simulator_.kind = CSimulatorEntry::KindSimulator;
+    simulator_.path = dir_.wpath("agent.tav");
+    simulator_.recv_community = L"public";
+    simulator_.send_community = L"public";
+    for (const Stored& v : kValues) ASSERT_TRUE(simulator_.AddValue(v.oid, v.type, v.value));
+    ASSERT_TRUE(CSimulatorFile::Save(&simulator_));  // sorts the list
+    view_ = std::make_unique<SavingView>(&dispatcher_, &simulator_);
+    ASSERT_TRUE(dispatcher_.StartThread());
+  }
+  void TearDown() override {
+    engine_.Stop();
+    EXPECT_TRUE(engine_.WaitIdle(5000));
+    dispatcher_.Drain();
+    dispatcher_.Quit();
+    view_.reset();
+  }
+
+  void StartAgent(bool v1 = true, bool v2c = true) {
+    port_ = FreeUdpPort();
+    ASSERT_TRUE(engine_.Start(port_, v1, v2c, L"public", &simulator_));
+    ASSERT_TRUE(engine_.WaitBegun(5000));
+    ASSERT_TRUE(engine_.IsRunning());
+  }
+
+  std::string Tool(const std::string& tool, const std::string& version, const std::string& args,
+                   const std::string& community = "public") {
+    return RunCommand(tool + " -v" + version + " -c " + community + " -On -t 0.5 -r 1 127.0.0.1:" + std::to_string(port_) +
+               " " + args);
+  }
+
+  TempDir dir_;
+  CSimulatorEntry simulator_;
+  CPlainDispatcher dispatcher_;
+  std::unique_ptr<SavingView> view_;
+  CThreadActionSimuler engine_;
+  uint16_t port_ = 0;
+};
+
+}  // namespace
+
+TEST_F(SimulerTest, GetReturnsTheStoredTypesAndTextsInBothVersions) {
+  StartAgent();
+  for (const char* version : {"1", "2c"}) {
+    for (const Stored& v : kValues) {
+      SCOPED_TRACE(std::string(version) + " " + Narrow(v.oid));
+      std::string out = Tool("snmpget", version, Narrow(v.oid));
+      EXPECT_EQ(out, "." + Narrow(v.oid) + " = " + v.shown + "\n");
+    }
+  }
+  // Unknown OIDs get noSuchName in both versions.
+  for (const char* version : {"1", "2c"}) {
+    std::string out = Tool("snmpget", version, "1.3.6.1.2.1.1.4.0");
+    EXPECT_NE(out.find("noSuchName"), std::string::npos) << out;
+    EXPECT_NE(out.find("Failed object: .1.3.6.1.2.1.1.4.0"), std::string::npos) << out;
+  }
+  dispatcher_.Drain();
+  EXPECT_GE(view_->received.load(), 2 * 11);
+}
+
+TEST_F(SimulerTest, WalkReturnsEveryValueInOidOrderAndStopsAtTheEnd) {
+  StartAgent();
+  std::vector<std::string> expected;
+  {
+    auto lock = simulator_.LockValues();
+    for (const CSimulatorValue& value : simulator_.values) {
+      for (const Stored& v : kValues) {
+        if (value.oid.GetText() == v.oid) expected.push_back("." + Narrow(v.oid) + " = " + v.shown);
+      }
+    }
+  }
+  ASSERT_EQ(expected.size(), std::size(kValues));
+  for (const char* version : {"1", "2c"}) {
+    SCOPED_TRACE(version);
+    std::vector<std::string> lines = SplitLines(Tool("snmpwalk", version, "1.3.6.1"));
+    // Net-SNMP tells how the walk ended: noSuchName (v1) or endOfMibView (v2c).
+    ASSERT_FALSE(lines.empty());
+    const char* end = std::string(version) == "1" ? "End of MIB" : "No more variables left in this MIB View";
+    EXPECT_NE(lines.back().find(end), std::string::npos) << lines.back();
+    lines.pop_back();
+    EXPECT_EQ(lines, expected);
+  }
+}
+
+TEST_F(SimulerTest, GetNextPastTheEndIsNoSuchNameInV1AndEndOfMibViewInV2c) {
+  StartAgent();
+  std::string v1 = Tool("snmpgetnext", "1", "1.3.6.1.4.1.99999.3.0");
+  EXPECT_NE(v1.find("Reason: (noSuchName)"), std::string::npos) << v1;
+  EXPECT_NE(v1.find("Failed object: .1.3.6.1.4.1.99999.3.0"), std::string::npos) << v1;
+  std::string v2 = Tool("snmpgetnext", "2c", "1.3.6.1.4.1.99999.3.0");
+  EXPECT_EQ(v2, ".1.3.6.1.4.1.99999.3.0 = No more variables left in this MIB View (It is past the end of the MIB tree)\n");
+  // From before the first value, GetNext gives the first one.
+  EXPECT_EQ(Tool("snmpgetnext", "2c", "1.3"), ".1.3.6.1.2.1.1.1.0 = STRING: \"Tavelo test agent\"\n");
+}
+
+TEST_F(SimulerTest, GetNextFollowsListOrderForValuesAddedAfterTheSave) {
+  simulator_.Reset();
+  simulator_.kind = CSimulatorEntry::KindSimulator;
+  simulator_.path = dir_.wpath("agent.tav");
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.2.1.1.5.0", L"Octet String", L"five"));
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.2.1.1.1.0", L"Octet String", L"one"));
+  StartAgent();
+  EXPECT_EQ(Tool("snmpgetnext", "2c", "1.3.6.1.2.1.1"), ".1.3.6.1.2.1.1.5.0 = STRING: \"five\"\n");
+}
+
+TEST_F(SimulerTest, SetWithTheStoredTypeChangesTheValueAndTheFile) {
+  StartAgent();
+  std::string out = Tool("snmpset", "2c", "1.3.6.1.2.1.1.5.0 s renamed-host");
+  EXPECT_EQ(out, ".1.3.6.1.2.1.1.5.0 = STRING: \"renamed-host\"\n");
+  out = Tool("snmpset", "1", "1.3.6.1.2.1.1.7.0 i 12");
+  EXPECT_EQ(out, ".1.3.6.1.2.1.1.7.0 = INTEGER: 12\n");
+  EXPECT_EQ(Tool("snmpget", "1", "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"renamed-host\"\n");
+
+  // The view saves on each refresh; the file then holds the new values.
+  for (int i = 0; i < 200 && view_->refreshed.load() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  dispatcher_.Drain();
+  EXPECT_EQ(view_->refreshed.load(), 2);
+  CSimulatorEntry stored;
+  stored.path = simulator_.path;
+  ASSERT_TRUE(CSimulatorFile::Load(&stored));
+  std::map<std::wstring, std::wstring> by_oid;
+  for (const auto& v : stored.values) by_oid[v.oid.GetText()] = v.value;
+  EXPECT_EQ(by_oid[L"1.3.6.1.2.1.1.5.0"], L"renamed-host");
+  EXPECT_EQ(by_oid[L"1.3.6.1.2.1.1.7.0"], L"12");
+  EXPECT_EQ(stored.values.size(), std::size(kValues));
+}
+
+TEST_F(SimulerTest, SetWithAnotherTypeIsWrongTypeAndChangesNothing) {
+  StartAgent();
+  const std::vector<uint8_t> before = ReadBytes(dir_.path() / "agent.tav");
+  LogCapture log;
+  for (const char* version : {"1", "2c"}) {
+    std::string out = Tool("snmpset", version, "1.3.6.1.2.1.1.5.0 i 5");
+    EXPECT_NE(out.find("wrongType"), std::string::npos) << out;
+  }
+  std::string missing = Tool("snmpset", "2c", "1.3.6.1.2.1.1.4.0 s x");
+  EXPECT_NE(missing.find("noSuchName"), std::string::npos) << missing;
+  EXPECT_EQ(Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"sim-host\"\n");
+  dispatcher_.Drain();
+  EXPECT_EQ(view_->refreshed.load(), 0);
+  EXPECT_EQ(ReadBytes(dir_.path() / "agent.tav"), before);
+}
+
+TEST_F(SimulerTest, WrongCommunityAndRefusedVersionGetNoAnswer) {
+  StartAgent(false, true);
+  LogCapture log;
+  std::string out = Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0", "Public");
+  EXPECT_NE(out.find("Timeout: No Response"), std::string::npos) << out;
+  EXPECT_TRUE(log.Has(L"CThreadActionSimuler : Wrong community name (Public)"));
+  out = Tool("snmpget", "1", "1.3.6.1.2.1.1.5.0");
+  EXPECT_NE(out.find("Timeout: No Response"), std::string::npos) << out;
+  EXPECT_TRUE(log.Has(L"CThreadActionSimuler : SNMP Version 1 messages are not allowed"));
+  // The accepted version with the right community still works.
+  EXPECT_EQ(Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"sim-host\"\n");
+  dispatcher_.Drain();
+  EXPECT_EQ(view_->received.load(), 1);
+}
+
+namespace {
+
+std::vector<uint8_t> Tlv(uint8_t tag, const std::vector<uint8_t>& content) {
+  std::vector<uint8_t> out;
+  out.reserve(content.size() + 2);
+  out.push_back(tag);
+  out.push_back(static_cast<uint8_t>(content.size()));
+  for (uint8_t b : content) out.push_back(b);
+  return out;
+}
+
+std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> out;
+  for (const auto& part : parts) {
+    for (uint8_t b : part) out.push_back(b);
+  }
+  return out;
+}
+
+// A v2c GetRequest for sysName.0 with the given request id.
+std::vector<uint8_t> GetRequestBytes(uint32_t id, const std::string& community = "public") {
+  const std::vector<uint8_t> oid = {0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x05, 0x00};
+  const std::vector<uint8_t> binding = Tlv(0x30, Tlv(0x30, Join({Tlv(0x06, oid), {0x05, 0x00}})));
+  const std::vector<uint8_t> request_id = {static_cast<uint8_t>(id >> 24), static_cast<uint8_t>(id >> 16),
+                                           static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id)};
+  const std::vector<uint8_t> pdu =
+      Tlv(0xA0, Join({Tlv(0x02, request_id), {0x02, 0x01, 0x00, 0x02, 0x01, 0x00}, binding}));
+  return Tlv(0x30, Join({{0x02, 0x01, 0x01}, Tlv(0x04, std::vector<uint8_t>(community.begin(), community.end())), pdu}));
+}
+
+// The request id of an answer (v2c, short community), or 0.
+uint32_t AnswerId(const uint8_t* data, size_t size) {
+  size_t at = 2 + 3;  // SEQUENCE header, version
+  if (size < at + 2) return 0;
+  at += 2 + data[at + 1];  // community
+  if (size < at + 2 + 6 || data[at] != 0xA2) return 0;
+  at += 2;
+  if (data[at] != 0x02 || data[at + 1] != 4) return 0;
+  return (uint32_t{data[at + 2]} << 24) | (uint32_t{data[at + 3]} << 16) | (uint32_t{data[at + 4]} << 8) | data[at + 5];
+}
+
+}  // namespace
+
+TEST_F(SimulerTest, GarbageInterleavedWithRequestsNeverStopsTheWorker) {
+  StartAgent();
+  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in agent{};
+  agent.sin_family = AF_INET;
+  agent.sin_port = htons(port_);
+  agent.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&agent), sizeof(agent)), 0);
+  std::mt19937 random(20261207);
+  const std::vector<uint8_t> valid = GetRequestBytes(0x01000000);
+  int answered = 0;
+  const int kRounds = 300;
+  for (int round = 0; round < kRounds; ++round) {
+    // Garbage: random bytes, or a valid request cut short or with bytes flipped.
+    std::vector<uint8_t> junk;
+    switch (round % 3) {
+      case 0:
+        junk.resize(1 + random() % 400);
+        for (auto& b : junk) b = static_cast<uint8_t>(random());
+        break;
+      case 1:
+        junk.assign(valid.begin(), valid.begin() + 1 + random() % (valid.size() - 1));
+        break;
+      default:
+        junk = valid;
+        for (int i = 0; i < 3; ++i) junk[random() % junk.size()] = static_cast<uint8_t>(random());
+        junk[10] = 0xA0;  // keep it a GetRequest-looking frame
+        break;
+    }
+    ASSERT_GT(::send(fd, junk.data(), junk.size(), 0), 0);
+    const uint32_t id = 0x02000000 + static_cast<uint32_t>(round);
+    const std::vector<uint8_t> request = GetRequestBytes(id);
+    ASSERT_GT(::send(fd, request.data(), request.size(), 0), 0);
+    bool seen = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!seen && std::chrono::steady_clock::now() < deadline) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 200) <= 0) continue;
+      uint8_t answer[2048];
+      ssize_t n = ::recv(fd, answer, sizeof(answer), 0);
+      if (n > 0 && AnswerId(answer, static_cast<size_t>(n)) == id) seen = true;
+    }
+    answered += seen ? 1 : 0;
+  }
+  ::close(fd);
+  EXPECT_EQ(answered, kRounds);
+  EXPECT_TRUE(engine_.IsRunning());
+  EXPECT_EQ(Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"sim-host\"\n");
+}
+
+TEST_F(SimulerTest, HandleDatagramDropsRequestsWithoutABinding) {
+  port_ = FreeUdpPort();
+  ASSERT_TRUE(engine_.Start(port_, true, true, L"public", &simulator_));
+  ASSERT_TRUE(engine_.WaitBegun(5000));
+  LogCapture log;
+  // version, community and a PDU with a request id only
+  const std::vector<uint8_t> bare = {0x30, 0x0F, 0x02, 0x01, 0x01, 0x04, 0x06, 'p', 'u', 'b', 'l', 'i', 'c', 0xA0, 0x03, 0x02, 0x01, 0x07};
+  CBerDecoder decoder;
+  ASSERT_TRUE(decoder.Assign(bare.data(), static_cast<uint32_t>(bare.size())));
+  CBerEncoder encoder;
+  EXPECT_FALSE(engine_.HandleDatagram(decoder, encoder));
+  // A community that only matches up to a zero byte is not the community.
+  std::vector<uint8_t> zero = GetRequestBytes(0x01000005, std::string("public\0x", 8));
+  ASSERT_TRUE(decoder.Assign(zero.data(), static_cast<uint32_t>(zero.size())));
+  CBerEncoder encoder2;
+  EXPECT_FALSE(engine_.HandleDatagram(decoder, encoder2));
+  EXPECT_TRUE(log.Has(L"Wrong community name"));
+  // The well-formed request is answered.
+  std::vector<uint8_t> good = GetRequestBytes(0x01000006);
+  ASSERT_TRUE(decoder.Assign(good.data(), static_cast<uint32_t>(good.size())));
+  CBerEncoder encoder3;
+  ASSERT_TRUE(engine_.HandleDatagram(decoder, encoder3));
+  EXPECT_EQ(AnswerId(encoder3.GetData(), encoder3.GetUsedLength()), 0x01000006u);
+}
+
+TEST_F(SimulerTest, StopEndsABlockedWorkerWhichCanBeStartedAgain) {
+  StartAgent();
+  EXPECT_TRUE(engine_.Stop());
+  EXPECT_TRUE(engine_.WaitIdle(3000));
+  EXPECT_FALSE(engine_.IsRunning());
+  dispatcher_.Drain();
+  EXPECT_EQ(view_->started.load(), 1);
+  EXPECT_EQ(view_->finished.load(), 1);
+  std::string out = Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0");
+  EXPECT_NE(out.find("Timeout"), std::string::npos) << out;
+  StartAgent();
+  EXPECT_EQ(Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"sim-host\"\n");
+}
+
+TEST_F(SimulerTest, APortAlreadyTakenEndsTheRunWithoutServing) {
+  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  socklen_t size = sizeof(address);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  LogCapture log;
+  ASSERT_TRUE(engine_.Start(ntohs(address.sin_port), true, true, L"public", &simulator_));
+  EXPECT_FALSE(engine_.WaitBegun(5000));
+  EXPECT_TRUE(engine_.WaitIdle(5000));
+  EXPECT_FALSE(engine_.IsRunning());
+  EXPECT_TRUE(log.Has(L"Error while creating UDP socket"));
+  ::close(fd);
+}
