@@ -1,0 +1,51 @@
+// Loading MIB modules into the SMI tree: the whole load of a list of modules
+// (with their imports), then the tree's completion and visibility. Runs on
+// the calling thread; CThreadActionLoadMib runs it on a worker thread.
+//
+//   CSmiLoader loader;                          // the process tree
+//   if (!loader.Load(ModuleKeysFromList(L"IF-MIB;SNMPv2-MIB"), true, 1))
+//     show(loader.ErrorText());                 // message, file and line
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "smi/SmiParser.h"
+#include "smi/SmiScanner.h"
+#include "smi/SmiTree.h"
+
+// Cuts a "LastFile" text at every ";" into module keys (empty pieces are
+// skipped).
+std::vector<CSmiModuleKey> ModuleKeysFromList(const std::wstring& text);
+
+class CSmiLoader {
+ public:
+  explicit CSmiLoader(CSmiTree& tree = SmiTree());
+  CSmiLoader(const CSmiLoader&) = delete;
+  CSmiLoader& operator=(const CSmiLoader&) = delete;
+
+  // Under the tree lock: Reset (or ClearLinks), load each module not loaded
+  // yet, Finish, then visibility: everything when reset is set and
+  // display_module_mode is 0, otherwise the objects of the listed modules
+  // with their ancestors. A failed module resets the tree and stops the
+  // load; ErrorText() then holds the text to show.
+  bool Load(const std::vector<CSmiModuleKey>& modules, bool reset, uint32_t display_module_mode);
+
+  // Loads one module (and its imports) without finishing the tree; the
+  // caller holds the tree lock. True when loaded or loaded already.
+  bool LoadModule(const CSmiModuleKey& key);
+
+  // "<message>\r\n\r\nFile:<file>\r\nLine:<line>" for the last failure.
+  const std::wstring& ErrorText() const { return error_text_; }
+  const SmiError& LastError() const { return scanner_.LastError(); }
+  CSmiScanner& Scanner() { return scanner_; }
+
+ private:
+  void Fail(const std::wstring& message, const std::wstring& file, int32_t line);
+
+  CSmiTree& tree_;
+  CSmiScanner scanner_;
+  CSmiParser parser_;
+  std::wstring error_text_;
+};

@@ -1,0 +1,108 @@
+// The SMI parser: reads one MIB module from the scanner's current file and
+// adds its type and value assignments to the SMI tree. An IMPORTS clause
+// naming a module the tree does not know yet opens that module's file on
+// the scanner's file stack and parses it by a nested Parse.
+//
+// The grammar (SmiGrammar.y) is a pure LALR(1) parser; the state below is
+// shared by the nested parses of one load.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "smi/SmiScanner.h"
+#include "smi/SmiTree.h"
+
+class CSmiParser {
+ public:
+  CSmiParser(CSmiScanner& scanner, CSmiTree& tree);
+
+  // 0 when the module was accepted; non-zero on a syntax error, memory
+  // exhaustion, a scanner failure or an import that could not be loaded.
+  // The error is in the scanner's LastError().
+  int Parse();
+
+  CSmiScanner& Scanner() { return scanner_; }
+  CSmiTree& Tree() { return tree_; }
+
+  // The grammar's hooks (SmiGrammar.y), in the order they occur.
+  int Lex(const std::wstring** value);
+  void SyntaxError(const char* message);
+  void BeginParse();
+  void RegisterDefinedModule(const std::wstring* name);
+  void AddImportSymbol(const std::wstring* symbol);
+  bool ImportFrom(const std::wstring* module);  // false: abort the parse
+
+  void BeginType();
+  void EndType();
+  void SetType(uint32_t kind, const std::wstring* name = nullptr);
+
+  void ConstraintListBegin();
+  void ConstraintListEnd();
+  void SizeConstraint();
+  void DoubleDot();
+  void MinNumber();
+  void MaxNumber();
+  void VerticalBar();
+  void NamedNumberListBegin();
+  void NamedNumberListEnd();
+  void NamedNumberIdentifier(const std::wstring* name);
+  void NumberValue(const std::wstring* text);
+
+  void BeginValue();
+  void EndValue();
+  void BeginDefaultValue();
+  void EndDefaultValue();
+  void AddOidByName(const std::wstring* name);
+  void AddOidByNameAndNumber(const std::wstring* name, const std::wstring* number);
+  void TrapEnterpriseEnd();
+
+  void SetStatus(const std::wstring* text);
+  void SetAccess(const std::wstring* text);
+  void SetDescription(const std::wstring* text);
+
+  void TypeAssignment(const std::wstring* name);
+  void ValueAssignment(const std::wstring* name);
+
+  // For tests: the record being built.
+  const CSmiObject& CurrentRecord() const { return current_; }
+
+ private:
+  CSmiType* CurrentType();
+  void AppendConstraint(const wchar_t* text);
+  void AppendArc(const std::wstring& text);
+  void ResetRecord();
+  CSmiModuleKey CurrentFileKey() const;
+  void Declare(const std::wstring& name);
+
+  // What Lex needs to close an IMPORTS clause that lacks its ';': after
+  // "FROM Module", an identifier not followed by ',' or FROM starts the
+  // module body, so a ';' is handed to the grammar before it.
+  struct Token {
+    int code;
+    const std::wstring* value;
+  };
+  enum ImportPhase { kNotInImports, kInSymbols, kAfterFrom, kAfterModule, kInModuleOid };
+  struct LexState {
+    ImportPhase phase = kNotInImports;
+    int braces = 0;
+    std::deque<Token> queue;
+  };
+  Token ReadToken();
+  void TrackImports(const Token& token);
+
+  CSmiScanner& scanner_;
+  CSmiTree& tree_;
+  LexState lex_;
+  int depth_ = 0;  // nesting of Parse calls
+
+  bool in_constraint_ = false;
+  bool in_named_number_list_ = false;
+  bool in_value_ = false;
+  bool in_default_value_ = false;
+  CSmiObject current_;
+  std::vector<int32_t> type_stack_;
+  std::wstring* description_target_ = nullptr;
+};

@@ -1,0 +1,203 @@
+#include "smi/SmiScanner.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <new>
+
+#include "quillog/Quillog.h"
+#include "smi/SmiScannerRules.h"
+
+// From the generated scanner (prefix smi_yy).
+int smi_yylex_init_extra(CSmiScanner* extra, void** scanner);
+int smi_yylex_destroy(void* scanner);
+int smi_yyget_lineno(void* scanner);
+void smi_yyset_lineno(int line, void* scanner);
+
+CSmiScanner::InputFile::~InputFile() {
+  if (fp) std::fclose(fp);
+}
+
+CSmiScanner::CSmiScanner() { CreateScanner(); }
+
+CSmiScanner::~CSmiScanner() { DestroyScanner(); }
+
+void CSmiScanner::CreateScanner() {
+  if (smi_yylex_init_extra(this, &scanner_) != 0) throw std::bad_alloc();
+}
+
+void CSmiScanner::DestroyScanner() {
+  if (!scanner_) return;
+  // Detach the current buffer first: flex must not touch it while everything is freed.
+  SmiScanSwitchBuffer(nullptr, scanner_);
+  SmiScanDeleteBuffer(buffer_, scanner_);
+  buffer_ = nullptr;
+  file_.reset();
+  for (int i = depth_; i >= 0; --i) {
+    SmiScanDeleteBuffer(stack_[i].buffer, scanner_);
+    stack_[i] = StackEntry();
+  }
+  depth_ = 0;
+  file_name_ = L"stdin";
+  accumulator_.clear();
+  smi_yylex_destroy(scanner_);
+  scanner_ = nullptr;
+}
+
+void CSmiScanner::Restart() {
+  DestroyScanner();
+  CreateScanner();
+}
+
+int32_t CSmiScanner::Line() const {
+  if (!buffer_) return depth_ == 0 ? stack_[0].line : 0;
+  return smi_yyget_lineno(scanner_);
+}
+
+void CSmiScanner::Fatal(const char* message) { throw CSmiScannerFatal(message); }
+
+void CSmiScanner::ErrorReport(const std::wstring& message) {
+  last_error_.message = message;
+  last_error_.file_name = file_name_;
+  last_error_.line = Line();
+  QuillogW(QUILLOG_ERROR, QLF_NONE, L"Erreur dans le fichier MIB %s, ligne %d\n\t%s", last_error_.file_name,
+           last_error_.line, message);
+}
+
+int CSmiScanner::OpenFile(const std::wstring& path) {
+  if (path.size() > kMaxFileName) {
+    ErrorReport(QuillogFormat(L"MIB file name longer than %d characters", static_cast<int>(kMaxFileName)));
+    return 1;
+  }
+  const std::string native = quillog::WideToUtf8(path);
+  struct stat st;
+  if (path.empty() || stat(native.c_str(), &st) != 0) {
+    ErrorReport(L"Unable to open SMI file");
+    return 1;
+  }
+  if (depth_ >= kFileStackSize) {
+    ErrorReport(QuillogFormat(L"Too many nested MIB files (at most %d)", kFileStackSize));
+    return 1;
+  }
+  FILE* fp = S_ISDIR(st.st_mode) ? nullptr : std::fopen(native.c_str(), "rb");
+  if (!fp) {
+    QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"Unable to open MIB file %s", path);
+    ErrorReport(QuillogFormat(L"Unable to open MIB file %s", path));
+    return 1;
+  }
+  auto file = std::make_unique<InputFile>();
+  file->fp = fp;
+  void* buffer = SmiScanCreateBuffer(fp, scanner_);
+
+  StackEntry& entry = stack_[depth_];
+  entry.buffer = buffer_;
+  entry.line = Line();
+  entry.file_name = file_name_;
+  entry.file = std::move(file_);
+  entry.start_condition = SmiScanStartCondition(scanner_);
+  ++depth_;
+
+  file_ = std::move(file);
+  file_name_ = path;
+  buffer_ = buffer;
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"Opening file %d", fileno(fp));
+  SmiScanSwitchBuffer(buffer_, scanner_);
+  SmiScanSetStartCondition(0, scanner_);
+  smi_yyset_lineno(1, scanner_);
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"Beginning of MIB file %s", path);
+  return 0;
+}
+
+int CSmiScanner::CloseFile() {
+  if (depth_ == 0) return 1;
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"Closing file %d", file_ && file_->fp ? fileno(file_->fp) : -1);
+  file_.reset();
+  --depth_;
+  SmiScanDeleteBuffer(buffer_, scanner_);
+  buffer_ = nullptr;
+
+  StackEntry& entry = stack_[depth_];
+  buffer_ = entry.buffer;
+  file_name_ = std::move(entry.file_name);
+  file_ = std::move(entry.file);
+  SmiScanSwitchBuffer(buffer_, scanner_);
+  if (buffer_) smi_yyset_lineno(entry.line, scanner_);
+  SmiScanSetStartCondition(entry.start_condition, scanner_);
+  stack_[depth_] = StackEntry();
+  if (!buffer_) stack_[depth_].line = entry.line;
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"Returning to file %s", file_name_);
+  return 0;
+}
+
+void CSmiScanner::CloseFilesTo(int depth) {
+  while (depth_ > depth && CloseFile() == 0) {
+  }
+}
+
+int CSmiScanner::AtEndOfFile() {
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"End of MIB file %s", file_name_);
+  if (CloseFile() == 1) return 1;
+  // Nothing left to read once the outermost file is closed.
+  return buffer_ ? 0 : 1;
+}
+
+int CSmiScanner::NextToken(const std::wstring** value) {
+  *value = nullptr;
+  if (!buffer_) return 0;
+  return SmiScan(value, scanner_);
+}
+
+void CSmiScanner::FreeTokenStrings() {
+  pool_.clear();
+  pool_.shrink_to_fit();
+}
+
+const std::wstring* CSmiScanner::PoolString(std::wstring&& text) {
+  pool_.push_back(std::move(text));
+  return &pool_.back();
+}
+
+size_t CSmiScanner::ReadInput(char* buffer, size_t max) {
+  if (!file_ || !file_->fp || max < 2) return 0;
+  InputFile& in = *file_;
+  size_t out = 0;
+  while (out == 0) {
+    // Leave room for a carriage return held back by the previous read.
+    const size_t n = std::fread(buffer, 1, max - 1, in.fp);
+    if (n == 0) {
+      if (std::ferror(in.fp)) Fatal("input in flex scanner failed");
+      if (in.pending_cr) {
+        in.pending_cr = false;
+        buffer[0] = '\r';
+        return 1;
+      }
+      return 0;
+    }
+    // CR LF becomes LF; a CR followed by anything else stays.
+    char first = buffer[0];
+    size_t i = 0;
+    if (in.pending_cr) {
+      in.pending_cr = false;
+      if (first != '\n') {
+        std::memmove(buffer + 1, buffer, n);
+        buffer[0] = '\r';
+        out = 1;
+        i = 1;
+      }
+    }
+    const size_t end = i + n;
+    for (; i < end; ++i) {
+      const char c = buffer[i];
+      if (c == '\r') {
+        if (i + 1 < end) {
+          if (buffer[i + 1] == '\n') continue;
+        } else {
+          in.pending_cr = true;
+          continue;
+        }
+      }
+      buffer[out++] = c;
+    }
+  }
+  return out;
+}

@@ -1,0 +1,103 @@
+// The SMI scanner: turns MIB module text into tokens for the SMI parser and
+// keeps the stack of open MIB files (an IMPORTS clause opens the imported
+// module's file in the middle of the importing one; at its end the scanner
+// returns to the importing file where it left it).
+//
+// Files are read in binary; a CR LF pair reaches the rules as one LF.
+// One scanner serves one load at a time (it is not thread-safe); nested
+// parses for imports share it.
+//
+// Failures that cannot go on (a token longer than the 16 384-byte input
+// buffer, a full file stack, an internal scanner failure) throw
+// CSmiScannerFatal from NextToken/OpenFile; the parser turns it into an SMI
+// error and the loader closes every file and starts a fresh scanner.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+// What the scanner reports: message, file and line of the last SMI error.
+struct SmiError {
+  std::wstring message;
+  std::wstring file_name;
+  int32_t line = 0;
+};
+
+class CSmiScannerFatal : public std::runtime_error {
+ public:
+  explicit CSmiScannerFatal(const std::string& what) : std::runtime_error(what) {}
+};
+
+class CSmiScanner {
+ public:
+  static constexpr size_t kBufferSize = 16384;
+  static constexpr int kFileStackSize = 10;
+  static constexpr size_t kMaxFileName = 1023;
+
+  CSmiScanner();
+  ~CSmiScanner();  // closes every open file
+  CSmiScanner(const CSmiScanner&) = delete;
+  CSmiScanner& operator=(const CSmiScanner&) = delete;
+
+  // 0 on success, 1 on failure (the file stack is then as before the call).
+  int OpenFile(const std::wstring& path);
+  // Next token code (0 = end of input); value is a pool string or null.
+  int NextToken(const std::wstring** value);
+  // 1 when no file is open, 0 after the current file was closed.
+  int CloseFile();
+  // Closes files until the depth is back to depth.
+  void CloseFilesTo(int depth);
+  // Drops the flex state after a failure and starts clean (closes files).
+  void Restart();
+  void FreeTokenStrings();
+  size_t TokenStringCount() const { return pool_.size(); }
+
+  // Stores message, current file and line as the last error and logs it.
+  void ErrorReport(const std::wstring& message);
+  const SmiError& LastError() const { return last_error_; }
+  void ClearLastError() { last_error_ = SmiError(); }
+
+  const std::wstring& FileName() const { return file_name_; }
+  int32_t Line() const;
+  int Depth() const { return depth_; }
+  void ClearAccumulator() { accumulator_.clear(); }
+
+  // Used by the generated rules.
+  size_t ReadInput(char* buffer, size_t max);
+  const std::wstring* PoolString(std::wstring&& text);
+  std::wstring& Accumulator() { return accumulator_; }
+  // End of the current file: 1 when scanning is to stop (nothing to return to).
+  int AtEndOfFile();
+  [[noreturn]] static void Fatal(const char* message);
+
+ private:
+  struct InputFile {
+    FILE* fp = nullptr;
+    bool pending_cr = false;
+    ~InputFile();
+  };
+  struct StackEntry {
+    void* buffer = nullptr;  // YY_BUFFER_STATE
+    int32_t line = 0;
+    std::wstring file_name;
+    std::unique_ptr<InputFile> file;
+    int start_condition = 0;
+  };
+
+  void CreateScanner();
+  void DestroyScanner();
+
+  void* scanner_ = nullptr;  // yyscan_t
+  StackEntry stack_[kFileStackSize];
+  int depth_ = 0;
+  std::unique_ptr<InputFile> file_;
+  void* buffer_ = nullptr;
+  std::wstring file_name_ = L"stdin";
+  std::wstring accumulator_;
+  std::deque<std::wstring> pool_;
+  SmiError last_error_;
+};

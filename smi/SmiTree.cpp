@@ -1,0 +1,477 @@
+#include "smi/SmiTree.h"
+
+#include <algorithm>
+
+#include "quillog/Quillog.h"
+#include "smi/MibFolders.h"
+
+// Trace lines whose arguments cost something are only built when wanted.
+#define SMI_TRACE(feature, ...)                                   \
+  do {                                                            \
+    if (quillog::FeatureOn(feature)) QuillogW(QUILLOG_INFO, feature, __VA_ARGS__); \
+  } while (0)
+
+namespace {
+
+const wchar_t* const kStatusTexts[] = {L"current", L"deprecated", L"mandatory", L"obsolete", L"optional"};
+const wchar_t* const kAccessTexts[] = {L"not-accessible", L"not-implemented", L"accessible-for-notify",
+                                       L"read-only",      L"write-only",      L"read-write",
+                                       L"read-create"};
+const wchar_t* const kKindTexts[] = {L"NULL",        L"BOOLEAN",     L"REAL",       L"INTEGER",
+                                     L"OBJECT IDENTIFIER", L"OCTET STRING", L"BIT STRING", L"BIT",
+                                     L"SEQUENCE",    L"SEQUENCE OF", L"SET",        L"SET OF",
+                                     L"CHOICE",      L"ENUMERATED",  L"SELECTION",  L"ANY"};
+
+const std::wstring kEmpty;
+
+CSmiObject BuiltinRecord(const wchar_t* name, int64_t arc, uint32_t kind) {
+  CSmiObject record;
+  record.oid = {arc};
+  record.type.kind = kind;
+  record.declarations.push_back(CSmiDeclaration{name, L"", L"", 0});
+  return record;
+}
+
+std::wstring ImportKey(const std::wstring& module, const std::wstring& path, const std::wstring& symbol) {
+  std::wstring key;
+  key.reserve(module.size() + path.size() + symbol.size() + 2);
+  key.append(module).push_back(L'\x1');
+  key.append(path).push_back(L'\x1');
+  key.append(symbol);
+  return key;
+}
+
+}  // namespace
+
+std::wstring SmiOidText(const SmiOid& oid) {
+  std::wstring text;
+  for (int64_t arc : oid) {
+    text.push_back(L'.');
+    text += std::to_wstring(arc);
+  }
+  return text;
+}
+
+std::wstring SmiOidDotted(const SmiOid& oid) {
+  std::wstring text = SmiOidText(oid);
+  return text.empty() ? text : text.substr(1);
+}
+
+uint32_t SmiStatusCode(const std::wstring& text) {
+  for (uint32_t i = 0; i < 5; ++i)
+    if (text == kStatusTexts[i]) return i + 1;
+  return 0;
+}
+
+const wchar_t* SmiStatusText(uint32_t code) {
+  return code >= 1 && code <= 5 ? kStatusTexts[code - 1] : L"Unknown status";
+}
+
+uint32_t SmiAccessCode(const std::wstring& text) {
+  for (uint32_t i = 0; i < 7; ++i)
+    if (text == kAccessTexts[i]) return i + 1;
+  return 0;
+}
+
+const wchar_t* SmiAccessText(uint32_t code) {
+  return code >= 1 && code <= 7 ? kAccessTexts[code - 1] : L"Unknown access";
+}
+
+CSmiModuleKey CSmiModuleKey::FromPath(const std::wstring& path) {
+  CSmiModuleKey key;
+  key.file_path = path;
+  const size_t slash = path.find_last_of(L"/\\");
+  std::wstring base = slash == std::wstring::npos ? path : path.substr(slash + 1);
+  const size_t dot = base.rfind(L'.');
+  if (dot != std::wstring::npos) base.erase(dot);
+  key.module_name = std::move(base);
+  return key;
+}
+
+CSmiModuleKey CSmiModuleKey::FromString(const std::wstring& text) {
+  if (text.find_first_of(L"/\\:.") != std::wstring::npos) return FromPath(text);
+  return CSmiModuleKey{text, LocateModuleFile(text)};
+}
+
+size_t CSmiModuleKeyHash::operator()(const CSmiModuleKey& key) const {
+  const size_t a = std::hash<std::wstring>()(key.module_name);
+  const size_t b = std::hash<std::wstring>()(key.file_path);
+  return a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
+}
+
+std::wstring CSmiType::DisplayText(bool with_constraint) const {
+  std::wstring text;
+  if (kind >= SMI_TYPE_NULL && kind <= SMI_TYPE_ANY) {
+    text = kKindTexts[kind - 1];
+  } else if (kind == SMI_TYPE_REFERENCE || kind == SMI_TYPE_MACRO) {
+    text = name;
+  } else {
+    text = L"Unknown type";
+  }
+  if (with_constraint && !constraint.empty()) text += L" (" + constraint + L")";
+  return text;
+}
+
+const std::wstring& CSmiObject::Name() const {
+  return declarations.empty() ? kEmpty : declarations.front().name;
+}
+
+size_t CSmiTree::OidHash::operator()(const SmiOid& oid) const {
+  size_t h = oid.size();
+  for (int64_t arc : oid) h ^= static_cast<size_t>(arc) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+  return h;
+}
+
+CSmiTree::CSmiTree() = default;
+
+CSmiTree& SmiTree() {
+  static CSmiTree tree;
+  return tree;
+}
+
+void CSmiTree::Reset() {
+  objects_.clear();
+  types_.clear();
+  modules_.clear();
+  imports_.clear();
+  by_oid_.clear();
+  by_name_.clear();
+  type_by_name_.clear();
+  module_set_.clear();
+  import_by_symbol_.clear();
+  unfinalized_imports_.clear();
+  AddObject(BuiltinRecord(L"ccitt", 0, SMI_TYPE_OBJECT_IDENTIFIER));
+  AddObject(BuiltinRecord(L"iso", 1, SMI_TYPE_OBJECT_IDENTIFIER));
+  AddObject(BuiltinRecord(L"iso-ccitt", 2, SMI_TYPE_OBJECT_IDENTIFIER));
+  AddType(BuiltinRecord(L"Counter32", 0, SMI_TYPE_INTEGER));
+  AddType(BuiltinRecord(L"TimeTicks", 0, SMI_TYPE_INTEGER));
+  initialised_ = true;
+}
+
+void CSmiTree::ClearLinks() {
+  for (auto& object : objects_) {
+    object->parent = nullptr;
+    object->tree_item = nullptr;
+  }
+}
+
+bool CSmiTree::RegisterModule(const std::wstring& module_name_or_path) {
+  return RegisterModule(CSmiModuleKey::FromString(module_name_or_path));
+}
+
+bool CSmiTree::RegisterModule(const CSmiModuleKey& key) {
+  if (!module_set_.insert(key).second) return false;
+  modules_.push_back(key);
+  return true;
+}
+
+bool CSmiTree::FindModule(const CSmiModuleKey& key) const { return module_set_.count(key) != 0; }
+
+void CSmiTree::AddType(CSmiObject record) {
+  const uint32_t position = static_cast<uint32_t>(types_.size());
+  type_by_name_.emplace(record.Name(), position);
+  types_.push_back(std::make_unique<CSmiObject>(std::move(record)));
+}
+
+void CSmiTree::IndexObjectOid(uint32_t position) {
+  const CSmiObject& object = *objects_[position];
+  if (!object.IsComplete()) return;
+  auto [it, inserted] = by_oid_.emplace(object.oid, position);
+  if (!inserted && it->second > position) it->second = position;
+}
+
+void CSmiTree::IndexObjectName(uint32_t position, const std::wstring& name) {
+  std::vector<uint32_t>& positions = by_name_[name];
+  auto it = std::lower_bound(positions.begin(), positions.end(), position);
+  if (it == positions.end() || *it != position) positions.insert(it, position);
+}
+
+void CSmiTree::RebuildObjectIndexes() {
+  by_oid_.clear();
+  by_name_.clear();
+  for (uint32_t i = 0; i < objects_.size(); ++i) {
+    IndexObjectOid(i);
+    for (const CSmiDeclaration& d : objects_[i]->declarations) IndexObjectName(i, d.name);
+  }
+}
+
+void CSmiTree::AddObject(CSmiObject copy) {
+  SMI_TRACE(QLF_PROGRAM_SMI, L"Adding SMI object '%s'", copy.Name());
+  if (copy.IsComplete() || TryResolve(copy)) {
+    auto it = by_oid_.find(copy.oid);
+    if (it != by_oid_.end()) {
+      CSmiObject& existing = *objects_[it->second];
+      if (quillog::FeatureOn(QLF_PROGRAM_SMI)) {
+        const CSmiDeclaration& old_decl = existing.declarations.front();
+        const CSmiDeclaration& new_decl = copy.declarations.front();
+        QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"SMI object '%s' is already existing", copy.Name());
+        QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"Existing object %s=%s is declared in File '%s' at Line %d",
+                 old_decl.name, existing.OidText(), old_decl.module_name, old_decl.line);
+        QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"New object %s=%s is declared in File '%s' at Line %d",
+                 new_decl.name, copy.OidText(), new_decl.module_name, new_decl.line);
+      }
+      if (!copy.declarations.empty()) {
+        existing.declarations.push_back(copy.declarations.front());
+        IndexObjectName(it->second, copy.declarations.front().name);
+      }
+      return;
+    }
+  }
+  const uint32_t position = static_cast<uint32_t>(objects_.size());
+  objects_.push_back(std::make_unique<CSmiObject>(std::move(copy)));
+  IndexObjectOid(position);
+  for (const CSmiDeclaration& d : objects_[position]->declarations) IndexObjectName(position, d.name);
+}
+
+bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name,
+                                  const CSmiModuleKey& key) const {
+  if (d.name != name) return false;
+  if (d.name.empty() || d.module_name.empty() || d.line == 0) return true;
+  return d.module_name == key.module_name && d.file_path == key.file_path;
+}
+
+CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiModuleKey& key) const {
+  auto it = by_name_.find(name);
+  if (it == by_name_.end()) return nullptr;
+  for (uint32_t position : it->second) {
+    CSmiObject* object = objects_[position].get();
+    for (const CSmiDeclaration& d : object->declarations) {
+      if (DeclarationMatches(d, name, key)) return object->IsComplete() ? object : nullptr;
+    }
+  }
+  return nullptr;
+}
+
+CSmiObject* CSmiTree::FindObjectByOid(const SmiOid& oid) const {
+  auto it = by_oid_.find(oid);
+  return it == by_oid_.end() ? nullptr : objects_[it->second].get();
+}
+
+void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symbol) {
+  const uint32_t position = static_cast<uint32_t>(imports_.size());
+  imports_.push_back(CSmiImport{importer.module_name, importer.file_path, symbol, L"", L""});
+  import_by_symbol_[ImportKey(importer.module_name, importer.file_path, symbol)].push_back(position);
+  unfinalized_imports_.push_back(position);
+}
+
+void CSmiTree::FinalizeImports(const std::wstring& module_name) {
+  if (unfinalized_imports_.empty()) return;
+  const CSmiModuleKey source = CSmiModuleKey::FromString(module_name);
+  for (uint32_t position : unfinalized_imports_) {
+    imports_[position].source_module_name = source.module_name;
+    imports_[position].source_file_path = source.file_path;
+  }
+  unfinalized_imports_.clear();
+}
+
+bool CSmiTree::TryResolve(CSmiObject& object) {
+  if (object.resolve_position == -1) return false;
+  SMI_TRACE(QLF_PROGRAM_SMI, L"Trying to finish OID resolution of '%s'...", object.Name());
+  CSmiDeclaration first;
+  if (!object.declarations.empty()) first = object.declarations.front();
+  const CSmiObject* found =
+      FindObjectByName(object.pending_name, CSmiModuleKey{first.module_name, first.file_path});
+  if (!found) {
+    auto it = import_by_symbol_.find(ImportKey(first.module_name, first.file_path, object.pending_name));
+    if (it != import_by_symbol_.end()) {
+      for (uint32_t position : it->second) {
+        const CSmiImport& import = imports_[position];
+        found = FindObjectByName(object.pending_name,
+                                 CSmiModuleKey{import.source_module_name, import.source_file_path});
+        if (found) break;
+      }
+    }
+  }
+  if (!found) {
+    SMI_TRACE(QLF_PROGRAM_SMI, L"OID '%s' cannot yet be resolved", object.Name());
+    return false;
+  }
+  const size_t at = std::min<size_t>(static_cast<size_t>(object.resolve_position), object.oid.size());
+  const SmiOid prefix = found->oid;  // found may be object itself only when complete
+  object.oid.insert(object.oid.begin() + static_cast<std::ptrdiff_t>(at), prefix.begin(), prefix.end());
+  object.pending_name.clear();
+  object.resolve_position = -1;
+  SMI_TRACE(QLF_PROGRAM_SMI, L"OID '%s' is resolved", object.Name());
+  return true;
+}
+
+void CSmiTree::Resolve() {
+  for (;;) {
+    if (objects_.empty()) {
+      SMI_TRACE(QLF_PROGRAM_SMI, L"no more OID to resolve");
+      return;
+    }
+    size_t pending = 0;
+    size_t resolved = 0;
+    for (uint32_t i = 0; i < objects_.size(); ++i) {
+      CSmiObject& object = *objects_[i];
+      if (object.resolve_position == -1) continue;
+      ++pending;
+      if (TryResolve(object)) {
+        ++resolved;
+        IndexObjectOid(i);
+      }
+    }
+    if (pending == 0) {
+      SMI_TRACE(QLF_PROGRAM_SMI, L"no more OID to resolve");
+      return;
+    }
+    if (resolved > 0) continue;
+    Dump(0);
+    DumpImports();
+    for (const auto& object : objects_) {
+      if (object->resolve_position == -1) continue;
+      CSmiDeclaration first;
+      if (!object->declarations.empty()) first = object->declarations.front();
+      QuillogW(QUILLOG_WARNING, QLF_NONE, L"OID '%s' (%s/%d) is not resolved", first.name, first.file_path,
+               first.line);
+    }
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"There are OID to resolve but I can't resolve them");
+    return;
+  }
+}
+
+void CSmiTree::AddMissingParents() {
+  std::vector<SmiOid> missing;
+  SmiOid prefix;
+  for (const auto& object : objects_) {
+    if (object->oid.empty()) {
+      QuillogW(QUILLOG_ERROR, QLF_NONE, L"OID of SMI object '%s' is not set", object->Name());
+      continue;
+    }
+    for (size_t length = object->oid.size() - 1; length >= 1; --length) {
+      prefix.assign(object->oid.begin(), object->oid.begin() + static_cast<std::ptrdiff_t>(length));
+      if (by_oid_.count(prefix)) continue;
+      SMI_TRACE(QLF_PROGRAM_SMI, L"Parent %s of Object '%s' does not exists", SmiOidText(prefix), object->Name());
+      missing.push_back(prefix);
+    }
+  }
+  for (const SmiOid& oid : missing) {
+    if (by_oid_.count(oid)) continue;
+    SMI_TRACE(QLF_PROGRAM_SMI, L"Adding missing parent %s", SmiOidText(oid));
+    CSmiObject record;
+    record.oid = oid;
+    record.type.kind = SMI_TYPE_OBJECT_IDENTIFIER;
+    record.declarations.push_back(CSmiDeclaration{L"no-name", L"", L"", 0});
+    AddObject(std::move(record));
+  }
+}
+
+void CSmiTree::SortByOid() {
+  // Empty OIDs go first (logged) so that the order stays a strict weak order.
+  auto less = [](const std::unique_ptr<CSmiObject>& a, const std::unique_ptr<CSmiObject>& b) {
+    const SmiOid& x = a->oid;
+    const SmiOid& y = b->oid;
+    if (x.empty() || y.empty()) {
+      QuillogW(QUILLOG_ERROR, QLF_NONE, L"Size is 0");
+      return x.empty() && !y.empty();
+    }
+    const size_t n = std::min(x.size(), y.size());
+    for (size_t i = 0; i < n; ++i) {
+      if (x[i] != y[i]) return x[i] < y[i];
+    }
+    if (x.size() == y.size()) {
+      QuillogW(QUILLOG_ERROR, QLF_NONE, L"Sizes are equal for OID %s and %s", SmiOidText(x), SmiOidText(y));
+      return false;
+    }
+    return x.size() < y.size();
+  };
+  std::stable_sort(objects_.begin(), objects_.end(), less);
+  RebuildObjectIndexes();
+}
+
+void CSmiTree::LinkParents() {
+  SmiOid prefix;
+  for (const auto& object : objects_) {
+    if (object->oid.empty()) {
+      QuillogW(QUILLOG_ERROR, QLF_NONE, L"OID of SMI object '%s' is not set", object->Name());
+      continue;
+    }
+    if (object->parent) continue;
+    if (object->oid.size() == 1) continue;
+    prefix.assign(object->oid.begin(), object->oid.end() - 1);
+    object->parent = FindObjectByOid(prefix);
+    if (!object->parent)
+      QuillogW(QUILLOG_WARNING, QLF_NONE, L"Parent %s of Object '%s' does not exists", SmiOidText(prefix),
+               object->Name());
+  }
+}
+
+void CSmiTree::Finish() {
+  Resolve();
+  AddMissingParents();
+  SortByOid();
+  LinkParents();
+}
+
+void CSmiTree::MarkVisible(CSmiObject& object) {
+  object.visible = true;
+  for (CSmiObject* p = object.parent; p && !p->visible; p = p->parent) p->visible = true;
+}
+
+void CSmiTree::MarkAllVisible() {
+  for (auto& object : objects_) object->visible = true;
+}
+
+void CSmiTree::MarkVisibleForModules(const std::vector<CSmiModuleKey>& modules) {
+  const std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> wanted(modules.begin(), modules.end());
+  CSmiModuleKey probe;
+  for (auto& object : objects_) {
+    for (const CSmiDeclaration& d : object->declarations) {
+      probe.module_name = d.module_name;
+      probe.file_path = d.file_path;
+      if (wanted.count(probe)) {
+        MarkVisible(*object);
+        break;
+      }
+    }
+  }
+}
+
+const CSmiType& CSmiTree::FindTypeBase(const CSmiType& type) const {
+  std::unordered_set<const CSmiType*> seen;
+  const CSmiType* current = &type;
+  for (;;) {
+    SMI_TRACE(QLF_PROGRAM_SMI, L"Searching for Type name %s", current->DisplayText(false));
+    if (!seen.insert(current).second) return *current;  // reference cycle
+    if (current->name.empty()) {
+      if (current->kind == SMI_TYPE_CHOICE && current->nested.size() == 1) {
+        current = &current->nested.front();
+        continue;
+      }
+      return *current;
+    }
+    if (!current->nested.empty()) return *current;
+    auto it = type_by_name_.find(current->DisplayText(false));
+    if (it == type_by_name_.end()) return *current;
+    current = &types_[it->second]->type;
+  }
+}
+
+void CSmiTree::Dump(uint32_t feature) const {
+  if ((QuillogGetFeatureLevel() & feature) != feature) return;
+  QuillogW(QUILLOG_INFO, feature, L"Dump of MIB tree");
+  QuillogW(QUILLOG_INFO, feature, L"----------------");
+  QuillogW(QUILLOG_INFO, feature, L"Modules list (%d)", static_cast<int>(modules_.size()));
+  for (const CSmiModuleKey& key : modules_) QuillogW(QUILLOG_INFO, feature, L"\t%s", key.module_name);
+  QuillogW(QUILLOG_INFO, feature, L"Mib Object list (%d)", static_cast<int>(objects_.size()));
+  for (const auto& object : objects_) {
+    CSmiDeclaration first;
+    if (!object->declarations.empty()) first = object->declarations.front();
+    QuillogW(QUILLOG_INFO, feature, L"   %s, %s=%s, visible=%s ==> %s (%d)", first.name,
+             object->type.DisplayText(true), object->OidText(), object->visible ? L"true" : L"false",
+             first.module_name, first.line);
+  }
+}
+
+void CSmiTree::DumpImports() const {
+  QuillogW(QUILLOG_INFO, QLF_NONE, L"Dump of imported symbols");
+  QuillogW(QUILLOG_INFO, QLF_NONE, L"------------------------");
+  for (const CSmiImport& import : imports_)
+    QuillogW(QUILLOG_INFO, QLF_NONE, L"File=%s, Symbol=%s, From=%s", import.module_name, import.symbol,
+             import.source_module_name);
+}
+
+void CSmiTree::ForEachObject(const std::function<void(const CSmiObject&)>& fn) const {
+  for (const auto& object : objects_) fn(*object);
+}

@@ -1,0 +1,233 @@
+// The SMI tree: every type and value assignment read from the loaded MIB
+// modules, the modules registered so far and the symbols each file imports.
+//
+// The store keeps flat lists; the hierarchy is the OID order of the object
+// list and each object's parent link. Lookups are backed by hash indexes
+// (by OID, by name, by module key, by imported symbol) but give exactly the
+// results of a walk over the lists in order: first match in list order.
+//
+// Every call must be made with the tree's lock held (CSmiTreeProtected).
+// Pointers to objects stay valid until Reset (the objects live on the heap
+// and are only re-ordered by SortByOid).
+//
+// Walking the tree (for example to build an OID name table):
+//
+//   CSmiTreeProtected lock;                       // the process tree
+//   SmiTree().ForEachObject([](const CSmiObject& o) {
+//     const CSmiDeclaration& d = o.declarations.front();
+//     // o.OidText() ".1.3.6.1", SmiOidDotted(o.oid) "1.3.6.1", d.name,
+//     // d.module_name, d.file_path, d.line (0 for built-in entries).
+//   });
+//
+// The object list is in OID order after a load (SortByOid); objects whose
+// OID stayed incomplete (IsComplete() false) are reported by the load and
+// kept with their partial OID.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+// OID arcs. Decimal arcs from 0 to 4294967295 are kept exactly (a negative
+// number in a value is kept as written); the parser warns about anything
+// outside the 32-bit range instead of wrapping it.
+using SmiOid = std::vector<int64_t>;
+
+// ".1.3.6.1" (each arc preceded by a dot; empty for an empty OID).
+std::wstring SmiOidText(const SmiOid& oid);
+// "1.3.6.1" (no leading dot).
+std::wstring SmiOidDotted(const SmiOid& oid);
+
+enum SmiTypeKind : uint32_t {
+  SMI_TYPE_NONE = 0,
+  SMI_TYPE_NULL = 1,
+  SMI_TYPE_BOOLEAN = 2,
+  SMI_TYPE_REAL = 3,
+  SMI_TYPE_INTEGER = 4,
+  SMI_TYPE_OBJECT_IDENTIFIER = 5,
+  SMI_TYPE_OCTET_STRING = 6,
+  SMI_TYPE_BIT_STRING = 7,
+  SMI_TYPE_BITS = 8,
+  SMI_TYPE_SEQUENCE = 9,
+  SMI_TYPE_SEQUENCE_OF = 10,
+  SMI_TYPE_SET = 11,
+  SMI_TYPE_SET_OF = 12,
+  SMI_TYPE_CHOICE = 13,
+  SMI_TYPE_ENUMERATED = 14,
+  SMI_TYPE_SELECTION = 15,
+  SMI_TYPE_ANY = 16,
+  SMI_TYPE_REFERENCE = 17,
+  SMI_TYPE_MACRO = 18,
+};
+
+// Status codes: "current" 1 ... "optional" 5; 0 when not set.
+uint32_t SmiStatusCode(const std::wstring& text);  // 0 for an unknown text
+const wchar_t* SmiStatusText(uint32_t code);        // "Unknown status" outside 1..5
+// Access codes: "not-accessible" 1 ... "read-create" 7; 0 when not set.
+uint32_t SmiAccessCode(const std::wstring& text);   // 0 for an unknown text
+const wchar_t* SmiAccessText(uint32_t code);        // "Unknown access" outside 1..7
+
+// Where a name was declared. Line 0 for the built-in entries.
+struct CSmiDeclaration {
+  std::wstring name;
+  std::wstring module_name;
+  std::wstring file_path;
+  int32_t line = 0;
+};
+
+// A module: its name and its file. Equal when both are equal.
+struct CSmiModuleKey {
+  std::wstring module_name;
+  std::wstring file_path;
+
+  // A text holding '/', '\\', ':' or '.' is a file path (the module name is
+  // its base name up to the last dot); anything else is a module name whose
+  // file is located in the MIB folders (empty path when none holds it).
+  static CSmiModuleKey FromString(const std::wstring& text);
+  // The key of the module kept in the file at path.
+  static CSmiModuleKey FromPath(const std::wstring& path);
+
+  bool operator==(const CSmiModuleKey& other) const = default;
+};
+
+struct CSmiModuleKeyHash {
+  size_t operator()(const CSmiModuleKey& key) const;
+};
+
+struct CSmiType {
+  std::wstring name;        // referenced type name, macro keyword, or empty
+  std::wstring constraint;  // e.g. "SIZE 0..255", "up(1), down(2)"
+  uint32_t kind = SMI_TYPE_NONE;
+  std::vector<CSmiType> nested;  // only on an assignment's own type, flat
+
+  // "INTEGER", "OCTET STRING", the name for kinds 17 and 18, "Unknown type"
+  // otherwise; with_constraint adds " (constraint)" when there is one.
+  std::wstring DisplayText(bool with_constraint) const;
+};
+
+struct CSmiObject {
+  SmiOid oid;
+  CSmiType type;
+  uint32_t status = 0;
+  uint32_t access = 0;
+  std::wstring description;
+  std::wstring pending_name;    // OID component name unknown when read
+  int32_t resolve_position = -1;  // -1: OID complete
+  CSmiObject* parent = nullptr;
+  void* tree_item = nullptr;    // owned by the browser view
+  std::vector<CSmiDeclaration> declarations;
+  bool visible = false;
+
+  bool IsComplete() const { return resolve_position == -1; }
+  // Name of the first declaration (empty when there is none).
+  const std::wstring& Name() const;
+  std::wstring OidText() const { return SmiOidText(oid); }
+};
+
+struct CSmiImport {
+  std::wstring module_name;  // importing module
+  std::wstring file_path;    // importing file
+  std::wstring symbol;
+  std::wstring source_module_name;
+  std::wstring source_file_path;
+};
+
+class CSmiTree {
+ public:
+  CSmiTree();
+  CSmiTree(const CSmiTree&) = delete;
+  CSmiTree& operator=(const CSmiTree&) = delete;
+
+  // The recursive lock; take it through CSmiTreeProtected.
+  std::recursive_mutex& Lock() { return lock_; }
+
+  bool IsInitialised() const { return initialised_; }
+  void Reset();
+  void ClearLinks();
+
+  bool RegisterModule(const std::wstring& module_name_or_path);
+  bool RegisterModule(const CSmiModuleKey& key);
+  bool FindModule(const CSmiModuleKey& key) const;
+
+  void AddType(CSmiObject record);
+  void AddObject(CSmiObject record);
+
+  CSmiObject* FindObjectByName(const std::wstring& name, const CSmiModuleKey& key) const;
+  CSmiObject* FindObjectByOid(const SmiOid& oid) const;
+
+  void AddImport(const CSmiModuleKey& importer, const std::wstring& symbol);
+  void FinalizeImports(const std::wstring& module_name);
+
+  bool TryResolve(CSmiObject& object);
+  void Resolve();
+  void AddMissingParents();
+  void SortByOid();
+  void LinkParents();
+  void Finish();  // Resolve, AddMissingParents, SortByOid, LinkParents
+
+  static void MarkVisible(CSmiObject& object);
+  void MarkAllVisible();
+  // Marks (with their ancestors) the objects declared in one of the modules.
+  void MarkVisibleForModules(const std::vector<CSmiModuleKey>& modules);
+
+  // The first type (in list order) reached from type by following named
+  // references; stops on a reference cycle and returns the type reached.
+  const CSmiType& FindTypeBase(const CSmiType& type) const;
+
+  void Dump(uint32_t feature) const;
+  void DumpImports() const;
+
+  // Read access, in list order.
+  size_t ObjectCount() const { return objects_.size(); }
+  const CSmiObject& ObjectAt(size_t i) const { return *objects_[i]; }
+  CSmiObject& ObjectAt(size_t i) { return *objects_[i]; }
+  size_t TypeCount() const { return types_.size(); }
+  const CSmiObject& TypeAt(size_t i) const { return *types_[i]; }
+  const std::vector<CSmiModuleKey>& Modules() const { return modules_; }
+  const std::vector<CSmiImport>& Imports() const { return imports_; }
+  void ForEachObject(const std::function<void(const CSmiObject&)>& fn) const;
+
+ private:
+  struct OidHash {
+    size_t operator()(const SmiOid& oid) const;
+  };
+
+  void IndexObjectOid(uint32_t position);
+  void IndexObjectName(uint32_t position, const std::wstring& name);
+  void RebuildObjectIndexes();
+  bool DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name,
+                          const CSmiModuleKey& key) const;
+
+  std::recursive_mutex lock_;
+  bool initialised_ = false;
+  std::vector<std::unique_ptr<CSmiObject>> types_;
+  std::vector<std::unique_ptr<CSmiObject>> objects_;
+  std::vector<CSmiModuleKey> modules_;
+  std::vector<CSmiImport> imports_;
+
+  // Indexes over the lists above.
+  std::unordered_map<SmiOid, uint32_t, OidHash> by_oid_;  // first complete object
+  std::unordered_map<std::wstring, std::vector<uint32_t>> by_name_;  // ascending positions
+  std::unordered_map<std::wstring, uint32_t> type_by_name_;  // first type by name
+  std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> module_set_;
+  std::unordered_map<std::wstring, std::vector<uint32_t>> import_by_symbol_;
+  std::vector<uint32_t> unfinalized_imports_;
+};
+
+// The process-wide tree, created on first use.
+CSmiTree& SmiTree();
+
+// Holds the tree lock ("CSmiTreeProtected critical section") for its scope.
+// Recursive: the owning thread may take it again.
+class CSmiTreeProtected {
+ public:
+  explicit CSmiTreeProtected(CSmiTree& tree = SmiTree()) : guard_(tree.Lock()) {}
+
+ private:
+  std::lock_guard<std::recursive_mutex> guard_;
+};
