@@ -117,15 +117,20 @@ int CSmiParser::Lex(const std::wstring** value) {
   return token.code;
 }
 
-int CSmiParser::Parse() {
-  if (depth_ > 0) {
-    DepthGuard guard(depth_);
-    return smi_gram_parse(this);
-  }
+int CSmiParser::RunGrammar() {
   DepthGuard guard(depth_);
+  file_keys_.push_back(CSmiModuleKey::FromPath(scanner_.FileName()));
+  const int result = smi_gram_parse(this);
+  file_keys_.pop_back();
+  return result;
+}
+
+int CSmiParser::Parse() {
+  if (depth_ > 0) return RunGrammar();
   lex_ = LexState();
+  file_keys_.clear();
   try {
-    return smi_gram_parse(this);
+    return RunGrammar();
   } catch (const CSmiScannerFatal& e) {
     scanner_.ErrorReport(quillog::Utf8ToWide(e.what()));
   } catch (const std::bad_alloc&) {
@@ -137,7 +142,13 @@ int CSmiParser::Parse() {
 
 void CSmiParser::SyntaxError(const char* message) { scanner_.ErrorReport(quillog::Utf8ToWide(message)); }
 
-CSmiModuleKey CSmiParser::CurrentFileKey() const { return CSmiModuleKey::FromPath(scanner_.FileName()); }
+// The module file of the running parse: a lookahead token may already have
+// been read from it while an imported file is still the scanner's current one.
+const CSmiModuleKey& CSmiParser::CurrentFileKey() const {
+  if (!file_keys_.empty()) return file_keys_.back();
+  fallback_key_ = CSmiModuleKey::FromPath(scanner_.FileName());
+  return fallback_key_;
+}
 
 void CSmiParser::ResetRecord() {
   current_ = CSmiObject();
@@ -397,7 +408,7 @@ void CSmiParser::AddOidByName(const std::wstring* name) {
   if (!in_value_) return;
   const std::wstring& text = Text(name);
   SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddOidByName('%s')", text);
-  const CSmiModuleKey key = CurrentFileKey();
+  const CSmiModuleKey& key = CurrentFileKey();
   CSmiTreeProtected lock(tree_);
   if (const CSmiObject* found = tree_.FindObjectByName(text, key)) {
     current_.oid.insert(current_.oid.end(), found->oid.begin(), found->oid.end());
@@ -420,7 +431,7 @@ void CSmiParser::AddOidByNameAndNumber(const std::wstring* name, const std::wstr
   const std::wstring& text = Text(name);
   const std::wstring& digits = Text(number);
   SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddOidByNameAndNumber('%s'=%s)", text, digits);
-  const CSmiModuleKey key = CurrentFileKey();
+  const CSmiModuleKey& key = CurrentFileKey();
   {
     CSmiTreeProtected lock(tree_);
     const CSmiObject* found = tree_.FindObjectByName(text, key);
@@ -479,7 +490,7 @@ void CSmiParser::SetDescription(const std::wstring* text) {
 }
 
 void CSmiParser::Declare(const std::wstring& name) {
-  const CSmiModuleKey key = CurrentFileKey();
+  const CSmiModuleKey& key = CurrentFileKey();
   current_.declarations.assign(1, CSmiDeclaration{name, key.module_name, key.file_path, scanner_.Line()});
 }
 

@@ -74,7 +74,7 @@ class CSmiParser {
   void AppendConstraint(const wchar_t* text);
   void AppendArc(const std::wstring& text);
   void ResetRecord();
-  CSmiModuleKey CurrentFileKey() const;
+  const CSmiModuleKey& CurrentFileKey() const;
   void Declare(const std::wstring& name);
 
   // What Lex needs to close an IMPORTS clause that lacks its ';': after
@@ -93,9 +93,14 @@ class CSmiParser {
   Token ReadToken();
   void TrackImports(const Token& token);
 
+  int RunGrammar();
+
   CSmiScanner& scanner_;
   CSmiTree& tree_;
   LexState lex_;
+  // The file each running Parse reads its module from (innermost last).
+  std::vector<CSmiModuleKey> file_keys_;
+  mutable CSmiModuleKey fallback_key_;
   int depth_ = 0;  // nesting of Parse calls
 
   bool in_constraint_ = false;

@@ -186,6 +186,17 @@ void CSmiTree::IndexObjectName(uint32_t position, const std::wstring& name) {
   if (it == positions.end() || *it != position) positions.insert(it, position);
 }
 
+void CSmiTree::RemapObjectIndexes(const std::vector<uint32_t>& new_position) {
+  for (auto& [name, positions] : by_name_) {
+    for (uint32_t& p : positions) p = new_position[p];
+    std::sort(positions.begin(), positions.end());
+  }
+  // The first object of an OID may change with the order: take the smallest.
+  by_oid_.clear();
+  by_oid_.reserve(objects_.size());
+  for (uint32_t i = 0; i < objects_.size(); ++i) IndexObjectOid(i);
+}
+
 void CSmiTree::RebuildObjectIndexes() {
   by_oid_.clear();
   by_name_.clear();
@@ -358,10 +369,17 @@ void CSmiTree::AddMissingParents() {
 }
 
 void CSmiTree::SortByOid() {
+  // Sorted through a side array so that comparisons only touch the arcs.
+  struct Entry {
+    const SmiOid* oid;
+    uint32_t position;
+  };
+  std::vector<Entry> order(objects_.size());
+  for (uint32_t i = 0; i < objects_.size(); ++i) order[i] = Entry{&objects_[i]->oid, i};
   // Empty OIDs go first (logged) so that the order stays a strict weak order.
-  auto less = [](const std::unique_ptr<CSmiObject>& a, const std::unique_ptr<CSmiObject>& b) {
-    const SmiOid& x = a->oid;
-    const SmiOid& y = b->oid;
+  auto less = [](const Entry& a, const Entry& b) {
+    const SmiOid& x = *a.oid;
+    const SmiOid& y = *b.oid;
     if (x.empty() || y.empty()) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"Size is 0");
       return x.empty() && !y.empty();
@@ -376,8 +394,16 @@ void CSmiTree::SortByOid() {
     }
     return x.size() < y.size();
   };
-  std::stable_sort(objects_.begin(), objects_.end(), less);
-  RebuildObjectIndexes();
+  std::stable_sort(order.begin(), order.end(), less);
+
+  std::vector<uint32_t> new_position(objects_.size());
+  std::vector<std::unique_ptr<CSmiObject>> sorted(objects_.size());
+  for (uint32_t i = 0; i < order.size(); ++i) {
+    new_position[order[i].position] = i;
+    sorted[i] = std::move(objects_[order[i].position]);
+  }
+  objects_ = std::move(sorted);
+  RemapObjectIndexes(new_position);
 }
 
 void CSmiTree::LinkParents() {

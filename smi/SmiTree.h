@@ -200,6 +200,7 @@ class CSmiTree {
   void IndexObjectOid(uint32_t position);
   void IndexObjectName(uint32_t position, const std::wstring& name);
   void RebuildObjectIndexes();
+  void RemapObjectIndexes(const std::vector<uint32_t>& new_position);
   bool DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name,
                           const CSmiModuleKey& key) const;
 

@@ -1,13 +1,15 @@
 // Loads MIB modules from one folder and prints what came of it.
 //
-//   smi_load_tool [--each] [--objects] FOLDER [MODULE...]
+//   smi_load_tool [--each] [--objects] [--log] FOLDER [MODULE...]
 //
 // Without modules every *.mib module of FOLDER is loaded. --each loads the
 // modules one load at a time and prints "OK name" or "FAIL name: message
 // (file:line)" for each; otherwise one load takes them all. --objects
-// prints "oid name" for every named object of the tree (OID order).
+// prints "oid name" for every named object of the tree (OID order); --log
+// copies the log lines to standard error.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -35,6 +37,11 @@ int main(int argc, char** argv) {
   for (; i < argc && argv[i][0] == '-'; ++i) {
     if (!std::strcmp(argv[i], "--each")) each = true;
     else if (!std::strcmp(argv[i], "--objects")) objects = true;
+    else if (!std::strncmp(argv[i], "--trace=", 8)) QuillogSetFeatureLevel(std::strtoul(argv[i] + 8, nullptr, 0));
+    else if (!std::strcmp(argv[i], "--log")) {
+      QuillogOutputEnable();
+      QuillogStderrEnable(true);
+    }
   }
   if (i >= argc) {
     std::fprintf(stderr, "usage: smi_load_tool [--each] [--objects] FOLDER [MODULE...]\n");
