@@ -1,5 +1,7 @@
 #include "kit/ZubCounter.h"
 
+#include "kit/ZubNoDestructor.h"
+
 void CZubCounter::Set(int32_t value) {
   m_current.Exchange(value);
   if (value < m_minimum.Get()) m_minimum.Exchange(value);
@@ -12,24 +14,24 @@ void CZubCounter::Reset() {
   m_minimum.Exchange(0);
 }
 
-// Counters are trivially destructible in effect (atomics only) and are
-// zero-initialised before any code runs.
+// Never destroyed: detached worker threads may still count while the
+// process exits.
 CZubCounter& ZubCounterMemoryBlocks() {
-  static CZubCounter counter;
-  return counter;
+  static ZubNoDestructor<CZubCounter> counter;
+  return counter.get();
 }
 
 CZubCounter& ZubCounterHandles() {
-  static CZubCounter counter;
-  return counter;
+  static ZubNoDestructor<CZubCounter> counter;
+  return counter.get();
 }
 
 CZubCounter& ZubCounterThreads() {
-  static CZubCounter counter;
-  return counter;
+  static ZubNoDestructor<CZubCounter> counter;
+  return counter.get();
 }
 
 CZubCounter& ZubCounterSockets() {
-  static CZubCounter counter;
-  return counter;
+  static ZubNoDestructor<CZubCounter> counter;
+  return counter.get();
 }
