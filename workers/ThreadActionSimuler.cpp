@@ -59,6 +59,30 @@ void SetError(CSnmpResponseOut& answer, uint32_t status) {
 
 }  // namespace
 
+void CSimulerFrameIn::Recycle() {
+  for (auto& element : m_elements) m_spare.push_back(std::move(element));
+  m_elements.clear();
+  m_version = m_community = m_pdu = nullptr;
+}
+
+std::unique_ptr<CAsn1Object> CSimulerFrameIn::NewElement() {
+  static const CAsn1Object kFresh(ASN1_NULL);
+  if (m_spare.empty()) return std::make_unique<CAsn1Object>(ASN1_NULL);
+  std::unique_ptr<CAsn1Object> element = std::move(m_spare.back());
+  m_spare.pop_back();
+  *element = kFresh;
+  return element;
+}
+
+void CSimulerResponseOut::Reset(const CSnmpResponseOut& fresh) {
+  if (m_elements.size() != fresh.GetCount()) {
+    Clear();
+    for (size_t i = 0; i < fresh.GetCount(); ++i) Add(std::make_unique<CAsn1Object>(*fresh.GetAt(i)));
+    return;
+  }
+  for (size_t i = 0; i < m_elements.size(); ++i) *m_elements[i] = *fresh.GetAt(i);
+}
+
 CThreadActionSimuler::CThreadActionSimuler() = default;
 
 CThreadActionSimuler::~CThreadActionSimuler() {
@@ -107,15 +131,20 @@ bool CThreadActionSimuler::Start(uint32_t recv_port, bool accept_version1, bool 
   bool copied = false;
   bool started = _start([&] {
     m_recv_port = recv_port;
-    m_accept_version1 = accept_version1;
-    m_accept_version2c = accept_version2c;
-    m_community = community;
-    m_simulator = simulator;
+    Configure(accept_version1, accept_version2c, community, simulator);
     copied = true;
     _set_state(true, false);
   });
   if (!started && copied) _set_state(false, false);
   return started;
+}
+
+void CThreadActionSimuler::Configure(bool accept_version1, bool accept_version2c, const std::wstring& community,
+                                     CSimulatorEntry* simulator) {
+  m_accept_version1 = accept_version1;
+  m_accept_version2c = accept_version2c;
+  m_community = community;
+  m_simulator = simulator;
 }
 
 bool CThreadActionSimuler::_open_socket() {
@@ -163,7 +192,9 @@ void CThreadActionSimuler::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {
       return;
     }
     if (!decoder.SetSize(length)) return;
-    Trace(TRACE_IN, L"%d bytes received from %s:%d", length, DottedAddress(address), port);
+    if (quillog::FeatureOn(QLF_PROGRAM_SNMP)) {
+      Trace(TRACE_IN, L"%d bytes received from %s:%d", length, DottedAddress(address), port);
+    }
     if (frame_in) QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_IN, L"CThreadActionWalker received data", decoder.GetBuffer(), length, 0);
 
     CBerEncoder answer;
@@ -174,18 +205,21 @@ void CThreadActionSimuler::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to send data on UDP socket");
       continue;
     }
-    Trace(TRACE_OUT, L"%d bytes sent to %s:%d", size, DottedAddress(address), port);
+    if (quillog::FeatureOn(QLF_PROGRAM_SNMP)) {
+      Trace(TRACE_OUT, L"%d bytes sent to %s:%d", size, DottedAddress(address), port);
+    }
     if (quillog::FeatureOn(QLF_PROGRAM_SNMP_FRAME_OUT)) {
       QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_OUT, L"CThreadActionWalker sent data", data, size, 0);
     }
   }
 }
 
-bool CThreadActionSimuler::_decode(CBerDecoder& decoder, CSnmpGenericFrameIn& frame) {
+bool CThreadActionSimuler::_decode(CBerDecoder& decoder, CSimulerFrameIn& frame) {
+  frame.Recycle();
   while (decoder.GetUsedLength() < decoder.GetSize()) {
     CAsn1Object* element = nullptr;
     try {
-      auto owned = std::make_unique<CAsn1Object>(ASN1_NULL);
+      auto owned = frame.NewElement();
       element = owned.get();
       frame.Add(std::move(owned));
     } catch (const std::bad_alloc&) {
@@ -238,8 +272,12 @@ bool CThreadActionSimuler::_accept(CSnmpGenericFrameIn& frame) {
 }
 
 bool CThreadActionSimuler::HandleDatagram(CBerDecoder& decoder, CBerEncoder& encoder) {
-  CSnmpGenericFrameIn frame;
-  if (!_decode(decoder, frame)) return false;
+  bool answered = _decode(decoder, m_frame) && _answer(m_frame, encoder);
+  m_frame.Recycle();
+  return answered;
+}
+
+bool CThreadActionSimuler::_answer(CSimulerFrameIn& frame, CBerEncoder& encoder) {
   if (!_accept(frame)) return false;
   PostViewMessage(GetClassName(), MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_DATA_RECV, 0);
   if (frame.GetCount() < kAnswerableCount) {
@@ -248,7 +286,8 @@ bool CThreadActionSimuler::HandleDatagram(CBerDecoder& decoder, CBerEncoder& enc
     return false;
   }
 
-  CSnmpResponseOut answer;
+  CSimulerResponseOut& answer = m_answer;
+  answer.Reset(m_fresh_answer);
   answer.SetInteger(L"Version", frame.GetVersion()->GetValue().GetInteger(), true);
   answer.SetText(L"Community", frame.GetCommunity()->GetText());
   answer.SetInteger(L"RequestId", frame.GetAt(kRequestIdIndex)->GetValue().GetInteger(), true);

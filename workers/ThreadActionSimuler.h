@@ -2,18 +2,40 @@
 // SNMPv2c Get, GetNext and Set requests from one simulator's value list.
 #pragma once
 
+#include "snmp/SnmpFrameOut.h"
+#include "snmp/SnmpGenericFrameIn.h"
 #include "workers/ThreadSnmp.h"
 
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class CBerDecoder;
 class CBerEncoder;
 class CSimulatorEntry;
-class CSnmpGenericFrameIn;
-class CSnmpResponseOut;
+
+// A request frame whose elements are kept for the next datagram instead of
+// being freed, so that serving a request allocates nothing once warm.
+class CSimulerFrameIn : public CSnmpGenericFrameIn {
+ public:
+  // Moves the elements aside and empties the frame.
+  void Recycle();
+  // A fresh element, re-used when one is kept.
+  std::unique_ptr<CAsn1Object> NewElement();
+
+ private:
+  std::vector<std::unique_ptr<CAsn1Object>> m_spare;
+};
+
+// A response whose elements are put back to their constructed state before
+// each answer (copy-assignment keeps the texts' storage).
+class CSimulerResponseOut : public CSnmpResponseOut {
+ public:
+  void Reset(const CSnmpResponseOut& fresh);
+};
 
 class CThreadActionSimuler : public CThreadSnmp {
  public:
@@ -24,6 +46,9 @@ class CThreadActionSimuler : public CThreadSnmp {
   // simulator is not owned and must outlive the run.
   bool Start(uint32_t recv_port, bool accept_version1, bool accept_version2c, const std::wstring& community,
              CSimulatorEntry* simulator);
+
+  // Sets the answering parameters without starting (Start does it too).
+  void Configure(bool accept_version1, bool accept_version2c, const std::wstring& community, CSimulatorEntry* simulator);
 
   const wchar_t* GetClassName() const override { return L"CThreadActionSimuler"; }
 
@@ -53,11 +78,12 @@ class CThreadActionSimuler : public CThreadSnmp {
   bool _posts() const override { return true; }
 
  private:
-  bool _decode(CBerDecoder& decoder, CSnmpGenericFrameIn& frame);
+  bool _decode(CBerDecoder& decoder, CSimulerFrameIn& frame);
   bool _accept(CSnmpGenericFrameIn& frame);
   bool _handle_get(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer);
   bool _handle_get_next(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer);
   bool _handle_set(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer);
+  bool _answer(CSimulerFrameIn& frame, CBerEncoder& encoder);
   void _set_state(bool busy, bool begun);
 
   uint32_t m_recv_port = 0;
@@ -65,6 +91,11 @@ class CThreadActionSimuler : public CThreadSnmp {
   bool m_accept_version2c = false;
   std::wstring m_community;
   CSimulatorEntry* m_simulator = nullptr;
+
+  // Used by one request at a time (the worker thread, or a direct caller).
+  CSimulerFrameIn m_frame;
+  CSimulerResponseOut m_answer;
+  const CSnmpResponseOut m_fresh_answer;
 
   mutable std::mutex m_state_lock;
   std::condition_variable m_state_changed;

@@ -1,0 +1,197 @@
+#include "bench/simulator/LoadGenerator.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+extern char** environ;
+
+namespace simbench {
+
+namespace {
+
+void PutLength(std::vector<uint8_t>* out, size_t length) {
+  if (length < 128) {
+    out->push_back(static_cast<uint8_t>(length));
+  } else {
+    out->push_back(0x82);
+    out->push_back(static_cast<uint8_t>(length >> 8));
+    out->push_back(static_cast<uint8_t>(length));
+  }
+}
+
+std::vector<uint8_t> Tlv(uint8_t tag, const std::vector<uint8_t>& content) {
+  std::vector<uint8_t> out{tag};
+  PutLength(&out, content.size());
+  out.insert(out.end(), content.begin(), content.end());
+  return out;
+}
+
+std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+sockaddr_in Loopback(uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+}  // namespace
+
+GetRequest::GetRequest(const std::string& community, const std::vector<uint8_t>& oid_der) {
+  std::vector<uint8_t> id = {0x02, 0x04, 0x01, 0x00, 0x00, 0x00};
+  std::vector<uint8_t> binding = Tlv(0x30, Tlv(0x30, Cat({Tlv(0x06, oid_der), {0x05, 0x00}})));
+  std::vector<uint8_t> pdu = Tlv(0xA0, Cat({id, {0x02, 0x01, 0x00, 0x02, 0x01, 0x00}, binding}));
+  std::vector<uint8_t> head = Cat({{0x02, 0x01, 0x01}, Tlv(0x04, std::vector<uint8_t>(community.begin(), community.end()))});
+  bytes_ = Tlv(0x30, Cat({head, pdu}));
+  // The id's four octets follow the PDU's tag and short length and the
+  // id's own tag and length.
+  id_offset_ = bytes_.size() - pdu.size() + 4;
+}
+
+void GetRequest::SetRequestId(uint32_t id) {
+  id = 0x01000000 | (id & 0x00FFFFFF);
+  bytes_[id_offset_] = static_cast<uint8_t>(id >> 24);
+  bytes_[id_offset_ + 1] = static_cast<uint8_t>(id >> 16);
+  bytes_[id_offset_ + 2] = static_cast<uint8_t>(id >> 8);
+  bytes_[id_offset_ + 3] = static_cast<uint8_t>(id);
+}
+
+LoadResult RunLoad(uint16_t port, const GetRequest& prototype, int outstanding, double seconds) {
+  LoadResult result;
+  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return result;
+  sockaddr_in peer = Loopback(port);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&peer), sizeof(peer)) != 0) {
+    ::close(fd);
+    return result;
+  }
+  int buffer = 1 << 20;
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof(buffer));
+  GetRequest request = prototype;
+  uint32_t next_id = 1;
+  auto send_one = [&] {
+    request.SetRequestId(next_id++);
+    if (::send(fd, request.bytes().data(), request.bytes().size(), 0) > 0) ++result.sent;
+  };
+  using clock = std::chrono::steady_clock;
+  const auto start = clock::now();
+  const auto stop = start + std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(seconds));
+  for (int i = 0; i < outstanding; ++i) send_one();
+  uint8_t answer[2048];
+  while (clock::now() < stop) {
+    pollfd p{fd, POLLIN, 0};
+    int ready = ::poll(&p, 1, 50);
+    if (ready == 0) {
+      // Requests were lost: put a full window back in flight.
+      for (int i = 0; i < outstanding; ++i) send_one();
+      continue;
+    }
+    if (ready < 0) break;
+    while (::recv(fd, answer, sizeof(answer), MSG_DONTWAIT) > 0) {
+      ++result.answered;
+      send_one();
+    }
+  }
+  result.seconds = std::chrono::duration<double>(clock::now() - start).count();
+  ::close(fd);
+  return result;
+}
+
+uint16_t FreeUdpPort() {
+  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = Loopback(0);
+  socklen_t size = sizeof(address);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+EchoServer::EchoServer() {
+  fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = Loopback(0);
+  socklen_t size = sizeof(address);
+  ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+  port_ = ntohs(address.sin_port);
+  thread_ = std::thread([fd = fd_] {
+    uint8_t data[2048];
+    for (;;) {
+      sockaddr_in from{};
+      socklen_t length = sizeof(from);
+      ssize_t n = ::recvfrom(fd, data, sizeof(data), 0, reinterpret_cast<sockaddr*>(&from), &length);
+      if (n <= 0) return;
+      ::sendto(fd, data, static_cast<size_t>(n), 0, reinterpret_cast<sockaddr*>(&from), length);
+    }
+  });
+}
+
+EchoServer::~EchoServer() {
+  ::shutdown(fd_, SHUT_RDWR);
+  if (thread_.joinable()) thread_.join();
+  ::close(fd_);
+}
+
+Snmpd::Snmpd(const std::string& sys_descr) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tavelo-snmpd-XXXXXX").string();
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (::mkdtemp(name.data()) == nullptr) return;
+  folder_ = name.data();
+  port_ = FreeUdpPort();
+  std::string conf = folder_ + "/snmpd.conf";
+  {
+    std::ofstream out(conf);
+    out << "agentAddress udp:127.0.0.1:" << port_ << "\n"
+        << "rocommunity public 127.0.0.1\n"
+        << "sysDescr " << sys_descr << "\n"
+        << "dontLogTCPWrappersConnects yes\n";
+  }
+  std::string persistent = "SNMP_PERSISTENT_DIR=" + folder_;
+  std::vector<std::string> env_strings = {persistent, "MIBS=", "PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
+  std::vector<char*> envp;
+  for (auto& s : env_strings) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  std::string pid_file = folder_ + "/snmpd.pid";
+  std::vector<std::string> args = {"snmpd", "-f", "-C", "-c", conf, "-Lf", "/dev/null", "-p", pid_file};
+  std::vector<char*> argv;
+  for (auto& s : args) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  if (::posix_spawnp(&pid, "snmpd", nullptr, nullptr, argv.data(), envp.data()) != 0) return;
+  pid_ = pid;
+  // Wait until it answers.
+  GetRequest probe("public", {0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x01, 0x00});
+  for (int i = 0; i < 50; ++i) {
+    if (RunLoad(port_, probe, 1, 0.1).answered > 0) return;
+  }
+}
+
+Snmpd::~Snmpd() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
+  std::error_code ec;
+  if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
+}
+
+}  // namespace simbench
