@@ -22,6 +22,7 @@ constexpr size_t kAnswerableCount = 11;
 constexpr size_t kRequestIdIndex = 4;
 constexpr size_t kNameIndex = 9;
 constexpr size_t kValueIndex = 10;
+constexpr uint32_t kLargestDatagram = 65536;
 
 std::wstring DottedAddress(uint32_t address) {
   return QuillogFormat(L"%u.%u.%u.%u", address >> 24, (address >> 16) & 0xFF, (address >> 8) & 0xFF, address & 0xFF);
@@ -182,16 +183,20 @@ void CThreadActionSimuler::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {
     return;
   }
   const bool frame_in = quillog::FeatureOn(QLF_PROGRAM_SNMP_FRAME_IN);
+  // Datagrams are received whole into a block large enough for any UDP
+  // datagram, so that an empty or oversized one is dropped with its message
+  // instead of failing the receive and ending the worker.
+  std::vector<uint8_t> datagram(kLargestDatagram);
   for (;;) {
     CBerDecoder decoder;
     uint32_t address = 0;
     uint32_t port = 0;
-    uint32_t length = CBerDecoder::GetCapacity();
-    if (!m_socket.SocketRecv(&address, &port, decoder.GetBuffer(), &length)) {
+    uint32_t length = kLargestDatagram;
+    if (!m_socket.SocketRecv(&address, &port, datagram.data(), &length)) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to receive data on UDP socket");
       return;
     }
-    if (!decoder.SetSize(length)) return;
+    if (!decoder.Assign(datagram.data(), length)) continue;
     if (quillog::FeatureOn(QLF_PROGRAM_SNMP)) {
       Trace(TRACE_IN, L"%d bytes received from %s:%d", length, DottedAddress(address), port);
     }

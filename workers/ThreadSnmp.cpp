@@ -70,17 +70,22 @@ void CThreadSnmp::OnEnd() {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Error while closing UDP socket");
     return;
   }
+  // The owner may destroy the worker once it has the finished code: nothing
+  // of the object is touched after the delivery.
+  const wchar_t* name = GetClassName();
   m_running.store(false);
   _deliver(_finished_code(), 0);
-  Trace(TRACE_LIFE, L"Finishing...");
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_SNMP, L"%s %s %s", name, TRACE_LIFE, L"Finishing...");
 }
 
 size_t CThreadSnmp::_deliver(uint32_t code, uintptr_t payload) {
   size_t taken = 0;
+  const wchar_t* name = GetClassName();
+  const uint32_t message = _view_message();
   if (_posts()) {
-    CMessageCenter::PostViewMessage(GetClassName(), _view_message(), code, payload, &taken);
+    CMessageCenter::PostViewMessage(name, message, code, payload, &taken);
   } else {
-    CMessageCenter::SendViewMessage(GetClassName(), _view_message(), code, payload, &taken);
+    CMessageCenter::SendViewMessage(name, message, code, payload, &taken);
   }
   return taken;
 }

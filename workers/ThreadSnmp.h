@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+// A worker is owned by its view. It may be destroyed once idle: never
+// started, or after its finished code was delivered.
 class CThreadSnmp : public CZubThreadAction {
  public:
   ~CThreadSnmp() override;

@@ -1,0 +1,233 @@
+#include "tests/workers/WorkerFixture.h"
+#include "workers/ThreadActionWalkerGet.h"
+#include "workers/ThreadActionWalkerSet.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+class GetSetTest : public WorkerTest {
+ protected:
+  static void SetUpTestSuite() {
+    agent_ = new netsnmp::Agent();
+    ASSERT_TRUE(agent_->Start()) << agent_->Log();
+  }
+  static void TearDownTestSuite() {
+    delete agent_;
+    agent_ = nullptr;
+  }
+  static netsnmp::Agent* agent_;
+};
+
+netsnmp::Agent* GetSetTest::agent_ = nullptr;
+
+TEST_F(GetSetTest, GetReadsSysDescr) {
+  CThreadActionWalkerGet get;
+  auto p = Parameter(agent_->Port(), L"1.3.6.1.2.1.1.1.0");
+  p.view_row = 17;
+  ASSERT_TRUE(get.Start(p));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED));
+  EXPECT_EQ(view_->Codes(MSG_VIEW_WALKER),
+            (std::vector<uintptr_t>{MSG_VIEW_WALKER_GET_STARTED, MSG_VIEW_WALKER_GET_DATA,
+                                    MSG_VIEW_WALKER_GET_FINISHED}));
+  auto results = view_->TakeResults();
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0]->GetRow(), 17u);
+  EXPECT_EQ(results[0]->GetOid().GetText(), L"1.3.6.1.2.1.1.1.0");
+  EXPECT_EQ(results[0]->GetObject().GetCode(), ASN1_OCTET_STRING);
+  EXPECT_EQ(results[0]->GetObject().GetText(), L"Tavelo test agent");
+  EXPECT_FALSE(get.IsRunning());
+  EXPECT_EQ(boxes_.Count(), 0u);
+}
+
+TEST_F(GetSetTest, GetOfAMissingObject) {
+  // SNMPv1: noSuchName reaches the show-message interface; no data.
+  CThreadActionWalkerGet get;
+  ASSERT_TRUE(get.Start(Parameter(agent_->Port(), L"1.3.6.1.2.1.1.99.0", 0)));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED));
+  EXPECT_EQ(view_->Count(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_DATA), 0u);
+  auto boxes = boxes_.Entries();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, L"Error 'NoSuchName' when reading OID '1.3.6.1.2.1.1.99.0'");
+  EXPECT_EQ(boxes[0].caption, L"Warning");
+
+  // SNMPv2c: the noSuchObject variable is handed over like any other.
+  view_->Clear();
+  ASSERT_TRUE(get.Start(Parameter(agent_->Port(), L"1.3.6.1.2.1.1.99.0", 1)));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED));
+  auto results = view_->TakeResults();
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0]->GetObject().GetCode(), ASN1_NO_SUCH_OBJECT);
+  EXPECT_EQ(boxes_.Count(), 1u);
+}
+
+TEST_F(GetSetTest, SetChangesAWritableObjectAndReportsARefusal) {
+  CThreadActionWalkerSet set;
+  auto p = Parameter(agent_->Port(), L"1.3.6.1.2.1.1.6.0", 1, L"quinsar");
+  p.value = L"Rack \"7\", room 3";
+  p.view_row = 4;
+  ASSERT_TRUE(set.Start(p));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_SET_FINISHED));
+  EXPECT_EQ(view_->Codes(MSG_VIEW_WALKER),
+            (std::vector<uintptr_t>{MSG_VIEW_WALKER_SET_STARTED, MSG_VIEW_WALKER_SET_DATA,
+                                    MSG_VIEW_WALKER_SET_FINISHED}));
+  auto results = view_->TakeResults();
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0]->GetRow(), 4u);
+  EXPECT_EQ(results[0]->GetObject().GetText(), L"Rack \"7\", room 3");
+  std::string out;
+  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", agent_->Target(), ".1.3.6.1.2.1.1.6.0"}, &out), 0);
+  EXPECT_EQ(out, "\"Rack \\\"7\\\", room 3\"\n");
+
+  // sysDescr is read-only: the error status reaches the show-message box.
+  view_->Clear();
+  LogCapture log;
+  p.FirstOid(L"1.3.6.1.2.1.1.1.0");
+  ASSERT_TRUE(set.Start(p));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_SET_FINISHED));
+  EXPECT_EQ(view_->Count(MSG_VIEW_WALKER, MSG_VIEW_WALKER_SET_DATA), 0u);
+  auto boxes = boxes_.Entries();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, L"Error 'NotWritable' when setting value to OID '1.3.6.1.2.1.1.1.0'");
+  EXPECT_EQ(log.Count(L"Error 'NotWritable' when setting value to OID '1.3.6.1.2.1.1.1.0'", QUILLOG_ERROR), 1u);
+  // A wrong write community is never answered by snmpd: a time-out, not a box.
+}
+
+TEST_F(GetSetTest, SilentPeerTimesOutAfterTheRetries) {
+  TestSocket silent;
+  ASSERT_TRUE(silent.Ok());
+  LogCapture log;
+  CThreadActionWalkerGet get;
+  auto p = Parameter(silent.Port(), L"1.3.6.1.2.1.1.1.0");
+  p.timeout = 200;
+  p.retries = 3;
+  const auto start = Clock::now();
+  ASSERT_TRUE(get.Start(p));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED));
+  EXPECT_GE(Clock::now() - start, 550ms);
+  EXPECT_EQ(view_->Codes(MSG_VIEW_WALKER),
+            (std::vector<uintptr_t>{MSG_VIEW_WALKER_GET_STARTED, MSG_VIEW_WALKER_GET_FINISHED}));
+  auto sent = silent.Drain();
+  ASSERT_EQ(sent.size(), 3u);
+  const int64_t first = RequestIdOf(sent[0]);
+  ASSERT_NE(first, -1);
+  for (size_t i = 1; i < sent.size(); ++i)
+    EXPECT_EQ(static_cast<uint32_t>(RequestIdOf(sent[i])), static_cast<uint32_t>(first) + i);
+  auto timeouts = log.Matching(L"imeout");
+  EXPECT_EQ(timeouts, (std::vector<std::wstring>{L"Timeout", L"Timeout", L"Timeout", L"Too much timeout"}));
+  EXPECT_EQ(log.Count(L"Too much timeout", QUILLOG_WARNING), 1u);
+
+  // Another start draws another id.
+  view_->Clear();
+  p.retries = 1;
+  ASSERT_TRUE(get.Start(p));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED));
+  auto again = silent.Drain();
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_NE(RequestIdOf(again[0]), first + 3);
+}
+
+TEST_F(GetSetTest, ClosedPortEndsWithAClearError) {
+  const uint16_t port = netsnmp::FreeUdpPort();  // nothing bound there
+  LogCapture log;
+  CThreadActionWalkerGet get;
+  auto p = Parameter(port, L"1.3.6.1.2.1.1.1.0");
+  p.timeout = 200;
+  p.retries = 2;
+  ASSERT_TRUE(get.Start(p));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED, 1, 5000));
+  EXPECT_EQ(view_->Count(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_DATA), 0u);
+  // Either the kernel's port-unreachable answer fails the receive, or the
+  // request times out: both say so.
+  const bool refused = log.Count(L"Unable to read data", QUILLOG_ERROR) == 1 ||
+                       log.Count(L"Unable to send data", QUILLOG_ERROR) == 1;
+  const bool timed_out = log.Count(L"Too much timeout", QUILLOG_WARNING) == 1;
+  EXPECT_TRUE(refused || timed_out);
+  EXPECT_FALSE(get.IsRunning());
+}
+
+TEST_F(GetSetTest, StopEndsAWaitingGetPromptly) {
+  TestSocket silent;
+  CThreadActionWalkerGet get;
+  auto p = Parameter(silent.Port(), L"1.3.6.1.2.1.1.1.0");
+  p.timeout = 30000;
+  LogCapture log;
+  ASSERT_TRUE(get.Start(p));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_STARTED));
+  // Wait until the request is out: the worker then sits in its wait.
+  for (int i = 0; i < 200 && silent.Drain().empty(); ++i) std::this_thread::sleep_for(5ms);
+  std::this_thread::sleep_for(20ms);
+  const auto stop = Clock::now();
+  ASSERT_TRUE(get.Stop());
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED, 1, 2000));
+  EXPECT_LT(view_->TimeOf(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED) - stop, 100ms);
+  EXPECT_EQ(log.Count(L"Timeout"), 0u);
+  EXPECT_EQ(log.Count(L"error select()", QUILLOG_WARNING) + log.Count(L"Socket is closed, exiting...", QUILLOG_WARNING),
+            1u);
+  EXPECT_FALSE(get.IsRunning());
+}
+
+TEST_F(GetSetTest, StartAndStopRefusals) {
+  CThreadActionWalkerGet get;
+  LogCapture log;
+  EXPECT_FALSE(get.Stop());
+  EXPECT_EQ(log.Count(L"CThreadActionWalkerGet is not running...", QUILLOG_WARNING), 1u);
+
+  TestSocket silent;
+  auto p = Parameter(silent.Port(), L"1.3.6.1.2.1.1.1.0");
+  p.timeout = 30000;
+  ASSERT_TRUE(get.Start(p));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_STARTED));
+  auto other = Parameter(agent_->Port(), L"1.3.6.1.2.1.1.5.0");
+  EXPECT_FALSE(get.Start(other));
+  EXPECT_EQ(log.Count(L"CThreadActionWalkerGet is already running...", QUILLOG_WARNING), 1u);
+  EXPECT_EQ(get.GetParameter().port, silent.Port());  // untouched
+  EXPECT_TRUE(get.Stop());
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED));
+}
+
+TEST_F(GetSetTest, TracesFollowTheRequest) {
+  LogCapture log(QLF_PROGRAM_SNMP | QLF_PROGRAM_SNMP_FRAME_OUT | QLF_PROGRAM_SNMP_FRAME_IN);
+  CThreadActionWalkerGet get;
+  ASSERT_TRUE(get.Start(Parameter(agent_->Port(), L"1.3.6.1.2.1.1.5.0")));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED));
+  const std::wstring port = std::to_wstring(agent_->Port());
+  // The last line follows the finished code.
+  auto last_is_finishing = [&] {
+    auto lines = log.Matching(L"CThreadActionWalkerGet : ");
+    return !lines.empty() && lines.back() == L"CThreadActionWalkerGet : Finishing...";
+  };
+  for (int i = 0; i < 200 && !last_is_finishing(); ++i) std::this_thread::sleep_for(5ms);
+  const std::vector<std::wstring> expected = {
+      L"CThreadActionWalkerGet : Starting thread...",
+      L"CThreadActionWalkerGet : Beginning...",
+      L"CThreadActionWalkerGet : Creating UDP socket...",
+      L"CThreadActionWalkerGet : Running...",
+      L"CThreadActionWalkerGet >> Encoded a 'Pdu_GetRequest' frame",
+      L"CThreadActionWalkerGet >> ",  // "%d bytes sent to 127.0.0.1:<port>"
+      L"CThreadActionWalkerGet << ",  // "%d bytes received from 127.0.0.1:<port>"
+      L"CThreadActionWalkerGet << Decoded a '",
+      L"CThreadActionWalkerGet : Closing UDP socket...",
+      L"CThreadActionWalkerGet : Finishing...",
+  };
+  auto traces = log.Matching(L"CThreadActionWalkerGet ");
+  std::vector<std::wstring> got;
+  for (const auto& t : traces)
+    if (t.find(L"is sending") == std::wstring::npos) got.push_back(t);
+  ASSERT_GE(got.size(), expected.size());
+  size_t i = 0;
+  for (const auto& prefix : expected) {
+    while (i < got.size() && got[i].rfind(prefix, 0) != 0) ++i;
+    EXPECT_LT(i, got.size()) << "missing: " << quillog::WideToUtf8(prefix);
+  }
+  EXPECT_EQ(log.Matching(L"bytes sent to 127.0.0.1:" + port).size(), 1u);
+  EXPECT_EQ(log.Matching(L"bytes received from 127.0.0.1:" + port).size(), 1u);
+  EXPECT_EQ(log.Matching(L"CThreadActionWalkerGet sent data").size(), 1u);
+  EXPECT_EQ(log.Matching(L"CThreadActionWalkerGet received data").size(), 1u);
+}
+
+}  // namespace

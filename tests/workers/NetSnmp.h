@@ -1,0 +1,154 @@
+// Net-SNMP peers for the worker tests: an snmpd on a loopback port the test
+// picks, with a configuration written into a temporary folder, and the
+// command-line tools run with an argument vector.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace netsnmp {
+
+// A UDP port on 127.0.0.1 that was free a moment ago.
+inline uint16_t FreeUdpPort() {
+  int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(s);
+  return ntohs(a.sin_port);
+}
+
+inline std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// Runs a program (no shell); its standard output and error go to out_path.
+// Returns the pid, or -1.
+inline pid_t Spawn(const std::vector<std::string>& args, const std::string& out_path) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// Runs a program to its end; its output (stdout and stderr) in *output.
+inline int Run(const std::vector<std::string>& args, std::string* output) {
+  char pattern[] = "/tmp/tavelo-run-XXXXXX";
+  int fd = mkstemp(pattern);
+  if (fd >= 0) ::close(fd);
+  pid_t pid = Spawn(args, pattern);
+  int status = -1;
+  if (pid > 0) waitpid(pid, &status, 0);
+  if (output) *output = ReadAll(pattern);
+  ::unlink(pattern);
+  return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The OIDs of `snmpwalk -On` output, in order.
+inline std::vector<std::string> WalkOids(const std::string& output) {
+  std::vector<std::string> oids;
+  std::istringstream in(output);
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t eq = line.find(" = ");
+    if (line.empty() || line[0] != '.' || eq == std::string::npos) continue;
+    // snmpwalk prints the endOfMibView variable; it is not a variable.
+    if (line.find("= No more variables left in this MIB View") != std::string::npos) continue;
+    oids.push_back(line.substr(1, eq - 1));
+  }
+  return oids;
+}
+
+// An snmpd of our own on 127.0.0.1. Read community "tumbol", write
+// community "quinsar", both limited to subtrees that do not change between
+// two walks.
+class Agent {
+ public:
+  Agent() {
+    char pattern[] = "/tmp/tavelo-snmpd-XXXXXX";
+    dir_ = mkdtemp(pattern);
+    setenv("MIBS", "", 1);  // numeric OIDs only: no MIB loading noise
+    setenv("SNMP_PERSISTENT_DIR", (dir_ + "/persist").c_str(), 1);
+  }
+  ~Agent() {
+    Stop();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  Agent(const Agent&) = delete;
+  Agent& operator=(const Agent&) = delete;
+
+  bool Start() {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      port_ = FreeUdpPort();
+      std::ofstream(dir_ + "/snmpd.conf") << "view walkview included .1.3.6.1.2.1.1\n"
+                                             "view walkview included .1.3.6.1.2.1.2\n"
+                                             "view walkview included .1.3.6.1.2.1.11\n"
+                                             "view walkview included .1.3.6.1.2.1.31\n"
+                                             "rocommunity tumbol 127.0.0.1 -V walkview\n"
+                                             "rwcommunity quinsar 127.0.0.1 -V walkview\n"
+                                             "sysDescr Tavelo test agent\n";
+      pid_ = Spawn({"snmpd", "-f", "-Lo", "-C", "-c", dir_ + "/snmpd.conf", "udp:127.0.0.1:" + std::to_string(port_)},
+                   dir_ + "/snmpd.log");
+      if (pid_ <= 0) return false;
+      for (int i = 0; i < 100; ++i) {
+        std::string out;
+        if (Run({"snmpget", "-v2c", "-c", "tumbol", "-t", "0.1", "-r", "0", "-On", Target(), ".1.3.6.1.2.1.1.1.0"},
+                &out) == 0)
+          return true;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) break;  // it died (port taken?)
+      }
+      Stop();
+    }
+    return false;
+  }
+  void Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+  uint16_t Port() const { return port_; }
+  std::string Target() const { return "127.0.0.1:" + std::to_string(port_); }
+  std::string Log() const { return ReadAll(dir_ + "/snmpd.log"); }
+
+ private:
+  std::string dir_;
+  uint16_t port_ = 0;
+  pid_t pid_ = -1;
+};
+
+}  // namespace netsnmp

@@ -1,0 +1,205 @@
+#include "kit/ZubThread.h"
+#include "kit/ZubThreadPool.h"
+#include "tests/workers/WorkerFixture.h"
+#include "workers/ThreadActionTrapper.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// Minimal BER writer for hand-made datagrams.
+std::vector<uint8_t> Tlv(uint8_t tag, const std::vector<uint8_t>& content) {
+  std::vector<uint8_t> out{tag};
+  size_t n = content.size();
+  if (n < 0x80) {
+    out.push_back(static_cast<uint8_t>(n));
+  } else if (n < 0x100) {
+    out.insert(out.end(), {0x81, static_cast<uint8_t>(n)});
+  } else {
+    out.insert(out.end(), {0x82, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
+  }
+  out.insert(out.end(), content.begin(), content.end());
+  return out;
+}
+std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+std::vector<uint8_t> Text(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+// An SNMPv2c trap with one binding 1.3.6.1.2.1.1.5.0 = OCTET STRING of
+// `filler` bytes.
+std::vector<uint8_t> V2Trap(const std::string& community, size_t filler) {
+  auto binding = Tlv(0x30, Cat({Tlv(0x06, {0x2b, 6, 1, 2, 1, 1, 5, 0}), Tlv(0x04, std::vector<uint8_t>(filler, 'x'))}));
+  auto pdu = Tlv(0xA7, Cat({Tlv(0x02, {0x12, 0x34}), Tlv(0x02, {0}), Tlv(0x02, {0}), Tlv(0x30, binding)}));
+  return Tlv(0x30, Cat({Tlv(0x02, {1}), Tlv(0x04, Text(community)), pdu}));
+}
+
+// The filler that makes the datagram exactly `size` bytes.
+std::vector<uint8_t> V2TrapOfSize(size_t size) {
+  for (size_t filler = size; filler-- > 0;) {
+    auto d = V2Trap("any community at all", filler);
+    if (d.size() == size) return d;
+  }
+  return {};
+}
+
+class TrapperTest : public WorkerTest {
+ protected:
+  // Starts a receiver on a free port and waits for its started code.
+  void StartReceiver() {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      port_ = netsnmp::FreeUdpPort();
+      ASSERT_TRUE(trapper_.Start(port_));
+      if (view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_STARTED, 1, 2000)) return;
+      ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED));
+      view_->Clear();
+    }
+    FAIL() << "no free port";
+  }
+  void StopReceiver() {
+    if (!trapper_.IsRunning()) return;
+    EXPECT_TRUE(trapper_.Stop());
+    EXPECT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
+  }
+  void TearDown() override {
+    StopReceiver();
+    WorkerTest::TearDown();
+  }
+  std::string Target() const { return "127.0.0.1:" + std::to_string(port_); }
+
+  CThreadActionTrapper trapper_;
+  uint16_t port_ = 0;
+};
+
+TEST_F(TrapperTest, Version1And2cTrapsFromSnmptrapAreDelivered) {
+  StartReceiver();
+  netsnmp::Agent env;  // sets MIBS empty for the tools
+  std::string out;
+  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v", "1", "-c", "public", Target(), ".1.3.6.1.4.1.8072.2.3", "127.0.0.1", "6",
+                          "17", "4242", ".1.3.6.1.2.1.1.5.0", "s", "router-7"},
+                         &out),
+            0)
+      << out;
+  ASSERT_TRUE(view_->WaitForTraps(1));
+  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v", "2c", "-c", "whatever", Target(), "1234", ".1.3.6.1.6.3.1.1.5.3",
+                          ".1.3.6.1.2.1.2.2.1.1.2", "i", "2"},
+                         &out),
+            0)
+      << out;
+  ASSERT_TRUE(view_->WaitForTraps(2));
+  auto traps = view_->TakeTraps();
+  ASSERT_EQ(traps.size(), 2u);
+
+  const CSnmpTrapIn& v1 = traps[0]->GetFrame();
+  EXPECT_TRUE(v1.IsVersion1());
+  EXPECT_EQ(v1.GetCommunity()->GetText(), L"public");
+  EXPECT_EQ(v1.GetEnterprise()->GetValue().GetOid().GetText(), L"1.3.6.1.4.1.8072.2.3");
+  EXPECT_EQ(v1.GetGenericTrap()->GetValue().GetInteger(), 6);
+  EXPECT_EQ(v1.GetSpecificTrap()->GetValue().GetInteger(), 17);
+  ASSERT_EQ(v1.GetNames().size(), 1u);
+  EXPECT_EQ(v1.GetNames()[0]->GetValue().GetOid().GetText(), L"1.3.6.1.2.1.1.5.0");
+  EXPECT_EQ(v1.GetValues()[0]->GetText(), L"router-7");
+  EXPECT_EQ(v1.GetSenderAddress(), IpAddress(L"127.0.0.1"));
+  EXPECT_NE(v1.GetSenderPort(), 0u);
+
+  const CSnmpTrapIn& v2 = traps[1]->GetFrame();
+  EXPECT_TRUE(v2.IsVersion2c());
+  EXPECT_EQ(v2.GetCommunity()->GetText(), L"whatever");
+  ASSERT_EQ(v2.GetNames().size(), 3u);  // sysUpTime.0, snmpTrapOID.0, then ours
+  EXPECT_EQ(v2.GetNames()[1]->GetValue().GetOid().GetText(), L"1.3.6.1.6.3.1.1.4.1.0");
+  EXPECT_EQ(v2.GetValues()[1]->GetValue().GetOid().GetText(), L"1.3.6.1.6.3.1.1.5.3");
+  EXPECT_EQ(v2.GetValues()[2]->GetValue().GetInteger(), 2);
+
+  // Records are numbered by one process-wide counter and stamped with the time.
+  EXPECT_EQ(traps[1]->GetNumber(), traps[0]->GetNumber() + 1);
+  EXPECT_NEAR(static_cast<double>(traps[0]->GetTime()), static_cast<double>(std::time(nullptr)), 60.0);
+  EXPECT_FALSE(traps[0]->IsExpanded());
+}
+
+TEST_F(TrapperTest, BadDatagramsCostOnlyThemselves) {
+  StartReceiver();
+  TestSocket sender;
+  LogCapture log;
+  std::vector<uint8_t> random_bytes;
+  uint32_t x = 12345;
+  for (int i = 0; i < 300; ++i) random_bytes.push_back(static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16));
+  ASSERT_TRUE(sender.SendTo(port_, random_bytes));
+  ASSERT_TRUE(sender.SendTo(port_, {}));                          // empty
+  ASSERT_TRUE(sender.SendTo(port_, V2TrapOfSize(2049)));          // too long for the buffer
+  ASSERT_TRUE(sender.SendTo(port_, {0x30, 0x03, 0x02, 0x01, 0x00}));  // truncated message
+  auto exact = V2TrapOfSize(2048);
+  ASSERT_EQ(exact.size(), 2048u);
+  ASSERT_TRUE(sender.SendTo(port_, exact));
+  ASSERT_TRUE(sender.SendTo(port_, V2Trap("x", 3)));
+  ASSERT_TRUE(view_->WaitForTraps(2));
+  std::this_thread::sleep_for(50ms);
+  auto traps = view_->TakeTraps();
+  ASSERT_EQ(traps.size(), 2u);
+  EXPECT_EQ(traps[0]->GetFrame().GetCommunity()->GetText(), L"any community at all");
+  EXPECT_GT(traps[0]->GetFrame().GetValues()[0]->GetText().size(), 1900u);
+  EXPECT_EQ(traps[1]->GetFrame().GetCommunity()->GetText(), L"x");
+  EXPECT_TRUE(trapper_.IsRunning());
+  EXPECT_EQ(view_->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED), 0u);
+  EXPECT_EQ(log.Count(L"CThreadActionTrapped : a datagram was dropped", QUILLOG_WARNING), 1u);
+}
+
+TEST_F(TrapperTest, StopEndsABlockedReceiverPromptlyAndItsThreadLeaves) {
+  StartReceiver();
+  std::this_thread::sleep_for(30ms);  // blocked in its receive by now
+  CZubThread* thread = trapper_.GetThread();
+  ASSERT_NE(thread, nullptr);
+  const uint32_t thread_id = thread->GetThreadId();
+  LogCapture log;
+  const auto stop = Clock::now();
+  ASSERT_TRUE(trapper_.Stop());
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
+  EXPECT_LT(view_->TimeOf(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED) - stop, 100ms);
+  EXPECT_EQ(log.Count(L"Unable to receive data on UDP socket", QUILLOG_ERROR), 1u);
+  EXPECT_FALSE(trapper_.IsRunning());
+  // The pooled thread was told to leave.
+  bool gone = false;
+  for (int i = 0; i < 200 && !gone; ++i) {
+    gone = true;
+    for (size_t s = 0; s < CZubThreadPool::GetSize(); ++s)
+      if (CZubThreadPool::GetThreadIdAt(s) == thread_id) gone = false;
+    if (!gone) std::this_thread::sleep_for(5ms);
+  }
+  EXPECT_TRUE(gone);
+  // And the worker can be started again.
+  view_->Clear();
+  StartReceiver();
+  EXPECT_TRUE(trapper_.IsRunning());
+}
+
+TEST_F(TrapperTest, TakenPortGivesNoStartedCodeButAFinishedOne) {
+  TestSocket taken;
+  ASSERT_TRUE(taken.Ok());
+  LogCapture log;
+  ASSERT_TRUE(trapper_.Start(taken.Port()));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
+  EXPECT_EQ(view_->Codes(MSG_VIEW_TRAPPER), (std::vector<uintptr_t>{MSG_VIEW_TRAPPER_FINISHED}));
+  EXPECT_EQ(log.Count(L"Error while creating UDP socket", QUILLOG_ERROR), 1u);
+  EXPECT_FALSE(trapper_.IsRunning());
+  EXPECT_FALSE(trapper_.Stop());
+}
+
+TEST_F(TrapperTest, TrapsWithoutASubscriberAreNotLeaked) {
+  StartReceiver();
+  CMessageCenter::Unsubscribe(view_.get());
+  TestSocket sender;
+  LogCapture log(QLF_PROGRAM_MESSAGES);
+  ASSERT_TRUE(sender.SendTo(port_, V2Trap("c", 10)));
+  for (int i = 0; i < 200 && log.Count(L"with no forwarder for a post message") == 0; ++i)
+    std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(log.Count(L"with no forwarder for a post message"), 1u);
+  // (LeakSanitizer checks that the record was freed.)
+  CMessageCenter::Subscribe(L"ViewCollector", view_.get(), MSG_VIEW_TRAPPER, 0);
+}
+
+}  // namespace
