@@ -89,7 +89,7 @@ class KitPool : public ::testing::Test {
   void SetUp() override {
     // Threads left by an earlier test of this process leave first.
     CZubThreadPool::ExitAll();
-    ASSERT_TRUE(WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0; }));
+    ASSERT_TRUE(WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0 && ZubCounterThreads().GetCurrent() == 0; }));
     m_base = CZubThreadPool::GetSize();
   }
   void TearDown() override {
@@ -139,16 +139,21 @@ TEST_F(KitPool, BusyThreadsAreAddedAndIdleOnesReused) {
 
 TEST_F(KitPool, SlotOfALeftThreadStaysNullAndNamesGoOn) {
   LogCapture log;
+  const int32_t handles = ZubCounterHandles().GetCurrent();
   ProbeAction quick;
   const uint32_t id = CZubThreadPool::RunAction(&quick, false, nullptr, 0);
   ASSERT_TRUE(quick.WaitDetached());
   EXPECT_EQ(CZubThreadPool::GetThreadIdAt(m_base), id);
+  EXPECT_EQ(ZubCounterThreads().GetCurrent(), 1);
+  EXPECT_EQ(ZubCounterHandles().GetCurrent(), handles + 2);  // the thread and its waiter's event
 
   // ThreadExit to an idle thread calls nothing on the action it ran before.
   ASSERT_TRUE(CZubThreadPool::PostThread(id, ThreadExit));
   ASSERT_TRUE(WaitUntil([&] { return CZubThreadPool::GetThreadIdAt(m_base) == ZUB_INVALID_THREAD_ID; }));
   EXPECT_TRUE(log.Has(QuillogFormat(L"Removing the thread %d '%s' from the list of managed thread", id,
                                     PoolName(m_base))));
+  EXPECT_TRUE(WaitUntil([] { return ZubCounterThreads().GetCurrent() == 0; }));
+  EXPECT_EQ(ZubCounterHandles().GetCurrent(), handles);
   EXPECT_EQ(quick.begins, 1);
   EXPECT_EQ(quick.actions, 1);
   EXPECT_EQ(quick.ends, 1);
