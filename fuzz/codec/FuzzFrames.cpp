@@ -1,0 +1,63 @@
+// Arbitrary bytes as one received datagram, decoded with every frame class.
+#include "asn1/BerDecoder.h"
+#include "snmp/SnmpGenericFrameIn.h"
+#include "snmp/SnmpResponseIn.h"
+#include "snmp/SnmpTrapIn.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+size_t Touch(const CAsn1Object* object) {
+  if (object == nullptr) return 0;
+  return object->GetDumpText().size() + object->GetValue().GetOid().GetCount();
+}
+
+size_t Use(CSnmpFrameIn& frame) {
+  size_t n = Touch(frame.GetVersion()) + Touch(frame.GetCommunity()) + Touch(frame.GetPdu());
+  if (frame.GetVersion() != nullptr) n += frame.IsVersion1() + frame.IsVersion2c();
+  if (frame.GetPdu() != nullptr) n += frame.IsGetRequest() + frame.IsGetNextRequest() + frame.IsSetRequest();
+  for (size_t i = 0; i < frame.GetCount(); ++i) n += Touch(frame.GetAt(i));
+  return n;
+}
+
+size_t Use(CSnmpResponseIn& frame) {
+  return Use(static_cast<CSnmpFrameIn&>(frame)) + Touch(frame.GetRequestId()) + Touch(frame.GetErrorStatus()) +
+         Touch(frame.GetErrorIndex()) + Touch(frame.GetName()) + Touch(frame.GetValue()) +
+         std::wstring(frame.GetErrorStatusName()).size();
+}
+
+size_t Use(CSnmpTrapIn& frame) {
+  size_t n = Use(static_cast<CSnmpFrameIn&>(frame)) + Touch(frame.GetEnterprise()) +
+             Touch(frame.GetAgentAddress()) + Touch(frame.GetGenericTrap()) + Touch(frame.GetSpecificTrap()) +
+             Touch(frame.GetTimeStamp()) + std::wstring(frame.GetGenericTrapName()).size();
+  if (frame.GetNames().size() != frame.GetValues().size()) std::abort();
+  for (size_t i = 0; i < frame.GetNames().size(); ++i) n += Touch(frame.GetNames()[i]) + Touch(frame.GetValues()[i]);
+  return n;
+}
+
+template <typename Frame>
+size_t DecodeAs(const uint8_t* data, size_t size) {
+  CBerDecoder decoder;
+  if (!decoder.Assign(data, static_cast<uint32_t>(size))) return 0;
+  Frame frame;
+  DecodeDatagram(decoder, frame);
+  if (decoder.GetUsedLength() > decoder.GetSize()) std::abort();  // read past the datagram
+  return Use(frame);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0 || size > BER_BUFFER_SIZE) return -1;  // a receive never hands over more
+  volatile size_t sink = 0;
+  sink = sink + DecodeAs<CSnmpGenericFrameIn>(data, size);
+  sink = sink + DecodeAs<CSnmpGetResponseIn>(data, size);
+  sink = sink + DecodeAs<CSnmpGetNextResponseIn>(data, size);
+  sink = sink + DecodeAs<CSnmpSetResponseIn>(data, size);
+  sink = sink + DecodeAs<CSnmpTrapIn>(data, size);
+  return 0;
+}
