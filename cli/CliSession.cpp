@@ -1,0 +1,81 @@
+#include "cli/CliSession.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <ctime>
+#include <mutex>
+
+#include "quillog/Quillog.h"
+
+namespace cli {
+namespace {
+
+std::mutex g_watch_mutex;
+std::string g_last_problem;
+
+bool Watch(uint64_t, uint32_t, QuillogInfo* record) {
+  if (record->level == QUILLOG_WARNING || record->level == QUILLOG_ERROR || record->level == QUILLOG_FATAL) {
+    std::lock_guard<std::mutex> lock(g_watch_mutex);
+    g_last_problem = quillog::WideToUtf8(record->message);
+  }
+  QuillogReleaseInfo(record);
+  return true;
+}
+
+sigset_t StopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
+
+}  // namespace
+
+LogWatch::LogWatch() {
+  {
+    std::lock_guard<std::mutex> lock(g_watch_mutex);
+    g_last_problem.clear();
+  }
+  QuillogSetPoster(&Watch);
+  QuillogPostSendMessageEnable();
+}
+
+LogWatch::~LogWatch() {
+  QuillogPostSendMessageDisable();
+  QuillogSetPoster(nullptr);
+}
+
+std::string LogWatch::LastProblem() {
+  std::lock_guard<std::mutex> lock(g_watch_mutex);
+  return g_last_problem;
+}
+
+CliSession::CliSession() {
+  const sigset_t set = StopSignals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  watcher_ = std::thread([this] { _watch(); });
+}
+
+CliSession::~CliSession() {
+  done_ = true;
+  if (watcher_.joinable()) watcher_.join();
+  dispatcher_.Quit();
+  const sigset_t set = StopSignals();
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void CliSession::_watch() {
+  const sigset_t set = StopSignals();
+  const timespec tick{0, 100 * 1000 * 1000};
+  while (!done_) {
+    if (sigtimedwait(&set, nullptr, &tick) < 0) continue;
+    interrupted_ = true;
+    dispatcher_.Post([this] {
+      if (on_interrupt_) on_interrupt_();
+    });
+  }
+}
+
+}  // namespace cli

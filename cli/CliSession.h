@@ -1,0 +1,69 @@
+// The plumbing a long-running command needs: a plain dispatcher run on the
+// main thread, a view window that hands each view message to a function, and
+// Ctrl-C (SIGINT, SIGTERM) turned into a call on the dispatcher's thread.
+#pragma once
+
+#include "app/MessageCenter.h"
+#include "app/PlainDispatcher.h"
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace cli {
+
+using ViewHandler = std::function<intptr_t(uint32_t message, uintptr_t sub_code, uintptr_t payload)>;
+
+class CliWindow : public CViewWindow {
+ public:
+  CliWindow(CViewDispatcher* dispatcher, ViewHandler handler)
+      : CViewWindow(dispatcher), handler_(std::move(handler)) {}
+  intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) override {
+    return handler_(message, sub_code, payload);
+  }
+
+ private:
+  ViewHandler handler_;
+};
+
+// Keeps the warnings and errors the core logs while a command runs, so a
+// failure can be explained in one line ("no answer ... (Too much timeout)").
+class LogWatch {
+ public:
+  LogWatch();
+  ~LogWatch();
+  LogWatch(const LogWatch&) = delete;
+  LogWatch& operator=(const LogWatch&) = delete;
+  // The last warning or error logged since construction; empty when none.
+  static std::string LastProblem();
+};
+
+class CliSession {
+ public:
+  // Blocks SIGINT and SIGTERM in this thread and every thread started later,
+  // and watches for them on a thread of its own.
+  CliSession();
+  ~CliSession();
+  CliSession(const CliSession&) = delete;
+  CliSession& operator=(const CliSession&) = delete;
+
+  CPlainDispatcher& Dispatcher() { return dispatcher_; }
+  // Called on the dispatcher's thread when the user interrupts.
+  void OnInterrupt(std::function<void()> stop) { on_interrupt_ = std::move(stop); }
+  bool Interrupted() const { return interrupted_.load(); }
+  // Runs the dispatcher on the calling thread until Quit().
+  void Run() { dispatcher_.Run(); }
+  void Quit() { dispatcher_.Quit(); }
+
+ private:
+  void _watch();
+
+  CPlainDispatcher dispatcher_;
+  std::function<void()> on_interrupt_;
+  std::atomic<bool> interrupted_{false};
+  std::atomic<bool> done_{false};
+  std::thread watcher_;
+};
+
+}  // namespace cli

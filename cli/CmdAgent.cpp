@@ -1,0 +1,242 @@
+// tavelo get / set / walk: the walker family of workers against one agent.
+#include "cli/Cli.h"
+#include "cli/CliOutput.h"
+#include "cli/CliSession.h"
+#include "cli/Commands.h"
+
+#include "app/Settings.h"
+#include "app/ShowMessage.h"
+#include "asn1/Asn1Type.h"
+#include "quillog/Quillog.h"
+#include "workers/ThreadActionWalker.h"
+#include "workers/ThreadActionWalkerGet.h"
+#include "workers/ThreadActionWalkerSet.h"
+#include "workers/WalkerResult.h"
+
+#include <memory>
+#include <mutex>
+
+namespace cli {
+namespace {
+
+// The workers' error boxes become error lines; the command remembers that
+// the agent answered with an error.
+class ErrorLines : public CShowMessage {
+ public:
+  ErrorLines() : previous_(SetShowMessage(this)) {}
+  ~ErrorLines() override { SetShowMessage(previous_); }
+  void Show(const std::wstring&, const std::wstring& text, ShowMessageIcon) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failed_ = true;
+    std::fprintf(stderr, "tavelo: %s\n", Utf8(text).c_str());
+  }
+  bool Failed() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
+  }
+
+ private:
+  CShowMessage* previous_;
+  mutable std::mutex mutex_;
+  bool failed_ = false;
+};
+
+// Parses OID text through the codec; an OID that fails its check is refused.
+bool ParseOid(const std::string& text, CAsn1Oid* oid) {
+  std::string dotted = (!text.empty() && text[0] == '.') ? text.substr(1) : text;
+  if (dotted.empty() || dotted.find_first_not_of("0123456789.") != std::string::npos) return false;
+  oid->Parse(quillog::Utf8ToWide(dotted));
+  return oid->GetText() == quillog::Utf8ToWide(dotted) && oid->Check();
+}
+
+// True when oid lies in the subtree rooted at root (root itself included).
+bool InSubtree(const CAsn1Oid& oid, const CAsn1Oid& root) {
+  if (oid.GetCount() < root.GetCount()) return false;
+  for (size_t i = 0; i < root.GetCount(); ++i)
+    if (oid.GetAt(i) != root.GetAt(i)) return false;
+  return true;
+}
+
+struct RunResult {
+  size_t answers = 0;
+  bool exception_value = false;  // noSuchObject, noSuchInstance, endOfMibView
+};
+
+// Starts a walker-family worker and runs the dispatcher until it finishes;
+// print decides, per delivered result, whether and how it is shown.
+template <typename Worker>
+bool RunWorker(Worker& worker, const CThreadActionWalkerParameter& parameter, uint32_t data_code,
+               uint32_t finished_code, const std::function<void(const CWalkerResult&)>& print) {
+  CliSession session;
+  CliWindow window(&session.Dispatcher(), [&](uint32_t, uintptr_t code, uintptr_t payload) -> intptr_t {
+    if (code == data_code && payload != 0) {
+      std::unique_ptr<CWalkerResult> result(reinterpret_cast<CWalkerResult*>(payload));
+      print(*result);
+    } else if (code == finished_code) {
+      session.Quit();
+    }
+    return 0;
+  });
+  CMessageCenter::Subscribe(L"tavelo", &window, MSG_VIEW_WALKER, 0);
+  session.OnInterrupt([&] { worker.Stop(); });
+  if (!worker.Start(parameter)) {
+    CMessageCenter::Unsubscribe(&window);
+    return false;
+  }
+  session.Run();
+  CMessageCenter::Unsubscribe(&window);
+  return !session.Interrupted();
+}
+
+CThreadActionWalkerParameter MakeParameter(const AgentOptions& agent) {
+  CThreadActionWalkerParameter p;
+  p.version = agent.version;
+  p.community = agent.community;
+  p.address = agent.address;
+  p.port = agent.port;
+  p.timeout = agent.timeout_ms;
+  // The worker counts time-outs and gives up when the count reaches this:
+  // the first try plus the user's retries.
+  p.retries = agent.retries + 1;
+  return p;
+}
+
+bool IsException(uint8_t code) {
+  return code == ASN1_NO_SUCH_OBJECT || code == ASN1_NO_SUCH_INSTANCE || code == ASN1_END_OF_MIB_VIEW;
+}
+
+const std::vector<OptionSpec> kAgentOptions = {{"-v", true}, {"-c", true}, {"-t", true}, {"-r", true},
+                                               {"--tsv", false}};
+
+// Reads the agent options and HOST; reports usage errors itself.
+bool ReadAgent(const char* command_name, const ParsedArgs& args, uint32_t community_setting, AgentOptions* agent,
+               int* status) {
+  const Command& command = *FindCommandByName(command_name);
+  if (args.positional.empty()) {
+    *status = UsageError(command, "no agent given");
+    return false;
+  }
+  auto error = ReadAgentOptions(args, ReadSettingString(community_setting), agent);
+  if (!error) error = ParseHost(args.positional[0], agent);
+  if (error) {
+    *status = UsageError(command, *error);
+    return false;
+  }
+  return true;
+}
+
+std::string AgentName(const AgentOptions& agent) { return agent.host + ":" + std::to_string(agent.port); }
+
+// "no answer from HOST:PORT (Too much timeout)".
+int NoAnswer(const AgentOptions& agent) {
+  const std::string why = LogWatch::LastProblem();
+  return Fail("no answer from " + AgentName(agent) + (why.empty() ? "" : " (" + why + ")"));
+}
+
+}  // namespace
+
+const std::vector<OptionSpec>& AgentOptionSpecs() { return kAgentOptions; }
+
+int RunGet(const ParsedArgs& args) {
+  AgentOptions agent;
+  int status = kExitOk;
+  if (!ReadAgent("get", args, SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY, &agent, &status)) return status;
+  if (args.positional.size() < 2) return UsageError(*FindCommandByName("get"), "no OID given");
+  std::vector<CAsn1Oid> oids;
+  for (size_t i = 1; i < args.positional.size(); ++i) {
+    CAsn1Oid oid;
+    if (!ParseOid(args.positional[i], &oid)) return UsageError(*FindCommandByName("get"), "bad OID " + args.positional[i]);
+    oids.push_back(oid);
+  }
+
+  LogWatch watch;
+  ErrorLines errors;
+  const bool tsv = args.Has("--tsv");
+  for (const CAsn1Oid& oid : oids) {
+    CThreadActionWalkerGet worker;
+    CThreadActionWalkerParameter parameter = MakeParameter(agent);
+    parameter.first_oid = oid;
+    RunResult result;
+    const bool completed = RunWorker(worker, parameter, MSG_VIEW_WALKER_GET_DATA, MSG_VIEW_WALKER_GET_FINISHED,
+                                     [&](const CWalkerResult& r) {
+                                       ++result.answers;
+                                       result.exception_value |= IsException(r.GetObject().GetCode());
+                                       std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv).c_str(), stdout);
+                                     });
+    std::fflush(stdout);
+    if (!completed) return Fail("interrupted");
+    if (result.answers == 0 && !errors.Failed()) return NoAnswer(agent);
+    if (result.answers == 0 || result.exception_value) status = kExitFailed;
+  }
+  return errors.Failed() ? kExitFailed : status;
+}
+
+int RunSet(const ParsedArgs& args) {
+  AgentOptions agent;
+  int status = kExitOk;
+  if (!ReadAgent("set", args, SETTING_DLG_SNMP_SET_LAST_COMMUNITY, &agent, &status)) return status;
+  const Command& command = *FindCommandByName("set");
+  if (args.positional.size() != 3) return UsageError(command, "set takes HOST OID VALUE");
+  CThreadActionWalkerParameter parameter = MakeParameter(agent);
+  if (!ParseOid(args.positional[1], &parameter.first_oid)) return UsageError(command, "bad OID " + args.positional[1]);
+  parameter.value = quillog::Utf8ToWide(args.positional[2]);
+
+  LogWatch watch;
+  ErrorLines errors;
+  CThreadActionWalkerSet worker;
+  size_t answers = 0;
+  const bool tsv = args.Has("--tsv");
+  const bool completed = RunWorker(worker, parameter, MSG_VIEW_WALKER_SET_DATA, MSG_VIEW_WALKER_SET_FINISHED,
+                                   [&](const CWalkerResult& r) {
+                                     ++answers;
+                                     std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv).c_str(), stdout);
+                                   });
+  std::fflush(stdout);
+  if (!completed) return Fail("interrupted");
+  if (errors.Failed()) return kExitFailed;
+  if (answers == 0) return NoAnswer(agent);
+  return kExitOk;
+}
+
+int RunWalk(const ParsedArgs& args) {
+  AgentOptions agent;
+  int status = kExitOk;
+  if (!ReadAgent("walk", args, SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY, &agent, &status)) return status;
+  const Command& command = *FindCommandByName("walk");
+  if (args.positional.size() > 3) return UsageError(command, "walk takes HOST [OID [LAST-OID]]");
+  CThreadActionWalkerParameter parameter = MakeParameter(agent);
+  CAsn1Oid root;
+  const bool subtree_only = args.positional.size() == 2;
+  if (args.positional.size() >= 2 && !ParseOid(args.positional[1], &root))
+    return UsageError(command, "bad OID " + args.positional[1]);
+  parameter.first_oid = root;
+  if (args.positional.size() == 3 && !ParseOid(args.positional[2], &parameter.last_oid))
+    return UsageError(command, "bad OID " + args.positional[2]);
+  if (subtree_only) {
+    // Stop at the subtree's next sibling; what lies past the subtree is not shown.
+    std::vector<uint64_t> arcs = root.GetArcs();
+    ++arcs.back();
+    parameter.last_oid = CAsn1Oid(arcs);
+  }
+
+  LogWatch watch;
+  size_t shown = 0;
+  size_t answers = 0;
+  const bool tsv = args.Has("--tsv");
+  CThreadActionWalker worker;
+  const bool completed = RunWorker(worker, parameter, MSG_VIEW_WALKER_DATA, MSG_VIEW_WALKER_FINISHED,
+                                   [&](const CWalkerResult& r) {
+                                     ++answers;
+                                     if (subtree_only && !InSubtree(r.GetOid(), root)) return;
+                                     ++shown;
+                                     std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv).c_str(), stdout);
+                                   });
+  std::fflush(stdout);
+  if (!completed) return Fail("interrupted");
+  // An agent that ends the walk at once (noSuchName, endOfMibView) answered;
+  // one that never answered left its reason in the log.
+  if (answers == 0 && !LogWatch::LastProblem().empty()) return NoAnswer(agent);
+  return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,6 @@
+#include "cli/Cli.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return cli::Main(args);
+}
