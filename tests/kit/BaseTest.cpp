@@ -14,7 +14,6 @@
 #include "kit/ZubEvent.h"
 #include "kit/ZubException.h"
 #include "kit/ZubMemory.h"
-#include "kit/ZubPointer.h"
 #include "kit/ZubRes.h"
 #include "kit/ZubResIds.h"
 #include "tests/kit/LogCapture.h"
@@ -81,28 +80,6 @@ TEST(KitException, FormatsItsArgumentsAndLogsTheMessage) {
   CZubException e(L"Value %d of %s from %S", 42, std::wstring(L"wide"), "narrow");
   EXPECT_EQ(e.GetMessage(), L"Value 42 of wide from narrow");
   EXPECT_TRUE(log.Has(L"An exception is raised : [Value 42 of wide from narrow]", QUILLOG_ERROR));
-}
-
-TEST(KitName, NullNameIsRefusedAndKeepsTheOldOne) {
-  LogCapture log;
-  CZubName name(L"first");
-  name.SetName(static_cast<const wchar_t*>(nullptr));
-  EXPECT_STREQ(name.GetName(), L"first");
-  EXPECT_TRUE(log.Has(L"Name of the object is NULL", QUILLOG_ERROR));
-}
-
-TEST(KitPointer, ChecksLogOnlyWhenAsked) {
-  LogCapture log;
-  EXPECT_TRUE(IsNull(nullptr, false));
-  EXPECT_EQ(log.Count(L"Pointer is NULL"), 0u);
-  EXPECT_TRUE(IsNull(nullptr));
-  EXPECT_EQ(log.Count(L"Pointer is NULL", QUILLOG_ERROR), 1u);
-  int value = 0;
-  EXPECT_FALSE(IsNull(&value));
-  EXPECT_TRUE(IsNullOrEmpty(L""));
-  EXPECT_TRUE(IsNullOrEmpty(static_cast<const wchar_t*>(nullptr)));
-  EXPECT_FALSE(IsNullOrEmpty(L"x"));
-  EXPECT_EQ(log.Count(L"Pointer is NULL or Empty", QUILLOG_ERROR), 2u);
 }
 
 TEST(KitCriticalSection, IsRecursiveAndExcludesOtherThreads) {
