@@ -33,7 +33,7 @@ void CSmiScanner::DestroyScanner() {
   SmiScanDeleteBuffer(buffer_, scanner_);
   buffer_ = nullptr;
   file_.reset();
-  for (int i = depth_; i >= 0; --i) {
+  for (int i = depth_ - 1; i >= 0; --i) {
     SmiScanDeleteBuffer(stack_[i].buffer, scanner_);
     stack_[i] = StackEntry();
   }
@@ -158,46 +158,30 @@ const std::wstring* CSmiScanner::PoolString(std::wstring&& text) {
 }
 
 size_t CSmiScanner::ReadInput(char* buffer, size_t max) {
-  if (!file_ || !file_->fp || max < 2) return 0;
-  InputFile& in = *file_;
+  if (!file_ || !file_->fp || max == 0) return 0;
+  FILE* fp = file_->fp;
+  const size_t n = std::fread(buffer, 1, max, fp);
+  if (n == 0) {
+    if (std::ferror(fp)) Fatal("input in flex scanner failed");
+    return 0;
+  }
+  // CR LF becomes LF; a CR followed by anything else stays.
   size_t out = 0;
-  while (out == 0) {
-    // Leave room for a carriage return held back by the previous read.
-    const size_t n = std::fread(buffer, 1, max - 1, in.fp);
-    if (n == 0) {
-      if (std::ferror(in.fp)) Fatal("input in flex scanner failed");
-      if (in.pending_cr) {
-        in.pending_cr = false;
-        buffer[0] = '\r';
-        return 1;
-      }
-      return 0;
-    }
-    // CR LF becomes LF; a CR followed by anything else stays.
-    char first = buffer[0];
-    size_t i = 0;
-    if (in.pending_cr) {
-      in.pending_cr = false;
-      if (first != '\n') {
-        std::memmove(buffer + 1, buffer, n);
-        buffer[0] = '\r';
-        out = 1;
-        i = 1;
-      }
-    }
-    const size_t end = i + n;
-    for (; i < end; ++i) {
-      const char c = buffer[i];
-      if (c == '\r') {
-        if (i + 1 < end) {
-          if (buffer[i + 1] == '\n') continue;
-        } else {
-          in.pending_cr = true;
-          continue;
+  for (size_t i = 0; i < n; ++i) {
+    char c = buffer[i];
+    if (c == '\r') {
+      if (i + 1 < n) {
+        if (buffer[i + 1] == '\n') continue;
+      } else {
+        const int next = std::getc(fp);
+        if (next == '\n') {
+          c = '\n';
+        } else if (next != EOF) {
+          std::ungetc(next, fp);
         }
       }
-      buffer[out++] = c;
     }
+    buffer[out++] = c;
   }
   return out;
 }

@@ -77,7 +77,6 @@ class CSmiScanner {
  private:
   struct InputFile {
     FILE* fp = nullptr;
-    bool pending_cr = false;
     ~InputFile();
   };
   struct StackEntry {

@@ -1,0 +1,170 @@
+#include <string>
+
+#include "SmiTestSupport.h"
+#include "smi/SmiLoader.h"
+#include "smi/SmiTree.h"
+
+namespace {
+
+class SmiGrammarTest : public SmiTempHome {
+ protected:
+  // Loads the module text as module NAME into tree_ (reset, all visible).
+  bool Load(const std::string& name, const std::string& text) {
+    WriteModule(name, text);
+    return loader_.Load({CSmiModuleKey::FromString(Wide(name))}, true, 0);
+  }
+  const CSmiObject* Object(const std::wstring& name) const {
+    for (size_t i = 0; i < tree_.ObjectCount(); ++i)
+      if (tree_.ObjectAt(i).Name() == name) return &tree_.ObjectAt(i);
+    return nullptr;
+  }
+  const CSmiObject* Type(const std::wstring& name) const {
+    for (size_t i = 0; i < tree_.TypeCount(); ++i)
+      if (tree_.TypeAt(i).Name() == name) return &tree_.TypeAt(i);
+    return nullptr;
+  }
+  std::wstring OidOf(const std::wstring& name) const {
+    const CSmiObject* o = Object(name);
+    return o ? o->OidText() : L"<none>";
+  }
+
+  CSmiTree tree_;
+  CSmiLoader loader_{tree_};
+};
+
+TEST_F(SmiGrammarTest, EmptyModulesParse) {
+  EXPECT_TRUE(Load("A", "A DEFINITIONS ::= BEGIN END"));
+  EXPECT_TRUE(Load("B", "B { iso 3 6 1 } DEFINITIONS ::= BEGIN END"));
+  EXPECT_TRUE(Load("C", "C DEFINITIONS IMPLICIT TAGS ::= BEGIN EXPORTS ALL; END"));
+  EXPECT_EQ(tree_.ObjectCount(), 3u);
+}
+
+TEST_F(SmiGrammarTest, OidValuesPendingNamesAndNameNumberComponents) {
+  ASSERT_TRUE(Load("M", R"(M DEFINITIONS ::= BEGIN
+y OBJECT IDENTIFIER ::= { x 5 }
+x OBJECT IDENTIFIER ::= { iso 3 6 1 }
+org OBJECT IDENTIFIER ::= { iso org(3) }
+z OBJECT IDENTIFIER ::= { iso org(7) 9 }
+END)"));
+  EXPECT_EQ(OidOf(L"x"), L".1.3.6.1");
+  EXPECT_EQ(OidOf(L"y"), L".1.3.6.1.5");  // completed by Resolve
+  // org(3) made an object org at 1.3; the assignment merged into it.
+  const CSmiObject* org = Object(L"org");
+  ASSERT_NE(org, nullptr);
+  EXPECT_EQ(org->OidText(), L".1.3");
+  EXPECT_EQ(org->declarations.size(), 2u);
+  // The number written wins over the known arc (a warning is logged).
+  EXPECT_EQ(OidOf(L"z"), L".1.7.9");
+}
+
+TEST_F(SmiGrammarTest, PendingNameIsKeptWithItsPosition) {
+  // Parse only: the record y is added with its pending name before Resolve.
+  WriteModule("P", "P DEFINITIONS ::= BEGIN y OBJECT IDENTIFIER ::= { x 5 } END");
+  CSmiTreeProtected lock(tree_);
+  tree_.Reset();
+  ASSERT_TRUE(loader_.LoadModule(CSmiModuleKey::FromString(L"P")));
+  const CSmiObject* y = Object(L"y");
+  ASSERT_NE(y, nullptr);
+  EXPECT_EQ(y->pending_name, L"x");
+  EXPECT_EQ(y->resolve_position, 0);
+  EXPECT_EQ(y->OidText(), L".5");
+}
+
+TEST_F(SmiGrammarTest, TrapTypeGetsEnterpriseZeroNumber) {
+  ASSERT_TRUE(Load("T", R"(T DEFINITIONS ::= BEGIN
+e OBJECT IDENTIFIER ::= { iso 3 6 1 4 1 99 }
+t1 TRAP-TYPE ENTERPRISE e VARIABLES { e } DESCRIPTION "d" ::= 6
+t2 TRAP-TYPE ENTERPRISE e ::= 7
+END)"));
+  EXPECT_EQ(OidOf(L"t1"), L".1.3.6.1.4.1.99.0.6");
+  EXPECT_EQ(OidOf(L"t2"), L".1.3.6.1.4.1.99.0.7");
+  EXPECT_EQ(OidOf(L"Trap"), L".1.3.6.1.4.1.99.0");
+  EXPECT_EQ(Object(L"t1")->description, L"d");
+  EXPECT_EQ(Object(L"t1")->type.DisplayText(false), L"TRAP-TYPE");
+}
+
+TEST_F(SmiGrammarTest, ObjectTypeRecordAndConstraintTexts) {
+  ASSERT_TRUE(Load("O", R"(O DEFINITIONS ::= BEGIN
+Small ::= INTEGER (0..255)
+Name ::= OCTET STRING (SIZE (0..32))
+Choice ::= INTEGER (1 | 5..8)
+e OBJECT IDENTIFIER ::= { iso 3 }
+st OBJECT-TYPE
+    SYNTAX INTEGER { up(1), down(2) }
+    UNITS "u"
+    MAX-ACCESS read-write
+    STATUS current
+    DESCRIPTION "The state."
+    DEFVAL { up }
+    ::= { e 1 }
+sz OBJECT-TYPE SYNTAX OCTET STRING (SIZE (0..32)) ACCESS read-only STATUS mandatory ::= { e 2 }
+END)"));
+  EXPECT_EQ(Type(L"Small")->type.DisplayText(true), L"INTEGER (0..255)");
+  EXPECT_EQ(Type(L"Name")->type.DisplayText(true), L"OCTET STRING (SIZE 0..32)");
+  EXPECT_EQ(Type(L"Choice")->type.DisplayText(true), L"INTEGER (1|5..8)");
+  const CSmiObject* st = Object(L"st");
+  ASSERT_NE(st, nullptr);
+  EXPECT_EQ(st->type.DisplayText(false), L"OBJECT-TYPE");
+  ASSERT_EQ(st->type.nested.size(), 1u);
+  EXPECT_EQ(st->type.nested[0].DisplayText(true), L"INTEGER (up(1), down(2))");
+  EXPECT_EQ(st->access, 6u);
+  EXPECT_EQ(st->status, 1u);
+  EXPECT_EQ(st->description, L"The state.");
+  EXPECT_EQ(st->declarations[0].line, 13);  // the line of the assignment's last token
+  ASSERT_NE(Object(L"sz"), nullptr);
+  EXPECT_EQ(Object(L"sz")->type.nested[0].DisplayText(true), L"OCTET STRING (SIZE 0..32)");
+  EXPECT_EQ(Object(L"sz")->status, 3u);
+}
+
+TEST_F(SmiGrammarTest, UnknownStatusAndAccessKeepThePreviousCode) {
+  SmiLogCapture log;
+  ASSERT_TRUE(Load("U", R"(U DEFINITIONS ::= BEGIN
+o OBJECT-TYPE SYNTAX INTEGER MAX-ACCESS read-only STATUS unknownword
+  DESCRIPTION "x" ::= { iso 5 }
+g MODULE-COMPLIANCE STATUS current DESCRIPTION "c"
+  MODULE MANDATORY-GROUPS { o } OBJECT o MIN-ACCESS bogus DESCRIPTION "o"
+  ::= { iso 6 }
+END)"));
+  EXPECT_EQ(log.Count(L"Unknown status mode 'unknownword'"), 1u);
+  EXPECT_EQ(log.Count(L"Unknown access mode 'bogus'"), 1u);
+  EXPECT_EQ(Object(L"o")->status, 0u);
+  EXPECT_EQ(Object(L"o")->access, 4u);
+  EXPECT_EQ(Object(L"g")->status, 1u);
+}
+
+TEST_F(SmiGrammarTest, SyntaxErrorsNameTokensFileAndLine) {
+  EXPECT_FALSE(Load("F", "F DEFINITIONS ::= BEGIN\n\nx OBJECT IDENTIFIER END"));
+  EXPECT_EQ(loader_.LastError().message, L"syntax error, unexpected TOK_END, expecting TOK_DEFINITION");
+  EXPECT_EQ(loader_.LastError().line, 3);
+  EXPECT_EQ(loader_.ErrorText(), L"syntax error, unexpected TOK_END, expecting TOK_DEFINITION\r\n\r\nFile:" +
+                                     ModulePath("F") + L"\r\nLine:3");
+  // Missing END: the input ends first.
+  EXPECT_FALSE(Load("G", "G DEFINITIONS ::= BEGIN"));
+  EXPECT_NE(loader_.LastError().message.find(L"unexpected $end"), std::wstring::npos);
+  // A failed load leaves the tree reset.
+  EXPECT_EQ(tree_.ObjectCount(), 3u);
+}
+
+TEST_F(SmiGrammarTest, TextAfterTheLoadedModulesEndIsNotRead) {
+  EXPECT_TRUE(Load("H", "H DEFINITIONS ::= BEGIN END\nJUNK ::= ( garbage"));
+}
+
+TEST_F(SmiGrammarTest, RealWorldSlips) {
+  // IMPORTS without ';', SEQUENCE elements without ',' or with a trailing
+  // one, and a word left over from a comment broken over two lines.
+  WriteModule("S", "S DEFINITIONS ::= BEGIN a OBJECT IDENTIFIER ::= { iso 3 } END");
+  ASSERT_TRUE(Load("R", R"(R DEFINITIONS ::= BEGIN
+IMPORTS a FROM S
+b OBJECT IDENTIFIER ::= { a 1 }
+Entry ::= SEQUENCE { x INTEGER y OCTET STRING,
+  z INTEGER, -- broken
+     comment
+  w INTEGER, }
+END)"));
+  EXPECT_EQ(OidOf(L"b"), L".1.3.1");
+  const CSmiObject* entry = Type(L"Entry");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->type.nested.size(), 4u);
+}
+
+}  // namespace

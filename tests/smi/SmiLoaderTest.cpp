@@ -1,0 +1,189 @@
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "SmiTestSupport.h"
+#include "smi/MibFolders.h"
+#include "smi/SmiLoader.h"
+#include "smi/SmiTree.h"
+
+namespace {
+
+const char* const kSmi = R"(SMI DEFINITIONS ::= BEGIN
+org OBJECT IDENTIFIER ::= { iso 3 }
+internet OBJECT IDENTIFIER ::= { org 6 1 }
+END)";
+
+const char* const kTc = R"(TC DEFINITIONS ::= BEGIN
+IMPORTS internet FROM SMI;
+tcRoot OBJECT IDENTIFIER ::= { internet 77 }
+Small ::= TEXTUAL-CONVENTION STATUS current DESCRIPTION "s" SYNTAX INTEGER (0..9)
+END)";
+
+const char* const kIf = R"(IF DEFINITIONS ::= BEGIN
+IMPORTS internet FROM SMI
+        Small FROM TC;
+ifRoot OBJECT IDENTIFIER ::= { internet 2 }
+ifLeaf OBJECT-TYPE SYNTAX Small MAX-ACCESS read-only STATUS current ::= { ifRoot 1 }
+END)";
+
+class SmiLoaderTest : public SmiTempHome {
+ protected:
+  void SetUp() override {
+    SmiTempHome::SetUp();
+    WriteModule("SMI", kSmi);
+    WriteModule("TC", kTc);
+    WriteModule("IF", kIf);
+  }
+  bool Load(const std::wstring& list, bool reset = true, uint32_t mode = 1) {
+    return loader_.Load(ModuleKeysFromList(list), reset, mode);
+  }
+  const CSmiObject* Object(const std::wstring& name) const {
+    for (size_t i = 0; i < tree_.ObjectCount(); ++i)
+      if (tree_.ObjectAt(i).Name() == name) return &tree_.ObjectAt(i);
+    return nullptr;
+  }
+
+  CSmiTree tree_;
+  CSmiLoader loader_{tree_};
+};
+
+TEST_F(SmiLoaderTest, ImportsAreReadOnceAndOnlyListedModulesAreVisible) {
+  SmiLogCapture log(QLF_PROGRAM_LEX_FILE);
+  ASSERT_TRUE(Load(L"IF")) << quillog::WideToUtf8(loader_.ErrorText());
+  EXPECT_EQ(log.CountContaining(L"Beginning of MIB file"), 3u);
+  EXPECT_EQ(log.Count(L"Beginning of MIB file " + ModulePath("SMI")), 1u);
+  ASSERT_NE(Object(L"ifLeaf"), nullptr);
+  EXPECT_EQ(Object(L"ifLeaf")->OidText(), L".1.3.6.1.2.1");
+  EXPECT_TRUE(Object(L"ifLeaf")->visible);
+  EXPECT_TRUE(Object(L"internet")->visible);  // an ancestor
+  EXPECT_FALSE(Object(L"tcRoot")->visible);
+  EXPECT_EQ(tree_.Modules().size(), 3u);
+  EXPECT_EQ(loader_.Scanner().Depth(), 0);
+  EXPECT_EQ(loader_.Scanner().TokenStringCount(), 0u);
+  // Mode 0 with a reset shows everything.
+  ASSERT_TRUE(Load(L"IF", true, 0));
+  EXPECT_TRUE(Object(L"tcRoot")->visible);
+}
+
+TEST_F(SmiLoaderTest, AlreadyLoadedImportsOpenNoFile) {
+  ASSERT_TRUE(Load(L"SMI"));
+  SmiLogCapture log(QLF_PROGRAM_LEX_FILE);
+  // SMI is registered: loading TC opens TC's file only.
+  ASSERT_TRUE(Load(L"TC", false)) << quillog::WideToUtf8(loader_.ErrorText());
+  EXPECT_EQ(log.CountContaining(L"Beginning of MIB file"), 1u);
+  EXPECT_EQ(log.Count(L"Beginning of MIB file " + ModulePath("TC")), 1u);
+  EXPECT_EQ(Object(L"tcRoot")->OidText(), L".1.3.6.1.77");
+  EXPECT_NE(Object(L"org"), nullptr);
+}
+
+TEST_F(SmiLoaderTest, ImportCyclesAreParsedOnceEach) {
+  WriteModule("CA", "CA DEFINITIONS ::= BEGIN IMPORTS b FROM CB; a OBJECT IDENTIFIER ::= { iso 10 } END");
+  WriteModule("CB", "CB DEFINITIONS ::= BEGIN IMPORTS a FROM CA; b OBJECT IDENTIFIER ::= { a 1 } END");
+  SmiLogCapture log(QLF_PROGRAM_LEX_FILE);
+  ASSERT_TRUE(Load(L"CA")) << quillog::WideToUtf8(loader_.ErrorText());
+  EXPECT_EQ(log.CountContaining(L"Beginning of MIB file"), 2u);
+  EXPECT_EQ(Object(L"b")->OidText(), L".1.10.1");
+}
+
+TEST_F(SmiLoaderTest, SyntaxErrorInAnImportNamesTheImportedFileAndResets) {
+  WriteModule("BAD", "BAD DEFINITIONS ::= BEGIN\nx OBJECT IDENTIFIER ::= { iso 1 }\n\ny INTEGER ::= END\nEND");
+  WriteModule("USER", "USER DEFINITIONS ::= BEGIN IMPORTS x FROM BAD; END");
+  ASSERT_TRUE(Load(L"SMI"));
+  EXPECT_FALSE(Load(L"SMI;USER;IF"));
+  EXPECT_EQ(loader_.LastError().file_name, ModulePath("BAD"));
+  EXPECT_EQ(loader_.LastError().line, 4);
+  EXPECT_EQ(loader_.LastError().message.rfind(L"syntax error, unexpected TOK_END", 0), 0u);
+  EXPECT_NE(loader_.ErrorText().find(L"File:" + ModulePath("BAD") + L"\r\nLine:4"), std::wstring::npos);
+  EXPECT_EQ(tree_.ObjectCount(), 3u);  // reset; IF was not loaded
+  EXPECT_TRUE(tree_.Modules().empty());
+  EXPECT_EQ(loader_.Scanner().Depth(), 0);
+  // The next load starts clean.
+  ASSERT_TRUE(Load(L"IF"));
+}
+
+TEST_F(SmiLoaderTest, MissingModulesAndFilesFailTheLoad) {
+  SmiLogCapture log;
+  WriteModule("NEEDS", "NEEDS DEFINITIONS ::= BEGIN\nIMPORTS x FROM GONE;\nEND");
+  EXPECT_FALSE(Load(L"NEEDS"));
+  EXPECT_EQ(loader_.LastError().message, L"Unable to open SMI file");
+  EXPECT_EQ(loader_.LastError().file_name, ModulePath("NEEDS"));
+  EXPECT_GE(log.Count(L"Unable to locate a file for the MIB module GONE"), 1u);
+  EXPECT_FALSE(Load(L"NOWHERE"));
+  EXPECT_EQ(log.Count(L"Unable to open Mib module NOWHERE"), 1u);
+  EXPECT_EQ(loader_.Scanner().Depth(), 0);
+}
+
+TEST_F(SmiLoaderTest, DeepImportChainsAndLongTokensFailCleanly) {
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "D" + std::to_string(i);
+    const std::string next = "D" + std::to_string(i + 1);
+    WriteModule(name, name + " DEFINITIONS ::= BEGIN IMPORTS x FROM " + next + "; END");
+  }
+  WriteModule("D12", "D12 DEFINITIONS ::= BEGIN x OBJECT IDENTIFIER ::= { iso 1 } END");
+  EXPECT_FALSE(Load(L"D0"));
+  EXPECT_NE(loader_.LastError().message.find(L"nested"), std::wstring::npos);
+  EXPECT_EQ(loader_.Scanner().Depth(), 0);
+  EXPECT_TRUE(Load(L"D5"));  // seven files deep is fine
+
+  WriteModule("LONG", "LONG DEFINITIONS ::= BEGIN " + std::string(20000, 'x') + " END");
+  EXPECT_FALSE(Load(L"LONG"));
+  EXPECT_NE(loader_.LastError().message.find(L"16384"), std::wstring::npos);
+  EXPECT_TRUE(Load(L"IF"));
+}
+
+TEST_F(SmiLoaderTest, ArcsBeyond32BitsAreReportedNotWrapped) {
+  SmiLogCapture log;
+  WriteModule("ARC", "ARC DEFINITIONS ::= BEGIN\nbig OBJECT IDENTIFIER ::= { iso 4294967295 }\n"
+                     "huge OBJECT IDENTIFIER ::= { iso 4294967296 }\nEND");
+  ASSERT_TRUE(Load(L"ARC"));
+  EXPECT_EQ(Object(L"big")->OidText(), L".1.4294967295");
+  EXPECT_EQ(Object(L"huge")->OidText(), L".1.4294967296");
+  EXPECT_EQ(log.CountContaining(L"OID arc 4294967296 is outside the 32-bit range, File "), 1u);
+  EXPECT_EQ(log.CountContaining(L"OID arc 4294967295"), 0u);
+}
+
+TEST_F(SmiLoaderTest, FoldersLocateAndListModules) {
+  SetMibSearchFolders({});
+  WriteFile(root_ + "/data/Tavelo/Mibs/IF-MIB.mib", "personal");
+  WriteFile(root_ + "/common/Tavelo/Mibs/IF-MIB.mib", "common");
+  WriteFile(root_ + "/common/Tavelo/Mibs/IF-MIB.v2.mib", "v2");
+  std::filesystem::create_directories(root_ + "/common/Tavelo/Mibs/DIR-MIB.mib");
+  EXPECT_EQ(PersonalMibsFolder(), Wide(root_ + "/data/Tavelo/Mibs"));
+  EXPECT_EQ(CommonMibsFolder(), Wide(root_ + "/common/Tavelo/Mibs"));
+  EXPECT_EQ(LocateModuleFile(L"IF-MIB"), Wide(root_ + "/data/Tavelo/Mibs/IF-MIB.mib"));
+  EXPECT_EQ(LocateModuleFile(L"DIR-MIB"), Wide(root_ + "/common/Tavelo/Mibs/DIR-MIB.mib"));
+  EXPECT_EQ(LocateModuleFile(L"NONE-MIB"), L"");
+  EXPECT_EQ(ListFolderModules(CommonMibsFolder()), (std::vector<std::wstring>{L"IF-MIB", L"IF-MIB"}));
+  // The folder named like a module is found, but it does not load.
+  EXPECT_FALSE(Load(L"DIR-MIB"));
+}
+
+// Every IETF module of the shared collection loads in one load.
+TEST(SmiRealModules, IetfSetLoadsInOneLoad) {
+  const std::string dir = TAVELO_MIBS_DIR;
+  std::ifstream list(dir + "/IETF-MODULES.txt");
+  if (!list) GTEST_SKIP() << "no MIB collection at " << dir;
+  std::string names;
+  for (std::string line; std::getline(list, line);)
+    if (!line.empty()) names += line + ";";
+  SetMibSearchFolders({quillog::Utf8ToWide(dir)});
+  CSmiTree tree;
+  CSmiLoader loader(tree);
+  const bool ok = loader.Load(ModuleKeysFromList(quillog::Utf8ToWide(names)), true, 1);
+  SetMibSearchFolders({});
+  ASSERT_TRUE(ok) << quillog::WideToUtf8(loader.ErrorText());
+  EXPECT_GE(tree.Modules().size(), 444u);
+  CSmiTreeProtected lock(tree);
+  const CSmiObject* if_index = tree.FindObjectByOid({1, 3, 6, 1, 2, 1, 2, 2, 1, 1});
+  ASSERT_NE(if_index, nullptr);
+  bool named = false;
+  for (const auto& d : if_index->declarations) named |= d.name == L"ifIndex";
+  EXPECT_TRUE(named);
+  size_t incomplete = 0;
+  tree.ForEachObject([&](const CSmiObject& o) { incomplete += o.IsComplete() ? 0 : 1; });
+  EXPECT_EQ(incomplete, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+#include <string>
+#include <vector>
+
+#include "SmiTestSupport.h"
+#include "smi/SmiGrammar.h"
+#include "smi/SmiScanner.h"
+
+namespace {
+
+struct Tok {
+  int code;
+  std::wstring value;
+  bool operator==(const Tok&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Tok& t) {
+  return os << t.code << ":" << quillog::WideToUtf8(t.value);
+}
+
+class SmiScannerTest : public SmiTempHome {
+ protected:
+  // Every token of the text up to the end of input.
+  std::vector<Tok> Scan(const std::string& text) {
+    const std::string path = WriteModule("SCAN", text);
+    EXPECT_EQ(scanner_.OpenFile(Wide(path)), 0);
+    std::vector<Tok> tokens;
+    for (int i = 0; i < 10000; ++i) {
+      const std::wstring* value = nullptr;
+      const int code = scanner_.NextToken(&value);
+      if (code == 0) break;
+      tokens.push_back(Tok{code, value ? *value : L""});
+    }
+    return tokens;
+  }
+  CSmiScanner scanner_;
+};
+
+TEST_F(SmiScannerTest, ModuleHeaderAndKeywordsVersusIdentifiers) {
+  EXPECT_EQ(Scan("IF-MIB DEFINITIONS ::= BEGIN"),
+            (std::vector<Tok>{{UPPER_STRING, L"IF-MIB"}, {TOK_DEFINITIONS, L""}, {TOK_DEFINITION, L""},
+                              {TOK_BEGIN, L""}}));
+  EXPECT_EQ(Scan("BEGINx BEGIN- OBJECT-TYPEs Integer32 INTEGER32 abc--def OBJECT-TYPE"),
+            (std::vector<Tok>{{UPPER_STRING, L"BEGINx"},
+                              {UPPER_STRING, L"BEGIN-"},
+                              {UPPER_STRING, L"OBJECT-TYPEs"},
+                              {UPPER_STRING, L"Integer32"},
+                              {UPPER_STRING, L"INTEGER32"},
+                              {LOWER_STRING, L"abc--def"},
+                              {TOK_OBJECT_TYPE, L"OBJECT-TYPE"}}));
+}
+
+TEST_F(SmiScannerTest, NumbersAndDots) {
+  EXPECT_EQ(Scan("-5 0x12 12.5 ...."), (std::vector<Tok>{{DECIMAL_STRING, L"-5"},
+                                                         {DECIMAL_STRING, L"0"},
+                                                         {LOWER_STRING, L"x12"},
+                                                         {DECIMAL_STRING, L"12"},
+                                                         {TOK_DOT, L""},
+                                                         {DECIMAL_STRING, L"5"},
+                                                         {TOK_TRIPLE_DOT, L""},
+                                                         {TOK_DOT, L""}}));
+  // A lone hyphen is an unknown character: the input ends there.
+  EXPECT_EQ(Scan("- 5"), std::vector<Tok>{});
+}
+
+TEST_F(SmiScannerTest, CommentsCloseAtHyphenPairOrLineEnd) {
+  EXPECT_EQ(Scan("ifIndex -- comment -- OBJECT-TYPE"),
+            (std::vector<Tok>{{LOWER_STRING, L"ifIndex"}, {TOK_OBJECT_TYPE, L"OBJECT-TYPE"}}));
+  EXPECT_EQ(Scan("a -- to the end of the line OBJECT-TYPE\nb"),
+            (std::vector<Tok>{{LOWER_STRING, L"a"}, {LOWER_STRING, L"b"}}));
+  EXPECT_EQ(Scan("a ----\nb"), (std::vector<Tok>{{LOWER_STRING, L"a"}, {LOWER_STRING, L"b"}}));
+  // The third hyphen is inside the comment opened by the first two.
+  EXPECT_EQ(Scan("a --- b"), (std::vector<Tok>{{LOWER_STRING, L"a"}}));
+}
+
+TEST_F(SmiScannerTest, BinaryAndHexadecimalStrings) {
+  EXPECT_EQ(Scan("'0101'B '0101'b '0aF'H 'ff'h ''H"), (std::vector<Tok>{{BINARY_STRING, L"'0101'B"},
+                                                                       {BINARY_STRING, L"'0101'b"},
+                                                                       {HEXA_STRING, L"'0aF'H"},
+                                                                       {HEXA_STRING, L"'ff'h"},
+                                                                       {HEXA_STRING, L"''H"}}));
+  // Not a binary string: the apostrophe ends the input.
+  EXPECT_EQ(Scan("x 'AB'B y"), (std::vector<Tok>{{LOWER_STRING, L"x"}}));
+}
+
+TEST_F(SmiScannerTest, UnderscoreEndsTheInput) {
+  EXPECT_EQ(Scan("my_object other"), (std::vector<Tok>{{LOWER_STRING, L"my"}}));
+}
+
+TEST_F(SmiScannerTest, QuotedStringsSpanLinesKeepBytesAndCountLines) {
+  const std::string path = WriteModule("Q", "\"one\ntwo \\ \xE9\nthree\"\"x\" after");
+  ASSERT_EQ(scanner_.OpenFile(Wide(path)), 0);
+  const std::wstring* v = nullptr;
+  ASSERT_EQ(scanner_.NextToken(&v), QUOTED_STRING);
+  EXPECT_EQ(*v, L"one\ntwo \\ \u00e9\nthree");
+  EXPECT_EQ(scanner_.Line(), 3);
+  ASSERT_EQ(scanner_.NextToken(&v), QUOTED_STRING);
+  EXPECT_EQ(*v, L"x");
+  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+}
+
+TEST_F(SmiScannerTest, CrLfScansLikeLf) {
+  const std::string lf = "A DEFINITIONS ::= BEGIN\n-- note\nx \"a\nb\" y\n";
+  std::string crlf;
+  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const std::vector<Tok> with_lf = Scan(lf);
+  const int lf_line = scanner_.Line();
+  scanner_.CloseFile();
+  EXPECT_EQ(Scan(crlf), with_lf);
+  EXPECT_EQ(scanner_.Line(), lf_line);
+  // A carriage return alone is an unknown character.
+  scanner_.CloseFile();
+  EXPECT_EQ(Scan("a\rb"), (std::vector<Tok>{{LOWER_STRING, L"a"}}));
+}
+
+TEST_F(SmiScannerTest, NestedFileReturnsToImporterWithItsLine) {
+  const std::string inner = WriteModule("INNER", "inner1\ninner2\n");
+  const std::string outer = WriteModule("OUTER", "first\n\nsecond third");
+  ASSERT_EQ(scanner_.OpenFile(Wide(outer)), 0);
+  const std::wstring* v = nullptr;
+  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  EXPECT_EQ(*v, L"first");
+  ASSERT_EQ(scanner_.OpenFile(Wide(inner)), 0);
+  EXPECT_EQ(scanner_.Depth(), 2);
+  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  EXPECT_EQ(*v, L"inner1");
+  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  EXPECT_EQ(scanner_.Line(), 2);
+  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  EXPECT_EQ(*v, L"second");
+  EXPECT_EQ(scanner_.Line(), 3);
+  EXPECT_EQ(scanner_.FileName(), Wide(outer));
+  EXPECT_EQ(scanner_.Depth(), 1);
+  EXPECT_GT(scanner_.TokenStringCount(), 0u);
+  scanner_.FreeTokenStrings();
+  EXPECT_EQ(scanner_.TokenStringCount(), 0u);
+  EXPECT_EQ(scanner_.CloseFile(), 0);
+  EXPECT_EQ(scanner_.CloseFile(), 1);
+}
+
+TEST_F(SmiScannerTest, FailedOpensLeaveTheStackAsItWas) {
+  const std::string outer = WriteModule("OUTER", "a b");
+  ASSERT_EQ(scanner_.OpenFile(Wide(outer)), 0);
+  EXPECT_EQ(scanner_.OpenFile(Wide(root_ + "/mibs/MISSING.mib")), 1);
+  EXPECT_EQ(scanner_.LastError().message, L"Unable to open SMI file");
+  // A folder exists but cannot be read as a module.
+  EXPECT_EQ(scanner_.OpenFile(Wide(root_ + "/mibs")), 1);
+  EXPECT_EQ(scanner_.OpenFile(std::wstring(1100, L'x')), 1);
+  EXPECT_EQ(scanner_.Depth(), 1);
+  EXPECT_EQ(scanner_.FileName(), Wide(outer));
+  const std::wstring* v = nullptr;
+  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  EXPECT_EQ(*v, L"a");
+}
+
+TEST_F(SmiScannerTest, FullFileStackFailsTheOpen) {
+  const std::string path = WriteModule("DEEP", "x");
+  for (int i = 0; i < CSmiScanner::kFileStackSize; ++i) ASSERT_EQ(scanner_.OpenFile(Wide(path)), 0) << i;
+  EXPECT_EQ(scanner_.OpenFile(Wide(path)), 1);
+  EXPECT_NE(scanner_.LastError().message.find(L"nested"), std::wstring::npos);
+  scanner_.CloseFilesTo(0);
+  EXPECT_EQ(scanner_.Depth(), 0);
+}
+
+TEST_F(SmiScannerTest, OverlongTokenThrowsInsteadOfEndingTheProgram) {
+  Scan("");
+  scanner_.CloseFile();
+  const std::string path = WriteModule("LONG", "a" + std::string(40000, 'b') + " c");
+  ASSERT_EQ(scanner_.OpenFile(Wide(path)), 0);
+  const std::wstring* v = nullptr;
+  EXPECT_THROW(scanner_.NextToken(&v), CSmiScannerFatal);
+  scanner_.Restart();
+  EXPECT_EQ(scanner_.Depth(), 0);
+  // A long quoted string is fine: it is read piece by piece.
+  EXPECT_EQ(Scan("\"" + std::string(50000, 'q') + "\" z").size(), 2u);
+}
+
+}  // namespace

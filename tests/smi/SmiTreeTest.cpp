@@ -1,0 +1,175 @@
+#include <string>
+
+#include "SmiTestSupport.h"
+#include "smi/SmiTree.h"
+
+namespace {
+
+CSmiObject Record(const std::wstring& name, SmiOid oid, const std::wstring& module = L"M", int line = 1) {
+  CSmiObject r;
+  r.oid = std::move(oid);
+  r.type.kind = SMI_TYPE_OBJECT_IDENTIFIER;
+  r.declarations.push_back(CSmiDeclaration{name, module, L"/m/" + module + L".mib", line});
+  return r;
+}
+
+CSmiObject Pending(const std::wstring& name, const std::wstring& pending, SmiOid tail, const std::wstring& module = L"M") {
+  CSmiObject r = Record(name, std::move(tail), module);
+  r.pending_name = pending;
+  r.resolve_position = 0;
+  return r;
+}
+
+class SmiTreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { tree_.Reset(); }
+  const CSmiObject* ByName(const std::wstring& name) const {
+    for (size_t i = 0; i < tree_.ObjectCount(); ++i)
+      if (tree_.ObjectAt(i).Name() == name) return &tree_.ObjectAt(i);
+    return nullptr;
+  }
+  CSmiModuleKey M{L"M", L"/m/M.mib"};
+  CSmiTree tree_;
+};
+
+TEST_F(SmiTreeTest, ResetHoldsRootsAndBuiltinTypes) {
+  tree_.AddObject(Record(L"x", {1, 3}));
+  tree_.RegisterModule(M);
+  tree_.Reset();
+  ASSERT_EQ(tree_.ObjectCount(), 3u);
+  EXPECT_EQ(tree_.ObjectAt(0).Name(), L"ccitt");
+  EXPECT_EQ(tree_.ObjectAt(1).OidText(), L".1");
+  EXPECT_EQ(tree_.ObjectAt(2).Name(), L"iso-ccitt");
+  ASSERT_EQ(tree_.TypeCount(), 2u);
+  EXPECT_EQ(tree_.TypeAt(0).Name(), L"Counter32");
+  EXPECT_EQ(tree_.TypeAt(1).type.DisplayText(true), L"INTEGER");
+  EXPECT_TRUE(tree_.Modules().empty());
+  EXPECT_TRUE(tree_.IsInitialised());
+}
+
+TEST_F(SmiTreeTest, DuplicateOidsMergeDeclarationsKeepingTheFirstRecord) {
+  CSmiObject first = Record(L"a", {1, 3, 6}, L"M", 10);
+  first.description = L"first";
+  CSmiObject second = Record(L"b", {1, 3, 6}, L"N", 20);
+  second.description = L"second";
+  tree_.AddObject(first);
+  tree_.AddObject(second);
+  ASSERT_EQ(tree_.ObjectCount(), 4u);
+  const CSmiObject* o = tree_.FindObjectByOid({1, 3, 6});
+  ASSERT_NE(o, nullptr);
+  EXPECT_EQ(o->description, L"first");
+  ASSERT_EQ(o->declarations.size(), 2u);
+  EXPECT_EQ(o->declarations[1].name, L"b");
+  // Both names now find it, each in its own module.
+  EXPECT_EQ(tree_.FindObjectByName(L"b", CSmiModuleKey{L"N", L"/m/N.mib"}), o);
+  EXPECT_EQ(tree_.FindObjectByName(L"b", M), nullptr);
+  EXPECT_EQ(tree_.FindObjectByName(L"iso", M), tree_.FindObjectByOid({1}));
+}
+
+TEST_F(SmiTreeTest, FirstMatchingObjectDecidesEvenWhenPending) {
+  tree_.AddObject(Pending(L"dup", L"nowhere", {9}));
+  tree_.AddObject(Record(L"dup", {1, 9}));
+  EXPECT_EQ(tree_.FindObjectByName(L"dup", M), nullptr);
+}
+
+TEST_F(SmiTreeTest, ResolveCompletesChainsAndReportsTheRest) {
+  SmiLogCapture log;
+  tree_.AddObject(Pending(L"a", L"b", {1}));
+  tree_.AddObject(Pending(L"b", L"c", {2}));
+  tree_.AddObject(Pending(L"c", L"d", {3}));
+  tree_.AddObject(Record(L"d", {1, 3}));
+  tree_.AddObject(Pending(L"lost", L"undefined", {4}));
+  tree_.Resolve();
+  EXPECT_EQ(ByName(L"a")->OidText(), L".1.3.3.2.1");
+  EXPECT_TRUE(ByName(L"a")->IsComplete());
+  EXPECT_FALSE(ByName(L"lost")->IsComplete());
+  EXPECT_EQ(log.Count(L"There are OID to resolve but I can't resolve them"), 1u);
+  EXPECT_EQ(log.Count(L"OID 'lost' (/m/M.mib/1) is not resolved"), 1u);
+}
+
+TEST_F(SmiTreeTest, ImportedNamesResolveThroughTheImportList) {
+  tree_.AddObject(Record(L"base", {1, 3, 6}, L"S"));
+  tree_.AddImport(M, L"base");
+  tree_.FinalizeImports(L"/m/S.mib");
+  tree_.AddObject(Pending(L"child", L"base", {7}));
+  EXPECT_EQ(ByName(L"child")->OidText(), L".1.3.6.7");
+  EXPECT_EQ(tree_.Imports()[0].source_module_name, L"S");
+}
+
+TEST_F(SmiTreeTest, MissingParentsAreAddedOnceSortedAndLinked) {
+  tree_.AddObject(Record(L"leaf", {1, 3, 6, 1, 4, 1, 9999, 1}));
+  tree_.AddObject(Record(L"leaf2", {1, 3, 6, 1, 4, 1, 9999, 2}));
+  tree_.AddObject(Record(L"internet", {1, 3, 6, 1}));
+  tree_.Finish();
+  size_t no_name = 0;
+  for (size_t i = 0; i < tree_.ObjectCount(); ++i) no_name += tree_.ObjectAt(i).Name() == L"no-name";
+  EXPECT_EQ(no_name, 5u);  // 1.3, 1.3.6, 1.3.6.1.4, 1.3.6.1.4.1 and 1.3.6.1.4.1.9999
+  const CSmiObject* leaf = tree_.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 1});
+  ASSERT_NE(leaf, nullptr);
+  ASSERT_NE(leaf->parent, nullptr);
+  EXPECT_EQ(leaf->parent->OidText(), L".1.3.6.1.4.1.9999");
+  for (size_t i = 1; i < tree_.ObjectCount(); ++i) {
+    const SmiOid& a = tree_.ObjectAt(i - 1).oid;
+    const SmiOid& b = tree_.ObjectAt(i).oid;
+    EXPECT_TRUE(std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end())) << i;
+  }
+  CSmiTree::MarkVisible(*tree_.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 2}));
+  EXPECT_TRUE(tree_.FindObjectByOid({1, 3})->visible);
+  EXPECT_FALSE(tree_.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 1})->visible);
+}
+
+TEST_F(SmiTreeTest, SortOrderComparesArcsThenLength) {
+  tree_.AddObject(Record(L"c", {1, 3, 6, 1, 10}));
+  tree_.AddObject(Record(L"b", {1, 3, 6, 1, 2, 1}));
+  tree_.AddObject(Record(L"a", {1, 3, 6, 1, 2}));
+  tree_.AddObject(Record(L"big", {1, 3, 6, 1, 4294967295LL}));
+  tree_.SortByOid();
+  std::wstring order;
+  for (size_t i = 0; i < tree_.ObjectCount(); ++i) order += tree_.ObjectAt(i).Name() + L" ";
+  EXPECT_EQ(order, L"ccitt iso a b c big iso-ccitt ");
+  // Lookups still work after the objects moved.
+  EXPECT_EQ(tree_.FindObjectByName(L"b", M)->OidText(), L".1.3.6.1.2.1");
+  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 6, 1, 10})->Name(), L"c");
+}
+
+TEST_F(SmiTreeTest, FindTypeBaseFollowsReferencesAndStopsOnCycles) {
+  CSmiObject tc;
+  tc.type.kind = SMI_TYPE_MACRO;
+  tc.type.name = L"TEXTUAL-CONVENTION";
+  tc.type.nested.push_back(CSmiType{L"", L"0..255", SMI_TYPE_INTEGER, {}});
+  tc.declarations.push_back(CSmiDeclaration{L"Small", L"M", L"/m/M.mib", 3});
+  tree_.AddType(tc);
+  CSmiObject alias;
+  alias.type = CSmiType{L"Small", L"", SMI_TYPE_REFERENCE, {}};
+  alias.declarations.push_back(CSmiDeclaration{L"Alias", L"M", L"/m/M.mib", 4});
+  tree_.AddType(alias);
+  const CSmiType ref{L"Alias", L"", SMI_TYPE_REFERENCE, {}};
+  EXPECT_EQ(tree_.FindTypeBase(ref).name, L"TEXTUAL-CONVENTION");
+
+  CSmiObject loop_a;
+  loop_a.type = CSmiType{L"LoopB", L"", SMI_TYPE_REFERENCE, {}};
+  loop_a.declarations.push_back(CSmiDeclaration{L"LoopA", L"M", L"/m/M.mib", 5});
+  CSmiObject loop_b;
+  loop_b.type = CSmiType{L"LoopA", L"", SMI_TYPE_REFERENCE, {}};
+  loop_b.declarations.push_back(CSmiDeclaration{L"LoopB", L"M", L"/m/M.mib", 6});
+  tree_.AddType(loop_a);
+  tree_.AddType(loop_b);
+  const CSmiType start{L"LoopA", L"", SMI_TYPE_REFERENCE, {}};
+  const std::wstring reached = tree_.FindTypeBase(start).name;
+  EXPECT_TRUE(reached == L"LoopA" || reached == L"LoopB");
+}
+
+TEST_F(SmiTreeTest, ModuleKeysFromPathsAndNames) {
+  const CSmiModuleKey key = CSmiModuleKey::FromString(L"/x.y/IF-MIB.mib");
+  EXPECT_EQ(key.module_name, L"IF-MIB");
+  EXPECT_EQ(key.file_path, L"/x.y/IF-MIB.mib");
+  EXPECT_TRUE(tree_.RegisterModule(key));
+  EXPECT_FALSE(tree_.RegisterModule(key));
+  EXPECT_TRUE(tree_.FindModule(key));
+  EXPECT_FALSE(tree_.FindModule(CSmiModuleKey{L"IF-MIB", L"/other/IF-MIB.mib"}));
+  EXPECT_STREQ(SmiAccessText(7), L"read-create");
+  EXPECT_STREQ(SmiAccessText(8), L"Unknown access");
+  EXPECT_STREQ(SmiStatusText(0), L"Unknown status");
+}
+
+}  // namespace
