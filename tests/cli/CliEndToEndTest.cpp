@@ -1,0 +1,283 @@
+// The built tavelo program against real Net-SNMP peers on loopback.
+#include "tests/workers/NetSnmp.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs tavelo with separate standard output and error.
+class Tavelo {
+ public:
+  Tavelo() {
+    char pattern[] = "/tmp/tavelo-cli-XXXXXX";
+    dir_ = mkdtemp(pattern);
+    // Settings and logs of the runs stay in the test's own folder.
+    setenv("HOME", dir_.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+    setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);
+  }
+  ~Tavelo() {
+    Wait();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+
+  Result Run(const std::vector<std::string>& args) {
+    Launch(args);
+    return Wait();
+  }
+  void Launch(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {TAVELO_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, (dir_ + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (dir_ + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  Result Wait() {
+    Result r;
+    if (pid_ <= 0) return r;
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = netsnmp::ReadAll(dir_ + "/out");
+    r.err = netsnmp::ReadAll(dir_ + "/err");
+    return r;
+  }
+  void Interrupt() {
+    if (pid_ > 0) kill(pid_, SIGINT);
+  }
+  std::string Stderr() const { return netsnmp::ReadAll(dir_ + "/err"); }
+
+ private:
+  std::string dir_;
+  pid_t pid_ = -1;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The OIDs of "OID = Type: value" lines.
+std::vector<std::string> Oids(const std::string& output) {
+  std::vector<std::string> oids;
+  for (const auto& line : Lines(output)) oids.push_back(line.substr(0, line.find(" = ")));
+  return oids;
+}
+
+// snmpget's value, as our line shows it: no quotes, no leading dot.
+std::string PeerValue(const std::string& target, const std::string& oid) {
+  std::string out;
+  netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqvn", "-Ot", target, oid}, &out);
+  while (!out.empty() && (out.back() == '\n')) out.pop_back();
+  if (out.size() >= 2 && out.front() == '"' && out.back() == '"') out = out.substr(1, out.size() - 2);
+  if (!out.empty() && out.front() == '.') out.erase(0, 1);
+  return out;
+}
+
+class CliAgentTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    agent_ = new netsnmp::Agent();
+    ASSERT_TRUE(agent_->Start());
+  }
+  static void TearDownTestSuite() {
+    delete agent_;
+    agent_ = nullptr;
+  }
+  static netsnmp::Agent* agent_;
+  Tavelo tavelo_;
+};
+netsnmp::Agent* CliAgentTest::agent_ = nullptr;
+
+}  // namespace
+
+TEST(CliUsage, WrongArgumentsExitTwoWithAUsageLine) {
+  Tavelo tavelo;
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"frobnicate"},
+      {"get"},
+      {"get", "127.0.0.1"},
+      {"get", "-v", "3", "127.0.0.1", "1.3.6.1"},
+      {"get", "-t", "0", "127.0.0.1", "1.3.6.1"},
+      {"get", "127.0.0.1:70000", "1.3.6.1"},
+      {"get", "127.0.0.1", "1.3.x"},
+      {"get", "127.0.0.1", "5.1"},
+      {"walk", "127.0.0.1", "1.3", "1.4", "1.5"},
+      {"set", "127.0.0.1", "1.3.6.1.2.1.1.4.0"},
+      {"traps", "-p", "0"},
+      {"traps", "--count", "none"},
+      {"get", "-d", "nonsense", "127.0.0.1", "1.3.6.1"},
+      {"get", "--bogus", "127.0.0.1", "1.3.6.1"},
+  };
+  for (const auto& args : cases) {
+    const Result r = tavelo.Run(args);
+    std::string joined;
+    for (const auto& a : args) joined += a + " ";
+    EXPECT_EQ(r.status, 2) << joined;
+    EXPECT_NE(r.err.find("usage: tavelo"), std::string::npos) << joined << "\n" << r.err;
+    EXPECT_TRUE(r.out.empty()) << joined;
+  }
+  const Result help = tavelo.Run({"walk", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("usage: tavelo walk"), std::string::npos);
+}
+
+TEST_F(CliAgentTest, GetAgreesWithSnmpget) {
+  const std::vector<std::string> oids = {"1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.2.0", "1.3.6.1.2.1.1.8.0",
+                                         "1.3.6.1.2.1.2.1.0"};
+  std::vector<std::string> args = {"get", "-v", "2c", agent_->Target()};
+  args.insert(args.end(), oids.begin(), oids.end());
+  const Result r = tavelo_.Run(args);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), oids.size());
+  const std::vector<std::string> types = {"Octet String", "Object Identifier", "TimeTicks", "Integer"};
+  for (size_t i = 0; i < oids.size(); ++i) {
+    EXPECT_EQ(lines[i], oids[i] + " = " + types[i] + ": " + PeerValue(agent_->Target(), oids[i]));
+  }
+  const Result tsv = tavelo_.Run({"get", "--tsv", agent_->Target(), ".1.3.6.1.2.1.1.1.0"});
+  EXPECT_EQ(tsv.out, "1.3.6.1.2.1.1.1.0\tOctet String\tTavelo test agent\n");
+
+  // An exception value is shown, and the command says it did not get a value.
+  const Result missing = tavelo_.Run({"get", "-v", "2c", agent_->Target(), "1.3.6.1.2.1.1.7.0"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "1.3.6.1.2.1.1.7.0 = No Such Instance: \n");
+}
+
+TEST_F(CliAgentTest, WalksMatchSnmpwalkOneForOne) {
+  for (const std::string version : {"1", "2c"}) {
+    for (const std::string root : {"1.3.6.1.2.1.1", "1.3.6.1.2.1.2.2.1.2", ""}) {
+      std::vector<std::string> args = {"walk", "-v", version, agent_->Target()};
+      std::vector<std::string> peer = {"snmpwalk", "-On", "-v" + version, "-c", "tumbol", agent_->Target()};
+      if (!root.empty()) {
+        args.push_back(root);
+        peer.push_back(root);
+      } else {
+        peer.push_back(".1");
+      }
+      const Result r = tavelo_.Run(args);
+      ASSERT_EQ(r.status, 0) << r.err;
+      std::string expected;
+      netsnmp::Run(peer, &expected);
+      const auto ours = Oids(r.out);
+      EXPECT_EQ(ours, netsnmp::WalkOids(expected)) << "v" << version << " walk of '" << root << "'";
+      EXPECT_FALSE(ours.empty());
+    }
+  }
+}
+
+TEST_F(CliAgentTest, WalkWithLastOidShowsTheFirstVariableBeyondIt) {
+  const Result r = tavelo_.Run({"walk", agent_->Target(), "1.3.6.1.2.1.1.9", "1.3.6.1.2.1.2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto oids = Oids(r.out);
+  ASSERT_GE(oids.size(), 2u);
+  EXPECT_EQ(oids.back(), "1.3.6.1.2.1.2.1.0");
+  EXPECT_EQ(oids[oids.size() - 2].rfind("1.3.6.1.2.1.1.9.", 0), 0u);
+}
+
+TEST_F(CliAgentTest, SetChangesTheAgentAndErrorsExitOne) {
+  const Result set = tavelo_.Run({"set", "-c", "quinsar", agent_->Target(), "1.3.6.1.2.1.1.4.0", "ops@example"});
+  ASSERT_EQ(set.status, 0) << set.err;
+  EXPECT_EQ(set.out, "1.3.6.1.2.1.1.4.0 = Octet String: ops@example\n");
+  EXPECT_EQ(PeerValue(agent_->Target(), "1.3.6.1.2.1.1.4.0"), "ops@example");
+
+  // sysDescr is read-only: the agent's error goes to stderr in one line.
+  const Result refused = tavelo_.Run({"set", "-c", "quinsar", agent_->Target(), "1.3.6.1.2.1.1.1.0", "x"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(refused.out.empty());
+  EXPECT_NE(refused.err.find("when setting value to OID '1.3.6.1.2.1.1.1.0'"), std::string::npos) << refused.err;
+
+  const Result missing = tavelo_.Run({"get", agent_->Target(), "1.3.6.1.2.1.1.99.0"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("NoSuchName"), std::string::npos) << missing.err;
+}
+
+TEST(CliNoAgent, SilentAgentExitsOneAfterItsRetries) {
+  // A bound socket that never answers: no ICMP error, only time-outs.
+  int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  socklen_t len = sizeof a;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  const std::string target = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+
+  Tavelo tavelo;
+  const Result r = tavelo.Run({"get", "-t", "0.2", "-r", "2", target, "1.3.6.1.2.1.1.1.0"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tavelo: no answer from " + target + " (Too much timeout)\n");
+  // The first try and two retries reached the socket.
+  int datagrams = 0;
+  char buffer[2048];
+  while (::recv(s, buffer, sizeof buffer, MSG_DONTWAIT) > 0) ++datagrams;
+  EXPECT_EQ(datagrams, 3);
+  ::close(s);
+}
+
+TEST(CliTraps, ReceivesWhatSnmptrapSends) {
+  const uint16_t port = netsnmp::FreeUdpPort();
+  Tavelo tavelo;
+  tavelo.Launch({"traps", "-p", std::to_string(port), "--count", "2"});
+  // Wait until the receiver says it listens.
+  for (int i = 0; i < 100 && tavelo.Stderr().find("receiving traps") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const std::string target = "127.0.0.1:" + std::to_string(port);
+  std::string out;
+  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v1", "-c", "public", target, ".1.3.6.1.4.1.8072.9", "127.0.0.1", "6", "17",
+                          "4242", ".1.3.6.1.2.1.1.5.0", "s", "trap-one"},
+                         &out),
+            0)
+      << out;
+  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v2c", "-c", "public", target, "777", ".1.3.6.1.6.3.1.1.5.3",
+                          ".1.3.6.1.2.1.2.2.1.1.1", "i", "1"},
+                         &out),
+            0)
+      << out;
+  const Result r = tavelo.Wait();
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 6u) << r.out;
+  EXPECT_TRUE(std::regex_search(lines[0], std::regex(
+                                              R"( 127\.0\.0\.1:\d+ v1 enterprise=1\.3\.6\.1\.4\.1\.8072\.9 )"
+                                              R"(generic=enterpriseSpecific specific=17 timestamp=4242$)")))
+      << lines[0];
+  EXPECT_EQ(lines[1], "  1.3.6.1.2.1.1.5.0 = Octet String: trap-one");
+  EXPECT_TRUE(std::regex_search(lines[2], std::regex(R"( 127\.0\.0\.1:\d+ v2c$)"))) << lines[2];
+  EXPECT_EQ(lines[3], "  1.3.6.1.2.1.1.3.0 = TimeTicks: 777");
+  EXPECT_EQ(lines[4], "  1.3.6.1.6.3.1.1.4.1.0 = Object Identifier: 1.3.6.1.6.3.1.1.5.3");
+  EXPECT_EQ(lines[5], "  1.3.6.1.2.1.2.2.1.1.1 = Integer: 1");
+}
+
+TEST(CliTraps, CtrlCStopsTheReceiverCleanly) {
+  const uint16_t port = netsnmp::FreeUdpPort();
+  Tavelo tavelo;
+  tavelo.Launch({"traps", "-p", std::to_string(port)});
+  for (int i = 0; i < 100 && tavelo.Stderr().find("receiving traps") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  tavelo.Interrupt();
+  const Result r = tavelo.Wait();
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.empty());
+}
