@@ -1,0 +1,77 @@
+#include "smi/ThreadActionLoadMib.h"
+
+#include <chrono>
+#include <exception>
+
+#include "app/MessageCenter.h"
+#include "app/Settings.h"
+#include "app/ShowMessage.h"
+#include "kit/ZubThreadPool.h"
+#include "quillog/Quillog.h"
+
+namespace {
+const wchar_t* const kSender = L"CThreadActionLoadMib";
+}
+
+CThreadActionLoadMib::CThreadActionLoadMib(CSmiTree& tree) : tree_(tree), loader_(tree) {}
+
+CThreadActionLoadMib::~CThreadActionLoadMib() {
+  std::unique_lock<std::mutex> lock(idle_mutex_);
+  idle_cv_.wait(lock, [this] { return !IsRunning(); });
+}
+
+bool CThreadActionLoadMib::WaitIdle(uint32_t timeout_ms) const {
+  std::unique_lock<std::mutex> lock(idle_mutex_);
+  return idle_cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return !IsRunning(); });
+}
+
+bool CThreadActionLoadMib::Start(bool reset, const std::vector<CSmiModuleKey>& modules) {
+  // Marked running here, before the thread exists, so that a second Start
+  // can never hand the same action to a second thread.
+  bool expected = false;
+  if (!running_.compare_exchange_strong(expected, true)) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"MIB reader thread is already running...");
+    return false;
+  }
+  modules_ = modules;
+  reset_ = reset;
+  if (CZubThreadPool::RunAction(this, false, nullptr, 0) == 0xFFFFFFFFu) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"Unable to start MIB reader thread");
+    std::lock_guard<std::mutex> lock(idle_mutex_);
+    running_.store(false, std::memory_order_release);
+    idle_cv_.notify_all();
+    return false;
+  }
+  return true;
+}
+
+void CThreadActionLoadMib::OnBegin() {
+  SendViewMessage(kSender, MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_LOAD_STARTED, 0);
+  running_.store(true, std::memory_order_release);
+  const uint32_t display_module_mode = ReadSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE);
+  bool loaded = false;
+  try {
+    loaded = loader_.Load(modules_, reset_, display_module_mode);
+  } catch (const std::exception& e) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"CThreadActionLoadMib::OnBegin() : %S", e.what());
+    CSmiTreeProtected lock(tree_);
+    tree_.Reset();
+    return;
+  }
+  // Shown once the tree lock is released, so that the views can repaint.
+  if (!loaded && !loader_.ErrorText().empty())
+    ShowMessageBox(loader_.ErrorText(), L"Warning", SHOW_MESSAGE_ERROR);
+}
+
+void CThreadActionLoadMib::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {}
+
+void CThreadActionLoadMib::OnEnd() {
+  SendViewMessage(kSender, MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_LOAD_FINISHED, 0);
+  modules_.clear();
+  reset_ = true;
+  // Notified under the lock: a destructor waiting for the end cannot run
+  // before this thread is done with the members.
+  std::lock_guard<std::mutex> lock(idle_mutex_);
+  running_.store(false, std::memory_order_release);
+  idle_cv_.notify_all();
+}

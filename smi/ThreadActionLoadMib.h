@@ -1,0 +1,49 @@
+// The MIB loading worker: loads a list of modules into the SMI tree on a
+// pooled thread and tells the MIB browser when it starts and ends
+// (MSG_VIEW_BROWSER with MSG_VIEW_BROWSER_LOAD_STARTED / _FINISHED, sender
+// "CThreadActionLoadMib"). A failed load leaves the tree reset and shows
+// the parse error (message, file and line) in an error box, after the tree
+// lock is released.
+//
+// One instance is owned by the MIB tree view and re-used for every load;
+// Start refuses while a load runs. The destructor waits for a running load.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "kit/ZubThreadAction.h"
+#include "smi/SmiLoader.h"
+#include "smi/SmiTree.h"
+
+class CThreadActionLoadMib : public CZubThreadAction {
+ public:
+  explicit CThreadActionLoadMib(CSmiTree& tree = SmiTree());
+  ~CThreadActionLoadMib() override;
+
+  // Starts the load on a pooled thread; false when a load runs already or
+  // no thread could be had.
+  bool Start(bool reset, const std::vector<CSmiModuleKey>& modules);
+  bool IsRunning() const { return running_.load(std::memory_order_acquire); }
+  // Waits until no load runs; false on time-out.
+  bool WaitIdle(uint32_t timeout_ms) const;
+  // Loads one module into the tree (the caller holds the tree lock).
+  bool LoadModule(const CSmiModuleKey& key) { return loader_.LoadModule(key); }
+
+  void OnBegin() override;
+  void OnAction(uint32_t status, uintptr_t value1, uintptr_t value2, uintptr_t value3) override;
+  void OnEnd() override;
+  void OnTimeout() override {}
+  void OnException() override {}
+
+ private:
+  CSmiTree& tree_;
+  CSmiLoader loader_;
+  std::atomic<bool> running_{false};
+  std::vector<CSmiModuleKey> modules_;
+  bool reset_ = true;
+  mutable std::mutex idle_mutex_;
+  mutable std::condition_variable idle_cv_;
+};
