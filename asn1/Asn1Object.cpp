@@ -4,12 +4,15 @@
 
 CAsn1Object::CAsn1Object(uint8_t code, std::wstring name) : m_type(code), m_name(std::move(name)) {}
 
+CAsn1Object::CAsn1Object(uint8_t code, const std::wstring* static_name) : m_type(code), m_static_name(static_name) {}
+
 std::wstring CAsn1Object::GetDumpText() const {
   std::wstring line = L"+ ";
   line += GetTypeName(m_type.GetCode());
-  if (!m_name.empty()) {
+  const std::wstring& name = GetName();
+  if (!name.empty()) {
     line += L", name=\"";
-    line += m_name;
+    line += name;
     line += L"\"";
   }
   line += L", length=\"";

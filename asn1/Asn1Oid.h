@@ -29,6 +29,7 @@ class CAsn1Oid {
   uint64_t GetAt(size_t index) const { return m_arcs[index]; }
   const std::vector<uint64_t>& GetArcs() const { return m_arcs; }
   void Add(uint64_t arc) { m_arcs.push_back(arc); }
+  void Reserve(size_t count) { m_arcs.reserve(count); }
   void Clear() { m_arcs.clear(); }
 
   bool operator==(const CAsn1Oid& other) const = default;

@@ -328,6 +328,7 @@ bool CAsn1Value::_build_object_identifier(CBerDecoder& decoder, int64_t length) 
   m_oid.Clear();
   const uint8_t* content = nullptr;
   if (!TakeContent(decoder, length, &content)) return false;
+  m_oid.Reserve(static_cast<size_t>(length) + 1);
   if (length > 0) {
     m_oid.Add(content[0] / 40);
     m_oid.Add(content[0] % 40);

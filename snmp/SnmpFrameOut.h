@@ -14,7 +14,9 @@ class CSnmpFrameOut : public CSnmpBase {
   ~CSnmpFrameOut() override;
 
  protected:
-  CSnmpFrameOut(uint8_t pdu_code, const wchar_t* pdu_name, bool set_request, bool errors_read_only);
+  // The PDU's name and its end marker's name live for the whole run.
+  CSnmpFrameOut(uint8_t pdu_code, const std::wstring* pdu_name, const std::wstring* pdu_end_name, bool set_request,
+                bool errors_read_only);
 };
 
 class CSnmpGetRequestOut : public CSnmpFrameOut {
