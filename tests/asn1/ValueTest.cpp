@@ -9,17 +9,6 @@ namespace {
 const std::wstring kReadOnly = L"Value is a read-only value and cannot be modified";
 }
 
-TEST(Value, FreshValue) {
-  CAsn1Value value;
-  EXPECT_FALSE(value.IsReadOnly());
-  EXPECT_FALSE(value.IsIntegerSet());
-  EXPECT_FALSE(value.IsOidSet());
-  EXPECT_FALSE(value.IsBooleanSet());
-  EXPECT_FALSE(value.IsAddressSet());
-  EXPECT_TRUE(value.GetText().empty());
-  EXPECT_TRUE(value.GetOid().IsEmpty());
-}
-
 TEST(Value, SettersFillFieldAndText) {
   CAsn1Value b;
   EXPECT_TRUE(b.SetBoolean(true));
