@@ -217,7 +217,8 @@ void OidRecordList::Finish() {
   m_records = std::move(kept);
 }
 
-void OidRecordList::WriteTsv(std::ostream& out) const {
+void OidRecordList::WriteTsv(std::ostream& out, const std::vector<std::string>& comments) const {
+  for (const std::string& c : comments) out << "# " << c << '\n';
   out << "# OID\tname\tmodule\tline\n";
   for (const OidRecordText& r : m_records) {
     out << Utf16ToUtf8(r.key) << '\t' << Utf16ToUtf8(r.name) << '\t' << Utf16ToUtf8(r.module) << '\t'

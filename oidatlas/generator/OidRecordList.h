@@ -32,8 +32,8 @@ class OidRecordList {
   // pair and sorts by key, keeping the order of records with equal keys.
   void Finish();
 
-  // Writes the list in the format ReadTsv reads, with a header comment.
-  void WriteTsv(std::ostream& out) const;
+  // Writes the list in the format ReadTsv reads, after the comment lines.
+  void WriteTsv(std::ostream& out, const std::vector<std::string>& comments = {}) const;
 
   const std::vector<OidRecordText>& Records() const { return m_records; }
 

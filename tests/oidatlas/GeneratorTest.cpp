@@ -165,7 +165,9 @@ TEST_F(OidAtlasGeneratorTool, WritesBothOutputsAndKeepsThemOnBadInput) {
 }
 
 TEST_F(OidAtlasGeneratorTool, WrongArgumentsGiveUsage) {
-  for (const char* args : {"", "--records", "--records a.tsv", "--bogus x --tsv y", "stray"}) {
+  for (const char* args : {"", "--records", "--records a.tsv", "--bogus x --tsv y", "stray",
+                           "--records a.tsv --max-records 0 --tsv y", "--records a.tsv --max-records x1 --tsv y",
+                           "--records a.tsv --fill-from-folder --tsv y"}) {
     SCOPED_TRACE(args);
     EXPECT_EQ(Run(args), 2);
     EXPECT_NE(Slurp("err").find("usage: oidatlas_gen"), std::string::npos);

@@ -1,6 +1,7 @@
 #include "tests/oidatlas/TestSupport.h"
 
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <fstream>
@@ -75,6 +76,38 @@ AtlasLibrary::AtlasLibrary(const std::string& path) {
 
 AtlasLibrary::~AtlasLibrary() {
   if (handle != nullptr) dlclose(handle);
+}
+
+std::set<std::u16string> OidsAround(const std::vector<std::u16string>& keys) {
+  std::set<std::u16string> oids;
+  for (const std::u16string& k : keys) {
+    for (const char16_t* tail : {u"", u".0", u".1.2", u"0", u"1", u"9", u"00", u".", u"..", u".99999999", u"/", u":"}) {
+      oids.insert(k + tail);
+    }
+    oids.insert(k.substr(0, k.size() - 1));
+  }
+  return oids;
+}
+
+void ExpectAgreesWithCutSearches(const AtlasLibrary& lib, const std::vector<gen::OidRecordText>& records,
+                                 const std::set<std::u16string>& oids) {
+  for (const std::u16string& oid : oids) {
+    SCOPED_TRACE(gen::Utf16ToUtf8(oid));
+    size_t matched = 0;
+    const int want = CutSearchIndex(records, oid, &matched);
+    if (want < 0) {
+      EXPECT_EQ(lib.bestKnown(oid.c_str()), nullptr);
+      EXPECT_EQ(lib.translate(oid.c_str()), nullptr);
+      EXPECT_EQ(lib.mibModule(oid.c_str()), nullptr);
+      EXPECT_EQ(lib.mibLine(oid.c_str()), 0u);
+      continue;
+    }
+    const gen::OidRecordText& r = records[want];
+    EXPECT_EQ(Narrow(lib.bestKnown(oid.c_str())), gen::Utf16ToUtf8(r.key));
+    EXPECT_EQ(Narrow(lib.translate(oid.c_str())), gen::Utf16ToUtf8(r.name + oid.substr(matched)));
+    EXPECT_EQ(Narrow(lib.mibModule(oid.c_str())), gen::Utf16ToUtf8(r.module));
+    EXPECT_EQ(lib.mibLine(oid.c_str()), r.line);
+  }
 }
 
 TempDir::TempDir() {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,13 @@ struct AtlasLibrary {
   const char16_t* (*mibModule)(const char16_t*) = nullptr;
   uint32_t (*mibLine)(const char16_t*) = nullptr;
 };
+
+// OIDs at, below, beside and between the given keys.
+std::set<std::u16string> OidsAround(const std::vector<std::u16string>& keys);
+
+// Checks every export of lib, for each OID, against CutSearchIndex.
+void ExpectAgreesWithCutSearches(const AtlasLibrary& lib, const std::vector<gen::OidRecordText>& records,
+                                 const std::set<std::u16string>& oids);
 
 // A fresh folder removed with everything in it at the end of the scope.
 class TempDir {
