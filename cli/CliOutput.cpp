@@ -15,6 +15,20 @@ std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool ts
   return name + " = " + type + ": " + value + "\n";
 }
 
+bool ParseOid(const std::string& text, CAsn1Oid* oid) {
+  const std::string dotted = (!text.empty() && text[0] == '.') ? text.substr(1) : text;
+  if (dotted.empty() || dotted.find_first_not_of("0123456789.") != std::string::npos) return false;
+  oid->Parse(quillog::Utf8ToWide(dotted));
+  return oid->GetText() == quillog::Utf8ToWide(dotted) && oid->Check();
+}
+
+bool InSubtree(const CAsn1Oid& oid, const CAsn1Oid& root) {
+  if (oid.GetCount() < root.GetCount()) return false;
+  for (size_t i = 0; i < root.GetCount(); ++i)
+    if (oid.GetAt(i) != root.GetAt(i)) return false;
+  return true;
+}
+
 std::string DottedAddress(uint32_t address) {
   return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
          std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);

@@ -12,6 +12,11 @@ namespace cli {
 std::string Utf8(const std::wstring& text);
 // One variable line, newline included.
 std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv);
+// Dotted OID text (a leading dot allowed) through the codec's parser; false
+// for anything the codec would not give back unchanged or that fails its check.
+bool ParseOid(const std::string& text, CAsn1Oid* oid);
+// True when oid lies in the subtree rooted at root (root itself included).
+bool InSubtree(const CAsn1Oid& oid, const CAsn1Oid& root);
 // Dotted address from a host-order IPv4 address.
 std::string DottedAddress(uint32_t address);
 

@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <cstdio>
 #include <ctime>
 #include <mutex>
 
@@ -50,6 +51,21 @@ LogWatch::~LogWatch() {
 std::string LogWatch::LastProblem() {
   std::lock_guard<std::mutex> lock(g_watch_mutex);
   return g_last_problem;
+}
+
+ErrorLines::ErrorLines() : previous_(SetShowMessage(this)) {}
+
+ErrorLines::~ErrorLines() { SetShowMessage(previous_); }
+
+void ErrorLines::Show(const std::wstring&, const std::wstring& text, ShowMessageIcon) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  failed_ = true;
+  std::fprintf(stderr, "tavelo: %s\n", quillog::WideToUtf8(text).c_str());
+}
+
+bool ErrorLines::Failed() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return failed_;
 }
 
 CliSession::CliSession() {

@@ -5,9 +5,11 @@
 
 #include "app/MessageCenter.h"
 #include "app/PlainDispatcher.h"
+#include "app/ShowMessage.h"
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -37,6 +39,21 @@ class LogWatch {
   LogWatch& operator=(const LogWatch&) = delete;
   // The last warning or error logged since construction; empty when none.
   static std::string LastProblem();
+};
+
+// Message boxes asked for by the core become "tavelo: text" lines on
+// standard error while this object lives; Failed() tells whether one came.
+class ErrorLines : public CShowMessage {
+ public:
+  ErrorLines();
+  ~ErrorLines() override;
+  void Show(const std::wstring& caption, const std::wstring& text, ShowMessageIcon icon) override;
+  bool Failed() const;
+
+ private:
+  CShowMessage* previous_;
+  mutable std::mutex mutex_;
+  bool failed_ = false;
 };
 
 class CliSession {

@@ -19,44 +19,6 @@
 namespace cli {
 namespace {
 
-// The workers' error boxes become error lines; the command remembers that
-// the agent answered with an error.
-class ErrorLines : public CShowMessage {
- public:
-  ErrorLines() : previous_(SetShowMessage(this)) {}
-  ~ErrorLines() override { SetShowMessage(previous_); }
-  void Show(const std::wstring&, const std::wstring& text, ShowMessageIcon) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    failed_ = true;
-    std::fprintf(stderr, "tavelo: %s\n", Utf8(text).c_str());
-  }
-  bool Failed() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return failed_;
-  }
-
- private:
-  CShowMessage* previous_;
-  mutable std::mutex mutex_;
-  bool failed_ = false;
-};
-
-// Parses OID text through the codec; an OID that fails its check is refused.
-bool ParseOid(const std::string& text, CAsn1Oid* oid) {
-  std::string dotted = (!text.empty() && text[0] == '.') ? text.substr(1) : text;
-  if (dotted.empty() || dotted.find_first_not_of("0123456789.") != std::string::npos) return false;
-  oid->Parse(quillog::Utf8ToWide(dotted));
-  return oid->GetText() == quillog::Utf8ToWide(dotted) && oid->Check();
-}
-
-// True when oid lies in the subtree rooted at root (root itself included).
-bool InSubtree(const CAsn1Oid& oid, const CAsn1Oid& root) {
-  if (oid.GetCount() < root.GetCount()) return false;
-  for (size_t i = 0; i < root.GetCount(); ++i)
-    if (oid.GetAt(i) != root.GetAt(i)) return false;
-  return true;
-}
-
 struct RunResult {
   size_t answers = 0;
   bool exception_value = false;  // noSuchObject, noSuchInstance, endOfMibView
@@ -84,6 +46,7 @@ bool RunWorker(Worker& worker, const CThreadActionWalkerParameter& parameter, ui
     return false;
   }
   session.Run();
+  worker.WaitReleased(10000);
   CMessageCenter::Unsubscribe(&window);
   return !session.Interrupted();
 }

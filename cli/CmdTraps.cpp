@@ -91,6 +91,7 @@ int RunTraps(const ParsedArgs& args) {
     return Fail("cannot start the trap receiver");
   }
   session.Run();
+  worker.WaitReleased(10000);
   CMessageCenter::Unsubscribe(&window);
   if (!started) return Fail("cannot receive on UDP port " + std::to_string(port) + " (" + LogWatch::LastProblem() + ")");
   return kExitOk;

@@ -17,6 +17,15 @@ const std::vector<Command>& Commands() {
        AgentOptionSpecs(), &RunWalk},
       {"traps", "Receives SNMPv1 and SNMPv2c traps and prints them.",
        "traps [-p PORT] [--count N] [--tsv]", {{"-p", true}, {"--count", true}, {"--tsv", false}}, &RunTraps},
+      {"simulate", "Serves a simulator (a .tav path or a name in the simulator folders) until interrupted.",
+       "simulate [-p PORT] SIMULATOR", {{"-p", true}}, &RunSimulate},
+      {"sim", "Creates and fills simulator files: new, add, import (snmpwalk -On output), show.",
+       "sim new FILE.tav [--port P] [--community C] [-v 1|2c|both]\n"
+       "       tavelo sim add FILE.tav OID TYPE VALUE   (TYPE: a type name or s i o t c g a C x)\n"
+       "       tavelo sim import FILE.tav WALK-FILE\n"
+       "       tavelo sim show [--tsv] FILE.tav",
+       {{"--port", true}, {"--community", true}, {"-v", true}, {"--tsv", false}}, &RunSim},
+      {"demo", "Starts the demo simulator on a free loopback port, walks it and stops.", "demo", {}, &RunDemo},
       {"translate", "Best-known name, module and line of OIDs, without any MIB loaded.",
        "translate [--tsv] OID...", {{"--tsv", false}}, &RunTranslate},
   };

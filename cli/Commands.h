@@ -12,6 +12,9 @@ int RunGet(const ParsedArgs& args);
 int RunSet(const ParsedArgs& args);
 int RunWalk(const ParsedArgs& args);
 int RunTraps(const ParsedArgs& args);
+int RunSim(const ParsedArgs& args);
+int RunSimulate(const ParsedArgs& args);
+int RunDemo(const ParsedArgs& args);
 
 // -v, -c, -t, -r and --tsv.
 const std::vector<OptionSpec>& AgentOptionSpecs();

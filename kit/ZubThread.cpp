@@ -86,7 +86,10 @@ bool CZubThread::StartAction(CZubThreadAction* action, bool owns_action, uint32_
     }
     m_owns_action = owns_action;
     m_timeout.store(timeout_ms);
-    if (action != nullptr) action->SetThread(this);
+    if (action != nullptr) {
+      action->SetThread(this);
+      action->_attach();
+    }
     m_action.store(action, std::memory_order_release);
   }
   Post(ThreadStart);
@@ -178,11 +181,15 @@ void CZubThread::_release_action() {
   CZubThreadAction* action = m_action.load(std::memory_order_acquire);
   if (action == nullptr) return;
   action->OnEnd();
-  if (m_owns_action) delete action;
+  const bool owned = m_owns_action;
   // Reset before the action pointer: once it is null the pool may start a
   // new action on this thread.
   m_owns_action = false;
   m_timeout.store(ZUB_INFINITE);
+  if (owned)
+    delete action;
+  else
+    action->_detach();  // the last touch: its owner may destroy it now
   m_action.store(nullptr, std::memory_order_release);
 }
 
@@ -202,9 +209,15 @@ void CZubThread::_stop() {
   QuillogW(QUILLOG_USER, QLF_LIB_THREAD_HIGH, L"The thread %s is stopping", Name());
   CZubThreadPool::MarkStopping(this);
   CZubThreadAction* action = m_action.load(std::memory_order_acquire);
-  if (action != nullptr && m_owns_action) delete action;
+  const bool owned = m_owns_action;
   m_owns_action = false;
   m_timeout.store(ZUB_INFINITE);
+  if (action != nullptr) {
+    if (owned)
+      delete action;
+    else
+      action->_detach();
+  }
   m_action.store(nullptr, std::memory_order_release);
   CZubThreadWaiter* waiter = nullptr;
   {

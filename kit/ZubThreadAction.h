@@ -2,7 +2,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 class CZubThread;
 
@@ -29,6 +31,21 @@ class CZubThreadAction {
   CZubThread* GetThread() const { return m_thread.load(std::memory_order_acquire); }
   void SetThread(CZubThread* thread) { m_thread.store(thread, std::memory_order_release); }
 
+  // Waits until no thread holds the action any more: after a run, its thread
+  // still returns from OnEnd and lets go of the action. An owner that
+  // destroys an action it started calls this first. False on time-out.
+  bool WaitReleased(uint32_t timeout_ms) const;
+  bool IsAttached() const;
+
  private:
+  friend class CZubThread;
+  // Called by the thread that takes the action and, as its very last touch,
+  // by the thread that lets it go.
+  void _attach();
+  void _detach();
+
   std::atomic<CZubThread*> m_thread{nullptr};
+  mutable std::mutex m_attach_lock;
+  mutable std::condition_variable m_attach_cv;
+  int m_attached = 0;  // threads holding the action (a restart may overlap a release)
 };

@@ -220,6 +220,24 @@ TEST_F(KitPool, OwnedActionIsDeletedOnRelease) {
   EXPECT_TRUE(WaitUntil([&] { return destroyed == 1; }));
 }
 
+TEST_F(KitPool, CallerOwnedActionIsReleasedOnlyAfterItsLastTouch) {
+  // Destroying an action its owner started is safe once WaitReleased says so,
+  // also right after OnEnd has run: ASan catches a thread that touches it later.
+  for (int i = 0; i < 50; ++i) {
+    auto action = std::make_unique<ProbeAction>(i == 0);
+    EXPECT_FALSE(action->IsAttached());
+    ASSERT_NE(CZubThreadPool::RunAction(action.get(), false, nullptr, 0), ZUB_INVALID_THREAD_ID);
+    if (i == 0) {
+      ASSERT_TRUE(action->WaitInside());
+      EXPECT_TRUE(action->IsAttached());
+      EXPECT_FALSE(action->WaitReleased(50));  // still inside its step
+      action->Release();
+    }
+    ASSERT_TRUE(action->WaitReleased(5000));
+    EXPECT_EQ(action->ends, 1);
+  }
+}
+
 TEST_F(KitPool, ExceptionInAStepEndsTheThreadAndKeepsTheAction) {
   LogCapture log;
   ProbeAction failing;
