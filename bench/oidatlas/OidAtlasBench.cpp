@@ -9,12 +9,13 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace {
 
 constexpr char16_t kOid12[] = u"1.3.6.1.2.1.31.1.1.1.6.3";            // ifHCInOctets.3
-constexpr char16_t kOid12Shallow[] = u"1.3.6.1.4.1.99999.1.2.3.4.5";  // enterprises.99999...
+constexpr char16_t kOid12Shallow[] = u"1.3.6.1.4.1.99999.1.2.3.4.5";  // enterprises.99999.1.2.3.4.5
 constexpr unsigned long kArcs12[] = {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6, 3};
 
 class Library {
@@ -115,8 +116,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  RegisterAtlas("committed_table", OIDATLAS_REAL_LIBRARY);
-  RegisterAtlas("synthetic_110k", OIDATLAS_BENCH_LIBRARY);
+  RegisterAtlas("liboidatlas", OIDATLAS_LIBRARY);
   RegisterNetSnmp();
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
