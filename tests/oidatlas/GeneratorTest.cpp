@@ -174,5 +174,64 @@ TEST_F(OidAtlasGeneratorTool, WrongArgumentsGiveUsage) {
   }
 }
 
+#ifdef OIDATLAS_WITH_SMI
+// MIB modules in, through the SMI loader: listed modules first in list
+// order, then the folder's others in name order within the record limit.
+TEST_F(OidAtlasGeneratorTool, ReadsMibModulesWithTheSmiLoader) {
+  Put("ALPHA-MIB.mib",
+      "ALPHA-MIB DEFINITIONS ::= BEGIN\n"
+      "\n"
+      "alphaRoot OBJECT IDENTIFIER ::= { iso 3 6 1 4 1 99990 }\n"
+      "alphaOne OBJECT IDENTIFIER ::= { alphaRoot 1 }\n"
+      "alphaTwo OBJECT IDENTIFIER ::= { alphaRoot 2 }\n"
+      "\n"
+      "END\n");
+  Put("BETA-MIB.mib",
+      "BETA-MIB DEFINITIONS ::= BEGIN\n"
+      "IMPORTS\n"
+      "    alphaRoot FROM ALPHA-MIB;\n"
+      "betaOne OBJECT IDENTIFIER ::= { alphaRoot 1 }\n"
+      "betaDeep OBJECT IDENTIFIER ::= { betaOne 7 3 }\n"
+      "END\n");
+  Put("BROKEN-MIB.mib", "BROKEN-MIB DEFINITIONS ::= BEGIN\nbrokenThing OBJECT IDENTIFIER ::= { alphaRoot\nEND\n");
+  Put("DELTA-MIB.mib", "DELTA-MIB DEFINITIONS ::= BEGIN\ndeltaA OBJECT IDENTIFIER ::= { iso 3 6 1 4 1 99992 }\nEND\n");
+  Put("GAMMA-MIB.mib",
+      "GAMMA-MIB DEFINITIONS ::= BEGIN\n"
+      "gammaA OBJECT IDENTIFIER ::= { iso 3 6 1 4 1 99991 }\n"
+      "gammaB OBJECT IDENTIFIER ::= { gammaA 1 }\n"
+      "END\n");
+  Put("list.txt", "BETA-MIB\nALPHA-MIB\n");
+  const std::string common = "--mib-folder " + dir.Path().string() + " --modules-file " + P("list.txt") +
+                             " --fill-from-folder --tsv " + P("out.tsv") + " --max-records ";
+
+  // 5 records from the list, 1 from DELTA-MIB; GAMMA-MIB's 2 would pass 7.
+  ASSERT_EQ(Run(common + "7"), 0) << Slurp("err");
+  const std::string tsv = Slurp("out.tsv");
+  const std::string want =
+      "0\tccitt\t\t0\n"
+      "1\tiso\t\t0\n"
+      "1.3.6.1.4.1.99990\talphaRoot\tALPHA-MIB\t3\n"
+      "1.3.6.1.4.1.99990.1\tbetaOne\tBETA-MIB\t4\n"
+      "1.3.6.1.4.1.99990.1\talphaOne\tALPHA-MIB\t4\n"
+      "1.3.6.1.4.1.99990.1.7.3\tbetaDeep\tBETA-MIB\t5\n"
+      "1.3.6.1.4.1.99990.2\talphaTwo\tALPHA-MIB\t5\n"
+      "1.3.6.1.4.1.99992\tdeltaA\tDELTA-MIB\t2\n"
+      "2\tiso-ccitt\t\t0\n";
+  EXPECT_NE(tsv.find("# OID\tname\tmodule\tline\n" + want), std::string::npos) << tsv;
+  EXPECT_NE(Slurp("err").find("skipped BROKEN-MIB: "), std::string::npos) << Slurp("err");
+  EXPECT_NE(Slurp("err").find("Line:3"), std::string::npos) << Slurp("err");
+
+  // With room for both, GAMMA-MIB joins; with none, the fill stops at DELTA-MIB.
+  ASSERT_EQ(Run(common + "100"), 0) << Slurp("err");
+  EXPECT_NE(Slurp("out.tsv").find("1.3.6.1.4.1.99991.1\tgammaB\tGAMMA-MIB\t3\n"), std::string::npos);
+  ASSERT_EQ(Run(common + "5"), 0) << Slurp("err");
+  EXPECT_EQ(Slurp("out.tsv").find("DELTA-MIB"), std::string::npos);
+  EXPECT_EQ(Slurp("out.tsv").find("GAMMA-MIB"), std::string::npos);
+
+  EXPECT_EQ(Run("--mib-folder " + P("nowhere") + " --tsv " + P("out.tsv")), 1);
+  EXPECT_NE(Slurp("err").find("no folder"), std::string::npos);
+}
+#endif
+
 }  // namespace
 }  // namespace oidatlas::test
