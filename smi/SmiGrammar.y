@@ -176,9 +176,15 @@ TypeAssignment
     : UPPER_STRING TOK_DEFINITION Type1   { ctx->TypeAssignment($1); }
     ;
 
+/* Also read: value names written with a capital (vendor modules do). */
 ValueAssignment
-    : LOWER_STRING Type1 TOK_DEFINITION { ctx->BeginValue(); } Value
+    : ValueName Type1 TOK_DEFINITION { ctx->BeginValue(); } Value
       { ctx->EndValue(); ctx->ValueAssignment($1); }
+    ;
+
+ValueName
+    : LOWER_STRING
+    | UPPER_STRING
     ;
 
 /* Types */
@@ -282,14 +288,16 @@ OptSizeConstraint
     | SizeConstraint
     ;
 
+/* Also read: a missing ',' between named numbers and a ',' after the last. */
 NamedNumberList
-    : TOK_LEFT_BRACE { ctx->NamedNumberListBegin(); } NamedNumbers TOK_RIGHT_BRACE
+    : TOK_LEFT_BRACE { ctx->NamedNumberListBegin(); } NamedNumbers OptTrailingComma TOK_RIGHT_BRACE
       { ctx->NamedNumberListEnd(); }
     ;
 
 NamedNumbers
     : NamedNumber
     | NamedNumbers TOK_COMMA NamedNumber
+    | NamedNumbers NamedNumber
     ;
 
 NamedNumber

@@ -55,6 +55,7 @@ bool CSmiLoader::LoadModule(const CSmiModuleKey& key) {
 
 bool CSmiLoader::Load(const std::vector<CSmiModuleKey>& modules, bool reset, uint32_t display_module_mode) {
   error_text_.clear();
+  failures_.clear();
   CSmiTreeProtected lock(tree_);
   if (reset || !tree_.IsInitialised()) {
     tree_.Reset();
@@ -63,10 +64,13 @@ bool CSmiLoader::Load(const std::vector<CSmiModuleKey>& modules, bool reset, uin
   }
   for (const CSmiModuleKey& key : modules) {
     if (tree_.FindModule(key)) continue;
-    if (!LoadModule(key)) {
-      tree_.Reset();
-      return false;
+    if (LoadModule(key)) continue;
+    if (keep_going_) {
+      failures_.push_back(Failure{key, error_text_});
+      continue;
     }
+    tree_.Reset();
+    return false;
   }
   tree_.Finish();
   if (reset && display_module_mode == 0) {

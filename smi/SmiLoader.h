@@ -36,6 +36,16 @@ class CSmiLoader {
   // caller holds the tree lock. True when loaded or loaded already.
   bool LoadModule(const CSmiModuleKey& key);
 
+  // Keep going: a module that fails is reported (Failures()) and skipped,
+  // the tree keeps what the other modules gave and the load goes on. For
+  // loading a whole collection (command line, benchmarks). Off by default.
+  void SetKeepGoing(bool keep_going) { keep_going_ = keep_going; }
+  struct Failure {
+    CSmiModuleKey module;
+    std::wstring text;
+  };
+  const std::vector<Failure>& Failures() const { return failures_; }
+
   // "<message>\r\n\r\nFile:<file>\r\nLine:<line>" for the last failure.
   const std::wstring& ErrorText() const { return error_text_; }
   const SmiError& LastError() const { return scanner_.LastError(); }
@@ -48,4 +58,6 @@ class CSmiLoader {
   CSmiScanner scanner_;
   CSmiParser parser_;
   std::wstring error_text_;
+  bool keep_going_ = false;
+  std::vector<Failure> failures_;
 };

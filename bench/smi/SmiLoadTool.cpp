@@ -1,16 +1,19 @@
 // Loads MIB modules from one folder and prints what came of it.
 //
-//   smi_load_tool [--each] [--objects] [--log] FOLDER [MODULE...]
+//   smi_load_tool [--each] [--keep-going] [--objects] [--log] [--trace=MASK] [--list=FILE] FOLDER [MODULE...]
 //
-// Without modules every *.mib module of FOLDER is loaded. --each loads the
+// Without modules (or a --list file of module names, one a line) every
+// *.mib module of FOLDER is loaded. --each loads the
 // modules one load at a time and prints "OK name" or "FAIL name: message
-// (file:line)" for each; otherwise one load takes them all. --objects
-// prints "oid name" for every named object of the tree (OID order); --log
+// (file:line)" for each; otherwise one load takes them all (--keep-going:
+// failing modules are reported and skipped). --objects
+// prints "oid name" for every name of every object (OID order); --log
 // copies the log lines to standard error.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -33,10 +36,14 @@ std::string OneLine(std::wstring text) {
 int main(int argc, char** argv) {
   bool each = false;
   bool objects = false;
+  bool keep_going = false;
+  std::string list_file;
   int i = 1;
   for (; i < argc && argv[i][0] == '-'; ++i) {
     if (!std::strcmp(argv[i], "--each")) each = true;
     else if (!std::strcmp(argv[i], "--objects")) objects = true;
+    else if (!std::strcmp(argv[i], "--keep-going")) keep_going = true;
+    else if (!std::strncmp(argv[i], "--list=", 7)) list_file = argv[i] + 7;
     else if (!std::strncmp(argv[i], "--trace=", 8)) QuillogSetFeatureLevel(std::strtoul(argv[i] + 8, nullptr, 0));
     else if (!std::strcmp(argv[i], "--log")) {
       QuillogOutputEnable();
@@ -51,12 +58,18 @@ int main(int argc, char** argv) {
   SetMibSearchFolders({folder});
   std::vector<std::wstring> names;
   for (; i < argc; ++i) names.push_back(quillog::Utf8ToWide(argv[i]));
+  if (!list_file.empty()) {
+    std::ifstream list(list_file);
+    for (std::string line; std::getline(list, line);)
+      if (!line.empty()) names.push_back(quillog::Utf8ToWide(line));
+  }
   if (names.empty()) names = ListFolderModules(folder);
 
   std::vector<CSmiModuleKey> keys;
   for (const auto& name : names) keys.push_back(CSmiModuleKey::FromString(name));
 
   CSmiLoader loader;
+  loader.SetKeepGoing(keep_going);
   const auto start = std::chrono::steady_clock::now();
   int failed = 0;
   if (each) {
@@ -72,15 +85,23 @@ int main(int argc, char** argv) {
     ++failed;
     std::printf("FAIL: %s\n", OneLine(loader.ErrorText()).c_str());
   }
+  for (const auto& failure : loader.Failures()) {
+    ++failed;
+    std::fprintf(stderr, "FAIL %s: %s\n", Narrow(failure.module.module_name).c_str(), OneLine(failure.text).c_str());
+  }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   CSmiTreeProtected lock;
   if (objects) {
     SmiTree().ForEachObject([](const CSmiObject& o) {
-      if (o.IsComplete() && o.Name() != L"no-name")
-        std::printf("%s %s\n", Narrow(SmiOidDotted(o.oid)).c_str(), Narrow(o.Name()).c_str());
+      if (!o.IsComplete()) return;
+      const std::string oid = Narrow(SmiOidDotted(o.oid));
+      for (const CSmiDeclaration& d : o.declarations)
+        if (d.name != L"no-name") std::printf("%s %s\n", oid.c_str(), Narrow(d.name).c_str());
     });
   }
   std::fprintf(stderr, "modules=%zu failed=%d objects=%zu types=%zu seconds=%.3f\n", SmiTree().Modules().size(),
                failed, SmiTree().ObjectCount(), SmiTree().TypeCount(), seconds);
-  return failed ? 1 : 0;
+  std::fflush(stdout);
+  // The tree is not freed one object at a time: the process ends here.
+  std::_Exit(failed ? 1 : 0);
 }
