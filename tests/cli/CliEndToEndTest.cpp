@@ -1,81 +1,11 @@
 // The built tavelo program against real Net-SNMP peers on loopback.
-#include "tests/workers/NetSnmp.h"
+#include "tests/cli/TaveloRunner.h"
 
 #include <gtest/gtest.h>
 
 #include <regex>
 
 namespace {
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs tavelo with separate standard output and error.
-class Tavelo {
- public:
-  Tavelo() {
-    char pattern[] = "/tmp/tavelo-cli-XXXXXX";
-    dir_ = mkdtemp(pattern);
-    // Settings and logs of the runs stay in the test's own folder.
-    setenv("HOME", dir_.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
-    setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);
-  }
-  ~Tavelo() {
-    Wait();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-
-  Result Run(const std::vector<std::string>& args) {
-    Launch(args);
-    return Wait();
-  }
-  void Launch(const std::vector<std::string>& args) {
-    std::vector<std::string> all = {TAVELO_CLI_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, (dir_ + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, (dir_ + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  Result Wait() {
-    Result r;
-    if (pid_ <= 0) return r;
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = netsnmp::ReadAll(dir_ + "/out");
-    r.err = netsnmp::ReadAll(dir_ + "/err");
-    return r;
-  }
-  void Interrupt() {
-    if (pid_ > 0) kill(pid_, SIGINT);
-  }
-  std::string Stderr() const { return netsnmp::ReadAll(dir_ + "/err"); }
-
- private:
-  std::string dir_;
-  pid_t pid_ = -1;
-};
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 // The OIDs of "OID = Type: value" lines.
 std::vector<std::string> Oids(const std::string& output) {
@@ -241,8 +171,7 @@ TEST(CliTraps, ReceivesWhatSnmptrapSends) {
   Tavelo tavelo;
   tavelo.Launch({"traps", "-p", std::to_string(port), "--count", "2"});
   // Wait until the receiver says it listens.
-  for (int i = 0; i < 100 && tavelo.Stderr().find("receiving traps") == std::string::npos; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(tavelo.WaitForStderr("receiving traps"));
   const std::string target = "127.0.0.1:" + std::to_string(port);
   std::string out;
   ASSERT_EQ(netsnmp::Run({"snmptrap", "-v1", "-c", "public", target, ".1.3.6.1.4.1.8072.9", "127.0.0.1", "6", "17",
@@ -274,8 +203,7 @@ TEST(CliTraps, CtrlCStopsTheReceiverCleanly) {
   const uint16_t port = netsnmp::FreeUdpPort();
   Tavelo tavelo;
   tavelo.Launch({"traps", "-p", std::to_string(port)});
-  for (int i = 0; i < 100 && tavelo.Stderr().find("receiving traps") == std::string::npos; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(tavelo.WaitForStderr("receiving traps"));
   tavelo.Interrupt();
   const Result r = tavelo.Wait();
   EXPECT_EQ(r.status, 0) << r.err;

@@ -1,0 +1,174 @@
+// tavelo sim, simulate and demo: simulator files and real managers.
+#include "tests/cli/TaveloRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+std::string Write(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+std::string FileBytes(const std::string& path) { return netsnmp::ReadAll(path); }
+
+// snmpwalk's variable lines, without its end-of-walk remarks.
+std::string Variables(const std::string& walk) {
+  std::string out;
+  for (const std::string& line : Lines(walk)) {
+    if (line == "End of MIB" || line.find("= No more variables left") != std::string::npos) continue;
+    out += line + "\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(CliSim, NewAddShowAndRefusals) {
+  Tavelo tavelo;
+  const std::string file = tavelo.Dir() + "/Lab.tav";
+  ASSERT_EQ(tavelo.Run({"sim", "new", file, "--port", "2161", "--community", "lab", "-v", "2c"}).status, 0);
+  EXPECT_EQ(tavelo.Run({"sim", "new", file}).status, 1) << "an existing simulator is never overwritten";
+  ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.5.0", "s", "lab-router"}).status, 0);
+  ASSERT_EQ(tavelo.Run({"sim", "add", file, ".1.3.6.1.2.1.1.3.0", "TimeTicks", "4242"}).status, 0);
+  ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.2.2.1.6.1", "x", "00:1a:2b:3c:4d:5e"}).status, 0);
+  ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.4.20.1.1.10.0.0.1", "a", "10.0.0.1"}).status, 0);
+
+  const std::string before = FileBytes(file);
+  const std::vector<std::vector<std::string>> refused = {
+      {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "i", "seven"},
+      {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "c", "4294967296"},
+      {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "o", "1.3.x"},
+      {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "a", "300.1.1.1"},
+      {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "Sequence", "x"},
+      {"sim", "add", file, "not.an.oid", "s", "x"},
+      {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "x", "abc"},
+  };
+  for (const auto& args : refused) EXPECT_EQ(tavelo.Run(args).status, 2) << args[3] << " " << args[4];
+  const Result duplicate = tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.5.0", "s", "again"});
+  EXPECT_EQ(duplicate.status, 1);
+  EXPECT_NE(duplicate.err.find("already in the list"), std::string::npos) << duplicate.err;
+  EXPECT_EQ(FileBytes(file), before) << "a refused value leaves the file as it was";
+
+  const Result show = tavelo.Run({"sim", "show", file});
+  ASSERT_EQ(show.status, 0) << show.err;
+  EXPECT_EQ(show.out,
+            "# Lab: UDP port 2161, community lab, v2c\n"
+            "1.3.6.1.2.1.1.3.0 = TimeTicks: 4242\n"
+            "1.3.6.1.2.1.1.5.0 = Octet String: lab-router\n"
+            "1.3.6.1.2.1.2.2.1.6.1 = Octet String: 00:1a:2b:3c:4d:5e\n"
+            "1.3.6.1.2.1.4.20.1.1.10.0.0.1 = IP Address: 10.0.0.1\n");
+
+  const std::string junk = Write(tavelo.Dir() + "/Junk.tav", "Not a simulator at all");
+  const Result bad = tavelo.Run({"sim", "show", junk});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(FileBytes(junk), "Not a simulator at all");
+}
+
+TEST(CliSim, ImportReadsNetSnmpValueFormats) {
+  Tavelo tavelo;
+  const std::string file = tavelo.Dir() + "/Import.tav";
+  ASSERT_EQ(tavelo.Run({"sim", "new", file}).status, 0);
+  const std::string walk = Write(tavelo.Dir() + "/walk.txt",
+                                 ".1.3.6.1.2.1.1.1.0 = STRING: \"two\n"
+                                 "lines with a \\\"quote\\\"\"\n"
+                                 ".1.3.6.1.2.1.1.2.0 = OID: .1.3.6.1.4.1.99\n"
+                                 ".1.3.6.1.2.1.1.3.0 = Timeticks: (360000) 1:00:00.00\n"
+                                 ".1.3.6.1.2.1.1.4.0 = \"\"\n"
+                                 ".1.3.6.1.2.1.2.2.1.6.2 = Hex-STRING: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \n"
+                                 "10 11 \n"
+                                 ".1.3.6.1.2.1.2.2.1.8.2 = INTEGER: down(2)\n"
+                                 ".1.3.6.1.2.1.2.2.1.10.2 = Counter32: 4294967295\n"
+                                 ".1.3.6.1.2.1.31.1.1.1.6.2 = Counter64: 18446744073709551615\n"
+                                 ".1.3.6.1.2.1.4.20.1.1.127.0.0.1 = IpAddress: 127.0.0.1\n"
+                                 ".1.3.6.1.2.1.1.9.1.4.1 = Opaque: Float: 1.5\n"
+                                 ".1.3.6.1.2.1.99 = No more variables left in this MIB View (It is past the end of the MIB tree)\n");
+  const Result r = tavelo.Run({"sim", "import", file, walk});
+  EXPECT_EQ(r.status, 1) << "one variable was not read";
+  EXPECT_NE(r.err.find("line 12: type Opaque is not read"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("9 values imported"), std::string::npos) << r.err;
+  const Result show = tavelo.Run({"sim", "show", "--tsv", file});
+  const auto lines = Lines(show.out);
+  ASSERT_EQ(lines.size(), 10u) << show.out;  // nine values, one on two lines
+  EXPECT_EQ(lines[0], "1.3.6.1.2.1.1.1.0\tOctet String\ttwo");
+  EXPECT_EQ(lines[1], "lines with a \"quote\"");
+  EXPECT_EQ(lines[2], "1.3.6.1.2.1.1.2.0\tObject Identifier\t1.3.6.1.4.1.99");
+  EXPECT_EQ(lines[3], "1.3.6.1.2.1.1.3.0\tTimeTicks\t360000");
+  EXPECT_EQ(lines[4], "1.3.6.1.2.1.1.4.0\tOctet String\t");
+  EXPECT_EQ(lines[5], "1.3.6.1.2.1.2.2.1.6.2\tOctet String\t00:01:02:03:04:05:06:07:08:09:0a:0b:0c:0d:0e:0f:10:11");
+  EXPECT_EQ(lines[6], "1.3.6.1.2.1.2.2.1.8.2\tInteger\t2");
+  EXPECT_EQ(lines[7], "1.3.6.1.2.1.2.2.1.10.2\tCounter32\t4294967295");
+}
+
+TEST(CliSim, ImportStopsAtTheValueLimit) {
+  Tavelo tavelo;
+  const std::string file = tavelo.Dir() + "/Big.tav";
+  ASSERT_EQ(tavelo.Run({"sim", "new", file}).status, 0);
+  std::string text;
+  for (int i = 1; i <= 130; ++i) text += ".1.3.6.1.4.1.99.1." + std::to_string(i) + " = INTEGER: " + std::to_string(i) + "\n";
+  const Result r = tavelo.Run({"sim", "import", file, Write(tavelo.Dir() + "/walk.txt", text)});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("30 values were not imported"), std::string::npos) << r.err;
+  EXPECT_EQ(Lines(tavelo.Run({"sim", "show", "--tsv", file}).out).size(), 100u);
+}
+
+// What snmpwalk shows of an agent, imported and served, snmpwalk shows again.
+TEST(CliSimulate, SnmpwalkSeesTheImportedValuesAndSetsReachTheFile) {
+  netsnmp::Agent agent;
+  ASSERT_TRUE(agent.Start());
+  std::string original;
+  ASSERT_EQ(netsnmp::Run({"snmpwalk", "-On", "-v2c", "-c", "tumbol", agent.Target(), ".1.3.6.1.2.1.1"}, &original), 0);
+
+  Tavelo tavelo;
+  const std::string file = tavelo.Dir() + "/Copy.tav";
+  const uint16_t port = netsnmp::FreeUdpPort();
+  ASSERT_EQ(tavelo.Run({"sim", "new", file, "--community", "copy"}).status, 0);
+  const Result imported = tavelo.Run({"sim", "import", file, Write(tavelo.Dir() + "/walk.txt", original)});
+  ASSERT_EQ(imported.status, 0) << imported.err;
+
+  tavelo.Launch({"simulate", "-p", std::to_string(port), file});
+  ASSERT_TRUE(tavelo.WaitForStderr("answers on UDP port"));
+  const std::string target = "127.0.0.1:" + std::to_string(port);
+  for (const std::string version : {"1", "2c"}) {
+    std::string served;
+    ASSERT_EQ(netsnmp::Run({"snmpwalk", "-On", "-v" + version, "-c", "copy", target, ".1.3.6.1.2.1.1"}, &served), 0);
+    EXPECT_EQ(Variables(served), Variables(original)) << "v" << version;
+  }
+  std::string out;
+  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "copy", target, ".1.3.6.1.2.1.1.5.0", "s", "renamed"}, &out), 0) << out;
+  tavelo.Interrupt();
+  EXPECT_EQ(tavelo.Wait().status, 0);
+
+  Tavelo reader;
+  const Result show = reader.Run({"sim", "show", "--tsv", file});
+  EXPECT_NE(show.out.find("1.3.6.1.2.1.1.5.0\tOctet String\trenamed\n"), std::string::npos) << show.out;
+}
+
+TEST(CliSimulate, UnknownSimulatorOrTakenPortFails) {
+  Tavelo tavelo;
+  EXPECT_EQ(tavelo.Run({"simulate", "NoSuchSimulator"}).status, 1);
+  const std::string file = tavelo.Dir() + "/Port.tav";
+  ASSERT_EQ(tavelo.Run({"sim", "new", file}).status, 0);
+  int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_ANY);
+  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  socklen_t len = sizeof a;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  const Result r = tavelo.Run({"simulate", "-p", std::to_string(ntohs(a.sin_port)), file});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot serve on UDP port"), std::string::npos) << r.err;
+  ::close(s);
+}
+
+TEST(CliDemo, ServesWalksAndStops) {
+  Tavelo tavelo;
+  const Result r = tavelo.Run({"demo"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("1.3.6.1.2.1.1.5.0 = Octet String: edge-01\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1.3.6.1.2.1.31.1.1.1.6.2 = Counter64: 18446744073709551000\n"), std::string::npos);
+  EXPECT_NE(r.out.find("27 variables; the simulator is stopped."), std::string::npos);
+}
