@@ -26,6 +26,8 @@ const std::vector<Command>& Commands() {
        "       tavelo sim show [--tsv] FILE.tav",
        {{"--port", true}, {"--community", true}, {"-v", true}, {"--tsv", false}}, &RunSim},
       {"demo", "Starts the demo simulator on a free loopback port, walks it and stops.", "demo", {}, &RunDemo},
+      {"mib", "Loads MIB modules (names in the MIB folders, or files) and prints their objects.",
+       "mib load [-M DIR[:DIR...]] [--tsv] MODULE-OR-FILE...", {{"-M", true}, {"--tsv", false}}, &RunMib},
       {"translate", "Best-known name, module and line of OIDs, without any MIB loaded.",
        "translate [--tsv] OID...", {{"--tsv", false}}, &RunTranslate},
   };

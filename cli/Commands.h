@@ -15,6 +15,7 @@ int RunTraps(const ParsedArgs& args);
 int RunSim(const ParsedArgs& args);
 int RunSimulate(const ParsedArgs& args);
 int RunDemo(const ParsedArgs& args);
+int RunMib(const ParsedArgs& args);
 
 // -v, -c, -t, -r and --tsv.
 const std::vector<OptionSpec>& AgentOptionSpecs();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -171,4 +172,35 @@ TEST(CliDemo, ServesWalksAndStops) {
   EXPECT_NE(r.out.find("1.3.6.1.2.1.1.5.0 = Octet String: edge-01\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1.3.6.1.2.1.31.1.1.1.6.2 = Counter64: 18446744073709551000\n"), std::string::npos);
   EXPECT_NE(r.out.find("27 variables; the simulator is stopped."), std::string::npos);
+}
+
+TEST(CliMib, LoadsModulesAndReportsTheLoadersError) {
+  Tavelo tavelo;
+  const std::string folder = tavelo.Dir() + "/mibs";
+  std::filesystem::create_directories(folder);
+  Write(folder + "/DEMO-ROOT-MIB.mib",
+        "DEMO-ROOT-MIB DEFINITIONS ::= BEGIN\n"
+        "demoRoot OBJECT IDENTIFIER ::= { iso 3 6 1 4 1 99999 }\n"
+        "END\n");
+  Write(folder + "/DEMO-MIB.mib",
+        "DEMO-MIB DEFINITIONS ::= BEGIN\n"
+        "IMPORTS demoRoot FROM DEMO-ROOT-MIB;\n"
+        "demoObjects OBJECT IDENTIFIER ::= { demoRoot 1 }\n"
+        "demoName OBJECT IDENTIFIER ::= { demoObjects 7 }\n"
+        "END\n");
+  const Result r = tavelo.Run({"mib", "load", "--tsv", "-M", folder, "DEMO-MIB"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("1.3.6.1.4.1.99999.1\tdemoObjects\t"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1.3.6.1.4.1.99999.1.7\tdemoName\t"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\tDEMO-MIB\n"), std::string::npos) << r.out;
+
+  const Result missing = tavelo.Run({"mib", "load", "-M", folder, "NO-SUCH-MIB"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("NO-SUCH-MIB"), std::string::npos) << missing.err;
+
+  const std::string broken = Write(folder + "/BROKEN-MIB.mib", "BROKEN-MIB DEFINITIONS ::= BEGIN\nx OBJECT IDENTIFIER ::= { iso 3 \n");
+  const Result bad = tavelo.Run({"mib", "load", broken});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("syntax error"), std::string::npos) << bad.err;
+  EXPECT_TRUE(bad.out.empty());
 }

@@ -1,0 +1,97 @@
+// tavelo mib load: loads MIB modules with the SMI loader and prints every
+// visible object, or the loader's error.
+#include "cli/Cli.h"
+#include "cli/CliOutput.h"
+#include "cli/CliSession.h"
+#include "cli/Commands.h"
+
+#include "app/Settings.h"
+#include "quillog/Quillog.h"
+#include "smi/MibFolders.h"
+#include "smi/SmiLoader.h"
+#include "smi/SmiTree.h"
+
+#include <filesystem>
+
+namespace cli {
+namespace {
+
+const Command& Cmd() { return *FindCommandByName("mib"); }
+
+std::vector<std::wstring> SplitFolders(const std::string& text) {
+  std::vector<std::wstring> folders;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t colon = std::min(text.find(':', start), text.size());
+    if (colon > start) folders.push_back(quillog::Utf8ToWide(text.substr(start, colon - start)));
+    start = colon + 1;
+  }
+  return folders;
+}
+
+bool IsPath(const std::string& text) { return text.find('/') != std::string::npos || text.find('.') != std::string::npos; }
+
+std::string ObjectLine(const CSmiObject& object, bool tsv) {
+  const CSmiDeclaration& d = object.declarations.front();
+  std::string type = Utf8(object.type.DisplayText(false));
+  if (type == "Unknown type") type.clear();  // an OBJECT IDENTIFIER value has none
+  const std::string oid = Utf8(SmiOidDotted(object.oid));
+  if (tsv) return oid + "\t" + Utf8(d.name) + "\t" + type + "\t" + Utf8(d.module_name) + "\n";
+  const std::string module = d.module_name.empty() ? "" : " (" + Utf8(d.module_name) + ")";
+  return oid + " = " + Utf8(d.name) + module + (type.empty() ? "" : ": " + type) + "\n";
+}
+
+// "FILE:LINE: message" from the loader's error text
+// ("<message>\r\n\r\nFile:<file>\r\nLine:<line>").
+std::string ErrorLine(const CSmiLoader& loader) {
+  const std::string text = Utf8(loader.ErrorText());
+  const size_t file_at = text.find("\r\n\r\nFile:");
+  const size_t line_at = text.find("\r\nLine:", file_at == std::string::npos ? 0 : file_at + 1);
+  if (file_at == std::string::npos || line_at == std::string::npos) return text.empty() ? "the load failed" : text;
+  const std::string message = text.substr(0, file_at);
+  const std::string file = text.substr(file_at + 9, line_at - file_at - 9);
+  const std::string line = text.substr(line_at + 7);
+  if (file.empty()) return message;
+  return file + (line == "0" ? "" : ":" + line) + ": " + message;
+}
+
+}  // namespace
+
+int RunMib(const ParsedArgs& args) {
+  if (args.positional.empty() || args.positional[0] != "load")
+    return UsageError(Cmd(), "the only sub-command is load");
+  if (args.positional.size() < 2) return UsageError(Cmd(), "no module or file given");
+
+  std::vector<std::wstring> folders = SplitFolders(args.Get("-M"));
+  const std::vector<std::string> items(args.positional.begin() + 1, args.positional.end());
+  for (const std::string& item : items) {
+    if (!IsPath(item)) continue;
+    if (!std::filesystem::is_regular_file(item)) return Fail(item + ": no such file");
+    // The modules a file imports are looked for beside it too.
+    folders.push_back(quillog::Utf8ToWide(std::filesystem::path(item).parent_path().string()));
+  }
+  if (!folders.empty()) {
+    const std::vector<std::wstring> standard = MibSearchFolders();
+    folders.insert(folders.end(), standard.begin(), standard.end());
+    SetMibSearchFolders(folders);
+  }
+  // Keys are made once the folders are set: a name is located in them.
+  std::vector<CSmiModuleKey> modules;
+  for (const std::string& item : items) {
+    modules.push_back(IsPath(item) ? CSmiModuleKey::FromPath(quillog::Utf8ToWide(item))
+                                   : CSmiModuleKey::FromString(quillog::Utf8ToWide(item)));
+  }
+
+  LogWatch watch;
+  CSmiTreeProtected lock;
+  CSmiLoader loader;
+  // Visibility as the browser's module mode 1: the listed modules' objects.
+  if (!loader.Load(modules, true, 1)) return Fail(ErrorLine(loader));
+  const bool tsv = args.Has("--tsv");
+  SmiTree().ForEachObject([&](const CSmiObject& object) {
+    if (object.visible && !object.declarations.empty()) std::fputs(ObjectLine(object, tsv).c_str(), stdout);
+  });
+  return kExitOk;
+}
+
+}  // namespace cli
