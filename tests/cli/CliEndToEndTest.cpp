@@ -95,6 +95,16 @@ TEST_F(CliAgentTest, GetAgreesWithSnmpget) {
   EXPECT_EQ(missing.out, "1.3.6.1.2.1.1.7.0 = No Such Instance: \n");
 }
 
+TEST_F(CliAgentTest, DebugFeaturesShowTheFramesOnStderr) {
+  const Result r = tavelo_.Run({"get", "-d", "snmpframeout,snmpframein", agent_->Target(), "1.3.6.1.2.1.1.5.0"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("CThreadActionWalkerGet sent data"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("CThreadActionWalkerGet received data"), std::string::npos) << r.err;
+  EXPECT_EQ(Lines(r.out).size(), 1u);
+  const Result quiet = tavelo_.Run({"get", agent_->Target(), "1.3.6.1.2.1.1.5.0"});
+  EXPECT_TRUE(quiet.err.empty()) << quiet.err;
+}
+
 TEST_F(CliAgentTest, WalksMatchSnmpwalkOneForOne) {
   for (const std::string version : {"1", "2c"}) {
     for (const std::string root : {"1.3.6.1.2.1.1", "1.3.6.1.2.1.2.2.1.2", ""}) {
