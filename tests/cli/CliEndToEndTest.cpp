@@ -1,6 +1,8 @@
 // The built tavelo program against real Net-SNMP peers on loopback.
 #include "tests/cli/TaveloRunner.h"
 
+#include "oidatlas/OidAtlas.h"
+
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -218,4 +220,25 @@ TEST(CliTraps, CtrlCStopsTheReceiverCleanly) {
   const Result r = tavelo.Wait();
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(r.out.empty());
+}
+
+TEST(CliTranslate, PrintsWhatTheNameDatabaseKnows) {
+  Tavelo tavelo;
+  const Result r = tavelo.Run({"translate", "--tsv", ".1.3.6.1.2.1.2.2.1.2.3", "1.3.6.1.4.1.99999.1", "2.5.4.3"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string expected;
+  for (const std::u16string oid : {u"1.3.6.1.2.1.2.2.1.2.3", u"1.3.6.1.4.1.99999.1", u"2.5.4.3"}) {
+    std::string text(oid.begin(), oid.end());
+    std::u16string name = OidAtlas_Translate(oid.c_str());
+    std::u16string module = OidAtlas_MibModule(oid.c_str());
+    expected += text + "\t" + std::string(name.begin(), name.end()) + "\t" + std::string(module.begin(), module.end()) +
+                "\t" + std::to_string(OidAtlas_MibLine(oid.c_str())) + "\n";
+  }
+  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(Lines(r.out)[0].rfind("1.3.6.1.2.1.2.2.1.2.3\tifDescr.3\t", 0), 0u) << r.out;
+
+  const Result unknown = tavelo.Run({"translate", "1.3.6.1.2.1.1.5.0", "3.1"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(Lines(unknown.out).size(), 1u);
+  EXPECT_EQ(unknown.err, "tavelo: 3.1: no known name\n");
 }
