@@ -178,6 +178,29 @@ TEST(CliNoAgent, SilentAgentExitsOneAfterItsRetries) {
   ::close(s);
 }
 
+TEST(CliNoAgent, CtrlCEndsAWaitingWalkAtOnce) {
+  int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  socklen_t len = sizeof a;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  Tavelo tavelo;
+  tavelo.Launch({"walk", "-t", "60", "127.0.0.1:" + std::to_string(ntohs(a.sin_port)), "1.3.6.1.2.1.1"});
+  char buffer[2048];
+  timeval wait{10, 0};
+  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+  ASSERT_GT(::recv(s, buffer, sizeof buffer, 0), 0) << "the walk sent its first request";
+  const auto before = std::chrono::steady_clock::now();
+  tavelo.Interrupt();
+  const Result r = tavelo.Wait();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tavelo: interrupted\n");
+  ::close(s);
+}
+
 TEST(CliTraps, ReceivesWhatSnmptrapSends) {
   const uint16_t port = netsnmp::FreeUdpPort();
   Tavelo tavelo;
