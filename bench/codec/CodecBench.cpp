@@ -15,6 +15,8 @@
 #include <new>
 #include <string>
 
+#include <unistd.h>
+
 #ifdef TAVELO_BENCH_NETSNMP
 #include "bench/codec/NetSnmpAsn1.h"
 #endif
@@ -194,6 +196,7 @@ BENCHMARK(BM_NetSnmp_DecodeResponse);
 // Console output plus the ratios of each pair (ours / Net-SNMP's).
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
   // CPU time: the machine may be shared, wall time then says little.
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
