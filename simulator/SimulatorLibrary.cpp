@@ -331,6 +331,7 @@ bool CSimulatorLibrary::CreateSimulator(const SimulatorSettings& settings) {
   if (!IsPlainName(settings.name)) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"CSimulatorLibrary::CreateSimulator() : '%s' is not a valid simulator name",
              settings.name);
+    ShowMessageBox(QuillogFormat(L"Unable to create simulator %s", settings.name), L"Warning", SHOW_MESSAGE_ERROR);
     return false;
   }
   CSimulatorEntry simulator;

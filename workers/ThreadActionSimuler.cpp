@@ -97,11 +97,10 @@ CThreadActionSimuler::~CThreadActionSimuler() {
 }
 
 void CThreadActionSimuler::_set_state(bool busy, bool begun) {
-  {
-    std::lock_guard<std::mutex> lock(m_state_lock);
-    m_busy = busy;
-    m_begun = begun;
-  }
+  // Notified under the lock: a waiter may destroy the worker as soon as it sees the change.
+  std::lock_guard<std::mutex> lock(m_state_lock);
+  m_busy = busy;
+  m_begun = begun;
   m_state_changed.notify_all();
 }
 
@@ -117,8 +116,15 @@ bool CThreadActionSimuler::WaitBegun(uint32_t timeout_ms) {
 }
 
 bool CThreadActionSimuler::WaitIdle(uint32_t timeout_ms) {
-  std::unique_lock<std::mutex> lock(m_state_lock);
-  return m_state_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return !m_busy; });
+  const auto start = std::chrono::steady_clock::now();
+  {
+    std::unique_lock<std::mutex> lock(m_state_lock);
+    if (!m_state_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return !m_busy; })) return false;
+  }
+  // The thread still returns from the end step and lets go of the worker.
+  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  const uint32_t left = spent.count() >= timeout_ms ? 0 : timeout_ms - static_cast<uint32_t>(spent.count());
+  return WaitReleased(left);
 }
 
 bool CThreadActionSimuler::Start(uint32_t recv_port, bool accept_version1, bool accept_version2c,
@@ -162,10 +168,8 @@ uint32_t CThreadActionSimuler::_finished_code() const { return MSG_VIEW_SIMULATO
 
 void CThreadActionSimuler::OnBegin() {
   CThreadSnmp::OnBegin();
-  {
-    std::lock_guard<std::mutex> lock(m_state_lock);
-    m_begun = IsRunning();
-  }
+  std::lock_guard<std::mutex> lock(m_state_lock);
+  m_begun = IsRunning();
   m_state_changed.notify_all();
 }
 

@@ -226,6 +226,18 @@ std::vector<uint8_t> GetRequestBytes(uint32_t id, const std::string& community =
   return Tlv(0x30, Join({{0x02, 0x01, 0x01}, Tlv(0x04, std::vector<uint8_t>(community.begin(), community.end())), pdu}));
 }
 
+// A v2c SetRequest of sysName.0 to an OCTET STRING.
+std::vector<uint8_t> SetRequestBytes(uint32_t id, const std::string& text) {
+  const std::vector<uint8_t> oid = {0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x05, 0x00};
+  const std::vector<uint8_t> binding =
+      Tlv(0x30, Tlv(0x30, Join({Tlv(0x06, oid), Tlv(0x04, std::vector<uint8_t>(text.begin(), text.end()))})));
+  const std::vector<uint8_t> request_id = {static_cast<uint8_t>(id >> 24), static_cast<uint8_t>(id >> 16),
+                                           static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id)};
+  const std::vector<uint8_t> pdu =
+      Tlv(0xA3, Join({Tlv(0x02, request_id), {0x02, 0x01, 0x00, 0x02, 0x01, 0x00}, binding}));
+  return Tlv(0x30, Join({{0x02, 0x01, 0x01}, Tlv(0x04, {'p', 'u', 'b', 'l', 'i', 'c'}), pdu}));
+}
+
 // The request id of an answer (v2c, short community), or 0.
 uint32_t AnswerId(const uint8_t* data, size_t size) {
   size_t at = 2 + 3;  // SEQUENCE header, version
@@ -350,4 +362,46 @@ TEST_F(SimulerTest, APortAlreadyTakenEndsTheRunWithoutServing) {
   EXPECT_FALSE(engine_.IsRunning());
   EXPECT_TRUE(log.Has(L"Error while creating UDP socket"));
   ::close(fd);
+}
+
+TEST_F(SimulerTest, SetsWhileTheViewSavesKeepTheListAndTheFileWhole) {
+  StartAgent();
+  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in agent{};
+  agent.sin_family = AF_INET;
+  agent.sin_port = htons(port_);
+  agent.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&agent), sizeof(agent)), 0);
+  // The view saves on every refresh; this thread saves as well, as fast as it can.
+  std::atomic<bool> done{false};
+  std::thread saver([&] {
+    while (!done.load()) CSimulatorFile::Save(&simulator_);
+  });
+  const int kSets = 200;
+  int answered = 0;
+  for (int i = 0; i < kSets; ++i) {
+    const uint32_t id = 0x03000000 + static_cast<uint32_t>(i);
+    const std::vector<uint8_t> request = SetRequestBytes(id, "name-" + std::to_string(i));
+    ASSERT_GT(::send(fd, request.data(), request.size(), 0), 0);
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 2000) <= 0) continue;
+    uint8_t answer[2048];
+    ssize_t n = ::recv(fd, answer, sizeof(answer), 0);
+    answered += (n > 0 && AnswerId(answer, static_cast<size_t>(n)) == id) ? 1 : 0;
+  }
+  done.store(true);
+  saver.join();
+  ::close(fd);
+  EXPECT_EQ(answered, kSets);
+  dispatcher_.Drain();
+  ASSERT_TRUE(CSimulatorFile::Save(&simulator_));
+  CSimulatorEntry stored;
+  stored.path = simulator_.path;
+  ASSERT_TRUE(CSimulatorFile::Load(&stored));
+  ASSERT_EQ(stored.values.size(), std::size(kValues));
+  for (const auto& v : stored.values) {
+    if (v.oid.GetText() == L"1.3.6.1.2.1.1.5.0") {
+      EXPECT_EQ(v.value, L"name-" + std::to_wstring(kSets - 1));
+    }
+  }
 }
