@@ -302,6 +302,7 @@ NamedNumbers
 
 NamedNumber
     : LOWER_STRING { ctx->NamedNumberIdentifier($1); } TOK_LEFT_PAREN Number TOK_RIGHT_PAREN
+    | UPPER_STRING { ctx->NamedNumberIdentifier($1); } TOK_LEFT_PAREN Number TOK_RIGHT_PAREN
     ;
 
 Number
@@ -437,9 +438,12 @@ OptComma
     | TOK_COMMA
     ;
 
+/* Also read: components named with a capital (vendor modules). */
 NameValueComponent
     : NumberValue
     | LOWER_STRING                  { ctx->AddOidByName($1); }
+    | UPPER_STRING                  { ctx->AddOidByName($1); }
+    | UPPER_STRING TOK_LEFT_PAREN DECIMAL_STRING TOK_RIGHT_PAREN { ctx->AddOidByNameAndNumber($1, $3); }
     | LOWER_STRING TOK_LEFT_PAREN DECIMAL_STRING TOK_RIGHT_PAREN { ctx->AddOidByNameAndNumber($1, $3); }
     | LOWER_STRING TOK_LEFT_PAREN LOWER_STRING TOK_RIGHT_PAREN
     ;

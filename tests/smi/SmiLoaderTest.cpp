@@ -116,16 +116,18 @@ TEST_F(SmiLoaderTest, MissingModulesAndFilesFailTheLoad) {
 }
 
 TEST_F(SmiLoaderTest, DeepImportChainsAndLongTokensFailCleanly) {
-  for (int i = 0; i < 12; ++i) {
+  const int deep = CSmiScanner::kFileStackSize + 2;
+  for (int i = 0; i < deep; ++i) {
     const std::string name = "D" + std::to_string(i);
     const std::string next = "D" + std::to_string(i + 1);
     WriteModule(name, name + " DEFINITIONS ::= BEGIN IMPORTS x FROM " + next + "; END");
   }
-  WriteModule("D12", "D12 DEFINITIONS ::= BEGIN x OBJECT IDENTIFIER ::= { iso 1 } END");
+  const std::string last = "D" + std::to_string(deep);
+  WriteModule(last, last + " DEFINITIONS ::= BEGIN x OBJECT IDENTIFIER ::= { iso 1 } END");
   EXPECT_FALSE(Load(L"D0"));
   EXPECT_NE(loader_.LastError().message.find(L"nested"), std::wstring::npos);
   EXPECT_EQ(loader_.Scanner().Depth(), 0);
-  EXPECT_TRUE(Load(L"D5"));  // seven files deep is fine
+  EXPECT_TRUE(Load(L"D5"));  // fewer files deep is fine
 
   WriteModule("LONG", "LONG DEFINITIONS ::= BEGIN " + std::string(20000, 'x') + " END");
   EXPECT_FALSE(Load(L"LONG"));
