@@ -156,49 +156,29 @@ TEST_F(CliAgentTest, SetChangesTheAgentAndErrorsExitOne) {
 }
 
 TEST(CliNoAgent, SilentAgentExitsOneAfterItsRetries) {
-  // A bound socket that never answers: no ICMP error, only time-outs.
-  int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  socklen_t len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  const std::string target = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+  // No ICMP error from a bound socket, only time-outs.
+  SilentSocket silent;
+  ASSERT_NE(silent.Port(), 0);
+  const std::string target = silent.Target();
 
   Tavelo tavelo;
   const Result r = tavelo.Run({"get", "-t", "0.2", "-r", "2", target, "1.3.6.1.2.1.1.1.0"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "tavelo: no answer from " + target + " (Too much timeout)\n");
-  // The first try and two retries reached the socket.
-  int datagrams = 0;
-  char buffer[2048];
-  while (::recv(s, buffer, sizeof buffer, MSG_DONTWAIT) > 0) ++datagrams;
-  EXPECT_EQ(datagrams, 3);
-  ::close(s);
+  EXPECT_EQ(silent.Count(), 3) << "the first try and two retries";
 }
 
 TEST(CliNoAgent, CtrlCEndsAWaitingWalkAtOnce) {
-  int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  socklen_t len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  SilentSocket silent;
   Tavelo tavelo;
-  tavelo.Launch({"walk", "-t", "60", "127.0.0.1:" + std::to_string(ntohs(a.sin_port)), "1.3.6.1.2.1.1"});
-  char buffer[2048];
-  timeval wait{10, 0};
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-  ASSERT_GT(::recv(s, buffer, sizeof buffer, 0), 0) << "the walk sent its first request";
+  tavelo.Launch({"walk", "-t", "60", silent.Target(), "1.3.6.1.2.1.1"});
+  ASSERT_EQ(silent.Count(10000), 1) << "the walk sent its first request";
   const auto before = std::chrono::steady_clock::now();
   tavelo.Interrupt();
   const Result r = tavelo.Wait();
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "tavelo: interrupted\n");
-  ::close(s);
 }
 
 TEST(CliTraps, ReceivesWhatSnmptrapSends) {

@@ -152,17 +152,10 @@ TEST(CliSimulate, UnknownSimulatorOrTakenPortFails) {
   EXPECT_EQ(tavelo.Run({"simulate", "NoSuchSimulator"}).status, 1);
   const std::string file = tavelo.Dir() + "/Port.tav";
   ASSERT_EQ(tavelo.Run({"sim", "new", file}).status, 0);
-  int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_ANY);
-  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  socklen_t len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  const Result r = tavelo.Run({"simulate", "-p", std::to_string(ntohs(a.sin_port)), file});
+  SilentSocket taken(INADDR_ANY);
+  const Result r = tavelo.Run({"simulate", "-p", std::to_string(taken.Port()), file});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("cannot serve on UDP port"), std::string::npos) << r.err;
-  ::close(s);
 }
 
 TEST(CliDemo, ServesWalksAndStops) {

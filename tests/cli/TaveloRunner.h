@@ -89,4 +89,44 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// A bound UDP socket that never answers: a peer that only times out, or a
+// port taken from the engine under test.
+class SilentSocket {
+ public:
+  explicit SilentSocket(uint32_t address = INADDR_LOOPBACK) {
+    fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(address);
+    socklen_t len = sizeof a;
+    if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+      port_ = ntohs(a.sin_port);
+  }
+  ~SilentSocket() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  SilentSocket(const SilentSocket&) = delete;
+  SilentSocket& operator=(const SilentSocket&) = delete;
+
+  uint16_t Port() const { return port_; }
+  std::string Target() const { return "127.0.0.1:" + std::to_string(port_); }
+  // Datagrams waiting now, or the first one within timeout_ms.
+  int Count(int timeout_ms = 0) const {
+    char buffer[2048];
+    int count = 0;
+    if (timeout_ms > 0) {
+      timeval wait{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+      setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+      if (::recv(fd_, buffer, sizeof buffer, 0) > 0) ++count;
+    }
+    while (::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT) > 0) ++count;
+    return count;
+  }
+
+ private:
+  int fd_ = -1;
+  uint16_t port_ = 0;
+};
+
 }  // namespace
