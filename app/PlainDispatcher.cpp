@@ -2,12 +2,24 @@
 
 #include "quillog/Quillog.h"
 
+// A queued call. A sender waits on the item itself, never on the
+// dispatcher, so the dispatcher may be gone once the call has run.
 struct CPlainDispatcher::Item {
   std::function<void()> call;
   bool is_send = false;
+  std::mutex done_mutex;
+  std::condition_variable done_cv;
   bool done = false;
   bool ran = false;
-  std::condition_variable done_cv;
+
+  void Finish(bool has_run) {
+    {
+      std::lock_guard<std::mutex> lock(done_mutex);
+      ran = has_run;
+      done = true;
+    }
+    done_cv.notify_all();
+  }
 };
 
 CPlainDispatcher::CPlainDispatcher() = default;
@@ -75,11 +87,9 @@ bool CPlainDispatcher::_run_one(std::unique_lock<std::mutex>& lock) {
     ran = false;
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"CPlainDispatcher::Run() : a handler threw an exception");
   }
+  item->Finish(ran);
   lock.lock();
   busy_ = false;
-  item->ran = ran;
-  item->done = true;
-  item->done_cv.notify_all();
   if (queue_.empty()) idle_cv_.notify_all();
   return true;
 }
@@ -90,11 +100,8 @@ void CPlainDispatcher::Quit() {
     std::lock_guard<std::mutex> lock(mutex_);
     quit_ = true;
     dropped.swap(queue_);
-    for (auto& item : dropped) {
-      item->done = true;
-      item->done_cv.notify_all();
-    }
   }
+  for (auto& item : dropped) item->Finish(false);
   cv_.notify_all();
   idle_cv_.notify_all();
 }
@@ -128,7 +135,7 @@ bool CPlainDispatcher::Send(const std::function<void()>& call) {
   item->call = call;
   item->is_send = true;
   if (!_enqueue(item)) return false;
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(item->done_mutex);
   item->done_cv.wait(lock, [&] { return item->done; });
   return item->ran;
 }

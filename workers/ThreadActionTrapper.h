@@ -4,8 +4,9 @@
 
 #include "workers/ThreadSnmp.h"
 
-class CThreadActionTrapper : public CThreadSnmp {
+class CThreadActionTrapper final : public CThreadSnmp {
  public:
+  ~CThreadActionTrapper() override { _shutdown(); }
   const wchar_t* GetClassName() const override { return L"CThreadActionTrapped"; }
   // Copies the receive port and hands the worker to the pool.
   bool Start(uint32_t port);

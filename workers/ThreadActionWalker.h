@@ -3,13 +3,16 @@
 
 #include "workers/ThreadActionWalkerRequest.h"
 
-class CThreadActionWalker : public CThreadActionWalkerRequest {
+#include <atomic>
+
+class CThreadActionWalker final : public CThreadActionWalkerRequest {
  public:
+  ~CThreadActionWalker() override { _shutdown(); }
   const wchar_t* GetClassName() const override { return L"CThreadActionWalker"; }
   void OnAction(uint32_t status, uintptr_t value1, uintptr_t value2, uintptr_t value3) override;
 
   // Answers handed to the view in the current run.
-  uint32_t GetRowNumber() const { return m_row; }
+  uint32_t GetRowNumber() const { return m_row.load(); }
 
   // The OID asked first for a start OID: the last non-zero arc less one.
   static CAsn1Oid StepBack(const CAsn1Oid& oid);
@@ -30,5 +33,5 @@ class CThreadActionWalker : public CThreadActionWalkerRequest {
   // One answer; false when the walk ends.
   bool _hand_over(CSnmpResponseIn& frame);
 
-  uint32_t m_row = 0;
+  std::atomic<uint32_t> m_row{0};
 };

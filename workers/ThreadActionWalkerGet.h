@@ -3,8 +3,9 @@
 
 #include "workers/ThreadActionWalkerRequest.h"
 
-class CThreadActionWalkerGet : public CThreadActionWalkerRequest {
+class CThreadActionWalkerGet final : public CThreadActionWalkerRequest {
  public:
+  ~CThreadActionWalkerGet() override { _shutdown(); }
   const wchar_t* GetClassName() const override { return L"CThreadActionWalkerGet"; }
   void OnAction(uint32_t status, uintptr_t value1, uintptr_t value2, uintptr_t value3) override;
 

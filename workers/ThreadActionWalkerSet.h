@@ -3,8 +3,9 @@
 
 #include "workers/ThreadActionWalkerRequest.h"
 
-class CThreadActionWalkerSet : public CThreadActionWalkerRequest {
+class CThreadActionWalkerSet final : public CThreadActionWalkerRequest {
  public:
+  ~CThreadActionWalkerSet() override { _shutdown(); }
   const wchar_t* GetClassName() const override { return L"CThreadActionWalkerSet"; }
   void OnAction(uint32_t status, uintptr_t value1, uintptr_t value2, uintptr_t value3) override;
 

@@ -7,10 +7,24 @@
 namespace {
 
 constexpr size_t kTraceChars = 1023;  // a buffer of 1024 wide characters
+constexpr uint32_t kReleaseWaitMs = 10000;
+constexpr uint32_t kReleaseSliceMs = 50;
 
 }  // namespace
 
-CThreadSnmp::~CThreadSnmp() = default;
+CThreadSnmp::~CThreadSnmp() {
+  if (!WaitReleased(kReleaseWaitMs))
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"CThreadSnmp::~CThreadSnmp() : destroyed while a thread still holds it");
+}
+
+void CThreadSnmp::_shutdown() {
+  // A worker between Start and its begin step is not running yet: look again.
+  for (uint32_t waited = 0; waited < kReleaseWaitMs; waited += kReleaseSliceMs) {
+    if (m_running.load()) Stop();
+    if (WaitReleased(kReleaseSliceMs)) return;
+  }
+  QuillogW(QUILLOG_ERROR, QLF_NONE, L"%s is destroyed while its thread still holds it", GetClassName());
+}
 
 void CThreadSnmp::_trace(const wchar_t* separator, const std::wstring& text) const {
   std::wstring line = text.size() > kTraceChars ? text.substr(0, kTraceChars) : text;

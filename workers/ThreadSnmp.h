@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <string>
 
-// A worker is owned by its view. It may be destroyed once idle: never
-// started, or after its finished code was delivered.
+// A worker is owned by its view. Destroying it stops it if it runs and
+// waits until its pooled thread has let it go.
 class CThreadSnmp : public CZubThreadAction {
  public:
   ~CThreadSnmp() override;
@@ -57,6 +57,11 @@ class CThreadSnmp : public CZubThreadAction {
   virtual uint32_t _finished_code() const = 0;
   // True: deliver with the asynchronous post; false: with the send.
   virtual bool _posts() const = 0;
+
+  // Stops a running worker and waits until its thread has let it go. Each
+  // concrete worker calls it first thing in its destructor, while the whole
+  // object still exists.
+  void _shutdown();
 
   // Delivers a code with its payload; returns how many windows took it
   // (handled by a send, queued by a post).
