@@ -116,10 +116,36 @@ const std::wstring& CSmiObject::Name() const {
   return declarations.empty() ? kEmpty : declarations.front().name;
 }
 
-size_t CSmiTree::OidHash::operator()(const SmiOid& oid) const {
-  size_t h = oid.size();
-  for (int64_t arc : oid) h ^= static_cast<size_t>(arc) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+size_t CSmiTree::OidIndexHash::operator()(OidView oid) const {
+  size_t h = oid.size;
+  for (size_t i = 0; i < oid.size; ++i) h ^= static_cast<size_t>(oid.data[i]) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
   return h;
+}
+
+size_t CSmiTree::OidIndexHash::operator()(uint32_t position) const { return (*this)(tree->ViewOf(position)); }
+
+namespace {
+bool SameOid(const int64_t* a, size_t an, const int64_t* b, size_t bn) {
+  return an == bn && std::equal(a, a + an, b);
+}
+}  // namespace
+
+bool CSmiTree::OidIndexEqual::operator()(uint32_t a, uint32_t b) const {
+  const OidView x = tree->ViewOf(a);
+  const OidView y = tree->ViewOf(b);
+  return SameOid(x.data, x.size, y.data, y.size);
+}
+
+bool CSmiTree::OidIndexEqual::operator()(uint32_t a, OidView b) const {
+  const OidView x = tree->ViewOf(a);
+  return SameOid(x.data, x.size, b.data, b.size);
+}
+
+bool CSmiTree::OidIndexEqual::operator()(OidView a, uint32_t b) const { return (*this)(b, a); }
+
+int64_t CSmiTree::FindOidPosition(OidView oid) const {
+  auto it = by_oid_.find(oid);
+  return it == by_oid_.end() ? -1 : static_cast<int64_t>(*it);
 }
 
 CSmiTree::CSmiTree() = default;
@@ -176,8 +202,12 @@ void CSmiTree::AddType(CSmiObject record) {
 void CSmiTree::IndexObjectOid(uint32_t position) {
   const CSmiObject& object = *objects_[position];
   if (!object.IsComplete()) return;
-  auto [it, inserted] = by_oid_.emplace(object.oid, position);
-  if (!inserted && it->second > position) it->second = position;
+  auto it = by_oid_.find(ViewOf(position));
+  if (it != by_oid_.end()) {
+    if (*it < position) return;
+    by_oid_.erase(it);
+  }
+  by_oid_.insert(position);
 }
 
 void CSmiTree::IndexObjectName(uint32_t position, const std::wstring& name) {
@@ -209,9 +239,10 @@ void CSmiTree::RebuildObjectIndexes() {
 void CSmiTree::AddObject(CSmiObject copy) {
   SMI_TRACE(QLF_PROGRAM_SMI, L"Adding SMI object '%s'", copy.Name());
   if (copy.IsComplete() || TryResolve(copy)) {
-    auto it = by_oid_.find(copy.oid);
-    if (it != by_oid_.end()) {
-      CSmiObject& existing = *objects_[it->second];
+    const int64_t found = FindOidPosition(ViewOf(copy.oid));
+    if (found >= 0) {
+      const uint32_t found_position = static_cast<uint32_t>(found);
+      CSmiObject& existing = *objects_[found_position];
       if (quillog::FeatureOn(QLF_PROGRAM_SMI)) {
         const CSmiDeclaration& old_decl = existing.declarations.front();
         const CSmiDeclaration& new_decl = copy.declarations.front();
@@ -223,7 +254,7 @@ void CSmiTree::AddObject(CSmiObject copy) {
       }
       if (!copy.declarations.empty()) {
         existing.declarations.push_back(copy.declarations.front());
-        IndexObjectName(it->second, copy.declarations.front().name);
+        IndexObjectName(found_position, copy.declarations.front().name);
       }
       return;
     }
@@ -254,8 +285,8 @@ CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiModul
 }
 
 CSmiObject* CSmiTree::FindObjectByOid(const SmiOid& oid) const {
-  auto it = by_oid_.find(oid);
-  return it == by_oid_.end() ? nullptr : objects_[it->second].get();
+  const int64_t position = FindOidPosition(ViewOf(oid));
+  return position < 0 ? nullptr : objects_[static_cast<size_t>(position)].get();
 }
 
 void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symbol) {
@@ -344,21 +375,20 @@ void CSmiTree::Resolve() {
 
 void CSmiTree::AddMissingParents() {
   std::vector<SmiOid> missing;
-  SmiOid prefix;
   for (const auto& object : objects_) {
     if (object->oid.empty()) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"OID of SMI object '%s' is not set", object->Name());
       continue;
     }
     for (size_t length = object->oid.size() - 1; length >= 1; --length) {
-      prefix.assign(object->oid.begin(), object->oid.begin() + static_cast<std::ptrdiff_t>(length));
-      if (by_oid_.count(prefix)) continue;
+      if (FindOidPosition(OidView{object->oid.data(), length}) >= 0) continue;
+      SmiOid prefix(object->oid.begin(), object->oid.begin() + static_cast<std::ptrdiff_t>(length));
       SMI_TRACE(QLF_PROGRAM_SMI, L"Parent %s of Object '%s' does not exists", SmiOidText(prefix), object->Name());
-      missing.push_back(prefix);
+      missing.push_back(std::move(prefix));
     }
   }
   for (const SmiOid& oid : missing) {
-    if (by_oid_.count(oid)) continue;
+    if (FindOidPosition(ViewOf(oid)) >= 0) continue;
     SMI_TRACE(QLF_PROGRAM_SMI, L"Adding missing parent %s", SmiOidText(oid));
     CSmiObject record;
     record.oid = oid;
@@ -370,29 +400,38 @@ void CSmiTree::AddMissingParents() {
 
 void CSmiTree::SortByOid() {
   // Sorted through a side array so that comparisons only touch the arcs.
+  // The arcs are copied side by side so that comparisons stay in cache.
   struct Entry {
-    const SmiOid* oid;
+    uint32_t offset;
+    uint32_t size;
     uint32_t position;
   };
+  std::vector<int64_t> arcs;
   std::vector<Entry> order(objects_.size());
-  for (uint32_t i = 0; i < objects_.size(); ++i) order[i] = Entry{&objects_[i]->oid, i};
+  for (uint32_t i = 0; i < objects_.size(); ++i) {
+    const SmiOid& oid = objects_[i]->oid;
+    order[i] = Entry{static_cast<uint32_t>(arcs.size()), static_cast<uint32_t>(oid.size()), i};
+    arcs.insert(arcs.end(), oid.begin(), oid.end());
+  }
+  const int64_t* base = arcs.data();
   // Empty OIDs go first (logged) so that the order stays a strict weak order.
-  auto less = [](const Entry& a, const Entry& b) {
-    const SmiOid& x = *a.oid;
-    const SmiOid& y = *b.oid;
-    if (x.empty() || y.empty()) {
+  auto less = [base](const Entry& a, const Entry& b) {
+    if (a.size == 0 || b.size == 0) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"Size is 0");
-      return x.empty() && !y.empty();
+      return a.size == 0 && b.size != 0;
     }
-    const size_t n = std::min(x.size(), y.size());
-    for (size_t i = 0; i < n; ++i) {
+    const int64_t* x = base + a.offset;
+    const int64_t* y = base + b.offset;
+    const uint32_t n = std::min(a.size, b.size);
+    for (uint32_t i = 0; i < n; ++i) {
       if (x[i] != y[i]) return x[i] < y[i];
     }
-    if (x.size() == y.size()) {
-      QuillogW(QUILLOG_ERROR, QLF_NONE, L"Sizes are equal for OID %s and %s", SmiOidText(x), SmiOidText(y));
+    if (a.size == b.size) {
+      QuillogW(QUILLOG_ERROR, QLF_NONE, L"Sizes are equal for OID %s and %s", SmiOidText(SmiOid(x, x + a.size)),
+               SmiOidText(SmiOid(y, y + b.size)));
       return false;
     }
-    return x.size() < y.size();
+    return a.size < b.size;
   };
   std::stable_sort(order.begin(), order.end(), less);
 
@@ -407,7 +446,6 @@ void CSmiTree::SortByOid() {
 }
 
 void CSmiTree::LinkParents() {
-  SmiOid prefix;
   for (const auto& object : objects_) {
     if (object->oid.empty()) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"OID of SMI object '%s' is not set", object->Name());
@@ -415,11 +453,14 @@ void CSmiTree::LinkParents() {
     }
     if (object->parent) continue;
     if (object->oid.size() == 1) continue;
-    prefix.assign(object->oid.begin(), object->oid.end() - 1);
-    object->parent = FindObjectByOid(prefix);
-    if (!object->parent)
-      QuillogW(QUILLOG_WARNING, QLF_NONE, L"Parent %s of Object '%s' does not exists", SmiOidText(prefix),
-               object->Name());
+    const int64_t parent = FindOidPosition(OidView{object->oid.data(), object->oid.size() - 1});
+    if (parent >= 0) {
+      object->parent = objects_[static_cast<size_t>(parent)].get();
+      continue;
+    }
+    const SmiOid prefix(object->oid.begin(), object->oid.end() - 1);
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"Parent %s of Object '%s' does not exists", SmiOidText(prefix),
+             object->Name());
   }
 }
 

@@ -193,9 +193,31 @@ class CSmiTree {
   void ForEachObject(const std::function<void(const CSmiObject&)>& fn) const;
 
  private:
-  struct OidHash {
-    size_t operator()(const SmiOid& oid) const;
+  // The OID index holds object positions and hashes them by their OID;
+  // lookups take any OID without copying it.
+  struct OidView {
+    const int64_t* data;
+    size_t size;
   };
+  struct OidIndexHash {
+    using is_transparent = void;
+    const CSmiTree* tree;
+    size_t operator()(uint32_t position) const;
+    size_t operator()(OidView oid) const;
+  };
+  struct OidIndexEqual {
+    using is_transparent = void;
+    const CSmiTree* tree;
+    bool operator()(uint32_t a, uint32_t b) const;
+    bool operator()(uint32_t a, OidView b) const;
+    bool operator()(OidView a, uint32_t b) const;
+  };
+  OidView ViewOf(uint32_t position) const {
+    const SmiOid& oid = objects_[position]->oid;
+    return OidView{oid.data(), oid.size()};
+  }
+  static OidView ViewOf(const SmiOid& oid) { return OidView{oid.data(), oid.size()}; }
+  int64_t FindOidPosition(OidView oid) const;
 
   void IndexObjectOid(uint32_t position);
   void IndexObjectName(uint32_t position, const std::wstring& name);
@@ -212,7 +234,8 @@ class CSmiTree {
   std::vector<CSmiImport> imports_;
 
   // Indexes over the lists above.
-  std::unordered_map<SmiOid, uint32_t, OidHash> by_oid_;  // first complete object
+  // First complete object of each OID.
+  std::unordered_set<uint32_t, OidIndexHash, OidIndexEqual> by_oid_{0, OidIndexHash{this}, OidIndexEqual{this}};
   std::unordered_map<std::wstring, std::vector<uint32_t>> by_name_;  // ascending positions
   std::unordered_map<std::wstring, uint32_t> type_by_name_;  // first type by name
   std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> module_set_;
