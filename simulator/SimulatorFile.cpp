@@ -75,8 +75,15 @@ size_t CSimulatorFile::Utf16Length(const std::wstring& text) {
 
 bool CSimulatorFile::OpenRead(const std::wstring& path) {
   Close();
-  int fd = ::open(ToPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking so that a FIFO at the path cannot hang the open; only
+  // regular files are read.
+  int fd = ::open(ToPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return false;
+  }
   m_fd = fd;
   m_path = path;
   m_writing = false;
@@ -88,6 +95,16 @@ bool CSimulatorFile::OpenRead(const std::wstring& path) {
 bool CSimulatorFile::OpenWrite(const std::wstring& path) {
   Close();
   std::string target = ToPath(path);
+  // A read-only simulator (no owner write bit) is not replaced; an existing
+  // one keeps its permissions.
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  mode_t mode = 0666 & ~mask;
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0) {
+    if (!S_ISREG(existing.st_mode) || (existing.st_mode & S_IWUSR) == 0) return false;
+    mode = existing.st_mode & 07777;
+  }
   size_t slash = target.find_last_of('/');
   std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   std::string temp = FolderOf(target) + "/." + base + ".XXXXXX";
@@ -95,10 +112,8 @@ bool CSimulatorFile::OpenWrite(const std::wstring& path) {
   name.push_back('\0');
   int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  // mkostemp creates the file for the owner only; give it the usual mode.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
+  // mkostemp creates the file for the owner only.
+  ::fchmod(fd, mode);
   m_fd = fd;
   m_path = path;
   m_writing = true;

@@ -54,18 +54,3 @@ TEST(SimulatorEntry, TheHundredthValueIsAcceptedTheNextRefused) {
   EXPECT_FALSE(s.AddValue(L"1.3.6.1.4.1.7.1", L"Integer", L"0"));
   EXPECT_EQ(log.Count(L"duplicate is rejected"), 1u);
 }
-
-TEST(SimulatorEntry, OidOrderComparesArcsAsNumbers) {
-  EXPECT_LT(CompareOid(CAsn1Oid{1, 3, 6, 1, 2, 1, 1, 1, 0}, CAsn1Oid{1, 3, 6, 1, 2, 1, 1, 10, 0}), 0);
-  EXPECT_LT(CompareOid(CAsn1Oid{1, 3, 6, 1, 2, 1, 1}, CAsn1Oid{1, 3, 6, 1, 2, 1, 1, 0}), 0);
-  EXPECT_GT(CompareOid(CAsn1Oid{1, 3, 6, 1, 4}, CAsn1Oid{1, 3, 6, 1, 2, 1, 1, 0}), 0);
-  EXPECT_GT(CompareOid(CAsn1Oid{1, 3, UINT64_MAX}, CAsn1Oid{1, 3, 1}), 0);
-  EXPECT_EQ(CompareOid(CAsn1Oid{1, 3}, CAsn1Oid{1, 3}), 0);
-
-  CSimulatorEntry s;
-  ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.5.0", L"Integer", L"b"));
-  ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.1.0", L"Integer", L"a"));
-  s.Reset();
-  EXPECT_EQ(s.GetValueCount(), 0u);
-  EXPECT_EQ(s.kind, CSimulatorEntry::KindNone);
-}

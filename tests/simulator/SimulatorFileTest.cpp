@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace simtest;
 
 namespace {
@@ -256,20 +258,33 @@ TEST(SimulatorFile, OverlongTextIsRefusedAndTheStoredFileKept) {
   EXPECT_EQ(log.Count(L"UTF-16 code units"), 2u);
 }
 
-TEST(SimulatorFile, PrimitivesOnAClosedHandleFailQuietly) {
+TEST(SimulatorFile, ReadOnlyFilesAreKeptAndOnlyRegularFilesRead) {
+  TempDir dir;
   LogCapture log;
-  CSimulatorFile file;
-  uint32_t u = 0;
-  bool b = false;
-  std::wstring text;
-  EXPECT_FALSE(file.WriteU32(1));
-  EXPECT_FALSE(file.ReadU32(&u));
-  EXPECT_FALSE(file.WriteBool(true));
-  EXPECT_FALSE(file.ReadBool(&b));
-  EXPECT_FALSE(file.WriteString(L"x"));
-  EXPECT_FALSE(file.ReadString(&text));
-  EXPECT_EQ(file.GetDescriptor(), -1);
-  EXPECT_TRUE(log.Lines().empty());
+  BoxCapture boxes;
+  CSimulatorEntry s;
+  FillSettings(&s);
+  s.path = dir.wpath("ro.tav");
+  ASSERT_TRUE(CSimulatorFile::Save(&s));
+  fs::permissions(dir.path() / "ro.tav", fs::perms::owner_read | fs::perms::group_read);
+  const std::vector<uint8_t> before = ReadBytes(dir.path() / "ro.tav");
+  s.description = L"changed";
+  EXPECT_FALSE(CSimulatorFile::Save(&s));
+  EXPECT_EQ(ReadBytes(dir.path() / "ro.tav"), before);
+  EXPECT_EQ(fs::status(dir.path() / "ro.tav").permissions(), fs::perms::owner_read | fs::perms::group_read);
+
+  // A writable file keeps its own permissions across a save.
+  fs::permissions(dir.path() / "ro.tav", fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(CSimulatorFile::Save(&s));
+  EXPECT_EQ(fs::status(dir.path() / "ro.tav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+
+  // A FIFO is refused at once instead of blocking the load.
+  ASSERT_EQ(::mkfifo((dir.path() / "fifo.tav").c_str(), 0600), 0);
+  CSimulatorEntry fifo;
+  fifo.path = dir.wpath("fifo.tav");
+  EXPECT_FALSE(CSimulatorFile::Load(&fifo));
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{L"An error occured while writing the simulator",
+                                                       L"An error occured while reading the simulator"}));
 }
 
 TEST(SimulatorFile, LoneSurrogatesSurviveARoundTrip) {
