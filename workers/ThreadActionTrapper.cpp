@@ -5,6 +5,8 @@
 #include "asn1/IpAddress.h"
 #include "workers/TrapRecord.h"
 
+#include <sys/socket.h>
+
 #include <memory>
 
 namespace {
@@ -12,6 +14,7 @@ namespace {
 // Receive failures in a row, on a socket still open, after which the
 // receiver gives up rather than spin.
 constexpr uint32_t kMaxFailures = 64;
+constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 
 }  // namespace
 
@@ -20,9 +23,15 @@ bool CThreadActionTrapper::Start(uint32_t port) {
 }
 
 bool CThreadActionTrapper::_open_socket() {
-  if (m_socket.SocketServerOpen(m_port, nullptr, nullptr)) return true;
-  QuillogW(QUILLOG_ERROR, QLF_NONE, L"Error while creating UDP socket");
-  return false;
+  if (!m_socket.SocketServerOpen(m_port, nullptr, nullptr)) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Error while creating UDP socket");
+    return false;
+  }
+  // Room for bursts while this thread is not scheduled; the kernel caps it
+  // at net.core.rmem_max.
+  int size = kReceiveBuffer;
+  setsockopt(m_socket.GetSocket(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  return true;
 }
 
 uint32_t CThreadActionTrapper::_view_message() const { return MSG_VIEW_TRAPPER; }
