@@ -1,6 +1,7 @@
 #include "tests/workers/WorkerFixture.h"
 #include "workers/ThreadActionWalkerGet.h"
 #include "workers/ThreadActionWalkerSet.h"
+#include "kit/ZubThread.h"
 
 #include <chrono>
 #include <thread>
@@ -188,6 +189,37 @@ TEST_F(GetSetTest, StartAndStopRefusals) {
   EXPECT_EQ(get.GetParameter().port, silent.Port());  // untouched
   EXPECT_TRUE(get.Stop());
   ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED));
+}
+
+TEST_F(GetSetTest, EmptyFirstOidAsksFor00AndARestartReusesTheThread) {
+  TestSocket silent;
+  CThreadActionWalkerGet get;
+  auto p = Parameter(silent.Port(), L"");
+  p.first_oid.Clear();
+  p.timeout = 50;
+  p.retries = 1;
+  ASSERT_TRUE(get.Start(p));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED));
+  auto sent = silent.Drain();
+  ASSERT_EQ(sent.size(), 1u);
+  CBerDecoder decoder;
+  ASSERT_TRUE(decoder.Assign(sent[0].data(), static_cast<uint32_t>(sent[0].size())));
+  CSnmpGenericFrameIn frame;
+  ASSERT_TRUE(DecodeDatagram(decoder, frame));
+  ASSERT_GT(frame.GetCount(), 9u);
+  EXPECT_EQ(frame.GetAt(9)->GetValue().GetOid().GetText(), L"0.0");
+  EXPECT_EQ(get.GetParameter().first_oid.GetText(), L"0.0");
+
+  // The pooled thread was not told to exit: the next start re-uses it.
+  ASSERT_TRUE(get.WaitReleased(2000));
+  CZubThread* thread = get.GetThread();
+  for (int i = 0; i < 400 && thread->GetAction() != nullptr; ++i) std::this_thread::sleep_for(5ms);  // idle again
+  const uint32_t first_thread = thread->GetThreadId();
+  view_->Clear();
+  ASSERT_TRUE(get.Start(p));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED));
+  ASSERT_TRUE(get.WaitReleased(2000));
+  EXPECT_EQ(get.GetThread()->GetThreadId(), first_thread);
 }
 
 TEST_F(GetSetTest, TracesFollowTheRequest) {
