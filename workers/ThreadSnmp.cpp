@@ -80,7 +80,9 @@ void CThreadSnmp::OnBegin() {
 
 void CThreadSnmp::OnEnd() {
   Trace(TRACE_LIFE, L"Closing UDP socket...");
-  if (m_socket.IsOpen() && !m_socket.SocketClose()) {
+  // A Stop racing with this step may have closed the socket first: that is
+  // no failure, and the finished code must still go out.
+  if (m_socket.IsOpen() && !m_socket.SocketClose() && m_socket.IsOpen()) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Error while closing UDP socket");
     return;
   }

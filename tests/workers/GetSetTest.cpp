@@ -172,6 +172,25 @@ TEST_F(GetSetTest, StopEndsAWaitingGetPromptly) {
   EXPECT_FALSE(get.IsRunning());
 }
 
+TEST_F(GetSetTest, StopAtAnyMomentAlwaysFinishes) {
+  // Stop lands anywhere: before the begin step, in the wait, while the
+  // answer is handled, or while the end step closes the socket itself.
+  CThreadActionWalkerGet get;
+  auto p = Parameter(agent_->Port(), L"1.3.6.1.2.1.1.5.0");
+  for (int round = 0; round < 100; ++round) {
+    view_->Clear();
+    ASSERT_TRUE(get.Start(p));
+    for (int spin = 0; spin < round * 50; ++spin) {
+      if (get.IsRunning()) break;
+    }
+    get.Stop();
+    ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED, 1, 5000)) << "round " << round;
+    ASSERT_TRUE(get.WaitReleased(5000));
+    EXPECT_FALSE(get.IsRunning());
+    EXPECT_LE(view_->Count(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_DATA), 1u);
+  }
+}
+
 TEST_F(GetSetTest, StartAndStopRefusals) {
   CThreadActionWalkerGet get;
   LogCapture log;
