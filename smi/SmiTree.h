@@ -27,11 +27,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
+
+#include "kit/ZubCriticalSection.h"
 
 // OID arcs. Decimal arcs from 0 to 4294967295 are kept exactly (a negative
 // number in a value is kept as written); the parser warns about anything
@@ -143,8 +144,9 @@ class CSmiTree {
   CSmiTree(const CSmiTree&) = delete;
   CSmiTree& operator=(const CSmiTree&) = delete;
 
-  // The recursive lock; take it through CSmiTreeProtected.
-  std::recursive_mutex& Lock() { return lock_; }
+  // The recursive lock "CSmiTreeProtected critical section"; take it
+  // through CSmiTreeProtected.
+  CZubCriticalSection& Lock() { return lock_; }
 
   bool IsInitialised() const { return initialised_; }
   void Reset();
@@ -226,7 +228,7 @@ class CSmiTree {
   bool DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name,
                           const CSmiModuleKey& key) const;
 
-  std::recursive_mutex lock_;
+  CZubCriticalSection lock_{L"CSmiTreeProtected critical section"};
   bool initialised_ = false;
   std::vector<std::unique_ptr<CSmiObject>> types_;
   std::vector<std::unique_ptr<CSmiObject>> objects_;
@@ -253,5 +255,5 @@ class CSmiTreeProtected {
   explicit CSmiTreeProtected(CSmiTree& tree = SmiTree()) : guard_(tree.Lock()) {}
 
  private:
-  std::lock_guard<std::recursive_mutex> guard_;
+  CZubLock guard_;
 };
