@@ -180,8 +180,9 @@ class SettingsSession {
     folder_ = SettingsFolder();
     if (folder_.empty()) return;
     path_ = folder_ + "/settings.reg";
-    struct stat st;
-    if (stat(folder_.c_str(), &st) == 0) _lock_file();
+    // Locked before the file is read, so that a write never replaces what
+    // another program wrote in between.
+    if (MakeFolders(folder_)) _lock_file();
     _load();
   }
 
@@ -195,11 +196,10 @@ class SettingsSession {
       *errno_out = path_.empty() ? ENOENT : EIO;
       return false;
     }
-    if (!MakeFolders(folder_)) {
+    if (lock_fd_.Get() < 0 && !MakeFolders(folder_)) {
       *errno_out = errno ? errno : EIO;
       return false;
     }
-    if (lock_fd_.Get() < 0) _lock_file();
     std::string temp = path_ + ".XXXXXX";
     Fd fd(mkostemp(temp.data(), O_CLOEXEC));
     if (fd.Get() < 0) {
@@ -270,7 +270,7 @@ class SettingsSession {
     std::string text;
     int err = 0;
     if (!_read_all(&text, &err)) {
-      if (err == ENOENT) return;  // first start
+      if (err == ENOENT || err == ENOTDIR) return;  // first start, or no folder to read
       _keep_aside(std::string("unreadable: ") + std::strerror(err));
       return;
     }

@@ -317,7 +317,9 @@ TEST(Settings, WriteFailureIsReportedNotHidden) {
   LogCapture log;
   EXPECT_FALSE(WriteSettingDword(SETTING_MAINFRAME_LAST_VIEW, -1, 2));
   EXPECT_EQ(log.Count(L"Error while setting the registry key LastView", QUILLOG_ERROR), 1u);
+  EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 1u);
   EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_LAST_VIEW), 0u);
+  EXPECT_EQ(TempEnv::ReadFile(env.Root() + "/config/tavelo"), "a file where the folder should be");
 }
 
 TEST(Folders, DerivedFromTheEnvironment) {
