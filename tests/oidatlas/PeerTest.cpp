@@ -60,9 +60,11 @@ TEST(OidAtlasPeer, NamesAgreeWithSnmptranslate) {
     modules.insert(Narrow(lib.mibModule(r.key.c_str())));
   }
 
-  TempDir conf;  // no snmp.conf of the machine or the user
+  TempDir conf;  // no snmp.conf of the machine or the user, and nothing written outside
+  const std::string home = conf.Path().string();
   std::ostringstream cmd;
-  cmd << "SNMPCONFPATH=" << conf.Path().string() << " MIBS= snmptranslate -OS -M " << mibs.string() << " -m ";
+  cmd << "HOME=" << home << " SNMPCONFPATH=" << home << " SNMP_PERSISTENT_DIR=" << home
+      << " MIBS= snmptranslate -OS -M " << mibs.string() << " -m ";
   const char* sep = "";
   for (const std::string& m : modules) cmd << sep << m, sep = ":";
   for (const std::u16string& key : keys) cmd << " ." << gen::Utf16ToUtf8(key);
