@@ -388,7 +388,9 @@ bool CSimulatorLibrary::_stop_engine() {
 bool CSimulatorLibrary::StartSelected() {
   CSimulatorEntry* simulator = m_selected;
   if (simulator == nullptr || !simulator->IsSimulator() || simulator->running) return false;
-  _stop_engine();
+  // The simulator that was served is no longer running, even when this one
+  // then fails to start.
+  if (_stop_engine()) _mark_stopped();
   if (!simulator->loaded) CSimulatorFile::Load(simulator);
   if (simulator->GetValueCount() == 0) {
     ShowMessageBox(L"Unable to start the simulator because it has no values", L"Warning", SHOW_MESSAGE_WARNING);
@@ -408,6 +410,12 @@ bool CSimulatorLibrary::StartSelected() {
   simulator->running = true;
   WriteSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR, simulator->path);
   return true;
+}
+
+void CSimulatorLibrary::_mark_stopped() {
+  for (const auto& entry : m_entries) entry->running = false;
+  m_retired.clear();
+  WriteSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR, L"");
 }
 
 bool CSimulatorLibrary::StopSelected() {

@@ -89,6 +89,7 @@ class CSimulatorLibrary {
   void _scan_simulators(CSimulatorEntry* folder);
   void _tell_nothing_selected();
   bool _stop_engine();
+  void _mark_stopped();
   std::wstring _personal() const;
   std::wstring _common() const;
   std::wstring _legacy() const;

@@ -245,6 +245,16 @@ TEST_F(LibraryTest, StartAndStopRules) {
   EXPECT_TRUE(a->running);
   ASSERT_TRUE(library->ToggleSelected());
   EXPECT_FALSE(a->running);
+
+  // Starting an empty simulator stops the running one, which is then not
+  // marked running any more, nor started again at the next program start.
+  ASSERT_TRUE(library->ToggleSelected());
+  library->Select(empty);
+  EXPECT_FALSE(library->StartSelected());
+  EXPECT_FALSE(a->running);
+  EXPECT_FALSE(library->IsAnyRunning());
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR), L"");
+  EXPECT_NE(Get(port_a, "1.3.6.1.2.1.1.5.0").find("Timeout"), std::string::npos);
 }
 
 TEST_F(LibraryTest, TheSimulatorRunningAtExitIsStartedAgain) {
