@@ -1,5 +1,6 @@
 #include "smi/ThreadActionLoadMib.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 
@@ -16,13 +17,23 @@ const wchar_t* const kSender = L"CThreadActionLoadMib";
 CThreadActionLoadMib::CThreadActionLoadMib(CSmiTree& tree) : tree_(tree), loader_(tree) {}
 
 CThreadActionLoadMib::~CThreadActionLoadMib() {
-  std::unique_lock<std::mutex> lock(idle_mutex_);
-  idle_cv_.wait(lock, [this] { return !IsRunning(); });
+  {
+    std::unique_lock<std::mutex> lock(idle_mutex_);
+    idle_cv_.wait(lock, [this] { return !IsRunning(); });
+  }
+  // Its thread still lets go of the action after OnEnd.
+  while (!WaitReleased(1000)) {
+  }
 }
 
 bool CThreadActionLoadMib::WaitIdle(uint32_t timeout_ms) const {
-  std::unique_lock<std::mutex> lock(idle_mutex_);
-  return idle_cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return !IsRunning(); });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  {
+    std::unique_lock<std::mutex> lock(idle_mutex_);
+    if (!idle_cv_.wait_until(lock, deadline, [this] { return !IsRunning(); })) return false;
+  }
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  return WaitReleased(static_cast<uint32_t>(std::max<int64_t>(left.count(), 0)));
 }
 
 bool CThreadActionLoadMib::Start(bool reset, const std::vector<CSmiModuleKey>& modules) {

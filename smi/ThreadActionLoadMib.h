@@ -27,7 +27,8 @@ class CThreadActionLoadMib : public CZubThreadAction {
   // no thread could be had.
   bool Start(bool reset, const std::vector<CSmiModuleKey>& modules);
   bool IsRunning() const { return running_.load(std::memory_order_acquire); }
-  // Waits until no load runs; false on time-out.
+  // Waits until no load runs and its thread has let the action go; false
+  // on time-out.
   bool WaitIdle(uint32_t timeout_ms) const;
   // Loads one module into the tree (the caller holds the tree lock).
   bool LoadModule(const CSmiModuleKey& key) { return loader_.LoadModule(key); }
