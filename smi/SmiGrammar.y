@@ -448,6 +448,7 @@ NameValueComponent
     | LOWER_STRING TOK_LEFT_PAREN LOWER_STRING TOK_RIGHT_PAREN
     ;
 
+/* Lists in braces also read with a ',' after the last value. */
 ValueList
     : Value
     | ValueList TOK_COMMA Value
@@ -511,12 +512,12 @@ TextualConventionMacro
     ;
 
 ObjectGroupMacro
-    : TOK_OBJECT_GROUP TOK_OBJECTS TOK_LEFT_BRACE ValueList TOK_RIGHT_BRACE Status Description OptReference
+    : TOK_OBJECT_GROUP TOK_OBJECTS TOK_LEFT_BRACE ValueList OptTrailingComma TOK_RIGHT_BRACE Status Description OptReference
       { ctx->SetType(SMI_TYPE_MACRO, $1); }
     ;
 
 NotificationGroupMacro
-    : TOK_NOTIFICATION_GROUP TOK_NOTIFICATIONS TOK_LEFT_BRACE ValueList TOK_RIGHT_BRACE Status Description
+    : TOK_NOTIFICATION_GROUP TOK_NOTIFICATIONS TOK_LEFT_BRACE ValueList OptTrailingComma TOK_RIGHT_BRACE Status Description
       OptReference
       { ctx->SetType(SMI_TYPE_MACRO, $1); }
     ;
@@ -599,12 +600,12 @@ OptDefVal
 
 OptObjects
     : %empty
-    | TOK_OBJECTS TOK_LEFT_BRACE ValueList TOK_RIGHT_BRACE
+    | TOK_OBJECTS TOK_LEFT_BRACE ValueList OptTrailingComma TOK_RIGHT_BRACE
     ;
 
 OptVariables
     : %empty
-    | TOK_VARIABLES TOK_LEFT_BRACE ValueList TOK_RIGHT_BRACE
+    | TOK_VARIABLES TOK_LEFT_BRACE ValueList OptTrailingComma TOK_RIGHT_BRACE
     ;
 
 ComplianceModules
@@ -623,7 +624,7 @@ OptModuleIdentifier
 
 OptMandatoryGroups
     : %empty
-    | TOK_MANDATORY_GROUPS TOK_LEFT_BRACE ValueList TOK_RIGHT_BRACE
+    | TOK_MANDATORY_GROUPS TOK_LEFT_BRACE ValueList OptTrailingComma TOK_RIGHT_BRACE
     ;
 
 ComplianceParts
@@ -657,7 +658,7 @@ SupportsParts
     ;
 
 SupportsPart
-    : TOK_SUPPORTS ModuleIdentifier TOK_INCLUDES TOK_LEFT_BRACE ValueList TOK_RIGHT_BRACE Variations
+    : TOK_SUPPORTS ModuleIdentifier TOK_INCLUDES TOK_LEFT_BRACE ValueList OptTrailingComma TOK_RIGHT_BRACE Variations
     ;
 
 Variations
@@ -677,6 +678,6 @@ OptVariationAccess
 
 OptCreationRequires
     : %empty
-    | TOK_CREATION_REQUIRES TOK_LEFT_BRACE ValueList TOK_RIGHT_BRACE
+    | TOK_CREATION_REQUIRES TOK_LEFT_BRACE ValueList OptTrailingComma TOK_RIGHT_BRACE
     ;
 %%

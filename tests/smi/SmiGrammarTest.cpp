@@ -151,7 +151,8 @@ TEST_F(SmiGrammarTest, TextAfterTheLoadedModulesEndIsNotRead) {
 
 TEST_F(SmiGrammarTest, RealWorldSlips) {
   // IMPORTS without ';', SEQUENCE elements without ',' or with a trailing
-  // one, and a word left over from a comment broken over two lines.
+  // one, a word left over from a comment broken over two lines, capitalised
+  // value names and labels, loose commas in enumerations and lists.
   WriteModule("S", "S DEFINITIONS ::= BEGIN a OBJECT IDENTIFIER ::= { iso 3 } END");
   ASSERT_TRUE(Load("R", R"(R DEFINITIONS ::= BEGIN
 IMPORTS a FROM S
@@ -160,8 +161,15 @@ Entry ::= SEQUENCE { x INTEGER y OCTET STRING,
   z INTEGER, -- broken
      comment
   w INTEGER, }
+Product OBJECT IDENTIFIER ::= { b 7 }
+c OBJECT IDENTIFIER ::= { Product 1 }
+e OBJECT-TYPE SYNTAX INTEGER { on(1) off(2), Abort(3), } MAX-ACCESS read-only STATUS current ::= { b 2 }
+g OBJECT-GROUP OBJECTS { e, } STATUS current DESCRIPTION "g" ::= { b 3 }
 END)"));
   EXPECT_EQ(OidOf(L"b"), L".1.3.1");
+  EXPECT_EQ(OidOf(L"c"), L".1.3.1.7.1");
+  EXPECT_EQ(Object(L"e")->type.nested[0].constraint, L"on(1), off(2), Abort(3)");
+  EXPECT_EQ(OidOf(L"g"), L".1.3.1.3");
   const CSmiObject* entry = Type(L"Entry");
   ASSERT_NE(entry, nullptr);
   EXPECT_EQ(entry->type.nested.size(), 4u);
