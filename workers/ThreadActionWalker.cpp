@@ -5,6 +5,13 @@
 #include "snmp/SnmpGetNextResponseIn.h"
 #include "workers/WalkerResult.h"
 
+namespace {
+
+// Answers in a row that do not move past the OID asked for.
+constexpr uint32_t kMaxStalled = 3;
+
+}  // namespace
+
 CAsn1Oid CThreadActionWalker::StepBack(const CAsn1Oid& oid) {
   std::vector<uint64_t> arcs = oid.GetArcs();
   for (size_t i = arcs.size(); i-- > 0;) {
@@ -29,6 +36,7 @@ int CThreadActionWalker::Compare(const CAsn1Oid& left, const CAsn1Oid& right) {
 void CThreadActionWalker::_reset_counters() {
   CThreadActionWalkerRequest::_reset_counters();
   m_row = 0;
+  m_stalled = 0;
 }
 
 uint32_t CThreadActionWalker::_started_code() const { return MSG_VIEW_WALKER_STARTED; }
@@ -66,6 +74,13 @@ bool CThreadActionWalker::_hand_over(CSnmpResponseIn& frame) {
   if (frame.GetErrorStatus()->GetValue().GetInteger() != 0) return false;
   if (frame.GetValue()->GetCode() == ASN1_END_OF_MIB_VIEW) return false;
   const CAsn1Oid& oid = frame.GetName()->GetValue().GetOid();
+  // An agent that never moves forward would fill the view without end. A
+  // late answer to a retry repeats one variable, never several in a row.
+  m_stalled = Compare(oid, m_parameter.current_oid) <= 0 ? m_stalled + 1 : 0;
+  if (m_stalled >= kMaxStalled) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"The agent does not move forward from OID %s: the walk ends", oid.GetText());
+    return false;
+  }
   m_parameter.current_oid = oid;
   auto result = std::make_unique<CWalkerResult>(m_row++, oid, *frame.GetValue());
   const bool finished = !m_parameter.last_oid.IsEmpty() && Compare(oid, m_parameter.last_oid) >= 0;

@@ -1,10 +1,14 @@
 #include "tests/workers/WorkerFixture.h"
+#include "asn1/BerEncoder.h"
+#include "snmp/SnmpResponseOut.h"
 #include "workers/ThreadActionWalker.h"
 
 #include <poll.h>
 
 #include <atomic>
 #include <chrono>
+#include <algorithm>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -137,7 +141,7 @@ TEST_F(WalkTest, StopInTheMiddleEndsTheWalk) {
 // requests whose numbers (1-based) are listed.
 class Relay {
  public:
-  Relay(uint16_t agent_port, std::set<int> drop) : drop_(std::move(drop)) {
+  Relay(uint16_t agent_port, std::set<int> drop, std::set<int> delay = {}) : drop_(std::move(drop)), delay_(std::move(delay)) {
     front_ = Bind();
     back_ = Bind();
     sockaddr_in agent{};
@@ -175,11 +179,18 @@ class Relay {
     uint8_t buf[4096];
     while (!stop_) {
       pollfd fds[2] = {{front_, POLLIN, 0}, {back_, POLLIN, 0}};
-      if (::poll(fds, 2, 10) <= 0) continue;
+      if (::poll(fds, 2, 5) <= 0) continue;
       if (fds[0].revents & POLLIN) {
         socklen_t len = sizeof client;
         ssize_t n = ::recvfrom(front_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&client), &len);
-        if (n > 0 && !drop_.count(++requests_)) ::send(back_, buf, n, 0);
+        const int number = ++requests_;
+        if (n > 0 && delay_.count(number)) {
+          held_.assign(buf, buf + n);
+        } else if (n > 0 && !drop_.count(number)) {
+          if (!held_.empty()) ::send(back_, held_.data(), held_.size(), 0);
+          held_.clear();
+          ::send(back_, buf, n, 0);
+        }
       }
       if (fds[1].revents & POLLIN) {
         ssize_t n = ::recv(back_, buf, sizeof buf, 0);
@@ -188,6 +199,8 @@ class Relay {
     }
   }
   std::set<int> drop_;
+  std::set<int> delay_;  // held until the next request, then sent just before it
+  std::vector<uint8_t> held_;
   int front_ = -1;
   int back_ = -1;
   std::atomic<bool> stop_{false};
@@ -213,6 +226,92 @@ TEST_F(WalkTest, TimeOutInTheMiddleResendsAndResetsTheCount) {
   EXPECT_EQ(log.Count(L"Timeout", QUILLOG_WARNING), 2u);
   EXPECT_EQ(log.Count(L"Too much timeout"), 0u);
   EXPECT_EQ(relay.Requests(), static_cast<int>(oids.size()) + 2);
+}
+
+// An agent that answers every request with the same variable.
+class StuckAgent {
+ public:
+  StuckAgent() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this] { Loop(); });
+  }
+  ~StuckAgent() {
+    stop_ = true;
+    thread_.join();
+    ::close(fd_);
+  }
+  uint16_t Port() const { return port_; }
+  int Answers() const { return answers_; }
+
+ private:
+  void Loop() {
+    uint8_t buf[2048];
+    while (!stop_) {
+      pollfd pfd{fd_, POLLIN, 0};
+      if (::poll(&pfd, 1, 10) <= 0) continue;
+      sockaddr_in from{};
+      socklen_t len = sizeof from;
+      ssize_t n = ::recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+      CBerDecoder decoder;
+      if (n <= 0 || !decoder.Assign(buf, static_cast<uint32_t>(n))) continue;
+      CSnmpGenericFrameIn request;
+      if (!DecodeDatagram(decoder, request) || request.GetCount() < 5) continue;
+      CSnmpResponseOut answer;
+      answer.SetInteger(L"Version", request.GetVersion()->GetValue().GetInteger(), true);
+      answer.SetText(L"Community", request.GetCommunity()->GetText());
+      answer.SetInteger(L"RequestId", request.GetAt(4)->GetValue().GetInteger(), true);
+      answer.SetOid(CAsn1Oid(L"1.3.6.1.2.1.1.5.0"));
+      answer.SetValue(ASN1_INTEGER, L"1");
+      CBerEncoder encoder;
+      if (!answer.Encode(encoder)) continue;
+      ::sendto(fd_, encoder.GetData(), encoder.GetUsedLength(), 0, reinterpret_cast<sockaddr*>(&from), len);
+      ++answers_;
+    }
+  }
+  int fd_;
+  uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> answers_{0};
+  std::thread thread_;
+};
+
+TEST_F(WalkTest, ALateAnswerToARetryRepeatsVariablesButTheWalkGoesOn) {
+  // Request 3 reaches the agent together with its retry: both are answered,
+  // and from then on each answer read is the one to the request before.
+  Relay relay(agent_->Port(), {}, {3});
+  LogCapture log;
+  auto p = Parameter(relay.Port(), L"");
+  p.timeout = 200;
+  auto oids = Walk(p);
+  auto theirs = SnmpWalk("-v2c");
+  std::vector<std::string> unique = oids;
+  unique.erase(std::unique(unique.begin(), unique.end()), unique.end());
+  EXPECT_EQ(unique, theirs);
+  for (size_t i = 0; i < std::min(unique.size(), theirs.size()); ++i)
+    if (unique[i] != theirs[i]) {
+      ADD_FAILURE() << "first difference at " << i << ": " << unique[i] << " vs " << theirs[i] << " sizes "
+                    << unique.size() << " " << theirs.size() << " " << oids.size();
+      break;
+    }
+  EXPECT_GT(oids.size(), theirs.size());  // variables shown twice
+  EXPECT_EQ(log.Count(L"Timeout", QUILLOG_WARNING), 1u);
+  EXPECT_EQ(log.Count(L"does not move forward"), 0u);
+}
+
+TEST_F(WalkTest, AnAgentThatNeverMovesForwardEndsTheWalk) {
+  StuckAgent stuck;
+  LogCapture log;
+  auto oids = Walk(Parameter(stuck.Port(), L"1.3.6.1.2.1.1"));
+  EXPECT_EQ(oids, std::vector<std::string>(3, "1.3.6.1.2.1.1.5.0"));
+  EXPECT_EQ(log.Count(L"The agent does not move forward from OID 1.3.6.1.2.1.1.5.0: the walk ends", QUILLOG_WARNING),
+            1u);
+  EXPECT_EQ(stuck.Answers(), 4);
 }
 
 }  // namespace
