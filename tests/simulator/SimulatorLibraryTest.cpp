@@ -232,6 +232,14 @@ TEST_F(LibraryTest, StartAndStopRules) {
   EXPECT_EQ(Get(port_b, "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"agent-b\"\n");
   EXPECT_NE(Get(port_a, "1.3.6.1.2.1.1.5.0").find("Timeout"), std::string::npos);
 
+  // A rebuild keeps the record that the engine serves.
+  ASSERT_TRUE(library->BuildLibrary());
+  EXPECT_EQ(library->FindByPath(dir_.wpath("personal/b.tav")), b);
+  EXPECT_TRUE(b->running);
+  EXPECT_EQ(Get(port_b, "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"agent-b\"\n");
+  a = library->FindByPath(dir_.wpath("personal/a.tav"));
+  empty = library->FindByPath(dir_.wpath("personal/empty.tav"));
+
   // Stop acts on the running simulator even when another entry is selected.
   library->Select(a);
   ASSERT_TRUE(library->StopSelected());

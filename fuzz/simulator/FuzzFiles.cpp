@@ -1,0 +1,35 @@
+// Any bytes as a simulator file: loaded or refused, never a crash; what
+// loads saves and loads back to the same values.
+#include "simulator/SimulatorEntry.h"
+#include "simulator/SimulatorFile.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::string folder = [] {
+    char name[] = "/tmp/tavelo-fuzz-sim-XXXXXX";
+    return std::string(::mkdtemp(name));
+  }();
+  const std::string path = folder + "/f.tav";
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr) return 0;
+  std::fwrite(data, 1, size, out);
+  std::fclose(out);
+  CSimulatorEntry first;
+  first.path = std::wstring(path.begin(), path.end());
+  if (!CSimulatorFile::Load(&first)) return 0;
+  if (first.GetValueCount() > first.max_values) std::abort();
+  if (!CSimulatorFile::Save(&first)) return 0;
+  CSimulatorEntry second;
+  second.path = first.path;
+  if (!CSimulatorFile::Load(&second) || second.values.size() != first.values.size()) std::abort();
+  for (size_t i = 0; i < first.values.size(); ++i) {
+    if (!(first.values[i].oid == second.values[i].oid) || first.values[i].value != second.values[i].value) std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,43 @@
+// Any datagram handed to the agent engine: answered or dropped, never a
+// crash, and the value list keeps its size.
+#include "asn1/BerDecoder.h"
+#include "asn1/BerEncoder.h"
+#include "simulator/SimulatorEntry.h"
+#include "workers/ThreadActionSimuler.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+CSimulatorEntry* Simulator() {
+  static CSimulatorEntry* simulator = [] {
+    auto* s = new CSimulatorEntry;
+    s->kind = CSimulatorEntry::KindSimulator;
+    s->AddValue(L"1.3.6.1.2.1.1.1.0", L"Octet String", L"fuzzed agent");
+    s->AddValue(L"1.3.6.1.2.1.1.2.0", L"Object Identifier", L"1.3.6.1.4.1.1");
+    s->AddValue(L"1.3.6.1.2.1.1.3.0", L"TimeTicks", L"42");
+    s->AddValue(L"1.3.6.1.2.1.1.7.0", L"Integer", L"72");
+    s->AddValue(L"1.3.6.1.2.1.4.20.1.1.10.0.0.1", L"IP Address", L"10.0.0.1");
+    s->AddValue(L"1.3.6.1.2.1.31.1.1.1.6.1", L"Counter64", L"18446744073709551615");
+    s->AddValue(L"1.3.6.1.4.1.1.1", L"Null", L"");
+    return s;
+  }();
+  return simulator;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static CThreadActionSimuler* engine = [] {
+    auto* e = new CThreadActionSimuler;
+    e->Configure(true, true, L"public", Simulator());
+    return e;
+  }();
+  CBerDecoder decoder;
+  if (size > CBerDecoder::GetCapacity() || !decoder.Assign(data, static_cast<uint32_t>(size))) return 0;
+  CBerEncoder answer;
+  if (engine->HandleDatagram(decoder, answer) && answer.GetUsedLength() == 0) std::abort();
+  if (Simulator()->GetValueCount() != 7) std::abort();
+  return 0;
+}
