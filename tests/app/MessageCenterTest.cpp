@@ -84,7 +84,9 @@ TEST_F(MessageCenterTest, SendRoutesByExactSubCodeAndZeroInListOrder) {
   CMessageCenter::Subscribe(L"Other", other.get(), MSG_VIEW_WALKER, 4);
   CMessageCenter::Subscribe(L"OtherMsg", other_msg.get(), MSG_VIEW_TRAPPER, 5);
 
-  EXPECT_EQ(SendViewMessage(L"Test", MSG_VIEW_WALKER, 5, 77), 22);
+  size_t handled = 0;
+  EXPECT_EQ(SendViewMessage(L"Test", MSG_VIEW_WALKER, 5, 77, &handled), 22);
+  EXPECT_EQ(handled, 2u);
   EXPECT_EQ(journal_, (std::vector<std::string>{"exact:32772/5/77", "any:32772/5/77"}));
   EXPECT_EQ(exact->thread_, any->thread_);
   EXPECT_NE(exact->thread_, std::this_thread::get_id());
@@ -95,7 +97,9 @@ TEST_F(MessageCenterTest, SendRoutesByExactSubCodeAndZeroInListOrder) {
 
   // Posts take the same route, in the same order, later.
   journal_.clear();
-  EXPECT_EQ(PostViewMessage(L"Test", MSG_VIEW_WALKER, 5, 9), 1);
+  size_t queued = 0;
+  EXPECT_EQ(PostViewMessage(L"Test", MSG_VIEW_WALKER, 5, 9, &queued), 1);
+  EXPECT_EQ(queued, 2u);
   gui_.Drain();
   EXPECT_EQ(journal_, (std::vector<std::string>{"exact:32772/5/9", "any:32772/5/9"}));
 }
@@ -267,10 +271,14 @@ TEST_F(MessageCenterTest, SendToAStoppedDispatcherReturnsAtOnce) {
   CMessageCenter::Subscribe(L"W", w.get(), MSG_VIEW_WALKER, 0);
   EXPECT_EQ(SendViewMessage(L"T", MSG_VIEW_WALKER, 1, 0), 3);
   stopped.Quit();
-  auto fut = std::async(std::launch::async, [] { return SendViewMessage(L"T", MSG_VIEW_WALKER, 1, 0); });
+  size_t handled = 9;
+  auto fut = std::async(std::launch::async, [&] { return SendViewMessage(L"T", MSG_VIEW_WALKER, 1, 0, &handled); });
   ASSERT_EQ(fut.wait_for(2s), std::future_status::ready);
   EXPECT_EQ(fut.get(), 0);
-  EXPECT_EQ(PostViewMessage(L"T", MSG_VIEW_WALKER, 1, 0), 0);
+  EXPECT_EQ(handled, 0u);  // nobody took the payload: the sender still owns it
+  size_t queued = 9;
+  EXPECT_EQ(PostViewMessage(L"T", MSG_VIEW_WALKER, 1, 0, &queued), 0);
+  EXPECT_EQ(queued, 0u);
   EXPECT_EQ(runs.load(), 1);
   CMessageCenter::Unsubscribe(w.get());
 }
