@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <random>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -262,6 +264,72 @@ TEST(Settings, LongBinaryValuesWrapAndParseBack) {
   std::string why;
   ASSERT_TRUE(back.Parse(text, &why)) << why;
   EXPECT_EQ(CRegFile::FindValue(back.FindKey(L"HKEY_CURRENT_USER\\X"), L"Big")->bytes, v.bytes);
+}
+
+// Any registry survives a write and a read, whatever its texts hold; and
+// no damaged file makes the parser do anything but refuse it.
+TEST(RegFile, RandomRegistriesRoundTripAndDamagedOnesAreRefusedCleanly) {
+  std::mt19937 rng(20261207);
+  const std::wstring alphabet = L"aZ09 _-\\\"\n\r\t;#[]=@:,%\u00e9\u4e2d\U0001F600";
+  auto text = [&](size_t max) {
+    std::wstring t;
+    for (size_t n = rng() % (max + 1); n > 0; --n) t.push_back(alphabet[rng() % alphabet.size()]);
+    return t;
+  };
+  for (int round = 0; round < 200; ++round) {
+    CRegFile file;
+    for (int k = rng() % 4; k >= 0; --k) {
+      std::wstring path = L"HKEY_CURRENT_USER\\Software\\K" + std::to_wstring(k) + text(5);
+      std::replace(path.begin(), path.end(), L'\n', L'x');
+      std::replace(path.begin(), path.end(), L'\r', L'x');
+      std::replace(path.begin(), path.end(), L']', L'x');
+      RegKey* key = file.CreateKey(path);
+      for (int v = rng() % 5; v > 0; --v) {
+        RegValue value;
+        value.name = L"v" + std::to_wstring(v) + text(6);
+        switch (rng() % 4) {
+          case 0: value.type = REG_TYPE_SZ; value.text = text(40); break;
+          case 1: value.type = REG_TYPE_DWORD; value.dword = static_cast<uint32_t>(rng()); break;
+          case 2: value.type = REG_TYPE_BINARY; for (int b = rng() % 100; b > 0; --b) value.bytes.push_back(rng()); break;
+          default: value.type = REG_TYPE_EXPAND_SZ; value.bytes = CRegFile::WideToUtf16Le(text(30), true); break;
+        }
+        CRegFile::SetValue(key, value);
+      }
+    }
+    const std::string serialized = file.Serialize();
+    CRegFile back;
+    std::string why;
+    ASSERT_TRUE(back.Parse(serialized, &why)) << why << "\n" << serialized;
+    ASSERT_EQ(back.Serialize(), serialized);
+    ASSERT_EQ(back.Keys().size(), file.Keys().size());
+    for (size_t k = 0; k < file.Keys().size(); ++k) {
+      ASSERT_EQ(back.Keys()[k].path, file.Keys()[k].path);
+      ASSERT_EQ(back.Keys()[k].values.size(), file.Keys()[k].values.size());
+      for (size_t v = 0; v < file.Keys()[k].values.size(); ++v) {
+        const RegValue& a = file.Keys()[k].values[v];
+        const RegValue& b = back.Keys()[k].values[v];
+        EXPECT_EQ(a.name, b.name);
+        EXPECT_EQ(a.type, b.type);
+        EXPECT_EQ(a.text, b.text);
+        EXPECT_EQ(a.dword, b.dword);
+        EXPECT_EQ(a.bytes, b.bytes);
+      }
+    }
+    // Damage: cut it, or flip a few bytes. Parse may succeed or refuse.
+    std::string damaged = serialized.substr(0, rng() % (serialized.size() + 1));
+    for (int f = rng() % 4; f > 0 && !serialized.empty(); --f) {
+      std::string copy = serialized;
+      copy[rng() % copy.size()] = static_cast<char>(rng());
+      CRegFile junk;
+      if (!junk.Parse(copy, &why)) {
+        EXPECT_TRUE(junk.Keys().empty());
+      }
+    }
+    CRegFile junk;
+    if (!junk.Parse(damaged, &why)) {
+      EXPECT_TRUE(junk.Keys().empty());
+    }
+  }
 }
 
 // Two writers (a child process and threads here) never tear the file and
