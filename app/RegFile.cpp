@@ -226,8 +226,12 @@ bool CRegFile::Parse(const std::string& text, std::string* error) {
     std::string line = text.substr(pos, end - pos);
     pos = end + 1;
     ++line_no;
-    // Continuation lines of hex lists.
-    while (!line.empty() && Trim(line).size() && Trim(line).back() == '\\' && pos <= text.size()) {
+    // Continuation lines of hex lists (never of comments or key lines).
+    auto continued = [](const std::string& l) {
+      std::string t = Trim(l);
+      return !t.empty() && t.back() == '\\' && t[0] != ';' && t[0] != '#' && t[0] != '[';
+    };
+    while (continued(line) && pos <= text.size()) {
       std::string t = Trim(line);
       t.pop_back();
       size_t next_end = text.find('\n', pos);

@@ -221,7 +221,7 @@ TEST(Settings, UnreadableFileIsKeptAside) {
 TEST(Settings, ForeignKeysAndValueTypesSurviveWrites) {
   TempEnv env;
   std::string original =
-      "REGEDIT4\n\n; a comment\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Q\"=hex(b):01,02,03,04,05,06,07,08\n@=\"def\"\n\n" +
+      "REGEDIT4\n\n; a comment ending in a backslash \\\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Q\"=hex(b):01,02,03,04,05,06,07,08\n@=\"def\"\n\n" +
       kKeyPrefix + "mainframe]\n\"statusbar\"=dword:00000000\n\"Blob\"=hex:01,02,\\\n  03,04\n";
   TempEnv::WriteFile(env.SettingsPath(), original);
   // Key and value names are matched without regard to case.
