@@ -104,10 +104,12 @@ Symbol
     : SymbolName                    { ctx->AddImportSymbol($1); $$ = $1; }
     ;
 
+/* Also read: BITS in an import list (it is a keyword, vendor modules import it). */
 SymbolName
     : UPPER_STRING
     | LOWER_STRING
     | MacroKeyword
+    | TOK_BITS                      { static const std::wstring kBits = L"BITS"; $$ = &kBits; }
     ;
 
 MacroKeyword
@@ -253,7 +255,8 @@ OptTrailingComma
     ;
 
 /* Also read: elements without the ',' between them, a ',' after the last
-   one, and a stray word before an element (a comment broken over two lines). */
+   one, a stray word before an element (a comment broken over two lines),
+   and element names that begin with a capital. */
 ElementTypeList
     : ElementType
     | ElementTypeList TOK_COMMA ElementType
@@ -261,9 +264,14 @@ ElementTypeList
     ;
 
 ElementType
+    : LowerElementType
+    | UPPER_STRING Type1 OptElementSuffix
+    ;
+
+LowerElementType
     : LOWER_STRING Type1 OptElementSuffix
     | LOWER_STRING TOK_COMPONENTS TOK_OF Type1
-    | LOWER_STRING ElementType
+    | LOWER_STRING LowerElementType
     ;
 
 OptElementSuffix
@@ -300,9 +308,16 @@ NamedNumbers
     | NamedNumbers NamedNumber
     ;
 
+/* Also read: labels that begin with a capital or a digit (80211vRoam(3)). */
 NamedNumber
     : LOWER_STRING { ctx->NamedNumberIdentifier($1); } TOK_LEFT_PAREN Number TOK_RIGHT_PAREN
     | UPPER_STRING { ctx->NamedNumberIdentifier($1); } TOK_LEFT_PAREN Number TOK_RIGHT_PAREN
+    | DECIMAL_STRING LabelTail { ctx->NamedNumberIdentifier($1, $2); } TOK_LEFT_PAREN Number TOK_RIGHT_PAREN
+    ;
+
+LabelTail
+    : LOWER_STRING
+    | UPPER_STRING
     ;
 
 Number
@@ -594,8 +609,14 @@ IndexName
 
 OptDefVal
     : %empty
-    | TOK_DEFVAL TOK_LEFT_BRACE { ctx->BeginDefaultValue(); } Value TOK_RIGHT_BRACE
+    | TOK_DEFVAL TOK_LEFT_BRACE { ctx->BeginDefaultValue(); } DefaultValue TOK_RIGHT_BRACE
       { ctx->EndDefaultValue(); }
+    ;
+
+/* Also read: a default named with a capital. */
+DefaultValue
+    : Value
+    | UPPER_STRING
     ;
 
 OptObjects

@@ -333,6 +333,11 @@ void CSmiParser::NamedNumberIdentifier(const std::wstring* name) {
   type->constraint += Text(name);
 }
 
+void CSmiParser::NamedNumberIdentifier(const std::wstring* digits, const std::wstring* rest) {
+  const std::wstring label = Text(digits) + Text(rest);
+  NamedNumberIdentifier(&label);
+}
+
 void CSmiParser::NumberValue(const std::wstring* text) {
   if (in_value_) {
     SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddOidByNumber('%s')", Text(text));

@@ -49,6 +49,8 @@ class CSmiParser {
   void NamedNumberListBegin();
   void NamedNumberListEnd();
   void NamedNumberIdentifier(const std::wstring* name);
+  // A label split by the scanner into a number and a word ("80211" "vRoam").
+  void NamedNumberIdentifier(const std::wstring* digits, const std::wstring* rest);
   void NumberValue(const std::wstring* text);
 
   void BeginValue();
