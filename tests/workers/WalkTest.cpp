@@ -270,8 +270,8 @@ class StuckAgent {
       answer.SetValue(ASN1_INTEGER, L"1");
       CBerEncoder encoder;
       if (!answer.Encode(encoder)) continue;
+      ++answers_;  // counted before the walker can see the answer
       ::sendto(fd_, encoder.GetData(), encoder.GetUsedLength(), 0, reinterpret_cast<sockaddr*>(&from), len);
-      ++answers_;
     }
   }
   int fd_;
