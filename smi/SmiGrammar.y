@@ -6,8 +6,9 @@
 %lex-param {CSmiParser* ctx}
 %define api.value.type {const std::wstring*}
 /* Optional clauses and module names are taken greedily, and a word after an element
-   name starts the next element rather than a selection type (five shift/reduce conflicts). */
-%expect 5
+   name or after SEQUENCE OF is a name rather than the start of a selection type
+   (six shift/reduce conflicts). */
+%expect 6
 
 %code requires {
 #include <string>
@@ -91,13 +92,16 @@ ImportClauses
     | ImportClauses ImportSymbolsFromModule
     ;
 
+/* Also read: a ',' before FROM and a missing ',' between symbols. */
 ImportSymbolsFromModule
     : ImportSymbols TOK_FROM ModuleIdentifier  { if (!ctx->ImportFrom($3)) YYABORT; }
+    | ImportSymbols TOK_COMMA TOK_FROM ModuleIdentifier  { if (!ctx->ImportFrom($4)) YYABORT; }
     ;
 
 ImportSymbols
     : Symbol
     | ImportSymbols TOK_COMMA Symbol
+    | ImportSymbols Symbol
     ;
 
 Symbol
@@ -174,8 +178,10 @@ MacroToken
     | BINARY_STRING | DECIMAL_STRING | HEXA_STRING | UPPER_STRING | LOWER_STRING | QUOTED_STRING
     ;
 
+/* Also read: type names written in lower case (vendor modules). */
 TypeAssignment
     : UPPER_STRING TOK_DEFINITION Type1   { ctx->TypeAssignment($1); }
+    | LOWER_STRING TOK_DEFINITION Type1   { ctx->TypeAssignment($1); }
     ;
 
 /* Also read: value names written with a capital (vendor modules do). */
@@ -234,6 +240,8 @@ BuiltinType
     | TOK_BITS OptValueOrConstraintList         { ctx->SetType(SMI_TYPE_BITS); }
     | TOK_SEQUENCE TOK_LEFT_BRACE OptElementTypeList TOK_RIGHT_BRACE { ctx->SetType(SMI_TYPE_SEQUENCE); }
     | TOK_SEQUENCE OptConstraintList TOK_OF Type1 { ctx->SetType(SMI_TYPE_SEQUENCE_OF); }
+    | TOK_SEQUENCE OptConstraintList TOK_OF LOWER_STRING
+      { ctx->BeginType(); ctx->SetType(SMI_TYPE_REFERENCE, $4); ctx->EndType(); ctx->SetType(SMI_TYPE_SEQUENCE_OF); }
     | TOK_SET TOK_LEFT_BRACE OptElementTypeList TOK_RIGHT_BRACE { ctx->SetType(SMI_TYPE_SET); }
     | TOK_SET OptSizeConstraint TOK_OF Type1    { ctx->SetType(SMI_TYPE_SET_OF); }
     | TOK_CHOICE TOK_LEFT_BRACE ElementTypeList OptTrailingComma TOK_RIGHT_BRACE { ctx->SetType(SMI_TYPE_CHOICE); }
@@ -313,6 +321,7 @@ NamedNumber
     : LOWER_STRING { ctx->NamedNumberIdentifier($1); } TOK_LEFT_PAREN Number TOK_RIGHT_PAREN
     | UPPER_STRING { ctx->NamedNumberIdentifier($1); } TOK_LEFT_PAREN Number TOK_RIGHT_PAREN
     | DECIMAL_STRING LabelTail { ctx->NamedNumberIdentifier($1, $2); } TOK_LEFT_PAREN Number TOK_RIGHT_PAREN
+    | DECIMAL_STRING { ctx->NamedNumberIdentifier($1); } TOK_LEFT_PAREN Number TOK_RIGHT_PAREN
     ;
 
 LabelTail

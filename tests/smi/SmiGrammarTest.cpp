@@ -155,7 +155,7 @@ TEST_F(SmiGrammarTest, RealWorldSlips) {
   // value names and labels, loose commas in enumerations and lists.
   WriteModule("S", "S DEFINITIONS ::= BEGIN a OBJECT IDENTIFIER ::= { iso 3 } END");
   ASSERT_TRUE(Load("R", R"(R DEFINITIONS ::= BEGIN
-IMPORTS a, BITS FROM S
+IMPORTS a BITS, FROM S
 b OBJECT IDENTIFIER ::= { a 1 }
 Entry ::= SEQUENCE { x INTEGER y OCTET STRING,
   z INTEGER, -- broken
@@ -166,12 +166,19 @@ c OBJECT IDENTIFIER ::= { Product 1 }
 e OBJECT-TYPE SYNTAX INTEGER { on(1) off(2), Abort(3), 8021x(4) } MAX-ACCESS read-only STATUS current
   DEFVAL { Abort } ::= { b 2 }
 Caps ::= SEQUENCE { First INTEGER, second Caps }
+lowEntry ::= SEQUENCE { rate INTEGER { 9600(0), 19200(1) } }
+lowTable OBJECT-TYPE SYNTAX SEQUENCE OF lowEntry MAX-ACCESS not-accessible STATUS current ::= { b 4 }
 g OBJECT-GROUP OBJECTS { e, } STATUS current DESCRIPTION "g" ::= { b 3 }
 END)"));
   EXPECT_EQ(OidOf(L"b"), L".1.3.1");
   EXPECT_EQ(OidOf(L"c"), L".1.3.1.7.1");
   EXPECT_EQ(Object(L"e")->type.nested[0].constraint, L"on(1), off(2), Abort(3), 8021x(4)");
   EXPECT_EQ(Type(L"Caps")->type.nested.size(), 2u);
+  EXPECT_EQ(Type(L"lowEntry")->type.nested[0].constraint, L"9600(0), 19200(1)");
+  // SYNTAX and its element type, flat in the order they began.
+  ASSERT_EQ(Object(L"lowTable")->type.nested.size(), 2u);
+  EXPECT_EQ(Object(L"lowTable")->type.nested[0].DisplayText(true), L"SEQUENCE OF");
+  EXPECT_EQ(Object(L"lowTable")->type.nested[1].DisplayText(true), L"lowEntry");
   EXPECT_EQ(OidOf(L"g"), L".1.3.1.3");
   const CSmiObject* entry = Type(L"Entry");
   ASSERT_NE(entry, nullptr);
