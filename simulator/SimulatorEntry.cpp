@@ -79,7 +79,11 @@ bool CSimulatorEntry::AddValue(const std::wstring& oid_text, const std::wstring&
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"Maximum number of values is reached, ignoring new value");
     return false;
   }
-  values.push_back(CSimulatorValue{std::move(oid), type, value_text});
+  CSimulatorValue value;
+  value.oid = std::move(oid);
+  value.type = type;
+  value.value = value_text;
+  values.push_back(std::move(value));
   return true;
 }
 

@@ -14,6 +14,15 @@ struct CSimulatorValue {
   CAsn1Oid oid;
   uint8_t type = 0;
   std::wstring value;
+
+  // The agent engine's encoded answer for this value (its variable-binding
+  // list), valid while type and text are those it was made from. Guarded by
+  // the simulator's value lock like the rest.
+  std::vector<uint8_t> encoded;
+  std::wstring encoded_text;
+  uint8_t encoded_type = 0;
+  bool encoded_valid = false;
+  bool encodable = false;
 };
 
 // Arc-by-arc comparison of unsigned 64-bit arcs; a proper prefix is smaller.

@@ -8,6 +8,7 @@
 #include "snmp/SnmpFrameOut.h"
 #include "snmp/SnmpGenericFrameIn.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <new>
@@ -56,6 +57,189 @@ const CSimulatorValue* NextLookup(const std::vector<CSimulatorValue>& values, co
 void SetError(CSnmpResponseOut& answer, uint32_t status) {
   answer.SetInteger(L"ErrorStatus", status, false);
   answer.SetInteger(L"ErrorIndex", 1, false);
+}
+
+// ---- Fast path: the common requests parsed and answered in place. ----
+
+constexpr size_t kMaxFastArcs = 128;
+
+// Reads definite-length TLVs of an expected tag.
+struct Reader {
+  const uint8_t* at;
+  const uint8_t* end;
+
+  bool Next(uint8_t tag, Reader* content) {
+    if (end - at < 2 || at[0] != tag) return false;
+    size_t length = at[1];
+    const uint8_t* body = at + 2;
+    if (length >= 0x80) {
+      const size_t count = length & 0x7F;
+      if (count == 0 || count > 4 || static_cast<size_t>(end - body) < count) return false;
+      length = 0;
+      for (size_t i = 0; i < count; ++i) length = (length << 8) | body[i];
+      body += count;
+    }
+    if (static_cast<size_t>(end - body) < length) return false;
+    *content = Reader{body, body + length};
+    at = body + length;
+    return true;
+  }
+  bool Done() const { return at == end; }
+  size_t Size() const { return static_cast<size_t>(end - at); }
+};
+
+// A signed INTEGER of 1 to 8 octets, read as the codec reads it.
+bool ReadInteger(Reader* reader, int64_t* value) {
+  Reader content{};
+  if (!reader->Next(ASN1_INTEGER, &content) || content.Size() < 1 || content.Size() > 8) return false;
+  uint64_t bits = (content.at[0] & 0x80) ? ~uint64_t{0} : 0;
+  for (const uint8_t* p = content.at; p < content.end; ++p) bits = (bits << 8) | *p;
+  *value = static_cast<int64_t>(bits);
+  return true;
+}
+
+// Arcs of an OID content as the codec decodes them (first octet alone gives
+// the first two); a content that leaves an arc open is not taken here.
+bool ReadOid(const Reader& content, uint64_t* arcs, size_t* count) {
+  if (content.Size() < 1 || (content.end[-1] & 0x80) != 0) return false;
+  arcs[0] = content.at[0] / 40;
+  arcs[1] = content.at[0] % 40;
+  size_t n = 2;
+  uint64_t arc = 0;
+  for (const uint8_t* p = content.at + 1; p < content.end; ++p) {
+    arc = (arc << 7) | (*p & 0x7F);
+    if (*p & 0x80) continue;
+    if (n == kMaxFastArcs) return false;
+    arcs[n++] = arc;
+    arc = 0;
+  }
+  *count = n;
+  return true;
+}
+
+// The validity rule of CAsn1Oid::Check, without its log lines.
+bool IsValidOid(const uint64_t* arcs, size_t count) { return count >= 2 && arcs[0] <= 2 && arcs[1] <= 39; }
+
+int CompareArcs(const std::vector<uint64_t>& left, const uint64_t* right, size_t count) {
+  const size_t common = std::min(left.size(), count);
+  for (size_t i = 0; i < common; ++i) {
+    if (left[i] != right[i]) return left[i] < right[i] ? -1 : 1;
+  }
+  if (left.size() == count) return 0;
+  return left.size() < count ? -1 : 1;
+}
+
+void PutLength(std::vector<uint8_t>* out, size_t length) {
+  if (length <= 127) {
+    out->push_back(static_cast<uint8_t>(length));
+    return;
+  }
+  uint8_t bytes[8];
+  size_t count = 0;
+  for (size_t rest = length; rest != 0; rest >>= 8) bytes[count++] = static_cast<uint8_t>(rest & 0xFF);
+  out->push_back(static_cast<uint8_t>(0x80 | count));
+  while (count > 0) out->push_back(bytes[--count]);
+}
+
+// A signed INTEGER in the fewest octets, as the codec writes it.
+void PutInteger(std::vector<uint8_t>* out, int64_t value) {
+  uint8_t bytes[8];
+  size_t count = 0;
+  uint64_t rest = static_cast<uint64_t>(value);
+  const uint64_t fill = value < 0 ? ~uint64_t{0} : 0;
+  uint8_t last = 0;
+  do {
+    last = static_cast<uint8_t>(rest & 0xFF);
+    bytes[count++] = last;
+    rest = (rest >> 8) | (fill << 56);
+  } while (count < 8 && !(rest == fill && ((last & 0x80) != 0) == (fill != 0)));
+  out->push_back(ASN1_INTEGER);
+  out->push_back(static_cast<uint8_t>(count));
+  while (count > 0) out->push_back(bytes[--count]);
+}
+
+// OID content octets as the codec writes them (arcs valid).
+void PutOidContent(std::vector<uint8_t>* out, const uint64_t* arcs, size_t count) {
+  out->push_back(static_cast<uint8_t>(40 * arcs[0] + arcs[1]));
+  for (size_t i = 2; i < count; ++i) {
+    uint8_t groups[10];
+    size_t n = 0;
+    uint64_t arc = arcs[i];
+    do {
+      groups[n++] = static_cast<uint8_t>(arc & 0x7F);
+      arc >>= 7;
+    } while (arc != 0);
+    while (n > 1) out->push_back(static_cast<uint8_t>(groups[--n] | 0x80));
+    out->push_back(groups[0]);
+  }
+}
+
+// Dotted IPv4 text that IpAddress() reads without a complaint.
+bool IsPlainDottedAddress(const std::wstring& text) {
+  int fields = 1;
+  uint32_t field = 0;
+  for (wchar_t c : text) {
+    if (c == L'.') {
+      if (++fields > 4) return false;
+      field = 0;
+    } else if (c >= L'0' && c <= L'9') {
+      field = field * 10 + static_cast<uint32_t>(c - L'0');
+      if (field > 255) return false;
+    } else {
+      return false;
+    }
+  }
+  return fields == 4;
+}
+
+// Whether the codec turns this stored value into an answer without any log
+// line (then its encoding can be kept and re-used).
+bool EncodesSilently(const CSimulatorValue& value) {
+  if (!IsValidOid(value.oid.GetArcs().data(), value.oid.GetCount())) return false;
+  switch (value.type) {
+    case ASN1_OBJECT_IDENTIFIER: {
+      CAsn1Oid oid(std::wstring_view{value.value});
+      return IsValidOid(oid.GetArcs().data(), oid.GetCount());
+    }
+    case ASN1_IP_ADDRESS:
+      return IsPlainDottedAddress(value.value);
+    default:
+      return CSimulatorEntry::IsAcceptedType(value.type);
+  }
+}
+
+// The variable-binding list of an answer carrying this value, encoded by the
+// codec itself, kept in the value until its type or text changes.
+const std::vector<uint8_t>* EncodedBinding(CSimulatorValue& value) {
+  if (value.encoded_valid && value.encoded_type == value.type && value.encoded_text == value.value) {
+    return value.encodable ? &value.encoded : nullptr;
+  }
+  value.encoded_valid = true;
+  value.encoded_type = value.type;
+  value.encoded_text = value.value;
+  value.encoded.clear();
+  value.encodable = false;
+  if (!EncodesSilently(value)) return nullptr;
+  CSnmpResponseOut scratch;
+  scratch.SetInteger(L"Version", 0, true);
+  scratch.SetInteger(L"RequestId", 0, true);
+  scratch.SetOid(value.oid);
+  scratch.SetValue(value.type, value.value);
+  CBerEncoder encoder;
+  if (!scratch.Encode(encoder)) return nullptr;
+  // Message, version, community, PDU, three integers, then the list.
+  Reader message{encoder.GetData(), encoder.GetData() + encoder.GetUsedLength()};
+  Reader body{}, pdu{}, skip{};
+  if (!message.Next(ASN1_SEQUENCE, &body) || !body.Next(ASN1_INTEGER, &skip) || !body.Next(ASN1_OCTET_STRING, &skip) ||
+      !body.Next(ASN1_PDU_RESPONSE, &pdu)) {
+    return nullptr;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!pdu.Next(ASN1_INTEGER, &skip)) return nullptr;
+  }
+  value.encoded.assign(pdu.at, pdu.end);
+  value.encodable = true;
+  return &value.encoded;
 }
 
 }  // namespace
@@ -207,9 +391,16 @@ void CThreadActionSimuler::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {
     if (frame_in) QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_IN, L"CThreadActionWalker received data", decoder.GetBuffer(), length, 0);
 
     CBerEncoder answer;
-    if (!HandleDatagram(decoder, answer)) continue;
-    const uint8_t* data = answer.GetData();
-    const uint32_t size = answer.GetUsedLength();
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    if (AnswerFast(datagram.data(), length, &m_fast_answer)) {
+      data = m_fast_answer.data();
+      size = static_cast<uint32_t>(m_fast_answer.size());
+    } else {
+      if (!HandleDatagram(decoder, answer)) continue;
+      data = answer.GetData();
+      size = answer.GetUsedLength();
+    }
     if (!m_socket.SocketSend(address, port, data, size)) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to send data on UDP socket");
       continue;
@@ -221,6 +412,103 @@ void CThreadActionSimuler::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {
       QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_OUT, L"CThreadActionWalker sent data", data, size, 0);
     }
   }
+}
+
+bool CThreadActionSimuler::AnswerFast(const uint8_t* data, uint32_t length, std::vector<uint8_t>* answer) {
+  constexpr uint32_t kTraced = QLF_PROGRAM_SNMP | QLF_PROGRAM_SNMP_DECODE_IN | QLF_PROGRAM_SNMP_DECODE_OUT;
+  if ((quillog::g_feature_mask.load(std::memory_order_relaxed) & kTraced) != 0) return false;
+  if (m_simulator == nullptr || length == 0 || length > CBerDecoder::GetCapacity()) return false;
+
+  Reader datagram{data, data + length};
+  Reader message{}, community{}, pdu{}, list{}, binding{}, name{}, value{};
+  int64_t version = 0, request_id = 0, ignored = 0;
+  if (!datagram.Next(ASN1_SEQUENCE, &message) || !datagram.Done()) return false;
+  if (!ReadInteger(&message, &version) || !message.Next(ASN1_OCTET_STRING, &community)) return false;
+  if (version == 0 ? !m_accept_version1 : (version != 1 || !m_accept_version2c)) return false;
+  if (community.Size() != m_community.size()) return false;
+  for (size_t i = 0; i < community.Size(); ++i) {
+    const uint8_t c = community.at[i];
+    if (c < 0x20 || c > 0x7E || static_cast<wchar_t>(c) != m_community[i]) return false;
+  }
+  const uint8_t pdu_code = message.Size() > 0 ? message.at[0] : 0;
+  if (pdu_code != ASN1_PDU_GET_REQUEST && pdu_code != ASN1_PDU_GET_NEXT_REQUEST) return false;
+  if (!message.Next(pdu_code, &pdu) || !message.Done()) return false;
+  if (!ReadInteger(&pdu, &request_id) || !ReadInteger(&pdu, &ignored) || !ReadInteger(&pdu, &ignored)) return false;
+  if (!pdu.Next(ASN1_SEQUENCE, &list) || !pdu.Done() || !list.Next(ASN1_SEQUENCE, &binding) || !list.Done()) return false;
+  if (!binding.Next(ASN1_OBJECT_IDENTIFIER, &name) || !binding.Next(ASN1_NULL, &value) || value.Size() != 0 ||
+      !binding.Done()) {
+    return false;
+  }
+  uint64_t arcs[kMaxFastArcs];
+  size_t count = 0;
+  if (!ReadOid(name, arcs, &count) || !IsValidOid(arcs, count)) return false;
+
+  // The binding of the answer: a stored value's, or the requested OID with
+  // NULL (noSuchName) or endOfMibView.
+  m_fast_binding.clear();
+  uint8_t error_status = 0;
+  {
+    auto lock = m_simulator->LockValues();
+    CSimulatorValue* found = nullptr;
+    for (CSimulatorValue& stored : m_simulator->values) {
+      const int order = CompareArcs(stored.oid.GetArcs(), arcs, count);
+      if (pdu_code == ASN1_PDU_GET_REQUEST ? order == 0 : order > 0) {
+        found = &stored;
+        break;
+      }
+    }
+    if (found != nullptr) {
+      const std::vector<uint8_t>* encoded = EncodedBinding(*found);
+      if (encoded == nullptr) return false;
+      m_fast_binding = *encoded;
+    }
+  }
+  if (m_fast_binding.empty()) {
+    const bool end_of_view = pdu_code == ASN1_PDU_GET_NEXT_REQUEST && version == 1;
+    error_status = end_of_view ? 0 : kNoSuchName;
+    // SEQUENCE { SEQUENCE { OID, NULL or endOfMibView } }
+    std::vector<uint8_t>& oid = m_fast_scratch;
+    oid.clear();
+    PutOidContent(&oid, arcs, count);
+    std::vector<uint8_t>& inner = m_fast_head;
+    inner.clear();
+    inner.push_back(ASN1_OBJECT_IDENTIFIER);
+    PutLength(&inner, oid.size());
+    inner.insert(inner.end(), oid.begin(), oid.end());
+    inner.push_back(end_of_view ? ASN1_END_OF_MIB_VIEW : ASN1_NULL);
+    inner.push_back(0);
+    std::vector<uint8_t> item_length;
+    PutLength(&item_length, inner.size());
+    m_fast_binding.push_back(ASN1_SEQUENCE);
+    PutLength(&m_fast_binding, 1 + item_length.size() + inner.size());
+    m_fast_binding.push_back(ASN1_SEQUENCE);
+    m_fast_binding.insert(m_fast_binding.end(), item_length.begin(), item_length.end());
+    m_fast_binding.insert(m_fast_binding.end(), inner.begin(), inner.end());
+  }
+
+  std::vector<uint8_t>& body = m_fast_scratch;
+  body.clear();
+  PutInteger(&body, request_id);
+  PutInteger(&body, error_status);
+  PutInteger(&body, error_status != 0 ? 1 : 0);
+  body.insert(body.end(), m_fast_binding.begin(), m_fast_binding.end());
+  std::vector<uint8_t>& head = m_fast_head;
+  head.clear();
+  PutInteger(&head, version);
+  head.push_back(ASN1_OCTET_STRING);
+  PutLength(&head, community.Size());
+  head.insert(head.end(), community.at, community.end);
+  head.push_back(ASN1_PDU_RESPONSE);
+  PutLength(&head, body.size());
+
+  answer->clear();
+  answer->push_back(ASN1_SEQUENCE);
+  PutLength(answer, head.size() + body.size());
+  answer->insert(answer->end(), head.begin(), head.end());
+  answer->insert(answer->end(), body.begin(), body.end());
+  if (answer->size() > CBerDecoder::GetCapacity()) return false;
+  PostViewMessage(GetClassName(), MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_DATA_RECV, 0);
+  return true;
 }
 
 bool CThreadActionSimuler::_decode(CBerDecoder& decoder, CSimulerFrameIn& frame) {

@@ -60,6 +60,13 @@ class CThreadActionSimuler : public CThreadSnmp {
   // encoded answer in `answer`; false when the request is dropped.
   bool HandleDatagram(CBerDecoder& decoder, CBerEncoder& answer);
 
+  // The same answer as HandleDatagram for the common requests (a Get or
+  // GetNext with one binding, an accepted version and the right community,
+  // no trace feature on), built without the element lists. False when the
+  // request is not one of those; nothing has happened then, and the
+  // datagram goes through HandleDatagram.
+  bool AnswerFast(const uint8_t* data, uint32_t length, std::vector<uint8_t>* answer);
+
   // From Start until the end step has run (or Start failed).
   bool IsBusy() const;
   // Waits until the begin step has run (true), or the run ended, or time-out.
@@ -96,6 +103,10 @@ class CThreadActionSimuler : public CThreadSnmp {
   CSimulerFrameIn m_frame;
   CSimulerResponseOut m_answer;
   const CSnmpResponseOut m_fresh_answer;
+  std::vector<uint8_t> m_fast_answer;
+  std::vector<uint8_t> m_fast_binding;
+  std::vector<uint8_t> m_fast_scratch;
+  std::vector<uint8_t> m_fast_head;
 
   mutable std::mutex m_state_lock;
   std::condition_variable m_state_changed;

@@ -3,17 +3,23 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <sys/uio.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 
 extern char** environ;
 
@@ -73,6 +79,9 @@ void GetRequest::SetRequestId(uint32_t id) {
   bytes_[id_offset_ + 3] = static_cast<uint8_t>(id);
 }
 
+// Answers are taken in batches (recvmmsg, waiting for the first one) and the
+// requests that replace them go out in one sendmmsg, so the generator spends
+// few system calls per request and the agent, not the generator, sets the pace.
 LoadResult RunLoad(uint16_t port, const GetRequest& prototype, int outstanding, double seconds) {
   LoadResult result;
   int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -84,34 +93,81 @@ LoadResult RunLoad(uint16_t port, const GetRequest& prototype, int outstanding, 
   }
   int buffer = 1 << 20;
   ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof(buffer));
-  GetRequest request = prototype;
+  timeval wait{0, 50000};  // a lost request is replaced after 50 ms
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait));
+
+  const size_t window = static_cast<size_t>(outstanding);
+  std::vector<GetRequest> requests(window, prototype);
+  std::vector<iovec> send_iov(window);
+  std::vector<mmsghdr> send_msgs(window);
+  std::vector<std::vector<uint8_t>> answers(window, std::vector<uint8_t>(2048));
+  std::vector<iovec> recv_iov(window);
+  std::vector<mmsghdr> recv_msgs(window);
+  for (size_t i = 0; i < window; ++i) {
+    recv_iov[i] = iovec{answers[i].data(), answers[i].size()};
+    recv_msgs[i] = mmsghdr{};
+    recv_msgs[i].msg_hdr.msg_iov = &recv_iov[i];
+    recv_msgs[i].msg_hdr.msg_iovlen = 1;
+  }
   uint32_t next_id = 1;
-  auto send_one = [&] {
-    request.SetRequestId(next_id++);
-    if (::send(fd, request.bytes().data(), request.bytes().size(), 0) > 0) ++result.sent;
+  auto send_batch = [&](size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+      requests[i].SetRequestId(next_id++);
+      send_iov[i] = iovec{const_cast<uint8_t*>(requests[i].bytes().data()), requests[i].bytes().size()};
+      send_msgs[i] = mmsghdr{};
+      send_msgs[i].msg_hdr.msg_iov = &send_iov[i];
+      send_msgs[i].msg_hdr.msg_iovlen = 1;
+    }
+    int sent = ::sendmmsg(fd, send_msgs.data(), static_cast<unsigned>(count), 0);
+    if (sent > 0) result.sent += static_cast<uint64_t>(sent);
   };
+
   using clock = std::chrono::steady_clock;
   const auto start = clock::now();
   const auto stop = start + std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(seconds));
-  for (int i = 0; i < outstanding; ++i) send_one();
-  uint8_t answer[2048];
+  send_batch(window);
   while (clock::now() < stop) {
-    pollfd p{fd, POLLIN, 0};
-    int ready = ::poll(&p, 1, 50);
-    if (ready == 0) {
-      // Requests were lost: put a full window back in flight.
-      for (int i = 0; i < outstanding; ++i) send_one();
-      continue;
-    }
-    if (ready < 0) break;
-    while (::recv(fd, answer, sizeof(answer), MSG_DONTWAIT) > 0) {
-      ++result.answered;
-      send_one();
+    int got = ::recvmmsg(fd, recv_msgs.data(), static_cast<unsigned>(window), MSG_WAITFORONE, nullptr);
+    if (got > 0) {
+      result.answered += static_cast<uint64_t>(got);
+      send_batch(static_cast<size_t>(got));
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      send_batch(window);  // requests were lost: put a full window back in flight
+    } else if (errno != EINTR) {
+      break;
     }
   }
   result.seconds = std::chrono::duration<double>(clock::now() - start).count();
   ::close(fd);
   return result;
+}
+
+namespace {
+
+double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+
+}  // namespace
+
+double OtherThreadsCpuSeconds() {
+  rusage all{}, self{};
+  ::getrusage(RUSAGE_SELF, &all);
+  ::getrusage(RUSAGE_THREAD, &self);
+  return Seconds(all.ru_utime) + Seconds(all.ru_stime) - Seconds(self.ru_utime) - Seconds(self.ru_stime);
+}
+
+double ProcessCpuSeconds(int pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Fields after the command's closing parenthesis; utime and stime are the 12th and 13th.
+  size_t close = text.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  double ticks = 0;
+  for (int i = 1; i <= 13 && fields >> field; ++i) {
+    if (i >= 12) ticks += std::stod(field);
+  }
+  return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 uint16_t FreeUdpPort() {

@@ -52,6 +52,7 @@ class Snmpd {
   explicit Snmpd(const std::string& sys_descr);
   ~Snmpd();
   bool ok() const { return pid_ > 0; }
+  int pid() const { return pid_; }
   uint16_t port() const { return port_; }
 
  private:
@@ -59,6 +60,11 @@ class Snmpd {
   int pid_ = -1;
   uint16_t port_ = 0;
 };
+
+// CPU seconds (user + system) used so far by the other threads of this
+// process (everything but the calling thread), and by another process.
+double OtherThreadsCpuSeconds();
+double ProcessCpuSeconds(int pid);
 
 // A UDP port on 127.0.0.1 that is free right now.
 uint16_t FreeUdpPort();

@@ -405,3 +405,103 @@ TEST_F(SimulerTest, SetsWhileTheViewSavesKeepTheListAndTheFileWhole) {
     }
   }
 }
+
+namespace {
+
+std::vector<uint8_t> RequestBytes(uint8_t pdu, uint8_t version, int64_t id, const std::vector<uint64_t>& arcs,
+                                  const std::string& community = "public") {
+  std::vector<uint8_t> oid = {static_cast<uint8_t>(40 * arcs[0] + arcs[1])};
+  for (size_t i = 2; i < arcs.size(); ++i) {
+    std::vector<uint8_t> groups;
+    uint64_t arc = arcs[i];
+    do {
+      groups.insert(groups.begin(), static_cast<uint8_t>((arc & 0x7F) | (groups.empty() ? 0 : 0x80)));
+      arc >>= 7;
+    } while (arc != 0);
+    oid.insert(oid.end(), groups.begin(), groups.end());
+  }
+  std::vector<uint8_t> id_octets;
+  for (int shift = 56; shift >= 0; shift -= 8) id_octets.push_back(static_cast<uint8_t>(static_cast<uint64_t>(id) >> shift));
+  const std::vector<uint8_t> binding = Tlv(0x30, Tlv(0x30, Join({Tlv(0x06, oid), {0x05, 0x00}})));
+  const std::vector<uint8_t> pdu_bytes =
+      Tlv(pdu, Join({Tlv(0x02, id_octets), {0x02, 0x01, 0x00, 0x02, 0x01, 0x00}, binding}));
+  return Tlv(0x30, Join({{0x02, 0x01, version}, Tlv(0x04, std::vector<uint8_t>(community.begin(), community.end())),
+                         pdu_bytes}));
+}
+
+}  // namespace
+
+// The shortcut for plain Get and GetNext requests must answer exactly as the
+// element-list path does, byte for byte, for every kind of stored value.
+TEST_F(SimulerTest, FastAnswersAreTheSameBytesAsTheFullPath) {
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.4.0", L"Boolean", L"1"));
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.5.0", L"Opaque", L"opaque"));
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.6.0", L"Octet String", std::wstring(300, L'w')));
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.7.0", L"Integer", L"-129"));
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.8.0", L"IP Address", L"1.2.3"));            // logs: full path only
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.9.0", L"Object Identifier", L"5.3"));      // invalid OID value
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.10.0", L"Gauge32", L"4294967296"));
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.18446744073709551615", L"Octet String", L"big arc"));
+  engine_.Configure(true, true, L"public", &simulator_);
+
+  std::vector<std::vector<uint64_t>> oids = {{1, 3}, {1, 3, 6, 1, 2, 1, 1}, {2, 39, 1}, {1, 3, 6, 1, 4, 1, 99999, 99}};
+  {
+    auto lock = simulator_.LockValues();
+    for (const CSimulatorValue& v : simulator_.values) {
+      std::vector<uint64_t> arcs = v.oid.GetArcs();
+      oids.push_back(arcs);
+      arcs.push_back(0);
+      oids.push_back(arcs);
+      arcs.pop_back();
+      arcs.pop_back();
+      oids.push_back(arcs);
+    }
+  }
+  int fast = 0;
+  LogCapture log;
+  for (uint8_t pdu : {uint8_t{0xA0}, uint8_t{0xA1}}) {
+    for (uint8_t version : {uint8_t{0}, uint8_t{1}}) {
+      for (int64_t id : {int64_t{0}, int64_t{127}, int64_t{128}, int64_t{-1}, int64_t{0x7FFFFFFF}, int64_t{1} << 40}) {
+        for (const auto& oid : oids) {
+          const std::vector<uint8_t> request = RequestBytes(pdu, version, id, oid);
+          std::vector<uint8_t> shortcut;
+          if (!engine_.AnswerFast(request.data(), static_cast<uint32_t>(request.size()), &shortcut)) continue;
+          ++fast;
+          CBerDecoder decoder;
+          ASSERT_TRUE(decoder.Assign(request.data(), static_cast<uint32_t>(request.size())));
+          CBerEncoder encoder;
+          ASSERT_TRUE(engine_.HandleDatagram(decoder, encoder));
+          const std::vector<uint8_t> full(encoder.GetData(), encoder.GetData() + encoder.GetUsedLength());
+          ASSERT_EQ(shortcut, full) << "pdu " << int(pdu) << " version " << int(version) << " id " << id;
+        }
+      }
+    }
+  }
+  EXPECT_GT(fast, 600);
+  // Only the full path's own complaints about the two broken values are logged.
+  for (const std::wstring& line : log.Lines()) {
+    EXPECT_TRUE(line.find(L"1.2.3") != std::wstring::npos || line.find(L"OID") != std::wstring::npos ||
+                line.find(L"first number") != std::wstring::npos || line.find(L"Unable to encode") != std::wstring::npos)
+        << quillog::WideToUtf8(line);
+  }
+  // Values whose encoding logs something, other communities and Sets take the full path.
+  std::vector<uint8_t> out;
+  const std::vector<uint8_t> bad_ip = RequestBytes(0xA0, 1, 9, {1, 3, 6, 1, 4, 1, 99999, 8, 0});
+  EXPECT_FALSE(engine_.AnswerFast(bad_ip.data(), static_cast<uint32_t>(bad_ip.size()), &out));
+  const std::vector<uint8_t> other = RequestBytes(0xA0, 1, 9, {1, 3, 6, 1, 2, 1, 1, 5, 0}, "Public");
+  EXPECT_FALSE(engine_.AnswerFast(other.data(), static_cast<uint32_t>(other.size()), &out));
+  const std::vector<uint8_t> set = SetRequestBytes(0x01000001, "x");
+  EXPECT_FALSE(engine_.AnswerFast(set.data(), static_cast<uint32_t>(set.size()), &out));
+  // A changed text is encoded again, not served from the old encoding.
+  const std::vector<uint8_t> get = RequestBytes(0xA0, 1, 9, {1, 3, 6, 1, 2, 1, 1, 5, 0});
+  ASSERT_TRUE(engine_.AnswerFast(get.data(), static_cast<uint32_t>(get.size()), &out));
+  {
+    auto lock = simulator_.LockValues();
+    for (CSimulatorValue& v : simulator_.values) {
+      if (v.oid.GetText() == L"1.3.6.1.2.1.1.5.0") v.value = L"changed";
+    }
+  }
+  ASSERT_TRUE(engine_.AnswerFast(get.data(), static_cast<uint32_t>(get.size()), &out));
+  const std::string tail(out.end() - 7, out.end());
+  EXPECT_EQ(tail, "changed");
+}
