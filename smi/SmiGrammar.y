@@ -6,9 +6,9 @@
 %lex-param {CSmiParser* ctx}
 %define api.value.type {const std::wstring*}
 /* Optional clauses and module names are taken greedily, and a word after an element
-   name or after SEQUENCE OF is a name rather than the start of a selection type
-   (six shift/reduce conflicts). */
-%expect 6
+   name, after SEQUENCE OF or after an OBJECT-TYPE's SYNTAX is a name rather than
+   the start of a selection type (seven shift/reduce conflicts). */
+%expect 7
 
 %code requires {
 #include <string>
@@ -514,7 +514,7 @@ ObjectIdentityMacro
     ;
 
 ObjectTypeMacro
-    : TOK_OBJECT_TYPE TOK_SYNTAX Type1 OptUnits Access Status OptDescription OptReference
+    : TOK_OBJECT_TYPE TOK_SYNTAX SyntaxType OptUnits Access Status OptDescription OptReference
       OptIndexPart OptDefVal
       { ctx->SetType(SMI_TYPE_MACRO, $1); }
     ;
@@ -555,6 +555,12 @@ AgentCapabilitiesMacro
     : TOK_AGENT_CAPABILITIES TOK_PRODUCT_RELEASE QUOTED_STRING Status Description OptReference
       SupportsParts
       { ctx->SetType(SMI_TYPE_MACRO, $1); }
+    ;
+
+/* Also read: a SYNTAX naming a type written in lower case. */
+SyntaxType
+    : Type1
+    | LOWER_STRING                  { ctx->BeginType(); ctx->SetType(SMI_TYPE_REFERENCE, $1); ctx->EndType(); }
     ;
 
 Status

@@ -168,6 +168,7 @@ e OBJECT-TYPE SYNTAX INTEGER { on(1) off(2), Abort(3), 8021x(4) } MAX-ACCESS rea
 Caps ::= SEQUENCE { First INTEGER, second Caps }
 lowEntry ::= SEQUENCE { rate INTEGER { 9600(0), 19200(1) } }
 lowTable OBJECT-TYPE SYNTAX SEQUENCE OF lowEntry MAX-ACCESS not-accessible STATUS current ::= { b 4 }
+lowRow OBJECT-TYPE SYNTAX lowEntry MAX-ACCESS not-accessible STATUS current ::= { lowTable 1 }
 g OBJECT-GROUP OBJECTS { e, } STATUS current DESCRIPTION "g" ::= { b 3 }
 END)"));
   EXPECT_EQ(OidOf(L"b"), L".1.3.1");
@@ -179,6 +180,8 @@ END)"));
   ASSERT_EQ(Object(L"lowTable")->type.nested.size(), 2u);
   EXPECT_EQ(Object(L"lowTable")->type.nested[0].DisplayText(true), L"SEQUENCE OF");
   EXPECT_EQ(Object(L"lowTable")->type.nested[1].DisplayText(true), L"lowEntry");
+  EXPECT_EQ(OidOf(L"lowRow"), L".1.3.1.4.1");
+  EXPECT_EQ(Object(L"lowRow")->type.nested.at(0).DisplayText(true), L"lowEntry");
   EXPECT_EQ(OidOf(L"g"), L".1.3.1.3");
   const CSmiObject* entry = Type(L"Entry");
   ASSERT_NE(entry, nullptr);
