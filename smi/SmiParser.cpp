@@ -491,7 +491,8 @@ void CSmiParser::SetDescription(const std::wstring* text) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"NULL Pointer, File %s, Line %d", scanner_.FileName(), scanner_.Line());
     return;
   }
-  *description_target_ = *text;
+  // The text is taken out of the token pool: nothing reads that token again.
+  *description_target_ = std::move(*const_cast<std::wstring*>(text));
 }
 
 void CSmiParser::Declare(const std::wstring& name) {

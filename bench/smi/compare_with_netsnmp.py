@@ -4,8 +4,9 @@
     compare_with_netsnmp.py --tool BUILD/bench/smi/smi_load_tool --dir MIBDIR [--list FILE]
 
 Net-SNMP: snmptranslate -M MIBDIR -m ALL -Tz (or -m with the listed
-modules). Ours: smi_load_tool --objects MIBDIR (the listed modules, or every
-module of the folder) in one load. Prints the share of Net-SNMP's
+modules). Ours: smi_load_tool --objects --keep-going MIBDIR (the listed
+modules, or every module of the folder) in one load; a module that fails is
+skipped. Prints the share of Net-SNMP's
 (name, OID) pairs that we have, and the pairs we miss (name, their OID, the
 OIDs we give that name).
 """
@@ -28,7 +29,7 @@ def netsnmp_pairs(directory, modules):
 
 
 def our_pairs(tool, directory, list_file):
-    args = [tool, "--objects"]
+    args = [tool, "--objects", "--keep-going"]
     if list_file:
         args.append("--list=" + list_file)
     args.append(directory)
