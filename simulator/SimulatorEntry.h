@@ -16,9 +16,10 @@ struct CSimulatorValue {
   std::wstring value;
 
   // The agent engine's encoded answer for this value (its variable-binding
-  // list), valid while type and text are those it was made from. Guarded by
-  // the simulator's value lock like the rest.
+  // list), valid while OID, type and text are those it was made from.
+  // Guarded by the simulator's value lock like the rest.
   std::vector<uint8_t> encoded;
+  CAsn1Oid encoded_oid;
   std::wstring encoded_text;
   uint8_t encoded_type = 0;
   bool encoded_valid = false;

@@ -211,10 +211,12 @@ bool EncodesSilently(const CSimulatorValue& value) {
 // The variable-binding list of an answer carrying this value, encoded by the
 // codec itself, kept in the value until its type or text changes.
 const std::vector<uint8_t>* EncodedBinding(CSimulatorValue& value) {
-  if (value.encoded_valid && value.encoded_type == value.type && value.encoded_text == value.value) {
+  if (value.encoded_valid && value.encoded_type == value.type && value.encoded_text == value.value &&
+      value.encoded_oid == value.oid) {
     return value.encodable ? &value.encoded : nullptr;
   }
   value.encoded_valid = true;
+  value.encoded_oid = value.oid;
   value.encoded_type = value.type;
   value.encoded_text = value.value;
   value.encoded.clear();
