@@ -10,10 +10,16 @@
 // Pointers to objects stay valid until Reset (the objects live on the heap
 // and are only re-ordered by SortByOid).
 //
-// Walking the tree (for example to build an OID name table):
+// Loading a folder of modules and walking the tree (for example to build an
+// OID name table):
 //
-//   CSmiTreeProtected lock;                       // the process tree
-//   SmiTree().ForEachObject([](const CSmiObject& o) {
+//   SetMibSearchFolders({L"/path/to/mibs"});      // smi/MibFolders.h
+//   CSmiTree tree;                                // or SmiTree(), the process tree
+//   CSmiLoader loader(tree);                      // smi/SmiLoader.h
+//   loader.SetKeepGoing(true);                    // skip modules that fail
+//   loader.Load(keys, true, 1);                   // keys: CSmiModuleKey::FromString(name)
+//   CSmiTreeProtected lock(tree);
+//   tree.ForEachObject([](const CSmiObject& o) {
 //     const CSmiDeclaration& d = o.declarations.front();
 //     // o.OidText() ".1.3.6.1", SmiOidDotted(o.oid) "1.3.6.1", d.name,
 //     // d.module_name, d.file_path, d.line (0 for built-in entries).
