@@ -39,6 +39,8 @@ void CSmiScanner::DestroyScanner() {
   }
   depth_ = 0;
   file_name_ = L"stdin";
+  ended_file_name_.clear();
+  ended_line_ = 0;
   accumulator_.clear();
   smi_yylex_destroy(scanner_);
   scanner_ = nullptr;
@@ -60,6 +62,10 @@ void CSmiScanner::ErrorReport(const std::wstring& message) {
   last_error_.message = message;
   last_error_.file_name = file_name_;
   last_error_.line = Line();
+  if (!buffer_ && !ended_file_name_.empty()) {
+    last_error_.file_name = ended_file_name_;
+    last_error_.line = ended_line_;
+  }
   QuillogW(QUILLOG_ERROR, QLF_NONE, L"Erreur dans le fichier MIB %s, ligne %d\n\t%s", last_error_.file_name,
            last_error_.line, message);
 }
@@ -136,6 +142,8 @@ void CSmiScanner::CloseFilesTo(int depth) {
 
 int CSmiScanner::AtEndOfFile() {
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"End of MIB file %s", file_name_);
+  ended_file_name_ = file_name_;
+  ended_line_ = Line();
   if (CloseFile() == 1) return 1;
   // Nothing left to read once the outermost file is closed.
   return buffer_ ? 0 : 1;

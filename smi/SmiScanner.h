@@ -97,6 +97,10 @@ class CSmiScanner {
   std::unique_ptr<InputFile> file_;
   void* buffer_ = nullptr;
   std::wstring file_name_ = L"stdin";
+  // The file whose end was read last, and its last line: an error found
+  // after the outermost file has ended ("unexpected $end") names it.
+  std::wstring ended_file_name_;
+  int32_t ended_line_ = 0;
   std::wstring accumulator_;
   std::deque<std::wstring> pool_;
   SmiError last_error_;

@@ -103,6 +103,14 @@ TEST_F(SmiLoaderTest, SyntaxErrorInAnImportNamesTheImportedFileAndResets) {
   ASSERT_TRUE(Load(L"IF"));
 }
 
+TEST_F(SmiLoaderTest, ModuleCutShortNamesItsOwnFileAndLastLine) {
+  WriteModule("CUT", "CUT DEFINITIONS ::= BEGIN\nx OBJECT IDENTIFIER ::= { iso 3\n");
+  EXPECT_FALSE(Load(L"CUT"));
+  EXPECT_EQ(loader_.LastError().message.rfind(L"syntax error, unexpected $end", 0), 0u);
+  EXPECT_EQ(loader_.LastError().file_name, ModulePath("CUT"));
+  EXPECT_EQ(loader_.LastError().line, 3);
+}
+
 TEST_F(SmiLoaderTest, MissingModulesAndFilesFailTheLoad) {
   SmiLogCapture log;
   WriteModule("NEEDS", "NEEDS DEFINITIONS ::= BEGIN\nIMPORTS x FROM GONE;\nEND");
