@@ -23,6 +23,7 @@ const wchar_t* const kKindTexts[] = {L"NULL",        L"BOOLEAN",     L"REAL",   
                                      L"CHOICE",      L"ENUMERATED",  L"SELECTION",  L"ANY"};
 
 const std::wstring kEmpty;
+constexpr size_t kExpectedObjects = 40000;
 
 CSmiObject BuiltinRecord(const wchar_t* name, int64_t arc, uint32_t kind) {
   CSmiObject record;
@@ -166,6 +167,9 @@ void CSmiTree::Reset() {
   module_set_.clear();
   import_by_symbol_.clear();
   unfinalized_imports_.clear();
+  // Room for a typical load (a few hundred modules) without rehashing.
+  by_oid_.reserve(kExpectedObjects);
+  by_name_.reserve(kExpectedObjects);
   AddObject(BuiltinRecord(L"ccitt", 0, SMI_TYPE_OBJECT_IDENTIFIER));
   AddObject(BuiltinRecord(L"iso", 1, SMI_TYPE_OBJECT_IDENTIFIER));
   AddObject(BuiltinRecord(L"iso-ccitt", 2, SMI_TYPE_OBJECT_IDENTIFIER));
@@ -202,11 +206,10 @@ void CSmiTree::AddType(CSmiObject record) {
 void CSmiTree::IndexObjectOid(uint32_t position) {
   const CSmiObject& object = *objects_[position];
   if (!object.IsComplete()) return;
-  auto it = by_oid_.find(ViewOf(position));
-  if (it != by_oid_.end()) {
-    if (*it < position) return;
-    by_oid_.erase(it);
-  }
+  auto [it, inserted] = by_oid_.insert(position);
+  if (inserted || *it < position) return;
+  // The index keeps the first object of an OID.
+  by_oid_.erase(it);
   by_oid_.insert(position);
 }
 
@@ -221,10 +224,10 @@ void CSmiTree::RemapObjectIndexes(const std::vector<uint32_t>& new_position) {
     for (uint32_t& p : positions) p = new_position[p];
     std::sort(positions.begin(), positions.end());
   }
-  // The first object of an OID may change with the order: take the smallest.
-  by_oid_.clear();
-  by_oid_.reserve(objects_.size());
-  for (uint32_t i = 0; i < objects_.size(); ++i) IndexObjectOid(i);
+  // A stable sort keeps objects of one OID in their order, so the first
+  // object of each OID stays the first: only its position changes. The
+  // OID (the hash) is unchanged, so the set stays valid.
+  for (const uint32_t& p : by_oid_) const_cast<uint32_t&>(p) = new_position[p];
 }
 
 void CSmiTree::RebuildObjectIndexes() {
@@ -381,7 +384,9 @@ void CSmiTree::AddMissingParents() {
       continue;
     }
     for (size_t length = object->oid.size() - 1; length >= 1; --length) {
-      if (FindOidPosition(OidView{object->oid.data(), length}) >= 0) continue;
+      // An indexed parent is in the list too: its own missing parents are
+      // found when its turn comes.
+      if (FindOidPosition(OidView{object->oid.data(), length}) >= 0) break;
       SmiOid prefix(object->oid.begin(), object->oid.begin() + static_cast<std::ptrdiff_t>(length));
       SMI_TRACE(QLF_PROGRAM_SMI, L"Parent %s of Object '%s' does not exists", SmiOidText(prefix), object->Name());
       missing.push_back(std::move(prefix));
@@ -481,13 +486,27 @@ void CSmiTree::MarkAllVisible() {
 }
 
 void CSmiTree::MarkVisibleForModules(const std::vector<CSmiModuleKey>& modules) {
-  const std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> wanted(modules.begin(), modules.end());
-  CSmiModuleKey probe;
+  // By module name first (short), then the file path.
+  std::unordered_map<std::wstring, std::vector<const std::wstring*>> wanted;
+  for (const CSmiModuleKey& key : modules) wanted[key.module_name].push_back(&key.file_path);
+  const std::wstring* last_module = nullptr;
+  const std::vector<const std::wstring*>* last_paths = nullptr;
   for (auto& object : objects_) {
     for (const CSmiDeclaration& d : object->declarations) {
-      probe.module_name = d.module_name;
-      probe.file_path = d.file_path;
-      if (wanted.count(probe)) {
+      if (last_module == nullptr || *last_module != d.module_name) {
+        auto it = wanted.find(d.module_name);
+        last_module = &d.module_name;
+        last_paths = it == wanted.end() ? nullptr : &it->second;
+      }
+      if (!last_paths) continue;
+      bool found = false;
+      for (const std::wstring* path : *last_paths) {
+        if (*path == d.file_path) {
+          found = true;
+          break;
+        }
+      }
+      if (found) {
         MarkVisible(*object);
         break;
       }
