@@ -49,7 +49,7 @@ bool CSmiLoader::LoadModule(const CSmiModuleKey& key) {
     return false;
   }
   scanner_.CloseFilesTo(depth);
-  scanner_.FreeTokenStrings();
+  scanner_.RecycleTokenStrings();
   return true;
 }
 
@@ -70,8 +70,10 @@ bool CSmiLoader::Load(const std::vector<CSmiModuleKey>& modules, bool reset, uin
       continue;
     }
     tree_.Reset();
+    scanner_.FreeTokenStrings();
     return false;
   }
+  scanner_.FreeTokenStrings();
   tree_.Finish();
   if (reset && display_module_mode == 0) {
     tree_.MarkAllVisible();

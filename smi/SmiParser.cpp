@@ -491,8 +491,7 @@ void CSmiParser::SetDescription(const std::wstring* text) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"NULL Pointer, File %s, Line %d", scanner_.FileName(), scanner_.Line());
     return;
   }
-  // The text is taken out of the token pool: nothing reads that token again.
-  *description_target_ = std::move(*const_cast<std::wstring*>(text));
+  description_target_->Assign(text->data(), text->size());
 }
 
 void CSmiParser::Declare(const std::wstring& name) {

@@ -111,5 +111,5 @@ class CSmiParser {
   bool in_default_value_ = false;
   CSmiObject current_;
   std::vector<int32_t> type_stack_;
-  std::wstring* description_target_ = nullptr;
+  CSmiText* description_target_ = nullptr;
 };

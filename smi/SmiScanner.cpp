@@ -158,11 +158,33 @@ int CSmiScanner::NextToken(const std::wstring** value) {
 void CSmiScanner::FreeTokenStrings() {
   pool_.clear();
   pool_.shrink_to_fit();
+  pool_used_ = 0;
 }
 
-const std::wstring* CSmiScanner::PoolString(std::wstring&& text) {
-  pool_.push_back(std::move(text));
-  return &pool_.back();
+void CSmiScanner::RecycleTokenStrings() {
+  // Long texts (descriptions) give their memory back.
+  for (size_t i = 0; i < pool_used_; ++i)
+    if (pool_[i].capacity() > kKeptTokenCapacity) std::wstring().swap(pool_[i]);
+  pool_used_ = 0;
+}
+
+std::wstring& CSmiScanner::NextPoolSlot() {
+  if (pool_used_ == pool_.size()) pool_.emplace_back();
+  return pool_[pool_used_++];
+}
+
+const std::wstring* CSmiScanner::PoolCopy(const std::wstring& text) {
+  std::wstring& slot = NextPoolSlot();
+  slot.assign(text);
+  return &slot;
+}
+
+const std::wstring* CSmiScanner::PoolBytes(const char* text, size_t length) {
+  std::wstring& slot = NextPoolSlot();
+  slot.resize(length);
+  wchar_t* out = slot.data();
+  for (size_t i = 0; i < length; ++i) out[i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
+  return &slot;
 }
 
 size_t CSmiScanner::ReadInput(char* buffer, size_t max) {
@@ -174,8 +196,10 @@ size_t CSmiScanner::ReadInput(char* buffer, size_t max) {
     return 0;
   }
   // CR LF becomes LF; a CR followed by anything else stays.
-  size_t out = 0;
-  for (size_t i = 0; i < n; ++i) {
+  const char* first_cr = static_cast<const char*>(std::memchr(buffer, '\r', n));
+  if (!first_cr) return n;
+  size_t out = static_cast<size_t>(first_cr - buffer);
+  for (size_t i = out; i < n; ++i) {
     char c = buffer[i];
     if (c == '\r') {
       if (i + 1 < n) {

@@ -54,8 +54,11 @@ class CSmiScanner {
   void CloseFilesTo(int depth);
   // Drops the flex state after a failure and starts clean (closes files).
   void Restart();
+  // Frees every token string.
   void FreeTokenStrings();
-  size_t TokenStringCount() const { return pool_.size(); }
+  // Drops every token string but keeps their memory for the next ones.
+  void RecycleTokenStrings();
+  size_t TokenStringCount() const { return pool_used_; }
 
   // Stores message, current file and line as the last error and logs it.
   void ErrorReport(const std::wstring& message);
@@ -69,7 +72,9 @@ class CSmiScanner {
 
   // Used by the generated rules.
   size_t ReadInput(char* buffer, size_t max);
-  const std::wstring* PoolString(std::wstring&& text);
+  // Each byte one character.
+  const std::wstring* PoolBytes(const char* text, size_t length);
+  const std::wstring* PoolCopy(const std::wstring& text);
   std::wstring& Accumulator() { return accumulator_; }
   // End of the current file: 1 when scanning is to stop (nothing to return to).
   int AtEndOfFile();
@@ -102,6 +107,10 @@ class CSmiScanner {
   std::wstring ended_file_name_;
   int32_t ended_line_ = 0;
   std::wstring accumulator_;
-  std::deque<std::wstring> pool_;
+  std::wstring& NextPoolSlot();
+  static constexpr size_t kKeptTokenCapacity = 256;
+
+  std::deque<std::wstring> pool_;  // the first pool_used_ are in use
+  size_t pool_used_ = 0;
   SmiError last_error_;
 };

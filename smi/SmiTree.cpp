@@ -113,6 +113,41 @@ std::wstring CSmiType::DisplayText(bool with_constraint) const {
   return text;
 }
 
+void CSmiText::Assign(const wchar_t* text, size_t length) {
+  wide_ = false;
+  wide_text_.clear();
+  bytes_.resize(length);
+  for (size_t i = 0; i < length; ++i) {
+    if (static_cast<uint32_t>(text[i]) > 0xFF) {
+      wide_ = true;
+      bytes_.clear();
+      wide_text_.assign(text, length);
+      return;
+    }
+    bytes_[i] = static_cast<char>(text[i]);
+  }
+}
+
+std::wstring CSmiText::Wide() const {
+  if (wide_) return wide_text_;
+  std::wstring text(bytes_.size(), L'\0');
+  for (size_t i = 0; i < bytes_.size(); ++i) text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes_[i]));
+  return text;
+}
+
+bool operator==(const CSmiText& a, const std::wstring& b) {
+  if (a.wide_) return a.wide_text_ == b;
+  if (a.bytes_.size() != b.size()) return false;
+  for (size_t i = 0; i < b.size(); ++i)
+    if (static_cast<wchar_t>(static_cast<unsigned char>(a.bytes_[i])) != b[i]) return false;
+  return true;
+}
+
+bool operator==(const CSmiText& a, const CSmiText& b) {
+  if (a.wide_ == b.wide_) return a.wide_ ? a.wide_text_ == b.wide_text_ : a.bytes_ == b.bytes_;
+  return a.wide_ ? b == a.wide_text_ : a == b.wide_text_;
+}
+
 const std::wstring& CSmiObject::Name() const {
   return declarations.empty() ? kEmpty : declarations.front().name;
 }

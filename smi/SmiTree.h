@@ -117,12 +117,42 @@ struct CSmiType {
   std::wstring DisplayText(bool with_constraint) const;
 };
 
+// A text read from a module. Module files are read byte by byte (each byte
+// one character), so such a text is kept as its bytes; a text given with a
+// character above 0xFF is kept wide. Reads back as the wide text it was set to.
+class CSmiText {
+ public:
+  CSmiText() = default;
+  CSmiText(const std::wstring& text) { Assign(text.data(), text.size()); }
+  CSmiText(const wchar_t* text) : CSmiText(std::wstring(text)) {}
+  CSmiText& operator=(const std::wstring& text) {
+    Assign(text.data(), text.size());
+    return *this;
+  }
+  CSmiText& operator=(const wchar_t* text) { return *this = std::wstring(text); }
+  void Assign(const wchar_t* text, size_t length);
+
+  std::wstring Wide() const;
+  operator std::wstring() const { return Wide(); }
+  bool empty() const { return wide_ ? wide_text_.empty() : bytes_.empty(); }
+  size_t size() const { return wide_ ? wide_text_.size() : bytes_.size(); }
+
+  friend bool operator==(const CSmiText& a, const CSmiText& b);
+  friend bool operator==(const CSmiText& a, const std::wstring& b);
+  friend bool operator==(const CSmiText& a, const wchar_t* b) { return a == std::wstring(b); }
+
+ private:
+  std::string bytes_;
+  std::wstring wide_text_;
+  bool wide_ = false;
+};
+
 struct CSmiObject {
   SmiOid oid;
   CSmiType type;
   uint32_t status = 0;
   uint32_t access = 0;
-  std::wstring description;
+  CSmiText description;
   std::wstring pending_name;    // OID component name unknown when read
   int32_t resolve_position = -1;  // -1: OID complete
   CSmiObject* parent = nullptr;

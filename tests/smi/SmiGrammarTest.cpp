@@ -94,7 +94,8 @@ st OBJECT-TYPE
     UNITS "u"
     MAX-ACCESS read-write
     STATUS current
-    DESCRIPTION "The state."
+    DESCRIPTION "The state.
+  Caf)" "\xE9" R"( x."
     DEFVAL { up }
     ::= { e 1 }
 sz OBJECT-TYPE SYNTAX OCTET STRING (SIZE (0..32)) ACCESS read-only STATUS mandatory ::= { e 2 }
@@ -109,8 +110,8 @@ END)"));
   EXPECT_EQ(st->type.nested[0].DisplayText(true), L"INTEGER (up(1), down(2))");
   EXPECT_EQ(st->access, 6u);
   EXPECT_EQ(st->status, 1u);
-  EXPECT_EQ(st->description, L"The state.");
-  EXPECT_EQ(st->declarations[0].line, 13);  // the line of the assignment's last token
+  EXPECT_EQ(st->description, L"The state.\n  Caf\u00e9 x.");  // each byte one character
+  EXPECT_EQ(st->declarations[0].line, 14);  // the line of the assignment's last token
   ASSERT_NE(Object(L"sz"), nullptr);
   EXPECT_EQ(Object(L"sz")->type.nested[0].DisplayText(true), L"OCTET STRING (SIZE 0..32)");
   EXPECT_EQ(Object(L"sz")->status, 3u);

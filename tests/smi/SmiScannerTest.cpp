@@ -82,6 +82,50 @@ TEST_F(SmiScannerTest, BinaryAndHexadecimalStrings) {
   EXPECT_EQ(Scan("x 'AB'B y"), (std::vector<Tok>{{LOWER_STRING, L"x"}}));
 }
 
+TEST_F(SmiScannerTest, CutShortStringsAndDefinitionsTakeOnlyTheirFirstCharacter) {
+  // As if the apostrophe or colon alone were read: the input ends there,
+  // and a further read goes on right after it.
+  EXPECT_EQ(Scan("x '01' y"), (std::vector<Tok>{{LOWER_STRING, L"x"}}));
+  const std::wstring* v = nullptr;
+  ASSERT_EQ(scanner_.NextToken(&v), DECIMAL_STRING);
+  EXPECT_EQ(*v, L"01");
+  scanner_.CloseFile();
+  EXPECT_EQ(Scan("x '0aF y"), (std::vector<Tok>{{LOWER_STRING, L"x"}}));
+  scanner_.CloseFile();
+  EXPECT_EQ(Scan("x :: y"), (std::vector<Tok>{{LOWER_STRING, L"x"}}));
+  ASSERT_EQ(scanner_.NextToken(&v), 0);  // the second colon
+  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  EXPECT_EQ(*v, L"y");
+  scanner_.CloseFile();
+  EXPECT_EQ(Scan("x ::= '1'B '1'"), (std::vector<Tok>{{LOWER_STRING, L"x"},
+                                                      {TOK_DEFINITION, L""},
+                                                      {BINARY_STRING, L"'1'B"}}));
+}
+
+TEST_F(SmiScannerTest, LongCommentAndStringLinesKeepEveryByte) {
+  const std::string line(1000, 'w');
+  EXPECT_EQ(Scan("a -- " + line + " -- b\nc"), (std::vector<Tok>{{LOWER_STRING, L"a"}, {LOWER_STRING, L"b"},
+                                                                 {LOWER_STRING, L"c"}}));
+  scanner_.CloseFile();
+  EXPECT_EQ(Scan("\"" + line + "\n\xE9" + line + "\" d"),
+            (std::vector<Tok>{{QUOTED_STRING, std::wstring(line.begin(), line.end()) + L"\n\u00e9" +
+                                                  std::wstring(line.begin(), line.end())},
+                              {LOWER_STRING, L"d"}}));
+}
+
+TEST_F(SmiScannerTest, RecycledTokenStringsHoldTheNewTokens) {
+  EXPECT_EQ(Scan("first \"" + std::string(2000, 'q') + "\" second"),
+            (std::vector<Tok>{{LOWER_STRING, L"first"}, {QUOTED_STRING, std::wstring(2000, L'q')},
+                              {LOWER_STRING, L"second"}}));
+  EXPECT_EQ(scanner_.TokenStringCount(), 3u);
+  scanner_.RecycleTokenStrings();
+  EXPECT_EQ(scanner_.TokenStringCount(), 0u);
+  scanner_.CloseFile();
+  EXPECT_EQ(Scan("a \"xy\" LongerThanBefore"),
+            (std::vector<Tok>{{LOWER_STRING, L"a"}, {QUOTED_STRING, L"xy"}, {UPPER_STRING, L"LongerThanBefore"}}));
+  EXPECT_EQ(scanner_.TokenStringCount(), 3u);
+}
+
 TEST_F(SmiScannerTest, UnderscoreEndsTheInput) {
   EXPECT_EQ(Scan("my_object other"), (std::vector<Tok>{{LOWER_STRING, L"my"}}));
 }

@@ -118,6 +118,56 @@ TEST_F(SmiTreeTest, MissingParentsAreAddedOnceSortedAndLinked) {
   EXPECT_FALSE(tree_.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 1})->visible);
 }
 
+TEST_F(SmiTreeTest, AnObjectResolvedOntoAnExistingOidComesFirstAfterSorting) {
+  // p is read first but completed last: it is the first object of 1.3.5
+  // and stays so once the list is sorted.
+  tree_.AddObject(Pending(L"p", L"base", {5}));
+  tree_.AddObject(Record(L"q", {1, 3, 5}));
+  tree_.AddObject(Record(L"child", {1, 3, 5, 1}));
+  tree_.AddObject(Record(L"base", {1, 3}));
+  tree_.Finish();
+  const CSmiObject* first = tree_.FindObjectByOid({1, 3, 5});
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->Name(), L"p");
+  ASSERT_NE(tree_.FindObjectByOid({1, 3, 5, 1}), nullptr);
+  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 5, 1})->parent, first);
+  EXPECT_EQ(tree_.FindObjectByName(L"q", M)->OidText(), L".1.3.5");
+  EXPECT_EQ(tree_.FindObjectByName(L"base", M), tree_.FindObjectByOid({1, 3}));
+}
+
+TEST_F(SmiTreeTest, VisibleModulesMatchNameAndFile) {
+  tree_.AddObject(Record(L"mine", {1, 3, 1}, L"M"));
+  CSmiObject other = Record(L"other", {1, 3, 2}, L"M");
+  other.declarations[0].file_path = L"/elsewhere/M.mib";
+  tree_.AddObject(other);
+  tree_.AddObject(Record(L"n", {1, 3, 3}, L"N"));
+  tree_.Finish();
+  tree_.MarkVisibleForModules({CSmiModuleKey{L"N", L"/m/N.mib"}, M});
+  EXPECT_TRUE(ByName(L"mine")->visible);
+  EXPECT_TRUE(ByName(L"n")->visible);
+  EXPECT_TRUE(ByName(L"iso")->visible);  // an ancestor
+  EXPECT_FALSE(ByName(L"other")->visible);
+  EXPECT_FALSE(ByName(L"ccitt")->visible);
+}
+
+TEST_F(SmiTreeTest, TextsReadBackAsSet) {
+  CSmiText bytes = std::wstring(L"caf\u00e9\n\x01");
+  EXPECT_EQ(bytes.Wide(), L"caf\u00e9\n\x01");
+  EXPECT_EQ(bytes.size(), 6u);
+  CSmiText wide = L"\u20ac 5";
+  EXPECT_EQ(wide.Wide(), L"\u20ac 5");
+  EXPECT_EQ(wide, std::wstring(L"\u20ac 5"));
+  EXPECT_FALSE(wide == L"\u00ac 5");  // not cut to a byte
+  EXPECT_FALSE(bytes == L"caf\u00e9\n");
+  EXPECT_EQ(CSmiText(L"ab"), CSmiText(std::wstring(L"ab")));
+  wide = L"ab";
+  EXPECT_EQ(wide, CSmiText(L"ab"));
+  EXPECT_FALSE(CSmiText(L"\u20ac") == CSmiText(L"\u00ac"));
+  EXPECT_TRUE(CSmiText().empty());
+  const std::wstring back = bytes;
+  EXPECT_EQ(back, bytes.Wide());
+}
+
 TEST_F(SmiTreeTest, SortOrderComparesArcsThenLength) {
   tree_.AddObject(Record(L"c", {1, 3, 6, 1, 10}));
   tree_.AddObject(Record(L"b", {1, 3, 6, 1, 2, 1}));
