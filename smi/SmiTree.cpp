@@ -198,6 +198,7 @@ void CSmiTree::Reset() {
   imports_.clear();
   by_oid_.clear();
   by_name_.clear();
+  name_remap_.clear();
   type_by_name_.clear();
   module_set_.clear();
   import_by_symbol_.clear();
@@ -249,15 +250,26 @@ void CSmiTree::IndexObjectOid(uint32_t position) {
 }
 
 void CSmiTree::IndexObjectName(uint32_t position, const std::wstring& name) {
+  ApplyNameRemap();
   std::vector<uint32_t>& positions = by_name_[name];
   auto it = std::lower_bound(positions.begin(), positions.end(), position);
   if (it == positions.end() || *it != position) positions.insert(it, position);
 }
 
-void CSmiTree::RemapObjectIndexes(const std::vector<uint32_t>& new_position) {
+void CSmiTree::ApplyNameRemap() const {
+  if (name_remap_.empty()) return;
   for (auto& [name, positions] : by_name_) {
-    for (uint32_t& p : positions) p = new_position[p];
-    std::sort(positions.begin(), positions.end());
+    for (uint32_t& p : positions) p = name_remap_[p];
+    if (positions.size() > 1) std::sort(positions.begin(), positions.end());
+  }
+  name_remap_.clear();
+}
+
+void CSmiTree::RemapObjectIndexes(const std::vector<uint32_t>& new_position) {
+  if (name_remap_.empty()) {
+    name_remap_ = new_position;
+  } else {
+    for (uint32_t& p : name_remap_) p = new_position[p];
   }
   // A stable sort keeps objects of one OID in their order, so the first
   // object of each OID stays the first: only its position changes. The
@@ -268,6 +280,7 @@ void CSmiTree::RemapObjectIndexes(const std::vector<uint32_t>& new_position) {
 void CSmiTree::RebuildObjectIndexes() {
   by_oid_.clear();
   by_name_.clear();
+  name_remap_.clear();
   for (uint32_t i = 0; i < objects_.size(); ++i) {
     IndexObjectOid(i);
     for (const CSmiDeclaration& d : objects_[i]->declarations) IndexObjectName(i, d.name);
@@ -311,6 +324,7 @@ bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, const std::wstring& 
 }
 
 CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiModuleKey& key) const {
+  ApplyNameRemap();
   auto it = by_name_.find(name);
   if (it == by_name_.end()) return nullptr;
   for (uint32_t position : it->second) {

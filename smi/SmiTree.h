@@ -261,6 +261,7 @@ class CSmiTree {
   void IndexObjectName(uint32_t position, const std::wstring& name);
   void RebuildObjectIndexes();
   void RemapObjectIndexes(const std::vector<uint32_t>& new_position);
+  void ApplyNameRemap() const;
   bool DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name,
                           const CSmiModuleKey& key) const;
 
@@ -274,7 +275,10 @@ class CSmiTree {
   // Indexes over the lists above.
   // First complete object of each OID.
   std::unordered_set<uint32_t, OidIndexHash, OidIndexEqual> by_oid_{0, OidIndexHash{this}, OidIndexEqual{this}};
-  std::unordered_map<std::wstring, std::vector<uint32_t>> by_name_;  // ascending positions
+  mutable std::unordered_map<std::wstring, std::vector<uint32_t>> by_name_;  // ascending positions
+  // After a sort, the name index is renumbered on its next use (old
+  // position -> new); empty when it is up to date.
+  mutable std::vector<uint32_t> name_remap_;
   std::unordered_map<std::wstring, uint32_t> type_by_name_;  // first type by name
   std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> module_set_;
   std::unordered_map<std::wstring, std::vector<uint32_t>> import_by_symbol_;

@@ -135,6 +135,27 @@ TEST_F(SmiTreeTest, AnObjectResolvedOntoAnExistingOidComesFirstAfterSorting) {
   EXPECT_EQ(tree_.FindObjectByName(L"base", M), tree_.FindObjectByOid({1, 3}));
 }
 
+TEST_F(SmiTreeTest, NameLookupsFollowTheListOrderAcrossSorts) {
+  tree_.AddObject(Record(L"x", {1, 3, 9}));
+  tree_.AddObject(Record(L"x", {1, 3, 2}));
+  EXPECT_EQ(tree_.FindObjectByName(L"x", M)->OidText(), L".1.3.9");  // read first
+  tree_.Finish();
+  EXPECT_EQ(tree_.FindObjectByName(L"x", M)->OidText(), L".1.3.2");  // first in OID order
+  tree_.AddObject(Record(L"x", {1, 3, 1}));
+  tree_.AddObject(Pending(L"y", L"x", {7}));
+  tree_.Finish();
+  EXPECT_EQ(tree_.FindObjectByName(L"x", M)->OidText(), L".1.3.1");
+  EXPECT_EQ(tree_.FindObjectByName(L"y", M)->OidText(), L".1.3.2.7");  // resolved before the sort
+  // Two sorts with no lookup between them.
+  tree_.AddObject(Record(L"z", {1, 3, 0}));
+  tree_.Finish();
+  tree_.AddObject(Record(L"w", {1, 2}));
+  tree_.Finish();
+  EXPECT_EQ(tree_.FindObjectByName(L"x", M)->OidText(), L".1.3.1");
+  EXPECT_EQ(tree_.FindObjectByName(L"z", M)->OidText(), L".1.3.0");
+  EXPECT_EQ(tree_.FindObjectByName(L"w", M)->OidText(), L".1.2");
+}
+
 TEST_F(SmiTreeTest, VisibleModulesMatchNameAndFile) {
   tree_.AddObject(Record(L"mine", {1, 3, 1}, L"M"));
   CSmiObject other = Record(L"other", {1, 3, 2}, L"M");
