@@ -152,13 +152,14 @@ const std::wstring& CSmiObject::Name() const {
   return declarations.empty() ? kEmpty : declarations.front().name;
 }
 
-size_t CSmiTree::OidIndexHash::operator()(OidView oid) const {
-  size_t h = oid.size;
-  for (size_t i = 0; i < oid.size; ++i) h ^= static_cast<size_t>(oid.data[i]) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
-  return h;
+uint32_t CSmiTree::HashOid(OidView oid) {
+  uint64_t h = oid.size;
+  for (size_t i = 0; i < oid.size; ++i) h ^= static_cast<uint64_t>(oid.data[i]) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdULL;
+  h ^= h >> 33;
+  return static_cast<uint32_t>(h);
 }
-
-size_t CSmiTree::OidIndexHash::operator()(uint32_t position) const { return (*this)(tree->ViewOf(position)); }
 
 namespace {
 bool SameOid(const int64_t* a, size_t an, const int64_t* b, size_t bn) {
@@ -166,22 +167,36 @@ bool SameOid(const int64_t* a, size_t an, const int64_t* b, size_t bn) {
 }
 }  // namespace
 
-bool CSmiTree::OidIndexEqual::operator()(uint32_t a, uint32_t b) const {
-  const OidView x = tree->ViewOf(a);
-  const OidView y = tree->ViewOf(b);
-  return SameOid(x.data, x.size, y.data, y.size);
+void CSmiTree::ClearOidIndex(size_t capacity) {
+  size_t slots = 16;
+  while (slots < capacity * 2) slots *= 2;
+  oid_slots_.assign(slots, OidSlot{0, kNoPosition});
+  oid_count_ = 0;
 }
 
-bool CSmiTree::OidIndexEqual::operator()(uint32_t a, OidView b) const {
-  const OidView x = tree->ViewOf(a);
-  return SameOid(x.data, x.size, b.data, b.size);
+void CSmiTree::GrowOidIndex() {
+  std::vector<OidSlot> old = std::move(oid_slots_);
+  oid_slots_.assign(old.size() * 2, OidSlot{0, kNoPosition});
+  const size_t mask = oid_slots_.size() - 1;
+  for (const OidSlot& slot : old) {
+    if (slot.position == kNoPosition) continue;
+    size_t i = slot.hash & mask;
+    while (oid_slots_[i].position != kNoPosition) i = (i + 1) & mask;
+    oid_slots_[i] = slot;
+  }
 }
-
-bool CSmiTree::OidIndexEqual::operator()(OidView a, uint32_t b) const { return (*this)(b, a); }
 
 int64_t CSmiTree::FindOidPosition(OidView oid) const {
-  auto it = by_oid_.find(oid);
-  return it == by_oid_.end() ? -1 : static_cast<int64_t>(*it);
+  if (oid_slots_.empty()) return -1;
+  const uint32_t hash = HashOid(oid);
+  const size_t mask = oid_slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const OidSlot& slot = oid_slots_[i];
+    if (slot.position == kNoPosition) return -1;
+    if (slot.hash != hash) continue;
+    const SmiOid& found = objects_[slot.position]->oid;
+    if (SameOid(found.data(), found.size(), oid.data, oid.size)) return slot.position;
+  }
 }
 
 CSmiTree::CSmiTree() = default;
@@ -196,7 +211,7 @@ void CSmiTree::Reset() {
   types_.clear();
   modules_.clear();
   imports_.clear();
-  by_oid_.clear();
+  ClearOidIndex(kExpectedObjects);
   by_name_.clear();
   name_remap_.clear();
   type_by_name_.clear();
@@ -204,7 +219,6 @@ void CSmiTree::Reset() {
   import_by_symbol_.clear();
   unfinalized_imports_.clear();
   // Room for a typical load (a few hundred modules) without rehashing.
-  by_oid_.reserve(kExpectedObjects);
   by_name_.reserve(kExpectedObjects);
   AddObject(BuiltinRecord(L"ccitt", 0, SMI_TYPE_OBJECT_IDENTIFIER));
   AddObject(BuiltinRecord(L"iso", 1, SMI_TYPE_OBJECT_IDENTIFIER));
@@ -242,11 +256,30 @@ void CSmiTree::AddType(CSmiObject record) {
 void CSmiTree::IndexObjectOid(uint32_t position) {
   const CSmiObject& object = *objects_[position];
   if (!object.IsComplete()) return;
-  auto [it, inserted] = by_oid_.insert(position);
-  if (inserted || *it < position) return;
-  // The index keeps the first object of an OID.
-  by_oid_.erase(it);
-  by_oid_.insert(position);
+  if ((oid_count_ + 1) * 2 > oid_slots_.size()) {
+    if (oid_slots_.empty()) {
+      ClearOidIndex(kExpectedObjects);
+    } else {
+      GrowOidIndex();
+    }
+  }
+  const OidView oid = ViewOf(position);
+  const uint32_t hash = HashOid(oid);
+  const size_t mask = oid_slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    OidSlot& slot = oid_slots_[i];
+    if (slot.position == kNoPosition) {
+      slot = OidSlot{hash, position};
+      ++oid_count_;
+      return;
+    }
+    if (slot.hash != hash) continue;
+    const SmiOid& found = objects_[slot.position]->oid;
+    if (!SameOid(found.data(), found.size(), oid.data, oid.size)) continue;
+    // The index keeps the first object of an OID.
+    if (position < slot.position) slot.position = position;
+    return;
+  }
 }
 
 void CSmiTree::IndexObjectName(uint32_t position, const std::wstring& name) {
@@ -273,12 +306,13 @@ void CSmiTree::RemapObjectIndexes(const std::vector<uint32_t>& new_position) {
   }
   // A stable sort keeps objects of one OID in their order, so the first
   // object of each OID stays the first: only its position changes. The
-  // OID (the hash) is unchanged, so the set stays valid.
-  for (const uint32_t& p : by_oid_) const_cast<uint32_t&>(p) = new_position[p];
+  // OID (the hash) is unchanged.
+  for (OidSlot& slot : oid_slots_)
+    if (slot.position != kNoPosition) slot.position = new_position[slot.position];
 }
 
 void CSmiTree::RebuildObjectIndexes() {
-  by_oid_.clear();
+  ClearOidIndex(objects_.size());
   by_name_.clear();
   name_remap_.clear();
   for (uint32_t i = 0; i < objects_.size(); ++i) {

@@ -231,25 +231,20 @@ class CSmiTree {
   void ForEachObject(const std::function<void(const CSmiObject&)>& fn) const;
 
  private:
-  // The OID index holds object positions and hashes them by their OID;
-  // lookups take any OID without copying it.
+  // The OID index: an open-addressing table of object positions with the
+  // low 32 bits of their OID's hash; lookups take any OID without copying it.
   struct OidView {
     const int64_t* data;
     size_t size;
   };
-  struct OidIndexHash {
-    using is_transparent = void;
-    const CSmiTree* tree;
-    size_t operator()(uint32_t position) const;
-    size_t operator()(OidView oid) const;
+  struct OidSlot {
+    uint32_t hash;
+    uint32_t position;  // kNoPosition: empty
   };
-  struct OidIndexEqual {
-    using is_transparent = void;
-    const CSmiTree* tree;
-    bool operator()(uint32_t a, uint32_t b) const;
-    bool operator()(uint32_t a, OidView b) const;
-    bool operator()(OidView a, uint32_t b) const;
-  };
+  static constexpr uint32_t kNoPosition = UINT32_MAX;
+  static uint32_t HashOid(OidView oid);
+  void ClearOidIndex(size_t capacity);
+  void GrowOidIndex();
   OidView ViewOf(uint32_t position) const {
     const SmiOid& oid = objects_[position]->oid;
     return OidView{oid.data(), oid.size()};
@@ -274,7 +269,8 @@ class CSmiTree {
 
   // Indexes over the lists above.
   // First complete object of each OID.
-  std::unordered_set<uint32_t, OidIndexHash, OidIndexEqual> by_oid_{0, OidIndexHash{this}, OidIndexEqual{this}};
+  std::vector<OidSlot> oid_slots_;  // a power of two, at most half full
+  size_t oid_count_ = 0;
   mutable std::unordered_map<std::wstring, std::vector<uint32_t>> by_name_;  // ascending positions
   // After a sort, the name index is renumbered on its next use (old
   // position -> new); empty when it is up to date.

@@ -156,6 +156,27 @@ TEST_F(SmiTreeTest, NameLookupsFollowTheListOrderAcrossSorts) {
   EXPECT_EQ(tree_.FindObjectByName(L"w", M)->OidText(), L".1.2");
 }
 
+TEST_F(SmiTreeTest, ManyObjectsStayFoundByOidAndFirstOneWins) {
+  // More objects than the index first holds: it grows on the way.
+  constexpr int64_t kCount = 70000;
+  for (int64_t i = 0; i < kCount; ++i) tree_.AddObject(Record(L"o", {1, 3, i % 7, i}));
+  tree_.AddObject(Pending(L"late", L"three", {2, 2}));
+  tree_.AddObject(Record(L"three", {1, 3}));
+  tree_.AddObject(Record(L"dup", {1, 3, 5, 5}));  // merges into o 5
+  tree_.Finish();
+  for (int64_t i = 0; i < kCount; i += 997) {
+    const CSmiObject* o = tree_.FindObjectByOid({1, 3, i % 7, i});
+    ASSERT_NE(o, nullptr) << i;
+    EXPECT_EQ(o->oid, (SmiOid{1, 3, i % 7, i}));
+  }
+  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 5, 5})->declarations.size(), 2u);
+  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 2, 2})->Name(), L"o");  // before late, which resolves onto it
+  EXPECT_EQ(tree_.FindObjectByName(L"late", M)->oid, (SmiOid{1, 3, 2, 2}));
+  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 6, 5}), nullptr);
+  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 2, 5, 0}), nullptr);
+  EXPECT_EQ(tree_.FindObjectByOid({}), nullptr);
+}
+
 TEST_F(SmiTreeTest, VisibleModulesMatchNameAndFile) {
   tree_.AddObject(Record(L"mine", {1, 3, 1}, L"M"));
   CSmiObject other = Record(L"other", {1, 3, 2}, L"M");
