@@ -85,14 +85,19 @@ std::wstring ModuleAlias(const std::wstring& module_name) {
   return std::wstring();
 }
 
-std::wstring LocateModuleFile(const std::wstring& module_name) {
+std::wstring FindModuleFile(const std::wstring& module_name) {
+  if (module_name.empty()) return std::wstring();
   const std::wstring extension = ReadSettingString(SETTING_MIB_EXTENSION);
-  if (!module_name.empty()) {
-    for (const std::wstring& folder : MibSearchFolders()) {
-      std::wstring path = JoinPath(folder, module_name + extension);
-      if (PathExists(path)) return path;
-    }
+  for (const std::wstring& folder : MibSearchFolders()) {
+    std::wstring path = JoinPath(folder, module_name + extension);
+    if (PathExists(path)) return path;
   }
+  return std::wstring();
+}
+
+std::wstring LocateModuleFile(const std::wstring& module_name) {
+  std::wstring path = FindModuleFile(module_name);
+  if (!path.empty()) return path;
   QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to locate a file for the MIB module %s", module_name);
   return std::wstring();
 }

@@ -19,6 +19,8 @@ std::wstring PersonalMibsFolder();
 // Full path of the module's file, or empty (after an Error line) when no
 // folder holds it. An entry that exists but is a folder still counts.
 std::wstring LocateModuleFile(const std::wstring& module_name);
+// The same without the error log: empty when no folder holds the module.
+std::wstring FindModuleFile(const std::wstring& module_name);
 
 // True when a folder holds the module (nothing is logged).
 bool ModuleFileExists(const std::wstring& module_name);

@@ -182,22 +182,27 @@ void CSmiParser::AddImportSymbol(const std::wstring* symbol) {
 }
 
 bool CSmiParser::ImportFrom(const std::wstring* module) {
-  std::wstring name = Text(module);
-  if (!ModuleFileExists(name)) {
-    const std::wstring alias = ModuleAlias(name);
-    if (!alias.empty() && ModuleFileExists(alias)) {
-      QuillogW(QUILLOG_INFO, QLF_PROGRAM_YACC, L"Module %s is read from its current module %s", name, alias);
-      name = alias;
+  // The module's file is looked for once (the folders are searched on disk).
+  CSmiModuleKey key{Text(module), FindModuleFile(Text(module))};
+  if (key.file_path.empty()) {
+    const std::wstring alias = ModuleAlias(key.module_name);
+    std::wstring alias_path = alias.empty() ? std::wstring() : FindModuleFile(alias);
+    if (!alias_path.empty()) {
+      QuillogW(QUILLOG_INFO, QLF_PROGRAM_YACC, L"Module %s is read from its current module %s", key.module_name, alias);
+      key = CSmiModuleKey{alias, std::move(alias_path)};
+    } else {
+      key.file_path = LocateModuleFile(key.module_name);  // logs that no folder holds it
     }
   }
+  const std::wstring& name = key.module_name;
   {
     CSmiTreeProtected lock(tree_);
-    tree_.FinalizeImports(name);
+    tree_.FinalizeImports(key);
     SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"%s ==> Imported symbol finalize '%s'", CurrentFileKey().module_name, name);
-    if (!tree_.RegisterModule(name)) return true;
+    if (!tree_.RegisterModule(key)) return true;
   }
   SMI_TRACE(QLF_PROGRAM_YACC, L"Need to load module %s", name);
-  if (scanner_.OpenFile(LocateModuleFile(name)) != 0) return false;
+  if (scanner_.OpenFile(key.file_path) != 0) return false;
   // Tokens the importing module already read stay with it.
   LexState saved = std::move(lex_);
   lex_ = LexState();

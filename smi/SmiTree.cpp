@@ -384,7 +384,10 @@ void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symb
 
 void CSmiTree::FinalizeImports(const std::wstring& module_name) {
   if (unfinalized_imports_.empty()) return;
-  const CSmiModuleKey source = CSmiModuleKey::FromString(module_name);
+  FinalizeImports(CSmiModuleKey::FromString(module_name));
+}
+
+void CSmiTree::FinalizeImports(const CSmiModuleKey& source) {
   for (uint32_t position : unfinalized_imports_) {
     imports_[position].source_module_name = source.module_name;
     imports_[position].source_file_path = source.file_path;

@@ -200,6 +200,7 @@ class CSmiTree {
 
   void AddImport(const CSmiModuleKey& importer, const std::wstring& symbol);
   void FinalizeImports(const std::wstring& module_name);
+  void FinalizeImports(const CSmiModuleKey& source);
 
   bool TryResolve(CSmiObject& object);
   void Resolve();

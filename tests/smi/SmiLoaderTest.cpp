@@ -117,10 +117,32 @@ TEST_F(SmiLoaderTest, MissingModulesAndFilesFailTheLoad) {
   EXPECT_FALSE(Load(L"NEEDS"));
   EXPECT_EQ(loader_.LastError().message, L"Unable to open SMI file");
   EXPECT_EQ(loader_.LastError().file_name, ModulePath("NEEDS"));
-  EXPECT_GE(log.Count(L"Unable to locate a file for the MIB module GONE"), 1u);
+  EXPECT_EQ(log.Count(L"Unable to locate a file for the MIB module GONE"), 1u);
   EXPECT_FALSE(Load(L"NOWHERE"));
   EXPECT_EQ(log.Count(L"Unable to open Mib module NOWHERE"), 1u);
   EXPECT_EQ(loader_.Scanner().Depth(), 0);
+}
+
+TEST_F(SmiLoaderTest, OldModuleNamesAreReadFromTheirCurrentModule) {
+  WriteModule("RFC1213-MIB", "RFC1213-MIB DEFINITIONS ::= BEGIN\nIMPORTS internet FROM SMI;\n"
+                             "mib-2 OBJECT IDENTIFIER ::= { internet 2 1 }\nEND");
+  WriteModule("OLD", "OLD DEFINITIONS ::= BEGIN\nIMPORTS mib-2 FROM RFC-1213\n"
+                     "internet FROM SMI;\nold OBJECT IDENTIFIER ::= { mib-2 99 }\nEND");
+  SmiLogCapture log;
+  ASSERT_TRUE(Load(L"OLD")) << quillog::WideToUtf8(loader_.ErrorText());
+  ASSERT_NE(Object(L"old"), nullptr);
+  EXPECT_EQ(Object(L"old")->OidText(), L".1.3.6.1.2.1.99");
+  EXPECT_TRUE(tree_.FindModule(CSmiModuleKey{L"RFC1213-MIB", ModulePath("RFC1213-MIB")}));
+  EXPECT_EQ(log.CountContaining(L"Unable to locate"), 0u);
+  size_t from_alias = 0;
+  for (const CSmiImport& import : tree_.Imports()) {
+    if (import.module_name != L"OLD") continue;
+    const bool is_mib2 = import.symbol == L"mib-2";
+    EXPECT_EQ(import.source_module_name, is_mib2 ? L"RFC1213-MIB" : L"SMI") << quillog::WideToUtf8(import.symbol);
+    EXPECT_EQ(import.source_file_path, ModulePath(is_mib2 ? "RFC1213-MIB" : "SMI"));
+    from_alias += is_mib2;
+  }
+  EXPECT_EQ(from_alias, 1u);
 }
 
 TEST_F(SmiLoaderTest, DeepImportChainsAndLongTokensFailCleanly) {
