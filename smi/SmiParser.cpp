@@ -501,7 +501,8 @@ void CSmiParser::SetDescription(const std::wstring* text) {
 
 void CSmiParser::Declare(const std::wstring& name) {
   const CSmiModuleKey& key = CurrentFileKey();
-  current_.declarations.assign(1, CSmiDeclaration{name, key.module_name, key.file_path, scanner_.Line()});
+  current_.declarations.clear();
+  current_.declarations.push_back(CSmiDeclaration{name, key.module_name, key.file_path, scanner_.Line()});
 }
 
 void CSmiParser::TypeAssignment(const std::wstring* name) {

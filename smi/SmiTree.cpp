@@ -350,21 +350,26 @@ void CSmiTree::AddObject(CSmiObject copy) {
   for (const CSmiDeclaration& d : objects_[position]->declarations) IndexObjectName(position, d.name);
 }
 
-bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name,
-                                  const CSmiModuleKey& key) const {
+bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name, const std::wstring& module_name,
+                                  const std::wstring& file_path) const {
   if (d.name != name) return false;
   if (d.name.empty() || d.module_name.empty() || d.line == 0) return true;
-  return d.module_name == key.module_name && d.file_path == key.file_path;
+  return d.module_name == module_name && d.file_path == file_path;
 }
 
 CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiModuleKey& key) const {
+  return FindObjectByName(name, key.module_name, key.file_path);
+}
+
+CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const std::wstring& module_name,
+                                       const std::wstring& file_path) const {
   ApplyNameRemap();
   auto it = by_name_.find(name);
   if (it == by_name_.end()) return nullptr;
   for (uint32_t position : it->second) {
     CSmiObject* object = objects_[position].get();
     for (const CSmiDeclaration& d : object->declarations) {
-      if (DeclarationMatches(d, name, key)) return object->IsComplete() ? object : nullptr;
+      if (DeclarationMatches(d, name, module_name, file_path)) return object->IsComplete() ? object : nullptr;
     }
   }
   return nullptr;
@@ -398,17 +403,15 @@ void CSmiTree::FinalizeImports(const CSmiModuleKey& source) {
 bool CSmiTree::TryResolve(CSmiObject& object) {
   if (object.resolve_position == -1) return false;
   SMI_TRACE(QLF_PROGRAM_SMI, L"Trying to finish OID resolution of '%s'...", object.Name());
-  CSmiDeclaration first;
-  if (!object.declarations.empty()) first = object.declarations.front();
-  const CSmiObject* found =
-      FindObjectByName(object.pending_name, CSmiModuleKey{first.module_name, first.file_path});
+  static const CSmiDeclaration kNoDeclaration;
+  const CSmiDeclaration& first = object.declarations.empty() ? kNoDeclaration : object.declarations.front();
+  const CSmiObject* found = FindObjectByName(object.pending_name, first.module_name, first.file_path);
   if (!found) {
     auto it = import_by_symbol_.find(ImportKey(first.module_name, first.file_path, object.pending_name));
     if (it != import_by_symbol_.end()) {
       for (uint32_t position : it->second) {
         const CSmiImport& import = imports_[position];
-        found = FindObjectByName(object.pending_name,
-                                 CSmiModuleKey{import.source_module_name, import.source_file_path});
+        found = FindObjectByName(object.pending_name, import.source_module_name, import.source_file_path);
         if (found) break;
       }
     }

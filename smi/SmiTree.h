@@ -258,8 +258,10 @@ class CSmiTree {
   void RebuildObjectIndexes();
   void RemapObjectIndexes(const std::vector<uint32_t>& new_position);
   void ApplyNameRemap() const;
-  bool DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name,
-                          const CSmiModuleKey& key) const;
+  bool DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name, const std::wstring& module_name,
+                          const std::wstring& file_path) const;
+  CSmiObject* FindObjectByName(const std::wstring& name, const std::wstring& module_name,
+                               const std::wstring& file_path) const;
 
   CZubCriticalSection lock_{L"CSmiTreeProtected critical section"};
   bool initialised_ = false;
