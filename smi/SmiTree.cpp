@@ -186,9 +186,10 @@ void CSmiTree::GrowOidIndex() {
   }
 }
 
-int64_t CSmiTree::FindOidPosition(OidView oid) const {
+int64_t CSmiTree::FindOidPosition(OidView oid) const { return FindOidPosition(oid, HashOid(oid)); }
+
+int64_t CSmiTree::FindOidPosition(OidView oid, uint32_t hash) const {
   if (oid_slots_.empty()) return -1;
-  const uint32_t hash = HashOid(oid);
   const size_t mask = oid_slots_.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const OidSlot& slot = oid_slots_[i];
@@ -254,8 +255,11 @@ void CSmiTree::AddType(CSmiObject record) {
 }
 
 void CSmiTree::IndexObjectOid(uint32_t position) {
-  const CSmiObject& object = *objects_[position];
-  if (!object.IsComplete()) return;
+  if (!objects_[position]->IsComplete()) return;
+  IndexObjectOid(position, HashOid(ViewOf(position)));
+}
+
+void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
   if ((oid_count_ + 1) * 2 > oid_slots_.size()) {
     if (oid_slots_.empty()) {
       ClearOidIndex(kExpectedObjects);
@@ -264,7 +268,6 @@ void CSmiTree::IndexObjectOid(uint32_t position) {
     }
   }
   const OidView oid = ViewOf(position);
-  const uint32_t hash = HashOid(oid);
   const size_t mask = oid_slots_.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     OidSlot& slot = oid_slots_[i];
@@ -323,8 +326,13 @@ void CSmiTree::RebuildObjectIndexes() {
 
 void CSmiTree::AddObject(CSmiObject copy) {
   SMI_TRACE(QLF_PROGRAM_SMI, L"Adding SMI object '%s'", copy.Name());
+  // A complete OID is hashed once, for the lookup and for the index.
+  bool hashed = false;
+  uint32_t hash = 0;
   if (copy.IsComplete() || TryResolve(copy)) {
-    const int64_t found = FindOidPosition(ViewOf(copy.oid));
+    hash = HashOid(ViewOf(copy.oid));
+    hashed = true;
+    const int64_t found = FindOidPosition(ViewOf(copy.oid), hash);
     if (found >= 0) {
       const uint32_t found_position = static_cast<uint32_t>(found);
       CSmiObject& existing = *objects_[found_position];
@@ -346,7 +354,11 @@ void CSmiTree::AddObject(CSmiObject copy) {
   }
   const uint32_t position = static_cast<uint32_t>(objects_.size());
   objects_.push_back(std::make_unique<CSmiObject>(std::move(copy)));
-  IndexObjectOid(position);
+  if (hashed) {
+    IndexObjectOid(position, hash);
+  } else {
+    IndexObjectOid(position);
+  }
   for (const CSmiDeclaration& d : objects_[position]->declarations) IndexObjectName(position, d.name);
 }
 
@@ -475,7 +487,13 @@ void CSmiTree::AddMissingParents() {
     for (size_t length = object->oid.size() - 1; length >= 1; --length) {
       // An indexed parent is in the list too: its own missing parents are
       // found when its turn comes.
-      if (FindOidPosition(OidView{object->oid.data(), length}) >= 0) break;
+      const int64_t found = FindOidPosition(OidView{object->oid.data(), length});
+      if (found >= 0) {
+        // The parent link, as LinkParents would set it: the first object of
+        // an OID stays the first through the additions and the sort.
+        if (length + 1 == object->oid.size() && !object->parent) object->parent = objects_[static_cast<size_t>(found)].get();
+        break;
+      }
       SmiOid prefix(object->oid.begin(), object->oid.begin() + static_cast<std::ptrdiff_t>(length));
       SMI_TRACE(QLF_PROGRAM_SMI, L"Parent %s of Object '%s' does not exists", SmiOidText(prefix), object->Name());
       missing.push_back(std::move(prefix));

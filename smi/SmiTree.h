@@ -252,8 +252,10 @@ class CSmiTree {
   }
   static OidView ViewOf(const SmiOid& oid) { return OidView{oid.data(), oid.size()}; }
   int64_t FindOidPosition(OidView oid) const;
+  int64_t FindOidPosition(OidView oid, uint32_t hash) const;
 
   void IndexObjectOid(uint32_t position);
+  void IndexObjectOid(uint32_t position, uint32_t hash);  // position's OID is complete
   void IndexObjectName(uint32_t position, const std::wstring& name);
   void RebuildObjectIndexes();
   void RemapObjectIndexes(const std::vector<uint32_t>& new_position);

@@ -113,6 +113,12 @@ TEST_F(SmiTreeTest, MissingParentsAreAddedOnceSortedAndLinked) {
     const SmiOid& b = tree_.ObjectAt(i).oid;
     EXPECT_TRUE(std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end())) << i;
   }
+  // Every object is linked to the first object of its parent OID.
+  for (size_t i = 0; i < tree_.ObjectCount(); ++i) {
+    const CSmiObject& o = tree_.ObjectAt(i);
+    if (o.oid.size() < 2) continue;
+    EXPECT_EQ(o.parent, tree_.FindObjectByOid(SmiOid(o.oid.begin(), o.oid.end() - 1))) << i;
+  }
   CSmiTree::MarkVisible(*tree_.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 2}));
   EXPECT_TRUE(tree_.FindObjectByOid({1, 3})->visible);
   EXPECT_FALSE(tree_.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 1})->visible);
