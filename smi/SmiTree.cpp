@@ -114,18 +114,17 @@ std::wstring CSmiType::DisplayText(bool with_constraint) const {
 }
 
 void CSmiText::Assign(const wchar_t* text, size_t length) {
-  wide_ = false;
+  // Two simple passes (check, then narrow) that the compiler vectorises.
+  wide_ = !std::all_of(text, text + length, [](wchar_t c) { return static_cast<uint32_t>(c) <= 0xFF; });
+  if (wide_) {
+    bytes_.clear();
+    wide_text_.assign(text, length);
+    return;
+  }
   wide_text_.clear();
   bytes_.resize(length);
-  for (size_t i = 0; i < length; ++i) {
-    if (static_cast<uint32_t>(text[i]) > 0xFF) {
-      wide_ = true;
-      bytes_.clear();
-      wide_text_.assign(text, length);
-      return;
-    }
-    bytes_[i] = static_cast<char>(text[i]);
-  }
+  char* out = bytes_.data();
+  for (size_t i = 0; i < length; ++i) out[i] = static_cast<char>(text[i]);
 }
 
 std::wstring CSmiText::Wide() const {
