@@ -286,17 +286,34 @@ void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
 
 void CSmiTree::IndexObjectName(uint32_t position, const std::wstring& name) {
   ApplyNameRemap();
-  std::vector<uint32_t>& positions = by_name_[name];
-  auto it = std::lower_bound(positions.begin(), positions.end(), position);
-  if (it == positions.end() || *it != position) positions.insert(it, position);
+  by_name_[name].Insert(position);
+}
+
+void CSmiTree::NamePositions::Insert(uint32_t position) {
+  if (first == kNoPosition) {
+    first = position;
+  } else if (position < first) {
+    rest.insert(rest.begin(), first);
+    first = position;
+  } else if (position > first) {
+    auto it = std::lower_bound(rest.begin(), rest.end(), position);
+    if (it == rest.end() || *it != position) rest.insert(it, position);
+  }
+}
+
+void CSmiTree::NamePositions::Remap(const std::vector<uint32_t>& new_position) {
+  first = new_position[first];
+  if (rest.empty()) return;
+  for (uint32_t& p : rest) p = new_position[p];
+  rest.push_back(first);
+  std::sort(rest.begin(), rest.end());
+  first = rest.front();
+  rest.erase(rest.begin());
 }
 
 void CSmiTree::ApplyNameRemap() const {
   if (name_remap_.empty()) return;
-  for (auto& [name, positions] : by_name_) {
-    for (uint32_t& p : positions) p = name_remap_[p];
-    if (positions.size() > 1) std::sort(positions.begin(), positions.end());
-  }
+  for (auto& [name, positions] : by_name_) positions.Remap(name_remap_);
   name_remap_.clear();
 }
 
@@ -377,12 +394,16 @@ CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const std::wstr
   ApplyNameRemap();
   auto it = by_name_.find(name);
   if (it == by_name_.end()) return nullptr;
-  for (uint32_t position : it->second) {
-    CSmiObject* object = objects_[position].get();
-    for (const CSmiDeclaration& d : object->declarations) {
-      if (DeclarationMatches(d, name, module_name, file_path)) return object->IsComplete() ? object : nullptr;
-    }
-  }
+  const NamePositions& positions = it->second;
+  // The first object (in list order) with a matching declaration decides.
+  auto matches = [&](uint32_t position) {
+    for (const CSmiDeclaration& d : objects_[position]->declarations)
+      if (DeclarationMatches(d, name, module_name, file_path)) return true;
+    return false;
+  };
+  if (matches(positions.first)) return objects_[positions.first]->IsComplete() ? objects_[positions.first].get() : nullptr;
+  for (uint32_t position : positions.rest)
+    if (matches(position)) return objects_[position]->IsComplete() ? objects_[position].get() : nullptr;
   return nullptr;
 }
 

@@ -276,7 +276,15 @@ class CSmiTree {
   // First complete object of each OID.
   std::vector<OidSlot> oid_slots_;  // a power of two, at most half full
   size_t oid_count_ = 0;
-  mutable std::unordered_map<std::wstring, std::vector<uint32_t>> by_name_;  // ascending positions
+  // Ascending object positions of one name; the first is kept inline (most
+  // names have one object).
+  struct NamePositions {
+    uint32_t first = kNoPosition;
+    std::vector<uint32_t> rest;  // ascending, all above first
+    void Insert(uint32_t position);
+    void Remap(const std::vector<uint32_t>& new_position);
+  };
+  mutable std::unordered_map<std::wstring, NamePositions> by_name_;
   // After a sort, the name index is renumbered on its next use (old
   // position -> new); empty when it is up to date.
   mutable std::vector<uint32_t> name_remap_;

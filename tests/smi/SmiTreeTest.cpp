@@ -160,6 +160,15 @@ TEST_F(SmiTreeTest, NameLookupsFollowTheListOrderAcrossSorts) {
   EXPECT_EQ(tree_.FindObjectByName(L"x", M)->OidText(), L".1.3.1");
   EXPECT_EQ(tree_.FindObjectByName(L"z", M)->OidText(), L".1.3.0");
   EXPECT_EQ(tree_.FindObjectByName(L"w", M)->OidText(), L".1.2");
+  // A name declared again on an object earlier in the list: that one wins.
+  tree_.Reset();
+  tree_.AddObject(Record(L"a", {1, 3, 1}));
+  tree_.AddObject(Record(L"v", {1, 3, 9}));
+  tree_.AddObject(Record(L"v", {1, 3, 1}));  // merges into a
+  EXPECT_EQ(tree_.FindObjectByName(L"v", M)->Name(), L"a");
+  tree_.AddObject(Record(L"v", {1, 3, 9, 1}));
+  tree_.Finish();
+  EXPECT_EQ(tree_.FindObjectByName(L"v", M)->OidText(), L".1.3.1");
 }
 
 TEST_F(SmiTreeTest, ManyObjectsStayFoundByOidAndFirstOneWins) {
