@@ -26,20 +26,10 @@ std::string PeerValue(const std::string& target, const std::string& oid) {
   return out;
 }
 
-class CliAgentTest : public ::testing::Test {
+class CliAgentTest : public netsnmp::SuiteWithAgent<> {
  protected:
-  static void SetUpTestSuite() {
-    agent_ = new netsnmp::Agent();
-    ASSERT_TRUE(agent_->Start());
-  }
-  static void TearDownTestSuite() {
-    delete agent_;
-    agent_ = nullptr;
-  }
-  static netsnmp::Agent* agent_;
   Tavelo tavelo_;
 };
-netsnmp::Agent* CliAgentTest::agent_ = nullptr;
 
 }  // namespace
 

@@ -11,20 +11,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-class GetSetTest : public WorkerTest {
- protected:
-  static void SetUpTestSuite() {
-    agent_ = new netsnmp::Agent();
-    ASSERT_TRUE(agent_->Start()) << agent_->Log();
-  }
-  static void TearDownTestSuite() {
-    delete agent_;
-    agent_ = nullptr;
-  }
-  static netsnmp::Agent* agent_;
-};
-
-netsnmp::Agent* GetSetTest::agent_ = nullptr;
+class GetSetTest : public netsnmp::SuiteWithAgent<WorkerTest> {};
 
 TEST_F(GetSetTest, GetReadsSysDescr) {
   CThreadActionWalkerGet get;

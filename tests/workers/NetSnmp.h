@@ -12,10 +12,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -149,6 +152,18 @@ class Agent {
   std::string dir_;
   uint16_t port_ = 0;
   pid_t pid_ = -1;
+};
+
+// A test suite whose tests share one snmpd, started once for the suite.
+template <typename Base = ::testing::Test>
+class SuiteWithAgent : public Base {
+ protected:
+  static void SetUpTestSuite() {
+    agent_ = std::make_unique<Agent>();
+    ASSERT_TRUE(agent_->Start()) << agent_->Log();
+  }
+  static void TearDownTestSuite() { agent_.reset(); }
+  static inline std::unique_ptr<Agent> agent_;
 };
 
 }  // namespace netsnmp

@@ -16,16 +16,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class WalkTest : public WorkerTest {
+class WalkTest : public netsnmp::SuiteWithAgent<WorkerTest> {
  protected:
-  static void SetUpTestSuite() {
-    agent_ = new netsnmp::Agent();
-    ASSERT_TRUE(agent_->Start()) << agent_->Log();
-  }
-  static void TearDownTestSuite() {
-    delete agent_;
-    agent_ = nullptr;
-  }
 
   std::vector<std::string> Walk(const CThreadActionWalkerParameter& p) {
     CThreadActionWalker walker;
@@ -45,10 +37,7 @@ class WalkTest : public WorkerTest {
     EXPECT_EQ(netsnmp::Run({"snmpwalk", version, "-c", "tumbol", "-On", agent_->Target(), ".1"}, &out), 0);
     return netsnmp::WalkOids(out);
   }
-  static netsnmp::Agent* agent_;
 };
-
-netsnmp::Agent* WalkTest::agent_ = nullptr;
 
 TEST(WalkerOid, StepBackAndCompare) {
   EXPECT_EQ(CThreadActionWalker::StepBack(CAsn1Oid(L"1.3.6.1.2.1")).GetText(), L"1.3.6.1.2.0");
