@@ -1,14 +1,15 @@
 // Loads MIB modules from one folder and prints what came of it.
 //
-//   smi_load_tool [--each] [--keep-going] [--objects] [--log] [--trace=MASK] [--list=FILE] FOLDER [MODULE...]
+//   smi_load_tool [--each] [--keep-going] [--objects] [--full] [--log] [--trace=MASK] [--list=FILE] FOLDER [MODULE...]
 //
 // Without modules (or a --list file of module names, one a line) every
 // *.mib module of FOLDER is loaded. --each loads the
 // modules one load at a time and prints "OK name" or "FAIL name: message
 // (file:line)" for each; otherwise one load takes them all (--keep-going:
 // failing modules are reported and skipped). --objects
-// prints "oid name" for every name of every object (OID order); --log
-// copies the log lines to standard error.
+// prints "oid name" for every name of every object (OID order); --full
+// prints every object and type with all it holds (to compare two builds);
+// --log copies the log lines to standard error.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,17 +32,40 @@ std::string OneLine(std::wstring text) {
   return Narrow(text);
 }
 
+void PrintRecord(const char* kind, const CSmiObject& o) {
+  std::printf("%s %s status=%u access=%u type=%s complete=%d visible=%d parent=%s\n", kind,
+              Narrow(SmiOidDotted(o.oid)).c_str(), o.status, o.access, OneLine(o.type.DisplayText(true)).c_str(),
+              o.IsComplete() ? 1 : 0, o.visible ? 1 : 0, o.parent ? Narrow(o.parent->OidText()).c_str() : "-");
+  for (const CSmiType& t : o.type.nested)
+    std::printf("  nested %u %s\n", t.kind, OneLine(t.DisplayText(true)).c_str());
+  for (const CSmiDeclaration& d : o.declarations)
+    std::printf("  decl %s %s %s %d\n", Narrow(d.name).c_str(), Narrow(d.module_name).c_str(),
+                Narrow(d.file_path).c_str(), d.line);
+  std::printf("  description %s\n", Narrow(o.description.Wide()).c_str());
+}
+
+void PrintFull() {
+  const CSmiTree& tree = SmiTree();
+  for (size_t i = 0; i < tree.TypeCount(); ++i) PrintRecord("type", tree.TypeAt(i));
+  for (size_t i = 0; i < tree.ObjectCount(); ++i) PrintRecord("object", tree.ObjectAt(i));
+  for (const CSmiImport& m : tree.Imports())
+    std::printf("import %s %s %s %s\n", Narrow(m.module_name).c_str(), Narrow(m.symbol).c_str(),
+                Narrow(m.source_module_name).c_str(), Narrow(m.source_file_path).c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool each = false;
   bool objects = false;
+  bool full = false;
   bool keep_going = false;
   std::string list_file;
   int i = 1;
   for (; i < argc && argv[i][0] == '-'; ++i) {
     if (!std::strcmp(argv[i], "--each")) each = true;
     else if (!std::strcmp(argv[i], "--objects")) objects = true;
+    else if (!std::strcmp(argv[i], "--full")) full = true;
     else if (!std::strcmp(argv[i], "--keep-going")) keep_going = true;
     else if (!std::strncmp(argv[i], "--list=", 7)) list_file = argv[i] + 7;
     else if (!std::strncmp(argv[i], "--trace=", 8)) QuillogSetFeatureLevel(std::strtoul(argv[i] + 8, nullptr, 0));
@@ -91,7 +115,9 @@ int main(int argc, char** argv) {
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   CSmiTreeProtected lock;
-  if (objects) {
+  if (full) {
+    PrintFull();
+  } else if (objects) {
     SmiTree().ForEachObject([](const CSmiObject& o) {
       if (!o.IsComplete()) return;
       const std::string oid = Narrow(SmiOidDotted(o.oid));
