@@ -7,7 +7,7 @@
 #include "app/MessageCenter.h"
 #include "app/PlainDispatcher.h"
 #include "asn1/IpAddress.h"
-#include "tests/workers/NetSnmp.h"
+#include "tests/common/NetSnmp.h"
 #include "workers/ThreadActionTrapper.h"
 #include "workers/ThreadActionWalker.h"
 #include "workers/TrapRecord.h"

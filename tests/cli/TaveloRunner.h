@@ -2,9 +2,8 @@
 // in a temporary home of its own.
 #pragma once
 
-#include "tests/workers/NetSnmp.h"
+#include "tests/common/NetSnmp.h"
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -41,16 +40,7 @@ class Tavelo {
   void Launch(const std::vector<std::string>& args) {
     std::vector<std::string> all = {TAVELO_CLI_PATH};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, (dir_ + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, (dir_ + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    pid_ = netsnmp::Spawn(all, dir_ + "/out", dir_ + "/err");
   }
   Result Wait() {
     Result r;
@@ -82,12 +72,7 @@ class Tavelo {
   pid_t pid_ = -1;
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using netsnmp::Lines;
 
 // A bound UDP socket that never answers: a peer that only times out, or a
 // port taken from the engine under test.

@@ -141,7 +141,7 @@ TEST(SimulatorFile, ReaderTakesAnyVersionAndAnyNonZeroBool) {
 
 TEST(SimulatorFile, DuplicatesForeignTypesAndValuesBeyondTheLimitAreSkipped) {
   TempDir dir;
-  LogCapture log;
+  LogCapture log(0);
   FileBuilder builder;
   builder.Header(1, 5)
       .Value(L"1.3.6.1.2.1.1.5.0", 0x04, L"first")
@@ -156,9 +156,9 @@ TEST(SimulatorFile, DuplicatesForeignTypesAndValuesBeyondTheLimitAreSkipped) {
   ASSERT_EQ(Oids(s), (std::vector<std::wstring>{L"1.3.6.1.2.1.1.5.0", L"1.3.6.1.2.1.1.3.0"}));
   EXPECT_EQ(s.values[0].value, L"first");
   EXPECT_EQ(s.values[1].type, 0x43);
-  EXPECT_TRUE(log.Has(L"Oid 1.3.6.1.2.1.1.5.0 is already in the list of value, duplicate is rejected"));
-  EXPECT_TRUE(log.Has(L"The type 'Bit String' is not yet allowed"));
-  EXPECT_TRUE(log.Has(L"The type 'Sequence' is not yet allowed"));
+  EXPECT_TRUE(log.HasContaining(L"Oid 1.3.6.1.2.1.1.5.0 is already in the list of value, duplicate is rejected"));
+  EXPECT_TRUE(log.HasContaining(L"The type 'Bit String' is not yet allowed"));
+  EXPECT_TRUE(log.HasContaining(L"The type 'Sequence' is not yet allowed"));
 
   FileBuilder many;
   many.Header(1, 103);
@@ -169,12 +169,12 @@ TEST(SimulatorFile, DuplicatesForeignTypesAndValuesBeyondTheLimitAreSkipped) {
   ASSERT_TRUE(CSimulatorFile::Load(&big));
   EXPECT_EQ(big.values.size(), 100u);
   EXPECT_EQ(big.values.back().value, L"99");
-  EXPECT_EQ(log.Count(L"Maximum number of values is reached, ignoring new value"), 3u);
+  EXPECT_EQ(log.CountContaining(L"Maximum number of values is reached, ignoring new value"), 3u);
 }
 
 TEST(SimulatorFile, SignatureIsCheckedByteForByte) {
   TempDir dir;
-  LogCapture log;
+  LogCapture log(0);
   std::vector<uint8_t> bytes = FileBuilder().Header(1, 0).bytes();
   bytes[0] = 't';  // "tavelo"
   WriteBytes(dir.path() / "x.tav", bytes);
@@ -188,7 +188,7 @@ TEST(SimulatorFile, SignatureIsCheckedByteForByte) {
   EXPECT_EQ(s.description, L"unchanged");
   EXPECT_EQ(s.recv_port, 4242u);
   EXPECT_EQ(s.values.size(), 1u);
-  EXPECT_TRUE(log.Has(s.path + L" is not a simulator file (signature does not match"));
+  EXPECT_TRUE(log.HasContaining(s.path + L" is not a simulator file (signature does not match"));
 }
 
 TEST(SimulatorFile, EmptyAndTruncatedFilesFailAndStayUntouched) {
@@ -204,35 +204,35 @@ TEST(SimulatorFile, EmptyAndTruncatedFilesFailAndStayUntouched) {
     SCOPED_TRACE(length);
     std::vector<uint8_t> part(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
     WriteBytes(dir.path() / "cut.tav", part);
-    LogCapture log;
+    LogCapture log(0);
     CSimulatorEntry s;
     s.path = dir.wpath("cut.tav");
     EXPECT_FALSE(CSimulatorFile::Load(&s));
     EXPECT_FALSE(s.loaded);
-    EXPECT_EQ(log.Count(L"Error while reading data from the file"), 1u);
+    EXPECT_EQ(log.CountContaining(L"Error while reading data from the file"), 1u);
     EXPECT_EQ(ReadBytes(dir.path() / "cut.tav"), part);
   }
 }
 
 TEST(SimulatorFile, MissingFileAndUnopenablePathsAreReported) {
   TempDir dir;
-  LogCapture log;
+  LogCapture log(0);
   BoxCapture boxes;
   CSimulatorEntry s;
   s.path = dir.wpath("none.tav");
   EXPECT_FALSE(CSimulatorFile::Load(&s));
-  EXPECT_TRUE(log.Has(L"The file " + s.path + L" does not exist"));
+  EXPECT_TRUE(log.HasContaining(L"The file " + s.path + L" does not exist"));
 
   FillSettings(&s);
   s.path = dir.wpath("no-such-folder/s.tav");
   EXPECT_FALSE(CSimulatorFile::Save(&s));
-  EXPECT_TRUE(log.Has(L"Error while opening the file " + s.path + L" with write access"));
+  EXPECT_TRUE(log.HasContaining(L"Error while opening the file " + s.path + L" with write access"));
   EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"An error occured while writing the simulator"});
 }
 
 TEST(SimulatorFile, OverlongTextIsRefusedAndTheStoredFileKept) {
   TempDir dir;
-  LogCapture log;
+  LogCapture log(0);
   BoxCapture boxes;
   CSimulatorEntry s;
   FillSettings(&s);
@@ -255,12 +255,12 @@ TEST(SimulatorFile, OverlongTextIsRefusedAndTheStoredFileKept) {
   EXPECT_EQ(ReadBytes(dir.path() / "long.tav"), stored);
   EXPECT_EQ(FolderContents(dir.path()), std::vector<fs::path>{"long.tav"});
   EXPECT_EQ(boxes.boxes().Count(), 2u);
-  EXPECT_EQ(log.Count(L"UTF-16 code units"), 2u);
+  EXPECT_EQ(log.CountContaining(L"UTF-16 code units"), 2u);
 }
 
 TEST(SimulatorFile, ReadOnlyFilesAreKeptAndOnlyRegularFilesRead) {
   TempDir dir;
-  LogCapture log;
+  LogCapture log(0);
   BoxCapture boxes;
   CSimulatorEntry s;
   FillSettings(&s);

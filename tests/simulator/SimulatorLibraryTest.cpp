@@ -1,6 +1,8 @@
 #include "app/Settings.h"
 #include "simulator/SimulatorLibrary.h"
-#include "tests/simulator/AgentFixture.h"
+#include "simulator/SimulatorFile.h"
+#include "tests/simulator/TestSupport.h"
+#include "workers/ThreadActionSimuler.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +45,8 @@ class LibraryTest : public ::testing::Test {
   }
 
   std::string Get(uint16_t port, const std::string& oid) {
-    return RunCommand("snmpget -v2c -c public -On -t 0.5 -r 1 127.0.0.1:" + std::to_string(port) + " " + oid);
+    return netsnmp::Output({"snmpget", "-v2c", "-c", "public", "-On", "-t", "0.5", "-r", "1",
+                            "127.0.0.1:" + std::to_string(port), oid});
   }
 
   TempDir dir_;
@@ -59,12 +62,12 @@ TEST_F(LibraryTest, ScanStopsAtFiveSimulatorsInPersonalCommonLegacyOrder) {
   MakeSimulator("legacy/x/s5.tav");
   MakeSimulator("legacy/s6.tav");
   MakeSimulator("legacy/s7.tav");
-  LogCapture log;
+  LogCapture log(0);
   auto library = NewLibrary();
   ASSERT_TRUE(library->BuildLibrary());
   EXPECT_EQ(Names(library->GetSimulators()), (std::vector<std::wstring>{L"s1", L"s2", L"s3", L"s4", L"s5"}));
   // The sixth is logged and everything after it in that folder is skipped.
-  EXPECT_EQ(log.Count(L"Maximum number of simulator is reached, ignoring it"), 1u);
+  EXPECT_EQ(log.CountContaining(L"Maximum number of simulator is reached, ignoring it"), 1u);
 
   ASSERT_EQ(Names(library->GetRoots()), (std::vector<std::wstring>{L"Personal", L"Common", L"Legacy"}));
   const CSimulatorEntry* personal = library->GetRoots()[0];
@@ -277,7 +280,7 @@ TEST_F(LibraryTest, TheSimulatorRunningAtExitIsStartedAgain) {
     library->Select(library->FindByPath(dir_.wpath("personal/b.tav")));
   }  // program exit: the engine stops, the setting stays
   EXPECT_NE(Get(port, "1.3.6.1.2.1.1.5.0").find("Timeout"), std::string::npos);
-  LogCapture log;
+  LogCapture log(0);
   auto library = NewLibrary();
   ASSERT_TRUE(library->Startup());
   CSimulatorEntry* a = library->FindByPath(dir_.wpath("personal/a.tav"));
@@ -286,6 +289,6 @@ TEST_F(LibraryTest, TheSimulatorRunningAtExitIsStartedAgain) {
   EXPECT_EQ(Get(port, "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"again\"\n");
   // Then the simulator selected last is selected again.
   EXPECT_EQ(library->GetSelected(), library->FindByPath(dir_.wpath("personal/b.tav")));
-  EXPECT_EQ(log.Count(L"Reselecting simulator"), 2u);
-  EXPECT_TRUE(log.Has(L"Starting simulator a"));
+  EXPECT_EQ(log.CountContaining(L"Reselecting simulator"), 2u);
+  EXPECT_TRUE(log.HasContaining(L"Starting simulator a"));
 }

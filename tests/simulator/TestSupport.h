@@ -1,9 +1,11 @@
-// Helpers shared by the simulator tests: temporary folders, captured log
-// lines and message boxes, raw file bytes.
+// Helpers shared by the simulator tests: temporary folders, captured
+// message boxes, raw file bytes.
 #pragma once
 
 #include "app/ShowMessage.h"
 #include "quillog/Quillog.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/NetSnmp.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +13,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace simtest {
 
 namespace fs = std::filesystem;
+using netsnmp::FreeUdpPort;
+using netsnmp::Lines;
 
 // A fresh folder under the system's temporary folder, removed at the end.
 class TempDir {
@@ -40,49 +43,6 @@ class TempDir {
 
  private:
   fs::path path_;
-};
-
-// Collects every log line while alive.
-class LogCapture {
- public:
-  LogCapture() {
-    Instance() = this;
-    QuillogSetPoster(&LogCapture::Poster);
-    QuillogPostSendMessageSet(1, 0x8001, 0, 0);
-    QuillogPostSendMessageEnable();
-  }
-  ~LogCapture() {
-    QuillogPostSendMessageDisable();
-    QuillogSetPoster(nullptr);
-    Instance() = nullptr;
-  }
-  size_t Count(const std::wstring& text) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    size_t n = 0;
-    for (const auto& line : lines_) n += line.find(text) != std::wstring::npos ? 1 : 0;
-    return n;
-  }
-  bool Has(const std::wstring& text) const { return Count(text) > 0; }
-  std::vector<std::wstring> Lines() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return lines_;
-  }
-
- private:
-  static LogCapture*& Instance() {
-    static LogCapture* instance = nullptr;
-    return instance;
-  }
-  static bool Poster(uint64_t, uint32_t, QuillogInfo* record) {
-    if (LogCapture* self = Instance()) {
-      std::lock_guard<std::mutex> lock(self->mutex_);
-      self->lines_.push_back(record->message);
-    }
-    QuillogReleaseInfo(record);
-    return true;
-  }
-  mutable std::mutex mutex_;
-  std::vector<std::wstring> lines_;
 };
 
 // Captures message boxes while alive.

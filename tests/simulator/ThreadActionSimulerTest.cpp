@@ -1,11 +1,17 @@
 #include "asn1/BerDecoder.h"
 #include "asn1/BerEncoder.h"
-#include "tests/simulator/AgentFixture.h"
+#include "app/MessageCenter.h"
+#include "app/PlainDispatcher.h"
+#include "simulator/SimulatorEntry.h"
+#include "simulator/SimulatorFile.h"
+#include "tests/simulator/TestSupport.h"
+#include "workers/ThreadActionSimuler.h"
 
 #include <gtest/gtest.h>
 
 #include <poll.h>
 
+#include <atomic>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -36,6 +42,32 @@ const Stored kValues[] = {
 
 std::string Narrow(const std::wstring& text) { return quillog::WideToUtf8(text); }
 
+// The simulator value view's part that matters here: save on refresh.
+class SavingView : public CViewWindow {
+ public:
+  SavingView(CViewDispatcher* dispatcher, CSimulatorEntry* simulator) : CViewWindow(dispatcher), simulator_(simulator) {
+    CMessageCenter::Subscribe(L"CViewSimulerValue", this, MSG_VIEW_SIMULATOR, 0);
+  }
+  intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t) override {
+    if (message != MSG_VIEW_SIMULATOR) return 0;
+    if (sub_code == MSG_VIEW_SIMULATOR_DATA_RECV) ++received;
+    if (sub_code == MSG_VIEW_SIMULATOR_STARTED) ++started;
+    if (sub_code == MSG_VIEW_SIMULATOR_FINISHED) ++finished;
+    if (sub_code == MSG_VIEW_SIMULATOR_REFRESH) {
+      CSimulatorFile::Save(simulator_);
+      ++refreshed;
+    }
+    return 0;
+  }
+  std::atomic<int> received{0};
+  std::atomic<int> started{0};
+  std::atomic<int> finished{0};
+  std::atomic<int> refreshed{0};
+
+ private:
+  CSimulatorEntry* simulator_;
+};
+
 class SimulerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,10 +95,16 @@ class SimulerTest : public ::testing::Test {
     ASSERT_TRUE(engine_.IsRunning());
   }
 
-  std::string Tool(const std::string& tool, const std::string& version, const std::string& args,
+  std::string Tool(const std::string& tool, const std::string& version, std::vector<std::string> args,
                    const std::string& community = "public") {
-    return RunCommand(tool + " -v" + version + " -c " + community + " -On -t 0.5 -r 1 127.0.0.1:" + std::to_string(port_) +
-               " " + args);
+    std::vector<std::string> all = {tool, "-v" + version, "-c", community, "-On", "-t", "0.5", "-r", "1",
+                                    "127.0.0.1:" + std::to_string(port_)};
+    all.insert(all.end(), args.begin(), args.end());
+    return netsnmp::Output(all);
+  }
+  std::string Tool(const std::string& tool, const std::string& version, const std::string& oid,
+                   const std::string& community = "public") {
+    return Tool(tool, version, std::vector<std::string>{oid}, community);
   }
 
   TempDir dir_;
@@ -112,7 +150,7 @@ TEST_F(SimulerTest, WalkReturnsEveryValueInOidOrderAndStopsAtTheEnd) {
   ASSERT_EQ(expected.size(), std::size(kValues));
   for (const char* version : {"1", "2c"}) {
     SCOPED_TRACE(version);
-    std::vector<std::string> lines = SplitLines(Tool("snmpwalk", version, "1.3.6.1"));
+    std::vector<std::string> lines = Lines(Tool("snmpwalk", version, "1.3.6.1"));
     // Net-SNMP tells how the walk ended: noSuchName (v1) or endOfMibView (v2c).
     ASSERT_FALSE(lines.empty());
     const char* end = std::string(version) == "1" ? "End of MIB" : "No more variables left in this MIB View";
@@ -145,9 +183,9 @@ TEST_F(SimulerTest, GetNextFollowsListOrderForValuesAddedAfterTheSave) {
 
 TEST_F(SimulerTest, SetWithTheStoredTypeChangesTheValueAndTheFile) {
   StartAgent();
-  std::string out = Tool("snmpset", "2c", "1.3.6.1.2.1.1.5.0 s renamed-host");
+  std::string out = Tool("snmpset", "2c", {"1.3.6.1.2.1.1.5.0", "s", "renamed-host"});
   EXPECT_EQ(out, ".1.3.6.1.2.1.1.5.0 = STRING: \"renamed-host\"\n");
-  out = Tool("snmpset", "1", "1.3.6.1.2.1.1.7.0 i 12");
+  out = Tool("snmpset", "1", {"1.3.6.1.2.1.1.7.0", "i", "12"});
   EXPECT_EQ(out, ".1.3.6.1.2.1.1.7.0 = INTEGER: 12\n");
   EXPECT_EQ(Tool("snmpget", "1", "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"renamed-host\"\n");
 
@@ -168,12 +206,12 @@ TEST_F(SimulerTest, SetWithTheStoredTypeChangesTheValueAndTheFile) {
 TEST_F(SimulerTest, SetWithAnotherTypeIsWrongTypeAndChangesNothing) {
   StartAgent();
   const std::vector<uint8_t> before = ReadBytes(dir_.path() / "agent.tav");
-  LogCapture log;
+  LogCapture log(0);
   for (const char* version : {"1", "2c"}) {
-    std::string out = Tool("snmpset", version, "1.3.6.1.2.1.1.5.0 i 5");
+    std::string out = Tool("snmpset", version, {"1.3.6.1.2.1.1.5.0", "i", "5"});
     EXPECT_NE(out.find("wrongType"), std::string::npos) << out;
   }
-  std::string missing = Tool("snmpset", "2c", "1.3.6.1.2.1.1.4.0 s x");
+  std::string missing = Tool("snmpset", "2c", {"1.3.6.1.2.1.1.4.0", "s", "x"});
   EXPECT_NE(missing.find("noSuchName"), std::string::npos) << missing;
   EXPECT_EQ(Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"sim-host\"\n");
   dispatcher_.Drain();
@@ -183,13 +221,13 @@ TEST_F(SimulerTest, SetWithAnotherTypeIsWrongTypeAndChangesNothing) {
 
 TEST_F(SimulerTest, WrongCommunityAndRefusedVersionGetNoAnswer) {
   StartAgent(false, true);
-  LogCapture log;
+  LogCapture log(0);
   std::string out = Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0", "Public");
   EXPECT_NE(out.find("Timeout: No Response"), std::string::npos) << out;
-  EXPECT_TRUE(log.Has(L"CThreadActionSimuler : Wrong community name (Public)"));
+  EXPECT_TRUE(log.HasContaining(L"CThreadActionSimuler : Wrong community name (Public)"));
   out = Tool("snmpget", "1", "1.3.6.1.2.1.1.5.0");
   EXPECT_NE(out.find("Timeout: No Response"), std::string::npos) << out;
-  EXPECT_TRUE(log.Has(L"CThreadActionSimuler : SNMP Version 1 messages are not allowed"));
+  EXPECT_TRUE(log.HasContaining(L"CThreadActionSimuler : SNMP Version 1 messages are not allowed"));
   // The accepted version with the right community still works.
   EXPECT_EQ(Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"sim-host\"\n");
   dispatcher_.Drain();
@@ -253,7 +291,7 @@ uint32_t AnswerId(const uint8_t* data, size_t size) {
 
 TEST_F(SimulerTest, GarbageInterleavedWithRequestsNeverStopsTheWorker) {
   StartAgent();
-  LogCapture log;
+  LogCapture log(0);
   int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in agent{};
   agent.sin_family = AF_INET;
@@ -304,7 +342,7 @@ TEST_F(SimulerTest, GarbageInterleavedWithRequestsNeverStopsTheWorker) {
   ::close(fd);
   EXPECT_EQ(answered, kRounds);
   EXPECT_TRUE(engine_.IsRunning());
-  EXPECT_GE(log.Count(L"CBerBuffer::CheckPointer() ==> new size 0 is not correct"), 1u);
+  EXPECT_GE(log.CountContaining(L"CBerBuffer::CheckPointer() ==> new size 0 is not correct"), 1u);
   EXPECT_EQ(Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"sim-host\"\n");
 }
 
@@ -312,7 +350,7 @@ TEST_F(SimulerTest, HandleDatagramDropsRequestsWithoutABinding) {
   port_ = FreeUdpPort();
   ASSERT_TRUE(engine_.Start(port_, true, true, L"public", &simulator_));
   ASSERT_TRUE(engine_.WaitBegun(5000));
-  LogCapture log;
+  LogCapture log(0);
   // version, community and a PDU with a request id only
   const std::vector<uint8_t> bare = {0x30, 0x0F, 0x02, 0x01, 0x01, 0x04, 0x06, 'p', 'u', 'b', 'l', 'i', 'c', 0xA0, 0x03, 0x02, 0x01, 0x07};
   CBerDecoder decoder;
@@ -324,7 +362,7 @@ TEST_F(SimulerTest, HandleDatagramDropsRequestsWithoutABinding) {
   ASSERT_TRUE(decoder.Assign(zero.data(), static_cast<uint32_t>(zero.size())));
   CBerEncoder encoder2;
   EXPECT_FALSE(engine_.HandleDatagram(decoder, encoder2));
-  EXPECT_TRUE(log.Has(L"Wrong community name"));
+  EXPECT_TRUE(log.HasContaining(L"Wrong community name"));
   // The well-formed request is answered.
   std::vector<uint8_t> good = GetRequestBytes(0x01000006);
   ASSERT_TRUE(decoder.Assign(good.data(), static_cast<uint32_t>(good.size())));
@@ -355,12 +393,12 @@ TEST_F(SimulerTest, APortAlreadyTakenEndsTheRunWithoutServing) {
   socklen_t size = sizeof(address);
   ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  LogCapture log;
+  LogCapture log(0);
   ASSERT_TRUE(engine_.Start(ntohs(address.sin_port), true, true, L"public", &simulator_));
   EXPECT_FALSE(engine_.WaitBegun(5000));
   EXPECT_TRUE(engine_.WaitIdle(5000));
   EXPECT_FALSE(engine_.IsRunning());
-  EXPECT_TRUE(log.Has(L"Error while creating UDP socket"));
+  EXPECT_TRUE(log.HasContaining(L"Error while creating UDP socket"));
   ::close(fd);
 }
 
@@ -458,7 +496,7 @@ TEST_F(SimulerTest, FastAnswersAreTheSameBytesAsTheFullPath) {
     }
   }
   int fast = 0;
-  LogCapture log;
+  LogCapture log(0);
   for (uint8_t pdu : {uint8_t{0xA0}, uint8_t{0xA1}}) {
     for (uint8_t version : {uint8_t{0}, uint8_t{1}}) {
       for (int64_t id : {int64_t{0}, int64_t{127}, int64_t{128}, int64_t{-1}, int64_t{0x7FFFFFFF}, int64_t{1} << 40}) {
@@ -479,7 +517,7 @@ TEST_F(SimulerTest, FastAnswersAreTheSameBytesAsTheFullPath) {
   }
   EXPECT_GT(fast, 600);
   // Only the full path's own complaints about the two broken values are logged.
-  for (const std::wstring& line : log.Lines()) {
+  for (const std::wstring& line : log.Messages()) {
     EXPECT_TRUE(line.find(L"1.2.3") != std::wstring::npos || line.find(L"OID") != std::wstring::npos ||
                 line.find(L"first number") != std::wstring::npos || line.find(L"Unable to encode") != std::wstring::npos)
         << quillog::WideToUtf8(line);

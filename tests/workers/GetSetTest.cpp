@@ -73,7 +73,7 @@ TEST_F(GetSetTest, SetChangesAWritableObjectAndReportsARefusal) {
 
   // sysDescr is read-only: the error status reaches the show-message box.
   view_->Clear();
-  LogCapture log;
+  LogCapture log(0);
   p.FirstOid(L"1.3.6.1.2.1.1.1.0");
   ASSERT_TRUE(set.Start(p));
   ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_SET_FINISHED));
@@ -81,14 +81,14 @@ TEST_F(GetSetTest, SetChangesAWritableObjectAndReportsARefusal) {
   auto boxes = boxes_.Entries();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, L"Error 'NotWritable' when setting value to OID '1.3.6.1.2.1.1.1.0'");
-  EXPECT_EQ(log.Count(L"Error 'NotWritable' when setting value to OID '1.3.6.1.2.1.1.1.0'", QUILLOG_ERROR), 1u);
+  EXPECT_EQ(log.CountContaining(L"Error 'NotWritable' when setting value to OID '1.3.6.1.2.1.1.1.0'", QUILLOG_ERROR), 1u);
   // A wrong write community is never answered by snmpd: a time-out, not a box.
 }
 
 TEST_F(GetSetTest, SilentPeerTimesOutAfterTheRetries) {
   TestSocket silent;
   ASSERT_TRUE(silent.Ok());
-  LogCapture log;
+  LogCapture log(0);
   CThreadActionWalkerGet get;
   auto p = Parameter(silent.Port(), L"1.3.6.1.2.1.1.1.0");
   p.timeout = 200;
@@ -105,9 +105,9 @@ TEST_F(GetSetTest, SilentPeerTimesOutAfterTheRetries) {
   ASSERT_NE(first, -1);
   for (size_t i = 1; i < sent.size(); ++i)
     EXPECT_EQ(static_cast<uint32_t>(RequestIdOf(sent[i])), static_cast<uint32_t>(first) + i);
-  auto timeouts = log.Matching(L"imeout");
+  auto timeouts = Matching(log, L"imeout");
   EXPECT_EQ(timeouts, (std::vector<std::wstring>{L"Timeout", L"Timeout", L"Timeout", L"Too much timeout"}));
-  EXPECT_EQ(log.Count(L"Too much timeout", QUILLOG_WARNING), 1u);
+  EXPECT_EQ(log.CountContaining(L"Too much timeout", QUILLOG_WARNING), 1u);
 
   // Another start draws another id.
   view_->Clear();
@@ -121,7 +121,7 @@ TEST_F(GetSetTest, SilentPeerTimesOutAfterTheRetries) {
 
 TEST_F(GetSetTest, ClosedPortEndsWithAClearError) {
   const uint16_t port = netsnmp::FreeUdpPort();  // nothing bound there
-  LogCapture log;
+  LogCapture log(0);
   CThreadActionWalkerGet get;
   auto p = Parameter(port, L"1.3.6.1.2.1.1.1.0");
   p.timeout = 200;
@@ -131,9 +131,9 @@ TEST_F(GetSetTest, ClosedPortEndsWithAClearError) {
   EXPECT_EQ(view_->Count(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_DATA), 0u);
   // Either the kernel's port-unreachable answer fails the receive, or the
   // request times out: both say so.
-  const bool refused = log.Count(L"Unable to read data", QUILLOG_ERROR) == 1 ||
-                       log.Count(L"Unable to send data", QUILLOG_ERROR) == 1;
-  const bool timed_out = log.Count(L"Too much timeout", QUILLOG_WARNING) == 1;
+  const bool refused = log.CountContaining(L"Unable to read data", QUILLOG_ERROR) == 1 ||
+                       log.CountContaining(L"Unable to send data", QUILLOG_ERROR) == 1;
+  const bool timed_out = log.CountContaining(L"Too much timeout", QUILLOG_WARNING) == 1;
   EXPECT_TRUE(refused || timed_out);
   EXPECT_FALSE(get.IsRunning());
 }
@@ -143,7 +143,7 @@ TEST_F(GetSetTest, StopEndsAWaitingGetPromptly) {
   CThreadActionWalkerGet get;
   auto p = Parameter(silent.Port(), L"1.3.6.1.2.1.1.1.0");
   p.timeout = 30000;
-  LogCapture log;
+  LogCapture log(0);
   ASSERT_TRUE(get.Start(p));
   ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_STARTED));
   // Wait until the request is out: the worker then sits in its wait.
@@ -153,8 +153,8 @@ TEST_F(GetSetTest, StopEndsAWaitingGetPromptly) {
   ASSERT_TRUE(get.Stop());
   ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED, 1, 2000));
   EXPECT_LT(view_->TimeOf(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED) - stop, 100ms);
-  EXPECT_EQ(log.Count(L"Timeout"), 0u);
-  EXPECT_EQ(log.Count(L"error select()", QUILLOG_WARNING) + log.Count(L"Socket is closed, exiting...", QUILLOG_WARNING),
+  EXPECT_EQ(log.CountContaining(L"Timeout"), 0u);
+  EXPECT_EQ(log.CountContaining(L"error select()", QUILLOG_WARNING) + log.CountContaining(L"Socket is closed, exiting...", QUILLOG_WARNING),
             1u);
   EXPECT_FALSE(get.IsRunning());
 }
@@ -180,9 +180,9 @@ TEST_F(GetSetTest, StopAtAnyMomentAlwaysFinishes) {
 
 TEST_F(GetSetTest, StartAndStopRefusals) {
   CThreadActionWalkerGet get;
-  LogCapture log;
+  LogCapture log(0);
   EXPECT_FALSE(get.Stop());
-  EXPECT_EQ(log.Count(L"CThreadActionWalkerGet is not running...", QUILLOG_WARNING), 1u);
+  EXPECT_EQ(log.CountContaining(L"CThreadActionWalkerGet is not running...", QUILLOG_WARNING), 1u);
 
   TestSocket silent;
   auto p = Parameter(silent.Port(), L"1.3.6.1.2.1.1.1.0");
@@ -191,7 +191,7 @@ TEST_F(GetSetTest, StartAndStopRefusals) {
   ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_STARTED));
   auto other = Parameter(agent_->Port(), L"1.3.6.1.2.1.1.5.0");
   EXPECT_FALSE(get.Start(other));
-  EXPECT_EQ(log.Count(L"CThreadActionWalkerGet is already running...", QUILLOG_WARNING), 1u);
+  EXPECT_EQ(log.CountContaining(L"CThreadActionWalkerGet is already running...", QUILLOG_WARNING), 1u);
   EXPECT_EQ(get.GetParameter().port, silent.Port());  // untouched
   EXPECT_TRUE(get.Stop());
   ASSERT_TRUE(view_->WaitFor(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED));
@@ -236,7 +236,7 @@ TEST_F(GetSetTest, TracesFollowTheRequest) {
   const std::wstring port = std::to_wstring(agent_->Port());
   // The last line follows the finished code.
   auto last_is_finishing = [&] {
-    auto lines = log.Matching(L"CThreadActionWalkerGet : ");
+    auto lines = Matching(log, L"CThreadActionWalkerGet : ");
     return !lines.empty() && lines.back() == L"CThreadActionWalkerGet : Finishing...";
   };
   for (int i = 0; i < 200 && !last_is_finishing(); ++i) std::this_thread::sleep_for(5ms);
@@ -252,7 +252,7 @@ TEST_F(GetSetTest, TracesFollowTheRequest) {
       L"CThreadActionWalkerGet : Closing UDP socket...",
       L"CThreadActionWalkerGet : Finishing...",
   };
-  auto traces = log.Matching(L"CThreadActionWalkerGet ");
+  auto traces = Matching(log, L"CThreadActionWalkerGet ");
   std::vector<std::wstring> got;
   for (const auto& t : traces)
     if (t.find(L"is sending") == std::wstring::npos) got.push_back(t);
@@ -262,10 +262,10 @@ TEST_F(GetSetTest, TracesFollowTheRequest) {
     while (i < got.size() && got[i].rfind(prefix, 0) != 0) ++i;
     EXPECT_LT(i, got.size()) << "missing: " << quillog::WideToUtf8(prefix);
   }
-  EXPECT_EQ(log.Matching(L"bytes sent to 127.0.0.1:" + port).size(), 1u);
-  EXPECT_EQ(log.Matching(L"bytes received from 127.0.0.1:" + port).size(), 1u);
-  EXPECT_EQ(log.Matching(L"CThreadActionWalkerGet sent data").size(), 1u);
-  EXPECT_EQ(log.Matching(L"CThreadActionWalkerGet received data").size(), 1u);
+  EXPECT_EQ(Matching(log, L"bytes sent to 127.0.0.1:" + port).size(), 1u);
+  EXPECT_EQ(Matching(log, L"bytes received from 127.0.0.1:" + port).size(), 1u);
+  EXPECT_EQ(Matching(log, L"CThreadActionWalkerGet sent data").size(), 1u);
+  EXPECT_EQ(Matching(log, L"CThreadActionWalkerGet received data").size(), 1u);
 }
 
 }  // namespace

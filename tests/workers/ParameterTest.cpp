@@ -1,4 +1,4 @@
-#include "tests/app/LogCapture.h"
+#include "tests/common/LogCapture.h"
 #include "workers/ThreadActionWalkerParameter.h"
 
 #include <gtest/gtest.h>
@@ -70,11 +70,11 @@ TEST(WalkerParameter, ClearAndFirstOid) {
   EXPECT_NE(p.next_request_id, id);
 
   p.FirstOid(L"1.3.6.1.2.1.1.1.0");
-  LogCapture log;
+  LogCapture log(0);
   p.FirstOid(nullptr);
   EXPECT_EQ(p.first_oid.GetText(), L"1.3.6.1.2.1.1.1.0");
   EXPECT_EQ(p.current_oid.GetText(), L"1.3.6.1.2.1.1.1.0");
-  EXPECT_EQ(log.Count(L"NULL parameter in CThreadActionWalkerParameter::FirstOid()", QUILLOG_ERROR), 1u);
+  EXPECT_EQ(log.CountContaining(L"NULL parameter in CThreadActionWalkerParameter::FirstOid()", QUILLOG_ERROR), 1u);
 }
 
 }  // namespace

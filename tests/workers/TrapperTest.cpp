@@ -125,7 +125,7 @@ TEST_F(TrapperTest, Version1And2cTrapsFromSnmptrapAreDelivered) {
 TEST_F(TrapperTest, BadDatagramsCostOnlyThemselves) {
   StartReceiver();
   TestSocket sender;
-  LogCapture log;
+  LogCapture log(0);
   std::vector<uint8_t> random_bytes;
   uint32_t x = 12345;
   for (int i = 0; i < 300; ++i) random_bytes.push_back(static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16));
@@ -146,7 +146,7 @@ TEST_F(TrapperTest, BadDatagramsCostOnlyThemselves) {
   EXPECT_EQ(traps[1]->GetFrame().GetCommunity()->GetText(), L"x");
   EXPECT_TRUE(trapper_.IsRunning());
   EXPECT_EQ(view_->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED), 0u);
-  EXPECT_EQ(log.Count(L"CThreadActionTrapped : a datagram was dropped", QUILLOG_WARNING), 1u);
+  EXPECT_EQ(log.CountContaining(L"CThreadActionTrapped : a datagram was dropped", QUILLOG_WARNING), 1u);
 }
 
 TEST_F(TrapperTest, StopEndsABlockedReceiverPromptlyAndItsThreadLeaves) {
@@ -155,12 +155,12 @@ TEST_F(TrapperTest, StopEndsABlockedReceiverPromptlyAndItsThreadLeaves) {
   CZubThread* thread = trapper_.GetThread();
   ASSERT_NE(thread, nullptr);
   const uint32_t thread_id = thread->GetThreadId();
-  LogCapture log;
+  LogCapture log(0);
   const auto stop = Clock::now();
   ASSERT_TRUE(trapper_.Stop());
   ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
   EXPECT_LT(view_->TimeOf(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED) - stop, 100ms);
-  EXPECT_EQ(log.Count(L"Unable to receive data on UDP socket", QUILLOG_ERROR), 1u);
+  EXPECT_EQ(log.CountContaining(L"Unable to receive data on UDP socket", QUILLOG_ERROR), 1u);
   EXPECT_FALSE(trapper_.IsRunning());
   // The pooled thread was told to leave.
   bool gone = false;
@@ -180,11 +180,11 @@ TEST_F(TrapperTest, StopEndsABlockedReceiverPromptlyAndItsThreadLeaves) {
 TEST_F(TrapperTest, TakenPortGivesNoStartedCodeButAFinishedOne) {
   TestSocket taken;
   ASSERT_TRUE(taken.Ok());
-  LogCapture log;
+  LogCapture log(0);
   ASSERT_TRUE(trapper_.Start(taken.Port()));
   ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
   EXPECT_EQ(view_->Codes(MSG_VIEW_TRAPPER), (std::vector<uintptr_t>{MSG_VIEW_TRAPPER_FINISHED}));
-  EXPECT_EQ(log.Count(L"Error while creating UDP socket", QUILLOG_ERROR), 1u);
+  EXPECT_EQ(log.CountContaining(L"Error while creating UDP socket", QUILLOG_ERROR), 1u);
   EXPECT_FALSE(trapper_.IsRunning());
   EXPECT_FALSE(trapper_.Stop());
 }
@@ -195,9 +195,9 @@ TEST_F(TrapperTest, TrapsWithoutASubscriberAreNotLeaked) {
   TestSocket sender;
   LogCapture log(QLF_PROGRAM_MESSAGES);
   ASSERT_TRUE(sender.SendTo(port_, V2Trap("c", 10)));
-  for (int i = 0; i < 200 && log.Count(L"with no forwarder for a post message") == 0; ++i)
+  for (int i = 0; i < 200 && log.CountContaining(L"with no forwarder for a post message") == 0; ++i)
     std::this_thread::sleep_for(5ms);
-  EXPECT_EQ(log.Count(L"with no forwarder for a post message"), 1u);
+  EXPECT_EQ(log.CountContaining(L"with no forwarder for a post message"), 1u);
   // (LeakSanitizer checks that the record was freed.)
   CMessageCenter::Subscribe(L"ViewCollector", view_.get(), MSG_VIEW_TRAPPER, 0);
 }

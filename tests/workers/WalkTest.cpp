@@ -71,7 +71,7 @@ TEST_F(WalkTest, LastOidShowsTheFirstVariableBeyondAndStops) {
 }
 
 TEST_F(WalkTest, WholeMibInVersion2cMatchesSnmpwalk) {
-  LogCapture log;
+  LogCapture log(0);
   auto oids = Walk(Parameter(agent_->Port(), L"", 1));  // empty first OID: 0.0
   auto theirs = SnmpWalk("-v2c");
   ASSERT_GT(theirs.size(), 50u);
@@ -88,7 +88,7 @@ TEST_F(WalkTest, WholeMibInVersion2cMatchesSnmpwalk) {
 }
 
 TEST_F(WalkTest, WholeMibInVersion1MatchesSnmpwalk) {
-  LogCapture log;
+  LogCapture log(0);
   auto oids = Walk(Parameter(agent_->Port(), L"0.0", 0));
   auto theirs = SnmpWalk("-v1");
   ASSERT_GT(theirs.size(), 50u);
@@ -201,7 +201,7 @@ TEST_F(WalkTest, TimeOutInTheMiddleResendsAndResetsTheCount) {
   // Requests 2 and 5 are lost: two steps time out once each. With retries
   // 2 the walk survives only because an answer resets the count.
   Relay relay(agent_->Port(), {2, 5});
-  LogCapture log;
+  LogCapture log(0);
   auto p = Parameter(relay.Port(), L"1.3.6.1.2.1.1");
   p.last_oid = CAsn1Oid(L"1.3.6.1.2.1.2");
   p.timeout = 200;
@@ -212,8 +212,8 @@ TEST_F(WalkTest, TimeOutInTheMiddleResendsAndResetsTheCount) {
   auto theirs = netsnmp::WalkOids(out);
   theirs.push_back("1.3.6.1.2.1.2.1.0");
   EXPECT_EQ(oids, theirs);
-  EXPECT_EQ(log.Count(L"Timeout", QUILLOG_WARNING), 2u);
-  EXPECT_EQ(log.Count(L"Too much timeout"), 0u);
+  EXPECT_EQ(log.CountContaining(L"Timeout", QUILLOG_WARNING), 2u);
+  EXPECT_EQ(log.CountContaining(L"Too much timeout"), 0u);
   EXPECT_EQ(relay.Requests(), static_cast<int>(oids.size()) + 2);
 }
 
@@ -274,7 +274,7 @@ TEST_F(WalkTest, ALateAnswerToARetryRepeatsVariablesButTheWalkGoesOn) {
   // Request 3 reaches the agent together with its retry: both are answered,
   // and from then on each answer read is the one to the request before.
   Relay relay(agent_->Port(), {}, {3});
-  LogCapture log;
+  LogCapture log(0);
   auto p = Parameter(relay.Port(), L"");
   p.timeout = 200;
   auto oids = Walk(p);
@@ -289,16 +289,16 @@ TEST_F(WalkTest, ALateAnswerToARetryRepeatsVariablesButTheWalkGoesOn) {
       break;
     }
   EXPECT_GT(oids.size(), theirs.size());  // variables shown twice
-  EXPECT_EQ(log.Count(L"Timeout", QUILLOG_WARNING), 1u);
-  EXPECT_EQ(log.Count(L"does not move forward"), 0u);
+  EXPECT_EQ(log.CountContaining(L"Timeout", QUILLOG_WARNING), 1u);
+  EXPECT_EQ(log.CountContaining(L"does not move forward"), 0u);
 }
 
 TEST_F(WalkTest, AnAgentThatNeverMovesForwardEndsTheWalk) {
   StuckAgent stuck;
-  LogCapture log;
+  LogCapture log(0);
   auto oids = Walk(Parameter(stuck.Port(), L"1.3.6.1.2.1.1"));
   EXPECT_EQ(oids, std::vector<std::string>(3, "1.3.6.1.2.1.1.5.0"));
-  EXPECT_EQ(log.Count(L"The agent does not move forward from OID 1.3.6.1.2.1.1.5.0: the walk ends", QUILLOG_WARNING),
+  EXPECT_EQ(log.CountContaining(L"The agent does not move forward from OID 1.3.6.1.2.1.1.5.0: the walk ends", QUILLOG_WARNING),
             1u);
   EXPECT_EQ(stuck.Answers(), 4);
 }

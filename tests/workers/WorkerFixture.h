@@ -8,8 +8,8 @@
 #include "asn1/BerDecoder.h"
 #include "asn1/IpAddress.h"
 #include "snmp/SnmpGenericFrameIn.h"
-#include "tests/app/LogCapture.h"
-#include "tests/workers/NetSnmp.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/NetSnmp.h"
 #include "tests/workers/ViewCollector.h"
 #include "workers/ThreadActionWalkerParameter.h"
 
@@ -97,6 +97,14 @@ class TestSocket {
   bool ok_ = false;
   uint16_t port_ = 0;
 };
+
+// Captured messages containing the piece, in order.
+inline std::vector<std::wstring> Matching(const LogCapture& log, const std::wstring& piece) {
+  std::vector<std::wstring> out;
+  for (const std::wstring& m : log.Messages())
+    if (m.find(piece) != std::wstring::npos) out.push_back(m);
+  return out;
+}
 
 // The request id of an encoded request, or -1.
 inline int64_t RequestIdOf(const std::vector<uint8_t>& datagram) {

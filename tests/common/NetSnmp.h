@@ -1,6 +1,6 @@
-// Net-SNMP peers for the worker tests: an snmpd on a loopback port the test
-// picks, with a configuration written into a temporary folder, and the
-// command-line tools run with an argument vector.
+// Net-SNMP peers for the tests: an snmpd on a loopback port the test picks,
+// with a configuration written into a temporary folder, and the command-line
+// tools run with an argument vector.
 #pragma once
 
 #include <arpa/inet.h>
@@ -48,16 +48,30 @@ inline std::string ReadAll(const std::string& path) {
   return ss.str();
 }
 
-// Runs a program (no shell); its standard output and error go to out_path.
-// Returns the pid, or -1.
-inline pid_t Spawn(const std::vector<std::string>& args, const std::string& out_path) {
+// The lines of a text, without their line ends.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Runs a program (no shell); its standard output goes to out_path, its
+// standard error to err_path (to out_path too when empty). Returns the pid,
+// or -1.
+inline pid_t Spawn(const std::vector<std::string>& args, const std::string& out_path,
+                   const std::string& err_path = "") {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  if (err_path.empty()) {
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   pid_t pid = -1;
   if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
@@ -76,6 +90,13 @@ inline int Run(const std::vector<std::string>& args, std::string* output) {
   if (output) *output = ReadAll(pattern);
   ::unlink(pattern);
   return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// What a program printed (standard output and error) when it ended.
+inline std::string Output(const std::vector<std::string>& args) {
+  std::string output;
+  Run(args, &output);
+  return output;
 }
 
 // The OIDs of `snmpwalk -On` output, in order.
