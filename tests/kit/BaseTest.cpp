@@ -1,5 +1,5 @@
-// Counters, memory, exceptions, names, locks, handles, events, completion
-// queues, conversion, the string table and the pointer checks.
+// Counters, memory, exceptions, locks, handles, events, completion queues,
+// conversion and the string table.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +7,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "kit/ZubConvertor.h"
 #include "kit/ZubCounter.h"
@@ -16,9 +17,30 @@
 #include "kit/ZubMemory.h"
 #include "kit/ZubRes.h"
 #include "kit/ZubResIds.h"
-#include "tests/kit/LogCapture.h"
+#include "tests/common/LogCapture.h"
 
 namespace {
+
+constexpr uint32_t Status(int s) { return static_cast<uint32_t>(s); }
+
+std::string Repeat(const char* piece, int times) {
+  std::string s;
+  while (times-- > 0) s += piece;
+  return s;
+}
+
+// The message of the CZubException the call throws.
+template <typename F>
+std::wstring Thrown(F call) {
+  try {
+    call();
+  } catch (CZubException* e) {
+    const std::wstring message = e->GetMessage();
+    delete e;
+    return message;
+  }
+  return L"<nothing thrown>";
+}
 
 TEST(KitCounter, TracksCurrentMaximumAndMinimum) {
   CZubCounter counter;
@@ -30,12 +52,11 @@ TEST(KitCounter, TracksCurrentMaximumAndMinimum) {
   EXPECT_EQ(counter.GetMaximum(), 2);
   EXPECT_EQ(counter.GetMinimum(), -4);
   counter.Reset();
-  EXPECT_EQ(counter.GetCurrent(), 0);
-  EXPECT_EQ(counter.GetMaximum(), 0);
-  EXPECT_EQ(counter.GetMinimum(), 0);
+  EXPECT_EQ(std::make_tuple(counter.GetCurrent(), counter.GetMaximum(), counter.GetMinimum()), std::make_tuple(0, 0, 0));
 }
 
-TEST(KitMemory, AllocAndFreeKeepTheBlockCounter) {
+TEST(KitMemory, BlockCounterAndHeapExceptions) {
+  LogCapture log;
   const int32_t before = ZubCounterMemoryBlocks().GetCurrent();
   void* block = Alloc(64);
   ASSERT_NE(block, nullptr);
@@ -43,35 +64,14 @@ TEST(KitMemory, AllocAndFreeKeepTheBlockCounter) {
   EXPECT_EQ(ZubCounterMemoryBlocks().GetCurrent(), before + 1);
   Free(block);
   EXPECT_EQ(ZubCounterMemoryBlocks().GetCurrent(), before);
-}
 
-TEST(KitMemory, ZeroSizeAndNullBlockThrowHeapExceptions) {
-  LogCapture log;
-  CZubException* caught = nullptr;
-  try {
-    Alloc(0);
-  } catch (CZubException* e) {
-    caught = e;
-  }
-  ASSERT_NE(caught, nullptr);
-  EXPECT_EQ(caught->GetMessage(), L"Try to allocate a 0 size pointer");
-  delete caught;
+  EXPECT_EQ(Thrown([] { Alloc(0); }), L"Try to allocate a 0 size pointer");
   EXPECT_TRUE(log.Has(L"An exception is raised : [Try to allocate a 0 size pointer]", QUILLOG_ERROR));
-
   ZubCounterMemoryBlocks().Reset();
-  caught = nullptr;
-  try {
-    Free(nullptr);
-  } catch (CZubException* e) {
-    caught = e;
-  }
-  ASSERT_NE(caught, nullptr);
-  EXPECT_EQ(caught->GetMessage(), L"Try to free a NULL pointer");
-  delete caught;
+  EXPECT_EQ(Thrown([] { Free(nullptr); }), L"Try to free a NULL pointer");
   const long zero = log.IndexOf(L"freeing a memory bloc but 0 bloc allocated");
-  const long raised = log.IndexOf(L"An exception is raised : [Try to free a NULL pointer]");
   ASSERT_GE(zero, 0);
-  EXPECT_LT(zero, raised);
+  EXPECT_LT(zero, log.IndexOf(L"An exception is raised : [Try to free a NULL pointer]"));
   EXPECT_EQ(ZubCounterMemoryBlocks().GetCurrent(), 0);
 }
 
@@ -82,25 +82,22 @@ TEST(KitException, FormatsItsArgumentsAndLogsTheMessage) {
   EXPECT_TRUE(log.Has(L"An exception is raised : [Value 42 of wide from narrow]", QUILLOG_ERROR));
 }
 
-TEST(KitCriticalSection, IsRecursiveAndExcludesOtherThreads) {
+TEST(KitCriticalSection, IsRecursiveExcludesOtherThreadsAndIsReleased) {
+  LogCapture log;
   CZubCriticalSection section(L"test section");
   EXPECT_EQ(section.GetLastEnterTick(), 0xFFFFFFFFu);
-  CZubLock outer(section);
   {
-    CZubLock inner(&section);  // the owner may enter again
-    EXPECT_NE(section.GetLastEnterTick(), 0xFFFFFFFFu);
+    CZubLock outer(section);
+    {
+      CZubLock inner(&section);  // the owner may enter again
+      EXPECT_NE(section.GetLastEnterTick(), 0xFFFFFFFFu);
+    }
+    std::async(std::launch::async, [&] { EXPECT_FALSE(section.TryEnter()); }).get();
   }
-  std::async(std::launch::async, [&] { EXPECT_FALSE(section.TryEnter()); }).get();
-}
-
-TEST(KitCriticalSection, LockIsReleasedForOtherThreads) {
-  CZubCriticalSection section(L"test section");
-  { CZubLock lock(section); }
   std::async(std::launch::async, [&] {
     EXPECT_TRUE(section.TryEnter());
     section.Leave();
   }).get();
-  LogCapture log;
   { CZubLock none(static_cast<CZubCriticalSection*>(nullptr)); }
   EXPECT_TRUE(log.Has(L"Pointer is NULL", QUILLOG_ERROR));
 }
@@ -108,24 +105,28 @@ TEST(KitCriticalSection, LockIsReleasedForOtherThreads) {
 TEST(KitHandle, WaitResultsTranslateToStatuses) {
   LogCapture log;
   CZubHandle handle(L"h");
-  EXPECT_EQ(handle.GetWaitStatus(), static_cast<uint32_t>(ZubWaitNone));
-  EXPECT_EQ(handle.TranslateWaitResult(0, 1), static_cast<uint32_t>(ZubWaitSignaled));
-  EXPECT_EQ(handle.GetSignaledIndex(), 0);
-  EXPECT_EQ(handle.TranslateWaitResult(2, 3), static_cast<uint32_t>(ZubWaitSignaled));
-  EXPECT_EQ(handle.GetSignaledIndex(), 2);
-  EXPECT_EQ(handle.TranslateWaitResult(258, 1), static_cast<uint32_t>(ZubWaitTimeout));
-  EXPECT_EQ(handle.GetSignaledIndex(), -1);
-  EXPECT_EQ(handle.TranslateWaitResult(0xFFFFFFFFu, 1), static_cast<uint32_t>(ZubWaitFailed));
-  EXPECT_EQ(handle.TranslateWaitResult(128, 1), static_cast<uint32_t>(ZubWaitAbandoned));
-  EXPECT_EQ(handle.GetSignaledIndex(), 0);
-  EXPECT_EQ(log.CountContaining(L"Unknown return"), 0u);
-
-  // The abandoned second object and an index past the count are unknown.
-  EXPECT_EQ(handle.TranslateWaitResult(129, 2), static_cast<uint32_t>(ZubWaitUnknown));
-  EXPECT_EQ(handle.GetSignaledIndex(), -1);
+  EXPECT_EQ(handle.GetWaitStatus(), Status(ZubWaitNone));
+  struct Case {
+    uint32_t result, count, status;
+    int index;
+  };
+  const Case cases[] = {
+      {0, 1, Status(ZubWaitSignaled), 0},           {2, 3, Status(ZubWaitSignaled), 2},
+      {258, 1, Status(ZubWaitTimeout), -1},         {0xFFFFFFFFu, 1, Status(ZubWaitFailed), -1},
+      {128, 1, Status(ZubWaitAbandoned), 0},
+      // The abandoned second object and an index past the count are unknown.
+      {129, 2, Status(ZubWaitUnknown), -1},         {1, 1, Status(ZubWaitUnknown), -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.result);
+    if (c.result == 129) {
+      EXPECT_EQ(log.CountContaining(L"Unknown return"), 0u);  // none for the known ones
+    }
+    EXPECT_EQ(handle.TranslateWaitResult(c.result, c.count), c.status);
+    EXPECT_EQ(handle.GetWaitStatus(), c.status);
+    EXPECT_EQ(handle.GetSignaledIndex(), c.index);
+  }
   EXPECT_TRUE(log.Has(L"Unknown return (0x00000081) of WaitForSingleObject() call", QUILLOG_WARNING));
-  EXPECT_EQ(handle.TranslateWaitResult(1, 1), static_cast<uint32_t>(ZubWaitUnknown));
-  EXPECT_EQ(handle.GetWaitStatus(), static_cast<uint32_t>(ZubWaitUnknown));
 }
 
 TEST(KitHandle, InvalidValuesAreStoredWithoutCounting) {
@@ -141,7 +142,7 @@ TEST(KitHandle, InvalidValuesAreStoredWithoutCounting) {
   EXPECT_FALSE(minus.Close());
   EXPECT_TRUE(log.Has(L"Handle 'zero' is NULL when closing it, abort", QUILLOG_WARNING));
   EXPECT_TRUE(log.Has(L"Handle 'minus' is NULL when closing it, abort", QUILLOG_WARNING));
-  EXPECT_EQ(minus.WaitFor(0), static_cast<uint32_t>(ZubWaitFailed));
+  EXPECT_EQ(minus.WaitFor(0), Status(ZubWaitFailed));
 }
 
 TEST(KitHandle, OverwritingAValidHandleClosesIt) {
@@ -162,8 +163,7 @@ TEST(KitHandle, OverwritingAValidHandleClosesIt) {
 TEST(KitEvent, PulseReleasesOnlyWaitingThreads) {
   CZubEvent event(L"pulse", false);
   EXPECT_TRUE(event.Notify());  // nobody waits: nothing is kept
-  EXPECT_EQ(event.WaitFor(0), static_cast<uint32_t>(ZubWaitTimeout));
-
+  EXPECT_EQ(event.WaitFor(0), Status(ZubWaitTimeout));
   std::atomic<bool> waiting{false};
   auto waiter = std::async(std::launch::async, [&] {
     waiting = true;
@@ -176,7 +176,7 @@ TEST(KitEvent, PulseReleasesOnlyWaitingThreads) {
     return waiter.wait_for(std::chrono::milliseconds(5)) == std::future_status::ready;
   }));
   EXPECT_EQ(waiter.get(), ZUB_WAIT_OBJECT_0);
-  EXPECT_EQ(event.WaitFor(0), static_cast<uint32_t>(ZubWaitTimeout));
+  EXPECT_EQ(event.WaitFor(0), Status(ZubWaitTimeout));
 }
 
 TEST(KitEvent, CloseAndDestroyMessages) {
@@ -188,7 +188,7 @@ TEST(KitEvent, CloseAndDestroyMessages) {
     EXPECT_TRUE(log.Has(L"Event ev is already closed", QUILLOG_WARNING));
     EXPECT_FALSE(event.Notify());
     EXPECT_TRUE(log.Has(L"Error while notifying a NULL event", QUILLOG_ERROR));
-    EXPECT_EQ(event.WaitFor(0), static_cast<uint32_t>(ZubWaitFailed));
+    EXPECT_EQ(event.WaitFor(0), Status(ZubWaitFailed));
   }
   EXPECT_FALSE(log.Has(L"Destroying an existing event"));
   { CZubEvent open(L"open", false); }
@@ -205,9 +205,7 @@ TEST(KitIocp, PacketsComeOutInOrderAndTimeOut) {
   uint32_t bytes = 0, error = 0;
   uintptr_t key = 0, overlapped = 0;
   EXPECT_TRUE(port.Dequeue(0, &bytes, &key, &overlapped, &error));
-  EXPECT_EQ(bytes, 1u);
-  EXPECT_EQ(key, 2u);
-  EXPECT_EQ(overlapped, 3u);
+  EXPECT_EQ(std::make_tuple(bytes, key, overlapped), std::make_tuple(1u, uintptr_t{2}, uintptr_t{3}));
   EXPECT_FALSE(port.Dequeue(0, &bytes, &key, &overlapped, &error));
   EXPECT_EQ(error, 1117u);
   EXPECT_EQ(overlapped, 6u);
@@ -233,34 +231,31 @@ TEST(KitIocp, PacketsComeOutInOrderAndTimeOut) {
 
 TEST(KitConvertor, InlineBufferHoldsUpTo1023Bytes) {
   const int32_t before = ZubCounterMemoryBlocks().GetCurrent();
-  const char* result = nullptr;
   {
     CZubConvertor convertor;
-    const std::wstring fits(1023, L'a');
-    ASSERT_TRUE(convertor.Unicode2Utf8(fits.c_str(), &result, -1, ZUB_CP_UTF8));
-    EXPECT_TRUE(convertor.IsResultInline());
-    EXPECT_EQ(std::string(result), std::string(1023, 'a'));
-    EXPECT_EQ(ZubCounterMemoryBlocks().GetCurrent(), before);
-
-    const std::wstring over(1024, L'b');
-    ASSERT_TRUE(convertor.Unicode2Utf8(over.c_str(), &result, -1, ZUB_CP_UTF8));
-    EXPECT_FALSE(convertor.IsResultInline());
-    EXPECT_EQ(std::string(result), std::string(1024, 'b'));
-    EXPECT_EQ(ZubCounterMemoryBlocks().GetCurrent(), before + 1);
-
     // Multi-byte characters count in bytes: 341 x 3 = 1023, 512 x 2 = 1024.
-    const std::wstring euros(341, L'\u20AC');
-    ASSERT_TRUE(convertor.Unicode2Utf8(euros.c_str(), &result, -1, ZUB_CP_UTF8));
-    EXPECT_TRUE(convertor.IsResultInline());
-    EXPECT_EQ(std::strlen(result), 1023u);
-    const std::wstring accents(512, L'\u00E9');
-    ASSERT_TRUE(convertor.Unicode2Utf8(accents.c_str(), &result, -1, ZUB_CP_UTF8));
-    EXPECT_FALSE(convertor.IsResultInline());
-    EXPECT_EQ(std::strlen(result), 1024u);
-    EXPECT_EQ(static_cast<unsigned char>(result[1022]), 0xC3u);
-    EXPECT_EQ(static_cast<unsigned char>(result[1023]), 0xA9u);
-    // The earlier heap block was replaced, not leaked.
-    EXPECT_EQ(ZubCounterMemoryBlocks().GetCurrent(), before + 1);
+    struct Case {
+      std::wstring text;
+      std::string utf8;
+      bool inline_result;
+    };
+    const Case cases[] = {
+        {std::wstring(1023, L'a'), std::string(1023, 'a'), true},
+        {std::wstring(1024, L'b'), std::string(1024, 'b'), false},
+        {std::wstring(341, L'\u20AC'), Repeat("\xE2\x82\xAC", 341), true},
+        {std::wstring(512, L'\u00E9'), Repeat("\xC3\xA9", 512), false},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.utf8.size());
+      const char* result = nullptr;
+      ASSERT_TRUE(convertor.Unicode2Utf8(c.text.c_str(), &result, -1, ZUB_CP_UTF8));
+      EXPECT_EQ(convertor.IsResultInline(), c.inline_result);
+      EXPECT_EQ(std::string(result), c.utf8);
+      // A heap result replaces the earlier one: never more than one block.
+      if (!c.inline_result || &c == cases) {
+        EXPECT_EQ(ZubCounterMemoryBlocks().GetCurrent(), before + (c.inline_result ? 0 : 1));
+      }
+    }
   }
   EXPECT_EQ(ZubCounterMemoryBlocks().GetCurrent(), before);
 }
@@ -274,39 +269,39 @@ TEST(KitConvertor, EdgeInputs) {
   ASSERT_NE(result, nullptr);
   EXPECT_STREQ(result, "");
 
-  EXPECT_TRUE(convertor.Unicode2Utf8(L"", &result, -1, ZUB_CP_UTF8));
-  EXPECT_STREQ(result, "");
-
   const wchar_t odd[] = {L'A', static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0x1F600), 0};
-  ASSERT_TRUE(convertor.Unicode2Utf8(odd, &result, -1, ZUB_CP_UTF8));
-  EXPECT_STREQ(result, "A\xEF\xBF\xBD\xF0\x9F\x98\x80");
-
-  ASSERT_TRUE(convertor.Unicode2Utf8(L"abc", &result, 2, ZUB_CP_UTF8));
-  EXPECT_STREQ(result, "ab");
-
-  ASSERT_TRUE(convertor.Unicode2Utf8(L"\u00E9\u20AC", &result, -1, ZUB_CP_ACP));
-  EXPECT_STREQ(result, "\xE9?");
-
+  struct Case {
+    const wchar_t* text;
+    int length;
+    uint32_t code_page;
+    const char* utf8;
+  };
+  const Case cases[] = {
+      {L"", -1, ZUB_CP_UTF8, ""},
+      {odd, -1, ZUB_CP_UTF8, "A\xEF\xBF\xBD\xF0\x9F\x98\x80"},
+      {L"abc", 2, ZUB_CP_UTF8, "ab"},
+      {L"\u00E9\u20AC", -1, ZUB_CP_ACP, "\xE9?"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(convertor.Unicode2Utf8(c.text, &result, c.length, c.code_page)) << c.utf8;
+    EXPECT_STREQ(result, c.utf8);
+  }
   EXPECT_FALSE(convertor.Unicode2Utf8(L"x", &result, -1, 1200));
   EXPECT_TRUE(log.Has(L"Error 0x00000057 in CZubConvertor::Unicode2Utf8()", QUILLOG_ERROR));
 }
 
-TEST(KitRes, StringsAreFormattedFromTheTable) {
+TEST(KitRes, StringsAreFormattedFromTheTableAndCut) {
   LogCapture log;
   EXPECT_EQ(CZubRes::String(IDS_ZUB_THREAD_POOL_NAME, 3), L"Thread pool #3");
   EXPECT_EQ(CZubRes::String(IDS_ZUB_WARNING_CAPTION), L"Warning");
-
   EXPECT_EQ(CZubRes::String(987654, 1), L"String not loaded");
   EXPECT_TRUE(log.Has(L"An error while loading the String ressource 987654 from the exe file", QUILLOG_ERROR));
-
   CZubRes::AddString(987655, L"%s has %d items");
   EXPECT_EQ(CZubRes::String(987655, L"list", 2), L"list has 2 items");
   // A mismatched argument shows a marker, never undefined behaviour.
   EXPECT_NE(CZubRes::String(987655, 5, L"x"), L"");
-}
 
-TEST(KitRes, LongStringsAreCutAt1023Characters) {
-  LogCapture log;
+  // Up to 1023 characters.
   CZubRes::AddString(987656, std::wstring(1022, L'x').c_str());
   EXPECT_EQ(CZubRes::String(987656).size(), 1022u);
   EXPECT_FALSE(log.Has(L"The size of the buffer to read strings is too short"));

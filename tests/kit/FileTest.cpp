@@ -10,7 +10,7 @@
 #include <string>
 
 #include "kit/ZubFile.h"
-#include "tests/kit/LogCapture.h"
+#include "tests/common/LogCapture.h"
 
 namespace fs = std::filesystem;
 
@@ -46,7 +46,7 @@ class KitFile : public ::testing::Test {
   fs::path m_root;
 };
 
-TEST_F(KitFile, ReadOnlyFileIsMadeWritableThenDeleted) {
+TEST_F(KitFile, DeleteFileMakesReadOnlyWritableAndLeavesDirectories) {
   LogCapture log;
   const fs::path file = Write("ro.txt");
   ASSERT_EQ(chmod(file.c_str(), 0444), 0);
@@ -60,10 +60,7 @@ TEST_F(KitFile, ReadOnlyFileIsMadeWritableThenDeleted) {
   EXPECT_TRUE(CZubFile::DeleteFile(W(plain)));
   EXPECT_EQ(log.CountContaining(L"read only"), 0u);
   EXPECT_FALSE(CZubFile::DeleteFile(W(plain)));  // gone already
-}
-
-TEST_F(KitFile, DeleteFileLeavesDirectoriesAlone) {
-  const fs::path dir = m_root / "sub";
+  const fs::path dir = m_root / "sub";  // directories are left alone
   fs::create_directory(dir);
   EXPECT_FALSE(CZubFile::DeleteFile(W(dir)));
   EXPECT_TRUE(fs::is_directory(dir));
@@ -97,10 +94,7 @@ TEST_F(KitFile, DeleteDirectoryWithFilesRemovesTheTreeOnly) {
   EXPECT_TRUE(CZubFile::DeleteDirectory(W(tree), true));
   EXPECT_FALSE(fs::exists(tree));
   EXPECT_EQ(Read(outside), "precious");
-}
-
-TEST_F(KitFile, DeleteDirectoryOfAMissingFolderFails) {
-  EXPECT_FALSE(CZubFile::DeleteDirectory(W(m_root / "missing"), true));
+  EXPECT_FALSE(CZubFile::DeleteDirectory(W(tree), true));  // missing now
 }
 
 TEST_F(KitFile, RenameNeverReplacesAnExistingFile) {

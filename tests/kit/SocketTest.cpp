@@ -13,22 +13,27 @@
 #include "kit/ZubCounter.h"
 #include "kit/ZubEvent.h"
 #include "kit/ZubUdpSocket.h"
-#include "tests/kit/LogCapture.h"
+#include "tests/common/LogCapture.h"
 
 namespace {
 
 constexpr uint32_t kLoopback = 0x7F000001;
 
+sockaddr_in Loopback(uint32_t port = 0) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(static_cast<uint16_t>(port));
+  sa.sin_addr.s_addr = htonl(kLoopback);
+  return sa;
+}
+
 // A raw UDP socket bound to a free loopback port.
 class RawPeer {
  public:
-  RawPeer() {
-    m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(kLoopback);
-    EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)), 0);
+  RawPeer() : m_fd(::socket(AF_INET, SOCK_DGRAM, 0)) {
+    sockaddr_in sa = Loopback();
     socklen_t len = sizeof(sa);
+    EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&sa), len), 0);
     ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &len);
     m_port = ntohs(sa.sin_port);
   }
@@ -38,18 +43,9 @@ class RawPeer {
 
   uint32_t Port() const { return m_port; }
   bool SendTo(uint32_t port, const std::vector<char>& data) const {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(static_cast<uint16_t>(port));
-    sa.sin_addr.s_addr = htonl(kLoopback);
-    return ::sendto(m_fd, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) ==
+    const sockaddr_in sa = Loopback(port);
+    return ::sendto(m_fd, data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) ==
            static_cast<ssize_t>(data.size());
-  }
-  std::vector<char> Receive() const {
-    std::vector<char> buffer(4096);
-    const ssize_t n = ::recv(m_fd, buffer.data(), buffer.size(), 0);
-    buffer.resize(n < 0 ? 0 : static_cast<size_t>(n));
-    return buffer;
   }
 
  private:
@@ -57,14 +53,12 @@ class RawPeer {
   uint32_t m_port = 0;
 };
 
+uint32_t FreePort() { return RawPeer().Port(); }
+
 // Opens `socket` as a server on a free loopback port and returns the port.
 uint32_t OpenServer(CZubUdpSocket& socket) {
   for (int attempt = 0; attempt < 20; ++attempt) {
-    uint32_t port;
-    {
-      RawPeer probe;
-      port = probe.Port();
-    }
+    const uint32_t port = FreePort();
     if (socket.SocketServerOpen(port, nullptr, L"127.0.0.1")) return port;
     socket.SocketClose();
   }
@@ -194,12 +188,7 @@ TEST(KitSocket, ServerEventIsRefusedAndBadLocalAddressFallsBack) {
   const uint32_t port = probe.Port();
   CZubEvent event(L"readable", false);
   CZubUdpSocket with_event;
-  uint32_t free_port;
-  {
-    RawPeer other;
-    free_port = other.Port();
-  }
-  EXPECT_FALSE(with_event.SocketServerOpen(free_port, &event, L"127.0.0.1"));
+  EXPECT_FALSE(with_event.SocketServerOpen(FreePort(), &event, L"127.0.0.1"));
   EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketServerOpen() : Error while binding the server socket with the event",
                       QUILLOG_ERROR));
   EXPECT_TRUE(with_event.IsOpen());
@@ -251,7 +240,7 @@ TEST(KitSocket, StartAndStopOfTheInterfaceAreLogged) {
   EXPECT_EQ(CZubTcpStaticFunction::GetVersion(), 0x0202);
 }
 
-TEST(KitSocket, CloseFromAnotherThreadEndsABlockedReceive) {
+TEST(KitSocket, CloseFromAnotherThreadEndsABlockedReceiveOrWait) {
   CZubUdpSocket server;
   ASSERT_NE(OpenServer(server), 0u);
   std::atomic<bool> entered{false};
@@ -261,21 +250,17 @@ TEST(KitSocket, CloseFromAnotherThreadEndsABlockedReceive) {
     entered = true;
     return server.SocketRecv(&address, &port, buffer, &length);
   });
-  ASSERT_TRUE(WaitUntil([&] { return entered.load(); }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let it block in recvfrom
-  ASSERT_EQ(receiver.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
-  EXPECT_TRUE(server.SocketClose());
-  ASSERT_EQ(receiver.wait_for(std::chrono::seconds(2)), std::future_status::ready);
-  EXPECT_FALSE(receiver.get());
-}
-
-TEST(KitSocket, CloseFromAnotherThreadEndsABlockedWait) {
   CZubUdpSocket client;
   RawPeer agent;
   ASSERT_TRUE(client.SocketClientOpen(kLoopback, agent.Port()));
   auto waiter = std::async(std::launch::async, [&] { return client.SocketWaitRead(ZUB_INFINITE); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(WaitUntil([&] { return entered.load(); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let them block in recvfrom and poll
+  ASSERT_EQ(receiver.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
+  EXPECT_TRUE(server.SocketClose());
   EXPECT_TRUE(client.SocketClose());
+  ASSERT_EQ(receiver.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+  EXPECT_FALSE(receiver.get());
   ASSERT_EQ(waiter.wait_for(std::chrono::seconds(2)), std::future_status::ready);
   EXPECT_EQ(waiter.get(), -1);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "kit/ZubCounter.h"
@@ -14,7 +15,7 @@
 #include "kit/ZubThreadAction.h"
 #include "kit/ZubThreadPool.h"
 #include "kit/ZubThreadWaiter.h"
-#include "tests/kit/LogCapture.h"
+#include "tests/common/LogCapture.h"
 
 namespace {
 
@@ -83,6 +84,25 @@ class ProbeAction : public CZubThreadAction {
 };
 
 std::wstring PoolName(size_t index) { return QuillogFormat(L"Thread pool #%d", static_cast<int>(index)); }
+std::wstring Added(uint32_t id, size_t index) {
+  return QuillogFormat(L"Adding the thread %d '%s' in the pool of threads, there are now %d threads", id,
+                       PoolName(index), static_cast<int>(index + 1));
+}
+std::wstring NotPooled(const wchar_t* name) {
+  return QuillogFormat(L"The thread '%s' is not in the list of managed thread by the pool", name);
+}
+
+// One wait of a waiter: the code with its status and values.
+struct Got {
+  uint32_t code, status;
+  uintptr_t v1, v2, v3;
+};
+Got Take(CZubThreadWaiter& waiter, uint32_t timeout_ms) {
+  Got got{0, 0, 9, 9, 9};
+  got.code = waiter.Wait(timeout_ms, &got.status, &got.v1, &got.v2, &got.v3);
+  return got;
+}
+constexpr uint32_t Code(int code) { return static_cast<uint32_t>(code); }
 
 class KitPool : public ::testing::Test {
  protected:
@@ -110,11 +130,8 @@ TEST_F(KitPool, BusyThreadsAreAddedAndIdleOnesReused) {
   ASSERT_NE(id1, ZUB_INVALID_THREAD_ID);
   EXPECT_NE(id0, id1);
   EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 2);
-  EXPECT_TRUE(log.Has(QuillogFormat(L"Adding the thread %d '%s' in the pool of threads, there are now %d threads", id0,
-                                    PoolName(m_base), static_cast<int>(m_base + 1)),
-                      QUILLOG_USER));
-  EXPECT_TRUE(log.Has(QuillogFormat(L"Adding the thread %d '%s' in the pool of threads, there are now %d threads", id1,
-                                    PoolName(m_base + 1), static_cast<int>(m_base + 2))));
+  EXPECT_TRUE(log.Has(Added(id0, m_base), QUILLOG_USER));
+  EXPECT_TRUE(log.Has(Added(id1, m_base + 1)));
   EXPECT_STREQ(first.GetThread()->GetName(), PoolName(m_base).c_str());
 
   first.Release();
@@ -154,9 +171,7 @@ TEST_F(KitPool, SlotOfALeftThreadStaysNullAndNamesGoOn) {
                                     PoolName(m_base))));
   EXPECT_TRUE(WaitUntil([] { return ZubCounterThreads().GetCurrent() == 0; }));
   EXPECT_EQ(ZubCounterHandles().GetCurrent(), handles);
-  EXPECT_EQ(quick.begins, 1);
-  EXPECT_EQ(quick.actions, 1);
-  EXPECT_EQ(quick.ends, 1);
+  EXPECT_EQ(std::make_tuple(quick.begins.load(), quick.actions.load(), quick.ends.load()), std::make_tuple(1, 1, 1));
   EXPECT_EQ(quick.timeouts + quick.exceptions, 0);
   EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 1);
   EXPECT_FALSE(CZubThreadPool::PostThread(id, ThreadStop));
@@ -268,15 +283,11 @@ TEST_F(KitPool, ManyConcurrentRunsEachRunOnce) {
   EXPECT_TRUE(WaitUntil([&] { return destroyed == kCallers * kRuns; }, 20000)) << destroyed;
 }
 
-TEST_F(KitPool, RemovingNullOrUnknownThreadsWarns) {
+TEST_F(KitPool, NullThreadOrNamelessThreadIsRefused) {
   LogCapture log;
   CZubThreadPool::RemoveThread(nullptr);
   EXPECT_TRUE(log.Has(L"Pointer is NULL", QUILLOG_ERROR));
   EXPECT_TRUE(log.Has(L"The thread to remove is NULL", QUILLOG_WARNING));
-}
-
-TEST_F(KitPool, ThreadNeedsAName) {
-  LogCapture log;
   EXPECT_EQ(CZubThread::Create(L"", nullptr), nullptr);
   EXPECT_TRUE(log.Has(L"Pointer is NULL or Empty"));
   EXPECT_TRUE(log.Has(L"The name of the thread is NULL or empty", QUILLOG_ERROR));
@@ -293,34 +304,29 @@ TEST_F(KitPool, CallerOwnedWaiterOutlivesTheThread) {
   ASSERT_TRUE(action.WaitDetached());
   thread->Post(ThreadExit);
   // Not a pooled thread: its removal is refused with a warning.
-  ASSERT_TRUE(log.WaitFor(L"The thread 'own waiter' is not in the list of managed thread by the pool"));
+  ASSERT_TRUE(log.WaitFor(NotPooled(L"own waiter")));
   EXPECT_TRUE(waiter->GetWaitObject()->IsValid());
   EXPECT_TRUE(waiter->Post(ThreadStop));
-  uint32_t status = 0;
-  uintptr_t v1 = 1, v2 = 1, v3 = 1;
-  EXPECT_EQ(waiter->Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadStop));
+  EXPECT_EQ(Take(*waiter, 0).code, Code(ThreadStop));
 }
 
 TEST(KitWaiterEvent, PendingCodeIsTakenWithoutWaitingAndLastPostWins) {
   CZubThreadWaiterEvent waiter(L"w");
-  uint32_t status = 0;
-  uintptr_t v1 = 9, v2 = 9, v3 = 9;
-  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadTimeout));
-  EXPECT_EQ(status, 2u);
-  EXPECT_EQ(v1 + v2 + v3, 0u);
+  const Got idle = Take(waiter, 0);
+  EXPECT_EQ(idle.code, Code(ThreadTimeout));
+  EXPECT_EQ(idle.status, 2u);
+  EXPECT_EQ(idle.v1 + idle.v2 + idle.v3, 0u);
   EXPECT_TRUE(waiter.Post(ThreadContinue));
   EXPECT_TRUE(waiter.Post(ThreadStop));
-  EXPECT_EQ(waiter.Wait(ZUB_INFINITE, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadStop));
-  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadTimeout));
+  EXPECT_EQ(Take(waiter, ZUB_INFINITE).code, Code(ThreadStop));
+  EXPECT_EQ(Take(waiter, 0).code, Code(ThreadTimeout));
 }
 
 TEST(KitWaiterEvent, PostFromAnotherThreadWakesAnInfiniteWait) {
   CZubThreadWaiterEvent waiter(L"w");
   for (int round = 0; round < 200; ++round) {
     std::thread poster([&] { waiter.Post(ThreadContinue); });
-    uint32_t status = 0;
-    uintptr_t v1, v2, v3;
-    EXPECT_EQ(waiter.Wait(10000, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadContinue));
+    EXPECT_EQ(Take(waiter, 10000).code, Code(ThreadContinue));
     poster.join();
   }
 }
@@ -328,31 +334,32 @@ TEST(KitWaiterEvent, PostFromAnotherThreadWakesAnInfiniteWait) {
 TEST(KitWaiterIocp, PacketsAndCodesAreMapped) {
   LogCapture log;
   CZubThreadWaiterIocp waiter(L"iocp waiter");
-  uint32_t status = 0;
-  uintptr_t v1 = 0, v2 = 0, v3 = 0;
   ASSERT_TRUE(waiter.GetIocp()->Post(10, 20, 30));
-  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadAction));
-  EXPECT_EQ(status, 2u);
-  EXPECT_EQ(v1, 10u);
-  EXPECT_EQ(v2, 20u);
-  EXPECT_EQ(v3, 30u);
+  const Got packet = Take(waiter, 0);
+  EXPECT_EQ(packet.code, Code(ThreadAction));
+  EXPECT_EQ(packet.status, 2u);
+  EXPECT_EQ(std::make_tuple(packet.v1, packet.v2, packet.v3), std::make_tuple(10u, 20u, 30u));
 
   EXPECT_TRUE(waiter.Post(ThreadExit));
-  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadExit));
+  EXPECT_EQ(Take(waiter, 0).code, Code(ThreadExit));
   EXPECT_TRUE(log.Has(L"Posting iocp 3 in 'iocp waiter'"));
   EXPECT_TRUE(waiter.Post(ThreadTimeout));  // only codes 1 to 4 pass
-  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadNone));
+  EXPECT_EQ(Take(waiter, 0).code, Code(ThreadNone));
 
+  // Failed packets: status 4, as an action or (equal values) a code.
   ASSERT_TRUE(waiter.GetIocp()->Post(5, 6, 7, 64));
-  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadAction));
-  EXPECT_EQ(status, 4u);
+  const Got failed = Take(waiter, 0);
+  EXPECT_EQ(failed.code, Code(ThreadAction));
+  EXPECT_EQ(failed.status, 4u);
   ASSERT_TRUE(waiter.GetIocp()->Post(8, 8, 8, 64));
-  EXPECT_EQ(waiter.Wait(0, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadNone));
-  EXPECT_EQ(status, 4u);
+  const Got failed_code = Take(waiter, 0);
+  EXPECT_EQ(failed_code.code, Code(ThreadNone));
+  EXPECT_EQ(failed_code.status, 4u);
 
-  EXPECT_EQ(waiter.Wait(5, &status, &v1, &v2, &v3), static_cast<uint32_t>(ThreadTimeout));
-  EXPECT_EQ(status, 3u);
-  EXPECT_EQ(v1 + v2 + v3, 0u);
+  const Got timeout = Take(waiter, 5);
+  EXPECT_EQ(timeout.code, Code(ThreadTimeout));
+  EXPECT_EQ(timeout.status, 3u);
+  EXPECT_EQ(timeout.v1 + timeout.v2 + timeout.v3, 0u);
 }
 
 TEST_F(KitPool, IocpWaiterDeliversPacketsToTheAction) {
@@ -368,7 +375,7 @@ TEST_F(KitPool, IocpWaiterDeliversPacketsToTheAction) {
   EXPECT_EQ(action.Steps()[1].v1, 100u);
   EXPECT_EQ(action.Steps()[1].v3, 300u);
   thread->Post(ThreadExit);
-  ASSERT_TRUE(log.WaitFor(L"The thread 'iocp thread' is not in the list of managed thread by the pool"));
+  ASSERT_TRUE(log.WaitFor(NotPooled(L"iocp thread")));
   EXPECT_EQ(action.ends, 1);
 }
 
@@ -378,7 +385,7 @@ TEST_F(KitPool, ClosedWaitObjectEndsTheThreadInsteadOfSpinning) {
   CZubThread* thread = CZubThread::Create(L"closing thread", waiter.get());
   ASSERT_NE(thread, nullptr);
   ASSERT_TRUE(ZubCloseHandle(waiter->GetIocp()->GetHandle()));
-  ASSERT_TRUE(log.WaitFor(L"The thread 'closing thread' is not in the list of managed thread by the pool"));
+  ASSERT_TRUE(log.WaitFor(NotPooled(L"closing thread")));
   EXPECT_LT(log.CountContaining(L"An unknow action"), 2u);
 }
 
