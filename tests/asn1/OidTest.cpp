@@ -1,6 +1,6 @@
 #include "asn1/Asn1Oid.h"
 #include "asn1/IpAddress.h"
-#include "tests/asn1/LogCapture.h"
+#include "tests/common/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ TEST(Oid, CheckRule) {
   EXPECT_TRUE(CAsn1Oid(L"1.3.6.1.2.1.1.1.0").Check());
   EXPECT_TRUE(CAsn1Oid(L"2.39.5").Check());
   EXPECT_TRUE(CAsn1Oid(L"0.0").Check());
-  EXPECT_EQ(log.Count(), 0u);
+  EXPECT_TRUE(log.Records().empty());
 
   EXPECT_FALSE(CAsn1Oid(L"1").Check());
   EXPECT_TRUE(log.Has(L"CAsn1Oid::Check() ==> An OID MUST have at least 2 numbers"));
@@ -19,7 +19,7 @@ TEST(Oid, CheckRule) {
   log.Clear();
   EXPECT_FALSE(CAsn1Oid(L"2.40").Check());
   EXPECT_FALSE(CAsn1Oid(L"0.40").Check());  // the limit holds under 2 as well
-  const auto lines = log.Take();
+  const auto lines = log.Messages();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], L"CAsn1Oid::Check() ==> Value of the second number of an OID MUST not be > 39");
   // Comparisons are unsigned: -1 is 2^64 - 1, far above 2.
@@ -57,7 +57,7 @@ TEST(IpAddressText, Parse) {
   EXPECT_EQ(IpAddress(L"10..1.2"), 0x0A000102u);
   EXPECT_EQ(IpAddress(L"..."), 0u);
   EXPECT_EQ(IpAddress(L"255.255.255.255"), 0xFFFFFFFFu);
-  EXPECT_EQ(log.Count(), 0u);
+  EXPECT_TRUE(log.Records().empty());
 
   EXPECT_EQ(IpAddress(L"1.2.3"), IP_ADDRESS_FAILURE);
   EXPECT_TRUE(log.Has(L"Not enough fields in dotted address 1.2.3"));
@@ -70,7 +70,7 @@ TEST(IpAddressText, Parse) {
   log.Clear();
   EXPECT_EQ(IpAddress(L""), IP_ADDRESS_FAILURE);
   EXPECT_EQ(IpAddress(static_cast<const wchar_t*>(nullptr)), IP_ADDRESS_FAILURE);
-  const auto lines = log.Take();
+  const auto lines = log.Messages();
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], L"Pointer is NULL or Empty");
   EXPECT_EQ(lines[1], L"Parameter problem in IpAddress()");

@@ -1,6 +1,5 @@
-#include "asn1/Asn1Length.h"
 #include "asn1/Asn1Type.h"
-#include "tests/asn1/LogCapture.h"
+#include "tests/common/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +12,7 @@ TEST(TypeTable, NamesOfKnownAndUnknownCodes) {
   EXPECT_STREQ(GetTypeName(0xFF), L"Pseudo type Sequence End");
   EXPECT_STREQ(GetTypeName(0x30), L"Sequence");
   EXPECT_STREQ(GetTypeName(0x11), L"Set");
-  EXPECT_EQ(log.Count(), 0u);
+  EXPECT_TRUE(log.Records().empty());
   EXPECT_STREQ(GetTypeName(0x07), L"Unknown type");
   EXPECT_TRUE(log.Has(L"Type 7 is unknown"));
   EXPECT_STREQ(GetTypeName(0x31), L"Unknown type");  // a SET on the wire is not in the table
@@ -25,7 +24,7 @@ TEST(TypeTable, CodesOfNames) {
   EXPECT_EQ(GetTypeCode(L"Sequence"), 0x30);
   EXPECT_EQ(GetTypeCode(L"Set"), 0x11);
   EXPECT_EQ(GetTypeCode(std::wstring(L"TimeTicks")), 0x43);
-  EXPECT_EQ(log.Count(), 0u);
+  EXPECT_TRUE(log.Records().empty());
   EXPECT_EQ(GetTypeCode(L"octet string"), 0);
   EXPECT_TRUE(log.Has(L"Type octet string is unknown"));
   EXPECT_EQ(GetTypeCode(L"Octet String "), 0);
@@ -64,23 +63,13 @@ TEST(TypeTable, Icons) {
   const int expected[][2] = {{0x04, 1}, {0x06, 2}, {0x43, 3}, {0x02, 4},  {0x42, 5}, {0x41, 6},
                              {0x40, 7}, {0x46, 8}, {0x01, 9}, {0x44, 12}, {0x05, 13}};
   for (const auto& row : expected) EXPECT_EQ(GetTypeIcon(static_cast<uint8_t>(row[0])), row[1]);
-  EXPECT_EQ(log.Count(), 0u);
+  EXPECT_TRUE(log.Records().empty());
   EXPECT_EQ(GetTypeIcon(0x03), 0);
   EXPECT_TRUE(log.Has(L"Unknown type of icon for ASN.1 type Bit String"));
   log.Clear();
   EXPECT_EQ(GetTypeIcon(0x07), 0);
-  const auto lines = log.Take();
+  const auto lines = log.Messages();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], L"Type 7 is unknown");
   EXPECT_EQ(lines[1], L"Unknown type of icon for ASN.1 type Unknown type");
-}
-
-TEST(Length, Text) {
-  CAsn1Length length;
-  EXPECT_EQ(length.GetText(), L"0");
-  EXPECT_FALSE(length.IsIndefinite());
-  length.SetLength(300);
-  EXPECT_EQ(length.GetText(), L"300");
-  length.SetLength(-2);
-  EXPECT_EQ(length.GetText(), L"-2");
 }

@@ -1,7 +1,7 @@
 #include "asn1/Asn1Object.h"
 #include "asn1/Asn1Value.h"
 #include "tests/asn1/CodecHelpers.h"
-#include "tests/asn1/LogCapture.h"
+#include "tests/common/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +55,7 @@ TEST(Value, InvalidOidIsRefusedAndLeavesValueAlone) {
   LogCapture log;
   CAsn1Value o;
   EXPECT_FALSE(o.SetOid(CAsn1Oid(L"3.1")));
-  const auto lines = log.Take();
+  const auto lines = log.Messages();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[1], L"OID value is not valid");
   EXPECT_FALSE(o.IsOidSet());
@@ -131,10 +131,10 @@ TEST(Object, Dump) {
 
   QuillogSetFeatureLevel(0);
   named.Dump(QLF_PROGRAM_SNMP_DECODE_IN);
-  EXPECT_EQ(log.Count(), 0u);
+  EXPECT_TRUE(log.Records().empty());
   QuillogSetFeatureLevel(QLF_PROGRAM_SNMP_DECODE_IN);
   named.Dump(QLF_PROGRAM_SNMP_DECODE_IN | QLF_PROGRAM_SNMP);  // every bit must be on
-  EXPECT_EQ(log.Count(), 0u);
+  EXPECT_TRUE(log.Records().empty());
   named.Dump(QLF_PROGRAM_SNMP_DECODE_IN);
   EXPECT_TRUE(log.Has(named.GetDumpText()));
   QuillogSetFeatureLevel(0);

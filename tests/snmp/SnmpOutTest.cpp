@@ -1,7 +1,7 @@
 #include "asn1/BerEncoder.h"
 #include "snmp/SnmpFrameOut.h"
 #include "tests/asn1/CodecHelpers.h"
-#include "tests/asn1/LogCapture.h"
+#include "tests/common/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -184,7 +184,7 @@ TEST(SnmpOut, BitStringValueCannotBeEncoded) {
   EXPECT_EQ(response.Find(L"Null")->GetText(), L"0101");
   Bytes bytes;
   EXPECT_FALSE(Encode(response, &bytes));
-  const auto lines = log.Take();
+  const auto lines = log.Messages();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], L"CAsn1Value::Build() ==> Unknown type of ASN.1 object (Bit String)");
   EXPECT_EQ(lines[1], L"CSnmpBase::Encode() ==> Unable to write ASN.1 Value");
@@ -235,7 +235,7 @@ TEST(SnmpOut, MissingEndMarker) {
   EXPECT_FALSE(message.Add(static_cast<CAsn1Object*>(nullptr)));
   CBerEncoder encoder;
   EXPECT_FALSE(message.Encode(encoder));
-  const auto lines = log.Take();
+  const auto lines = log.Messages();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], L"CBerEncoder::Pop() ==> Unable to pop because queue is empty");
   EXPECT_EQ(lines[1], L"CSnmpBase::Encode() ==> Unable to compute offset");
@@ -249,7 +249,7 @@ TEST(SnmpOut, MessageOver2048BytesFails) {
   Bytes bytes;
   EXPECT_FALSE(Encode(set, &bytes));
   bool bounds = false;
-  for (const auto& line : log.Take()) bounds |= line.rfind(L"CBerBuffer::CheckPointer() ==> current < begin", 0) == 0;
+  for (const auto& line : log.Messages()) bounds |= line.rfind(L"CBerBuffer::CheckPointer() ==> current < begin", 0) == 0;
   EXPECT_TRUE(bounds);
 
   CSnmpSetRequestOut fits;  // 2048 bytes exactly still goes
@@ -282,7 +282,7 @@ TEST(SnmpOut, DumpListsEveryElement) {
   QuillogSetFeatureLevel(QLF_PROGRAM_SNMP_DECODE_OUT);
   get.Dump(QLF_PROGRAM_SNMP_DECODE_OUT);
   QuillogSetFeatureLevel(0);
-  const auto lines = log.Take();
+  const auto lines = log.Messages();
   ASSERT_EQ(lines.size(), 15u);
   EXPECT_EQ(lines[9], L"+ Object Identifier, name=\"Oid\", length=\"0\", value=\"1.3.6.1.2.1.1.1.0\"");
 }
