@@ -4,7 +4,7 @@
 %define parse.error verbose
 %parse-param {CSmiParser* ctx}
 %lex-param {CSmiParser* ctx}
-%define api.value.type {const std::wstring*}
+%define api.value.type {const CSmiToken*}
 /* Optional clauses and module names are taken greedily, and a word after an element
    name, after SEQUENCE OF or after an OBJECT-TYPE's SYNTAX is a name rather than
    the start of a selection type (seven shift/reduce conflicts). */
@@ -13,6 +13,7 @@
 %code requires {
 #include <string>
 class CSmiParser;
+struct CSmiToken;
 }
 
 %code {
@@ -113,7 +114,7 @@ SymbolName
     : UPPER_STRING
     | LOWER_STRING
     | MacroKeyword
-    | TOK_BITS                      { static const std::wstring kBits = L"BITS"; $$ = &kBits; }
+    | TOK_BITS                      { static const CSmiToken kBits{L"BITS", {}}; $$ = &kBits; }
     ;
 
 MacroKeyword

@@ -100,7 +100,7 @@ void CSmiParser::TrackImports(const Token& token) {
   if (token.code == TOK_SEMI_COLON || token.code == 0) lex_.phase = kNotInImports;
 }
 
-int CSmiParser::Lex(const std::wstring** value) {
+int CSmiParser::Lex(const CSmiToken** value) {
   Token token = ReadToken();
   if (lex_.phase == kAfterModule && IsSymbolToken(token.code)) {
     const Token next = ReadToken();
@@ -491,12 +491,12 @@ void CSmiParser::SetAccess(const std::wstring* text) {
   current_.access = code;
 }
 
-void CSmiParser::SetDescription(const std::wstring* text) {
+void CSmiParser::SetDescription(const CSmiToken* text) {
   if (!text) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"NULL Pointer, File %s, Line %d", scanner_.FileName(), scanner_.Line());
     return;
   }
-  description_target_->Assign(text->data(), text->size());
+  description_target_->AssignBytes(text->quoted.data(), text->quoted.size());
 }
 
 void CSmiParser::Declare(const std::wstring& name) {

@@ -28,7 +28,7 @@ class CSmiParser {
   CSmiTree& Tree() { return tree_; }
 
   // The grammar's hooks (SmiGrammar.y), in the order they occur.
-  int Lex(const std::wstring** value);
+  int Lex(const CSmiToken** value);
   void SyntaxError(const char* message);
   void BeginParse();
   void RegisterDefinedModule(const std::wstring* name);
@@ -63,7 +63,7 @@ class CSmiParser {
 
   void SetStatus(const std::wstring* text);
   void SetAccess(const std::wstring* text);
-  void SetDescription(const std::wstring* text);
+  void SetDescription(const CSmiToken* text);
 
   void TypeAssignment(const std::wstring* name);
   void ValueAssignment(const std::wstring* name);
@@ -84,7 +84,7 @@ class CSmiParser {
   // module body, so a ';' is handed to the grammar before it.
   struct Token {
     int code;
-    const std::wstring* value;
+    const CSmiToken* value;
   };
   enum ImportPhase { kNotInImports, kInSymbols, kAfterFrom, kAfterModule, kInModuleOid };
   struct LexState {

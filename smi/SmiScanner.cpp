@@ -149,7 +149,7 @@ int CSmiScanner::AtEndOfFile() {
   return buffer_ ? 0 : 1;
 }
 
-int CSmiScanner::NextToken(const std::wstring** value) {
+int CSmiScanner::NextToken(const CSmiToken** value) {
   *value = nullptr;
   if (!buffer_) return 0;
   return SmiScan(value, scanner_);
@@ -163,27 +163,33 @@ void CSmiScanner::FreeTokenStrings() {
 
 void CSmiScanner::RecycleTokenStrings() {
   // Long texts (descriptions) give their memory back.
-  for (size_t i = 0; i < pool_used_; ++i)
-    if (pool_[i].capacity() > kKeptTokenCapacity) std::wstring().swap(pool_[i]);
+  for (size_t i = 0; i < pool_used_; ++i) {
+    CSmiToken& token = pool_[i];
+    if (token.capacity() > kKeptTokenCapacity) std::wstring().swap(token);
+    if (token.quoted.capacity() > kKeptTokenCapacity) std::string().swap(token.quoted);
+  }
   pool_used_ = 0;
 }
 
-std::wstring& CSmiScanner::NextPoolSlot() {
+CSmiToken& CSmiScanner::NextPoolSlot() {
   if (pool_used_ == pool_.size()) pool_.emplace_back();
   return pool_[pool_used_++];
 }
 
-const std::wstring* CSmiScanner::PoolCopy(const std::wstring& text) {
-  std::wstring& slot = NextPoolSlot();
-  slot.assign(text);
+const CSmiToken* CSmiScanner::PoolQuoted() {
+  CSmiToken& slot = NextPoolSlot();
+  slot.clear();
+  slot.quoted.swap(accumulator_);
+  accumulator_.clear();
   return &slot;
 }
 
-const std::wstring* CSmiScanner::PoolBytes(const char* text, size_t length) {
-  std::wstring& slot = NextPoolSlot();
+const CSmiToken* CSmiScanner::PoolBytes(const char* text, size_t length) {
+  CSmiToken& slot = NextPoolSlot();
   slot.resize(length);
   wchar_t* out = slot.data();
   for (size_t i = 0; i < length; ++i) out[i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
+  slot.quoted.clear();
   return &slot;
 }
 

@@ -27,6 +27,20 @@ struct SmiError {
   int32_t line = 0;
 };
 
+// A token's value: its text, each byte of the file one character. A quoted
+// string keeps its bytes instead and its text stays empty: the parser only
+// ever stores it as bytes (a description), and widening every description
+// only to narrow it again was most of the cost of reading one.
+struct CSmiToken : std::wstring {
+  std::string quoted;
+  // The quoted string as text, each byte one character.
+  std::wstring QuotedText() const {
+    std::wstring text(quoted.size(), L'\0');
+    for (size_t i = 0; i < quoted.size(); ++i) text[i] = static_cast<unsigned char>(quoted[i]);
+    return text;
+  }
+};
+
 class CSmiScannerFatal : public std::runtime_error {
  public:
   explicit CSmiScannerFatal(const std::string& what) : std::runtime_error(what) {}
@@ -47,7 +61,7 @@ class CSmiScanner {
   // 0 on success, 1 on failure (the file stack is then as before the call).
   int OpenFile(const std::wstring& path);
   // Next token code (0 = end of input); value is a pool string or null.
-  int NextToken(const std::wstring** value);
+  int NextToken(const CSmiToken** value);
   // 1 when no file is open, 0 after the current file was closed.
   int CloseFile();
   // Closes files until the depth is back to depth.
@@ -73,9 +87,10 @@ class CSmiScanner {
   // Used by the generated rules.
   size_t ReadInput(char* buffer, size_t max);
   // Each byte one character.
-  const std::wstring* PoolBytes(const char* text, size_t length);
-  const std::wstring* PoolCopy(const std::wstring& text);
-  std::wstring& Accumulator() { return accumulator_; }
+  const CSmiToken* PoolBytes(const char* text, size_t length);
+  // The accumulated quoted string, moved into the pool.
+  const CSmiToken* PoolQuoted();
+  std::string& Accumulator() { return accumulator_; }
   // End of the current file: 1 when scanning is to stop (nothing to return to).
   int AtEndOfFile();
   [[noreturn]] static void Fatal(const char* message);
@@ -106,11 +121,11 @@ class CSmiScanner {
   // after the outermost file has ended ("unexpected $end") names it.
   std::wstring ended_file_name_;
   int32_t ended_line_ = 0;
-  std::wstring accumulator_;
-  std::wstring& NextPoolSlot();
+  std::string accumulator_;  // bytes of the quoted string being read
+  CSmiToken& NextPoolSlot();
   static constexpr size_t kKeptTokenCapacity = 256;
 
-  std::deque<std::wstring> pool_;  // the first pool_used_ are in use
+  std::deque<CSmiToken> pool_;  // the first pool_used_ are in use
   size_t pool_used_ = 0;
   SmiError last_error_;
 };

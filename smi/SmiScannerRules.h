@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-int SmiScan(const std::wstring** lval, void* scanner);
+int SmiScan(const CSmiToken** lval, void* scanner);
 void* SmiScanCreateBuffer(FILE* file, void* scanner);
 void SmiScanDeleteBuffer(void* buffer, void* scanner);
 // Makes buffer current; null leaves the scanner without a current buffer.

@@ -131,6 +131,12 @@ class CSmiText {
   }
   CSmiText& operator=(const wchar_t* text) { return *this = std::wstring(text); }
   void Assign(const wchar_t* text, size_t length);
+  // Each byte one character.
+  void AssignBytes(const char* bytes, size_t length) {
+    bytes_.assign(bytes, length);
+    wide_text_.clear();
+    wide_ = false;
+  }
 
   std::wstring Wide() const;
   operator std::wstring() const { return Wide(); }

@@ -25,10 +25,14 @@ class SmiScannerTest : public SmiTempHome {
     EXPECT_EQ(scanner_.OpenFile(Wide(path)), 0);
     std::vector<Tok> tokens;
     for (int i = 0; i < 10000; ++i) {
-      const std::wstring* value = nullptr;
+      const CSmiToken* value = nullptr;
       const int code = scanner_.NextToken(&value);
       if (code == 0) break;
-      tokens.push_back(Tok{code, value ? *value : L""});
+      if (!value) {
+        tokens.push_back(Tok{code, L""});
+      } else {
+        tokens.push_back(Tok{code, code == QUOTED_STRING ? value->QuotedText() : std::wstring(*value)});
+      }
     }
     return tokens;
   }
@@ -86,7 +90,7 @@ TEST_F(SmiScannerTest, CutShortStringsAndDefinitionsTakeOnlyTheirFirstCharacter)
   // As if the apostrophe or colon alone were read: the input ends there,
   // and a further read goes on right after it.
   EXPECT_EQ(Scan("x '01' y"), (std::vector<Tok>{{LOWER_STRING, L"x"}}));
-  const std::wstring* v = nullptr;
+  const CSmiToken* v = nullptr;
   ASSERT_EQ(scanner_.NextToken(&v), DECIMAL_STRING);
   EXPECT_EQ(*v, L"01");
   scanner_.CloseFile();
@@ -133,12 +137,12 @@ TEST_F(SmiScannerTest, UnderscoreEndsTheInput) {
 TEST_F(SmiScannerTest, QuotedStringsSpanLinesKeepBytesAndCountLines) {
   const std::string path = WriteModule("Q", "\"one\ntwo \\ \xE9\nthree\"\"x\" after");
   ASSERT_EQ(scanner_.OpenFile(Wide(path)), 0);
-  const std::wstring* v = nullptr;
+  const CSmiToken* v = nullptr;
   ASSERT_EQ(scanner_.NextToken(&v), QUOTED_STRING);
-  EXPECT_EQ(*v, L"one\ntwo \\ \u00e9\nthree");
+  EXPECT_EQ(v->QuotedText(), L"one\ntwo \\ \u00e9\nthree");
   EXPECT_EQ(scanner_.Line(), 3);
   ASSERT_EQ(scanner_.NextToken(&v), QUOTED_STRING);
-  EXPECT_EQ(*v, L"x");
+  EXPECT_EQ(v->QuotedText(), L"x");
   ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
 }
 
@@ -160,7 +164,7 @@ TEST_F(SmiScannerTest, NestedFileReturnsToImporterWithItsLine) {
   const std::string inner = WriteModule("INNER", "inner1\ninner2\n");
   const std::string outer = WriteModule("OUTER", "first\n\nsecond third");
   ASSERT_EQ(scanner_.OpenFile(Wide(outer)), 0);
-  const std::wstring* v = nullptr;
+  const CSmiToken* v = nullptr;
   ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
   EXPECT_EQ(*v, L"first");
   ASSERT_EQ(scanner_.OpenFile(Wide(inner)), 0);
@@ -191,7 +195,7 @@ TEST_F(SmiScannerTest, FailedOpensLeaveTheStackAsItWas) {
   EXPECT_EQ(scanner_.OpenFile(std::wstring(1100, L'x')), 1);
   EXPECT_EQ(scanner_.Depth(), 1);
   EXPECT_EQ(scanner_.FileName(), Wide(outer));
-  const std::wstring* v = nullptr;
+  const CSmiToken* v = nullptr;
   ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
   EXPECT_EQ(*v, L"a");
 }
@@ -210,7 +214,7 @@ TEST_F(SmiScannerTest, OverlongTokenThrowsInsteadOfEndingTheProgram) {
   scanner_.CloseFile();
   const std::string path = WriteModule("LONG", "a" + std::string(40000, 'b') + " c");
   ASSERT_EQ(scanner_.OpenFile(Wide(path)), 0);
-  const std::wstring* v = nullptr;
+  const CSmiToken* v = nullptr;
   EXPECT_THROW(scanner_.NextToken(&v), CSmiScannerFatal);
   scanner_.Restart();
   EXPECT_EQ(scanner_.Depth(), 0);
