@@ -1,41 +1,22 @@
 #include "app/MessageCenter.h"
 #include "app/PlainDispatcher.h"
 #include "app/ShowMessage.h"
-#include "tests/app/LogCapture.h"
+#include "tests/common/LogCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// Records every message it handles into a shared journal.
-class RecordingWindow : public CViewWindow {
- public:
-  RecordingWindow(CViewDispatcher* d, std::string name, std::vector<std::string>* journal, std::mutex* m,
-                  intptr_t result)
-      : CViewWindow(d), name_(std::move(name)), journal_(journal), mutex_(m), result_(result) {}
-  intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) override {
-    std::lock_guard<std::mutex> lock(*mutex_);
-    journal_->push_back(name_ + ":" + std::to_string(message) + "/" + std::to_string(sub_code) + "/" +
-                        std::to_string(payload));
-    thread_ = std::this_thread::get_id();
-    return result_;
-  }
-  std::thread::id thread_;
-
- private:
-  std::string name_;
-  std::vector<std::string>* journal_;
-  std::mutex* mutex_;
-  intptr_t result_;
-};
 
 // Runs a function for every message.
 class FunctionWindow : public CViewWindow {
@@ -65,20 +46,27 @@ class MessageCenterTest : public ::testing::Test {
     gui_.Send([&] { w = std::make_unique<W>(&gui_, std::forward<A>(args)...); });
     return w;
   }
-  template <typename W>
-  void Destroy(std::unique_ptr<W>& w) {
-    gui_.Send([&] { w.reset(); });
+  // A window that notes "name:message/sub-code/payload" in the journal and
+  // the thread it ran on, and returns `result`.
+  std::unique_ptr<FunctionWindow> Recorder(const std::string& name, intptr_t result) {
+    return Make<FunctionWindow>([this, name, result](uint32_t m, uintptr_t s, uintptr_t p) -> intptr_t {
+      std::lock_guard<std::mutex> lock(mutex_);
+      journal_.push_back(name + ":" + std::to_string(m) + "/" + std::to_string(s) + "/" + std::to_string(p));
+      threads_[name] = std::this_thread::get_id();
+      return result;
+    });
   }
   CPlainDispatcher gui_;
   std::vector<std::string> journal_;
+  std::map<std::string, std::thread::id> threads_;
   std::mutex mutex_;
 };
 
 TEST_F(MessageCenterTest, SendRoutesByExactSubCodeAndZeroInListOrder) {
-  auto exact = Make<RecordingWindow>("exact", &journal_, &mutex_, 11);
-  auto any = Make<RecordingWindow>("any", &journal_, &mutex_, 22);
-  auto other = Make<RecordingWindow>("other", &journal_, &mutex_, 33);
-  auto other_msg = Make<RecordingWindow>("othermsg", &journal_, &mutex_, 44);
+  auto exact = Recorder("exact", 11);
+  auto any = Recorder("any", 22);
+  auto other = Recorder("other", 33);
+  auto other_msg = Recorder("othermsg", 44);
   CMessageCenter::Subscribe(L"Exact", exact.get(), MSG_VIEW_WALKER, 5);
   CMessageCenter::Subscribe(L"Any", any.get(), MSG_VIEW_WALKER, 0);
   CMessageCenter::Subscribe(L"Other", other.get(), MSG_VIEW_WALKER, 4);
@@ -88,8 +76,8 @@ TEST_F(MessageCenterTest, SendRoutesByExactSubCodeAndZeroInListOrder) {
   EXPECT_EQ(SendViewMessage(L"Test", MSG_VIEW_WALKER, 5, 77, &handled), 22);
   EXPECT_EQ(handled, 2u);
   EXPECT_EQ(journal_, (std::vector<std::string>{"exact:32772/5/77", "any:32772/5/77"}));
-  EXPECT_EQ(exact->thread_, any->thread_);
-  EXPECT_NE(exact->thread_, std::this_thread::get_id());
+  EXPECT_EQ(threads_["exact"], threads_["any"]);
+  EXPECT_NE(threads_["exact"], std::this_thread::get_id());
 
   journal_.clear();
   EXPECT_EQ(SendViewMessage(L"Test", MSG_VIEW_WALKER, 4, 0), 33);
@@ -108,41 +96,39 @@ TEST_F(MessageCenterTest, NoForwarderIsTracedAndReturnsZero) {
   LogCapture log(QLF_PROGRAM_MESSAGES);
   EXPECT_EQ(SendViewMessage(L"CThreadActionWalker", MSG_VIEW_WALKER, MSG_VIEW_WALKER_DATA, 0), 0);
   EXPECT_EQ(PostViewMessage(L"CThreadActionSimuler", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_STARTED, 0), 0);
-  auto lines = log.All();
+  const std::wstring starts[] = {
+      L"CThreadActionWalker is sending a message MSG_VIEW_WALKER/MSG_VIEW_WALKER_DATA/",
+      L"CThreadActionWalker with no forwarder for a send message MSG_VIEW_WALKER/MSG_VIEW_WALKER_DATA/",
+      L"CThreadActionSimuler is posting a message MSG_VIEW_SIMULATOR/MSG_VIEW_SIMULATOR_STARTED/",
+      L"CThreadActionSimuler with no forwarder for a post message",
+  };
+  const auto lines = log.Records();
   ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0].message.rfind(L"CThreadActionWalker is sending a message MSG_VIEW_WALKER/MSG_VIEW_WALKER_DATA/", 0),
-            0u);
-  EXPECT_EQ(lines[1].message.rfind(
-                L"CThreadActionWalker with no forwarder for a send message MSG_VIEW_WALKER/MSG_VIEW_WALKER_DATA/", 0),
-            0u);
-  EXPECT_EQ(lines[2].message.rfind(
-                L"CThreadActionSimuler is posting a message MSG_VIEW_SIMULATOR/MSG_VIEW_SIMULATOR_STARTED/", 0),
-            0u);
-  EXPECT_EQ(lines[3].message.rfind(L"CThreadActionSimuler with no forwarder for a post message", 0), 0u);
-  for (const auto& l : lines) {
-    EXPECT_EQ(l.level, QUILLOG_INFO);
-    EXPECT_EQ(l.feature, QLF_PROGRAM_MESSAGES);
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(lines[i].message.rfind(starts[i], 0), 0u) << quillog::WideToUtf8(lines[i].message);
+    EXPECT_EQ(lines[i].level, QUILLOG_INFO);
+    EXPECT_EQ(lines[i].feature, QLF_PROGRAM_MESSAGES);
   }
 }
 
 TEST_F(MessageCenterTest, ForwardingIsTracedOncePerWindow) {
-  auto a = Make<RecordingWindow>("a", &journal_, &mutex_, 1);
-  auto b = Make<RecordingWindow>("b", &journal_, &mutex_, 2);
+  auto a = Recorder("a", 1);
+  auto b = Recorder("b", 2);
   CMessageCenter::Subscribe(L"A", a.get(), MSG_VIEW_TRAPPER, 0);
   CMessageCenter::Subscribe(L"B", b.get(), MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA);
   LogCapture log(QLF_PROGRAM_MESSAGES);
   PostViewMessage(L"CThreadActionTrapped", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 0x1234);
   SendViewMessage(L"CViewTrapper", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 0);
   gui_.Drain();
-  EXPECT_EQ(log.Count(L"CThreadActionTrapped is forwarding a post message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_DATA/"),
+  EXPECT_EQ(log.CountContaining(L"CThreadActionTrapped is forwarding a post message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_DATA/"),
             2u);
-  EXPECT_EQ(log.Count(L"CViewTrapper is forwarding a send message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_FINISHED/"), 1u);
-  EXPECT_EQ(log.Count(L"no forwarder"), 0u);
+  EXPECT_EQ(log.CountContaining(L"CViewTrapper is forwarding a send message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_FINISHED/"), 1u);
+  EXPECT_EQ(log.CountContaining(L"no forwarder"), 0u);
   // Without the feature bit nothing is traced.
   log.Clear();
   QuillogSetFeatureLevel(0);
   SendViewMessage(L"CViewTrapper", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 0);
-  EXPECT_EQ(log.All().size(), 0u);
+  EXPECT_EQ(log.Records().size(), 0u);
 }
 
 TEST_F(MessageCenterTest, NameTable) {
@@ -155,12 +141,12 @@ TEST_F(MessageCenterTest, NameTable) {
   EXPECT_STREQ(GetViewSubCodeName(MSG_VIEW_TRAPPER, 4), L"Unknown wParam");
   LogCapture log(QLF_PROGRAM_MESSAGES);
   SendViewMessage(L"X", MSG_VIEW_WALKER, 12, 0);
-  EXPECT_EQ(log.Count(L"X is sending a message MSG_VIEW_WALKER/Unknown wParam/"), 1u);
+  EXPECT_EQ(log.CountContaining(L"X is sending a message MSG_VIEW_WALKER/Unknown wParam/"), 1u);
 }
 
 TEST_F(MessageCenterTest, UnsubscribedAndDestroyedWindowsGetNothing) {
-  auto a = Make<RecordingWindow>("a", &journal_, &mutex_, 1);
-  auto b = Make<RecordingWindow>("b", &journal_, &mutex_, 2);
+  auto a = Recorder("a", 1);
+  auto b = Recorder("b", 2);
   CMessageCenter::Subscribe(L"A", a.get(), MSG_VIEW_BROWSER, 0);
   CMessageCenter::Subscribe(L"A", a.get(), MSG_VIEW_CHOOSER, 0);
   CMessageCenter::Subscribe(L"B", b.get(), MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_LOAD_STARTED);
@@ -172,13 +158,13 @@ TEST_F(MessageCenterTest, UnsubscribedAndDestroyedWindowsGetNothing) {
 
   // Destroying a window unsubscribes it; a post to it is then traced as
   // having no forwarder.
-  Destroy(b);
+  gui_.Send([&] { b.reset(); });
   LogCapture log(QLF_PROGRAM_MESSAGES);
   PostViewMessage(L"T", MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_LOAD_STARTED, 0);
-  EXPECT_EQ(log.Count(L"with no forwarder for a post message"), 1u);
+  EXPECT_EQ(log.CountContaining(L"with no forwarder for a post message"), 1u);
 
   // A post queued before the window went away is dropped, not delivered.
-  auto d = Make<RecordingWindow>("d", &journal_, &mutex_, 4);
+  auto d = Recorder("d", 4);
   CMessageCenter::Subscribe(L"D", d.get(), MSG_VIEW_TRAPPER, 0);
   std::promise<void> release2;
   std::shared_future<void> released2 = release2.get_future().share();

@@ -1,7 +1,7 @@
 #include "app/Folders.h"
 #include "app/RegFile.h"
 #include "app/Settings.h"
-#include "tests/app/LogCapture.h"
+#include "tests/common/LogCapture.h"
 #include "tests/app/TempEnv.h"
 
 #include <gtest/gtest.h>
@@ -97,10 +97,10 @@ TEST(Settings, StringWhereDwordExpectedIsRefused) {
   uint32_t value = 0;
   EXPECT_FALSE(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, &value));
   EXPECT_EQ(value, 161u);
-  EXPECT_EQ(log.Count(L"The read value of LastPort is not a REG_DWORD type", QUILLOG_ERROR), 1u);
+  EXPECT_EQ(log.CountContaining(L"The read value of LastPort is not a REG_DWORD type", QUILLOG_ERROR), 1u);
 
   EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP), L"127.0.0.1");
-  EXPECT_EQ(log.Count(L"The type of LastIp is not a REG_SZ nor REG_EXPAND_SZ", QUILLOG_ERROR), 1u);
+  EXPECT_EQ(log.CountContaining(L"The type of LastIp is not a REG_SZ nor REG_EXPAND_SZ", QUILLOG_ERROR), 1u);
 
   // A write replaces the wrong type.
   EXPECT_TRUE(WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, 1161));
@@ -138,7 +138,7 @@ TEST(Settings, ExpandAndMultiStringsAreRead) {
   env.Set("TAVELO_TEST_EDITOR", std::string(5000, 'x'));
   LogCapture log;
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR), L"xdg-open");
-  EXPECT_EQ(log.Count(L"Unable to expand the string '%TAVELO_TEST_EDITOR%", QUILLOG_ERROR), 1u);
+  EXPECT_EQ(log.CountContaining(L"Unable to expand the string '%TAVELO_TEST_EDITOR%", QUILLOG_ERROR), 1u);
 }
 
 TEST(Settings, TextsRoundTripWithEscapesAndWideCharacters) {
@@ -198,7 +198,7 @@ TEST(Settings, CorruptFileIsKeptAsideWithOneErrorLine) {
     EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP), L"127.0.0.1");
     EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_BORDER_SIZE), 10u);
     EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 1u) << content;
-    EXPECT_EQ(log.Count(L"settings.reg.bad", QUILLOG_ERROR), 1u);
+    EXPECT_EQ(log.CountContaining(L"settings.reg.bad", QUILLOG_ERROR), 1u);
     EXPECT_EQ(TempEnv::ReadFile(env.SettingsPath() + ".bad"), content);
     // The store goes on working with a fresh file.
     EXPECT_TRUE(WriteSettingDword(SETTING_MAINFRAME_STATUS_BAR, -1, 0));
@@ -384,7 +384,7 @@ TEST(Settings, WriteFailureIsReportedNotHidden) {
   TempEnv::WriteFile(env.Root() + "/config/tavelo", "a file where the folder should be");
   LogCapture log;
   EXPECT_FALSE(WriteSettingDword(SETTING_MAINFRAME_LAST_VIEW, -1, 2));
-  EXPECT_EQ(log.Count(L"Error while setting the registry key LastView", QUILLOG_ERROR), 1u);
+  EXPECT_EQ(log.CountContaining(L"Error while setting the registry key LastView", QUILLOG_ERROR), 1u);
   EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 1u);
   EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_LAST_VIEW), 0u);
   EXPECT_EQ(TempEnv::ReadFile(env.Root() + "/config/tavelo"), "a file where the folder should be");
@@ -418,10 +418,10 @@ TEST(Folders, EachFolderIsLoggedWhenComputed) {
   UserDataPath();
   ProgramDataPath();
   InstallPath();
-  EXPECT_EQ(log.Count(L"UserData path is " + quillog::Utf8ToWide(env.Root()) + L"/data", QUILLOG_INFO), 1u);
-  EXPECT_EQ(log.Count(L"ProgramData path is ", QUILLOG_INFO), 1u);
-  EXPECT_EQ(log.Count(L"Executable filename is /", QUILLOG_INFO), 1u);
-  EXPECT_EQ(log.Count(L"Install path is /", QUILLOG_INFO), 1u);
+  EXPECT_EQ(log.CountContaining(L"UserData path is " + quillog::Utf8ToWide(env.Root()) + L"/data", QUILLOG_INFO), 1u);
+  EXPECT_EQ(log.CountContaining(L"ProgramData path is ", QUILLOG_INFO), 1u);
+  EXPECT_EQ(log.CountContaining(L"Executable filename is /", QUILLOG_INFO), 1u);
+  EXPECT_EQ(log.CountContaining(L"Install path is /", QUILLOG_INFO), 1u);
 }
 
 }  // namespace
