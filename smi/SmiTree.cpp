@@ -538,7 +538,10 @@ void CSmiTree::SortByOid() {
     uint32_t size;
     uint32_t position;
   };
+  size_t total = 0;
+  for (const auto& object : objects_) total += object->oid.size();
   std::vector<int64_t> arcs;
+  arcs.reserve(total);
   std::vector<Entry> order(objects_.size());
   for (uint32_t i = 0; i < objects_.size(); ++i) {
     const SmiOid& oid = objects_[i]->oid;
