@@ -1,9 +1,9 @@
-#include "tests/common/LogCapture.h"
-#include "workers/ThreadActionWalkerParameter.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
+
+#include "tests/common/LogCapture.h"
+#include "workers/ThreadActionWalkerParameter.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ TEST(WalkerParameter, AssignmentCopiesTheRequestAndDrawsANewId) {
   EXPECT_EQ(b.last_oid.GetText(), L"1.3.6.1.2.1.2");
   EXPECT_EQ(b.view_row, 9u);
   EXPECT_EQ(b.value, L"v");
-  EXPECT_EQ(b.timeout_count, 0u);                     // not copied
+  EXPECT_EQ(b.timeout_count, 0u);                        // not copied
   EXPECT_EQ(b.current_oid.GetText(), L"1.3.6.1.2.1.1");  // the first OID, not a's current
   EXPECT_NE(b.next_request_id, a.next_request_id);
 

@@ -1,43 +1,18 @@
+#include <thread>
+
 #include "kit/ZubThread.h"
 #include "kit/ZubThreadPool.h"
+#include "tests/common/BerBytes.h"
 #include "tests/workers/WorkerFixture.h"
 #include "workers/ThreadActionTrapper.h"
 
-#include <chrono>
-#include <thread>
-
 namespace {
-
-using Clock = std::chrono::steady_clock;
-using namespace std::chrono_literals;
-
-// Minimal BER writer for hand-made datagrams.
-std::vector<uint8_t> Tlv(uint8_t tag, const std::vector<uint8_t>& content) {
-  std::vector<uint8_t> out{tag};
-  size_t n = content.size();
-  if (n < 0x80) {
-    out.push_back(static_cast<uint8_t>(n));
-  } else if (n < 0x100) {
-    out.insert(out.end(), {0x81, static_cast<uint8_t>(n)});
-  } else {
-    out.insert(out.end(), {0x82, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
-  }
-  out.insert(out.end(), content.begin(), content.end());
-  return out;
-}
-std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
-  std::vector<uint8_t> out;
-  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-std::vector<uint8_t> Text(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 // An SNMPv2c trap with one binding 1.3.6.1.2.1.1.5.0 = OCTET STRING of
 // `filler` bytes.
 std::vector<uint8_t> V2Trap(const std::string& community, size_t filler) {
-  auto binding = Tlv(0x30, Cat({Tlv(0x06, {0x2b, 6, 1, 2, 1, 1, 5, 0}), Tlv(0x04, std::vector<uint8_t>(filler, 'x'))}));
-  auto pdu = Tlv(0xA7, Cat({Tlv(0x02, {0x12, 0x34}), Tlv(0x02, {0}), Tlv(0x02, {0}), Tlv(0x30, binding)}));
-  return Tlv(0x30, Cat({Tlv(0x02, {1}), Tlv(0x04, Text(community)), pdu}));
+  using namespace berbytes;
+  return Message(1, community, 0xA7, Int(0x1234), {{Oid({1, 3, 6, 1, 2, 1, 1, 5, 0}), Text(std::string(filler, 'x'))}});
 }
 
 // The filler that makes the datagram exactly `size` bytes.
@@ -95,7 +70,6 @@ TEST_F(TrapperTest, Version1And2cTrapsFromSnmptrapAreDelivered) {
   ASSERT_TRUE(view_->WaitForTraps(2));
   auto traps = view_->TakeTraps();
   ASSERT_EQ(traps.size(), 2u);
-
   const CSnmpTrapIn& v1 = traps[0]->GetFrame();
   EXPECT_TRUE(v1.IsVersion1());
   EXPECT_EQ(v1.GetCommunity()->GetText(), L"public");
@@ -107,7 +81,6 @@ TEST_F(TrapperTest, Version1And2cTrapsFromSnmptrapAreDelivered) {
   EXPECT_EQ(v1.GetValues()[0]->GetText(), L"router-7");
   EXPECT_EQ(v1.GetSenderAddress(), IpAddress(L"127.0.0.1"));
   EXPECT_NE(v1.GetSenderPort(), 0u);
-
   const CSnmpTrapIn& v2 = traps[1]->GetFrame();
   EXPECT_TRUE(v2.IsVersion2c());
   EXPECT_EQ(v2.GetCommunity()->GetText(), L"whatever");
@@ -124,14 +97,14 @@ TEST_F(TrapperTest, Version1And2cTrapsFromSnmptrapAreDelivered) {
 
 TEST_F(TrapperTest, BadDatagramsCostOnlyThemselves) {
   StartReceiver();
-  TestSocket sender;
+  TestUdpSocket sender;
   LogCapture log(0);
   std::vector<uint8_t> random_bytes;
   uint32_t x = 12345;
   for (int i = 0; i < 300; ++i) random_bytes.push_back(static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16));
   ASSERT_TRUE(sender.SendTo(port_, random_bytes));
-  ASSERT_TRUE(sender.SendTo(port_, {}));                          // empty
-  ASSERT_TRUE(sender.SendTo(port_, V2TrapOfSize(2049)));          // too long for the buffer
+  ASSERT_TRUE(sender.SendTo(port_, {}));                              // empty
+  ASSERT_TRUE(sender.SendTo(port_, V2TrapOfSize(2049)));              // too long for the buffer
   ASSERT_TRUE(sender.SendTo(port_, {0x30, 0x03, 0x02, 0x01, 0x00}));  // truncated message
   auto exact = V2TrapOfSize(2048);
   ASSERT_EQ(exact.size(), 2048u);
@@ -163,14 +136,13 @@ TEST_F(TrapperTest, StopEndsABlockedReceiverPromptlyAndItsThreadLeaves) {
   EXPECT_EQ(log.CountContaining(L"Unable to receive data on UDP socket", QUILLOG_ERROR), 1u);
   EXPECT_FALSE(trapper_.IsRunning());
   // The pooled thread was told to leave.
-  bool gone = false;
-  for (int i = 0; i < 200 && !gone; ++i) {
-    gone = true;
-    for (size_t s = 0; s < CZubThreadPool::GetSize(); ++s)
-      if (CZubThreadPool::GetThreadIdAt(s) == thread_id) gone = false;
-    if (!gone) std::this_thread::sleep_for(5ms);
-  }
-  EXPECT_TRUE(gone);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        for (size_t s = 0; s < CZubThreadPool::GetSize(); ++s)
+          if (CZubThreadPool::GetThreadIdAt(s) == thread_id) return false;
+        return true;
+      },
+      1000));
   // And the worker can be started again.
   view_->Clear();
   StartReceiver();
@@ -178,7 +150,7 @@ TEST_F(TrapperTest, StopEndsABlockedReceiverPromptlyAndItsThreadLeaves) {
 }
 
 TEST_F(TrapperTest, TakenPortGivesNoStartedCodeButAFinishedOne) {
-  TestSocket taken;
+  TestUdpSocket taken;
   ASSERT_TRUE(taken.Ok());
   LogCapture log(0);
   ASSERT_TRUE(trapper_.Start(taken.Port()));
@@ -192,11 +164,10 @@ TEST_F(TrapperTest, TakenPortGivesNoStartedCodeButAFinishedOne) {
 TEST_F(TrapperTest, TrapsWithoutASubscriberAreNotLeaked) {
   StartReceiver();
   CMessageCenter::Unsubscribe(view_.get());
-  TestSocket sender;
+  TestUdpSocket sender;
   LogCapture log(QLF_PROGRAM_MESSAGES);
   ASSERT_TRUE(sender.SendTo(port_, V2Trap("c", 10)));
-  for (int i = 0; i < 200 && log.CountContaining(L"with no forwarder for a post message") == 0; ++i)
-    std::this_thread::sleep_for(5ms);
+  WaitUntil([&] { return log.CountContaining(L"with no forwarder for a post message") > 0; }, 1000);
   EXPECT_EQ(log.CountContaining(L"with no forwarder for a post message"), 1u);
   // (LeakSanitizer checks that the record was freed.)
   CMessageCenter::Subscribe(L"ViewCollector", view_.get(), MSG_VIEW_TRAPPER, 0);

@@ -1,6 +1,14 @@
-// Shared set-up of the worker tests: a view thread with a collecting
-// window, a captured show-message interface and captured log lines.
+// Shared set-up of the worker tests: a view thread with a collecting window,
+// a captured show-message interface, and helpers for hand-made peers.
 #pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 #include "app/MessageCenter.h"
 #include "app/PlainDispatcher.h"
@@ -10,15 +18,89 @@
 #include "snmp/SnmpGenericFrameIn.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/NetSnmp.h"
-#include "tests/workers/ViewCollector.h"
+#include "tests/common/UdpSocket.h"
 #include "workers/ThreadActionWalkerParameter.h"
+#include "workers/TrapRecord.h"
+#include "workers/WalkerResult.h"
 
-#include <gtest/gtest.h>
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+// A view window on its own dispatcher thread that records every walker and
+// trapper message and takes ownership of the data records.
+class ViewCollector : public CViewWindow {
+ public:
+  explicit ViewCollector(CViewDispatcher* dispatcher) : CViewWindow(dispatcher) {
+    CMessageCenter::Subscribe(L"ViewCollector", this, MSG_VIEW_WALKER, 0);
+    CMessageCenter::Subscribe(L"ViewCollector", this, MSG_VIEW_TRAPPER, 0);
+  }
+  intptr_t OnViewMessage(uint32_t message, uintptr_t code, uintptr_t payload) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.push_back(Message{message, code, Clock::now()});
+    if (message == MSG_VIEW_WALKER && payload != 0) results_.emplace_back(reinterpret_cast<CWalkerResult*>(payload));
+    if (message == MSG_VIEW_TRAPPER && payload != 0) traps_.emplace_back(reinterpret_cast<CTrapRecord*>(payload));
+    cv_.notify_all();
+    return 1;
+  }
+  // Waits until a message with this code has arrived `count` times.
+  bool WaitFor(uint32_t message, uintptr_t code, size_t count = 1, int timeout_ms = 10000) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                        [&] { return CountLocked(message, code) >= count; });
+  }
+  bool WaitForTraps(size_t count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, 10s, [&] { return traps_.size() >= count; });
+  }
+  size_t Count(uint32_t message, uintptr_t code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return CountLocked(message, code);
+  }
+  std::vector<uintptr_t> Codes(uint32_t message) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<uintptr_t> out;
+    for (const Message& m : messages_)
+      if (m.message == message) out.push_back(m.code);
+    return out;
+  }
+  Clock::time_point TimeOf(uint32_t message, uintptr_t code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const Message& m : messages_)
+      if (m.message == message && m.code == code) return m.at;
+    return {};
+  }
+  std::vector<std::unique_ptr<CWalkerResult>> TakeResults() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(results_);
+  }
+  std::vector<std::unique_ptr<CTrapRecord>> TakeTraps() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(traps_);
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.clear();
+    results_.clear();
+    traps_.clear();
+  }
+
+ private:
+  struct Message {
+    uint32_t message;
+    uintptr_t code;
+    Clock::time_point at;
+  };
+  size_t CountLocked(uint32_t message, uintptr_t code) const {
+    size_t n = 0;
+    for (const Message& m : messages_) n += m.message == message && m.code == code ? 1 : 0;
+    return n;
+  }
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<Message> messages_;
+  std::vector<std::unique_ptr<CWalkerResult>> results_;
+  std::vector<std::unique_ptr<CTrapRecord>> traps_;
+};
 
 class WorkerTest : public ::testing::Test {
  protected:
@@ -45,57 +127,14 @@ class WorkerTest : public ::testing::Test {
     p.FirstOid(first_oid);
     return p;
   }
+  bool WaitWalker(uintptr_t code, int timeout_ms = 10000) {
+    return view_->WaitFor(MSG_VIEW_WALKER, code, 1, timeout_ms);
+  }
 
   CPlainDispatcher view_thread_;
   std::unique_ptr<ViewCollector> view_;
   CShowMessageCapture boxes_;
   CShowMessage* previous_shower_ = nullptr;
-};
-
-// A UDP socket of the test's own on 127.0.0.1 (port 0: any free one).
-class TestSocket {
- public:
-  explicit TestSocket(uint16_t port = 0) {
-    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ok_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    socklen_t len = sizeof a;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-  }
-  ~TestSocket() { ::close(fd_); }
-  TestSocket(const TestSocket&) = delete;
-  TestSocket& operator=(const TestSocket&) = delete;
-
-  bool Ok() const { return ok_; }
-  uint16_t Port() const { return port_; }
-  bool SendTo(uint16_t port, const std::vector<uint8_t>& data) const {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return ::sendto(fd_, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a) ==
-           static_cast<ssize_t>(data.size());
-  }
-  // Every datagram waiting now.
-  std::vector<std::vector<uint8_t>> Drain() const {
-    std::vector<std::vector<uint8_t>> out;
-    uint8_t buf[4096];
-    while (true) {
-      ssize_t n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
-      if (n < 0) break;
-      out.emplace_back(buf, buf + n);
-    }
-    return out;
-  }
-
- private:
-  int fd_ = -1;
-  bool ok_ = false;
-  uint16_t port_ = 0;
 };
 
 // Captured messages containing the piece, in order.
@@ -106,11 +145,15 @@ inline std::vector<std::wstring> Matching(const LogCapture& log, const std::wstr
   return out;
 }
 
+// A decoded request, or false.
+inline bool Decode(const std::vector<uint8_t>& datagram, CSnmpGenericFrameIn* frame) {
+  CBerDecoder decoder;
+  return decoder.Assign(datagram.data(), static_cast<uint32_t>(datagram.size())) && DecodeDatagram(decoder, *frame) &&
+         frame->GetCount() >= 5;
+}
+
 // The request id of an encoded request, or -1.
 inline int64_t RequestIdOf(const std::vector<uint8_t>& datagram) {
-  CBerDecoder decoder;
-  if (!decoder.Assign(datagram.data(), static_cast<uint32_t>(datagram.size()))) return -1;
   CSnmpGenericFrameIn frame;
-  if (!DecodeDatagram(decoder, frame) || frame.GetCount() < 5) return -1;
-  return frame.GetAt(4)->GetValue().GetInteger();
+  return Decode(datagram, &frame) ? frame.GetAt(4)->GetValue().GetInteger() : -1;
 }
