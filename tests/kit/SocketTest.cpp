@@ -1,11 +1,6 @@
 // UDP sockets on loopback ports picked by the test.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <future>
 #include <thread>
 #include <vector>
@@ -14,46 +9,14 @@
 #include "kit/ZubEvent.h"
 #include "kit/ZubUdpSocket.h"
 #include "tests/common/LogCapture.h"
+#include "tests/common/UdpSocket.h"
 
 namespace {
 
+using Bytes = TestUdpSocket::Bytes;
 constexpr uint32_t kLoopback = 0x7F000001;
 
-sockaddr_in Loopback(uint32_t port = 0) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(static_cast<uint16_t>(port));
-  sa.sin_addr.s_addr = htonl(kLoopback);
-  return sa;
-}
-
-// A raw UDP socket bound to a free loopback port.
-class RawPeer {
- public:
-  RawPeer() : m_fd(::socket(AF_INET, SOCK_DGRAM, 0)) {
-    sockaddr_in sa = Loopback();
-    socklen_t len = sizeof(sa);
-    EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&sa), len), 0);
-    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    m_port = ntohs(sa.sin_port);
-  }
-  ~RawPeer() { ::close(m_fd); }
-  RawPeer(const RawPeer&) = delete;
-  RawPeer& operator=(const RawPeer&) = delete;
-
-  uint32_t Port() const { return m_port; }
-  bool SendTo(uint32_t port, const std::vector<char>& data) const {
-    const sockaddr_in sa = Loopback(port);
-    return ::sendto(m_fd, data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) ==
-           static_cast<ssize_t>(data.size());
-  }
-
- private:
-  int m_fd;
-  uint32_t m_port = 0;
-};
-
-uint32_t FreePort() { return RawPeer().Port(); }
+uint32_t FreePort() { return TestUdpSocket().Port(); }
 
 // Opens `socket` as a server on a free loopback port and returns the port.
 uint32_t OpenServer(CZubUdpSocket& socket) {
@@ -65,10 +28,25 @@ uint32_t OpenServer(CZubUdpSocket& socket) {
   return 0;
 }
 
-std::vector<char> Pattern(size_t size) {
-  std::vector<char> data(size);
-  for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 7 + 3);
+Bytes Pattern(size_t size) {
+  Bytes data(size);
+  for (size_t i = 0; i < size; ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
   return data;
+}
+
+// One SocketRecv into a buffer of `size` bytes.
+struct Received {
+  bool ok = false;
+  Bytes data;
+  uint32_t address = 0, port = 0;
+};
+Received Receive(CZubUdpSocket& socket, uint32_t size = 2048) {
+  Received r;
+  r.data.resize(size);
+  uint32_t length = size;
+  r.ok = socket.SocketRecv(&r.address, &r.port, r.data.data(), &length);
+  r.data.resize(r.ok ? length : 0);
+  return r;
 }
 
 TEST(KitSocket, PortsOutsideOneTo65535AreRefusedWithoutASocket) {
@@ -87,7 +65,7 @@ TEST(KitSocket, PortsOutsideOneTo65535AreRefusedWithoutASocket) {
 
 TEST(KitSocket, TakenPortFailsToBindAndLeavesTheSocketOpen) {
   LogCapture log;
-  RawPeer holder;
+  TestUdpSocket holder;
   const int32_t before = ZubCounterSockets().GetCurrent();
   CZubUdpSocket socket;
   EXPECT_FALSE(socket.SocketServerOpen(holder.Port(), nullptr, L"127.0.0.1"));
@@ -102,27 +80,19 @@ TEST(KitSocket, DatagramOf2048BytesFitsAnd2049DoesNot) {
   CZubUdpSocket server;
   const uint32_t port = OpenServer(server);
   ASSERT_NE(port, 0u);
-  RawPeer client;
-  std::vector<char> buffer(2048);
-
-  const std::vector<char> whole = Pattern(2048);
-  ASSERT_TRUE(client.SendTo(port, whole));
-  uint32_t address = 0, from_port = 0, length = 2048;
-  ASSERT_TRUE(server.SocketRecv(&address, &from_port, buffer.data(), &length));
-  EXPECT_EQ(length, 2048u);
-  EXPECT_EQ(buffer, whole);
-  EXPECT_EQ(address, kLoopback);
-  EXPECT_EQ(from_port, client.Port());
+  TestUdpSocket client;
+  ASSERT_TRUE(client.SendTo(port, Pattern(2048)));
+  const Received whole = Receive(server);
+  ASSERT_TRUE(whole.ok);
+  EXPECT_EQ(whole.data, Pattern(2048));
+  EXPECT_EQ(whole.address, kLoopback);
+  EXPECT_EQ(whole.port, client.Port());
 
   ASSERT_TRUE(client.SendTo(port, Pattern(2049)));
-  length = 2048;
-  EXPECT_FALSE(server.SocketRecv(&address, &from_port, buffer.data(), &length));
-
+  EXPECT_FALSE(Receive(server).ok);
   // The socket goes on working after the refused datagram.
   ASSERT_TRUE(client.SendTo(port, Pattern(5)));
-  length = 2048;
-  ASSERT_TRUE(server.SocketRecv(&address, &from_port, buffer.data(), &length));
-  EXPECT_EQ(length, 5u);
+  EXPECT_EQ(Receive(server).data, Pattern(5));
 }
 
 TEST(KitSocket, ClientAndServerExchangeDatagrams) {
@@ -131,25 +101,17 @@ TEST(KitSocket, ClientAndServerExchangeDatagrams) {
   ASSERT_NE(port, 0u);
   CZubUdpSocket client;
   ASSERT_TRUE(client.SocketClientOpen(kLoopback, port));
-  const std::vector<char> request = Pattern(100);
-  ASSERT_TRUE(client.SocketSend(kLoopback, port, request.data(), 100));
-
-  std::vector<char> buffer(2048);
-  uint32_t address = 0, from_port = 0, length = 2048;
-  ASSERT_TRUE(server.SocketRecv(&address, &from_port, buffer.data(), &length));
-  ASSERT_EQ(length, 100u);
-  ASSERT_TRUE(server.SocketSend(address, from_port, "pong", 4));
-  length = 2048;
-  ASSERT_TRUE(client.SocketRecv(&address, &from_port, buffer.data(), &length));
-  EXPECT_EQ(std::string(buffer.data(), length), "pong");
-  EXPECT_EQ(from_port, port);
+  ASSERT_TRUE(client.SocketSend(kLoopback, port, Pattern(100).data(), 100));
+  const Received request = Receive(server);
+  ASSERT_EQ(request.data, Pattern(100));
+  ASSERT_TRUE(server.SocketSend(request.address, request.port, "pong", 4));
+  const Received answer = Receive(client);
+  EXPECT_EQ(answer.data, (Bytes{'p', 'o', 'n', 'g'}));
+  EXPECT_EQ(answer.port, port);
 
   // Pseudo-connected: a stranger's datagram is not delivered to the client.
-  RawPeer stranger;
-  socklen_t len = sizeof(sockaddr_in);
-  sockaddr_in mine{};
-  ::getsockname(client.GetSocket(), reinterpret_cast<sockaddr*>(&mine), &len);
-  ASSERT_TRUE(stranger.SendTo(ntohs(mine.sin_port), Pattern(3)));
+  TestUdpSocket stranger;
+  ASSERT_TRUE(stranger.SendTo(static_cast<uint16_t>(request.port), Pattern(3)));
   EXPECT_EQ(client.SocketWaitRead(50), 0);
 }
 
@@ -184,7 +146,7 @@ TEST(KitSocket, MisuseIsReported) {
 
 TEST(KitSocket, ServerEventIsRefusedAndBadLocalAddressFallsBack) {
   LogCapture log;
-  RawPeer probe;
+  TestUdpSocket probe;
   const uint32_t port = probe.Port();
   CZubEvent event(L"readable", false);
   CZubUdpSocket with_event;
@@ -245,13 +207,11 @@ TEST(KitSocket, CloseFromAnotherThreadEndsABlockedReceiveOrWait) {
   ASSERT_NE(OpenServer(server), 0u);
   std::atomic<bool> entered{false};
   auto receiver = std::async(std::launch::async, [&] {
-    char buffer[2048];
-    uint32_t address = 0, port = 0, length = sizeof(buffer);
     entered = true;
-    return server.SocketRecv(&address, &port, buffer, &length);
+    return Receive(server).ok;
   });
   CZubUdpSocket client;
-  RawPeer agent;
+  TestUdpSocket agent;
   ASSERT_TRUE(client.SocketClientOpen(kLoopback, agent.Port()));
   auto waiter = std::async(std::launch::async, [&] { return client.SocketWaitRead(ZUB_INFINITE); });
   ASSERT_TRUE(WaitUntil([&] { return entered.load(); }));
@@ -271,25 +231,18 @@ TEST(KitSocket, ReceiverRacingACloseNeverReadsTheNextSocket) {
   for (int round = 0; round < 100; ++round) {
     CZubUdpSocket old_socket;
     ASSERT_NE(OpenServer(old_socket), 0u);
-    auto receiver = std::async(std::launch::async, [&] {
-      char buffer[64];
-      uint32_t address = 0, port = 0, length = sizeof(buffer);
-      return old_socket.SocketRecv(&address, &port, buffer, &length);
-    });
+    auto receiver = std::async(std::launch::async, [&] { return Receive(old_socket, 64).ok; });
     if (round % 2 == 0) std::this_thread::yield();
     ASSERT_TRUE(old_socket.SocketClose());
     CZubUdpSocket next;
     const uint32_t next_port = OpenServer(next);
     ASSERT_NE(next_port, 0u);
-    RawPeer client;
+    TestUdpSocket client;
     ASSERT_TRUE(client.SendTo(next_port, Pattern(8)));
     ASSERT_EQ(receiver.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     EXPECT_FALSE(receiver.get());
-    char buffer[64];
-    uint32_t address = 0, port = 0, length = sizeof(buffer);
     ASSERT_EQ(next.SocketWaitRead(2000), 1);
-    EXPECT_TRUE(next.SocketRecv(&address, &port, buffer, &length));
-    EXPECT_EQ(length, 8u);
+    EXPECT_EQ(Receive(next, 64).data, Pattern(8));
   }
 }
 
