@@ -1,37 +1,48 @@
+#include "asn1/BerDecoder.h"
 #include "snmp/SnmpGenericFrameIn.h"
 #include "snmp/SnmpResponseIn.h"
 #include "snmp/SnmpTrapIn.h"
+#include "tests/common/BerBytes.h"
 #include "tests/common/LogCapture.h"
-#include "tests/snmp/DatagramBuilder.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-Bytes Response(int64_t version, int bindings, uint8_t pdu = ASN1_PDU_RESPONSE) {
-  DatagramBuilder b;
-  b.Header(version, L"public", pdu).Int(1234).Int(0).Int(0).Open();
-  for (int i = 0; i < bindings; ++i) {
-    b.Binding(i == 0 ? L"1.3.6.1.2.1.1.7.0" : L"1.3.6.1.2.1.1.8.0", 72 + i);
+using namespace berbytes;
+
+Bytes Seq(std::initializer_list<Bytes> parts) { return Tlv(0x30, Cat(parts)); }
+
+bool DecodeInto(const Bytes& bytes, CSnmpFrameIn& frame) {
+  CBerDecoder decoder;
+  if (!decoder.Assign(bytes.data(), static_cast<uint32_t>(bytes.size()))) return false;
+  return DecodeDatagram(decoder, frame);
+}
+
+// sysServices.0 = 72, then sysORLastChange.0 = 73.
+Bytes Response(uint8_t version, int bindings, uint8_t pdu = ASN1_PDU_RESPONSE) {
+  std::vector<std::pair<Bytes, Bytes>> list;
+  for (uint64_t i = 0; i < static_cast<uint64_t>(bindings); ++i) {
+    list.push_back({Oid({1, 3, 6, 1, 2, 1, 1, 7 + i, 0}), Int(static_cast<int64_t>(72 + i))});
   }
-  return b.Close().Close().Close().Encode();
+  return Message(version, "public", pdu, Int(1234), list);
 }
 
-Bytes TrapV1(int bindings, int64_t version = 0, uint8_t pdu = ASN1_PDU_TRAP_V1) {
-  DatagramBuilder b;
-  b.Header(version, L"traps", pdu).Oid(L"1.3.6.1.4.1.8072.2.3.1").Ip(L"10.0.0.9").Int(2).Int(17).Int(
-      12345, ASN1_TIMETICKS);
-  b.Open();
-  for (int i = 0; i < bindings; ++i) b.Binding(L"1.3.6.1.2.1.2.2.1.1.1", i);
-  return b.Close().Close().Close().Encode();
+// Enterprise 1.3.6.1.4.1.8072.2.3.1, agent 10.0.0.9, linkDown, specific 17,
+// time stamp 12345, bindings ifIndex.1 = 0, 1, ...
+Bytes TrapV1(int bindings, uint8_t version = 0, uint8_t pdu = ASN1_PDU_TRAP_V1) {
+  Bytes list;
+  for (int i = 0; i < bindings; ++i) list = Cat({list, Seq({Oid({1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 1}), Int(i)})});
+  const Bytes body = Cat({Oid({1, 3, 6, 1, 4, 1, 8072, 2, 3, 1}), Tlv(0x40, {10, 0, 0, 9}), Int(2), Int(17),
+                          Tlv(0x43, {0x30, 0x39}), Tlv(0x30, list)});
+  return Seq({Int(version), Text("traps"), Tlv(pdu, body)});
 }
 
-Bytes TrapV2(int64_t version = 1) {
-  DatagramBuilder b;
-  b.Header(version, L"public", ASN1_PDU_TRAP_V2).Int(99).Int(0).Int(0).Open();
-  b.Open().Oid(L"1.3.6.1.2.1.1.3.0").Int(54321, ASN1_TIMETICKS).Close();
-  b.Open().Oid(L"1.3.6.1.6.3.1.1.4.1.0").Oid(L"1.3.6.1.6.3.1.1.5.3").Close();
-  return b.Close().Close().Close().Encode();
+// sysUpTime.0 = 54321, snmpTrapOID.0 = linkDown.
+Bytes TrapV2(uint8_t version) {
+  return Message(version, "public", ASN1_PDU_TRAP_V2, Int(99),
+                 {{Oid({1, 3, 6, 1, 2, 1, 1, 3, 0}), Tlv(0x43, {0x00, 0xD4, 0x31})},
+                  {Oid({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}), Oid({1, 3, 6, 1, 6, 3, 1, 1, 5, 3})}});
 }
 
 }  // namespace
@@ -77,8 +88,7 @@ TEST(SnmpResponseIn, ShapeFailures) {
   EXPECT_EQ(no_binding.GetName(), nullptr);
 
   CSnmpGetResponseIn header_only;
-  DatagramBuilder b;
-  EXPECT_FALSE(DecodeInto(b.Open().Int(0).Str(L"c").Close().Encode(), header_only));
+  EXPECT_FALSE(DecodeInto(Seq({Int(0), Text("c")}), header_only));
   EXPECT_TRUE(log.Has(L"Bad(4) number (3) of ASN.1 objects in GetNextResponse"));
 }
 
@@ -94,10 +104,8 @@ TEST(SnmpResponseIn, TruncatedLastBindingStillYieldsFirst) {
 }
 
 TEST(SnmpResponseIn, ErrorStatusAndIndefiniteLength) {
-  DatagramBuilder b;
-  const Bytes bytes =
-      b.Header(0, L"c", ASN1_PDU_RESPONSE).Int(5).Int(2).Int(1).Open().Binding(L"1.3.6.1", 0).Close().Close().Close()
-          .Encode();
+  const Bytes bytes = Seq({Int(0), Text("c"), Tlv(ASN1_PDU_RESPONSE, Cat({Int(5), Int(2), Int(1),
+                                                                          Seq({Seq({Oid({1, 3, 6, 1}), Int(0)})})}))});
   CSnmpGetResponseIn frame;
   ASSERT_TRUE(DecodeInto(bytes, frame));
   EXPECT_STREQ(frame.GetErrorStatusName(), L"NoSuchName");
@@ -130,9 +138,7 @@ TEST(SnmpFrameIn, QuestionsBeforeDecode) {
 
 TEST(SnmpGenericFrameIn, AcceptsAnyVersionAndRequest) {
   LogCapture log;
-  DatagramBuilder b;
-  const Bytes bytes = b.Header(3, L"private", ASN1_PDU_SET_REQUEST).Int(1).Int(0).Int(0).Open().Binding(L"1.3.6.1", 5)
-                          .Close().Close().Close().Encode();
+  const Bytes bytes = Message(3, "private", ASN1_PDU_SET_REQUEST, Int(1), {{Oid({1, 3, 6, 1}), Int(5)}});
   CSnmpGenericFrameIn frame;
   frame.SetSender(0x7F000001, 16100);
   ASSERT_TRUE(DecodeInto(bytes, frame));
