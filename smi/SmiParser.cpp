@@ -119,7 +119,9 @@ int CSmiParser::Lex(const CSmiToken** value) {
 
 int CSmiParser::RunGrammar() {
   DepthGuard guard(depth_);
-  file_keys_.push_back(CSmiModuleKey::FromPath(scanner_.FileName()));
+  CSmiModuleKey key = CSmiModuleKey::FromPath(scanner_.FileName());
+  CSmiSharedKey shared(key);
+  file_keys_.push_back(FileKey{std::move(key), std::move(shared)});
   const int result = smi_gram_parse(this);
   file_keys_.pop_back();
   return result;
@@ -145,9 +147,15 @@ void CSmiParser::SyntaxError(const char* message) { scanner_.ErrorReport(quillog
 // The module file of the running parse: a lookahead token may already have
 // been read from it while an imported file is still the scanner's current one.
 const CSmiModuleKey& CSmiParser::CurrentFileKey() const {
-  if (!file_keys_.empty()) return file_keys_.back();
-  fallback_key_ = CSmiModuleKey::FromPath(scanner_.FileName());
-  return fallback_key_;
+  if (!file_keys_.empty()) return file_keys_.back().key;
+  fallback_key_.key = CSmiModuleKey::FromPath(scanner_.FileName());
+  return fallback_key_.key;
+}
+
+const CSmiSharedKey& CSmiParser::CurrentSharedKey() const {
+  if (!file_keys_.empty()) return file_keys_.back().shared;
+  fallback_key_.shared = CSmiSharedKey(CurrentFileKey());
+  return fallback_key_.shared;
 }
 
 void CSmiParser::ResetRecord() {
@@ -173,7 +181,7 @@ void CSmiParser::RegisterDefinedModule(const std::wstring* name) {
 }
 
 void CSmiParser::AddImportSymbol(const std::wstring* symbol) {
-  const CSmiModuleKey key = CurrentFileKey();
+  const CSmiSharedKey key = CurrentSharedKey();
   {
     CSmiTreeProtected lock(tree_);
     tree_.AddImport(key, Text(symbol));
@@ -447,7 +455,8 @@ void CSmiParser::AddOidByNameAndNumber(const std::wstring* name, const std::wstr
     const CSmiObject* found = tree_.FindObjectByName(text, key);
     if (!found) {
       CSmiObject record;
-      record.declarations.push_back(CSmiDeclaration{text, key.module_name, key.file_path, scanner_.Line()});
+      const CSmiSharedKey& shared = CurrentSharedKey();
+      record.declarations.push_back(CSmiDeclaration{text, shared.module_name, shared.file_path, scanner_.Line()});
       record.type.kind = SMI_TYPE_OBJECT_IDENTIFIER;
       record.oid = current_.oid;
       record.pending_name = current_.pending_name;
@@ -500,7 +509,7 @@ void CSmiParser::SetDescription(const CSmiToken* text) {
 }
 
 void CSmiParser::Declare(const std::wstring& name) {
-  const CSmiModuleKey& key = CurrentFileKey();
+  const CSmiSharedKey& key = CurrentSharedKey();
   current_.declarations.clear();
   current_.declarations.push_back(CSmiDeclaration{name, key.module_name, key.file_path, scanner_.Line()});
 }

@@ -77,6 +77,7 @@ class CSmiParser {
   void AppendArc(const std::wstring& text);
   void ResetRecord();
   const CSmiModuleKey& CurrentFileKey() const;
+  const CSmiSharedKey& CurrentSharedKey() const;
   void Declare(const std::wstring& name);
 
   // What Lex needs to close an IMPORTS clause that lacks its ';': after
@@ -101,8 +102,12 @@ class CSmiParser {
   CSmiTree& tree_;
   LexState lex_;
   // The file each running Parse reads its module from (innermost last).
-  std::vector<CSmiModuleKey> file_keys_;
-  mutable CSmiModuleKey fallback_key_;
+  struct FileKey {
+    CSmiModuleKey key;
+    CSmiSharedKey shared;  // the same texts, for the records of the module
+  };
+  std::vector<FileKey> file_keys_;
+  mutable FileKey fallback_key_;
   int depth_ = 0;  // nesting of Parse calls
 
   bool in_constraint_ = false;

@@ -199,6 +199,11 @@ int64_t CSmiTree::FindOidPosition(OidView oid, uint32_t hash) const {
   }
 }
 
+const std::wstring& CSmiSharedText::Empty() {
+  static const std::wstring* empty = new std::wstring();  // never destroyed: used until exit
+  return *empty;
+}
+
 CSmiTree::CSmiTree() = default;
 
 CSmiTree& SmiTree() {
@@ -413,8 +418,12 @@ CSmiObject* CSmiTree::FindObjectByOid(const SmiOid& oid) const {
 }
 
 void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symbol) {
+  AddImport(CSmiSharedKey(importer), symbol);
+}
+
+void CSmiTree::AddImport(const CSmiSharedKey& importer, const std::wstring& symbol) {
   const uint32_t position = static_cast<uint32_t>(imports_.size());
-  imports_.push_back(CSmiImport{importer.module_name, importer.file_path, symbol, L"", L""});
+  imports_.push_back(CSmiImport{importer.module_name, importer.file_path, symbol, {}, {}});
   import_by_symbol_[ImportKey(importer.module_name, importer.file_path, symbol)].push_back(position);
   unfinalized_imports_.push_back(position);
 }
@@ -425,9 +434,10 @@ void CSmiTree::FinalizeImports(const std::wstring& module_name) {
 }
 
 void CSmiTree::FinalizeImports(const CSmiModuleKey& source) {
+  const CSmiSharedKey shared(source);
   for (uint32_t position : unfinalized_imports_) {
-    imports_[position].source_module_name = source.module_name;
-    imports_[position].source_file_path = source.file_path;
+    imports_[position].source_module_name = shared.module_name;
+    imports_[position].source_file_path = shared.file_path;
   }
   unfinalized_imports_.clear();
 }
@@ -625,7 +635,7 @@ void CSmiTree::MarkVisibleForModules(const std::vector<CSmiModuleKey>& modules) 
     for (const CSmiDeclaration& d : object->declarations) {
       if (last_module == nullptr || *last_module != d.module_name) {
         auto it = wanted.find(d.module_name);
-        last_module = &d.module_name;
+        last_module = &d.module_name.str();
         last_paths = it == wanted.end() ? nullptr : &it->second;
       }
       if (!last_paths) continue;

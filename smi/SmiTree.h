@@ -79,11 +79,37 @@ const wchar_t* SmiStatusText(uint32_t code);        // "Unknown status" outside 
 uint32_t SmiAccessCode(const std::wstring& text);   // 0 for an unknown text
 const wchar_t* SmiAccessText(uint32_t code);        // "Unknown access" outside 1..7
 
+// An immutable text shared by its copies: a module's name and file path
+// are held once for all the declarations and imports of the module.
+class CSmiSharedText {
+ public:
+  CSmiSharedText() = default;
+  CSmiSharedText(const std::wstring& text)
+      : text_(text.empty() ? nullptr : std::make_shared<const std::wstring>(text)) {}
+  CSmiSharedText(const wchar_t* text) : CSmiSharedText(std::wstring(text)) {}
+
+  const std::wstring& str() const { return text_ ? *text_ : Empty(); }
+  operator const std::wstring&() const { return str(); }
+  bool empty() const { return !text_; }
+  size_t size() const { return str().size(); }
+  const wchar_t* c_str() const { return str().c_str(); }
+
+  friend bool operator==(const CSmiSharedText& a, const CSmiSharedText& b) {
+    return a.text_ == b.text_ || a.str() == b.str();
+  }
+  friend bool operator==(const CSmiSharedText& a, const std::wstring& b) { return a.str() == b; }
+  friend bool operator==(const CSmiSharedText& a, const wchar_t* b) { return a.str() == b; }
+
+ private:
+  static const std::wstring& Empty();
+  std::shared_ptr<const std::wstring> text_;
+};
+
 // Where a name was declared. Line 0 for the built-in entries.
 struct CSmiDeclaration {
   std::wstring name;
-  std::wstring module_name;
-  std::wstring file_path;
+  CSmiSharedText module_name;
+  CSmiSharedText file_path;
   int32_t line = 0;
 };
 
@@ -173,11 +199,20 @@ struct CSmiObject {
 };
 
 struct CSmiImport {
-  std::wstring module_name;  // importing module
-  std::wstring file_path;    // importing file
+  CSmiSharedText module_name;  // importing module
+  CSmiSharedText file_path;    // importing file
   std::wstring symbol;
-  std::wstring source_module_name;
-  std::wstring source_file_path;
+  CSmiSharedText source_module_name;
+  CSmiSharedText source_file_path;
+};
+
+// A module key with its texts shared, for the records of one module.
+struct CSmiSharedKey {
+  CSmiSharedText module_name;
+  CSmiSharedText file_path;
+
+  CSmiSharedKey() = default;
+  explicit CSmiSharedKey(const CSmiModuleKey& key) : module_name(key.module_name), file_path(key.file_path) {}
 };
 
 class CSmiTree {
@@ -205,6 +240,7 @@ class CSmiTree {
   CSmiObject* FindObjectByOid(const SmiOid& oid) const;
 
   void AddImport(const CSmiModuleKey& importer, const std::wstring& symbol);
+  void AddImport(const CSmiSharedKey& importer, const std::wstring& symbol);
   void FinalizeImports(const std::wstring& module_name);
   void FinalizeImports(const CSmiModuleKey& source);
 
