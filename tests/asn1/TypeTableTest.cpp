@@ -6,25 +6,20 @@
 #include <set>
 #include <string>
 
-TEST(TypeTable, NamesOfKnownAndUnknownCodes) {
+TEST(TypeTable, NamesAndCodesBothWays) {
   LogCapture log;
-  EXPECT_STREQ(GetTypeName(0x41), L"Counter32");
-  EXPECT_STREQ(GetTypeName(0xFF), L"Pseudo type Sequence End");
-  EXPECT_STREQ(GetTypeName(0x30), L"Sequence");
-  EXPECT_STREQ(GetTypeName(0x11), L"Set");
+  const std::pair<uint8_t, const wchar_t*> known[] = {{0x41, L"Counter32"}, {0xFF, L"Pseudo type Sequence End"},
+                                                      {0x30, L"Sequence"},  {0x11, L"Set"},
+                                                      {0x04, L"Octet String"}, {0x43, L"TimeTicks"}};
+  for (const auto& [code, name] : known) {
+    EXPECT_STREQ(GetTypeName(code), name) << int(code);
+    EXPECT_EQ(GetTypeCode(name), code) << quillog::WideToUtf8(name);
+  }
+  EXPECT_EQ(GetTypeCode(std::wstring(L"TimeTicks")), 0x43);
   EXPECT_TRUE(log.Records().empty());
   EXPECT_STREQ(GetTypeName(0x07), L"Unknown type");
   EXPECT_TRUE(log.Has(L"Type 7 is unknown"));
   EXPECT_STREQ(GetTypeName(0x31), L"Unknown type");  // a SET on the wire is not in the table
-}
-
-TEST(TypeTable, CodesOfNames) {
-  LogCapture log;
-  EXPECT_EQ(GetTypeCode(L"Octet String"), 0x04);
-  EXPECT_EQ(GetTypeCode(L"Sequence"), 0x30);
-  EXPECT_EQ(GetTypeCode(L"Set"), 0x11);
-  EXPECT_EQ(GetTypeCode(std::wstring(L"TimeTicks")), 0x43);
-  EXPECT_TRUE(log.Records().empty());
   EXPECT_EQ(GetTypeCode(L"octet string"), 0);
   EXPECT_TRUE(log.Has(L"Type octet string is unknown"));
   EXPECT_EQ(GetTypeCode(L"Octet String "), 0);

@@ -5,40 +5,39 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 const std::wstring kReadOnly = L"Value is a read-only value and cannot be modified";
 }
 
 TEST(Value, SettersFillFieldAndText) {
-  CAsn1Value b;
-  EXPECT_TRUE(b.SetBoolean(true));
-  EXPECT_EQ(b.GetText(), L"true");
-  EXPECT_TRUE(b.GetBoolean() && b.IsBooleanSet() && b.IsReadOnly());
-  CAsn1Value f;
-  EXPECT_TRUE(f.SetBoolean(false));
-  EXPECT_EQ(f.GetText(), L"false");
-
-  CAsn1Value i;
-  EXPECT_TRUE(i.SetInteger(-5, true));
-  EXPECT_EQ(i.GetText(), L"-5");
+  const std::pair<std::function<bool(CAsn1Value&)>, const wchar_t*> cases[] = {
+      {[](CAsn1Value& v) { return v.SetBoolean(true); }, L"true"},
+      {[](CAsn1Value& v) { return v.SetBoolean(false); }, L"false"},
+      {[](CAsn1Value& v) { return v.SetInteger(-5, true); }, L"-5"},
+      {[](CAsn1Value& v) { return v.SetInteger(INT64_MIN, true); }, L"-9223372036854775808"},
+      {[](CAsn1Value& v) { return v.SetUnsigned(18446744073709551615ull, true); }, L"18446744073709551615"},
+      {[](CAsn1Value& v) { return v.SetOid(CAsn1Oid(L"1.3.6.1")); }, L"1.3.6.1"},
+      {[](CAsn1Value& v) { return v.SetIpAddress(L"10.1.2.3"); }, L"10.1.2.3"},
+  };
+  for (const auto& [set, text] : cases) {
+    CAsn1Value v;
+    EXPECT_TRUE(set(v));
+    EXPECT_EQ(v.GetText(), text);
+    EXPECT_TRUE(v.IsReadOnly()) << quillog::WideToUtf8(text);
+  }
+  CAsn1Value b, i, u, o, a;
+  b.SetBoolean(true);
+  EXPECT_TRUE(b.GetBoolean() && b.IsBooleanSet());
+  i.SetInteger(-5, true);
   EXPECT_EQ(i.GetInteger(), -5);
-  CAsn1Value m;
-  EXPECT_TRUE(m.SetInteger(INT64_MIN, true));
-  EXPECT_EQ(m.GetText(), L"-9223372036854775808");
-  CAsn1Value u;
-  EXPECT_TRUE(u.SetUnsigned(18446744073709551615ull, true));
-  EXPECT_EQ(u.GetText(), L"18446744073709551615");
+  u.SetUnsigned(18446744073709551615ull, true);
   EXPECT_EQ(u.GetInteger(), -1);  // the bit pattern
-
-  CAsn1Value o;
-  EXPECT_TRUE(o.SetOid(CAsn1Oid(L"1.3.6.1")));
-  EXPECT_EQ(o.GetText(), L"1.3.6.1");
-  EXPECT_TRUE(o.IsOidSet() && o.IsReadOnly());
-
-  CAsn1Value a;
-  EXPECT_TRUE(a.SetIpAddress(L"10.1.2.3"));
+  o.SetOid(CAsn1Oid(L"1.3.6.1"));
+  EXPECT_TRUE(o.IsOidSet());
+  a.SetIpAddress(L"10.1.2.3");
   EXPECT_EQ(a.GetAddress(), 0x0A010203u);
-  EXPECT_EQ(a.GetText(), L"10.1.2.3");
 }
 
 TEST(Value, BadAddressTextStillSets) {
