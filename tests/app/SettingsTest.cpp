@@ -20,6 +20,11 @@ namespace {
 
 const std::string kKeyPrefix = "[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\";
 
+// A settings file with one key of ours: `body` starts with the key's last part.
+void WriteSettings(const TempEnv& env, const std::string& body) {
+  TempEnv::WriteFile(env.SettingsPath(), "REGEDIT4\n\n" + kKeyPrefix + body);
+}
+
 std::string Utf16Hex(const std::wstring& text, bool terminate = true) {
   std::string out;
   char buf[4];
@@ -91,8 +96,7 @@ TEST(Settings, UnknownNumbersAndNonUserKindsAreNotWritten) {
 
 TEST(Settings, StringWhereDwordExpectedIsRefused) {
   TempEnv env;
-  TempEnv::WriteFile(env.SettingsPath(), "REGEDIT4\n\n" + kKeyPrefix +
-                                             "DlgSnmpParameter]\n\"LastPort\"=\"1234\"\n\"LastIp\"=dword:00000005\n");
+  WriteSettings(env, "DlgSnmpParameter]\n\"LastPort\"=\"1234\"\n\"LastIp\"=dword:00000005\n");
   LogCapture log;
   uint32_t value = 0;
   EXPECT_FALSE(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, &value));
@@ -127,10 +131,9 @@ TEST(Settings, ExpandAndMultiStringsAreRead) {
   TempEnv env;
   env.Set("TAVELO_TEST_EDITOR", "/opt/édit");
   env.Unset("TAVELO_TEST_UNSET");
-  std::string file = "REGEDIT4\n\n" + kKeyPrefix + "ViewMibBrowser]\n\"TextEditor\"=hex(2):" +
-                     Utf16Hex(L"%TAVELO_TEST_EDITOR%/bin/ed %TAVELO_TEST_UNSET% 100%") + "\n\"LastFile\"=hex(7):" +
-                     Utf16Hex(L"IF-MIB") + "," + Utf16Hex(L"SNMPv2-MIB") + ",00,00\n";
-  TempEnv::WriteFile(env.SettingsPath(), file);
+  WriteSettings(env, "ViewMibBrowser]\n\"TextEditor\"=hex(2):" +
+                         Utf16Hex(L"%TAVELO_TEST_EDITOR%/bin/ed %TAVELO_TEST_UNSET% 100%") + "\n\"LastFile\"=hex(7):" +
+                         Utf16Hex(L"IF-MIB") + "," + Utf16Hex(L"SNMPv2-MIB") + ",00,00\n");
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR), L"/opt/édit/bin/ed %TAVELO_TEST_UNSET% 100%");
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_LAST_FILE), L"IF-MIB\r\nSNMPv2-MIB");
 
@@ -155,15 +158,8 @@ TEST(Settings, TextsRoundTripWithEscapesAndWideCharacters) {
 
 TEST(Settings, WindowPlacementIsA44ByteBinary) {
   TempEnv env;
-  WindowPlacement in;
-  in.flags = 2;
-  in.show_cmd = 3;
-  in.min_x = -1;
-  in.max_y = -32000;
-  in.left = 10;
-  in.top = 20;
-  in.right = 1290;
-  in.bottom = 1044;
+  const WindowPlacement in{.flags = 2, .show_cmd = 3, .min_x = -1, .max_y = -32000,
+                           .left = 10, .top = 20, .right = 1290, .bottom = 1044};
   ASSERT_TRUE(WriteWindowPlacement(in));
   WindowPlacement out;
   ASSERT_TRUE(ReadWindowPlacement(&out));
@@ -172,11 +168,11 @@ TEST(Settings, WindowPlacementIsA44ByteBinary) {
   EXPECT_NE(text.find("\"WindowPlacement\"=hex:2c,00,00,00,02,00,00,00,03,00,00,00,ff,ff,ff,ff"), std::string::npos);
 
   // Another type is refused and the caller keeps its own placement.
-  TempEnv::WriteFile(env.SettingsPath(), "REGEDIT4\n" + kKeyPrefix + "MainFrame]\n\"WindowPlacement\"=dword:1\n");
+  WriteSettings(env, "MainFrame]\n\"WindowPlacement\"=dword:1\n");
   LogCapture log;
   EXPECT_FALSE(ReadWindowPlacement(&out));
   EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 1u);
-  TempEnv::WriteFile(env.SettingsPath(), "REGEDIT4\n" + kKeyPrefix + "MainFrame]\n\"WindowPlacement\"=hex:2c,00\n");
+  WriteSettings(env, "MainFrame]\n\"WindowPlacement\"=hex:2c,00\n");
   EXPECT_FALSE(ReadWindowPlacement(&out));
 }
 
