@@ -164,7 +164,7 @@ void CSmiScanner::FreeTokenStrings() {
 void CSmiScanner::RecycleTokenStrings() {
   // Long texts (descriptions) give their memory back.
   for (size_t i = 0; i < pool_used_; ++i) {
-    CSmiToken& token = pool_[i];
+    CSmiToken& token = *pool_[i];
     if (token.capacity() > kKeptTokenCapacity) std::wstring().swap(token);
     if (token.quoted.capacity() > kKeptTokenCapacity) std::string().swap(token.quoted);
   }
@@ -172,14 +172,14 @@ void CSmiScanner::RecycleTokenStrings() {
 }
 
 CSmiToken& CSmiScanner::NextPoolSlot() {
-  if (pool_used_ == pool_.size()) pool_.emplace_back();
-  return pool_[pool_used_++];
+  if (pool_used_ == pool_.size()) pool_.push_back(std::make_unique<CSmiToken>());
+  return *pool_[pool_used_++];
 }
 
 const CSmiToken* CSmiScanner::PoolQuoted() {
   CSmiToken& slot = NextPoolSlot();
   slot.clear();
-  slot.quoted.swap(accumulator_);
+  slot.quoted.assign(accumulator_);  // the accumulator keeps its room for the next one
   accumulator_.clear();
   return &slot;
 }

@@ -15,10 +15,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // What the scanner reports: message, file and line of the last SMI error.
 struct SmiError {
@@ -125,7 +125,8 @@ class CSmiScanner {
   CSmiToken& NextPoolSlot();
   static constexpr size_t kKeptTokenCapacity = 256;
 
-  std::deque<CSmiToken> pool_;  // the first pool_used_ are in use
+  // The first pool_used_ are in use; tokens never move (values point to them).
+  std::vector<std::unique_ptr<CSmiToken>> pool_;
   size_t pool_used_ = 0;
   SmiError last_error_;
 };
