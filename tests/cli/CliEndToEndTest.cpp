@@ -147,7 +147,7 @@ TEST_F(CliAgentTest, SetChangesTheAgentAndErrorsExitOne) {
 
 TEST(CliNoAgent, SilentAgentExitsOneAfterItsRetries) {
   // No ICMP error from a bound socket, only time-outs.
-  SilentSocket silent;
+  TestUdpSocket silent;
   ASSERT_NE(silent.Port(), 0);
   const std::string target = silent.Target();
 
@@ -159,7 +159,7 @@ TEST(CliNoAgent, SilentAgentExitsOneAfterItsRetries) {
 }
 
 TEST(CliNoAgent, CtrlCEndsAWaitingWalkAtOnce) {
-  SilentSocket silent;
+  TestUdpSocket silent;
   Tavelo tavelo;
   tavelo.Launch({"walk", "-t", "60", silent.Target(), "1.3.6.1.2.1.1"});
   ASSERT_EQ(silent.Count(10000), 1) << "the walk sent its first request";

@@ -152,7 +152,7 @@ TEST(CliSimulate, UnknownSimulatorOrTakenPortFails) {
   EXPECT_EQ(tavelo.Run({"simulate", "NoSuchSimulator"}).status, 1);
   const std::string file = tavelo.Dir() + "/Port.tav";
   ASSERT_EQ(tavelo.Run({"sim", "new", file}).status, 0);
-  SilentSocket taken(INADDR_ANY);
+  TestUdpSocket taken(INADDR_ANY);
   const Result r = tavelo.Run({"simulate", "-p", std::to_string(taken.Port()), file});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("cannot serve on UDP port"), std::string::npos) << r.err;

@@ -79,18 +79,27 @@ inline pid_t Spawn(const std::vector<std::string>& args, const std::string& out_
   return pid;
 }
 
-// Runs a program to its end; its output (stdout and stderr) in *output.
-inline int Run(const std::vector<std::string>& args, std::string* output) {
-  char pattern[] = "/tmp/tavelo-run-XXXXXX";
-  int fd = mkstemp(pattern);
-  if (fd >= 0) ::close(fd);
-  pid_t pid = Spawn(args, pattern);
+// Runs a program to its end; its standard output in *out, its standard
+// error in *err, or both in *out when err is null.
+inline int Run(const std::vector<std::string>& args, std::string* out, std::string* err) {
+  char out_path[] = "/tmp/tavelo-run-XXXXXX";
+  char err_path[] = "/tmp/tavelo-err-XXXXXX";
+  for (char* path : {out_path, err_path}) {
+    int fd = mkstemp(path);
+    if (fd >= 0) ::close(fd);
+  }
+  pid_t pid = Spawn(args, out_path, err ? err_path : "");
   int status = -1;
   if (pid > 0) waitpid(pid, &status, 0);
-  if (output) *output = ReadAll(pattern);
-  ::unlink(pattern);
+  if (out) *out = ReadAll(out_path);
+  if (err) *err = ReadAll(err_path);
+  ::unlink(out_path);
+  ::unlink(err_path);
   return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// Runs a program to its end; its output (stdout and stderr) in *output.
+inline int Run(const std::vector<std::string>& args, std::string* output) { return Run(args, output, nullptr); }
 
 // What a program printed (standard output and error) when it ended.
 inline std::string Output(const std::vector<std::string>& args) {

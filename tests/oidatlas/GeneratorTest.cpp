@@ -8,6 +8,7 @@
 
 #include "oidatlas/generator/OidRecordList.h"
 #include "oidatlas/generator/TableWriter.h"
+#include "tests/common/NetSnmp.h"
 #include "tests/oidatlas/TestSupport.h"
 
 namespace oidatlas::test {
@@ -123,20 +124,15 @@ TEST(OidAtlasGenerator, TableSourceHoldsEveryRecordAndTheTerminator) {
 class OidAtlasGeneratorTool : public ::testing::Test {
  protected:
   int Run(const std::string& args) {
-    const std::string cmd = std::string(OIDATLAS_GEN) + " " + args + " 2>" + (dir.Path() / "err").string();
+    const std::string cmd = std::string(OIDATLAS_GEN) + " " + args + " 2>" + (dir.path() / "err").string();
     const int status = std::system(cmd.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  std::string Slurp(const std::string& name) {
-    std::ifstream in(dir.Path() / name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Slurp(const std::string& name) { return netsnmp::ReadAll(P(name)); }
   void Put(const std::string& name, const std::string& text) {
-    std::ofstream(dir.Path() / name, std::ios::binary) << text;
+    std::ofstream(dir.path() / name, std::ios::binary) << text;
   }
-  std::string P(const std::string& name) { return (dir.Path() / name).string(); }
+  std::string P(const std::string& name) { return (dir.path() / name).string(); }
 
   TempDir dir;
 };
@@ -201,7 +197,7 @@ TEST_F(OidAtlasGeneratorTool, ReadsMibModulesWithTheSmiLoader) {
       "gammaB OBJECT IDENTIFIER ::= { gammaA 1 }\n"
       "END\n");
   Put("list.txt", "BETA-MIB\nALPHA-MIB\n");
-  const std::string common = "--mib-folder " + dir.Path().string() + " --modules-file " + P("list.txt") +
+  const std::string common = "--mib-folder " + dir.path().string() + " --modules-file " + P("list.txt") +
                              " --fill-from-folder --tsv " + P("out.tsv") + " --max-records ";
 
   // 5 records from the list, 1 from DELTA-MIB; GAMMA-MIB's 2 would pass 7.

@@ -1,36 +1,18 @@
 // The real table against Net-SNMP's snmptranslate reading the same modules.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <random>
 #include <set>
-#include <sstream>
 
+#include "tests/common/NetSnmp.h"
 #include "tests/oidatlas/TestSupport.h"
 
 namespace oidatlas::test {
 namespace {
 
 constexpr size_t kSample = 1000;
-
-std::vector<std::string> RunLines(const std::string& cmd) {
-  std::vector<std::string> lines;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
-  if (!pipe) return lines;
-  std::string line;
-  for (int c; (c = fgetc(pipe.get())) != EOF;) {
-    if (c != '\n') {
-      line.push_back(static_cast<char>(c));
-      continue;
-    }
-    if (!line.empty()) lines.push_back(line);  // snmptranslate puts a blank line between answers
-    line.clear();
-  }
-  return lines;
-}
 
 TEST(OidAtlasPeer, NamesAgreeWithSnmptranslate) {
   const std::vector<gen::OidRecordText> records = LoadRecords(OIDATLAS_REAL_RECORDS);
@@ -61,15 +43,17 @@ TEST(OidAtlasPeer, NamesAgreeWithSnmptranslate) {
   }
 
   TempDir conf;  // no snmp.conf of the machine or the user, and nothing written outside
-  const std::string home = conf.Path().string();
-  std::ostringstream cmd;
-  cmd << "HOME=" << home << " SNMPCONFPATH=" << home << " SNMP_PERSISTENT_DIR=" << home
-      << " MIBS= snmptranslate -OS -M " << mibs.string() << " -m ";
-  const char* sep = "";
-  for (const std::string& m : modules) cmd << sep << m, sep = ":";
-  for (const std::u16string& key : keys) cmd << " ." << gen::Utf16ToUtf8(key);
-  cmd << " 2>/dev/null";
-  const std::vector<std::string> peer = RunLines(cmd.str());
+  const std::string home = conf.path().string();
+  std::string joined;
+  for (const std::string& m : modules) joined += (joined.empty() ? "" : ":") + m;
+  std::vector<std::string> args = {"env", "HOME=" + home, "SNMPCONFPATH=" + home, "SNMP_PERSISTENT_DIR=" + home,
+                                   "MIBS=", "snmptranslate", "-OS", "-M", mibs.string(), "-m", joined};
+  for (const std::u16string& key : keys) args.push_back("." + gen::Utf16ToUtf8(key));
+  std::string out, err;
+  netsnmp::Run(args, &out, &err);
+  std::vector<std::string> peer;
+  for (const std::string& line : netsnmp::Lines(out))
+    if (!line.empty()) peer.push_back(line);  // snmptranslate puts a blank line between answers
   ASSERT_EQ(peer.size(), keys.size());
 
   size_t agree = 0;

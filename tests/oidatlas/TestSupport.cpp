@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <fstream>
 #include <stdexcept>
@@ -108,17 +107,6 @@ void ExpectAgreesWithCutSearches(const AtlasLibrary& lib, const std::vector<gen:
     EXPECT_EQ(Narrow(lib.mibModule(oid.c_str())), gen::Utf16ToUtf8(r.module));
     EXPECT_EQ(lib.mibLine(oid.c_str()), r.line);
   }
-}
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "oidatlas-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  m_path = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(m_path, ec);
 }
 
 }  // namespace oidatlas::test

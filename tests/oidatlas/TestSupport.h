@@ -2,12 +2,12 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "oidatlas/generator/OidRecordList.h"
+#include "tests/common/TempDir.h"
 
 namespace oidatlas::test {
 
@@ -46,18 +46,5 @@ std::set<std::u16string> OidsAround(const std::vector<std::u16string>& keys);
 // Checks every export of lib, for each OID, against CutSearchIndex.
 void ExpectAgreesWithCutSearches(const AtlasLibrary& lib, const std::vector<gen::OidRecordText>& records,
                                  const std::set<std::u16string>& oids);
-
-// A fresh folder removed with everything in it at the end of the scope.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& Path() const { return m_path; }
-
- private:
-  std::filesystem::path m_path;
-};
 
 }  // namespace oidatlas::test

@@ -10,18 +10,31 @@ using namespace simtest;
 
 namespace {
 
-void FillSettings(CSimulatorEntry* s) {
-  s->kind = CSimulatorEntry::KindSimulator;
-  s->description = L"Line one\r\nLine two";
-  s->recv_community = L"public";
-  s->recv_port = 1161;
-  s->recv_version1 = true;
-  s->recv_version2c = false;
-  s->send_community = L"trap";
-  s->send_port = 162;
-  s->send_to_last_requester = true;
-  s->send_address = 0xC0A8010A;
-}
+class SimulatorFile : public ::testing::Test {
+ protected:
+  // Every setting filled, stored at dir/name.
+  void Fill(CSimulatorEntry* s, const std::string& name) {
+    s->kind = CSimulatorEntry::KindSimulator;
+    s->description = L"Line one\r\nLine two";
+    s->recv_community = L"public";
+    s->recv_port = 1161;
+    s->recv_version1 = true;
+    s->recv_version2c = false;
+    s->send_community = L"trap";
+    s->send_port = 162;
+    s->send_to_last_requester = true;
+    s->send_address = 0xC0A8010A;
+    s->path = dir_.wpath(name);
+  }
+  std::vector<uint8_t> Bytes(const std::string& name) const { return ReadBytes(dir_.path() / name); }
+  // Loads dir/name into *s, which gets that path.
+  bool Load(CSimulatorEntry* s, const std::string& name) {
+    s->path = dir_.wpath(name);
+    return CSimulatorFile::Load(s);
+  }
+
+  TempDir dir_;
+};
 
 std::vector<std::wstring> Oids(const CSimulatorEntry& s) {
   std::vector<std::wstring> oids;
@@ -37,57 +50,40 @@ std::vector<fs::path> FolderContents(const fs::path& folder) {
 
 }  // namespace
 
-TEST(SimulatorFile, SimulatorWithoutValuesHasTheExactLayout) {
-  TempDir dir;
+TEST_F(SimulatorFile, SimulatorWithoutValuesHasTheExactLayout) {
   CSimulatorEntry s;
-  FillSettings(&s);
-  s.path = dir.wpath("s.tav");
+  Fill(&s, "s.tav");
   ASSERT_TRUE(CSimulatorFile::Save(&s));
 
-  std::vector<uint8_t> expected = FileBuilder()
-                                      .Raw("Tavelo")
-                                      .U32(1)
-                                      .Str(L"Line one\r\nLine two")
-                                      .Str(L"public")
-                                      .U32(1161)
-                                      .Bool(1)
-                                      .Bool(0)
-                                      .Str(L"trap")
-                                      .U32(162)
-                                      .Bool(1)
-                                      .U32(0xC0A8010A)
-                                      .U32(0)
-                                      .bytes();
-  std::vector<uint8_t> bytes = ReadBytes(dir.path() / "s.tav");
-  size_t formula = 6 + 4 + (2 + 2 * 18) + (2 + 2 * 6) + 4 + 1 + 1 + (2 + 2 * 4) + 4 + 1 + 4 + 4;
-  EXPECT_EQ(bytes.size(), formula);
+  const std::vector<uint8_t> expected = FileBuilder()
+                                            .Raw("Tavelo").U32(1).Str(L"Line one\r\nLine two").Str(L"public").U32(1161)
+                                            .Bool(1).Bool(0).Str(L"trap").U32(162).Bool(1).U32(0xC0A8010A).U32(0)
+                                            .bytes();
+  std::vector<uint8_t> bytes = Bytes("s.tav");
+  EXPECT_EQ(bytes.size(), 6 + 4 + (2 + 2 * 18) + (2 + 2 * 6) + 4 + 1 + 1 + (2 + 2 * 4) + 4 + 1 + 4 + 4u);
   EXPECT_EQ(bytes, expected);
   // The send address is little-endian on disk: 0A 01 A8 C0.
   EXPECT_EQ(bytes[bytes.size() - 8], 0x0A);
   EXPECT_EQ(bytes[bytes.size() - 5], 0xC0);
   // Only the simulator file is left in the folder (no temporary file).
-  EXPECT_EQ(FolderContents(dir.path()), std::vector<fs::path>{"s.tav"});
+  EXPECT_EQ(FolderContents(dir_.path()), std::vector<fs::path>{"s.tav"});
 }
 
-TEST(SimulatorFile, EmptyDescriptionIsTwoZeroBytes) {
-  TempDir dir;
+TEST_F(SimulatorFile, EmptyDescriptionIsTwoZeroBytes) {
   CSimulatorEntry s;
-  FillSettings(&s);
+  Fill(&s, "e.tav");
   s.description.clear();
-  s.path = dir.wpath("e.tav");
   ASSERT_TRUE(CSimulatorFile::Save(&s));
-  std::vector<uint8_t> bytes = ReadBytes(dir.path() / "e.tav");
+  std::vector<uint8_t> bytes = Bytes("e.tav");
   ASSERT_GE(bytes.size(), 14u);
   EXPECT_EQ(bytes[10], 0);
   EXPECT_EQ(bytes[11], 0);
   EXPECT_EQ(bytes[12], 6);  // the receive community follows at once
 }
 
-TEST(SimulatorFile, ValuesAreWrittenInNumericOidOrderAndReadBack) {
-  TempDir dir;
+TEST_F(SimulatorFile, ValuesAreWrittenInNumericOidOrderAndReadBack) {
   CSimulatorEntry s;
-  FillSettings(&s);
-  s.path = dir.wpath("v.tav");
+  Fill(&s, "v.tav");
   ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.10.0", L"Integer", L"-5"));
   ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.1.0", L"Octet String", L"caf\u00e9 \U0001F600"));
   ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.0", L"TimeTicks", L"12345"));
@@ -113,25 +109,22 @@ TEST(SimulatorFile, ValuesAreWrittenInNumericOidOrderAndReadBack) {
   EXPECT_FALSE(back.recv_version2c);
 
   // The emoji is one surrogate pair: 7 code units for "café " + 2.
-  std::vector<uint8_t> bytes = ReadBytes(dir.path() / "v.tav");
+  std::vector<uint8_t> bytes = Bytes("v.tav");
   const std::vector<uint8_t> pair = {0x3D, 0xD8, 0x00, 0xDE};
   EXPECT_NE(std::search(bytes.begin(), bytes.end(), pair.begin(), pair.end()), bytes.end());
 }
 
-TEST(SimulatorFile, ReaderTakesAnyVersionAndAnyNonZeroBool) {
-  TempDir dir;
+TEST_F(SimulatorFile, ReaderTakesAnyVersionAndAnyNonZeroBool) {
   auto file = [&](uint32_t version) {
     return FileBuilder().Header(version, 1).Value(L"1.3.6.1.2.1.1.5.0", 0x04, L"host").bytes();
   };
   std::vector<uint8_t> seven = file(7);
   seven[6 + 4 + 10 + 14 + 4] = 0x80;  // accept version 1 stored as 0x80
-  WriteBytes(dir.path() / "one.tav", file(1));
-  WriteBytes(dir.path() / "seven.tav", seven);
+  WriteBytes(dir_.path() / "one.tav", file(1));
+  WriteBytes(dir_.path() / "seven.tav", seven);
   CSimulatorEntry one, other;
-  one.path = dir.wpath("one.tav");
-  other.path = dir.wpath("seven.tav");
-  ASSERT_TRUE(CSimulatorFile::Load(&one));
-  ASSERT_TRUE(CSimulatorFile::Load(&other));
+  ASSERT_TRUE(Load(&one, "one.tav"));
+  ASSERT_TRUE(Load(&other, "seven.tav"));
   EXPECT_EQ(Oids(one), Oids(other));
   EXPECT_EQ(one.values[0].value, other.values[0].value);
   EXPECT_EQ(one.recv_community, other.recv_community);
@@ -139,8 +132,7 @@ TEST(SimulatorFile, ReaderTakesAnyVersionAndAnyNonZeroBool) {
   EXPECT_EQ(one.send_address, other.send_address);
 }
 
-TEST(SimulatorFile, DuplicatesForeignTypesAndValuesBeyondTheLimitAreSkipped) {
-  TempDir dir;
+TEST_F(SimulatorFile, DuplicatesForeignTypesAndValuesBeyondTheLimitAreSkipped) {
   LogCapture log(0);
   FileBuilder builder;
   builder.Header(1, 5)
@@ -149,10 +141,9 @@ TEST(SimulatorFile, DuplicatesForeignTypesAndValuesBeyondTheLimitAreSkipped) {
       .Value(L"1.3.6.1.2.1.1.6.0", 0x03, L"bits")  // Bit String is not accepted
       .Value(L"1.3.6.1.2.1.1.7.0", 0x130, L"72")   // only the low byte counts: Sequence
       .Value(L"1.3.6.1.2.1.1.3.0", 0x143, L"99");  // low byte 0x43: TimeTicks
-  WriteBytes(dir.path() / "d.tav", builder.bytes());
+  WriteBytes(dir_.path() / "d.tav", builder.bytes());
   CSimulatorEntry s;
-  s.path = dir.wpath("d.tav");
-  ASSERT_TRUE(CSimulatorFile::Load(&s));
+  ASSERT_TRUE(Load(&s, "d.tav"));
   ASSERT_EQ(Oids(s), (std::vector<std::wstring>{L"1.3.6.1.2.1.1.5.0", L"1.3.6.1.2.1.1.3.0"}));
   EXPECT_EQ(s.values[0].value, L"first");
   EXPECT_EQ(s.values[1].type, 0x43);
@@ -163,23 +154,21 @@ TEST(SimulatorFile, DuplicatesForeignTypesAndValuesBeyondTheLimitAreSkipped) {
   FileBuilder many;
   many.Header(1, 103);
   for (int i = 0; i < 103; ++i) many.Value(L"1.3.6.1.4.1.99." + std::to_wstring(i), 0x02, std::to_wstring(i));
-  WriteBytes(dir.path() / "many.tav", many.bytes());
+  WriteBytes(dir_.path() / "many.tav", many.bytes());
   CSimulatorEntry big;
-  big.path = dir.wpath("many.tav");
-  ASSERT_TRUE(CSimulatorFile::Load(&big));
+  ASSERT_TRUE(Load(&big, "many.tav"));
   EXPECT_EQ(big.values.size(), 100u);
   EXPECT_EQ(big.values.back().value, L"99");
   EXPECT_EQ(log.CountContaining(L"Maximum number of values is reached, ignoring new value"), 3u);
 }
 
-TEST(SimulatorFile, SignatureIsCheckedByteForByte) {
-  TempDir dir;
+TEST_F(SimulatorFile, SignatureIsCheckedByteForByte) {
   LogCapture log(0);
   std::vector<uint8_t> bytes = FileBuilder().Header(1, 0).bytes();
   bytes[0] = 't';  // "tavelo"
-  WriteBytes(dir.path() / "x.tav", bytes);
+  WriteBytes(dir_.path() / "x.tav", bytes);
   CSimulatorEntry s;
-  s.path = dir.wpath("x.tav");
+  s.path = dir_.wpath("x.tav");
   s.description = L"unchanged";
   s.recv_port = 4242;
   ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.1.0", L"Integer", L"1"));
@@ -191,56 +180,48 @@ TEST(SimulatorFile, SignatureIsCheckedByteForByte) {
   EXPECT_TRUE(log.HasContaining(s.path + L" is not a simulator file (signature does not match"));
 }
 
-TEST(SimulatorFile, EmptyAndTruncatedFilesFailAndStayUntouched) {
-  TempDir dir;
+TEST_F(SimulatorFile, EmptyAndTruncatedFilesFailAndStayUntouched) {
   CSimulatorEntry full;
-  FillSettings(&full);
-  full.path = dir.wpath("full.tav");
+  Fill(&full, "full.tav");
   ASSERT_TRUE(full.AddValue(L"1.3.6.1.2.1.1.5.0", L"Octet String", L"name"));
   ASSERT_TRUE(CSimulatorFile::Save(&full));
-  const std::vector<uint8_t> whole = ReadBytes(dir.path() / "full.tav");
+  const std::vector<uint8_t> whole = Bytes("full.tav");
 
   for (size_t length = 0; length < whole.size(); ++length) {
     SCOPED_TRACE(length);
     std::vector<uint8_t> part(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
-    WriteBytes(dir.path() / "cut.tav", part);
+    WriteBytes(dir_.path() / "cut.tav", part);
     LogCapture log(0);
     CSimulatorEntry s;
-    s.path = dir.wpath("cut.tav");
-    EXPECT_FALSE(CSimulatorFile::Load(&s));
+    EXPECT_FALSE(Load(&s, "cut.tav"));
     EXPECT_FALSE(s.loaded);
     EXPECT_EQ(log.CountContaining(L"Error while reading data from the file"), 1u);
-    EXPECT_EQ(ReadBytes(dir.path() / "cut.tav"), part);
+    EXPECT_EQ(Bytes("cut.tav"), part);
   }
 }
 
-TEST(SimulatorFile, MissingFileAndUnopenablePathsAreReported) {
-  TempDir dir;
+TEST_F(SimulatorFile, MissingFileAndUnopenablePathsAreReported) {
   LogCapture log(0);
   BoxCapture boxes;
   CSimulatorEntry s;
-  s.path = dir.wpath("none.tav");
-  EXPECT_FALSE(CSimulatorFile::Load(&s));
+  EXPECT_FALSE(Load(&s, "none.tav"));
   EXPECT_TRUE(log.HasContaining(L"The file " + s.path + L" does not exist"));
 
-  FillSettings(&s);
-  s.path = dir.wpath("no-such-folder/s.tav");
+  Fill(&s, "no-such-folder/s.tav");
   EXPECT_FALSE(CSimulatorFile::Save(&s));
   EXPECT_TRUE(log.HasContaining(L"Error while opening the file " + s.path + L" with write access"));
   EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"An error occured while writing the simulator"});
 }
 
-TEST(SimulatorFile, OverlongTextIsRefusedAndTheStoredFileKept) {
-  TempDir dir;
+TEST_F(SimulatorFile, OverlongTextIsRefusedAndTheStoredFileKept) {
   LogCapture log(0);
   BoxCapture boxes;
   CSimulatorEntry s;
-  FillSettings(&s);
-  s.path = dir.wpath("long.tav");
+  Fill(&s, "long.tav");
   // 65,535 code units fit, whether as BMP characters or counted pairs.
   s.description = std::wstring(65533, L'x') + L"\U0001F600";
   ASSERT_TRUE(CSimulatorFile::Save(&s));
-  const std::vector<uint8_t> stored = ReadBytes(dir.path() / "long.tav");
+  const std::vector<uint8_t> stored = Bytes("long.tav");
   CSimulatorEntry back;
   back.path = s.path;
   ASSERT_TRUE(CSimulatorFile::Load(&back));
@@ -252,55 +233,47 @@ TEST(SimulatorFile, OverlongTextIsRefusedAndTheStoredFileKept) {
   s.description = L"short";
   ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.1.0", L"Octet String", std::wstring(65536, L'v')));
   EXPECT_FALSE(CSimulatorFile::Save(&s));
-  EXPECT_EQ(ReadBytes(dir.path() / "long.tav"), stored);
-  EXPECT_EQ(FolderContents(dir.path()), std::vector<fs::path>{"long.tav"});
+  EXPECT_EQ(Bytes("long.tav"), stored);
+  EXPECT_EQ(FolderContents(dir_.path()), std::vector<fs::path>{"long.tav"});
   EXPECT_EQ(boxes.boxes().Count(), 2u);
   EXPECT_EQ(log.CountContaining(L"UTF-16 code units"), 2u);
 }
 
-TEST(SimulatorFile, ReadOnlyFilesAreKeptAndOnlyRegularFilesRead) {
-  TempDir dir;
+TEST_F(SimulatorFile, ReadOnlyFilesAreKeptAndOnlyRegularFilesRead) {
   LogCapture log(0);
   BoxCapture boxes;
   CSimulatorEntry s;
-  FillSettings(&s);
-  s.path = dir.wpath("ro.tav");
+  Fill(&s, "ro.tav");
   ASSERT_TRUE(CSimulatorFile::Save(&s));
-  fs::permissions(dir.path() / "ro.tav", fs::perms::owner_read | fs::perms::group_read);
-  const std::vector<uint8_t> before = ReadBytes(dir.path() / "ro.tav");
+  fs::permissions(dir_.path() / "ro.tav", fs::perms::owner_read | fs::perms::group_read);
+  const std::vector<uint8_t> before = Bytes("ro.tav");
   s.description = L"changed";
   EXPECT_FALSE(CSimulatorFile::Save(&s));
-  EXPECT_EQ(ReadBytes(dir.path() / "ro.tav"), before);
-  EXPECT_EQ(fs::status(dir.path() / "ro.tav").permissions(), fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(Bytes("ro.tav"), before);
+  EXPECT_EQ(fs::status(dir_.path() / "ro.tav").permissions(), fs::perms::owner_read | fs::perms::group_read);
 
   // A writable file keeps its own permissions across a save.
-  fs::permissions(dir.path() / "ro.tav", fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(dir_.path() / "ro.tav", fs::perms::owner_read | fs::perms::owner_write);
   ASSERT_TRUE(CSimulatorFile::Save(&s));
-  EXPECT_EQ(fs::status(dir.path() / "ro.tav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(dir_.path() / "ro.tav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
   // A FIFO is refused at once instead of blocking the load.
-  ASSERT_EQ(::mkfifo((dir.path() / "fifo.tav").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((dir_.path() / "fifo.tav").c_str(), 0600), 0);
   CSimulatorEntry fifo;
-  fifo.path = dir.wpath("fifo.tav");
-  EXPECT_FALSE(CSimulatorFile::Load(&fifo));
+  EXPECT_FALSE(Load(&fifo, "fifo.tav"));
   EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{L"An error occured while writing the simulator",
                                                        L"An error occured while reading the simulator"}));
 }
 
-TEST(SimulatorFile, LoneSurrogatesSurviveARoundTrip) {
-  TempDir dir;
-  FileBuilder builder;
-  builder.Raw("Tavelo").U32(1);
-  std::vector<uint8_t> bytes = builder.bytes();
-  // description: a lone high surrogate, then 'A'
-  for (uint8_t b : {2, 0, 0x00, 0xD8, 0x41, 0x00}) bytes.push_back(b);
-  FileBuilder rest;
-  rest.Str(L"public").U32(1161).Bool(1).Bool(1).Str(L"trap").U32(162).Bool(0).U32(0).U32(0);
-  bytes.insert(bytes.end(), rest.bytes().begin(), rest.bytes().end());
-  WriteBytes(dir.path() / "s.tav", bytes);
+TEST_F(SimulatorFile, LoneSurrogatesSurviveARoundTrip) {
+  // The description: a lone high surrogate, then 'A'.
+  const std::vector<uint8_t> bytes = FileBuilder()
+                                         .Raw("Tavelo").U32(1).Raw(std::string("\x02\x00\x00\xD8\x41\x00", 6))
+                                         .Str(L"public").U32(1161).Bool(1).Bool(1).Str(L"trap").U32(162).Bool(0).U32(0)
+                                         .U32(0).bytes();
+  WriteBytes(dir_.path() / "s.tav", bytes);
   CSimulatorEntry s;
-  s.path = dir.wpath("s.tav");
-  ASSERT_TRUE(CSimulatorFile::Load(&s));
+  ASSERT_TRUE(Load(&s, "s.tav"));
   ASSERT_TRUE(CSimulatorFile::Save(&s));
-  EXPECT_EQ(ReadBytes(dir.path() / "s.tav"), bytes);
+  EXPECT_EQ(Bytes("s.tav"), bytes);
 }

@@ -6,6 +6,7 @@
 #include "quillog/Quillog.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/NetSnmp.h"
+#include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -21,29 +22,6 @@ namespace simtest {
 namespace fs = std::filesystem;
 using netsnmp::FreeUdpPort;
 using netsnmp::Lines;
-
-// A fresh folder under the system's temporary folder, removed at the end.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tavelo-sim-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    path_ = ::mkdtemp(name.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
-  std::wstring wpath(const std::string& child = "") const {
-    return quillog::Utf8ToWide((child.empty() ? path_ : path_ / child).string());
-  }
-
- private:
-  fs::path path_;
-};
 
 // Captures message boxes while alive.
 class BoxCapture {

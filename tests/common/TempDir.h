@@ -1,0 +1,47 @@
+// Temporary folders for tests: removed with everything in them at the end.
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tavelo-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~TempDir() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The path of a child (ASCII names), as text.
+  std::string str(const std::string& child = "") const { return (child.empty() ? path_ : path_ / child).string(); }
+  std::wstring wpath(const std::string& child = "") const {
+    return (child.empty() ? path_ : path_ / child).wstring();
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// HOME and the XDG folders point into a temporary folder while alive, so
+// nothing reads or writes the real settings, data or log folders.
+class TempHome : public TempDir {
+ public:
+  TempHome() {
+    for (auto [variable, sub] : {std::pair{"HOME", "home"}, std::pair{"XDG_CONFIG_HOME", "config"},
+                                 std::pair{"XDG_DATA_HOME", "data"}, std::pair{"XDG_DATA_DIRS", "share"},
+                                 std::pair{"XDG_STATE_HOME", "state"}}) {
+      std::filesystem::create_directories(path() / sub);
+      ::setenv(variable, str(sub).c_str(), 1);
+    }
+  }
+};
