@@ -13,8 +13,6 @@ std::string Write(const std::string& path, const std::string& text) {
   return path;
 }
 
-std::string FileBytes(const std::string& path) { return netsnmp::ReadAll(path); }
-
 // snmpwalk's variable lines, without its end-of-walk remarks.
 std::string Variables(const std::string& walk) {
   std::string out;
@@ -37,7 +35,7 @@ TEST(CliSim, NewAddShowAndRefusals) {
   ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.2.2.1.6.1", "x", "00:1a:2b:3c:4d:5e"}).status, 0);
   ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.4.20.1.1.10.0.0.1", "a", "10.0.0.1"}).status, 0);
 
-  const std::string before = FileBytes(file);
+  const std::string before = netsnmp::ReadAll(file);
   const std::vector<std::vector<std::string>> refused = {
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "i", "seven"},
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "c", "4294967296"},
@@ -51,7 +49,7 @@ TEST(CliSim, NewAddShowAndRefusals) {
   const Result duplicate = tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.5.0", "s", "again"});
   EXPECT_EQ(duplicate.status, 1);
   EXPECT_NE(duplicate.err.find("already in the list"), std::string::npos) << duplicate.err;
-  EXPECT_EQ(FileBytes(file), before) << "a refused value leaves the file as it was";
+  EXPECT_EQ(netsnmp::ReadAll(file), before) << "a refused value leaves the file as it was";
 
   const Result show = tavelo.Run({"sim", "show", file});
   ASSERT_EQ(show.status, 0) << show.err;
@@ -65,7 +63,7 @@ TEST(CliSim, NewAddShowAndRefusals) {
   const std::string junk = Write(tavelo.Dir() + "/Junk.tav", "Not a simulator at all");
   const Result bad = tavelo.Run({"sim", "show", junk});
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(FileBytes(junk), "Not a simulator at all");
+  EXPECT_EQ(netsnmp::ReadAll(junk), "Not a simulator at all");
 }
 
 TEST(CliSim, ImportReadsNetSnmpValueFormats) {

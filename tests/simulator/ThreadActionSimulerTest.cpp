@@ -99,16 +99,12 @@ class SimulerTest : public ::testing::Test {
     ASSERT_TRUE(engine_.IsRunning());
   }
 
+  // What a Net-SNMP tool prints for the OID (and further arguments).
   std::string Tool(const std::string& tool, const std::string& version, std::vector<std::string> args,
                    const std::string& community = "public") {
-    std::vector<std::string> all = {tool, "-v" + version, "-c", community, "-On",
-                                    "-t", "0.5",          "-r", "1",       "127.0.0.1:" + std::to_string(port_)};
-    all.insert(all.end(), args.begin(), args.end());
-    return netsnmp::Output(all);
-  }
-  std::string Tool(const std::string& tool, const std::string& version, const std::string& oid,
-                   const std::string& community = "public") {
-    return Tool(tool, version, std::vector<std::string>{oid}, community);
+    args.insert(args.begin(), {tool, "-v" + version, "-c", community, "-On", "-t", "0.5", "-r", "1",
+                               "127.0.0.1:" + std::to_string(port_)});
+    return netsnmp::Output(args);
   }
 
   TempDir dir_;
@@ -126,13 +122,13 @@ TEST_F(SimulerTest, GetReturnsTheStoredTypesAndTextsInBothVersions) {
   for (const char* version : {"1", "2c"}) {
     for (const Stored& v : kValues) {
       SCOPED_TRACE(std::string(version) + " " + Narrow(v.oid));
-      std::string out = Tool("snmpget", version, Narrow(v.oid));
+      std::string out = Tool("snmpget", version, {Narrow(v.oid)});
       EXPECT_EQ(out, "." + Narrow(v.oid) + " = " + v.shown + "\n");
     }
   }
   // Unknown OIDs get noSuchName in both versions.
   for (const char* version : {"1", "2c"}) {
-    std::string out = Tool("snmpget", version, "1.3.6.1.2.1.1.4.0");
+    std::string out = Tool("snmpget", version, {"1.3.6.1.2.1.1.4.0"});
     EXPECT_NE(out.find("noSuchName"), std::string::npos) << out;
     EXPECT_NE(out.find("Failed object: .1.3.6.1.2.1.1.4.0"), std::string::npos) << out;
   }
@@ -154,7 +150,7 @@ TEST_F(SimulerTest, WalkReturnsEveryValueInOidOrderAndStopsAtTheEnd) {
   ASSERT_EQ(expected.size(), std::size(kValues));
   for (const char* version : {"1", "2c"}) {
     SCOPED_TRACE(version);
-    std::vector<std::string> lines = Lines(Tool("snmpwalk", version, "1.3.6.1"));
+    std::vector<std::string> lines = Lines(Tool("snmpwalk", version, {"1.3.6.1"}));
     // Net-SNMP tells how the walk ended: noSuchName (v1) or endOfMibView (v2c).
     ASSERT_FALSE(lines.empty());
     const char* end = std::string(version) == "1" ? "End of MIB" : "No more variables left in this MIB View";
@@ -166,14 +162,14 @@ TEST_F(SimulerTest, WalkReturnsEveryValueInOidOrderAndStopsAtTheEnd) {
 
 TEST_F(SimulerTest, GetNextPastTheEndIsNoSuchNameInV1AndEndOfMibViewInV2c) {
   StartAgent();
-  std::string v1 = Tool("snmpgetnext", "1", "1.3.6.1.4.1.99999.3.0");
+  std::string v1 = Tool("snmpgetnext", "1", {"1.3.6.1.4.1.99999.3.0"});
   EXPECT_NE(v1.find("Reason: (noSuchName)"), std::string::npos) << v1;
   EXPECT_NE(v1.find("Failed object: .1.3.6.1.4.1.99999.3.0"), std::string::npos) << v1;
-  std::string v2 = Tool("snmpgetnext", "2c", "1.3.6.1.4.1.99999.3.0");
+  std::string v2 = Tool("snmpgetnext", "2c", {"1.3.6.1.4.1.99999.3.0"});
   EXPECT_EQ(v2,
             ".1.3.6.1.4.1.99999.3.0 = No more variables left in this MIB View (It is past the end of the MIB tree)\n");
   // From before the first value, GetNext gives the first one.
-  EXPECT_EQ(Tool("snmpgetnext", "2c", "1.3"), ".1.3.6.1.2.1.1.1.0 = STRING: \"Tavelo test agent\"\n");
+  EXPECT_EQ(Tool("snmpgetnext", "2c", {"1.3"}), ".1.3.6.1.2.1.1.1.0 = STRING: \"Tavelo test agent\"\n");
 }
 
 TEST_F(SimulerTest, GetNextFollowsListOrderForValuesAddedAfterTheSave) {
@@ -183,7 +179,7 @@ TEST_F(SimulerTest, GetNextFollowsListOrderForValuesAddedAfterTheSave) {
   ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.2.1.1.5.0", L"Octet String", L"five"));
   ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.2.1.1.1.0", L"Octet String", L"one"));
   StartAgent();
-  EXPECT_EQ(Tool("snmpgetnext", "2c", "1.3.6.1.2.1.1"), ".1.3.6.1.2.1.1.5.0 = STRING: \"five\"\n");
+  EXPECT_EQ(Tool("snmpgetnext", "2c", {"1.3.6.1.2.1.1"}), ".1.3.6.1.2.1.1.5.0 = STRING: \"five\"\n");
 }
 
 TEST_F(SimulerTest, SetWithTheStoredTypeChangesTheValueAndTheFile) {
@@ -192,11 +188,10 @@ TEST_F(SimulerTest, SetWithTheStoredTypeChangesTheValueAndTheFile) {
   EXPECT_EQ(out, ".1.3.6.1.2.1.1.5.0 = STRING: \"renamed-host\"\n");
   out = Tool("snmpset", "1", {"1.3.6.1.2.1.1.7.0", "i", "12"});
   EXPECT_EQ(out, ".1.3.6.1.2.1.1.7.0 = INTEGER: 12\n");
-  EXPECT_EQ(Tool("snmpget", "1", "1.3.6.1.2.1.1.5.0"), ".1.3.6.1.2.1.1.5.0 = STRING: \"renamed-host\"\n");
+  EXPECT_EQ(Tool("snmpget", "1", {"1.3.6.1.2.1.1.5.0"}), ".1.3.6.1.2.1.1.5.0 = STRING: \"renamed-host\"\n");
 
   // The view saves on each refresh; the file then holds the new values.
-  for (int i = 0; i < 200 && view_->refreshed.load() < 2; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  WaitUntil([&] { return view_->refreshed.load() >= 2; }, 2000);
   dispatcher_.Drain();
   EXPECT_EQ(view_->refreshed.load(), 2);
   CSimulatorEntry stored;
@@ -219,7 +214,7 @@ TEST_F(SimulerTest, SetWithAnotherTypeIsWrongTypeAndChangesNothing) {
   }
   std::string missing = Tool("snmpset", "2c", {"1.3.6.1.2.1.1.4.0", "s", "x"});
   EXPECT_NE(missing.find("noSuchName"), std::string::npos) << missing;
-  EXPECT_EQ(Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0"), kSysNameLine);
+  EXPECT_EQ(Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"}), kSysNameLine);
   dispatcher_.Drain();
   EXPECT_EQ(view_->refreshed.load(), 0);
   EXPECT_EQ(ReadBytes(dir_.path() / "agent.tav"), before);
@@ -228,14 +223,14 @@ TEST_F(SimulerTest, SetWithAnotherTypeIsWrongTypeAndChangesNothing) {
 TEST_F(SimulerTest, WrongCommunityAndRefusedVersionGetNoAnswer) {
   StartAgent(false, true);
   LogCapture log(0);
-  std::string out = Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0", "Public");
+  std::string out = Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"}, "Public");
   EXPECT_NE(out.find("Timeout: No Response"), std::string::npos) << out;
   EXPECT_TRUE(log.HasContaining(L"CThreadActionSimuler : Wrong community name (Public)"));
-  out = Tool("snmpget", "1", "1.3.6.1.2.1.1.5.0");
+  out = Tool("snmpget", "1", {"1.3.6.1.2.1.1.5.0"});
   EXPECT_NE(out.find("Timeout: No Response"), std::string::npos) << out;
   EXPECT_TRUE(log.HasContaining(L"CThreadActionSimuler : SNMP Version 1 messages are not allowed"));
   // The accepted version with the right community still works.
-  EXPECT_EQ(Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0"), kSysNameLine);
+  EXPECT_EQ(Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"}), kSysNameLine);
   dispatcher_.Drain();
   EXPECT_EQ(view_->received.load(), 1);
 }
@@ -317,7 +312,7 @@ TEST_F(SimulerTest, GarbageInterleavedWithRequestsNeverStopsTheWorker) {
   EXPECT_EQ(answered, kRounds);
   EXPECT_TRUE(engine_.IsRunning());
   EXPECT_GE(log.CountContaining(L"CBerBuffer::CheckPointer() ==> new size 0 is not correct"), 1u);
-  EXPECT_EQ(Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0"), kSysNameLine);
+  EXPECT_EQ(Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"}), kSysNameLine);
 }
 
 TEST_F(SimulerTest, HandleDatagramDropsRequestsWithoutABinding) {
@@ -354,10 +349,10 @@ TEST_F(SimulerTest, StopEndsABlockedWorkerWhichCanBeStartedAgain) {
   dispatcher_.Drain();
   EXPECT_EQ(view_->started.load(), 1);
   EXPECT_EQ(view_->finished.load(), 1);
-  std::string out = Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0");
+  std::string out = Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"});
   EXPECT_NE(out.find("Timeout"), std::string::npos) << out;
   StartAgent();
-  EXPECT_EQ(Tool("snmpget", "2c", "1.3.6.1.2.1.1.5.0"), kSysNameLine);
+  EXPECT_EQ(Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"}), kSysNameLine);
 }
 
 TEST_F(SimulerTest, APortAlreadyTakenEndsTheRunWithoutServing) {
