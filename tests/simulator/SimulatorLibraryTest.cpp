@@ -58,13 +58,9 @@ class LibraryTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(LibraryTest, ScanStopsAtFiveSimulatorsInPersonalCommonLegacyOrder) {
-  MakeSimulator("personal/sub/s1.tav");
-  MakeSimulator("personal/s2.tav");
-  MakeSimulator("common/sub2/s3.tav");
-  MakeSimulator("common/s4.tav");
-  MakeSimulator("legacy/x/s5.tav");
-  MakeSimulator("legacy/s6.tav");
-  MakeSimulator("legacy/s7.tav");
+  for (const char* file : {"personal/sub/s1.tav", "personal/s2.tav", "common/sub2/s3.tav", "common/s4.tav",
+                           "legacy/x/s5.tav", "legacy/s6.tav", "legacy/s7.tav"})
+    MakeSimulator(file);
   LogCapture log(0);
   auto library = NewLibrary();
   ASSERT_TRUE(library->BuildLibrary());
@@ -85,11 +81,9 @@ TEST_F(LibraryTest, ScanStopsAtFiveSimulatorsInPersonalCommonLegacyOrder) {
 
 TEST_F(LibraryTest, NamesComeFromTheFileNameAndMissingRootsAreSkipped) {
   fs::remove_all(dir_.path() / "common");
-  MakeSimulator("personal/a.b.tav");
-  MakeSimulator("personal/upper.TAV");
-  MakeSimulator("personal/.hidden.tav");
+  for (const char* file : {"personal/a.b.tav", "personal/upper.TAV", "personal/.hidden.tav", "legacy/notes.txt"})
+    MakeSimulator(file);
   fs::create_directories(dir_.path() / "personal" / "folder.tav");
-  MakeSimulator("legacy/notes.txt");
   auto library = NewLibrary();
   ASSERT_TRUE(library->BuildLibrary());
   EXPECT_EQ(Names(library->GetRoots()), (std::vector<std::wstring>{L"Personal", L"Legacy"}));
