@@ -33,13 +33,14 @@ CSmiObject BuiltinRecord(const wchar_t* name, int64_t arc, uint32_t kind) {
   return record;
 }
 
-std::wstring ImportKey(const std::wstring& module, const std::wstring& path, const std::wstring& symbol) {
-  std::wstring key;
-  key.reserve(module.size() + path.size() + symbol.size() + 2);
-  key.append(module).push_back(L'\x1');
-  key.append(path).push_back(L'\x1');
-  key.append(symbol);
-  return key;
+// Module, file and symbol in one key; written into room that is re-used.
+std::wstring_view ImportKey(const std::wstring& module, const std::wstring& path, const std::wstring& symbol,
+                            std::wstring& room) {
+  room.clear();
+  room.append(module).push_back(L'\x1');
+  room.append(path).push_back(L'\x1');
+  room.append(symbol);
+  return room;
 }
 
 }  // namespace
@@ -204,6 +205,24 @@ const std::wstring& CSmiSharedText::Empty() {
   return *empty;
 }
 
+std::wstring_view CSmiTree::KeyArena::Keep(std::wstring_view text) {
+  if (text.size() > capacity_ - used_) {
+    capacity_ = std::max(kBlock, text.size());
+    blocks_.push_back(std::make_unique_for_overwrite<wchar_t[]>(capacity_));
+    used_ = 0;
+  }
+  wchar_t* at = blocks_.back().get() + used_;
+  std::copy(text.begin(), text.end(), at);
+  used_ += text.size();
+  return std::wstring_view(at, text.size());
+}
+
+void CSmiTree::KeyArena::Clear() {
+  blocks_.clear();
+  capacity_ = 0;
+  used_ = 0;
+}
+
 CSmiTree::CSmiTree() = default;
 
 CSmiTree& SmiTree() {
@@ -222,6 +241,7 @@ void CSmiTree::Reset() {
   type_by_name_.clear();
   module_set_.clear();
   import_by_symbol_.clear();
+  keys_.Clear();
   unfinalized_imports_.clear();
   // Room for a typical load (a few hundred modules) without rehashing.
   by_name_.reserve(kExpectedObjects);
@@ -291,7 +311,9 @@ void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
 
 void CSmiTree::IndexObjectName(uint32_t position, const std::wstring& name) {
   ApplyNameRemap();
-  by_name_[name].Insert(position);
+  auto it = by_name_.find(name);
+  if (it == by_name_.end()) it = by_name_.emplace(keys_.Keep(name), NamePositions()).first;
+  it->second.Insert(position);
 }
 
 void CSmiTree::NamePositions::Insert(uint32_t position) {
@@ -333,16 +355,6 @@ void CSmiTree::RemapObjectIndexes(const std::vector<uint32_t>& new_position) {
   // OID (the hash) is unchanged.
   for (OidSlot& slot : oid_slots_)
     if (slot.position != kNoPosition) slot.position = new_position[slot.position];
-}
-
-void CSmiTree::RebuildObjectIndexes() {
-  ClearOidIndex(objects_.size());
-  by_name_.clear();
-  name_remap_.clear();
-  for (uint32_t i = 0; i < objects_.size(); ++i) {
-    IndexObjectOid(i);
-    for (const CSmiDeclaration& d : objects_[i]->declarations) IndexObjectName(i, d.name);
-  }
 }
 
 void CSmiTree::AddObject(CSmiObject copy) {
@@ -424,7 +436,10 @@ void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symb
 void CSmiTree::AddImport(const CSmiSharedKey& importer, const std::wstring& symbol) {
   const uint32_t position = static_cast<uint32_t>(imports_.size());
   imports_.push_back(CSmiImport{importer.module_name, importer.file_path, symbol, {}, {}});
-  import_by_symbol_[ImportKey(importer.module_name, importer.file_path, symbol)].push_back(position);
+  const std::wstring_view key = ImportKey(importer.module_name, importer.file_path, symbol, import_key_);
+  auto it = import_by_symbol_.find(key);
+  if (it == import_by_symbol_.end()) it = import_by_symbol_.emplace(keys_.Keep(key), std::vector<uint32_t>()).first;
+  it->second.push_back(position);
   unfinalized_imports_.push_back(position);
 }
 
@@ -449,7 +464,7 @@ bool CSmiTree::TryResolve(CSmiObject& object) {
   const CSmiDeclaration& first = object.declarations.empty() ? kNoDeclaration : object.declarations.front();
   const CSmiObject* found = FindObjectByName(object.pending_name, first.module_name, first.file_path);
   if (!found) {
-    auto it = import_by_symbol_.find(ImportKey(first.module_name, first.file_path, object.pending_name));
+    auto it = import_by_symbol_.find(ImportKey(first.module_name, first.file_path, object.pending_name, import_key_));
     if (it != import_by_symbol_.end()) {
       for (uint32_t position : it->second) {
         const CSmiImport& import = imports_[position];

@@ -34,6 +34,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -299,7 +300,6 @@ class CSmiTree {
   void IndexObjectOid(uint32_t position);
   void IndexObjectOid(uint32_t position, uint32_t hash);  // position's OID is complete
   void IndexObjectName(uint32_t position, const std::wstring& name);
-  void RebuildObjectIndexes();
   void RemapObjectIndexes(const std::vector<uint32_t>& new_position);
   void ApplyNameRemap() const;
   bool DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name, const std::wstring& module_name,
@@ -326,13 +326,30 @@ class CSmiTree {
     void Insert(uint32_t position);
     void Remap(const std::vector<uint32_t>& new_position);
   };
-  mutable std::unordered_map<std::wstring, NamePositions> by_name_;
+  // Copies of the index keys, packed in blocks that never move (one
+  // allocation per block rather than one per key, and keys read together
+  // stay together in memory).
+  class KeyArena {
+   public:
+    std::wstring_view Keep(std::wstring_view text);
+    void Clear();
+
+   private:
+    static constexpr size_t kBlock = 32768;  // characters
+    std::vector<std::unique_ptr<wchar_t[]>> blocks_;
+    size_t capacity_ = 0;  // of the last block
+    size_t used_ = 0;      // in the last block
+  };
+  KeyArena keys_;
+  mutable std::unordered_map<std::wstring_view, NamePositions> by_name_;
   // After a sort, the name index is renumbered on its next use (old
   // position -> new); empty when it is up to date.
   mutable std::vector<uint32_t> name_remap_;
   std::unordered_map<std::wstring, uint32_t> type_by_name_;  // first type by name
   std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> module_set_;
-  std::unordered_map<std::wstring, std::vector<uint32_t>> import_by_symbol_;
+  // Imported symbols by importing module, file and symbol (ImportKey).
+  std::unordered_map<std::wstring_view, std::vector<uint32_t>> import_by_symbol_;
+  std::wstring import_key_;  // room for building a key
   std::vector<uint32_t> unfinalized_imports_;
 };
 
