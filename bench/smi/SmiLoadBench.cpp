@@ -4,9 +4,10 @@
 //   bench_smi [--benchmark_filter=...]    (folder: $TAVELO_MIBS_DIR or the
 //                                          one next to the repository)
 //
-// The process benchmarks run our smi_load_tool and snmptranslate as child
-// processes (start to exit, output discarded) and report each child's peak
-// memory; the summary at the end gives our time over theirs.
+// The side-by-side benchmarks run our smi_load_tool and snmptranslate as
+// child processes (start to exit, output discarded), in turns, and report
+// CPU time (user + system), wall time and peak memory of each; the summary
+// at the end gives ours over theirs (below 1: ours is faster or smaller).
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -19,7 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <map>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,12 +52,13 @@ std::string Join(const std::vector<std::string>& names, char sep) {
 }
 
 struct RunResult {
-  double seconds = -1;
+  double seconds = -1;  // wall
+  double cpu = -1;      // user + system
   long peak_kb = 0;
   int status = -1;
 };
 
-// Runs argv with output discarded; wall time and the child's peak memory.
+// Runs argv with output discarded; wall and CPU time and the child's peak memory.
 RunResult RunProcess(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -73,6 +75,8 @@ RunResult RunProcess(const std::vector<std::string>& args) {
     struct rusage usage {};
     if (wait4(pid, &status, 0, &usage) == pid) {
       result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      auto tv = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+      result.cpu = tv(usage.ru_utime) + tv(usage.ru_stime);
       result.peak_kb = usage.ru_maxrss;
       result.status = status;
     }
@@ -81,26 +85,67 @@ RunResult RunProcess(const std::vector<std::string>& args) {
   return result;
 }
 
-std::map<std::string, double>& Means() {
-  static std::map<std::string, double> means;
-  return means;
+// What one side of a comparison measured over the runs.
+struct Side {
+  std::vector<double> cpu;
+  std::vector<double> wall;
+  long peak_kb = 0;
+
+  void Add(const RunResult& r) {
+    cpu.push_back(r.cpu);
+    wall.push_back(r.seconds);
+    peak_kb = std::max(peak_kb, r.peak_kb);
+  }
+};
+
+double Min(const std::vector<double>& v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
 }
 
-void ProcessBenchmark(benchmark::State& state, const std::string& key, const std::vector<std::string>& args) {
-  double total = 0;
-  long peak = 0;
+struct Comparison {
+  std::string what;
+  Side ours;
+  Side theirs;
+};
+
+std::vector<Comparison>& Comparisons() {
+  static std::vector<Comparison> comparisons;
+  return comparisons;
+}
+
+// Each iteration runs both programs, in turns first, so that a busy moment
+// of the machine weighs on both alike. The time reported is ours (wall).
+void SideBySide(benchmark::State& state, const std::string& what, const std::vector<std::string>& ours,
+                const std::vector<std::string>& theirs) {
+  Comparison c{what, {}, {}};
+  bool ours_first = true;
   for (auto _ : state) {
-    const RunResult r = RunProcess(args);
-    if (r.seconds < 0) {
-      state.SkipWithError(("cannot run " + args[0]).c_str());
+    RunResult a, b;
+    if (ours_first) {
+      a = RunProcess(ours);
+      b = RunProcess(theirs);
+    } else {
+      b = RunProcess(theirs);
+      a = RunProcess(ours);
+    }
+    ours_first = !ours_first;
+    if (a.seconds < 0 || b.seconds < 0) {
+      state.SkipWithError("cannot run a program");
       return;
     }
-    state.SetIterationTime(r.seconds);
-    total += r.seconds;
-    peak = std::max(peak, r.peak_kb);
+    state.SetIterationTime(a.seconds);
+    c.ours.Add(a);
+    c.theirs.Add(b);
   }
-  state.counters["peak_MB"] = static_cast<double>(peak) / 1024.0;
-  Means()[key] = total / static_cast<double>(state.iterations());
+  state.counters["cpu_ms"] = Min(c.ours.cpu) * 1e3;
+  state.counters["peer_cpu_ms"] = Min(c.theirs.cpu) * 1e3;
+  state.counters["cpu_ratio"] = Min(c.ours.cpu) / Min(c.theirs.cpu);
+  state.counters["peak_MB"] = static_cast<double>(c.ours.peak_kb) / 1024.0;
+  state.counters["peer_peak_MB"] = static_cast<double>(c.theirs.peak_kb) / 1024.0;
+  Comparisons().push_back(std::move(c));
 }
 
 void BM_TaveloIetfInProcess(benchmark::State& state) {
@@ -119,37 +164,33 @@ void BM_TaveloIetfInProcess(benchmark::State& state) {
   SetMibSearchFolders({});
 }
 
-void BM_TaveloIetfProcess(benchmark::State& state) {
-  ProcessBenchmark(state, "tavelo-ietf",
-                   {SMI_LOAD_TOOL, "--list=" + MibsDir() + "/IETF-MODULES.txt", MibsDir()});
+void BM_IetfSideBySide(benchmark::State& state) {
+  SideBySide(state, "IETF set (444 modules), one load",
+             {SMI_LOAD_TOOL, "--list=" + MibsDir() + "/IETF-MODULES.txt", MibsDir()},
+             {"snmptranslate", "-M", MibsDir(), "-m", Join(IetfModules(), ':'), "-Tz"});
 }
 
-void BM_SnmptranslateIetf(benchmark::State& state) {
-  ProcessBenchmark(state, "netsnmp-ietf",
-                   {"snmptranslate", "-M", MibsDir(), "-m", Join(IetfModules(), ':'), "-Tz"});
-}
-
-void BM_TaveloAllProcess(benchmark::State& state) {
-  ProcessBenchmark(state, "tavelo-all", {SMI_LOAD_TOOL, "--keep-going", MibsDir()});
-}
-
-void BM_SnmptranslateAll(benchmark::State& state) {
-  ProcessBenchmark(state, "netsnmp-all", {"snmptranslate", "-M", MibsDir(), "-m", "ALL", "-Tz"});
+void BM_AllSideBySide(benchmark::State& state) {
+  SideBySide(state, "whole collection, one load", {SMI_LOAD_TOOL, "--keep-going", MibsDir()},
+             {"snmptranslate", "-M", MibsDir(), "-m", "ALL", "-Tz"});
 }
 
 // Child processes first: a child's peak memory counts the parent's pages it
 // starts with, so the parent must not hold a loaded tree yet.
-BENCHMARK(BM_TaveloIetfProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
-BENCHMARK(BM_SnmptranslateIetf)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
-BENCHMARK(BM_TaveloAllProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
-BENCHMARK(BM_SnmptranslateAll)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_IetfSideBySide)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+BENCHMARK(BM_AllSideBySide)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
 BENCHMARK(BM_TaveloIetfInProcess)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-void PrintRatio(const char* what, const std::string& ours, const std::string& theirs) {
-  auto& m = Means();
-  if (!m.count(ours) || !m.count(theirs) || m[theirs] <= 0) return;
-  std::printf("%s: tavelo %.3f s, snmptranslate %.3f s, ratio %.2f (below 1: faster)\n", what, m[ours], m[theirs],
-              m[ours] / m[theirs]);
+void PrintComparison(const Comparison& c) {
+  std::printf("%s, tavelo / snmptranslate:\n", c.what.c_str());
+  std::printf("  CPU  lowest %.3f / %.3f s = %.2f, median %.3f / %.3f s = %.2f\n", Min(c.ours.cpu),
+              Min(c.theirs.cpu), Min(c.ours.cpu) / Min(c.theirs.cpu), Median(c.ours.cpu), Median(c.theirs.cpu),
+              Median(c.ours.cpu) / Median(c.theirs.cpu));
+  std::printf("  wall lowest %.3f / %.3f s = %.2f\n", Min(c.ours.wall), Min(c.theirs.wall),
+              Min(c.ours.wall) / Min(c.theirs.wall));
+  std::printf("  peak memory %.1f / %.1f MB = %.2f\n", static_cast<double>(c.ours.peak_kb) / 1024.0,
+              static_cast<double>(c.theirs.peak_kb) / 1024.0,
+              static_cast<double>(c.ours.peak_kb) / static_cast<double>(std::max(1L, c.theirs.peak_kb)));
 }
 
 }  // namespace
@@ -159,7 +200,6 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  PrintRatio("IETF set, one load", "tavelo-ietf", "netsnmp-ietf");
-  PrintRatio("whole collection, one load", "tavelo-all", "netsnmp-all");
+  for (const Comparison& c : Comparisons()) PrintComparison(c);
   return 0;
 }
