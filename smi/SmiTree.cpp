@@ -116,27 +116,27 @@ std::wstring CSmiType::DisplayText(bool with_constraint) const {
 
 void CSmiText::Assign(const wchar_t* text, size_t length) {
   // Two simple passes (check, then narrow) that the compiler vectorises.
-  wide_ = !std::all_of(text, text + length, [](wchar_t c) { return static_cast<uint32_t>(c) <= 0xFF; });
-  if (wide_) {
+  const bool wide = !std::all_of(text, text + length, [](wchar_t c) { return static_cast<uint32_t>(c) <= 0xFF; });
+  if (wide) {
     bytes_.clear();
-    wide_text_.assign(text, length);
+    wide_text_ = std::make_unique<std::wstring>(text, length);
     return;
   }
-  wide_text_.clear();
+  wide_text_.reset();
   bytes_.resize(length);
   char* out = bytes_.data();
   for (size_t i = 0; i < length; ++i) out[i] = static_cast<char>(text[i]);
 }
 
 std::wstring CSmiText::Wide() const {
-  if (wide_) return wide_text_;
+  if (wide_text_) return *wide_text_;
   std::wstring text(bytes_.size(), L'\0');
   for (size_t i = 0; i < bytes_.size(); ++i) text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes_[i]));
   return text;
 }
 
 bool operator==(const CSmiText& a, const std::wstring& b) {
-  if (a.wide_) return a.wide_text_ == b;
+  if (a.wide_text_) return *a.wide_text_ == b;
   if (a.bytes_.size() != b.size()) return false;
   for (size_t i = 0; i < b.size(); ++i)
     if (static_cast<wchar_t>(static_cast<unsigned char>(a.bytes_[i])) != b[i]) return false;
@@ -144,8 +144,9 @@ bool operator==(const CSmiText& a, const std::wstring& b) {
 }
 
 bool operator==(const CSmiText& a, const CSmiText& b) {
-  if (a.wide_ == b.wide_) return a.wide_ ? a.wide_text_ == b.wide_text_ : a.bytes_ == b.bytes_;
-  return a.wide_ ? b == a.wide_text_ : a == b.wide_text_;
+  if (a.wide_text_ && b.wide_text_) return *a.wide_text_ == *b.wide_text_;
+  if (!a.wide_text_ && !b.wide_text_) return a.bytes_ == b.bytes_;
+  return a.wide_text_ ? b == *a.wide_text_ : a == *b.wide_text_;
 }
 
 const std::wstring& CSmiObject::Name() const {

@@ -150,6 +150,15 @@ struct CSmiType {
 class CSmiText {
  public:
   CSmiText() = default;
+  CSmiText(const CSmiText& other) { *this = other; }
+  CSmiText(CSmiText&&) noexcept = default;
+  CSmiText& operator=(const CSmiText& other) {
+    if (this == &other) return *this;
+    bytes_ = other.bytes_;
+    wide_text_ = other.wide_text_ ? std::make_unique<std::wstring>(*other.wide_text_) : nullptr;
+    return *this;
+  }
+  CSmiText& operator=(CSmiText&&) noexcept = default;
   CSmiText(const std::wstring& text) { Assign(text.data(), text.size()); }
   CSmiText(const wchar_t* text) : CSmiText(std::wstring(text)) {}
   CSmiText& operator=(const std::wstring& text) {
@@ -161,23 +170,21 @@ class CSmiText {
   // Each byte one character.
   void AssignBytes(const char* bytes, size_t length) {
     bytes_.assign(bytes, length);
-    wide_text_.clear();
-    wide_ = false;
+    wide_text_.reset();
   }
 
   std::wstring Wide() const;
   operator std::wstring() const { return Wide(); }
-  bool empty() const { return wide_ ? wide_text_.empty() : bytes_.empty(); }
-  size_t size() const { return wide_ ? wide_text_.size() : bytes_.size(); }
+  bool empty() const { return wide_text_ ? wide_text_->empty() : bytes_.empty(); }
+  size_t size() const { return wide_text_ ? wide_text_->size() : bytes_.size(); }
 
   friend bool operator==(const CSmiText& a, const CSmiText& b);
   friend bool operator==(const CSmiText& a, const std::wstring& b);
   friend bool operator==(const CSmiText& a, const wchar_t* b) { return a == std::wstring(b); }
 
  private:
-  std::string bytes_;
-  std::wstring wide_text_;
-  bool wide_ = false;
+  std::string bytes_;                        // the text, when every character fits a byte
+  std::unique_ptr<std::wstring> wide_text_;  // the text otherwise (rare)
 };
 
 struct CSmiObject {

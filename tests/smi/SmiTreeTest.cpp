@@ -214,6 +214,9 @@ TEST_F(SmiTreeTest, TextsReadBackAsSet) {
   CSmiText wide = L"\u20ac 5";
   EXPECT_EQ(wide.Wide(), L"\u20ac 5");
   EXPECT_EQ(wide, std::wstring(L"\u20ac 5"));
+  CSmiText copy = wide;  // a wide text is copied, not shared
+  wide = L"\u20ac 6";
+  EXPECT_EQ(copy, std::wstring(L"\u20ac 5"));
   EXPECT_FALSE(wide == L"\u00ac 5");  // not cut to a byte
   EXPECT_FALSE(bytes == L"caf\u00e9\n");
   EXPECT_EQ(CSmiText(L"ab"), CSmiText(std::wstring(L"ab")));
