@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -105,6 +106,15 @@ class SimulerTest : public ::testing::Test {
     args.insert(args.begin(), {tool, "-v" + version, "-c", community, "-On", "-t", "0.5", "-r", "1",
                                "127.0.0.1:" + std::to_string(port_)});
     return netsnmp::Output(args);
+  }
+
+  // The general path's answer to a datagram, or none when it is dropped.
+  std::optional<Bytes> FullPath(const Bytes& request) {
+    CBerDecoder decoder;
+    CBerEncoder encoder;
+    EXPECT_TRUE(decoder.Assign(request.data(), static_cast<uint32_t>(request.size())));
+    if (!engine_.HandleDatagram(decoder, encoder)) return std::nullopt;
+    return Bytes(encoder.GetData(), encoder.GetData() + encoder.GetUsedLength());
   }
 
   TempDir dir_;
@@ -323,22 +333,14 @@ TEST_F(SimulerTest, HandleDatagramDropsRequestsWithoutABinding) {
   // version, community and a PDU with a request id only
   const std::vector<uint8_t> bare = {0x30, 0x0F, 0x02, 0x01, 0x01, 0x04, 0x06, 'p',  'u',
                                      'b',  'l',  'i',  'c',  0xA0, 0x03, 0x02, 0x01, 0x07};
-  CBerDecoder decoder;
-  ASSERT_TRUE(decoder.Assign(bare.data(), static_cast<uint32_t>(bare.size())));
-  CBerEncoder encoder;
-  EXPECT_FALSE(engine_.HandleDatagram(decoder, encoder));
+  EXPECT_FALSE(FullPath(bare));
   // A community that only matches up to a zero byte is not the community.
-  Bytes zero = GetRequest(0x01000005, std::string("public\0x", 8));
-  ASSERT_TRUE(decoder.Assign(zero.data(), static_cast<uint32_t>(zero.size())));
-  CBerEncoder encoder2;
-  EXPECT_FALSE(engine_.HandleDatagram(decoder, encoder2));
+  EXPECT_FALSE(FullPath(GetRequest(0x01000005, std::string("public\0x", 8))));
   EXPECT_TRUE(log.HasContaining(L"Wrong community name"));
   // The well-formed request is answered.
-  Bytes good = GetRequest(0x01000006);
-  ASSERT_TRUE(decoder.Assign(good.data(), static_cast<uint32_t>(good.size())));
-  CBerEncoder encoder3;
-  ASSERT_TRUE(engine_.HandleDatagram(decoder, encoder3));
-  EXPECT_EQ(AnswerId(encoder3.GetData(), encoder3.GetUsedLength()), 0x01000006u);
+  const auto answer = FullPath(GetRequest(0x01000006));
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(AnswerId(answer->data(), answer->size()), 0x01000006u);
 }
 
 TEST_F(SimulerTest, StopEndsABlockedWorkerWhichCanBeStartedAgain) {
@@ -433,12 +435,9 @@ TEST_F(SimulerTest, FastAnswersAreTheSameBytesAsTheFullPath) {
           std::vector<uint8_t> shortcut;
           if (!engine_.AnswerFast(request.data(), static_cast<uint32_t>(request.size()), &shortcut)) continue;
           ++fast;
-          CBerDecoder decoder;
-          ASSERT_TRUE(decoder.Assign(request.data(), static_cast<uint32_t>(request.size())));
-          CBerEncoder encoder;
-          ASSERT_TRUE(engine_.HandleDatagram(decoder, encoder));
-          const std::vector<uint8_t> full(encoder.GetData(), encoder.GetData() + encoder.GetUsedLength());
-          ASSERT_EQ(shortcut, full) << "pdu " << int(pdu) << " version " << int(version) << " id " << id;
+          const auto full = FullPath(request);
+          ASSERT_TRUE(full);
+          ASSERT_EQ(shortcut, *full) << "pdu " << int(pdu) << " version " << int(version) << " id " << id;
         }
       }
     }
