@@ -8,9 +8,10 @@
 // parses for imports share it.
 //
 // Failures that cannot go on (a token longer than the 16 384-byte input
-// buffer, a full file stack, an internal scanner failure) throw
-// CSmiScannerFatal from NextToken/OpenFile; the parser turns it into an SMI
-// error and the loader closes every file and starts a fresh scanner.
+// buffer, a line of a quoted string or comment longer than 16 MB, a full
+// file stack, an internal scanner failure) throw CSmiScannerFatal from
+// NextToken/OpenFile; the parser turns it into an SMI error and the loader
+// closes every file and starts a fresh scanner.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +50,8 @@ class CSmiScannerFatal : public std::runtime_error {
 class CSmiScanner {
  public:
   static constexpr size_t kBufferSize = 16384;
+  // A line of a quoted string or a comment may grow the buffer up to this.
+  static constexpr size_t kMaxLineSize = size_t{16} << 20;
   // Deeper than the 10 files of old: real import chains reach 11.
   static constexpr int kFileStackSize = 32;
   static constexpr size_t kMaxFileName = 1023;
