@@ -118,7 +118,7 @@ END)"));
 }
 
 TEST_F(SmiGrammarTest, UnknownStatusAndAccessKeepThePreviousCode) {
-  SmiLogCapture log;
+  LogCapture log(0);
   ASSERT_TRUE(Load("U", R"(U DEFINITIONS ::= BEGIN
 o OBJECT-TYPE SYNTAX INTEGER MAX-ACCESS read-only STATUS unknownword
   DESCRIPTION "x" ::= { iso 5 }

@@ -50,7 +50,7 @@ class SmiLoaderTest : public SmiTempHome {
 };
 
 TEST_F(SmiLoaderTest, ImportsAreReadOnceAndOnlyListedModulesAreVisible) {
-  SmiLogCapture log(QLF_PROGRAM_LEX_FILE);
+  LogCapture log(QLF_PROGRAM_LEX_FILE);
   ASSERT_TRUE(Load(L"IF")) << quillog::WideToUtf8(loader_.ErrorText());
   EXPECT_EQ(log.CountContaining(L"Beginning of MIB file"), 3u);
   EXPECT_EQ(log.Count(L"Beginning of MIB file " + ModulePath("SMI")), 1u);
@@ -69,7 +69,7 @@ TEST_F(SmiLoaderTest, ImportsAreReadOnceAndOnlyListedModulesAreVisible) {
 
 TEST_F(SmiLoaderTest, AlreadyLoadedImportsOpenNoFile) {
   ASSERT_TRUE(Load(L"SMI"));
-  SmiLogCapture log(QLF_PROGRAM_LEX_FILE);
+  LogCapture log(QLF_PROGRAM_LEX_FILE);
   // SMI is registered: loading TC opens TC's file only.
   ASSERT_TRUE(Load(L"TC", false)) << quillog::WideToUtf8(loader_.ErrorText());
   EXPECT_EQ(log.CountContaining(L"Beginning of MIB file"), 1u);
@@ -81,7 +81,7 @@ TEST_F(SmiLoaderTest, AlreadyLoadedImportsOpenNoFile) {
 TEST_F(SmiLoaderTest, ImportCyclesAreParsedOnceEach) {
   WriteModule("CA", "CA DEFINITIONS ::= BEGIN IMPORTS b FROM CB; a OBJECT IDENTIFIER ::= { iso 10 } END");
   WriteModule("CB", "CB DEFINITIONS ::= BEGIN IMPORTS a FROM CA; b OBJECT IDENTIFIER ::= { a 1 } END");
-  SmiLogCapture log(QLF_PROGRAM_LEX_FILE);
+  LogCapture log(QLF_PROGRAM_LEX_FILE);
   ASSERT_TRUE(Load(L"CA")) << quillog::WideToUtf8(loader_.ErrorText());
   EXPECT_EQ(log.CountContaining(L"Beginning of MIB file"), 2u);
   EXPECT_EQ(Object(L"b")->OidText(), L".1.10.1");
@@ -112,7 +112,7 @@ TEST_F(SmiLoaderTest, ModuleCutShortNamesItsOwnFileAndLastLine) {
 }
 
 TEST_F(SmiLoaderTest, MissingModulesAndFilesFailTheLoad) {
-  SmiLogCapture log;
+  LogCapture log(0);
   WriteModule("NEEDS", "NEEDS DEFINITIONS ::= BEGIN\nIMPORTS x FROM GONE;\nEND");
   EXPECT_FALSE(Load(L"NEEDS"));
   EXPECT_EQ(loader_.LastError().message, L"Unable to open SMI file");
@@ -128,7 +128,7 @@ TEST_F(SmiLoaderTest, OldModuleNamesAreReadFromTheirCurrentModule) {
                              "mib-2 OBJECT IDENTIFIER ::= { internet 2 1 }\nEND");
   WriteModule("OLD", "OLD DEFINITIONS ::= BEGIN\nIMPORTS mib-2 FROM RFC-1213\n"
                      "internet FROM SMI;\nold OBJECT IDENTIFIER ::= { mib-2 99 }\nEND");
-  SmiLogCapture log;
+  LogCapture log(0);
   ASSERT_TRUE(Load(L"OLD")) << quillog::WideToUtf8(loader_.ErrorText());
   ASSERT_NE(Object(L"old"), nullptr);
   EXPECT_EQ(Object(L"old")->OidText(), L".1.3.6.1.2.1.99");
@@ -166,7 +166,7 @@ TEST_F(SmiLoaderTest, DeepImportChainsAndLongTokensFailCleanly) {
 }
 
 TEST_F(SmiLoaderTest, ArcsBeyond32BitsAreReportedNotWrapped) {
-  SmiLogCapture log;
+  LogCapture log(0);
   WriteModule("ARC", "ARC DEFINITIONS ::= BEGIN\nbig OBJECT IDENTIFIER ::= { iso 4294967295 }\n"
                      "huge OBJECT IDENTIFIER ::= { iso 4294967296 }\nEND");
   ASSERT_TRUE(Load(L"ARC"));
@@ -179,13 +179,13 @@ TEST_F(SmiLoaderTest, ArcsBeyond32BitsAreReportedNotWrapped) {
 TEST_F(SmiLoaderTest, FoldersLocateAndListModules) {
   SetMibSearchFolders({});
   WriteFile(root_ + "/data/Tavelo/Mibs/IF-MIB.mib", "personal");
-  WriteFile(root_ + "/common/Tavelo/Mibs/IF-MIB.mib", "common");
-  WriteFile(root_ + "/common/Tavelo/Mibs/IF-MIB.v2.mib", "v2");
-  std::filesystem::create_directories(root_ + "/common/Tavelo/Mibs/DIR-MIB.mib");
+  WriteFile(root_ + "/share/Tavelo/Mibs/IF-MIB.mib", "common");
+  WriteFile(root_ + "/share/Tavelo/Mibs/IF-MIB.v2.mib", "v2");
+  std::filesystem::create_directories(root_ + "/share/Tavelo/Mibs/DIR-MIB.mib");
   EXPECT_EQ(PersonalMibsFolder(), Wide(root_ + "/data/Tavelo/Mibs"));
-  EXPECT_EQ(CommonMibsFolder(), Wide(root_ + "/common/Tavelo/Mibs"));
+  EXPECT_EQ(CommonMibsFolder(), Wide(root_ + "/share/Tavelo/Mibs"));
   EXPECT_EQ(LocateModuleFile(L"IF-MIB"), Wide(root_ + "/data/Tavelo/Mibs/IF-MIB.mib"));
-  EXPECT_EQ(LocateModuleFile(L"DIR-MIB"), Wide(root_ + "/common/Tavelo/Mibs/DIR-MIB.mib"));
+  EXPECT_EQ(LocateModuleFile(L"DIR-MIB"), Wide(root_ + "/share/Tavelo/Mibs/DIR-MIB.mib"));
   EXPECT_EQ(LocateModuleFile(L"NONE-MIB"), L"");
   EXPECT_EQ(ListFolderModules(CommonMibsFolder()), (std::vector<std::wstring>{L"IF-MIB", L"IF-MIB"}));
   // The folder named like a module is found, but it does not load.

@@ -73,7 +73,7 @@ TEST_F(SmiTreeTest, FirstMatchingObjectDecidesEvenWhenPending) {
 }
 
 TEST_F(SmiTreeTest, ResolveCompletesChainsAndReportsTheRest) {
-  SmiLogCapture log;
+  LogCapture log(0);
   tree_.AddObject(Pending(L"a", L"b", {1}));
   tree_.AddObject(Pending(L"b", L"c", {2}));
   tree_.AddObject(Pending(L"c", L"d", {3}));

@@ -109,7 +109,7 @@ TEST_F(ThreadActionLoadMibTest, FailedLoadShowsTheErrorAndResets) {
 }
 
 TEST_F(ThreadActionLoadMibTest, SecondStartWhileLoadingIsRefused) {
-  SmiLogCapture log;
+  LogCapture log(0);
   CThreadActionLoadMib action(tree_);
   std::vector<CSmiModuleKey> keys = ModuleKeysFromList(L"TOP");
   bool second = true;
