@@ -164,7 +164,7 @@ void CSmiScanner::FreeTokenStrings() {
 void CSmiScanner::RecycleTokenStrings() {
   // Long texts (descriptions) give their memory back.
   for (size_t i = 0; i < pool_used_; ++i) {
-    CSmiToken& token = *pool_[i];
+    CSmiToken& token = PoolAt(i);
     if (token.capacity() > kKeptTokenCapacity) std::wstring().swap(token);
     if (token.quoted.capacity() > kKeptTokenCapacity) std::string().swap(token.quoted);
   }
@@ -172,8 +172,8 @@ void CSmiScanner::RecycleTokenStrings() {
 }
 
 CSmiToken& CSmiScanner::NextPoolSlot() {
-  if (pool_used_ == pool_.size()) pool_.push_back(std::make_unique<CSmiToken>());
-  return *pool_[pool_used_++];
+  if (pool_used_ == pool_.size() * kPoolChunk) pool_.push_back(std::make_unique<CSmiToken[]>(kPoolChunk));
+  return PoolAt(pool_used_++);
 }
 
 const CSmiToken* CSmiScanner::PoolQuoted() {

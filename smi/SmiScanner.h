@@ -128,8 +128,11 @@ class CSmiScanner {
   CSmiToken& NextPoolSlot();
   static constexpr size_t kKeptTokenCapacity = 256;
 
-  // The first pool_used_ are in use; tokens never move (values point to them).
-  std::vector<std::unique_ptr<CSmiToken>> pool_;
+  // Tokens in chunks that never move (values point to them), side by side
+  // in the order they are handed out; the first pool_used_ are in use.
+  static constexpr size_t kPoolChunk = 512;
+  CSmiToken& PoolAt(size_t i) { return pool_[i / kPoolChunk][i % kPoolChunk]; }
+  std::vector<std::unique_ptr<CSmiToken[]>> pool_;
   size_t pool_used_ = 0;
   SmiError last_error_;
 };
