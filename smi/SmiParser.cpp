@@ -505,7 +505,7 @@ void CSmiParser::SetDescription(const CSmiToken* text) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"NULL Pointer, File %s, Line %d", scanner_.FileName(), scanner_.Line());
     return;
   }
-  description_target_->AssignBytes(text->quoted.data(), text->quoted.size());
+  description_target_->AssignBytes(scanner_.TakeQuoted(text));
 }
 
 void CSmiParser::Declare(const std::wstring& name) {

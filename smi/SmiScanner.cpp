@@ -184,6 +184,11 @@ const CSmiToken* CSmiScanner::PoolQuoted() {
   return &slot;
 }
 
+std::string CSmiScanner::TakeQuoted(const CSmiToken* token) {
+  // Every pool token is the scanner's own and not const.
+  return std::move(const_cast<CSmiToken*>(token)->quoted);
+}
+
 const CSmiToken* CSmiScanner::PoolBytes(const char* text, size_t length) {
   CSmiToken& slot = NextPoolSlot();
   slot.resize(length);

@@ -91,8 +91,11 @@ class CSmiScanner {
   size_t ReadInput(char* buffer, size_t max);
   // Each byte one character.
   const CSmiToken* PoolBytes(const char* text, size_t length);
-  // The accumulated quoted string, moved into the pool.
+  // The accumulated quoted string, copied into the pool.
   const CSmiToken* PoolQuoted();
+  // Moves a quoted string's bytes out of its pool token (read once, by the
+  // parser that stores it).
+  std::string TakeQuoted(const CSmiToken* token);
   std::string& Accumulator() { return accumulator_; }
   // End of the current file: 1 when scanning is to stop (nothing to return to).
   int AtEndOfFile();

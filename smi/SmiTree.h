@@ -172,6 +172,10 @@ class CSmiText {
     bytes_.assign(bytes, length);
     wide_text_.reset();
   }
+  void AssignBytes(std::string&& bytes) {
+    bytes_ = std::move(bytes);
+    wide_text_.reset();
+  }
 
   std::wstring Wide() const;
   operator std::wstring() const { return Wide(); }
