@@ -246,7 +246,13 @@ void CSmiParser::SetType(uint32_t kind, const std::wstring* name) {
   CSmiType* type = CurrentType();
   if (!type) return;
   type->kind = kind;
-  if (name) type->name = *name;
+  if (name) type->name = TypeName(*name);
+}
+
+const CSmiSharedText& CSmiParser::TypeName(const std::wstring& name) {
+  auto it = type_names_.find(name);
+  if (it == type_names_.end()) it = type_names_.emplace(name, CSmiSharedText(name)).first;
+  return it->second;
 }
 
 void CSmiParser::AppendConstraint(const wchar_t* text) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "smi/SmiScanner.h"
@@ -117,4 +118,8 @@ class CSmiParser {
   CSmiObject current_;
   std::vector<int32_t> type_stack_;
   CSmiText* description_target_ = nullptr;
+  // Type names and macro keywords come back again and again: one shared
+  // copy of each.
+  const CSmiSharedText& TypeName(const std::wstring& name);
+  std::unordered_map<std::wstring, CSmiSharedText> type_names_;
 };

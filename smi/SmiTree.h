@@ -134,7 +134,7 @@ struct CSmiModuleKeyHash {
 };
 
 struct CSmiType {
-  std::wstring name;        // referenced type name, macro keyword, or empty
+  CSmiSharedText name;      // referenced type name, macro keyword, or empty
   std::wstring constraint;  // e.g. "SIZE 0..255", "up(1), down(2)"
   uint32_t kind = SMI_TYPE_NONE;
   std::vector<CSmiType> nested;  // only on an assignment's own type, flat
