@@ -206,24 +206,6 @@ const std::wstring& CSmiSharedText::Empty() {
   return *empty;
 }
 
-std::wstring_view CSmiTree::KeyArena::Keep(std::wstring_view text) {
-  if (text.size() > capacity_ - used_) {
-    capacity_ = std::max(kBlock, text.size());
-    blocks_.push_back(std::make_unique_for_overwrite<wchar_t[]>(capacity_));
-    used_ = 0;
-  }
-  wchar_t* at = blocks_.back().get() + used_;
-  std::copy(text.begin(), text.end(), at);
-  used_ += text.size();
-  return std::wstring_view(at, text.size());
-}
-
-void CSmiTree::KeyArena::Clear() {
-  blocks_.clear();
-  capacity_ = 0;
-  used_ = 0;
-}
-
 CSmiTree::CSmiTree() = default;
 
 CSmiTree& SmiTree() {
@@ -237,15 +219,14 @@ void CSmiTree::Reset() {
   modules_.clear();
   imports_.clear();
   ClearOidIndex(kExpectedObjects);
-  by_name_.clear();
+  // Room for a typical load (a few hundred modules) without growing.
+  by_name_.Clear(kExpectedObjects);
   name_remap_.clear();
   type_by_name_.clear();
   module_set_.clear();
   import_by_symbol_.clear();
-  keys_.Clear();
+  import_keys_.Clear();
   unfinalized_imports_.clear();
-  // Room for a typical load (a few hundred modules) without rehashing.
-  by_name_.reserve(kExpectedObjects);
   AddObject(BuiltinRecord(L"ccitt", 0, SMI_TYPE_OBJECT_IDENTIFIER));
   AddObject(BuiltinRecord(L"iso", 1, SMI_TYPE_OBJECT_IDENTIFIER));
   AddObject(BuiltinRecord(L"iso-ccitt", 2, SMI_TYPE_OBJECT_IDENTIFIER));
@@ -312,36 +293,12 @@ void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
 
 void CSmiTree::IndexObjectName(uint32_t position, const std::wstring& name) {
   ApplyNameRemap();
-  auto it = by_name_.find(name);
-  if (it == by_name_.end()) it = by_name_.emplace(keys_.Keep(name), NamePositions()).first;
-  it->second.Insert(position);
-}
-
-void CSmiTree::NamePositions::Insert(uint32_t position) {
-  if (first == kNoPosition) {
-    first = position;
-  } else if (position < first) {
-    rest.insert(rest.begin(), first);
-    first = position;
-  } else if (position > first) {
-    auto it = std::lower_bound(rest.begin(), rest.end(), position);
-    if (it == rest.end() || *it != position) rest.insert(it, position);
-  }
-}
-
-void CSmiTree::NamePositions::Remap(const std::vector<uint32_t>& new_position) {
-  first = new_position[first];
-  if (rest.empty()) return;
-  for (uint32_t& p : rest) p = new_position[p];
-  rest.push_back(first);
-  std::sort(rest.begin(), rest.end());
-  first = rest.front();
-  rest.erase(rest.begin());
+  by_name_.FindOrAdd(name).Insert(position);
 }
 
 void CSmiTree::ApplyNameRemap() const {
   if (name_remap_.empty()) return;
-  for (auto& [name, positions] : by_name_) positions.Remap(name_remap_);
+  by_name_.Remap(name_remap_);
   name_remap_.clear();
 }
 
@@ -410,9 +367,9 @@ CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiModul
 CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const std::wstring& module_name,
                                        const std::wstring& file_path) const {
   ApplyNameRemap();
-  auto it = by_name_.find(name);
-  if (it == by_name_.end()) return nullptr;
-  const NamePositions& positions = it->second;
+  const CSmiNameIndex::Positions* found = by_name_.Find(name);
+  if (!found) return nullptr;
+  const CSmiNameIndex::Positions& positions = *found;
   // The first object (in list order) with a matching declaration decides.
   auto matches = [&](uint32_t position) {
     for (const CSmiDeclaration& d : objects_[position]->declarations)
@@ -439,7 +396,7 @@ void CSmiTree::AddImport(const CSmiSharedKey& importer, const std::wstring& symb
   imports_.push_back(CSmiImport{importer.module_name, importer.file_path, symbol, {}, {}});
   const std::wstring_view key = ImportKey(importer.module_name, importer.file_path, symbol, import_key_);
   auto it = import_by_symbol_.find(key);
-  if (it == import_by_symbol_.end()) it = import_by_symbol_.emplace(keys_.Keep(key), std::vector<uint32_t>()).first;
+  if (it == import_by_symbol_.end()) it = import_by_symbol_.emplace(import_keys_.Keep(key), std::vector<uint32_t>()).first;
   it->second.push_back(position);
   unfinalized_imports_.push_back(position);
 }

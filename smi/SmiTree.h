@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "kit/ZubCriticalSection.h"
+#include "smi/SmiNameIndex.h"
 
 // OID arcs. Decimal arcs from 0 to 4294967295 are kept exactly (a negative
 // number in a value is kept as written); the parser warns about anything
@@ -329,30 +330,8 @@ class CSmiTree {
   // First complete object of each OID.
   std::vector<OidSlot> oid_slots_;  // a power of two, at most half full
   size_t oid_count_ = 0;
-  // Ascending object positions of one name; the first is kept inline (most
-  // names have one object).
-  struct NamePositions {
-    uint32_t first = kNoPosition;
-    std::vector<uint32_t> rest;  // ascending, all above first
-    void Insert(uint32_t position);
-    void Remap(const std::vector<uint32_t>& new_position);
-  };
-  // Copies of the index keys, packed in blocks that never move (one
-  // allocation per block rather than one per key, and keys read together
-  // stay together in memory).
-  class KeyArena {
-   public:
-    std::wstring_view Keep(std::wstring_view text);
-    void Clear();
-
-   private:
-    static constexpr size_t kBlock = 32768;  // characters
-    std::vector<std::unique_ptr<wchar_t[]>> blocks_;
-    size_t capacity_ = 0;  // of the last block
-    size_t used_ = 0;      // in the last block
-  };
-  KeyArena keys_;
-  mutable std::unordered_map<std::wstring_view, NamePositions> by_name_;
+  mutable CSmiNameIndex by_name_;
+  CSmiKeyArena import_keys_;
   // After a sort, the name index is renumbered on its next use (old
   // position -> new); empty when it is up to date.
   mutable std::vector<uint32_t> name_remap_;
