@@ -283,3 +283,31 @@ TEST_F(SmiTreeTest, ModuleKeysFromPathsAndNames) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SmiNameIndex, GrowsKeepsEveryNameAndItsAscendingPositions) {
+  CSmiNameIndex index;
+  index.Clear(1);
+  EXPECT_EQ(index.Find(L"none"), nullptr);
+  for (uint32_t i = 0; i < 3000; ++i) index.FindOrAdd(L"name" + std::to_wstring(i % 1000)).Insert(3000 - i);
+  for (uint32_t n = 0; n < 1000; ++n) {
+    const CSmiNameIndex::Positions* p = index.Find(L"name" + std::to_wstring(n));
+    ASSERT_NE(p, nullptr) << n;
+    // Inserted as 3000-n, 2000-n, 1000-n: kept ascending.
+    EXPECT_EQ(p->first, 1000 - n);
+    EXPECT_EQ(p->rest, (std::vector<uint32_t>{2000 - n, 3000 - n}));
+  }
+  EXPECT_EQ(index.Find(L"name1000"), nullptr);
+  EXPECT_EQ(index.Find(L"name"), nullptr);
+  // Renumbering reverses the order: still ascending afterwards.
+  std::vector<uint32_t> reverse(3001);
+  for (uint32_t i = 0; i <= 3000; ++i) reverse[i] = 3000 - i;
+  index.Remap(reverse);
+  const CSmiNameIndex::Positions* p = index.Find(L"name7");
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->first, 7u);
+  EXPECT_EQ(p->rest, (std::vector<uint32_t>{1007, 2007}));
+}
+
+}  // namespace
