@@ -176,6 +176,13 @@ CSmiToken& CSmiScanner::NextPoolSlot() {
   return PoolAt(pool_used_++);
 }
 
+const CSmiToken* CSmiScanner::PoolQuoted(const char* bytes, size_t length) {
+  CSmiToken& slot = NextPoolSlot();
+  slot.clear();
+  slot.quoted.assign(bytes, length);
+  return &slot;
+}
+
 const CSmiToken* CSmiScanner::PoolQuoted() {
   CSmiToken& slot = NextPoolSlot();
   slot.clear();

@@ -93,6 +93,8 @@ class CSmiScanner {
   const CSmiToken* PoolBytes(const char* text, size_t length);
   // The accumulated quoted string, copied into the pool.
   const CSmiToken* PoolQuoted();
+  // A quoted string's bytes, copied into the pool.
+  const CSmiToken* PoolQuoted(const char* bytes, size_t length);
   // Moves a quoted string's bytes out of its pool token (read once, by the
   // parser that stores it).
   std::string TakeQuoted(const CSmiToken* token);

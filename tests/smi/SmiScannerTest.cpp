@@ -117,6 +117,29 @@ TEST_F(SmiScannerTest, LongCommentAndStringLinesKeepEveryByte) {
                               {LOWER_STRING, L"d"}}));
 }
 
+TEST_F(SmiScannerTest, QuotedStringsAtTheInputBufferEdgeReadTheSame) {
+  // The closing quote just before, at or after the end of the first input
+  // buffer; the line feeds inside are counted either way.
+  for (size_t pad = 16360; pad < 16400; ++pad) {
+    SCOPED_TRACE(pad);
+    std::string text;
+    int line = 1;
+    for (; text.size() + 80 < pad; ++line) text += "abc" + std::string(75, ' ') + "\n";
+    text += std::string(pad - text.size(), ' ') + "\"ab\ncd\n\" y\n";
+    ASSERT_EQ(scanner_.OpenFile(Wide(WriteModule("EDGE", text))), 0);
+    const CSmiToken* v = nullptr;
+    int code = 0;
+    while ((code = scanner_.NextToken(&v)) == LOWER_STRING) {
+    }
+    ASSERT_EQ(code, QUOTED_STRING);
+    EXPECT_EQ(v->QuotedText(), L"ab\ncd\n");
+    ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+    EXPECT_EQ(*v, L"y");
+    EXPECT_EQ(scanner_.Line(), line + 2);
+    scanner_.CloseFile();
+  }
+}
+
 TEST_F(SmiScannerTest, RecycledTokenStringsHoldTheNewTokens) {
   EXPECT_EQ(Scan("first \"" + std::string(2000, 'q') + "\" second"),
             (std::vector<Tok>{{LOWER_STRING, L"first"}, {QUOTED_STRING, std::wstring(2000, L'q')},
