@@ -599,27 +599,22 @@ void CSmiTree::MarkAllVisible() {
 }
 
 void CSmiTree::MarkVisibleForModules(const std::vector<CSmiModuleKey>& modules) {
-  // By module name first (short), then the file path.
-  std::unordered_map<std::wstring, std::vector<const std::wstring*>> wanted;
-  for (const CSmiModuleKey& key : modules) wanted[key.module_name].push_back(&key.file_path);
+  std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> wanted(modules.begin(), modules.end());
+  // Declarations of one module share their texts: the answer for the last
+  // pair of texts seen is kept.
   const std::wstring* last_module = nullptr;
-  const std::vector<const std::wstring*>* last_paths = nullptr;
+  const std::wstring* last_path = nullptr;
+  bool last_wanted = false;
   for (auto& object : objects_) {
     for (const CSmiDeclaration& d : object->declarations) {
-      if (last_module == nullptr || *last_module != d.module_name) {
-        auto it = wanted.find(d.module_name);
-        last_module = &d.module_name.str();
-        last_paths = it == wanted.end() ? nullptr : &it->second;
+      const std::wstring& module = d.module_name;
+      const std::wstring& path = d.file_path;
+      if (&module != last_module || &path != last_path) {
+        last_module = &module;
+        last_path = &path;
+        last_wanted = wanted.count(CSmiModuleKey{module, path}) != 0;
       }
-      if (!last_paths) continue;
-      bool found = false;
-      for (const std::wstring* path : *last_paths) {
-        if (*path == d.file_path) {
-          found = true;
-          break;
-        }
-      }
-      if (found) {
+      if (last_wanted) {
         MarkVisible(*object);
         break;
       }
