@@ -432,7 +432,7 @@ void CSmiParser::AddOidByName(const std::wstring* name) {
   if (!in_value_) return;
   const std::wstring& text = Text(name);
   SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddOidByName('%s')", text);
-  const CSmiModuleKey& key = CurrentFileKey();
+  const CSmiSharedKey& key = CurrentSharedKey();
   CSmiTreeProtected lock(tree_);
   if (const CSmiObject* found = tree_.FindObjectByName(text, key)) {
     current_.oid.insert(current_.oid.end(), found->oid.begin(), found->oid.end());
@@ -455,14 +455,13 @@ void CSmiParser::AddOidByNameAndNumber(const std::wstring* name, const std::wstr
   const std::wstring& text = Text(name);
   const std::wstring& digits = Text(number);
   SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddOidByNameAndNumber('%s'=%s)", text, digits);
-  const CSmiModuleKey& key = CurrentFileKey();
+  const CSmiSharedKey& key = CurrentSharedKey();
   {
     CSmiTreeProtected lock(tree_);
     const CSmiObject* found = tree_.FindObjectByName(text, key);
     if (!found) {
       CSmiObject record;
-      const CSmiSharedKey& shared = CurrentSharedKey();
-      record.declarations.push_back(CSmiDeclaration{text, shared.module_name, shared.file_path, scanner_.Line()});
+      record.declarations.push_back(CSmiDeclaration{text, key.module_name, key.file_path, scanner_.Line()});
       record.type.kind = SMI_TYPE_OBJECT_IDENTIFIER;
       record.oid = current_.oid;
       record.pending_name = current_.pending_name;

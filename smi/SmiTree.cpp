@@ -353,19 +353,23 @@ void CSmiTree::AddObject(CSmiObject copy) {
   for (const CSmiDeclaration& d : objects_[position]->declarations) IndexObjectName(position, d.name);
 }
 
-bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name, const std::wstring& module_name,
-                                  const std::wstring& file_path) const {
+bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name,
+                                  const CSmiSharedText& module_name, const CSmiSharedText& file_path) const {
   if (d.name != name) return false;
   if (d.name.empty() || d.module_name.empty() || d.line == 0) return true;
   return d.module_name == module_name && d.file_path == file_path;
 }
 
 CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiModuleKey& key) const {
+  return FindObjectByName(name, CSmiSharedKey(key));
+}
+
+CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiSharedKey& key) const {
   return FindObjectByName(name, key.module_name, key.file_path);
 }
 
-CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const std::wstring& module_name,
-                                       const std::wstring& file_path) const {
+CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiSharedText& module_name,
+                                       const CSmiSharedText& file_path) const {
   ApplyNameRemap();
   const CSmiNameIndex::Positions* found = by_name_.Find(name);
   if (!found) return nullptr;

@@ -250,6 +250,8 @@ class CSmiTree {
   void AddObject(CSmiObject record);
 
   CSmiObject* FindObjectByName(const std::wstring& name, const CSmiModuleKey& key) const;
+  // The same; texts shared with the declarations compare at once.
+  CSmiObject* FindObjectByName(const std::wstring& name, const CSmiSharedKey& key) const;
   CSmiObject* FindObjectByOid(const SmiOid& oid) const;
 
   void AddImport(const CSmiModuleKey& importer, const std::wstring& symbol);
@@ -314,10 +316,10 @@ class CSmiTree {
   void IndexObjectName(uint32_t position, const std::wstring& name);
   void RemapObjectIndexes(const std::vector<uint32_t>& new_position);
   void ApplyNameRemap() const;
-  bool DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name, const std::wstring& module_name,
-                          const std::wstring& file_path) const;
-  CSmiObject* FindObjectByName(const std::wstring& name, const std::wstring& module_name,
-                               const std::wstring& file_path) const;
+  bool DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name, const CSmiSharedText& module_name,
+                          const CSmiSharedText& file_path) const;
+  CSmiObject* FindObjectByName(const std::wstring& name, const CSmiSharedText& module_name,
+                               const CSmiSharedText& file_path) const;
 
   CZubCriticalSection lock_{L"CSmiTreeProtected critical section"};
   bool initialised_ = false;
