@@ -184,11 +184,9 @@ const CSmiToken* CSmiScanner::PoolQuoted(const char* bytes, size_t length) {
 }
 
 const CSmiToken* CSmiScanner::PoolQuoted() {
-  CSmiToken& slot = NextPoolSlot();
-  slot.clear();
-  slot.quoted.assign(accumulator_);  // the accumulator keeps its room for the next one
-  accumulator_.clear();
-  return &slot;
+  const CSmiToken* token = PoolQuoted(accumulator_.data(), accumulator_.size());
+  accumulator_.clear();  // it keeps its room for the next one
+  return token;
 }
 
 std::string CSmiScanner::TakeQuoted(const CSmiToken* token) {
