@@ -201,10 +201,7 @@ int64_t CSmiTree::FindOidPosition(OidView oid, uint32_t hash) const {
   }
 }
 
-const std::wstring& CSmiSharedText::Empty() {
-  static const std::wstring* empty = new std::wstring();  // never destroyed: used until exit
-  return *empty;
-}
+const std::wstring& CSmiSharedText::Empty() { return kEmpty; }
 
 CSmiTree::CSmiTree() = default;
 
