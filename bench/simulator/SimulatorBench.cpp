@@ -89,13 +89,18 @@ void BM_AnsweredGetRequests(benchmark::State& state) {
 BENCHMARK(BM_AnsweredGetRequests)->Iterations(10)->Unit(benchmark::kSecond)->UseRealTime();
 
 
-// The engine's own work for one Get, without the network.
-void BM_HandleOneGet(benchmark::State& state) {
-  CSimulatorEntry simulator;
+// A simulator of 100 strings, 1.3.6.1.2.1.1.1.0 to 1.3.6.1.2.1.1.100.0.
+void FillHundredValues(CSimulatorEntry& simulator) {
   simulator.kind = CSimulatorEntry::KindSimulator;
   for (int i = 1; i <= 100; ++i) {
     simulator.AddValue(L"1.3.6.1.2.1.1." + std::to_wstring(i) + L".0", L"Octet String", L"value " + std::to_wstring(i));
   }
+}
+
+// The engine's own work for one Get, without the network.
+void BM_HandleOneGet(benchmark::State& state) {
+  CSimulatorEntry simulator;
+  FillHundredValues(simulator);
   CThreadActionSimuler engine;
   // Parameters only; the worker is never handed to a thread here.
   engine.Configure(true, true, L"public", &simulator);
@@ -113,10 +118,7 @@ BENCHMARK(BM_HandleOneGet);
 // The same Get through the shortcut the serve loop takes for plain requests.
 void BM_AnswerFastGet(benchmark::State& state) {
   CSimulatorEntry simulator;
-  simulator.kind = CSimulatorEntry::KindSimulator;
-  for (int i = 1; i <= 100; ++i) {
-    simulator.AddValue(L"1.3.6.1.2.1.1." + std::to_wstring(i) + L".0", L"Octet String", L"value " + std::to_wstring(i));
-  }
+  FillHundredValues(simulator);
   CThreadActionSimuler engine;
   engine.Configure(true, true, L"public", &simulator);
   const simbench::GetRequest request("public", {0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x32, 0x00});
