@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   flex bison
   snmpd snmp
+  libssl-dev openssl libcurl4-openssl-dev libxml2-dev
+  unixodbc-dev odbc-postgresql libsqliteodbc sqlite3 postgresql
 )
 
 missing=()
