@@ -29,8 +29,11 @@ SETRIG_API int Setrig_CertificateDelete(const char* subject, const char* store);
 SETRIG_API int Setrig_OdbcCheckConnect(const char* driver, const char* server, const char* user,
                                        const char* password, const char* database);
 SETRIG_API int Setrig_OdbcGetDriver(uint32_t index, char* buffer, uint32_t size);
+/* Plays a SQL script file (UTF-16 with its byte order mark, or UTF-8) in
+ * batches cut at lines that begin with GO; a failing batch does not stop
+ * the others. The database may be null or empty: the server's default. */
 SETRIG_API int Setrig_OdbcPlayScript(const char* driver, const char* server, const char* user,
-                                     const char* password, const char* unused, const char* script);
+                                     const char* password, const char* database, const char* script);
 
 /* Services (systemd units) */
 SETRIG_API int Setrig_ServiceCreate(const char* name, const char* executable, const char* display_name,
