@@ -70,6 +70,17 @@ TEST_F(OdbcSqliteTest, ConnectRefusesBadParameters) {
   EXPECT_TRUE(log.Has(L"SQLConnect()", QUILLOG_ERROR));
   EXPECT_TRUE(log.HasContaining(L"[unixODBC][Driver Manager]")) << "the driver manager's diagnostic is logged";
   EXPECT_FALSE(pool_.IsConnected());
+
+  // Refused whole rather than cut: 1023 UTF-16 units pass, 1024 do not.
+  CZubOdbcParams params = Params();
+  const size_t fixed = CZubOdbcPool::BuildConnectionString(params, 0).size() - params.server.size();
+  params.server = std::wstring(1024 - fixed, L's');
+  EXPECT_FALSE(pool_.Connect(params));
+  EXPECT_TRUE(log.Has(L"The ODBC connection string is longer than 1023 characters", QUILLOG_ERROR));
+  log.Clear();
+  params.server.pop_back();
+  EXPECT_TRUE(pool_.Connect(params));
+  EXPECT_FALSE(log.HasContaining(L"longer than"));
 }
 
 TEST_F(OdbcSqliteTest, ConnectionStringQuotesCredentialsOnly) {
