@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -34,18 +35,27 @@ bool Fail(std::string* error, const std::string& what) {
   return false;
 }
 
-}  // namespace
+// Owner and group to give the new file, or -1 to keep the writer's.
+struct Owner {
+  uid_t uid = static_cast<uid_t>(-1);
+  gid_t gid = static_cast<gid_t>(-1);
+};
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode, std::string* error) {
+bool Write(const std::string& path, std::string_view bytes, mode_t mode, Owner owner, std::string* error) {
   std::string temp = path + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return Fail(error, "cannot create a temporary file beside " + path);
-  const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  const int saved = errno;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed) {
+  // Only a privileged writer may give the file away; otherwise it stays ours.
+  if (owner.uid != static_cast<uid_t>(-1)) (void)!::fchown(fd, owner.uid, owner.gid);
+  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  int saved = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    saved = errno;
+  }
+  if (!ok) {
     ::unlink(temp.c_str());
-    errno = written ? errno : saved;
+    errno = saved;
     return Fail(error, "cannot write " + temp);
   }
   if (::rename(temp.c_str(), path.c_str()) != 0) {
@@ -61,6 +71,22 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t
     ::close(dir);
   }
   return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode, std::string* error) {
+  return Write(path, bytes, mode, Owner{}, error);
+}
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return Fail(error, "cannot find " + path);
+  const std::string target = resolved;
+  std::free(resolved);
+  struct stat info {};
+  if (::stat(target.c_str(), &info) != 0) return Fail(error, "cannot read the attributes of " + target);
+  return Write(target, bytes, info.st_mode & 07777, Owner{info.st_uid, info.st_gid}, error);
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {

@@ -15,6 +15,11 @@ namespace setrig {
 // says what failed.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode, std::string* error = nullptr);
 
+// Replaces an existing file keeping its permission bits and, where the
+// caller may set them, its owner and group. A symbolic link is followed:
+// its target is replaced, the link stays.
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, std::string* error = nullptr);
+
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
 
