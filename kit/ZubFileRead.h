@@ -1,7 +1,7 @@
-// A whole file mapped into memory, read-only. The mapping is private: a
-// file changed by another program after Open keeps its old bytes here, but
-// one cut shorter by another program while mapped can fault on access, as
-// with any mapped file.
+// A whole file mapped into memory, read-only. As with any mapped file, a
+// change written into the file by another program while it is mapped may
+// show through, and cutting the file shorter then can fault on access; a
+// file replaced by rename keeps its old bytes here.
 #pragma once
 
 #include <cstddef>
