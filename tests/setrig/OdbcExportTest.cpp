@@ -94,6 +94,9 @@ TEST_F(OdbcExportTest, PlayScriptReadsUtf16AndMarkedUtf8Files) {
                                                           L"\U0001F600')\r\nGO\r\n"))),
             1);
   ASSERT_EQ(Play(Script("utf8.sql", "\xEF\xBB\xBFINSERT INTO t VALUES('utf8', 'caf\xC3\xA9')\nGO\n")), 1);
+  // Nothing to play is no failure.
+  EXPECT_EQ(Play(Script("empty.sql", "")), 1);
+  EXPECT_EQ(Play(Script("mark-only.sql", "\xFF\xFE")), 1);
   EXPECT_EQ(Rows("SELECT k, v FROM t ORDER BY k"),
             "utf16|\xC3\xA9t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80\nutf8|caf\xC3\xA9\n");
 }
