@@ -18,6 +18,34 @@ std::wstring Quoted(const std::wstring& value) {
   return quoted + L"}";
 }
 
+// End of the attribute value that starts at `from`: the next ';', or the
+// closing brace of a value in braces ("}}" stands for one '}').
+size_t ValueEnd(const std::wstring& text, size_t from) {
+  size_t first = from;
+  while (first < text.size() && text[first] == L' ') ++first;
+  if (first < text.size() && text[first] == L'{') {
+    for (size_t i = first + 1; i < text.size(); ++i) {
+      if (text[i] != L'}') continue;
+      if (i + 1 < text.size() && text[i + 1] == L'}') {
+        ++i;
+        continue;
+      }
+      return i + 1;
+    }
+    return text.size();
+  }
+  const size_t end = text.find(L';', from);
+  return end == std::wstring::npos ? text.size() : end;
+}
+
+bool IsPasswordKey(std::wstring_view key) {
+  while (!key.empty() && key.front() == L' ') key.remove_prefix(1);
+  while (!key.empty() && key.back() == L' ') key.remove_suffix(1);
+  std::wstring upper;
+  for (wchar_t c : key) upper += (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+  return upper == L"PWD" || upper == L"PASSWORD";
+}
+
 std::wstring Wide(const char* utf8) { return utf8 == nullptr ? std::wstring() : quillog::Utf8ToWide(utf8); }
 
 }  // namespace
@@ -133,8 +161,23 @@ std::wstring CZubOdbcPool::BuildConnectionString(const CZubOdbcParams& params, s
 }
 
 std::wstring CZubOdbcPool::MaskPassword(std::wstring text, const std::wstring& password) {
-  if (password.empty()) return text;
   static const std::wstring kMask = L"xxxxxxxx";
+  // The value of a password attribute, in whatever form the driver gave it
+  // back (the PostgreSQL driver escapes it: "Pg%2ds3cret").
+  for (size_t start = 0; start < text.size();) {
+    const size_t equal = text.find(L'=', start);
+    if (equal == std::wstring::npos) break;
+    const size_t end = ValueEnd(text, equal + 1);
+    const size_t semicolon = text.rfind(L';', equal);  // a piece without '=' before this key
+    const size_t key = semicolon == std::wstring::npos || semicolon < start ? start : semicolon + 1;
+    if (IsPasswordKey(std::wstring_view(text).substr(key, equal - key)) && end > equal + 1) {
+      text.replace(equal + 1, end - equal - 1, kMask);
+      start = equal + 1 + kMask.size() + 1;
+      continue;
+    }
+    start = end + 1;
+  }
+  if (password.empty()) return text;
   for (size_t at = text.find(password); at != std::wstring::npos; at = text.find(password, at + kMask.size())) {
     text.replace(at, password.size(), kMask);
   }

@@ -69,7 +69,8 @@ class CZubOdbcPool {
   // The connection string for the connector at `position`, as sent to the
   // driver. A user or password holding ';', '{' or '}' is put in braces.
   static std::wstring BuildConnectionString(const CZubOdbcParams& params, size_t position);
-  // `text` with every occurrence of `password` shown as "xxxxxxxx".
+  // `text` with the value of every PWD or PASSWORD attribute, and every
+  // occurrence of `password`, shown as "xxxxxxxx".
   static std::wstring MaskPassword(std::wstring text, const std::wstring& password);
 
   // Used by CZubOdbc: a free connector, marked in use (opens one more when

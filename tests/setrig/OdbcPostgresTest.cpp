@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "setrig/OdbcPool.h"
+#include "setrig/OdbcRequest.h"
 #include "setrig/Setrig.h"
 #include "tests/common/LogCapture.h"
 #include "tests/setrig/OdbcTestSupport.h"
@@ -42,8 +44,11 @@ TEST_F(OdbcPostgresTest, CheckConnectWithTheRightAndAWrongPassword) {
   LogCapture log;
   EXPECT_EQ(Setrig_OdbcCheckConnect(odbctest::kPostgresDriver, Server().c_str(), User(), Password(), "postgres"), 1);
   EXPECT_TRUE(log.HasContaining(L"ODBC connection string: '"));
-  // The password holds a ';' and must travel in braces to be accepted.
+  // The password holds a ';' and must travel in braces to be accepted; the
+  // driver gives it back escaped ("Pg%2ds3cret%3bword"), masked all the same.
   EXPECT_EQ(log.CountContaining(quillog::Utf8ToWide(Password())), 0u);
+  EXPECT_EQ(log.CountContaining(L"s3cret"), 0u);
+  EXPECT_TRUE(log.HasContaining(L";PWD=xxxxxxxx;"));
 
   log.Clear();
   EXPECT_EQ(Setrig_OdbcCheckConnect(odbctest::kPostgresDriver, Server().c_str(), User(), "wrong", "postgres"), 0);
@@ -66,7 +71,7 @@ TEST_F(OdbcPostgresTest, PlayScriptIntoANamedDatabase) {
   EXPECT_EQ(Psql("workbench", "SELECT id, name, seen FROM agent ORDER BY id"),
             "1|first|2024-02-29\n2|caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC|\n");
   EXPECT_TRUE(log.HasContaining(L"1 of the 3 batches of the script"));
-  EXPECT_EQ(log.CountContaining(quillog::Utf8ToWide(Password())), 0u);
+  EXPECT_EQ(log.CountContaining(L"s3cret"), 0u);
 }
 
 TEST_F(OdbcPostgresTest, PlayScriptWithoutDatabaseUsesTheServersDefault) {
@@ -77,6 +82,35 @@ TEST_F(OdbcPostgresTest, PlayScriptWithoutDatabaseUsesTheServersDefault) {
             1);
   // libpq's default database is the one named like the user.
   EXPECT_EQ(Psql(server_->user(), "SELECT n FROM played"), "42\n");
+}
+
+TEST_F(OdbcPostgresTest, RequestsReadEveryResultSetAndBindParameters) {
+  CZubOdbcPool pool;
+  ASSERT_TRUE(pool.Connect(odbctest::kPostgresDriver, Server().c_str(), User(), Password(), "Tavelo", "postgres"));
+  CZubOdbc odbc(pool);
+  CZubOdbcReq req(odbc);
+  ASSERT_TRUE(req.Prepare(L"SELECT 1 AS one, DATE '2024-02-29' AS day, NULL::text AS nothing;\n"
+                          L"SELECT 'caf\u00e9' AS word UNION ALL SELECT '\U0001F600' ORDER BY 1"));
+  ASSERT_TRUE(req.Finish(false));
+  ASSERT_EQ(req.ResultSets().size(), 2u);
+  const CZubResultSet& first = req.ResultSets()[0];
+  ASSERT_EQ(first.RowCount(), 1u);
+  EXPECT_EQ(first.Value(0, L"one"), L"1");
+  EXPECT_EQ(first.Value(0, L"day"), L"2024-02-29");
+  EXPECT_FALSE(first.Value(0, L"nothing").has_value());
+  const CZubResultSet& second = req.ResultSets()[1];
+  ASSERT_EQ(second.RowCount(), 2u);
+  EXPECT_EQ(second.Value(0, L"word"), L"caf\u00e9");
+  EXPECT_EQ(second.Value(1, 0), L"\U0001F600");
+
+  ASSERT_TRUE(req.Prepare(L"SELECT upper(?) AS shout, ?::text IS NULL AS missing"));
+  ASSERT_EQ(req.ParamCount(), 2);
+  ASSERT_TRUE(req.SetParam(1, L"\u00e9t\u00e9"));
+  ASSERT_TRUE(req.SetParam(2, std::nullopt));
+  ASSERT_TRUE(req.Finish(true));
+  ASSERT_EQ(req.ResultSets().size(), 1u);
+  EXPECT_EQ(req.ResultSets()[0].Value(0, L"shout"), L"\u00c9T\u00c9");
+  EXPECT_EQ(req.ResultSets()[0].Value(0, L"missing"), L"1");
 }
 
 TEST_F(OdbcPostgresTest, GetDriverNamesThePostgresDriver) {

@@ -94,7 +94,13 @@ TEST_F(OdbcSqliteTest, ConnectionStringQuotesCredentialsOnly) {
   EXPECT_EQ(CZubOdbcPool::BuildConnectionString(params, 0), L"DRIVER=D;SERVER=127.0.0.1;PORT=5433;UID=u;PWD=pw");
   EXPECT_EQ(CZubOdbcPool::MaskPassword(L"PWD=abab;X=abab", L"abab"), L"PWD=xxxxxxxx;X=xxxxxxxx");
   EXPECT_EQ(CZubOdbcPool::MaskPassword(L"PWD=;", L""), L"PWD=;");
-  EXPECT_EQ(CZubOdbcPool::MaskPassword(L"xx", L"x"), L"xxxxxxxxxxxxxxxx");
+  EXPECT_EQ(CZubOdbcPool::MaskPassword(L"A=xx", L"x"), L"A=xxxxxxxxxxxxxxxx");
+  // Password attributes are masked in whatever form the driver wrote them.
+  EXPECT_EQ(CZubOdbcPool::MaskPassword(L"UID=u;pwd=p%3bw;X=1", L"p;w"), L"UID=u;pwd=xxxxxxxx;X=1");
+  EXPECT_EQ(CZubOdbcPool::MaskPassword(L"A={x;PWD=y};Password = {a}}b;c};Z=2", L"q"),
+            L"A={x;PWD=y};Password =xxxxxxxx;Z=2");
+  EXPECT_EQ(CZubOdbcPool::MaskPassword(L"X=1;PWD=secret", L""), L"X=1;PWD=xxxxxxxx");
+  EXPECT_EQ(CZubOdbcPool::MaskPassword(L"odd;PWD=secret", L""), L"odd;PWD=xxxxxxxx");
 }
 
 TEST_F(OdbcSqliteTest, RequestsWithParametersAndResultSets) {
