@@ -66,8 +66,19 @@ bool CopyOut(std::string_view utf8, char* buffer, uint32_t size) {
 
 bool CopyOut(std::wstring_view text, char* buffer, uint32_t size) { return CopyOut(Utf8(text), buffer, size); }
 
-void LogEscaped(const wchar_t* where, const std::wstring& what) {
-  QuillogW(QUILLOG_ERROR, QLF_NONE, L"%s() : An exception is caught : [%s]", where, what);
+void LogEscaped(const wchar_t* where, const std::wstring& what) noexcept {
+  try {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"%s() : An exception is caught : [%s]", where, what);
+  } catch (...) {
+    // Nothing more can be done without memory.
+  }
+}
+
+void LogEscaped(const wchar_t* where, const char* what) noexcept {
+  try {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"%s() : An exception is caught : [%S]", where, what);
+  } catch (...) {
+  }
 }
 
 }  // namespace setrig

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -44,8 +45,9 @@ bool CopyOut(std::wstring_view text, char* buffer, uint32_t size);
 // does not end inside a UTF-8 sequence.
 size_t Utf8Prefix(std::string_view utf8, size_t limit);
 
-// Logs an exception that reached an export boundary.
-void LogEscaped(const wchar_t* where, const std::wstring& what);
+// Logs an exception that reached an export boundary; never throws.
+void LogEscaped(const wchar_t* where, const std::wstring& what) noexcept;
+void LogEscaped(const wchar_t* where, const char* what) noexcept;
 
 // Runs the body of an export: registers first, turns any exception into
 // the failure value (logged).
@@ -58,15 +60,9 @@ Result Run(const wchar_t* where, Result failure, Body&& body) noexcept {
     LogEscaped(where, e->GetMessage());
     delete e;
   } catch (const std::exception& e) {
-    try {
-      LogEscaped(where, Wide(e.what()));
-    } catch (...) {
-    }
+    LogEscaped(where, e.what());
   } catch (...) {
-    try {
-      LogEscaped(where, L"unknown exception");
-    } catch (...) {
-    }
+    LogEscaped(where, "unknown exception");
   }
   return failure;
 }

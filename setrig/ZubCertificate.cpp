@@ -5,6 +5,7 @@
 #include <openssl/pem.h>
 #include <openssl/pkcs12.h>
 #include <openssl/pkcs7.h>
+#include <openssl/provider.h>
 #include <openssl/x509.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,14 +69,56 @@ std::unique_ptr<PKCS12, Pkcs12Free> ParsePfx(std::string_view bytes) {
   return std::unique_ptr<PKCS12, Pkcs12Free>(d2i_PKCS12_bio(bio.get(), nullptr));
 }
 
-std::optional<Imported> ImportPfx(PKCS12* pfx, const char* password) {
+// Files exported by older systems protect their contents with RC2 or
+// 3DES-era ciphers that OpenSSL 3 keeps in its legacy provider. Loaded
+// once, on first need, with the default provider beside it.
+class CLegacyProviders {
+ public:
+  CLegacyProviders()
+      : m_legacy(OSSL_PROVIDER_load(nullptr, "legacy")), m_default(OSSL_PROVIDER_load(nullptr, "default")) {}
+  ~CLegacyProviders() {
+    if (m_legacy != nullptr) OSSL_PROVIDER_unload(m_legacy);
+    if (m_default != nullptr) OSSL_PROVIDER_unload(m_default);
+  }
+  CLegacyProviders(const CLegacyProviders&) = delete;
+  CLegacyProviders& operator=(const CLegacyProviders&) = delete;
+  bool Loaded() const { return m_legacy != nullptr && m_default != nullptr; }
+
+ private:
+  OSSL_PROVIDER* m_legacy;
+  OSSL_PROVIDER* m_default;
+};
+
+bool LoadLegacyProvider() {
+  static const CLegacyProviders providers;
+  return providers.Loaded();
+}
+
+bool ParsePfxContents(PKCS12* pfx, const char* password, Imported* result, CertStack* chain) {
   EVP_PKEY* key = nullptr;
   X509* cert = nullptr;
   STACK_OF(X509)* others = nullptr;
   const int ok = PKCS12_parse(pfx, password == nullptr ? "" : password, &key, &cert, &others);
-  Imported result{Cert(cert), Key(key)};
-  CertStack chain(others);
-  if (ok != 1) return std::nullopt;
+  result->cert.reset(cert);
+  result->key.reset(key);
+  chain->reset(others);
+  return ok == 1;
+}
+
+bool MacMatches(PKCS12* pfx, const char* password) {
+  if (password == nullptr) return PKCS12_verify_mac(pfx, "", 0) == 1 || PKCS12_verify_mac(pfx, nullptr, 0) == 1;
+  return PKCS12_verify_mac(pfx, password, -1) == 1;
+}
+
+std::optional<Imported> ImportPfx(PKCS12* pfx, const char* password) {
+  Imported result;
+  CertStack chain;
+  bool ok = ParsePfxContents(pfx, password, &result, &chain);
+  // The right password and a legacy cipher: the MAC matches, the contents do not decrypt.
+  if (!ok && MacMatches(pfx, password) && LoadLegacyProvider()) {
+    ok = ParsePfxContents(pfx, password, &result, &chain);
+  }
+  if (!ok) return std::nullopt;
   // The certificate that goes with the key comes first; without one, the
   // first of the others.
   if (!result.cert && chain && sk_X509_num(chain.get()) > 0) {

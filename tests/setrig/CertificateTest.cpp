@@ -55,10 +55,12 @@ class SetrigCertificate : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  std::string Pkcs12(const std::string& name, const std::string& password) {
+  std::string Pkcs12(const std::string& name, const std::string& password, bool legacy = false) {
     const std::string path = m_dir.str(name + ".p12");
-    Openssl({"pkcs12", "-export", "-in", m_dir.str(name + ".pem"), "-inkey", m_dir.str(name + ".key"), "-out", path,
-             "-passout", "pass:" + password});
+    std::vector<std::string> args = {"pkcs12", "-export", "-in", m_dir.str(name + ".pem"), "-inkey",
+                                     m_dir.str(name + ".key"), "-out", path, "-passout", "pass:" + password};
+    if (legacy) args.push_back("-legacy");
+    Openssl(args);
     return path;
   }
 
@@ -104,6 +106,13 @@ TEST_F(SetrigCertificate, Pkcs12KeepsTheKeyBesideForTheOwnerOnly) {
   const std::string open = Pkcs12("b", "");
   EXPECT_EQ(Setrig_CertificateImport(open.c_str(), nullptr, m_store.c_str()), 1);
   EXPECT_EQ(StoreFiles().size(), 4u);
+
+  // Older exporters protect the contents with RC2-40: still read.
+  const std::string c = MakeCert("c", "/O=Tavelo/CN=legacy.test");
+  const std::string old = Pkcs12("c", "pw", true);
+  EXPECT_EQ(Setrig_CertificateImport(old.c_str(), "wrong", m_store.c_str()), 0);
+  EXPECT_EQ(Setrig_CertificateImport(old.c_str(), "pw", m_store.c_str()), 1);
+  EXPECT_EQ(Fingerprint(StoreDir() + "/" + Hash(c) + ".0"), Fingerprint(c));
 }
 
 TEST_F(SetrigCertificate, FailuresLogThePartsOfTheImport) {

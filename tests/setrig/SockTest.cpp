@@ -67,6 +67,24 @@ TEST(SetrigSock, TcpPortOpenAndClosed) {
   EXPECT_EQ(Setrig_SockCheckTcpPort("127.0.0.1", 0), 0);
 }
 
+TEST(SetrigSock, TcpSocketRefusesASecondOpenAndBadPorts) {
+  LogCapture log;
+  Listener listener;
+  CZubTcpSocket socket;
+  EXPECT_FALSE(socket.SocketClientOpen(0x7F000001u, 0));
+  EXPECT_FALSE(socket.SocketClientOpen(0x7F000001u, 65536));
+  EXPECT_EQ(log.Count(L"CZubTcpSocket::SocketClientOpen() : Bad parameters"), 2u);
+  EXPECT_FALSE(socket.IsOpen());
+  ASSERT_TRUE(socket.SocketClientOpen(0x7F000001u, listener.Port()));
+  const int first = socket.GetSocket();
+  EXPECT_FALSE(socket.SocketClientOpen(0x7F000001u, listener.Port()));
+  EXPECT_TRUE(log.Has(L"CZubTcpSocket::SocketClientOpen() : The socket is already open"));
+  EXPECT_EQ(socket.GetSocket(), first) << "the open socket was replaced";
+  EXPECT_TRUE(socket.SocketClose());
+  // Open again after a close.
+  EXPECT_TRUE(socket.SocketClientOpen(0x7F000001u, listener.Port()));
+}
+
 // A listener whose accept queue is full drops further connection requests,
 // as a filtering host would: the check must give up on its own.
 TEST(SetrigSock, TcpPortCheckGivesUpOnAHostThatDropsPackets) {
