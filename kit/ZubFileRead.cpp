@@ -45,7 +45,8 @@ bool CZubFileRead::Open(const wchar_t* path) {
     return false;
   }
   const std::string narrow = quillog::WideToUtf8(path);
-  CFd fd(::open(narrow.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a named pipe given as the path cannot hold the open.
+  CFd fd(::open(narrow.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.Get() < 0) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"CZubFileRead::Open() : Unable to open the file %s (%S)", path,
              std::strerror(errno));

@@ -42,6 +42,9 @@ struct Pkcs12Free {
 struct Pkcs7Free {
   void operator()(PKCS7* p) const { PKCS7_free(p); }
 };
+struct OpenSslFree {
+  void operator()(unsigned char* p) const { OPENSSL_free(p); }
+};
 struct X509StackFree {
   void operator()(STACK_OF(X509) * s) const { sk_X509_pop_free(s, X509_free); }
 };
@@ -188,10 +191,10 @@ std::wstring SimpleSubject(X509* cert) {
     const ASN1_STRING* value = X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, i));
     unsigned char* utf8 = nullptr;
     const int length = ASN1_STRING_to_UTF8(&utf8, value);
+    std::unique_ptr<unsigned char, OpenSslFree> owned(utf8);
     if (length < 0) continue;
     if (!text.empty()) text += L", ";
     text += quillog::Utf8ToWide(std::string_view(reinterpret_cast<char*>(utf8), static_cast<size_t>(length)));
-    OPENSSL_free(utf8);
   }
   return text;
 }

@@ -136,6 +136,10 @@ bool CZubService::Create(const std::wstring& executable, const std::wstring& dis
     return false;
   }
   const std::string program = quillog::WideToUtf8(executable);
+  if (OneLine(program) != program) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"The file %s has control characters, a unit cannot start it", executable);
+    return false;
+  }
   if (::access(program.c_str(), F_OK) != 0) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"The file %s does not exist, can't create the service", executable);
     return false;

@@ -15,12 +15,21 @@
 
 namespace {
 
+std::string g_folder;
+
+void RemoveFolder() {
+  std::error_code ec;
+  std::filesystem::remove_all(g_folder, ec);
+}
+
 const std::string& FilePath() {
   static const std::string path = [] {
     // tmpfs when there is one: the writer's fsync calls cost nothing there.
     const std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
     const std::string folder = base + "/tavelo-fuzz-setrig-" + std::to_string(getpid());
     std::filesystem::create_directories(folder);
+    g_folder = folder;
+    std::atexit(RemoveFolder);
     return folder + "/fuzz.xml";
   }();
   return path;

@@ -1,9 +1,15 @@
 // The mapped file reader on real files.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "kit/ZubFileRead.h"
 #include "tests/common/LogCapture.h"
@@ -50,6 +56,17 @@ TEST(KitFileRead, EmptyFileAndRefusals) {
   EXPECT_TRUE(log.HasContaining(L"Unable to open the file"));
   EXPECT_FALSE(file.Open(dir.wpath()));
   EXPECT_TRUE(log.HasContaining(L"is not a regular file"));
+  // A named pipe without a writer is refused at once instead of waiting for one.
+  ASSERT_EQ(::mkfifo(dir.str("pipe").c_str(), 0600), 0);
+  auto opened = std::make_shared<std::promise<bool>>();
+  std::future<bool> result = opened->get_future();
+  std::thread([opened, pipe = dir.wpath("pipe")] {
+    CZubFileRead reader;
+    opened->set_value(reader.Open(pipe));
+  }).detach();
+  ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "Open waits for a writer";
+  EXPECT_FALSE(result.get());
+  EXPECT_EQ(log.CountContaining(L"is not a regular file"), 2u);
   EXPECT_FALSE(file.Open(L""));
   EXPECT_FALSE(file.Open(static_cast<const wchar_t*>(nullptr)));
   EXPECT_EQ(log.Count(L"Bad parameter in CZubFileRead::Open()"), 2u);

@@ -111,6 +111,11 @@ TEST_F(SetrigService, ExecutablePathRules) {
   const std::string missing = m_dir.str("missing");
   EXPECT_EQ(Setrig_ServiceCreate(m_name.c_str(), missing.c_str(), "d", "d"), 0);
   EXPECT_TRUE(log.Has(L"The file " + quillog::Utf8ToWide(missing) + L" does not exist, can't create the service"));
+  // A line break would cut the ExecStart line: refused, even for a file that exists.
+  const std::string odd = m_dir.str("odd\nname");
+  std::ofstream(odd) << "#!/bin/sh\n";
+  EXPECT_EQ(Setrig_ServiceCreate(m_name.c_str(), odd.c_str(), "d", "d"), 0);
+  EXPECT_TRUE(log.HasContaining(L"has control characters, a unit cannot start it"));
   EXPECT_FALSE(fs::exists(UnitPath()));
   EXPECT_TRUE(Calls().empty());
 
