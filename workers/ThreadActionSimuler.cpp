@@ -49,7 +49,7 @@ CSimulatorValue* ExactLookup(std::vector<CSimulatorValue>& values, const CAsn1Oi
 // The first value, in list order, whose OID is greater than the requested one.
 const CSimulatorValue* NextLookup(const std::vector<CSimulatorValue>& values, const CAsn1Oid& oid) {
   for (const CSimulatorValue& value : values) {
-    if (CompareOid(value.oid, oid) > 0) return &value;
+    if (value.oid > oid) return &value;
   }
   return nullptr;
 }
@@ -119,15 +119,6 @@ bool ReadOid(const Reader& content, uint64_t* arcs, size_t* count) {
 
 // The validity rule of CAsn1Oid::Check, without its log lines.
 bool IsValidOid(const uint64_t* arcs, size_t count) { return count >= 2 && arcs[0] <= 2 && arcs[1] <= 39; }
-
-int CompareArcs(const std::vector<uint64_t>& left, const uint64_t* right, size_t count) {
-  const size_t common = std::min(left.size(), count);
-  for (size_t i = 0; i < common; ++i) {
-    if (left[i] != right[i]) return left[i] < right[i] ? -1 : 1;
-  }
-  if (left.size() == count) return 0;
-  return left.size() < count ? -1 : 1;
-}
 
 void PutLength(std::vector<uint8_t>* out, size_t length) {
   if (length <= 127) {
@@ -453,7 +444,7 @@ bool CThreadActionSimuler::AnswerFast(const uint8_t* data, uint32_t length, std:
     auto lock = m_simulator->LockValues();
     CSimulatorValue* found = nullptr;
     for (CSimulatorValue& stored : m_simulator->values) {
-      const int order = CompareArcs(stored.oid.GetArcs(), arcs, count);
+      const int order = CAsn1Oid::Compare(stored.oid.GetArcs(), {arcs, count});
       if (pdu_code == ASN1_PDU_GET_REQUEST ? order == 0 : order > 0) {
         found = &stored;
         break;

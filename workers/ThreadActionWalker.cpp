@@ -23,16 +23,6 @@ CAsn1Oid CThreadActionWalker::StepBack(const CAsn1Oid& oid) {
   return CAsn1Oid(std::move(arcs));
 }
 
-int CThreadActionWalker::Compare(const CAsn1Oid& left, const CAsn1Oid& right) {
-  const size_t common = std::min(left.GetCount(), right.GetCount());
-  for (size_t i = 0; i < common; ++i) {
-    if (left.GetAt(i) < right.GetAt(i)) return -1;
-    if (left.GetAt(i) > right.GetAt(i)) return 1;
-  }
-  if (left.GetCount() == right.GetCount()) return 0;
-  return left.GetCount() < right.GetCount() ? -1 : 1;
-}
-
 void CThreadActionWalker::_reset_counters() {
   CThreadActionWalkerRequest::_reset_counters();
   m_row = 0;
@@ -76,14 +66,14 @@ bool CThreadActionWalker::_hand_over(CSnmpResponseIn& frame) {
   const CAsn1Oid& oid = frame.GetName()->GetValue().GetOid();
   // An agent that never moves forward would fill the view without end. A
   // late answer to a retry repeats one variable, never several in a row.
-  m_stalled = Compare(oid, m_parameter.current_oid) <= 0 ? m_stalled + 1 : 0;
+  m_stalled = oid <= m_parameter.current_oid ? m_stalled + 1 : 0;
   if (m_stalled >= kMaxStalled) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"The agent does not move forward from OID %s: the walk ends", oid.GetText());
     return false;
   }
   m_parameter.current_oid = oid;
   auto result = std::make_unique<CWalkerResult>(m_row++, oid, *frame.GetValue());
-  const bool finished = !m_parameter.last_oid.IsEmpty() && Compare(oid, m_parameter.last_oid) >= 0;
+  const bool finished = !m_parameter.last_oid.IsEmpty() && oid >= m_parameter.last_oid;
   // The view takes the record; nobody took it when no window handled it.
   if (_deliver(MSG_VIEW_WALKER_DATA, reinterpret_cast<uintptr_t>(result.get())) > 0) result.release();
   return !finished;
