@@ -305,9 +305,11 @@ bool CAsn1Value::_build_integer(uint8_t code, CBerDecoder& decoder, int64_t leng
 bool CAsn1Value::_build_octet_string(CBerDecoder& decoder, int64_t length) {
   if (_refuse_read_only()) return false;
   m_text.clear();
+  m_octets.clear();
   const uint8_t* content = nullptr;
   if (!TakeContent(decoder, length, &content)) return false;
   const size_t n = static_cast<size_t>(length);
+  m_octets.assign(reinterpret_cast<const char*>(content), n);
   size_t unprintable = 0;
   for (size_t i = 0; i < n; ++i) {
     if (content[i] < 0x20 || content[i] > 0x7F) ++unprintable;
@@ -370,8 +372,10 @@ bool CAsn1Value::_build_hexadecimal(uint8_t code, CBerDecoder& decoder, int64_t 
              static_cast<int>(code));
   }
   m_text.clear();
+  m_octets.clear();
   const uint8_t* content = nullptr;
   if (!TakeContent(decoder, length, &content)) return false;
+  m_octets.assign(reinterpret_cast<const char*>(content), static_cast<size_t>(length));
   AppendHex(m_text, content, static_cast<size_t>(length));
   return true;
 }

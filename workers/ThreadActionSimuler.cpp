@@ -499,13 +499,14 @@ bool CThreadActionSimuler::AnswerFast(const uint8_t* data, uint32_t length, std:
   PutLength(answer, head.size() + body.size());
   answer->insert(answer->end(), head.begin(), head.end());
   answer->insert(answer->end(), body.begin(), body.end());
-  if (answer->size() > CBerDecoder::GetCapacity()) return false;
+  if (answer->size() > BER_BUFFER_SIZE) return false;  // sent answers fit the encoder's block
   PostViewMessage(GetClassName(), MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_DATA_RECV, 0);
   return true;
 }
 
 bool CThreadActionSimuler::_decode(CBerDecoder& decoder, CSimulerFrameIn& frame) {
   frame.Recycle();
+  if (!decoder.CheckLayout()) return false;  // cut short or padded: no answer
   while (decoder.GetUsedLength() < decoder.GetSize()) {
     CAsn1Object* element = nullptr;
     try {
@@ -532,6 +533,7 @@ bool CThreadActionSimuler::_decode(CBerDecoder& decoder, CSimulerFrameIn& frame)
   }
   if (decoder.GetUsedLength() < decoder.GetSize()) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"CThreadActionSimuler ==> A mismatch in sizes of the SNMP message");
+    return false;
   }
   if (!frame.Decode()) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"CThreadActionSimuler ==> Unable to finalize the received SNMP message");
@@ -543,6 +545,12 @@ bool CThreadActionSimuler::_decode(CBerDecoder& decoder, CSimulerFrameIn& frame)
 }
 
 bool CThreadActionSimuler::_accept(CSnmpGenericFrameIn& frame) {
+  // Only SNMPv1 and SNMPv2c are spoken here: another version is not answered.
+  const int64_t version = frame.GetVersion()->GetValue().GetInteger();
+  if (version != 0 && version != 1) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : SNMP version field %d is not answered", GetClassName(), version);
+    return false;
+  }
   if (!m_accept_version1 && frame.IsVersion1()) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : SNMP Version 1 messages are not allowed", GetClassName());
     return false;
