@@ -32,5 +32,4 @@ class CThreadActionWalker final : public CThreadActionWalkerRequest {
   bool _hand_over(CSnmpResponseIn& frame);
 
   std::atomic<uint32_t> m_row{0};
-  uint32_t m_stalled = 0;  // answers in a row not beyond the OID asked for
 };
