@@ -272,12 +272,15 @@ TEST_F(MisbehavingAgentTest, AWalkEndsWithItsReasonOnAnErrorStatusOrATimeOut) {
     uint32_t version;
     CThreadActionWalker::End end;
     const wchar_t* warning;
+    size_t shown = 2;
   };
   const Case cases[] = {
       {"genErr", 5, 1, CThreadActionWalker::End::ErrorStatus, L"The walk ends on error status GenErr at OID "},
       {"v2c noSuchName", 2, 1, CThreadActionWalker::End::ErrorStatus, L"The walk ends on error status NoSuchName"},
       {"v1 noSuchName", 2, 0, CThreadActionWalker::End::Complete, nullptr},
       {"time-out", -1, 1, CThreadActionWalker::End::TimedOut, L"Too much timeout"},
+      // An error index without an error status is no error: the walk goes on.
+      {"error index alone", 0, 1, CThreadActionWalker::End::Complete, nullptr, 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -285,6 +288,11 @@ TEST_F(MisbehavingAgentTest, AWalkEndsWithItsReasonOnAnErrorStatusOrATimeOut) {
     scripted::Agent agent([&](const Request& r) -> std::vector<Bytes> {
       if (r.number < 3) return {scripted::TableAnswer(kSystem, r)};
       if (c.status < 0) return {};
+      if (c.status == 0) {
+        const auto next = kSystem.upper_bound(r.oid);
+        if (next != kSystem.end()) return {Reply{next->first, next->second, 0, 2}.To(r)};
+        return {scripted::TableAnswer(kSystem, r)};
+      }
       return {Reply{r.oid, berbytes::kNull, c.status, 1}.To(r)};
     });
     LogCapture log(0);
@@ -294,7 +302,7 @@ TEST_F(MisbehavingAgentTest, AWalkEndsWithItsReasonOnAnErrorStatusOrATimeOut) {
     ASSERT_TRUE(walker.Start(p));
     ASSERT_TRUE(WaitWalker(MSG_VIEW_WALKER_FINISHED));
     walker.WaitReleased(5000);
-    EXPECT_EQ(view_->TakeResults().size(), 2u);
+    EXPECT_EQ(view_->TakeResults().size(), c.shown);
     EXPECT_EQ(walker.GetEnd(), c.end);
     if (c.warning != nullptr) {
       EXPECT_EQ(log.CountContaining(c.warning, QUILLOG_WARNING), 1u);
