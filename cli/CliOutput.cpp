@@ -92,10 +92,13 @@ std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool ts
   const std::string type = Utf8(GetTypeName(object.GetCode()));
   // An OCTET STRING shows its octets (UTF-8 text reads as typed); the core's
   // display text is for every other type.
-  const CAsn1Value& v = object.GetValue();
-  const bool octets = object.GetCode() == ASN1_OCTET_STRING;
-  const std::string value = !octets ? Utf8(object.GetText())
-                            : (v.GetOctets().empty() ? ShownText(object.GetText()) : ShownOctets(v.GetOctets()));
+  std::string value;
+  if (object.GetCode() != ASN1_OCTET_STRING) {
+    value = Utf8(object.GetText());
+  } else {
+    const std::string octets = object.GetValue().GetOctets();
+    value = octets.empty() ? ShownText(object.GetText()) : ShownOctets(octets);
+  }
   if (tsv) return name + "\t" + type + "\t" + value + "\n";
   return name + " = " + type + ": " + value + "\n";
 }

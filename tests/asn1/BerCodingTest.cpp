@@ -385,6 +385,28 @@ TEST(BerOctetString, PrintableOrHexadecimal) {
   EXPECT_EQ(TextContent(text), box);
 }
 
+TEST(BerOctetString, DecodedValuesKeepTheirOctets) {
+  // "1a:ff" is both five printable octets and the two octets 1A FF: the
+  // text cannot tell, the octets can.
+  const std::pair<uint8_t, Bytes> cases[] = {
+      {ASN1_OCTET_STRING, {'1', 'a', ':', 'f', 'f'}},
+      {ASN1_OCTET_STRING, {0x1A, 0xFF}},
+      {ASN1_OCTET_STRING, {'c', 'a', 'f', 0xC3, 0xA9}},  // UTF-8, shown in hexadecimal
+      {ASN1_OCTET_STRING, {'a', 0x00, 'b', 'c', 'd', 'e', 'f', 'g'}},
+      {ASN1_OCTET_STRING, {}},
+      {ASN1_OPAQUE, {0x9F, 0x78, 0x04, 0x42}},
+  };
+  for (const auto& [code, content] : cases) {
+    const std::string octets = Decoded(code, content).GetOctets();
+    EXPECT_EQ(Bytes(octets.begin(), octets.end()), content);
+  }
+  EXPECT_EQ(DecodedText(ASN1_OCTET_STRING, {'1', 'a', ':', 'f', 'f'}), DecodedText(ASN1_OCTET_STRING, {0x1A, 0xFF}));
+  EXPECT_EQ(Decoded(ASN1_INTEGER, {0x05}).GetOctets(), "");
+  CAsn1Value changed = Decoded(ASN1_OCTET_STRING, {0x1A, 0xFF});
+  ASSERT_TRUE(changed.SetText(L"new"));
+  EXPECT_EQ(changed.GetOctets(), "");  // no longer what was received
+}
+
 TEST(BerOctetString, EncodingSendsTheText) {
   EXPECT_EQ(TextContent(L"abc"), (Bytes{'a', 'b', 'c'}));
   EXPECT_EQ(TextContent(L""), Bytes{});
