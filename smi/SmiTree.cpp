@@ -114,41 +114,6 @@ std::wstring CSmiType::DisplayText(bool with_constraint) const {
   return text;
 }
 
-void CSmiText::Assign(const wchar_t* text, size_t length) {
-  // Two simple passes (check, then narrow) that the compiler vectorises.
-  const bool wide = !std::all_of(text, text + length, [](wchar_t c) { return static_cast<uint32_t>(c) <= 0xFF; });
-  if (wide) {
-    bytes_.clear();
-    wide_text_ = std::make_unique<std::wstring>(text, length);
-    return;
-  }
-  wide_text_.reset();
-  bytes_.resize(length);
-  char* out = bytes_.data();
-  for (size_t i = 0; i < length; ++i) out[i] = static_cast<char>(text[i]);
-}
-
-std::wstring CSmiText::Wide() const {
-  if (wide_text_) return *wide_text_;
-  std::wstring text(bytes_.size(), L'\0');
-  for (size_t i = 0; i < bytes_.size(); ++i) text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes_[i]));
-  return text;
-}
-
-bool operator==(const CSmiText& a, const std::wstring& b) {
-  if (a.wide_text_) return *a.wide_text_ == b;
-  if (a.bytes_.size() != b.size()) return false;
-  for (size_t i = 0; i < b.size(); ++i)
-    if (static_cast<wchar_t>(static_cast<unsigned char>(a.bytes_[i])) != b[i]) return false;
-  return true;
-}
-
-bool operator==(const CSmiText& a, const CSmiText& b) {
-  if (a.wide_text_ && b.wide_text_) return *a.wide_text_ == *b.wide_text_;
-  if (!a.wide_text_ && !b.wide_text_) return a.bytes_ == b.bytes_;
-  return a.wide_text_ ? b == *a.wide_text_ : a == *b.wide_text_;
-}
-
 const std::wstring& CSmiObject::Name() const {
   return declarations.empty() ? kEmpty : declarations.front().name;
 }
@@ -211,6 +176,7 @@ CSmiTree& SmiTree() {
 }
 
 void CSmiTree::Reset() {
+  descriptions_.Clear();
   objects_.clear();
   types_.clear();
   modules_.clear();
@@ -255,6 +221,7 @@ void CSmiTree::AddType(CSmiObject record) {
   const uint32_t position = static_cast<uint32_t>(types_.size());
   type_by_name_.emplace(record.Name(), position);
   types_.push_back(std::make_unique<CSmiObject>(std::move(record)));
+  descriptions_.Add(types_.back()->description);
 }
 
 void CSmiTree::IndexObjectOid(uint32_t position) {
@@ -342,6 +309,7 @@ void CSmiTree::AddObject(CSmiObject copy) {
   }
   const uint32_t position = static_cast<uint32_t>(objects_.size());
   objects_.push_back(std::make_unique<CSmiObject>(std::move(copy)));
+  descriptions_.Add(objects_.back()->description);
   if (hashed) {
     IndexObjectOid(position, hash);
   } else {
@@ -588,6 +556,7 @@ void CSmiTree::Finish() {
   AddMissingParents();
   SortByOid();
   LinkParents();
+  descriptions_.Flush();
 }
 
 void CSmiTree::MarkVisible(CSmiObject& object) {

@@ -41,6 +41,7 @@
 
 #include "kit/ZubCriticalSection.h"
 #include "smi/SmiNameIndex.h"
+#include "smi/SmiText.h"
 
 // OID arcs. Decimal arcs from 0 to 4294967295 are kept exactly (a negative
 // number in a value is kept as written); the parser warns about anything
@@ -143,53 +144,6 @@ struct CSmiType {
   // "INTEGER", "OCTET STRING", the name for kinds 17 and 18, "Unknown type"
   // otherwise; with_constraint adds " (constraint)" when there is one.
   std::wstring DisplayText(bool with_constraint) const;
-};
-
-// A text read from a module. Module files are read byte by byte (each byte
-// one character), so such a text is kept as its bytes; a text given with a
-// character above 0xFF is kept wide. Reads back as the wide text it was set to.
-class CSmiText {
- public:
-  CSmiText() = default;
-  CSmiText(const CSmiText& other) { *this = other; }
-  CSmiText(CSmiText&&) noexcept = default;
-  CSmiText& operator=(const CSmiText& other) {
-    if (this == &other) return *this;
-    bytes_ = other.bytes_;
-    wide_text_ = other.wide_text_ ? std::make_unique<std::wstring>(*other.wide_text_) : nullptr;
-    return *this;
-  }
-  CSmiText& operator=(CSmiText&&) noexcept = default;
-  CSmiText(const std::wstring& text) { Assign(text.data(), text.size()); }
-  CSmiText(const wchar_t* text) : CSmiText(std::wstring(text)) {}
-  CSmiText& operator=(const std::wstring& text) {
-    Assign(text.data(), text.size());
-    return *this;
-  }
-  CSmiText& operator=(const wchar_t* text) { return *this = std::wstring(text); }
-  void Assign(const wchar_t* text, size_t length);
-  // Each byte one character.
-  void AssignBytes(const char* bytes, size_t length) {
-    bytes_.assign(bytes, length);
-    wide_text_.reset();
-  }
-  void AssignBytes(std::string&& bytes) {
-    bytes_ = std::move(bytes);
-    wide_text_.reset();
-  }
-
-  std::wstring Wide() const;
-  operator std::wstring() const { return Wide(); }
-  bool empty() const { return wide_text_ ? wide_text_->empty() : bytes_.empty(); }
-  size_t size() const { return wide_text_ ? wide_text_->size() : bytes_.size(); }
-
-  friend bool operator==(const CSmiText& a, const CSmiText& b);
-  friend bool operator==(const CSmiText& a, const std::wstring& b);
-  friend bool operator==(const CSmiText& a, const wchar_t* b) { return a == std::wstring(b); }
-
- private:
-  std::string bytes_;                        // the text, when every character fits a byte
-  std::unique_ptr<std::wstring> wide_text_;  // the text otherwise (rare)
 };
 
 struct CSmiObject {
@@ -343,6 +297,8 @@ class CSmiTree {
   std::unordered_map<std::wstring_view, std::vector<uint32_t>> import_by_symbol_;
   std::wstring import_key_;  // room for building a key
   std::vector<uint32_t> unfinalized_imports_;
+  // Descriptions of the records above, packed as they come.
+  CSmiTextPacker descriptions_;
 };
 
 // The process-wide tree, created on first use.

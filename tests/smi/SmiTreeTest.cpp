@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include "SmiTestSupport.h"
 #include "smi/SmiTree.h"
@@ -226,6 +227,52 @@ TEST_F(SmiTreeTest, TextsReadBackAsSet) {
   EXPECT_TRUE(CSmiText().empty());
   const std::wstring back = bytes;
   EXPECT_EQ(back, bytes.Wide());
+}
+
+TEST_F(SmiTreeTest, PackedTextsReadBackAsSet) {
+  // Enough texts for several packed blocks, one longer than a block, one
+  // wide (kept as it is) and empty ones.
+  std::vector<std::wstring> written;
+  std::vector<CSmiText> texts(3000);
+  CSmiTextPacker packer;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    std::wstring text = L"text " + std::to_wstring(i) + std::wstring(i % 50, L'a' + static_cast<wchar_t>(i % 26));
+    if (i == 7) text = std::wstring(100000, L'é');
+    if (i == 8) text = L"\u20ac " + std::to_wstring(i);
+    if (i == 9) text = L"\u20ac";
+    if (i % 100 == 3) text.clear();
+    texts[i] = text;
+    written.push_back(text);
+    packer.Add(texts[i]);
+    EXPECT_EQ(texts[i].Wide(), text) << "before packing, text " << i;
+  }
+  packer.Flush();
+  const CSmiText copy = texts[1234];
+  for (size_t i = 0; i < texts.size(); ++i) {
+    ASSERT_EQ(texts[i].size(), written[i].size()) << "text " << i;
+    ASSERT_EQ(texts[i].Wide(), written[i]) << "text " << i;
+  }
+  // Read out of order, and compared across blocks.
+  for (size_t i = texts.size(); i-- > 0;) ASSERT_TRUE(texts[i] == written[i]) << "text " << i;
+  EXPECT_EQ(copy, texts[1234]);
+  EXPECT_FALSE(texts[10] == texts[2010]);
+  CSmiText same = written[2010];
+  EXPECT_EQ(same, texts[2010]);
+  EXPECT_EQ(texts[3].empty(), true);
+}
+
+TEST_F(SmiTreeTest, DescriptionsSurviveTheLoadsEnd) {
+  for (int i = 0; i < 2000; ++i) {
+    CSmiObject r = Record(L"o" + std::to_wstring(i), {1, 3, 6, 1, 2000 - i});
+    r.description = L"about o" + std::to_wstring(i) + std::wstring(40, L' ') + L"end";
+    tree_.AddObject(std::move(r));
+  }
+  tree_.Finish();
+  for (int i = 0; i < 2000; ++i) {
+    const CSmiObject* o = ByName(L"o" + std::to_wstring(i));
+    ASSERT_NE(o, nullptr);
+    ASSERT_EQ(o->description.Wide(), L"about o" + std::to_wstring(i) + std::wstring(40, L' ') + L"end");
+  }
 }
 
 TEST_F(SmiTreeTest, SortOrderComparesArcsThenLength) {
