@@ -58,6 +58,53 @@ std::string_view Unpacked(const CSmiTextBlock& block) {
 
 }  // namespace
 
+void SmiAppendUtf8(std::wstring_view text, std::string& out) {
+  for (const wchar_t c : text) {
+    const uint32_t v = static_cast<uint32_t>(c);
+    if (v < 0x80) {
+      out.push_back(static_cast<char>(v));
+      continue;
+    }
+    // Lead byte, then 6 bits per continuation byte; 0xFE leads the 32-bit form.
+    int extra = v < 0x800 ? 1 : v < 0x10000 ? 2 : v < 0x200000 ? 3 : v < 0x4000000 ? 4 : v < 0x80000000u ? 5 : 6;
+    static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC, 0xFE};
+    out.push_back(static_cast<char>(kLead[extra] | (extra < 6 ? v >> (6 * extra) : 0)));
+    while (extra-- > 0) out.push_back(static_cast<char>(0x80 | ((v >> (6 * extra)) & 0x3F)));
+  }
+}
+
+std::wstring SmiWideFromUtf8(std::string_view bytes) {
+  std::wstring text;
+  text.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size();) {
+    const unsigned char lead = static_cast<unsigned char>(bytes[i++]);
+    if (lead < 0x80) {
+      text.push_back(static_cast<wchar_t>(lead));
+      continue;
+    }
+    const int extra = lead >= 0xFE ? 6 : lead >= 0xFC ? 5 : lead >= 0xF8 ? 4 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    uint32_t v = extra == 6 ? 0 : lead & (0x3F >> extra);
+    for (int k = 0; k < extra && i < bytes.size(); ++k) v = (v << 6) | (static_cast<unsigned char>(bytes[i++]) & 0x3F);
+    text.push_back(static_cast<wchar_t>(v));
+  }
+  return text;
+}
+
+bool operator==(const CSmiName& a, std::wstring_view b) {
+  // Mostly ASCII on both sides: compared without building a copy.
+  const std::string& bytes = a.utf8_;
+  size_t i = 0;
+  for (; i < b.size() && i < bytes.size(); ++i) {
+    const uint32_t c = static_cast<uint32_t>(b[i]);
+    if (c >= 0x80 || static_cast<unsigned char>(bytes[i]) >= 0x80) break;
+    if (static_cast<char>(c) != bytes[i]) return false;
+  }
+  if (i == b.size() && i == bytes.size()) return true;
+  std::string rest;
+  SmiAppendUtf8(b.substr(i), rest);
+  return std::string_view(bytes).substr(i) == rest;
+}
+
 void CSmiText::Assign(const wchar_t* text, size_t length) {
   const bool wide = !std::all_of(text, text + length, [](wchar_t c) { return static_cast<uint32_t>(c) <= 0xFF; });
   if (!wide) {

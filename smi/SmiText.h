@@ -1,5 +1,8 @@
-// Texts read from MIB modules (object descriptions), kept small.
+// Texts read from MIB modules (names, constraints, object descriptions),
+// kept small.
 //
+// A name is kept as UTF-8 (a wide text takes four bytes a character): most
+// names then need no heap block, and the indexes key on the same bytes.
 // Module files are read byte by byte (each byte one character), so a text
 // is kept as its bytes; a text given with a character above 0xFF is kept
 // wide. Texts handed to a CSmiTextPacker are then moved, a block at a time,
@@ -14,6 +17,40 @@
 #include <vector>
 
 struct CSmiTextBlock;
+
+// Wide text <-> UTF-8, for every wchar_t value (one outside Unicode is
+// written in the longer forms of the original UTF-8): equal texts give
+// equal bytes and back.
+void SmiAppendUtf8(std::wstring_view text, std::string& out);
+std::wstring SmiWideFromUtf8(std::string_view bytes);
+
+// A short text (a declared name, an imported symbol, a constraint) kept as
+// UTF-8. Read it with Wide() or Utf8(); compares with wide texts.
+class CSmiName {
+ public:
+  CSmiName() = default;
+  CSmiName(std::wstring_view text) { SmiAppendUtf8(text, utf8_); }
+  CSmiName(const std::wstring& text) : CSmiName(std::wstring_view(text)) {}
+  CSmiName(const wchar_t* text) : CSmiName(std::wstring_view(text)) {}
+
+  std::wstring Wide() const { return SmiWideFromUtf8(utf8_); }
+  explicit operator std::wstring() const { return Wide(); }
+  const std::string& Utf8() const { return utf8_; }
+  bool empty() const { return utf8_.empty(); }
+  CSmiName& operator+=(std::wstring_view text) {
+    SmiAppendUtf8(text, utf8_);
+    return *this;
+  }
+  void shrink_to_fit() { utf8_.shrink_to_fit(); }
+
+  friend bool operator==(const CSmiName& a, const CSmiName& b) { return a.utf8_ == b.utf8_; }
+  friend bool operator==(const CSmiName& a, std::wstring_view b);
+  friend bool operator==(const CSmiName& a, const std::wstring& b) { return a == std::wstring_view(b); }
+  friend bool operator==(const CSmiName& a, const wchar_t* b) { return a == std::wstring_view(b); }
+
+ private:
+  std::string utf8_;
+};
 
 // An immutable text; copies share its block. Reads back as the wide text it
 // was set to.

@@ -33,13 +33,21 @@ CSmiObject BuiltinRecord(const wchar_t* name, int64_t arc, uint32_t kind) {
   return record;
 }
 
-// Module, file and symbol in one key; written into room that is re-used.
-std::wstring_view ImportKey(const std::wstring& module, const std::wstring& path, const std::wstring& symbol,
-                            std::wstring& room) {
+// Module, file and symbol (UTF-8) in one key; written into room that is re-used.
+std::string_view ImportKey(const std::wstring& module, const std::wstring& path, std::string_view symbol,
+                           std::string& room) {
   room.clear();
-  room.append(module).push_back(L'\x1');
-  room.append(path).push_back(L'\x1');
+  SmiAppendUtf8(module, room);
+  room.push_back('\x1');
+  SmiAppendUtf8(path, room);
+  room.push_back('\x1');
   room.append(symbol);
+  return room;
+}
+
+std::string_view Utf8Of(const std::wstring& text, std::string& room) {
+  room.clear();
+  SmiAppendUtf8(text, room);
   return room;
 }
 
@@ -110,12 +118,12 @@ std::wstring CSmiType::DisplayText(bool with_constraint) const {
   } else {
     text = L"Unknown type";
   }
-  if (with_constraint && !constraint.empty()) text += L" (" + constraint + L")";
+  if (with_constraint && !constraint.empty()) text += L" (" + constraint.Wide() + L")";
   return text;
 }
 
-const std::wstring& CSmiObject::Name() const {
-  return declarations.empty() ? kEmpty : declarations.front().name;
+std::wstring CSmiObject::Name() const {
+  return declarations.empty() ? std::wstring() : declarations.front().name.Wide();
 }
 
 uint32_t CSmiTree::HashOid(OidView oid) {
@@ -219,7 +227,8 @@ bool CSmiTree::FindModule(const CSmiModuleKey& key) const { return module_set_.c
 
 void CSmiTree::AddType(CSmiObject record) {
   const uint32_t position = static_cast<uint32_t>(types_.size());
-  type_by_name_.emplace(record.Name(), position);
+  type_by_name_.emplace(record.declarations.empty() ? std::string() : record.declarations.front().name.Utf8(),
+                        position);
   types_.push_back(std::make_unique<CSmiObject>(std::move(record)));
   descriptions_.Add(types_.back()->description);
 }
@@ -255,9 +264,9 @@ void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
   }
 }
 
-void CSmiTree::IndexObjectName(uint32_t position, const std::wstring& name) {
+void CSmiTree::IndexObjectName(uint32_t position, const CSmiName& name) {
   ApplyNameRemap();
-  by_name_.FindOrAdd(name).Insert(position);
+  by_name_.FindOrAdd(name.Utf8()).Insert(position);
 }
 
 void CSmiTree::ApplyNameRemap() const {
@@ -296,9 +305,9 @@ void CSmiTree::AddObject(CSmiObject copy) {
         const CSmiDeclaration& new_decl = copy.declarations.front();
         QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"SMI object '%s' is already existing", copy.Name());
         QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"Existing object %s=%s is declared in File '%s' at Line %d",
-                 old_decl.name, existing.OidText(), old_decl.module_name, old_decl.line);
+                 old_decl.name.Wide(), existing.OidText(), old_decl.module_name, old_decl.line);
         QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"New object %s=%s is declared in File '%s' at Line %d",
-                 new_decl.name, copy.OidText(), new_decl.module_name, new_decl.line);
+                 new_decl.name.Wide(), copy.OidText(), new_decl.module_name, new_decl.line);
       }
       if (!copy.declarations.empty()) {
         existing.declarations.push_back(copy.declarations.front());
@@ -318,9 +327,9 @@ void CSmiTree::AddObject(CSmiObject copy) {
   for (const CSmiDeclaration& d : objects_[position]->declarations) IndexObjectName(position, d.name);
 }
 
-bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name,
+bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, std::string_view name,
                                   const CSmiSharedText& module_name, const CSmiSharedText& file_path) const {
-  if (d.name != name) return false;
+  if (d.name.Utf8() != name) return false;
   if (d.name.empty() || d.module_name.empty() || d.line == 0) return true;
   return d.module_name == module_name && d.file_path == file_path;
 }
@@ -334,6 +343,11 @@ CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiShare
 }
 
 CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiSharedText& module_name,
+                                       const CSmiSharedText& file_path) const {
+  return FindObjectByUtf8(Utf8Of(name, name_key_), module_name, file_path);
+}
+
+CSmiObject* CSmiTree::FindObjectByUtf8(std::string_view name, const CSmiSharedText& module_name,
                                        const CSmiSharedText& file_path) const {
   ApplyNameRemap();
   const CSmiNameIndex::Positions* found = by_name_.Find(name);
@@ -362,8 +376,9 @@ void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symb
 
 void CSmiTree::AddImport(const CSmiSharedKey& importer, const std::wstring& symbol) {
   const uint32_t position = static_cast<uint32_t>(imports_.size());
-  imports_.push_back(CSmiImport{importer.module_name, importer.file_path, symbol, {}, {}});
-  const std::wstring_view key = ImportKey(importer.module_name, importer.file_path, symbol, import_key_);
+  imports_.push_back(CSmiImport{importer.module_name, importer.file_path, CSmiName(symbol), {}, {}});
+  const std::string_view key =
+      ImportKey(importer.module_name, importer.file_path, imports_.back().symbol.Utf8(), import_key_);
   auto it = import_by_symbol_.find(key);
   if (it == import_by_symbol_.end()) it = import_by_symbol_.emplace(import_keys_.Keep(key), std::vector<uint32_t>()).first;
   it->second.push_back(position);
@@ -389,13 +404,15 @@ bool CSmiTree::TryResolve(CSmiObject& object) {
   SMI_TRACE(QLF_PROGRAM_SMI, L"Trying to finish OID resolution of '%s'...", object.Name());
   static const CSmiDeclaration kNoDeclaration;
   const CSmiDeclaration& first = object.declarations.empty() ? kNoDeclaration : object.declarations.front();
-  const CSmiObject* found = FindObjectByName(object.pending_name, first.module_name, first.file_path);
+  std::string pending;
+  SmiAppendUtf8(object.pending_name, pending);
+  const CSmiObject* found = FindObjectByUtf8(pending, first.module_name, first.file_path);
   if (!found) {
-    auto it = import_by_symbol_.find(ImportKey(first.module_name, first.file_path, object.pending_name, import_key_));
+    auto it = import_by_symbol_.find(ImportKey(first.module_name, first.file_path, pending, import_key_));
     if (it != import_by_symbol_.end()) {
       for (uint32_t position : it->second) {
         const CSmiImport& import = imports_[position];
-        found = FindObjectByName(object.pending_name, import.source_module_name, import.source_file_path);
+        found = FindObjectByUtf8(pending, import.source_module_name, import.source_file_path);
         if (found) break;
       }
     }
@@ -441,7 +458,7 @@ void CSmiTree::Resolve() {
       if (object->resolve_position == -1) continue;
       CSmiDeclaration first;
       if (!object->declarations.empty()) first = object->declarations.front();
-      QuillogW(QUILLOG_WARNING, QLF_NONE, L"OID '%s' (%s/%d) is not resolved", first.name, first.file_path,
+      QuillogW(QUILLOG_WARNING, QLF_NONE, L"OID '%s' (%s/%d) is not resolved", first.name.Wide(), first.file_path,
                first.line);
     }
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"There are OID to resolve but I can't resolve them");
@@ -606,7 +623,7 @@ const CSmiType& CSmiTree::FindTypeBase(const CSmiType& type) const {
       return *current;
     }
     if (!current->nested.empty()) return *current;
-    auto it = type_by_name_.find(current->DisplayText(false));
+    auto it = type_by_name_.find(std::string(Utf8Of(current->DisplayText(false), name_key_)));
     if (it == type_by_name_.end()) return *current;
     current = &types_[it->second]->type;
   }
@@ -622,7 +639,7 @@ void CSmiTree::Dump(uint32_t feature) const {
   for (const auto& object : objects_) {
     CSmiDeclaration first;
     if (!object->declarations.empty()) first = object->declarations.front();
-    QuillogW(QUILLOG_INFO, feature, L"   %s, %s=%s, visible=%s ==> %s (%d)", first.name,
+    QuillogW(QUILLOG_INFO, feature, L"   %s, %s=%s, visible=%s ==> %s (%d)", first.name.Wide(),
              object->type.DisplayText(true), object->OidText(), object->visible ? L"true" : L"false",
              first.module_name, first.line);
   }
@@ -632,7 +649,7 @@ void CSmiTree::DumpImports() const {
   QuillogW(QUILLOG_INFO, QLF_NONE, L"Dump of imported symbols");
   QuillogW(QUILLOG_INFO, QLF_NONE, L"------------------------");
   for (const CSmiImport& import : imports_)
-    QuillogW(QUILLOG_INFO, QLF_NONE, L"File=%s, Symbol=%s, From=%s", import.module_name, import.symbol,
+    QuillogW(QUILLOG_INFO, QLF_NONE, L"File=%s, Symbol=%s, From=%s", import.module_name, import.symbol.Wide(),
              import.source_module_name);
 }
 

@@ -21,7 +21,7 @@
 //   CSmiTreeProtected lock(tree);
 //   tree.ForEachObject([](const CSmiObject& o) {
 //     const CSmiDeclaration& d = o.declarations.front();
-//     // o.OidText() ".1.3.6.1", SmiOidDotted(o.oid) "1.3.6.1", d.name,
+//     // o.OidText() ".1.3.6.1", SmiOidDotted(o.oid) "1.3.6.1", d.name.Wide(),
 //     // d.module_name, d.file_path, d.line (0 for built-in entries).
 //   });
 //
@@ -110,7 +110,7 @@ class CSmiSharedText {
 
 // Where a name was declared. Line 0 for the built-in entries.
 struct CSmiDeclaration {
-  std::wstring name;
+  CSmiName name;
   CSmiSharedText module_name;
   CSmiSharedText file_path;
   int32_t line = 0;
@@ -137,7 +137,7 @@ struct CSmiModuleKeyHash {
 
 struct CSmiType {
   CSmiSharedText name;      // referenced type name, macro keyword, or empty
-  std::wstring constraint;  // e.g. "SIZE 0..255", "up(1), down(2)"
+  CSmiName constraint;      // e.g. "SIZE 0..255", "up(1), down(2)"
   uint32_t kind = SMI_TYPE_NONE;
   std::vector<CSmiType> nested;  // only on an assignment's own type, flat
 
@@ -161,14 +161,14 @@ struct CSmiObject {
 
   bool IsComplete() const { return resolve_position == -1; }
   // Name of the first declaration (empty when there is none).
-  const std::wstring& Name() const;
+  std::wstring Name() const;
   std::wstring OidText() const { return SmiOidText(oid); }
 };
 
 struct CSmiImport {
   CSmiSharedText module_name;  // importing module
   CSmiSharedText file_path;    // importing file
-  std::wstring symbol;
+  CSmiName symbol;
   CSmiSharedText source_module_name;
   CSmiSharedText source_file_path;
 };
@@ -267,11 +267,14 @@ class CSmiTree {
 
   void IndexObjectOid(uint32_t position);
   void IndexObjectOid(uint32_t position, uint32_t hash);  // position's OID is complete
-  void IndexObjectName(uint32_t position, const std::wstring& name);
+  void IndexObjectName(uint32_t position, const CSmiName& name);
   void RemapObjectIndexes(const std::vector<uint32_t>& new_position);
   void ApplyNameRemap() const;
-  bool DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name, const CSmiSharedText& module_name,
+  bool DeclarationMatches(const CSmiDeclaration& d, std::string_view name, const CSmiSharedText& module_name,
                           const CSmiSharedText& file_path) const;
+  // name: UTF-8.
+  CSmiObject* FindObjectByUtf8(std::string_view name, const CSmiSharedText& module_name,
+                               const CSmiSharedText& file_path) const;
   CSmiObject* FindObjectByName(const std::wstring& name, const CSmiSharedText& module_name,
                                const CSmiSharedText& file_path) const;
 
@@ -291,11 +294,12 @@ class CSmiTree {
   // After a sort, the name index is renumbered on its next use (old
   // position -> new); empty when it is up to date.
   mutable std::vector<uint32_t> name_remap_;
-  std::unordered_map<std::wstring, uint32_t> type_by_name_;  // first type by name
+  std::unordered_map<std::string, uint32_t> type_by_name_;  // first type by name (UTF-8)
   std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> module_set_;
   // Imported symbols by importing module, file and symbol (ImportKey).
-  std::unordered_map<std::wstring_view, std::vector<uint32_t>> import_by_symbol_;
-  std::wstring import_key_;  // room for building a key
+  std::unordered_map<std::string_view, std::vector<uint32_t>> import_by_symbol_;
+  std::string import_key_;  // room for building a key
+  mutable std::string name_key_;  // room for a looked-up name in UTF-8
   std::vector<uint32_t> unfinalized_imports_;
   // Descriptions of the records above, packed as they come.
   CSmiTextPacker descriptions_;

@@ -229,6 +229,28 @@ TEST_F(SmiTreeTest, TextsReadBackAsSet) {
   EXPECT_EQ(back, bytes.Wide());
 }
 
+TEST_F(SmiTreeTest, NamesKeepEveryCharacter) {
+  const std::wstring texts[] = {L"ifIndex", L"caf\u00e9", L"\u20ac", std::wstring(1, static_cast<wchar_t>(0x1F600)),
+                                std::wstring(1, static_cast<wchar_t>(0x7FFFFFFF)), std::wstring(1, static_cast<wchar_t>(-1)),
+                                std::wstring(1, L'\0') + L"x", L""};
+  for (const std::wstring& text : texts) {
+    const CSmiName name(text);
+    EXPECT_EQ(name.Wide(), text);
+    EXPECT_TRUE(name == text);
+    EXPECT_FALSE(name == text + L"a");
+    EXPECT_EQ(name.empty(), text.empty());
+  }
+  EXPECT_EQ(CSmiName(L"caf\u00e9").Utf8(), "caf\xc3\xa9");
+  EXPECT_FALSE(CSmiName(L"caf\u00e9") == L"caf\u00e8");
+  EXPECT_FALSE(CSmiName(L"ab") == L"a");
+  // Found by name whatever its characters.
+  tree_.AddObject(Record(L"caf\u00e9\u20ac", {1, 3, 9}));
+  const CSmiObject* found = tree_.FindObjectByName(L"caf\u00e9\u20ac", M);
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(found->Name(), L"caf\u00e9\u20ac");
+  EXPECT_EQ(tree_.FindObjectByName(L"caf\u00e9\u20ad", M), nullptr);
+}
+
 TEST_F(SmiTreeTest, PackedTextsReadBackAsSet) {
   // Enough texts for several packed blocks, one longer than a block, one
   // wide (kept as it is) and empty ones.
@@ -336,22 +358,22 @@ namespace {
 TEST(SmiNameIndex, GrowsKeepsEveryNameAndItsAscendingPositions) {
   CSmiNameIndex index;
   index.Clear(1);
-  EXPECT_EQ(index.Find(L"none"), nullptr);
-  for (uint32_t i = 0; i < 3000; ++i) index.FindOrAdd(L"name" + std::to_wstring(i % 1000)).Insert(3000 - i);
+  EXPECT_EQ(index.Find("none"), nullptr);
+  for (uint32_t i = 0; i < 3000; ++i) index.FindOrAdd("name" + std::to_string(i % 1000)).Insert(3000 - i);
   for (uint32_t n = 0; n < 1000; ++n) {
-    const CSmiNameIndex::Positions* p = index.Find(L"name" + std::to_wstring(n));
+    const CSmiNameIndex::Positions* p = index.Find("name" + std::to_string(n));
     ASSERT_NE(p, nullptr) << n;
     // Inserted as 3000-n, 2000-n, 1000-n: kept ascending.
     EXPECT_EQ(p->first, 1000 - n);
     EXPECT_EQ(p->rest, (std::vector<uint32_t>{2000 - n, 3000 - n}));
   }
-  EXPECT_EQ(index.Find(L"name1000"), nullptr);
-  EXPECT_EQ(index.Find(L"name"), nullptr);
+  EXPECT_EQ(index.Find("name1000"), nullptr);
+  EXPECT_EQ(index.Find("name"), nullptr);
   // Renumbering reverses the order: still ascending afterwards.
   std::vector<uint32_t> reverse(3001);
   for (uint32_t i = 0; i <= 3000; ++i) reverse[i] = 3000 - i;
   index.Remap(reverse);
-  const CSmiNameIndex::Positions* p = index.Find(L"name7");
+  const CSmiNameIndex::Positions* p = index.Find("name7");
   ASSERT_NE(p, nullptr);
   EXPECT_EQ(p->first, 7u);
   EXPECT_EQ(p->rest, (std::vector<uint32_t>{1007, 2007}));
