@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -90,9 +91,53 @@ std::wstring SmiWideFromUtf8(std::string_view bytes) {
   return text;
 }
 
+namespace {
+
+// Room for encoding a name, re-used.
+std::string& NameRoom() {
+  thread_local std::string room;
+  room.clear();
+  return room;
+}
+
+}  // namespace
+
+CSmiName::CSmiName(std::wstring_view text) {
+  std::string& room = NameRoom();
+  SmiAppendUtf8(text, room);
+  Set(room);
+}
+
+std::string_view CSmiName::Utf8() const {
+  if (!bytes_) return {};
+  uint32_t length = 0;
+  std::memcpy(&length, bytes_.get(), sizeof length);
+  return std::string_view(bytes_.get() + sizeof length, length);
+}
+
+void CSmiName::Set(std::string_view utf8) {
+  if (utf8.empty()) {
+    bytes_.reset();
+    return;
+  }
+  const uint32_t length = CheckedLength(utf8.size());
+  auto bytes = std::make_unique_for_overwrite<char[]>(sizeof length + utf8.size());
+  std::memcpy(bytes.get(), &length, sizeof length);
+  std::memcpy(bytes.get() + sizeof length, utf8.data(), utf8.size());
+  bytes_ = std::move(bytes);
+}
+
+CSmiName& CSmiName::operator+=(std::wstring_view text) {
+  std::string& room = NameRoom();
+  room.append(Utf8());
+  SmiAppendUtf8(text, room);
+  Set(room);
+  return *this;
+}
+
 bool operator==(const CSmiName& a, std::wstring_view b) {
   // Mostly ASCII on both sides: compared without building a copy.
-  const std::string& bytes = a.utf8_;
+  const std::string_view bytes = a.Utf8();
   size_t i = 0;
   for (; i < b.size() && i < bytes.size(); ++i) {
     const uint32_t c = static_cast<uint32_t>(b[i]);
@@ -102,7 +147,7 @@ bool operator==(const CSmiName& a, std::wstring_view b) {
   if (i == b.size() && i == bytes.size()) return true;
   std::string rest;
   SmiAppendUtf8(b.substr(i), rest);
-  return std::string_view(bytes).substr(i) == rest;
+  return bytes.substr(i) == rest;
 }
 
 void CSmiText::Assign(const wchar_t* text, size_t length) {

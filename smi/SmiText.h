@@ -25,31 +25,36 @@ void SmiAppendUtf8(std::wstring_view text, std::string& out);
 std::wstring SmiWideFromUtf8(std::string_view bytes);
 
 // A short text (a declared name, an imported symbol, a constraint) kept as
-// UTF-8. Read it with Wide() or Utf8(); compares with wide texts.
+// UTF-8 in a block of its exact size, behind one pointer. Read it with
+// Wide() or Utf8(); compares with wide texts.
 class CSmiName {
  public:
   CSmiName() = default;
-  CSmiName(std::wstring_view text) { SmiAppendUtf8(text, utf8_); }
+  CSmiName(std::wstring_view text);
   CSmiName(const std::wstring& text) : CSmiName(std::wstring_view(text)) {}
   CSmiName(const wchar_t* text) : CSmiName(std::wstring_view(text)) {}
-
-  std::wstring Wide() const { return SmiWideFromUtf8(utf8_); }
-  explicit operator std::wstring() const { return Wide(); }
-  const std::string& Utf8() const { return utf8_; }
-  bool empty() const { return utf8_.empty(); }
-  CSmiName& operator+=(std::wstring_view text) {
-    SmiAppendUtf8(text, utf8_);
+  CSmiName(const CSmiName& other) { Set(other.Utf8()); }
+  CSmiName(CSmiName&&) noexcept = default;
+  CSmiName& operator=(const CSmiName& other) {
+    if (this != &other) Set(other.Utf8());
     return *this;
   }
-  void shrink_to_fit() { utf8_.shrink_to_fit(); }
+  CSmiName& operator=(CSmiName&&) noexcept = default;
 
-  friend bool operator==(const CSmiName& a, const CSmiName& b) { return a.utf8_ == b.utf8_; }
+  std::wstring Wide() const { return SmiWideFromUtf8(Utf8()); }
+  explicit operator std::wstring() const { return Wide(); }
+  std::string_view Utf8() const;
+  bool empty() const { return !bytes_; }
+  CSmiName& operator+=(std::wstring_view text);
+
+  friend bool operator==(const CSmiName& a, const CSmiName& b) { return a.Utf8() == b.Utf8(); }
   friend bool operator==(const CSmiName& a, std::wstring_view b);
   friend bool operator==(const CSmiName& a, const std::wstring& b) { return a == std::wstring_view(b); }
   friend bool operator==(const CSmiName& a, const wchar_t* b) { return a == std::wstring_view(b); }
 
  private:
-  std::string utf8_;
+  void Set(std::string_view utf8);
+  std::unique_ptr<char[]> bytes_;  // the length (4 bytes), then the bytes; null when empty
 };
 
 // An immutable text; copies share its block. Reads back as the wide text it

@@ -25,6 +25,14 @@ const wchar_t* const kKindTexts[] = {L"NULL",        L"BOOLEAN",     L"REAL",   
 const std::wstring kEmpty;
 constexpr size_t kExpectedObjects = 40000;
 
+// A record is built a piece at a time, so its containers have spare room;
+// once it is in the tree they keep just what they hold.
+void Compact(CSmiObject& record) {
+  record.oid.shrink_to_fit();
+  record.type.nested.shrink_to_fit();
+  record.declarations.shrink_to_fit();
+}
+
 CSmiObject BuiltinRecord(const wchar_t* name, int64_t arc, uint32_t kind) {
   CSmiObject record;
   record.oid = {arc};
@@ -187,6 +195,7 @@ void CSmiTree::Reset() {
   descriptions_.Clear();
   objects_.clear();
   types_.clear();
+  records_.Clear();
   modules_.clear();
   imports_.clear();
   ClearOidIndex(kExpectedObjects);
@@ -227,9 +236,10 @@ bool CSmiTree::FindModule(const CSmiModuleKey& key) const { return module_set_.c
 
 void CSmiTree::AddType(CSmiObject record) {
   const uint32_t position = static_cast<uint32_t>(types_.size());
-  type_by_name_.emplace(record.declarations.empty() ? std::string() : record.declarations.front().name.Utf8(),
+  type_by_name_.emplace(record.declarations.empty() ? std::string() : std::string(record.declarations.front().name.Utf8()),
                         position);
-  types_.push_back(std::make_unique<CSmiObject>(std::move(record)));
+  types_.push_back(records_.Add(std::move(record)));
+  Compact(*types_.back());
   descriptions_.Add(types_.back()->description);
 }
 
@@ -317,7 +327,8 @@ void CSmiTree::AddObject(CSmiObject copy) {
     }
   }
   const uint32_t position = static_cast<uint32_t>(objects_.size());
-  objects_.push_back(std::make_unique<CSmiObject>(std::move(copy)));
+  objects_.push_back(records_.Add(std::move(copy)));
+  Compact(*objects_.back());
   descriptions_.Add(objects_.back()->description);
   if (hashed) {
     IndexObjectOid(position, hash);
@@ -359,15 +370,15 @@ CSmiObject* CSmiTree::FindObjectByUtf8(std::string_view name, const CSmiSharedTe
       if (DeclarationMatches(d, name, module_name, file_path)) return true;
     return false;
   };
-  if (matches(positions.first)) return objects_[positions.first]->IsComplete() ? objects_[positions.first].get() : nullptr;
+  if (matches(positions.first)) return objects_[positions.first]->IsComplete() ? objects_[positions.first] : nullptr;
   for (uint32_t position : positions.rest)
-    if (matches(position)) return objects_[position]->IsComplete() ? objects_[position].get() : nullptr;
+    if (matches(position)) return objects_[position]->IsComplete() ? objects_[position] : nullptr;
   return nullptr;
 }
 
 CSmiObject* CSmiTree::FindObjectByOid(const SmiOid& oid) const {
   const int64_t position = FindOidPosition(ViewOf(oid));
-  return position < 0 ? nullptr : objects_[static_cast<size_t>(position)].get();
+  return position < 0 ? nullptr : objects_[static_cast<size_t>(position)];
 }
 
 void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symbol) {
@@ -404,8 +415,7 @@ bool CSmiTree::TryResolve(CSmiObject& object) {
   SMI_TRACE(QLF_PROGRAM_SMI, L"Trying to finish OID resolution of '%s'...", object.Name());
   static const CSmiDeclaration kNoDeclaration;
   const CSmiDeclaration& first = object.declarations.empty() ? kNoDeclaration : object.declarations.front();
-  std::string pending;
-  SmiAppendUtf8(object.pending_name, pending);
+  const std::string pending(object.pending_name.Utf8());
   const CSmiObject* found = FindObjectByUtf8(pending, first.module_name, first.file_path);
   if (!found) {
     auto it = import_by_symbol_.find(ImportKey(first.module_name, first.file_path, pending, import_key_));
@@ -424,7 +434,7 @@ bool CSmiTree::TryResolve(CSmiObject& object) {
   const size_t at = std::min<size_t>(static_cast<size_t>(object.resolve_position), object.oid.size());
   const SmiOid prefix = found->oid;  // found may be object itself only when complete
   object.oid.insert(object.oid.begin() + static_cast<std::ptrdiff_t>(at), prefix.begin(), prefix.end());
-  object.pending_name.clear();
+  object.pending_name = CSmiName();
   object.resolve_position = -1;
   SMI_TRACE(QLF_PROGRAM_SMI, L"OID '%s' is resolved", object.Name());
   return true;
@@ -443,6 +453,7 @@ void CSmiTree::Resolve() {
       if (object.resolve_position == -1) continue;
       ++pending;
       if (TryResolve(object)) {
+        object.oid.shrink_to_fit();
         ++resolved;
         IndexObjectOid(i);
       }
@@ -480,7 +491,7 @@ void CSmiTree::AddMissingParents() {
       if (found >= 0) {
         // The parent link, as LinkParents would set it: the first object of
         // an OID stays the first through the additions and the sort.
-        if (length + 1 == object->oid.size() && !object->parent) object->parent = objects_[static_cast<size_t>(found)].get();
+        if (length + 1 == object->oid.size() && !object->parent) object->parent = objects_[static_cast<size_t>(found)];
         break;
       }
       SmiOid prefix(object->oid.begin(), object->oid.begin() + static_cast<std::ptrdiff_t>(length));
@@ -499,33 +510,35 @@ void CSmiTree::AddMissingParents() {
   }
 }
 
-void CSmiTree::SortByOid() {
-  // Sorted through a side array so that comparisons only touch the arcs.
-  // The arcs are copied side by side so that comparisons stay in cache.
-  struct Entry {
-    uint32_t offset;
-    uint32_t size;
-    uint32_t position;
-  };
+namespace {
+
+struct SortEntry {
+  uint32_t offset;  // of the OID's arcs in the side array
+  uint32_t size;
+  uint32_t position;
+};
+
+// Sorts through a side array of the arcs, side by side, so that comparisons
+// stay in cache. Empty OIDs go first (logged) so that the order stays a
+// strict weak order.
+template <typename Arc>
+void SortEntries(std::vector<SortEntry>& order, const std::vector<const SmiOid*>& oids) {
   size_t total = 0;
-  for (const auto& object : objects_) total += object->oid.size();
-  std::vector<int64_t> arcs;
+  for (const SmiOid* oid : oids) total += oid->size();
+  std::vector<Arc> arcs;
   arcs.reserve(total);
-  std::vector<Entry> order(objects_.size());
-  for (uint32_t i = 0; i < objects_.size(); ++i) {
-    const SmiOid& oid = objects_[i]->oid;
-    order[i] = Entry{static_cast<uint32_t>(arcs.size()), static_cast<uint32_t>(oid.size()), i};
-    arcs.insert(arcs.end(), oid.begin(), oid.end());
+  for (uint32_t i = 0; i < oids.size(); ++i) {
+    order[i] = SortEntry{static_cast<uint32_t>(arcs.size()), static_cast<uint32_t>(oids[i]->size()), i};
+    for (int64_t arc : *oids[i]) arcs.push_back(static_cast<Arc>(arc));
   }
-  const int64_t* base = arcs.data();
-  // Empty OIDs go first (logged) so that the order stays a strict weak order.
-  auto less = [base](const Entry& a, const Entry& b) {
+  const Arc* base = arcs.data();
+  auto less = [base](const SortEntry& a, const SortEntry& b) {
     if (a.size == 0 || b.size == 0) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"Size is 0");
       return a.size == 0 && b.size != 0;
     }
-    const int64_t* x = base + a.offset;
-    const int64_t* y = base + b.offset;
+    const Arc* x = base + a.offset;
+    const Arc* y = base + b.offset;
     const uint32_t n = std::min(a.size, b.size);
     for (uint32_t i = 0; i < n; ++i) {
       if (x[i] != y[i]) return x[i] < y[i];
@@ -538,12 +551,32 @@ void CSmiTree::SortByOid() {
     return a.size < b.size;
   };
   std::stable_sort(order.begin(), order.end(), less);
+}
+
+}  // namespace
+
+void CSmiTree::SortByOid() {
+  // Arcs of 32 bits (all of them, but for a slip in a module) are sorted
+  // in half the room.
+  std::vector<const SmiOid*> oids(objects_.size());
+  bool narrow = true;
+  for (uint32_t i = 0; i < objects_.size(); ++i) {
+    oids[i] = &objects_[i]->oid;
+    for (int64_t arc : *oids[i]) narrow = narrow && arc >= 0 && arc <= UINT32_MAX;
+  }
+  std::vector<SortEntry> order(objects_.size());
+  if (narrow) {
+    SortEntries<uint32_t>(order, oids);
+  } else {
+    SortEntries<int64_t>(order, oids);
+  }
+  oids = {};
 
   std::vector<uint32_t> new_position(objects_.size());
-  std::vector<std::unique_ptr<CSmiObject>> sorted(objects_.size());
+  std::vector<CSmiObject*> sorted(objects_.size());
   for (uint32_t i = 0; i < order.size(); ++i) {
     new_position[order[i].position] = i;
-    sorted[i] = std::move(objects_[order[i].position]);
+    sorted[i] = objects_[order[i].position];
   }
   objects_ = std::move(sorted);
   RemapObjectIndexes(new_position);
@@ -559,7 +592,7 @@ void CSmiTree::LinkParents() {
     if (object->oid.size() == 1) continue;
     const int64_t parent = FindOidPosition(OidView{object->oid.data(), object->oid.size() - 1});
     if (parent >= 0) {
-      object->parent = objects_[static_cast<size_t>(parent)].get();
+      object->parent = objects_[static_cast<size_t>(parent)];
       continue;
     }
     const SmiOid prefix(object->oid.begin(), object->oid.end() - 1);
@@ -651,6 +684,21 @@ void CSmiTree::DumpImports() const {
   for (const CSmiImport& import : imports_)
     QuillogW(QUILLOG_INFO, QLF_NONE, L"File=%s, Symbol=%s, From=%s", import.module_name, import.symbol.Wide(),
              import.source_module_name);
+}
+
+CSmiObject* CSmiTree::RecordStore::Add(CSmiObject&& record) {
+  if (used_ == kChunk) {
+    chunks_.push_back(std::make_unique<CSmiObject[]>(kChunk));
+    used_ = 0;
+  }
+  CSmiObject* at = &chunks_.back()[used_++];
+  *at = std::move(record);
+  return at;
+}
+
+void CSmiTree::RecordStore::Clear() {
+  chunks_.clear();
+  used_ = kChunk;
 }
 
 void CSmiTree::ForEachObject(const std::function<void(const CSmiObject&)>& fn) const {

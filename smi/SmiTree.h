@@ -7,8 +7,8 @@
 // results of a walk over the lists in order: first match in list order.
 //
 // Every call must be made with the tree's lock held (CSmiTreeProtected).
-// Pointers to objects stay valid until Reset (the objects live on the heap
-// and are only re-ordered by SortByOid).
+// Pointers to objects stay valid until Reset (the objects live in chunks
+// that never move and are only re-ordered by SortByOid).
 //
 // Loading a folder of modules and walking the tree (for example to build an
 // OID name table):
@@ -152,12 +152,12 @@ struct CSmiObject {
   uint32_t status = 0;
   uint32_t access = 0;
   CSmiText description;
-  std::wstring pending_name;    // OID component name unknown when read
+  CSmiName pending_name;          // OID component name unknown when read
   int32_t resolve_position = -1;  // -1: OID complete
-  CSmiObject* parent = nullptr;
-  void* tree_item = nullptr;    // owned by the browser view
-  std::vector<CSmiDeclaration> declarations;
   bool visible = false;
+  CSmiObject* parent = nullptr;
+  void* tree_item = nullptr;  // owned by the browser view
+  std::vector<CSmiDeclaration> declarations;
 
   bool IsComplete() const { return resolve_position == -1; }
   // Name of the first declaration (empty when there is none).
@@ -280,8 +280,21 @@ class CSmiTree {
 
   CZubCriticalSection lock_{L"CSmiTreeProtected critical section"};
   bool initialised_ = false;
-  std::vector<std::unique_ptr<CSmiObject>> types_;
-  std::vector<std::unique_ptr<CSmiObject>> objects_;
+  // Records live in chunks that never move: one allocation per chunk
+  // rather than one per record.
+  class RecordStore {
+   public:
+    CSmiObject* Add(CSmiObject&& record);
+    void Clear();
+
+   private:
+    static constexpr size_t kChunk = 256;
+    std::vector<std::unique_ptr<CSmiObject[]>> chunks_;
+    size_t used_ = kChunk;  // in the last chunk
+  };
+  RecordStore records_;
+  std::vector<CSmiObject*> types_;
+  std::vector<CSmiObject*> objects_;
   std::vector<CSmiModuleKey> modules_;
   std::vector<CSmiImport> imports_;
 

@@ -311,6 +311,17 @@ TEST_F(SmiTreeTest, SortOrderComparesArcsThenLength) {
   EXPECT_EQ(tree_.FindObjectByOid({1, 3, 6, 1, 10})->Name(), L"c");
 }
 
+TEST_F(SmiTreeTest, SortOrderKeepsArcsOutsideThe32BitRange) {
+  tree_.AddObject(Record(L"wide", {1, 3, 6, 5000000000LL}));
+  tree_.AddObject(Record(L"top", {1, 3, 6, 4294967295LL}));
+  tree_.AddObject(Record(L"negative", {1, 3, 6, -1}));
+  tree_.AddObject(Record(L"low", {1, 3, 6, 0}));
+  tree_.SortByOid();
+  std::wstring order;
+  for (size_t i = 0; i < tree_.ObjectCount(); ++i) order += tree_.ObjectAt(i).Name() + L" ";
+  EXPECT_EQ(order, L"ccitt iso negative low top wide iso-ccitt ");
+}
+
 TEST_F(SmiTreeTest, FindTypeBaseFollowsReferencesAndStopsOnCycles) {
   CSmiObject tc;
   tc.type.kind = SMI_TYPE_MACRO;
