@@ -13,7 +13,7 @@
 struct CSmiTextBlock {
   enum Kind { kBytes, kPacked, kWide };
   Kind kind = kBytes;
-  uint64_t serial = 0;  // tells packed blocks apart in the read cache
+  uint64_t serial = 0;  // tells blocks apart (a freed block's address may come back)
   size_t raw_size = 0;
   std::string bytes;
   std::wstring wide;
@@ -60,7 +60,15 @@ std::string_view Unpacked(const CSmiTextBlock& block) {
 }  // namespace
 
 void SmiAppendUtf8(std::wstring_view text, std::string& out) {
-  for (const wchar_t c : text) {
+  // Names are ASCII but for a rare one: written in one pass.
+  const size_t start = out.size();
+  out.resize(start + text.size());
+  char* at = out.data() + start;
+  size_t ascii = 0;
+  for (; ascii < text.size() && static_cast<uint32_t>(text[ascii]) < 0x80; ++ascii)
+    at[ascii] = static_cast<char>(text[ascii]);
+  out.resize(start + ascii);
+  for (const wchar_t c : text.substr(ascii)) {
     const uint32_t v = static_cast<uint32_t>(c);
     if (v < 0x80) {
       out.push_back(static_cast<char>(v));
@@ -160,6 +168,7 @@ void CSmiText::Assign(const wchar_t* text, size_t length) {
   }
   auto block = std::make_shared<CSmiTextBlock>();
   block->kind = CSmiTextBlock::kWide;
+  block->serial = NextSerial();
   block->wide.assign(text, length);
   length_ = CheckedLength(length);
   offset_ = 0;
@@ -174,6 +183,7 @@ void CSmiText::AssignBytes(std::string&& bytes) {
     return;
   }
   auto block = std::make_shared<CSmiTextBlock>();
+  block->serial = NextSerial();
   block->raw_size = bytes.size();
   block->bytes = std::move(bytes);
   block_ = std::move(block);
@@ -225,7 +235,7 @@ CSmiTextPacker::~CSmiTextPacker() = default;
 void CSmiTextPacker::Add(CSmiText& text) {
   if (!text.block_ || text.block_->kind != CSmiTextBlock::kBytes) return;
   const std::string_view bytes = text.Bytes();
-  members_.push_back(Member{&text, CheckedLength(pending_.size())});
+  members_.push_back(Member{&text, text.block_->serial, CheckedLength(pending_.size())});
   pending_.append(bytes);
   if (pending_.size() >= kBlockBytes) Flush();
 }
@@ -244,6 +254,7 @@ void CSmiTextPacker::Flush() {
   block->bytes.assign(packed_.data(), n);
   const std::shared_ptr<const CSmiTextBlock> shared = std::move(block);
   for (const Member& m : members_) {
+    if (!m.text->block_ || m.text->block_->serial != m.serial) continue;  // set anew since
     m.text->block_ = shared;
     m.text->offset_ = m.offset;
   }

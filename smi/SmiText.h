@@ -96,7 +96,8 @@ class CSmiText {
 
 // Gathers narrow texts and packs them, once a block is full (or on Flush),
 // into one compressed block. A text stays readable throughout; the texts
-// handed over must stay where they are until the next Flush or Clear.
+// handed over must stay where they are until the next Flush or Clear (a
+// text set anew meanwhile keeps its new value and is not packed).
 class CSmiTextPacker {
  public:
   CSmiTextPacker();
@@ -113,6 +114,7 @@ class CSmiTextPacker {
   static constexpr size_t kBlockBytes = 32768;
   struct Member {
     CSmiText* text;
+    uint64_t serial;  // of the text's block when it was added
     uint32_t offset;
   };
   std::string pending_;

@@ -1,6 +1,7 @@
 #include "smi/SmiTree.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "quillog/Quillog.h"
 #include "smi/MibFolders.h"
@@ -62,10 +63,14 @@ std::string_view Utf8Of(const std::wstring& text, std::string& room) {
 }  // namespace
 
 std::wstring SmiOidText(const SmiOid& oid) {
+  // Written digit by digit: std::to_wstring goes through a wide printf.
   std::wstring text;
+  text.reserve(oid.size() * 4);
+  char digits[24];
   for (int64_t arc : oid) {
     text.push_back(L'.');
-    text += std::to_wstring(arc);
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, arc);
+    text.append(digits, end.ptr);
   }
   return text;
 }

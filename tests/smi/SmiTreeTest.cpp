@@ -289,8 +289,11 @@ TEST_F(SmiTreeTest, DescriptionsSurviveTheLoadsEnd) {
     r.description = L"about o" + std::to_wstring(i) + std::wstring(40, L' ') + L"end";
     tree_.AddObject(std::move(r));
   }
+  // Set anew before the texts are packed: the new text stays.
+  tree_.ObjectAt(tree_.ObjectCount() - 1).description = L"changed";
   tree_.Finish();
-  for (int i = 0; i < 2000; ++i) {
+  EXPECT_EQ(ByName(L"o1999")->description.Wide(), L"changed");
+  for (int i = 0; i < 1999; ++i) {
     const CSmiObject* o = ByName(L"o" + std::to_wstring(i));
     ASSERT_NE(o, nullptr);
     ASSERT_EQ(o->description.Wide(), L"about o" + std::to_wstring(i) + std::wstring(40, L' ') + L"end");
@@ -320,6 +323,9 @@ TEST_F(SmiTreeTest, SortOrderKeepsArcsOutsideThe32BitRange) {
   std::wstring order;
   for (size_t i = 0; i < tree_.ObjectCount(); ++i) order += tree_.ObjectAt(i).Name() + L" ";
   EXPECT_EQ(order, L"ccitt iso negative low top wide iso-ccitt ");
+  EXPECT_EQ(SmiOidText({1, 3, 6, -1}), L".1.3.6.-1");
+  EXPECT_EQ(SmiOidDotted({0, 5000000000LL, 4294967295LL, INT64_MIN}), L"0.5000000000.4294967295.-9223372036854775808");
+  EXPECT_EQ(SmiOidDotted({}), L"");
 }
 
 TEST_F(SmiTreeTest, FindTypeBaseFollowsReferencesAndStopsOnCycles) {
