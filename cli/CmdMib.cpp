@@ -36,9 +36,9 @@ std::string ObjectLine(const CSmiObject& object, bool tsv) {
   std::string type = Utf8(object.type.DisplayText(false));
   if (type == "Unknown type") type.clear();  // an OBJECT IDENTIFIER value has none
   const std::string oid = Utf8(SmiOidDotted(object.oid));
-  if (tsv) return oid + "\t" + Utf8(d.name) + "\t" + type + "\t" + Utf8(d.module_name) + "\n";
+  if (tsv) return oid + "\t" + std::string(d.name.Utf8()) + "\t" + type + "\t" + Utf8(d.module_name) + "\n";
   const std::string module = d.module_name.empty() ? "" : " (" + Utf8(d.module_name) + ")";
-  return oid + " = " + Utf8(d.name) + module + (type.empty() ? "" : ": " + type) + "\n";
+  return oid + " = " + std::string(d.name.Utf8()) + module + (type.empty() ? "" : ": " + type) + "\n";
 }
 
 // "FILE:LINE: message" from the loader's error text

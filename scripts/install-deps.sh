@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  flex bison
+  flex bison libzstd-dev
   snmpd snmp
   libssl-dev openssl libcurl4-openssl-dev libxml2-dev
   unixodbc-dev odbc-postgresql libsqliteodbc sqlite3 postgresql

@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <functional>
 
-std::wstring_view CSmiKeyArena::Keep(std::wstring_view text) {
+std::string_view CSmiKeyArena::Keep(std::string_view text) {
   if (text.size() > capacity_ - used_) {
     capacity_ = std::max(kBlock, text.size());
-    blocks_.push_back(std::make_unique_for_overwrite<wchar_t[]>(capacity_));
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(capacity_));
     used_ = 0;
   }
-  wchar_t* at = blocks_.back().get() + used_;
+  char* at = blocks_.back().get() + used_;
   std::copy(text.begin(), text.end(), at);
   used_ += text.size();
-  return std::wstring_view(at, text.size());
+  return std::string_view(at, text.size());
 }
 
 void CSmiKeyArena::Clear() {
@@ -43,8 +43,8 @@ void CSmiNameIndex::Positions::Remap(const std::vector<uint32_t>& new_position) 
   rest.erase(rest.begin());
 }
 
-uint32_t CSmiNameIndex::Hash(std::wstring_view name) {
-  return static_cast<uint32_t>(std::hash<std::wstring_view>()(name));
+uint32_t CSmiNameIndex::Hash(std::string_view name) {
+  return static_cast<uint32_t>(std::hash<std::string_view>()(name));
 }
 
 void CSmiNameIndex::Clear(size_t expected) {
@@ -56,7 +56,7 @@ void CSmiNameIndex::Clear(size_t expected) {
   keys_.Clear();
 }
 
-size_t CSmiNameIndex::Probe(std::wstring_view name, uint32_t hash) const {
+size_t CSmiNameIndex::Probe(std::string_view name, uint32_t hash) const {
   const size_t mask = slots_.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot& slot = slots_[i];
@@ -65,13 +65,13 @@ size_t CSmiNameIndex::Probe(std::wstring_view name, uint32_t hash) const {
   }
 }
 
-const CSmiNameIndex::Positions* CSmiNameIndex::Find(std::wstring_view name) const {
+const CSmiNameIndex::Positions* CSmiNameIndex::Find(std::string_view name) const {
   if (slots_.empty()) return nullptr;
   const Slot& slot = slots_[Probe(name, Hash(name))];
   return slot.entry == kNoPosition ? nullptr : &entries_[slot.entry].positions;
 }
 
-CSmiNameIndex::Positions& CSmiNameIndex::FindOrAdd(std::wstring_view name) {
+CSmiNameIndex::Positions& CSmiNameIndex::FindOrAdd(std::string_view name) {
   if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
   const uint32_t hash = Hash(name);
   Slot& slot = slots_[Probe(name, hash)];

@@ -1,4 +1,4 @@
-// The SMI tree's name index: for each name, the ascending positions of the
+// The SMI tree's name index: for each name (its UTF-8 bytes), the ascending positions of the
 // objects declared with it. An open-addressing table of (hash, entry):
 // a name not in the index is told from the table alone, without touching
 // any key, and the entries and their keys lie in the order they came.
@@ -13,12 +13,12 @@
 // per block rather than one per key; keys read together stay together).
 class CSmiKeyArena {
  public:
-  std::wstring_view Keep(std::wstring_view text);
+  std::string_view Keep(std::string_view text);
   void Clear();
 
  private:
-  static constexpr size_t kBlock = 32768;  // characters
-  std::vector<std::unique_ptr<wchar_t[]>> blocks_;
+  static constexpr size_t kBlock = 65536;  // bytes
+  std::vector<std::unique_ptr<char[]>> blocks_;
   size_t capacity_ = 0;  // of the last block
   size_t used_ = 0;      // in the last block
 };
@@ -37,9 +37,9 @@ class CSmiNameIndex {
 
   // Empties the index, with room for about `expected` names.
   void Clear(size_t expected);
-  const Positions* Find(std::wstring_view name) const;
+  const Positions* Find(std::string_view name) const;
   // The positions of name, added empty (the key copied) on first sight.
-  Positions& FindOrAdd(std::wstring_view name);
+  Positions& FindOrAdd(std::string_view name);
   // Renumbers every position (old position -> new).
   void Remap(const std::vector<uint32_t>& new_position);
 
@@ -49,12 +49,12 @@ class CSmiNameIndex {
     uint32_t entry;  // kNoPosition: empty
   };
   struct Entry {
-    std::wstring_view key;
+    std::string_view key;
     Positions positions;
   };
-  static uint32_t Hash(std::wstring_view name);
+  static uint32_t Hash(std::string_view name);
   // The slot holding name, or the empty slot where it would go.
-  size_t Probe(std::wstring_view name, uint32_t hash) const;
+  size_t Probe(std::string_view name, uint32_t hash) const;
   void Grow();
 
   std::vector<Slot> slots_;  // a power of two, at most half full

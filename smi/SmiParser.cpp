@@ -278,7 +278,7 @@ void CSmiParser::ConstraintListEnd() {
   if (quillog::FeatureOn(QLF_PROGRAM_YACC_AUX)) {
     CSmiType* type = CurrentType();
     QuillogW(QUILLOG_INFO, QLF_PROGRAM_YACC_AUX, L"File %s, Line %d, constaint is [%s]", scanner_.FileName(),
-             scanner_.Line(), type ? type->constraint : kNullText);
+             scanner_.Line(), type ? type->constraint.Wide() : kNullText);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "smi/SmiTree.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "quillog/Quillog.h"
 #include "smi/MibFolders.h"
@@ -25,6 +26,14 @@ const wchar_t* const kKindTexts[] = {L"NULL",        L"BOOLEAN",     L"REAL",   
 const std::wstring kEmpty;
 constexpr size_t kExpectedObjects = 40000;
 
+// A record is built a piece at a time, so its containers have spare room;
+// once it is in the tree they keep just what they hold.
+void Compact(CSmiObject& record) {
+  record.oid.shrink_to_fit();
+  record.type.nested.shrink_to_fit();
+  record.declarations.shrink_to_fit();
+}
+
 CSmiObject BuiltinRecord(const wchar_t* name, int64_t arc, uint32_t kind) {
   CSmiObject record;
   record.oid = {arc};
@@ -33,23 +42,35 @@ CSmiObject BuiltinRecord(const wchar_t* name, int64_t arc, uint32_t kind) {
   return record;
 }
 
-// Module, file and symbol in one key; written into room that is re-used.
-std::wstring_view ImportKey(const std::wstring& module, const std::wstring& path, const std::wstring& symbol,
-                            std::wstring& room) {
+// Module, file and symbol (UTF-8) in one key; written into room that is re-used.
+std::string_view ImportKey(const std::wstring& module, const std::wstring& path, std::string_view symbol,
+                           std::string& room) {
   room.clear();
-  room.append(module).push_back(L'\x1');
-  room.append(path).push_back(L'\x1');
+  SmiAppendUtf8(module, room);
+  room.push_back('\x1');
+  SmiAppendUtf8(path, room);
+  room.push_back('\x1');
   room.append(symbol);
+  return room;
+}
+
+std::string_view Utf8Of(const std::wstring& text, std::string& room) {
+  room.clear();
+  SmiAppendUtf8(text, room);
   return room;
 }
 
 }  // namespace
 
 std::wstring SmiOidText(const SmiOid& oid) {
+  // Written digit by digit: std::to_wstring goes through a wide printf.
   std::wstring text;
+  text.reserve(oid.size() * 4);
+  char digits[24];
   for (int64_t arc : oid) {
     text.push_back(L'.');
-    text += std::to_wstring(arc);
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, arc);
+    text.append(digits, end.ptr);
   }
   return text;
 }
@@ -110,47 +131,12 @@ std::wstring CSmiType::DisplayText(bool with_constraint) const {
   } else {
     text = L"Unknown type";
   }
-  if (with_constraint && !constraint.empty()) text += L" (" + constraint + L")";
+  if (with_constraint && !constraint.empty()) text += L" (" + constraint.Wide() + L")";
   return text;
 }
 
-void CSmiText::Assign(const wchar_t* text, size_t length) {
-  // Two simple passes (check, then narrow) that the compiler vectorises.
-  const bool wide = !std::all_of(text, text + length, [](wchar_t c) { return static_cast<uint32_t>(c) <= 0xFF; });
-  if (wide) {
-    bytes_.clear();
-    wide_text_ = std::make_unique<std::wstring>(text, length);
-    return;
-  }
-  wide_text_.reset();
-  bytes_.resize(length);
-  char* out = bytes_.data();
-  for (size_t i = 0; i < length; ++i) out[i] = static_cast<char>(text[i]);
-}
-
-std::wstring CSmiText::Wide() const {
-  if (wide_text_) return *wide_text_;
-  std::wstring text(bytes_.size(), L'\0');
-  for (size_t i = 0; i < bytes_.size(); ++i) text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes_[i]));
-  return text;
-}
-
-bool operator==(const CSmiText& a, const std::wstring& b) {
-  if (a.wide_text_) return *a.wide_text_ == b;
-  if (a.bytes_.size() != b.size()) return false;
-  for (size_t i = 0; i < b.size(); ++i)
-    if (static_cast<wchar_t>(static_cast<unsigned char>(a.bytes_[i])) != b[i]) return false;
-  return true;
-}
-
-bool operator==(const CSmiText& a, const CSmiText& b) {
-  if (a.wide_text_ && b.wide_text_) return *a.wide_text_ == *b.wide_text_;
-  if (!a.wide_text_ && !b.wide_text_) return a.bytes_ == b.bytes_;
-  return a.wide_text_ ? b == *a.wide_text_ : a == *b.wide_text_;
-}
-
-const std::wstring& CSmiObject::Name() const {
-  return declarations.empty() ? kEmpty : declarations.front().name;
+std::wstring CSmiObject::Name() const {
+  return declarations.empty() ? std::wstring() : declarations.front().name.Wide();
 }
 
 uint32_t CSmiTree::HashOid(OidView oid) {
@@ -211,8 +197,10 @@ CSmiTree& SmiTree() {
 }
 
 void CSmiTree::Reset() {
+  descriptions_.Clear();
   objects_.clear();
   types_.clear();
+  records_.Clear();
   modules_.clear();
   imports_.clear();
   ClearOidIndex(kExpectedObjects);
@@ -253,8 +241,11 @@ bool CSmiTree::FindModule(const CSmiModuleKey& key) const { return module_set_.c
 
 void CSmiTree::AddType(CSmiObject record) {
   const uint32_t position = static_cast<uint32_t>(types_.size());
-  type_by_name_.emplace(record.Name(), position);
-  types_.push_back(std::make_unique<CSmiObject>(std::move(record)));
+  type_by_name_.emplace(record.declarations.empty() ? std::string() : std::string(record.declarations.front().name.Utf8()),
+                        position);
+  types_.push_back(records_.Add(std::move(record)));
+  Compact(*types_.back());
+  descriptions_.Add(types_.back()->description);
 }
 
 void CSmiTree::IndexObjectOid(uint32_t position) {
@@ -288,9 +279,9 @@ void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
   }
 }
 
-void CSmiTree::IndexObjectName(uint32_t position, const std::wstring& name) {
+void CSmiTree::IndexObjectName(uint32_t position, const CSmiName& name) {
   ApplyNameRemap();
-  by_name_.FindOrAdd(name).Insert(position);
+  by_name_.FindOrAdd(name.Utf8()).Insert(position);
 }
 
 void CSmiTree::ApplyNameRemap() const {
@@ -329,9 +320,9 @@ void CSmiTree::AddObject(CSmiObject copy) {
         const CSmiDeclaration& new_decl = copy.declarations.front();
         QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"SMI object '%s' is already existing", copy.Name());
         QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"Existing object %s=%s is declared in File '%s' at Line %d",
-                 old_decl.name, existing.OidText(), old_decl.module_name, old_decl.line);
+                 old_decl.name.Wide(), existing.OidText(), old_decl.module_name, old_decl.line);
         QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"New object %s=%s is declared in File '%s' at Line %d",
-                 new_decl.name, copy.OidText(), new_decl.module_name, new_decl.line);
+                 new_decl.name.Wide(), copy.OidText(), new_decl.module_name, new_decl.line);
       }
       if (!copy.declarations.empty()) {
         existing.declarations.push_back(copy.declarations.front());
@@ -341,7 +332,9 @@ void CSmiTree::AddObject(CSmiObject copy) {
     }
   }
   const uint32_t position = static_cast<uint32_t>(objects_.size());
-  objects_.push_back(std::make_unique<CSmiObject>(std::move(copy)));
+  objects_.push_back(records_.Add(std::move(copy)));
+  Compact(*objects_.back());
+  descriptions_.Add(objects_.back()->description);
   if (hashed) {
     IndexObjectOid(position, hash);
   } else {
@@ -350,9 +343,9 @@ void CSmiTree::AddObject(CSmiObject copy) {
   for (const CSmiDeclaration& d : objects_[position]->declarations) IndexObjectName(position, d.name);
 }
 
-bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name,
+bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, std::string_view name,
                                   const CSmiSharedText& module_name, const CSmiSharedText& file_path) const {
-  if (d.name != name) return false;
+  if (d.name.Utf8() != name) return false;
   if (d.name.empty() || d.module_name.empty() || d.line == 0) return true;
   return d.module_name == module_name && d.file_path == file_path;
 }
@@ -367,6 +360,11 @@ CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiShare
 
 CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiSharedText& module_name,
                                        const CSmiSharedText& file_path) const {
+  return FindObjectByUtf8(Utf8Of(name, name_key_), module_name, file_path);
+}
+
+CSmiObject* CSmiTree::FindObjectByUtf8(std::string_view name, const CSmiSharedText& module_name,
+                                       const CSmiSharedText& file_path) const {
   ApplyNameRemap();
   const CSmiNameIndex::Positions* found = by_name_.Find(name);
   if (!found) return nullptr;
@@ -377,15 +375,15 @@ CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiShare
       if (DeclarationMatches(d, name, module_name, file_path)) return true;
     return false;
   };
-  if (matches(positions.first)) return objects_[positions.first]->IsComplete() ? objects_[positions.first].get() : nullptr;
+  if (matches(positions.first)) return objects_[positions.first]->IsComplete() ? objects_[positions.first] : nullptr;
   for (uint32_t position : positions.rest)
-    if (matches(position)) return objects_[position]->IsComplete() ? objects_[position].get() : nullptr;
+    if (matches(position)) return objects_[position]->IsComplete() ? objects_[position] : nullptr;
   return nullptr;
 }
 
 CSmiObject* CSmiTree::FindObjectByOid(const SmiOid& oid) const {
   const int64_t position = FindOidPosition(ViewOf(oid));
-  return position < 0 ? nullptr : objects_[static_cast<size_t>(position)].get();
+  return position < 0 ? nullptr : objects_[static_cast<size_t>(position)];
 }
 
 void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symbol) {
@@ -394,8 +392,9 @@ void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symb
 
 void CSmiTree::AddImport(const CSmiSharedKey& importer, const std::wstring& symbol) {
   const uint32_t position = static_cast<uint32_t>(imports_.size());
-  imports_.push_back(CSmiImport{importer.module_name, importer.file_path, symbol, {}, {}});
-  const std::wstring_view key = ImportKey(importer.module_name, importer.file_path, symbol, import_key_);
+  imports_.push_back(CSmiImport{importer.module_name, importer.file_path, CSmiName(symbol), {}, {}});
+  const std::string_view key =
+      ImportKey(importer.module_name, importer.file_path, imports_.back().symbol.Utf8(), import_key_);
   auto it = import_by_symbol_.find(key);
   if (it == import_by_symbol_.end()) it = import_by_symbol_.emplace(import_keys_.Keep(key), std::vector<uint32_t>()).first;
   it->second.push_back(position);
@@ -421,13 +420,14 @@ bool CSmiTree::TryResolve(CSmiObject& object) {
   SMI_TRACE(QLF_PROGRAM_SMI, L"Trying to finish OID resolution of '%s'...", object.Name());
   static const CSmiDeclaration kNoDeclaration;
   const CSmiDeclaration& first = object.declarations.empty() ? kNoDeclaration : object.declarations.front();
-  const CSmiObject* found = FindObjectByName(object.pending_name, first.module_name, first.file_path);
+  const std::string pending(object.pending_name.Utf8());
+  const CSmiObject* found = FindObjectByUtf8(pending, first.module_name, first.file_path);
   if (!found) {
-    auto it = import_by_symbol_.find(ImportKey(first.module_name, first.file_path, object.pending_name, import_key_));
+    auto it = import_by_symbol_.find(ImportKey(first.module_name, first.file_path, pending, import_key_));
     if (it != import_by_symbol_.end()) {
       for (uint32_t position : it->second) {
         const CSmiImport& import = imports_[position];
-        found = FindObjectByName(object.pending_name, import.source_module_name, import.source_file_path);
+        found = FindObjectByUtf8(pending, import.source_module_name, import.source_file_path);
         if (found) break;
       }
     }
@@ -439,7 +439,7 @@ bool CSmiTree::TryResolve(CSmiObject& object) {
   const size_t at = std::min<size_t>(static_cast<size_t>(object.resolve_position), object.oid.size());
   const SmiOid prefix = found->oid;  // found may be object itself only when complete
   object.oid.insert(object.oid.begin() + static_cast<std::ptrdiff_t>(at), prefix.begin(), prefix.end());
-  object.pending_name.clear();
+  object.pending_name = CSmiName();
   object.resolve_position = -1;
   SMI_TRACE(QLF_PROGRAM_SMI, L"OID '%s' is resolved", object.Name());
   return true;
@@ -458,6 +458,7 @@ void CSmiTree::Resolve() {
       if (object.resolve_position == -1) continue;
       ++pending;
       if (TryResolve(object)) {
+        object.oid.shrink_to_fit();
         ++resolved;
         IndexObjectOid(i);
       }
@@ -473,7 +474,7 @@ void CSmiTree::Resolve() {
       if (object->resolve_position == -1) continue;
       CSmiDeclaration first;
       if (!object->declarations.empty()) first = object->declarations.front();
-      QuillogW(QUILLOG_WARNING, QLF_NONE, L"OID '%s' (%s/%d) is not resolved", first.name, first.file_path,
+      QuillogW(QUILLOG_WARNING, QLF_NONE, L"OID '%s' (%s/%d) is not resolved", first.name.Wide(), first.file_path,
                first.line);
     }
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"There are OID to resolve but I can't resolve them");
@@ -495,7 +496,7 @@ void CSmiTree::AddMissingParents() {
       if (found >= 0) {
         // The parent link, as LinkParents would set it: the first object of
         // an OID stays the first through the additions and the sort.
-        if (length + 1 == object->oid.size() && !object->parent) object->parent = objects_[static_cast<size_t>(found)].get();
+        if (length + 1 == object->oid.size() && !object->parent) object->parent = objects_[static_cast<size_t>(found)];
         break;
       }
       SmiOid prefix(object->oid.begin(), object->oid.begin() + static_cast<std::ptrdiff_t>(length));
@@ -514,33 +515,35 @@ void CSmiTree::AddMissingParents() {
   }
 }
 
-void CSmiTree::SortByOid() {
-  // Sorted through a side array so that comparisons only touch the arcs.
-  // The arcs are copied side by side so that comparisons stay in cache.
-  struct Entry {
-    uint32_t offset;
-    uint32_t size;
-    uint32_t position;
-  };
+namespace {
+
+struct SortEntry {
+  uint32_t offset;  // of the OID's arcs in the side array
+  uint32_t size;
+  uint32_t position;
+};
+
+// Sorts through a side array of the arcs, side by side, so that comparisons
+// stay in cache. Empty OIDs go first (logged) so that the order stays a
+// strict weak order.
+template <typename Arc>
+void SortEntries(std::vector<SortEntry>& order, const std::vector<const SmiOid*>& oids) {
   size_t total = 0;
-  for (const auto& object : objects_) total += object->oid.size();
-  std::vector<int64_t> arcs;
+  for (const SmiOid* oid : oids) total += oid->size();
+  std::vector<Arc> arcs;
   arcs.reserve(total);
-  std::vector<Entry> order(objects_.size());
-  for (uint32_t i = 0; i < objects_.size(); ++i) {
-    const SmiOid& oid = objects_[i]->oid;
-    order[i] = Entry{static_cast<uint32_t>(arcs.size()), static_cast<uint32_t>(oid.size()), i};
-    arcs.insert(arcs.end(), oid.begin(), oid.end());
+  for (uint32_t i = 0; i < oids.size(); ++i) {
+    order[i] = SortEntry{static_cast<uint32_t>(arcs.size()), static_cast<uint32_t>(oids[i]->size()), i};
+    for (int64_t arc : *oids[i]) arcs.push_back(static_cast<Arc>(arc));
   }
-  const int64_t* base = arcs.data();
-  // Empty OIDs go first (logged) so that the order stays a strict weak order.
-  auto less = [base](const Entry& a, const Entry& b) {
+  const Arc* base = arcs.data();
+  auto less = [base](const SortEntry& a, const SortEntry& b) {
     if (a.size == 0 || b.size == 0) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"Size is 0");
       return a.size == 0 && b.size != 0;
     }
-    const int64_t* x = base + a.offset;
-    const int64_t* y = base + b.offset;
+    const Arc* x = base + a.offset;
+    const Arc* y = base + b.offset;
     const uint32_t n = std::min(a.size, b.size);
     for (uint32_t i = 0; i < n; ++i) {
       if (x[i] != y[i]) return x[i] < y[i];
@@ -553,12 +556,32 @@ void CSmiTree::SortByOid() {
     return a.size < b.size;
   };
   std::stable_sort(order.begin(), order.end(), less);
+}
+
+}  // namespace
+
+void CSmiTree::SortByOid() {
+  // Arcs of 32 bits (all of them, but for a slip in a module) are sorted
+  // in half the room.
+  std::vector<const SmiOid*> oids(objects_.size());
+  bool narrow = true;
+  for (uint32_t i = 0; i < objects_.size(); ++i) {
+    oids[i] = &objects_[i]->oid;
+    for (int64_t arc : *oids[i]) narrow = narrow && arc >= 0 && arc <= UINT32_MAX;
+  }
+  std::vector<SortEntry> order(objects_.size());
+  if (narrow) {
+    SortEntries<uint32_t>(order, oids);
+  } else {
+    SortEntries<int64_t>(order, oids);
+  }
+  oids = {};
 
   std::vector<uint32_t> new_position(objects_.size());
-  std::vector<std::unique_ptr<CSmiObject>> sorted(objects_.size());
+  std::vector<CSmiObject*> sorted(objects_.size());
   for (uint32_t i = 0; i < order.size(); ++i) {
     new_position[order[i].position] = i;
-    sorted[i] = std::move(objects_[order[i].position]);
+    sorted[i] = objects_[order[i].position];
   }
   objects_ = std::move(sorted);
   RemapObjectIndexes(new_position);
@@ -574,7 +597,7 @@ void CSmiTree::LinkParents() {
     if (object->oid.size() == 1) continue;
     const int64_t parent = FindOidPosition(OidView{object->oid.data(), object->oid.size() - 1});
     if (parent >= 0) {
-      object->parent = objects_[static_cast<size_t>(parent)].get();
+      object->parent = objects_[static_cast<size_t>(parent)];
       continue;
     }
     const SmiOid prefix(object->oid.begin(), object->oid.end() - 1);
@@ -588,6 +611,7 @@ void CSmiTree::Finish() {
   AddMissingParents();
   SortByOid();
   LinkParents();
+  descriptions_.Flush();
 }
 
 void CSmiTree::MarkVisible(CSmiObject& object) {
@@ -637,7 +661,7 @@ const CSmiType& CSmiTree::FindTypeBase(const CSmiType& type) const {
       return *current;
     }
     if (!current->nested.empty()) return *current;
-    auto it = type_by_name_.find(current->DisplayText(false));
+    auto it = type_by_name_.find(std::string(Utf8Of(current->DisplayText(false), name_key_)));
     if (it == type_by_name_.end()) return *current;
     current = &types_[it->second]->type;
   }
@@ -653,7 +677,7 @@ void CSmiTree::Dump(uint32_t feature) const {
   for (const auto& object : objects_) {
     CSmiDeclaration first;
     if (!object->declarations.empty()) first = object->declarations.front();
-    QuillogW(QUILLOG_INFO, feature, L"   %s, %s=%s, visible=%s ==> %s (%d)", first.name,
+    QuillogW(QUILLOG_INFO, feature, L"   %s, %s=%s, visible=%s ==> %s (%d)", first.name.Wide(),
              object->type.DisplayText(true), object->OidText(), object->visible ? L"true" : L"false",
              first.module_name, first.line);
   }
@@ -663,8 +687,23 @@ void CSmiTree::DumpImports() const {
   QuillogW(QUILLOG_INFO, QLF_NONE, L"Dump of imported symbols");
   QuillogW(QUILLOG_INFO, QLF_NONE, L"------------------------");
   for (const CSmiImport& import : imports_)
-    QuillogW(QUILLOG_INFO, QLF_NONE, L"File=%s, Symbol=%s, From=%s", import.module_name, import.symbol,
+    QuillogW(QUILLOG_INFO, QLF_NONE, L"File=%s, Symbol=%s, From=%s", import.module_name, import.symbol.Wide(),
              import.source_module_name);
+}
+
+CSmiObject* CSmiTree::RecordStore::Add(CSmiObject&& record) {
+  if (used_ == kChunk) {
+    chunks_.push_back(std::make_unique<CSmiObject[]>(kChunk));
+    used_ = 0;
+  }
+  CSmiObject* at = &chunks_.back()[used_++];
+  *at = std::move(record);
+  return at;
+}
+
+void CSmiTree::RecordStore::Clear() {
+  chunks_.clear();
+  used_ = kChunk;
 }
 
 void CSmiTree::ForEachObject(const std::function<void(const CSmiObject&)>& fn) const {

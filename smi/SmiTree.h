@@ -7,8 +7,8 @@
 // results of a walk over the lists in order: first match in list order.
 //
 // Every call must be made with the tree's lock held (CSmiTreeProtected).
-// Pointers to objects stay valid until Reset (the objects live on the heap
-// and are only re-ordered by SortByOid).
+// Pointers to objects stay valid until Reset (the objects live in chunks
+// that never move and are only re-ordered by SortByOid).
 //
 // Loading a folder of modules and walking the tree (for example to build an
 // OID name table):
@@ -21,7 +21,7 @@
 //   CSmiTreeProtected lock(tree);
 //   tree.ForEachObject([](const CSmiObject& o) {
 //     const CSmiDeclaration& d = o.declarations.front();
-//     // o.OidText() ".1.3.6.1", SmiOidDotted(o.oid) "1.3.6.1", d.name,
+//     // o.OidText() ".1.3.6.1", SmiOidDotted(o.oid) "1.3.6.1", d.name.Wide(),
 //     // d.module_name, d.file_path, d.line (0 for built-in entries).
 //   });
 //
@@ -41,6 +41,7 @@
 
 #include "kit/ZubCriticalSection.h"
 #include "smi/SmiNameIndex.h"
+#include "smi/SmiText.h"
 
 // OID arcs. Decimal arcs from 0 to 4294967295 are kept exactly (a negative
 // number in a value is kept as written); the parser warns about anything
@@ -109,7 +110,7 @@ class CSmiSharedText {
 
 // Where a name was declared. Line 0 for the built-in entries.
 struct CSmiDeclaration {
-  std::wstring name;
+  CSmiName name;
   CSmiSharedText module_name;
   CSmiSharedText file_path;
   int32_t line = 0;
@@ -136,7 +137,7 @@ struct CSmiModuleKeyHash {
 
 struct CSmiType {
   CSmiSharedText name;      // referenced type name, macro keyword, or empty
-  std::wstring constraint;  // e.g. "SIZE 0..255", "up(1), down(2)"
+  CSmiName constraint;      // e.g. "SIZE 0..255", "up(1), down(2)"
   uint32_t kind = SMI_TYPE_NONE;
   std::vector<CSmiType> nested;  // only on an assignment's own type, flat
 
@@ -145,76 +146,29 @@ struct CSmiType {
   std::wstring DisplayText(bool with_constraint) const;
 };
 
-// A text read from a module. Module files are read byte by byte (each byte
-// one character), so such a text is kept as its bytes; a text given with a
-// character above 0xFF is kept wide. Reads back as the wide text it was set to.
-class CSmiText {
- public:
-  CSmiText() = default;
-  CSmiText(const CSmiText& other) { *this = other; }
-  CSmiText(CSmiText&&) noexcept = default;
-  CSmiText& operator=(const CSmiText& other) {
-    if (this == &other) return *this;
-    bytes_ = other.bytes_;
-    wide_text_ = other.wide_text_ ? std::make_unique<std::wstring>(*other.wide_text_) : nullptr;
-    return *this;
-  }
-  CSmiText& operator=(CSmiText&&) noexcept = default;
-  CSmiText(const std::wstring& text) { Assign(text.data(), text.size()); }
-  CSmiText(const wchar_t* text) : CSmiText(std::wstring(text)) {}
-  CSmiText& operator=(const std::wstring& text) {
-    Assign(text.data(), text.size());
-    return *this;
-  }
-  CSmiText& operator=(const wchar_t* text) { return *this = std::wstring(text); }
-  void Assign(const wchar_t* text, size_t length);
-  // Each byte one character.
-  void AssignBytes(const char* bytes, size_t length) {
-    bytes_.assign(bytes, length);
-    wide_text_.reset();
-  }
-  void AssignBytes(std::string&& bytes) {
-    bytes_ = std::move(bytes);
-    wide_text_.reset();
-  }
-
-  std::wstring Wide() const;
-  operator std::wstring() const { return Wide(); }
-  bool empty() const { return wide_text_ ? wide_text_->empty() : bytes_.empty(); }
-  size_t size() const { return wide_text_ ? wide_text_->size() : bytes_.size(); }
-
-  friend bool operator==(const CSmiText& a, const CSmiText& b);
-  friend bool operator==(const CSmiText& a, const std::wstring& b);
-  friend bool operator==(const CSmiText& a, const wchar_t* b) { return a == std::wstring(b); }
-
- private:
-  std::string bytes_;                        // the text, when every character fits a byte
-  std::unique_ptr<std::wstring> wide_text_;  // the text otherwise (rare)
-};
-
 struct CSmiObject {
   SmiOid oid;
   CSmiType type;
   uint32_t status = 0;
   uint32_t access = 0;
   CSmiText description;
-  std::wstring pending_name;    // OID component name unknown when read
+  CSmiName pending_name;          // OID component name unknown when read
   int32_t resolve_position = -1;  // -1: OID complete
-  CSmiObject* parent = nullptr;
-  void* tree_item = nullptr;    // owned by the browser view
-  std::vector<CSmiDeclaration> declarations;
   bool visible = false;
+  CSmiObject* parent = nullptr;
+  void* tree_item = nullptr;  // owned by the browser view
+  std::vector<CSmiDeclaration> declarations;
 
   bool IsComplete() const { return resolve_position == -1; }
   // Name of the first declaration (empty when there is none).
-  const std::wstring& Name() const;
+  std::wstring Name() const;
   std::wstring OidText() const { return SmiOidText(oid); }
 };
 
 struct CSmiImport {
   CSmiSharedText module_name;  // importing module
   CSmiSharedText file_path;    // importing file
-  std::wstring symbol;
+  CSmiName symbol;
   CSmiSharedText source_module_name;
   CSmiSharedText source_file_path;
 };
@@ -313,18 +267,34 @@ class CSmiTree {
 
   void IndexObjectOid(uint32_t position);
   void IndexObjectOid(uint32_t position, uint32_t hash);  // position's OID is complete
-  void IndexObjectName(uint32_t position, const std::wstring& name);
+  void IndexObjectName(uint32_t position, const CSmiName& name);
   void RemapObjectIndexes(const std::vector<uint32_t>& new_position);
   void ApplyNameRemap() const;
-  bool DeclarationMatches(const CSmiDeclaration& d, const std::wstring& name, const CSmiSharedText& module_name,
+  bool DeclarationMatches(const CSmiDeclaration& d, std::string_view name, const CSmiSharedText& module_name,
                           const CSmiSharedText& file_path) const;
+  // name: UTF-8.
+  CSmiObject* FindObjectByUtf8(std::string_view name, const CSmiSharedText& module_name,
+                               const CSmiSharedText& file_path) const;
   CSmiObject* FindObjectByName(const std::wstring& name, const CSmiSharedText& module_name,
                                const CSmiSharedText& file_path) const;
 
   CZubCriticalSection lock_{L"CSmiTreeProtected critical section"};
   bool initialised_ = false;
-  std::vector<std::unique_ptr<CSmiObject>> types_;
-  std::vector<std::unique_ptr<CSmiObject>> objects_;
+  // Records live in chunks that never move: one allocation per chunk
+  // rather than one per record.
+  class RecordStore {
+   public:
+    CSmiObject* Add(CSmiObject&& record);
+    void Clear();
+
+   private:
+    static constexpr size_t kChunk = 256;
+    std::vector<std::unique_ptr<CSmiObject[]>> chunks_;
+    size_t used_ = kChunk;  // in the last chunk
+  };
+  RecordStore records_;
+  std::vector<CSmiObject*> types_;
+  std::vector<CSmiObject*> objects_;
   std::vector<CSmiModuleKey> modules_;
   std::vector<CSmiImport> imports_;
 
@@ -337,12 +307,15 @@ class CSmiTree {
   // After a sort, the name index is renumbered on its next use (old
   // position -> new); empty when it is up to date.
   mutable std::vector<uint32_t> name_remap_;
-  std::unordered_map<std::wstring, uint32_t> type_by_name_;  // first type by name
+  std::unordered_map<std::string, uint32_t> type_by_name_;  // first type by name (UTF-8)
   std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> module_set_;
   // Imported symbols by importing module, file and symbol (ImportKey).
-  std::unordered_map<std::wstring_view, std::vector<uint32_t>> import_by_symbol_;
-  std::wstring import_key_;  // room for building a key
+  std::unordered_map<std::string_view, std::vector<uint32_t>> import_by_symbol_;
+  std::string import_key_;  // room for building a key
+  mutable std::string name_key_;  // room for a looked-up name in UTF-8
   std::vector<uint32_t> unfinalized_imports_;
+  // Descriptions of the records above, packed as they come.
+  CSmiTextPacker descriptions_;
 };
 
 // The process-wide tree, created on first use.

@@ -1,5 +1,7 @@
 // Loading MIB modules, side by side with Net-SNMP's snmptranslate on the
-// same folder: the IETF set (444 modules) and the whole collection.
+// same folder: the IETF set (444 modules) and the whole collection, and
+// end to end as a user runs it: `tavelo mib load --tsv` of the IETF set
+// against `snmptranslate -M DIR -m MODULES -Tz`.
 //
 //   bench_smi [--benchmark_filter=...]    (folder: $TAVELO_MIBS_DIR or the
 //                                          one next to the repository)
@@ -19,6 +21,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <algorithm>
 #include <string>
@@ -49,6 +52,16 @@ std::string Join(const std::vector<std::string>& names, char sep) {
   std::string joined;
   for (const auto& n : names) joined += (joined.empty() ? "" : std::string(1, sep)) + n;
   return joined;
+}
+
+// A settings folder for the benchmark's runs of tavelo, made once.
+std::string SettingsHome() {
+  static const std::string home = [] {
+    char pattern[] = "/tmp/bench_smi.XXXXXX";
+    const char* made = mkdtemp(pattern);
+    return std::string(made ? made : "/tmp");
+  }();
+  return home;
 }
 
 struct RunResult {
@@ -170,6 +183,19 @@ void BM_IetfSideBySide(benchmark::State& state) {
              {"snmptranslate", "-M", MibsDir(), "-m", Join(IetfModules(), ':'), "-Tz"});
 }
 
+// The modules are listed on the command line, as a user types them; tavelo
+// runs with its settings in a folder of its own.
+void BM_IetfEndToEnd(benchmark::State& state) {
+  const std::vector<std::string> modules = IetfModules();
+  std::vector<std::string> ours = {"env", "HOME=" + SettingsHome(), "XDG_CONFIG_HOME=" + SettingsHome() + "/config",
+                                   "XDG_DATA_HOME=" + SettingsHome() + "/data",
+                                   "XDG_STATE_HOME=" + SettingsHome() + "/state", TAVELO_CLI, "mib", "load", "--tsv",
+                                   "-M", MibsDir()};
+  ours.insert(ours.end(), modules.begin(), modules.end());
+  SideBySide(state, "IETF set end to end (tavelo mib load --tsv)", ours,
+             {"snmptranslate", "-M", MibsDir(), "-m", Join(modules, ':'), "-Tz"});
+}
+
 void BM_AllSideBySide(benchmark::State& state) {
   SideBySide(state, "whole collection, one load", {SMI_LOAD_TOOL, "--keep-going", MibsDir()},
              {"snmptranslate", "-M", MibsDir(), "-m", "ALL", "-Tz"});
@@ -178,6 +204,7 @@ void BM_AllSideBySide(benchmark::State& state) {
 // Child processes first: a child's peak memory counts the parent's pages it
 // starts with, so the parent must not hold a loaded tree yet.
 BENCHMARK(BM_IetfSideBySide)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+BENCHMARK(BM_IetfEndToEnd)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 BENCHMARK(BM_AllSideBySide)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
 BENCHMARK(BM_TaveloIetfInProcess)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -201,5 +228,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   for (const Comparison& c : Comparisons()) PrintComparison(c);
+  std::error_code ignored;
+  std::filesystem::remove_all(SettingsHome(), ignored);
   return 0;
 }

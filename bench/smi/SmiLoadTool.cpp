@@ -39,7 +39,7 @@ void PrintRecord(const char* kind, const CSmiObject& o) {
   for (const CSmiType& t : o.type.nested)
     std::printf("  nested %u %s\n", t.kind, OneLine(t.DisplayText(true)).c_str());
   for (const CSmiDeclaration& d : o.declarations)
-    std::printf("  decl %s %s %s %d\n", Narrow(d.name).c_str(), Narrow(d.module_name).c_str(),
+    std::printf("  decl %s %s %s %d\n", Narrow(d.name.Wide()).c_str(), Narrow(d.module_name).c_str(),
                 Narrow(d.file_path).c_str(), d.line);
   std::printf("  description %s\n", Narrow(o.description.Wide()).c_str());
 }
@@ -49,7 +49,7 @@ void PrintFull() {
   for (size_t i = 0; i < tree.TypeCount(); ++i) PrintRecord("type", tree.TypeAt(i));
   for (size_t i = 0; i < tree.ObjectCount(); ++i) PrintRecord("object", tree.ObjectAt(i));
   for (const CSmiImport& m : tree.Imports())
-    std::printf("import %s %s %s %s\n", Narrow(m.module_name).c_str(), Narrow(m.symbol).c_str(),
+    std::printf("import %s %s %s %s\n", Narrow(m.module_name).c_str(), Narrow(m.symbol.Wide()).c_str(),
                 Narrow(m.source_module_name).c_str(), Narrow(m.source_file_path).c_str());
 }
 
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
       if (!o.IsComplete()) return;
       const std::string oid = Narrow(SmiOidDotted(o.oid));
       for (const CSmiDeclaration& d : o.declarations)
-        if (d.name != L"no-name") std::printf("%s %s\n", oid.c_str(), Narrow(d.name).c_str());
+        if (d.name != L"no-name") std::printf("%s %s\n", oid.c_str(), Narrow(d.name.Wide()).c_str());
     });
   }
   std::fprintf(stderr, "modules=%zu failed=%d objects=%zu types=%zu seconds=%.3f\n", SmiTree().Modules().size(),

@@ -87,7 +87,7 @@ void LoadInChild(const std::wstring& wideName, int fd) {
           ++skipped;
           continue;
         }
-        out << oid << '\t' << Utf8(d.name) << '\t' << std::max<int32_t>(d.line, 0) << '\n';
+        out << oid << '\t' << d.name.Utf8() << '\t' << std::max<int32_t>(d.line, 0) << '\n';
       }
     });
     out << "!skipped " << skipped << '\n';

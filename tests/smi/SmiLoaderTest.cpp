@@ -138,7 +138,7 @@ TEST_F(SmiLoaderTest, OldModuleNamesAreReadFromTheirCurrentModule) {
   for (const CSmiImport& import : tree_.Imports()) {
     if (import.module_name != L"OLD") continue;
     const bool is_mib2 = import.symbol == L"mib-2";
-    EXPECT_EQ(import.source_module_name, is_mib2 ? L"RFC1213-MIB" : L"SMI") << quillog::WideToUtf8(import.symbol);
+    EXPECT_EQ(import.source_module_name, is_mib2 ? L"RFC1213-MIB" : L"SMI") << import.symbol.Utf8();
     EXPECT_EQ(import.source_file_path, ModulePath(is_mib2 ? "RFC1213-MIB" : "SMI"));
     from_alias += is_mib2;
   }

@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include "SmiTestSupport.h"
 #include "smi/SmiTree.h"
@@ -228,6 +229,77 @@ TEST_F(SmiTreeTest, TextsReadBackAsSet) {
   EXPECT_EQ(back, bytes.Wide());
 }
 
+TEST_F(SmiTreeTest, NamesKeepEveryCharacter) {
+  const std::wstring texts[] = {L"ifIndex", L"caf\u00e9", L"\u20ac", std::wstring(1, static_cast<wchar_t>(0x1F600)),
+                                std::wstring(1, static_cast<wchar_t>(0x7FFFFFFF)), std::wstring(1, static_cast<wchar_t>(-1)),
+                                std::wstring(1, L'\0') + L"x", L""};
+  for (const std::wstring& text : texts) {
+    const CSmiName name(text);
+    EXPECT_EQ(name.Wide(), text);
+    EXPECT_TRUE(name == text);
+    EXPECT_FALSE(name == text + L"a");
+    EXPECT_EQ(name.empty(), text.empty());
+  }
+  EXPECT_EQ(CSmiName(L"caf\u00e9").Utf8(), "caf\xc3\xa9");
+  EXPECT_FALSE(CSmiName(L"caf\u00e9") == L"caf\u00e8");
+  EXPECT_FALSE(CSmiName(L"ab") == L"a");
+  // Found by name whatever its characters.
+  tree_.AddObject(Record(L"caf\u00e9\u20ac", {1, 3, 9}));
+  const CSmiObject* found = tree_.FindObjectByName(L"caf\u00e9\u20ac", M);
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(found->Name(), L"caf\u00e9\u20ac");
+  EXPECT_EQ(tree_.FindObjectByName(L"caf\u00e9\u20ad", M), nullptr);
+}
+
+TEST_F(SmiTreeTest, PackedTextsReadBackAsSet) {
+  // Enough texts for several packed blocks, one longer than a block, one
+  // wide (kept as it is) and empty ones.
+  std::vector<std::wstring> written;
+  std::vector<CSmiText> texts(3000);
+  CSmiTextPacker packer;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    std::wstring text = L"text " + std::to_wstring(i) + std::wstring(i % 50, L'a' + static_cast<wchar_t>(i % 26));
+    if (i == 7) text = std::wstring(100000, L'é');
+    if (i == 8) text = L"\u20ac " + std::to_wstring(i);
+    if (i == 9) text = L"\u20ac";
+    if (i % 100 == 3) text.clear();
+    texts[i] = text;
+    written.push_back(text);
+    packer.Add(texts[i]);
+    EXPECT_EQ(texts[i].Wide(), text) << "before packing, text " << i;
+  }
+  packer.Flush();
+  const CSmiText copy = texts[1234];
+  for (size_t i = 0; i < texts.size(); ++i) {
+    ASSERT_EQ(texts[i].size(), written[i].size()) << "text " << i;
+    ASSERT_EQ(texts[i].Wide(), written[i]) << "text " << i;
+  }
+  // Read out of order, and compared across blocks.
+  for (size_t i = texts.size(); i-- > 0;) ASSERT_TRUE(texts[i] == written[i]) << "text " << i;
+  EXPECT_EQ(copy, texts[1234]);
+  EXPECT_FALSE(texts[10] == texts[2010]);
+  CSmiText same = written[2010];
+  EXPECT_EQ(same, texts[2010]);
+  EXPECT_EQ(texts[3].empty(), true);
+}
+
+TEST_F(SmiTreeTest, DescriptionsSurviveTheLoadsEnd) {
+  for (int i = 0; i < 2000; ++i) {
+    CSmiObject r = Record(L"o" + std::to_wstring(i), {1, 3, 6, 1, 2000 - i});
+    r.description = L"about o" + std::to_wstring(i) + std::wstring(40, L' ') + L"end";
+    tree_.AddObject(std::move(r));
+  }
+  // Set anew before the texts are packed: the new text stays.
+  tree_.ObjectAt(tree_.ObjectCount() - 1).description = L"changed";
+  tree_.Finish();
+  EXPECT_EQ(ByName(L"o1999")->description.Wide(), L"changed");
+  for (int i = 0; i < 1999; ++i) {
+    const CSmiObject* o = ByName(L"o" + std::to_wstring(i));
+    ASSERT_NE(o, nullptr);
+    ASSERT_EQ(o->description.Wide(), L"about o" + std::to_wstring(i) + std::wstring(40, L' ') + L"end");
+  }
+}
+
 TEST_F(SmiTreeTest, SortOrderComparesArcsThenLength) {
   tree_.AddObject(Record(L"c", {1, 3, 6, 1, 10}));
   tree_.AddObject(Record(L"b", {1, 3, 6, 1, 2, 1}));
@@ -240,6 +312,20 @@ TEST_F(SmiTreeTest, SortOrderComparesArcsThenLength) {
   // Lookups still work after the objects moved.
   EXPECT_EQ(tree_.FindObjectByName(L"b", M)->OidText(), L".1.3.6.1.2.1");
   EXPECT_EQ(tree_.FindObjectByOid({1, 3, 6, 1, 10})->Name(), L"c");
+}
+
+TEST_F(SmiTreeTest, SortOrderKeepsArcsOutsideThe32BitRange) {
+  tree_.AddObject(Record(L"wide", {1, 3, 6, 5000000000LL}));
+  tree_.AddObject(Record(L"top", {1, 3, 6, 4294967295LL}));
+  tree_.AddObject(Record(L"negative", {1, 3, 6, -1}));
+  tree_.AddObject(Record(L"low", {1, 3, 6, 0}));
+  tree_.SortByOid();
+  std::wstring order;
+  for (size_t i = 0; i < tree_.ObjectCount(); ++i) order += tree_.ObjectAt(i).Name() + L" ";
+  EXPECT_EQ(order, L"ccitt iso negative low top wide iso-ccitt ");
+  EXPECT_EQ(SmiOidText({1, 3, 6, -1}), L".1.3.6.-1");
+  EXPECT_EQ(SmiOidDotted({0, 5000000000LL, 4294967295LL, INT64_MIN}), L"0.5000000000.4294967295.-9223372036854775808");
+  EXPECT_EQ(SmiOidDotted({}), L"");
 }
 
 TEST_F(SmiTreeTest, FindTypeBaseFollowsReferencesAndStopsOnCycles) {
@@ -289,22 +375,22 @@ namespace {
 TEST(SmiNameIndex, GrowsKeepsEveryNameAndItsAscendingPositions) {
   CSmiNameIndex index;
   index.Clear(1);
-  EXPECT_EQ(index.Find(L"none"), nullptr);
-  for (uint32_t i = 0; i < 3000; ++i) index.FindOrAdd(L"name" + std::to_wstring(i % 1000)).Insert(3000 - i);
+  EXPECT_EQ(index.Find("none"), nullptr);
+  for (uint32_t i = 0; i < 3000; ++i) index.FindOrAdd("name" + std::to_string(i % 1000)).Insert(3000 - i);
   for (uint32_t n = 0; n < 1000; ++n) {
-    const CSmiNameIndex::Positions* p = index.Find(L"name" + std::to_wstring(n));
+    const CSmiNameIndex::Positions* p = index.Find("name" + std::to_string(n));
     ASSERT_NE(p, nullptr) << n;
     // Inserted as 3000-n, 2000-n, 1000-n: kept ascending.
     EXPECT_EQ(p->first, 1000 - n);
     EXPECT_EQ(p->rest, (std::vector<uint32_t>{2000 - n, 3000 - n}));
   }
-  EXPECT_EQ(index.Find(L"name1000"), nullptr);
-  EXPECT_EQ(index.Find(L"name"), nullptr);
+  EXPECT_EQ(index.Find("name1000"), nullptr);
+  EXPECT_EQ(index.Find("name"), nullptr);
   // Renumbering reverses the order: still ascending afterwards.
   std::vector<uint32_t> reverse(3001);
   for (uint32_t i = 0; i <= 3000; ++i) reverse[i] = 3000 - i;
   index.Remap(reverse);
-  const CSmiNameIndex::Positions* p = index.Find(L"name7");
+  const CSmiNameIndex::Positions* p = index.Find("name7");
   ASSERT_NE(p, nullptr);
   EXPECT_EQ(p->first, 7u);
   EXPECT_EQ(p->rest, (std::vector<uint32_t>{1007, 2007}));

@@ -1,0 +1,270 @@
+#include "smi/SmiText.h"
+
+#include <zstd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <limits>
+#include <new>
+
+// The bytes of one text (kBytes), the packed bytes of several (kPacked:
+// one zstd frame of raw_size bytes), or one wide text (kWide).
+struct CSmiTextBlock {
+  enum Kind { kBytes, kPacked, kWide };
+  Kind kind = kBytes;
+  uint64_t serial = 0;  // tells blocks apart (a freed block's address may come back)
+  size_t raw_size = 0;
+  std::string bytes;
+  std::wstring wide;
+};
+
+namespace {
+
+constexpr int kLevel = 1;  // packing stays a small part of a load
+
+uint32_t CheckedLength(size_t length) {
+  if (length > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
+  return static_cast<uint32_t>(length);
+}
+
+uint64_t NextSerial() {
+  static std::atomic<uint64_t> serial{0};
+  return ++serial;
+}
+
+// The packed block read last on this thread, unpacked: texts are mostly
+// read in the order they were packed.
+struct ReadCache {
+  uint64_t serial = 0;
+  std::string raw;
+  ZSTD_DCtx* context = nullptr;
+  ~ReadCache() { ZSTD_freeDCtx(context); }
+};
+
+std::string_view Unpacked(const CSmiTextBlock& block) {
+  thread_local ReadCache cache;
+  if (cache.serial == block.serial) return cache.raw;
+  if (!cache.context) cache.context = ZSTD_createDCtx();
+  if (!cache.context) throw std::bad_alloc();
+  cache.serial = 0;
+  cache.raw.resize(block.raw_size);
+  const size_t n =
+      ZSTD_decompressDCtx(cache.context, cache.raw.data(), cache.raw.size(), block.bytes.data(), block.bytes.size());
+  // Blocks are written by this process only: a failure is a memory fault.
+  if (ZSTD_isError(n) || n != block.raw_size) throw std::bad_alloc();
+  cache.serial = block.serial;
+  return cache.raw;
+}
+
+}  // namespace
+
+void SmiAppendUtf8(std::wstring_view text, std::string& out) {
+  // Names are ASCII but for a rare one: written in one pass.
+  const size_t start = out.size();
+  out.resize(start + text.size());
+  char* at = out.data() + start;
+  size_t ascii = 0;
+  for (; ascii < text.size() && static_cast<uint32_t>(text[ascii]) < 0x80; ++ascii)
+    at[ascii] = static_cast<char>(text[ascii]);
+  out.resize(start + ascii);
+  for (const wchar_t c : text.substr(ascii)) {
+    const uint32_t v = static_cast<uint32_t>(c);
+    if (v < 0x80) {
+      out.push_back(static_cast<char>(v));
+      continue;
+    }
+    // Lead byte, then 6 bits per continuation byte; 0xFE leads the 32-bit form.
+    int extra = v < 0x800 ? 1 : v < 0x10000 ? 2 : v < 0x200000 ? 3 : v < 0x4000000 ? 4 : v < 0x80000000u ? 5 : 6;
+    static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC, 0xFE};
+    out.push_back(static_cast<char>(kLead[extra] | (extra < 6 ? v >> (6 * extra) : 0)));
+    while (extra-- > 0) out.push_back(static_cast<char>(0x80 | ((v >> (6 * extra)) & 0x3F)));
+  }
+}
+
+std::wstring SmiWideFromUtf8(std::string_view bytes) {
+  std::wstring text;
+  text.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size();) {
+    const unsigned char lead = static_cast<unsigned char>(bytes[i++]);
+    if (lead < 0x80) {
+      text.push_back(static_cast<wchar_t>(lead));
+      continue;
+    }
+    const int extra = lead >= 0xFE ? 6 : lead >= 0xFC ? 5 : lead >= 0xF8 ? 4 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    uint32_t v = extra == 6 ? 0 : lead & (0x3F >> extra);
+    for (int k = 0; k < extra && i < bytes.size(); ++k) v = (v << 6) | (static_cast<unsigned char>(bytes[i++]) & 0x3F);
+    text.push_back(static_cast<wchar_t>(v));
+  }
+  return text;
+}
+
+namespace {
+
+// Room for encoding a name, re-used.
+std::string& NameRoom() {
+  thread_local std::string room;
+  room.clear();
+  return room;
+}
+
+}  // namespace
+
+CSmiName::CSmiName(std::wstring_view text) {
+  std::string& room = NameRoom();
+  SmiAppendUtf8(text, room);
+  Set(room);
+}
+
+std::string_view CSmiName::Utf8() const {
+  if (!bytes_) return {};
+  uint32_t length = 0;
+  std::memcpy(&length, bytes_.get(), sizeof length);
+  return std::string_view(bytes_.get() + sizeof length, length);
+}
+
+void CSmiName::Set(std::string_view utf8) {
+  if (utf8.empty()) {
+    bytes_.reset();
+    return;
+  }
+  const uint32_t length = CheckedLength(utf8.size());
+  auto bytes = std::make_unique_for_overwrite<char[]>(sizeof length + utf8.size());
+  std::memcpy(bytes.get(), &length, sizeof length);
+  std::memcpy(bytes.get() + sizeof length, utf8.data(), utf8.size());
+  bytes_ = std::move(bytes);
+}
+
+CSmiName& CSmiName::operator+=(std::wstring_view text) {
+  std::string& room = NameRoom();
+  room.append(Utf8());
+  SmiAppendUtf8(text, room);
+  Set(room);
+  return *this;
+}
+
+bool operator==(const CSmiName& a, std::wstring_view b) {
+  // Mostly ASCII on both sides: compared without building a copy.
+  const std::string_view bytes = a.Utf8();
+  size_t i = 0;
+  for (; i < b.size() && i < bytes.size(); ++i) {
+    const uint32_t c = static_cast<uint32_t>(b[i]);
+    if (c >= 0x80 || static_cast<unsigned char>(bytes[i]) >= 0x80) break;
+    if (static_cast<char>(c) != bytes[i]) return false;
+  }
+  if (i == b.size() && i == bytes.size()) return true;
+  std::string rest;
+  SmiAppendUtf8(b.substr(i), rest);
+  return bytes.substr(i) == rest;
+}
+
+void CSmiText::Assign(const wchar_t* text, size_t length) {
+  const bool wide = !std::all_of(text, text + length, [](wchar_t c) { return static_cast<uint32_t>(c) <= 0xFF; });
+  if (!wide) {
+    std::string bytes(length, '\0');
+    for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>(text[i]);
+    AssignBytes(std::move(bytes));
+    return;
+  }
+  auto block = std::make_shared<CSmiTextBlock>();
+  block->kind = CSmiTextBlock::kWide;
+  block->serial = NextSerial();
+  block->wide.assign(text, length);
+  length_ = CheckedLength(length);
+  offset_ = 0;
+  block_ = std::move(block);
+}
+
+void CSmiText::AssignBytes(std::string&& bytes) {
+  length_ = CheckedLength(bytes.size());
+  offset_ = 0;
+  if (bytes.empty()) {
+    block_.reset();
+    return;
+  }
+  auto block = std::make_shared<CSmiTextBlock>();
+  block->serial = NextSerial();
+  block->raw_size = bytes.size();
+  block->bytes = std::move(bytes);
+  block_ = std::move(block);
+}
+
+bool CSmiText::IsWide() const { return block_ && block_->kind == CSmiTextBlock::kWide; }
+
+std::string_view CSmiText::Bytes() const {
+  if (!block_) return {};
+  const std::string_view all = block_->kind == CSmiTextBlock::kPacked ? Unpacked(*block_) : block_->bytes;
+  return all.substr(offset_, length_);
+}
+
+std::wstring CSmiText::Wide() const {
+  if (IsWide()) return block_->wide;
+  const std::string_view bytes = Bytes();
+  std::wstring text(bytes.size(), L'\0');
+  for (size_t i = 0; i < bytes.size(); ++i) text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
+  return text;
+}
+
+bool operator==(const CSmiText& a, const std::wstring& b) {
+  if (a.IsWide()) return a.block_->wide == b;
+  if (a.size() != b.size()) return false;
+  const std::string_view bytes = a.Bytes();
+  for (size_t i = 0; i < b.size(); ++i)
+    if (static_cast<wchar_t>(static_cast<unsigned char>(bytes[i])) != b[i]) return false;
+  return true;
+}
+
+bool operator==(const CSmiText& a, const CSmiText& b) {
+  if (a.size() != b.size()) return false;
+  if (a.block_ == b.block_ && a.offset_ == b.offset_) return true;
+  if (a.IsWide()) return b == a.block_->wide;
+  if (b.IsWide()) return a == b.block_->wide;
+  // Both may live in packed blocks: one is read into a copy first.
+  const std::string first(a.Bytes());
+  return first == b.Bytes();
+}
+
+struct CSmiTextPacker::Context {
+  ZSTD_CCtx* context = ZSTD_createCCtx();
+  ~Context() { ZSTD_freeCCtx(context); }
+};
+
+CSmiTextPacker::CSmiTextPacker() : context_(std::make_unique<Context>()) {}
+CSmiTextPacker::~CSmiTextPacker() = default;
+
+void CSmiTextPacker::Add(CSmiText& text) {
+  if (!text.block_ || text.block_->kind != CSmiTextBlock::kBytes) return;
+  const std::string_view bytes = text.Bytes();
+  members_.push_back(Member{&text, text.block_->serial, CheckedLength(pending_.size())});
+  pending_.append(bytes);
+  if (pending_.size() >= kBlockBytes) Flush();
+}
+
+void CSmiTextPacker::Flush() {
+  if (members_.empty()) return;
+  if (!context_->context) throw std::bad_alloc();
+  packed_.resize(ZSTD_compressBound(pending_.size()));
+  const size_t n =
+      ZSTD_compressCCtx(context_->context, packed_.data(), packed_.size(), pending_.data(), pending_.size(), kLevel);
+  if (ZSTD_isError(n)) throw std::bad_alloc();
+  auto block = std::make_shared<CSmiTextBlock>();
+  block->kind = CSmiTextBlock::kPacked;
+  block->serial = NextSerial();
+  block->raw_size = pending_.size();
+  block->bytes.assign(packed_.data(), n);
+  const std::shared_ptr<const CSmiTextBlock> shared = std::move(block);
+  for (const Member& m : members_) {
+    if (!m.text->block_ || m.text->block_->serial != m.serial) continue;  // set anew since
+    m.text->block_ = shared;
+    m.text->offset_ = m.offset;
+  }
+  Clear();
+}
+
+void CSmiTextPacker::Clear() {
+  pending_.clear();
+  members_.clear();
+  // Room grown for one very long text is given back.
+  if (pending_.capacity() > 4 * kBlockBytes) std::string().swap(pending_);
+  if (packed_.capacity() > 4 * kBlockBytes) std::string().swap(packed_);
+}

@@ -1,0 +1,125 @@
+// Texts read from MIB modules (names, constraints, object descriptions),
+// kept small.
+//
+// A name is kept as UTF-8 (a wide text takes four bytes a character): most
+// names then need no heap block, and the indexes key on the same bytes.
+// Module files are read byte by byte (each byte one character), so a text
+// is kept as its bytes; a text given with a character above 0xFF is kept
+// wide. Texts handed to a CSmiTextPacker are then moved, a block at a time,
+// into compressed blocks shared by the texts of the block: descriptions
+// are most of a module's bytes, and read back rarely.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct CSmiTextBlock;
+
+// Wide text <-> UTF-8, for every wchar_t value (one outside Unicode is
+// written in the longer forms of the original UTF-8): equal texts give
+// equal bytes and back.
+void SmiAppendUtf8(std::wstring_view text, std::string& out);
+std::wstring SmiWideFromUtf8(std::string_view bytes);
+
+// A short text (a declared name, an imported symbol, a constraint) kept as
+// UTF-8 in a block of its exact size, behind one pointer. Read it with
+// Wide() or Utf8(); compares with wide texts.
+class CSmiName {
+ public:
+  CSmiName() = default;
+  CSmiName(std::wstring_view text);
+  CSmiName(const std::wstring& text) : CSmiName(std::wstring_view(text)) {}
+  CSmiName(const wchar_t* text) : CSmiName(std::wstring_view(text)) {}
+  CSmiName(const CSmiName& other) { Set(other.Utf8()); }
+  CSmiName(CSmiName&&) noexcept = default;
+  CSmiName& operator=(const CSmiName& other) {
+    if (this != &other) Set(other.Utf8());
+    return *this;
+  }
+  CSmiName& operator=(CSmiName&&) noexcept = default;
+
+  std::wstring Wide() const { return SmiWideFromUtf8(Utf8()); }
+  explicit operator std::wstring() const { return Wide(); }
+  std::string_view Utf8() const;
+  bool empty() const { return !bytes_; }
+  CSmiName& operator+=(std::wstring_view text);
+
+  friend bool operator==(const CSmiName& a, const CSmiName& b) { return a.Utf8() == b.Utf8(); }
+  friend bool operator==(const CSmiName& a, std::wstring_view b);
+  friend bool operator==(const CSmiName& a, const std::wstring& b) { return a == std::wstring_view(b); }
+  friend bool operator==(const CSmiName& a, const wchar_t* b) { return a == std::wstring_view(b); }
+
+ private:
+  void Set(std::string_view utf8);
+  std::unique_ptr<char[]> bytes_;  // the length (4 bytes), then the bytes; null when empty
+};
+
+// An immutable text; copies share its block. Reads back as the wide text it
+// was set to.
+class CSmiText {
+ public:
+  CSmiText() = default;
+  CSmiText(const std::wstring& text) { Assign(text.data(), text.size()); }
+  CSmiText(const wchar_t* text) : CSmiText(std::wstring(text)) {}
+  CSmiText& operator=(const std::wstring& text) {
+    Assign(text.data(), text.size());
+    return *this;
+  }
+  CSmiText& operator=(const wchar_t* text) { return *this = std::wstring(text); }
+  void Assign(const wchar_t* text, size_t length);
+  // Each byte one character.
+  void AssignBytes(const char* bytes, size_t length) { AssignBytes(std::string(bytes, length)); }
+  void AssignBytes(std::string&& bytes);
+
+  std::wstring Wide() const;
+  operator std::wstring() const { return Wide(); }
+  bool empty() const { return length_ == 0; }
+  size_t size() const { return length_; }
+
+  friend bool operator==(const CSmiText& a, const CSmiText& b);
+  friend bool operator==(const CSmiText& a, const std::wstring& b);
+  friend bool operator==(const CSmiText& a, const wchar_t* b) { return a == std::wstring(b); }
+
+ private:
+  friend class CSmiTextPacker;
+  bool IsWide() const;
+  // The bytes of a narrow text; valid until the next read on this thread.
+  std::string_view Bytes() const;
+
+  std::shared_ptr<const CSmiTextBlock> block_;  // null when empty
+  uint32_t offset_ = 0;                         // in the block's bytes
+  uint32_t length_ = 0;                         // characters
+};
+
+// Gathers narrow texts and packs them, once a block is full (or on Flush),
+// into one compressed block. A text stays readable throughout; the texts
+// handed over must stay where they are until the next Flush or Clear (a
+// text set anew meanwhile keeps its new value and is not packed).
+class CSmiTextPacker {
+ public:
+  CSmiTextPacker();
+  ~CSmiTextPacker();
+  CSmiTextPacker(const CSmiTextPacker&) = delete;
+  CSmiTextPacker& operator=(const CSmiTextPacker&) = delete;
+
+  void Add(CSmiText& text);
+  void Flush();
+  // Forgets the texts not packed yet (they keep their own bytes).
+  void Clear();
+
+ private:
+  static constexpr size_t kBlockBytes = 32768;
+  struct Member {
+    CSmiText* text;
+    uint64_t serial;  // of the text's block when it was added
+    uint32_t offset;
+  };
+  std::string pending_;
+  std::vector<Member> members_;
+  std::string packed_;  // room for compressing
+  struct Context;
+  std::unique_ptr<Context> context_;
+};
