@@ -102,6 +102,13 @@ bool HexToOctets(const std::string& text, std::wstring* out) {
   return true;
 }
 
+// Typed text goes in as its UTF-8 octets, one character per octet.
+std::wstring TypedOctets(const std::string& text) {
+  std::wstring octets;
+  for (char c : text) octets.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+  return octets;
+}
+
 // Reads a simulator file into entry; the error line is printed on failure.
 bool LoadSimulator(const std::string& path, CSimulatorEntry* entry) {
   entry->kind = CSimulatorEntry::KindSimulator;
@@ -165,11 +172,14 @@ int SimAdd(const ParsedArgs& args) {
   if (args.positional.size() != 5) return UsageError(Cmd("sim"), "sim add takes FILE.tav OID TYPE VALUE");
   CAsn1Oid oid;
   if (!ParseOid(args.positional[2], &oid)) return UsageError(Cmd("sim"), "bad OID " + args.positional[2]);
+  if (const std::wstring why = CSimulatorEntry::CheckOidText(oid.GetText()); !why.empty())
+    return UsageError(Cmd("sim"), "bad OID " + args.positional[2] + ": " + Utf8(why));
   std::wstring type;
   bool hex = false;
   if (!TypeFromArgument(args.positional[3], &type, &hex))
     return UsageError(Cmd("sim"), "unknown type " + args.positional[3] + " (a type name or s i o t c g a C x)");
-  std::wstring value = quillog::Utf8ToWide(args.positional[4]);
+  const bool octets = type == L"Octet String" || type == L"Opaque";
+  std::wstring value = octets ? TypedOctets(args.positional[4]) : quillog::Utf8ToWide(args.positional[4]);
   if (hex) {
     value.clear();
     if (!HexToOctets(args.positional[4], &value)) return UsageError(Cmd("sim"), "bad hexadecimal octets " + args.positional[4]);
