@@ -109,6 +109,13 @@ std::wstring TypedOctets(const std::string& text) {
   return octets;
 }
 
+// Octets (one per character) written out as they are.
+std::string OctetBytes(const std::wstring& octets) {
+  std::string bytes;
+  for (wchar_t c : octets) bytes.push_back(static_cast<char>(static_cast<uint32_t>(c) & 0xFF));
+  return bytes;
+}
+
 // Reads a simulator file into entry; the error line is printed on failure.
 bool LoadSimulator(const std::string& path, CSimulatorEntry* entry) {
   entry->kind = CSimulatorEntry::KindSimulator;
@@ -156,7 +163,7 @@ int SimNew(const ParsedArgs& args) {
     if (!port) return UsageError(Cmd("sim"), "bad port " + args.Get("--port") + " (1 to 65535)");
     entry.recv_port = static_cast<uint32_t>(*port);
   }
-  if (args.Has("--community")) entry.recv_community = quillog::Utf8ToWide(args.Get("--community"));
+  if (args.Has("--community")) entry.recv_community = TypedOctets(args.Get("--community"));
   if (entry.recv_community.empty()) return UsageError(Cmd("sim"), "the community is empty");
   if (args.Has("-v")) {
     const std::string v = args.Get("-v");
@@ -249,7 +256,7 @@ int SimShow(const ParsedArgs& args) {
   const bool tsv = args.Has("--tsv");
   if (!tsv) {
     std::printf("# %s: UDP port %u, community %s, %s%s%s\n", Utf8(entry.name).c_str(), entry.recv_port,
-                Utf8(entry.recv_community).c_str(), entry.recv_version1 ? "v1" : "",
+                OctetBytes(entry.recv_community).c_str(), entry.recv_version1 ? "v1" : "",
                 entry.recv_version1 && entry.recv_version2c ? " and " : "", entry.recv_version2c ? "v2c" : "");
     if (!entry.description.empty()) std::printf("# %s\n", Utf8(entry.description).c_str());
   }

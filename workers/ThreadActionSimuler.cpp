@@ -245,6 +245,18 @@ const std::vector<uint8_t>* EncodedBinding(CSimulatorValue& value) {
   return &value.encoded;
 }
 
+// The community's octets, read from the datagram.
+bool CommunityOctets(const uint8_t* data, size_t length, std::wstring* octets) {
+  Reader datagram{data, data + length};
+  Reader message{}, skip{}, community{};
+  if (!datagram.Next(ASN1_SEQUENCE, &message) || !message.Next(ASN1_INTEGER, &skip) ||
+      !message.Next(ASN1_OCTET_STRING, &community)) {
+    return false;
+  }
+  octets->assign(community.at, community.end);
+  return true;
+}
+
 // The content octets of the first binding's value, read from the datagram
 // itself (the decoded text of binary octets is their hexadecimal display).
 bool BindingValueOctets(const uint8_t* data, size_t length, std::wstring* octets) {
@@ -628,10 +640,12 @@ bool CThreadActionSimuler::_accept(CSnmpGenericFrameIn& frame) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : SNMP Version 2c messages are not allowed", GetClassName());
     return false;
   }
-  // Same characters and the same number of octets on the wire, so that a
-  // community with a zero byte cut from its text never matches.
+  // The octets on the wire, one for one with the configured community's
+  // characters: the decoded text shows binary octets as hexadecimal pairs,
+  // which is no ground for a comparison.
   const CAsn1Object* community = frame.GetCommunity();
-  if (community->GetText() != m_community || community->GetLength().GetLength() != static_cast<int64_t>(m_community.size())) {
+  std::wstring octets;
+  if (m_request_data == nullptr || !CommunityOctets(m_request_data, m_request_size, &octets) || octets != m_community) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : Wrong community name (%s)", GetClassName(), community->GetText());
     return false;
   }
@@ -661,7 +675,7 @@ bool CThreadActionSimuler::_answer(CSimulerFrameIn& frame, CBerEncoder& encoder)
   CSimulerResponseOut& answer = m_answer;
   answer.Reset(m_fresh_answer);
   answer.SetInteger(L"Version", frame.GetVersion()->GetValue().GetInteger(), true);
-  answer.SetText(L"Community", frame.GetCommunity()->GetText());
+  answer.SetText(L"Community", m_community);
   answer.SetInteger(L"RequestId", frame.GetAt(kRequestIdIndex)->GetValue().GetInteger(), true);
 
   bool handled = false;

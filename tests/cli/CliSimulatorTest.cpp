@@ -153,10 +153,11 @@ TEST(CliSimulate, SnmpwalkSeesTheImportedValuesAndSetsReachTheFile) {
 namespace {
 
 // `tavelo simulate` of a file on a port of its own, and the Net-SNMP tools
-// that talk to it (community "public").
+// that talk to it.
 class Served {
  public:
-  explicit Served(std::string file) : file_(std::move(file)), port_(netsnmp::FreeUdpPort()) {}
+  explicit Served(std::string file, std::string community = "public")
+      : file_(std::move(file)), community_(std::move(community)), port_(netsnmp::FreeUdpPort()) {}
   ~Served() { Stop(); }
   bool Start() {
     tavelo_.Launch({"simulate", "-p", std::to_string(port_), file_});
@@ -166,14 +167,16 @@ class Served {
     tavelo_.Interrupt();
     return tavelo_.Wait().status;
   }
-  std::string Tool(const std::string& tool, const std::string& version, std::vector<std::string> args) {
-    args.insert(args.begin(), {tool, "-v" + version, "-c", "public", "-On", "-t", "1", "-r", "1",
+  std::string Tool(const std::string& tool, const std::string& version, std::vector<std::string> args,
+                   const std::string& community = "") {
+    args.insert(args.begin(), {tool, "-v" + version, "-c", community.empty() ? community_ : community, "-On", "-t", "1", "-r", "1",
                                "127.0.0.1:" + std::to_string(port_)});
     return netsnmp::Output(args);
   }
 
  private:
   std::string file_;
+  std::string community_;
   uint16_t port_;
   Tavelo tavelo_;
 };
@@ -181,17 +184,22 @@ class Served {
 }  // namespace
 
 // Binary octets set by a manager are stored as octets and served back
-// unchanged, also by a simulator started again from its file.
+// unchanged, also by a simulator started again from its file. Typed texts
+// (a value, a community) are their UTF-8 octets.
 TEST(CliSimulate, BinaryOctetsSurviveASetAndARestart) {
   Tavelo tavelo;
   const std::string file = tavelo.Dir() + "/Octets.tav";
-  ASSERT_EQ(tavelo.Run({"sim", "new", file, "--community", "public", "-v", "both"}).status, 0);
+  const std::string community = "caf\xc3\xa9";
+  ASSERT_EQ(tavelo.Run({"sim", "new", file, "--community", community, "-v", "both"}).status, 0);
   ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.5.0", "s", "host"}).status, 0);
   ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.6.0", "s", "caf\xc3\xa9"}).status, 0);
   const std::string sys_name = ".1.3.6.1.2.1.1.5.0";
   {
-    Served agent(file);
+    Served agent(file, community);
     ASSERT_TRUE(agent.Start());
+    // The same text in Latin-1 is other octets.
+    const std::string refused = agent.Tool("snmpget", "2c", {sys_name}, "caf\xe9");
+    EXPECT_NE(refused.find("Timeout"), std::string::npos) << refused;
     const std::string set = agent.Tool("snmpset", "2c", {sys_name, "x", "FFFE000141"});
     EXPECT_NE(set.find("Hex-STRING: FF FE 00 01 41"), std::string::npos) << set;
     for (const std::string version : {"1", "2c"}) {
@@ -203,7 +211,7 @@ TEST(CliSimulate, BinaryOctetsSurviveASetAndARestart) {
     EXPECT_NE(typed.find("Hex-STRING: 63 61 66 C3 A9"), std::string::npos) << typed;
     EXPECT_EQ(agent.Stop(), 0);
   }
-  Served again(file);
+  Served again(file, community);
   ASSERT_TRUE(again.Start());
   const std::string got = again.Tool("snmpget", "2c", {"-Ox", sys_name});
   EXPECT_NE(got.find(sys_name + " = Hex-STRING: FF FE 00 01 41"), std::string::npos) << got;

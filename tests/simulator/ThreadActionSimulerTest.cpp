@@ -490,9 +490,10 @@ TEST_F(SimulerTest, FastAnswersAreTheSameBytesAsTheFullPath) {
 namespace {
 
 // The answer the engine must give, built independently of the codec.
-Bytes Response(uint8_t version, int64_t id, int64_t status, int64_t index, const Bytes& list) {
+Bytes Response(uint8_t version, int64_t id, int64_t status, int64_t index, const Bytes& list,
+               const std::string& community = "public") {
   using namespace berbytes;
-  return Tlv(0x30, Cat({Int(version), Text("public"), Tlv(0xA2, Cat({Int(id), Int(status), Int(index), Tlv(0x30, list)}))}));
+  return Tlv(0x30, Cat({Int(version), Text(community), Tlv(0xA2, Cat({Int(id), Int(status), Int(index), Tlv(0x30, list)}))}));
 }
 Bytes Binding(const std::vector<uint64_t>& arcs, const Bytes& value) {
   return berbytes::Tlv(0x30, berbytes::Cat({berbytes::Oid(arcs), value}));
@@ -533,6 +534,44 @@ TEST_F(SimulerTest, OnlyTheExactCommunityIsAnsweredOnBothPaths) {
   EXPECT_EQ(FullPath(request), out);
 }
 
+// A community is its octets: UTF-8 or binary ones match exactly those
+// octets, never their display text (binary octets decode to hexadecimal pairs).
+TEST_F(SimulerTest, CommunitiesAreComparedAsOctets) {
+  struct Row {
+    std::string configured;
+    std::string sent;
+    bool answered;
+  };
+  const Row rows[] = {
+      {"caf\xc3\xa9", "caf\xc3\xa9", true},
+      {"caf\xc3\xa9", "caf\xe9", false},
+      {"caf\xc3\xa9", "63:61:66:c3:a9", false},
+      {std::string("\x01\x02\x00\x04", 4), std::string("\x01\x02\x00\x04", 4), true},
+      {std::string("\x01\x02\x00\x04", 4), "01:02:00:04", false},
+      {std::string("\x01\x02\x00\x04", 4), std::string("\x01\x02\x00", 3), false},
+      {"01:02:00:04", std::string("\x01\x02\x00\x04", 4), false},
+  };
+  LogCapture log(0);
+  for (const Row& row : rows) {
+    SCOPED_TRACE("configured '" + row.configured + "', sent '" + row.sent + "'");
+    // std::string's chars are signed: widen them as octets.
+    std::wstring configured;
+    for (char c : row.configured) configured.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    engine_.Configure(true, true, configured, &simulator_);
+    const Bytes request = Request(0xA0, 1, 78, kSysName, row.sent);
+    const auto answer = FullPath(request);
+    if (!row.answered) {
+      EXPECT_FALSE(answer);
+    } else {
+      EXPECT_EQ(answer, Response(1, 78, 0, 0, Binding(kSysName, Octets("sim-host")), row.sent));
+    }
+    std::vector<uint8_t> fast;
+    if (engine_.AnswerFast(request.data(), static_cast<uint32_t>(request.size()), &fast)) {
+      EXPECT_EQ(std::optional<Bytes>(fast), answer);
+    }
+  }
+}
+
 // A Set stores the octets it received, whatever they are, and both paths
 // serve them back unchanged; the answer echoes them too.
 TEST_F(SimulerTest, SetStoresTheReceivedOctetsNotTheirDisplay) {
@@ -548,7 +587,6 @@ TEST_F(SimulerTest, SetStoresTheReceivedOctetsNotTheirDisplay) {
         const Bytes value = berbytes::Tlv(tag, Bytes(octets.begin(), octets.end()));
         EXPECT_EQ(FullPath(Request(0xA3, version, 5, arcs, "public", value)),
                   Response(version, 5, 0, 0, Binding(arcs, value)));
-        const std::wstring expected(octets.begin(), octets.end(), std::allocator<wchar_t>());
         std::wstring stored = StoredText(simulator_, CAsn1Oid(arcs).GetText());
         EXPECT_EQ(stored.size(), octets.size());
         EXPECT_TRUE(std::equal(stored.begin(), stored.end(), octets.begin(), octets.end(),
