@@ -412,7 +412,8 @@ bool CSimulatorFile::Load(CSimulatorEntry* simulator) {
   const size_t count = simulator->GetValueCount();
   if (count > simulator->max_values) {
     QuillogW(QUILLOG_WARNING, QLF_NONE,
-             L"The simulator file %s holds %u values, more than the %u a simulator may hold: all are kept, none can be added",
+             L"The simulator file %s holds %u values, more than the %u a simulator may hold: "
+             L"all are kept, none can be added",
              simulator->path, static_cast<uint32_t>(count), simulator->max_values);
   }
   simulator->loaded = true;

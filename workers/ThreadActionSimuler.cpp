@@ -709,8 +709,8 @@ bool CThreadActionSimuler::_answer(CSimulerFrameIn& frame, CBerEncoder& encoder)
 bool CThreadActionSimuler::_answer_too_big(CSimulerFrameIn& frame, CBerEncoder& encoder) {
   const CAsn1Object* name = frame.GetAt(kNameIndex);
   const CAsn1Oid requested = name != nullptr ? name->GetValue().GetOid() : CAsn1Oid();
-  QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : The answer for %s does not fit in %u bytes, answered tooBig", GetClassName(),
-           requested.GetText(), kLargestAnswer);
+  QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : The answer for %s does not fit in %u bytes, answered tooBig",
+           GetClassName(), requested.GetText(), kLargestAnswer);
   const std::vector<uint8_t> bytes =
       TooBigAnswer(frame.GetVersion()->GetValue().GetInteger(), m_community,
                    frame.GetAt(kRequestIdIndex)->GetValue().GetInteger(), requested);

@@ -169,7 +169,8 @@ class Served {
   }
   std::string Tool(const std::string& tool, const std::string& version, std::vector<std::string> args,
                    const std::string& community = "") {
-    args.insert(args.begin(), {tool, "-v" + version, "-c", community.empty() ? community_ : community, "-On", "-t", "1", "-r", "1",
+    const std::string& c = community.empty() ? community_ : community;
+    args.insert(args.begin(), {tool, "-v" + version, "-c", c, "-On", "-t", "1", "-r", "1",
                                "127.0.0.1:" + std::to_string(port_)});
     return netsnmp::Output(args);
   }

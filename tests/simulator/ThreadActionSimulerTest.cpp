@@ -493,7 +493,8 @@ namespace {
 Bytes Response(uint8_t version, int64_t id, int64_t status, int64_t index, const Bytes& list,
                const std::string& community = "public") {
   using namespace berbytes;
-  return Tlv(0x30, Cat({Int(version), Text(community), Tlv(0xA2, Cat({Int(id), Int(status), Int(index), Tlv(0x30, list)}))}));
+  const Bytes pdu = Tlv(0xA2, Cat({Int(id), Int(status), Int(index), Tlv(0x30, list)}));
+  return Tlv(0x30, Cat({Int(version), Text(community), pdu}));
 }
 Bytes Binding(const std::vector<uint64_t>& arcs, const Bytes& value) {
   return berbytes::Tlv(0x30, berbytes::Cat({berbytes::Oid(arcs), value}));
