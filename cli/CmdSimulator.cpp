@@ -165,11 +165,14 @@ int SimAdd(const ParsedArgs& args) {
   if (args.positional.size() != 5) return UsageError(Cmd("sim"), "sim add takes FILE.tav OID TYPE VALUE");
   CAsn1Oid oid;
   if (!ParseOid(args.positional[2], &oid)) return UsageError(Cmd("sim"), "bad OID " + args.positional[2]);
+  if (const std::wstring why = CSimulatorEntry::CheckOidText(oid.GetText()); !why.empty())
+    return UsageError(Cmd("sim"), "bad OID " + args.positional[2] + ": " + Utf8(why));
   std::wstring type;
   bool hex = false;
   if (!TypeFromArgument(args.positional[3], &type, &hex))
     return UsageError(Cmd("sim"), "unknown type " + args.positional[3] + " (a type name or s i o t c g a C x)");
-  std::wstring value = OctetText(args.positional[4]);
+  const bool octets = type == L"Octet String" || type == L"Opaque";
+  std::wstring value = octets ? OctetText(args.positional[4]) : quillog::Utf8ToWide(args.positional[4]);
   if (hex) {
     value.clear();
     if (!HexToOctets(args.positional[4], &value)) return UsageError(Cmd("sim"), "bad hexadecimal octets " + args.positional[4]);

@@ -35,6 +35,9 @@ class CSimulatorEntry {
   enum Kind : uint32_t { KindNone = 0, KindFolder = 1, KindSimulator = 2 };
 
   static constexpr uint32_t kDefaultMaxValues = 100;
+  // What an SNMP OID may hold: arcs of 32 bits, at most 128 of them.
+  static constexpr uint64_t kMaxArc = 0xFFFFFFFF;
+  static constexpr size_t kMaxArcs = 128;
 
   CSimulatorEntry() = default;
   CSimulatorEntry(const CSimulatorEntry&) = delete;
@@ -43,12 +46,23 @@ class CSimulatorEntry {
   // Back to a fresh entry: empty texts, zero numbers, false flags, no values.
   void Reset();
 
-  // Appends one value; refused (false, with a Warning line) for a type that
-  // a simulator does not accept, an OID already in the list, or a full list.
+  // Appends one value; refused (false, with a Warning line) for an OID that
+  // is not a valid SNMP OID, a type that a simulator does not accept, a text
+  // that does not parse for its type, an OID already in the list, or a full
+  // list.
   bool AddValue(const std::wstring& oid_text, const std::wstring& type_name, const std::wstring& value_text);
+  // The same checks but the limit: a stored file keeps every value it holds.
+  bool AddStoredValue(const std::wstring& oid_text, const std::wstring& type_name, const std::wstring& value_text);
 
   // True when a simulator may hold values of this type.
   static bool IsAcceptedType(uint8_t type);
+  // Why the text is not an OID a value can have (dotted decimal, 2 to 128
+  // arcs of at most 4294967295, first at most 2, second at most 39); empty
+  // when it is. Empty dot-separated fields are skipped, as CAsn1Oid reads them.
+  static std::wstring CheckOidText(const std::wstring& text);
+  // Why the text does not parse for the type; empty when it does. Octet
+  // String and Opaque texts hold one octet per character (U+0000 to U+00FF).
+  static std::wstring CheckValueText(uint8_t type, const std::wstring& text);
 
   // The value list is shared with the agent engine's thread: hold this lock
   // while reading or changing `values` when the simulator may be running.
@@ -88,5 +102,8 @@ class CSimulatorEntry {
   uint32_t max_values = kDefaultMaxValues;
 
  private:
+  bool _add_value(const std::wstring& oid_text, const std::wstring& type_name, const std::wstring& value_text,
+                  bool within_limit);
+
   mutable std::mutex m_values_lock;
 };

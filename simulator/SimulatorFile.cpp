@@ -340,7 +340,9 @@ bool ReadRecord(CSimulatorFile* file, CSimulatorEntry* simulator) {
     std::wstring value;
     if (!file->ReadString(&oid) || !file->ReadU32(&type) || !file->ReadString(&value)) return false;
     std::wstring type_name = GetTypeName(static_cast<uint8_t>(type & 0xFF));
-    s.AddValue(oid, type_name, value);
+    // Refused values are logged and skipped; the value limit does not apply
+    // to what a file already holds, so that a save never drops a value.
+    s.AddStoredValue(oid, type_name, value);
   }
   return true;
 }
@@ -404,6 +406,16 @@ bool CSimulatorFile::Load(CSimulatorEntry* simulator) {
   }
   if (!ReadRecord(&file, simulator)) return false;
   file.Close();
+  // A hand-made file may list its values in any order; lookups and walks
+  // rely on OID order.
+  simulator->SortValues();
+  const size_t count = simulator->GetValueCount();
+  if (count > simulator->max_values) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE,
+             L"The simulator file %s holds %u values, more than the %u a simulator may hold: "
+             L"all are kept, none can be added",
+             simulator->path, static_cast<uint32_t>(count), simulator->max_values);
+  }
   simulator->loaded = true;
   return true;
 }

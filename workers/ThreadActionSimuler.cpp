@@ -15,8 +15,12 @@
 
 namespace {
 
+constexpr uint32_t kTooBig = 1;
 constexpr uint32_t kNoSuchName = 2;
+constexpr uint32_t kBadValue = 3;
+constexpr uint32_t kGenErr = 5;
 constexpr uint32_t kWrongType = 7;
+constexpr uint32_t kWrongValue = 10;
 // Elements up to the first binding's value: message, version, community,
 // PDU, request id, error status, error index, binding list, binding, name, value.
 constexpr size_t kAnswerableCount = 11;
@@ -24,6 +28,8 @@ constexpr size_t kRequestIdIndex = 4;
 constexpr size_t kNameIndex = 9;
 constexpr size_t kValueIndex = 10;
 constexpr uint32_t kLargestDatagram = 65536;
+// The largest answer: what the encoder's block holds.
+constexpr uint32_t kLargestAnswer = BER_BUFFER_SIZE;
 
 std::wstring DottedAddress(uint32_t address) {
   return QuillogFormat(L"%u.%u.%u.%u", address >> 24, (address >> 16) & 0xFF, (address >> 8) & 0xFF, address & 0xFF);
@@ -69,7 +75,14 @@ struct Reader {
   const uint8_t* end;
 
   bool Next(uint8_t tag, Reader* content) {
-    if (end - at < 2 || at[0] != tag) return false;
+    if (end - at < 1 || at[0] != tag) return false;
+    uint8_t ignored = 0;
+    return Any(&ignored, content);
+  }
+  // The next TLV whatever its tag.
+  bool Any(uint8_t* tag, Reader* content) {
+    if (end - at < 2) return false;
+    *tag = at[0];
     size_t length = at[1];
     const uint8_t* body = at + 2;
     if (length >= 0x80) {
@@ -165,38 +178,26 @@ void PutOidContent(std::vector<uint8_t>* out, const uint64_t* arcs, size_t count
   }
 }
 
-// Dotted IPv4 text that IpAddress() reads without a complaint.
-bool IsPlainDottedAddress(const std::wstring& text) {
-  int fields = 1;
-  uint32_t field = 0;
-  for (wchar_t c : text) {
-    if (c == L'.') {
-      if (++fields > 4) return false;
-      field = 0;
-    } else if (c >= L'0' && c <= L'9') {
-      field = field * 10 + static_cast<uint32_t>(c - L'0');
-      if (field > 255) return false;
-    } else {
-      return false;
-    }
-  }
-  return fields == 4;
+// The text the codec is given for a stored value: a Boolean stored as
+// "true" or "false" (the codec's own text form) goes out as 1 or 0.
+const std::wstring& WireText(const CSimulatorValue& value) {
+  static const std::wstring kTrue = L"1";
+  static const std::wstring kFalse = L"0";
+  if (value.type == ASN1_BOOLEAN && value.value == L"true") return kTrue;
+  if (value.type == ASN1_BOOLEAN && value.value == L"false") return kFalse;
+  return value.value;
 }
+
+// Room around a value in an answer: message, PDU and binding headers, the
+// three integers and a long community.
+constexpr size_t kAnswerOverhead = 512;
 
 // Whether the codec turns this stored value into an answer without any log
 // line (then its encoding can be kept and re-used).
 bool EncodesSilently(const CSimulatorValue& value) {
-  if (!IsValidOid(value.oid.GetArcs().data(), value.oid.GetCount())) return false;
-  switch (value.type) {
-    case ASN1_OBJECT_IDENTIFIER: {
-      CAsn1Oid oid(std::wstring_view{value.value});
-      return IsValidOid(oid.GetArcs().data(), oid.GetCount());
-    }
-    case ASN1_IP_ADDRESS:
-      return IsPlainDottedAddress(value.value);
-    default:
-      return CSimulatorEntry::IsAcceptedType(value.type);
-  }
+  if (!CSimulatorEntry::CheckOidText(value.oid.GetText()).empty()) return false;
+  if (!CSimulatorEntry::CheckValueText(value.type, value.value).empty()) return false;
+  return value.value.size() + value.oid.GetCount() * 5 + kAnswerOverhead <= kLargestAnswer;
 }
 
 // The variable-binding list of an answer carrying this value, encoded by the
@@ -217,7 +218,7 @@ const std::vector<uint8_t>* EncodedBinding(CSimulatorValue& value) {
   scratch.SetInteger(L"Version", 0, true);
   scratch.SetInteger(L"RequestId", 0, true);
   scratch.SetOid(value.oid);
-  scratch.SetValue(value.type, value.value);
+  scratch.SetValue(value.type, WireText(value));
   CBerEncoder encoder;
   if (!scratch.Encode(encoder)) return nullptr;
   // Message, version, community, PDU, three integers, then the list.
@@ -233,6 +234,85 @@ const std::vector<uint8_t>* EncodedBinding(CSimulatorValue& value) {
   value.encoded.assign(pdu.at, pdu.end);
   value.encodable = true;
   return &value.encoded;
+}
+
+// The community's octets, read from the datagram.
+bool CommunityOctets(const uint8_t* data, size_t length, std::wstring* octets) {
+  Reader datagram{data, data + length};
+  Reader message{}, skip{}, community{};
+  if (!datagram.Next(ASN1_SEQUENCE, &message) || !message.Next(ASN1_INTEGER, &skip) ||
+      !message.Next(ASN1_OCTET_STRING, &community)) {
+    return false;
+  }
+  octets->assign(community.at, community.end);
+  return true;
+}
+
+// The content octets of the first binding's value, read from the datagram
+// itself (the decoded text of binary octets is their hexadecimal display).
+bool BindingValueOctets(const uint8_t* data, size_t length, std::wstring* octets) {
+  Reader datagram{data, data + length};
+  Reader message{}, skip{}, pdu{}, list{}, binding{}, value{};
+  uint8_t tag = 0;
+  if (!datagram.Next(ASN1_SEQUENCE, &message) || !message.Next(ASN1_INTEGER, &skip) ||
+      !message.Next(ASN1_OCTET_STRING, &skip) || !message.Any(&tag, &pdu)) {
+    return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!pdu.Next(ASN1_INTEGER, &skip)) return false;
+  }
+  if (!pdu.Next(ASN1_SEQUENCE, &list) || !list.Next(ASN1_SEQUENCE, &binding) ||
+      !binding.Next(ASN1_OBJECT_IDENTIFIER, &skip) || !binding.Any(&tag, &value)) {
+    return false;
+  }
+  octets->assign(value.at, value.end);
+  return true;
+}
+
+// A tooBig answer (error status 1, index 0): no binding in SNMPv2c (RFC
+// 3416); in SNMPv1 the requested OID with NULL, the request's own form
+// (RFC 1157) without a value that may be what did not fit.
+std::vector<uint8_t> TooBigAnswer(int64_t version, const std::wstring& community, int64_t request_id,
+                                  const CAsn1Oid& oid) {
+  std::vector<uint8_t> list;
+  if (version == 0 && oid.GetCount() >= 2) {
+    std::vector<uint8_t> content;
+    PutOidContent(&content, oid.GetArcs().data(), oid.GetCount());
+    std::vector<uint8_t> binding{ASN1_OBJECT_IDENTIFIER};
+    PutLength(&binding, content.size());
+    binding.insert(binding.end(), content.begin(), content.end());
+    binding.insert(binding.end(), {ASN1_NULL, 0});
+    list.push_back(ASN1_SEQUENCE);
+    PutLength(&list, binding.size());
+    list.insert(list.end(), binding.begin(), binding.end());
+  }
+  std::vector<uint8_t> body;
+  PutInteger(&body, request_id);
+  PutInteger(&body, kTooBig);
+  PutInteger(&body, 0);
+  body.push_back(ASN1_SEQUENCE);
+  PutLength(&body, list.size());
+  body.insert(body.end(), list.begin(), list.end());
+  std::vector<uint8_t> head;
+  PutInteger(&head, version);
+  head.push_back(ASN1_OCTET_STRING);
+  PutLength(&head, community.size());
+  for (wchar_t c : community) head.push_back(static_cast<uint8_t>(static_cast<uint32_t>(c) & 0xFF));
+  head.push_back(ASN1_PDU_RESPONSE);
+  PutLength(&head, body.size());
+  std::vector<uint8_t> answer{ASN1_SEQUENCE};
+  PutLength(&answer, head.size() + body.size());
+  answer.insert(answer.end(), head.begin(), head.end());
+  answer.insert(answer.end(), body.begin(), body.end());
+  return answer;
+}
+
+// Writes bytes into a fresh (backward) encoder so that they are its data.
+bool WriteAll(CBerEncoder& encoder, const uint8_t* data, size_t size) {
+  for (size_t i = size; i > 0; --i) {
+    if (!encoder.WriteByte(data[i - 1])) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -499,7 +579,7 @@ bool CThreadActionSimuler::AnswerFast(const uint8_t* data, uint32_t length, std:
   PutLength(answer, head.size() + body.size());
   answer->insert(answer->end(), head.begin(), head.end());
   answer->insert(answer->end(), body.begin(), body.end());
-  if (answer->size() > BER_BUFFER_SIZE) return false;  // sent answers fit the encoder's block
+  if (answer->size() > kLargestAnswer) return false;
   PostViewMessage(GetClassName(), MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_DATA_RECV, 0);
   return true;
 }
@@ -559,10 +639,12 @@ bool CThreadActionSimuler::_accept(CSnmpGenericFrameIn& frame) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : SNMP Version 2c messages are not allowed", GetClassName());
     return false;
   }
-  // Same characters and the same number of octets on the wire, so that a
-  // community with a zero byte cut from its text never matches.
+  // The octets on the wire, one for one with the configured community's
+  // characters: the decoded text shows binary octets as hexadecimal pairs,
+  // which is no ground for a comparison.
   const CAsn1Object* community = frame.GetCommunity();
-  if (community->GetText() != m_community || community->GetLength().GetLength() != static_cast<int64_t>(m_community.size())) {
+  std::wstring octets;
+  if (m_request_data == nullptr || !CommunityOctets(m_request_data, m_request_size, &octets) || octets != m_community) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : Wrong community name (%s)", GetClassName(), community->GetText());
     return false;
   }
@@ -570,8 +652,13 @@ bool CThreadActionSimuler::_accept(CSnmpGenericFrameIn& frame) {
 }
 
 bool CThreadActionSimuler::HandleDatagram(CBerDecoder& decoder, CBerEncoder& encoder) {
+  m_request_data = decoder.GetBegin();
+  m_request_size = decoder.GetSize();
+  m_pending_set.active = false;
   bool answered = _decode(decoder, m_frame) && _answer(m_frame, encoder);
   m_frame.Recycle();
+  m_request_data = nullptr;
+  m_request_size = 0;
   return answered;
 }
 
@@ -587,7 +674,7 @@ bool CThreadActionSimuler::_answer(CSimulerFrameIn& frame, CBerEncoder& encoder)
   CSimulerResponseOut& answer = m_answer;
   answer.Reset(m_fresh_answer);
   answer.SetInteger(L"Version", frame.GetVersion()->GetValue().GetInteger(), true);
-  answer.SetText(L"Community", frame.GetCommunity()->GetText());
+  answer.SetText(L"Community", m_community);
   answer.SetInteger(L"RequestId", frame.GetAt(kRequestIdIndex)->GetValue().GetInteger(), true);
 
   bool handled = false;
@@ -603,12 +690,34 @@ bool CThreadActionSimuler::_answer(CSimulerFrameIn& frame, CBerEncoder& encoder)
   }
   if (!handled) return false;
 
-  if (!answer.Encode(encoder)) {
+  // Encoded aside first: an answer that does not fit leaves `encoder` fresh
+  // for the tooBig answer.
+  CBerEncoder attempt;
+  if (!answer.Encode(attempt)) {
+    if (attempt.GetRemaining() == 0) return _answer_too_big(frame, encoder);
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to encode SnmpGetNext PDU");
+    return false;
+  }
+  if (!WriteAll(encoder, attempt.GetData(), attempt.GetUsedLength())) return false;
+  _commit_set();
+  Trace(TRACE_OUT, L"Encoded a '%s' frame", GetTypeName(ASN1_PDU_RESPONSE));
+  answer.Dump(QLF_PROGRAM_SNMP_DECODE_OUT);
+  return true;
+}
+
+bool CThreadActionSimuler::_answer_too_big(CSimulerFrameIn& frame, CBerEncoder& encoder) {
+  const CAsn1Object* name = frame.GetAt(kNameIndex);
+  const CAsn1Oid requested = name != nullptr ? name->GetValue().GetOid() : CAsn1Oid();
+  QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : The answer for %s does not fit in %u bytes, answered tooBig",
+           GetClassName(), requested.GetText(), kLargestAnswer);
+  const std::vector<uint8_t> bytes =
+      TooBigAnswer(frame.GetVersion()->GetValue().GetInteger(), m_community,
+                   frame.GetAt(kRequestIdIndex)->GetValue().GetInteger(), requested);
+  if (bytes.size() > kLargestAnswer || !WriteAll(encoder, bytes.data(), bytes.size())) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to encode SnmpGetNext PDU");
     return false;
   }
   Trace(TRACE_OUT, L"Encoded a '%s' frame", GetTypeName(ASN1_PDU_RESPONSE));
-  answer.Dump(QLF_PROGRAM_SNMP_DECODE_OUT);
   return true;
 }
 
@@ -624,7 +733,7 @@ bool CThreadActionSimuler::_handle_get(CSnmpGenericFrameIn& frame, CSnmpResponse
     return true;
   }
   answer.SetOid(value->oid);
-  answer.SetValue(value->type, value->value);
+  answer.SetValue(value->type, WireText(*value));
   return true;
 }
 
@@ -636,7 +745,7 @@ bool CThreadActionSimuler::_handle_get_next(CSnmpGenericFrameIn& frame, CSnmpRes
   const CSimulatorValue* value = NextLookup(m_simulator->values, oid);
   if (value != nullptr) {
     answer.SetOid(value->oid);
-    answer.SetValue(value->type, value->value);
+    answer.SetValue(value->type, WireText(*value));
     return true;
   }
   if (frame.IsVersion1()) {
@@ -652,30 +761,69 @@ bool CThreadActionSimuler::_handle_get_next(CSnmpGenericFrameIn& frame, CSnmpRes
   return false;
 }
 
+// The text a Set stores: for OCTET STRING and Opaque the received octets,
+// one character each; for the other types the decoded text.
+bool CThreadActionSimuler::_received_text(const CAsn1Object& value, std::wstring* text) const {
+  if (value.GetCode() != ASN1_OCTET_STRING && value.GetCode() != ASN1_OPAQUE) {
+    *text = value.GetText();
+    return true;
+  }
+  return m_request_data != nullptr && BindingValueOctets(m_request_data, m_request_size, text);
+}
+
 bool CThreadActionSimuler::_handle_set(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer) {
   const CAsn1Object* name = RequestedName(frame);
   if (name == nullptr) return false;
   const CAsn1Object* request_value = frame.GetAt(kValueIndex);
   const CAsn1Oid& oid = name->GetValue().GetOid();
-  // The answer echoes the request's binding.
+  std::wstring text;
+  const bool octets_read = _received_text(*request_value, &text);
+  // The answer echoes the request's binding, octets as they came.
   answer.SetOid(oid);
   if (CAsn1Object* echo = answer.Find(L"Null")) {
     *echo = *request_value;
     echo->SetName(L"Null");
-  }
-  bool changed = false;
-  {
-    auto lock = m_simulator->LockValues();
-    CSimulatorValue* value = ExactLookup(m_simulator->values, oid);
-    if (value == nullptr) {
-      SetError(answer, kNoSuchName);
-    } else if (value->type != request_value->GetCode()) {
-      SetError(answer, kWrongType);
-    } else {
-      value->value = request_value->GetText();
-      changed = true;
+    if (octets_read && (echo->GetCode() == ASN1_OCTET_STRING || echo->GetCode() == ASN1_OPAQUE)) {
+      echo->GetValue() = CAsn1Value();
+      echo->GetValue().SetText(text);
     }
   }
-  if (changed) PostViewMessage(GetClassName(), MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_REFRESH, 0);
+  auto lock = m_simulator->LockValues();
+  CSimulatorValue* value = ExactLookup(m_simulator->values, oid);
+  if (value == nullptr) {
+    SetError(answer, kNoSuchName);
+    return true;
+  }
+  if (value->type != request_value->GetCode()) {
+    SetError(answer, kWrongType);
+    return true;
+  }
+  if (!octets_read) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : Unable to read the octets set to %s", GetClassName(), oid.GetText());
+    SetError(answer, kGenErr);
+    return true;
+  }
+  if (const std::wstring why = CSimulatorEntry::CheckValueText(value->type, text); !why.empty()) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : The value '%s' set to %s is refused (%s)", GetClassName(), text,
+             oid.GetText(), why);
+    SetError(answer, frame.IsVersion1() ? kBadValue : kWrongValue);
+    return true;
+  }
+  m_pending_set.active = true;
+  m_pending_set.oid = oid;
+  m_pending_set.text = std::move(text);
   return true;
+}
+
+void CThreadActionSimuler::_commit_set() {
+  if (!m_pending_set.active) return;
+  m_pending_set.active = false;
+  {
+    // Looked up again: a save may have sorted the list since.
+    auto lock = m_simulator->LockValues();
+    CSimulatorValue* value = ExactLookup(m_simulator->values, m_pending_set.oid);
+    if (value == nullptr) return;
+    value->value = std::move(m_pending_set.text);
+  }
+  PostViewMessage(GetClassName(), MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_REFRESH, 0);
 }

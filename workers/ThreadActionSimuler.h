@@ -57,7 +57,9 @@ class CThreadActionSimuler : public CThreadSnmp {
   void OnEnd() override;
 
   // Handles one received datagram (decoder already sized). True with the
-  // encoded answer in `answer`; false when the request is dropped.
+  // encoded answer in `answer` (a fresh encoder); false when the request is
+  // dropped. An answer larger than the encoder holds becomes tooBig, and a
+  // Set answered so changes nothing.
   bool HandleDatagram(CBerDecoder& decoder, CBerEncoder& answer);
 
   // The same answer as HandleDatagram for the common requests (a Get or
@@ -91,6 +93,9 @@ class CThreadActionSimuler : public CThreadSnmp {
   bool _handle_get_next(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer);
   bool _handle_set(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer);
   bool _answer(CSimulerFrameIn& frame, CBerEncoder& encoder);
+  bool _answer_too_big(CSimulerFrameIn& frame, CBerEncoder& encoder);
+  bool _received_text(const CAsn1Object& value, std::wstring* text) const;
+  void _commit_set();
   void _set_state(bool busy, bool begun);
 
   uint32_t m_recv_port = 0;
@@ -107,6 +112,17 @@ class CThreadActionSimuler : public CThreadSnmp {
   std::vector<uint8_t> m_fast_binding;
   std::vector<uint8_t> m_fast_scratch;
   std::vector<uint8_t> m_fast_head;
+
+  // The datagram being handled, for the octets of a Set's value.
+  const uint8_t* m_request_data = nullptr;
+  size_t m_request_size = 0;
+  // A Set's change, made once its answer is encoded (not when it is tooBig).
+  struct PendingSet {
+    bool active = false;
+    CAsn1Oid oid;
+    std::wstring text;
+  };
+  PendingSet m_pending_set;
 
   mutable std::mutex m_state_lock;
   std::condition_variable m_state_changed;

@@ -1,5 +1,5 @@
 // Any bytes as a simulator file: loaded or refused, never a crash; what
-// loads saves and loads back to the same values.
+// loads is sorted and valid, and saves and loads back to the same values.
 #include "simulator/SimulatorEntry.h"
 #include "simulator/SimulatorFile.h"
 
@@ -23,7 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CSimulatorEntry first;
   first.path = std::wstring(path.begin(), path.end());
   if (!CSimulatorFile::Load(&first)) return 0;
-  if (first.GetValueCount() > first.max_values) std::abort();
+  // Loaded values are sorted, each OID once, each text valid for its type.
+  for (size_t i = 0; i < first.values.size(); ++i) {
+    const CSimulatorValue& v = first.values[i];
+    if (i > 0 && CompareOid(first.values[i - 1].oid, v.oid) >= 0) std::abort();
+    if (!CSimulatorEntry::CheckValueText(v.type, v.value).empty()) std::abort();
+    if (!CSimulatorEntry::CheckOidText(v.oid.GetText()).empty()) std::abort();
+  }
   if (!CSimulatorFile::Save(&first)) return 0;
   CSimulatorEntry second;
   second.path = first.path;

@@ -1,5 +1,5 @@
 // Any datagram handed to the agent engine: answered or dropped, never a
-// crash, and the value list keeps its size.
+// crash, and the value list keeps its size and valid texts.
 #include "asn1/BerDecoder.h"
 #include "asn1/BerEncoder.h"
 #include "simulator/SimulatorEntry.h"
@@ -47,5 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
   if (Simulator()->GetValueCount() != 7) std::abort();
+  // A Set never stores a text its value's type cannot hold.
+  auto lock = Simulator()->LockValues();
+  for (const CSimulatorValue& value : Simulator()->values) {
+    if (!CSimulatorEntry::CheckValueText(value.type, value.value).empty()) std::abort();
+  }
   return 0;
 }

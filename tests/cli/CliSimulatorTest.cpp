@@ -1,5 +1,6 @@
 // tavelo sim, simulate and demo: simulator files and real managers.
 #include "tests/cli/TaveloRunner.h"
+#include "tests/common/SimulatorFileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,11 @@ TEST(CliSim, NewAddShowAndRefusals) {
   ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.4.20.1.1.10.0.0.1", "a", "10.0.0.1"}).status, 0);
 
   const std::string before = netsnmp::ReadAll(file);
+  std::string long_oid = "1.3";
+  for (int i = 2; i < 129; ++i) long_oid += ".1";
   const std::vector<std::vector<std::string>> refused = {
+      {"sim", "add", file, "1.3.6.1.4.1.4294967296", "i", "1"},
+      {"sim", "add", file, long_oid, "i", "1"},
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "i", "seven"},
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "c", "4294967296"},
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "o", "1.3.x"},
@@ -143,6 +148,126 @@ TEST(CliSimulate, SnmpwalkSeesTheImportedValuesAndSetsReachTheFile) {
   Tavelo reader;
   const Result show = reader.Run({"sim", "show", "--tsv", file});
   EXPECT_NE(show.out.find("1.3.6.1.2.1.1.5.0\tOctet String\trenamed\n"), std::string::npos) << show.out;
+}
+
+namespace {
+
+// `tavelo simulate` of a file on a port of its own, and the Net-SNMP tools
+// that talk to it.
+class Served {
+ public:
+  explicit Served(std::string file, std::string community = "public")
+      : file_(std::move(file)), community_(std::move(community)), port_(netsnmp::FreeUdpPort()) {}
+  ~Served() { Stop(); }
+  bool Start() {
+    tavelo_.Launch({"simulate", "-p", std::to_string(port_), file_});
+    return tavelo_.WaitForStderr("answers on UDP port");
+  }
+  int Stop() {
+    tavelo_.Interrupt();
+    return tavelo_.Wait().status;
+  }
+  std::string Tool(const std::string& tool, const std::string& version, std::vector<std::string> args,
+                   const std::string& community = "") {
+    const std::string& c = community.empty() ? community_ : community;
+    args.insert(args.begin(), {tool, "-v" + version, "-c", c, "-On", "-t", "1", "-r", "1",
+                               "127.0.0.1:" + std::to_string(port_)});
+    return netsnmp::Output(args);
+  }
+
+ private:
+  std::string file_;
+  std::string community_;
+  uint16_t port_;
+  Tavelo tavelo_;
+};
+
+}  // namespace
+
+// Binary octets set by a manager are stored as octets and served back
+// unchanged, also by a simulator started again from its file. Typed texts
+// (a value, a community) are their UTF-8 octets.
+TEST(CliSimulate, BinaryOctetsSurviveASetAndARestart) {
+  Tavelo tavelo;
+  const std::string file = tavelo.Dir() + "/Octets.tav";
+  const std::string community = "caf\xc3\xa9";
+  ASSERT_EQ(tavelo.Run({"sim", "new", file, "--community", community, "-v", "both"}).status, 0);
+  ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.5.0", "s", "host"}).status, 0);
+  ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.6.0", "s", "caf\xc3\xa9"}).status, 0);
+  const std::string sys_name = ".1.3.6.1.2.1.1.5.0";
+  {
+    Served agent(file, community);
+    ASSERT_TRUE(agent.Start());
+    // The same text in Latin-1 is other octets.
+    const std::string refused = agent.Tool("snmpget", "2c", {sys_name}, "caf\xe9");
+    EXPECT_NE(refused.find("Timeout"), std::string::npos) << refused;
+    const std::string set = agent.Tool("snmpset", "2c", {sys_name, "x", "FFFE000141"});
+    EXPECT_NE(set.find("Hex-STRING: FF FE 00 01 41"), std::string::npos) << set;
+    for (const std::string version : {"1", "2c"}) {
+      const std::string got = agent.Tool("snmpget", version, {"-Ox", sys_name});
+      EXPECT_NE(got.find(sys_name + " = Hex-STRING: FF FE 00 01 41"), std::string::npos) << got;
+    }
+    // Typed text was stored as its UTF-8 octets.
+    const std::string typed = agent.Tool("snmpget", "2c", {"-Ox", ".1.3.6.1.2.1.1.6.0"});
+    EXPECT_NE(typed.find("Hex-STRING: 63 61 66 C3 A9"), std::string::npos) << typed;
+    EXPECT_EQ(agent.Stop(), 0);
+  }
+  Served again(file, community);
+  ASSERT_TRUE(again.Start());
+  const std::string got = again.Tool("snmpget", "2c", {"-Ox", sys_name});
+  EXPECT_NE(got.find(sys_name + " = Hex-STRING: FF FE 00 01 41"), std::string::npos) << got;
+}
+
+// A file with more values than a simulator may be given keeps them all
+// through a Set and the save that follows it.
+TEST(CliSimulate, AFileBeyondTheValueLimitKeepsEveryValueThroughASet) {
+  Tavelo tavelo;
+  const std::string file = tavelo.Dir() + "/Many.tav";
+  simfile::FileBuilder builder;
+  builder.Header(1, 150);
+  for (int i = 1; i <= 150; ++i) builder.Value(L"1.3.6.1.4.1.99.1." + std::to_wstring(i), 0x02, std::to_wstring(i));
+  builder.WriteTo(file);
+  {
+    Served agent(file);
+    ASSERT_TRUE(agent.Start());
+    const std::string set = agent.Tool("snmpset", "2c", {".1.3.6.1.4.1.99.1.150", "i", "-150"});
+    EXPECT_EQ(set, ".1.3.6.1.4.1.99.1.150 = INTEGER: -150\n");
+    EXPECT_EQ(agent.Stop(), 0);
+  }
+  const std::vector<std::string> lines = Lines(tavelo.Run({"sim", "show", "--tsv", file}).out);
+  ASSERT_EQ(lines.size(), 150u);
+  EXPECT_EQ(lines.front(), "1.3.6.1.4.1.99.1.1\tInteger\t1");
+  EXPECT_EQ(lines.back(), "1.3.6.1.4.1.99.1.150\tInteger\t-150");
+}
+
+// A hand-made file in another order walks in OID order; a value too large
+// for an answer gets tooBig instead of silence.
+TEST(CliSimulate, AShuffledFileWalksInOidOrderAndAnOversizedValueIsTooBig) {
+  Tavelo tavelo;
+  const std::string file = tavelo.Dir() + "/Shuffled.tav";
+  const std::vector<std::wstring> sorted = {L"1.3.6.1.2.1.1.1.0", L"1.3.6.1.2.1.1.2.0", L"1.3.6.1.2.1.1.3.0",
+                                            L"1.3.6.1.2.1.1.10.0", L"1.3.6.1.2.1.2.1.0", L"1.3.6.1.4.1.99.7"};
+  simfile::FileBuilder builder;
+  builder.Header(1, 7);
+  for (size_t i : {5, 3, 0, 4, 2, 1}) builder.Value(sorted[i], 0x02, std::to_wstring(i));
+  builder.Value(L"1.3.6.1.4.1.99.8", 0x04, std::wstring(3000, L'b'));
+  builder.WriteTo(file);
+  Served agent(file);
+  ASSERT_TRUE(agent.Start());
+  for (const std::string version : {"1", "2c"}) {
+    SCOPED_TRACE(version);
+    std::vector<std::string> expected;
+    for (size_t i = 0; i < sorted.size(); ++i) {
+      expected.push_back("." + std::string(sorted[i].begin(), sorted[i].end()) + " = INTEGER: " + std::to_string(i));
+    }
+    // The walk of .1.3.6.1.2 ends at the first value outside it.
+    EXPECT_EQ(Lines(Variables(agent.Tool("snmpwalk", version, {".1.3.6.1.2"}))),
+              std::vector<std::string>(expected.begin(), expected.end() - 1));
+    EXPECT_EQ(agent.Tool("snmpget", version, {".1.3.6.1.4.1.99.7"}), expected.back() + "\n");
+    const std::string big = agent.Tool("snmpget", version, {".1.3.6.1.4.1.99.8"});
+    EXPECT_NE(big.find("tooBig"), std::string::npos) << big;
+    EXPECT_EQ(big.find("Timeout"), std::string::npos) << big;
+  }
 }
 
 TEST(CliSimulate, UnknownSimulatorOrTakenPortFails) {

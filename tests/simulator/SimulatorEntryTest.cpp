@@ -24,12 +24,13 @@ TEST(SimulatorEntry, DuplicateOidIsRefusedWhateverItsTypeOrValue) {
 TEST(SimulatorEntry, OnlyTheElevenSimulatorTypesAreAccepted) {
   LogCapture log(0);
   CSimulatorEntry s;
-  const wchar_t* accepted[] = {L"Boolean",   L"Integer",  L"Octet String", L"Null",      L"Object Identifier",
-                               L"IP Address", L"Counter32", L"Gauge32",     L"TimeTicks", L"Opaque",
-                               L"Counter64"};
+  const std::pair<const wchar_t*, const wchar_t*> accepted[] = {
+      {L"Boolean", L"1"},    {L"Integer", L"1"},   {L"Octet String", L"1"}, {L"Null", L""},
+      {L"Object Identifier", L"1.3"}, {L"IP Address", L"1.2.3.4"}, {L"Counter32", L"1"}, {L"Gauge32", L"1"},
+      {L"TimeTicks", L"1"},  {L"Opaque", L"1"},    {L"Counter64", L"1"}};
   int arc = 0;
-  for (const wchar_t* name : accepted) {
-    EXPECT_TRUE(s.AddValue(L"1.3.6.1.4.1." + std::to_wstring(++arc), name, L"1")) << quillog::WideToUtf8(name);
+  for (const auto& [name, text] : accepted) {
+    EXPECT_TRUE(s.AddValue(L"1.3.6.1.4.1." + std::to_wstring(++arc), name, text)) << quillog::WideToUtf8(name);
   }
   EXPECT_FALSE(s.AddValue(L"1.3.6.1.4.1.100", L"Bit String", L"1"));
   EXPECT_TRUE(log.HasContaining(L"The type 'Bit String' is not yet allowed"));
@@ -53,4 +54,77 @@ TEST(SimulatorEntry, TheHundredthValueIsAcceptedTheNextRefused) {
   // A duplicate in a full list is reported as a duplicate.
   EXPECT_FALSE(s.AddValue(L"1.3.6.1.4.1.7.1", L"Integer", L"0"));
   EXPECT_EQ(log.CountContaining(L"duplicate is rejected"), 1u);
+}
+
+// Each type's text is read strictly, at the edges of its range; a text that
+// does not parse is refused with a warning naming the value.
+TEST(SimulatorEntry, ValueTextsMustParseForTheirType) {
+  struct Row {
+    const wchar_t* type;
+    std::wstring text;
+    bool accepted;
+  };
+  const Row rows[] = {
+      {L"Integer", L"-9223372036854775808", true},   {L"Integer", L"9223372036854775807", true},
+      {L"Integer", L"9223372036854775808", false},   {L"Integer", L"-9223372036854775809", false},
+      {L"Integer", L"abc", false},                   {L"Integer", L"", false},
+      {L"Integer", L" 5", false},                    {L"Integer", L"5x", false},
+      {L"Counter32", L"4294967295", true},           {L"Counter32", L"4294967296", false},
+      {L"Gauge32", L"-1", false},                    {L"TimeTicks", L"0", true},
+      {L"Counter64", L"18446744073709551615", true}, {L"Counter64", L"18446744073709551616", false},
+      {L"Boolean", L"true", true},                   {L"Boolean", L"false", true},
+      {L"Boolean", L"0", true},                      {L"Boolean", L"yes", false},
+      {L"IP Address", L"255.255.255.255", true},     {L"IP Address", L"999.1.1.1", false},
+      {L"IP Address", L"1.2.3", false},              {L"IP Address", L"1.2.3.4.5", false},
+      {L"Object Identifier", L"1.3.6.1", true},      {L"Object Identifier", L"not.an.oid", false},
+      {L"Object Identifier", L"1", false},           {L"Object Identifier", L"1.40", false},
+      {L"Object Identifier", L"3.1", false},         {L"Object Identifier", L"1.3.4294967296", false},
+      {L"Octet String", std::wstring(L"\xff\x00\x01", 3), true}, {L"Octet String", L"\u0100", false},
+      {L"Opaque", L"\u20ac", false},                 {L"Null", L"anything", true},
+  };
+  int arc = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(quillog::WideToUtf8(row.type) + " '" + quillog::WideToUtf8(row.text) + "'");
+    LogCapture log(0);
+    CSimulatorEntry s;
+    const std::wstring oid = L"1.3.6.1.4.1.8." + std::to_wstring(++arc);
+    EXPECT_EQ(s.AddValue(oid, row.type, row.text), row.accepted);
+    EXPECT_EQ(log.HasContaining(L"The value '" + row.text + L"' of Oid " + oid + L" is not a valid " + row.type),
+              !row.accepted);
+  }
+}
+
+// An OID of an SNMP message holds at most 128 arcs of 32 bits.
+TEST(SimulatorEntry, OidsOutsideWhatSnmpCarriesAreRefused) {
+  auto arcs = [](size_t count) {
+    std::wstring text = L"1.3";
+    for (size_t i = 2; i < count; ++i) text += L".7";
+    return text;
+  };
+  struct Row {
+    std::wstring oid;
+    const wchar_t* why;  // nullptr: accepted
+  };
+  const Row rows[] = {
+      {L"1.3.6.1.4.1.4294967295", nullptr},
+      {L"1.3.6.1.4.1.4294967296", L"an arc is above 4294967295"},
+      {L"1.3.6.1.4.1.18446744073709551616", L"an arc is above 4294967295"},
+      {arcs(128), nullptr},
+      {arcs(129), L"it has more than 128 arcs"},
+      {L"1", L"it has fewer than 2 arcs"},
+      {L"3.1", L"its first arc is above 2"},
+      {L"1.40", L"its second arc is above 39"},
+      {L"not.an.oid", L"it is not a dotted decimal OID"},
+      {L"1.3.-1", L"it is not a dotted decimal OID"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(quillog::WideToUtf8(row.oid));
+    LogCapture log(0);
+    CSimulatorEntry s;
+    EXPECT_EQ(s.AddValue(row.oid, L"Integer", L"1"), row.why == nullptr);
+    if (row.why != nullptr) {
+      EXPECT_TRUE(log.HasContaining(L"Oid " + row.oid + L" is not a valid OID (" + row.why + L")"));
+    }
+    EXPECT_EQ(s.values.size(), row.why == nullptr ? 1u : 0u);
+  }
 }

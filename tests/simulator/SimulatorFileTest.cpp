@@ -85,13 +85,14 @@ TEST_F(SimulatorFile, ValuesAreWrittenInNumericOidOrderAndReadBack) {
   CSimulatorEntry s;
   Fill(&s, "v.tav");
   ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.10.0", L"Integer", L"-5"));
-  ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.1.0", L"Octet String", L"caf\u00e9 \U0001F600"));
+  ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.1.0", L"Octet String", L"caf\u00e9 \xff"));
   ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.0", L"TimeTicks", L"12345"));
   ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1", L"IP Address", L"10.1.2.3"));
-  ASSERT_TRUE(s.AddValue(L"1.3.6.1.4.1.18446744073709551615", L"Counter64", L"18446744073709551615"));
+  ASSERT_TRUE(s.AddValue(L"1.3.6.1.4.1.4294967295", L"Counter64", L"18446744073709551615"));
+  s.description = L"caf\u00e9 \U0001F600";
   ASSERT_TRUE(CSimulatorFile::Save(&s));
   const std::vector<std::wstring> sorted = {L"1.3.6.1.2.1.1", L"1.3.6.1.2.1.1.0", L"1.3.6.1.2.1.1.1.0",
-                                            L"1.3.6.1.2.1.1.10.0", L"1.3.6.1.4.1.18446744073709551615"};
+                                            L"1.3.6.1.2.1.1.10.0", L"1.3.6.1.4.1.4294967295"};
   EXPECT_EQ(Oids(s), sorted);  // the record itself is sorted by the save
 
   CSimulatorEntry back;
@@ -100,7 +101,7 @@ TEST_F(SimulatorFile, ValuesAreWrittenInNumericOidOrderAndReadBack) {
   EXPECT_TRUE(back.loaded);
   EXPECT_EQ(Oids(back), sorted);
   EXPECT_EQ(back.values[2].type, 0x04);
-  EXPECT_EQ(back.values[2].value, L"caf\u00e9 \U0001F600");
+  EXPECT_EQ(back.values[2].value, L"caf\u00e9 \xff");
   EXPECT_EQ(back.values[0].type, 0x40);
   EXPECT_EQ(back.values[4].value, L"18446744073709551615");
   EXPECT_EQ(back.description, s.description);
@@ -132,7 +133,7 @@ TEST_F(SimulatorFile, ReaderTakesAnyVersionAndAnyNonZeroBool) {
   EXPECT_EQ(one.send_address, other.send_address);
 }
 
-TEST_F(SimulatorFile, DuplicatesForeignTypesAndValuesBeyondTheLimitAreSkipped) {
+TEST_F(SimulatorFile, DuplicatesAndForeignTypesAreSkipped) {
   LogCapture log(0);
   FileBuilder builder;
   builder.Header(1, 5)
@@ -144,22 +145,83 @@ TEST_F(SimulatorFile, DuplicatesForeignTypesAndValuesBeyondTheLimitAreSkipped) {
   WriteBytes(dir_.path() / "d.tav", builder.bytes());
   CSimulatorEntry s;
   ASSERT_TRUE(Load(&s, "d.tav"));
-  ASSERT_EQ(Oids(s), (std::vector<std::wstring>{L"1.3.6.1.2.1.1.5.0", L"1.3.6.1.2.1.1.3.0"}));
-  EXPECT_EQ(s.values[0].value, L"first");
-  EXPECT_EQ(s.values[1].type, 0x43);
+  ASSERT_EQ(Oids(s), (std::vector<std::wstring>{L"1.3.6.1.2.1.1.3.0", L"1.3.6.1.2.1.1.5.0"}));
+  EXPECT_EQ(s.values[1].value, L"first");
+  EXPECT_EQ(s.values[0].type, 0x43);
   EXPECT_TRUE(log.HasContaining(L"Oid 1.3.6.1.2.1.1.5.0 is already in the list of value, duplicate is rejected"));
   EXPECT_TRUE(log.HasContaining(L"The type 'Bit String' is not yet allowed"));
   EXPECT_TRUE(log.HasContaining(L"The type 'Sequence' is not yet allowed"));
 
+}
+
+// A file from an older version or made by hand may hold more values than a
+// simulator may be given: it keeps them all, through a save too.
+TEST_F(SimulatorFile, ValuesBeyondTheLimitAreKeptThroughASave) {
+  LogCapture log(0);
   FileBuilder many;
-  many.Header(1, 103);
-  for (int i = 0; i < 103; ++i) many.Value(L"1.3.6.1.4.1.99." + std::to_wstring(i), 0x02, std::to_wstring(i));
+  many.Header(1, 150);
+  for (int i = 150; i > 0; --i) many.Value(L"1.3.6.1.4.1.99." + std::to_wstring(i), 0x02, std::to_wstring(i));
   WriteBytes(dir_.path() / "many.tav", many.bytes());
   CSimulatorEntry big;
   ASSERT_TRUE(Load(&big, "many.tav"));
-  EXPECT_EQ(big.values.size(), 100u);
-  EXPECT_EQ(big.values.back().value, L"99");
-  EXPECT_EQ(log.CountContaining(L"Maximum number of values is reached, ignoring new value"), 3u);
+  ASSERT_EQ(big.values.size(), 150u);
+  EXPECT_TRUE(log.HasContaining(L"holds 150 values, more than the 100 a simulator may hold"));
+  EXPECT_FALSE(log.HasContaining(L"Maximum number of values is reached"));
+  // Nothing more can be added, and a save keeps the 150.
+  EXPECT_FALSE(big.AddValue(L"1.3.6.1.4.1.99.151", L"Integer", L"151"));
+  ASSERT_TRUE(CSimulatorFile::Save(&big));
+  CSimulatorEntry back;
+  ASSERT_TRUE(Load(&back, "many.tav"));
+  ASSERT_EQ(back.values.size(), 150u);
+  EXPECT_EQ(back.values.front().oid.GetText(), L"1.3.6.1.4.1.99.1");
+  EXPECT_EQ(back.values.back().value, L"150");
+}
+
+TEST_F(SimulatorFile, AShuffledFileIsSortedOnLoad) {
+  const std::vector<std::wstring> sorted = {L"1.3.6.1.2.1.1", L"1.3.6.1.2.1.1.0", L"1.3.6.1.2.1.1.1.0",
+                                            L"1.3.6.1.2.1.1.2.0", L"1.3.6.1.2.1.1.10.0", L"1.3.6.1.4.1.4294967295"};
+  const std::vector<size_t> order = {4, 0, 5, 2, 1, 3};
+  FileBuilder builder;
+  builder.Header(1, static_cast<uint32_t>(order.size()));
+  for (size_t i : order) builder.Value(sorted[i], 0x02, std::to_wstring(i));
+  WriteBytes(dir_.path() / "shuffled.tav", builder.bytes());
+  CSimulatorEntry s;
+  ASSERT_TRUE(Load(&s, "shuffled.tav"));
+  EXPECT_EQ(Oids(s), sorted);
+  for (size_t i = 0; i < s.values.size(); ++i) EXPECT_EQ(s.values[i].value, std::to_wstring(i));
+}
+
+// A text that does not parse for its type is never served as a made-up
+// value: the value is skipped, with a warning naming it, and the rest loads.
+TEST_F(SimulatorFile, ValuesWhoseTextDoesNotParseAreSkippedByName) {
+  struct Row {
+    const wchar_t* oid;
+    uint32_t type;
+    const wchar_t* text;
+  };
+  const Row bad[] = {
+      {L"1.3.6.1.4.1.9.1", 0x02, L"abc"},
+      {L"1.3.6.1.4.1.9.2", 0x40, L"999.1.1.1"},
+      {L"1.3.6.1.4.1.9.3", 0x06, L"not.an.oid"},
+      {L"1.3.6.1.4.1.9.4", 0x41, L"4294967296"},
+      {L"1.3.6.1.4.1.9.5", 0x04, L"\u0100"},
+      {L"1.3.6.1.4.1.4294967296", 0x02, L"1"},
+      {L"not.an.oid", 0x02, L"1"},
+  };
+  FileBuilder builder;
+  builder.Header(1, std::size(bad) + 1).Value(L"1.3.6.1.4.1.9.9", 0x02, L"9");
+  for (const Row& row : bad) builder.Value(row.oid, row.type, row.text);
+  WriteBytes(dir_.path() / "bad.tav", builder.bytes());
+  LogCapture log(0);
+  CSimulatorEntry s;
+  ASSERT_TRUE(Load(&s, "bad.tav"));
+  EXPECT_EQ(Oids(s), std::vector<std::wstring>{L"1.3.6.1.4.1.9.9"});
+  for (const Row& row : bad) {
+    SCOPED_TRACE(quillog::WideToUtf8(row.oid));
+    const bool value_named = log.HasContaining(std::wstring(L"The value '") + row.text + L"' of Oid " + row.oid);
+    const bool oid_named = log.HasContaining(std::wstring(L"Oid ") + row.oid + L" is not a valid OID");
+    EXPECT_TRUE(value_named || oid_named);
+  }
 }
 
 TEST_F(SimulatorFile, SignatureIsCheckedByteForByte) {

@@ -432,10 +432,20 @@ TEST_F(SimulerTest, FastAnswersAreTheSameBytesAsTheFullPath) {
   ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.5.0", L"Opaque", L"opaque"));
   ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.6.0", L"Octet String", std::wstring(300, L'w')));
   ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.7.0", L"Integer", L"-129"));
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.8.0", L"IP Address", L"1.2.3"));       // logs: full path only
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.9.0", L"Object Identifier", L"5.3"));  // invalid OID value
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.10.0", L"Gauge32", L"4294967296"));
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.18446744073709551615", L"Octet String", L"big arc"));
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.11.0", L"Boolean", L"true"));
+  // Values AddValue refuses, put in the list directly: the engine copes with
+  // whatever the list holds.
+  auto put = [&](const wchar_t* oid, uint8_t type, const wchar_t* text) {
+    CSimulatorValue value;
+    value.oid = CAsn1Oid(oid);
+    value.type = type;
+    value.value = text;
+    simulator_.values.push_back(value);
+  };
+  put(L"1.3.6.1.4.1.99999.8.0", 0x40, L"1.2.3");  // logs: full path only
+  put(L"1.3.6.1.4.1.99999.9.0", 0x06, L"5.3");    // invalid OID value
+  put(L"1.3.6.1.4.1.99999.10.0", 0x42, L"4294967296");
+  put(L"1.3.6.1.4.1.18446744073709551615", 0x04, L"big arc");
   engine_.Configure(true, true, L"public", &simulator_);
 
   std::vector<std::vector<uint64_t>> oids = {{1, 3}, {1, 3, 6, 1, 2, 1, 1}, {2, 39, 1}, {1, 3, 6, 1, 4, 1, 99999, 99}};
@@ -469,6 +479,11 @@ TEST_F(SimulerTest, FastAnswersAreTheSameBytesAsTheFullPath) {
     }
   }
   EXPECT_GT(fast, 600);
+  // A Boolean stored as the codec's text "true" goes out as TRUE (01).
+  const Bytes boolean = Request(0xA0, 1, 9, {1, 3, 6, 1, 4, 1, 99999, 11, 0});
+  const auto boolean_answer = FullPath(boolean);
+  ASSERT_TRUE(boolean_answer);
+  EXPECT_EQ(Bytes(boolean_answer->end() - 3, boolean_answer->end()), (Bytes{0x01, 0x01, 0x01}));
   // Only the full path's own complaints about the two broken values are logged.
   for (const std::wstring& line : log.Messages()) {
     EXPECT_TRUE(line.find(L"1.2.3") != std::wstring::npos || line.find(L"OID") != std::wstring::npos ||
@@ -496,4 +511,219 @@ TEST_F(SimulerTest, FastAnswersAreTheSameBytesAsTheFullPath) {
   ASSERT_TRUE(engine_.AnswerFast(get.data(), static_cast<uint32_t>(get.size()), &out));
   const std::string tail(out.end() - 7, out.end());
   EXPECT_EQ(tail, "changed");
+}
+
+namespace {
+
+// The answer the engine must give, built independently of the codec.
+Bytes Response(uint8_t version, int64_t id, int64_t status, int64_t index, const Bytes& list,
+               const std::string& community = "public") {
+  using namespace berbytes;
+  const Bytes pdu = Tlv(0xA2, Cat({Int(id), Int(status), Int(index), Tlv(0x30, list)}));
+  return Tlv(0x30, Cat({Int(version), Text(community), pdu}));
+}
+Bytes Binding(const std::vector<uint64_t>& arcs, const Bytes& value) {
+  return berbytes::Tlv(0x30, berbytes::Cat({berbytes::Oid(arcs), value}));
+}
+Bytes Octets(const std::string& octets) { return berbytes::Tlv(0x04, Bytes(octets.begin(), octets.end())); }
+
+std::wstring StoredText(CSimulatorEntry& simulator, const std::wstring& oid) {
+  auto lock = simulator.LockValues();
+  for (const CSimulatorValue& v : simulator.values) {
+    if (v.oid.GetText() == oid) return v.value;
+  }
+  return L"<none>";
+}
+
+}  // namespace
+
+// Neither path takes a community that only begins like the configured one,
+// nor one the configured one only begins like.
+TEST_F(SimulerTest, OnlyTheExactCommunityIsAnsweredOnBothPaths) {
+  engine_.Configure(true, true, L"public", &simulator_);
+  LogCapture log(0);
+  const std::string refused[] = {"",        "p",          "pub",      "publi",         "publicX",
+                                 "public ", "Public",     "PUBLIC",   "xpublic",       std::string("public\0", 7),
+                                 "privat",  "publ\xc3\xa9"};
+  for (const std::string& community : refused) {
+    SCOPED_TRACE("community '" + community + "'");
+    for (uint8_t pdu : {uint8_t{0xA0}, uint8_t{0xA1}}) {
+      const Bytes request = Request(pdu, 1, 77, kSysName, community);
+      std::vector<uint8_t> out;
+      EXPECT_FALSE(engine_.AnswerFast(request.data(), static_cast<uint32_t>(request.size()), &out));
+      EXPECT_FALSE(FullPath(request));
+    }
+  }
+  const Bytes request = Request(0xA0, 1, 77, kSysName, "public");
+  std::vector<uint8_t> out;
+  ASSERT_TRUE(engine_.AnswerFast(request.data(), static_cast<uint32_t>(request.size()), &out));
+  EXPECT_EQ(out, Response(1, 77, 0, 0, Binding(kSysName, Octets("sim-host"))));
+  EXPECT_EQ(FullPath(request), out);
+}
+
+// A community is its octets: UTF-8 or binary ones match exactly those
+// octets, never their display text (binary octets decode to hexadecimal pairs).
+TEST_F(SimulerTest, CommunitiesAreComparedAsOctets) {
+  struct Row {
+    std::string configured;
+    std::string sent;
+    bool answered;
+  };
+  const Row rows[] = {
+      {"caf\xc3\xa9", "caf\xc3\xa9", true},
+      {"caf\xc3\xa9", "caf\xe9", false},
+      {"caf\xc3\xa9", "63:61:66:c3:a9", false},
+      {std::string("\x01\x02\x00\x04", 4), std::string("\x01\x02\x00\x04", 4), true},
+      {std::string("\x01\x02\x00\x04", 4), "01:02:00:04", false},
+      {std::string("\x01\x02\x00\x04", 4), std::string("\x01\x02\x00", 3), false},
+      {"01:02:00:04", std::string("\x01\x02\x00\x04", 4), false},
+  };
+  LogCapture log(0);
+  for (const Row& row : rows) {
+    SCOPED_TRACE("configured '" + row.configured + "', sent '" + row.sent + "'");
+    // std::string's chars are signed: widen them as octets.
+    std::wstring configured;
+    for (char c : row.configured) configured.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    engine_.Configure(true, true, configured, &simulator_);
+    const Bytes request = Request(0xA0, 1, 78, kSysName, row.sent);
+    const auto answer = FullPath(request);
+    if (!row.answered) {
+      EXPECT_FALSE(answer);
+    } else {
+      EXPECT_EQ(answer, Response(1, 78, 0, 0, Binding(kSysName, Octets("sim-host")), row.sent));
+    }
+    std::vector<uint8_t> fast;
+    if (engine_.AnswerFast(request.data(), static_cast<uint32_t>(request.size()), &fast)) {
+      EXPECT_EQ(std::optional<Bytes>(fast), answer);
+    }
+  }
+}
+
+// A Set stores the octets it received, whatever they are, and both paths
+// serve them back unchanged; the answer echoes them too.
+TEST_F(SimulerTest, SetStoresTheReceivedOctetsNotTheirDisplay) {
+  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.5.0", L"Opaque", L"opaque"));
+  engine_.Configure(true, true, L"public", &simulator_);
+  const std::vector<uint64_t> opaque = {1, 3, 6, 1, 4, 1, 99999, 5, 0};
+  const std::string samples[] = {std::string("\xff\xfe\x00\x01\x41", 5), std::string("\x00", 1), "",
+                                 "41:42", "plain text", std::string(300, '\x80')};
+  for (uint8_t version : {uint8_t{0}, uint8_t{1}}) {
+    for (const std::string& octets : samples) {
+      SCOPED_TRACE("v" + std::to_string(version) + " " + std::to_string(octets.size()) + " octets");
+      for (const auto& [arcs, tag] : {std::pair{kSysName, uint8_t{0x04}}, std::pair{opaque, uint8_t{0x44}}}) {
+        const Bytes value = berbytes::Tlv(tag, Bytes(octets.begin(), octets.end()));
+        EXPECT_EQ(FullPath(Request(0xA3, version, 5, arcs, "public", value)),
+                  Response(version, 5, 0, 0, Binding(arcs, value)));
+        std::wstring stored = StoredText(simulator_, CAsn1Oid(arcs).GetText());
+        EXPECT_EQ(stored.size(), octets.size());
+        EXPECT_TRUE(std::equal(stored.begin(), stored.end(), octets.begin(), octets.end(),
+                               [](wchar_t w, char c) { return static_cast<uint32_t>(w) == static_cast<uint8_t>(c); }));
+        const Bytes get = Request(0xA0, version, 6, arcs);
+        const Bytes served = Response(version, 6, 0, 0, Binding(arcs, value));
+        EXPECT_EQ(FullPath(get), served);
+        std::vector<uint8_t> fast;
+        if (engine_.AnswerFast(get.data(), static_cast<uint32_t>(get.size()), &fast)) {
+          EXPECT_EQ(fast, served);
+        }
+      }
+    }
+  }
+}
+
+// A Set whose value does not parse for the stored type (what a Get would
+// then serve is made up) is refused: badValue in SNMPv1, wrongValue in
+// SNMPv2c, and nothing changes.
+TEST_F(SimulerTest, SetOfAValueItsTypeCannotHoldChangesNothing) {
+  engine_.Configure(true, true, L"public", &simulator_);
+  LogCapture log(0);
+  struct Row {
+    std::vector<uint64_t> arcs;
+    Bytes value;
+  };
+  const Row rows[] = {
+      {{1, 3, 6, 1, 2, 1, 2, 2, 1, 10, 1}, berbytes::Tlv(0x41, {0x01, 0x00, 0x00, 0x00, 0x00})},  // Counter32 2^32
+      {{1, 3, 6, 1, 2, 1, 4, 20, 1, 1, 10, 0, 0, 1}, berbytes::Tlv(0x40, {10, 0, 0, 1, 5})},       // five octets
+      {{1, 3, 6, 1, 2, 1, 1, 2, 0}, berbytes::Oid({1, 3, 6, 1, 4, 1, 1ull << 32})},               // a 33-bit arc
+  };
+  for (uint8_t version : {uint8_t{0}, uint8_t{1}}) {
+    for (const Row& row : rows) {
+      const std::wstring oid = CAsn1Oid(row.arcs).GetText();
+      SCOPED_TRACE(quillog::WideToUtf8(oid));
+      const std::wstring before = StoredText(simulator_, oid);
+      const auto answer = FullPath(Request(0xA3, version, 8, row.arcs, "public", row.value));
+      ASSERT_TRUE(answer);
+      // Request id, error status and index (the codec echoes an IpAddress in four octets).
+      const Bytes errors = berbytes::Cat({berbytes::Int(8), berbytes::Int(version == 0 ? 3 : 10), berbytes::Int(1)});
+      EXPECT_NE(std::search(answer->begin(), answer->end(), errors.begin(), errors.end()), answer->end());
+      EXPECT_EQ(StoredText(simulator_, oid), before);
+    }
+  }
+  dispatcher_.Drain();
+  EXPECT_EQ(view_->refreshed.load(), 0);
+  EXPECT_TRUE(log.HasContaining(L"set to 1.3.6.1.2.1.2.2.1.10.1 is refused"));
+}
+
+// An answer that does not fit the encoder's block is tooBig (1) with index
+// 0: no binding in SNMPv2c, the requested OID with NULL in SNMPv1. Up to the
+// limit the value itself is served.
+TEST_F(SimulerTest, AnswersLargerThanTheEncoderHoldsAreTooBig) {
+  engine_.Configure(true, true, L"public", &simulator_);
+  LogCapture log(0);
+  int too_big = 0;
+  for (size_t size = 1950; size <= 2010; ++size) {
+    {
+      auto lock = simulator_.LockValues();
+      for (CSimulatorValue& v : simulator_.values) {
+        if (v.oid.GetText() == L"1.3.6.1.2.1.1.5.0") v.value.assign(size, L'v');
+      }
+    }
+    for (uint8_t version : {uint8_t{0}, uint8_t{1}}) {
+      for (uint8_t pdu : {uint8_t{0xA0}, uint8_t{0xA1}}) {
+        SCOPED_TRACE(std::to_string(size) + " octets, v" + std::to_string(version) + " pdu " + std::to_string(pdu));
+        const std::vector<uint64_t> asked = pdu == 0xA0 ? kSysName : std::vector<uint64_t>{1, 3, 6, 1, 2, 1, 1, 4};
+        const Bytes whole = Response(version, 11, 0, 0, Binding(kSysName, Octets(std::string(size, 'v'))));
+        const Bytes refusal =
+            Response(version, 11, 1, 0, version == 0 ? Binding(asked, berbytes::kNull) : Bytes());
+        const Bytes request = Request(pdu, version, 11, asked);
+        const auto answer = FullPath(request);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(*answer, whole.size() <= 2048 ? whole : refusal);
+        too_big += whole.size() > 2048 ? 1 : 0;
+        std::vector<uint8_t> fast;
+        if (engine_.AnswerFast(request.data(), static_cast<uint32_t>(request.size()), &fast)) {
+          EXPECT_EQ(fast, *answer);
+        }
+      }
+    }
+  }
+  EXPECT_GT(too_big, 0);
+  EXPECT_TRUE(log.HasContaining(L"does not fit in 2048 bytes, answered tooBig"));
+}
+
+// A Set answered tooBig is not made. The echo of a Gauge32 sent as the four
+// octets FF FF FF FF takes five (a leading 00 keeps it unsigned), so a
+// request of exactly 2048 bytes gets an answer one byte too large.
+TEST_F(SimulerTest, ASetAnsweredTooBigChangesNothing) {
+  const std::vector<uint64_t> gauge = {1, 3, 6, 1, 2, 1, 2, 2, 1, 5, 1};
+  const Bytes value = berbytes::Tlv(0x42, {0xFF, 0xFF, 0xFF, 0xFF});
+  std::string community;
+  Bytes request;
+  for (size_t n = 1900; request.size() != 2048; ++n) {
+    ASSERT_LT(n, 2048u);
+    community.assign(n, 'c');
+    request = Request(0xA3, 1, 12, gauge, community, value, 0);
+  }
+  engine_.Configure(true, true, std::wstring(community.begin(), community.end()), &simulator_);
+  LogCapture log(0);
+  EXPECT_EQ(FullPath(request), Response(1, 12, 1, 0, Bytes(), community));
+  EXPECT_EQ(StoredText(simulator_, L"1.3.6.1.2.1.2.2.1.5.1"), L"1000000000");
+  dispatcher_.Drain();
+  EXPECT_EQ(view_->refreshed.load(), 0);
+  // One community octet less and the same Set fits: it is made and echoed.
+  community.pop_back();
+  engine_.Configure(true, true, std::wstring(community.begin(), community.end()), &simulator_);
+  const auto answer = FullPath(Request(0xA3, 1, 13, gauge, community, value, 0));
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->size(), 2048u);
+  EXPECT_EQ(StoredText(simulator_, L"1.3.6.1.2.1.2.2.1.5.1"), L"4294967295");
 }
