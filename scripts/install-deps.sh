@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   flex bison
   snmpd snmp
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6 libgl-dev
+  xvfb xauth xdotool x11-utils
 )
 
 missing=()
