@@ -20,14 +20,20 @@ if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
   pid=$!
   window=""
   for _ in $(seq 100); do
-    window=$(xdotool search --name '^Tavelo$' 2>/dev/null | head -1)
+    window=$(xdotool search --onlyvisible --name '^Tavelo$' 2>/dev/null | head -1)
     [ -n "$window" ] && break
     kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
     sleep 0.2
   done
   [ -n "$window" ] || { kill "$pid"; fail "no window titled Tavelo within 20 s"; }
-  sleep 0.5
-  xdotool windowfocus --sync "$window" || fail "cannot focus the window"
+  # Without a window manager the program gets the keyboard focus from us;
+  # a window just mapped may refuse it for a moment.
+  focused=""
+  for _ in $(seq 20); do
+    sleep 0.25
+    timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null && { focused=1; break; }
+  done
+  [ -n "$focused" ] || { kill "$pid"; fail "cannot focus the window"; }
   xdotool key --clearmodifiers ctrl+4
   sleep 0.5
   if [ -n "$screenshot" ] && command -v import >/dev/null; then
