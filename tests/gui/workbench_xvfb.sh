@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end: the built tavelo-workbench under Xvfb. The window titled
 # "Tavelo" appears, Ctrl+4 chooses the Simuler tab, Alt+F4 ends the program
-# with status 0, and the settings file then holds a 44-byte WindowPlacement
+# with status 0 (as SIGTERM does), and the settings file then holds a 44-byte WindowPlacement
 # and LastView 3.
 #   workbench_xvfb.sh PROGRAM [SCREENSHOT.png]
 set -uo pipefail
@@ -51,6 +51,29 @@ if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
   wait "$pid"
   status=$?
   [ "$status" = 0 ] || fail "the program ended with status $status"
+
+  # SIGTERM (logout, kill) closes the window as Alt+F4 does.
+  "$program" &
+  pid=$!
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name '^Tavelo$' 2>/dev/null | head -1)
+    [ -n "$window" ] && break
+    sleep 0.2
+  done
+  [ -n "$window" ] || { kill -9 "$pid"; fail "no window on the second start"; }
+  kill -TERM "$pid"
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    kill -9 "$pid"
+    fail "SIGTERM did not end the program within 10 s"
+  fi
+  wait "$pid"
+  status=$?
+  [ "$status" = 0 ] || fail "SIGTERM ended the program with status $status"
   exit 0
 fi
 
