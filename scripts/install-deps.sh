@@ -11,6 +11,8 @@ packages=(
   snmpd snmp
   libssl-dev openssl libcurl4-openssl-dev libxml2-dev
   unixodbc-dev odbc-postgresql libsqliteodbc sqlite3 postgresql
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6 libgl-dev
+  xvfb xauth xdotool x11-utils
 )
 
 missing=()
