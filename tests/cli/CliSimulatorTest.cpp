@@ -55,8 +55,8 @@ TEST(CliSim, NewAddShowAndRefusals) {
   ASSERT_EQ(show.status, 0) << show.err;
   EXPECT_EQ(show.out,
             "# Lab: UDP port 2161, community lab, v2c\n"
-            "1.3.6.1.2.1.1.3.0 = TimeTicks: 4242\n"
-            "1.3.6.1.2.1.1.5.0 = Octet String: lab-router\n"
+            "1.3.6.1.2.1.1.3.0 = TimeTicks: (4242) 00:00:42.420\n"
+            "1.3.6.1.2.1.1.5.0 = Octet String: \"lab-router\"\n"
             "1.3.6.1.2.1.2.2.1.6.1 = Octet String: 00:1a:2b:3c:4d:5e\n"
             "1.3.6.1.2.1.4.20.1.1.10.0.0.1 = IP Address: 10.0.0.1\n");
 
@@ -90,7 +90,7 @@ TEST(CliSim, ImportReadsNetSnmpValueFormats) {
   EXPECT_NE(r.err.find("9 values imported"), std::string::npos) << r.err;
   const Result show = tavelo.Run({"sim", "show", "--tsv", file});
   EXPECT_EQ(show.out,
-            "1.3.6.1.2.1.1.1.0\tOctet String\ttwo\nlines with a \"quote\"\n"
+            "1.3.6.1.2.1.1.1.0\tOctet String\ttwo\\nlines with a \"quote\"\n"
             "1.3.6.1.2.1.1.2.0\tObject Identifier\t1.3.6.1.4.1.99\n"
             "1.3.6.1.2.1.1.3.0\tTimeTicks\t360000\n"
             "1.3.6.1.2.1.1.4.0\tOctet String\t\n"
@@ -160,7 +160,7 @@ TEST(CliDemo, ServesWalksAndStops) {
   Tavelo tavelo;
   const Result r = tavelo.Run({"demo"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("1.3.6.1.2.1.1.5.0 = Octet String: edge-01\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1.3.6.1.2.1.1.5.0 = Octet String: \"edge-01\"\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1.3.6.1.2.1.31.1.1.1.6.2 = Counter64: 18446744073709551000\n"), std::string::npos);
   EXPECT_NE(r.out.find("27 variables; the simulator is stopped."), std::string::npos);
 }
