@@ -66,6 +66,10 @@ TEST(CliUsage, WrongArgumentsExitTwoWithAUsageLine) {
     EXPECT_NE(r.err.find("usage: tavelo"), std::string::npos) << joined << "\n" << r.err;
     EXPECT_TRUE(r.out.empty()) << joined;
   }
+  const Result version = tavelo.Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("tavelo ") + TAVELO_VERSION + "\n");
+  EXPECT_TRUE(std::regex_match(version.out, std::regex(R"(tavelo \d+\.\d+\.\d+\n)"))) << version.out;
   const Result help = tavelo.Run({"walk", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: tavelo walk"), std::string::npos);
@@ -186,20 +190,20 @@ TEST(CliTraps, ReceivesWhatSnmptrapSends) {
   ASSERT_TRUE(tavelo.WaitForStderr("receiving traps"));
   const std::string target = "127.0.0.1:" + std::to_string(port);
   std::string out;
-  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v1", "-c", "public", target, ".1.3.6.1.4.1.8072.9", "127.0.0.1", "6", "17",
+  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v1", "-c", "public", target, ".1.3.6.1.4.1.8072.9", "127.0.0.9", "6", "17",
                           "4242", ".1.3.6.1.2.1.1.5.0", "s", "trap-one"}, &out), 0) << out;
-  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v2c", "-c", "public", target, "777", ".1.3.6.1.6.3.1.1.5.3",
+  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v2c", "-c", "pub\"lic", target, "777", ".1.3.6.1.6.3.1.1.5.3",
                           ".1.3.6.1.2.1.2.2.1.1.1", "i", "1"}, &out), 0) << out;
   const Result r = tavelo.Wait();
   ASSERT_EQ(r.status, 0) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 6u) << r.out;
-  EXPECT_TRUE(std::regex_search(lines[0], std::regex(
-                                              R"( 127\.0\.0\.1:\d+ v1 enterprise=1\.3\.6\.1\.4\.1\.8072\.9 )"
-                                              R"(generic=enterpriseSpecific specific=17 timestamp=4242$)")))
+  EXPECT_TRUE(std::regex_search(lines[0], std::regex(R"( 127\.0\.0\.1:\d+ v1 community="public" agent=127\.0\.0\.9 )"
+                                                      R"(enterprise=1\.3\.6\.1\.4\.1\.8072\.9 generic=enterpriseSpecific )"
+                                                      R"(specific=17 timestamp=\(4242\) 00:00:42\.420$)")))
       << lines[0];
   EXPECT_EQ(lines[1], "  1.3.6.1.2.1.1.5.0 = Octet String: \"trap-one\"");
-  EXPECT_TRUE(std::regex_search(lines[2], std::regex(R"( 127\.0\.0\.1:\d+ v2c$)"))) << lines[2];
+  EXPECT_TRUE(std::regex_search(lines[2], std::regex(R"( 127\.0\.0\.1:\d+ v2c community="pub\\"lic"$)"))) << lines[2];
   EXPECT_EQ(lines[3], "  1.3.6.1.2.1.1.3.0 = TimeTicks: (777) 00:00:07.770");
   EXPECT_EQ(lines[4], "  1.3.6.1.6.3.1.1.4.1.0 = Object Identifier: 1.3.6.1.6.3.1.1.5.3");
   EXPECT_EQ(lines[5], "  1.3.6.1.2.1.2.2.1.1.1 = Integer: 1");
