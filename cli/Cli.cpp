@@ -19,7 +19,8 @@ void PrintProgramHelp(FILE* out) {
   std::fprintf(out,
                "\nEvery command takes -d FEATURES (log lines of those features on standard error:\n"
                "\"all\", a mask such as 0x800000, or names such as snmpframein,snmpframeout)\n"
-               "and --help. Run \"tavelo COMMAND --help\" for a command's options.\n");
+               "and --help. Run \"tavelo COMMAND --help\" for a command's options;\n"
+               "\"tavelo --version\" prints the version.\n");
 }
 
 void PrintCommandHelp(const Command& c, FILE* out) {
@@ -55,6 +56,10 @@ int Main(const std::vector<std::string>& args) {
   if (args.empty()) {
     PrintProgramHelp(stderr);
     return kExitUsage;
+  }
+  if (args[0] == "--version" || args[0] == "-V") {
+    std::printf("tavelo %s\n", TAVELO_VERSION);
+    return kExitOk;
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintProgramHelp(stdout);

@@ -4,6 +4,7 @@
 #include "quillog/Quillog.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace cli {
 
@@ -63,42 +64,120 @@ std::wstring OctetText(const std::string& typed) {
   return out;
 }
 
-std::string ShownOctets(const std::string& octets) {
-  if (IsShownAsText(octets)) return octets;
+namespace {
+
+// Sets *shown to the octets as text (true) or as hexadecimal pairs (false).
+bool ShowOctets(const std::string& octets, std::string* shown) {
+  if (IsShownAsText(octets)) {
+    *shown = octets;
+    return true;
+  }
   static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(octets.size() * 3);
+  shown->clear();
+  shown->reserve(octets.size() * 3);
   for (size_t i = 0; i < octets.size(); ++i) {
     const unsigned char b = static_cast<unsigned char>(octets[i]);
-    if (i != 0) out.push_back(':');
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 0x0F]);
+    if (i != 0) shown->push_back(':');
+    shown->push_back(kDigits[b >> 4]);
+    shown->push_back(kDigits[b & 0x0F]);
+  }
+  return false;
+}
+
+// ShowOctets for a text of one character per octet; wider text is text.
+bool ShowText(const std::wstring& text, std::string* shown) {
+  std::string octets;
+  octets.reserve(text.size());
+  for (wchar_t c : text) {
+    if (static_cast<uint32_t>(c) > 0xFF) {
+      *shown = Utf8(text);
+      return true;
+    }
+    octets.push_back(static_cast<char>(c));
+  }
+  return ShowOctets(octets, shown);
+}
+
+}  // namespace
+
+std::string ShownOctets(const std::string& octets) {
+  std::string shown;
+  ShowOctets(octets, &shown);
+  return shown;
+}
+
+std::string ShownText(const std::wstring& text) {
+  std::string shown;
+  ShowText(text, &shown);
+  return shown;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  out.reserve(text.size() + 2);
+  for (char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string TsvField(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: out.push_back(c);
+    }
   }
   return out;
 }
 
-std::string ShownText(const std::wstring& text) {
-  std::string octets;
-  octets.reserve(text.size());
-  for (wchar_t c : text) {
-    if (static_cast<uint32_t>(c) > 0xFF) return Utf8(text);
-    octets.push_back(static_cast<char>(c));
+std::string Duration(uint64_t ticks) {
+  const uint64_t days = ticks / 8640000;
+  char clock[64];
+  std::snprintf(clock, sizeof clock, "%02u:%02u:%02u.%03u", static_cast<unsigned>(ticks / 360000 % 24),
+                static_cast<unsigned>(ticks / 6000 % 60), static_cast<unsigned>(ticks / 100 % 60),
+                static_cast<unsigned>(ticks % 100 * 10));
+  return (days != 0 ? std::to_string(days) + "d " : std::string()) + clock;
+}
+
+std::string TimeTicksText(uint64_t ticks) { return "(" + std::to_string(ticks) + ") " + Duration(ticks); }
+
+std::string ValueText(const CAsn1Object& object, bool tsv) {
+  const CAsn1Value& value = object.GetValue();
+  if (object.GetCode() == ASN1_OCTET_STRING) {
+    const std::string octets = value.GetOctets();
+    std::string shown;
+    const bool text = octets.empty() ? ShowText(object.GetText(), &shown) : ShowOctets(octets, &shown);
+    if (tsv) return TsvField(shown);
+    return text ? Quoted(shown) : shown;
   }
-  return ShownOctets(octets);
+  const std::string text = Utf8(object.GetText());
+  if (tsv) return TsvField(text);
+  if (object.GetCode() == ASN1_TIMETICKS) {
+    if (value.IsIntegerSet()) return TimeTicksText(value.GetUnsigned());
+    // A value typed into a simulator holds only its text.
+    if (!text.empty() && text.size() <= 19 && text.find_first_not_of("0123456789") == std::string::npos)
+      return TimeTicksText(std::stoull(text));
+  }
+  return text;
 }
 
 std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv) {
   const std::string name = Utf8(oid.GetText());
   const std::string type = Utf8(GetTypeName(object.GetCode()));
-  // An OCTET STRING shows its octets (UTF-8 text reads as typed); the core's
-  // display text is for every other type.
-  std::string value;
-  if (object.GetCode() != ASN1_OCTET_STRING) {
-    value = Utf8(object.GetText());
-  } else {
-    const std::string octets = object.GetValue().GetOctets();
-    value = octets.empty() ? ShownText(object.GetText()) : ShownOctets(octets);
-  }
+  const std::string value = ValueText(object, tsv);
   if (tsv) return name + "\t" + type + "\t" + value + "\n";
   return name + " = " + type + ": " + value + "\n";
 }

@@ -5,6 +5,7 @@
 #include "asn1/Asn1Object.h"
 #include "asn1/Asn1Oid.h"
 
+#include <cstdint>
 #include <string>
 
 namespace cli {
@@ -21,6 +22,17 @@ std::string ShownOctets(const std::string& octets);
 // A text of one character per octet shown as ShownOctets does; a text with
 // wider characters (not octets) in UTF-8.
 std::string ShownText(const std::wstring& text);
+// Text in double quotes with \" \\ \n \r \t escaped: one line, whatever it holds.
+std::string Quoted(const std::string& text);
+// A --tsv field: tab, line feed, carriage return and backslash escaped.
+std::string TsvField(const std::string& text);
+// Hundredths of a second as "(8640100) 1d 00:00:01.000" (days only when
+// there are some).
+std::string TimeTicksText(uint64_t ticks);
+// The value of a variable line. An OCTET STRING that reads as text is quoted,
+// one shown in hexadecimal is not; TimeTicks add their duration. With tsv the
+// raw value text, escaped by TsvField.
+std::string ValueText(const CAsn1Object& object, bool tsv);
 // One variable line, newline included.
 std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv);
 // Dotted OID text (a leading dot allowed) through the codec's parser; false

@@ -1,7 +1,14 @@
 #include "cli/CliSession.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cstdio>
 #include <ctime>
@@ -92,6 +99,28 @@ void CliSession::_watch() {
       if (on_interrupt_) on_interrupt_();
     });
   }
+}
+
+std::string ListenProblem(uint32_t address, uint32_t port) {
+  const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (s < 0) return std::strerror(errno);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(address);
+  local.sin_port = htons(static_cast<uint16_t>(port));
+  const int result = ::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+  const int error = errno;
+  ::close(s);
+  if (result == 0) return {};
+  const std::string name = "port " + std::to_string(port);
+  if (error == EADDRINUSE) return name + " is in use";
+  if (error == EACCES) return name + " needs root (ports below 1024 are privileged)";
+  if (error == EADDRNOTAVAIL) {
+    char text[INET_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+    return std::string(text) + " is not an address of this machine";
+  }
+  return name + ": " + std::strerror(error);
 }
 
 }  // namespace cli

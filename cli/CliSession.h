@@ -8,6 +8,7 @@
 #include "app/ShowMessage.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -82,5 +83,9 @@ class CliSession {
   std::atomic<bool> done_{false};
   std::thread watcher_;
 };
+
+// Why UDP port `port` of `address` (host order; 0 for every address) cannot
+// be listened on, found by trying: "port 161 is in use"; empty when it can.
+std::string ListenProblem(uint32_t address, uint32_t port);
 
 }  // namespace cli

@@ -187,6 +187,7 @@ int SimAdd(const ParsedArgs& args) {
 
 int SimImport(const ParsedArgs& args) {
   if (args.positional.size() != 3) return UsageError(Cmd("sim"), "sim import takes FILE.tav WALK-FILE");
+  if (fs::is_directory(args.positional[2])) return Fail(args.positional[2] + " is a folder, not a walk file");
   std::ifstream in(args.positional[2], std::ios::binary);
   if (!in) return Fail(args.positional[2] + ": cannot read the file");
   std::stringstream text;
@@ -268,9 +269,11 @@ struct Served {
   bool save_failed = false;
 };
 
-Served Serve(CliSession& session, CSimulatorEntry* entry, uint32_t port, const std::function<void()>& on_started) {
+Served Serve(CliSession& session, CSimulatorEntry* entry, uint32_t port, const std::string& address,
+             const std::function<void()>& on_started) {
   Served served;
   CThreadActionSimuler engine;
+  engine.SetLocalAddress(quillog::Utf8ToWide(address));
   CliWindow window(&session.Dispatcher(), [&](uint32_t, uintptr_t code, uintptr_t) -> intptr_t {
     if (code == MSG_VIEW_SIMULATOR_STARTED) {
       served.started = true;
@@ -337,12 +340,25 @@ int RunSimulate(const ParsedArgs& args) {
     if (!p) return UsageError(Cmd("simulate"), "bad port " + args.Get("-p") + " (1 to 65535)");
     port = static_cast<uint32_t>(*p);
   }
+  // Every local address by default, or the one given.
+  AgentOptions local;
+  if (args.Has("-a")) {
+    const std::string text = args.Get("-a");
+    if (text.find(':') != std::string::npos || ParseHost(text, &local))
+      return UsageError(Cmd("simulate"), "bad address " + text + " (an IPv4 address of this machine)");
+  }
+  const std::string address = args.Has("-a") ? DottedAddress(local.address) : std::string();
   CliSession session;
-  const Served served = Serve(session, &entry, port, [&] {
-    std::fprintf(stderr, "tavelo: simulator %s answers on UDP port %u (%zu values); Ctrl-C stops it\n",
-                 Utf8(entry.name).c_str(), port, entry.GetValueCount());
+  const Served served = Serve(session, &entry, port, address, [&] {
+    std::fprintf(stderr, "tavelo: simulator %s answers on UDP port %u%s (%zu values); Ctrl-C stops it\n",
+                 Utf8(entry.name).c_str(), port, address.empty() ? "" : (" of " + address).c_str(),
+                 entry.GetValueCount());
   });
-  if (!served.started) return Fail("cannot serve on UDP port " + std::to_string(port) + Why());
+  if (!served.started) {
+    const std::string problem = ListenProblem(local.address, port);
+    if (!problem.empty()) return Fail(problem);
+    return Fail("cannot serve on UDP port " + std::to_string(port) + Why());
+  }
   return served.save_failed ? kExitFailed : kExitOk;
 }
 
@@ -360,7 +376,7 @@ int RunDemo(const ParsedArgs& args) {
     CliSession session;
     CThreadActionWalker walker;
     std::unique_ptr<CliWindow> walker_window;
-    const Served served = Serve(session, &entry, port, [&] {
+    const Served served = Serve(session, &entry, port, "127.0.0.1", [&] {
       std::printf("Demo simulator %s answers on 127.0.0.1:%u; walking it with SNMPv2c:\n", Utf8(entry.name).c_str(), port);
       walker_window = std::make_unique<CliWindow>(&session.Dispatcher(), [&](uint32_t, uintptr_t code, uintptr_t payload) -> intptr_t {
         if (code == MSG_VIEW_WALKER_DATA && payload != 0) {

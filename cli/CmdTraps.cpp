@@ -23,17 +23,21 @@ std::string LocalTime(int64_t seconds) {
   return text;
 }
 
-std::string Text(const CAsn1Object* object) { return object != nullptr ? Utf8(object->GetText()) : std::string(); }
+// A header field's value as a variable line shows it; "" when the trap lacks it.
+std::string Field(const CAsn1Object* object, bool tsv) { return object != nullptr ? ValueText(*object, tsv) : std::string(); }
 
-// "time sender version [enterprise generic specific timestamp]", then the bindings.
+// "time sender version community [agent enterprise generic specific timestamp]",
+// then the bindings.
 std::string TrapText(const CTrapRecord& record, bool tsv) {
   const CSnmpTrapIn& trap = record.GetFrame();
   const std::string sep = tsv ? "\t" : " ";
   std::string out = LocalTime(record.GetTime()) + sep + DottedAddress(trap.GetSenderAddress()) + ":" +
-                    std::to_string(trap.GetSenderPort()) + sep + (trap.IsVersion1() ? "v1" : "v2c");
+                    std::to_string(trap.GetSenderPort()) + sep + (trap.IsVersion1() ? "v1" : "v2c") + sep +
+                    "community=" + Field(trap.GetCommunity(), tsv);
   if (trap.IsVersion1()) {
-    out += sep + "enterprise=" + Text(trap.GetEnterprise()) + sep + "generic=" + Utf8(trap.GetGenericTrapName()) +
-           sep + "specific=" + Text(trap.GetSpecificTrap()) + sep + "timestamp=" + Text(trap.GetTimeStamp());
+    out += sep + "agent=" + Field(trap.GetAgentAddress(), tsv) + sep + "enterprise=" + Field(trap.GetEnterprise(), tsv) +
+           sep + "generic=" + Utf8(trap.GetGenericTrapName()) + sep + "specific=" + Field(trap.GetSpecificTrap(), tsv) +
+           sep + "timestamp=" + Field(trap.GetTimeStamp(), tsv);
   }
   out += "\n";
   const auto& names = trap.GetNames();
@@ -93,7 +97,11 @@ int RunTraps(const ParsedArgs& args) {
   session.Run();
   worker.WaitReleased(10000);
   CMessageCenter::Unsubscribe(&window);
-  if (!started) return Fail("cannot receive on UDP port " + std::to_string(port) + " (" + LogWatch::LastProblem() + ")");
+  if (!started) {
+    const std::string problem = ListenProblem(0, port);
+    if (!problem.empty()) return Fail(problem);
+    return Fail("cannot receive on UDP port " + std::to_string(port) + " (" + LogWatch::LastProblem() + ")");
+  }
   return kExitOk;
 }
 

@@ -18,7 +18,8 @@ const std::vector<Command>& Commands() {
       {"traps", "Receives SNMPv1 and SNMPv2c traps and prints them.",
        "traps [-p PORT] [--count N] [--tsv]", {{"-p", true}, {"--count", true}, {"--tsv", false}}, &RunTraps},
       {"simulate", "Serves a simulator (a .tav path or a name in the simulator folders) until interrupted.",
-       "simulate [-p PORT] SIMULATOR", {{"-p", true}}, &RunSimulate},
+       "simulate [-p PORT] [-a ADDRESS] SIMULATOR   (ADDRESS: listen on that local address only)",
+       {{"-p", true}, {"-a", true}}, &RunSimulate},
       {"sim", "Creates and fills simulator files: new, add, import (snmpwalk -On output), show.",
        "sim new FILE.tav [--port P] [--community C] [-v 1|2c|both]\n"
        "       tavelo sim add FILE.tav OID TYPE VALUE   (TYPE: a type name or s i o t c g a C x)\n"

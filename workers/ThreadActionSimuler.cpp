@@ -412,7 +412,7 @@ void CThreadActionSimuler::Configure(bool accept_version1, bool accept_version2c
 }
 
 bool CThreadActionSimuler::_open_socket() {
-  if (!m_socket.SocketServerOpen(m_recv_port)) {
+  if (!m_socket.SocketServerOpen(m_recv_port, nullptr, m_local_address.c_str())) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Error while creating UDP socket");
     return false;
   }

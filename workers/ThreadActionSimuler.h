@@ -47,6 +47,10 @@ class CThreadActionSimuler : public CThreadSnmp {
   bool Start(uint32_t recv_port, bool accept_version1, bool accept_version2c, const std::wstring& community,
              CSimulatorEntry* simulator);
 
+  // The local IPv4 address (dotted) the next Start listens on; empty for
+  // every address, as by default.
+  void SetLocalAddress(const std::wstring& address) { m_local_address = address; }
+
   // Sets the answering parameters without starting (Start does it too).
   void Configure(bool accept_version1, bool accept_version2c, const std::wstring& community, CSimulatorEntry* simulator);
 
@@ -99,6 +103,7 @@ class CThreadActionSimuler : public CThreadSnmp {
   void _set_state(bool busy, bool begun);
 
   uint32_t m_recv_port = 0;
+  std::wstring m_local_address;
   bool m_accept_version1 = false;
   bool m_accept_version2c = false;
   std::wstring m_community;

@@ -2,6 +2,7 @@
 #include "tests/cli/TaveloRunner.h"
 #include "tests/common/ScriptedAgent.h"
 
+#include "cli/CliOutput.h"
 #include "oidatlas/OidAtlas.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +66,10 @@ TEST(CliUsage, WrongArgumentsExitTwoWithAUsageLine) {
     EXPECT_NE(r.err.find("usage: tavelo"), std::string::npos) << joined << "\n" << r.err;
     EXPECT_TRUE(r.out.empty()) << joined;
   }
+  const Result version = tavelo.Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("tavelo ") + TAVELO_VERSION + "\n");
+  EXPECT_TRUE(std::regex_match(version.out, std::regex(R"(tavelo \d+\.\d+\.\d+\n)"))) << version.out;
   const Result help = tavelo.Run({"walk", "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: tavelo walk"), std::string::npos);
@@ -81,7 +86,10 @@ TEST_F(CliAgentTest, GetAgreesWithSnmpget) {
   ASSERT_EQ(lines.size(), oids.size());
   const std::vector<std::string> types = {"Octet String", "Object Identifier", "TimeTicks", "Integer"};
   for (size_t i = 0; i < oids.size(); ++i) {
-    EXPECT_EQ(lines[i], oids[i] + " = " + types[i] + ": " + PeerValue(agent_->Target(), oids[i]));
+    std::string value = PeerValue(agent_->Target(), oids[i]);
+    if (types[i] == "Octet String") value = "\"" + value + "\"";
+    if (types[i] == "TimeTicks") value = cli::TimeTicksText(std::stoull(value));
+    EXPECT_EQ(lines[i], oids[i] + " = " + types[i] + ": " + value);
   }
   const Result tsv = tavelo_.Run({"get", "--tsv", agent_->Target(), ".1.3.6.1.2.1.1.1.0"});
   EXPECT_EQ(tsv.out, "1.3.6.1.2.1.1.1.0\tOctet String\tTavelo test agent\n");
@@ -136,7 +144,7 @@ TEST_F(CliAgentTest, WalkWithLastOidShowsTheFirstVariableBeyondIt) {
 TEST_F(CliAgentTest, SetChangesTheAgentAndErrorsExitOne) {
   const Result set = tavelo_.Run({"set", "-c", "quinsar", agent_->Target(), "1.3.6.1.2.1.1.4.0", "ops@example"});
   ASSERT_EQ(set.status, 0) << set.err;
-  EXPECT_EQ(set.out, "1.3.6.1.2.1.1.4.0 = Octet String: ops@example\n");
+  EXPECT_EQ(set.out, "1.3.6.1.2.1.1.4.0 = Octet String: \"ops@example\"\n");
   EXPECT_EQ(PeerValue(agent_->Target(), "1.3.6.1.2.1.1.4.0"), "ops@example");
 
   // sysDescr is read-only: the agent's error goes to stderr in one line.
@@ -182,21 +190,21 @@ TEST(CliTraps, ReceivesWhatSnmptrapSends) {
   ASSERT_TRUE(tavelo.WaitForStderr("receiving traps"));
   const std::string target = "127.0.0.1:" + std::to_string(port);
   std::string out;
-  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v1", "-c", "public", target, ".1.3.6.1.4.1.8072.9", "127.0.0.1", "6", "17",
+  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v1", "-c", "public", target, ".1.3.6.1.4.1.8072.9", "127.0.0.9", "6", "17",
                           "4242", ".1.3.6.1.2.1.1.5.0", "s", "trap-one"}, &out), 0) << out;
-  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v2c", "-c", "public", target, "777", ".1.3.6.1.6.3.1.1.5.3",
+  ASSERT_EQ(netsnmp::Run({"snmptrap", "-v2c", "-c", "pub\"lic", target, "777", ".1.3.6.1.6.3.1.1.5.3",
                           ".1.3.6.1.2.1.2.2.1.1.1", "i", "1"}, &out), 0) << out;
   const Result r = tavelo.Wait();
   ASSERT_EQ(r.status, 0) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 6u) << r.out;
-  EXPECT_TRUE(std::regex_search(lines[0], std::regex(
-                                              R"( 127\.0\.0\.1:\d+ v1 enterprise=1\.3\.6\.1\.4\.1\.8072\.9 )"
-                                              R"(generic=enterpriseSpecific specific=17 timestamp=4242$)")))
+  EXPECT_TRUE(std::regex_search(lines[0], std::regex(R"( 127\.0\.0\.1:\d+ v1 community="public" agent=127\.0\.0\.9 )"
+                                                      R"(enterprise=1\.3\.6\.1\.4\.1\.8072\.9 generic=enterpriseSpecific )"
+                                                      R"(specific=17 timestamp=\(4242\) 00:00:42\.420$)")))
       << lines[0];
-  EXPECT_EQ(lines[1], "  1.3.6.1.2.1.1.5.0 = Octet String: trap-one");
-  EXPECT_TRUE(std::regex_search(lines[2], std::regex(R"( 127\.0\.0\.1:\d+ v2c$)"))) << lines[2];
-  EXPECT_EQ(lines[3], "  1.3.6.1.2.1.1.3.0 = TimeTicks: 777");
+  EXPECT_EQ(lines[1], "  1.3.6.1.2.1.1.5.0 = Octet String: \"trap-one\"");
+  EXPECT_TRUE(std::regex_search(lines[2], std::regex(R"( 127\.0\.0\.1:\d+ v2c community="pub\\"lic"$)"))) << lines[2];
+  EXPECT_EQ(lines[3], "  1.3.6.1.2.1.1.3.0 = TimeTicks: (777) 00:00:07.770");
   EXPECT_EQ(lines[4], "  1.3.6.1.6.3.1.1.4.1.0 = Object Identifier: 1.3.6.1.6.3.1.1.5.3");
   EXPECT_EQ(lines[5], "  1.3.6.1.2.1.2.2.1.1.1 = Integer: 1");
 }
@@ -246,7 +254,7 @@ TEST_F(CliAgentTest, TypedTextGoesOutAsItsUtf8OctetsAndIsPrintedBackAsTyped) {
     SCOPED_TRACE(c.typed);
     const Result set = tavelo_.Run({"set", "-c", "quinsar", agent_->Target(), "1.3.6.1.2.1.1.4.0", c.typed});
     ASSERT_EQ(set.status, 0) << set.err;
-    EXPECT_EQ(set.out, std::string("1.3.6.1.2.1.1.4.0 = Octet String: ") + c.typed + "\n");
+    EXPECT_EQ(set.out, std::string("1.3.6.1.2.1.1.4.0 = Octet String: \"") + c.typed + "\"\n");
     std::string hex = netsnmp::Output({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", "-Ox", agent_->Target(),
                                        "1.3.6.1.2.1.1.4.0"});
     hex.erase(std::remove_if(hex.begin(), hex.end(),
@@ -255,7 +263,7 @@ TEST_F(CliAgentTest, TypedTextGoesOutAsItsUtf8OctetsAndIsPrintedBackAsTyped) {
     EXPECT_EQ(hex, c.hex);
     const Result get = tavelo_.Run({"get", agent_->Target(), "1.3.6.1.2.1.1.4.0"});
     ASSERT_EQ(get.status, 0) << get.err;
-    EXPECT_EQ(get.out, std::string("1.3.6.1.2.1.1.4.0 = Octet String: ") + c.typed + "\n");
+    EXPECT_EQ(get.out, std::string("1.3.6.1.2.1.1.4.0 = Octet String: \"") + c.typed + "\"\n");
   }
 }
 
@@ -266,7 +274,7 @@ TEST(CliMisbehavingAgent, OctetsThatAreNotTextPrintAsHexadecimal) {
       {"red\x1B[31m", "72:65:64:1b:5b:33:31:6d"},  // a terminal escape
       {"\xC2\x85next", "c2:85:6e:65:78:74"},       // a C1 control in UTF-8
       {"\xED\xA0\x80", "ed:a0:80"},               // a UTF-16 surrogate
-      {"tab\there \xE2\x82\xAC", "tab\there \xE2\x82\xAC"},
+      {"tab\there \xE2\x82\xAC", "tab\\there \xE2\x82\xAC"},
   };
   for (const auto& [octets, shown] : cases) {
     SCOPED_TRACE(shown);
@@ -315,9 +323,46 @@ TEST(CliMisbehavingAgent, AWalkThatEndsEarlyPrintsWhatItGotThenOneErrorLine) {
     Tavelo tavelo;
     const Result r = tavelo.Run({"walk", "-v", "2c", "-t", "0.2", "-r", "1", agent.Target(), "1.3.6.1.2.1.1"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "1.3.6.1.2.1.1.1.0 = Octet String: box\n1.3.6.1.2.1.1.2.0 = Octet String: two\n");
+    EXPECT_EQ(r.out, "1.3.6.1.2.1.1.1.0 = Octet String: \"box\"\n1.3.6.1.2.1.1.2.0 = Octet String: \"two\"\n");
     std::string error = c.error;
     if (const size_t at = error.find("PORT"); at != std::string::npos) error.replace(at, 4, std::to_string(agent.Port()));
     EXPECT_EQ(r.err, error);
   }
+}
+
+TEST_F(CliAgentTest, ValuesWithLineEndsAndTabsStayOnOneLine) {
+  struct Case {
+    const char* typed;
+    const char* shown;
+    const char* tsv;
+  };
+  const Case cases[] = {
+      {"line one\nline two", "\"line one\\nline two\"", "line one\\nline two"},
+      {"name\tvalue\r", "\"name\\tvalue\\r\"", "name\\tvalue\\r"},
+      {"say \"hi\" \\o/", "\"say \\\"hi\\\" \\\\o/\"", "say \"hi\" \\\\o/"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    ASSERT_EQ(tavelo_.Run({"set", "-c", "quinsar", agent_->Target(), "1.3.6.1.2.1.1.4.0", c.typed}).status, 0);
+    const Result plain = tavelo_.Run({"get", agent_->Target(), "1.3.6.1.2.1.1.4.0"});
+    EXPECT_EQ(plain.out, std::string("1.3.6.1.2.1.1.4.0 = Octet String: ") + c.shown + "\n");
+    const Result walk = tavelo_.Run({"walk", "--tsv", agent_->Target(), "1.3.6.1.2.1.1.4"});
+    EXPECT_EQ(walk.out, std::string("1.3.6.1.2.1.1.4.0\tOctet String\t") + c.tsv + "\n");
+  }
+}
+
+TEST(CliMisbehavingAgent, OctetsAndTheirLookAlikeTextPrintDifferently) {
+  const std::map<scripted::Arcs, berbytes::Bytes> table = {
+      {{1, 3, 6, 1, 2, 1, 2, 2, 1, 6, 1}, berbytes::Text("00:ff:80")},
+      {{1, 3, 6, 1, 2, 1, 2, 2, 1, 6, 2}, berbytes::Tlv(0x04, {0x00, 0xFF, 0x80})},
+  };
+  scripted::Agent agent([&](const scripted::Request& r) {
+    return std::vector<berbytes::Bytes>{scripted::TableAnswer(table, r)};
+  });
+  Tavelo tavelo;
+  const Result r = tavelo.Run({"walk", "-v", "2c", agent.Target(), "1.3.6.1.2.1.2.2.1.6"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "1.3.6.1.2.1.2.2.1.6.1 = Octet String: \"00:ff:80\"\n"
+            "1.3.6.1.2.1.2.2.1.6.2 = Octet String: 00:ff:80\n");
 }

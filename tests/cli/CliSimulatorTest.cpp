@@ -60,8 +60,8 @@ TEST(CliSim, NewAddShowAndRefusals) {
   ASSERT_EQ(show.status, 0) << show.err;
   EXPECT_EQ(show.out,
             "# Lab: UDP port 2161, community lab, v2c\n"
-            "1.3.6.1.2.1.1.3.0 = TimeTicks: 4242\n"
-            "1.3.6.1.2.1.1.5.0 = Octet String: lab-router\n"
+            "1.3.6.1.2.1.1.3.0 = TimeTicks: (4242) 00:00:42.420\n"
+            "1.3.6.1.2.1.1.5.0 = Octet String: \"lab-router\"\n"
             "1.3.6.1.2.1.2.2.1.6.1 = Octet String: 00:1a:2b:3c:4d:5e\n"
             "1.3.6.1.2.1.4.20.1.1.10.0.0.1 = IP Address: 10.0.0.1\n");
 
@@ -95,7 +95,7 @@ TEST(CliSim, ImportReadsNetSnmpValueFormats) {
   EXPECT_NE(r.err.find("9 values imported"), std::string::npos) << r.err;
   const Result show = tavelo.Run({"sim", "show", "--tsv", file});
   EXPECT_EQ(show.out,
-            "1.3.6.1.2.1.1.1.0\tOctet String\ttwo\nlines with a \"quote\"\n"
+            "1.3.6.1.2.1.1.1.0\tOctet String\ttwo\\nlines with a \"quote\"\n"
             "1.3.6.1.2.1.1.2.0\tObject Identifier\t1.3.6.1.4.1.99\n"
             "1.3.6.1.2.1.1.3.0\tTimeTicks\t360000\n"
             "1.3.6.1.2.1.1.4.0\tOctet String\t\n"
@@ -276,16 +276,58 @@ TEST(CliSimulate, UnknownSimulatorOrTakenPortFails) {
   const std::string file = tavelo.Dir() + "/Port.tav";
   ASSERT_EQ(tavelo.Run({"sim", "new", file}).status, 0);
   TestUdpSocket taken(INADDR_ANY);
+  const std::string in_use = "tavelo: port " + std::to_string(taken.Port()) + " is in use\n";
   const Result r = tavelo.Run({"simulate", "-p", std::to_string(taken.Port()), file});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("cannot serve on UDP port"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err, in_use);
+  const Result traps = tavelo.Run({"traps", "-p", std::to_string(taken.Port())});
+  EXPECT_EQ(traps.status, 1);
+  EXPECT_EQ(traps.err, in_use);
+
+  const Result bad = tavelo.Run({"simulate", "-a", "127.0.0.1:161", file});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("bad address 127.0.0.1:161"), std::string::npos) << bad.err;
+}
+
+TEST(CliSimulate, ListensOnTheOneAddressGiven) {
+  Tavelo tavelo;
+  const std::string file = tavelo.Dir() + "/One.tav";
+  ASSERT_EQ(tavelo.Run({"sim", "new", file, "--community", "one"}).status, 0);
+  ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.5.0", "s", "only-here"}).status, 0);
+  const uint16_t port = netsnmp::FreeUdpPort();
+  tavelo.Launch({"simulate", "-a", "127.0.0.2", "-p", std::to_string(port), file});
+  ASSERT_TRUE(tavelo.WaitForStderr("answers on UDP port " + std::to_string(port) + " of 127.0.0.2")) << tavelo.Stderr();
+  const auto get = [&](const std::string& host) {
+    std::string out, err;
+    netsnmp::Run({"snmpget", "-v2c", "-c", "one", "-t", "0.5", "-r", "0", "-Oqv", host + ":" + std::to_string(port),
+                  "1.3.6.1.2.1.1.5.0"}, &out, &err);
+    return out;
+  };
+  EXPECT_EQ(get("127.0.0.2"), "\"only-here\"\n");
+  EXPECT_EQ(get("127.0.0.1").find("only-here"), std::string::npos) << "nothing answers on another address";
+  tavelo.Interrupt();
+  EXPECT_EQ(tavelo.Wait().status, 0);
+}
+
+TEST(CliSim, ImportOfAFolderFailsAndLeavesTheSimulatorAsItWas) {
+  Tavelo tavelo;
+  const std::string file = tavelo.Dir() + "/Keep.tav";
+  ASSERT_EQ(tavelo.Run({"sim", "new", file}).status, 0);
+  ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.5.0", "s", "kept"}).status, 0);
+  const std::string before = netsnmp::ReadAll(file);
+  const std::string folder = tavelo.Dir() + "/walks";
+  std::filesystem::create_directories(folder);
+  const Result r = tavelo.Run({"sim", "import", file, folder});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "tavelo: " + folder + " is a folder, not a walk file\n");
+  EXPECT_EQ(netsnmp::ReadAll(file), before);
 }
 
 TEST(CliDemo, ServesWalksAndStops) {
   Tavelo tavelo;
   const Result r = tavelo.Run({"demo"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("1.3.6.1.2.1.1.5.0 = Octet String: edge-01\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1.3.6.1.2.1.1.5.0 = Octet String: \"edge-01\"\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1.3.6.1.2.1.31.1.1.1.6.2 = Counter64: 18446744073709551000\n"), std::string::npos);
   EXPECT_NE(r.out.find("27 variables; the simulator is stopped."), std::string::npos);
 }

@@ -1,0 +1,70 @@
+#include "cli/CliOutput.h"
+
+#include "asn1/Asn1Type.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CAsn1Object Text(const std::wstring& text) {
+  CAsn1Object object(ASN1_OCTET_STRING);
+  object.GetValue().SetText(text);
+  return object;
+}
+
+CAsn1Object Ticks(uint64_t ticks) {
+  CAsn1Object object(ASN1_TIMETICKS);
+  object.GetValue().SetUnsigned(ticks, true);
+  return object;
+}
+
+CAsn1Object Typed(uint8_t code, const std::wstring& text) {
+  CAsn1Object object(code);
+  object.GetValue().SetText(text);
+  return object;
+}
+
+}  // namespace
+
+TEST(CliOutput, ValuesAreOneLineAndTellTextFromOctets) {
+  struct Row {
+    const char* name;
+    CAsn1Object object;
+    std::string shown;
+    std::string tsv;
+  };
+  const Row rows[] = {
+      {"plain", Text(L"Tavelo"), "\"Tavelo\"", "Tavelo"},
+      {"empty", Text(L""), "\"\"", ""},
+      {"line feed", Text(L"two\nlines"), "\"two\\nlines\"", "two\\nlines"},
+      {"carriage return", Text(L"end\r"), "\"end\\r\"", "end\\r"},
+      {"tab", Text(L"a\tb"), "\"a\\tb\"", "a\\tb"},
+      {"quotes", Text(L"say \"hi\""), "\"say \\\"hi\\\"\"", "say \"hi\""},
+      {"backslash", Text(L"C:\\temp"), "\"C:\\\\temp\"", "C:\\\\temp"},
+      {"text like octets", Text(L"00:ff:80"), "\"00:ff:80\"", "00:ff:80"},
+      {"octets", Text(std::wstring{0x00, 0xFF, 0x80}), "00:ff:80", "00:ff:80"},
+      {"escape sequence", Text(L"\x1B[2J"), "1b:5b:32:4a", "1b:5b:32:4a"},
+      {"wide text", Text(L"\u20AC\n"), "\"\xE2\x82\xAC\\n\"", "\xE2\x82\xAC\\n"},
+      {"no time", Ticks(0), "(0) 00:00:00.000", "0"},
+      {"hundredths", Ticks(99), "(99) 00:00:00.990", "99"},
+      {"a day and a second", Ticks(8640100), "(8640100) 1d 00:00:01.000", "8640100"},
+      {"25 hours", Ticks(9000000), "(9000000) 1d 01:00:00.000", "9000000"},
+      {"largest", Ticks(4294967295u), "(4294967295) 497d 02:27:52.950", "4294967295"},
+      {"ticks as text", Typed(ASN1_TIMETICKS, L"4242"), "(4242) 00:00:42.420", "4242"},
+      {"ticks not a number", Typed(ASN1_TIMETICKS, L"soon"), "soon", "soon"},
+      {"integer", Typed(ASN1_INTEGER, L"-5"), "-5", "-5"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(cli::ValueText(row.object, false), row.shown);
+    EXPECT_EQ(cli::ValueText(row.object, true), row.tsv);
+  }
+}
+
+TEST(CliOutput, VariableLinesKeepTheirThreeParts) {
+  CAsn1Oid oid;
+  ASSERT_TRUE(cli::ParseOid("1.3.6.1.2.1.1.1.0", &oid));
+  const CAsn1Object value = Text(L"a\tb\nc");
+  EXPECT_EQ(cli::VariableLine(oid, value, false), "1.3.6.1.2.1.1.1.0 = Octet String: \"a\\tb\\nc\"\n");
+  EXPECT_EQ(cli::VariableLine(oid, value, true), "1.3.6.1.2.1.1.1.0\tOctet String\ta\\tb\\nc\n");
+}
