@@ -1,0 +1,191 @@
+#include "gui/ViewLogs.h"
+
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMenu>
+#include <QScrollBar>
+
+#include <atomic>
+#include <mutex>
+#include <unordered_map>
+
+#include "app/MessageCenter.h"
+#include "app/Settings.h"
+#include "gui/DlgDebugParameter.h"
+
+namespace {
+
+const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// The live log views by window handle. The poster holds the lock while it
+// queues a record and posts the wake-up, so a view can never be destroyed
+// under it. Nothing logs while holding it.
+struct Registry {
+  std::mutex mutex;
+  std::unordered_map<uint64_t, CViewLogs*> views;
+};
+
+Registry& TheRegistry() {
+  static Registry registry;
+  return registry;
+}
+
+uint64_t NextWindowHandle() {
+  static std::atomic<uint64_t> next{0x10000};
+  return next.fetch_add(1);
+}
+
+QString FromWide(const std::wstring& text) { return QString::fromStdWString(text); }
+
+}  // namespace
+
+// The level images live in this static library's own resource file.
+static void RegisterLogImages() {
+  static const bool registered = [] {
+    Q_INIT_RESOURCE(logs);
+    return true;
+  }();
+  (void)registered;
+}
+
+CViewLogs::CViewLogs(QWidget* parent)
+    : CMyListViewOf(L"CViewLogs", SETTING_VIEW_LOGS_COL_WIDTH, parent), window_(NextWindowHandle()) {
+  QuillogSetFeatureLevel(ReadSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL));
+  RegisterLogImages();
+  SetImages(LevelImages());
+
+  const char* const headers[COLUMN_COUNT] = {"#",          "Process",    "Type",      "Level",
+                                             "Date & Time", "Process ID", "Thread ID", "Message"};
+  for (int i = 0; i < COLUMN_COUNT; ++i) InsertColumn(i, QString::fromUtf8(headers[i]));
+  ApplyColumnWidths();
+
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Starting to log into CViewLogs");
+  {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    registry.views[window_] = this;
+  }
+  QuillogSetPoster(&CViewLogs::_post);
+  QuillogPostSendMessageSet(window_, MSG_VIEW_LOG, 0, 0);
+  QuillogPostSendMessageEnable();
+}
+
+CViewLogs::~CViewLogs() {
+  QuillogPostSendMessageDisable();
+  std::vector<Pointer> unshown;
+  {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    registry.views.erase(window_);
+    unshown.swap(pending_);
+  }
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Destroying %s View", ClassName());
+}
+
+bool CViewLogs::_post(uint64_t window, uint32_t message, QuillogInfo* record) {
+  if (message != MSG_VIEW_LOG || record == nullptr) return false;
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  auto found = registry.views.find(window);
+  if (found == registry.views.end()) return false;
+  CViewLogs* view = found->second;
+  view->pending_.emplace_back(record);
+  if (!view->wake_posted_) {
+    view->wake_posted_ = true;
+    // Qt takes the event; it is dropped with the view if never delivered.
+    QCoreApplication::postEvent(view, new QEvent(kWakeEvent));
+  }
+  return true;
+}
+
+void CViewLogs::TakePending() {
+  std::vector<Pointer> batch;
+  {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    batch.swap(pending_);
+    wake_posted_ = false;
+  }
+  if (batch.empty()) return;
+  const QScrollBar* bar = verticalScrollBar();
+  const bool follow = bar->value() >= bar->maximum();
+  AddItems(batch);
+  if (follow) scrollToBottom();
+}
+
+size_t CViewLogs::PendingCount() const {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  return pending_.size();
+}
+
+void CViewLogs::customEvent(QEvent* event) {
+  if (event->type() != kWakeEvent) {
+    CMyListViewOf::customEvent(event);
+    return;
+  }
+  TakePending();
+}
+
+bool CViewLogs::OnCommand(int command) {
+  switch (command) {
+    case kCommandConfigure:
+      OnConfigure();
+      return true;
+    case kCommandClear:
+      OnClear();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CViewLogs::OnConfigure() {
+  CDlgDebugParameter dialog(this);
+  dialog.exec();
+}
+
+void CViewLogs::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  connect(menu.addAction(QStringLiteral("Configure")), &QAction::triggered, this, [this] { OnConfigure(); });
+  connect(menu.addAction(QStringLiteral("Clear")), &QAction::triggered, this, [this] { OnClear(); });
+  menu.exec(event->globalPos());
+}
+
+int CViewLogs::RowImage(int row) const {
+  const QuillogInfo* record = Item(row);
+  if (record == nullptr || record->level < QUILLOG_INFO || record->level > QUILLOG_DUMP) return -1;
+  return record->level;
+}
+
+QString CViewLogs::CellText(int row, int column) const {
+  const QuillogInfo* record = Item(row);
+  if (record == nullptr) return {};
+  switch (column) {
+    case COLUMN_NUMBER:
+      return QString::number(row + 1);
+    case COLUMN_PROCESS:
+      return FromWide(record->program);
+    case COLUMN_TYPE:
+      return QString::fromWCharArray(QuillogLevelName(record->level));
+    case COLUMN_LEVEL:
+      return QStringLiteral("0x") + QStringLiteral("%1").arg(record->feature, 8, 16, QLatin1Char('0')).toUpper();
+    case COLUMN_DATE_TIME:
+      return FromWide(record->date_time);
+    case COLUMN_PROCESS_ID:
+      return QString::number(record->process_id);
+    case COLUMN_THREAD_ID:
+      return QString::number(record->thread_id);
+    case COLUMN_MESSAGE:
+      return FromWide(record->message);
+    default:
+      return {};
+  }
+}
+
+QStringList CViewLogs::LevelImages() {
+  return {QStringLiteral(":/logs/level-info.svg"),  QStringLiteral(":/logs/level-user.svg"),
+          QStringLiteral(":/logs/level-warning.svg"), QStringLiteral(":/logs/level-error.svg"),
+          QStringLiteral(":/logs/level-fatal.svg"), QStringLiteral(":/logs/level-dump.svg")};
+}

@@ -1,0 +1,78 @@
+// CViewLogs: the Logger tab. Shows every line the program logs, live.
+//
+// quillog hands each record to a poster function on the logging thread. The
+// poster only queues the record and, when the queue was empty, posts one
+// wake-up event to the view; the view then takes the whole queue on the GUI
+// thread and appends it as one batch of rows. So a burst of lines from any
+// number of threads costs one event and one row insertion, no record is
+// lost, and the rows keep the order in which quillog wrote the lines (each
+// thread's order included).
+#pragma once
+
+#include "gui/MyListView.h"
+#include "quillog/Quillog.h"
+
+#include <cstdint>
+#include <vector>
+
+// Hands a record back to the logging library.
+struct QuillogInfoReleaser {
+  void operator()(QuillogInfo* record) const { QuillogReleaseInfo(record); }
+};
+
+class CViewLogs : public CMyListViewOf<QuillogInfo, QuillogInfoReleaser> {
+ public:
+  // Command numbers of the "Logger" menu.
+  static constexpr int kCommandConfigure = 59;
+  static constexpr int kCommandClear = 7;
+
+  enum Column {
+    COLUMN_NUMBER,
+    COLUMN_PROCESS,
+    COLUMN_TYPE,
+    COLUMN_LEVEL,
+    COLUMN_DATE_TIME,
+    COLUMN_PROCESS_ID,
+    COLUMN_THREAD_ID,
+    COLUMN_MESSAGE,
+    COLUMN_COUNT
+  };
+
+  // Restores the saved feature mask and starts receiving log records.
+  explicit CViewLogs(QWidget* parent = nullptr);
+  // Stops receiving and hands every record back.
+  ~CViewLogs() override;
+
+  // The view's window handle as quillog knows it.
+  uint64_t WindowHandle() const { return window_; }
+
+  // "Configure" opens the debug parameters dialog, "Clear" empties the list.
+  // False for a command the view does not know.
+  bool OnCommand(int command);
+  void OnConfigure();
+  void OnClear() { ClearList(); }
+
+  // Appends what the loggers queued so far (normally done by the wake-up event).
+  void TakePending();
+  // Records queued and not yet shown.
+  size_t PendingCount() const;
+
+  int RowImage(int row) const override;
+  QString CellText(int row, int column) const override;
+  QColor RowColour(int row) const override { return AlternateRowColour(row); }
+
+  // Resource paths of the level images, in level order (Info to Dump).
+  static QStringList LevelImages();
+
+ protected:
+  void customEvent(QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  static bool _post(uint64_t window, uint32_t message, QuillogInfo* record);
+
+  uint64_t window_;
+  // Guarded by the registry's lock (see ViewLogs.cpp).
+  std::vector<Pointer> pending_;
+  bool wake_posted_ = false;
+};
