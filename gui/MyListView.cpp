@@ -59,7 +59,7 @@ QVariant CMyListModel::headerData(int section, Qt::Orientation orientation, int 
 // ---------------------------------------------------------------- view
 
 CMyListView::CMyListView(const wchar_t* class_name, uint32_t width_setting, QWidget* parent)
-    : QTreeView(parent),
+    : QTableView(parent),
       class_name_(class_name != nullptr ? class_name : L"CMyListView"),
       width_setting_(width_setting),
       model_(new CMyListModel(this)),
@@ -67,13 +67,20 @@ CMyListView::CMyListView(const wchar_t* class_name, uint32_t width_setting, QWid
       even_colour_(EvenRowColour()) {
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Creating %s View", class_name_);
   setModel(model_);
-  setRootIsDecorated(false);
-  setItemsExpandable(false);
-  setUniformRowHeights(true);
-  setAllColumnsShowFocus(true);
+  // A report list: no grid, no row header, rows of one height.
+  setShowGrid(false);
+  setWordWrap(false);
+  setCornerButtonEnabled(false);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setIconSize(QSize(16, 16));
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  QHeaderView* rows = verticalHeader();
+  rows->hide();
+  rows->setSectionResizeMode(QHeaderView::Fixed);
+  rows->setDefaultSectionSize(std::max(fontMetrics().height() + 4, 20));
+  header()->setHighlightSections(false);
+  header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   header()->setStretchLastSection(true);
   viewport()->setCursor(Qt::ArrowCursor);
 }
@@ -135,10 +142,11 @@ void CMyListView::StoreColumnWidths() {
 }
 
 void CMyListView::ClearList() {
-  if (RowCount() == 0) return;
+  if (row_count_ == 0) return;
   setUpdatesEnabled(false);
   model_->beginResetModel();
   ReleaseRows();
+  row_count_ = 0;
   model_->endResetModel();
   // Lay out (and hide the scroll bar) before drawing again, so one paint shows the result.
   executeDelayedItemsLayout();
@@ -183,18 +191,25 @@ void CMyListView::SetImages(const QStringList& paths) {
 }
 
 void CMyListView::BeginAppendRows(int count) {
-  const int first = RowCount();
-  model_->beginInsertRows(QModelIndex(), first, first + count - 1);
+  pending_rows_ = count;
+  model_->beginInsertRows(QModelIndex(), row_count_, row_count_ + count - 1);
 }
 
-void CMyListView::EndAppendRows() { model_->endInsertRows(); }
+void CMyListView::EndAppendRows() {
+  row_count_ += pending_rows_;
+  pending_rows_ = 0;
+  model_->endInsertRows();
+}
 
-void CMyListView::BeginInsertRow(int row) { model_->beginInsertRows(QModelIndex(), row, row); }
+void CMyListView::BeginInsertRow(int row) {
+  pending_rows_ = 1;
+  model_->beginInsertRows(QModelIndex(), row, row);
+}
 
-void CMyListView::EndInsertRow() { model_->endInsertRows(); }
+void CMyListView::EndInsertRow() { EndAppendRows(); }
 
 void CMyListView::paintEvent(QPaintEvent* event) {
-  QTreeView::paintEvent(event);
+  QTableView::paintEvent(event);
   if (RowCount() != 0) return;
   const QString text = EmptyText();
   if (text.isEmpty()) return;
@@ -205,10 +220,10 @@ void CMyListView::paintEvent(QPaintEvent* event) {
 
 void CMyListView::focusInEvent(QFocusEvent* event) {
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"%s::OnSetFocus()", class_name_);
-  QTreeView::focusInEvent(event);
+  QTableView::focusInEvent(event);
 }
 
 void CMyListView::focusOutEvent(QFocusEvent* event) {
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"%s::OnKillFocus()", class_name_);
-  QTreeView::focusOutEvent(event);
+  QTableView::focusOutEvent(event);
 }

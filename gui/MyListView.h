@@ -15,7 +15,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QStringList>
-#include <QTreeView>
+#include <QTableView>
 
 #include <algorithm>
 #include <cstdint>
@@ -41,7 +41,7 @@ class CMyListModel : public QAbstractTableModel {
   QStringList headers_;
 };
 
-class CMyListView : public QTreeView {
+class CMyListView : public QTableView {
  public:
   // class_name names the view in log lines ("Creating %s View");
   // width_setting is the number of its ColWidth setting.
@@ -50,6 +50,8 @@ class CMyListView : public QTreeView {
   ~CMyListView() override;
 
   const std::wstring& ClassName() const { return class_name_; }
+  // The column header.
+  QHeaderView* header() const { return horizontalHeader(); }
   CMyListModel* ListModel() const { return model_; }
 
   // Adds a column at `position`, which must be the current column count
@@ -67,8 +69,11 @@ class CMyListView : public QTreeView {
   void SetBusy(bool busy);
   bool IsBusy() const { return busy_; }
 
+  // Rows shown; kept by the brackets below, so the model never has to ask
+  // a view that is still being built.
+  int RowCount() const { return row_count_; }
+
   // What the derived view answers.
-  virtual int RowCount() const = 0;
   virtual QString CellText(int row, int column) const = 0;
   // Index into the row images, -1 for none.
   virtual int RowImage(int row) const;
@@ -90,7 +95,7 @@ class CMyListView : public QTreeView {
   void SetImages(const QStringList& paths);
   // Releases the records of every row; returns how many were released.
   virtual size_t ReleaseRows() = 0;
-  // Bracket a change of the derived view's rows.
+  // Bracket every change of the derived view's rows.
   void BeginAppendRows(int count);
   void EndAppendRows();
   void BeginInsertRow(int row);
@@ -105,6 +110,8 @@ class CMyListView : public QTreeView {
   uint32_t width_setting_;
   bool widths_applied_ = false;
   bool busy_ = false;
+  int row_count_ = 0;
+  int pending_rows_ = 0;
   CMyListModel* model_;
   std::vector<QIcon> images_;
   QColor odd_colour_;
@@ -118,9 +125,8 @@ class CMyListViewOf : public CMyListView {
   using Pointer = std::unique_ptr<Record, Deleter>;
   using CMyListView::CMyListView;
 
-  int RowCount() const override { return static_cast<int>(rows_.size()); }
   Record* Item(int row) const {
-    return row >= 0 && row < RowCount() ? rows_[static_cast<size_t>(row)].get() : nullptr;
+    return row >= 0 && static_cast<size_t>(row) < rows_.size() ? rows_[static_cast<size_t>(row)].get() : nullptr;
   }
 
   // Appends the records as one batch of rows.
@@ -139,7 +145,7 @@ class CMyListViewOf : public CMyListView {
   }
   // Inserts at `row` (clamped to the list).
   void InsertItem(int row, Pointer record) {
-    row = std::clamp(row, 0, RowCount());
+    row = std::clamp(row, 0, static_cast<int>(rows_.size()));
     BeginInsertRow(row);
     rows_.insert(rows_.begin() + row, std::move(record));
     EndInsertRow();

@@ -19,8 +19,10 @@ namespace {
 const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 // The live log views by window handle. The poster holds the lock while it
-// queues a record and posts the wake-up, so a view can never be destroyed
-// under it. Nothing logs while holding it.
+// drops a record into an inbox and posts the wake-up, so a view can never be
+// destroyed under it. Posters are already one at a time (quillog writes a
+// line under its own lock), and the GUI thread takes the lock only to add or
+// remove a view. Nothing logs while holding it.
 struct Registry {
   std::mutex mutex;
   std::unordered_map<uint64_t, CViewLogs*> views;
@@ -73,13 +75,12 @@ CViewLogs::CViewLogs(QWidget* parent)
 
 CViewLogs::~CViewLogs() {
   QuillogPostSendMessageDisable();
-  std::vector<Pointer> unshown;
   {
     Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> lock(registry.mutex);
     registry.views.erase(window_);
-    unshown.swap(pending_);
   }
+  // The inbox hands back what was never shown when it goes.
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Destroying %s View", ClassName());
 }
 
@@ -90,9 +91,7 @@ bool CViewLogs::_post(uint64_t window, uint32_t message, QuillogInfo* record) {
   auto found = registry.views.find(window);
   if (found == registry.views.end()) return false;
   CViewLogs* view = found->second;
-  view->pending_.emplace_back(record);
-  if (!view->wake_posted_) {
-    view->wake_posted_ = true;
+  if (view->inbox_.Push(QuillogInfoPtr(record))) {
     // Qt takes the event; it is dropped with the view if never delivered.
     QCoreApplication::postEvent(view, new QEvent(kWakeEvent));
   }
@@ -101,12 +100,7 @@ bool CViewLogs::_post(uint64_t window, uint32_t message, QuillogInfo* record) {
 
 void CViewLogs::TakePending() {
   std::vector<Pointer> batch;
-  {
-    Registry& registry = TheRegistry();
-    std::lock_guard<std::mutex> lock(registry.mutex);
-    batch.swap(pending_);
-    wake_posted_ = false;
-  }
+  inbox_.TakeAll(batch);
   if (batch.empty()) return;
   const QScrollBar* bar = verticalScrollBar();
   const bool follow = bar->value() >= bar->maximum();
@@ -114,11 +108,7 @@ void CViewLogs::TakePending() {
   if (follow) scrollToBottom();
 }
 
-size_t CViewLogs::PendingCount() const {
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> lock(registry.mutex);
-  return pending_.size();
-}
+size_t CViewLogs::PendingCount() const { return inbox_.Count(); }
 
 void CViewLogs::customEvent(QEvent* event) {
   if (event->type() != kWakeEvent) {

@@ -1,24 +1,20 @@
 // CViewLogs: the Logger tab. Shows every line the program logs, live.
 //
 // quillog hands each record to a poster function on the logging thread. The
-// poster only queues the record and, when the queue was empty, posts one
-// wake-up event to the view; the view then takes the whole queue on the GUI
-// thread and appends it as one batch of rows. So a burst of lines from any
-// number of threads costs one event and one row insertion, no record is
-// lost, and the rows keep the order in which quillog wrote the lines (each
-// thread's order included).
+// poster only drops the record into the view's inbox and, when the inbox was
+// empty, posts one wake-up event to the view; the view then takes the whole
+// inbox on the GUI thread and appends it as one batch of rows. So a burst of
+// lines from any number of threads costs one event and one row insertion,
+// the GUI thread never waits for a logging thread, no record is lost, and
+// the rows keep the order in which quillog wrote the lines (each thread's
+// order included).
 #pragma once
 
+#include "gui/LogInbox.h"
 #include "gui/MyListView.h"
 #include "quillog/Quillog.h"
 
 #include <cstdint>
-#include <vector>
-
-// Hands a record back to the logging library.
-struct QuillogInfoReleaser {
-  void operator()(QuillogInfo* record) const { QuillogReleaseInfo(record); }
-};
 
 class CViewLogs : public CMyListViewOf<QuillogInfo, QuillogInfoReleaser> {
  public:
@@ -72,7 +68,5 @@ class CViewLogs : public CMyListViewOf<QuillogInfo, QuillogInfoReleaser> {
   static bool _post(uint64_t window, uint32_t message, QuillogInfo* record);
 
   uint64_t window_;
-  // Guarded by the registry's lock (see ViewLogs.cpp).
-  std::vector<Pointer> pending_;
-  bool wake_posted_ = false;
+  CLogInbox inbox_;
 };

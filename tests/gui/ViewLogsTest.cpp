@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <functional>
 #include <set>
 #include <thread>
@@ -286,4 +287,28 @@ TEST_F(ViewLogsTest, MovingFeaturesKeepsTheirOrderAndButtonsFollowTheLists) {
   EXPECT_EQ(dialog.ConfiguredMask(), kAllFeatures);
   EXPECT_EQ(configured->item(5)->text(), "Lib Socket");
   EXPECT_EQ(configured->item(6)->text(), "Lib Socket TCP");
+}
+
+TEST_F(ViewLogsTest, DrawnRowsShowTheirBackgroundsAndImages) {
+  CViewLogs view;
+  view.resize(900, 260);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  const int levels[] = {QUILLOG_INFO, QUILLOG_USER, QUILLOG_WARNING, QUILLOG_ERROR, QUILLOG_FATAL, QUILLOG_DUMP, 9};
+  for (int level : levels) QuillogW(level, 0, L"CViewLogs sample line at level %d (%s)", level, QuillogLevelName(level));
+  ASSERT_TRUE(WaitRows(view, 7));
+  view.header()->resizeSection(CViewLogs::COLUMN_DATE_TIME, 170);
+  QTest::qWait(50);
+
+  const QImage shot = view.grab().toImage();
+  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) shot.save(QString::fromUtf8(folder) + "/logger-view.png");
+  const QRect first = view.visualRect(view.ListModel()->index(0, CViewLogs::COLUMN_MESSAGE));
+  const QRect second = view.visualRect(view.ListModel()->index(1, CViewLogs::COLUMN_MESSAGE));
+  const QPoint offset = view.viewport()->mapTo(&view, QPoint(0, 0));
+  // Sample right of the text, where only the background is drawn.
+  auto background = [&](const QRect& cell) {
+    return shot.pixelColor(offset + QPoint(cell.right() - 4, cell.center().y()));
+  };
+  EXPECT_EQ(background(first), QColor(225, 255, 225));
+  EXPECT_EQ(background(second), QColor(196, 255, 196));
 }
