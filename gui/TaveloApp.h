@@ -1,10 +1,24 @@
-// The workbench program: start-up and shut-down around the main window.
+// The workbench program's application object: logging set-up on
+// construction, then start-up and shut-down around the main window.
+//
+// Shut-down order: the show-message interface and the GUI dispatcher quit
+// first (every worker blocked on the GUI thread is released), then the main
+// window with its views and their workers is destroyed, then the message
+// center is emptied.
 #pragma once
 
+#include <memory>
+
+class CGuiShowMessage;
+class CMainFrame;
+class CQtDispatcher;
+class CShowMessage;
 class QApplication;
 
 class CTaveloApp {
  public:
+  // Registers with the logging library (product name, no feature, output
+  // on, log file in the log folder).
   CTaveloApp();
   ~CTaveloApp();
   CTaveloApp(const CTaveloApp&) = delete;
@@ -14,6 +28,21 @@ class CTaveloApp {
   // before the first image is used).
   static void InitResources();
 
-  // Builds the main window and runs the event loop; the program's status.
+  // Logs the folders, installs the GUI dispatcher and show-message, creates
+  // and shows the main window. Needs a QApplication.
+  bool InitInstance();
+  // Releases blocked senders, destroys the window, empties the center.
+  void ExitInstance();
+  // InitInstance, the event loop, ExitInstance; the program's status.
   int Run(QApplication& app);
+
+  CMainFrame* MainFrame() const { return frame_.get(); }
+  CQtDispatcher* Dispatcher() const { return dispatcher_.get(); }
+  CGuiShowMessage* ShowMessage() const { return shower_.get(); }
+
+ private:
+  std::unique_ptr<CQtDispatcher> dispatcher_;
+  std::unique_ptr<CGuiShowMessage> shower_;
+  std::unique_ptr<CMainFrame> frame_;
+  CShowMessage* previous_shower_ = nullptr;
 };

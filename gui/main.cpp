@@ -1,3 +1,4 @@
+// tavelo-workbench: the SNMP workbench's window.
 #include "gui/TaveloApp.h"
 
 #include <QApplication>

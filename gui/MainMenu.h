@@ -1,0 +1,84 @@
+// The program's commands, its string table and the menu descriptions.
+#pragma once
+
+#include "gui/MyMenu.h"
+
+#include <cstdint>
+
+// Command numbers (also the numbers of their strings).
+enum TaveloCommand : uint32_t {
+  ID_TRAPPER_CLEAR = 4,
+  ID_WALKER_CLEAR = 5,
+  ID_MIB_EDIT = 6,
+  ID_LOGGER_CLEAR = 7,
+  ID_SIMULATOR_RENAME = 8,
+  ID_DISPLAY_RAW = 9,
+  ID_COPY_OID = 11,
+  ID_COPY_VALUE = 12,
+  ID_DISPLAY_SMART = 13,
+  ID_TRAPPER_EXPAND_ALL = 14,
+  ID_TRAPPER_COLLAPSE_ALL = 15,
+  ID_BROWSER_EXPAND_ONE = 16,
+  ID_BROWSER_COLLAPSE_ONE = 17,
+  ID_TRAPPER_EXPAND_ONE = 20,
+  ID_TRAPPER_COLLAPSE_ONE = 21,
+  ID_SNMP_GET = 28,
+  ID_SNMP_SET = 29,
+  ID_MIB_LOAD = 36,
+  ID_APP_EXIT = 37,
+  ID_VIEW_TOOLBAR = 38,
+  ID_VIEW_STATUS_BAR = 39,
+  ID_APP_ABOUT = 40,
+  ID_BROWSER_LOAD = 43,
+  ID_BROWSER_UNLOAD = 44,
+  ID_BROWSER_RELOAD = 45,
+  ID_TRAPPER_RESTART = 47,
+  ID_WALKER_RESTART = 48,
+  ID_TRAPPER_START = 50,
+  ID_TRAPPER_STOP = 51,
+  ID_WALKER_START = 53,
+  ID_WALKER_STOP = 54,
+  ID_BROWSER_LOADED_MODULES = 55,
+  ID_LOGGER_CONFIGURE = 59,
+  ID_VIEW_BROWSER = 62,
+  ID_VIEW_WALKER = 63,
+  ID_VIEW_TRAPPER = 64,
+  ID_VIEW_LOGGER = 65,
+  ID_VIEW_SIMULER = 67,
+  ID_SIMULATOR_START = 68,
+  ID_SIMULATOR_STOP = 69,
+  ID_FOLDER_CREATE = 72,
+  ID_FOLDER_RENAME = 73,
+  ID_FOLDER_DELETE = 74,
+  ID_SIMULATOR_CREATE = 76,
+  ID_SIMULATOR_DELETE = 77,
+  ID_BROWSER_DISPLAY_OID = 84,
+  ID_WALKER_SIMULATE = 85,
+  ID_BROWSER_DISPLAY_NAME = 86,
+  ID_BROWSER_DISPLAY_OID_NAME = 87,
+};
+
+// The main menu bar.
+const MenuEntry* MainMenuDescription();
+// The pop-up of the main menu with that string number (the context menus
+// of the views), null when there is none.
+const MenuEntry* MainMenuPopup(uint32_t string_id);
+
+// String numbers of the pop-ups.
+enum TaveloMenuString : uint32_t {
+  IDS_MENU_PROGRAM = 1001,
+  IDS_MENU_VIEW = 1002,
+  IDS_MENU_BROWSER = 1003,
+  IDS_MENU_WALKER = 1004,
+  IDS_MENU_TRAPPER = 1005,
+  IDS_MENU_SIMULER = 1006,
+  IDS_MENU_LOGGER = 1007,
+  IDS_MENU_DISPLAY = 1010,
+  IDS_MENU_MIB = 1011,
+  IDS_MENU_COPY = 1012,
+  IDS_MENU_SNMP_REQUESTS = 1013,
+  IDS_MENU_EXPAND = 1014,
+  IDS_MENU_COLLAPSE = 1015,
+  IDS_MENU_FOLDER = 1016,
+  IDS_MENU_SIMULATOR = 1017,
+};
