@@ -3,7 +3,6 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QMenu>
 #include <QScrollBar>
 
 #include <atomic>
@@ -13,6 +12,8 @@
 #include "app/MessageCenter.h"
 #include "app/Settings.h"
 #include "gui/DlgDebugParameter.h"
+#include "gui/MainMenu.h"
+#include "gui/MyMenu.h"
 
 namespace {
 
@@ -118,12 +119,12 @@ void CViewLogs::customEvent(QEvent* event) {
   TakePending();
 }
 
-bool CViewLogs::OnCommand(int command) {
+bool CViewLogs::OnCommand(uint32_t command) {
   switch (command) {
-    case kCommandConfigure:
+    case ID_LOGGER_CONFIGURE:
       OnConfigure();
       return true;
-    case kCommandClear:
+    case ID_LOGGER_CLEAR:
       OnClear();
       return true;
     default:
@@ -131,16 +132,26 @@ bool CViewLogs::OnCommand(int command) {
   }
 }
 
+bool CViewLogs::IsCommandEnabled(uint32_t command) const {
+  if (command == ID_LOGGER_CONFIGURE) return true;
+  if (command == ID_LOGGER_CLEAR) return RowCount() > 0;
+  return false;
+}
+
 void CViewLogs::OnConfigure() {
   CDlgDebugParameter dialog(this);
   dialog.exec();
 }
 
+// The context menu is the "Logger" pop-up of the main menu.
 void CViewLogs::contextMenuEvent(QContextMenuEvent* event) {
-  QMenu menu(this);
-  connect(menu.addAction(QStringLiteral("Configure")), &QAction::triggered, this, [this] { OnConfigure(); });
-  connect(menu.addAction(QStringLiteral("Clear")), &QAction::triggered, this, [this] { OnClear(); });
-  menu.exec(event->globalPos());
+  if (context_menu_ == nullptr) {
+    context_menu_ = new CMyMenu(this);
+    context_menu_->BuildPopup(MainMenuPopup(IDS_MENU_LOGGER), this);
+    connect(context_menu_, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
+  }
+  context_menu_->EnableItem(ID_LOGGER_CLEAR, IsCommandEnabled(ID_LOGGER_CLEAR));
+  context_menu_->TrackPopup(event->globalPos());
 }
 
 int CViewLogs::RowImage(int row) const {

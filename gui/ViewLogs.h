@@ -10,18 +10,17 @@
 // order included).
 #pragma once
 
+#include "gui/CommandTarget.h"
 #include "gui/LogInbox.h"
 #include "gui/MyListView.h"
 #include "quillog/Quillog.h"
 
 #include <cstdint>
 
-class CViewLogs : public CMyListViewOf<QuillogInfo, QuillogInfoReleaser> {
- public:
-  // Command numbers of the "Logger" menu.
-  static constexpr int kCommandConfigure = 59;
-  static constexpr int kCommandClear = 7;
+class CMyMenu;
 
+class CViewLogs : public CMyListViewOf<QuillogInfo, QuillogInfoReleaser>, public CCommandTarget {
+ public:
   enum Column {
     COLUMN_NUMBER,
     COLUMN_PROCESS,
@@ -42,9 +41,10 @@ class CViewLogs : public CMyListViewOf<QuillogInfo, QuillogInfoReleaser> {
   // The view's window handle as quillog knows it.
   uint64_t WindowHandle() const { return window_; }
 
-  // "Configure" opens the debug parameters dialog, "Clear" empties the list.
-  // False for a command the view does not know.
-  bool OnCommand(int command);
+  // "Configure" (59) opens the debug parameters dialog, "Clear" (7) empties
+  // the list. False for a command the view does not know.
+  bool OnCommand(uint32_t command) override;
+  bool IsCommandEnabled(uint32_t command) const override;
   void OnConfigure();
   void OnClear() { ClearList(); }
 
@@ -69,4 +69,5 @@ class CViewLogs : public CMyListViewOf<QuillogInfo, QuillogInfoReleaser> {
 
   uint64_t window_;
   CLogInbox inbox_;
+  CMyMenu* context_menu_ = nullptr;
 };

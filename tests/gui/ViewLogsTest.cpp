@@ -4,7 +4,9 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QHeaderView>
+#include <QContextMenuEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -20,6 +22,7 @@
 
 #include "app/Settings.h"
 #include "gui/DlgDebugParameter.h"
+#include "gui/MainMenu.h"
 #include "gui/ViewLogs.h"
 #include "quillog/Quillog.h"
 #include "tests/common/TempDir.h"
@@ -175,7 +178,9 @@ TEST_F(ViewLogsTest, ClearEmptiesTheListAndNumberingStartsAgain) {
   QAbstractItemModelTester tester(view.ListModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
   for (int i = 0; i < 50; ++i) QuillogW(QUILLOG_INFO, 0, L"before %d", i);
   ASSERT_TRUE(WaitRows(view, 50));
-  EXPECT_TRUE(view.OnCommand(CViewLogs::kCommandClear));
+  EXPECT_TRUE(view.IsCommandEnabled(ID_LOGGER_CLEAR));
+  EXPECT_TRUE(view.OnCommand(ID_LOGGER_CLEAR));
+  EXPECT_FALSE(view.IsCommandEnabled(ID_LOGGER_CLEAR));
   EXPECT_EQ(view.RowCount(), 0);
   QuillogW(QUILLOG_INFO, 0, L"after");
   ASSERT_TRUE(WaitRows(view, 1));
@@ -217,7 +222,7 @@ TEST_F(ViewLogsTest, ColumnWidthsComeFromTheSettingsAndGoBack) {
 
 TEST_F(ViewLogsTest, AllAndOkStoresEveryFeature) {
   CViewLogs view;
-  WithDialog([&] { view.OnCommand(CViewLogs::kCommandConfigure); },
+  WithDialog([&] { view.OnCommand(ID_LOGGER_CONFIGURE); },
              [](CDlgDebugParameter& dialog) {
                EXPECT_EQ(dialog.windowTitle(), "Debug parameters");
                EXPECT_EQ(dialog.Available()->count(), 21);
@@ -311,4 +316,33 @@ TEST_F(ViewLogsTest, DrawnRowsShowTheirBackgroundsAndImages) {
   };
   EXPECT_EQ(background(first), QColor(225, 255, 225));
   EXPECT_EQ(background(second), QColor(196, 255, 196));
+}
+
+TEST_F(ViewLogsTest, ContextMenuIsTheLoggerMenu) {
+  CViewLogs view;
+  view.resize(600, 300);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  QuillogW(QUILLOG_INFO, 0, L"to be cleared");
+  ASSERT_TRUE(WaitRows(view, 1));
+
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 40), view.mapToGlobal(QPoint(20, 40)));
+  QApplication::sendEvent(view.viewport(), &event);
+  QMenu* menu = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    return menu != nullptr;
+  }, 2000)) << "no context menu";
+  QStringList texts;
+  QAction* clear = nullptr;
+  for (QAction* action : menu->actions()) {
+    texts << action->text();
+    if (action->text() == "Clear") clear = action;
+  }
+  EXPECT_EQ(texts, (QStringList{"Configure", "Clear"}));
+  ASSERT_NE(clear, nullptr);
+  EXPECT_TRUE(clear->isEnabled());
+  clear->trigger();
+  menu->close();
+  EXPECT_EQ(view.RowCount(), 0);
 }
