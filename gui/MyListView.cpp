@@ -104,6 +104,7 @@ bool CMyListView::InsertColumn(int position, const QString& header_text) {
 }
 
 void CMyListView::ApplyColumnWidths() {
+  if (width_setting_ == kNoWidthSetting) return;
   QHeaderView* bar = header();
   if (bar == nullptr) {
     QuillogW(QUILLOG_ERROR, 0, L"CMyListView::ApplyColumnWidths() : Header is NULL in %s windows", class_name_);
@@ -124,6 +125,7 @@ void CMyListView::ApplyColumnWidths() {
 }
 
 void CMyListView::StoreColumnWidths() {
+  if (width_setting_ == kNoWidthSetting) return;
   QHeaderView* bar = header();
   if (bar == nullptr) {
     QuillogW(QUILLOG_ERROR, 0, L"CMyListView::StoreColumnWidths() : Header is NULL in %s windows", class_name_);

@@ -43,6 +43,9 @@ class CMyListModel : public QAbstractTableModel {
 
 class CMyListView : public QTableView {
  public:
+  // For a list whose widths are not kept.
+  static constexpr uint32_t kNoWidthSetting = 0xFFFFFFFFu;
+
   // class_name names the view in log lines ("Creating %s View");
   // width_setting is the number of its ColWidth setting.
   CMyListView(const wchar_t* class_name, uint32_t width_setting, QWidget* parent = nullptr);
