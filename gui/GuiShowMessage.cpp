@@ -6,7 +6,14 @@
 
 CGuiShowMessage::CGuiShowMessage(CQtDispatcher* dispatcher) : dispatcher_(dispatcher) {}
 
-CGuiShowMessage::~CGuiShowMessage() { Quit(); }
+// The dispatcher may be gone by now: only the waiters are released.
+CGuiShowMessage::~CGuiShowMessage() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  cv_.notify_all();
+}
 
 void CGuiShowMessage::SetMainWindow(QWidget* window) {
   {

@@ -1,0 +1,116 @@
+#include "tests/gui/GuiFixture.h"
+
+#include <QMenuBar>
+#include <QSignalSpy>
+
+#include <map>
+
+#include "gui/MainMenu.h"
+#include "gui/MyMenu.h"
+#include "tests/common/LogCapture.h"
+
+namespace {
+
+QStringList Texts(const QList<QAction*>& actions) {
+  QStringList out;
+  for (QAction* action : actions) out << (action->isSeparator() ? QStringLiteral("-") : action->text());
+  return out;
+}
+
+QMenu* SubMenu(QMenuBar& bar, const QString& title) {
+  for (QAction* action : bar.actions())
+    if (action->text() == title) return action->menu();
+  return nullptr;
+}
+
+QMenu* SubMenu(QMenu* menu, const QString& title) {
+  for (QAction* action : menu->actions())
+    if (action->text() == title) return action->menu();
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(MenuTest, TheMainMenuIsBuiltFromItsDescription) {
+  QMenuBar bar;
+  CMyMenu menu;
+  ASSERT_TRUE(menu.BuildMenuBar(MainMenuDescription(), &bar));
+  EXPECT_EQ(Texts(bar.actions()), (QStringList{"Program", "View", "Browser", "Walker", "Trapper", "Simuler", "Logger"}));
+
+  QMenu* program = SubMenu(bar, "Program");
+  ASSERT_NE(program, nullptr);
+  EXPECT_EQ(Texts(program->actions()), (QStringList{"Tool bar", "Status bar", "-", "About...\tF1", "Exit\tAlt+F4"}));
+  EXPECT_EQ(program->actions()[3]->data().toUInt(), 40u);
+  EXPECT_EQ(program->actions()[4]->statusTip(), QStringLiteral("Close the program"));
+
+  QMenu* view = SubMenu(bar, "View");
+  ASSERT_NE(view, nullptr);
+  std::vector<uint32_t> commands;
+  for (QAction* action : view->actions()) commands.push_back(action->data().toUInt());
+  EXPECT_EQ(commands, (std::vector<uint32_t>{62, 63, 64, 67, 65}));
+
+  QMenu* display = SubMenu(SubMenu(bar, "Browser"), "Display");
+  ASSERT_NE(display, nullptr);
+  EXPECT_EQ(Texts(display->actions()), (QStringList{"OID", "Name", "Oid && Name"}));
+
+  QMenu* requests = SubMenu(SubMenu(bar, "Walker"), "SNMP requests");
+  ASSERT_NE(requests, nullptr);
+  EXPECT_EQ(Texts(requests->actions()), (QStringList{"GET\tCtrl+G", "SET\tCtrl+S"}));
+
+  // The same command sits in two pop-ups (Walker and Trapper "MIB" / "Edit").
+  EXPECT_EQ(menu.Actions(ID_MIB_EDIT).size(), 2u);
+  ASSERT_NE(MainMenuPopup(IDS_MENU_LOGGER), nullptr);
+  EXPECT_EQ(MainMenuPopup(12345), nullptr);
+}
+
+TEST(MenuTest, TextsComeFromTheStringBeforeItsLineFeed) {
+  const std::map<uint32_t, std::wstring> strings = {
+      {1, L"Top\n"}, {2, L"Whole text"}, {3, L"\nonly a prompt"}, {4, L"Item\tCtrl+Q\nThe prompt"}};
+  auto table = [&](uint32_t id) {
+    auto it = strings.find(id);
+    return it == strings.end() ? std::wstring() : it->second;
+  };
+  const MenuEntry items[] = {{MENU_ITEM | 2, 0, nullptr}, {MENU_ITEM | 3, 0, nullptr}, {MENU_ITEM | 4, 0, nullptr},
+                             {MENU_ITEM | 9, 0, nullptr}, {MENU_END, 0, nullptr}};
+  const MenuEntry top[] = {{MENU_POPUP | 1, 0, items}, {MENU_END, 0, nullptr}};
+
+  LogCapture log;
+  QMenuBar bar;
+  CMyMenu menu(nullptr, table);
+  ASSERT_TRUE(menu.BuildMenuBar(top, &bar));
+  ASSERT_NE(SubMenu(bar, "Top"), nullptr);
+  EXPECT_EQ(Texts(SubMenu(bar, "Top")->actions()),
+            (QStringList{"Whole text", "", "Item\tCtrl+Q", ""}));
+  EXPECT_FALSE(log.Has(L"The resource string 2 has no \\n separator for menu string"));
+  EXPECT_TRUE(log.Has(L"The resource string 3 has no \\n separator for menu string", QUILLOG_ERROR));
+  EXPECT_TRUE(log.Has(L"The resource string 9 has no \\n separator for menu string", QUILLOG_ERROR));
+  EXPECT_EQ(menu.Actions(4).front()->statusTip(), QStringLiteral("The prompt"));
+}
+
+TEST(MenuTest, OperationsOnAMenuNotBuiltAreRefusedAndLogged) {
+  LogCapture log;
+  CMyMenu menu;
+  EXPECT_FALSE(menu.BuildMenuBar(nullptr, nullptr));
+  EXPECT_TRUE(log.Has(L"No description is given to create the menu", QUILLOG_ERROR));
+  EXPECT_FALSE(menu.EnableItem(ID_APP_EXIT, false));
+  EXPECT_FALSE(menu.CheckItem(ID_VIEW_TOOLBAR, true));
+  EXPECT_EQ(log.Count(L"The menu is not loaded", QUILLOG_ERROR), 2u);
+  EXPECT_FALSE(menu.TrackPopup(QPoint(0, 0)));
+  EXPECT_TRUE(log.Has(L"No menu loaded", QUILLOG_ERROR));
+}
+
+TEST(MenuTest, APopupTriggersItsCommandsAndChecksItems) {
+  CMyMenu menu;
+  ASSERT_TRUE(menu.BuildPopup(MainMenuPopup(IDS_MENU_PROGRAM)));
+  QSignalSpy spy(&menu, &CMyMenu::commandTriggered);
+  menu.Actions(ID_APP_ABOUT).front()->trigger();
+  ASSERT_EQ(spy.count(), 1);
+  EXPECT_EQ(spy.at(0).at(0).toUInt(), static_cast<uint32_t>(ID_APP_ABOUT));
+  ASSERT_TRUE(menu.CheckItem(ID_VIEW_TOOLBAR, true));
+  EXPECT_TRUE(menu.Actions(ID_VIEW_TOOLBAR).front()->isChecked());
+  ASSERT_TRUE(menu.EnableItem(ID_APP_EXIT, false));
+  EXPECT_FALSE(menu.Actions(ID_APP_EXIT).front()->isEnabled());
+  LogCapture log;
+  EXPECT_FALSE(menu.CheckItem(999, false));
+  EXPECT_TRUE(log.Has(L"An error while checking off an item in the menu", QUILLOG_ERROR));
+}

@@ -1,0 +1,145 @@
+#include "tests/gui/GuiFixture.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "tests/common/LogCapture.h"
+
+namespace {
+
+// A sender thread that records when its send returned and its result.
+class Sender {
+ public:
+  Sender(CViewDispatcher* dispatcher, std::function<void()> call)
+      : thread_([this, dispatcher, call] {
+          result_ = dispatcher->Send(call);
+          returned_ = true;
+        }) {}
+  ~Sender() { thread_.join(); }
+  bool Returned() const { return returned_; }
+  bool Result() const { return result_; }
+
+ private:
+  std::atomic<bool> returned_{false};
+  std::atomic<bool> result_{false};
+  std::thread thread_;
+};
+
+}  // namespace
+
+using QtDispatcherTest = GuiTest;
+
+TEST_F(QtDispatcherTest, PostsFromManyThreadsRunOnTheGuiThreadInEachThreadsOrder) {
+  constexpr int kThreads = 4;
+  constexpr int kPerThread = 2000;
+  const std::thread::id gui = std::this_thread::get_id();
+  std::vector<std::vector<int>> seen(kThreads);
+  int off_thread = 0;
+  std::vector<std::thread> posters;
+  for (int t = 0; t < kThreads; ++t) {
+    posters.emplace_back([&, t] {
+      for (int i = 0; i < kPerThread; ++i) {
+        ASSERT_TRUE(dispatcher_->Post([&, t, i] {
+          if (std::this_thread::get_id() != gui) ++off_thread;
+          seen[t].push_back(i);
+        }));
+      }
+    });
+  }
+  for (std::thread& p : posters) p.join();
+  ASSERT_TRUE(ProcessUntil([&] { return dispatcher_->Pending() == 0; })) << dispatcher_->Pending() << " calls left";
+  EXPECT_EQ(off_thread, 0);
+  for (int t = 0; t < kThreads; ++t) {
+    ASSERT_EQ(seen[t].size(), static_cast<size_t>(kPerThread)) << "thread " << t;
+    for (int i = 0; i < kPerThread; ++i) ASSERT_EQ(seen[t][i], i) << "thread " << t;
+  }
+}
+
+TEST_F(QtDispatcherTest, SendWaitsUntilTheGuiThreadRanTheHandler) {
+  std::atomic<bool> ran{false};
+  Sender sender(dispatcher_.get(), [&] { ran = true; });
+  // The event loop has not run: the sender cannot have returned.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(sender.Returned());
+  EXPECT_FALSE(ran);
+  ASSERT_TRUE(ProcessUntil([&] { return sender.Returned(); })) << "send never returned";
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(sender.Result());
+}
+
+TEST_F(QtDispatcherTest, SendOnTheGuiThreadIsADirectCall) {
+  bool ran = false;
+  EXPECT_TRUE(dispatcher_->IsDispatcherThread());
+  EXPECT_TRUE(dispatcher_->Send([&] { ran = true; }));
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(dispatcher_->Pending(), 0u);
+}
+
+TEST_F(QtDispatcherTest, QuitReleasesABlockedSenderWithoutRunningItsCall) {
+  std::atomic<bool> ran{false};
+  Sender sender(dispatcher_.get(), [&] { ran = true; });
+  ASSERT_TRUE(WaitUntil([&] { return dispatcher_->Pending() == 1; }, 5000)) << "the send was never queued";
+  dispatcher_->Quit();
+  ASSERT_TRUE(WaitUntil([&] { return sender.Returned(); }, 2000)) << "quit did not release the sender";
+  EXPECT_FALSE(sender.Result());
+  EXPECT_FALSE(ran);
+  // Later calls are refused at once, from any thread.
+  EXPECT_FALSE(dispatcher_->Post([] {}));
+  Sender late(dispatcher_.get(), [&] { ran = true; });
+  ASSERT_TRUE(WaitUntil([&] { return late.Returned(); }, 2000));
+  EXPECT_FALSE(late.Result());
+  EXPECT_FALSE(dispatcher_->Send([&] { ran = true; }));
+  EXPECT_FALSE(ran);
+}
+
+TEST_F(QtDispatcherTest, QuitOnTheGuiThreadStillDeliversQueuedPosts) {
+  int delivered = 0;
+  std::thread poster([&] {
+    for (int i = 0; i < 10; ++i) dispatcher_->Post([&] { ++delivered; });
+  });
+  poster.join();
+  dispatcher_->Quit();
+  EXPECT_EQ(delivered, 10);
+}
+
+TEST_F(QtDispatcherTest, CallsQueuedBehindAModalLoopStillRunInOrder) {
+  std::vector<int> order;
+  std::thread poster([&] {
+    dispatcher_->Post([&] {
+      order.push_back(1);
+      // A handler that opens a nested loop, as a modal box does.
+      QEventLoop loop;
+      QTimer::singleShot(0, &loop, [&] {
+        ProcessUntil([&] { return order.size() >= 3; }, 2000);
+        loop.quit();
+      });
+      loop.exec();
+      order.push_back(4);
+    });
+    dispatcher_->Post([&] { order.push_back(2); });
+    dispatcher_->Post([&] { order.push_back(3); });
+  });
+  poster.join();
+  ASSERT_TRUE(ProcessUntil([&] { return order.size() == 4; })) << "calls behind the nested loop never ran";
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST_F(QtDispatcherTest, TheMessageCenterSendsAndPostsThroughIt) {
+  CountingWindow window(dispatcher_.get());
+  CMessageCenter::Subscribe(L"CountingWindow", &window, MSG_VIEW_WALKER, 0);
+  std::atomic<intptr_t> result{0};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    result = SendViewMessage(L"Worker", MSG_VIEW_WALKER, MSG_VIEW_WALKER_FINISHED, 0);
+    PostViewMessage(L"Worker", MSG_VIEW_WALKER, MSG_VIEW_WALKER_STARTED, 0);
+    done = true;
+  });
+  ASSERT_TRUE(ProcessUntil([&] { return done && window.count == 2; })) << window.count << " messages handled";
+  worker.join();
+  EXPECT_EQ(result, 100 + static_cast<intptr_t>(MSG_VIEW_WALKER_FINISHED));
+  EXPECT_EQ(window.last_sub_code, MSG_VIEW_WALKER_STARTED);
+}
