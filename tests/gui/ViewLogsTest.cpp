@@ -20,8 +20,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/MessageCenter.h"
 #include "app/Settings.h"
 #include "gui/DlgDebugParameter.h"
+#include "gui/MainFrame.h"
+#include "gui/QtDispatcher.h"
+#include "gui/TabbedView.h"
 #include "gui/MainMenu.h"
 #include "gui/ViewLogs.h"
 #include "quillog/Quillog.h"
@@ -345,4 +349,30 @@ TEST_F(ViewLogsTest, ContextMenuIsTheLoggerMenu) {
   clear->trigger();
   menu->close();
   EXPECT_EQ(view.RowCount(), 0);
+}
+
+// The Logger tab of the main window: Ctrl+5 shows it, lines arrive live and
+// the "Logger" menu's commands reach it.
+TEST_F(ViewLogsTest, LoggerTabOfTheMainWindowShowsLinesAndTakesItsCommands) {
+  CQtDispatcher dispatcher;
+  {
+    CMainFrame frame(&dispatcher);
+    frame.show();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame, 5000));
+    QTest::keyClick(&frame, Qt::Key_5, Qt::ControlModifier);
+    ASSERT_EQ(frame.TabbedView()->currentIndex(), TAB_LOGGER);
+    auto* view = dynamic_cast<CViewLogs*>(frame.TabbedView()->View(TAB_LOGGER));
+    ASSERT_NE(view, nullptr);
+
+    std::thread worker([] { QuillogW(QUILLOG_WARNING, 0, L"from a worker thread"); });
+    worker.join();
+    ASSERT_TRUE(WaitRows(*view, 1));
+    EXPECT_EQ(Messages(*view).back(), "from a worker thread");
+
+    frame.OnCommand(ID_LOGGER_CLEAR);
+    EXPECT_EQ(view->RowCount(), 0);
+  }
+  dispatcher.Quit();
+  CMessageCenter::Clear();
 }
