@@ -64,14 +64,14 @@ CDlgDebugParameter::CDlgDebugParameter(QWidget* parent)
   connect(none_, &QPushButton::clicked, this, [this] { _move(configured_, available_, true); });
   connect(ok_, &QPushButton::clicked, this, &CDlgDebugParameter::accept);
   connect(cancel_, &QPushButton::clicked, this, &CDlgDebugParameter::reject);
-  connect(available_, &QListWidget::itemDoubleClicked, this,
-          [this](QListWidgetItem* item) { _move_item(item, configured_);
-            _update_buttons();
-          });
-  connect(configured_, &QListWidget::itemDoubleClicked, this,
-          [this](QListWidgetItem* item) { _move_item(item, available_);
-            _update_buttons();
-          });
+  connect(available_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    _move_item(item, configured_);
+    _update_buttons();
+  });
+  connect(configured_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    _move_item(item, available_);
+    _update_buttons();
+  });
   connect(available_, &QListWidget::itemSelectionChanged, this, &CDlgDebugParameter::_update_buttons);
   connect(configured_, &QListWidget::itemSelectionChanged, this, &CDlgDebugParameter::_update_buttons);
 
@@ -108,8 +108,8 @@ void CDlgDebugParameter::accept() {
 }
 
 void CDlgDebugParameter::_move(QListWidget* from, QListWidget* to, bool all) {
-  const QList<QListWidgetItem*> items = all ? from->findItems(QStringLiteral("*"), Qt::MatchWildcard)
-                                            : from->selectedItems();
+  const QList<QListWidgetItem*> items =
+      all ? from->findItems(QStringLiteral("*"), Qt::MatchWildcard) : from->selectedItems();
   for (QListWidgetItem* item : items) _move_item(item, to);
   _update_buttons();
 }

@@ -114,8 +114,9 @@ void CMyListView::ApplyColumnWidths() {
     uint32_t width = kDefaultColumnWidth;
     ReadSettingDword(width_setting_, i, &width);
     if (width > kMaxColumnWidth) {
-      QuillogW(QUILLOG_ERROR, 0, L"CMyListView::ApplyColumnWidths() : Error while setting the size of the column %d in %s",
-               i, class_name_);
+      QuillogW(QUILLOG_ERROR, 0,
+               L"CMyListView::ApplyColumnWidths() : Error while setting the size of the column %d in %s", i,
+               class_name_);
       width = kDefaultColumnWidth;
     }
     bar->resizeSection(i, static_cast<int>(width));

@@ -160,6 +160,7 @@ class CMyListViewOf : public CMyListView {
     rows_.clear();
     return count;
   }
+
  private:
   std::vector<Pointer> rows_;
 };

@@ -44,7 +44,9 @@ QVariant CMyTreeModel::data(const QModelIndex& index, int role) const {
 // ---------------------------------------------------------------- view
 
 CMyTreeView::CMyTreeView(const wchar_t* class_name, QWidget* parent)
-    : QTreeView(parent), class_name_(class_name != nullptr ? class_name : L"CMyTreeView"), model_(new CMyTreeModel(this)) {
+    : QTreeView(parent),
+      class_name_(class_name != nullptr ? class_name : L"CMyTreeView"),
+      model_(new CMyTreeModel(this)) {
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Creating %s View", class_name_);
   setModel(model_);
   setHeaderHidden(true);

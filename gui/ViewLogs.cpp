@@ -58,7 +58,7 @@ CViewLogs::CViewLogs(QWidget* parent)
   RegisterLogImages();
   SetImages(LevelImages());
 
-  const char* const headers[COLUMN_COUNT] = {"#",          "Process",    "Type",      "Level",
+  const char* const headers[COLUMN_COUNT] = {"#",           "Process",    "Type",      "Level",
                                              "Date & Time", "Process ID", "Thread ID", "Message"};
   for (int i = 0; i < COLUMN_COUNT; ++i) InsertColumn(i, QString::fromUtf8(headers[i]));
   ApplyColumnWidths();
@@ -186,7 +186,7 @@ QString CViewLogs::CellText(int row, int column) const {
 }
 
 QStringList CViewLogs::LevelImages() {
-  return {QStringLiteral(":/logs/level-info.svg"),  QStringLiteral(":/logs/level-user.svg"),
+  return {QStringLiteral(":/logs/level-info.svg"),    QStringLiteral(":/logs/level-user.svg"),
           QStringLiteral(":/logs/level-warning.svg"), QStringLiteral(":/logs/level-error.svg"),
-          QStringLiteral(":/logs/level-fatal.svg"), QStringLiteral(":/logs/level-dump.svg")};
+          QStringLiteral(":/logs/level-fatal.svg"),   QStringLiteral(":/logs/level-dump.svg")};
 }

@@ -88,7 +88,8 @@ TEST_F(DlgModuleListTest, ListsEveryModuleWithItsFileAndTheCounters) {
 
   const int row = RowOf(dialog, "SNMPv2-MIB");
   ASSERT_GE(row, 0);
-  EXPECT_TRUE(dialog.List()->CellText(row, 1).endsWith("/SNMPv2-MIB.mib")) << dialog.List()->CellText(row, 1).toStdString();
+  EXPECT_TRUE(dialog.List()->CellText(row, 1).endsWith("/SNMPv2-MIB.mib"))
+      << dialog.List()->CellText(row, 1).toStdString();
 }
 
 TEST_F(DlgModuleListTest, EditOpensTheSelectedRowsFileInTheEditor) {

@@ -102,7 +102,8 @@ TEST(MyTreeViewTest, SelectionIsKeptAndShownWithoutFocus) {
   EXPECT_EQ(tree.SelectedNode(), org);
   EXPECT_TRUE(tree.isExpanded(tree.IndexOf(iso))) << "a selected node's parents open";
   const QPalette colours = tree.palette();
-  EXPECT_EQ(colours.color(QPalette::Inactive, QPalette::Highlight), colours.color(QPalette::Active, QPalette::Highlight));
+  EXPECT_EQ(colours.color(QPalette::Inactive, QPalette::Highlight),
+            colours.color(QPalette::Active, QPalette::Highlight));
   EXPECT_EQ(colours.color(QPalette::Inactive, QPalette::HighlightedText),
             colours.color(QPalette::Active, QPalette::HighlightedText));
 }

@@ -304,7 +304,8 @@ TEST_F(ViewLogsTest, DrawnRowsShowTheirBackgroundsAndImages) {
   view.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
   const int levels[] = {QUILLOG_INFO, QUILLOG_USER, QUILLOG_WARNING, QUILLOG_ERROR, QUILLOG_FATAL, QUILLOG_DUMP, 9};
-  for (int level : levels) QuillogW(level, 0, L"CViewLogs sample line at level %d (%s)", level, QuillogLevelName(level));
+  for (int level : levels)
+    QuillogW(level, 0, L"CViewLogs sample line at level %d (%s)", level, QuillogLevelName(level));
   ASSERT_TRUE(WaitRows(view, 7));
   view.header()->resizeSection(CViewLogs::COLUMN_DATE_TIME, 170);
   QTest::qWait(50);
@@ -333,10 +334,13 @@ TEST_F(ViewLogsTest, ContextMenuIsTheLoggerMenu) {
   QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 40), view.mapToGlobal(QPoint(20, 40)));
   QApplication::sendEvent(view.viewport(), &event);
   QMenu* menu = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    return menu != nullptr;
-  }, 2000)) << "no context menu";
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        return menu != nullptr;
+      },
+      2000))
+      << "no context menu";
   QStringList texts;
   QAction* clear = nullptr;
   for (QAction* action : menu->actions()) {
