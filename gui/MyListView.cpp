@@ -42,6 +42,9 @@ QVariant CMyListModel::data(const QModelIndex& index, int role) const {
       if (index.column() != 0) return {};
       if (const QIcon& icon = view_->Image(view_->RowImage(index.row())); !icon.isNull()) return icon;
       return {};
+    case Qt::ToolTipRole:
+      if (QString tip = view_->CellToolTip(index.row(), index.column()); !tip.isEmpty()) return tip;
+      return {};
     case Qt::BackgroundRole:
       if (const QColor colour = view_->RowColour(index.row()); colour.isValid()) return QBrush(colour);
       return {};
@@ -167,6 +170,8 @@ int CMyListView::RowImage(int) const { return -1; }
 QColor CMyListView::RowColour(int) const { return {}; }
 
 QString CMyListView::EmptyText() const { return {}; }
+
+QString CMyListView::CellToolTip(int, int) const { return {}; }
 
 QColor CMyListView::OddRowColour() {
   return SettingColour(SETTING_ODD_ROW_RED, SETTING_ODD_ROW_GREEN, SETTING_ODD_ROW_BLUE);

@@ -84,6 +84,8 @@ class CMyListView : public QTableView {
   virtual QColor RowColour(int row) const;
   // Drawn in the middle of an empty list.
   virtual QString EmptyText() const;
+  // Shown when the pointer rests on a cell; empty for none.
+  virtual QString CellToolTip(int row, int column) const;
 
   // The alternating backgrounds (settings 10-12 and 13-15). The first row
   // is row 1, an odd row.

@@ -41,6 +41,13 @@ uint64_t NextWindowHandle() {
 
 QString FromWide(const std::wstring& text) { return QString::fromStdWString(text); }
 
+// Line breaks become a run of spaces: a row shows one line.
+QString OneLine(QString text) {
+  if (!text.contains(QLatin1Char('\n'))) return text;
+  text.remove(QLatin1Char('\r'));
+  return text.replace(QLatin1Char('\n'), QStringLiteral("   "));
+}
+
 }  // namespace
 
 // The level images live in this static library's own resource file.
@@ -179,10 +186,17 @@ QString CViewLogs::CellText(int row, int column) const {
     case COLUMN_THREAD_ID:
       return QString::number(record->thread_id);
     case COLUMN_MESSAGE:
-      return FromWide(record->message);
+      return OneLine(FromWide(record->message));
     default:
       return {};
   }
+}
+
+QString CViewLogs::CellToolTip(int row, int column) const {
+  const QuillogInfo* record = Item(row);
+  if (record == nullptr || column != COLUMN_MESSAGE) return {};
+  if (record->message.find(L'\n') == std::wstring::npos) return {};
+  return QStringLiteral("<pre>%1</pre>").arg(FromWide(record->message).toHtmlEscaped());
 }
 
 QStringList CViewLogs::LevelImages() {

@@ -54,7 +54,10 @@ class CViewLogs : public CMyListViewOf<QuillogInfo, QuillogInfoReleaser>, public
   size_t PendingCount() const;
 
   int RowImage(int row) const override;
+  // A message of several lines (a dump) shows on one line; its tool tip
+  // holds it whole.
   QString CellText(int row, int column) const override;
+  QString CellToolTip(int row, int column) const override;
   QColor RowColour(int row) const override { return AlternateRowColour(row); }
 
   // Resource paths of the level images, in level order (Info to Dump).
