@@ -8,6 +8,7 @@
 
 #include "app/Settings.h"
 #include "gui/MyListView.h"
+#include "tests/common/LogCapture.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -133,7 +134,9 @@ TEST_F(MyListViewTest, MissingWidthReadsAsFiftyAndIsStoredOnClose) {
 
 TEST_F(MyListViewTest, ColumnAtAWrongPositionGoesLast) {
   CTestList list;
+  LogCapture log;
   EXPECT_FALSE(list.InsertColumn(7, QStringLiteral("Late")));
+  EXPECT_TRUE(log.HasContaining(L"Position number seems to not be correct", QUILLOG_ERROR));
   ASSERT_EQ(list.ListModel()->columnCount(), 4);
   EXPECT_EQ(list.ListModel()->headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), "Late");
 }
