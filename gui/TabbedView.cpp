@@ -3,6 +3,7 @@
 #include "app/Settings.h"
 #include "gui/CommandTarget.h"
 #include "gui/MainMenu.h"
+#include "gui/ViewLogs.h"
 #include "gui/ViewPlaceholder.h"
 #include "quillog/Quillog.h"
 
@@ -35,7 +36,7 @@ QWidget* CTabbedView::_create_view(int index) {
     case TAB_WALKER: return new CViewPlaceholder(QStringLiteral("Walker"));
     case TAB_TRAPPER: return new CViewPlaceholder(QStringLiteral("Trapper"));
     case TAB_SIMULER: return new CViewPlaceholder(QStringLiteral("Simuler"));
-    case TAB_LOGGER: return new CViewPlaceholder(QStringLiteral("Logger"));
+    case TAB_LOGGER: return new CViewLogs;
     default: return nullptr;
   }
 }

@@ -1,0 +1,170 @@
+// CMyListView: the virtual report list shared by the tool views.
+//
+// Rows are not stored in the widget: a small Qt model asks the derived view
+// for each cell text, row image and row colour when the widget needs them.
+// The derived view owns its records (CMyListViewOf below keeps them in a
+// vector) and tells the base when rows come and go, so rows are inserted in
+// batches and clearing releases every record and repaints once.
+//
+// Column widths come from the view's ColWidth setting (ColWidth_0,
+// ColWidth_1, ..., default 50) once the columns exist, and go back there
+// when the view is destroyed.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QIcon>
+#include <QStringList>
+#include <QTableView>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CMyListView;
+
+// The model behind a CMyListView: every answer comes from the view.
+class CMyListModel : public QAbstractTableModel {
+ public:
+  explicit CMyListModel(CMyListView* view);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+ private:
+  friend class CMyListView;
+  CMyListView* view_;
+  QStringList headers_;
+};
+
+class CMyListView : public QTableView {
+ public:
+  // For a list whose widths are not kept.
+  static constexpr uint32_t kNoWidthSetting = 0xFFFFFFFFu;
+
+  // class_name names the view in log lines ("Creating %s View");
+  // width_setting is the number of its ColWidth setting.
+  CMyListView(const wchar_t* class_name, uint32_t width_setting, QWidget* parent = nullptr);
+  // Writes the column widths back.
+  ~CMyListView() override;
+
+  const std::wstring& ClassName() const { return class_name_; }
+  // The column header.
+  QHeaderView* header() const { return horizontalHeader(); }
+  CMyListModel* ListModel() const { return model_; }
+
+  // Adds a column at `position`, which must be the current column count
+  // (another position is logged and the column still goes last).
+  bool InsertColumn(int position, const QString& header);
+  // Reads ColWidth_i for every column and applies it; call once the
+  // columns exist.
+  void ApplyColumnWidths();
+  // Writes the current widths to ColWidth_i.
+  void StoreColumnWidths();
+
+  // Releases every record, removes every row and repaints once.
+  void ClearList();
+  // Wait cursor over the list while busy, the arrow otherwise.
+  void SetBusy(bool busy);
+  bool IsBusy() const { return busy_; }
+
+  // Rows shown; kept by the brackets below, so the model never has to ask
+  // a view that is still being built.
+  int RowCount() const { return row_count_; }
+
+  // What the derived view answers.
+  virtual QString CellText(int row, int column) const = 0;
+  // Index into the row images, -1 for none.
+  virtual int RowImage(int row) const;
+  // Background of a row; an invalid colour for the default.
+  virtual QColor RowColour(int row) const;
+  // Drawn in the middle of an empty list.
+  virtual QString EmptyText() const;
+  // Shown when the pointer rests on a cell; empty for none.
+  virtual QString CellToolTip(int row, int column) const;
+
+  // The alternating backgrounds (settings 10-12 and 13-15). The first row
+  // is row 1, an odd row.
+  static QColor OddRowColour();
+  static QColor EvenRowColour();
+  QColor AlternateRowColour(int row) const { return row % 2 == 0 ? odd_colour_ : even_colour_; }
+
+  const QIcon& Image(int index) const;
+
+ protected:
+  // The row images, one resource path per index.
+  void SetImages(const QStringList& paths);
+  // Releases the records of every row; returns how many were released.
+  virtual size_t ReleaseRows() = 0;
+  // Bracket every change of the derived view's rows.
+  void BeginAppendRows(int count);
+  void EndAppendRows();
+  void BeginInsertRow(int row);
+  void EndInsertRow();
+
+  void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  std::wstring class_name_;
+  uint32_t width_setting_;
+  bool widths_applied_ = false;
+  bool busy_ = false;
+  int row_count_ = 0;
+  int pending_rows_ = 0;
+  CMyListModel* model_;
+  std::vector<QIcon> images_;
+  QColor odd_colour_;
+  QColor even_colour_;
+};
+
+// A list view owning one record per row.
+template <typename Record, typename Deleter = std::default_delete<Record>>
+class CMyListViewOf : public CMyListView {
+ public:
+  using Pointer = std::unique_ptr<Record, Deleter>;
+  using CMyListView::CMyListView;
+
+  Record* Item(int row) const {
+    return row >= 0 && static_cast<size_t>(row) < rows_.size() ? rows_[static_cast<size_t>(row)].get() : nullptr;
+  }
+
+  // Appends the records as one batch of rows.
+  void AddItems(std::vector<Pointer>& records) {
+    if (records.empty()) return;
+    BeginAppendRows(static_cast<int>(records.size()));
+    // Grow geometrically: an exact reserve per batch would copy every row each time.
+    const size_t needed = rows_.size() + records.size();
+    if (needed > rows_.capacity()) rows_.reserve(std::max(needed, rows_.capacity() * 2));
+    for (Pointer& r : records) rows_.push_back(std::move(r));
+    records.clear();
+    EndAppendRows();
+  }
+  void AddItem(Pointer record) {
+    std::vector<Pointer> one;
+    one.push_back(std::move(record));
+    AddItems(one);
+  }
+  // Inserts at `row` (clamped to the list).
+  void InsertItem(int row, Pointer record) {
+    row = std::clamp(row, 0, static_cast<int>(rows_.size()));
+    BeginInsertRow(row);
+    rows_.insert(rows_.begin() + row, std::move(record));
+    EndInsertRow();
+  }
+
+ protected:
+  size_t ReleaseRows() override {
+    const size_t count = rows_.size();
+    rows_.clear();
+    return count;
+  }
+
+ private:
+  std::vector<Pointer> rows_;
+};

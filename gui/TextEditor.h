@@ -1,0 +1,9 @@
+// Opening a MIB file in the user's text editor (ViewMibBrowser / TextEditor,
+// "xdg-open" by default).
+#pragma once
+
+#include <string>
+
+// Starts the editor on the file as a new process, without a shell and
+// without waiting for it. False (logged) when it cannot be started.
+bool StartTextEditor(const std::wstring& file_path);

@@ -1,0 +1,156 @@
+// "Loaded modules" over a tree loaded from real MIB files, and the editor
+// it starts.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <sys/stat.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "app/Settings.h"
+#include "gui/DlgModuleList.h"
+#include "smi/MibFolders.h"
+#include "smi/SmiLoader.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/TempDir.h"
+
+namespace {
+
+class DlgModuleListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::is_directory(TAVELO_MIBS_DIR)) GTEST_SKIP() << "no MIB folder at " << TAVELO_MIBS_DIR;
+    SetMibSearchFolders({quillog::Utf8ToWide(TAVELO_MIBS_DIR)});
+    CSmiLoader loader(tree_);
+    ASSERT_TRUE(loader.Load(ModuleKeysFromList(L"SNMPv2-MIB"), true, 1)) << quillog::WideToUtf8(loader.ErrorText());
+  }
+  // An editor that writes the file it was given into `out`.
+  std::string FakeEditor(const std::string& out) {
+    const std::string script = home_.str("editor.sh");
+    std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << out << ".tmp' && mv '" << out << ".tmp' '" << out
+                          << "'\n";
+    ::chmod(script.c_str(), 0755);
+    return script;
+  }
+  int RowOf(const CDlgModuleList& dialog, const QString& module) {
+    for (int row = 0; row < dialog.List()->RowCount(); ++row)
+      if (dialog.List()->CellText(row, 0) == module) return row;
+    return -1;
+  }
+
+  TempHome home_;
+  CSmiTree tree_;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+TEST_F(DlgModuleListTest, ListsEveryModuleWithItsFileAndTheCounters) {
+  size_t modules = 0, types = 0, objects = 0;
+  {
+    CSmiTreeProtected lock(tree_);
+    modules = tree_.Modules().size();
+    types = tree_.TypeCount();
+    objects = tree_.ObjectCount();
+  }
+  ASSERT_GE(modules, 2u) << "SNMPv2-MIB and what it imports";
+  CDlgModuleList dialog(tree_);
+  QAbstractItemModelTester tester(dialog.List()->ListModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+  EXPECT_EQ(dialog.windowTitle(), "Loaded modules");
+  EXPECT_EQ(dialog.List()->ListModel()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Module name");
+  EXPECT_EQ(dialog.List()->ListModel()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "File name");
+  EXPECT_EQ(dialog.List()->RowCount(), static_cast<int>(modules));
+  EXPECT_EQ(dialog.ModulesLabel()->text(), QStringLiteral("%1 MIB modules").arg(modules));
+  EXPECT_EQ(dialog.TypesLabel()->text(), QStringLiteral("%1 MIB types").arg(types));
+  EXPECT_EQ(dialog.ObjectsLabel()->text(), QStringLiteral("%1 MIB objects").arg(objects));
+
+  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) {
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.grab().save(QString::fromUtf8(folder) + "/module-list.png");
+  }
+
+  const int row = RowOf(dialog, "SNMPv2-MIB");
+  ASSERT_GE(row, 0);
+  EXPECT_TRUE(dialog.List()->CellText(row, 1).endsWith("/SNMPv2-MIB.mib"))
+      << dialog.List()->CellText(row, 1).toStdString();
+}
+
+TEST_F(DlgModuleListTest, EditOpensTheSelectedRowsFileInTheEditor) {
+  const std::string out = home_.str("opened.txt");
+  ASSERT_TRUE(WriteSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR, quillog::Utf8ToWide(FakeEditor(out))));
+  CDlgModuleList dialog(tree_);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  EXPECT_FALSE(dialog.EditButton()->isVisible()) << "Edit shown before a row was clicked";
+
+  const int row = RowOf(dialog, "SNMPv2-MIB");
+  ASSERT_GE(row, 0);
+  const QRect cell = dialog.List()->visualRect(dialog.List()->ListModel()->index(row, 0));
+  QTest::mouseClick(dialog.List()->viewport(), Qt::LeftButton, {}, cell.center());
+  ASSERT_TRUE(dialog.EditButton()->isVisible());
+  QTest::mouseClick(dialog.EditButton(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(out); }, 5000)) << "the editor did not run";
+  EXPECT_EQ(ReadAll(out), quillog::WideToUtf8(dialog.List()->Item(row)->file_path));
+
+  // Two rows selected: nothing opens.
+  dialog.List()->selectAll();
+  EXPECT_FALSE(dialog.EditSelected());
+}
+
+TEST_F(DlgModuleListTest, AnEditorThatCannotStartIsLogged) {
+  ASSERT_TRUE(WriteSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR, L"/nonexistent/tavelo-editor"));
+  LogCapture log;
+  CDlgModuleList dialog(tree_);
+  const int row = RowOf(dialog, "SNMPv2-MIB");
+  ASSERT_GE(row, 0);
+  dialog.List()->selectRow(row);
+  EXPECT_FALSE(dialog.EditSelected());
+  EXPECT_TRUE(log.HasContaining(L"Unable to start editor '\"/nonexistent/tavelo-editor\" \"", QUILLOG_ERROR));
+}
+
+TEST_F(DlgModuleListTest, WhileALoadHoldsTheTreeTheDialogWaitsWithoutBlocking) {
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool release = false;
+  bool held = false;
+  std::thread loader([&] {
+    CSmiTreeProtected lock(tree_);
+    std::unique_lock<std::mutex> guard(mutex);
+    held = true;
+    cv.notify_all();
+    cv.wait_for(guard, std::chrono::seconds(10), [&] { return release; });
+  });
+  {
+    std::unique_lock<std::mutex> guard(mutex);
+    ASSERT_TRUE(cv.wait_for(guard, std::chrono::seconds(5), [&] { return held; }));
+  }
+  {
+    CDlgModuleList dialog(tree_);  // must not wait for the load
+    EXPECT_EQ(dialog.List()->RowCount(), 0);
+    EXPECT_EQ(dialog.List()->EmptyText(), "MIB modules are being loaded...");
+    {
+      std::lock_guard<std::mutex> guard(mutex);
+      release = true;
+    }
+    cv.notify_all();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.List()->RowCount() > 0; }, 5000)) << "never filled after the load";
+  }
+  loader.join();
+}

@@ -1,0 +1,139 @@
+// The shared virtual list: batches of rows, clearing, column widths, colours.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QEvent>
+#include <QTest>
+
+#include "app/Settings.h"
+#include "gui/MyListView.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/TempDir.h"
+
+namespace {
+
+// A record that counts its own destruction.
+struct Counted {
+  explicit Counted(int v, int* released) : value(v), released_(released) {}
+  ~Counted() { ++*released_; }
+  int value;
+  int* released_;
+};
+
+class CTestList : public CMyListViewOf<Counted> {
+ public:
+  CTestList() : CMyListViewOf(L"CTestList", SETTING_VIEW_WALKER_COL_WIDTH) {
+    for (int i = 0; i < 3; ++i) InsertColumn(i, QStringLiteral("C%1").arg(i));
+    ApplyColumnWidths();
+  }
+  QString CellText(int row, int column) const override {
+    return QStringLiteral("%1/%2").arg(Item(row)->value).arg(column);
+  }
+  QString EmptyText() const override { return empty_text; }
+  QColor RowColour(int row) const override { return AlternateRowColour(row); }
+  void Fill(int count, int* released) {
+    std::vector<Pointer> batch;
+    for (int i = 0; i < count; ++i) batch.push_back(std::make_unique<Counted>(RowCount() + i, released));
+    AddItems(batch);
+  }
+  QString empty_text;
+};
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count;
+    return false;
+  }
+  int count = 0;
+};
+
+class MyListViewTest : public ::testing::Test {
+ protected:
+  TempHome home_;
+  int released_ = 0;
+};
+
+}  // namespace
+
+TEST_F(MyListViewTest, RowsComeInBatchesAndAnswerFromTheRecords) {
+  CTestList list;
+  QAbstractItemModelTester tester(list.ListModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+  int batches = 0;
+  QObject::connect(list.ListModel(), &QAbstractItemModel::rowsInserted, [&] { ++batches; });
+
+  list.Fill(500, &released_);
+  list.Fill(250, &released_);
+  list.InsertItem(0, std::make_unique<Counted>(-1, &released_));
+  EXPECT_EQ(batches, 3);
+  ASSERT_EQ(list.ListModel()->rowCount(), 751);
+  EXPECT_EQ(list.ListModel()->index(0, 2).data().toString(), "-1/2");
+  EXPECT_EQ(list.ListModel()->index(750, 1).data().toString(), "749/1");
+  EXPECT_EQ(list.ListModel()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "C1");
+  EXPECT_EQ(released_, 0);
+
+  list.ClearList();
+  list.Fill(3, &released_);
+  EXPECT_EQ(released_, 751);
+  EXPECT_EQ(list.ListModel()->index(0, 0).data().toString(), "0/0");
+}
+
+TEST_F(MyListViewTest, ClearingTenThousandRowsReleasesEveryRecordAndRepaintsOnce) {
+  CTestList list;
+  // A scroll bar that disappears would resize the viewport and relayout the
+  // header: a paint of its own, not of the clearing.
+  list.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  list.resize(500, 300);
+  list.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+  list.Fill(10000, &released_);
+  QTest::qWait(50);
+
+  PaintCounter paints(list.viewport());
+  list.ClearList();
+  EXPECT_EQ(released_, 10000);
+  EXPECT_EQ(list.RowCount(), 0);
+  EXPECT_EQ(paints.count, 0) << "painted while clearing";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; }, 2000)) << "no repaint after clearing";
+  QTest::qWait(100);
+  EXPECT_EQ(paints.count, 1);
+
+  list.ClearList();  // empty already: nothing to release, nothing to paint
+  QTest::qWait(50);
+  EXPECT_EQ(released_, 10000);
+  EXPECT_EQ(paints.count, 1);
+}
+
+TEST_F(MyListViewTest, ColumnAtAWrongPositionGoesLast) {
+  CTestList list;
+  LogCapture log;
+  EXPECT_FALSE(list.InsertColumn(7, QStringLiteral("Late")));
+  EXPECT_TRUE(log.HasContaining(L"Position number seems to not be correct", QUILLOG_ERROR));
+  ASSERT_EQ(list.ListModel()->columnCount(), 4);
+  EXPECT_EQ(list.ListModel()->headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), "Late");
+}
+
+TEST_F(MyListViewTest, BusyShowsTheWaitCursor) {
+  CTestList list;
+  EXPECT_EQ(list.viewport()->cursor().shape(), Qt::ArrowCursor);
+  list.SetBusy(true);
+  EXPECT_EQ(list.viewport()->cursor().shape(), Qt::WaitCursor);
+  list.SetBusy(false);
+  EXPECT_EQ(list.viewport()->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(MyListViewTest, EmptyListDrawsItsEmptyText) {
+  CTestList list;
+  list.resize(300, 200);
+  const QImage blank = list.viewport()->grab().toImage();
+  list.empty_text = QStringLiteral("No value yet");
+  const QImage with_text = list.viewport()->grab().toImage();
+  EXPECT_NE(blank, with_text);
+  list.Fill(1, &released_);
+  list.empty_text.clear();
+  const QImage one_row = list.viewport()->grab().toImage();
+  list.empty_text = QStringLiteral("No value yet");
+  EXPECT_EQ(one_row, list.viewport()->grab().toImage()) << "empty text drawn over rows";
+}
