@@ -97,6 +97,9 @@ bool CZubThread::StartAction(CZubThreadAction* action, bool owns_action, uint32_
 }
 
 void CZubThread::Post(uint32_t code) {
+  // Marked before the post: from now on the pool hands this thread no new
+  // action, whose ThreadStart could otherwise replace the pending exit.
+  if (code == ThreadExit) CZubThreadPool::MarkStopping(this);
   std::lock_guard<std::mutex> lock(m_waiter_lock);
   if (m_waiter != nullptr) m_waiter->Post(code);
 }
