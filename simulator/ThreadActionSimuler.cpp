@@ -1,4 +1,4 @@
-#include "workers/ThreadActionSimuler.h"
+#include "simulator/ThreadActionSimuler.h"
 
 #include "app/MessageCenter.h"
 #include "asn1/BerDecoder.h"
