@@ -66,4 +66,5 @@ class CZubThread : public CZubHandle {
   bool m_owns_action = false;
   std::atomic<uint32_t> m_timeout{0xFFFFFFFFu};
   std::atomic<bool> m_stopping{false};
+  bool m_begun = false;  // the current action has had its ThreadStart (this thread only)
 };
