@@ -34,14 +34,24 @@ bool CAsn1Length::Decode(CBerDecoder& decoder) {
   return true;
 }
 
+size_t BerLengthOctets(uint64_t length, uint8_t (&out)[9]) {
+  if (length <= 127) {
+    out[0] = static_cast<uint8_t>(length);
+    return 1;
+  }
+  size_t count = 0;
+  for (uint64_t rest = length; rest != 0; rest >>= 8) ++count;
+  out[0] = static_cast<uint8_t>(0x80 | count);
+  for (size_t i = 0; i < count; ++i) out[count - i] = static_cast<uint8_t>(length >> (8 * i));
+  return count + 1;
+}
+
 bool CAsn1Length::Encode(CBerEncoder& encoder) const {
-  uint64_t rest = static_cast<uint64_t>(m_length);
-  if (m_length >= 0 && m_length <= 127) return encoder.WriteByte(static_cast<uint8_t>(m_length));
-  uint8_t count = 0;
-  do {
-    if (!encoder.WriteByte(static_cast<uint8_t>(rest & 0xFF))) return false;
-    rest >>= 8;
-    ++count;
-  } while (rest != 0);
-  return encoder.WriteByte(static_cast<uint8_t>(0x80 | count));
+  // A negative length goes out as its 64-bit pattern, in eight octets.
+  uint8_t octets[9];
+  const size_t count = BerLengthOctets(static_cast<uint64_t>(m_length), octets);
+  for (size_t i = count; i > 0; --i) {  // the encoder writes backward
+    if (!encoder.WriteByte(octets[i - 1])) return false;
+  }
+  return true;
 }

@@ -1,11 +1,17 @@
 // BER length of one element.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 class CBerEncoder;
 class CBerDecoder;
+
+// The one writer of BER length octets, in the fewest bytes: the short form
+// below 128, else 0x80 | n followed by n big-endian bytes. Fills `out` in
+// wire order and returns how many octets it holds (1 to 9).
+size_t BerLengthOctets(uint64_t length, uint8_t (&out)[9]);
 
 class CAsn1Length {
  public:

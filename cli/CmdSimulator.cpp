@@ -16,7 +16,7 @@
 #include "simulator/SimulatorEntry.h"
 #include "simulator/SimulatorFile.h"
 #include "simulator/SimulatorLibrary.h"
-#include "workers/ThreadActionSimuler.h"
+#include "simulator/ThreadActionSimuler.h"
 #include "workers/ThreadActionWalker.h"
 #include "workers/WalkerResult.h"
 

@@ -2,10 +2,26 @@
 
 #include "kit/ZubNoDestructor.h"
 
+void CZubAtomicNumber::KeepMaximum(int32_t value) {
+  int32_t seen = m_value.load();
+  while (value > seen && !m_value.compare_exchange_weak(seen, value)) {
+  }
+}
+
+void CZubAtomicNumber::KeepMinimum(int32_t value) {
+  int32_t seen = m_value.load();
+  while (value < seen && !m_value.compare_exchange_weak(seen, value)) {
+  }
+}
+
 void CZubCounter::Set(int32_t value) {
   m_current.Exchange(value);
-  if (value < m_minimum.Get()) m_minimum.Exchange(value);
-  if (value > m_maximum.Get()) m_maximum.Exchange(value);
+  _track(value);
+}
+
+void CZubCounter::_track(int32_t value) {
+  m_minimum.KeepMinimum(value);
+  m_maximum.KeepMaximum(value);
 }
 
 void CZubCounter::Reset() {

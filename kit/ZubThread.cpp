@@ -97,6 +97,9 @@ bool CZubThread::StartAction(CZubThreadAction* action, bool owns_action, uint32_
 }
 
 void CZubThread::Post(uint32_t code) {
+  // Marked before the post: from now on the pool hands this thread no new
+  // action, whose ThreadStart could otherwise replace the pending exit.
+  if (code == ThreadExit) CZubThreadPool::MarkStopping(this);
   std::lock_guard<std::mutex> lock(m_waiter_lock);
   if (m_waiter != nullptr) m_waiter->Post(code);
 }
@@ -125,9 +128,12 @@ void CZubThread::_dispatch() {
       uint32_t status = 0;
       uintptr_t value1 = 0, value2 = 0, value3 = 0;
       // Only this thread replaces the waiter, so it may read it unlocked.
-      const uint32_t code = m_waiter != nullptr
-                                ? m_waiter->Wait(m_timeout.load(), &status, &value1, &value2, &value3)
-                                : static_cast<uint32_t>(ThreadExit);
+      // The action's time-out counts once it has begun: an action attached
+      // with time-out 0 whose ThreadStart is still on its way would
+      // otherwise get OnTimeout before OnBegin.
+      const uint32_t timeout = m_begun ? m_timeout.load() : ZUB_INFINITE;
+      const uint32_t code = m_waiter != nullptr ? m_waiter->Wait(timeout, &status, &value1, &value2, &value3)
+                                                : static_cast<uint32_t>(ThreadExit);
       QuillogW(QUILLOG_USER, QLF_LIB_THREAD_LOW, L"The thread %s is released with the action %d", Name(), code);
       if (!_dispatch_one(code, status, value1, value2, value3)) break;
     }
@@ -146,6 +152,7 @@ bool CZubThread::_dispatch_one(uint32_t code, uint32_t status, uintptr_t v1, uin
     case ThreadStart:
       LogStep(L"Action=ThreadStart");
       if (action == nullptr) return true;
+      m_begun = true;
       action->OnBegin();
       action->OnAction(kStepStatus, 0, 0, 0);
       if (m_timeout.load() == 0) _release_action();
@@ -179,6 +186,7 @@ bool CZubThread::_dispatch_one(uint32_t code, uint32_t status, uintptr_t v1, uin
 
 void CZubThread::_release_action() {
   CZubThreadAction* action = m_action.load(std::memory_order_acquire);
+  m_begun = false;
   if (action == nullptr) return;
   action->OnEnd();
   const bool owned = m_owns_action;

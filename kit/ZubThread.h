@@ -35,7 +35,8 @@ class CZubThread : public CZubHandle {
   // Attaches an action and posts ThreadStart; false when an action is
   // already attached or the thread is stopping.
   bool StartAction(CZubThreadAction* action, bool owns_action, uint32_t timeout_ms);
-  // Forwards the code to the waiter (nothing without one).
+  // Forwards the code to the waiter (nothing without one). ThreadExit marks
+  // the thread stopping first, so no new action is handed to it.
   void Post(uint32_t code);
 
   uint32_t GetThreadId() const { return m_thread_id; }
@@ -65,4 +66,5 @@ class CZubThread : public CZubHandle {
   bool m_owns_action = false;
   std::atomic<uint32_t> m_timeout{0xFFFFFFFFu};
   std::atomic<bool> m_stopping{false};
+  bool m_begun = false;  // the current action has had its ThreadStart (this thread only)
 };

@@ -32,8 +32,9 @@ class CZubThreadPool {
   // Number of non-null slots.
   static size_t GetLiveCount();
 
-  // Used by a thread that received ThreadExit: marks it stopping under the
-  // pool's lock so that RunAction no longer picks it.
+  // Marks the thread stopping under the pool's lock so that RunAction no
+  // longer picks it: done when ThreadExit is posted to it, and again when
+  // it takes ThreadExit (or its wait object is gone).
   static void MarkStopping(CZubThread* thread);
 
  private:

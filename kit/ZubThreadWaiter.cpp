@@ -49,7 +49,10 @@ uint32_t CZubThreadWaiterEvent::Wait(uint32_t timeout_ms, uint32_t* status, uint
 
 bool CZubThreadWaiterEvent::Post(uint32_t code) {
   QuillogW(QUILLOG_USER, QLF_LIB_THREAD_LOW, L"Posting event %d in '%s'", code, m_event.Name());
-  return m_event.NotifyAfter([this, code] { m_pending.store(code); });
+  // A pending exit is kept: a later code must not make the thread stay.
+  return m_event.NotifyAfter([this, code] {
+    if (m_pending.load() != ThreadExit) m_pending.store(code);
+  });
 }
 
 CZubThreadWaiterIocp::CZubThreadWaiterIocp(const wchar_t* name) : m_iocp(name) {}

@@ -24,7 +24,8 @@ class CZubThreadWaiter {
 };
 
 // Event waiter: a pending code and an auto-reset event. Only the last of
-// several quick posts is seen.
+// several quick posts is seen, except that a pending ThreadExit is never
+// replaced.
 class CZubThreadWaiterEvent : public CZubThreadWaiter {
  public:
   explicit CZubThreadWaiterEvent(const wchar_t* name);

@@ -7,7 +7,7 @@
 #include "kit/ZubFile.h"
 #include "quillog/Quillog.h"
 #include "simulator/SimulatorFile.h"
-#include "workers/ThreadActionSimuler.h"
+#include "simulator/ThreadActionSimuler.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

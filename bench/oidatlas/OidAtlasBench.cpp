@@ -66,7 +66,7 @@ void RegisterNetSnmp() {
   using PrintFn = int (*)(char*, size_t, const unsigned long*, size_t);
   const auto init = netsnmp.Get<InitFn>("init_mib");
   const auto print = netsnmp.Get<PrintFn>("snprint_objid");
-  const std::filesystem::path mibs = OIDATLAS_MIB_FOLDER;
+  const std::filesystem::path mibs = TAVELO_MIBS_DIR;
   if (!init || !print || !std::filesystem::is_directory(mibs)) {
     std::cerr << "Net-SNMP peer not run (libnetsnmp.so.40 or " << mibs << " missing)\n";
     return;

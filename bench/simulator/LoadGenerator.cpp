@@ -1,5 +1,7 @@
 #include "bench/simulator/LoadGenerator.h"
 
+#include "asn1/Asn1Length.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -27,19 +29,10 @@ namespace simbench {
 
 namespace {
 
-void PutLength(std::vector<uint8_t>* out, size_t length) {
-  if (length < 128) {
-    out->push_back(static_cast<uint8_t>(length));
-  } else {
-    out->push_back(0x82);
-    out->push_back(static_cast<uint8_t>(length >> 8));
-    out->push_back(static_cast<uint8_t>(length));
-  }
-}
-
 std::vector<uint8_t> Tlv(uint8_t tag, const std::vector<uint8_t>& content) {
   std::vector<uint8_t> out{tag};
-  PutLength(&out, content.size());
+  uint8_t length[9];
+  out.insert(out.end(), length, length + BerLengthOctets(content.size(), length));
   out.insert(out.end(), content.begin(), content.end());
   return out;
 }

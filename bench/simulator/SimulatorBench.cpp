@@ -5,7 +5,7 @@
 #include "simulator/SimulatorEntry.h"
 #include "asn1/BerDecoder.h"
 #include "asn1/BerEncoder.h"
-#include "workers/ThreadActionSimuler.h"
+#include "simulator/ThreadActionSimuler.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,7 +3,7 @@
 #include "asn1/BerDecoder.h"
 #include "asn1/BerEncoder.h"
 #include "simulator/SimulatorEntry.h"
-#include "workers/ThreadActionSimuler.h"
+#include "simulator/ThreadActionSimuler.h"
 
 #include <cstdint>
 #include <cstdlib>

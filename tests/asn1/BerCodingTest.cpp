@@ -205,8 +205,15 @@ TEST(BerLength, Encoding) {
       {255, {0x81, 0xFF}},   {256, {0x82, 0x01, 0x00}}, {1000, {0x82, 0x03, 0xE8}},
       {65536, {0x83, 0x01, 0x00, 0x00}},
       {INT64_MAX, {0x88, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+      {-1, {0x88, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
   };
-  for (const auto& [value, bytes] : cases) EXPECT_EQ(EncodeLength(value), bytes) << value;
+  for (const auto& [value, bytes] : cases) {
+    EXPECT_EQ(EncodeLength(value), bytes) << value;
+    // The forward writer that code building messages by hand shares.
+    uint8_t octets[9];
+    const size_t count = BerLengthOctets(static_cast<uint64_t>(value), octets);
+    EXPECT_EQ(Bytes(octets, octets + count), bytes) << value;
+  }
 }
 
 TEST(BerLength, Decoding) {

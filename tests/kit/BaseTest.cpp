@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include "kit/ZubConvertor.h"
 #include "kit/ZubCounter.h"
@@ -53,6 +54,31 @@ TEST(KitCounter, TracksCurrentMaximumAndMinimum) {
   EXPECT_EQ(counter.GetMinimum(), -4);
   counter.Reset();
   EXPECT_EQ(std::make_tuple(counter.GetCurrent(), counter.GetMaximum(), counter.GetMinimum()), std::make_tuple(0, 0, 0));
+}
+
+TEST(KitCounter, ConcurrentRaisesAndLowersLoseNothing) {
+  // The thread counter is raised and lowered by threads that start and
+  // leave together; a lost step would leave it off for good.
+  constexpr int kThreads = 4;
+  constexpr int kSteps = 500000;
+  CZubCounter counter;
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      ++ready;
+      while (ready < kThreads) std::this_thread::yield();
+      for (int i = 0; i < kSteps; ++i) {
+        counter.Raise();
+        counter.Lower();
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(counter.GetCurrent(), 0);
+  EXPECT_GE(counter.GetMaximum(), 1);
+  EXPECT_LE(counter.GetMaximum(), kThreads);
+  EXPECT_EQ(counter.GetMinimum(), 0);
 }
 
 TEST(KitMemory, BlockCounterAndHeapExceptions) {

@@ -277,6 +277,68 @@ TEST_F(KitPool, ManyConcurrentRunsEachRunOnce) {
   EXPECT_TRUE(WaitUntil([&] { return destroyed == kCallers * kRuns; }, 20000)) << destroyed;
 }
 
+// Pool threads whose slot still holds this id.
+bool InPool(uint32_t id) {
+  for (size_t i = 0; i < CZubThreadPool::GetSize(); ++i) {
+    if (CZubThreadPool::GetThreadIdAt(i) == id) return true;
+  }
+  return false;
+}
+
+TEST_F(KitPool, ToldThreadLeavesEvenWhenAnActionStartsRightAfter) {
+  // The next action must not be handed to the thread that was just told to
+  // leave (its exit would be lost under the start).
+  for (int round = 0; round < 5; ++round) {
+    ProbeAction first;
+    const uint32_t told = CZubThreadPool::RunAction(&first, false, nullptr, 0);
+    ASSERT_TRUE(first.WaitDetached()) << "round " << round;
+    ASSERT_EQ(CZubThreadPool::ExitAll(), 1u) << "round " << round;
+    ProbeAction next;
+    const uint32_t id = CZubThreadPool::RunAction(&next, false, nullptr, 0);
+    EXPECT_NE(id, told) << "round " << round << ": an action went to a thread told to leave";
+    ASSERT_TRUE(WaitUntil([&] { return !InPool(told); })) << "round " << round << ": thread " << told
+                                                          << " never left";
+    ASSERT_TRUE(next.WaitReleased(5000)) << "round " << round;
+    EXPECT_EQ(std::make_tuple(next.begins.load(), next.ends.load()), std::make_tuple(1, 1)) << "round " << round;
+    CZubThreadPool::ExitAll();
+    ASSERT_TRUE(WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0; })) << "round " << round;
+  }
+}
+
+TEST_F(KitPool, ExitAllWhileShortActionsComeAndGoLeavesNoThread) {
+  // Callers start short owned actions while others tell the pool to leave:
+  // every action ends once, and after a last ExitAll every thread leaves and
+  // the thread counter is back to zero.
+  constexpr int kCallers = 3;
+  constexpr int kRuns = 150;
+  std::atomic<int> destroyed{0};
+  std::atomic<bool> done{false};
+  std::thread exiter([&] {
+    while (!done) {
+      CZubThreadPool::ExitAll();
+      std::this_thread::yield();
+    }
+  });
+  std::vector<std::thread> callers;
+  for (int c = 0; c < kCallers; ++c) {
+    callers.emplace_back([&] {
+      for (int i = 0; i < kRuns; ++i) {
+        EXPECT_NE(CZubThreadPool::RunAction(new ProbeAction(false, &destroyed), true, nullptr, 0),
+                  ZUB_INVALID_THREAD_ID);
+      }
+    });
+  }
+  for (std::thread& t : callers) t.join();
+  EXPECT_TRUE(WaitUntil([&] { return destroyed == kCallers * kRuns; }, 20000)) << destroyed;
+  done = true;
+  exiter.join();
+  CZubThreadPool::ExitAll();
+  EXPECT_TRUE(WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0; }, 10000))
+      << CZubThreadPool::GetLiveCount() << " threads stayed";
+  EXPECT_TRUE(WaitUntil([] { return ZubCounterThreads().GetCurrent() == 0; }, 10000))
+      << "thread counter " << ZubCounterThreads().GetCurrent();
+}
+
 TEST_F(KitPool, NullThreadOrNamelessThreadIsRefused) {
   LogCapture log;
   CZubThreadPool::RemoveThread(nullptr);
@@ -314,6 +376,17 @@ TEST(KitWaiterEvent, PendingCodeIsTakenWithoutWaitingAndLastPostWins) {
   EXPECT_TRUE(waiter.Post(ThreadStop));
   EXPECT_EQ(Take(waiter, ZUB_INFINITE).code, Code(ThreadStop));
   EXPECT_EQ(Take(waiter, 0).code, Code(ThreadTimeout));
+}
+
+TEST(KitWaiterEvent, PendingExitIsNotReplacedByALaterPost) {
+  CZubThreadWaiterEvent waiter(L"w");
+  EXPECT_TRUE(waiter.Post(ThreadExit));
+  EXPECT_TRUE(waiter.Post(ThreadStart));
+  EXPECT_TRUE(waiter.Post(ThreadContinue));
+  EXPECT_EQ(Take(waiter, 0).code, Code(ThreadExit));
+  // Taken: later codes pass again.
+  EXPECT_TRUE(waiter.Post(ThreadStop));
+  EXPECT_EQ(Take(waiter, 0).code, Code(ThreadStop));
 }
 
 TEST(KitWaiterEvent, PostFromAnotherThreadWakesAnInfiniteWait) {

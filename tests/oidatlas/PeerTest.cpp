@@ -17,7 +17,7 @@ constexpr size_t kSample = 1000;
 TEST(OidAtlasPeer, NamesAgreeWithSnmptranslate) {
   const std::vector<gen::OidRecordText> records = LoadRecords(OIDATLAS_REAL_RECORDS);
   if (records.size() < 10 * kSample) GTEST_SKIP() << "the committed table holds only " << records.size() << " records";
-  const std::filesystem::path mibs = OIDATLAS_MIB_FOLDER;
+  const std::filesystem::path mibs = TAVELO_MIBS_DIR;
   if (!std::filesystem::is_directory(mibs)) GTEST_SKIP() << "no MIB folder at " << mibs;
   if (std::system("command -v snmptranslate >/dev/null 2>&1") != 0) GTEST_SKIP() << "snmptranslate not installed";
 

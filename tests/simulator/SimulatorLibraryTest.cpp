@@ -2,7 +2,7 @@
 #include "simulator/SimulatorLibrary.h"
 #include "simulator/SimulatorFile.h"
 #include "tests/simulator/TestSupport.h"
-#include "workers/ThreadActionSimuler.h"
+#include "simulator/ThreadActionSimuler.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 #include "tests/common/BerBytes.h"
 #include "tests/common/UdpSocket.h"
 #include "tests/simulator/TestSupport.h"
-#include "workers/ThreadActionSimuler.h"
+#include "simulator/ThreadActionSimuler.h"
 
 using namespace simtest;
 using namespace std::chrono_literals;

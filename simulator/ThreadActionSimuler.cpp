@@ -1,6 +1,7 @@
-#include "workers/ThreadActionSimuler.h"
+#include "simulator/ThreadActionSimuler.h"
 
 #include "app/MessageCenter.h"
+#include "asn1/Asn1Length.h"
 #include "asn1/BerDecoder.h"
 #include "asn1/BerEncoder.h"
 #include "quillog/Quillog.h"
@@ -134,15 +135,8 @@ bool ReadOid(const Reader& content, uint64_t* arcs, size_t* count) {
 bool IsValidOid(const uint64_t* arcs, size_t count) { return count >= 2 && arcs[0] <= 2 && arcs[1] <= 39; }
 
 void PutLength(std::vector<uint8_t>* out, size_t length) {
-  if (length <= 127) {
-    out->push_back(static_cast<uint8_t>(length));
-    return;
-  }
-  uint8_t bytes[8];
-  size_t count = 0;
-  for (size_t rest = length; rest != 0; rest >>= 8) bytes[count++] = static_cast<uint8_t>(rest & 0xFF);
-  out->push_back(static_cast<uint8_t>(0x80 | count));
-  while (count > 0) out->push_back(bytes[--count]);
+  uint8_t octets[9];
+  out->insert(out->end(), octets, octets + BerLengthOctets(length, octets));
 }
 
 // A signed INTEGER in the fewest octets, as the codec writes it.
