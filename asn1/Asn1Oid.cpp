@@ -2,6 +2,7 @@
 
 #include "quillog/Quillog.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -84,4 +85,13 @@ void CAsn1Oid::Parse(std::wstring_view text) {
     if (dot > start) m_arcs.push_back(ReadArc(text.substr(start, dot - start)));
     start = dot + 1;
   }
+}
+
+int CAsn1Oid::Compare(std::span<const uint64_t> left, std::span<const uint64_t> right) {
+  const size_t common = std::min(left.size(), right.size());
+  for (size_t i = 0; i < common; ++i) {
+    if (left[i] != right[i]) return left[i] < right[i] ? -1 : 1;
+  }
+  if (left.size() == right.size()) return 0;
+  return left.size() < right.size() ? -1 : 1;
 }

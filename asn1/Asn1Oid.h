@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <compare>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,7 +34,11 @@ class CAsn1Oid {
   void Reserve(size_t count) { m_arcs.reserve(count); }
   void Clear() { m_arcs.clear(); }
 
+  // OID order: arc by arc as unsigned numbers, a proper prefix first
+  // (1.3.6 < 1.3.6.0 < 1.3.6.1 < 1.3.7). Negative, 0 or positive.
+  static int Compare(std::span<const uint64_t> left, std::span<const uint64_t> right);
   bool operator==(const CAsn1Oid& other) const = default;
+  std::strong_ordering operator<=>(const CAsn1Oid& other) const { return Compare(m_arcs, other.m_arcs) <=> 0; }
 
  private:
   std::vector<uint64_t> m_arcs;

@@ -45,6 +45,14 @@ bool CAsn1Value::_refuse_read_only() const {
   return true;
 }
 
+std::string CAsn1Value::GetOctets() const {
+  if (!m_has_octets) return {};
+  if (m_hex_text) return m_octets;
+  std::string octets(m_text.size(), '\0');
+  for (size_t i = 0; i < m_text.size(); ++i) octets[i] = static_cast<char>(m_text[i]);
+  return octets;
+}
+
 bool CAsn1Value::SetBoolean(bool value) {
   if (_refuse_read_only()) return false;
   m_boolean = value;
@@ -97,6 +105,7 @@ bool CAsn1Value::SetIpAddress(const std::wstring& text) {
 bool CAsn1Value::SetText(const std::wstring& text) {
   if (_refuse_read_only()) return false;
   m_text = text;
+  m_has_octets = false;  // no longer the octets received
   m_read_only = true;
   return true;
 }
@@ -305,18 +314,23 @@ bool CAsn1Value::_build_integer(uint8_t code, CBerDecoder& decoder, int64_t leng
 bool CAsn1Value::_build_octet_string(CBerDecoder& decoder, int64_t length) {
   if (_refuse_read_only()) return false;
   m_text.clear();
+  m_octets.clear();
   const uint8_t* content = nullptr;
   if (!TakeContent(decoder, length, &content)) return false;
   const size_t n = static_cast<size_t>(length);
+  m_has_octets = true;
   size_t unprintable = 0;
   for (size_t i = 0; i < n; ++i) {
     if (content[i] < 0x20 || content[i] > 0x7F) ++unprintable;
   }
   if (n == 0 || unprintable * 100 / n < 15) {
     m_text.assign(content, content + n);
+    m_hex_text = false;
     return true;
   }
   AppendHex(m_text, content, n);
+  m_octets.assign(reinterpret_cast<const char*>(content), n);
+  m_hex_text = true;
   return true;
 }
 
@@ -370,8 +384,12 @@ bool CAsn1Value::_build_hexadecimal(uint8_t code, CBerDecoder& decoder, int64_t 
              static_cast<int>(code));
   }
   m_text.clear();
+  m_octets.clear();
   const uint8_t* content = nullptr;
   if (!TakeContent(decoder, length, &content)) return false;
+  m_octets.assign(reinterpret_cast<const char*>(content), static_cast<size_t>(length));
+  m_has_octets = true;
+  m_hex_text = true;
   AppendHex(m_text, content, static_cast<size_t>(length));
   return true;
 }

@@ -36,6 +36,10 @@ class CAsn1Value {
   bool SetText(const std::wstring& text);
 
   const std::wstring& GetText() const { return m_text; }
+  // The content octets of a decoded OCTET STRING, Opaque or other value shown
+  // in hexadecimal, as received (the text may show them as hexadecimal);
+  // empty for every other value.
+  std::string GetOctets() const;
   bool IsReadOnly() const { return m_read_only; }
   int64_t GetInteger() const { return m_integer; }
   uint64_t GetUnsigned() const { return static_cast<uint64_t>(m_integer); }
@@ -78,4 +82,9 @@ class CAsn1Value {
   uint32_t m_address = 0;
   bool m_address_set = false;
   std::wstring m_text;
+  // Decoded octet contents: the text holds them one per character, or
+  // (m_hex_text) shows them in hexadecimal and m_octets keeps them.
+  bool m_has_octets = false;
+  bool m_hex_text = false;
+  std::string m_octets;
 };

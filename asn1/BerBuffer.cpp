@@ -13,7 +13,8 @@ const void* Address(const uint8_t* base, int64_t offset) {
 
 }  // namespace
 
-CBerBuffer::CBerBuffer(bool forward) : m_begin(m_block), m_size(BER_BUFFER_SIZE), m_forward(forward) {
+CBerBuffer::CBerBuffer(bool forward, uint8_t* block, uint32_t capacity)
+    : m_begin(block), m_size(capacity), m_forward(forward) {
   m_current = forward ? 0 : static_cast<int64_t>(m_size);
 }
 

@@ -1,13 +1,18 @@
-// Fixed 2048-byte BER buffer with a bounds-checked position.
+// Fixed-size BER buffer with a bounds-checked position.
 //
 // Forward (decoder): reads from begin towards end. Backward (encoder): writes
 // from end towards begin. The position is kept as an offset from begin, so a
-// failed move never forms an out-of-range pointer.
+// failed move never forms an out-of-range pointer. The block belongs to the
+// derived class: 2048 bytes to encode into, a whole UDP datagram to decode.
 #pragma once
 
 #include <cstdint>
 
+// Largest message the encoder writes.
 constexpr uint32_t BER_BUFFER_SIZE = 2048;
+// Largest UDP payload over IPv4 (65,535 - 20 IP - 8 UDP header bytes): the
+// largest datagram a decoder takes.
+constexpr uint32_t BER_DATAGRAM_SIZE = 65507;
 
 class CBerBuffer {
  public:
@@ -34,13 +39,11 @@ class CBerBuffer {
   bool ReadBlock(const uint8_t** data, uint32_t count);
 
  protected:
-  explicit CBerBuffer(bool forward);
+  // block: capacity bytes owned by the derived object.
+  CBerBuffer(bool forward, uint8_t* block, uint32_t capacity);
 
   uint8_t* m_begin = nullptr;
   uint32_t m_size = 0;
   int64_t m_current = 0;  // offset from begin
   bool m_forward = true;
-
- private:
-  uint8_t m_block[BER_BUFFER_SIZE];
 };

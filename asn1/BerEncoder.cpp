@@ -2,7 +2,7 @@
 
 #include "quillog/Quillog.h"
 
-CBerEncoder::CBerEncoder() : CBerBuffer(false) {}
+CBerEncoder::CBerEncoder() : CBerBuffer(false, m_block, BER_BUFFER_SIZE) {}
 
 CBerEncoder::~CBerEncoder() {
   m_mark_count = 0;

@@ -22,6 +22,7 @@ class CBerEncoder : public CBerBuffer {
   const uint8_t* GetData() const;
 
  private:
+  uint8_t m_block[BER_BUFFER_SIZE];
   static constexpr size_t kInlineMarks = 16;
   int64_t m_marks[kInlineMarks];
   size_t m_mark_count = 0;

@@ -1,5 +1,7 @@
 #include "cli/CliArgs.h"
 
+#include "cli/CliOutput.h"
+
 #include "quillog/Quillog.h"
 
 #include <netdb.h>
@@ -136,7 +138,7 @@ std::optional<std::string> ReadAgentOptions(const ParsedArgs& args, const std::w
     if (!v) return "bad version " + args.Get("-v") + " (1 or 2c)";
     out->version = *v;
   }
-  out->community = args.Has("-c") ? quillog::Utf8ToWide(args.Get("-c")) : community_default;
+  out->community = args.Has("-c") ? OctetText(args.Get("-c")) : community_default;
   if (out->community.empty()) return "the community is empty";
   if (args.Has("-t")) {
     const auto t = ParseSeconds(args.Get("-t"));

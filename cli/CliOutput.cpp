@@ -3,14 +3,102 @@
 #include "asn1/Asn1Type.h"
 #include "quillog/Quillog.h"
 
+#include <cstdint>
+
 namespace cli {
 
+namespace {
+
+// Length of the UTF-8 sequence at text[i] (1 to 4), or 0 when it is not one:
+// no overlong forms, no surrogates, nothing above U+10FFFF.
+size_t Utf8Sequence(const std::string& text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char b = byte(i);
+  if (b < 0x80) return 1;
+  size_t n = 0;
+  uint32_t code = 0;
+  if (b >= 0xC2 && b <= 0xDF) {
+    n = 2;
+    code = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 3;
+    code = b & 0x0F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 4;
+    code = b & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(i + k) & 0x3F);
+  }
+  const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return n;
+}
+
+bool IsShownAsText(const std::string& octets) {
+  for (size_t i = 0; i < octets.size();) {
+    const unsigned char b = static_cast<unsigned char>(octets[i]);
+    if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F) return false;
+    const size_t n = Utf8Sequence(octets, i);
+    if (n == 0) return false;
+    // C1 controls (U+0080 to U+009F) would move the terminal about too.
+    if (n == 2 && b == 0xC2 && static_cast<unsigned char>(octets[i + 1]) < 0xA0) return false;
+    i += n;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string Utf8(const std::wstring& text) { return quillog::WideToUtf8(text); }
+
+std::wstring OctetText(const std::string& typed) {
+  std::wstring out;
+  out.reserve(typed.size());
+  for (unsigned char c : typed) out.push_back(static_cast<wchar_t>(c));
+  return out;
+}
+
+std::string ShownOctets(const std::string& octets) {
+  if (IsShownAsText(octets)) return octets;
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(octets.size() * 3);
+  for (size_t i = 0; i < octets.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(octets[i]);
+    if (i != 0) out.push_back(':');
+    out.push_back(kDigits[b >> 4]);
+    out.push_back(kDigits[b & 0x0F]);
+  }
+  return out;
+}
+
+std::string ShownText(const std::wstring& text) {
+  std::string octets;
+  octets.reserve(text.size());
+  for (wchar_t c : text) {
+    if (static_cast<uint32_t>(c) > 0xFF) return Utf8(text);
+    octets.push_back(static_cast<char>(c));
+  }
+  return ShownOctets(octets);
+}
 
 std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv) {
   const std::string name = Utf8(oid.GetText());
   const std::string type = Utf8(GetTypeName(object.GetCode()));
-  const std::string value = Utf8(object.GetText());
+  // An OCTET STRING shows its octets (UTF-8 text reads as typed); the core's
+  // display text is for every other type.
+  std::string value;
+  if (object.GetCode() != ASN1_OCTET_STRING) {
+    value = Utf8(object.GetText());
+  } else {
+    const std::string octets = object.GetValue().GetOctets();
+    value = octets.empty() ? ShownText(object.GetText()) : ShownOctets(octets);
+  }
   if (tsv) return name + "\t" + type + "\t" + value + "\n";
   return name + " = " + type + ": " + value + "\n";
 }

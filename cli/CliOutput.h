@@ -10,6 +10,17 @@
 namespace cli {
 
 std::string Utf8(const std::wstring& text);
+// Text a person typed (UTF-8 bytes from the command line) as the core holds
+// octets: one character per byte, so "café" becomes the 5 octets
+// 63 61 66 C3 A9.
+std::wstring OctetText(const std::string& typed);
+// Octets for the terminal: as they are when they read as UTF-8 text (no
+// control characters but tab and line ends); otherwise lowercase hexadecimal
+// pairs joined by ':' ("ff:fe:00:01:41").
+std::string ShownOctets(const std::string& octets);
+// A text of one character per octet shown as ShownOctets does; a text with
+// wider characters (not octets) in UTF-8.
+std::string ShownText(const std::wstring& text);
 // One variable line, newline included.
 std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv);
 // Dotted OID text (a leading dot allowed) through the codec's parser; false

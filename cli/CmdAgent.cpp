@@ -96,6 +96,26 @@ int NoAnswer(const AgentOptions& agent) {
   return Fail("no answer from " + AgentName(agent) + (why.empty() ? "" : " (" + why + ")"));
 }
 
+// The walk printed what it got; one error line when it did not end as walks
+// do (endOfMibView, a v1 noSuchName, the last OID).
+int WalkStatus(CThreadActionWalker::End end, const AgentOptions& agent, size_t answers) {
+  using End = CThreadActionWalker::End;
+  const std::string why = LogWatch::LastProblem();
+  switch (end) {
+    case End::Complete:
+      return kExitOk;
+    case End::TimedOut:
+      if (answers == 0) return NoAnswer(agent);
+      return Fail("the walk of " + AgentName(agent) + " ended after " + std::to_string(answers) +
+                  " variables: no answer (" + why + ")");
+    case End::ErrorStatus:
+    case End::NotIncreasing:
+      return Fail(why);
+    default:
+      return Fail("the walk of " + AgentName(agent) + " failed" + (why.empty() ? "" : " (" + why + ")"));
+  }
+}
+
 }  // namespace
 
 const std::vector<OptionSpec>& AgentOptionSpecs() { return kAgentOptions; }
@@ -142,7 +162,7 @@ int RunSet(const ParsedArgs& args) {
   if (args.positional.size() != 3) return UsageError(command, "set takes HOST OID VALUE");
   CThreadActionWalkerParameter parameter = MakeParameter(agent);
   if (!ParseOid(args.positional[1], &parameter.first_oid)) return UsageError(command, "bad OID " + args.positional[1]);
-  parameter.value = quillog::Utf8ToWide(args.positional[2]);
+  parameter.value = OctetText(args.positional[2]);
 
   LogWatch watch;
   ErrorLines errors;
@@ -196,10 +216,7 @@ int RunWalk(const ParsedArgs& args) {
                                    });
   std::fflush(stdout);
   if (!completed) return Fail("interrupted");
-  // An agent that ends the walk at once (noSuchName, endOfMibView) answered;
-  // one that never answered left its reason in the log.
-  if (answers == 0 && !LogWatch::LastProblem().empty()) return NoAnswer(agent);
-  return kExitOk;
+  return WalkStatus(worker.GetEnd(), agent, answers);
 }
 
 }  // namespace cli

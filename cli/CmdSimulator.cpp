@@ -75,7 +75,7 @@ bool UnsignedText(const std::wstring& text, uint64_t max) {
 
 // A clear refusal for a value text the type cannot carry; empty when it fits.
 std::string CheckValue(const std::wstring& type, const std::wstring& value) {
-  const std::string shown = Utf8(value);
+  const std::string shown = ShownText(value);
   if (type == L"Integer") {
     const std::wstring digits = (!value.empty() && value[0] == L'-') ? value.substr(1) : value;
     if (!UnsignedText(digits, value[0] == L'-' ? 2147483648ull : 2147483647ull))
@@ -149,7 +149,7 @@ int SimNew(const ParsedArgs& args) {
     if (!port) return UsageError(Cmd("sim"), "bad port " + args.Get("--port") + " (1 to 65535)");
     entry.recv_port = static_cast<uint32_t>(*port);
   }
-  if (args.Has("--community")) entry.recv_community = quillog::Utf8ToWide(args.Get("--community"));
+  if (args.Has("--community")) entry.recv_community = OctetText(args.Get("--community"));
   if (entry.recv_community.empty()) return UsageError(Cmd("sim"), "the community is empty");
   if (args.Has("-v")) {
     const std::string v = args.Get("-v");
@@ -169,7 +169,7 @@ int SimAdd(const ParsedArgs& args) {
   bool hex = false;
   if (!TypeFromArgument(args.positional[3], &type, &hex))
     return UsageError(Cmd("sim"), "unknown type " + args.positional[3] + " (a type name or s i o t c g a C x)");
-  std::wstring value = quillog::Utf8ToWide(args.positional[4]);
+  std::wstring value = OctetText(args.positional[4]);
   if (hex) {
     value.clear();
     if (!HexToOctets(args.positional[4], &value)) return UsageError(Cmd("sim"), "bad hexadecimal octets " + args.positional[4]);
@@ -239,7 +239,7 @@ int SimShow(const ParsedArgs& args) {
   const bool tsv = args.Has("--tsv");
   if (!tsv) {
     std::printf("# %s: UDP port %u, community %s, %s%s%s\n", Utf8(entry.name).c_str(), entry.recv_port,
-                Utf8(entry.recv_community).c_str(), entry.recv_version1 ? "v1" : "",
+                ShownText(entry.recv_community).c_str(), entry.recv_version1 ? "v1" : "",
                 entry.recv_version1 && entry.recv_version2c ? " and " : "", entry.recv_version2c ? "v2c" : "");
     if (!entry.description.empty()) std::printf("# %s\n", Utf8(entry.description).c_str());
   }

@@ -44,9 +44,14 @@ for target in "${targets[@]}"; do
   corpora=("$work")
   seeds="$source_dir/fuzz/$area/corpus/$name"
   [ -d "$seeds" ] && corpora+=("$seeds")
-  echo "== $target for ${seconds}s (seeds: ${seeds})"
+  # Datagrams go up to the largest UDP payload; other inputs stay small.
+  case "$area" in
+    codec | simulator) max_len=65507 ;;
+    *) max_len=4096 ;;
+  esac
+  echo "== $target for ${seconds}s (seeds: ${seeds}, inputs up to $max_len bytes)"
   if ! ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-      "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+      "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$max_len" \
       -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/$target-" "${corpora[@]}" \
       >"$build/fuzz-work/$target.log" 2>&1; then
     echo "!! $target found a problem; log: $build/fuzz-work/$target.log" >&2

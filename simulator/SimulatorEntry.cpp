@@ -6,15 +6,10 @@
 #include <algorithm>
 
 int CompareOid(const std::vector<uint64_t>& left, const std::vector<uint64_t>& right) {
-  size_t common = std::min(left.size(), right.size());
-  for (size_t i = 0; i < common; ++i) {
-    if (left[i] != right[i]) return left[i] < right[i] ? -1 : 1;
-  }
-  if (left.size() == right.size()) return 0;
-  return left.size() < right.size() ? -1 : 1;
+  return CAsn1Oid::Compare(left, right);
 }
 
-int CompareOid(const CAsn1Oid& left, const CAsn1Oid& right) { return CompareOid(left.GetArcs(), right.GetArcs()); }
+int CompareOid(const CAsn1Oid& left, const CAsn1Oid& right) { return CAsn1Oid::Compare(left.GetArcs(), right.GetArcs()); }
 
 void CSimulatorEntry::Reset() {
   {
@@ -90,7 +85,7 @@ bool CSimulatorEntry::AddValue(const std::wstring& oid_text, const std::wstring&
 void CSimulatorEntry::SortValues() {
   auto lock = LockValues();
   std::stable_sort(values.begin(), values.end(),
-                   [](const CSimulatorValue& a, const CSimulatorValue& b) { return CompareOid(a.oid, b.oid) < 0; });
+                   [](const CSimulatorValue& a, const CSimulatorValue& b) { return a.oid < b.oid; });
 }
 
 size_t CSimulatorEntry::GetValueCount() const {

@@ -26,7 +26,7 @@ struct CSimulatorValue {
   bool encodable = false;
 };
 
-// Arc-by-arc comparison of unsigned 64-bit arcs; a proper prefix is smaller.
+// CAsn1Oid::Compare under the names the simulator code has used.
 int CompareOid(const std::vector<uint64_t>& left, const std::vector<uint64_t>& right);
 int CompareOid(const CAsn1Oid& left, const CAsn1Oid& right);
 

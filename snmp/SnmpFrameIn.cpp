@@ -67,17 +67,24 @@ bool CSnmpFrameIn::IsGetNextRequest() const { return PduIs(m_pdu, ASN1_PDU_GET_N
 bool CSnmpFrameIn::IsSetRequest() const { return PduIs(m_pdu, ASN1_PDU_SET_REQUEST); }
 
 // Constructed elements carry no value, so their content is decoded as the
-// elements that follow: the list is the pre-order of the element tree. An
-// element that fails part-way stays in the list as far as it was filled.
+// elements that follow: the list is the pre-order of the element tree. A
+// datagram whose lengths do not add up, or with an element that does not
+// decode, is refused whole (Warning): a cut or padded datagram never yields
+// a frame with missing or empty parts.
 bool DecodeDatagram(CBerDecoder& decoder, CSnmpFrameIn& frame) {
   frame.Clear();
+  if (!decoder.CheckLayout()) return false;
   while (decoder.GetUsedLength() < decoder.GetSize()) {
+    const uint32_t at = decoder.GetUsedLength();
     auto owned = std::make_unique<CAsn1Object>(ASN1_NULL);
     CAsn1Object* element = owned.get();
     frame.Add(std::move(owned));
-    if (!element->GetType().Decode(decoder)) break;
-    if (!element->GetLength().Decode(decoder)) break;
-    if (!element->GetValue().Build(element->GetType(), element->GetLength(), decoder)) break;
+    if (!element->GetType().Decode(decoder) || !element->GetLength().Decode(decoder) ||
+        !element->GetValue().Build(element->GetType(), element->GetLength(), decoder)) {
+      QuillogW(QUILLOG_WARNING, QLF_NONE, L"DecodeDatagram() ==> The element at byte %u of %u does not decode", at,
+               decoder.GetSize());
+      return false;
+    }
   }
   return frame.Decode();
 }

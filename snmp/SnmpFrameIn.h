@@ -47,5 +47,7 @@ class CSnmpFrameIn : public CSnmpBase {
 };
 
 // Fills the frame's list from the decoder's datagram (after SetSize), then
-// runs the frame's Decode; its result is the result.
+// runs the frame's Decode; its result is the result. A datagram whose BER
+// lengths do not add up or that has an element that does not decode is
+// refused (Warning) before Decode.
 bool DecodeDatagram(CBerDecoder& decoder, CSnmpFrameIn& frame);

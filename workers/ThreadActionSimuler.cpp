@@ -49,7 +49,7 @@ CSimulatorValue* ExactLookup(std::vector<CSimulatorValue>& values, const CAsn1Oi
 // The first value, in list order, whose OID is greater than the requested one.
 const CSimulatorValue* NextLookup(const std::vector<CSimulatorValue>& values, const CAsn1Oid& oid) {
   for (const CSimulatorValue& value : values) {
-    if (CompareOid(value.oid, oid) > 0) return &value;
+    if (value.oid > oid) return &value;
   }
   return nullptr;
 }
@@ -119,15 +119,6 @@ bool ReadOid(const Reader& content, uint64_t* arcs, size_t* count) {
 
 // The validity rule of CAsn1Oid::Check, without its log lines.
 bool IsValidOid(const uint64_t* arcs, size_t count) { return count >= 2 && arcs[0] <= 2 && arcs[1] <= 39; }
-
-int CompareArcs(const std::vector<uint64_t>& left, const uint64_t* right, size_t count) {
-  const size_t common = std::min(left.size(), count);
-  for (size_t i = 0; i < common; ++i) {
-    if (left[i] != right[i]) return left[i] < right[i] ? -1 : 1;
-  }
-  if (left.size() == count) return 0;
-  return left.size() < count ? -1 : 1;
-}
 
 void PutLength(std::vector<uint8_t>* out, size_t length) {
   if (length <= 127) {
@@ -453,7 +444,7 @@ bool CThreadActionSimuler::AnswerFast(const uint8_t* data, uint32_t length, std:
     auto lock = m_simulator->LockValues();
     CSimulatorValue* found = nullptr;
     for (CSimulatorValue& stored : m_simulator->values) {
-      const int order = CompareArcs(stored.oid.GetArcs(), arcs, count);
+      const int order = CAsn1Oid::Compare(stored.oid.GetArcs(), {arcs, count});
       if (pdu_code == ASN1_PDU_GET_REQUEST ? order == 0 : order > 0) {
         found = &stored;
         break;
@@ -508,13 +499,14 @@ bool CThreadActionSimuler::AnswerFast(const uint8_t* data, uint32_t length, std:
   PutLength(answer, head.size() + body.size());
   answer->insert(answer->end(), head.begin(), head.end());
   answer->insert(answer->end(), body.begin(), body.end());
-  if (answer->size() > CBerDecoder::GetCapacity()) return false;
+  if (answer->size() > BER_BUFFER_SIZE) return false;  // sent answers fit the encoder's block
   PostViewMessage(GetClassName(), MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_DATA_RECV, 0);
   return true;
 }
 
 bool CThreadActionSimuler::_decode(CBerDecoder& decoder, CSimulerFrameIn& frame) {
   frame.Recycle();
+  if (!decoder.CheckLayout()) return false;  // cut short or padded: no answer
   while (decoder.GetUsedLength() < decoder.GetSize()) {
     CAsn1Object* element = nullptr;
     try {
@@ -541,6 +533,7 @@ bool CThreadActionSimuler::_decode(CBerDecoder& decoder, CSimulerFrameIn& frame)
   }
   if (decoder.GetUsedLength() < decoder.GetSize()) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"CThreadActionSimuler ==> A mismatch in sizes of the SNMP message");
+    return false;
   }
   if (!frame.Decode()) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"CThreadActionSimuler ==> Unable to finalize the received SNMP message");
@@ -552,6 +545,12 @@ bool CThreadActionSimuler::_decode(CBerDecoder& decoder, CSimulerFrameIn& frame)
 }
 
 bool CThreadActionSimuler::_accept(CSnmpGenericFrameIn& frame) {
+  // Only SNMPv1 and SNMPv2c are spoken here: another version is not answered.
+  const int64_t version = frame.GetVersion()->GetValue().GetInteger();
+  if (version != 0 && version != 1) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : SNMP version field %d is not answered", GetClassName(), version);
+    return false;
+  }
   if (!m_accept_version1 && frame.IsVersion1()) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : SNMP Version 1 messages are not allowed", GetClassName());
     return false;

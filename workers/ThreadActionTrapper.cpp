@@ -59,8 +59,8 @@ bool CThreadActionTrapper::_receive_one() {
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_SNMP, L"Waiting for data on TRAP socket...");
   if (!m_socket.SocketRecv(&address, &port, decoder.GetBuffer(), &length)) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to receive data on UDP socket");
-    // Stop closed the socket: the normal end. A datagram over 2048 bytes
-    // fails too, but costs only itself.
+    // Stop closed the socket: the normal end. Any other failure costs only
+    // the datagram.
     if (!m_socket.IsOpen() || ++m_failures >= kMaxFailures) return false;
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"CThreadActionTrapped : a datagram was dropped");
     return true;
@@ -72,7 +72,10 @@ bool CThreadActionTrapper::_receive_one() {
   auto record = std::make_unique<CTrapRecord>();
   CSnmpTrapIn& frame = record->GetFrame();
   frame.SetSender(address, port);
-  if (!DecodeDatagram(decoder, frame)) return true;  // the frame said why
+  if (!DecodeDatagram(decoder, frame)) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"CThreadActionTrapped : a datagram that is not a trap was dropped");
+    return true;
+  }
   Trace(TRACE_IN, L"Decoded a '%s' frame", GetTypeName(frame.GetPdu()->GetCode()));
   if (QuillogGetFeatureLevel() & QLF_PROGRAM_SNMP_DECODE_IN) frame.Dump(QLF_PROGRAM_SNMP_DECODE_IN);
   // The view takes the record; nobody took it when no window is subscribed.

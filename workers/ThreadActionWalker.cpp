@@ -7,8 +7,7 @@
 
 namespace {
 
-// Answers in a row that do not move past the OID asked for.
-constexpr uint32_t kMaxStalled = 3;
+constexpr int64_t kNoSuchName = 2;
 
 }  // namespace
 
@@ -23,20 +22,9 @@ CAsn1Oid CThreadActionWalker::StepBack(const CAsn1Oid& oid) {
   return CAsn1Oid(std::move(arcs));
 }
 
-int CThreadActionWalker::Compare(const CAsn1Oid& left, const CAsn1Oid& right) {
-  const size_t common = std::min(left.GetCount(), right.GetCount());
-  for (size_t i = 0; i < common; ++i) {
-    if (left.GetAt(i) < right.GetAt(i)) return -1;
-    if (left.GetAt(i) > right.GetAt(i)) return 1;
-  }
-  if (left.GetCount() == right.GetCount()) return 0;
-  return left.GetCount() < right.GetCount() ? -1 : 1;
-}
-
 void CThreadActionWalker::_reset_counters() {
   CThreadActionWalkerRequest::_reset_counters();
   m_row = 0;
-  m_stalled = 0;
 }
 
 uint32_t CThreadActionWalker::_started_code() const { return MSG_VIEW_WALKER_STARTED; }
@@ -52,39 +40,53 @@ std::unique_ptr<CSnmpResponseIn> CThreadActionWalker::_new_response() const {
 
 void CThreadActionWalker::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {
   Trace(TRACE_LIFE, L"Running...");
+  m_end = End::Failed;
   m_parameter.current_oid = StepBack(m_parameter.current_oid);
   while (true) {
     if (!SendRequest()) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to send data");
       return;
     }
-    if (!WaitAnswer()) return;
     CSnmpGetNextResponseIn answer;
-    if (!ReceiveResponse(answer)) {
-      QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to read data");
-      return;
-    }
+    if (!AwaitAnswer(answer)) return;
     if (!_hand_over(answer)) return;
   }
 }
 
 bool CThreadActionWalker::_hand_over(CSnmpResponseIn& frame) {
-  // An error status (noSuchName from an SNMPv1 agent) or endOfMibView ends
-  // the walk without a message.
-  if (frame.GetErrorStatus()->GetValue().GetInteger() != 0) return false;
-  if (frame.GetValue()->GetCode() == ASN1_END_OF_MIB_VIEW) return false;
   const CAsn1Oid& oid = frame.GetName()->GetValue().GetOid();
-  // An agent that never moves forward would fill the view without end. A
-  // late answer to a retry repeats one variable, never several in a row.
-  m_stalled = Compare(oid, m_parameter.current_oid) <= 0 ? m_stalled + 1 : 0;
-  if (m_stalled >= kMaxStalled) {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"The agent does not move forward from OID %s: the walk ends", oid.GetText());
+  // noSuchName from an SNMPv1 agent and endOfMibView end the walk without a
+  // message; any other error status ends it with one.
+  const int64_t status = frame.GetErrorStatus()->GetValue().GetInteger();
+  if (status != 0) {
+    if (status == kNoSuchName && frame.IsVersion1()) {
+      m_end = End::Complete;
+      return false;
+    }
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"The walk ends on error status %s at OID %s", frame.GetErrorStatusName(),
+             oid.GetText());
+    m_end = End::ErrorStatus;
+    return false;
+  }
+  if (frame.GetValue()->GetCode() == ASN1_END_OF_MIB_VIEW) {
+    m_end = End::Complete;
+    return false;
+  }
+  // An agent that does not move forward (the same OID, a smaller one, a
+  // cycle) would make the walk go on for ever.
+  if (oid <= m_parameter.current_oid) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"OID not increasing: the agent answered %s to a GetNext of %s, the walk ends",
+             oid.GetText(), m_parameter.current_oid.GetText());
+    m_end = End::NotIncreasing;
     return false;
   }
   m_parameter.current_oid = oid;
+  // The step back of the first OID may land on variables before it.
+  if (oid < m_parameter.first_oid) return true;
   auto result = std::make_unique<CWalkerResult>(m_row++, oid, *frame.GetValue());
-  const bool finished = !m_parameter.last_oid.IsEmpty() && Compare(oid, m_parameter.last_oid) >= 0;
+  const bool finished = !m_parameter.last_oid.IsEmpty() && oid >= m_parameter.last_oid;
   // The view takes the record; nobody took it when no window handled it.
   if (_deliver(MSG_VIEW_WALKER_DATA, reinterpret_cast<uintptr_t>(result.get())) > 0) result.release();
+  if (finished) m_end = End::Complete;
   return !finished;
 }

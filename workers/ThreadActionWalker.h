@@ -16,8 +16,6 @@ class CThreadActionWalker final : public CThreadActionWalkerRequest {
 
   // The OID asked first for a start OID: the last non-zero arc less one.
   static CAsn1Oid StepBack(const CAsn1Oid& oid);
-  // Arc by arc as unsigned numbers; a proper prefix is smaller.
-  static int Compare(const CAsn1Oid& left, const CAsn1Oid& right);
 
  protected:
   void _reset_counters() override;
@@ -34,5 +32,4 @@ class CThreadActionWalker final : public CThreadActionWalkerRequest {
   bool _hand_over(CSnmpResponseIn& frame);
 
   std::atomic<uint32_t> m_row{0};
-  uint32_t m_stalled = 0;  // answers in a row not beyond the OID asked for
 };

@@ -9,6 +9,10 @@
 #include "snmp/SnmpResponseIn.h"
 #include "workers/WalkerResult.h"
 
+#include <algorithm>
+#include <chrono>
+#include <string>
+
 bool CThreadActionWalkerRequest::Start(const CThreadActionWalkerParameter& parameter) {
   return _start([&] { m_parameter = parameter; });
 }
@@ -19,7 +23,10 @@ bool CThreadActionWalkerRequest::_open_socket() {
   return false;
 }
 
-void CThreadActionWalkerRequest::_reset_counters() { m_parameter.timeout_count = 0; }
+void CThreadActionWalkerRequest::_reset_counters() {
+  m_parameter.timeout_count = 0;
+  m_end = End::None;
+}
 
 uint32_t CThreadActionWalkerRequest::_view_message() const { return MSG_VIEW_WALKER; }
 
@@ -28,7 +35,8 @@ bool CThreadActionWalkerRequest::SendRequest() {
   request->SetInteger(L"Version", m_parameter.version, true);
   request->SetText(L"Community", m_parameter.community);
   // The id goes out as the signed 32-bit INTEGER that request-id is.
-  request->SetInteger(L"RequestId", static_cast<int32_t>(m_parameter.TakeRequestId()), true);
+  m_in_flight_id = m_parameter.TakeRequestId();
+  request->SetInteger(L"RequestId", static_cast<int32_t>(m_in_flight_id), true);
   request->SetOid(m_parameter.current_oid);
   if (request->Find(L"Value") != nullptr) request->SetText(L"Value", m_parameter.value);
   CBerEncoder encoder;
@@ -49,72 +57,117 @@ bool CThreadActionWalkerRequest::SendRequest() {
   return true;
 }
 
-bool CThreadActionWalkerRequest::WaitAnswer() {
+bool CThreadActionWalkerRequest::AwaitAnswer(CSnmpResponseIn& frame) {
+  using Clock = std::chrono::steady_clock;
+  auto deadline = Clock::now() + std::chrono::milliseconds(m_parameter.timeout);
   while (true) {
-    const int ready = m_socket.SocketWaitRead(m_parameter.timeout);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const int ready = m_socket.SocketWaitRead(static_cast<uint32_t>(std::max<int64_t>(left, 0)));
     if (ready == 0) {
-      QuillogW(QUILLOG_WARNING, QLF_NONE, L"Timeout");
-      if (++m_parameter.timeout_count == m_parameter.retries) {
-        QuillogW(QUILLOG_WARNING, QLF_NONE, L"Too much timeout");
-        return false;
-      }
-      if (!SendRequest()) {
-        QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to send data");
-        return false;
-      }
+      if (!_on_timeout()) return false;
+      deadline = Clock::now() + std::chrono::milliseconds(m_parameter.timeout);
       continue;
     }
     if (ready < 0) {
       QuillogW(QUILLOG_WARNING, QLF_NONE, L"error select()");
+      m_end = End::Failed;
       return false;
     }
     if (!m_socket.IsOpen()) {
       QuillogW(QUILLOG_WARNING, QLF_NONE, L"Socket is closed, exiting...");
+      m_end = End::Failed;
       return false;
     }
-    return true;
+    const Received received = _receive(frame);
+    if (received == Received::Answer) return true;
+    if (received == Received::Failed) {
+      QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to read data");
+      m_end = End::Failed;
+      return false;
+    }
   }
 }
 
-bool CThreadActionWalkerRequest::ReceiveResponse(CSnmpResponseIn& frame) {
+bool CThreadActionWalkerRequest::_on_timeout() {
+  QuillogW(QUILLOG_WARNING, QLF_NONE, L"Timeout");
+  if (++m_parameter.timeout_count == m_parameter.retries) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"Too much timeout");
+    m_end = End::TimedOut;
+    return false;
+  }
+  if (!SendRequest()) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to send data");
+    m_end = End::Failed;
+    return false;
+  }
+  return true;
+}
+
+CThreadActionWalkerRequest::Received CThreadActionWalkerRequest::_receive(CSnmpResponseIn& frame) {
   CBerDecoder decoder;
   uint32_t address = 0;
   uint32_t port = 0;
   uint32_t length = CBerDecoder::GetCapacity();
   if (!m_socket.SocketRecv(&address, &port, decoder.GetBuffer(), &length)) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to receive data on UDP socket");
-    return false;
+    return Received::Failed;
   }
-  if (!decoder.SetSize(length)) return false;
+  if (!decoder.SetSize(length)) return Received::Dropped;  // an empty datagram
   Trace(TRACE_IN, L"%d bytes received from %s:%d", length, FormatIpAddress(address), port);
   QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_IN, _received_title(), decoder.GetBegin(), length, 0);
   frame.SetSender(address, port);
-  m_parameter.timeout_count = 0;
-  if (!DecodeDatagram(decoder, frame)) return false;
+  if (!DecodeDatagram(decoder, frame)) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : a datagram that is not a response was dropped", GetClassName());
+    return Received::Dropped;
+  }
   Trace(TRACE_IN, L"Decoded a '%s' frame", GetTypeName(frame.GetPdu()->GetCode()));
   if (QuillogGetFeatureLevel() & QLF_PROGRAM_SNMP_DECODE_IN) frame.Dump(QLF_PROGRAM_SNMP_DECODE_IN);
+  if (!_matches(frame)) return Received::Dropped;
+  m_parameter.timeout_count = 0;
+  return Received::Answer;
+}
+
+bool CThreadActionWalkerRequest::_matches(const CSnmpResponseIn& frame) const {
+  // The id as it went out: the signed 32-bit INTEGER of the request.
+  const CAsn1Object* id = frame.GetRequestId();
+  const int64_t expected = static_cast<int32_t>(m_in_flight_id);
+  if (id->GetCode() != ASN1_INTEGER || id->GetValue().GetInteger() != expected) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : dropped an answer with request id %s while waiting for %d",
+             GetClassName(), id->GetText(), expected);
+    return false;
+  }
+  // The community octets as they went out (each character's low 8 bits).
+  const CAsn1Object* community = frame.GetCommunity();
+  std::string sent;
+  sent.reserve(m_parameter.community.size());
+  for (wchar_t c : m_parameter.community) sent.push_back(static_cast<char>(static_cast<uint32_t>(c) & 0xFF));
+  if (community->GetCode() != ASN1_OCTET_STRING || community->GetValue().GetOctets() != sent) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : dropped an answer with another community (%s)", GetClassName(),
+             community->GetText());
+    return false;
+  }
   return true;
 }
 
 void CThreadActionWalkerRequest::_run_single(uint32_t data_code, const wchar_t* error_format) {
   Trace(TRACE_LIFE, L"Running...");
+  m_end = End::Failed;
   if (!SendRequest()) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to send data");
     return;
   }
-  if (!WaitAnswer()) return;
   std::unique_ptr<CSnmpResponseIn> answer = _new_response();
-  if (!ReceiveResponse(*answer)) {
-    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to read data");
-    return;
-  }
+  if (!AwaitAnswer(*answer)) return;
   const CAsn1Oid& oid = answer->GetName()->GetValue().GetOid();
+  // The error status judges the answer; the error index only points at a binding.
   if (answer->GetErrorStatus()->GetValue().GetInteger() != 0) {
+    m_end = End::ErrorStatus;
     std::wstring text = QuillogFormat(error_format, answer->GetErrorStatusName(), oid.GetText());
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"%s", text);
     ShowMessageBox(text, L"Warning", SHOW_MESSAGE_ERROR);
     return;
   }
+  m_end = End::Complete;
   auto result = std::make_unique<CWalkerResult>(m_parameter.view_row, oid, *answer->GetValue());
   if (data_code == MSG_VIEW_WALKER_SET_DATA) QuillogW(QUILLOG_INFO, QLF_PROGRAM_SNMP, L"Receiving OID %s", oid.GetText());
   // The view takes the record; nobody took it when no window handled it.

@@ -6,6 +6,7 @@
 #include "workers/ThreadActionWalkerParameter.h"
 #include "workers/ThreadSnmp.h"
 
+#include <atomic>
 #include <memory>
 
 class CSnmpFrameOut;
@@ -18,6 +19,17 @@ class CThreadActionWalkerRequest : public CThreadSnmp {
 
   // The worker's own copy (read it only while the worker is idle).
   const CThreadActionWalkerParameter& GetParameter() const { return m_parameter; }
+
+  // How the last run ended.
+  enum class End {
+    None,           // not run yet, or running
+    Complete,       // an answer handed over (Get, Set), the end of the walk
+    TimedOut,       // "Too much timeout"
+    ErrorStatus,    // an error status in the answer (for a walk: other than the v1 end)
+    NotIncreasing,  // a walk's answer not beyond the OID asked
+    Failed,         // send, receive or socket failure, or a stop
+  };
+  End GetEnd() const { return m_end.load(); }
 
  protected:
   bool _open_socket() override;
@@ -32,16 +44,30 @@ class CThreadActionWalkerRequest : public CThreadSnmp {
   virtual const wchar_t* _sent_title() const = 0;
   virtual const wchar_t* _received_title() const = 0;
 
-  // Builds, encodes and sends the request for the current OID.
+  // Builds, encodes and sends the request for the current OID; it becomes
+  // the request in flight.
   bool SendRequest();
-  // Waits for the answer, re-sending on time-outs; false (logged) when the
-  // worker must end.
-  bool WaitAnswer();
-  // Receives and decodes one datagram into the frame.
-  bool ReceiveResponse(CSnmpResponseIn& frame);
+  // Waits for the answer to the request in flight and decodes it into the
+  // frame. A datagram that is not that answer (another request id, another
+  // community, not a well-formed response) is dropped with a Warning and the
+  // wait goes on until the time-out; a time-out re-sends. False (logged)
+  // when the worker must end.
+  bool AwaitAnswer(CSnmpResponseIn& frame);
 
   // Get and Set: one request, its answer handed to the view.
   void _run_single(uint32_t data_code, const wchar_t* error_format);
 
   CThreadActionWalkerParameter m_parameter;
+  std::atomic<End> m_end{End::None};
+
+ private:
+  enum class Received { Answer, Dropped, Failed };
+  // Receives one datagram and decodes it into the frame.
+  Received _receive(CSnmpResponseIn& frame);
+  // Whether a decoded response answers the request in flight.
+  bool _matches(const CSnmpResponseIn& frame) const;
+  // Time-out step: counts, re-sends; false when the worker must end.
+  bool _on_timeout();
+
+  uint32_t m_in_flight_id = 0;  // request id of the last request sent
 };

@@ -44,15 +44,17 @@ size_t DecodeAs(const uint8_t* data, size_t size) {
   CBerDecoder decoder;
   if (!decoder.Assign(data, static_cast<uint32_t>(size))) return 0;
   Frame frame;
-  DecodeDatagram(decoder, frame);
+  const bool decoded = DecodeDatagram(decoder, frame);
   if (decoder.GetUsedLength() > decoder.GetSize()) std::abort();  // read past the datagram
+  // A frame is only ever made of a whole datagram, every byte used.
+  if (decoded && (!decoder.CheckLayout() || decoder.GetUsedLength() != decoder.GetSize())) std::abort();
   return Use(frame);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0 || size > BER_BUFFER_SIZE) return -1;  // a receive never hands over more
+  if (size == 0 || size > BER_DATAGRAM_SIZE) return -1;  // a receive never hands over more
   volatile size_t sink = 0;
   sink = sink + DecodeAs<CSnmpGenericFrameIn>(data, size);
   sink = sink + DecodeAs<CSnmpGetResponseIn>(data, size);

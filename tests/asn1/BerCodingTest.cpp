@@ -86,6 +86,54 @@ TEST(BerBuffer, EncoderGrowsBackwardAndRefusesByte2049) {
   EXPECT_FALSE(encoder.WriteByte(0));  // stays refused
 }
 
+TEST(BerDecoder, LayoutMustAddUp) {
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    const wchar_t* refusal;  // null: the layout adds up
+  };
+  const Bytes big(3000, 0x41);
+  Bytes large = {0x30, 0x82, 0x0B, 0xBC, 0x04, 0x82, 0x0B, 0xB8};  // SEQUENCE { OCTET STRING of 3,000 }
+  large.insert(large.end(), big.begin(), big.end());
+  Bytes deep;
+  for (int i = 0; i < 33; ++i) deep.insert(deep.begin(), {0x30, static_cast<uint8_t>(2 * i)});
+  const Bytes deep_enough(deep.begin() + 2, deep.end());
+  const Case cases[] = {
+      {"element without its length", {0x30, 0x08, 0x02, 0x01, 0x00, 0x30, 0x03, 0x05, 0x00, 0x00}, L"cut short"},
+      {"exact", {0x30, 0x07, 0x02, 0x01, 0x00, 0x30, 0x02, 0x05, 0x00}, nullptr},
+      {"single primitive", {0x02, 0x01, 0x05}, nullptr},
+      {"one byte short", {0x30, 0x03, 0x02, 0x01}, L"cut short"},
+      {"trailing byte", {0x30, 0x03, 0x02, 0x01, 0x00, 0x00}, L"trailing bytes after the message"},
+      {"two messages", {0x30, 0x00, 0x30, 0x00}, L"trailing bytes after the message"},
+      {"inner past outer", {0x30, 0x07, 0x30, 0x03, 0x02, 0x02, 0x00, 0x05, 0x00}, L"an element goes past the one holding it"},
+      {"indefinite", {0x30, 0x80, 0x02, 0x01, 0x00, 0x00, 0x00}, L"indefinite length"},
+      {"NULL with content", {0x30, 0x03, 0x05, 0x01, 0x00}, L"content under a type without value"},
+      {"long form length", {0x30, 0x81, 0x03, 0x02, 0x01, 0x07}, nullptr},
+      {"length of 9 bytes", {0x30, 0x89, 0, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x05, 0x00}, nullptr},
+      {"huge length", {0x30, 0x84, 0xFF, 0xFF, 0xFF, 0xFF, 0x00}, L"cut short"},
+      {"high tag number", {0x30, 0x05, 0x1F, 0x81, 0x01, 0x01, 0xAA}, nullptr},
+      {"3,000-byte string", large, nullptr},
+      {"nested 32 deep", deep_enough, nullptr},
+      {"nested 33 deep", deep, L"nested too deep"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LogCapture log;
+    CBerDecoder decoder;
+    ASSERT_TRUE(decoder.Assign(c.bytes.data(), static_cast<uint32_t>(c.bytes.size())));
+    EXPECT_EQ(decoder.CheckLayout(), c.refusal == nullptr);
+    EXPECT_EQ(decoder.GetUsedLength(), 0u);
+    if (c.refusal == nullptr) {
+      EXPECT_EQ(log.CountLevel(QUILLOG_WARNING), 0u);
+    } else {
+      EXPECT_EQ(log.CountContaining(std::wstring(L"CBerDecoder::CheckLayout() ==> The BER lengths do not add up: ") +
+                                        c.refusal,
+                                    QUILLOG_WARNING),
+                1u);
+    }
+  }
+}
+
 TEST(BerBuffer, DecoderSizeAndEnd) {
   LogCapture log;
   CBerDecoder decoder;
@@ -93,9 +141,11 @@ TEST(BerBuffer, DecoderSizeAndEnd) {
   EXPECT_FALSE(decoder.ReadByte(&byte));  // nothing received yet
   EXPECT_FALSE(decoder.SetSize(0));
   EXPECT_TRUE(log.Has(L"CBerBuffer::CheckPointer() ==> new size 0 is not correct"));
-  EXPECT_FALSE(decoder.SetSize(2049));
-  EXPECT_TRUE(log.Has(L"CBerBuffer::CheckPointer() ==> new size 2049 is not correct"));
-  EXPECT_TRUE(decoder.SetSize(2048));
+  // Any UDP datagram fits: up to 65,507 bytes, the largest IPv4 payload.
+  EXPECT_FALSE(decoder.SetSize(65508));
+  EXPECT_TRUE(log.Has(L"CBerBuffer::CheckPointer() ==> new size 65508 is not correct"));
+  EXPECT_TRUE(decoder.SetSize(65507));
+  EXPECT_TRUE(decoder.SetSize(2049));
 
   const Bytes data = {0x11, 0x22};
   ASSERT_TRUE(decoder.Assign(data.data(), 2));
@@ -333,6 +383,28 @@ TEST(BerOctetString, PrintableOrHexadecimal) {
   EXPECT_EQ(text, std::wstring(L"Linux box\0", 10));
   // The text re-encodes to the octets received.
   EXPECT_EQ(TextContent(text), box);
+}
+
+TEST(BerOctetString, DecodedValuesKeepTheirOctets) {
+  // "1a:ff" is both five printable octets and the two octets 1A FF: the
+  // text cannot tell, the octets can.
+  const std::pair<uint8_t, Bytes> cases[] = {
+      {ASN1_OCTET_STRING, {'1', 'a', ':', 'f', 'f'}},
+      {ASN1_OCTET_STRING, {0x1A, 0xFF}},
+      {ASN1_OCTET_STRING, {'c', 'a', 'f', 0xC3, 0xA9}},  // UTF-8, shown in hexadecimal
+      {ASN1_OCTET_STRING, {'a', 0x00, 'b', 'c', 'd', 'e', 'f', 'g'}},
+      {ASN1_OCTET_STRING, {}},
+      {ASN1_OPAQUE, {0x9F, 0x78, 0x04, 0x42}},
+  };
+  for (const auto& [code, content] : cases) {
+    const std::string octets = Decoded(code, content).GetOctets();
+    EXPECT_EQ(Bytes(octets.begin(), octets.end()), content);
+  }
+  EXPECT_EQ(DecodedText(ASN1_OCTET_STRING, {'1', 'a', ':', 'f', 'f'}), DecodedText(ASN1_OCTET_STRING, {0x1A, 0xFF}));
+  EXPECT_EQ(Decoded(ASN1_INTEGER, {0x05}).GetOctets(), "");
+  CAsn1Value changed = Decoded(ASN1_OCTET_STRING, {0x1A, 0xFF});
+  ASSERT_TRUE(changed.SetText(L"new"));
+  EXPECT_EQ(changed.GetOctets(), "");  // no longer what was received
 }
 
 TEST(BerOctetString, EncodingSendsTheText) {

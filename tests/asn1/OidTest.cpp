@@ -51,6 +51,34 @@ TEST(Oid, TokensOutsideSigned64BitRange) {
   EXPECT_EQ(CAsn1Oid(L"1.3.18446744073709551615").GetText(), L"1.3.18446744073709551615");
 }
 
+TEST(Oid, Order) {
+  struct Row {
+    const wchar_t* left;
+    const wchar_t* right;
+    int order;
+  };
+  const Row rows[] = {
+      {L"1.3.6.1.2.1.1.9.1.4.9", L"1.3.6.1.2.1.2", -1},
+      {L"1.3.6.1.2.1.2.1.0", L"1.3.6.1.2.1.2", 1},
+      {L"1.3.6.1.2.1", L"1.3.6.1.2.1.2", -1},  // a proper prefix is smaller
+      {L"1.3.6.1.2.1.0", L"1.3.6.1.2.1", 1},
+      {L"1.3.6", L"1.3.6", 0},
+      {L"", L"0.0", -1},
+      {L"1.3.6.1.2.1.1.10.0", L"1.3.6.1.2.1.1.9.0", 1},  // numbers, not texts
+      {L"1.18446744073709551615", L"1.2.3", 1},            // unsigned arcs
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << quillog::WideToUtf8(row.left) << " vs " << quillog::WideToUtf8(row.right));
+    const CAsn1Oid left(row.left);
+    const CAsn1Oid right(row.right);
+    EXPECT_EQ(CAsn1Oid::Compare(left.GetArcs(), right.GetArcs()), row.order);
+    EXPECT_EQ(CAsn1Oid::Compare(right.GetArcs(), left.GetArcs()), -row.order);
+    EXPECT_EQ(left < right, row.order < 0);
+    EXPECT_EQ(left >= right, row.order >= 0);  // at equality too
+    EXPECT_EQ(left == right, row.order == 0);
+  }
+}
+
 TEST(IpAddressText, Parse) {
   LogCapture log;
   EXPECT_EQ(IpAddress(L"192.168.1.10"), 0xC0A8010Au);

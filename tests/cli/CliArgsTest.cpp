@@ -1,4 +1,5 @@
 #include "cli/CliArgs.h"
+#include "cli/CliOutput.h"
 
 #include "quillog/Quillog.h"
 
@@ -69,4 +70,31 @@ TEST(CliArgs, LogFeaturesByMaskOrName) {
   EXPECT_FALSE(ParseFeatures("nonsense"));
   EXPECT_FALSE(ParseFeatures("snmp,"));
   EXPECT_FALSE(ParseFeatures("0xZZ"));
+}
+
+TEST(CliOutput, SubtreeBoundsAndTypedOctets) {
+  struct Row {
+    const char* oid;
+    bool inside;
+  };
+  const Row rows[] = {
+      {"1.3.6.1.2.1.1", true},  // the root itself
+      {"1.3.6.1.2.1.1.9.1.4.9", true},
+      {"1.3.6.1.2.1.10.1", false},  // same digits, another arc
+      {"1.3.6.1.2.1", false},       // the parent
+      {"1.3.6.1.2.1.2", false},
+  };
+  CAsn1Oid root;
+  ASSERT_TRUE(cli::ParseOid("1.3.6.1.2.1.1", &root));
+  for (const Row& row : rows) {
+    CAsn1Oid oid;
+    ASSERT_TRUE(cli::ParseOid(row.oid, &oid));
+    EXPECT_EQ(cli::InSubtree(oid, root), row.inside) << row.oid;
+  }
+  // Typed UTF-8 becomes one character per octet, and prints back as typed.
+  EXPECT_EQ(cli::OctetText("caf\xC3\xA9"), std::wstring(L"caf\u00C3\u00A9"));
+  EXPECT_EQ(cli::ShownText(cli::OctetText("caf\xC3\xA9")), "caf\xC3\xA9");
+  EXPECT_EQ(cli::ShownText(L"\u20AC"), "\xE2\x82\xAC");  // not octets: UTF-8 of the text
+  EXPECT_EQ(cli::ShownOctets(std::string("\xC3", 1)), "c3");  // a sequence cut short
+  EXPECT_EQ(cli::ShownOctets(""), "");
 }

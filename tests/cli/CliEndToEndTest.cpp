@@ -1,10 +1,15 @@
 // The built tavelo program against real Net-SNMP peers on loopback.
 #include "tests/cli/TaveloRunner.h"
+#include "tests/common/ScriptedAgent.h"
 
 #include "oidatlas/OidAtlas.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <map>
 #include <regex>
 
 namespace {
@@ -226,4 +231,93 @@ TEST(CliTranslate, PrintsWhatTheNameDatabaseKnows) {
   EXPECT_EQ(unknown.status, 1);
   EXPECT_EQ(Lines(unknown.out).size(), 1u);
   EXPECT_EQ(unknown.err, "tavelo: 3.1: no known name\n");
+}
+
+TEST_F(CliAgentTest, TypedTextGoesOutAsItsUtf8OctetsAndIsPrintedBackAsTyped) {
+  struct Case {
+    const char* typed;
+    const char* hex;  // what snmpget -Ox shows the agent holds
+  };
+  const Case cases[] = {
+      {"caf\xC3\xA9", "636166C3A9"},
+      {"\xF0\x9F\x9B\xB0 sat", "F09F9BB020736174"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    const Result set = tavelo_.Run({"set", "-c", "quinsar", agent_->Target(), "1.3.6.1.2.1.1.4.0", c.typed});
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, std::string("1.3.6.1.2.1.1.4.0 = Octet String: ") + c.typed + "\n");
+    std::string hex = netsnmp::Output({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", "-Ox", agent_->Target(),
+                                       "1.3.6.1.2.1.1.4.0"});
+    hex.erase(std::remove_if(hex.begin(), hex.end(),
+                             [](char ch) { return std::isspace(static_cast<unsigned char>(ch)) || ch == '"'; }),
+              hex.end());
+    EXPECT_EQ(hex, c.hex);
+    const Result get = tavelo_.Run({"get", agent_->Target(), "1.3.6.1.2.1.1.4.0"});
+    ASSERT_EQ(get.status, 0) << get.err;
+    EXPECT_EQ(get.out, std::string("1.3.6.1.2.1.1.4.0 = Octet String: ") + c.typed + "\n");
+  }
+}
+
+TEST(CliMisbehavingAgent, OctetsThatAreNotTextPrintAsHexadecimal) {
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string("\xFF\xFE\x00\x01\x41", 5), "ff:fe:00:01:41"},
+      {"caf\xE9", "63:61:66:e9"},                 // Latin-1, not UTF-8
+      {"red\x1B[31m", "72:65:64:1b:5b:33:31:6d"},  // a terminal escape
+      {"\xC2\x85next", "c2:85:6e:65:78:74"},       // a C1 control in UTF-8
+      {"\xED\xA0\x80", "ed:a0:80"},               // a UTF-16 surrogate
+      {"tab\there \xE2\x82\xAC", "tab\there \xE2\x82\xAC"},
+  };
+  for (const auto& [octets, shown] : cases) {
+    SCOPED_TRACE(shown);
+    const berbytes::Bytes value = berbytes::Tlv(0x04, berbytes::Bytes(octets.begin(), octets.end()));
+    scripted::Agent agent([&](const scripted::Request& r) {
+      return std::vector<berbytes::Bytes>{scripted::Reply{r.oid, value}.To(r)};
+    });
+    Tavelo tavelo;
+    const Result r = tavelo.Run({"get", "--tsv", agent.Target(), "1.3.6.1.2.1.1.4.0"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1.3.6.1.2.1.1.4.0\tOctet String\t" + shown + "\n");
+  }
+}
+
+TEST(CliMisbehavingAgent, AWalkThatEndsEarlyPrintsWhatItGotThenOneErrorLine) {
+  using scripted::Reply;
+  const std::map<scripted::Arcs, berbytes::Bytes> table = {
+      {{1, 3, 6, 1, 2, 1, 1, 1, 0}, berbytes::Text("box")},
+      {{1, 3, 6, 1, 2, 1, 1, 2, 0}, berbytes::Text("two")},
+      {{1, 3, 6, 1, 2, 1, 1, 3, 0}, berbytes::Text("three")},
+  };
+  struct Case {
+    const char* name;
+    std::function<std::vector<berbytes::Bytes>(const scripted::Request&)> third;  // the answer to request 3
+    std::string error;
+  };
+  const Case cases[] = {
+      {"time-out", [](const scripted::Request&) { return std::vector<berbytes::Bytes>{}; },
+       "tavelo: the walk of 127.0.0.1:PORT ended after 2 variables: no answer (Too much timeout)\n"},
+      {"genErr",
+       [](const scripted::Request& r) { return std::vector<berbytes::Bytes>{Reply{r.oid, berbytes::kNull, 5, 1}.To(r)}; },
+       "tavelo: The walk ends on error status GenErr at OID 1.3.6.1.2.1.1.2.0\n"},
+      {"cycle",
+       [&](const scripted::Request& r) {
+         return std::vector<berbytes::Bytes>{Reply{{1, 3, 6, 1, 2, 1, 1, 1, 0}, berbytes::Text("box")}.To(r)};
+       },
+       "tavelo: OID not increasing: the agent answered 1.3.6.1.2.1.1.1.0 to a GetNext of 1.3.6.1.2.1.1.2.0, the walk "
+       "ends\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    scripted::Agent agent([&](const scripted::Request& r) {
+      if (r.number >= 3) return c.third(r);
+      return std::vector<berbytes::Bytes>{scripted::TableAnswer(table, r)};
+    });
+    Tavelo tavelo;
+    const Result r = tavelo.Run({"walk", "-v", "2c", "-t", "0.2", "-r", "1", agent.Target(), "1.3.6.1.2.1.1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "1.3.6.1.2.1.1.1.0 = Octet String: box\n1.3.6.1.2.1.1.2.0 = Octet String: two\n");
+    std::string error = c.error;
+    if (const size_t at = error.find("PORT"); at != std::string::npos) error.replace(at, 4, std::to_string(agent.Port()));
+    EXPECT_EQ(r.err, error);
+  }
 }

@@ -284,6 +284,32 @@ bool Answered(const TestUdpSocket& client, const Bytes& request, uint32_t id) {
 
 }  // namespace
 
+TEST_F(SimulerTest, OnlyWholeV1AndV2cRequestsAreAnsweredAndLargeOnesAreReadWhole) {
+  StartAgent();
+  LogCapture log(0);
+  TestUdpSocket client;
+  ASSERT_TRUE(client.Connect(port_));
+  // A GetRequest of over 3,000 bytes (its binding carries a long value).
+  const Bytes large = Request(0xA0, 1, 0x03000001, kSysName, "public", berbytes::Text(std::string(3000, 'q')), 4);
+  EXPECT_TRUE(Answered(client, large, 0x03000001));
+  // Version 3, a request cut short, one with a byte after it: no answer.
+  Bytes cut = GetRequest(0x03000003);
+  cut.pop_back();
+  Bytes padded = GetRequest(0x03000004);
+  padded.push_back(0x00);
+  for (const Bytes& bad : {Request(0xA0, 3, 0x03000002, kSysName, "public", berbytes::kNull, 4), cut, padded})
+    ASSERT_TRUE(client.Send(bad));
+  ASSERT_TRUE(client.Send(GetRequest(0x03000005)));  // answered in turn, after the refused ones
+  std::vector<uint32_t> ids;
+  while (auto answer = client.Receive(2000)) {
+    ids.push_back(AnswerId(answer->data(), answer->size()));
+    if (ids.back() == 0x03000005) break;
+  }
+  EXPECT_EQ(ids, std::vector<uint32_t>{0x03000005});
+  EXPECT_EQ(log.CountContaining(L"CThreadActionSimuler : SNMP version field 3 is not answered", QUILLOG_WARNING), 1u);
+  EXPECT_EQ(log.CountContaining(L"The BER lengths do not add up", QUILLOG_WARNING), 2u);
+}
+
 TEST_F(SimulerTest, GarbageInterleavedWithRequestsNeverStopsTheWorker) {
   StartAgent();
   LogCapture log(0);

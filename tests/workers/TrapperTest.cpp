@@ -16,13 +16,14 @@ std::vector<uint8_t> V2Trap(const std::string& community, size_t filler) {
 }
 
 // The filler that makes the datagram exactly `size` bytes.
-std::vector<uint8_t> V2TrapOfSize(size_t size) {
+size_t FillerOfSize(size_t size) {
   for (size_t filler = size; filler-- > 0;) {
-    auto d = V2Trap("any community at all", filler);
-    if (d.size() == size) return d;
+    if (V2Trap("any community at all", filler).size() == size) return filler;
   }
-  return {};
+  return 0;
 }
+
+std::vector<uint8_t> V2TrapOfSize(size_t size) { return V2Trap("any community at all", FillerOfSize(size)); }
 
 class TrapperTest : public WorkerTest {
  protected:
@@ -95,31 +96,42 @@ TEST_F(TrapperTest, Version1And2cTrapsFromSnmptrapAreDelivered) {
   EXPECT_FALSE(traps[0]->IsExpanded());
 }
 
-TEST_F(TrapperTest, BadDatagramsCostOnlyThemselves) {
+TEST_F(TrapperTest, BadDatagramsCostOnlyThemselvesAndLargeOnesAreReadWhole) {
   StartReceiver();
   TestUdpSocket sender;
   LogCapture log(0);
   std::vector<uint8_t> random_bytes;
   uint32_t x = 12345;
   for (int i = 0; i < 300; ++i) random_bytes.push_back(static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16));
+  const auto whole = V2Trap("cut", 100);
+  const std::vector<uint8_t> cut(whole.begin(), whole.end() - 3);
+  auto padded = V2Trap("padded", 100);
+  padded.push_back(0x00);
   ASSERT_TRUE(sender.SendTo(port_, random_bytes));
   ASSERT_TRUE(sender.SendTo(port_, {}));                              // empty
-  ASSERT_TRUE(sender.SendTo(port_, V2TrapOfSize(2049)));              // too long for the buffer
-  ASSERT_TRUE(sender.SendTo(port_, {0x30, 0x03, 0x02, 0x01, 0x00}));  // truncated message
-  auto exact = V2TrapOfSize(2048);
-  ASSERT_EQ(exact.size(), 2048u);
-  ASSERT_TRUE(sender.SendTo(port_, exact));
+  ASSERT_TRUE(sender.SendTo(port_, {0x30, 0x04, 0x02, 0x01, 0x00}));  // one byte short
+  ASSERT_TRUE(sender.SendTo(port_, cut));                             // binding value cut short
+  ASSERT_TRUE(sender.SendTo(port_, padded));                          // a byte after the message
+  const auto big = V2TrapOfSize(3000);
+  const auto largest = V2TrapOfSize(65507);  // the largest UDP payload
+  ASSERT_EQ(big.size(), 3000u);
+  ASSERT_EQ(largest.size(), 65507u);
+  ASSERT_TRUE(sender.SendTo(port_, big));
+  ASSERT_TRUE(sender.SendTo(port_, largest));
   ASSERT_TRUE(sender.SendTo(port_, V2Trap("x", 3)));
-  ASSERT_TRUE(view_->WaitForTraps(2));
+  ASSERT_TRUE(view_->WaitForTraps(3));
   std::this_thread::sleep_for(50ms);
   auto traps = view_->TakeTraps();
-  ASSERT_EQ(traps.size(), 2u);
+  ASSERT_EQ(traps.size(), 3u);
   EXPECT_EQ(traps[0]->GetFrame().GetCommunity()->GetText(), L"any community at all");
-  EXPECT_GT(traps[0]->GetFrame().GetValues()[0]->GetText().size(), 1900u);
-  EXPECT_EQ(traps[1]->GetFrame().GetCommunity()->GetText(), L"x");
+  EXPECT_EQ(traps[0]->GetFrame().GetValues()[0]->GetText(), std::wstring(FillerOfSize(3000), L'x'));
+  EXPECT_EQ(traps[1]->GetFrame().GetValues()[0]->GetText(), std::wstring(FillerOfSize(65507), L'x'));
+  EXPECT_EQ(traps[2]->GetFrame().GetCommunity()->GetText(), L"x");
   EXPECT_TRUE(trapper_.IsRunning());
   EXPECT_EQ(view_->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED), 0u);
-  EXPECT_EQ(log.CountContaining(L"CThreadActionTrapped : a datagram was dropped", QUILLOG_WARNING), 1u);
+  EXPECT_EQ(log.CountContaining(L"CThreadActionTrapped : a datagram that is not a trap was dropped", QUILLOG_WARNING),
+            4u);
+  EXPECT_EQ(log.CountContaining(L"The BER lengths do not add up", QUILLOG_WARNING), 4u);
 }
 
 TEST_F(TrapperTest, StopEndsABlockedReceiverPromptlyAndItsThreadLeaves) {

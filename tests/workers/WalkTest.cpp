@@ -3,8 +3,6 @@
 #include <set>
 #include <thread>
 
-#include "asn1/BerEncoder.h"
-#include "snmp/SnmpResponseOut.h"
 #include "tests/workers/WorkerFixture.h"
 #include "workers/ThreadActionWalker.h"
 
@@ -47,17 +45,12 @@ void ExpectSameOids(const std::vector<std::string>& ours, const std::vector<std:
       << (b == theirs.end() ? "(end)" : *b) << "; sizes " << ours.size() << " and " << theirs.size();
 }
 
-TEST(WalkerOid, StepBackAndCompare) {
+TEST(WalkerOid, StepBack) {
   using W = CThreadActionWalker;
   EXPECT_EQ(W::StepBack(CAsn1Oid(L"1.3.6.1.2.1")).GetText(), L"1.3.6.1.2.0");
   EXPECT_EQ(W::StepBack(CAsn1Oid(L"1.3.6.1.2.1.1.0")).GetText(), L"1.3.6.1.2.1.0.0");
   EXPECT_EQ(W::StepBack(CAsn1Oid(L"0.0")).GetText(), L"0.0");
   EXPECT_EQ(W::StepBack(CAsn1Oid{1, 3, 18446744073709551615ull}).GetAt(2), 18446744073709551614ull);
-  EXPECT_LT(W::Compare(CAsn1Oid(L"1.3.6.1.2.1.1.9.1.4.9"), CAsn1Oid(L"1.3.6.1.2.1.2")), 0);
-  EXPECT_GT(W::Compare(CAsn1Oid(L"1.3.6.1.2.1.2.1.0"), CAsn1Oid(L"1.3.6.1.2.1.2")), 0);
-  EXPECT_LT(W::Compare(CAsn1Oid(L"1.3.6.1.2.1"), CAsn1Oid(L"1.3.6.1.2.1.2")), 0);  // a proper prefix is smaller
-  EXPECT_EQ(W::Compare(CAsn1Oid(L"1.3.6"), CAsn1Oid(L"1.3.6")), 0);
-  EXPECT_GT(W::Compare(CAsn1Oid{1, 18446744073709551615ull}, CAsn1Oid{1, 2, 3}), 0);  // unsigned arcs
 }
 
 TEST_F(WalkTest, LastOidShowsTheFirstVariableBeyondAndStops) {
@@ -178,67 +171,18 @@ TEST_F(WalkTest, TimeOutInTheMiddleResendsAndResetsTheCount) {
   EXPECT_EQ(relay.Requests(), static_cast<int>(oids.size()) + 2);
 }
 
-TEST_F(WalkTest, ALateAnswerToARetryRepeatsVariablesButTheWalkGoesOn) {
+TEST_F(WalkTest, ALateAnswerToARetryIsDroppedAndNoVariableIsShownTwice) {
   // Request 3 reaches the agent together with its retry: both are answered,
-  // and from then on each answer read is the one to the request before.
+  // and the answer to the first try, no longer in flight, is dropped.
   Relay relay(agent_->Port(), {}, {3});
   LogCapture log(0);
   auto p = Parameter(relay.Port(), L"");
   p.timeout = 200;
   auto oids = Walk(p);
-  std::vector<std::string> unique = oids;
-  unique.erase(std::unique(unique.begin(), unique.end()), unique.end());
-  const auto theirs = SnmpWalk("-v2c");
-  ExpectSameOids(unique, theirs);
-  EXPECT_GT(oids.size(), theirs.size());  // variables shown twice
+  ExpectSameOids(oids, SnmpWalk("-v2c"));
   EXPECT_EQ(log.Count(L"Timeout", QUILLOG_WARNING), 1u);
-  EXPECT_EQ(log.CountContaining(L"does not move forward"), 0u);
-}
-
-// An agent that answers every request with the same variable.
-class StuckAgent {
- public:
-  StuckAgent() : thread_([this] { Loop(); }) {}
-  ~StuckAgent() {
-    stop_ = true;
-    thread_.join();
-  }
-  uint16_t Port() const { return socket_.Port(); }
-  int Answers() const { return answers_; }
-
- private:
-  void Loop() {
-    while (!stop_) {
-      sockaddr_in from{};
-      CSnmpGenericFrameIn request;
-      auto datagram = socket_.Receive(10, &from);
-      if (!datagram || !Decode(*datagram, &request)) continue;
-      CSnmpResponseOut answer;
-      answer.SetInteger(L"Version", request.GetVersion()->GetValue().GetInteger(), true);
-      answer.SetText(L"Community", request.GetCommunity()->GetText());
-      answer.SetInteger(L"RequestId", request.GetAt(4)->GetValue().GetInteger(), true);
-      answer.SetOid(CAsn1Oid(L"1.3.6.1.2.1.1.5.0"));
-      answer.SetValue(ASN1_INTEGER, L"1");
-      CBerEncoder encoder;
-      if (!answer.Encode(encoder)) continue;
-      ++answers_;  // counted before the walker can see the answer
-      socket_.SendTo(from, std::vector<uint8_t>(encoder.GetData(), encoder.GetData() + encoder.GetUsedLength()));
-    }
-  }
-  TestUdpSocket socket_;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> answers_{0};
-  std::thread thread_;
-};
-
-TEST_F(WalkTest, AnAgentThatNeverMovesForwardEndsTheWalk) {
-  StuckAgent stuck;
-  LogCapture log(0);
-  auto oids = Walk(Parameter(stuck.Port(), L"1.3.6.1.2.1.1"));
-  EXPECT_EQ(oids, std::vector<std::string>(3, "1.3.6.1.2.1.1.5.0"));
-  EXPECT_EQ(log.Count(L"The agent does not move forward from OID 1.3.6.1.2.1.1.5.0: the walk ends", QUILLOG_WARNING),
-            1u);
-  EXPECT_EQ(stuck.Answers(), 4);
+  EXPECT_EQ(log.CountContaining(L"dropped an answer with request id", QUILLOG_WARNING), 1u);
+  EXPECT_EQ(log.CountContaining(L"OID not increasing"), 0u);
 }
 
 }  // namespace
