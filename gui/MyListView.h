@@ -152,7 +152,9 @@ class CMyListViewOf : public CMyListView {
   void AddItems(std::vector<Pointer>& records) {
     if (records.empty()) return;
     BeginAppendRows(static_cast<int>(records.size()));
-    rows_.reserve(rows_.size() + records.size());
+    // Grow geometrically: an exact reserve per batch would copy every row each time.
+    const size_t needed = rows_.size() + records.size();
+    if (needed > rows_.capacity()) rows_.reserve(std::max(needed, rows_.capacity() * 2));
     for (Pointer& r : records) rows_.push_back(std::move(r));
     records.clear();
     EndAppendRows();

@@ -6,6 +6,7 @@
 #include "gui/GuiShowMessage.h"
 #include "gui/MainFrame.h"
 #include "gui/QtDispatcher.h"
+#include "gui/SignalCloser.h"
 #include "quillog/Quillog.h"
 
 #include <QApplication>
@@ -42,6 +43,7 @@ bool CTaveloApp::InitInstance() {
   frame_ = std::make_unique<CMainFrame>(dispatcher_.get());
   frame_->show();
   shower_->SetMainWindow(frame_.get());
+  signal_closer_ = std::make_unique<CSignalCloser>(frame_.get());
   return true;
 }
 
@@ -49,6 +51,7 @@ void CTaveloApp::ExitInstance() {
   if (!dispatcher_) return;
   // Release every worker waiting on the GUI thread before any view or worker
   // is destroyed: a worker's destructor may wait for its thread.
+  signal_closer_.reset();
   shower_->Quit();
   dispatcher_->Quit();
   frame_.reset();

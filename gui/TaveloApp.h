@@ -13,6 +13,7 @@ class CGuiShowMessage;
 class CMainFrame;
 class CQtDispatcher;
 class CShowMessage;
+class CSignalCloser;
 class QApplication;
 
 class CTaveloApp {
@@ -44,5 +45,6 @@ class CTaveloApp {
   std::unique_ptr<CQtDispatcher> dispatcher_;
   std::unique_ptr<CGuiShowMessage> shower_;
   std::unique_ptr<CMainFrame> frame_;
+  std::unique_ptr<CSignalCloser> signal_closer_;
   CShowMessage* previous_shower_ = nullptr;
 };

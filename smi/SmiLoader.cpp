@@ -63,6 +63,12 @@ bool CSmiLoader::Load(const std::vector<CSmiModuleKey>& modules, bool reset, uin
     tree_.ClearLinks();
   }
   for (const CSmiModuleKey& key : modules) {
+    if (cancel_.load(std::memory_order_relaxed)) {
+      QuillogW(QUILLOG_WARNING, QLF_NONE, L"CSmiLoader::Load() : the load was stopped");
+      tree_.Reset();
+      scanner_.FreeTokenStrings();
+      return false;
+    }
     if (tree_.FindModule(key)) continue;
     if (LoadModule(key)) continue;
     if (keep_going_) {

@@ -7,6 +7,7 @@
 //     show(loader.ErrorText());                 // message, file and line
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,6 +41,11 @@ class CSmiLoader {
   // the tree keeps what the other modules gave and the load goes on. For
   // loading a whole collection (command line, benchmarks). Off by default.
   void SetKeepGoing(bool keep_going) { keep_going_ = keep_going; }
+  // Asks a running Load (from any thread) to stop before its next module;
+  // it then resets the tree and returns false with no error text. Cleared
+  // by ClearCancel.
+  void Cancel() { cancel_.store(true, std::memory_order_relaxed); }
+  void ClearCancel() { cancel_.store(false, std::memory_order_relaxed); }
   struct Failure {
     CSmiModuleKey module;
     std::wstring text;
@@ -59,5 +65,6 @@ class CSmiLoader {
   CSmiParser parser_;
   std::wstring error_text_;
   bool keep_going_ = false;
+  std::atomic<bool> cancel_{false};
   std::vector<Failure> failures_;
 };

@@ -17,6 +17,8 @@ const wchar_t* const kSender = L"CThreadActionLoadMib";
 CThreadActionLoadMib::CThreadActionLoadMib(CSmiTree& tree) : tree_(tree), loader_(tree) {}
 
 CThreadActionLoadMib::~CThreadActionLoadMib() {
+  // Nobody will see the rest of the load: stop it rather than wait for it.
+  Stop();
   {
     std::unique_lock<std::mutex> lock(idle_mutex_);
     idle_cv_.wait(lock, [this] { return !IsRunning(); });
@@ -46,6 +48,7 @@ bool CThreadActionLoadMib::Start(bool reset, const std::vector<CSmiModuleKey>& m
   }
   modules_ = modules;
   reset_ = reset;
+  loader_.ClearCancel();
   if (CZubThreadPool::RunAction(this, false, nullptr, 0) == 0xFFFFFFFFu) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"Unable to start MIB reader thread");
     std::lock_guard<std::mutex> lock(idle_mutex_);

@@ -9,6 +9,11 @@
 #include <QTest>
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <memory>
 
 #include "app/MessageCenter.h"
@@ -28,6 +33,33 @@ bool ProcessUntil(Pred done, int timeout_ms = 5000) {
   }
   return true;
 }
+
+// Ends the test program with a message when a step that must not hang has
+// not finished in time (a deadlock cannot be failed any other way).
+class Watchdog {
+ public:
+  Watchdog(const char* what, int timeout_ms)
+      : thread_([this, what, timeout_ms] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return done_; })) return;
+          std::fprintf(stderr, "Watchdog: %s did not finish within %d ms (deadlock?)\n", what, timeout_ms);
+          std::abort();
+        }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
 
 class GuiTest : public ::testing::Test {
  protected:

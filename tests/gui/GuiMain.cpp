@@ -6,11 +6,17 @@
 #include <QApplication>
 
 #include <cstdlib>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // Qt wants a private runtime folder; never the user's real one.
+  char runtime[] = "/tmp/tavelo-gui-runtime-XXXXXX";
+  if (mkdtemp(runtime)) setenv("XDG_RUNTIME_DIR", runtime, 1);
   QApplication app(argc, argv);
   CTaveloApp::InitResources();
   testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int status = RUN_ALL_TESTS();
+  rmdir(runtime);
+  return status;
 }

@@ -225,18 +225,23 @@ TEST_F(ViewLogsTest, DestroyedViewReleasesQueuedLinesAndStopsReceiving) {
   EXPECT_EQ(second.PendingCount(), 0u);
 }
 
-TEST_F(ViewLogsTest, ColumnWidthsComeFromTheSettingsAndGoBack) {
-  ASSERT_TRUE(WriteSettingDword(SETTING_VIEW_LOGS_COL_WIDTH, 7, 400));
+TEST_F(ViewLogsTest, MissingWidthReadsAsFiftyAndIsStoredOnClose) {
+  ASSERT_TRUE(WriteSettingDword(SETTING_VIEW_LOGS_COL_WIDTH, 0, 120));
+  ASSERT_TRUE(WriteSettingDword(SETTING_VIEW_LOGS_COL_WIDTH, 1, 0xFFFFFFF0u));  // damaged
   uint32_t width = 0;
   ASSERT_FALSE(ReadSettingDword(SETTING_VIEW_LOGS_COL_WIDTH, 2, &width));
   {
     CViewLogs view;
+    EXPECT_EQ(view.header()->sectionSize(0), 120);
+    EXPECT_EQ(view.header()->sectionSize(1), 50);
     EXPECT_EQ(view.header()->sectionSize(2), 50);
-    view.header()->resizeSection(2, 90);
+    view.header()->resizeSection(0, 140);
   }
-  ASSERT_TRUE(ReadSettingDword(SETTING_VIEW_LOGS_COL_WIDTH, 2, &width));
-  EXPECT_EQ(width, 90u);
+  ASSERT_TRUE(ReadSettingDword(SETTING_VIEW_LOGS_COL_WIDTH, 2, &width)) << "ColWidth_2 not written on close";
+  EXPECT_EQ(width, 50u);
   ASSERT_TRUE(ReadSettingDword(SETTING_VIEW_LOGS_COL_WIDTH, 0, &width));
+  EXPECT_EQ(width, 140u);
+  ASSERT_TRUE(ReadSettingDword(SETTING_VIEW_LOGS_COL_WIDTH, 1, &width));
   EXPECT_EQ(width, 50u);
 }
 

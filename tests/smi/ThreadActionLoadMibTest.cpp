@@ -126,4 +126,27 @@ TEST_F(ThreadActionLoadMibTest, SecondStartWhileLoadingIsRefused) {
   ASSERT_TRUE(action.WaitIdle(20000));
 }
 
+TEST_F(ThreadActionLoadMibTest, StopEndsALoadBeforeItsNextModuleWithoutABox) {
+  CThreadActionLoadMib action(tree_);
+  {
+    // Holding the tree lock keeps the load from reaching its first module.
+    CSmiTreeProtected lock(tree_);
+    ASSERT_TRUE(action.Start(true, ModuleKeysFromList(L"BASE;TOP")));
+    action.Stop();
+  }
+  ASSERT_TRUE(action.WaitIdle(20000));
+  dispatcher_.Drain();
+  EXPECT_EQ(window_->Codes(), (std::vector<uintptr_t>{MSG_VIEW_BROWSER_LOAD_STARTED, MSG_VIEW_BROWSER_LOAD_FINISHED}));
+  EXPECT_EQ(boxes_.Count(), 0u);
+  {
+    CSmiTreeProtected lock(tree_);
+    EXPECT_EQ(Object(L"top"), nullptr);
+  }
+  // The next start loads again.
+  ASSERT_TRUE(action.Start(true, ModuleKeysFromList(L"TOP")));
+  ASSERT_TRUE(action.WaitIdle(20000));
+  CSmiTreeProtected lock(tree_);
+  EXPECT_NE(Object(L"top"), nullptr);
+}
+
 }  // namespace

@@ -1,0 +1,132 @@
+// Closing the program while every kind of worker runs: a walk waiting on a
+// silent agent, a walk whose sends to the GUI thread are blocked, a
+// listening trap receiver, a serving simulator and a MIB load of the whole
+// module collection. The program must end within 2 seconds without losing
+// its settings.
+#include "tests/gui/GuiFixture.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "asn1/IpAddress.h"
+#include "gui/GuiShowMessage.h"
+#include "gui/MainFrame.h"
+#include "gui/TaveloApp.h"
+#include "simulator/SimulatorEntry.h"
+#include "smi/MibFolders.h"
+#include "smi/ThreadActionLoadMib.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/NetSnmp.h"
+#include "tests/common/UdpSocket.h"
+#include "workers/ThreadActionSimuler.h"
+#include "workers/ThreadActionTrapper.h"
+#include "workers/ThreadActionWalker.h"
+#include "workers/TrapRecord.h"
+#include "workers/WalkerResult.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Stands for the tool views: a child of the main window that owns the
+// workers, takes their messages on the GUI thread and frees the records
+// they hand over.
+class WorkingViews : public QObject, public CViewWindow {
+ public:
+  WorkingViews(CViewDispatcher* dispatcher, QObject* frame) : QObject(frame), CViewWindow(dispatcher) {
+    for (uint32_t message : {MSG_VIEW_WALKER, MSG_VIEW_TRAPPER, MSG_VIEW_SIMULATOR, MSG_VIEW_BROWSER})
+      CMessageCenter::Subscribe(L"WorkingViews", this, message, 0);
+    simulator_.AddValue(L"1.3.6.1.2.1.1.5.0", L"Octet String", L"shutdown-host");
+  }
+  ~WorkingViews() override { CMessageCenter::Unsubscribe(this); }
+
+  intptr_t OnViewMessage(uint32_t message, uintptr_t code, uintptr_t payload) override {
+    if (message == MSG_VIEW_WALKER && payload != 0 &&
+        (code == MSG_VIEW_WALKER_DATA || code == MSG_VIEW_WALKER_GET_DATA || code == MSG_VIEW_WALKER_SET_DATA)) {
+      ++walk_rows;
+    }
+    if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_DATA && payload != 0)
+      delete reinterpret_cast<CTrapRecord*>(payload);
+    if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_STARTED) trapper_started = true;
+    if (message == MSG_VIEW_SIMULATOR && code == MSG_VIEW_SIMULATOR_STARTED) simulator_started = true;
+    if (message == MSG_VIEW_BROWSER && code == MSG_VIEW_BROWSER_LOAD_STARTED) load_started = true;
+    return 1;
+  }
+
+  CThreadActionWalker silent_walk;
+  CThreadActionWalker busy_walk;
+  CThreadActionTrapper trapper;
+  CSimulatorEntry simulator_;
+  CThreadActionSimuler simuler;
+  CThreadActionLoadMib loader;
+  int walk_rows = 0;
+  bool trapper_started = false;
+  bool simulator_started = false;
+  bool load_started = false;
+};
+
+CThreadActionWalkerParameter Walk(uint16_t port) {
+  CThreadActionWalkerParameter p;
+  p.retries = 3;
+  p.timeout = 1000;
+  p.version = 1;
+  p.community = L"tumbol";
+  p.port = port;
+  p.address = IpAddress(L"127.0.0.1");
+  p.FirstOid(L"1.3.6.1.2.1");
+  return p;
+}
+
+}  // namespace
+
+TEST(ShutdownTest, ClosingWhileEveryWorkerRunsEndsWithinTwoSecondsAndKeepsTheSettings) {
+  TempHome home;
+  netsnmp::Agent agent;
+  ASSERT_TRUE(agent.Start()) << agent.Log();
+  TestUdpSocket silent_agent;  // receives requests, never answers
+  ASSERT_TRUE(silent_agent.Ok());
+  const std::wstring mibs = quillog::Utf8ToWide(TAVELO_MIBS_DIR);
+  SetMibSearchFolders({mibs});
+  std::vector<CSmiModuleKey> modules;
+  for (const std::wstring& name : ListFolderModules(mibs)) modules.push_back(CSmiModuleKey::FromString(name));
+  ASSERT_GT(modules.size(), 4000u) << "the module collection is missing: " << TAVELO_MIBS_DIR;
+
+  auto app = std::make_unique<CTaveloApp>();
+  ASSERT_TRUE(app->InitInstance());
+  CMainFrame* frame = app->MainFrame();
+  ASSERT_NE(frame, nullptr);
+  // Destroyed with the main window, as the views are.
+  auto* views = new WorkingViews(app->Dispatcher(), frame);
+
+  ASSERT_TRUE(views->trapper.Start(netsnmp::FreeUdpPort()));
+  ASSERT_TRUE(views->simuler.Start(netsnmp::FreeUdpPort(), true, true, L"tumbol", &views->simulator_));
+  ASSERT_TRUE(views->silent_walk.Start(Walk(silent_agent.Port())));
+  ASSERT_TRUE(views->loader.Start(true, modules));
+  ASSERT_TRUE(ProcessUntil([&] { return views->trapper_started && views->simulator_started && views->load_started; }))
+      << "the workers did not start";
+  ASSERT_TRUE(silent_agent.Receive(5000).has_value()) << "the silent agent got no request";
+  EXPECT_TRUE(views->loader.IsRunning()) << "the MIB load ended too early to matter";
+
+  // The window closes and the event loop has ended: a walk started now
+  // blocks in its first send to the GUI thread.
+  Watchdog watchdog("closing the program", 30000);
+  const Clock::time_point closing = Clock::now();
+  ASSERT_TRUE(frame->close());
+  ASSERT_TRUE(views->busy_walk.Start(Walk(agent.Port())));
+  ASSERT_TRUE(WaitUntil([&] { return app->Dispatcher()->Pending() > 0; }, 5000)) << "the busy walk never sent";
+
+  app->ExitInstance();  // destroys the views, which stop and wait for their workers
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - closing);
+  app.reset();
+  EXPECT_LT(took.count(), 2000) << "closing took " << took.count() << " ms";
+  RecordProperty("closing_ms", static_cast<int>(took.count()));
+  std::printf("closing while the workers ran took %lld ms\n", static_cast<long long>(took.count()));
+
+  WindowPlacement placement;
+  EXPECT_TRUE(ReadWindowPlacement(&placement)) << "the window placement was lost";
+  EXPECT_EQ(placement.length, 44u);
+  uint32_t tool_bar = 0;
+  EXPECT_TRUE(ReadSettingDword(SETTING_MAINFRAME_TOOL_BAR, -1, &tool_bar));
+  EXPECT_EQ(CMessageCenter::Count(), 0u);
+}

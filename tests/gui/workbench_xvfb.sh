@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# End-to-end: the built tavelo-workbench under Xvfb. The window titled
+# "Tavelo" appears, Ctrl+4 chooses the Simuler tab, Alt+F4 ends the program
+# with status 0 (as SIGTERM does), and the settings file then holds a 44-byte WindowPlacement
+# and LastView 3.
+#   workbench_xvfb.sh PROGRAM [SCREENSHOT.png]
+set -uo pipefail
+
+program=$1
+screenshot=${2:-}
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
+  # Inside the X server: run the program and drive it with xdotool.
+  "$program" &
+  pid=$!
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name '^Tavelo$' 2>/dev/null | head -1)
+    [ -n "$window" ] && break
+    kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
+    sleep 0.2
+  done
+  [ -n "$window" ] || { kill "$pid"; fail "no window titled Tavelo within 20 s"; }
+  # Without a window manager the program gets the keyboard focus from us;
+  # a window just mapped may refuse it for a moment.
+  focused=""
+  for _ in $(seq 20); do
+    sleep 0.25
+    timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null && { focused=1; break; }
+  done
+  [ -n "$focused" ] || { kill "$pid"; fail "cannot focus the window"; }
+  xdotool key --clearmodifiers ctrl+4
+  sleep 0.5
+  if [ -n "$screenshot" ] && command -v import >/dev/null; then
+    import -window "$window" "$screenshot" || echo "no screenshot taken" >&2
+  fi
+  xdotool key --clearmodifiers alt+F4
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    kill -9 "$pid"
+    fail "Alt+F4 did not end the program within 10 s"
+  fi
+  wait "$pid"
+  status=$?
+  [ "$status" = 0 ] || fail "the program ended with status $status"
+
+  # SIGTERM (logout, kill) closes the window as Alt+F4 does.
+  "$program" &
+  pid=$!
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name '^Tavelo$' 2>/dev/null | head -1)
+    [ -n "$window" ] && break
+    sleep 0.2
+  done
+  [ -n "$window" ] || { kill -9 "$pid"; fail "no window on the second start"; }
+  kill -TERM "$pid"
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    kill -9 "$pid"
+    fail "SIGTERM did not end the program within 10 s"
+  fi
+  wait "$pid"
+  status=$?
+  [ "$status" = 0 ] || fail "SIGTERM ended the program with status $status"
+  exit 0
+fi
+
+# A build of only some targets (the TSan stage) has no program: skipped.
+[ -x "$program" ] || { echo "SKIP: no program at $program"; exit 77; }
+command -v xvfb-run >/dev/null || fail "xvfb-run is missing (scripts/install-deps.sh installs it)"
+command -v xdotool >/dev/null || fail "xdotool is missing (scripts/install-deps.sh installs it)"
+
+home=$(mktemp -d /tmp/tavelo-xvfb-XXXXXX)
+trap 'rm -rf "$home"' EXIT
+export HOME=$home/home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_DATA_DIRS=$home/share \
+  XDG_STATE_HOME=$home/state XDG_RUNTIME_DIR=$home/run
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_DATA_DIRS" "$XDG_STATE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+
+TAVELO_XVFB_INNER=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$program" "$screenshot" || exit 1
+
+settings=$XDG_CONFIG_HOME/tavelo/settings.reg
+[ -f "$settings" ] || fail "no settings file at $settings"
+grep -q '^"LastView"=dword:00000003' "$settings" || fail "LastView is not 3: $(cat "$settings")"
+# The placement's bytes: the hex list after the name, over continued lines.
+bytes=$(sed -n '/^"WindowPlacement"=hex:/,/[^\\]$/p' "$settings" | sed 's/^"WindowPlacement"=hex://; s/[\\ ]//g' |
+  tr -d '\r\n' | tr ',' '\n' | grep -c .)
+[ "$bytes" = 44 ] || fail "WindowPlacement holds $bytes bytes, not 44: $(cat "$settings")"
+echo "OK: window shown, Ctrl+4 chose Simuler, Alt+F4 ended with 0, placement of $bytes bytes stored"
