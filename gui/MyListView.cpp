@@ -42,6 +42,8 @@ QVariant CMyListModel::data(const QModelIndex& index, int role) const {
       if (index.column() != 0) return {};
       if (const QIcon& icon = view_->Image(view_->RowImage(index.row())); !icon.isNull()) return icon;
       return {};
+    case Qt::TextAlignmentRole:
+      return (view_->ListModel()->Alignment(index.column()) | Qt::AlignVCenter).toInt();
     case Qt::ToolTipRole:
       if (QString tip = view_->CellToolTip(index.row(), index.column()); !tip.isEmpty()) return tip;
       return {};
@@ -94,7 +96,7 @@ CMyListView::~CMyListView() {
   model_->view_ = nullptr;
 }
 
-bool CMyListView::InsertColumn(int position, const QString& header_text) {
+bool CMyListView::InsertColumn(int position, const QString& header_text, Qt::Alignment alignment) {
   const int count = static_cast<int>(model_->headers_.size());
   const bool right_place = position == count;
   if (!right_place) {
@@ -102,6 +104,7 @@ bool CMyListView::InsertColumn(int position, const QString& header_text) {
   }
   model_->beginInsertColumns(QModelIndex(), count, count);
   model_->headers_.append(header_text);
+  model_->alignments_.append(alignment);
   model_->endInsertColumns();
   return right_place;
 }
@@ -215,6 +218,33 @@ void CMyListView::BeginInsertRow(int row) {
 }
 
 void CMyListView::EndInsertRow() { EndAppendRows(); }
+
+void CMyListView::BeginInsertRows(int row, int count) {
+  pending_rows_ = count;
+  model_->beginInsertRows(QModelIndex(), row, row + count - 1);
+}
+
+void CMyListView::BeginRemoveRows(int row, int count) {
+  pending_rows_ = count;
+  model_->beginRemoveRows(QModelIndex(), row, row + count - 1);
+}
+
+void CMyListView::EndRemoveRows() {
+  row_count_ -= pending_rows_;
+  pending_rows_ = 0;
+  model_->endRemoveRows();
+}
+
+void CMyListView::RowChanged(int row) {
+  emit model_->dataChanged(model_->index(row, 0), model_->index(row, model_->columnCount() - 1));
+}
+
+void CMyListView::BeginResetRows() { model_->beginResetModel(); }
+
+void CMyListView::EndResetRows(int count) {
+  row_count_ = count;
+  model_->endResetModel();
+}
 
 void CMyListView::paintEvent(QPaintEvent* event) {
   QTableView::paintEvent(event);

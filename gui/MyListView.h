@@ -34,11 +34,15 @@ class CMyListModel : public QAbstractTableModel {
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::Alignment Alignment(int column) const {
+    return column >= 0 && column < alignments_.size() ? alignments_[column] : Qt::AlignLeft;
+  }
 
  private:
   friend class CMyListView;
   CMyListView* view_;
   QStringList headers_;
+  QList<Qt::Alignment> alignments_;
 };
 
 class CMyListView : public QTableView {
@@ -59,7 +63,7 @@ class CMyListView : public QTableView {
 
   // Adds a column at `position`, which must be the current column count
   // (another position is logged and the column still goes last).
-  bool InsertColumn(int position, const QString& header);
+  bool InsertColumn(int position, const QString& header, Qt::Alignment alignment = Qt::AlignLeft);
   // Reads ColWidth_i for every column and applies it; call once the
   // columns exist.
   void ApplyColumnWidths();
@@ -105,6 +109,16 @@ class CMyListView : public QTableView {
   void EndAppendRows();
   void BeginInsertRow(int row);
   void EndInsertRow();
+  // `count` rows at `row` (a block opened under a row, say).
+  void BeginInsertRows(int row, int count);
+  void EndInsertRows() { EndAppendRows(); }
+  void BeginRemoveRows(int row, int count);
+  void EndRemoveRows();
+  // The row's cells are to be asked again.
+  void RowChanged(int row);
+  // Every row changes at once; the list then has `count` rows.
+  void BeginResetRows();
+  void EndResetRows(int count);
 
   void paintEvent(QPaintEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
@@ -149,6 +163,12 @@ class CMyListViewOf : public CMyListView {
     std::vector<Pointer> one;
     one.push_back(std::move(record));
     AddItems(one);
+  }
+  // Puts a record in place of the row's own and redraws the row.
+  void ReplaceItem(int row, Pointer record) {
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size()) return;
+    rows_[static_cast<size_t>(row)] = std::move(record);
+    RowChanged(row);
   }
   // Inserts at `row` (clamped to the list).
   void InsertItem(int row, Pointer record) {

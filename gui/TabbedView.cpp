@@ -5,6 +5,8 @@
 #include "gui/MainMenu.h"
 #include "gui/ViewLogs.h"
 #include "gui/ViewPlaceholder.h"
+#include "gui/ViewTrapper.h"
+#include "gui/ViewWalker.h"
 #include "quillog/Quillog.h"
 
 #include <QIcon>
@@ -33,8 +35,8 @@ QTabWidget::TabPosition PositionOf(uint32_t stored) { return stored == 0 ? QTabW
 QWidget* CTabbedView::_create_view(int index) {
   switch (index) {
     case TAB_BROWSER: return new CViewPlaceholder(QStringLiteral("Browser"));
-    case TAB_WALKER: return new CViewPlaceholder(QStringLiteral("Walker"));
-    case TAB_TRAPPER: return new CViewPlaceholder(QStringLiteral("Trapper"));
+    case TAB_WALKER: return new CViewWalker(GetDispatcher());
+    case TAB_TRAPPER: return new CViewTrapper(GetDispatcher());
     case TAB_SIMULER: return new CViewPlaceholder(QStringLiteral("Simuler"));
     case TAB_LOGGER: return new CViewLogs;
     default: return nullptr;

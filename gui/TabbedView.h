@@ -45,7 +45,7 @@ class CTabbedView : public QTabWidget, public CViewWindow {
   intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) override;
 
  private:
-  static QWidget* _create_view(int index);
+  QWidget* _create_view(int index);
   void _on_current_changed(int index);
 
   std::array<QWidget*, TAB_COUNT> views_{};

@@ -1,0 +1,103 @@
+// CViewTrapper: the Trapper tab. Lists the traps the trap receiver posts;
+// a trap row expands into one sub-row per variable binding.
+//
+// The receiver posts one message per trap. The view queues each record and
+// appends the whole queue as one batch of rows once the messages already
+// waiting have been handled, so a burst costs one row insertion.
+#pragma once
+
+#include "app/MessageCenter.h"
+#include "gui/CommandTarget.h"
+#include "gui/MyListView.h"
+#include "workers/ThreadActionTrapper.h"
+#include "workers/TrapRecord.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CMyMenu;
+
+class CViewTrapper : public CMyListView, public CViewWindow, public CCommandTarget {
+ public:
+  enum Column {
+    COLUMN_NUMBER,
+    COLUMN_TIME,
+    COLUMN_REMOTE_IP,
+    COLUMN_VERSION,
+    COLUMN_AGENT_ADDRESS,
+    COLUMN_ENTERPRISE,
+    COLUMN_GENERIC,
+    COLUMN_SPECIFIC,
+    COLUMN_TIMETICKS,
+    COLUMN_VARBIND,
+    COLUMN_COUNT
+  };
+  enum DisplayMode : uint32_t { DISPLAY_RAW = 1, DISPLAY_SMART = 2 };
+
+  // Subscribes to the trapper messages; starts the receiver on the stored
+  // port when DlgTrapParameter / LastAutoStart is set.
+  explicit CViewTrapper(CViewDispatcher* dispatcher, QWidget* parent = nullptr);
+  ~CViewTrapper() override;
+
+  bool OnCommand(uint32_t command) override;
+  bool IsCommandEnabled(uint32_t command) const override;
+  intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) override;
+
+  // Start (dialog), Restart (stored port), Stop; false when nothing started or stopped.
+  bool OnStart();
+  bool OnRestart();
+  bool OnStop();
+  // Between a successful start and the receiver's finished message.
+  bool IsReceiving() const { return receiving_; }
+  // Between the receiver's started and finished messages: its socket is bound.
+  bool IsListening() const { return listening_; }
+  uint32_t ReceivePort() const { return worker_.GetPort(); }
+
+  // Appends the traps received so far (normally done by a queued call).
+  void TakePending();
+  size_t TrapCount() const { return traps_.size(); }
+  uint32_t DisplayMode() const { return mode_; }
+
+  // Expands or collapses the trap of a row (a sub-row stands for its trap).
+  void ExpandTrap(int row, bool expand);
+  void ExpandAll(bool expand);
+
+  QString CellText(int row, int column) const override;
+  QColor RowColour(int row) const override;
+  QString EmptyText() const override;
+
+  // The OID or value a copy command puts on the clipboard for a row.
+  QString RowOid(int row) const;
+  QString RowValue(int row) const;
+
+ protected:
+  size_t ReleaseRows() override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  // A shown row: a trap, or one binding of it (binding -1 for the trap row).
+  struct RowRef {
+    uint32_t trap;
+    int32_t binding;
+  };
+
+  bool _start(uint32_t port);
+  int _selected_row() const;
+  int _trap_row(uint32_t trap) const;
+  QString _trap_cell(const CTrapRecord& record, uint32_t trap, int column) const;
+  QString _binding_cell(const CTrapRecord& record, int32_t binding, int column) const;
+  QString _oid_text(const std::wstring& dotted) const;
+  void _set_mode(uint32_t mode);
+  void _copy(const QString& text) const;
+
+  CThreadActionTrapper worker_;
+  std::vector<std::unique_ptr<CTrapRecord>> traps_;
+  std::vector<RowRef> rows_;
+  std::vector<std::unique_ptr<CTrapRecord>> pending_;
+  bool take_queued_ = false;
+  bool receiving_ = false;
+  bool listening_ = false;
+  uint32_t mode_ = DISPLAY_RAW;
+  CMyMenu* context_menu_ = nullptr;
+};

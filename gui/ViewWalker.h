@@ -1,0 +1,80 @@
+// CViewWalker: the Walker tab. Lists the variables a walk, a Get or a Set
+// returned from an agent.
+//
+// The workers send each variable synchronously; the view only queues the
+// record and appends the queue as one batch of rows once the events already
+// waiting are handled, so the worker is held for a push, not for a row
+// insertion, and a burst of answers costs one insertion.
+#pragma once
+
+#include "app/MessageCenter.h"
+#include "gui/CommandTarget.h"
+#include "gui/MyListView.h"
+#include "workers/ThreadActionWalker.h"
+#include "workers/ThreadActionWalkerGet.h"
+#include "workers/ThreadActionWalkerSet.h"
+#include "workers/WalkerResult.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CMyMenu;
+
+class CViewWalker : public CMyListViewOf<CWalkerResult>, public CViewWindow, public CCommandTarget {
+ public:
+  enum Column { COLUMN_NUMBER, COLUMN_OID, COLUMN_USAP, COLUMN_PC, COLUMN_TYPE, COLUMN_LENGTH, COLUMN_VALUE, COLUMN_COUNT };
+  enum DisplayMode : uint32_t { DISPLAY_RAW = 1, DISPLAY_SMART = 2 };
+
+  explicit CViewWalker(CViewDispatcher* dispatcher, QWidget* parent = nullptr);
+  ~CViewWalker() override;
+
+  bool OnCommand(uint32_t command) override;
+  bool IsCommandEnabled(uint32_t command) const override;
+  intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) override;
+
+  // Start shows the parameters dialog; Restart uses the stored parameters.
+  bool OnStart();
+  bool OnRestart();
+  bool OnGet();
+  bool OnSet();
+
+  // The record a request of each kind is started with (the retry rule:
+  // Start hands Retries + 1, the others the stored value).
+  static CThreadActionWalkerParameter StoredParameter(bool from_start);
+
+  bool IsRequestRunning() const;
+  bool IsWalking() const { return walking_; }
+  uint32_t DisplayMode() const { return mode_; }
+  const CThreadActionWalker& Walker() const { return walk_; }
+
+  // Appends the variables received so far (normally done by a queued call).
+  void TakePending();
+
+  QString CellText(int row, int column) const override;
+  QColor RowColour(int row) const override { return AlternateRowColour(row); }
+
+  // Tag class and form of a type code: "U" / "A" / "S", "P" / "C".
+  static QString TagClass(uint8_t code);
+  static QString TagForm(uint8_t code);
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  int _selected_count() const;
+  int _selected_row() const;
+  void _update_row(std::unique_ptr<CWalkerResult> result);
+  void _set_mode(uint32_t mode);
+  bool _walk(const CThreadActionWalkerParameter& parameter);
+
+  CThreadActionWalker walk_;
+  CThreadActionWalkerGet get_;
+  CThreadActionWalkerSet set_;
+  std::vector<Pointer> pending_;
+  bool take_queued_ = false;
+  bool walking_ = false;
+  bool requesting_ = false;  // a Get or Set from its start to its finished message
+  uint32_t mode_ = DISPLAY_RAW;
+  CMyMenu* context_menu_ = nullptr;
+};

@@ -1,0 +1,237 @@
+#include "tests/gui/GuiFixture.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <map>
+
+#include "gui/DlgSnmpParameter.h"
+#include "gui/MainMenu.h"
+#include "gui/SmartText.h"
+#include "gui/ViewWalker.h"
+#include "tests/common/NetSnmp.h"
+#include "tests/common/UdpSocket.h"
+
+namespace {
+
+// One line of `snmpwalk -On`: OID without the leading dot, type and value
+// in our names and text forms.
+struct Variable {
+  std::string oid, type, value;
+  bool operator==(const Variable&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Variable& v) { return out << v.oid << " " << v.type << " " << v.value; }
+
+std::vector<Variable> Parse(const std::string& output) {
+  static const std::map<std::string, std::string> kTypes = {
+      {"STRING", "Octet String"}, {"INTEGER", "Integer"}, {"OID", "Object Identifier"}, {"Timeticks", "TimeTicks"},
+      {"Counter32", "Counter32"}, {"Gauge32", "Gauge32"}, {"IpAddress", "IP Address"},  {"Counter64", "Counter64"}};
+  std::vector<Variable> out;
+  for (const std::string& line : netsnmp::Lines(output)) {
+    const size_t eq = line.find(" = ");
+    const size_t colon = line.find(": ", eq);
+    if (line.empty() || line[0] != '.' || eq == std::string::npos || colon == std::string::npos) continue;
+    Variable v{line.substr(1, eq - 1), line.substr(eq + 3, colon - eq - 3), line.substr(colon + 2)};
+    if (auto t = kTypes.find(v.type); t != kTypes.end()) v.type = t->second;
+    if (v.value.size() >= 2 && v.value.front() == '"' && v.value.back() == '"') v.value = v.value.substr(1, v.value.size() - 2);
+    if (v.type == "Object Identifier" && !v.value.empty() && v.value[0] == '.') v.value.erase(0, 1);
+    if (v.type == "TimeTicks") v.value = v.value.substr(1, v.value.find(')') - 1);
+    out.push_back(v);
+  }
+  return out;
+}
+
+std::vector<Variable> Rows(const CViewWalker& view) {
+  std::vector<Variable> rows;
+  for (int r = 0; r < view.RowCount(); ++r) {
+    rows.push_back({view.CellText(r, CViewWalker::COLUMN_OID).toStdString(),
+                    view.CellText(r, CViewWalker::COLUMN_TYPE).toStdString(),
+                    view.CellText(r, CViewWalker::COLUMN_VALUE).toStdString()});
+  }
+  return rows;
+}
+
+void StoreParameters(uint16_t port, uint32_t version, uint32_t timeout, uint32_t retries, const std::string& first,
+                     const std::string& last) {
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP, L"127.0.0.1");
+  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, port);
+  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_VERSION, -1, version);
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY, L"tumbol");
+  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_TIMEOUT, -1, timeout);
+  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY, -1, retries);
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID, std::wstring(first.begin(), first.end()));
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID, std::wstring(last.begin(), last.end()));
+}
+
+// Presses "OK" of the next modal dialog after `edit` has filled it.
+template <typename Dialog>
+void AcceptNextDialog(std::function<void(Dialog&)> edit) {
+  QTimer::singleShot(0, [edit] {
+    auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr) << "no dialog opened";
+    edit(*dialog);
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+  });
+}
+
+int RowOf(const CViewWalker& view, const QString& oid) {
+  for (int r = 0; r < view.RowCount(); ++r) {
+    if (view.CellText(r, CViewWalker::COLUMN_OID) == oid) return r;
+  }
+  return -1;
+}
+
+}  // namespace
+
+class ViewWalkerTest : public netsnmp::SuiteWithAgent<GuiTest> {
+ protected:
+  std::unique_ptr<CViewWalker> NewView() {
+    auto view = std::make_unique<CViewWalker>(dispatcher_.get());
+    view->resize(900, 400);
+    view->show();
+    return view;
+  }
+  // Walks the system group with the stored parameters as snmpwalk does.
+  std::vector<Variable> WalkSystem(CViewWalker& view, uint32_t version, std::vector<Variable>* expected) {
+    const std::string v = version == 1 ? "-v1" : "-v2c";
+    std::string out;
+    EXPECT_EQ(netsnmp::Run({"snmpwalk", v, "-c", "tumbol", "-On", agent_->Target(), ".1.3.6.1.2.1.1"}, &out), 0);
+    *expected = Parse(out);
+    EXPECT_GT(expected->size(), 8u) << out;
+    if (expected->empty()) return {};
+    StoreParameters(agent_->Port(), version, 1000, 2, "1.3.6.1.2.1.1", expected->back().oid);
+    EXPECT_TRUE(view.OnCommand(ID_WALKER_RESTART));
+    EXPECT_TRUE(ProcessUntil([&] { return !view.IsRequestRunning(); }, 20000)) << "the walk never ended";
+    return Rows(view);
+  }
+};
+
+TEST_F(ViewWalkerTest, WalkInV1AndV2cListsWhatSnmpwalkPrints) {
+  auto view = NewView();
+  for (uint32_t version : {1u, 2u}) {
+    std::vector<Variable> expected;
+    std::vector<Variable> rows = WalkSystem(*view, version, &expected);
+    ASSERT_EQ(rows.size(), expected.size()) << "version " << version;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (expected[i].oid == "1.3.6.1.2.1.1.3.0") rows[i].value = expected[i].value;  // sysUpTime moves on
+      EXPECT_EQ(rows[i], expected[i]) << "row " << i << ", version " << version;
+    }
+    EXPECT_EQ(view->CellText(0, CViewWalker::COLUMN_NUMBER).toInt() + static_cast<int>(rows.size()) - 1,
+              view->CellText(view->RowCount() - 1, CViewWalker::COLUMN_NUMBER).toInt());
+  }
+  // Smart display: names and durations.
+  view->OnCommand(ID_DISPLAY_SMART);
+  EXPECT_EQ(ReadSettingDword(SETTING_VIEW_WALKER_DISPLAY_OID_MODE), 2u);
+  const int uptime = RowOf(*view, SmartOid(L"1.3.6.1.2.1.1.3.0"));
+  EXPECT_NE(SmartOid(L"1.3.6.1.2.1.1.3.0"), "1.3.6.1.2.1.1.3.0");
+  ASSERT_GE(uptime, 0);
+  EXPECT_TRUE(view->CellText(uptime, CViewWalker::COLUMN_VALUE).contains(QLatin1Char(':')));
+  EXPECT_EQ(view->CellText(uptime, CViewWalker::COLUMN_USAP), "A");
+  EXPECT_EQ(view->CellText(uptime, CViewWalker::COLUMN_PC), "P");
+  EXPECT_EQ(FormatTimeTicks(8640100), "1d 00:00:01.000");
+  EXPECT_EQ(FormatTimeTicks(12345), "00:02:03.450");
+  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) view->grab().save(QString::fromUtf8(folder) + "/walker-view.png");
+
+  // Two rows selected: every command is off.
+  view->selectRow(0);
+  view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  for (uint32_t command : {ID_WALKER_START, ID_WALKER_RESTART, ID_WALKER_STOP, ID_WALKER_CLEAR, ID_COPY_OID,
+                           ID_COPY_VALUE, ID_DISPLAY_RAW, ID_DISPLAY_SMART, ID_MIB_EDIT, ID_MIB_LOAD, ID_SNMP_GET,
+                           ID_SNMP_SET}) {
+    EXPECT_FALSE(view->IsCommandEnabled(command)) << "command " << command;
+  }
+  view->selectRow(0);
+  EXPECT_TRUE(view->IsCommandEnabled(ID_SNMP_GET));
+  EXPECT_TRUE(view->IsCommandEnabled(ID_WALKER_CLEAR));
+}
+
+TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
+  auto view = NewView();
+  std::vector<Variable> expected;
+  WalkSystem(*view, 2, &expected);
+  const int row = RowOf(*view, "1.3.6.1.2.1.1.6.0");  // sysLocation
+  ASSERT_GE(row, 0);
+  const QString number = view->CellText(row, CViewWalker::COLUMN_NUMBER);
+  view->selectRow(row);
+
+  AcceptNextDialog<CDlgSnmpSet>([](CDlgSnmpSet& d) {
+    d.CommunityEdit()->setText("quinsar");
+    d.ValueEdit()->setText("Tavelo bench room 42");
+  });
+  ASSERT_TRUE(view->OnCommand(ID_SNMP_SET));
+  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
+  EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), "Tavelo bench room 42");
+  EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE), L"Tavelo bench room 42");
+  std::string out;
+  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", agent_->Target(), ".1.3.6.1.2.1.1.6.0"}, &out), 0);
+  EXPECT_NE(out.find("Tavelo bench room 42"), std::string::npos) << out;
+
+  // Changed behind the view's back, GET reads it again into the same row.
+  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", agent_->Target(), ".1.3.6.1.2.1.1.6.0", "s", "attic"},
+                         &out),
+            0);
+  ASSERT_TRUE(view->OnCommand(ID_SNMP_GET));
+  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
+  EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), "attic");
+  EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_NUMBER), number);
+  EXPECT_EQ(static_cast<size_t>(view->RowCount()), expected.size());
+}
+
+TEST_F(ViewWalkerTest, StartSendsRetriesPlusOneRequestsAndRestartRetries) {
+  TestUdpSocket silent;
+  ASSERT_TRUE(silent.Ok());
+  auto view = NewView();
+  StoreParameters(silent.Port(), 2, 50, 3, "1.3.6.1.2.1.1", "");
+  AcceptNextDialog<CDlgSnmpParameter>([](CDlgSnmpParameter&) {});
+  ASSERT_TRUE(view->OnCommand(ID_WALKER_START));
+  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000)) << "the walk never gave up";
+  EXPECT_EQ(silent.Count(100), 4);
+  ASSERT_TRUE(view->OnCommand(ID_WALKER_RESTART));
+  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000)) << "the walk never gave up";
+  EXPECT_EQ(silent.Count(100), 3);
+  EXPECT_EQ(view->RowCount(), 0);
+}
+
+TEST_F(ViewWalkerTest, ParametersDialogKeepsBadValuesAndStoresGoodOnes) {
+  StoreParameters(1161, 1, 1000, 3, "", "");
+  CDlgSnmpParameter dialog;
+  dialog.show();
+  auto refused = [&](QLineEdit* edit, const char* text) {
+    const QString before = edit->text();
+    edit->setText(QString::fromLatin1(text));
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible()) << "'" << text << "' closed the dialog";
+    edit->setText(before);
+  };
+  refused(dialog.PortEdit(), "0");
+  refused(dialog.PortEdit(), "70000");
+  refused(dialog.TimeoutEdit(), "49");
+  refused(dialog.CommunityEdit(), "");
+  refused(dialog.AddressParts()[3], "");
+  refused(dialog.FirstOidEdit(), "3.1.2");
+  refused(dialog.LastOidEdit(), "1.40");
+  EXPECT_EQ(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT), 1161u);
+
+  dialog.AddressParts()[3]->setText("7");
+  dialog.PortEdit()->setText("1162");
+  dialog.TimeoutEdit()->setText("50");
+  dialog.VersionBox()->setCurrentIndex(1);
+  dialog.FirstOidEdit()->setText("1.3.6.1.2.1.2");
+  QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP), L"127.0.0.7");
+  EXPECT_EQ(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT), 1162u);
+  EXPECT_EQ(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_TIMEOUT), 50u);
+  EXPECT_EQ(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_VERSION), 2u);
+  EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID), L"1.3.6.1.2.1.2");
+}
+
+TEST(ViewWalkerTags, ClassAndFormOfATag) {
+  EXPECT_EQ(CViewWalker::TagClass(0x43) + CViewWalker::TagForm(0x43), "AP");
+  EXPECT_EQ(CViewWalker::TagClass(0x30) + CViewWalker::TagForm(0x30), "UC");
+  EXPECT_EQ(CViewWalker::TagClass(0xA2) + CViewWalker::TagForm(0xA2), "SC");
+  EXPECT_EQ(CViewWalker::TagClass(0x04) + CViewWalker::TagForm(0x04), "UP");
+}
