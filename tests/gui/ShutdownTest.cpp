@@ -19,7 +19,7 @@
 #include "tests/common/LogCapture.h"
 #include "tests/common/NetSnmp.h"
 #include "tests/common/UdpSocket.h"
-#include "workers/ThreadActionSimuler.h"
+#include "simulator/ThreadActionSimuler.h"
 #include "workers/ThreadActionTrapper.h"
 #include "workers/ThreadActionWalker.h"
 #include "workers/TrapRecord.h"
