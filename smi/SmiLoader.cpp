@@ -14,7 +14,7 @@ std::vector<CSmiModuleKey> ModuleKeysFromList(const std::wstring& text) {
   return keys;
 }
 
-CSmiLoader::CSmiLoader(CSmiTree& tree) : tree_(tree), parser_(scanner_, tree) {}
+CSmiLoader::CSmiLoader(CSmiTree& tree) : tree_(tree), parser_(scanner_, tree) { parser_.SetStopFlag(&cancel_); }
 
 void CSmiLoader::Fail(const std::wstring& message, const std::wstring& file, int32_t line) {
   error_text_ = message + L"\r\n\r\nFile:" + file + L"\r\nLine:" + std::to_wstring(line);
@@ -33,7 +33,14 @@ bool CSmiLoader::LoadModule(const CSmiModuleKey& key) {
     Fail(QuillogFormat(L"Unable to open Mib module %s", key.module_name), key.file_path, 0);
     return false;
   }
-  if (parser_.Parse() != 0) {
+  const int parsed = parser_.Parse();
+  if (parsed != 0 && parser_.StopRequested()) {
+    // Stopped rather than failed: no error, and the scanner starts clean.
+    scanner_.Restart();
+    scanner_.FreeTokenStrings();
+    return false;
+  }
+  if (parsed != 0) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to parse Mib module %s", key.module_name);
     const SmiError error = scanner_.LastError();
     Fail(error.message, error.file_name, error.line);
@@ -53,6 +60,13 @@ bool CSmiLoader::LoadModule(const CSmiModuleKey& key) {
   return true;
 }
 
+bool CSmiLoader::Stopped() {
+  QuillogW(QUILLOG_WARNING, QLF_NONE, L"CSmiLoader::Load() : the load was stopped");
+  tree_.Reset();
+  scanner_.FreeTokenStrings();
+  return false;
+}
+
 bool CSmiLoader::Load(const std::vector<CSmiModuleKey>& modules, bool reset, uint32_t display_module_mode) {
   error_text_.clear();
   failures_.clear();
@@ -63,14 +77,10 @@ bool CSmiLoader::Load(const std::vector<CSmiModuleKey>& modules, bool reset, uin
     tree_.ClearLinks();
   }
   for (const CSmiModuleKey& key : modules) {
-    if (cancel_.load(std::memory_order_relaxed)) {
-      QuillogW(QUILLOG_WARNING, QLF_NONE, L"CSmiLoader::Load() : the load was stopped");
-      tree_.Reset();
-      scanner_.FreeTokenStrings();
-      return false;
-    }
+    if (cancel_.load(std::memory_order_relaxed)) return Stopped();
     if (tree_.FindModule(key)) continue;
     if (LoadModule(key)) continue;
+    if (cancel_.load(std::memory_order_relaxed)) return Stopped();
     if (keep_going_) {
       failures_.push_back(Failure{key, error_text_});
       continue;

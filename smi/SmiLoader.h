@@ -41,9 +41,10 @@ class CSmiLoader {
   // the tree keeps what the other modules gave and the load goes on. For
   // loading a whole collection (command line, benchmarks). Off by default.
   void SetKeepGoing(bool keep_going) { keep_going_ = keep_going; }
-  // Asks a running Load (from any thread) to stop before its next module;
-  // it then resets the tree and returns false with no error text. Cleared
-  // by ClearCancel.
+  // Asks a running Load (from any thread) to stop: the module being parsed
+  // is cut short at its next token, then the tree is reset and Load returns
+  // false with no error text. LoadModule alone returns false with no error.
+  // Cleared by ClearCancel.
   void Cancel() { cancel_.store(true, std::memory_order_relaxed); }
   void ClearCancel() { cancel_.store(false, std::memory_order_relaxed); }
   struct Failure {
@@ -58,6 +59,8 @@ class CSmiLoader {
   CSmiScanner& Scanner() { return scanner_; }
 
  private:
+  // The end of a stopped Load: the tree is reset.
+  bool Stopped();
   void Fail(const std::wstring& message, const std::wstring& file, int32_t line);
 
   CSmiTree& tree_;

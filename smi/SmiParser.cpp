@@ -32,6 +32,9 @@ class DepthGuard {
   int& depth_;
 };
 
+// Unwinds the nested parses when a stop is requested.
+struct ParseStopped {};
+
 }  // namespace
 
 CSmiParser::CSmiParser(CSmiScanner& scanner, CSmiTree& tree) : scanner_(scanner), tree_(tree) {
@@ -44,6 +47,7 @@ CSmiParser::Token CSmiParser::ReadToken() {
     lex_.queue.pop_front();
     return token;
   }
+  if (StopRequested()) throw ParseStopped{};
   Token token{0, nullptr};
   token.code = scanner_.NextToken(&token.value);
   return token;
@@ -133,6 +137,9 @@ int CSmiParser::Parse() {
   file_keys_.clear();
   try {
     return RunGrammar();
+  } catch (const ParseStopped&) {
+    ResetRecord();
+    return 3;
   } catch (const CSmiScannerFatal& e) {
     scanner_.ErrorReport(quillog::Utf8ToWide(e.what()));
   } catch (const std::bad_alloc&) {

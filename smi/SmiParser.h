@@ -7,6 +7,7 @@
 // shared by the nested parses of one load.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -21,9 +22,14 @@ class CSmiParser {
   CSmiParser(CSmiScanner& scanner, CSmiTree& tree);
 
   // 0 when the module was accepted; non-zero on a syntax error, memory
-  // exhaustion, a scanner failure or an import that could not be loaded.
-  // The error is in the scanner's LastError().
+  // exhaustion, a scanner failure, an import that could not be loaded (the
+  // error is then in the scanner's LastError()) or a stop request.
   int Parse();
+
+  // A flag another thread may raise to cut a running Parse short: it is
+  // read before every token, and Parse then returns non-zero with no error.
+  void SetStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
+  bool StopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
 
   CSmiScanner& Scanner() { return scanner_; }
   CSmiTree& Tree() { return tree_; }
@@ -110,6 +116,7 @@ class CSmiParser {
   std::vector<FileKey> file_keys_;
   mutable FileKey fallback_key_;
   int depth_ = 0;  // nesting of Parse calls
+  const std::atomic<bool>* stop_ = nullptr;
 
   bool in_constraint_ = false;
   bool in_named_number_list_ = false;

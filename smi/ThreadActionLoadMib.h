@@ -26,7 +26,7 @@ class CThreadActionLoadMib : public CZubThreadAction {
   // Starts the load on a pooled thread; false when a load runs already or
   // no thread could be had.
   bool Start(bool reset, const std::vector<CSmiModuleKey>& modules);
-  // Stops a running load before its next module (the tree is then empty).
+  // Cuts a running load short at its next token (the tree is then empty).
   void Stop() { loader_.Cancel(); }
   bool IsRunning() const { return running_.load(std::memory_order_acquire); }
   // Waits until no load runs and its thread has let the action go; false

@@ -111,6 +111,72 @@ TEST_F(SmiLoaderTest, ModuleCutShortNamesItsOwnFileAndLastLine) {
   EXPECT_EQ(loader_.LastError().line, 3);
 }
 
+// Stops the loader when a log line naming the given text is written: the
+// stop then arrives in the middle of a parse.
+class StopOnLine {
+ public:
+  StopOnLine(CSmiLoader& loader, std::wstring text) : old_mask_(QuillogGetFeatureLevel()) {
+    Target() = {&loader, std::move(text)};
+    QuillogSetFeatureLevel(QLF_PROGRAM_LEX_FILE);
+    QuillogSetPoster(&StopOnLine::Post);
+    QuillogPostSendMessageSet(1, 0x8001, 0, 0);
+    QuillogPostSendMessageEnable();
+  }
+  ~StopOnLine() {
+    QuillogPostSendMessageDisable();
+    QuillogSetPoster(nullptr);
+    QuillogSetFeatureLevel(old_mask_);
+    Target() = {};
+  }
+  StopOnLine(const StopOnLine&) = delete;
+  StopOnLine& operator=(const StopOnLine&) = delete;
+
+ private:
+  struct Stop {
+    CSmiLoader* loader = nullptr;
+    std::wstring text;
+  };
+  static Stop& Target() {
+    static Stop stop;
+    return stop;
+  }
+  static bool Post(uint64_t, uint32_t, QuillogInfo* record) {
+    const Stop& stop = Target();
+    if (stop.loader != nullptr && record->message.find(stop.text) != std::wstring::npos) stop.loader->Cancel();
+    QuillogReleaseInfo(record);
+    return true;
+  }
+  uint32_t old_mask_;
+};
+
+TEST_F(SmiLoaderTest, StopCutsTheModuleBeingParsedShortWithoutAnError) {
+  {
+    // IF imports SMI, then TC: the stop comes when TC's file is opened,
+    // before any of TC or the rest of IF is read.
+    StopOnLine stop(loader_, L"Beginning of MIB file " + ModulePath("TC"));
+    EXPECT_FALSE(Load(L"IF")) << "the load ran to its end";
+  }
+  EXPECT_TRUE(loader_.ErrorText().empty()) << quillog::WideToUtf8(loader_.ErrorText());
+  EXPECT_EQ(Object(L"ifLeaf"), nullptr);
+  EXPECT_EQ(Object(L"tcRoot"), nullptr);
+  EXPECT_TRUE(tree_.Modules().empty());
+  EXPECT_EQ(loader_.Scanner().Depth(), 0);
+  EXPECT_EQ(loader_.Scanner().TokenStringCount(), 0u);
+
+  // A stopped LoadModule alone tells no error either.
+  {
+    CSmiTreeProtected lock(tree_);
+    EXPECT_FALSE(loader_.LoadModule(CSmiModuleKey{L"SMI", ModulePath("SMI")}));
+  }
+  EXPECT_TRUE(loader_.ErrorText().empty());
+  EXPECT_EQ(loader_.Scanner().Depth(), 0);
+
+  // Once cleared, the next load reads everything.
+  loader_.ClearCancel();
+  ASSERT_TRUE(Load(L"IF")) << quillog::WideToUtf8(loader_.ErrorText());
+  EXPECT_NE(Object(L"ifLeaf"), nullptr);
+}
+
 TEST_F(SmiLoaderTest, MissingModulesAndFilesFailTheLoad) {
   LogCapture log(0);
   WriteModule("NEEDS", "NEEDS DEFINITIONS ::= BEGIN\nIMPORTS x FROM GONE;\nEND");
