@@ -1,27 +1,5 @@
 #include "app/PlainDispatcher.h"
 
-#include "quillog/Quillog.h"
-
-// A queued call. A sender waits on the item itself, never on the
-// dispatcher, so the dispatcher may be gone once the call has run.
-struct CPlainDispatcher::Item {
-  std::function<void()> call;
-  bool is_send = false;
-  std::mutex done_mutex;
-  std::condition_variable done_cv;
-  bool done = false;
-  bool ran = false;
-
-  void Finish(bool has_run) {
-    {
-      std::lock_guard<std::mutex> lock(done_mutex);
-      ran = has_run;
-      done = true;
-    }
-    done_cv.notify_all();
-  }
-};
-
 CPlainDispatcher::CPlainDispatcher() = default;
 
 CPlainDispatcher::~CPlainDispatcher() {
@@ -76,18 +54,11 @@ size_t CPlainDispatcher::RunPending() {
 
 bool CPlainDispatcher::_run_one(std::unique_lock<std::mutex>& lock) {
   if (queue_.empty()) return false;
-  std::shared_ptr<Item> item = queue_.front();
+  std::shared_ptr<CDispatchCall> item = queue_.front();
   queue_.pop_front();
   busy_ = true;
   lock.unlock();
-  bool ran = true;
-  try {
-    item->call();
-  } catch (...) {
-    ran = false;
-    QuillogW(QUILLOG_ERROR, QLF_NONE, L"CPlainDispatcher::Run() : a handler threw an exception");
-  }
-  item->Finish(ran);
+  item->Finish(item->Run(L"CPlainDispatcher"));
   lock.lock();
   busy_ = false;
   if (queue_.empty()) idle_cv_.notify_all();
@@ -95,7 +66,7 @@ bool CPlainDispatcher::_run_one(std::unique_lock<std::mutex>& lock) {
 }
 
 void CPlainDispatcher::Quit() {
-  std::deque<std::shared_ptr<Item>> dropped;
+  std::deque<std::shared_ptr<CDispatchCall>> dropped;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     quit_ = true;
@@ -112,7 +83,7 @@ void CPlainDispatcher::Drain() {
   idle_cv_.wait(lock, [this] { return quit_ || (queue_.empty() && !busy_); });
 }
 
-bool CPlainDispatcher::_enqueue(std::shared_ptr<Item> item) {
+bool CPlainDispatcher::_enqueue(std::shared_ptr<CDispatchCall> item) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (quit_) return false;
   queue_.push_back(std::move(item));
@@ -121,7 +92,7 @@ bool CPlainDispatcher::_enqueue(std::shared_ptr<Item> item) {
 }
 
 bool CPlainDispatcher::Post(std::function<void()> call) {
-  auto item = std::make_shared<Item>();
+  auto item = std::make_shared<CDispatchCall>();
   item->call = std::move(call);
   return _enqueue(std::move(item));
 }
@@ -131,13 +102,11 @@ bool CPlainDispatcher::Send(const std::function<void()>& call) {
     call();
     return true;
   }
-  auto item = std::make_shared<Item>();
+  auto item = std::make_shared<CDispatchCall>();
   item->call = call;
   item->is_send = true;
   if (!_enqueue(item)) return false;
-  std::unique_lock<std::mutex> lock(item->done_mutex);
-  item->done_cv.wait(lock, [&] { return item->done; });
-  return item->ran;
+  return item->Wait();
 }
 
 bool CPlainDispatcher::IsDispatcherThread() const {

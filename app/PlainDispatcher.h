@@ -2,6 +2,7 @@
 // command-line program and the tests.
 #pragma once
 
+#include "app/DispatchCall.h"
 #include "app/MessageCenter.h"
 
 #include <condition_variable>
@@ -34,15 +35,14 @@ class CPlainDispatcher : public CViewDispatcher {
   bool IsDispatcherThread() const override;
 
  private:
-  struct Item;
-  bool _enqueue(std::shared_ptr<Item> item);
+  bool _enqueue(std::shared_ptr<CDispatchCall> item);
   bool _run_one(std::unique_lock<std::mutex>& lock);
   void _loop();
 
   mutable std::mutex mutex_;
   std::condition_variable cv_;
   std::condition_variable idle_cv_;
-  std::deque<std::shared_ptr<Item>> queue_;
+  std::deque<std::shared_ptr<CDispatchCall>> queue_;
   bool quit_ = false;
   bool busy_ = false;
   std::thread::id runner_;

@@ -1,11 +1,7 @@
 #include "gui/QtDispatcher.h"
 
-#include "quillog/Quillog.h"
-
 #include <QCoreApplication>
 #include <QEvent>
-
-#include <condition_variable>
 
 namespace {
 
@@ -14,34 +10,6 @@ const QEvent::Type kRunQueueEvent = static_cast<QEvent::Type>(QEvent::registerEv
 constexpr int kBatch = 256;
 
 }  // namespace
-
-// A queued call. A sender waits on its item, never on the dispatcher.
-struct CQtDispatcher::Item {
-  std::function<void()> call;
-  bool is_send = false;
-  std::mutex done_mutex;
-  std::condition_variable done_cv;
-  bool done = false;
-  bool ran = false;
-
-  void Finish(bool has_run) {
-    {
-      std::lock_guard<std::mutex> lock(done_mutex);
-      ran = has_run;
-      done = true;
-    }
-    done_cv.notify_all();
-  }
-  bool Run() {
-    try {
-      call();
-      return true;
-    } catch (...) {
-      QuillogW(QUILLOG_ERROR, QLF_NONE, L"CQtDispatcher::Run() : a handler threw an exception");
-      return false;
-    }
-  }
-};
 
 CQtDispatcher::CQtDispatcher(QObject* parent) : QObject(parent), gui_thread_(std::this_thread::get_id()) {}
 
@@ -60,7 +28,7 @@ size_t CQtDispatcher::Pending() const {
 }
 
 bool CQtDispatcher::Post(std::function<void()> call) {
-  auto item = std::make_shared<Item>();
+  auto item = std::make_shared<CDispatchCall>();
   item->call = std::move(call);
   return _enqueue(std::move(item));
 }
@@ -71,16 +39,14 @@ bool CQtDispatcher::Send(const std::function<void()>& call) {
     call();
     return true;
   }
-  auto item = std::make_shared<Item>();
+  auto item = std::make_shared<CDispatchCall>();
   item->call = call;
   item->is_send = true;
   if (!_enqueue(item)) return false;
-  std::unique_lock<std::mutex> lock(item->done_mutex);
-  item->done_cv.wait(lock, [&] { return item->done; });
-  return item->ran;
+  return item->Wait();
 }
 
-bool CQtDispatcher::_enqueue(std::shared_ptr<Item> item) {
+bool CQtDispatcher::_enqueue(std::shared_ptr<CDispatchCall> item) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (quit_) return false;
   queue_.push_back(std::move(item));
@@ -95,10 +61,10 @@ void CQtDispatcher::_wake_locked() {
   QCoreApplication::postEvent(this, new QEvent(kRunQueueEvent));
 }
 
-std::shared_ptr<CQtDispatcher::Item> CQtDispatcher::_take_next() {
+std::shared_ptr<CDispatchCall> CQtDispatcher::_take_next() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (queue_.empty() || quit_) return nullptr;
-  std::shared_ptr<Item> item = std::move(queue_.front());
+  std::shared_ptr<CDispatchCall> item = std::move(queue_.front());
   queue_.pop_front();
   // A handler may open a nested event loop (a modal box): the calls behind
   // this one must still run there, in order.
@@ -118,14 +84,14 @@ void CQtDispatcher::_run_queue() {
     wake_pending_ = false;
   }
   for (int i = 0; i < kBatch; ++i) {
-    std::shared_ptr<Item> item = _take_next();
+    std::shared_ptr<CDispatchCall> item = _take_next();
     if (!item) return;
-    item->Finish(item->Run());
+    item->Finish(item->Run(L"CQtDispatcher"));
   }
 }
 
 void CQtDispatcher::Quit() {
-  std::deque<std::shared_ptr<Item>> left;
+  std::deque<std::shared_ptr<CDispatchCall>> left;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     quit_ = true;
@@ -137,6 +103,6 @@ void CQtDispatcher::Quit() {
       item->Finish(false);
       continue;
     }
-    item->Finish(item->Run());
+    item->Finish(item->Run(L"CQtDispatcher"));
   }
 }

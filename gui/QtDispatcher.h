@@ -6,6 +6,7 @@
 // worker blocked in a send can finish before its owner destroys it.
 #pragma once
 
+#include "app/DispatchCall.h"
 #include "app/MessageCenter.h"
 
 #include <QObject>
@@ -39,14 +40,13 @@ class CQtDispatcher : public QObject, public CViewDispatcher {
   bool event(QEvent* event) override;
 
  private:
-  struct Item;
-  bool _enqueue(std::shared_ptr<Item> item);
-  std::shared_ptr<Item> _take_next();
+  bool _enqueue(std::shared_ptr<CDispatchCall> item);
+  std::shared_ptr<CDispatchCall> _take_next();
   void _wake_locked();
   void _run_queue();
 
   mutable std::mutex mutex_;
-  std::deque<std::shared_ptr<Item>> queue_;
+  std::deque<std::shared_ptr<CDispatchCall>> queue_;
   bool quit_ = false;
   bool wake_pending_ = false;
   const std::thread::id gui_thread_;
