@@ -49,8 +49,9 @@ TEST(SnmpOut, RequestsAndResponseBytes) {
   EXPECT_EQ(Encoded(*set), expected);
 }
 
-// The binding's value of a Response from each type's text; numbers over the
-// full 64-bit range, unsigned for the counters, saturating for INTEGER.
+// The binding's value of a Response from each type's text; INTEGER reads the
+// full signed range and saturates. (The unsigned types, strings, OIDs and
+// addresses are read back by snmpget in NetSnmpTest.)
 TEST(SnmpOut, ResponseSetValueEachType) {
   struct Case {
     uint8_t code;
@@ -58,18 +59,11 @@ TEST(SnmpOut, ResponseSetValueEachType) {
     Bytes element;
   };
   const Case cases[] = {
-      {ASN1_INTEGER, L"42", {0x02, 0x01, 0x2A}},
-      {ASN1_BOOLEAN, L"7", {0x01, 0x01, 0x01}},
-      {ASN1_BOOLEAN, L"", {0x01, 0x01, 0x00}},
-      {ASN1_OCTET_STRING, L"hi", {0x04, 0x02, 'h', 'i'}},
-      {ASN1_NULL, L"x", {0x05, 0x00}},
+      {ASN1_INTEGER, L"42", {0x02, 0x01, 0x2A}},        {ASN1_BOOLEAN, L"7", {0x01, 0x01, 0x01}},
+      {ASN1_BOOLEAN, L"", {0x01, 0x01, 0x00}},          {ASN1_NULL, L"x", {0x05, 0x00}},
       {ASN1_END_OF_MIB_VIEW, L"ignored", {0x82, 0x00}},
-      {ASN1_OBJECT_IDENTIFIER, L"1.3.6.1.4.1.9", {0x06, 0x06, 0x2B, 0x06, 0x01, 0x04, 0x01, 0x09}},
-      {ASN1_IP_ADDRESS, L"127.0.0.1", {0x40, 0x04, 0x7F, 0x00, 0x00, 0x01}},
       {ASN1_TIMETICKS, L"  +300", {0x43, 0x02, 0x01, 0x2C}},
       {ASN1_INTEGER, L"-129abc", {0x02, 0x02, 0xFF, 0x7F}},
-      {ASN1_COUNTER32, L"4294967295", {0x41, 0x05, 0x00, 0xFF, 0xFF, 0xFF, 0xFF}},
-      {ASN1_COUNTER64, L"18446744073709551615", {0x46, 0x09, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
       {ASN1_INTEGER, L"-9223372036854775808", {0x02, 0x08, 0x80, 0, 0, 0, 0, 0, 0, 0}},
       {ASN1_INTEGER, L"99999999999999999999", {0x02, 0x08, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
   };
