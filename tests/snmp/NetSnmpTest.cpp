@@ -288,16 +288,13 @@ TEST_F(NetSnmpAgent, GetAnswersDecodeWithTheirTypes) {
       EXPECT_EQ(frame.GetValue()->GetText().rfind(starts, 0), 0u) << quillog::WideToUtf8(frame.GetValue()->GetText());
     }
   }
-  CSnmpGetResponseIn descr;  // the whole text, nothing after it
-  ASSERT_TRUE(Ask<CSnmpGetRequestOut>(1, L"tumbol", L"1.3.6.1.2.1.1.1.0", &descr));
-  EXPECT_EQ(descr.GetValue()->GetText(), L"Tavelo test agent");
 }
 
 TEST_F(NetSnmpAgent, GetNextWalksIntoTheView) {
   CSnmpGetNextResponseIn first, next;
   ASSERT_TRUE(Ask<CSnmpGetNextRequestOut>(1, L"tumbol", L"1.3.6.1.2.1.1", &first));
   EXPECT_EQ(first.GetName()->GetText(), L"1.3.6.1.2.1.1.1.0");
-  EXPECT_EQ(first.GetValue()->GetText(), L"Tavelo test agent");
+  EXPECT_EQ(first.GetValue()->GetText(), L"Tavelo test agent");  // the whole text, nothing after it
   ASSERT_TRUE(Ask<CSnmpGetNextRequestOut>(1, L"tumbol", L"1.3.6.1.2.1.1.1.0", &next));
   EXPECT_EQ(next.GetName()->GetText(), L"1.3.6.1.2.1.1.2.0");
 }

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using namespace berbytes;
@@ -52,44 +54,33 @@ TEST(SnmpResponseIn, FirstOfTwoBindings) {
   EXPECT_TRUE(log.Records().empty());
 }
 
-TEST(SnmpResponseIn, ShapeFailures) {
-  const std::pair<Bytes, const wchar_t*> cases[] = {
-      {{0x02, 0x01, 0x05}, L"Bad(2) number (1) of ASN.1 objects in GetNextResponse"},
-      {Seq({Int(0), Text("c")}), L"Bad(4) number (3) of ASN.1 objects in GetNextResponse"},
-      {Response(0, 0), L"Bad(10) number (8) of ASN.1 objects in GetNextResponse"},
-      {Response(3, 1), L"Unknown trap version (3)"},
-      {Response(0, 1, ASN1_PDU_GET_REQUEST), L"Request identifier 160 is not correct in GetNextResponse"},
-  };
-  for (const auto& [bytes, message] : cases) {
-    LogCapture log;
-    CSnmpGetResponseIn frame;
-    EXPECT_FALSE(DecodeInto(bytes, frame));
-    EXPECT_TRUE(log.Has(message)) << quillog::WideToUtf8(message);
-    EXPECT_EQ(frame.GetName(), nullptr);
-  }
-}
-
-// A cut or padded datagram never yields a frame with missing or empty parts.
-TEST(SnmpResponseIn, CutPaddedOrIndefiniteDatagramsAreRefusedWhole) {
+// A cut or padded datagram never yields a frame with missing or empty parts:
+// it is refused whole (Warning) before its shape is checked (Error).
+TEST(SnmpResponseIn, RefusedDatagrams) {
   const Bytes whole = Response(0, 2);
-  Bytes cut(whole.begin(), whole.end() - 2);
   Bytes padded = whole;
   padded.push_back(0x00);
-  Bytes indefinite = Cat({{0x30, 0x80}, Bytes(whole.begin() + 2, whole.end()), {0x00, 0x00}});
   // The layout adds up, but a BOOLEAN of 2 bytes does not decode.
   const Bytes bad_boolean = Message(0, "public", ASN1_PDU_RESPONSE, Int(1), {{Oid({1, 3, 6, 1}), Tlv(0x01, {0, 1})}});
-  const std::pair<Bytes, const wchar_t*> cases[] = {
-      {cut, L"The BER lengths do not add up: cut short"},
-      {padded, L"The BER lengths do not add up: trailing bytes after the message"},
-      {indefinite, L"The BER lengths do not add up: indefinite length"},
-      {bad_boolean, L"DecodeDatagram() ==> The element at byte"},
+  const std::tuple<Bytes, int, const wchar_t*> cases[] = {
+      {Bytes(whole.begin(), whole.end() - 2), QUILLOG_WARNING, L"The BER lengths do not add up: cut short"},
+      {padded, QUILLOG_WARNING, L"The BER lengths do not add up: trailing bytes after the message"},
+      {Cat({{0x30, 0x80}, Bytes(whole.begin() + 2, whole.end()), {0x00, 0x00}}), QUILLOG_WARNING,
+       L"The BER lengths do not add up: indefinite length"},
+      {bad_boolean, QUILLOG_WARNING, L"DecodeDatagram() ==> The element at byte"},
+      {{0x02, 0x01, 0x05}, QUILLOG_ERROR, L"Bad(2) number (1) of ASN.1 objects in GetNextResponse"},
+      {Seq({Int(0), Text("c")}), QUILLOG_ERROR, L"Bad(4) number (3) of ASN.1 objects in GetNextResponse"},
+      {Response(0, 0), QUILLOG_ERROR, L"Bad(10) number (8) of ASN.1 objects in GetNextResponse"},
+      {Response(3, 1), QUILLOG_ERROR, L"Unknown trap version (3)"},
+      {Response(0, 1, ASN1_PDU_GET_REQUEST), QUILLOG_ERROR, L"Request identifier 160 is not correct in GetNextResponse"},
   };
-  for (const auto& [bytes, warning] : cases) {
+  for (const auto& [bytes, level, message] : cases) {
+    SCOPED_TRACE(quillog::WideToUtf8(message));
     LogCapture log;
     CSnmpGetResponseIn frame;
     EXPECT_FALSE(DecodeInto(bytes, frame));
     EXPECT_EQ(frame.GetName(), nullptr);
-    EXPECT_EQ(log.CountContaining(warning, QUILLOG_WARNING), 1u) << quillog::WideToUtf8(warning);
+    EXPECT_EQ(log.CountContaining(message, level), 1u);
   }
 }
 
