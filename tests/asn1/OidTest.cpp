@@ -31,7 +31,6 @@ TEST(Oid, ParseAndText) {
   const std::pair<const wchar_t*, const wchar_t*> cases[] = {
       {L".1.3.6.", L"1.3.6"},
       {L"1.x.3", L"1.0.3"},
-      {L"1..3.", L"1.3"},
       {L"...", L""},
       {L" 1. +3.\t6abc", L"1.3.6"},
       {L"1.-1", L"1.18446744073709551615"},

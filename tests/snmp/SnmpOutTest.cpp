@@ -30,7 +30,7 @@ Bytes Encoded(CSnmpBase& message) {
 
 }  // namespace
 
-TEST(SnmpOut, RequestsAndResponseBytes) {
+TEST(SnmpOut, RequestBytes) {
   EXPECT_EQ(Encoded(*Request<CSnmpGetRequestOut>()), kGetRequest);
   Bytes next = kGetRequest;
   next[7] = 0xA1;
