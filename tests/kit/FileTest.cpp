@@ -55,11 +55,7 @@ TEST_F(KitFile, DeleteFileMakesReadOnlyWritableAndLeavesDirectories) {
   EXPECT_TRUE(log.Has(L"The file " + W(file) + L" has read only attribute, removing it before deleting",
                       QUILLOG_WARNING));
 
-  const fs::path plain = Write("rw.txt");
-  log.Clear();
-  EXPECT_TRUE(CZubFile::DeleteFile(W(plain)));
-  EXPECT_EQ(log.CountContaining(L"read only"), 0u);
-  EXPECT_FALSE(CZubFile::DeleteFile(W(plain)));  // gone already
+  EXPECT_FALSE(CZubFile::DeleteFile(W(file)));  // gone already
   const fs::path dir = m_root / "sub";  // directories are left alone
   fs::create_directory(dir);
   EXPECT_FALSE(CZubFile::DeleteFile(W(dir)));
@@ -109,28 +105,21 @@ TEST_F(KitFile, RenameNeverReplacesAnExistingFile) {
   EXPECT_FALSE(fs::exists(from));
 }
 
-TEST_F(KitFile, ExistenceAndDirectoryChecks) {
-  const fs::path file = Write("f.txt");
-  EXPECT_TRUE(CZubFile::ExistFile(W(file)));
+TEST_F(KitFile, ExistenceChecksAndOneLevelCreate) {
+  const fs::path unicode = Write("d\xC3\xA9j\xC3\xA0.txt");  // UTF-8 on disk, wide in the call
+  EXPECT_TRUE(CZubFile::ExistFile(W(unicode)));
   EXPECT_TRUE(CZubFile::ExistFile(W(m_root)));
   EXPECT_FALSE(CZubFile::ExistFile(W(m_root / "nope")));
   EXPECT_TRUE(CZubFile::IsDirectory(W(m_root)));
-  EXPECT_FALSE(CZubFile::IsDirectory(W(file)));
+  EXPECT_FALSE(CZubFile::IsDirectory(W(unicode)));
   EXPECT_FALSE(CZubFile::IsDirectory(W(m_root / "nope")));
-  const fs::path unicode = Write("d\xC3\xA9j\xC3\xA0.txt");  // UTF-8 on disk, wide in the call
-  EXPECT_TRUE(CZubFile::ExistFile(W(unicode)));
-}
 
-TEST_F(KitFile, CreateDirectoryMakesOneLevel) {
-  LogCapture log;
   const fs::path one = m_root / "one";
   EXPECT_TRUE(CZubFile::CreateDirectory(W(one)));
   EXPECT_TRUE(fs::is_directory(one));
   EXPECT_FALSE(CZubFile::CreateDirectory(W(one)));
-  const fs::path two = m_root / "a" / "b";
-  EXPECT_FALSE(CZubFile::CreateDirectory(W(two)));
-  EXPECT_FALSE(fs::exists(two));
-  EXPECT_TRUE(log.Has(L"Fail to create the directory '" + W(two) + L"'", QUILLOG_ERROR));
+  EXPECT_FALSE(CZubFile::CreateDirectory(W(m_root / "a" / "b")));
+  EXPECT_FALSE(fs::exists(m_root / "a"));
 }
 
 TEST_F(KitFile, BadParametersAreReported) {
@@ -141,10 +130,6 @@ TEST_F(KitFile, BadParametersAreReported) {
   EXPECT_FALSE(CZubFile::IsDirectory(L""));
   EXPECT_FALSE(CZubFile::CreateDirectory(L""));
   EXPECT_FALSE(CZubFile::DeleteDirectory(L"", true));
-  for (const wchar_t* name : {L"DeleteFile", L"RenameFile", L"ExistFile", L"IsDirectory", L"CreateDirectory",
-                              L"DeleteDirectory"}) {
-    EXPECT_TRUE(log.Has(std::wstring(L"Bad parameter in CZubFile::") + name + L"()", QUILLOG_WARNING)) << name;
-  }
   EXPECT_EQ(log.Count(L"Pointer is NULL or Empty", QUILLOG_ERROR), 6u);
 }
 
