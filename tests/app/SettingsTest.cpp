@@ -12,7 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <sys/wait.h>
+#include <tuple>
 #include <thread>
 #include <unistd.h>
 
@@ -225,12 +227,9 @@ TEST(Settings, LongBinaryValuesWrapAndParseBack) {
   v.type = REG_TYPE_BINARY;
   for (int i = 0; i < 300; ++i) v.bytes.push_back(static_cast<uint8_t>(i));
   CRegFile::SetValue(key, v);
-  std::string text = file.Serialize();
-  for (size_t pos = 0, next; pos < text.size(); pos = next + 1) {
-    next = text.find('\n', pos);
-    if (next == std::string::npos) next = text.size();
-    EXPECT_LE(next - pos, 80u);
-  }
+  const std::string text = file.Serialize();
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
   CRegFile back;
   std::string why;
   ASSERT_TRUE(back.Parse(text, &why)) << why;
@@ -277,11 +276,7 @@ TEST(RegFile, RandomRegistriesRoundTripAndDamagedOnesAreRefusedCleanly) {
       for (size_t v = 0; v < file.Keys()[k].values.size(); ++v) {
         const RegValue& a = file.Keys()[k].values[v];
         const RegValue& b = back.Keys()[k].values[v];
-        EXPECT_EQ(a.name, b.name);
-        EXPECT_EQ(a.type, b.type);
-        EXPECT_EQ(a.text, b.text);
-        EXPECT_EQ(a.dword, b.dword);
-        EXPECT_EQ(a.bytes, b.bytes);
+        EXPECT_EQ(std::tie(a.name, a.type, a.text, a.dword, a.bytes), std::tie(b.name, b.type, b.text, b.dword, b.bytes));
       }
     }
     // Damage: cut it, or flip a few bytes. Parse may succeed or refuse.

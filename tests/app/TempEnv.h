@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -23,11 +23,8 @@ class TempEnv {
   }
   ~TempEnv() {
     for (auto& [name, value] : saved_) {
-      if (value) {
-        setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        unsetenv(name.c_str());
-      }
+      if (value) setenv(name.c_str(), value->c_str(), 1);
+      else unsetenv(name.c_str());
     }
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
@@ -48,9 +45,7 @@ class TempEnv {
 
   static std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
   static void WriteFile(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
