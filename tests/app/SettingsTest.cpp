@@ -2,7 +2,7 @@
 #include "app/RegFile.h"
 #include "app/Settings.h"
 #include "tests/common/LogCapture.h"
-#include "tests/app/TempEnv.h"
+#include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <sys/wait.h>
 #include <tuple>
@@ -22,9 +24,19 @@ namespace {
 
 const std::string kKeyPrefix = "[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\";
 
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+void WriteFile(const std::string& path, const std::string& text) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+std::string SettingsPath(const TempHome& env) { return env.str("config/tavelo/settings.reg"); }
+
 // A settings file with one key of ours: `body` starts with the key's last part.
-void WriteSettings(const TempEnv& env, const std::string& body) {
-  TempEnv::WriteFile(env.SettingsPath(), "REGEDIT4\n\n" + kKeyPrefix + body);
+void WriteSettings(const TempHome& env, const std::string& body) {
+  WriteFile(SettingsPath(env), "REGEDIT4\n\n" + kKeyPrefix + body);
 }
 
 std::string Utf16Hex(const std::wstring& text, bool terminate = true) {
@@ -41,12 +53,12 @@ std::string Utf16Hex(const std::wstring& text, bool terminate = true) {
 CRegFile ParseFile(const std::string& path) {
   CRegFile file;
   std::string why;
-  EXPECT_TRUE(file.Parse(TempEnv::ReadFile(path), &why)) << why;
+  EXPECT_TRUE(file.Parse(ReadFile(path), &why)) << why;
   return file;
 }
 
 TEST(Settings, FirstStartReadsEveryDefaultAndWritesNoValue) {
-  TempEnv env;
+  TempHome env;
   LogCapture log;
   for (const SettingRow* row = SettingsTable(); row->kind != SETTING_KIND_END; ++row) {
     if (row->kind == SETTING_KIND_REGISTRY && row->type == SETTING_TYPE_DWORD) {
@@ -65,14 +77,14 @@ TEST(Settings, FirstStartReadsEveryDefaultAndWritesNoValue) {
   EXPECT_FALSE(ReadWindowPlacement(&placement));
 
   // Reading created the empty keys, and nothing else.
-  CRegFile file = ParseFile(env.SettingsPath());
+  CRegFile file = ParseFile(SettingsPath(env));
   EXPECT_EQ(file.Keys().size(), 12u);  // one per section
   for (const RegKey& key : file.Keys()) EXPECT_TRUE(key.values.empty());
   EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 0u);
 }
 
 TEST(Settings, UnknownNumbersAndNonUserKindsAreNotWritten) {
-  TempEnv env;
+  TempHome env;
   uint32_t value = 7;
   EXPECT_FALSE(ReadSettingDword(9, -1, &value));
   EXPECT_EQ(value, 0u);
@@ -80,11 +92,11 @@ TEST(Settings, UnknownNumbersAndNonUserKindsAreNotWritten) {
   EXPECT_FALSE(WriteSettingDword(SETTING_MAX_SIMULATORS, -1, 9));
   EXPECT_FALSE(WriteSettingString(SETTING_PRODUCT_NAME, L"Other"));
   EXPECT_EQ(ReadSettingString(SETTING_PRODUCT_NAME), L"Tavelo");
-  EXPECT_FALSE(std::filesystem::exists(env.SettingsPath()));
+  EXPECT_FALSE(std::filesystem::exists(SettingsPath(env)));
 }
 
 TEST(Settings, StringWhereDwordExpectedIsRefused) {
-  TempEnv env;
+  TempHome env;
   WriteSettings(env, "DlgSnmpParameter]\n\"LastPort\"=\"1234\"\n\"LastIp\"=dword:00000005\n");
   LogCapture log;
   uint32_t value = 0;
@@ -100,9 +112,9 @@ TEST(Settings, StringWhereDwordExpectedIsRefused) {
 }
 
 TEST(Settings, IndexedColumnWidthsUseTheirOwnValueNames) {
-  TempEnv env;
+  TempHome env;
   ASSERT_TRUE(WriteSettingDword(SETTING_VIEW_WALKER_COL_WIDTH, 3, 120));
-  std::string text = TempEnv::ReadFile(env.SettingsPath());
+  std::string text = ReadFile(SettingsPath(env));
   EXPECT_NE(text.find(kKeyPrefix + "ViewWalker]\n\"ColWidth_3\"=dword:00000078\n"), std::string::npos) << text;
   uint32_t value = 0;
   EXPECT_TRUE(ReadSettingDword(SETTING_VIEW_WALKER_COL_WIDTH, 3, &value));
@@ -113,9 +125,9 @@ TEST(Settings, IndexedColumnWidthsUseTheirOwnValueNames) {
 }
 
 TEST(Settings, ExpandAndMultiStringsAreRead) {
-  TempEnv env;
-  env.Set("TAVELO_TEST_EDITOR", "/opt/édit");
-  env.Unset("TAVELO_TEST_UNSET");
+  TempHome env;
+  setenv("TAVELO_TEST_EDITOR", "/opt/édit", 1);
+  unsetenv("TAVELO_TEST_UNSET");
   WriteSettings(env, "ViewMibBrowser]\n\"TextEditor\"=hex(2):" +
                          Utf16Hex(L"%TAVELO_TEST_EDITOR%/bin/ed %TAVELO_TEST_UNSET% 100%") + "\n\"LastFile\"=hex(7):" +
                          Utf16Hex(L"IF-MIB") + "," + Utf16Hex(L"SNMPv2-MIB") + ",00,00\n");
@@ -123,31 +135,31 @@ TEST(Settings, ExpandAndMultiStringsAreRead) {
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_LAST_FILE), L"IF-MIB\r\nSNMPv2-MIB");
 
   // An expansion beyond 4,096 characters falls back to the default.
-  env.Set("TAVELO_TEST_EDITOR", std::string(5000, 'x'));
+  setenv("TAVELO_TEST_EDITOR", std::string(5000, 'x').c_str(), 1);
   LogCapture log;
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR), L"xdg-open");
   EXPECT_EQ(log.CountContaining(L"Unable to expand the string '%TAVELO_TEST_EDITOR%", QUILLOG_ERROR), 1u);
 }
 
 TEST(Settings, TextsRoundTripWithEscapesAndWideCharacters) {
-  TempEnv env;
+  TempHome env;
   const std::wstring tricky = L"C:\\path \"quoted\"\nsecond line\t\u00e9\U0001F600";
   ASSERT_TRUE(WriteSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE, tricky));
   EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE), tricky);
   // One value line per value: the file stays line-based.
-  std::string text = TempEnv::ReadFile(env.SettingsPath());
+  std::string text = ReadFile(SettingsPath(env));
   EXPECT_NE(text.find("\"LastValue\"=\"C:\\\\path \\\"quoted\\\"\\nsecond line\t"), std::string::npos) << text;
 }
 
 TEST(Settings, WindowPlacementIsA44ByteBinary) {
-  TempEnv env;
+  TempHome env;
   const WindowPlacement in{.flags = 2, .show_cmd = 3, .min_x = -1, .max_y = -32000,
                            .left = 10, .top = 20, .right = 1290, .bottom = 1044};
   ASSERT_TRUE(WriteWindowPlacement(in));
   WindowPlacement out;
   ASSERT_TRUE(ReadWindowPlacement(&out));
   EXPECT_EQ(std::memcmp(&in, &out, sizeof in), 0);
-  std::string text = TempEnv::ReadFile(env.SettingsPath());
+  std::string text = ReadFile(SettingsPath(env));
   EXPECT_NE(text.find("\"WindowPlacement\"=hex:2c,00,00,00,02,00,00,00,03,00,00,00,ff,ff,ff,ff"), std::string::npos);
 
   // Another type or size is refused.
@@ -168,8 +180,8 @@ TEST(Settings, CorruptFileIsKeptAsideWithOneErrorLine) {
       "",
   };
   for (const std::string& content : garbage) {
-    TempEnv env;
-    TempEnv::WriteFile(env.SettingsPath(), content);
+    TempHome env;
+    WriteFile(SettingsPath(env), content);
     LogCapture log;
     EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_STATUS_BAR), 1u);
     EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP), L"127.0.0.1");
@@ -178,32 +190,32 @@ TEST(Settings, CorruptFileIsKeptAsideWithOneErrorLine) {
     // The store goes on working with a fresh file; the bad one is kept as it was.
     EXPECT_TRUE(WriteSettingDword(SETTING_MAINFRAME_STATUS_BAR, -1, 0));
     EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_STATUS_BAR), 0u);
-    EXPECT_EQ(TempEnv::ReadFile(env.SettingsPath() + ".bad"), content);
+    EXPECT_EQ(ReadFile(SettingsPath(env) + ".bad"), content);
   }
 }
 
 TEST(Settings, UnreadableFileIsKeptAside) {
-  TempEnv env;
-  std::filesystem::create_directories(env.SettingsPath());  // a folder where the file should be
+  TempHome env;
+  std::filesystem::create_directories(SettingsPath(env));  // a folder where the file should be
   LogCapture log;
   EXPECT_EQ(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY), 3u);
   EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 1u);
-  EXPECT_TRUE(std::filesystem::is_directory(env.SettingsPath() + ".bad"));
+  EXPECT_TRUE(std::filesystem::is_directory(SettingsPath(env) + ".bad"));
   EXPECT_TRUE(WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY, -1, 5));
   EXPECT_EQ(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY), 5u);
 }
 
 TEST(Settings, ForeignKeysAndValueTypesSurviveWrites) {
-  TempEnv env;
+  TempHome env;
   std::string original =
       "REGEDIT4\n\n; a comment ending in a backslash \\\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Q\"=hex(b):01,02,03,04,05,06,07,08\n@=\"def\"\n\n" +
       kKeyPrefix + "mainframe]\n\"statusbar\"=dword:00000000\n\"Blob\"=hex:01,02,\\\n  03,04\n";
-  TempEnv::WriteFile(env.SettingsPath(), original);
+  WriteFile(SettingsPath(env), original);
   // Key and value names are matched without regard to case.
   EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_STATUS_BAR), 0u);
   ASSERT_TRUE(WriteSettingDword(SETTING_MAINFRAME_STATUS_BAR, -1, 1));
   ASSERT_TRUE(WriteSettingDword(SETTING_MAINFRAME_TOOL_BAR, -1, 0));
-  CRegFile file = ParseFile(env.SettingsPath());
+  CRegFile file = ParseFile(SettingsPath(env));
   const RegKey* other = file.FindKey(L"HKEY_CURRENT_USER\\Software\\Other");
   ASSERT_NE(other, nullptr);
   const RegValue* q = CRegFile::FindValue(other, L"Q");
@@ -291,7 +303,7 @@ TEST(RegFile, RandomRegistriesRoundTripAndDamagedOnesAreRefusedCleanly) {
 // Two writers (a child process and threads here) never tear the file and
 // never lose each other's values.
 TEST(Settings, ConcurrentWritersNeverTearTheFile) {
-  TempEnv env;
+  TempHome env;
   constexpr int kRounds = 150;
   ASSERT_TRUE(WriteSettingDword(SETTING_MAINFRAME_LAST_VIEW, -1, 0));
   pid_t child = fork();
@@ -307,7 +319,7 @@ TEST(Settings, ConcurrentWritersNeverTearTheFile) {
     while (!done) {
       CRegFile file;
       std::string why;
-      std::string text = TempEnv::ReadFile(env.SettingsPath());
+      std::string text = ReadFile(SettingsPath(env));
       if (!file.Parse(text, &why)) ++torn;
     }
   });
@@ -325,41 +337,41 @@ TEST(Settings, ConcurrentWritersNeverTearTheFile) {
   EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_LAST_VIEW), static_cast<uint32_t>(kRounds));
   EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE), std::to_wstring(kRounds));
   EXPECT_EQ(ReadSettingDword(SETTING_VIEW_LOGS_COL_WIDTH, kRounds % 7), static_cast<uint32_t>(kRounds));
-  EXPECT_FALSE(std::filesystem::exists(env.SettingsPath() + ".bad"));
+  EXPECT_FALSE(std::filesystem::exists(SettingsPath(env) + ".bad"));
   // No temporary files are left behind: settings.reg and its lock file only.
-  const std::filesystem::directory_iterator folder(env.Root() + "/config/tavelo");
+  const std::filesystem::directory_iterator folder(env.str("config/tavelo"));
   EXPECT_EQ(std::distance(begin(folder), end(folder)), 2);
 }
 
 TEST(Settings, WriteFailureIsReportedNotHidden) {
-  TempEnv env;
-  TempEnv::WriteFile(env.Root() + "/config/tavelo", "a file where the folder should be");
+  TempHome env;
+  WriteFile(env.str("config/tavelo"), "a file where the folder should be");
   LogCapture log;
   EXPECT_FALSE(WriteSettingDword(SETTING_MAINFRAME_LAST_VIEW, -1, 2));
   EXPECT_EQ(log.CountContaining(L"Error while setting the registry key LastView", QUILLOG_ERROR), 1u);
   EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_LAST_VIEW), 0u);
-  EXPECT_EQ(TempEnv::ReadFile(env.Root() + "/config/tavelo"), "a file where the folder should be");
+  EXPECT_EQ(ReadFile(env.str("config/tavelo")), "a file where the folder should be");
 }
 
 TEST(Folders, DerivedFromTheEnvironment) {
-  TempEnv env;
+  TempHome env;
   LogCapture log(QLF_PROGRAM_GUI);
-  EXPECT_EQ(UserDataPath(), quillog::Utf8ToWide(env.Root() + "/data"));
-  EXPECT_EQ(log.CountContaining(L"UserData path is " + quillog::Utf8ToWide(env.Root()) + L"/data", QUILLOG_INFO), 1u);
-  EXPECT_EQ(ProgramDataPath(), quillog::Utf8ToWide(env.Root() + "/common"));
-  env.Set("XDG_DATA_DIRS", ":relative:/srv/share/:/usr/share");
+  EXPECT_EQ(UserDataPath(), quillog::Utf8ToWide(env.str("data")));
+  EXPECT_EQ(log.CountContaining(L"UserData path is " + quillog::Utf8ToWide(env.str("data")), QUILLOG_INFO), 1u);
+  EXPECT_EQ(ProgramDataPath(), quillog::Utf8ToWide(env.str("share")));
+  setenv("XDG_DATA_DIRS", ":relative:/srv/share/:/usr/share", 1);
   EXPECT_EQ(ProgramDataPath(), L"/srv/share");
-  env.Unset("XDG_DATA_DIRS");
+  unsetenv("XDG_DATA_DIRS");
   EXPECT_EQ(ProgramDataPath(), L"/usr/local/share");
-  env.Unset("XDG_DATA_HOME");
-  EXPECT_EQ(UserDataPath(), quillog::Utf8ToWide(env.Root() + "/.local/share"));
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(UserDataPath(), quillog::Utf8ToWide(env.str("home/.local/share")));
 
   std::wstring exe = ExecutablePath();
   EXPECT_EQ(exe, quillog::Utf8ToWide(std::filesystem::canonical("/proc/self/exe").string()));
   EXPECT_EQ(InstallPath() + L"/" + std::filesystem::path(exe).filename().wstring(), exe);
 
   const std::wstring log_folder = LogFolderPath();
-  EXPECT_EQ(log_folder, quillog::Utf8ToWide(env.Root() + "/state/tavelo/log"));
+  EXPECT_EQ(log_folder, quillog::Utf8ToWide(env.str("state/tavelo/log")));
   EXPECT_TRUE(std::filesystem::is_directory(quillog::WideToUtf8(log_folder)));
   EXPECT_EQ(JoinPath(L"/a/", L"/b"), L"/a/b");
 }
