@@ -4,13 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "kit/ZubFile.h"
 #include "tests/common/LogCapture.h"
+#include "tests/common/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -18,19 +18,6 @@ namespace {
 
 class KitFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tavelo-kit-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_root = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    for (auto& entry : fs::recursive_directory_iterator(m_root, ec)) {
-      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::remove_all(m_root, ec);
-  }
-
   fs::path Write(const fs::path& relative, const std::string& content = "data") {
     const fs::path path = m_root / relative;
     fs::create_directories(path.parent_path());
@@ -43,7 +30,8 @@ class KitFile : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  fs::path m_root;
+  TempDir m_dir;
+  const fs::path m_root = m_dir.path();
 };
 
 TEST_F(KitFile, DeleteFileMakesReadOnlyWritableAndLeavesDirectories) {
