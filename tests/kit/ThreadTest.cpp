@@ -19,8 +19,9 @@
 
 namespace {
 
-struct Step {
-  uint32_t status;
+// One step of an action, or one wait of a waiter: the code with its status and values.
+struct Got {
+  uint32_t code, status;
   uintptr_t v1, v2, v3;
 };
 
@@ -37,7 +38,7 @@ class ProbeAction : public CZubThreadAction {
   void OnAction(uint32_t status, uintptr_t v1, uintptr_t v2, uintptr_t v3) override {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
-      m_steps.push_back(Step{status, v1, v2, v3});
+      m_steps.push_back(Got{0, status, v1, v2, v3});
     }
     ++actions;
     if (throw_in_action) throw new CZubException(L"step failed %d", 7);
@@ -61,7 +62,7 @@ class ProbeAction : public CZubThreadAction {
     m_released = true;
     m_cv.notify_all();
   }
-  std::vector<Step> Steps() {
+  std::vector<Got> Steps() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_steps;
   }
@@ -79,7 +80,7 @@ class ProbeAction : public CZubThreadAction {
   bool m_hold;
   bool m_inside = false;
   bool m_released = false;
-  std::vector<Step> m_steps;
+  std::vector<Got> m_steps;
   std::atomic<int>* m_destroyed;
 };
 
@@ -88,11 +89,6 @@ std::wstring NotPooled(const wchar_t* name) {
   return QuillogFormat(L"The thread '%s' is not in the list of managed thread by the pool", name);
 }
 
-// One wait of a waiter: the code with its status and values.
-struct Got {
-  uint32_t code, status;
-  uintptr_t v1, v2, v3;
-};
 Got Take(CZubThreadWaiter& waiter, uint32_t timeout_ms) {
   Got got{0, 0, 9, 9, 9};
   got.code = waiter.Wait(timeout_ms, &got.status, &got.v1, &got.v2, &got.v3);
@@ -117,7 +113,7 @@ class KitPool : public ::testing::Test {
 
 TEST_F(KitPool, BusyThreadsAreAddedAndIdleOnesReused) {
   LogCapture log;
-  ProbeAction first(true), second(true), third;
+  ProbeAction first(true), second(true), third, refused;
   const uint32_t id0 = CZubThreadPool::RunAction(&first, false, nullptr, 0);
   ASSERT_TRUE(first.WaitInside());
   const uint32_t id1 = CZubThreadPool::RunAction(&second, false, nullptr, 0);
@@ -128,11 +124,15 @@ TEST_F(KitPool, BusyThreadsAreAddedAndIdleOnesReused) {
   EXPECT_TRUE(log.Has(QuillogFormat(L"Adding the thread %d '%s' in the pool of threads, there are now %d threads",
                                     id1, PoolName(m_base + 1), static_cast<int>(m_base + 2)),
                       QUILLOG_USER));
+  // A busy thread refuses a second action.
+  EXPECT_FALSE(first.GetThread()->StartAction(&refused, false, 0));
+  EXPECT_EQ(first.GetThread()->GetAction(), &first);
 
   first.Release();
   second.Release();
   ASSERT_TRUE(first.WaitDetached());
   ASSERT_TRUE(second.WaitDetached());
+  EXPECT_EQ(refused.begins + refused.actions + refused.ends, 0);
   EXPECT_EQ(CZubThreadPool::RunAction(&third, false, nullptr, 0), id0);
   ASSERT_TRUE(third.WaitDetached());
   EXPECT_EQ(third.ends, 1);
@@ -181,18 +181,6 @@ TEST_F(KitPool, PostWhileBusyIsDeliveredByTheNextWait) {
   ASSERT_TRUE(busy.WaitDetached());
   EXPECT_EQ(busy.ends, 1);
   EXPECT_EQ(busy.GetThread()->GetWaitTimeout(), 0xFFFFFFFFu);
-}
-
-TEST_F(KitPool, StartActionOnABusyThreadIsRefused) {
-  ProbeAction running(true), other;
-  CZubThreadPool::RunAction(&running, false, nullptr, 0);
-  ASSERT_TRUE(running.WaitInside());
-  CZubThread* thread = running.GetThread();
-  EXPECT_FALSE(thread->StartAction(&other, false, 0));
-  EXPECT_EQ(thread->GetAction(), &running);
-  running.Release();
-  ASSERT_TRUE(running.WaitDetached());
-  EXPECT_EQ(other.begins + other.actions + other.ends, 0);
 }
 
 TEST_F(KitPool, TimeoutsReachTheActionUntilItStops) {
@@ -249,19 +237,18 @@ TEST_F(KitPool, ToldThreadLeavesEvenWhenAnActionStartsRightAfter) {
   // The next action must not be handed to the thread that was just told to
   // leave (its exit would be lost under the start).
   for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
     ProbeAction first;
     const uint32_t told = CZubThreadPool::RunAction(&first, false, nullptr, 0);
-    ASSERT_TRUE(first.WaitDetached()) << "round " << round;
-    ASSERT_EQ(CZubThreadPool::ExitAll(), 1u) << "round " << round;
+    ASSERT_TRUE(first.WaitDetached());
+    ASSERT_EQ(CZubThreadPool::ExitAll(), 1u);
     ProbeAction next;
-    const uint32_t id = CZubThreadPool::RunAction(&next, false, nullptr, 0);
-    EXPECT_NE(id, told) << "round " << round << ": an action went to a thread told to leave";
-    ASSERT_TRUE(WaitUntil([&] { return !InPool(told); })) << "round " << round << ": thread " << told
-                                                          << " never left";
-    ASSERT_TRUE(next.WaitReleased(5000)) << "round " << round;
-    EXPECT_EQ(std::make_tuple(next.begins.load(), next.ends.load()), std::make_tuple(1, 1)) << "round " << round;
+    EXPECT_NE(CZubThreadPool::RunAction(&next, false, nullptr, 0), told) << "an action went to a thread told to leave";
+    ASSERT_TRUE(WaitUntil([&] { return !InPool(told); })) << "thread " << told << " never left";
+    ASSERT_TRUE(next.WaitReleased(5000));
+    EXPECT_EQ(std::make_tuple(next.begins.load(), next.ends.load()), std::make_tuple(1, 1));
     CZubThreadPool::ExitAll();
-    ASSERT_TRUE(WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0; })) << "round " << round;
+    ASSERT_TRUE(WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0; }));
   }
 }
 
