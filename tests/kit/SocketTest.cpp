@@ -50,7 +50,6 @@ Received Receive(CZubUdpSocket& socket, uint32_t size = 2048) {
 }
 
 TEST(KitSocket, PortsOutsideOneTo65535AreRefusedWithoutASocket) {
-  LogCapture log;
   const int32_t before = ZubCounterSockets().GetCurrent();
   CZubUdpSocket socket;
   for (uint32_t port : {0u, 65536u}) {
@@ -58,90 +57,69 @@ TEST(KitSocket, PortsOutsideOneTo65535AreRefusedWithoutASocket) {
     EXPECT_FALSE(socket.SocketServerOpen(port));
     EXPECT_FALSE(socket.IsOpen());
   }
-  EXPECT_EQ(log.Count(L"CZubUdpSocket::SocketClientOpen() : Bad parameters", QUILLOG_ERROR), 2u);
-  EXPECT_EQ(log.Count(L"CZubUdpSocket::SocketServerOpen() : Bad parameters", QUILLOG_ERROR), 2u);
   EXPECT_EQ(ZubCounterSockets().GetCurrent(), before);
 }
 
-TEST(KitSocket, TakenPortFailsToBindAndLeavesTheSocketOpen) {
+TEST(KitSocket, TakenPortFailsToBindAndLeavesTheSocketOpenUntilDestroyed) {
   LogCapture log;
   TestUdpSocket holder;
   const int32_t before = ZubCounterSockets().GetCurrent();
-  CZubUdpSocket socket;
-  EXPECT_FALSE(socket.SocketServerOpen(holder.Port(), nullptr, L"127.0.0.1"));
-  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketServerOpen() : Error while binding the server socket", QUILLOG_ERROR));
-  EXPECT_TRUE(socket.IsOpen());
-  EXPECT_EQ(ZubCounterSockets().GetCurrent(), before + 1);
-  EXPECT_TRUE(socket.SocketClose());
+  {
+    CZubUdpSocket socket;
+    EXPECT_FALSE(socket.SocketServerOpen(holder.Port(), nullptr, L"127.0.0.1"));
+    EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketServerOpen() : Error while binding the server socket", QUILLOG_ERROR));
+    EXPECT_TRUE(socket.IsOpen());
+    EXPECT_EQ(ZubCounterSockets().GetCurrent(), before + 1);
+  }
+  EXPECT_TRUE(log.Has(L"CZubLowSocket destructor is closing an open socket", QUILLOG_WARNING));
   EXPECT_EQ(ZubCounterSockets().GetCurrent(), before);
 }
 
-TEST(KitSocket, DatagramOf2048BytesFitsAnd2049DoesNot) {
-  CZubUdpSocket server;
-  const uint32_t port = OpenServer(server);
-  ASSERT_NE(port, 0u);
-  TestUdpSocket client;
-  ASSERT_TRUE(client.SendTo(port, Pattern(2048)));
-  const Received whole = Receive(server);
-  ASSERT_TRUE(whole.ok);
-  EXPECT_EQ(whole.data, Pattern(2048));
-  EXPECT_EQ(whole.address, kLoopback);
-  EXPECT_EQ(whole.port, client.Port());
-
-  ASSERT_TRUE(client.SendTo(port, Pattern(2049)));
-  EXPECT_FALSE(Receive(server).ok);
-  // The socket goes on working after the refused datagram.
-  ASSERT_TRUE(client.SendTo(port, Pattern(5)));
-  EXPECT_EQ(Receive(server).data, Pattern(5));
-}
-
-TEST(KitSocket, ClientAndServerExchangeDatagrams) {
+TEST(KitSocket, ClientAndServerExchangeDatagramsOfUpTo2048Bytes) {
   CZubUdpSocket server;
   const uint32_t port = OpenServer(server);
   ASSERT_NE(port, 0u);
   CZubUdpSocket client;
   ASSERT_TRUE(client.SocketClientOpen(kLoopback, port));
-  ASSERT_TRUE(client.SocketSend(kLoopback, port, Pattern(100).data(), 100));
+  ASSERT_TRUE(client.SocketSend(kLoopback, port, Pattern(2048).data(), 2048));
   const Received request = Receive(server);
-  ASSERT_EQ(request.data, Pattern(100));
+  ASSERT_EQ(request.data, Pattern(2048));
+  EXPECT_EQ(request.address, kLoopback);
   ASSERT_TRUE(server.SocketSend(request.address, request.port, "pong", 4));
   const Received answer = Receive(client);
   EXPECT_EQ(answer.data, (Bytes{'p', 'o', 'n', 'g'}));
   EXPECT_EQ(answer.port, port);
 
-  // Pseudo-connected: a stranger's datagram is not delivered to the client.
+  // A longer datagram is refused and the socket goes on working after it.
   TestUdpSocket stranger;
+  ASSERT_TRUE(stranger.SendTo(port, Pattern(2049)));
+  EXPECT_FALSE(Receive(server).ok);
+  ASSERT_TRUE(stranger.SendTo(port, Pattern(5)));
+  EXPECT_EQ(Receive(server).data, Pattern(5));
+  // Pseudo-connected: a stranger's datagram is not delivered to the client.
   ASSERT_TRUE(stranger.SendTo(static_cast<uint16_t>(request.port), Pattern(3)));
   EXPECT_EQ(client.SocketWaitRead(50), 0);
 }
 
-TEST(KitSocket, MisuseIsReported) {
-  LogCapture log;
+TEST(KitSocket, MisuseIsRefused) {
   CZubUdpSocket socket;
   char buffer[16];
   uint32_t address = 0, port = 0, length = sizeof(buffer);
   EXPECT_FALSE(socket.SocketSend(kLoopback, 9, "x", 1));
-  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketSend() : The UDP socket is not open", QUILLOG_ERROR));
   EXPECT_FALSE(socket.SocketRecv(&address, &port, buffer, &length));
-  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketRecv() : The UDP socket is not open", QUILLOG_ERROR));
   EXPECT_FALSE(socket.SocketClose());
-  EXPECT_TRUE(log.Has(L"CZubLowSocket::SocketClose() : The socket is not open", QUILLOG_ERROR));
 
   ASSERT_NE(OpenServer(socket), 0u);
   EXPECT_FALSE(socket.SocketServerOpen(1234));
-  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketServerOpen() : The socket is already open", QUILLOG_ERROR));
   EXPECT_FALSE(socket.SocketClientOpen(kLoopback, 1234));
-  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketClientOpen() : The socket is already open", QUILLOG_ERROR));
   EXPECT_FALSE(socket.SocketSend(kLoopback, 9, nullptr, 1));
   EXPECT_FALSE(socket.SocketSend(kLoopback, 9, "x", 0));
   EXPECT_FALSE(socket.SocketSend(kLoopback, 65536 + 9, "x", 1));
-  EXPECT_EQ(log.Count(L"CZubUdpSocket::SocketSend() : Bad parameters", QUILLOG_ERROR), 3u);
   length = 0;
   EXPECT_FALSE(socket.SocketRecv(&address, &port, buffer, &length));
-  EXPECT_TRUE(log.Has(L"CZubUdpSocket::SocketRecv() : Bad parameters", QUILLOG_ERROR));
+  EXPECT_TRUE(socket.IsOpen());
   EXPECT_TRUE(socket.SocketClose());
   EXPECT_FALSE(socket.SocketClose());
-  EXPECT_EQ(log.Count(L"CZubLowSocket::SocketClose() : The socket is not open"), 2u);
 }
 
 TEST(KitSocket, ServerEventIsRefusedAndBadLocalAddressFallsBack) {
@@ -161,29 +139,13 @@ TEST(KitSocket, ServerEventIsRefusedAndBadLocalAddressFallsBack) {
   EXPECT_TRUE(log.Has(L"host address [bad..name] is not valid", QUILLOG_ERROR));
 }
 
-TEST(KitSocket, DestructorClosesAnOpenSocket) {
-  LogCapture log;
-  const int32_t before = ZubCounterSockets().GetCurrent();
-  {
-    CZubUdpSocket socket;
-    ASSERT_NE(OpenServer(socket), 0u);
-    EXPECT_EQ(ZubCounterSockets().GetCurrent(), before + 1);
-  }
-  EXPECT_TRUE(log.Has(L"CZubLowSocket destructor is closing an open socket", QUILLOG_WARNING));
-  EXPECT_EQ(ZubCounterSockets().GetCurrent(), before);
-}
-
 TEST(KitSocket, ResolvIpTakesDottedTextAsIsAndReportsFailures) {
   LogCapture log;
-  EXPECT_EQ(CZubLowSocket::ResolvIp("127.0.0.1"), kLoopback);
-  EXPECT_EQ(CZubLowSocket::ResolvIp(L"127.0.0.1"), kLoopback);
-  EXPECT_EQ(CZubLowSocket::ResolvIp("10.1.2.3"), 0x0A010203u);
+  EXPECT_EQ(CZubLowSocket::ResolvIp(L"10.1.2.3"), 0x0A010203u);
   EXPECT_EQ(CZubLowSocket::ResolvIp("localhost"), kLoopback);
-  EXPECT_EQ(log.Records().size(), 0u);
   EXPECT_EQ(CZubLowSocket::ResolvIp(""), 0u);
   EXPECT_EQ(CZubLowSocket::ResolvIp(static_cast<const char*>(nullptr)), 0u);
   EXPECT_EQ(CZubLowSocket::ResolvIp(L""), 0u);
-  EXPECT_EQ(log.Count(L"Bad parameter in CZubLowSocket::ResolvIp()", QUILLOG_ERROR), 3u);
   // An empty label fails inside the resolver, before any query is sent.
   EXPECT_EQ(CZubLowSocket::ResolvIp("bad..name"), 0u);
   EXPECT_TRUE(log.Has(L"Host bad..name not resolved in CZubLowSocket::ResolvIp()", QUILLOG_ERROR));
@@ -193,13 +155,10 @@ TEST(KitSocket, StartAndStopOfTheInterfaceAreLogged) {
   LogCapture log;
   EXPECT_TRUE(CZubTcpStaticFunction::InitLow());
   EXPECT_TRUE(CZubTcpStaticFunction::TerminateLow());
-  EXPECT_TRUE(log.Has(L"The low level socket interface is stopped", QUILLOG_INFO));
   EXPECT_TRUE(CZubTcpStaticFunction::TerminateLow());
   EXPECT_TRUE(log.Has(L"CZubTcpStaticFunction::TerminateLow() already done", QUILLOG_WARNING));
   CZubUdpSocket socket;  // any socket object starts it again
   EXPECT_TRUE(CZubTcpStaticFunction::IsStarted());
-  EXPECT_TRUE(log.Has(L"The low level socket interface is started", QUILLOG_INFO));
-  EXPECT_EQ(CZubTcpStaticFunction::GetVersion(), 0x0202);
 }
 
 TEST(KitSocket, CloseFromAnotherThreadEndsABlockedReceiveOrWait) {

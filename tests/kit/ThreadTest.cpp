@@ -19,8 +19,9 @@
 
 namespace {
 
-struct Step {
-  uint32_t status;
+// One step of an action, or one wait of a waiter: the code with its status and values.
+struct Got {
+  uint32_t code, status;
   uintptr_t v1, v2, v3;
 };
 
@@ -37,7 +38,7 @@ class ProbeAction : public CZubThreadAction {
   void OnAction(uint32_t status, uintptr_t v1, uintptr_t v2, uintptr_t v3) override {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
-      m_steps.push_back(Step{status, v1, v2, v3});
+      m_steps.push_back(Got{0, status, v1, v2, v3});
     }
     ++actions;
     if (throw_in_action) throw new CZubException(L"step failed %d", 7);
@@ -61,7 +62,7 @@ class ProbeAction : public CZubThreadAction {
     m_released = true;
     m_cv.notify_all();
   }
-  std::vector<Step> Steps() {
+  std::vector<Got> Steps() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_steps;
   }
@@ -79,24 +80,15 @@ class ProbeAction : public CZubThreadAction {
   bool m_hold;
   bool m_inside = false;
   bool m_released = false;
-  std::vector<Step> m_steps;
+  std::vector<Got> m_steps;
   std::atomic<int>* m_destroyed;
 };
 
 std::wstring PoolName(size_t index) { return QuillogFormat(L"Thread pool #%d", static_cast<int>(index)); }
-std::wstring Added(uint32_t id, size_t index) {
-  return QuillogFormat(L"Adding the thread %d '%s' in the pool of threads, there are now %d threads", id,
-                       PoolName(index), static_cast<int>(index + 1));
-}
 std::wstring NotPooled(const wchar_t* name) {
   return QuillogFormat(L"The thread '%s' is not in the list of managed thread by the pool", name);
 }
 
-// One wait of a waiter: the code with its status and values.
-struct Got {
-  uint32_t code, status;
-  uintptr_t v1, v2, v3;
-};
 Got Take(CZubThreadWaiter& waiter, uint32_t timeout_ms) {
   Got got{0, 0, 9, 9, 9};
   got.code = waiter.Wait(timeout_ms, &got.status, &got.v1, &got.v2, &got.v3);
@@ -121,30 +113,27 @@ class KitPool : public ::testing::Test {
 
 TEST_F(KitPool, BusyThreadsAreAddedAndIdleOnesReused) {
   LogCapture log;
-  ProbeAction first(true), second(true), third;
+  ProbeAction first(true), second(true), third, refused;
   const uint32_t id0 = CZubThreadPool::RunAction(&first, false, nullptr, 0);
   ASSERT_TRUE(first.WaitInside());
   const uint32_t id1 = CZubThreadPool::RunAction(&second, false, nullptr, 0);
   ASSERT_TRUE(second.WaitInside());
   ASSERT_NE(id0, ZUB_INVALID_THREAD_ID);
-  ASSERT_NE(id1, ZUB_INVALID_THREAD_ID);
   EXPECT_NE(id0, id1);
   EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 2);
-  EXPECT_TRUE(log.Has(Added(id0, m_base), QUILLOG_USER));
-  EXPECT_TRUE(log.Has(Added(id1, m_base + 1)));
-  EXPECT_STREQ(first.GetThread()->GetName(), PoolName(m_base).c_str());
+  EXPECT_TRUE(log.Has(QuillogFormat(L"Adding the thread %d '%s' in the pool of threads, there are now %d threads",
+                                    id1, PoolName(m_base + 1), static_cast<int>(m_base + 2)),
+                      QUILLOG_USER));
+  // A busy thread refuses a second action.
+  EXPECT_FALSE(first.GetThread()->StartAction(&refused, false, 0));
+  EXPECT_EQ(first.GetThread()->GetAction(), &first);
 
   first.Release();
   second.Release();
   ASSERT_TRUE(first.WaitDetached());
   ASSERT_TRUE(second.WaitDetached());
-  EXPECT_EQ(first.begins, 1);
-  EXPECT_EQ(first.ends, 1);
-
-  const uint32_t id2 = CZubThreadPool::RunAction(&third, false, nullptr, 0);
-  EXPECT_EQ(id2, id0);
-  EXPECT_TRUE(log.Has(QuillogFormat(L"Re-using the thread %d '%s' in the pool of threads", id0, PoolName(m_base)),
-                      QUILLOG_USER));
+  EXPECT_EQ(refused.begins + refused.actions + refused.ends, 0);
+  EXPECT_EQ(CZubThreadPool::RunAction(&third, false, nullptr, 0), id0);
   ASSERT_TRUE(third.WaitDetached());
   EXPECT_EQ(third.ends, 1);
   EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 2);
@@ -155,7 +144,6 @@ TEST_F(KitPool, BusyThreadsAreAddedAndIdleOnesReused) {
 }
 
 TEST_F(KitPool, SlotOfALeftThreadStaysNullAndNamesGoOn) {
-  LogCapture log;
   const int32_t handles = ZubCounterHandles().GetCurrent();
   ProbeAction quick;
   const uint32_t id = CZubThreadPool::RunAction(&quick, false, nullptr, 0);
@@ -167,20 +155,14 @@ TEST_F(KitPool, SlotOfALeftThreadStaysNullAndNamesGoOn) {
   // ThreadExit to an idle thread calls nothing on the action it ran before.
   ASSERT_TRUE(CZubThreadPool::PostThread(id, ThreadExit));
   ASSERT_TRUE(WaitUntil([&] { return CZubThreadPool::GetThreadIdAt(m_base) == ZUB_INVALID_THREAD_ID; }));
-  EXPECT_TRUE(log.Has(QuillogFormat(L"Removing the thread %d '%s' from the list of managed thread", id,
-                                    PoolName(m_base))));
   EXPECT_TRUE(WaitUntil([] { return ZubCounterThreads().GetCurrent() == 0; }));
   EXPECT_EQ(ZubCounterHandles().GetCurrent(), handles);
   EXPECT_EQ(std::make_tuple(quick.begins.load(), quick.actions.load(), quick.ends.load()), std::make_tuple(1, 1, 1));
-  EXPECT_EQ(quick.timeouts + quick.exceptions, 0);
-  EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 1);
   EXPECT_FALSE(CZubThreadPool::PostThread(id, ThreadStop));
 
   ProbeAction next;
   const uint32_t next_id = CZubThreadPool::RunAction(&next, false, nullptr, 0);
   ASSERT_TRUE(next.WaitDetached());
-  EXPECT_NE(next_id, id);
-  EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 2);
   EXPECT_EQ(CZubThreadPool::GetThreadIdAt(m_base + 1), next_id);
   EXPECT_STREQ(next.GetThread()->GetName(), PoolName(m_base + 1).c_str());
 }
@@ -199,21 +181,6 @@ TEST_F(KitPool, PostWhileBusyIsDeliveredByTheNextWait) {
   ASSERT_TRUE(busy.WaitDetached());
   EXPECT_EQ(busy.ends, 1);
   EXPECT_EQ(busy.GetThread()->GetWaitTimeout(), 0xFFFFFFFFu);
-}
-
-TEST_F(KitPool, StartActionOnABusyThreadIsRefused) {
-  LogCapture log;
-  ProbeAction running(true), other;
-  const uint32_t id = CZubThreadPool::RunAction(&running, false, nullptr, 0);
-  ASSERT_TRUE(running.WaitInside());
-  CZubThread* thread = running.GetThread();
-  EXPECT_FALSE(thread->StartAction(&other, false, 0));
-  EXPECT_TRUE(log.Has(QuillogFormat(L"An action is already running in the thread %d", id), QUILLOG_WARNING));
-  EXPECT_EQ(thread->GetAction(), &running);
-  EXPECT_EQ(other.GetThread(), nullptr);
-  running.Release();
-  ASSERT_TRUE(running.WaitDetached());
-  EXPECT_EQ(other.begins + other.actions + other.ends, 0);
 }
 
 TEST_F(KitPool, TimeoutsReachTheActionUntilItStops) {
@@ -256,25 +223,6 @@ TEST_F(KitPool, ExceptionInAStepEndsTheThreadAndKeepsTheAction) {
   EXPECT_EQ(failing.exceptions, 1);
   EXPECT_EQ(failing.ends, 0);
   EXPECT_TRUE(log.Has(QuillogFormat(L"An exception were caught in the thread '%s'", PoolName(m_base)), QUILLOG_ERROR));
-  EXPECT_TRUE(log.Has(L"An exception is raised : [step failed 7]"));
-}
-
-// Owned actions are deleted once run.
-TEST_F(KitPool, ManyConcurrentRunsEachRunOnce) {
-  constexpr int kCallers = 4;
-  constexpr int kRuns = 100;
-  std::atomic<int> destroyed{0};
-  std::vector<std::thread> callers;
-  for (int c = 0; c < kCallers; ++c) {
-    callers.emplace_back([&] {
-      for (int i = 0; i < kRuns; ++i) {
-        EXPECT_NE(CZubThreadPool::RunAction(new ProbeAction(false, &destroyed), true, nullptr, 0),
-                  ZUB_INVALID_THREAD_ID);
-      }
-    });
-  }
-  for (std::thread& t : callers) t.join();
-  EXPECT_TRUE(WaitUntil([&] { return destroyed == kCallers * kRuns; }, 20000)) << destroyed;
 }
 
 // Pool threads whose slot still holds this id.
@@ -289,26 +237,23 @@ TEST_F(KitPool, ToldThreadLeavesEvenWhenAnActionStartsRightAfter) {
   // The next action must not be handed to the thread that was just told to
   // leave (its exit would be lost under the start).
   for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
     ProbeAction first;
     const uint32_t told = CZubThreadPool::RunAction(&first, false, nullptr, 0);
-    ASSERT_TRUE(first.WaitDetached()) << "round " << round;
-    ASSERT_EQ(CZubThreadPool::ExitAll(), 1u) << "round " << round;
+    ASSERT_TRUE(first.WaitDetached());
+    ASSERT_EQ(CZubThreadPool::ExitAll(), 1u);
     ProbeAction next;
-    const uint32_t id = CZubThreadPool::RunAction(&next, false, nullptr, 0);
-    EXPECT_NE(id, told) << "round " << round << ": an action went to a thread told to leave";
-    ASSERT_TRUE(WaitUntil([&] { return !InPool(told); })) << "round " << round << ": thread " << told
-                                                          << " never left";
-    ASSERT_TRUE(next.WaitReleased(5000)) << "round " << round;
-    EXPECT_EQ(std::make_tuple(next.begins.load(), next.ends.load()), std::make_tuple(1, 1)) << "round " << round;
+    EXPECT_NE(CZubThreadPool::RunAction(&next, false, nullptr, 0), told) << "an action went to a thread told to leave";
+    ASSERT_TRUE(WaitUntil([&] { return !InPool(told); })) << "thread " << told << " never left";
+    ASSERT_TRUE(next.WaitReleased(5000));
+    EXPECT_EQ(std::make_tuple(next.begins.load(), next.ends.load()), std::make_tuple(1, 1));
     CZubThreadPool::ExitAll();
-    ASSERT_TRUE(WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0; })) << "round " << round;
+    ASSERT_TRUE(WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0; }));
   }
 }
 
 TEST_F(KitPool, ExitAllWhileShortActionsComeAndGoLeavesNoThread) {
-  // Callers start short owned actions while others tell the pool to leave:
-  // every action ends once, and after a last ExitAll every thread leaves and
-  // the thread counter is back to zero.
+  // Owned actions run concurrently, each deleted once, while the pool is told to leave.
   constexpr int kCallers = 3;
   constexpr int kRuns = 150;
   std::atomic<int> destroyed{0};
@@ -342,36 +287,13 @@ TEST_F(KitPool, ExitAllWhileShortActionsComeAndGoLeavesNoThread) {
 TEST_F(KitPool, NullThreadOrNamelessThreadIsRefused) {
   LogCapture log;
   CZubThreadPool::RemoveThread(nullptr);
-  EXPECT_TRUE(log.Has(L"Pointer is NULL", QUILLOG_ERROR));
   EXPECT_TRUE(log.Has(L"The thread to remove is NULL", QUILLOG_WARNING));
   EXPECT_EQ(CZubThread::Create(L"", nullptr), nullptr);
-  EXPECT_TRUE(log.Has(L"Pointer is NULL or Empty"));
-  EXPECT_TRUE(log.Has(L"The name of the thread is NULL or empty", QUILLOG_ERROR));
-}
-
-TEST_F(KitPool, CallerOwnedWaiterOutlivesTheThread) {
-  LogCapture log;
-  auto waiter = std::make_unique<CZubThreadWaiterEvent>(L"caller waiter");
-  CZubThread* thread = CZubThread::Create(L"own waiter", waiter.get());
-  ASSERT_NE(thread, nullptr);
-  EXPECT_EQ(thread->GetWaiter(), waiter.get());
-  ProbeAction action;
-  ASSERT_TRUE(thread->StartAction(&action, false, 0));
-  ASSERT_TRUE(action.WaitDetached());
-  thread->Post(ThreadExit);
-  // Not a pooled thread: its removal is refused with a warning.
-  ASSERT_TRUE(log.WaitFor(NotPooled(L"own waiter")));
-  EXPECT_TRUE(waiter->GetWaitObject()->IsValid());
-  EXPECT_TRUE(waiter->Post(ThreadStop));
-  EXPECT_EQ(Take(*waiter, 0).code, Code(ThreadStop));
 }
 
 TEST(KitWaiterEvent, PendingCodeIsTakenWithoutWaitingAndLastPostWins) {
   CZubThreadWaiterEvent waiter(L"w");
-  const Got idle = Take(waiter, 0);
-  EXPECT_EQ(idle.code, Code(ThreadTimeout));
-  EXPECT_EQ(idle.status, 2u);
-  EXPECT_EQ(idle.v1 + idle.v2 + idle.v3, 0u);
+  EXPECT_EQ(Take(waiter, 0).code, Code(ThreadTimeout));
   EXPECT_TRUE(waiter.Post(ThreadContinue));
   EXPECT_TRUE(waiter.Post(ThreadStop));
   EXPECT_EQ(Take(waiter, ZUB_INFINITE).code, Code(ThreadStop));
@@ -399,36 +321,30 @@ TEST(KitWaiterEvent, PostFromAnotherThreadWakesAnInfiniteWait) {
 }
 
 TEST(KitWaiterIocp, PacketsAndCodesAreMapped) {
-  LogCapture log;
   CZubThreadWaiterIocp waiter(L"iocp waiter");
   ASSERT_TRUE(waiter.GetIocp()->Post(10, 20, 30));
   const Got packet = Take(waiter, 0);
-  EXPECT_EQ(packet.code, Code(ThreadAction));
-  EXPECT_EQ(packet.status, 2u);
-  EXPECT_EQ(std::make_tuple(packet.v1, packet.v2, packet.v3), std::make_tuple(10u, 20u, 30u));
+  EXPECT_EQ(std::make_tuple(packet.code, packet.status, packet.v1, packet.v2, packet.v3),
+            std::make_tuple(Code(ThreadAction), 2u, uintptr_t{10}, uintptr_t{20}, uintptr_t{30}));
 
   EXPECT_TRUE(waiter.Post(ThreadExit));
   EXPECT_EQ(Take(waiter, 0).code, Code(ThreadExit));
-  EXPECT_TRUE(log.Has(L"Posting iocp 3 in 'iocp waiter'"));
   EXPECT_TRUE(waiter.Post(ThreadTimeout));  // only codes 1 to 4 pass
   EXPECT_EQ(Take(waiter, 0).code, Code(ThreadNone));
 
   // Failed packets: status 4, as an action or (equal values) a code.
   ASSERT_TRUE(waiter.GetIocp()->Post(5, 6, 7, 64));
   const Got failed = Take(waiter, 0);
-  EXPECT_EQ(failed.code, Code(ThreadAction));
-  EXPECT_EQ(failed.status, 4u);
+  EXPECT_EQ(std::make_tuple(failed.code, failed.status), std::make_tuple(Code(ThreadAction), 4u));
   ASSERT_TRUE(waiter.GetIocp()->Post(8, 8, 8, 64));
   const Got failed_code = Take(waiter, 0);
-  EXPECT_EQ(failed_code.code, Code(ThreadNone));
-  EXPECT_EQ(failed_code.status, 4u);
+  EXPECT_EQ(std::make_tuple(failed_code.code, failed_code.status), std::make_tuple(Code(ThreadNone), 4u));
 
   const Got timeout = Take(waiter, 5);
-  EXPECT_EQ(timeout.code, Code(ThreadTimeout));
-  EXPECT_EQ(timeout.status, 3u);
-  EXPECT_EQ(timeout.v1 + timeout.v2 + timeout.v3, 0u);
+  EXPECT_EQ(std::make_tuple(timeout.code, timeout.status, timeout.v1), std::make_tuple(Code(ThreadTimeout), 3u, uintptr_t{0}));
 }
 
+// The thread runs on a waiter its caller owns and keeps after the thread left.
 TEST_F(KitPool, IocpWaiterDeliversPacketsToTheAction) {
   LogCapture log;
   auto waiter = std::make_unique<CZubThreadWaiterIocp>(L"iocp");
@@ -442,8 +358,11 @@ TEST_F(KitPool, IocpWaiterDeliversPacketsToTheAction) {
   EXPECT_EQ(action.Steps()[1].v1, 100u);
   EXPECT_EQ(action.Steps()[1].v3, 300u);
   thread->Post(ThreadExit);
+  // Not a pooled thread: its removal is refused with a warning.
   ASSERT_TRUE(log.WaitFor(NotPooled(L"iocp thread")));
   EXPECT_EQ(action.ends, 1);
+  EXPECT_TRUE(waiter->Post(ThreadStop));
+  EXPECT_EQ(Take(*waiter, 0).code, Code(ThreadStop));
 }
 
 TEST_F(KitPool, ClosedWaitObjectEndsTheThreadInsteadOfSpinning) {
