@@ -5,7 +5,6 @@
 
 #include "tests/common/ScriptedAgent.h"
 #include "tests/workers/WorkerFixture.h"
-#include "workers/ThreadActionWalker.h"
 #include "workers/ThreadActionWalkerGet.h"
 #include "workers/ThreadActionWalkerSet.h"
 
@@ -45,25 +44,7 @@ const std::vector<std::wstring> kWholeSystem = Texts({kSysDescr, kSysObjectId, k
 
 class MisbehavingAgentTest : public WorkerTest {
  protected:
-  struct WalkRun {
-    std::vector<std::wstring> oids;
-    End end = End::None;
-  };
-  WalkRun Walk(const CThreadActionWalkerParameter& p) {
-    view_->Clear();
-    CThreadActionWalker walker;
-    EXPECT_TRUE(walker.Start(p));
-    EXPECT_TRUE(WaitWalker(MSG_VIEW_WALKER_FINISHED)) << "the walk did not end";
-    walker.WaitReleased(5000);
-    WalkRun run;
-    auto results = view_->TakeResults();
-    for (size_t i = 0; i < results.size(); ++i) {
-      EXPECT_EQ(results[i]->GetRow(), i);
-      run.oids.push_back(results[i]->GetOid().GetText());
-    }
-    run.end = walker.GetEnd();
-    return run;
-  }
+  using WorkerTest::Walk;
   WalkRun Walk(const scripted::Agent& agent, const wchar_t* first, const Arcs& last = {}) {
     auto p = Parameter(agent.Port(), first);
     p.last_oid = CAsn1Oid(std::vector<uint64_t>(last));

@@ -19,6 +19,7 @@
 #include "tests/common/NetSnmp.h"
 #include "tests/common/ScriptedAgent.h"
 #include "tests/common/UdpSocket.h"
+#include "workers/ThreadActionWalker.h"
 #include "workers/ThreadActionWalkerParameter.h"
 #include "workers/TrapRecord.h"
 #include "workers/WalkerResult.h"
@@ -121,6 +122,28 @@ class WorkerTest : public ::testing::Test {
     return p;
   }
   bool WaitWalker(uintptr_t code, int timeout_ms = 10000) { return view_->WaitFor(MSG_VIEW_WALKER, code, 1, timeout_ms); }
+
+  struct WalkRun {
+    std::vector<std::wstring> oids;
+    CThreadActionWalker::End end = CThreadActionWalker::End::None;
+  };
+  // A whole walk: the OIDs shown, checking that rows count up from 0.
+  WalkRun Walk(const CThreadActionWalkerParameter& p) {
+    view_->Clear();
+    CThreadActionWalker walker;
+    EXPECT_TRUE(walker.Start(p));
+    EXPECT_TRUE(WaitWalker(MSG_VIEW_WALKER_FINISHED, 30000)) << "the walk did not end";
+    walker.WaitReleased(5000);
+    WalkRun run;
+    auto results = view_->TakeResults();
+    for (size_t i = 0; i < results.size(); ++i) {
+      EXPECT_EQ(results[i]->GetRow(), i);
+      run.oids.push_back(results[i]->GetOid().GetText());
+    }
+    EXPECT_EQ(walker.GetRowNumber(), results.size());
+    run.end = walker.GetEnd();
+    return run;
+  }
 
   CPlainDispatcher view_thread_;
   std::unique_ptr<ViewCollector> view_;
