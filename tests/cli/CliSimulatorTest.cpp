@@ -265,10 +265,8 @@ TEST(CliSimulate, ListensOnTheOneAddressGiven) {
   tavelo.Launch({"simulate", "-a", "127.0.0.2", "-p", std::to_string(port), file});
   ASSERT_TRUE(tavelo.WaitForStderr("answers on UDP port " + std::to_string(port) + " of 127.0.0.2")) << tavelo.Stderr();
   const auto get = [&](const std::string& host) {
-    std::string out, err;
-    netsnmp::Run({"snmpget", "-v2c", "-c", "one", "-t", "0.5", "-r", "0", "-Oqv", host + ":" + std::to_string(port),
-                  "1.3.6.1.2.1.1.5.0"}, &out, &err);
-    return out;
+    return netsnmp::Output({"snmpget", "-v2c", "-c", "one", "-t", "0.5", "-r", "0", "-Oqv",
+                            host + ":" + std::to_string(port), "1.3.6.1.2.1.1.5.0"});
   };
   EXPECT_EQ(get("127.0.0.2"), "\"only-here\"\n");
   EXPECT_EQ(get("127.0.0.1").find("only-here"), std::string::npos) << "nothing answers on another address";

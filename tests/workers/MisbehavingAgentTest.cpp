@@ -217,19 +217,18 @@ TEST_F(MisbehavingAgentTest, GetAndSetJudgeTheAnswerByItsErrorStatus) {
       return {Reply{r.oid, berbytes::Text("ops"), c.status, c.index}.To(r)};
     });
     for (bool is_set : {false, true}) {
+      SCOPED_TRACE(is_set ? "Set" : "Get");
       const size_t boxes = boxes_.Count();
-      std::vector<std::unique_ptr<CWalkerResult>> results;
+      CThreadActionWalkerGet get;
+      CThreadActionWalkerSet set;
+      const auto results = is_set ? Single(set, agent, MSG_VIEW_WALKER_SET_FINISHED)
+                                  : Single(get, agent, MSG_VIEW_WALKER_GET_FINISHED);
+      EXPECT_EQ(results.size(), c.delivered ? 1u : 0u);
+      EXPECT_EQ(boxes_.Count() - boxes, c.delivered ? 0u : 1u);
       if (is_set) {
-        CThreadActionWalkerSet set;
-        results = Single(set, agent, MSG_VIEW_WALKER_SET_FINISHED);
         EXPECT_EQ(set.GetEnd(), c.delivered ? CThreadActionWalkerSet::End::Complete
                                             : CThreadActionWalkerSet::End::ErrorStatus);
-      } else {
-        CThreadActionWalkerGet get;
-        results = Single(get, agent, MSG_VIEW_WALKER_GET_FINISHED);
       }
-      EXPECT_EQ(results.size(), c.delivered ? 1u : 0u) << (is_set ? "Set" : "Get");
-      EXPECT_EQ(boxes_.Count() - boxes, c.delivered ? 0u : 1u) << (is_set ? "Set" : "Get");
     }
   }
 }
