@@ -6,21 +6,17 @@
 
 namespace {
 
-CAsn1Object Text(const std::wstring& text) {
-  CAsn1Object object(ASN1_OCTET_STRING);
+CAsn1Object Typed(uint8_t code, const std::wstring& text) {
+  CAsn1Object object(code);
   object.GetValue().SetText(text);
   return object;
 }
+
+CAsn1Object Text(const std::wstring& text) { return Typed(ASN1_OCTET_STRING, text); }
 
 CAsn1Object Ticks(uint64_t ticks) {
   CAsn1Object object(ASN1_TIMETICKS);
   object.GetValue().SetUnsigned(ticks, true);
-  return object;
-}
-
-CAsn1Object Typed(uint8_t code, const std::wstring& text) {
-  CAsn1Object object(code);
-  object.GetValue().SetText(text);
   return object;
 }
 
@@ -47,12 +43,10 @@ TEST(CliOutput, ValuesAreOneLineAndTellTextFromOctets) {
       {"wide text", Text(L"\u20AC\n"), "\"\xE2\x82\xAC\\n\"", "\xE2\x82\xAC\\n"},
       {"no time", Ticks(0), "(0) 00:00:00.000", "0"},
       {"hundredths", Ticks(99), "(99) 00:00:00.990", "99"},
-      {"a day and a second", Ticks(8640100), "(8640100) 1d 00:00:01.000", "8640100"},
-      {"25 hours", Ticks(9000000), "(9000000) 1d 01:00:00.000", "9000000"},
+      {"25 hours and a second", Ticks(9000100), "(9000100) 1d 01:00:01.000", "9000100"},
       {"largest", Ticks(4294967295u), "(4294967295) 497d 02:27:52.950", "4294967295"},
       {"ticks as text", Typed(ASN1_TIMETICKS, L"4242"), "(4242) 00:00:42.420", "4242"},
       {"ticks not a number", Typed(ASN1_TIMETICKS, L"soon"), "soon", "soon"},
-      {"integer", Typed(ASN1_INTEGER, L"-5"), "-5", "-5"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

@@ -24,6 +24,36 @@ std::string Variables(const std::string& walk) {
   return out;
 }
 
+// `tavelo simulate` of a file on a port of its own, and the Net-SNMP tools
+// that talk to it.
+class Served {
+ public:
+  explicit Served(std::string file, std::string community = "public")
+      : file_(std::move(file)), community_(std::move(community)), port_(netsnmp::FreeUdpPort()) {}
+  ~Served() { Stop(); }
+  bool Start() {
+    tavelo_.Launch({"simulate", "-p", std::to_string(port_), file_});
+    return tavelo_.WaitForStderr("answers on UDP port");
+  }
+  int Stop() {
+    tavelo_.Interrupt();
+    return tavelo_.Wait().status;
+  }
+  std::string Tool(const std::string& tool, const std::string& version, std::vector<std::string> args,
+                   const std::string& community = "") {
+    const std::string& c = community.empty() ? community_ : community;
+    args.insert(args.begin(), {tool, "-v" + version, "-c", c, "-On", "-t", "1", "-r", "1",
+                               "127.0.0.1:" + std::to_string(port_)});
+    return netsnmp::Output(args);
+  }
+
+ private:
+  std::string file_;
+  std::string community_;
+  uint16_t port_;
+  Tavelo tavelo_;
+};
+
 }  // namespace
 
 TEST(CliSim, NewAddShowAndRefusals) {
@@ -43,9 +73,6 @@ TEST(CliSim, NewAddShowAndRefusals) {
       {"sim", "add", file, "1.3.6.1.4.1.4294967296", "i", "1"},
       {"sim", "add", file, long_oid, "i", "1"},
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "i", "seven"},
-      {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "c", "4294967296"},
-      {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "o", "1.3.x"},
-      {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "a", "300.1.1.1"},
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "Sequence", "x"},
       {"sim", "add", file, "not.an.oid", "s", "x"},
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "x", "abc"},
@@ -127,62 +154,21 @@ TEST(CliSimulate, SnmpwalkSeesTheImportedValuesAndSetsReachTheFile) {
 
   Tavelo tavelo;
   const std::string file = tavelo.Dir() + "/Copy.tav";
-  const uint16_t port = netsnmp::FreeUdpPort();
   ASSERT_EQ(tavelo.Run({"sim", "new", file, "--community", "copy"}).status, 0);
   const Result imported = tavelo.Run({"sim", "import", file, Write(tavelo.Dir() + "/walk.txt", original)});
   ASSERT_EQ(imported.status, 0) << imported.err;
-
-  tavelo.Launch({"simulate", "-p", std::to_string(port), file});
-  ASSERT_TRUE(tavelo.WaitForStderr("answers on UDP port"));
-  const std::string target = "127.0.0.1:" + std::to_string(port);
-  for (const std::string version : {"1", "2c"}) {
-    std::string served;
-    ASSERT_EQ(netsnmp::Run({"snmpwalk", "-On", "-v" + version, "-c", "copy", target, ".1.3.6.1.2.1.1"}, &served), 0);
-    EXPECT_EQ(Variables(served), Variables(original)) << "v" << version;
+  {
+    Served served(file, "copy");
+    ASSERT_TRUE(served.Start());
+    for (const std::string version : {"1", "2c"})
+      EXPECT_EQ(Variables(served.Tool("snmpwalk", version, {".1.3.6.1.2.1.1"})), Variables(original)) << "v" << version;
+    EXPECT_EQ(served.Tool("snmpset", "2c", {".1.3.6.1.2.1.1.5.0", "s", "renamed"}),
+              ".1.3.6.1.2.1.1.5.0 = STRING: \"renamed\"\n");
+    EXPECT_EQ(served.Stop(), 0);
   }
-  std::string out;
-  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "copy", target, ".1.3.6.1.2.1.1.5.0", "s", "renamed"}, &out), 0) << out;
-  tavelo.Interrupt();
-  EXPECT_EQ(tavelo.Wait().status, 0);
-
-  Tavelo reader;
-  const Result show = reader.Run({"sim", "show", "--tsv", file});
+  const Result show = tavelo.Run({"sim", "show", "--tsv", file});
   EXPECT_NE(show.out.find("1.3.6.1.2.1.1.5.0\tOctet String\trenamed\n"), std::string::npos) << show.out;
 }
-
-namespace {
-
-// `tavelo simulate` of a file on a port of its own, and the Net-SNMP tools
-// that talk to it.
-class Served {
- public:
-  explicit Served(std::string file, std::string community = "public")
-      : file_(std::move(file)), community_(std::move(community)), port_(netsnmp::FreeUdpPort()) {}
-  ~Served() { Stop(); }
-  bool Start() {
-    tavelo_.Launch({"simulate", "-p", std::to_string(port_), file_});
-    return tavelo_.WaitForStderr("answers on UDP port");
-  }
-  int Stop() {
-    tavelo_.Interrupt();
-    return tavelo_.Wait().status;
-  }
-  std::string Tool(const std::string& tool, const std::string& version, std::vector<std::string> args,
-                   const std::string& community = "") {
-    const std::string& c = community.empty() ? community_ : community;
-    args.insert(args.begin(), {tool, "-v" + version, "-c", c, "-On", "-t", "1", "-r", "1",
-                               "127.0.0.1:" + std::to_string(port_)});
-    return netsnmp::Output(args);
-  }
-
- private:
-  std::string file_;
-  std::string community_;
-  uint16_t port_;
-  Tavelo tavelo_;
-};
-
-}  // namespace
 
 // Binary octets set by a manager are stored as octets and served back
 // unchanged, also by a simulator started again from its file. Typed texts
@@ -218,56 +204,37 @@ TEST(CliSimulate, BinaryOctetsSurviveASetAndARestart) {
   EXPECT_NE(got.find(sys_name + " = Hex-STRING: FF FE 00 01 41"), std::string::npos) << got;
 }
 
-// A file with more values than a simulator may be given keeps them all
-// through a Set and the save that follows it.
-TEST(CliSimulate, AFileBeyondTheValueLimitKeepsEveryValueThroughASet) {
+// A hand-made file beyond the value limit, in another order, walks in OID
+// order, keeps every value through a Set and the save that follows it, and
+// a value too large for an answer gets tooBig instead of silence.
+TEST(CliSimulate, AShuffledOversizedFileWalksInOidOrderAndKeepsEveryValueThroughASet) {
   Tavelo tavelo;
   const std::string file = tavelo.Dir() + "/Many.tav";
   simfile::FileBuilder builder;
-  builder.Header(1, 150);
-  for (int i = 1; i <= 150; ++i) builder.Value(L"1.3.6.1.4.1.99.1." + std::to_wstring(i), 0x02, std::to_wstring(i));
+  builder.Header(1, 152);
+  builder.Value(L"1.3.6.1.4.1.99.8", 0x04, std::wstring(3000, L'b'));
+  for (int i = 150; i >= 1; --i) builder.Value(L"1.3.6.1.4.1.99.1." + std::to_wstring(i), 0x02, std::to_wstring(i));
+  builder.Value(L"1.3.6.1.4.1.99.2", 0x02, L"0");  // where the walk leaves the subtree
   builder.WriteTo(file);
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 150; ++i) expected.push_back(".1.3.6.1.4.1.99.1." + std::to_string(i) + " = INTEGER: " + std::to_string(i));
   {
     Served agent(file);
     ASSERT_TRUE(agent.Start());
-    const std::string set = agent.Tool("snmpset", "2c", {".1.3.6.1.4.1.99.1.150", "i", "-150"});
-    EXPECT_EQ(set, ".1.3.6.1.4.1.99.1.150 = INTEGER: -150\n");
+    for (const std::string version : {"1", "2c"}) {
+      SCOPED_TRACE(version);
+      EXPECT_EQ(Lines(Variables(agent.Tool("snmpwalk", version, {".1.3.6.1.4.1.99.1"}))), expected);
+      const std::string big = agent.Tool("snmpget", version, {".1.3.6.1.4.1.99.8"});
+      EXPECT_NE(big.find("tooBig"), std::string::npos) << big;
+      EXPECT_EQ(big.find("Timeout"), std::string::npos) << big;
+    }
+    EXPECT_EQ(agent.Tool("snmpset", "2c", {".1.3.6.1.4.1.99.1.150", "i", "-150"}), ".1.3.6.1.4.1.99.1.150 = INTEGER: -150\n");
     EXPECT_EQ(agent.Stop(), 0);
   }
   const std::vector<std::string> lines = Lines(tavelo.Run({"sim", "show", "--tsv", file}).out);
-  ASSERT_EQ(lines.size(), 150u);
+  ASSERT_EQ(lines.size(), 152u);
   EXPECT_EQ(lines.front(), "1.3.6.1.4.1.99.1.1\tInteger\t1");
-  EXPECT_EQ(lines.back(), "1.3.6.1.4.1.99.1.150\tInteger\t-150");
-}
-
-// A hand-made file in another order walks in OID order; a value too large
-// for an answer gets tooBig instead of silence.
-TEST(CliSimulate, AShuffledFileWalksInOidOrderAndAnOversizedValueIsTooBig) {
-  Tavelo tavelo;
-  const std::string file = tavelo.Dir() + "/Shuffled.tav";
-  const std::vector<std::wstring> sorted = {L"1.3.6.1.2.1.1.1.0", L"1.3.6.1.2.1.1.2.0", L"1.3.6.1.2.1.1.3.0",
-                                            L"1.3.6.1.2.1.1.10.0", L"1.3.6.1.2.1.2.1.0", L"1.3.6.1.4.1.99.7"};
-  simfile::FileBuilder builder;
-  builder.Header(1, 7);
-  for (size_t i : {5, 3, 0, 4, 2, 1}) builder.Value(sorted[i], 0x02, std::to_wstring(i));
-  builder.Value(L"1.3.6.1.4.1.99.8", 0x04, std::wstring(3000, L'b'));
-  builder.WriteTo(file);
-  Served agent(file);
-  ASSERT_TRUE(agent.Start());
-  for (const std::string version : {"1", "2c"}) {
-    SCOPED_TRACE(version);
-    std::vector<std::string> expected;
-    for (size_t i = 0; i < sorted.size(); ++i) {
-      expected.push_back("." + std::string(sorted[i].begin(), sorted[i].end()) + " = INTEGER: " + std::to_string(i));
-    }
-    // The walk of .1.3.6.1.2 ends at the first value outside it.
-    EXPECT_EQ(Lines(Variables(agent.Tool("snmpwalk", version, {".1.3.6.1.2"}))),
-              std::vector<std::string>(expected.begin(), expected.end() - 1));
-    EXPECT_EQ(agent.Tool("snmpget", version, {".1.3.6.1.4.1.99.7"}), expected.back() + "\n");
-    const std::string big = agent.Tool("snmpget", version, {".1.3.6.1.4.1.99.8"});
-    EXPECT_NE(big.find("tooBig"), std::string::npos) << big;
-    EXPECT_EQ(big.find("Timeout"), std::string::npos) << big;
-  }
+  EXPECT_EQ(lines[149], "1.3.6.1.4.1.99.1.150\tInteger\t-150");
 }
 
 TEST(CliSimulate, UnknownSimulatorOrTakenPortFails) {
@@ -298,10 +265,8 @@ TEST(CliSimulate, ListensOnTheOneAddressGiven) {
   tavelo.Launch({"simulate", "-a", "127.0.0.2", "-p", std::to_string(port), file});
   ASSERT_TRUE(tavelo.WaitForStderr("answers on UDP port " + std::to_string(port) + " of 127.0.0.2")) << tavelo.Stderr();
   const auto get = [&](const std::string& host) {
-    std::string out, err;
-    netsnmp::Run({"snmpget", "-v2c", "-c", "one", "-t", "0.5", "-r", "0", "-Oqv", host + ":" + std::to_string(port),
-                  "1.3.6.1.2.1.1.5.0"}, &out, &err);
-    return out;
+    return netsnmp::Output({"snmpget", "-v2c", "-c", "one", "-t", "0.5", "-r", "0", "-Oqv",
+                            host + ":" + std::to_string(port), "1.3.6.1.2.1.1.5.0"});
   };
   EXPECT_EQ(get("127.0.0.2"), "\"only-here\"\n");
   EXPECT_EQ(get("127.0.0.1").find("only-here"), std::string::npos) << "nothing answers on another address";
@@ -351,10 +316,6 @@ TEST(CliMib, LoadsModulesAndReportsTheLoadersError) {
   EXPECT_NE(r.out.find("1.3.6.1.4.1.99999.1\tdemoObjects\t"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1.3.6.1.4.1.99999.1.7\tdemoName\t"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\tDEMO-MIB\n"), std::string::npos) << r.out;
-
-  const Result missing = tavelo.Run({"mib", "load", "-M", folder, "NO-SUCH-MIB"});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.err.find("NO-SUCH-MIB"), std::string::npos) << missing.err;
 
   const std::string broken = Write(folder + "/BROKEN-MIB.mib", "BROKEN-MIB DEFINITIONS ::= BEGIN\nx OBJECT IDENTIFIER ::= { iso 3 \n");
   const Result bad = tavelo.Run({"mib", "load", broken});

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -111,15 +112,15 @@ struct Reply {
   Bytes value = berbytes::kNull;
   int64_t status = 0;
   int64_t index = 0;
-  const std::string* community = nullptr;
-  const int64_t* request_id = nullptr;
+  std::optional<std::string> community = std::nullopt;
+  std::optional<int64_t> request_id = std::nullopt;
 
   Bytes To(const Request& request) const {
     using namespace berbytes;
     const Bytes binding = Tlv(0x30, Cat({Oid(oid), value}));
-    const Bytes pdu = Tlv(0xA2, Cat({Int(request_id ? *request_id : request.request_id), Int(status), Int(index),
+    const Bytes pdu = Tlv(0xA2, Cat({Int(request_id.value_or(request.request_id)), Int(status), Int(index),
                                      Tlv(0x30, binding)}));
-    return Tlv(0x30, Cat({Int(request.version), Text(community ? *community : request.community), pdu}));
+    return Tlv(0x30, Cat({Int(request.version), Text(community.value_or(request.community)), pdu}));
   }
 };
 

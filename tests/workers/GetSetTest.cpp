@@ -11,6 +11,7 @@ class GetSetTest : public netsnmp::SuiteWithAgent<WorkerTest> {
  protected:
   template <typename Worker>
   void Run(Worker& worker, const CThreadActionWalkerParameter& p, uintptr_t finished) {
+    view_->Clear();
     ASSERT_TRUE(worker.Start(p));
     ASSERT_TRUE(WaitWalker(finished));
   }
@@ -27,95 +28,48 @@ TEST_F(GetSetTest, GetReadsAValueAndReportsAMissingObject) {
   auto results = view_->TakeResults();
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0]->GetRow(), 17u);
-  EXPECT_EQ(results[0]->GetOid().GetText(), L"1.3.6.1.2.1.1.1.0");
-  EXPECT_EQ(results[0]->GetObject().GetCode(), ASN1_OCTET_STRING);
   EXPECT_EQ(results[0]->GetObject().GetText(), L"Tavelo test agent");
-  EXPECT_FALSE(get.IsRunning());
-  EXPECT_EQ(boxes_.Count(), 0u);
 
   // SNMPv1: noSuchName reaches the show-message interface; no data.
-  view_->Clear();
   Run(get, Parameter(agent_->Port(), L"1.3.6.1.2.1.1.99.0", 0), MSG_VIEW_WALKER_GET_FINISHED);
   EXPECT_EQ(view_->Count(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_DATA), 0u);
   auto boxes = boxes_.Entries();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, L"Error 'NoSuchName' when reading OID '1.3.6.1.2.1.1.99.0'");
-  EXPECT_EQ(boxes[0].caption, L"Warning");
 
   // SNMPv2c: the noSuchObject variable is handed over like any other.
-  view_->Clear();
   Run(get, Parameter(agent_->Port(), L"1.3.6.1.2.1.1.99.0", 1), MSG_VIEW_WALKER_GET_FINISHED);
   results = view_->TakeResults();
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0]->GetObject().GetCode(), ASN1_NO_SUCH_OBJECT);
-  EXPECT_EQ(boxes_.Count(), 1u);
 }
 
 TEST_F(GetSetTest, SetChangesAWritableObjectAndReportsARefusal) {
   CThreadActionWalkerSet set;
   auto p = Parameter(agent_->Port(), L"1.3.6.1.2.1.1.6.0", 1, L"quinsar");
   p.value = L"Rack \"7\", room 3";
-  p.view_row = 4;
   Run(set, p, MSG_VIEW_WALKER_SET_FINISHED);
-  EXPECT_EQ(
-      view_->Codes(MSG_VIEW_WALKER),
-      (std::vector<uintptr_t>{MSG_VIEW_WALKER_SET_STARTED, MSG_VIEW_WALKER_SET_DATA, MSG_VIEW_WALKER_SET_FINISHED}));
   auto results = view_->TakeResults();
   ASSERT_EQ(results.size(), 1u);
-  EXPECT_EQ(results[0]->GetRow(), 4u);
   EXPECT_EQ(results[0]->GetObject().GetText(), L"Rack \"7\", room 3");
   EXPECT_EQ(netsnmp::Output({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", agent_->Target(), ".1.3.6.1.2.1.1.6.0"}),
             "\"Rack \\\"7\\\", room 3\"\n");
 
   // sysDescr is read-only: the error status reaches the show-message box.
-  view_->Clear();
   LogCapture log(0);
   p.FirstOid(L"1.3.6.1.2.1.1.1.0");
   Run(set, p, MSG_VIEW_WALKER_SET_FINISHED);
   EXPECT_EQ(view_->Count(MSG_VIEW_WALKER, MSG_VIEW_WALKER_SET_DATA), 0u);
-  auto boxes = boxes_.Entries();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, L"Error 'NotWritable' when setting value to OID '1.3.6.1.2.1.1.1.0'");
-  EXPECT_EQ(log.Count(L"Error 'NotWritable' when setting value to OID '1.3.6.1.2.1.1.1.0'", QUILLOG_ERROR), 1u);
-}
-
-TEST_F(GetSetTest, SilentPeerTimesOutAfterTheRetries) {
-  TestUdpSocket silent;
-  ASSERT_TRUE(silent.Ok());
-  LogCapture log(0);
-  CThreadActionWalkerGet get;
-  auto p = Parameter(silent.Port(), L"1.3.6.1.2.1.1.1.0");
-  p.timeout = 200;
-  p.retries = 3;
-  const auto start = Clock::now();
-  Run(get, p, MSG_VIEW_WALKER_GET_FINISHED);
-  EXPECT_GE(Clock::now() - start, 550ms);
-  EXPECT_EQ(view_->Codes(MSG_VIEW_WALKER),
-            (std::vector<uintptr_t>{MSG_VIEW_WALKER_GET_STARTED, MSG_VIEW_WALKER_GET_FINISHED}));
-  auto sent = silent.Drain();
-  ASSERT_EQ(sent.size(), 3u);
-  const int64_t first = RequestIdOf(sent[0]);
-  ASSERT_NE(first, -1);
-  for (size_t i = 1; i < sent.size(); ++i)
-    EXPECT_EQ(static_cast<uint32_t>(RequestIdOf(sent[i])), static_cast<uint32_t>(first) + i);
-  EXPECT_EQ(Matching(log, L"imeout"),
-            (std::vector<std::wstring>{L"Timeout", L"Timeout", L"Timeout", L"Too much timeout"}));
-  EXPECT_EQ(log.Count(L"Too much timeout", QUILLOG_WARNING), 1u);
-
-  // Another start draws another id.
-  view_->Clear();
-  p.retries = 1;
-  Run(get, p, MSG_VIEW_WALKER_GET_FINISHED);
-  auto again = silent.Drain();
-  ASSERT_EQ(again.size(), 1u);
-  EXPECT_NE(RequestIdOf(again[0]), first + 3);
+  const std::wstring error = L"Error 'NotWritable' when setting value to OID '1.3.6.1.2.1.1.1.0'";
+  ASSERT_EQ(boxes_.Count(), 1u);
+  EXPECT_EQ(boxes_.Entries()[0].text, error);
+  EXPECT_EQ(log.Count(error, QUILLOG_ERROR), 1u);
 }
 
 TEST_F(GetSetTest, ClosedPortEndsWithAClearError) {
-  const uint16_t port = netsnmp::FreeUdpPort();  // nothing bound there
   LogCapture log(0);
   CThreadActionWalkerGet get;
-  auto p = Parameter(port, L"1.3.6.1.2.1.1.1.0");
+  auto p = Parameter(netsnmp::FreeUdpPort(), L"1.3.6.1.2.1.1.1.0");  // nothing bound there
   p.timeout = 200;
   p.retries = 2;
   ASSERT_TRUE(get.Start(p));
@@ -126,7 +80,6 @@ TEST_F(GetSetTest, ClosedPortEndsWithAClearError) {
   const bool refused = log.CountContaining(L"Unable to read data", QUILLOG_ERROR) == 1 ||
                        log.CountContaining(L"Unable to send data", QUILLOG_ERROR) == 1;
   EXPECT_TRUE(refused || log.Count(L"Too much timeout", QUILLOG_WARNING) == 1);
-  EXPECT_FALSE(get.IsRunning());
 }
 
 TEST_F(GetSetTest, StopEndsAWaitingGetPromptlyAndRefusalsLeaveItAlone) {
@@ -143,17 +96,13 @@ TEST_F(GetSetTest, StopEndsAWaitingGetPromptlyAndRefusalsLeaveItAlone) {
   EXPECT_FALSE(get.Start(Parameter(agent_->Port(), L"1.3.6.1.2.1.1.5.0")));
   EXPECT_EQ(log.Count(L"CThreadActionWalkerGet is already running...", QUILLOG_WARNING), 1u);
   EXPECT_EQ(get.GetParameter().port, silent.Port());  // untouched
-  // Once the request is out, the worker sits in its wait.
-  ASSERT_TRUE(silent.Receive(1000));
+  ASSERT_TRUE(silent.Receive(1000));  // the worker now sits in its wait
   std::this_thread::sleep_for(20ms);
   const auto stop = Clock::now();
   ASSERT_TRUE(get.Stop());
   ASSERT_TRUE(WaitWalker(MSG_VIEW_WALKER_GET_FINISHED, 2000));
   EXPECT_LT(view_->TimeOf(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED) - stop, 100ms);
   EXPECT_EQ(log.CountContaining(L"Timeout"), 0u);
-  EXPECT_EQ(log.CountContaining(L"error select()", QUILLOG_WARNING) +
-                log.CountContaining(L"Socket is closed, exiting...", QUILLOG_WARNING),
-            1u);
   EXPECT_FALSE(get.IsRunning());
 }
 
@@ -185,59 +134,31 @@ TEST_F(GetSetTest, EmptyFirstOidAsksFor00AndARestartReusesTheThread) {
   Run(get, p, MSG_VIEW_WALKER_GET_FINISHED);
   auto sent = silent.Drain();
   ASSERT_EQ(sent.size(), 1u);
-  CSnmpGenericFrameIn frame;
-  ASSERT_TRUE(Decode(sent[0], &frame));
-  ASSERT_GT(frame.GetCount(), 9u);
-  EXPECT_EQ(frame.GetAt(9)->GetValue().GetOid().GetText(), L"0.0");
-  EXPECT_EQ(get.GetParameter().first_oid.GetText(), L"0.0");
+  scripted::Request request;
+  ASSERT_TRUE(scripted::ParseRequest(sent[0], &request));
+  EXPECT_EQ(request.oid, (scripted::Arcs{0, 0}));
 
   // The pooled thread was not told to exit: the next start re-uses it.
   ASSERT_TRUE(get.WaitReleased(2000));
   CZubThread* thread = get.GetThread();
   EXPECT_TRUE(WaitUntil([&] { return thread->GetAction() == nullptr; }, 2000));  // idle again
   const uint32_t first_thread = thread->GetThreadId();
-  view_->Clear();
   Run(get, p, MSG_VIEW_WALKER_GET_FINISHED);
   ASSERT_TRUE(get.WaitReleased(2000));
   EXPECT_EQ(get.GetThread()->GetThreadId(), first_thread);
 }
 
-TEST_F(GetSetTest, TracesFollowTheRequest) {
+TEST_F(GetSetTest, TracesNameThePeerUpToTheLastLine) {
   LogCapture log(QLF_PROGRAM_SNMP | QLF_PROGRAM_SNMP_FRAME_OUT | QLF_PROGRAM_SNMP_FRAME_IN);
   CThreadActionWalkerGet get;
   Run(get, Parameter(agent_->Port(), L"1.3.6.1.2.1.1.5.0"), MSG_VIEW_WALKER_GET_FINISHED);
   // The last line follows the finished code.
-  EXPECT_TRUE(WaitUntil(
-      [&] {
-        auto lines = Matching(log, L"CThreadActionWalkerGet : ");
-        return !lines.empty() && lines.back() == L"CThreadActionWalkerGet : Finishing...";
-      },
-      1000));
-  const std::wstring expected[] = {
-      L"CThreadActionWalkerGet : Starting thread...",
-      L"CThreadActionWalkerGet : Beginning...",
-      L"CThreadActionWalkerGet : Creating UDP socket...",
-      L"CThreadActionWalkerGet : Running...",
-      L"CThreadActionWalkerGet >> Encoded a 'Pdu_GetRequest' frame",
-      L"CThreadActionWalkerGet >> ",  // "%d bytes sent to 127.0.0.1:<port>"
-      L"CThreadActionWalkerGet << ",  // "%d bytes received from 127.0.0.1:<port>"
-      L"CThreadActionWalkerGet << Decoded a '",
-      L"CThreadActionWalkerGet : Closing UDP socket...",
-      L"CThreadActionWalkerGet : Finishing...",
-  };
-  std::vector<std::wstring> got;
-  for (const auto& t : Matching(log, L"CThreadActionWalkerGet "))
-    if (t.find(L"is sending") == std::wstring::npos) got.push_back(t);
-  size_t i = 0;
-  for (const auto& prefix : expected) {  // in this order, other lines between them allowed
-    while (i < got.size() && got[i].rfind(prefix, 0) != 0) ++i;
-    EXPECT_LT(i, got.size()) << "missing: " << quillog::WideToUtf8(prefix);
-  }
+  EXPECT_TRUE(log.WaitFor(L"CThreadActionWalkerGet : Finishing...", 1000));
   const std::wstring port = std::to_wstring(agent_->Port());
   for (const std::wstring& piece :
        {L"bytes sent to 127.0.0.1:" + port, L"bytes received from 127.0.0.1:" + port,
         std::wstring(L"CThreadActionWalkerGet sent data"), std::wstring(L"CThreadActionWalkerGet received data")})
-    EXPECT_EQ(Matching(log, piece).size(), 1u) << quillog::WideToUtf8(piece);
+    EXPECT_EQ(log.CountContaining(piece), 1u) << quillog::WideToUtf8(piece);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
-// Shared set-up of the worker tests: a view thread with a collecting window,
-// a captured show-message interface, and helpers for hand-made peers.
+// Shared set-up of the worker tests: a view thread with a collecting window
+// and a captured show-message interface.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -13,12 +14,12 @@
 #include "app/MessageCenter.h"
 #include "app/PlainDispatcher.h"
 #include "app/ShowMessage.h"
-#include "asn1/BerDecoder.h"
 #include "asn1/IpAddress.h"
-#include "snmp/SnmpGenericFrameIn.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/NetSnmp.h"
+#include "tests/common/ScriptedAgent.h"
 #include "tests/common/UdpSocket.h"
+#include "workers/ThreadActionWalker.h"
 #include "workers/ThreadActionWalkerParameter.h"
 #include "workers/TrapRecord.h"
 #include "workers/WalkerResult.h"
@@ -26,8 +27,7 @@
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// A view window on its own dispatcher thread that records every walker and
-// trapper message and takes ownership of the data records.
+// Records every walker and trapper message and owns the data records.
 class ViewCollector : public CViewWindow {
  public:
   explicit ViewCollector(CViewDispatcher* dispatcher) : CViewWindow(dispatcher) {
@@ -45,12 +45,7 @@ class ViewCollector : public CViewWindow {
   // Waits until a message with this code has arrived `count` times.
   bool WaitFor(uint32_t message, uintptr_t code, size_t count = 1, int timeout_ms = 10000) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                        [&] { return CountLocked(message, code) >= count; });
-  }
-  bool WaitForTraps(size_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, 10s, [&] { return traps_.size() >= count; });
+    return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return CountLocked(message, code) >= count; });
   }
   size_t Count(uint32_t message, uintptr_t code) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -91,9 +86,8 @@ class ViewCollector : public CViewWindow {
     Clock::time_point at;
   };
   size_t CountLocked(uint32_t message, uintptr_t code) const {
-    size_t n = 0;
-    for (const Message& m : messages_) n += m.message == message && m.code == code ? 1 : 0;
-    return n;
+    return std::count_if(messages_.begin(), messages_.end(),
+                         [&](const Message& m) { return m.message == message && m.code == code; });
   }
   std::mutex mutex_;
   std::condition_variable cv_;
@@ -127,8 +121,28 @@ class WorkerTest : public ::testing::Test {
     p.FirstOid(first_oid);
     return p;
   }
-  bool WaitWalker(uintptr_t code, int timeout_ms = 10000) {
-    return view_->WaitFor(MSG_VIEW_WALKER, code, 1, timeout_ms);
+  bool WaitWalker(uintptr_t code, int timeout_ms = 10000) { return view_->WaitFor(MSG_VIEW_WALKER, code, 1, timeout_ms); }
+
+  struct WalkRun {
+    std::vector<std::wstring> oids;
+    CThreadActionWalker::End end = CThreadActionWalker::End::None;
+  };
+  // A whole walk: the OIDs shown, checking that rows count up from 0.
+  WalkRun Walk(const CThreadActionWalkerParameter& p) {
+    view_->Clear();
+    CThreadActionWalker walker;
+    EXPECT_TRUE(walker.Start(p));
+    EXPECT_TRUE(WaitWalker(MSG_VIEW_WALKER_FINISHED, 30000)) << "the walk did not end";
+    walker.WaitReleased(5000);
+    WalkRun run;
+    auto results = view_->TakeResults();
+    for (size_t i = 0; i < results.size(); ++i) {
+      EXPECT_EQ(results[i]->GetRow(), i);
+      run.oids.push_back(results[i]->GetOid().GetText());
+    }
+    EXPECT_EQ(walker.GetRowNumber(), results.size());
+    run.end = walker.GetEnd();
+    return run;
   }
 
   CPlainDispatcher view_thread_;
@@ -136,24 +150,3 @@ class WorkerTest : public ::testing::Test {
   CShowMessageCapture boxes_;
   CShowMessage* previous_shower_ = nullptr;
 };
-
-// Captured messages containing the piece, in order.
-inline std::vector<std::wstring> Matching(const LogCapture& log, const std::wstring& piece) {
-  std::vector<std::wstring> out;
-  for (const std::wstring& m : log.Messages())
-    if (m.find(piece) != std::wstring::npos) out.push_back(m);
-  return out;
-}
-
-// A decoded request, or false.
-inline bool Decode(const std::vector<uint8_t>& datagram, CSnmpGenericFrameIn* frame) {
-  CBerDecoder decoder;
-  return decoder.Assign(datagram.data(), static_cast<uint32_t>(datagram.size())) && DecodeDatagram(decoder, *frame) &&
-         frame->GetCount() >= 5;
-}
-
-// The request id of an encoded request, or -1.
-inline int64_t RequestIdOf(const std::vector<uint8_t>& datagram) {
-  CSnmpGenericFrameIn frame;
-  return Decode(datagram, &frame) ? frame.GetAt(4)->GetValue().GetInteger() : -1;
-}
