@@ -33,58 +33,34 @@ struct Lookup {
   int64_t line;
 };
 
+// Rows the cut-search agreement below cannot pin down: the meaning of the
+// searches themselves.
 const Lookup kLookups[] = {
-    // An exact key gives its record and the bare name.
     {"1.3.6.1.2.1.1.5", "1.3.6.1.2.1.1.5", "sysName", "SNMPv2-MIB", 142},
-    {"1.3.6.1.6.3.1.1.4.1", nullptr, "snmpTrapOID", nullptr, -1},
-    {"1.3.6.1.2.1.2.2.1.10", nullptr, "ifInOctets", nullptr, -1},
-    // A longer OID keeps the rest after the name.
-    {"1.3.6.1.2.1.1.1.0", nullptr, "sysDescr.0", nullptr, -1},
     {"1.3.6.1.2.1.2.2.1.2.3", "1.3.6.1.2.1.2.2.1.2", "ifDescr.3", "IF-MIB", 207},
-    {"1.3.6.1.4.1.99999.1", nullptr, "enterprises.99999.1", nullptr, -1},
-    {"2.5.4.3", nullptr, "attributeType.3", nullptr, -1},
-    {"1.3.6.1", nullptr, "internet", nullptr, -1},
     // Arcs are compared whole: keys ...1.1.1 and ...2.2.1.1 exist, ...1.1.10
     // and ...2.2.1.100 do not.
     {"1.3.6.1.2.1.1.10.0", "1.3.6.1.2.1.1", "system.10.0", nullptr, -1},
-    {"1.3.6.1.2.1.1.11", nullptr, "system.11", nullptr, -1},
     {"1.3.6.1.2.1.2.2.1.100", nullptr, "ifEntry.100", nullptr, -1},
-    {"1.3.6.1.2.1.2.2.1.1", nullptr, "ifIndex", nullptr, -1},
-    {"1.3.6.1.2.1.2.2.1.10.7", nullptr, "ifInOctets.7", nullptr, -1},
     // ...1.2, ...1.2.5 and ...1.2.5.1 sort between ...1 and ...1.29 but none
     // is a prefix of it cut at a dot.
     {"1.3.6.1.2.1.2.2.1.29", nullptr, "ifEntry.29", nullptr, -1},
-    {"1.3.6.1.2.1.2.2.1.2.5.10", nullptr, "ifDescrFive.10", nullptr, -1},
-    {"1.3.6.1.2.1.2.2.1.2.51", nullptr, "ifDescr.51", nullptr, -1},
     {"1.3.6.1.2.1.2.2.1.2.5.1.1", nullptr, "ifDescrFiveOne.1", nullptr, -1},
     // An OID after every key finds its root (an empty module, line 0).
     {"2.999.1", "2", "iso-ccitt.999.1", "", 0},
-    {"1.999", nullptr, "iso.999", nullptr, -1},
-    {"0.1.2", nullptr, "ccitt.1.2", nullptr, -1},
-    {"2", nullptr, "iso-ccitt", nullptr, -1},
     // An unknown first arc gives nothing.
     {"3.1", "(null)", "(null)", "(null)", 0},
-    {"9", "(null)", "(null)", "(null)", 0},
-    {"3", "(null)", "(null)", "(null)", 0},
     {"10.1", "(null)", "(null)", "(null)", 0},
-    {"1x", "(null)", "(null)", "(null)", 0},
     {".1.3", "(null)", "(null)", "(null)", 0},
-    {"-1", "(null)", "(null)", "(null)", 0},
-    {"01.3", "(null)", "(null)", "(null)", 0},
     // Trailing dots are kept as empty arcs.
-    {"1.3.6.1.", "1.3.6.1", "internet.", nullptr, -1},
-    {"1.3.6.1..", nullptr, "internet..", nullptr, -1},
-    {"1.3.6.1.2.1.1.5.0.", nullptr, "sysName.0.", nullptr, -1},
-    {"1.3.6.1.abc", nullptr, "internet.abc", nullptr, -1},
+    {"1.3.6.1..", "1.3.6.1", "internet..", nullptr, -1},
     // Non-ASCII and escaped texts survive the table.
-    {"1.3.6.1.4.1.99998.1.7", nullptr, "ünïcødé😀.7", nullptr, -1},
-    {"1.3.6.1.4.1.99998.1", nullptr, nullptr, "TÉST-MIB", -1},
+    {"1.3.6.1.4.1.99998.1.7", nullptr, "\u00fcn\u00efc\u00f8d\u00e9\U0001F600.7", "T\u00c9ST-MIB", -1},
     {"1.3.6.1.4.1.99998.2", nullptr, "quote\"back\\slash?", nullptr, -1},
     // Among records with one key the fixed probe sequence picks the record:
     // sysDescr is defined by SNMPv2-MIB, RFC1213-MIB and RFC1158-MIB, records
     // 14 to 16 of 45; the probes are 22, 10, then 16: the last of the three.
-    {"1.3.6.1.2.1.1.1", nullptr, nullptr, "RFC1158-MIB", -1},
-    {"1.3.6.1.2.1.1.1.0", nullptr, nullptr, nullptr, 77},
+    {"1.3.6.1.2.1.1.1.0", nullptr, nullptr, "RFC1158-MIB", 77},
     // internet, records 7 to 9: probes 22, 10, 4, then 7: the first.
     {"1.3.6.1.99", nullptr, nullptr, "SNMPv2-SMI", 37},
 };
@@ -97,9 +73,6 @@ TEST(OidAtlasLookup, ExportsGiveTheExpectedRecord) {
     if (c.module) { EXPECT_EQ(Module(c.oid), c.module); }
     if (c.line >= 0) { EXPECT_EQ(Line(c.oid), static_cast<uint32_t>(c.line)); }
   }
-}
-
-TEST(OidAtlasLookup, NullAndEmptyInputGiveNothing) {
   for (const char16_t* oid : {static_cast<const char16_t*>(nullptr), u""}) {
     EXPECT_EQ(OidAtlas_BestKnown(oid), nullptr);
     EXPECT_EQ(OidAtlas_Translate(oid), nullptr);
@@ -108,66 +81,39 @@ TEST(OidAtlasLookup, NullAndEmptyInputGiveNothing) {
   }
 }
 
-TEST(OidAtlasLookup, ReturnedTextsPointIntoTheTable) {
-  const char16_t* key = OidAtlas_BestKnown(u"1.3.6.1.2.1.1.5");
-  EXPECT_EQ(OidAtlas_BestKnown(u"1.3.6.1.2.1.1.5.0.1"), key);
-  const char16_t* module = OidAtlas_MibModule(u"1.3.6.1.2.1.1.5");
-  EXPECT_EQ(OidAtlas_MibModule(u"1.3.6.1.2.1.1.7"), module);  // one module text, stored once
-}
-
-TEST(OidAtlasLookup, NonAsciiNamesAreUtf16CodeUnits) {
-  const char16_t* name = OidAtlas_Translate(u"1.3.6.1.4.1.99998.1");
-  ASSERT_NE(name, nullptr);
-  EXPECT_EQ(std::u16string(name), u"\u00FCn\u00EFc\u00F8d\u00E9\U0001F600");
-}
-
-TEST(OidAtlasTranslate, SuccessiveCallsShareTheBuffer) {
+// Keys and modules point into the table; translations into one buffer per
+// thread, which a failed translation leaves as it was.
+TEST(OidAtlasLookup, ReturnedTextsPointIntoTheTableOrTheThreadsBuffer) {
+  EXPECT_EQ(OidAtlas_BestKnown(u"1.3.6.1.2.1.1.5.0.1"), OidAtlas_BestKnown(u"1.3.6.1.2.1.1.5"));
+  EXPECT_EQ(OidAtlas_MibModule(u"1.3.6.1.2.1.1.7"), OidAtlas_MibModule(u"1.3.6.1.2.1.1.5"));
   const char16_t* first = OidAtlas_Translate(u"1.3.6.1.2.1.1.5.0");
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(Narrow(first), "sysName.0");
-  const char16_t* second = OidAtlas_Translate(u"1.3.6.1.2.1.2.2.1.2.3");
-  EXPECT_EQ(second, first);
-  EXPECT_EQ(Narrow(first), "ifDescr.3");
-  // A failed translation leaves the last result in place.
+  EXPECT_EQ(OidAtlas_Translate(u"1.3.6.1.2.1.2.2.1.2.3"), first);
   EXPECT_EQ(OidAtlas_Translate(u"3.1"), nullptr);
   EXPECT_EQ(Narrow(first), "ifDescr.3");
-}
-
-TEST(OidAtlasTranslate, EachThreadKeepsItsOwnResult) {
-  const char16_t* mine = OidAtlas_Translate(u"1.3.6.1.2.1.1.5.0");
   std::string theirs;
   std::thread other([&theirs] {
-    for (int i = 0; i < 1000; ++i) theirs = Narrow(OidAtlas_Translate(u"1.3.6.1.2.1.2.2.1.2.3"));
+    for (int i = 0; i < 1000; ++i) theirs = Narrow(OidAtlas_Translate(u"1.3.6.1.2.1.1.5.0"));
   });
   other.join();
-  EXPECT_EQ(theirs, "ifDescr.3");
-  EXPECT_EQ(Narrow(mine), "sysName.0");
+  EXPECT_EQ(theirs, "sysName.0");
+  EXPECT_EQ(Narrow(first), "ifDescr.3");
 }
 
+// The name, the rest and the terminator must fit 1024 units; the matched
+// key's length does not count.
 TEST(OidAtlasTranslate, ResultMustFitTheBuffer) {
-  // "internet" (8 units) + rest + terminator: 1024 units at most.
-  const std::string base = "1.3.6.1";
   const std::string rest = Arcs(1012) + ".10";  // 1015 units
-  const std::string result = Translate(base + rest);
-  EXPECT_EQ(result.size(), 1023u);
-  EXPECT_EQ(result, "internet" + rest);
-
-  const std::string tooLong = base + rest + "0";  // 1024 units, no room for the terminator
-  EXPECT_EQ(OidAtlas_Translate(U(tooLong).c_str()), nullptr);
-  EXPECT_EQ(BestKnown(tooLong), base);  // the other exports still answer
-
-  const std::string huge = base + Arcs(200000);
+  EXPECT_EQ(Translate("1.3.6.1" + rest), "internet" + rest);  // 1023 units
+  EXPECT_EQ(OidAtlas_Translate(U("1.3.6.1" + rest + "0").c_str()), nullptr);
+  EXPECT_EQ(BestKnown("1.3.6.1" + rest + "0"), "1.3.6.1");  // the other exports still answer
+  const std::string key = "1.3.6.1.2.1.2.2.1.10";
+  const std::string shorter = Arcs(1010) + ".10";  // 1013 units
+  EXPECT_EQ(Translate(key + shorter), "ifInOctets" + shorter);
+  EXPECT_EQ(OidAtlas_Translate(U(key + shorter + "1").c_str()), nullptr);
+  const std::string huge = "1.3.6.1" + Arcs(200000);
   EXPECT_EQ(OidAtlas_Translate(U(huge).c_str()), nullptr);
   EXPECT_EQ(Module(huge), "SNMPv2-SMI");
-}
-
-TEST(OidAtlasTranslate, MatchedKeyLengthDoesNotShrinkTheRoom) {
-  // Only the name, the rest and the terminator are written, so a long key
-  // (20 units here) does not count against the 1024 units.
-  const std::string key = "1.3.6.1.2.1.2.2.1.10";
-  const std::string rest = Arcs(1010) + ".10";  // 1013 units
-  EXPECT_EQ(Translate(key + rest), "ifInOctets" + rest);
-  EXPECT_EQ(OidAtlas_Translate(U(key + rest + "1").c_str()), nullptr);
 }
 
 // Every export agrees with exact searches of the OID cut at its dots, for

@@ -70,13 +70,15 @@ TEST_F(LibraryTest, ScanStopsAtFiveSimulatorsInPersonalCommonLegacyOrder) {
 
   ASSERT_EQ(Names(library->GetRoots()), (std::vector<std::wstring>{L"Personal", L"Common", L"Legacy"}));
   const CSimulatorEntry* personal = library->GetRoots()[0];
-  EXPECT_TRUE(personal->root);
-  EXPECT_TRUE(personal->IsFolder());
   EXPECT_EQ(Names(personal->children), (std::vector<std::wstring>{L"sub", L"s2"}));
-  EXPECT_EQ(personal->children[0]->path, dir_.wpath("personal/sub"));
   EXPECT_EQ(Names(personal->children[0]->children), std::vector<std::wstring>{L"s1"});
-  EXPECT_FALSE(personal->children[0]->children[0]->loaded);  // read lazily
-  EXPECT_EQ(library->GetRoots()[2]->children.size(), 1u);    // only x with s5
+  EXPECT_EQ(library->GetRoots()[2]->children.size(), 1u);  // only x with s5
+  // Read lazily: selecting a simulator loads it and remembers it.
+  CSimulatorEntry* s1 = personal->children[0]->children[0];
+  EXPECT_FALSE(s1->loaded);
+  ASSERT_TRUE(library->Select(s1));
+  EXPECT_TRUE(s1->loaded);
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_SELECTED_SIMULATOR), s1->path);
 }
 
 TEST_F(LibraryTest, NamesComeFromTheFileNameAndMissingRootsAreSkipped) {
@@ -91,19 +93,6 @@ TEST_F(LibraryTest, NamesComeFromTheFileNameAndMissingRootsAreSkipped) {
   CSimulatorEntry* folder = library->FindByPath(dir_.wpath("personal/folder.tav"));
   ASSERT_NE(folder, nullptr);
   EXPECT_TRUE(folder->IsFolder());
-}
-
-TEST_F(LibraryTest, SelectingASimulatorLoadsItAndRemembersIt) {
-  MakeSimulator("personal/one.tav", 1161, {{L"1.3.6.1.2.1.1.5.0", L"host"}});
-  auto library = NewLibrary();
-  ASSERT_TRUE(library->BuildLibrary());
-  CSimulatorEntry* one = library->GetSimulators().at(0);
-  EXPECT_EQ(one->GetValueCount(), 0u);
-  ASSERT_TRUE(library->Select(one));
-  EXPECT_TRUE(one->loaded);
-  EXPECT_EQ(one->GetValueCount(), 1u);
-  EXPECT_EQ(one->recv_port, 1161u);
-  EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_SELECTED_SIMULATOR), one->path);
 }
 
 TEST_F(LibraryTest, FolderOperationsAndTheirRefusals) {

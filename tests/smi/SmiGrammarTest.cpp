@@ -32,8 +32,9 @@ class SmiGrammarTest : public SmiTempHome {
   CSmiLoader loader_{tree_};
 };
 
+// Text after the loaded module's END is not read.
 TEST_F(SmiGrammarTest, EmptyModulesParse) {
-  EXPECT_TRUE(Load("A", "A DEFINITIONS ::= BEGIN END"));
+  EXPECT_TRUE(Load("A", "A DEFINITIONS ::= BEGIN END\nJUNK ::= ( garbage"));
   EXPECT_TRUE(Load("B", "B { iso 3 6 1 } DEFINITIONS ::= BEGIN END"));
   EXPECT_TRUE(Load("C", "C DEFINITIONS IMPLICIT TAGS ::= BEGIN EXPORTS ALL; END"));
   EXPECT_EQ(tree_.ObjectCount(), 3u);
@@ -55,19 +56,6 @@ END)"));
   EXPECT_EQ(org->declarations.size(), 2u);
   // The number written wins over the known arc (a warning is logged).
   EXPECT_EQ(OidOf(L"z"), L".1.7.9");
-}
-
-TEST_F(SmiGrammarTest, PendingNameIsKeptWithItsPosition) {
-  // Parse only: the record y is added with its pending name before Resolve.
-  WriteModule("P", "P DEFINITIONS ::= BEGIN y OBJECT IDENTIFIER ::= { x 5 } END");
-  CSmiTreeProtected lock(tree_);
-  tree_.Reset();
-  ASSERT_TRUE(loader_.LoadModule(CSmiModuleKey::FromString(L"P")));
-  const CSmiObject* y = Object(L"y");
-  ASSERT_NE(y, nullptr);
-  EXPECT_EQ(y->pending_name, L"x");
-  EXPECT_EQ(y->resolve_position, 0);
-  EXPECT_EQ(y->OidText(), L".5");
 }
 
 TEST_F(SmiGrammarTest, TrapTypeGetsEnterpriseZeroNumber) {
@@ -144,10 +132,6 @@ TEST_F(SmiGrammarTest, SyntaxErrorsNameTokensFileAndLine) {
   EXPECT_NE(loader_.LastError().message.find(L"unexpected $end"), std::wstring::npos);
   // A failed load leaves the tree reset.
   EXPECT_EQ(tree_.ObjectCount(), 3u);
-}
-
-TEST_F(SmiGrammarTest, TextAfterTheLoadedModulesEndIsNotRead) {
-  EXPECT_TRUE(Load("H", "H DEFINITIONS ::= BEGIN END\nJUNK ::= ( garbage"));
 }
 
 TEST_F(SmiGrammarTest, RealWorldSlips) {
