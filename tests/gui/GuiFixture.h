@@ -1,20 +1,22 @@
 // Shared set-up of the GUI tests: a temporary home with its XDG folders, a
-// Qt dispatcher on the test's (GUI) thread, and a bounded event-loop wait.
+// Qt dispatcher on the test's (GUI) thread, and bounded waits.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
-#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
-#include <memory>
 
 #include "app/MessageCenter.h"
 #include "app/Settings.h"
@@ -33,6 +35,47 @@ bool ProcessUntil(Pred done, int timeout_ms = 5000) {
   }
   return true;
 }
+
+// A stored DWORD setting, or 0xFFFFFFFF when it is missing.
+inline uint32_t StoredDword(uint32_t setting) {
+  uint32_t value = 0;
+  return ReadSettingDword(setting, -1, &value) ? value : 0xFFFFFFFFu;
+}
+
+// Shows the window and makes it active, so that keys reach it.
+inline bool ShowActive(QWidget& window) {
+  window.show();
+  window.activateWindow();
+  return QTest::qWaitForWindowActive(&window, 5000);
+}
+
+// Acts once on the first modal Dialog that opens while this lives; a modal
+// dialog still open after 10 s is rejected, so that no test hangs on it.
+template <typename Dialog>
+class ModalWatcher {
+ public:
+  explicit ModalWatcher(std::function<void(Dialog&)> act) : act_(std::move(act)) {
+    QObject::connect(&poll_, &QTimer::timeout, [this] {
+      auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr || seen_) return;
+      seen_ = true;
+      act_(*dialog);
+    });
+    poll_.start(10);
+    guard_.setSingleShot(true);
+    QObject::connect(&guard_, &QTimer::timeout, [] {
+      if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) open->reject();
+    });
+    guard_.start(10000);
+  }
+  bool Seen() const { return seen_; }
+
+ private:
+  std::function<void(Dialog&)> act_;
+  QTimer poll_;
+  QTimer guard_;
+  bool seen_ = false;
+};
 
 // Ends the test program with a message when a step that must not hang has
 // not finished in time (a deadlock cannot be failed any other way).
@@ -77,20 +120,4 @@ class GuiTest : public ::testing::Test {
 
   std::unique_ptr<TempHome> home_;
   std::unique_ptr<CQtDispatcher> dispatcher_;
-};
-
-// A view window on a dispatcher that counts its messages.
-class CountingWindow : public CViewWindow {
- public:
-  using CViewWindow::CViewWindow;
-  ~CountingWindow() override { CMessageCenter::Unsubscribe(this); }
-  intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t) override {
-    last_message = message;
-    last_sub_code = sub_code;
-    ++count;
-    return static_cast<intptr_t>(sub_code) + 100;
-  }
-  uint32_t last_message = 0;
-  uintptr_t last_sub_code = 0;
-  int count = 0;
 };

@@ -1,10 +1,8 @@
 #include "tests/gui/GuiFixture.h"
 
 #include <QEventLoop>
-#include <QTimer>
 
 #include <atomic>
-#include <thread>
 #include <vector>
 
 #include "tests/common/LogCapture.h"
@@ -59,51 +57,40 @@ TEST_F(QtDispatcherTest, PostsFromManyThreadsRunOnTheGuiThreadInEachThreadsOrder
   }
 }
 
-TEST_F(QtDispatcherTest, SendWaitsUntilTheGuiThreadRanTheHandler) {
+TEST_F(QtDispatcherTest, SendWaitsForTheGuiThreadAndIsADirectCallOnIt) {
   std::atomic<bool> ran{false};
-  Sender sender(dispatcher_.get(), [&] { ran = true; });
-  // The event loop has not run: the sender cannot have returned.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(sender.Returned());
-  EXPECT_FALSE(ran);
-  ASSERT_TRUE(ProcessUntil([&] { return sender.Returned(); })) << "send never returned";
-  EXPECT_TRUE(ran);
-  EXPECT_TRUE(sender.Result());
-}
-
-TEST_F(QtDispatcherTest, SendOnTheGuiThreadIsADirectCall) {
-  bool ran = false;
-  EXPECT_TRUE(dispatcher_->IsDispatcherThread());
-  EXPECT_TRUE(dispatcher_->Send([&] { ran = true; }));
-  EXPECT_TRUE(ran);
+  {
+    Sender sender(dispatcher_.get(), [&] { ran = true; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(sender.Returned()) << "returned before the event loop ran";
+    ASSERT_TRUE(ProcessUntil([&] { return sender.Returned(); })) << "send never returned";
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(sender.Result());
+  }
+  bool direct = false;
+  EXPECT_TRUE(dispatcher_->Send([&] { direct = true; }));
+  EXPECT_TRUE(direct);
   EXPECT_EQ(dispatcher_->Pending(), 0u);
 }
 
-TEST_F(QtDispatcherTest, QuitReleasesABlockedSenderWithoutRunningItsCall) {
+TEST_F(QtDispatcherTest, QuitReleasesABlockedSenderAndRefusesLaterCallsButDeliversQueuedPosts) {
+  int delivered = 0;
+  std::thread([&] {
+    for (int i = 0; i < 10; ++i) dispatcher_->Post([&] { ++delivered; });
+  }).join();
   std::atomic<bool> ran{false};
   Sender sender(dispatcher_.get(), [&] { ran = true; });
-  ASSERT_TRUE(WaitUntil([&] { return dispatcher_->Pending() == 1; }, 5000)) << "the send was never queued";
+  ASSERT_TRUE(WaitUntil([&] { return dispatcher_->Pending() == 11; }, 5000)) << "the send was never queued";
   dispatcher_->Quit();
+  EXPECT_EQ(delivered, 10) << "posts queued before quit were lost";
   ASSERT_TRUE(WaitUntil([&] { return sender.Returned(); }, 2000)) << "quit did not release the sender";
   EXPECT_FALSE(sender.Result());
-  EXPECT_FALSE(ran);
-  // Later calls are refused at once, from any thread.
   EXPECT_FALSE(dispatcher_->Post([] {}));
   Sender late(dispatcher_.get(), [&] { ran = true; });
   ASSERT_TRUE(WaitUntil([&] { return late.Returned(); }, 2000));
   EXPECT_FALSE(late.Result());
   EXPECT_FALSE(dispatcher_->Send([&] { ran = true; }));
   EXPECT_FALSE(ran);
-}
-
-TEST_F(QtDispatcherTest, QuitOnTheGuiThreadStillDeliversQueuedPosts) {
-  int delivered = 0;
-  std::thread poster([&] {
-    for (int i = 0; i < 10; ++i) dispatcher_->Post([&] { ++delivered; });
-  });
-  poster.join();
-  dispatcher_->Quit();
-  EXPECT_EQ(delivered, 10);
 }
 
 TEST_F(QtDispatcherTest, CallsQueuedBehindAModalLoopStillRunInOrder) {
@@ -126,20 +113,4 @@ TEST_F(QtDispatcherTest, CallsQueuedBehindAModalLoopStillRunInOrder) {
   poster.join();
   ASSERT_TRUE(ProcessUntil([&] { return order.size() == 4; })) << "calls behind the nested loop never ran";
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
-}
-
-TEST_F(QtDispatcherTest, TheMessageCenterSendsAndPostsThroughIt) {
-  CountingWindow window(dispatcher_.get());
-  CMessageCenter::Subscribe(L"CountingWindow", &window, MSG_VIEW_WALKER, 0);
-  std::atomic<intptr_t> result{0};
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    result = SendViewMessage(L"Worker", MSG_VIEW_WALKER, MSG_VIEW_WALKER_FINISHED, 0);
-    PostViewMessage(L"Worker", MSG_VIEW_WALKER, MSG_VIEW_WALKER_STARTED, 0);
-    done = true;
-  });
-  ASSERT_TRUE(ProcessUntil([&] { return done && window.count == 2; })) << window.count << " messages handled";
-  worker.join();
-  EXPECT_EQ(result, 100 + static_cast<intptr_t>(MSG_VIEW_WALKER_FINISHED));
-  EXPECT_EQ(window.last_sub_code, MSG_VIEW_WALKER_STARTED);
 }

@@ -6,8 +6,6 @@
 #include "tests/gui/GuiFixture.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <thread>
 
 #include "asn1/IpAddress.h"
 #include "gui/GuiShowMessage.h"
@@ -16,7 +14,7 @@
 #include "simulator/SimulatorEntry.h"
 #include "smi/MibFolders.h"
 #include "smi/ThreadActionLoadMib.h"
-#include "tests/common/LogCapture.h"
+#include "tests/common/LogCapture.h"  // WaitUntil
 #include "tests/common/NetSnmp.h"
 #include "tests/common/UdpSocket.h"
 #include "simulator/ThreadActionSimuler.h"
@@ -42,10 +40,6 @@ class WorkingViews : public QObject, public CViewWindow {
   ~WorkingViews() override { CMessageCenter::Unsubscribe(this); }
 
   intptr_t OnViewMessage(uint32_t message, uintptr_t code, uintptr_t payload) override {
-    if (message == MSG_VIEW_WALKER && payload != 0 &&
-        (code == MSG_VIEW_WALKER_DATA || code == MSG_VIEW_WALKER_GET_DATA || code == MSG_VIEW_WALKER_SET_DATA)) {
-      ++walk_rows;
-    }
     if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_DATA && payload != 0)
       delete reinterpret_cast<CTrapRecord*>(payload);
     if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_STARTED) trapper_started = true;
@@ -60,7 +54,6 @@ class WorkingViews : public QObject, public CViewWindow {
   CSimulatorEntry simulator_;
   CThreadActionSimuler simuler;
   CThreadActionLoadMib loader;
-  int walk_rows = 0;
   bool trapper_started = false;
   bool simulator_started = false;
   bool load_started = false;

@@ -14,18 +14,39 @@ fail() {
   exit 1
 }
 
-if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
-  # Inside the X server: run the program and drive it with xdotool.
+# Starts the program and sets `pid` and `window` once its window shows.
+start() {
   "$program" &
   pid=$!
   window=""
   for _ in $(seq 100); do
     window=$(xdotool search --onlyvisible --name '^Tavelo$' 2>/dev/null | head -1)
-    [ -n "$window" ] && break
+    [ -n "$window" ] && return
     kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
     sleep 0.2
   done
-  [ -n "$window" ] || { kill "$pid"; fail "no window titled Tavelo within 20 s"; }
+  kill -9 "$pid"
+  fail "no window titled Tavelo within 20 s"
+}
+
+# Waits up to 10 s for the program to end after $1, with status 0.
+ends_after() {
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    kill -9 "$pid"
+    fail "$1 did not end the program within 10 s"
+  fi
+  wait "$pid"
+  local status=$?
+  [ "$status" = 0 ] || fail "$1 ended the program with status $status"
+}
+
+if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
+  # Inside the X server: run the program and drive it with xdotool.
+  start
   # Without a window manager the program gets the keyboard focus from us;
   # a window just mapped may refuse it for a moment.
   focused=""
@@ -40,40 +61,12 @@ if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
     import -window "$window" "$screenshot" || echo "no screenshot taken" >&2
   fi
   xdotool key --clearmodifiers alt+F4
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    kill -9 "$pid"
-    fail "Alt+F4 did not end the program within 10 s"
-  fi
-  wait "$pid"
-  status=$?
-  [ "$status" = 0 ] || fail "the program ended with status $status"
+  ends_after "Alt+F4"
 
   # SIGTERM (logout, kill) closes the window as Alt+F4 does.
-  "$program" &
-  pid=$!
-  window=""
-  for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --name '^Tavelo$' 2>/dev/null | head -1)
-    [ -n "$window" ] && break
-    sleep 0.2
-  done
-  [ -n "$window" ] || { kill -9 "$pid"; fail "no window on the second start"; }
+  start
   kill -TERM "$pid"
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    kill -9 "$pid"
-    fail "SIGTERM did not end the program within 10 s"
-  fi
-  wait "$pid"
-  status=$?
-  [ "$status" = 0 ] || fail "SIGTERM ended the program with status $status"
+  ends_after "SIGTERM"
   exit 0
 fi
 
