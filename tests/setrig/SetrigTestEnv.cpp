@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "tests/common/TempDir.h"
 
@@ -11,29 +12,25 @@ namespace setrig::test {
 
 namespace {
 
-class Environment : public ::testing::Environment {
- public:
+struct Environment : ::testing::Environment {
   void SetUp() override {
-    m_home = std::make_unique<TempHome>();
-    std::filesystem::create_directories(CertRoot());
-    std::filesystem::create_directories(UnitDir());
+    home = std::make_unique<TempHome>();
+    for (const std::string& dir : {CertRoot(), UnitDir()}) std::filesystem::create_directories(dir);
     ::setenv("SETRIG_CERT_ROOT", CertRoot().c_str(), 1);
     ::setenv("SETRIG_UNIT_DIR", UnitDir().c_str(), 1);
   }
-  void TearDown() override { m_home.reset(); }
-
-  std::unique_ptr<TempHome> m_home;
+  void TearDown() override { home.reset(); }
+  std::unique_ptr<TempHome> home;
 };
 
-Environment* g_environment = static_cast<Environment*>(::testing::AddGlobalTestEnvironment(new Environment));
+auto* const g_environment = static_cast<Environment*>(::testing::AddGlobalTestEnvironment(new Environment));
 
 }  // namespace
 
 const std::string& Root() {
-  static const std::string root = g_environment->m_home->str();
+  static const std::string root = g_environment->home->str();
   return root;
 }
-
 std::string CertRoot() { return Root() + "/certs"; }
 std::string UnitDir() { return Root() + "/units"; }
 
