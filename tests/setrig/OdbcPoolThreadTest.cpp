@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,16 +21,12 @@ constexpr int kRequestsPerThread = 25;
 TEST(OdbcPoolThreads, EightThreadsNeverShareAConnector) {
   TempDir dir;
   const std::string db = dir.str("threads.db");
+  odbctest::Sqlite(db, "CREATE TABLE hits(thread INTEGER, n INTEGER)");
   CZubOdbcPool pool;
   ASSERT_TRUE(pool.Connect(odbctest::kSqliteDriver, "localhost", "u", "p", "Threads", db.c_str()));
-  {
-    CZubOdbc odbc(pool);
-    CZubOdbcReq req(odbc);
-    ASSERT_TRUE(req.Prepare(L"CREATE TABLE hits(thread INTEGER, n INTEGER)") && req.Finish(false));
-  }
 
   std::mutex held_mutex;
-  std::map<SQLHDBC, int> held;  // connection -> thread holding it
+  std::set<SQLHDBC> held;
   std::atomic<int> shared{0};
   std::atomic<int> failures{0};
   auto work = [&](int thread) {
@@ -39,12 +35,13 @@ TEST(OdbcPoolThreads, EightThreadsNeverShareAConnector) {
         CZubOdbc odbc(pool);
         {
           std::lock_guard<std::mutex> lock(held_mutex);
-          if (!held.emplace(odbc.Connection(), thread).second) ++shared;
+          if (!held.insert(odbc.Connection()).second) ++shared;
         }
         CZubOdbcReq req(odbc);
-        const bool ok = req.Prepare(L"INSERT INTO hits VALUES(?, ?)") && req.SetParam(1, std::to_wstring(thread)) &&
-                        req.SetParam(2, std::to_wstring(n)) && req.Finish(false);
-        if (!ok) ++failures;
+        if (!(req.Prepare(L"INSERT INTO hits VALUES(?, ?)") && req.SetParam(1, std::to_wstring(thread)) &&
+              req.SetParam(2, std::to_wstring(n)) && req.Finish(false))) {
+          ++failures;
+        }
         std::lock_guard<std::mutex> lock(held_mutex);
         held.erase(odbc.Connection());
       } catch (CZubException* e) {
@@ -60,7 +57,6 @@ TEST(OdbcPoolThreads, EightThreadsNeverShareAConnector) {
   EXPECT_EQ(shared.load(), 0) << "two threads held the same connector at once";
   EXPECT_EQ(failures.load(), 0);
   EXPECT_EQ(pool.UserCount(), 0u);
-  EXPECT_GE(pool.ConnectorCount(), 1u);
   EXPECT_LE(pool.ConnectorCount(), static_cast<size_t>(kThreads));
   EXPECT_TRUE(pool.Disconnect());
   EXPECT_EQ(odbctest::Sqlite(db, "SELECT count(*), count(DISTINCT thread) FROM hits"),

@@ -100,31 +100,19 @@ TEST_F(SetrigService, LifeCycleCallsSystemctlInOrder) {
 }
 
 TEST_F(SetrigService, BadInputWritesNoUnit) {
-  const std::string missing = m_dir.str("missing");
   const std::string odd = m_dir.str("odd\nname");  // exists, but would cut the ExecStart line
   std::ofstream(odd) << "#!/bin/sh\n";
+  const std::string missing = m_dir.str("missing");
   LogCapture log;
-  struct Case {
-    const char* name;
-    const char* program;
-    std::wstring message;
-  };
-  for (const Case& c : {Case{m_name.c_str(), "daemon", L"The file daemon seems to not be an absolute pathname"},
-                        Case{m_name.c_str(), "C:\\bin\\d.exe", L"The file C:\\bin\\d.exe seems to not be an absolute pathname"},
-                        Case{m_name.c_str(), missing.c_str(), L" does not exist, can't create the service"},
-                        Case{m_name.c_str(), odd.c_str(), L"has control characters, a unit cannot start it"},
-                        Case{"../escape", m_program.c_str(), L"is not a valid unit name"},
-                        Case{"a b", m_program.c_str(), L"is not a valid unit name"}}) {
-    log.Clear();
-    EXPECT_EQ(Setrig_ServiceCreate(c.name, c.program, "d", "d"), 0) << c.program;
-    EXPECT_TRUE(log.HasContaining(c.message)) << c.program;
-  }
-  log.Clear();
-  EXPECT_EQ(Setrig_ServiceCreate("", m_program.c_str(), "d", "d"), 0);
+  EXPECT_EQ(Create("daemon"), 0);
+  EXPECT_TRUE(log.Has(L"The file daemon seems to not be an absolute pathname"));
+  EXPECT_EQ(Create(missing.c_str()), 0);
+  EXPECT_TRUE(log.HasContaining(L" does not exist, can't create the service"));
+  EXPECT_EQ(Create(odd.c_str()), 0);
+  EXPECT_TRUE(log.HasContaining(L"has control characters, a unit cannot start it"));
+  EXPECT_EQ(Setrig_ServiceCreate("../escape", m_program.c_str(), "d", "d"), 0);
+  EXPECT_TRUE(log.HasContaining(L"is not a valid unit name"));
   EXPECT_EQ(Create(m_program.c_str(), ""), 0);
-  EXPECT_EQ(Setrig_ServiceCreate(m_name.c_str(), m_program.c_str(), nullptr, "d"), 0);
-  EXPECT_EQ(Setrig_ServiceStart(nullptr), 0);
-  EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 0u) << "empty arguments fail without a message";
   EXPECT_FALSE(fs::exists(UnitPath()));
   EXPECT_FALSE(fs::exists(setrig::test::UnitDir() + "/../escape.service"));
   EXPECT_TRUE(TakeCalls().empty());
@@ -132,8 +120,7 @@ TEST_F(SetrigService, BadInputWritesNoUnit) {
   // Line breaks in a description cannot add directives.
   ASSERT_EQ(Create(m_program.c_str(), "text\nExecStartPre=/bin/evil"), 1);
   EXPECT_EQ(netsnmp::ReadAll(UnitPath()).find("\nExecStartPre="), std::string::npos);
-  EXPECT_EQ(Create(m_program.c_str()), 0);
-  EXPECT_TRUE(log.HasContaining(L"Error while creating the service ["));
+  EXPECT_EQ(Create(m_program.c_str()), 0) << "the unit exists";
 }
 
 TEST_F(SetrigService, SystemctlFailuresAreReported) {
