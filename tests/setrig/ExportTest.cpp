@@ -1,14 +1,54 @@
-// The boundary rules every export follows: UTF-8 buffers, cutting, no escape.
+// libsetrig.so as an installer sees it: loaded by name, its header used
+// from C, and the rules every export follows (UTF-8 buffers cut at a
+// character, always terminated; no exception escapes).
+#include <dlfcn.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
 #include "setrig/SetrigExport.h"
 #include "tests/common/LogCapture.h"
+#include "tests/common/NetSnmp.h"
+
+extern "C" int SetrigHeaderIsC(void);
 
 namespace {
+
+const std::set<std::string> kExports = {
+    "Setrig_CertificateDelete",    "Setrig_CertificateImport", "Setrig_OdbcCheckConnect",
+    "Setrig_OdbcGetDriver",        "Setrig_OdbcPlayScript",    "Setrig_ServiceCreate",
+    "Setrig_ServiceDelete",        "Setrig_ServiceStart",      "Setrig_ServiceStop",
+    "Setrig_SockCheckHostname",    "Setrig_SockCheckTcpPort",  "Setrig_SockParseUrl",
+    "Setrig_XmlGetAttributeValue", "Setrig_XmlGetTagValue",    "Setrig_XmlSetAttributeValue",
+    "Setrig_XmlSetTagValue",
+};
+
+TEST(SetrigDlopen, HeaderServesACaller) { EXPECT_EQ(SetrigHeaderIsC(), 1); }
+
+TEST(SetrigDlopen, ExactlyTheSixteenExportsAreDynamicSymbols) {
+  struct DlClose {
+    void operator()(void* handle) const { dlclose(handle); }
+  };
+  std::unique_ptr<void, DlClose> lib(dlopen(SETRIG_LIBRARY, RTLD_NOW | RTLD_LOCAL));
+  ASSERT_NE(lib, nullptr) << dlerror();
+  for (const std::string& name : kExports) EXPECT_NE(dlsym(lib.get(), name.c_str()), nullptr) << name;
+
+  std::string out, err;
+  ASSERT_EQ(netsnmp::Run({"nm", "-D", "--defined-only", SETRIG_LIBRARY}, &out, &err), 0) << err;
+  std::set<std::string> symbols;
+  for (const std::string& line : netsnmp::Lines(out)) {
+    std::istringstream fields(line);
+    std::string address, kind, name;
+    if (fields >> address >> kind >> name) symbols.insert(name);
+  }
+  EXPECT_EQ(symbols, kExports);
+}
 
 TEST(SetrigExport, CopyOutCutsAtACharacterBoundaryAndTerminates) {
   const std::string text = "ab\xC3\xA9" "c\xE2\x82\xAC";  // "abéc€": 2 + 2 + 1 + 3 bytes

@@ -1,9 +1,15 @@
-// The connector pool and requests against the real SQLite3 ODBC driver;
-// rows are read back with the sqlite3 program.
+// The connector pool and requests against the real SQLite3 ODBC driver,
+// from one thread and from eight (run under TSan too); rows are read back
+// with the sqlite3 program.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "kit/ZubException.h"
 #include "setrig/OdbcPool.h"
@@ -184,6 +190,49 @@ TEST_F(OdbcSqliteTest, DisconnectWhileAConnectorIsHeldClosesItOnRelease) {
   ASSERT_TRUE(req.Prepare(L"SELECT 7") && req.Finish(false));
   EXPECT_EQ(req.ResultSets().at(0).Value(0, 0), L"7");
   EXPECT_EQ(Thrown([&] { CZubOdbc none(pool_); }), L"No ODBC connectors available");
+}
+
+TEST_F(OdbcSqliteTest, EightThreadsNeverShareAConnector) {
+  constexpr int kThreads = 8;
+  constexpr int kRequests = 25;
+  Sqlite("CREATE TABLE hits(thread INTEGER, n INTEGER)");
+  ASSERT_TRUE(pool_.Connect(Params()));
+  std::mutex held_mutex;
+  std::set<SQLHDBC> held;
+  std::atomic<int> shared{0};
+  std::atomic<int> failures{0};
+  auto work = [&](int thread) {
+    for (int n = 0; n < kRequests; ++n) {
+      try {
+        CZubOdbc odbc(pool_);
+        {
+          std::lock_guard<std::mutex> lock(held_mutex);
+          if (!held.insert(odbc.Connection()).second) ++shared;
+        }
+        CZubOdbcReq req(odbc);
+        if (!(req.Prepare(L"INSERT INTO hits VALUES(?, ?)") && req.SetParam(1, std::to_wstring(thread)) &&
+              req.SetParam(2, std::to_wstring(n)) && req.Finish(false))) {
+          ++failures;
+        }
+        std::lock_guard<std::mutex> lock(held_mutex);
+        held.erase(odbc.Connection());
+      } catch (CZubException* e) {
+        delete e;
+        ++failures;
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) threads.emplace_back(work, t);
+  for (std::thread& t : threads) t.join();
+
+  EXPECT_EQ(shared.load(), 0) << "two threads held the same connector at once";
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(pool_.UserCount(), 0u);
+  EXPECT_LE(pool_.ConnectorCount(), static_cast<size_t>(kThreads));
+  EXPECT_TRUE(pool_.Disconnect());
+  EXPECT_EQ(Sqlite("SELECT count(*), count(DISTINCT thread) FROM hits"),
+            std::to_string(kThreads * kRequests) + "|" + std::to_string(kThreads) + "\n");
 }
 
 }  // namespace
