@@ -65,14 +65,15 @@ TEST_F(SetrigCertificate, Pkcs7WithThreeCertificatesImportsOnlyTheFirst) {
   const std::string a = MakeCert("a", "/C=FR/O=Tavelo/CN=alpha.test");
   std::ofstream(m_dir.str("all.pem")) << netsnmp::ReadAll(a) << netsnmp::ReadAll(MakeCert("b", "/CN=beta.test"))
                                       << netsnmp::ReadAll(MakeCert("c", "/CN=gamma.test"));
-  Openssl({"crl2pkcs7", "-nocrl", "-certfile", m_dir.str("all.pem"), "-out", m_dir.str("three.p7b")});
-  Openssl({"crl2pkcs7", "-nocrl", "-certfile", m_dir.str("all.pem"), "-outform", "DER", "-out", m_dir.str("three.p7c")});
+  for (const char* form : {"PEM", "DER"}) {
+    Openssl({"crl2pkcs7", "-nocrl", "-certfile", m_dir.str("all.pem"), "-outform", form, "-out", m_dir.str(form)});
+  }
 
-  ASSERT_EQ(Import(m_dir.str("three.p7b"), nullptr), 1);
+  ASSERT_EQ(Import(m_dir.str("PEM"), nullptr), 1);
   EXPECT_EQ(StoreFiles(), std::vector<fs::path>{Stored(a)});
   EXPECT_EQ(Fingerprint(Stored(a)), Fingerprint(a));
   // The DER form of the same certificate replaces the equal one.
-  ASSERT_EQ(Import(m_dir.str("three.p7c"), "ignored"), 1);
+  ASSERT_EQ(Import(m_dir.str("DER"), "ignored"), 1);
   EXPECT_EQ(StoreFiles(), std::vector<fs::path>{Stored(a)});
 }
 

@@ -35,15 +35,16 @@ class SetrigXml : public ::testing::Test {
   std::string File() const { return m_dir.str("config.xml"); }
   std::string Text() const { return netsnmp::ReadAll(File()); }
   // The value read, or "<failed:...>" with what the buffer held then.
+  static std::string Read(int ok, const char* buffer) {
+    return ok == 1 ? buffer : "<failed:" + std::string(buffer) + ">";
+  }
   std::string Tag(const char* path) const {
     char buffer[256] = "junk";
-    if (Setrig_XmlGetTagValue(File().c_str(), path, buffer, sizeof buffer) != 1) return "<failed:" + std::string(buffer) + ">";
-    return buffer;
+    return Read(Setrig_XmlGetTagValue(File().c_str(), path, buffer, sizeof buffer), buffer);
   }
   std::string Attribute(const char* path, const char* name) const {
     char buffer[256] = "junk";
-    if (Setrig_XmlGetAttributeValue(File().c_str(), path, name, buffer, sizeof buffer) != 1) return "<failed:" + std::string(buffer) + ">";
-    return buffer;
+    return Read(Setrig_XmlGetAttributeValue(File().c_str(), path, name, buffer, sizeof buffer), buffer);
   }
   size_t FilesInFolder() const {
     return static_cast<size_t>(std::distance(fs::directory_iterator(m_dir.path()), fs::directory_iterator()));
