@@ -1,15 +1,33 @@
-// Every test of libsetrig runs with HOME, XDG_* and the store and unit
-// roots in a temporary folder, and systemctl replaced by a recorder.
+// The tests of libsetrig run with HOME, XDG_* and the certificate and unit
+// roots (SETRIG_CERT_ROOT, SETRIG_UNIT_DIR) in one temporary folder.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
 #include <string>
+
+#include "tests/common/TempDir.h"
 
 namespace setrig::test {
 
-// The temporary root of this test run.
-const std::string& Root();
-// Folders the exports see through SETRIG_CERT_ROOT and SETRIG_UNIT_DIR.
-std::string CertRoot();
-std::string UnitDir();
+struct Environment : ::testing::Environment {
+  void SetUp() override {
+    home = std::make_unique<TempHome>();
+    for (const char* sub : {"certs", "units"}) std::filesystem::create_directories(home->path() / sub);
+    ::setenv("SETRIG_CERT_ROOT", home->str("certs").c_str(), 1);
+    ::setenv("SETRIG_UNIT_DIR", home->str("units").c_str(), 1);
+  }
+  void TearDown() override { home.reset(); }
+  std::unique_ptr<TempHome> home;
+};
+
+inline auto* const g_environment = static_cast<Environment*>(::testing::AddGlobalTestEnvironment(new Environment));
+
+inline std::string Root() { return g_environment->home->str(); }
+inline std::string CertRoot() { return Root() + "/certs"; }
+inline std::string UnitDir() { return Root() + "/units"; }
 
 }  // namespace setrig::test
