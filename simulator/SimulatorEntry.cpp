@@ -7,12 +7,6 @@
 #include <limits>
 #include <string_view>
 
-int CompareOid(const std::vector<uint64_t>& left, const std::vector<uint64_t>& right) {
-  return CAsn1Oid::Compare(left, right);
-}
-
-int CompareOid(const CAsn1Oid& left, const CAsn1Oid& right) { return CAsn1Oid::Compare(left.GetArcs(), right.GetArcs()); }
-
 void CSimulatorEntry::Reset() {
   {
     auto lock = LockValues();

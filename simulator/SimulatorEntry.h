@@ -26,10 +26,6 @@ struct CSimulatorValue {
   bool encodable = false;
 };
 
-// CAsn1Oid::Compare under the names the simulator code has used.
-int CompareOid(const std::vector<uint64_t>& left, const std::vector<uint64_t>& right);
-int CompareOid(const CAsn1Oid& left, const CAsn1Oid& right);
-
 class CSimulatorEntry {
  public:
   enum Kind : uint32_t { KindNone = 0, KindFolder = 1, KindSimulator = 2 };

@@ -16,12 +16,6 @@
 
 namespace {
 
-constexpr uint32_t kTooBig = 1;
-constexpr uint32_t kNoSuchName = 2;
-constexpr uint32_t kBadValue = 3;
-constexpr uint32_t kGenErr = 5;
-constexpr uint32_t kWrongType = 7;
-constexpr uint32_t kWrongValue = 10;
 // Elements up to the first binding's value: message, version, community,
 // PDU, request id, error status, error index, binding list, binding, name, value.
 constexpr size_t kAnswerableCount = 11;
@@ -282,7 +276,7 @@ std::vector<uint8_t> TooBigAnswer(int64_t version, const std::wstring& community
   }
   std::vector<uint8_t> body;
   PutInteger(&body, request_id);
-  PutInteger(&body, kTooBig);
+  PutInteger(&body, SNMP_ERROR_TOO_BIG);
   PutInteger(&body, 0);
   body.push_back(ASN1_SEQUENCE);
   PutLength(&body, list.size());
@@ -532,7 +526,7 @@ bool CThreadActionSimuler::AnswerFast(const uint8_t* data, uint32_t length, std:
   }
   if (m_fast_binding.empty()) {
     const bool end_of_view = pdu_code == ASN1_PDU_GET_NEXT_REQUEST && version == 1;
-    error_status = end_of_view ? 0 : kNoSuchName;
+    if (!end_of_view) error_status = SNMP_ERROR_NO_SUCH_NAME;
     // SEQUENCE { SEQUENCE { OID, NULL or endOfMibView } }
     std::vector<uint8_t>& oid = m_fast_scratch;
     oid.clear();
@@ -722,7 +716,7 @@ bool CThreadActionSimuler::_handle_get(CSnmpGenericFrameIn& frame, CSnmpResponse
   auto lock = m_simulator->LockValues();
   CSimulatorValue* value = ExactLookup(m_simulator->values, oid);
   if (value == nullptr) {
-    SetError(answer, kNoSuchName);
+    SetError(answer, SNMP_ERROR_NO_SUCH_NAME);
     answer.SetOid(oid);
     return true;
   }
@@ -743,7 +737,7 @@ bool CThreadActionSimuler::_handle_get_next(CSnmpGenericFrameIn& frame, CSnmpRes
     return true;
   }
   if (frame.IsVersion1()) {
-    SetError(answer, kNoSuchName);
+    SetError(answer, SNMP_ERROR_NO_SUCH_NAME);
     answer.SetOid(oid);
     return true;
   }
@@ -785,22 +779,22 @@ bool CThreadActionSimuler::_handle_set(CSnmpGenericFrameIn& frame, CSnmpResponse
   auto lock = m_simulator->LockValues();
   CSimulatorValue* value = ExactLookup(m_simulator->values, oid);
   if (value == nullptr) {
-    SetError(answer, kNoSuchName);
+    SetError(answer, SNMP_ERROR_NO_SUCH_NAME);
     return true;
   }
   if (value->type != request_value->GetCode()) {
-    SetError(answer, kWrongType);
+    SetError(answer, SNMP_ERROR_WRONG_TYPE);
     return true;
   }
   if (!octets_read) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : Unable to read the octets set to %s", GetClassName(), oid.GetText());
-    SetError(answer, kGenErr);
+    SetError(answer, SNMP_ERROR_GEN_ERR);
     return true;
   }
   if (const std::wstring why = CSimulatorEntry::CheckValueText(value->type, text); !why.empty()) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : The value '%s' set to %s is refused (%s)", GetClassName(), text,
              oid.GetText(), why);
-    SetError(answer, frame.IsVersion1() ? kBadValue : kWrongValue);
+    SetError(answer, frame.IsVersion1() ? SNMP_ERROR_BAD_VALUE : SNMP_ERROR_WRONG_VALUE);
     return true;
   }
   m_pending_set.active = true;

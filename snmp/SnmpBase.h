@@ -17,6 +17,16 @@
 
 class CBerEncoder;
 
+// Error status codes of a response, as numbered in the status name table.
+enum SnmpErrorStatus : uint32_t {
+  SNMP_ERROR_TOO_BIG = 1,
+  SNMP_ERROR_NO_SUCH_NAME = 2,
+  SNMP_ERROR_BAD_VALUE = 3,
+  SNMP_ERROR_GEN_ERR = 5,
+  SNMP_ERROR_WRONG_TYPE = 7,
+  SNMP_ERROR_WRONG_VALUE = 10,
+};
+
 class CSnmpBase {
  public:
   CSnmpBase();

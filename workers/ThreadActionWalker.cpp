@@ -5,12 +5,6 @@
 #include "snmp/SnmpGetNextResponseIn.h"
 #include "workers/WalkerResult.h"
 
-namespace {
-
-constexpr int64_t kNoSuchName = 2;
-
-}  // namespace
-
 CAsn1Oid CThreadActionWalker::StepBack(const CAsn1Oid& oid) {
   std::vector<uint64_t> arcs = oid.GetArcs();
   for (size_t i = arcs.size(); i-- > 0;) {
@@ -59,7 +53,7 @@ bool CThreadActionWalker::_hand_over(CSnmpResponseIn& frame) {
   // message; any other error status ends it with one.
   const int64_t status = frame.GetErrorStatus()->GetValue().GetInteger();
   if (status != 0) {
-    if (status == kNoSuchName && frame.IsVersion1()) {
+    if (status == SNMP_ERROR_NO_SUCH_NAME && frame.IsVersion1()) {
       m_end = End::Complete;
       return false;
     }

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Loaded values are sorted, each OID once, each text valid for its type.
   for (size_t i = 0; i < first.values.size(); ++i) {
     const CSimulatorValue& v = first.values[i];
-    if (i > 0 && CompareOid(first.values[i - 1].oid, v.oid) >= 0) std::abort();
+    if (i > 0 && first.values[i - 1].oid >= v.oid) std::abort();
     if (!CSimulatorEntry::CheckValueText(v.type, v.value).empty()) std::abort();
     if (!CSimulatorEntry::CheckOidText(v.oid.GetText()).empty()) std::abort();
   }
