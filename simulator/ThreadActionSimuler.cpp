@@ -20,24 +20,15 @@ namespace {
 // PDU, request id, error status, error index, binding list, binding, name, value.
 constexpr size_t kAnswerableCount = 11;
 constexpr size_t kRequestIdIndex = 4;
-constexpr size_t kNameIndex = 9;
-constexpr size_t kValueIndex = 10;
+constexpr size_t kNonRepeatersIndex = 5;
+constexpr size_t kMaxRepetitionsIndex = 6;
+constexpr size_t kFirstBindingIndex = 8;
 constexpr uint32_t kLargestDatagram = 65536;
 // The largest answer: what the encoder's block holds.
 constexpr uint32_t kLargestAnswer = BER_BUFFER_SIZE;
 
 std::wstring DottedAddress(uint32_t address) {
   return QuillogFormat(L"%u.%u.%u.%u", address >> 24, (address >> 16) & 0xFF, (address >> 8) & 0xFF, address & 0xFF);
-}
-
-// The requested OID: the name of the first binding.
-const CAsn1Object* RequestedName(const CSnmpGenericFrameIn& frame) {
-  const CAsn1Object* name = frame.GetAt(kNameIndex);
-  if (name == nullptr || name->GetCode() != ASN1_OBJECT_IDENTIFIER) {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"Unable to get Object Identifier to read");
-    return nullptr;
-  }
-  return name;
 }
 
 CSimulatorValue* ExactLookup(std::vector<CSimulatorValue>& values, const CAsn1Oid& oid) {
@@ -48,16 +39,11 @@ CSimulatorValue* ExactLookup(std::vector<CSimulatorValue>& values, const CAsn1Oi
 }
 
 // The first value, in list order, whose OID is greater than the requested one.
-const CSimulatorValue* NextLookup(const std::vector<CSimulatorValue>& values, const CAsn1Oid& oid) {
-  for (const CSimulatorValue& value : values) {
+CSimulatorValue* NextLookup(std::vector<CSimulatorValue>& values, const CAsn1Oid& oid) {
+  for (CSimulatorValue& value : values) {
     if (value.oid > oid) return &value;
   }
   return nullptr;
-}
-
-void SetError(CSnmpResponseOut& answer, uint32_t status) {
-  answer.SetInteger(L"ErrorStatus", status, false);
-  answer.SetInteger(L"ErrorIndex", 1, false);
 }
 
 // ---- Fast path: the common requests parsed and answered in place. ----
@@ -188,6 +174,31 @@ bool EncodesSilently(const CSimulatorValue& value) {
   return value.value.size() + value.oid.GetCount() * 5 + kAnswerOverhead <= kLargestAnswer;
 }
 
+// The variable-binding list of a scratch answer, once encoded by the codec.
+// False when it does not encode; `too_big` then says whether room was lacking.
+bool EncodeBindingList(CSnmpResponseOut& scratch, std::vector<uint8_t>* list, bool* too_big) {
+  scratch.SetInteger(L"Version", 0, true);
+  scratch.SetInteger(L"RequestId", 0, true);
+  CBerEncoder encoder;
+  if (!scratch.Encode(encoder)) {
+    *too_big = encoder.GetRemaining() == 0;
+    return false;
+  }
+  // Message, version, community, PDU, three integers, then the list.
+  Reader message{encoder.GetData(), encoder.GetData() + encoder.GetUsedLength()};
+  Reader body{}, pdu{}, skip{};
+  *too_big = false;
+  if (!message.Next(ASN1_SEQUENCE, &body) || !body.Next(ASN1_INTEGER, &skip) || !body.Next(ASN1_OCTET_STRING, &skip) ||
+      !body.Next(ASN1_PDU_RESPONSE, &pdu)) {
+    return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!pdu.Next(ASN1_INTEGER, &skip)) return false;
+  }
+  list->assign(pdu.at, pdu.end);
+  return true;
+}
+
 // The variable-binding list of an answer carrying this value, encoded by the
 // codec itself, kept in the value until its type or text changes.
 const std::vector<uint8_t>* EncodedBinding(CSimulatorValue& value) {
@@ -203,26 +214,43 @@ const std::vector<uint8_t>* EncodedBinding(CSimulatorValue& value) {
   value.encodable = false;
   if (!EncodesSilently(value)) return nullptr;
   CSnmpResponseOut scratch;
-  scratch.SetInteger(L"Version", 0, true);
-  scratch.SetInteger(L"RequestId", 0, true);
   scratch.SetOid(value.oid);
   scratch.SetValue(value.type, WireText(value));
-  CBerEncoder encoder;
-  if (!scratch.Encode(encoder)) return nullptr;
-  // Message, version, community, PDU, three integers, then the list.
-  Reader message{encoder.GetData(), encoder.GetData() + encoder.GetUsedLength()};
-  Reader body{}, pdu{}, skip{};
-  if (!message.Next(ASN1_SEQUENCE, &body) || !body.Next(ASN1_INTEGER, &skip) || !body.Next(ASN1_OCTET_STRING, &skip) ||
-      !body.Next(ASN1_PDU_RESPONSE, &pdu)) {
-    return nullptr;
-  }
-  for (int i = 0; i < 3; ++i) {
-    if (!pdu.Next(ASN1_INTEGER, &skip)) return nullptr;
-  }
-  value.encoded.assign(pdu.at, pdu.end);
-  value.encodable = true;
-  return &value.encoded;
+  bool too_big = false;
+  value.encodable = EncodeBindingList(scratch, &value.encoded, &too_big);
+  return value.encodable ? &value.encoded : nullptr;
 }
+
+// Appends the binding (without its list) held in an encoded one-binding list.
+bool AppendListContent(const std::vector<uint8_t>& list, std::vector<uint8_t>* out) {
+  Reader reader{list.data(), list.data() + list.size()};
+  Reader content{};
+  if (!reader.Next(ASN1_SEQUENCE, &content) || !reader.Done()) return false;
+  out->insert(out->end(), content.at, content.end);
+  return true;
+}
+
+// Appends a binding of the name (valid arcs) with a value given as its
+// whole encoding.
+void AppendBinding(const CAsn1Oid& name, const uint8_t* value, size_t value_size, std::vector<uint8_t>* out) {
+  std::vector<uint8_t> oid;
+  PutOidContent(&oid, name.GetArcs().data(), name.GetCount());
+  uint8_t length[9];
+  const size_t oid_length_octets = BerLengthOctets(oid.size(), length);
+  out->push_back(ASN1_SEQUENCE);
+  PutLength(out, 1 + oid_length_octets + oid.size() + value_size);
+  out->push_back(ASN1_OBJECT_IDENTIFIER);
+  out->insert(out->end(), length, length + oid_length_octets);
+  out->insert(out->end(), oid.begin(), oid.end());
+  out->insert(out->end(), value, value + value_size);
+}
+
+// A binding of the name with an empty value of the tag (NULL or endOfMibView).
+void AppendEmptyBinding(const CAsn1Oid& name, uint8_t tag, std::vector<uint8_t>* out) {
+  const uint8_t value[2] = {tag, 0};
+  AppendBinding(name, value, sizeof value, out);
+}
+
 
 // The community's octets, read from the datagram.
 bool CommunityOctets(const uint8_t* data, size_t length, std::wstring* octets) {
@@ -237,50 +265,38 @@ bool CommunityOctets(const uint8_t* data, size_t length, std::wstring* octets) {
 }
 
 // The content octets of the first binding's value, read from the datagram
-// itself (the decoded text of binary octets is their hexadecimal display).
-bool BindingValueOctets(const uint8_t* data, size_t length, std::wstring* octets) {
-  Reader datagram{data, data + length};
-  Reader message{}, skip{}, pdu{}, list{}, binding{}, value{};
-  uint8_t tag = 0;
-  if (!datagram.Next(ASN1_SEQUENCE, &message) || !message.Next(ASN1_INTEGER, &skip) ||
-      !message.Next(ASN1_OCTET_STRING, &skip) || !message.Any(&tag, &pdu)) {
-    return false;
-  }
-  for (int i = 0; i < 3; ++i) {
-    if (!pdu.Next(ASN1_INTEGER, &skip)) return false;
-  }
-  if (!pdu.Next(ASN1_SEQUENCE, &list) || !list.Next(ASN1_SEQUENCE, &binding) ||
-      !binding.Next(ASN1_OBJECT_IDENTIFIER, &skip) || !binding.Any(&tag, &value)) {
-    return false;
-  }
-  octets->assign(value.at, value.end);
-  return true;
+// Octets as text, one character each.
+std::wstring OctetsText(const uint8_t* at, size_t size) { return std::wstring(at, at + size); }
+
+size_t LengthOctets(size_t length) {
+  uint8_t octets[9];
+  return BerLengthOctets(length, octets);
+}
+size_t TlvSize(size_t content) { return 1 + LengthOctets(content) + content; }
+size_t IntegerSize(int64_t value) {
+  std::vector<uint8_t> octets;
+  PutInteger(&octets, value);
+  return octets.size();
 }
 
-// A tooBig answer (error status 1, index 0): no binding in SNMPv2c (RFC
-// 3416); in SNMPv1 the requested OID with NULL, the request's own form
-// (RFC 1157) without a value that may be what did not fit.
-std::vector<uint8_t> TooBigAnswer(int64_t version, const std::wstring& community, int64_t request_id,
-                                  const CAsn1Oid& oid) {
-  std::vector<uint8_t> list;
-  if (version == 0 && oid.GetCount() >= 2) {
-    std::vector<uint8_t> content;
-    PutOidContent(&content, oid.GetArcs().data(), oid.GetCount());
-    std::vector<uint8_t> binding{ASN1_OBJECT_IDENTIFIER};
-    PutLength(&binding, content.size());
-    binding.insert(binding.end(), content.begin(), content.end());
-    binding.insert(binding.end(), {ASN1_NULL, 0});
-    list.push_back(ASN1_SEQUENCE);
-    PutLength(&list, binding.size());
-    list.insert(list.end(), binding.begin(), binding.end());
-  }
+// The size of a Response whose binding list holds `list_content` octets.
+size_t AnswerSize(int64_t version, size_t community_size, int64_t request_id, uint32_t status, uint32_t index,
+                  size_t list_content) {
+  const size_t pdu = IntegerSize(request_id) + IntegerSize(status) + IntegerSize(index) + TlvSize(list_content);
+  return TlvSize(IntegerSize(version) + TlvSize(community_size) + TlvSize(pdu));
+}
+
+// The Response message carrying the bindings (their encodings, one after
+// another); the community's characters are its octets.
+std::vector<uint8_t> BuildAnswer(int64_t version, const std::wstring& community, int64_t request_id, uint32_t status,
+                                 uint32_t index, const std::vector<uint8_t>& bindings) {
   std::vector<uint8_t> body;
   PutInteger(&body, request_id);
-  PutInteger(&body, SNMP_ERROR_TOO_BIG);
-  PutInteger(&body, 0);
+  PutInteger(&body, status);
+  PutInteger(&body, index);
   body.push_back(ASN1_SEQUENCE);
-  PutLength(&body, list.size());
-  body.insert(body.end(), list.begin(), list.end());
+  PutLength(&body, bindings.size());
+  body.insert(body.end(), bindings.begin(), bindings.end());
   std::vector<uint8_t> head;
   PutInteger(&head, version);
   head.push_back(ASN1_OCTET_STRING);
@@ -293,6 +309,22 @@ std::vector<uint8_t> TooBigAnswer(int64_t version, const std::wstring& community
   answer.insert(answer.end(), head.begin(), head.end());
   answer.insert(answer.end(), body.begin(), body.end());
   return answer;
+}
+
+// Elements a TLV takes in a decoded list: itself, and when constructed, those
+// of its content; 0 when the content does not read.
+size_t ElementCount(uint8_t tag, Reader content) {
+  if ((tag & ASN1_CONSTRUCTED_BIT) == 0) return 1;
+  size_t count = 1;
+  while (!content.Done()) {
+    uint8_t inner_tag = 0;
+    Reader inner{};
+    if (!content.Any(&inner_tag, &inner)) return 0;
+    const size_t n = ElementCount(inner_tag, inner);
+    if (n == 0) return 0;
+    count += n;
+  }
+  return count;
 }
 
 // Writes bytes into a fresh (backward) encoder so that they are its data.
@@ -642,12 +674,68 @@ bool CThreadActionSimuler::_accept(CSnmpGenericFrameIn& frame) {
 bool CThreadActionSimuler::HandleDatagram(CBerDecoder& decoder, CBerEncoder& encoder) {
   m_request_data = decoder.GetBegin();
   m_request_size = decoder.GetSize();
-  m_pending_set.active = false;
   bool answered = _decode(decoder, m_frame) && _answer(m_frame, encoder);
   m_frame.Recycle();
+  m_bindings.clear();
+  m_pending_sets.clear();
   m_request_data = nullptr;
   m_request_size = 0;
   return answered;
+}
+
+bool CThreadActionSimuler::_read_bindings(const CSnmpGenericFrameIn& frame) {
+  if (_split_bindings(frame) && !m_bindings.empty()) return true;
+  if (!m_name_refused) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : The variable bindings of the request do not read, reject it",
+             GetClassName());
+  }
+  m_bindings.clear();
+  return false;
+}
+
+bool CThreadActionSimuler::_split_bindings(const CSnmpGenericFrameIn& frame) {
+  m_bindings.clear();
+  m_name_refused = false;
+  if (m_request_data == nullptr) return false;
+  Reader datagram{m_request_data, m_request_data + m_request_size};
+  Reader message{}, skip{}, pdu{}, list{};
+  uint8_t tag = 0;
+  if (!datagram.Next(ASN1_SEQUENCE, &message) || !message.Next(ASN1_INTEGER, &skip) ||
+      !message.Next(ASN1_OCTET_STRING, &skip) || !message.Any(&tag, &pdu)) {
+    return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!pdu.Next(ASN1_INTEGER, &skip)) return false;
+  }
+  if (!pdu.Next(ASN1_SEQUENCE, &list) || !pdu.Done()) return false;
+  // In the decoded list each binding is its SEQUENCE, then the elements of
+  // its name and of its value.
+  size_t index = kFirstBindingIndex;
+  while (!list.Done()) {
+    Reader binding{}, name{}, value{};
+    uint8_t name_tag = 0, value_tag = 0;
+    if (!list.Next(ASN1_SEQUENCE, &binding) || !binding.Any(&name_tag, &name)) return false;
+    const uint8_t* value_begin = binding.at;
+    if (!binding.Any(&value_tag, &value) || !binding.Done()) return false;
+    const size_t name_count = ElementCount(name_tag, name);
+    const size_t value_count = ElementCount(value_tag, value);
+    const CAsn1Object* name_element = frame.GetAt(index + 1);
+    const CAsn1Object* value_element = frame.GetAt(index + 1 + name_count);
+    if (name_count == 0 || value_count == 0 || name_element == nullptr || value_element == nullptr ||
+        name_element->GetCode() != name_tag || value_element->GetCode() != value_tag) {
+      return false;
+    }
+    const std::vector<uint64_t>& arcs = name_element->GetValue().GetOid().GetArcs();
+    if (name_tag != ASN1_OBJECT_IDENTIFIER || !IsValidOid(arcs.data(), arcs.size())) {
+      QuillogW(QUILLOG_WARNING, QLF_NONE, L"Unable to get Object Identifier to read");
+      m_name_refused = true;
+      return false;
+    }
+    m_bindings.push_back(Binding{&name_element->GetValue().GetOid(), value_element, value_begin,
+                                 static_cast<size_t>(value.end - value_begin), value.at, value.Size()});
+    index += 1 + name_count + value_count;
+  }
+  return index == frame.GetCount();
 }
 
 bool CThreadActionSimuler::_answer(CSimulerFrameIn& frame, CBerEncoder& encoder) {
@@ -658,49 +746,80 @@ bool CThreadActionSimuler::_answer(CSimulerFrameIn& frame, CBerEncoder& encoder)
              GetClassName(), static_cast<uint64_t>(frame.GetCount()));
     return false;
   }
+  if (!_read_bindings(frame)) return false;
+  m_version = frame.GetVersion()->GetValue().GetInteger();
+  m_request_id = frame.GetAt(kRequestIdIndex)->GetValue().GetInteger();
+  m_out.clear();
+  m_status = 0;
+  m_index = 0;
+  m_pending_sets.clear();
 
-  CSimulerResponseOut& answer = m_answer;
-  answer.Reset(m_fresh_answer);
-  answer.SetInteger(L"Version", frame.GetVersion()->GetValue().GetInteger(), true);
-  answer.SetText(L"Community", m_community);
-  answer.SetInteger(L"RequestId", frame.GetAt(kRequestIdIndex)->GetValue().GetInteger(), true);
-
-  bool handled = false;
-  if (frame.IsGetNextRequest()) {
-    handled = _handle_get_next(frame, answer);
-  } else if (frame.IsGetRequest()) {
-    handled = _handle_get(frame, answer);
-  } else if (frame.IsSetRequest()) {
-    handled = _handle_set(frame, answer);
-  } else {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"Unknown PDU type (%s), reject it", GetTypeName(frame.GetPdu()->GetCode()));
-    return false;
+  const uint8_t pdu = frame.GetPdu()->GetCode();
+  bool changed = false;
+  {
+    // One request at a time against the list: a save cannot sort it under
+    // the lookups, and a Set's values change together.
+    auto lock = m_simulator->LockValues();
+    Outcome outcome = Outcome::Dropped;
+    if (frame.IsGetNextRequest()) {
+      outcome = _handle_get_next(frame);
+    } else if (frame.IsGetRequest()) {
+      outcome = _handle_get();
+    } else if (frame.IsSetRequest()) {
+      outcome = _handle_set(frame);
+    } else if (pdu == ASN1_PDU_GET_BULK_REQUEST && frame.IsVersion2c()) {
+      outcome = _handle_get_bulk(frame);
+    } else if (pdu == ASN1_PDU_GET_BULK_REQUEST) {
+      QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : GetBulk is not an SNMPv1 request, reject it", GetClassName());
+      return false;
+    } else {
+      QuillogW(QUILLOG_WARNING, QLF_NONE, L"Unknown PDU type (%s), reject it", GetTypeName(pdu));
+      return false;
+    }
+    if (outcome == Outcome::Answered && _answer_size(m_out.size()) > kLargestAnswer) outcome = Outcome::TooBig;
+    if (outcome == Outcome::Dropped) return false;
+    if (outcome == Outcome::TooBig) return _answer_too_big(encoder);
+    const std::vector<uint8_t> bytes = BuildAnswer(m_version, m_community, m_request_id, m_status, m_index, m_out);
+    if (!WriteAll(encoder, bytes.data(), bytes.size())) {
+      QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to encode SnmpGetNext PDU");
+      return false;
+    }
+    changed = _commit_set();
   }
-  if (!handled) return false;
-
-  // Encoded aside first: an answer that does not fit leaves `encoder` fresh
-  // for the tooBig answer.
-  CBerEncoder attempt;
-  if (!answer.Encode(attempt)) {
-    if (attempt.GetRemaining() == 0) return _answer_too_big(frame, encoder);
-    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to encode SnmpGetNext PDU");
-    return false;
-  }
-  if (!WriteAll(encoder, attempt.GetData(), attempt.GetUsedLength())) return false;
-  _commit_set();
+  if (changed) PostViewMessage(GetClassName(), MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_REFRESH, 0);
   Trace(TRACE_OUT, L"Encoded a '%s' frame", GetTypeName(ASN1_PDU_RESPONSE));
-  answer.Dump(QLF_PROGRAM_SNMP_DECODE_OUT);
+  _dump_answer(encoder);
   return true;
 }
 
-bool CThreadActionSimuler::_answer_too_big(CSimulerFrameIn& frame, CBerEncoder& encoder) {
-  const CAsn1Object* name = frame.GetAt(kNameIndex);
-  const CAsn1Oid requested = name != nullptr ? name->GetValue().GetOid() : CAsn1Oid();
+size_t CThreadActionSimuler::_answer_size(size_t list_content) const {
+  return AnswerSize(m_version, m_community.size(), m_request_id, m_status, m_index, list_content);
+}
+
+void CThreadActionSimuler::_dump_answer(const CBerEncoder& encoder) const {
+  if (!quillog::FeatureOn(QLF_PROGRAM_SNMP_DECODE_OUT)) return;
+  CBerDecoder decoder;
+  CSnmpGenericFrameIn frame;
+  if (decoder.Assign(encoder.GetData(), encoder.GetUsedLength()) && DecodeDatagram(decoder, frame)) {
+    frame.Dump(QLF_PROGRAM_SNMP_DECODE_OUT);
+  }
+}
+
+// tooBig (error status 1, index 0): no binding in SNMPv2c (RFC 3416); in
+// SNMPv1 the request's names with NULL, its own form (RFC 1157) without the
+// values that may be what did not fit.
+bool CThreadActionSimuler::_answer_too_big(CBerEncoder& encoder) {
   QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : The answer for %s does not fit in %u bytes, answered tooBig",
-           GetClassName(), requested.GetText(), kLargestAnswer);
-  const std::vector<uint8_t> bytes =
-      TooBigAnswer(frame.GetVersion()->GetValue().GetInteger(), m_community,
-                   frame.GetAt(kRequestIdIndex)->GetValue().GetInteger(), requested);
+           GetClassName(), m_bindings.front().name->GetText(), kLargestAnswer);
+  m_out.clear();
+  m_pending_sets.clear();
+  if (m_version == 0) {
+    for (const Binding& binding : m_bindings) AppendEmptyBinding(*binding.name, ASN1_NULL, &m_out);
+    if (AnswerSize(m_version, m_community.size(), m_request_id, SNMP_ERROR_TOO_BIG, 0, m_out.size()) > kLargestAnswer) {
+      m_out.clear();
+    }
+  }
+  const std::vector<uint8_t> bytes = BuildAnswer(m_version, m_community, m_request_id, SNMP_ERROR_TOO_BIG, 0, m_out);
   if (bytes.size() > kLargestAnswer || !WriteAll(encoder, bytes.data(), bytes.size())) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to encode SnmpGetNext PDU");
     return false;
@@ -709,109 +828,165 @@ bool CThreadActionSimuler::_answer_too_big(CSimulerFrameIn& frame, CBerEncoder& 
   return true;
 }
 
-bool CThreadActionSimuler::_handle_get(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer) {
-  const CAsn1Object* name = RequestedName(frame);
-  if (name == nullptr) return false;
-  const CAsn1Oid& oid = name->GetValue().GetOid();
-  auto lock = m_simulator->LockValues();
-  CSimulatorValue* value = ExactLookup(m_simulator->values, oid);
-  if (value == nullptr) {
-    SetError(answer, SNMP_ERROR_NO_SUCH_NAME);
-    answer.SetOid(oid);
-    return true;
-  }
-  answer.SetOid(value->oid);
-  answer.SetValue(value->type, WireText(*value));
-  return true;
+// The request's names with NULL and the error at the binding's place.
+CThreadActionSimuler::Outcome CThreadActionSimuler::_refuse(uint32_t status, size_t binding) {
+  m_status = status;
+  m_index = static_cast<uint32_t>(binding + 1);
+  m_out.clear();
+  for (const Binding& b : m_bindings) AppendEmptyBinding(*b.name, ASN1_NULL, &m_out);
+  return Outcome::Answered;
 }
 
-bool CThreadActionSimuler::_handle_get_next(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer) {
-  const CAsn1Object* name = RequestedName(frame);
-  if (name == nullptr) return false;
-  const CAsn1Oid& oid = name->GetValue().GetOid();
-  auto lock = m_simulator->LockValues();
-  const CSimulatorValue* value = NextLookup(m_simulator->values, oid);
-  if (value != nullptr) {
-    answer.SetOid(value->oid);
-    answer.SetValue(value->type, WireText(*value));
-    return true;
+CThreadActionSimuler::Outcome CThreadActionSimuler::_append_list(CSnmpResponseOut& scratch) {
+  bool too_big = false;
+  if (!EncodeBindingList(scratch, &m_list, &too_big)) {
+    if (too_big) return Outcome::TooBig;
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to encode SnmpGetNext PDU");
+    return Outcome::Dropped;
   }
-  if (frame.IsVersion1()) {
-    SetError(answer, SNMP_ERROR_NO_SUCH_NAME);
-    answer.SetOid(oid);
-    return true;
-  }
-  if (frame.IsVersion2c()) {
-    answer.SetOid(oid);
-    answer.SetValue(ASN1_END_OF_MIB_VIEW, std::wstring());
-    return true;
-  }
-  return false;
+  return AppendListContent(m_list, &m_out) ? Outcome::Answered : Outcome::Dropped;
 }
 
-// The text a Set stores: for OCTET STRING and Opaque the received octets,
-// one character each; for the other types the decoded text.
-bool CThreadActionSimuler::_received_text(const CAsn1Object& value, std::wstring* text) const {
-  if (value.GetCode() != ASN1_OCTET_STRING && value.GetCode() != ASN1_OPAQUE) {
-    *text = value.GetText();
-    return true;
+CThreadActionSimuler::Outcome CThreadActionSimuler::_append_value(CSimulatorValue& value) {
+  if (const std::vector<uint8_t>* encoded = EncodedBinding(value)) {
+    return AppendListContent(*encoded, &m_out) ? Outcome::Answered : Outcome::Dropped;
   }
-  return m_request_data != nullptr && BindingValueOctets(m_request_data, m_request_size, text);
+  // Left to the codec with whatever it says about the value.
+  m_answer.Reset(m_fresh_answer);
+  m_answer.SetOid(value.oid);
+  m_answer.SetValue(value.type, WireText(value));
+  return _append_list(m_answer);
 }
 
-bool CThreadActionSimuler::_handle_set(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer) {
-  const CAsn1Object* name = RequestedName(frame);
-  if (name == nullptr) return false;
-  const CAsn1Object* request_value = frame.GetAt(kValueIndex);
-  const CAsn1Oid& oid = name->GetValue().GetOid();
-  std::wstring text;
-  const bool octets_read = _received_text(*request_value, &text);
-  // The answer echoes the request's binding, octets as they came.
-  answer.SetOid(oid);
-  if (CAsn1Object* echo = answer.Find(L"Null")) {
-    *echo = *request_value;
+CThreadActionSimuler::Outcome CThreadActionSimuler::_handle_get() {
+  for (size_t i = 0; i < m_bindings.size(); ++i) {
+    CSimulatorValue* value = ExactLookup(m_simulator->values, *m_bindings[i].name);
+    if (value == nullptr) return _refuse(SNMP_ERROR_NO_SUCH_NAME, i);
+    const Outcome outcome = _append_value(*value);
+    if (outcome != Outcome::Answered) return outcome;
+  }
+  return Outcome::Answered;
+}
+
+CThreadActionSimuler::Outcome CThreadActionSimuler::_append_next(const CAsn1Oid& oid, bool version1, size_t binding,
+                                                                 const CAsn1Oid** found) {
+  CSimulatorValue* value = NextLookup(m_simulator->values, oid);
+  if (found != nullptr) *found = value != nullptr ? &value->oid : nullptr;
+  if (value != nullptr) return _append_value(*value);
+  if (version1) return _refuse(SNMP_ERROR_NO_SUCH_NAME, binding);
+  AppendEmptyBinding(oid, ASN1_END_OF_MIB_VIEW, &m_out);
+  return Outcome::Answered;
+}
+
+CThreadActionSimuler::Outcome CThreadActionSimuler::_handle_get_next(const CSnmpGenericFrameIn& frame) {
+  const bool version1 = frame.IsVersion1();
+  for (size_t i = 0; i < m_bindings.size(); ++i) {
+    const Outcome outcome = _append_next(*m_bindings[i].name, version1, i, nullptr);
+    if (outcome != Outcome::Answered || m_status != 0) return outcome;
+  }
+  return Outcome::Answered;
+}
+
+// Non-repeaters and max-repetitions as RFC 3416 reads them (a negative one is
+// 0). The answer holds whole repetitions only, as many as fit; it ends after
+// a repetition that found nothing more. A first repetition that does not fit
+// is tooBig: an answer without it would read as the end of the view.
+CThreadActionSimuler::Outcome CThreadActionSimuler::_handle_get_bulk(const CSnmpGenericFrameIn& frame) {
+  const int64_t non_repeaters = frame.GetAt(kNonRepeatersIndex)->GetValue().GetInteger();
+  const int64_t max_repetitions = frame.GetAt(kMaxRepetitionsIndex)->GetValue().GetInteger();
+  const size_t count = m_bindings.size();
+  const size_t fixed = non_repeaters <= 0 ? 0 : std::min<uint64_t>(static_cast<uint64_t>(non_repeaters), count);
+  for (size_t i = 0; i < fixed; ++i) {
+    const Outcome outcome = _append_next(*m_bindings[i].name, false, i, nullptr);
+    if (outcome != Outcome::Answered) return outcome;
+  }
+  if (_answer_size(m_out.size()) > kLargestAnswer) return Outcome::TooBig;
+  if (fixed == count || max_repetitions <= 0) return Outcome::Answered;
+
+  m_cursors.clear();
+  for (size_t i = fixed; i < count; ++i) m_cursors.push_back(m_bindings[i].name);
+  // Every repetition adds at least one binding, so the size ends the loop
+  // long before an absurd count could.
+  for (int64_t repetition = 0; repetition < max_repetitions; ++repetition) {
+    const size_t mark = m_out.size();
+    bool more = false;
+    Outcome outcome = Outcome::Answered;
+    for (size_t j = 0; j < m_cursors.size() && outcome == Outcome::Answered; ++j) {
+      const CAsn1Oid* found = nullptr;
+      outcome = _append_next(*m_cursors[j], false, fixed + j, &found);
+      if (found != nullptr) {
+        m_cursors[j] = found;
+        more = true;
+      }
+    }
+    if (outcome == Outcome::Dropped) return outcome;
+    if (outcome == Outcome::TooBig || _answer_size(m_out.size()) > kLargestAnswer) {
+      m_out.resize(mark);
+      return repetition == 0 ? Outcome::TooBig : Outcome::Answered;
+    }
+    if (!more) break;
+  }
+  return Outcome::Answered;
+}
+
+// The answer echoes a binding: the name, and the value with the same tag
+// and content (octets as they came; a constructed one as it came).
+CThreadActionSimuler::Outcome CThreadActionSimuler::_append_echo(const Binding& binding) {
+  if (binding.value->GetType().IsConstructed()) {
+    AppendBinding(*binding.name, binding.encoding, binding.encoding_size, &m_out);
+    return Outcome::Answered;
+  }
+  m_answer.Reset(m_fresh_answer);
+  m_answer.SetOid(*binding.name);
+  if (CAsn1Object* echo = m_answer.Find(L"Null")) {
+    *echo = *binding.value;
     echo->SetName(L"Null");
-    if (octets_read && (echo->GetCode() == ASN1_OCTET_STRING || echo->GetCode() == ASN1_OPAQUE)) {
+    if (echo->GetCode() == ASN1_OCTET_STRING || echo->GetCode() == ASN1_OPAQUE) {
       echo->GetValue() = CAsn1Value();
-      echo->GetValue().SetText(text);
+      echo->GetValue().SetText(OctetsText(binding.content, binding.content_size));
     }
   }
-  auto lock = m_simulator->LockValues();
-  CSimulatorValue* value = ExactLookup(m_simulator->values, oid);
-  if (value == nullptr) {
-    SetError(answer, SNMP_ERROR_NO_SUCH_NAME);
-    return true;
-  }
-  if (value->type != request_value->GetCode()) {
-    SetError(answer, SNMP_ERROR_WRONG_TYPE);
-    return true;
-  }
-  if (!octets_read) {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : Unable to read the octets set to %s", GetClassName(), oid.GetText());
-    SetError(answer, SNMP_ERROR_GEN_ERR);
-    return true;
-  }
-  if (const std::wstring why = CSimulatorEntry::CheckValueText(value->type, text); !why.empty()) {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : The value '%s' set to %s is refused (%s)", GetClassName(), text,
-             oid.GetText(), why);
-    SetError(answer, frame.IsVersion1() ? SNMP_ERROR_BAD_VALUE : SNMP_ERROR_WRONG_VALUE);
-    return true;
-  }
-  m_pending_set.active = true;
-  m_pending_set.oid = oid;
-  m_pending_set.text = std::move(text);
-  return true;
+  return _append_list(m_answer);
 }
 
-void CThreadActionSimuler::_commit_set() {
-  if (!m_pending_set.active) return;
-  m_pending_set.active = false;
-  {
-    // Looked up again: a save may have sorted the list since.
-    auto lock = m_simulator->LockValues();
-    CSimulatorValue* value = ExactLookup(m_simulator->values, m_pending_set.oid);
-    if (value == nullptr) return;
-    value->value = std::move(m_pending_set.text);
+// A Set changes nothing unless every binding can be set; the first that
+// cannot gives the error and its index. Every stored value can be set.
+CThreadActionSimuler::Outcome CThreadActionSimuler::_handle_set(const CSnmpGenericFrameIn& frame) {
+  uint32_t status = 0;
+  size_t failed = 0;
+  for (size_t i = 0; i < m_bindings.size() && status == 0; ++i) {
+    const Binding& binding = m_bindings[i];
+    CSimulatorValue* value = ExactLookup(m_simulator->values, *binding.name);
+    const uint8_t code = binding.value->GetCode();
+    std::wstring text = code == ASN1_OCTET_STRING || code == ASN1_OPAQUE ? OctetsText(binding.content, binding.content_size) : binding.value->GetText();
+    if (value == nullptr) {
+      status = SNMP_ERROR_NO_SUCH_NAME;
+    } else if (value->type != code) {
+      status = SNMP_ERROR_WRONG_TYPE;
+    } else if (const std::wstring why = CSimulatorEntry::CheckValueText(value->type, text); !why.empty()) {
+      QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : The value '%s' set to %s is refused (%s)", GetClassName(), text,
+               binding.name->GetText(), why);
+      status = frame.IsVersion1() ? SNMP_ERROR_BAD_VALUE : SNMP_ERROR_WRONG_VALUE;
+    } else {
+      m_pending_sets.push_back(PendingSet{value, std::move(text)});
+    }
+    failed = i;
   }
-  PostViewMessage(GetClassName(), MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_REFRESH, 0);
+  for (const Binding& binding : m_bindings) {
+    const Outcome outcome = _append_echo(binding);
+    if (outcome != Outcome::Answered) return outcome;
+  }
+  if (status != 0) {
+    m_pending_sets.clear();
+    m_status = status;
+    m_index = static_cast<uint32_t>(failed + 1);
+  }
+  return Outcome::Answered;
+}
+
+bool CThreadActionSimuler::_commit_set() {
+  if (m_pending_sets.empty()) return false;
+  for (PendingSet& set : m_pending_sets) set.value->value = std::move(set.text);
+  m_pending_sets.clear();
+  return true;
 }

@@ -1,5 +1,6 @@
 // The agent simulator engine: listens on a UDP port and answers SNMPv1 and
-// SNMPv2c Get, GetNext and Set requests from one simulator's value list.
+// SNMPv2c Get, GetNext and Set requests, and SNMPv2c GetBulk, every binding
+// of them, from one simulator's value list.
 #pragma once
 
 #include "snmp/SnmpFrameOut.h"
@@ -16,6 +17,7 @@
 class CBerDecoder;
 class CBerEncoder;
 class CSimulatorEntry;
+struct CSimulatorValue;
 
 // A request frame whose elements are kept for the next datagram instead of
 // being freed, so that serving a request allocates nothing once warm.
@@ -91,15 +93,42 @@ class CThreadActionSimuler : public CThreadSnmp {
   bool _posts() const override { return true; }
 
  private:
+  // One binding of the request being answered: its name, its value element,
+  // and the value's whole encoding and content as received.
+  struct Binding {
+    const CAsn1Oid* name = nullptr;
+    const CAsn1Object* value = nullptr;
+    const uint8_t* encoding = nullptr;
+    size_t encoding_size = 0;
+    const uint8_t* content = nullptr;
+    size_t content_size = 0;
+  };
+  // A Set's change, made once its answer is encoded (not when it is tooBig).
+  struct PendingSet {
+    CSimulatorValue* value = nullptr;
+    std::wstring text;
+  };
+  enum class Outcome { Dropped, Answered, TooBig };
+
   bool _decode(CBerDecoder& decoder, CSimulerFrameIn& frame);
   bool _accept(CSnmpGenericFrameIn& frame);
-  bool _handle_get(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer);
-  bool _handle_get_next(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer);
-  bool _handle_set(CSnmpGenericFrameIn& frame, CSnmpResponseOut& answer);
+  bool _read_bindings(const CSnmpGenericFrameIn& frame);
+  bool _split_bindings(const CSnmpGenericFrameIn& frame);
   bool _answer(CSimulerFrameIn& frame, CBerEncoder& encoder);
-  bool _answer_too_big(CSimulerFrameIn& frame, CBerEncoder& encoder);
-  bool _received_text(const CAsn1Object& value, std::wstring* text) const;
-  void _commit_set();
+  bool _answer_too_big(CBerEncoder& encoder);
+  size_t _answer_size(size_t list_content) const;
+  void _dump_answer(const CBerEncoder& encoder) const;
+  // The handlers add the answer's bindings to m_out (value lock held).
+  Outcome _handle_get();
+  Outcome _handle_get_next(const CSnmpGenericFrameIn& frame);
+  Outcome _handle_get_bulk(const CSnmpGenericFrameIn& frame);
+  Outcome _handle_set(const CSnmpGenericFrameIn& frame);
+  Outcome _refuse(uint32_t status, size_t binding);
+  Outcome _append_value(CSimulatorValue& value);
+  Outcome _append_next(const CAsn1Oid& oid, bool version1, size_t binding, const CAsn1Oid** found);
+  Outcome _append_echo(const Binding& binding);
+  Outcome _append_list(CSnmpResponseOut& scratch);
+  bool _commit_set();
   void _set_state(bool busy, bool begun);
 
   uint32_t m_recv_port = 0;
@@ -118,16 +147,19 @@ class CThreadActionSimuler : public CThreadSnmp {
   std::vector<uint8_t> m_fast_scratch;
   std::vector<uint8_t> m_fast_head;
 
-  // The datagram being handled, for the octets of a Set's value.
+  // The datagram being handled and what its answer is made of.
   const uint8_t* m_request_data = nullptr;
   size_t m_request_size = 0;
-  // A Set's change, made once its answer is encoded (not when it is tooBig).
-  struct PendingSet {
-    bool active = false;
-    CAsn1Oid oid;
-    std::wstring text;
-  };
-  PendingSet m_pending_set;
+  std::vector<Binding> m_bindings;
+  bool m_name_refused = false;
+  int64_t m_version = 0;
+  int64_t m_request_id = 0;
+  uint32_t m_status = 0;
+  uint32_t m_index = 0;
+  std::vector<uint8_t> m_out;
+  std::vector<uint8_t> m_list;
+  std::vector<const CAsn1Oid*> m_cursors;
+  std::vector<PendingSet> m_pending_sets;
 
   mutable std::mutex m_state_lock;
   std::condition_variable m_state_changed;

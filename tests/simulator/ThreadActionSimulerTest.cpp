@@ -73,6 +73,80 @@ Bytes Binding(const std::vector<uint64_t>& arcs, const Bytes& value) {
 }
 Bytes Octets(const std::string& octets) { return berbytes::Tlv(0x04, Bytes(octets.begin(), octets.end())); }
 
+// A request with many bindings, NULL values, and two integers after its id
+// (error fields, or non-repeaters and max-repetitions of a GetBulk).
+Bytes ManyRequest(uint8_t pdu, uint8_t version, int64_t id, const std::vector<std::vector<uint64_t>>& names,
+                  int64_t second = 0, int64_t third = 0, const std::vector<Bytes>& values = {}) {
+  using namespace berbytes;
+  Bytes list;
+  for (size_t i = 0; i < names.size(); ++i)
+    list = Cat({list, Tlv(0x30, Cat({Oid(names[i]), i < values.size() ? values[i] : kNull}))});
+  const Bytes body = Tlv(pdu, Cat({Int(id), Int(second), Int(third), Tlv(0x30, list)}));
+  return Tlv(0x30, Cat({Int(version), Text("public"), body}));
+}
+Bytes Bulk(int64_t id, int64_t non_repeaters, int64_t max_repetitions, const std::vector<std::vector<uint64_t>>& names,
+           uint8_t version = 1) {
+  return ManyRequest(0xA5, version, id, names, non_repeaters, max_repetitions);
+}
+
+// An answer read back without the codec: its error fields and bindings.
+struct Parsed {
+  int64_t status = -1;
+  int64_t index = -1;
+  std::vector<Bytes> bindings;  // whole binding TLVs
+};
+bool ReadTlv(const Bytes& data, size_t* at, size_t end, uint8_t* tag, size_t* begin, size_t* stop) {
+  if (*at + 2 > end) return false;
+  *tag = data[*at];
+  size_t length = data[*at + 1];
+  size_t content = *at + 2;
+  if (length & 0x80) {
+    const size_t count = length & 0x7F;
+    if (count == 0 || count > 3 || content + count > end) return false;
+    length = 0;
+    for (size_t i = 0; i < count; ++i) length = (length << 8) | data[content + i];
+    content += count;
+  }
+  if (content + length > end) return false;
+  *begin = content;
+  *stop = content + length;
+  *at = *stop;
+  return true;
+}
+int64_t IntAt(const Bytes& data, size_t begin, size_t end) {
+  int64_t v = (begin < end && (data[begin] & 0x80)) ? -1 : 0;
+  for (size_t i = begin; i < end; ++i) v = static_cast<int64_t>(static_cast<uint64_t>(v) << 8) | data[i];
+  return v;
+}
+std::optional<Parsed> Parse(const Bytes& data) {
+  uint8_t tag = 0;
+  size_t at = 0, b = 0, e = 0;
+  if (!ReadTlv(data, &at, data.size(), &tag, &b, &e) || tag != 0x30 || e != data.size()) return std::nullopt;
+  size_t m = b;
+  const size_t message_end = e;
+  for (uint8_t want : {uint8_t{0x02}, uint8_t{0x04}, uint8_t{0xA2}}) {
+    if (!ReadTlv(data, &m, message_end, &tag, &b, &e) || tag != want) return std::nullopt;
+  }
+  Parsed parsed;
+  size_t p = b;
+  const size_t pdu_end = e;
+  int64_t fields[3] = {};
+  for (int64_t& field : fields) {
+    if (!ReadTlv(data, &p, pdu_end, &tag, &b, &e) || tag != 0x02) return std::nullopt;
+    field = IntAt(data, b, e);
+  }
+  parsed.status = fields[1];
+  parsed.index = fields[2];
+  if (!ReadTlv(data, &p, pdu_end, &tag, &b, &e) || tag != 0x30 || p != pdu_end) return std::nullopt;
+  for (size_t l = b; l < e;) {
+    const size_t start = l;
+    size_t cb = 0, ce = 0;
+    if (!ReadTlv(data, &l, e, &tag, &cb, &ce) || tag != 0x30) return std::nullopt;
+    parsed.bindings.emplace_back(data.begin() + static_cast<std::ptrdiff_t>(start), data.begin() + static_cast<std::ptrdiff_t>(l));
+  }
+  return parsed;
+}
+
 // The request id of an answer (v2c, short community, 4-octet id), or 0.
 uint32_t AnswerId(const Bytes& data) {
   size_t at = 2 + 3;  // SEQUENCE header, version
@@ -604,4 +678,228 @@ TEST_F(SimulerTest, ASetAnsweredTooBigChangesNothing) {
   ASSERT_TRUE(answer);
   EXPECT_EQ(answer->size(), 2048u);
   EXPECT_EQ(StoredText(L"1.3.6.1.2.1.2.2.1.5.1"), L"4294967295");
+}
+
+// Pollers ask for many variables in one request: every one is answered, in
+// order. An unknown one is named by noSuchName and its index; snmpget then
+// asks again without it.
+TEST_F(SimulerTest, EveryBindingOfAGetIsAnsweredInOrder) {
+  std::vector<std::string> oids, lines;
+  for (const Stored& v : kValues) {
+    oids.push_back(Narrow(v.oid));
+    lines.push_back("." + Narrow(v.oid) + " = " + v.shown);
+  }
+  StartAgent();
+  for (const char* version : {"1", "2c"}) {
+    SCOPED_TRACE(version);
+    EXPECT_EQ(Lines(Tool("snmpget", version, oids)), lines);
+    const std::string out = Tool("snmpget", version, {"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.4.0", "1.3.6.1.2.1.1.1.0"});
+    EXPECT_PRED2(Contains, out, "noSuchName");
+    EXPECT_PRED2(Contains, out, "Failed object: .1.3.6.1.2.1.1.4.0");
+    EXPECT_PRED2(Contains, out, kSysNameLine + ".1.3.6.1.2.1.1.1.0 = STRING: \"Tavelo test agent\"\n");
+  }
+}
+
+// The answers of Get, GetNext and Set with several bindings, byte for byte:
+// an error names the first binding at fault, and its answer is the request's
+// form (names with NULL; a Set's own values).
+TEST_F(SimulerTest, ManyBindingAnswersCarryEveryBindingAndTheFirstFault) {
+  engine_.Configure(true, true, L"public", &simulator_);
+  using berbytes::Cat, berbytes::kNull;
+  const std::vector<uint64_t> descr = {1, 3, 6, 1, 2, 1, 1, 1, 0}, object_id = {1, 3, 6, 1, 2, 1, 1, 2, 0},
+                              contact = {1, 3, 6, 1, 2, 1, 1, 4, 0}, services = {1, 3, 6, 1, 2, 1, 1, 7, 0},
+                              last = {1, 3, 6, 1, 4, 1, 99999, 3, 0};
+  const Bytes end_of_view = {0x82, 0x00};
+  const Bytes sys_name = Binding(kSysName, Octets("sim-host")), sys_descr = Binding(descr, Octets("Tavelo test agent"));
+  struct Row {
+    const char* what;
+    uint8_t pdu;
+    uint8_t version;
+    std::vector<std::vector<uint64_t>> names;
+    std::vector<Bytes> values;
+    int64_t status, index;
+    Bytes list;
+  };
+  const Row rows[] = {
+      {"get", 0xA0, 1, {kSysName, descr, kSysName}, {}, 0, 0, Cat({sys_name, sys_descr, sys_name})},
+      {"get unknown third", 0xA0, 0, {kSysName, descr, contact}, {}, 2, 3,
+       Cat({Binding(kSysName, kNull), Binding(descr, kNull), Binding(contact, kNull)})},
+      {"get unknown first", 0xA0, 1, {contact, descr}, {}, 2, 1, Cat({Binding(contact, kNull), Binding(descr, kNull)})},
+      {"getnext v2c", 0xA1, 1, {descr, last, {1, 3}}, {}, 0, 0,
+       Cat({Binding(object_id, berbytes::Oid({1, 3, 6, 1, 4, 1, 99999, 1})), Binding(last, end_of_view),
+            sys_descr})},
+      {"getnext v1 past the end", 0xA1, 0, {descr, last}, {}, 2, 2, Cat({Binding(descr, kNull), Binding(last, kNull)})},
+      {"set wrong type second", 0xA3, 1, {kSysName, services}, {Octets("a"), Octets("b")}, 7, 2,
+       Cat({Binding(kSysName, Octets("a")), Binding(services, Octets("b"))})},
+      {"set unknown first", 0xA3, 0, {contact, services}, {Octets("a"), berbytes::Int(9)}, 2, 1,
+       Cat({Binding(contact, Octets("a")), Binding(services, berbytes::Int(9))})},
+      {"set bad value second", 0xA3, 1, {kSysName, object_id}, {Octets("a"), berbytes::Oid({1, 3, 6, 1ull << 32})},
+       10, 2, Cat({Binding(kSysName, Octets("a")), Binding(object_id, berbytes::Oid({1, 3, 6, 1ull << 32}))})},
+  };
+  LogCapture log(0);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const auto answer = FullPath(ManyRequest(row.pdu, row.version, 21, row.names, 0, 0, row.values));
+    EXPECT_EQ(answer, Response(row.version, 21, row.status, row.index, row.list));
+  }
+  EXPECT_EQ(StoredText(L"1.3.6.1.2.1.1.5.0"), L"sim-host");
+  EXPECT_EQ(StoredText(L"1.3.6.1.2.1.1.7.0"), L"-72");
+  // All can be set: all change, with one refresh.
+  const auto answer = FullPath(
+      ManyRequest(0xA3, 1, 22, {kSysName, services}, 0, 0, {Octets("both"), berbytes::Int(3)}));
+  EXPECT_EQ(answer, Response(1, 22, 0, 0, Cat({Binding(kSysName, Octets("both")), Binding(services, berbytes::Int(3))})));
+  EXPECT_EQ(StoredText(L"1.3.6.1.2.1.1.5.0"), L"both");
+  EXPECT_EQ(StoredText(L"1.3.6.1.2.1.1.7.0"), L"3");
+  dispatcher_.Drain();
+  EXPECT_EQ(view_->refreshed.load(), 1);
+  // A binding whose name is no OID drops the request.
+  EXPECT_FALSE(FullPath(berbytes::Message(1, "public", 0xA0, berbytes::Int(23),
+                                          {{berbytes::Oid(kSysName), kNull}, {berbytes::Int(5), kNull}})));
+  EXPECT_TRUE(log.HasContaining(L"Unable to get Object Identifier to read"));
+}
+
+// snmpset of two variables where one cannot be set changes neither, in the
+// list or in the file; when both can, both change and the file holds them.
+TEST_F(SimulerTest, ASetOfTwoVariablesChangesBothOrNeither) {
+  StartAgent();
+  const std::vector<uint8_t> before = ReadBytes(dir_.path() / "agent.tav");
+  for (const char* version : {"1", "2c"}) {
+    SCOPED_TRACE(version);
+    std::string out = Tool("snmpset", version, {"1.3.6.1.2.1.1.5.0", "s", "lost", "1.3.6.1.2.1.1.7.0", "s", "x"});
+    EXPECT_PRED2(Contains, out, "wrongType");
+    EXPECT_PRED2(Contains, out, "Failed object: .1.3.6.1.2.1.1.7.0");
+    out = Tool("snmpset", version, {"1.3.6.1.2.1.1.5.0", "s", "lost", "1.3.6.1.2.1.1.4.0", "s", "x"});
+    EXPECT_PRED2(Contains, out, "noSuchName");
+    EXPECT_PRED2(Contains, out, "Failed object: .1.3.6.1.2.1.1.4.0");
+  }
+  EXPECT_EQ(Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.7.0"}),
+            kSysNameLine + ".1.3.6.1.2.1.1.7.0 = INTEGER: -72\n");
+  dispatcher_.Drain();
+  EXPECT_EQ(view_->refreshed.load(), 0);
+  EXPECT_EQ(ReadBytes(dir_.path() / "agent.tav"), before);
+
+  EXPECT_EQ(Tool("snmpset", "2c", {"1.3.6.1.2.1.1.5.0", "s", "kept", "1.3.6.1.2.1.1.7.0", "i", "9"}),
+            ".1.3.6.1.2.1.1.5.0 = STRING: \"kept\"\n.1.3.6.1.2.1.1.7.0 = INTEGER: 9\n");
+  EXPECT_TRUE(WaitUntil([&] { return view_->refreshed.load() >= 1; }, 2000)) << "no refresh after the Set";
+  dispatcher_.Drain();
+  CSimulatorEntry stored;
+  stored.path = simulator_.path;
+  ASSERT_TRUE(CSimulatorFile::Load(&stored));
+  std::map<std::wstring, std::wstring> by_oid;
+  for (const auto& v : stored.values) by_oid[v.oid.GetText()] = v.value;
+  EXPECT_EQ(by_oid[L"1.3.6.1.2.1.1.5.0"], L"kept");
+  EXPECT_EQ(by_oid[L"1.3.6.1.2.1.1.7.0"], L"9");
+}
+
+// GetBulk as RFC 3416 reads it, against the sorted list S0..S9: each
+// expected binding is what a GetNext of the previous name answers.
+TEST_F(SimulerTest, GetBulkRepeatsGetNextForTheRepeatersOnly) {
+  engine_.Configure(true, true, L"public", &simulator_);
+  std::vector<std::vector<uint64_t>> s;
+  std::vector<Bytes> next;  // the binding a GetNext of S[i - 1] (of 1.3 for S0) answers
+  for (const CSimulatorValue& v : simulator_.values) {
+    const auto answer = FullPath(Request(0xA1, 1, 30, s.empty() ? std::vector<uint64_t>{1, 3} : s.back()));
+    ASSERT_TRUE(answer);
+    const auto parsed = Parse(*answer);
+    ASSERT_TRUE(parsed && parsed->bindings.size() == 1);
+    next.push_back(parsed->bindings[0]);
+    s.push_back(v.oid.GetArcs());
+  }
+  ASSERT_EQ(s.size(), 10u);
+  const Bytes end9 = Binding(s[9], {0x82, 0x00});
+  const std::vector<uint64_t> root = {1, 3}, interfaces = {1, 3, 6, 1, 2, 1, 2};
+  constexpr int64_t kHuge = 0x7FFFFFFF;
+  struct Row {
+    const char* what;
+    int64_t non_repeaters, max_repetitions;
+    std::vector<std::vector<uint64_t>> names;
+    std::vector<Bytes> bindings;
+  };
+  const Row rows[] = {
+      {"three repetitions", 0, 3, {root}, {next[0], next[1], next[2]}},
+      {"one non-repeater", 1, 2, {s[0], interfaces}, {next[1], next[5], next[6]}},
+      {"more non-repeaters than bindings", 5, 4, {s[0], s[1]}, {next[1], next[2]}},
+      {"negative non-repeaters", -3, 1, {root}, {next[0]}},
+      {"no repetition", 1, 0, {root, root}, {next[0]}},
+      {"negative repetitions", 1, -1, {root, root}, {next[0]}},
+      {"absurd repetitions end at the view's end", 0, kHuge, {s[7]}, {next[8], next[9], end9}},
+      {"the whole list", 0, kHuge, {root}, {next[0], next[1], next[2], next[3], next[4], next[5], next[6], next[7],
+                                            next[8], next[9], end9}},
+      {"one repeater ends first", 0, 3, {s[8], root}, {next[9], next[0], end9, next[1], end9, next[2]}},
+      {"a non-repeater past the end", 1, 1, {s[9], s[8]}, {end9, next[9]}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Bytes list;
+    for (const Bytes& b : row.bindings) list.insert(list.end(), b.begin(), b.end());
+    const Bytes request = Bulk(31, row.non_repeaters, row.max_repetitions, row.names);
+    EXPECT_EQ(FullPath(request), Response(1, 31, 0, 0, list));
+    EXPECT_FALSE(Fast(request));
+  }
+  // SNMPv1 has no GetBulk: no answer.
+  LogCapture log(0);
+  EXPECT_FALSE(FullPath(Bulk(32, 0, 3, {root}, 0)));
+  EXPECT_TRUE(log.HasContaining(L"GetBulk is not an SNMPv1 request"));
+}
+
+// The answer holds as many whole repetitions as fit in 2048 bytes, however
+// many are asked; when not even the non-repeaters and one repetition fit,
+// it is tooBig.
+TEST_F(SimulerTest, GetBulkAnswersAreCutToWholeRepetitionsThatFit) {
+  for (int i = 1; i <= 40; ++i)
+    ASSERT_TRUE(simulator_.AddStoredValue(L"1.3.6.1.4.1.99999.30." + std::to_wstring(i), L"Octet String",
+                                          std::wstring(100 + i * 7 % 60, L'a' + i % 26)));
+  ASSERT_TRUE(CSimulatorFile::Save(&simulator_));
+  const std::vector<uint64_t> start_a = {1, 3, 6, 1, 4, 1, 99999, 30}, start_b = {1, 3, 6, 1, 4, 1, 99999, 30, 20};
+  // The bindings of the values after each start, in order, as Gets answer them.
+  engine_.Configure(true, true, L"public", &simulator_);
+  auto chain = [&](const std::vector<uint64_t>& from) {
+    std::vector<Bytes> out;
+    for (const CSimulatorValue& v : simulator_.values) {
+      if (CAsn1Oid::Compare(v.oid.GetArcs(), from) <= 0) continue;
+      const auto parsed = Parse(FullPath(Request(0xA0, 1, 40, v.oid.GetArcs())).value_or(Bytes()));
+      if (parsed && parsed->bindings.size() == 1) out.push_back(parsed->bindings[0]);
+    }
+    return out;
+  };
+  const std::vector<Bytes> a = chain(start_a), b = chain(start_b);
+  ASSERT_EQ(a.size(), 40u);
+  ASSERT_EQ(b.size(), 20u);
+  int cut = 0;
+  for (size_t community = 1; community <= 60; community += 7) {
+    const std::string name(community, 'c');
+    engine_.Configure(true, true, std::wstring(name.begin(), name.end()), &simulator_);
+    SCOPED_TRACE("community of " + std::to_string(community));
+    using namespace berbytes;
+    const Bytes list = Cat({Tlv(0x30, Cat({Oid(kSysName), kNull})), Tlv(0x30, Cat({Oid(start_a), kNull})),
+                            Tlv(0x30, Cat({Oid(start_b), kNull}))});
+    const Bytes request =
+        Tlv(0x30, Cat({Int(1), Text(name), Tlv(0xA5, Cat({Int(41), Int(1), Int(0x7FFFFFFF), Tlv(0x30, list)}))}));
+    const auto answer = FullPath(request);
+    ASSERT_TRUE(answer);
+    EXPECT_LE(answer->size(), 2048u);
+    const auto parsed = Parse(*answer);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->status, 0);
+    ASSERT_GE(parsed->bindings.size(), 3u);
+    ASSERT_EQ((parsed->bindings.size() - 1) % 2, 0u) << "a repetition was cut in two";
+    const size_t repetitions = (parsed->bindings.size() - 1) / 2;
+    ASSERT_LT(repetitions, 20u);
+    for (size_t r = 0; r < repetitions; ++r) {
+      EXPECT_EQ(parsed->bindings[1 + 2 * r], a[r]);
+      EXPECT_EQ(parsed->bindings[2 + 2 * r], b[r]);
+    }
+    // One more whole repetition would not have fit.
+    EXPECT_GT(answer->size() + a[repetitions].size() + b[repetitions].size(), 2048u);
+    ++cut;
+  }
+  EXPECT_GT(cut, 0);
+  // A first repetition, or a non-repeater, too large for the datagram: tooBig.
+  engine_.Configure(true, true, L"public", &simulator_);
+  SetStoredText(L"1.3.6.1.4.1.99999.30.1", std::wstring(2000, L'z'));
+  LogCapture log(0);
+  for (int64_t non_repeaters : {0, 1}) {
+    EXPECT_EQ(FullPath(Bulk(42, non_repeaters, 5, {start_a})), Response(1, 42, 1, 0, Bytes()));
+  }
+  EXPECT_TRUE(log.HasContaining(L"does not fit in 2048 bytes, answered tooBig"));
 }
