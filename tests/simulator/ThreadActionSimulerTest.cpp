@@ -273,11 +273,19 @@ TEST_F(SimulerTest, GetAndWalkReturnTheStoredTypesAndTextsInBothVersions) {
   StartAgent();
   for (const char* version : {"1", "2c"}) {
     SCOPED_TRACE(version);
-    for (const auto& [oid, line] : shown) EXPECT_EQ(Tool("snmpget", version, {Narrow(oid)}), line + "\n");
-    // Unknown OIDs get noSuchName in both versions.
-    const std::string out = Tool("snmpget", version, {"1.3.6.1.2.1.1.4.0"});
+    // Pollers ask for many variables in one request: every one is answered, in order.
+    std::vector<std::string> oids, values;
+    for (const Stored& v : kValues) {
+      oids.push_back(Narrow(v.oid));
+      values.push_back(shown.at(v.oid));
+    }
+    EXPECT_EQ(Lines(Tool("snmpget", version, oids)), values);
+    // An unknown one gets noSuchName with its index in both versions;
+    // snmpget then asks again without it.
+    const std::string out = Tool("snmpget", version, {"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.4.0", "1.3.6.1.2.1.1.1.0"});
     EXPECT_PRED2(Contains, out, "noSuchName");
     EXPECT_PRED2(Contains, out, "Failed object: .1.3.6.1.2.1.1.4.0");
+    EXPECT_PRED2(Contains, out, kSysNameLine + shown.at(L"1.3.6.1.2.1.1.1.0") + "\n");
     std::vector<std::string> lines = Lines(Tool("snmpwalk", version, {"1.3.6.1"}));
     ASSERT_FALSE(lines.empty());
     EXPECT_PRED2(Contains, lines.back(),
@@ -286,7 +294,7 @@ TEST_F(SimulerTest, GetAndWalkReturnTheStoredTypesAndTextsInBothVersions) {
     EXPECT_EQ(lines, walk);
   }
   dispatcher_.Drain();
-  EXPECT_GE(view_->received.load(), 2 * 11);
+  EXPECT_GE(view_->received.load(), 2 * 12);
 }
 
 TEST_F(SimulerTest, GetNextFollowsListOrderForValuesAddedAfterTheSave) {
@@ -680,26 +688,6 @@ TEST_F(SimulerTest, ASetAnsweredTooBigChangesNothing) {
   EXPECT_EQ(StoredText(L"1.3.6.1.2.1.2.2.1.5.1"), L"4294967295");
 }
 
-// Pollers ask for many variables in one request: every one is answered, in
-// order. An unknown one is named by noSuchName and its index; snmpget then
-// asks again without it.
-TEST_F(SimulerTest, EveryBindingOfAGetIsAnsweredInOrder) {
-  std::vector<std::string> oids, lines;
-  for (const Stored& v : kValues) {
-    oids.push_back(Narrow(v.oid));
-    lines.push_back("." + Narrow(v.oid) + " = " + v.shown);
-  }
-  StartAgent();
-  for (const char* version : {"1", "2c"}) {
-    SCOPED_TRACE(version);
-    EXPECT_EQ(Lines(Tool("snmpget", version, oids)), lines);
-    const std::string out = Tool("snmpget", version, {"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.4.0", "1.3.6.1.2.1.1.1.0"});
-    EXPECT_PRED2(Contains, out, "noSuchName");
-    EXPECT_PRED2(Contains, out, "Failed object: .1.3.6.1.2.1.1.4.0");
-    EXPECT_PRED2(Contains, out, kSysNameLine + ".1.3.6.1.2.1.1.1.0 = STRING: \"Tavelo test agent\"\n");
-  }
-}
-
 // The answers of Get, GetNext and Set with several bindings, byte for byte:
 // an error names the first binding at fault, and its answer is the request's
 // form (names with NULL; a Set's own values).
@@ -902,4 +890,77 @@ TEST_F(SimulerTest, GetBulkAnswersAreCutToWholeRepetitionsThatFit) {
     EXPECT_EQ(FullPath(Bulk(42, non_repeaters, 5, {start_a})), Response(1, 42, 1, 0, Bytes()));
   }
   EXPECT_TRUE(log.HasContaining(L"does not fit in 2048 bytes, answered tooBig"));
+}
+
+// snmpbulkwalk, whatever its repetition count, lists exactly what snmpwalk
+// lists: long values make many answers cut short of the count asked.
+TEST_F(SimulerTest, BulkWalksListExactlyWhatWalksList) {
+  for (int i = 1; i <= 60; ++i) {
+    const std::wstring arc = std::to_wstring(i);
+    ASSERT_TRUE(simulator_.AddStoredValue(L"1.3.6.1.4.1.99999.40." + arc + L".0", L"Octet String",
+                                          std::wstring(static_cast<size_t>(i * 37 % 420), L'k')));
+    ASSERT_TRUE(simulator_.AddStoredValue(L"1.3.6.1.2.1.2.2.1.1." + arc, L"Integer", arc));
+  }
+  ASSERT_TRUE(CSimulatorFile::Save(&simulator_));
+  StartAgent();
+  for (const char* subtree : {"1.3.6.1", "1.3.6.1.2.1.2.2", "1.3.6.1.4.1.99999.40", "1.3.6.1.2.1.1.5.0"}) {
+    SCOPED_TRACE(subtree);
+    const std::string walk = Tool("snmpwalk", "2c", {subtree});
+    ASSERT_GE(Lines(walk).size(), 1u);
+    for (const char* count : {"1", "2", "3", "10", "25", "200"}) {
+      SCOPED_TRACE(count);
+      EXPECT_EQ(Tool("snmpbulkwalk", "2c", {"-Cr" + std::string(count), subtree}), walk);
+    }
+  }
+  EXPECT_EQ(netsnmp::WalkOids(Tool("snmpbulkwalk", "2c", {"-Cr7", "1.3.6.1"})).size(), std::size(kValues) + 120);
+}
+
+// snmptable reads a table with GetBulk, one column a repeater.
+TEST_F(SimulerTest, SnmptableShowsTheInterfaceTable) {
+  struct Cell {
+    const wchar_t* oid;
+    const wchar_t* type;
+    const wchar_t* value;
+  };
+  const Cell cells[] = {
+      {L"1.3.6.1.2.1.2.1.0", L"Integer", L"2"},
+      {L"1.3.6.1.2.1.2.2.1.1.1", L"Integer", L"1"},      {L"1.3.6.1.2.1.2.2.1.1.2", L"Integer", L"2"},
+      {L"1.3.6.1.2.1.2.2.1.2.1", L"Octet String", L"lo"}, {L"1.3.6.1.2.1.2.2.1.2.2", L"Octet String", L"eth0"},
+      {L"1.3.6.1.2.1.2.2.1.3.1", L"Integer", L"24"},     {L"1.3.6.1.2.1.2.2.1.3.2", L"Integer", L"6"},
+      {L"1.3.6.1.2.1.2.2.1.5.1", L"Gauge32", L"10000000"}, {L"1.3.6.1.2.1.2.2.1.5.2", L"Gauge32", L"1000000000"},
+      {L"1.3.6.1.2.1.2.2.1.8.1", L"Integer", L"1"},      {L"1.3.6.1.2.1.2.2.1.8.2", L"Integer", L"2"},
+      {L"1.3.6.1.2.1.2.2.1.10.1", L"Counter32", L"1234567"}, {L"1.3.6.1.2.1.2.2.1.10.2", L"Counter32", L"4000000000"},
+      {L"1.3.6.1.2.1.4.20.1.1.192.0.2.1", L"IP Address", L"192.0.2.1"},
+  };
+  simulator_.Reset();
+  simulator_.kind = CSimulatorEntry::KindSimulator;
+  for (const Cell& cell : cells) ASSERT_TRUE(simulator_.AddValue(cell.oid, cell.type, cell.value));
+  simulator_.SortValues();
+  // Net-SNMP reads the few modules it needs from links to them.
+  TempDir mibs;
+  for (const char* module : {"IF-MIB", "SNMPv2-SMI", "SNMPv2-TC", "SNMPv2-CONF", "SNMPv2-MIB", "IANAifType-MIB"}) {
+    const std::string file = std::string(module) + ".mib";
+    fs::create_symlink(fs::path(TAVELO_MIBS_DIR) / file, mibs.path() / file);
+  }
+  // Columns without a value show "?".
+  const std::string unset = ",?,?,?,?,?,?,?,?,?,?,?,?";
+  const std::vector<std::string> expected = {
+      "ifIndex,ifDescr,ifType,ifMtu,ifSpeed,ifPhysAddress,ifAdminStatus,ifOperStatus,ifLastChange,ifInOctets,"
+      "ifInUcastPkts,ifInNUcastPkts,ifInDiscards,ifInErrors,ifInUnknownProtos,ifOutOctets,ifOutUcastPkts,"
+      "ifOutNUcastPkts,ifOutDiscards,ifOutErrors,ifOutQLen,ifSpecific",
+      "1,lo,softwareLoopback,?,10000000,?,?,up,?,1234567" + unset,
+      "2,eth0,ethernetCsmacd,?,1000000000,?,?,down,?,4000000000" + unset};
+  StartAgent();
+  for (const char* version : {"1", "2c"}) {
+    for (const char* repetitions : {"1", "4", "10"}) {
+      SCOPED_TRACE(std::string(version) + " -Cr " + repetitions);
+      const std::vector<std::string> table =
+          Lines(netsnmp::Output({"snmptable", "-v" + std::string(version), "-c", "public", "-t", "0.5", "-r", "1",
+                                 "-M", mibs.path().string(), "-m", "IF-MIB", "-Cf", ",", "-Cr", repetitions,
+                                 "127.0.0.1:" + std::to_string(port_), "IF-MIB::ifTable"}));
+      ASSERT_GE(table.size(), 3u);
+      EXPECT_PRED2(Contains, table.front(), "ifTable");
+      EXPECT_EQ(std::vector<std::string>(table.end() - 3, table.end()), expected);
+    }
+  }
 }
