@@ -21,6 +21,13 @@ const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::stri
   return nullptr;
 }
 
+// A one-dash option longer than one letter ("-Cr") that starts the argument.
+const OptionSpec* FindLongerShort(const std::vector<OptionSpec>& specs, const std::string& arg) {
+  for (const auto& s : specs)
+    if (s.name.size() > 2 && s.name[1] != '-' && arg.rfind(s.name, 0) == 0) return &s;
+  return nullptr;
+}
+
 std::string Squash(const std::string& text) {
   std::string out;
   for (unsigned char c : text)
@@ -67,6 +74,10 @@ std::optional<std::string> ParseArgs(const std::vector<std::string>& args, const
         name = a.substr(0, eq);
         inline_value = a.substr(eq + 1);
       }
+    } else if (const OptionSpec* longer = FindLongerShort(specs, a)) {
+      // "-Cr7" and "-Cr 7" alike.
+      name = longer->name;
+      if (a.size() > name.size()) inline_value = a.substr(name.size());
     } else if (a.size() > 2) {
       name = a.substr(0, 2);
       inline_value = a.substr(2);

@@ -28,7 +28,8 @@ struct ParsedArgs {
 };
 
 // Splits args into options and positional arguments. "--" ends the options;
-// "-tVALUE" is accepted for one-letter options. Returns an error text for an
+// "-tVALUE" is accepted for one-letter options, "-CrVALUE" for longer
+// one-dash ones. Returns an error text for an
 // unknown option or a missing value.
 std::optional<std::string> ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
                                      ParsedArgs* out);

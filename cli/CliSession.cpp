@@ -83,7 +83,11 @@ CliSession::CliSession() {
 
 CliSession::~CliSession() {
   done_ = true;
-  if (watcher_.joinable()) watcher_.join();
+  // Wake the watcher now rather than at its next tick.
+  if (watcher_.joinable()) {
+    pthread_kill(watcher_.native_handle(), SIGTERM);
+    watcher_.join();
+  }
   dispatcher_.Quit();
   const sigset_t set = StopSignals();
   pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
@@ -94,6 +98,7 @@ void CliSession::_watch() {
   const timespec tick{0, 100 * 1000 * 1000};
   while (!done_) {
     if (sigtimedwait(&set, nullptr, &tick) < 0) continue;
+    if (done_) break;  // the destructor's wake-up
     interrupted_ = true;
     dispatcher_.Post([this] {
       if (on_interrupt_) on_interrupt_();

@@ -120,6 +120,16 @@ int WalkStatus(CThreadActionWalker::End end, const AgentOptions& agent, size_t a
 
 const std::vector<OptionSpec>& AgentOptionSpecs() { return kAgentOptions; }
 
+const std::vector<OptionSpec>& WalkOptionSpecs() {
+  static const std::vector<OptionSpec> specs = [] {
+    std::vector<OptionSpec> all = kAgentOptions;
+    all.push_back({"-Cr", true});
+    all.push_back({"--getnext", false});
+    return all;
+  }();
+  return specs;
+}
+
 int RunGet(const ParsedArgs& args) {
   AgentOptions agent;
   int status = kExitOk;
@@ -195,6 +205,15 @@ int RunWalk(const ParsedArgs& args) {
   parameter.first_oid = root;
   if (args.positional.size() == 3 && !ParseOid(args.positional[2], &parameter.last_oid))
     return UsageError(command, "bad OID " + args.positional[2]);
+  // As snmpbulkwalk: GetBulk of 25 repetitions over v2c unless told otherwise.
+  constexpr uint32_t kDefaultRepetitions = 25;
+  parameter.max_repetitions = kDefaultRepetitions;
+  if (args.Has("-Cr")) {
+    const auto n = ParseNumber(args.Get("-Cr"), 1, 2147483647);
+    if (!n) return UsageError(command, "bad repetition count " + args.Get("-Cr") + " (1 to 2147483647)");
+    parameter.max_repetitions = static_cast<uint32_t>(*n);
+  }
+  if (args.Has("--getnext") || agent.version == 0) parameter.max_repetitions = 0;
   if (subtree_only) {
     // Stop at the subtree's next sibling; what lies past the subtree is not shown.
     std::vector<uint64_t> arcs = root.GetArcs();

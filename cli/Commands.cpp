@@ -12,10 +12,13 @@ const std::vector<Command>& Commands() {
       {"set", "Writes a value to an agent's OID (sent as an OCTET STRING, as the workbench does).",
        "set [-v 1|2c] [-c COMMUNITY] [-t SECONDS] [-r RETRIES] [--tsv] HOST[:PORT] OID VALUE", AgentOptionSpecs(),
        &RunSet},
-      {"walk", "Walks an agent with GetNext: the whole MIB, a subtree, or from OID to LAST-OID.",
-       "walk [-v 1|2c] [-c COMMUNITY] [-t SECONDS] [-r RETRIES] [--tsv] HOST[:PORT] [OID [LAST-OID]]",
-       AgentOptionSpecs(), &RunWalk},
-      {"traps", "Receives SNMPv1 and SNMPv2c traps and prints them.",
+      {"walk",
+       "Walks an agent (GetBulk over v2c, GetNext over v1 or with --getnext): the whole MIB, a subtree, or from "
+       "OID to LAST-OID.",
+       "walk [-v 1|2c] [-c COMMUNITY] [-t SECONDS] [-r RETRIES] [-Cr REPETITIONS] [--getnext] [--tsv] HOST[:PORT] "
+       "[OID [LAST-OID]]",
+       WalkOptionSpecs(), &RunWalk},
+      {"traps", "Receives SNMPv1 and SNMPv2c traps and informs (acknowledged) and prints them.",
        "traps [-p PORT] [--count N] [--tsv]", {{"-p", true}, {"--count", true}, {"--tsv", false}}, &RunTraps},
       {"simulate", "Serves a simulator (a .tav path or a name in the simulator folders) until interrupted.",
        "simulate [-p PORT] [-a ADDRESS] SIMULATOR   (ADDRESS: listen on that local address only)",

@@ -19,5 +19,7 @@ int RunMib(const ParsedArgs& args);
 
 // -v, -c, -t, -r and --tsv.
 const std::vector<OptionSpec>& AgentOptionSpecs();
+// The agent options, -Cr and --getnext.
+const std::vector<OptionSpec>& WalkOptionSpecs();
 
 }  // namespace cli

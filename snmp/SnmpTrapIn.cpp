@@ -49,12 +49,17 @@ bool CSnmpTrapIn::Decode() {
   _reset();
   if (!_decode_header(true)) return false;
   const uint8_t code = m_pdu->GetCode();
-  if (code != ASN1_PDU_TRAP_V1 && code != ASN1_PDU_TRAP_V2) {
+  if (code != ASN1_PDU_TRAP_V1 && code != ASN1_PDU_TRAP_V2 && code != ASN1_PDU_INFORM) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Request identifier %d is not correct in trap", static_cast<int>(code));
     return false;
   }
   // The layout follows the version, not the PDU code.
   const int64_t version = m_version->GetValue().GetInteger();
+  // An InformRequest exists only from SNMPv2c on.
+  if (code == ASN1_PDU_INFORM && version != 1) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"An InformRequest in version %d", version);
+    return false;
+  }
   if (version == 0) {
     CAsn1Object** const fields[] = {&m_enterprise, &m_agent_address, &m_generic_trap, &m_specific_trap,
                                     &m_time_stamp};
@@ -70,6 +75,8 @@ bool CSnmpTrapIn::Decode() {
   QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unknown trap version (%d)", version);
   return false;
 }
+
+bool CSnmpTrapIn::IsInform() const { return m_pdu != nullptr && m_pdu->GetCode() == ASN1_PDU_INFORM; }
 
 const wchar_t* CSnmpTrapIn::GenericTrapName(uint64_t generic) {
   static const wchar_t* const kNames[] = {L"coldStart",  L"warmStart",           L"linkDown",

@@ -1,4 +1,5 @@
-// Inbound SNMPv1 and SNMPv2c traps.
+// Inbound SNMPv1 and SNMPv2c traps, and SNMPv2c InformRequests (read as
+// SNMPv2c traps).
 #pragma once
 
 #include "snmp/SnmpFrameIn.h"
@@ -24,6 +25,9 @@ class CSnmpTrapIn : public CSnmpFrameIn {
   // Binding names and values, in binding order (equal lengths).
   const std::vector<CAsn1Object*>& GetNames() const { return m_names; }
   const std::vector<CAsn1Object*>& GetValues() const { return m_values; }
+
+  // An SNMPv2c InformRequest, which the receiver acknowledges.
+  bool IsInform() const;
 
   // "coldStart" ... "enterpriseSpecific", "unknownGeneric".
   const wchar_t* GetGenericTrapName() const;

@@ -3,11 +3,13 @@
 #include "app/MessageCenter.h"
 #include "asn1/BerDecoder.h"
 #include "asn1/IpAddress.h"
+#include "snmp/SnmpInformAck.h"
 #include "workers/TrapRecord.h"
 
 #include <sys/socket.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -78,7 +80,23 @@ bool CThreadActionTrapper::_receive_one() {
   }
   Trace(TRACE_IN, L"Decoded a '%s' frame", GetTypeName(frame.GetPdu()->GetCode()));
   if (QuillogGetFeatureLevel() & QLF_PROGRAM_SNMP_DECODE_IN) frame.Dump(QLF_PROGRAM_SNMP_DECODE_IN);
+  if (frame.IsInform()) _acknowledge(decoder.GetBegin(), length, address, port);
   // The view takes the record; nobody took it when no window is subscribed.
   if (_deliver(MSG_VIEW_TRAPPER_DATA, reinterpret_cast<uintptr_t>(record.get())) > 0) record.release();
   return true;
+}
+
+void CThreadActionTrapper::_acknowledge(const uint8_t* inform, uint32_t length, uint32_t address, uint32_t port) {
+  std::vector<uint8_t> ack;
+  if (!BuildInformAck(inform, length, &ack)) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to acknowledge an inform from %s:%d", FormatIpAddress(address), port);
+    return;
+  }
+  const uint32_t size = static_cast<uint32_t>(ack.size());
+  if (!m_socket.SocketSend(address, port, ack.data(), size)) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to send data on UDP socket");
+    return;
+  }
+  Trace(TRACE_OUT, L"%d bytes sent to %s:%d", size, FormatIpAddress(address), port);
+  QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_OUT, L"CThreadActionTrapper sent data", ack.data(), size, 0);
 }

@@ -1,5 +1,6 @@
-// Listens on a UDP port for SNMPv1 and SNMPv2c traps and posts each one
-// that decodes to the trapper view. Runs until stopped.
+// Listens on a UDP port for SNMPv1 and SNMPv2c traps and informs and posts
+// each one that decodes to the trapper view; an inform is acknowledged to
+// its sender. Runs until stopped.
 #pragma once
 
 #include "workers/ThreadSnmp.h"
@@ -24,6 +25,8 @@ class CThreadActionTrapper final : public CThreadSnmp {
  private:
   // One datagram; false when the receiver must end.
   bool _receive_one();
+  // Sends the Response that an inform's sender waits for.
+  void _acknowledge(const uint8_t* inform, uint32_t length, uint32_t address, uint32_t port);
 
   uint32_t m_port = 0;
   uint32_t m_failures = 0;  // receive failures in a row on an open socket

@@ -1,9 +1,14 @@
 #include "workers/ThreadActionWalker.h"
 
 #include "app/MessageCenter.h"
+#include "snmp/SnmpGetBulkRequestOut.h"
+#include "snmp/SnmpGetBulkResponseIn.h"
 #include "snmp/SnmpGetNextRequestOut.h"
 #include "snmp/SnmpGetNextResponseIn.h"
 #include "workers/WalkerResult.h"
+
+#include <algorithm>
+#include <limits>
 
 CAsn1Oid CThreadActionWalker::StepBack(const CAsn1Oid& oid) {
   std::vector<uint64_t> arcs = oid.GetArcs();
@@ -25,11 +30,25 @@ uint32_t CThreadActionWalker::_started_code() const { return MSG_VIEW_WALKER_STA
 uint32_t CThreadActionWalker::_finished_code() const { return MSG_VIEW_WALKER_FINISHED; }
 
 std::unique_ptr<CSnmpFrameOut> CThreadActionWalker::_new_request() const {
+  if (_bulk()) return std::make_unique<CSnmpGetBulkRequestOut>();
   return std::make_unique<CSnmpGetNextRequestOut>();
 }
 
 std::unique_ptr<CSnmpResponseIn> CThreadActionWalker::_new_response() const {
+  if (_bulk()) return std::make_unique<CSnmpGetBulkResponseIn>();
   return std::make_unique<CSnmpGetNextResponseIn>();
+}
+
+const wchar_t* CThreadActionWalker::_encode_error() const {
+  return _bulk() ? L"Unable to encode SnmpGetBulk PDU" : L"Unable to encode SnmpGetNext PDU";
+}
+
+void CThreadActionWalker::_fill_request(CSnmpFrameOut& request) const {
+  if (!_bulk()) return;
+  // max-repetitions is an INTEGER (0..2147483647).
+  const int64_t repetitions = std::min<int64_t>(m_parameter.max_repetitions, std::numeric_limits<int32_t>::max());
+  request.SetInteger(L"NonRepeaters", 0, true);
+  request.SetInteger(L"MaxRepetitions", repetitions, true);
 }
 
 void CThreadActionWalker::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {
@@ -41,28 +60,58 @@ void CThreadActionWalker::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to send data");
       return;
     }
+    if (_bulk()) {
+      CSnmpGetBulkResponseIn answer;
+      if (!AwaitAnswer(answer) || !_hand_over_bulk(answer)) return;
+      continue;
+    }
     CSnmpGetNextResponseIn answer;
     if (!AwaitAnswer(answer)) return;
     if (!_hand_over(answer)) return;
   }
 }
 
-bool CThreadActionWalker::_hand_over(CSnmpResponseIn& frame) {
-  const CAsn1Oid& oid = frame.GetName()->GetValue().GetOid();
-  // noSuchName from an SNMPv1 agent and endOfMibView end the walk without a
-  // message; any other error status ends it with one.
+bool CThreadActionWalker::_ends_on_status(const CSnmpResponseIn& frame, const CAsn1Oid& oid) {
+  // noSuchName from an SNMPv1 agent ends the walk without a message; any
+  // other error status ends it with one.
   const int64_t status = frame.GetErrorStatus()->GetValue().GetInteger();
-  if (status != 0) {
-    if (status == SNMP_ERROR_NO_SUCH_NAME && frame.IsVersion1()) {
-      m_end = End::Complete;
-      return false;
-    }
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"The walk ends on error status %s at OID %s", frame.GetErrorStatusName(),
-             oid.GetText());
-    m_end = End::ErrorStatus;
+  if (status == 0) return false;
+  if (status == SNMP_ERROR_NO_SUCH_NAME && frame.IsVersion1()) {
+    m_end = End::Complete;
+    return true;
+  }
+  QuillogW(QUILLOG_WARNING, QLF_NONE, L"The walk ends on error status %s at OID %s", frame.GetErrorStatusName(),
+           oid.GetText());
+  m_end = End::ErrorStatus;
+  return true;
+}
+
+bool CThreadActionWalker::_hand_over(CSnmpResponseIn& frame) {
+  if (_ends_on_status(frame, frame.GetName()->GetValue().GetOid())) return false;
+  return _take(*frame.GetName(), *frame.GetValue());
+}
+
+bool CThreadActionWalker::_hand_over_bulk(CSnmpGetBulkResponseIn& frame) {
+  const auto& names = frame.GetNames();
+  const auto& values = frame.GetValues();
+  if (_ends_on_status(frame, names.empty() ? m_parameter.current_oid : names.front()->GetValue().GetOid()))
+    return false;
+  // Asking the same again would get the same nothing.
+  if (names.empty()) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"The agent answered a GetBulk of %s with no variable, the walk ends",
+             m_parameter.current_oid.GetText());
+    m_end = End::NotIncreasing;
     return false;
   }
-  if (frame.GetValue()->GetCode() == ASN1_END_OF_MIB_VIEW) {
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (!_take(*names[i], *values[i])) return false;
+  }
+  return true;
+}
+
+bool CThreadActionWalker::_take(const CAsn1Object& name, const CAsn1Object& value) {
+  const CAsn1Oid& oid = name.GetValue().GetOid();
+  if (value.GetCode() == ASN1_END_OF_MIB_VIEW) {
     m_end = End::Complete;
     return false;
   }
@@ -77,7 +126,7 @@ bool CThreadActionWalker::_hand_over(CSnmpResponseIn& frame) {
   m_parameter.current_oid = oid;
   // The step back of the first OID may land on variables before it.
   if (oid < m_parameter.first_oid) return true;
-  auto result = std::make_unique<CWalkerResult>(m_row++, oid, *frame.GetValue());
+  auto result = std::make_unique<CWalkerResult>(m_row++, oid, value);
   const bool finished = !m_parameter.last_oid.IsEmpty() && oid >= m_parameter.last_oid;
   // The view takes the record; nobody took it when no window handled it.
   if (_deliver(MSG_VIEW_WALKER_DATA, reinterpret_cast<uintptr_t>(result.get())) > 0) result.release();

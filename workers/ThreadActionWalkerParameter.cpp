@@ -24,13 +24,14 @@ CThreadActionWalkerParameter& CThreadActionWalkerParameter::operator=(const CThr
   last_oid = other.last_oid;
   view_row = other.view_row;
   value = other.value;
+  max_repetitions = other.max_repetitions;
   if (first_oid.IsEmpty()) first_oid = CAsn1Oid(L"0.0");
   current_oid = first_oid;
   return *this;
 }
 
 void CThreadActionWalkerParameter::Clear() {
-  retries = timeout = version = port = address = view_row = timeout_count = 0;
+  retries = timeout = version = port = address = view_row = timeout_count = max_repetitions = 0;
   community.clear();
   value.clear();
   first_oid.Clear();

@@ -41,4 +41,7 @@ class CThreadActionWalkerParameter {
   uint32_t timeout_count = 0;
   CAsn1Oid current_oid;
   uint32_t next_request_id = 0;
+  // A walk over SNMPv2c asks GetBulk for this many variables at a time;
+  // 0 (and SNMPv1): GetNext, one variable at a time.
+  uint32_t max_repetitions = 0;
 };

@@ -39,6 +39,7 @@ bool CThreadActionWalkerRequest::SendRequest() {
   request->SetInteger(L"RequestId", static_cast<int32_t>(m_in_flight_id), true);
   request->SetOid(m_parameter.current_oid);
   if (request->Find(L"Value") != nullptr) request->SetText(L"Value", m_parameter.value);
+  _fill_request(*request);
   CBerEncoder encoder;
   if (!request->Encode(encoder)) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, _encode_error());

@@ -43,6 +43,8 @@ class CThreadActionWalkerRequest : public CThreadSnmp {
   virtual const wchar_t* _encode_error() const { return L"Unable to encode SnmpGet PDU"; }
   virtual const wchar_t* _sent_title() const = 0;
   virtual const wchar_t* _received_title() const = 0;
+  // Fields of the request beyond version, community, id, OID and value.
+  virtual void _fill_request(CSnmpFrameOut& /*request*/) const {}
 
   // Builds, encodes and sends the request for the current OID; it becomes
   // the request in flight.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <regex>
@@ -40,6 +41,74 @@ std::string Hex(const std::string& octets) {
   return out;
 }
 
+// One variable line, ours ("OID = Type: value") or Net-SNMP's (".OID =
+// TYPE: value" with -On): the OID, the kind of value, and the value in a
+// form both print alike (no quotes, hexadecimal digits only, the number of
+// ticks). Values that change from one read to the next are left empty.
+std::string HexDigits(const std::string& text) {
+  std::string out;
+  for (char ch : text)
+    if (std::isxdigit(static_cast<unsigned char>(ch))) out += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  return out;
+}
+
+struct Variable {
+  std::string oid, kind, value;
+  bool hex = false;  // Net-SNMP's Hex-STRING: compared by its digits
+  bool operator==(const Variable& other) const {
+    if (oid != other.oid || kind != other.kind) return false;
+    if (hex || other.hex) return HexDigits(value) == HexDigits(other.value);
+    return value == other.value;
+  }
+};
+
+std::ostream& operator<<(std::ostream& out, const Variable& v) {
+  return out << v.oid << " [" << v.kind << "] " << v.value;
+}
+
+std::string Unquoted(std::string text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
+  return text;
+}
+
+Variable ReadVariable(const std::string& line) {
+  static const std::map<std::string, std::string> kKinds = {
+      {"octet string", "octets"}, {"string", "octets"}, {"hex-string", "octets"}, {"object identifier", "oid"},
+      {"oid", "oid"},           {"timeticks", "ticks"}, {"integer", "int"},     {"counter32", "counter"},
+      {"counter64", "counter"}, {"gauge32", "gauge"},   {"ipaddress", "ip"}};
+  Variable v;
+  const size_t eq = line.find(" = ");
+  v.oid = line.substr(line[0] == '.' ? 1 : 0, eq - (line[0] == '.' ? 1 : 0));
+  const std::string rest = eq == std::string::npos ? "" : line.substr(eq + 3);
+  if (rest == "\"\"") return {v.oid, "octets", ""};
+  const size_t colon = rest.find(": ");
+  std::string type = rest.substr(0, colon);
+  for (char& ch : type) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  const auto kind = kKinds.find(type);
+  v.kind = kind == kKinds.end() ? type : kind->second;
+  const std::string value = colon == std::string::npos ? "" : rest.substr(colon + 2);
+  v.hex = type == "hex-string";
+  if (v.hex) {
+    v.value = HexDigits(value);
+  } else if (v.kind == "oid") {
+    v.value = value[0] == '.' ? value.substr(1) : value;
+  } else if (v.kind == "ticks" || v.kind == "counter") {
+    v.value.clear();
+  } else {
+    v.value = Unquoted(value);
+  }
+  return v;
+}
+
+std::vector<Variable> Variables(const std::string& output) {
+  std::vector<Variable> out;
+  for (const auto& line : Lines(output)) {
+    if (line.find("= No more variables left in this MIB View") != std::string::npos) continue;
+    out.push_back(ReadVariable(line));
+  }
+  return out;
+}
+
 class CliAgentTest : public netsnmp::SuiteWithAgent<> {
  protected:
   Tavelo tavelo_;
@@ -53,6 +122,8 @@ TEST(CliUsage, WrongArgumentsExitTwoWithAUsageLine) {
       {}, {"frobnicate"}, {"get"}, {"get", "127.0.0.1"}, {"get", "-t", "0", "127.0.0.1", "1.3.6.1"},
       {"get", "127.0.0.1", "1.3.x"}, {"get", "127.0.0.1", "5.1"}, {"walk", "127.0.0.1", "1.3", "1.4", "1.5"},
       {"set", "127.0.0.1", "1.3.6.1.2.1.1.4.0"}, {"traps", "-p", "0"}, {"traps", "--count", "none"},
+      {"walk", "-Cr", "0", "127.0.0.1"}, {"walk", "-Crx", "127.0.0.1"}, {"walk", "-Cr", "2147483648", "127.0.0.1"},
+      {"walk", "-Cr"}, {"get", "-Cr", "5", "127.0.0.1", "1.3.6.1"},
   };
   for (const auto& args : cases) {
     const Result r = tavelo.Run(args);
@@ -97,8 +168,10 @@ TEST_F(CliAgentTest, WalksMatchSnmpwalkOneForOne) {
   struct Case {
     std::string version, root, last, beyond;  // beyond: the variable past the last OID
   };
-  const Case cases[] = {{"1", "1.3.6.1.2.1.1"}, {"1", "1.3.6.1.2.1.2.2.1.2"}, {"1", ""},
-                        {"2c", "1.3.6.1.2.1.1"}, {"2c", "1.3.6.1.2.1.2.2.1.2"}, {"2c", ""},
+  // Over v2c these walks use GetBulk of the default count.
+  const Case cases[] = {{"1", "1.3.6.1.2.1.1", "", ""},  {"1", "1.3.6.1.2.1.2.2.1.2", "", ""},
+                        {"1", "", "", ""},               {"2c", "1.3.6.1.2.1.1", "", ""},
+                        {"2c", "1.3.6.1.2.1.2.2.1.2", "", ""},
                         {"2c", "1.3.6.1.2.1.1.9", "1.3.6.1.2.1.2", "1.3.6.1.2.1.2.1.0"}};
   for (const Case& c : cases) {
     SCOPED_TRACE("v" + c.version + " walk of '" + c.root + "'");
@@ -114,6 +187,34 @@ TEST_F(CliAgentTest, WalksMatchSnmpwalkOneForOne) {
     ASSERT_FALSE(expected.empty());
     if (!c.beyond.empty()) expected.push_back(c.beyond);
     EXPECT_EQ(Oids(r.out), expected);
+  }
+}
+
+TEST_F(CliAgentTest, BulkWalksListWhatSnmpbulkwalkLists) {
+  for (const std::string root : {"1.3.6.1.2.1.2", ""}) {
+    std::string peer;
+    ASSERT_EQ(netsnmp::Run({"snmpbulkwalk", "-v2c", "-c", "tumbol", "-On", "-Oe", agent_->Target(),
+                            root.empty() ? ".1" : root},
+                           &peer),
+              0);
+    const std::vector<Variable> expected = Variables(peer);
+    ASSERT_GT(expected.size(), 20u);
+    const std::vector<std::vector<std::string>> modes = {{}, {"-Cr", "1"}, {"-Cr7"}, {"--getnext"}};
+    for (const auto& mode : modes) {
+      SCOPED_TRACE("walk of '" + root + "' " + (mode.empty() ? "" : mode[0]));
+      std::vector<std::string> args = {"walk", "-v", "2c"};
+      args.insert(args.end(), mode.begin(), mode.end());
+      args.push_back(agent_->Target());
+      if (!root.empty()) args.push_back(root);
+      const Result r = tavelo_.Run(args);
+      ASSERT_EQ(r.status, 0) << r.err;
+      const std::vector<Variable> ours = Variables(r.out);
+      auto [a, b] = std::mismatch(ours.begin(), ours.end(), expected.begin(), expected.end());
+      EXPECT_TRUE(a == ours.end() && b == expected.end())
+          << "first difference at line " << (a - ours.begin()) << ": "
+          << (a == ours.end() ? std::string("(end)") : testing::PrintToString(*a)) << " against "
+          << (b == expected.end() ? std::string("(end)") : testing::PrintToString(*b));
+    }
   }
 }
 
@@ -178,6 +279,28 @@ TEST(CliTraps, ReceivesWhatSnmptrapSends) {
   EXPECT_EQ(lines[3], "  1.3.6.1.2.1.1.3.0 = TimeTicks: (777) 00:00:07.770");
   EXPECT_EQ(lines[4], "  1.3.6.1.6.3.1.1.4.1.0 = Object Identifier: 1.3.6.1.6.3.1.1.5.3");
   EXPECT_EQ(lines[5], "  1.3.6.1.2.1.2.2.1.1.1 = Integer: 1");
+}
+
+TEST(CliTraps, SnmpinformGetsItsAcknowledgementAndTheInformIsPrinted) {
+  const uint16_t port = netsnmp::FreeUdpPort();
+  Tavelo tavelo;
+  tavelo.Launch({"traps", "-p", std::to_string(port), "--count", "1"});
+  ASSERT_TRUE(tavelo.WaitForStderr("receiving traps"));
+  std::string out;
+  // Without the Response, snmpinform gives up after its time-out with 1.
+  EXPECT_EQ(netsnmp::Run({"snmpinform", "-v2c", "-c", "inf", "-t", "3", "-r", "0", "127.0.0.1:" + std::to_string(port),
+                          "555", ".1.3.6.1.6.3.1.1.5.4", ".1.3.6.1.2.1.2.2.1.1.2", "i", "2"},
+                         &out),
+            0)
+      << out;
+  const Result r = tavelo.Wait();
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 4u) << r.out;
+  EXPECT_TRUE(std::regex_search(lines[0], std::regex(R"( 127\.0\.0\.1:\d+ v2c community="inf"$)"))) << lines[0];
+  EXPECT_EQ(lines[1], "  1.3.6.1.2.1.1.3.0 = TimeTicks: (555) 00:00:05.550");
+  EXPECT_EQ(lines[2], "  1.3.6.1.6.3.1.1.4.1.0 = Object Identifier: 1.3.6.1.6.3.1.1.5.4");
+  EXPECT_EQ(lines[3], "  1.3.6.1.2.1.2.2.1.1.2 = Integer: 2");
 }
 
 TEST(CliTraps, CtrlCStopsTheReceiverCleanly) {
@@ -282,20 +405,42 @@ TEST(CliMisbehavingAgent, AWalkThatEndsEarlyPrintsWhatItGotThenOneErrorLine) {
       {0, "tavelo: OID not increasing: the agent answered 1.3.6.1.2.1.1.1.0 to a GetNext of 1.3.6.1.2.1.1.2.0, the walk "
           "ends\n"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.third);
-    scripted::Agent agent([&](const scripted::Request& r) -> std::vector<berbytes::Bytes> {
-      if (r.number < 3) return {scripted::TableAnswer(table, r)};
-      if (c.third < 0) return {};
-      if (c.third > 0) return {scripted::Reply{r.oid, berbytes::kNull, c.third, 1}.To(r)};
-      return {scripted::Reply{{1, 3, 6, 1, 2, 1, 1, 1, 0}, berbytes::Text("box")}.To(r)};
-    });
-    Tavelo tavelo;
-    const Result r = tavelo.Run({"walk", "-v", "2c", "-t", "0.2", "-r", "1", agent.Target(), "1.3.6.1.2.1.1"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "1.3.6.1.2.1.1.1.0 = Octet String: \"box\"\n1.3.6.1.2.1.1.2.0 = Octet String: \"two\"\n");
-    std::string error = c.error;
-    if (const size_t at = error.find("PORT"); at != std::string::npos) error.replace(at, 4, std::to_string(agent.Port()));
-    EXPECT_EQ(r.err, error);
+  // Each request asks for one variable: GetNext, or GetBulk of one; then
+  // GetBulk of the default count answered with the whole table but going
+  // back at its third variable.
+  const std::vector<std::vector<std::string>> modes = {{"--getnext"}, {"-Cr", "1"}, {}};
+  for (const auto& mode : modes) {
+    for (const Case& c : cases) {
+      const bool whole = mode.empty();
+      if (whole && c.third != 0) continue;
+      SCOPED_TRACE(testing::Message() << c.third << " " << (whole ? "GetBulk" : mode[0]));
+      scripted::Agent agent([&](const scripted::Request& r) -> std::vector<berbytes::Bytes> {
+        if (whole) {
+          return {scripted::BulkReply(r, {{{1, 3, 6, 1, 2, 1, 1, 1, 0}, berbytes::Text("box")},
+                                          {{1, 3, 6, 1, 2, 1, 1, 2, 0}, berbytes::Text("two")},
+                                          {{1, 3, 6, 1, 2, 1, 1, 1, 0}, berbytes::Text("box")}})};
+        }
+        if (r.number < 3) return {scripted::TableAnswer(table, r)};
+        if (c.third < 0) return {};
+        if (c.third > 0) return {scripted::Reply{r.oid, berbytes::kNull, c.third, 1}.To(r)};
+        return {scripted::Reply{{1, 3, 6, 1, 2, 1, 1, 1, 0}, berbytes::Text("box")}.To(r)};
+      });
+      Tavelo tavelo;
+      std::vector<std::string> args = {"walk", "-v", "2c", "-t", "0.2", "-r", "1"};
+      args.insert(args.end(), mode.begin(), mode.end());
+      args.insert(args.end(), {agent.Target(), "1.3.6.1.2.1.1"});
+      const Result r = tavelo.Run(args);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.out, "1.3.6.1.2.1.1.1.0 = Octet String: \"box\"\n1.3.6.1.2.1.1.2.0 = Octet String: \"two\"\n");
+      std::string error = c.error;
+      if (const size_t at = error.find("PORT"); at != std::string::npos) error.replace(at, 4, std::to_string(agent.Port()));
+      EXPECT_EQ(r.err, error);
+      for (const auto& request : agent.Seen()) {
+        EXPECT_EQ(request.pdu, mode.empty() || mode[0] == "-Cr" ? 0xA5 : 0xA1);
+        if (request.pdu == 0xA5) {
+          EXPECT_EQ(request.max_repetitions, whole ? 25 : 1);
+        }
+      }
+    }
   }
 }

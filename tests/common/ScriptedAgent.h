@@ -27,6 +27,8 @@ struct Request {
   std::string community;
   uint8_t pdu = 0;
   int64_t request_id = 0;
+  int64_t non_repeaters = 0;    // a GetBulk's counts, where the other
+  int64_t max_repetitions = 0;  // requests have their error fields
   Arcs oid;    // the first binding's name
   Bytes value;  // the first binding's value, whole (tag, length, content)
 };
@@ -90,8 +92,10 @@ inline bool ParseRequest(const Bytes& datagram, Request* out) {
   const uint8_t* p_end = body + size;
   if (!NextTlv(p, p_end, &tag, &body, &size) || tag != 0x02) return false;
   out->request_id = ReadInt(body, size);
-  for (int i = 0; i < 2; ++i)
-    if (!NextTlv(p, p_end, &tag, &body, &size)) return false;
+  if (!NextTlv(p, p_end, &tag, &body, &size)) return false;
+  out->non_repeaters = ReadInt(body, size);
+  if (!NextTlv(p, p_end, &tag, &body, &size)) return false;
+  out->max_repetitions = ReadInt(body, size);
   if (!NextTlv(p, p_end, &tag, &body, &size) || tag != 0x30) return false;
   const uint8_t* list = body;
   if (!NextTlv(list, body + size, &tag, &body, &size) || tag != 0x30) return false;
@@ -173,10 +177,33 @@ class Agent {
   std::thread thread_;
 };
 
+// A Response with any number of bindings and zero error fields.
+inline Bytes BulkReply(const Request& request, const std::vector<std::pair<Arcs, Bytes>>& bindings) {
+  std::vector<std::pair<Bytes, Bytes>> encoded;
+  for (const auto& [oid, value] : bindings) encoded.emplace_back(berbytes::Oid(oid), value);
+  return berbytes::Message(static_cast<uint8_t>(request.version), request.community, 0xA2,
+                           berbytes::Int(request.request_id), encoded);
+}
+
 // The smallest stored OID greater than the one asked, as a well-behaved
 // agent answers a GetNext (endOfMibView for v2c, noSuchName for v1 past the
-// end); a Get is answered from the table or with noSuchName.
+// end); a GetBulk (non-repeaters 0) gets max-repetitions of them, then
+// endOfMibView; a Get is answered from the table or with noSuchName.
 inline Bytes TableAnswer(const std::map<Arcs, Bytes>& table, const Request& request) {
+  if (request.pdu == 0xA5) {
+    std::vector<std::pair<Arcs, Bytes>> bindings;
+    Arcs at = request.oid;
+    for (int64_t i = 0; i < request.max_repetitions; ++i) {
+      auto it = table.upper_bound(at);
+      if (it == table.end()) {
+        bindings.emplace_back(at, Bytes{0x82, 0x00});
+        continue;
+      }
+      bindings.emplace_back(it->first, it->second);
+      at = it->first;
+    }
+    return BulkReply(request, bindings);
+  }
   if (request.pdu == 0xA1) {
     auto it = table.upper_bound(request.oid);
     if (it != table.end()) return Reply{it->first, it->second}.To(request);

@@ -45,9 +45,10 @@ const std::vector<std::wstring> kWholeSystem = Texts({kSysDescr, kSysObjectId, k
 class MisbehavingAgentTest : public WorkerTest {
  protected:
   using WorkerTest::Walk;
-  WalkRun Walk(const scripted::Agent& agent, const wchar_t* first, const Arcs& last = {}) {
+  WalkRun Walk(const scripted::Agent& agent, const wchar_t* first, const Arcs& last = {}, uint32_t repetitions = 0) {
     auto p = Parameter(agent.Port(), first);
     p.last_oid = CAsn1Oid(std::vector<uint64_t>(last));
+    p.max_repetitions = repetitions;
     return Walk(p);
   }
   template <typename Worker>
@@ -97,6 +98,71 @@ TEST_F(MisbehavingAgentTest, AWalkEndsWhenTheAgentDoesNotMoveForward) {
   }
 }
 
+TEST_F(MisbehavingAgentTest, ABulkWalkEndsWhenTheAgentDoesNotMoveForward) {
+  // Within one answer or from one answer to the next, each variable must
+  // lie beyond the one before it; an answer without variables ends the walk.
+  struct Case {
+    const char* name;
+    std::vector<std::vector<Arcs>> answers;  // the bindings answered to request 1, 2, ...
+    size_t shown;
+    const wchar_t* warning;
+  };
+  const Case cases[] = {
+      {"back within an answer", {{kSysDescr, kSysObjectId, kSysDescr}}, 2,
+       L"OID not increasing: the agent answered 1.3.6.1.2.1.1.1.0 to a GetNext of 1.3.6.1.2.1.1.2.0, the walk ends"},
+      {"same OID across answers", {{kSysDescr, kSysObjectId}, {kSysObjectId, kSysUpTime}}, 2,
+       L"OID not increasing: the agent answered 1.3.6.1.2.1.1.2.0 to a GetNext of 1.3.6.1.2.1.1.2.0, the walk ends"},
+      {"no variable", {{}}, 0, L"The agent answered a GetBulk of 1.3.6.1.2.1.0 with no variable, the walk ends"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    scripted::Agent agent([&](const Request& r) -> std::vector<Bytes> {
+      std::vector<std::pair<Arcs, Bytes>> bindings;
+      for (const Arcs& oid : c.answers[std::min<size_t>(r.number, c.answers.size()) - 1])
+        bindings.emplace_back(oid, kSystem.at(oid));
+      return {scripted::BulkReply(r, bindings)};
+    });
+    LogCapture log(0);
+    const WalkRun run = Walk(agent, L"1.3.6.1.2.1.1", {}, 10);
+    EXPECT_EQ(run.oids.size(), c.shown);
+    EXPECT_EQ(run.end, End::NotIncreasing);
+    EXPECT_EQ(agent.Requests(), static_cast<int>(c.answers.size()));
+    EXPECT_EQ(log.Count(c.warning, QUILLOG_WARNING), 1u);
+  }
+}
+
+TEST_F(MisbehavingAgentTest, ABulkWalkAsksForItsRepetitionsAndShowsWhatAGetNextWalkShows) {
+  // Four variables: a walk takes floor(4 / r) + 1 GetBulk requests, the last
+  // one answered with endOfMibView. SNMPv1 has no GetBulk.
+  scripted::Agent agent([](const Request& r) -> std::vector<Bytes> { return {scripted::TableAnswer(kSystem, r)}; });
+  struct Case {
+    uint32_t version;
+    uint32_t repetitions;
+    uint8_t pdu;
+    int requests;
+  };
+  const Case cases[] = {{1, 1, 0xA5, 5}, {1, 3, 0xA5, 2}, {1, 4, 0xA5, 2}, {1, 25, 0xA5, 1}, {0, 25, 0xA1, 5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "version " << c.version << ", repetitions " << c.repetitions);
+    const size_t before = agent.Seen().size();
+    LogCapture log(0);
+    auto p = Parameter(agent.Port(), L"1.3.6.1.2.1.1", c.version);
+    p.max_repetitions = c.repetitions;
+    const WalkRun run = Walk(p);
+    EXPECT_EQ(run.oids, kWholeSystem);
+    EXPECT_EQ(run.end, End::Complete);
+    EXPECT_EQ(log.CountLevel(QUILLOG_WARNING), 0u);
+    const auto seen = agent.Seen();
+    ASSERT_EQ(seen.size() - before, static_cast<size_t>(c.requests));
+    for (size_t i = before; i < seen.size(); ++i) {
+      EXPECT_EQ(seen[i].pdu, c.pdu);
+      if (c.pdu != 0xA5) continue;
+      EXPECT_EQ(seen[i].non_repeaters, 0);
+      EXPECT_EQ(seen[i].max_repetitions, c.repetitions);
+    }
+  }
+}
+
 TEST_F(MisbehavingAgentTest, AWalkStopsAtTheLastOidItselfAndNeverShowsWhatLiesBeforeTheFirst) {
   scripted::Agent agent([](const Request& r) -> std::vector<Bytes> { return {scripted::TableAnswer(kSystem, r)}; });
   struct Case {
@@ -116,13 +182,17 @@ TEST_F(MisbehavingAgentTest, AWalkStopsAtTheLastOidItselfAndNeverShowsWhatLiesBe
       // A first OID that is stored is shown first.
       {L"1.3.6.1.2.1.1.3.0", {}, {kSysUpTime, kSysContact}, 3},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(quillog::WideToUtf8(c.first));
-    const int before = agent.Requests();
-    const WalkRun run = Walk(agent, c.first, c.last);
-    EXPECT_EQ(run.oids, Texts(c.shown));
-    EXPECT_EQ(run.end, End::Complete);
-    EXPECT_EQ(agent.Requests() - before, c.requests);
+  // A GetBulk answer that runs past the last OID stops there too: one
+  // request, and nothing after the last OID's variable is shown.
+  for (uint32_t repetitions : {0u, 25u}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(quillog::WideToUtf8(c.first) + " repetitions " + std::to_string(repetitions));
+      const int before = agent.Requests();
+      const WalkRun run = Walk(agent, c.first, c.last, repetitions);
+      EXPECT_EQ(run.oids, Texts(c.shown));
+      EXPECT_EQ(run.end, End::Complete);
+      EXPECT_EQ(agent.Requests() - before, repetitions == 0 ? c.requests : 1);
+    }
   }
 }
 
@@ -273,26 +343,30 @@ TEST_F(MisbehavingAgentTest, AWalkEndsWithItsReasonOnAnErrorStatusOrATimeOut) {
       // An error index without an error status is no error: the walk goes on.
       {"error index alone", 0, 1, End::Complete, nullptr, 4},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    scripted::Agent agent([&](const Request& r) -> std::vector<Bytes> {
-      if (r.number < 3) return {scripted::TableAnswer(kSystem, r)};
-      if (c.status < 0) return {};
-      if (c.status > 0) return {Reply{r.oid, berbytes::kNull, c.status, 1}.To(r)};
-      const auto next = kSystem.upper_bound(r.oid);
-      if (next == kSystem.end()) return {scripted::TableAnswer(kSystem, r)};
-      return {Reply{next->first, next->second, 0, 2}.To(r)};
-    });
-    LogCapture log(0);
-    auto p = Parameter(agent.Port(), L"1.3.6.1.2.1.1", c.version);
-    p.timeout = 200;
-    const WalkRun run = Walk(p);
-    EXPECT_EQ(run.oids.size(), c.shown);
-    EXPECT_EQ(run.end, c.end);
-    if (c.warning != nullptr) {
-      EXPECT_EQ(log.CountContaining(c.warning, QUILLOG_WARNING), 1u);
-    } else {
-      EXPECT_EQ(log.CountLevel(QUILLOG_WARNING), 0u);
+  // GetBulk of one repetition asks and is answered as GetNext is.
+  for (uint32_t repetitions : {0u, 1u}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " repetitions " + std::to_string(repetitions));
+      scripted::Agent agent([&](const Request& r) -> std::vector<Bytes> {
+        if (r.number < 3) return {scripted::TableAnswer(kSystem, r)};
+        if (c.status < 0) return {};
+        if (c.status > 0) return {Reply{r.oid, berbytes::kNull, c.status, 1}.To(r)};
+        const auto next = kSystem.upper_bound(r.oid);
+        if (next == kSystem.end()) return {scripted::TableAnswer(kSystem, r)};
+        return {Reply{next->first, next->second, 0, 2}.To(r)};
+      });
+      LogCapture log(0);
+      auto p = Parameter(agent.Port(), L"1.3.6.1.2.1.1", c.version);
+      p.timeout = 200;
+      p.max_repetitions = repetitions;
+      const WalkRun run = Walk(p);
+      EXPECT_EQ(run.oids.size(), c.shown);
+      EXPECT_EQ(run.end, c.end);
+      if (c.warning != nullptr) {
+        EXPECT_EQ(log.CountContaining(c.warning, QUILLOG_WARNING), 1u);
+      } else {
+        EXPECT_EQ(log.CountLevel(QUILLOG_WARNING), 0u);
+      }
     }
   }
 }

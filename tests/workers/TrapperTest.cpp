@@ -80,6 +80,49 @@ TEST_F(TrapperTest, BadDatagramsCostOnlyThemselvesAndLargeOnesAreReadWholeAndNum
   EXPECT_EQ(log.CountContaining(L"The BER lengths do not add up", QUILLOG_WARNING), 4u);
 }
 
+TEST_F(TrapperTest, InformsAreShownAndAcknowledgedToTheirSenderWithTheirIdAndBindings) {
+  using namespace berbytes;
+  StartReceiver();
+  TestUdpSocket sender;
+  LogCapture log(0);
+  // A short inform, one whose PDU needs a two-byte length, one with a
+  // four-byte request id and error fields that are not 0 (the Response
+  // carries noError), and a trap and a version 1 inform (not acknowledged).
+  const std::vector<std::pair<Bytes, Bytes>> few = {{Oid({1, 3, 6, 1, 2, 1, 1, 3, 0}), Tlv(0x43, {0x05})},
+                                                    {Oid({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}), Oid({1, 3, 6, 1, 4, 1, 9})}};
+  const std::vector<std::pair<Bytes, Bytes>> many = {{Oid({1, 3, 6, 1, 2, 1, 1, 5, 0}), Text(std::string(300, 'i'))},
+                                                     {Oid({1, 3, 6, 1, 2, 1, 1, 6, 0}), Tlv(0x44, {0x00, 0xFF})}};
+  const Bytes inform_few = Message(1, "any", 0xA6, Int(7), few);
+  const Bytes inform_many = Message(1, "c2", 0xA6, Int(-2, 4), many);
+  Bytes list_few;
+  for (const auto& [oid, value] : few) list_few = Cat({list_few, Tlv(0x30, Cat({oid, value}))});
+  const Bytes odd_fields =
+      Tlv(0x30, Cat({Int(1), Text("odd"), Tlv(0xA6, Cat({Int(0x7FFFFFFF), Int(5), Int(2), Tlv(0x30, list_few)}))}));
+  for (const Bytes& datagram : {inform_few, inform_many, odd_fields, V2Trap("t", 5), Message(0, "v1", 0xA6, Int(9), few)})
+    ASSERT_TRUE(sender.SendTo(port_, datagram));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 4));
+
+  const std::vector<Bytes> expected = {Message(1, "any", 0xA2, Int(7), few), Message(1, "c2", 0xA2, Int(-2, 4), many),
+                                       Message(1, "odd", 0xA2, Int(0x7FFFFFFF), few)};
+  for (const Bytes& ack : expected) {
+    const auto got = sender.Receive(2000);
+    ASSERT_TRUE(got.has_value()) << "no acknowledgement";
+    EXPECT_EQ(*got, ack);
+  }
+  EXPECT_FALSE(sender.Receive(100).has_value()) << "a trap or a version 1 inform was answered";
+  auto traps = view_->TakeTraps();
+  ASSERT_EQ(traps.size(), 4u);
+  const CSnmpTrapIn& shown = traps[0]->GetFrame();
+  EXPECT_TRUE(shown.IsInform());
+  EXPECT_TRUE(shown.IsVersion2c());
+  EXPECT_EQ(shown.GetRequestId()->GetValue().GetInteger(), 7);
+  ASSERT_EQ(shown.GetNames().size(), 2u);
+  EXPECT_EQ(shown.GetValues()[1]->GetValue().GetOid().GetText(), L"1.3.6.1.4.1.9");
+  EXPECT_FALSE(traps[3]->GetFrame().IsInform());
+  EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 1u);  // the version 1 inform
+  EXPECT_EQ(log.Count(L"An InformRequest in version 0", QUILLOG_ERROR), 1u);
+}
+
 TEST_F(TrapperTest, StopEndsABlockedReceiverPromptlyAndItsThreadLeaves) {
   StartReceiver();
   std::this_thread::sleep_for(30ms);  // blocked in its receive by now

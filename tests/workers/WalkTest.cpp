@@ -17,7 +17,8 @@ TEST(WalkerOid, StepBack) {
 
 TEST_F(WalkTest, WalksMatchSnmpwalk) {
   // v1 ends by noSuchName, v2c by endOfMibView: silently. With a last OID
-  // the first variable beyond it is shown too.
+  // the first variable beyond it is shown too. GetBulk of any repetition
+  // count shows the same; a v1 walk asked for repetitions uses GetNext.
   struct Case {
     uint32_t version;
     const wchar_t* first;  // empty: 0.0
@@ -25,15 +26,24 @@ TEST_F(WalkTest, WalksMatchSnmpwalk) {
     const char* tool;
     const char* root;
     const wchar_t* beyond;
+    uint32_t repetitions = 0;
   };
-  const Case cases[] = {{0, L"0.0", nullptr, "-v1", ".1", nullptr},
-                        {1, L"", nullptr, "-v2c", ".1", nullptr},
-                        {1, L"1.3.6.1.2.1.1", L"1.3.6.1.2.1.2", "-v2c", ".1.3.6.1.2.1.1", L"1.3.6.1.2.1.2.1.0"}};
+  const Case cases[] = {
+      {0, L"0.0", nullptr, "-v1", ".1", nullptr},
+      {1, L"", nullptr, "-v2c", ".1", nullptr},
+      {1, L"1.3.6.1.2.1.1", L"1.3.6.1.2.1.2", "-v2c", ".1.3.6.1.2.1.1", L"1.3.6.1.2.1.2.1.0"},
+      {0, L"0.0", nullptr, "-v1", ".1", nullptr, 25},
+      {1, L"", nullptr, "-v2c", ".1", nullptr, 25},
+      {1, L"", nullptr, "-v2c", ".1", nullptr, 1},
+      {1, L"1.3.6.1.2.1.1", L"1.3.6.1.2.1.2", "-v2c", ".1.3.6.1.2.1.1", L"1.3.6.1.2.1.2.1.0", 7},
+      {1, L"1.3.6.1.2.1.1", L"1.3.6.1.2.1.2", "-v2c", ".1.3.6.1.2.1.1", L"1.3.6.1.2.1.2.1.0", 1000},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.tool) + " " + c.root);
+    SCOPED_TRACE(std::string(c.tool) + " " + c.root + " repetitions " + std::to_string(c.repetitions));
     LogCapture log(0);
     auto p = Parameter(agent_->Port(), c.first, c.version);
     if (c.last != nullptr) p.last_oid = CAsn1Oid(c.last);
+    p.max_repetitions = c.repetitions;
     const auto ours = Walk(p).oids;
     std::string out;
     EXPECT_EQ(netsnmp::Run({"snmpwalk", c.tool, "-c", "tumbol", "-On", agent_->Target(), c.root}, &out), 0);
