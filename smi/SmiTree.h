@@ -324,7 +324,7 @@ class CSmiTree {
 
   // Indexes over the lists above.
   // First complete object of each OID.
-  std::vector<OidSlot> oid_slots_;  // a power of two, at most half full
+  std::vector<OidSlot> oid_slots_;  // a power of two, at most three quarters full
   size_t oid_count_ = 0;
   mutable CSmiNameIndex by_name_;
   CSmiKeyArena import_keys_;
