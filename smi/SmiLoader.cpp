@@ -56,7 +56,7 @@ bool CSmiLoader::LoadModule(const CSmiModuleKey& key) {
     return false;
   }
   scanner_.CloseFilesTo(depth);
-  scanner_.RecycleTokenStrings();
+  scanner_.FreeTokenStrings();
   return true;
 }
 

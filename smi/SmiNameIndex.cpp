@@ -2,17 +2,27 @@
 
 #include <algorithm>
 #include <functional>
+#include <stdexcept>
 
 std::string_view CSmiKeyArena::Keep(std::string_view text) {
-  if (text.size() > capacity_ - used_) {
+  const uint32_t handle = KeepHandle(text);
+  return At(handle, static_cast<uint32_t>(text.size()));
+}
+
+uint32_t CSmiKeyArena::KeepHandle(std::string_view text) {
+  if (text.size() > UINT32_MAX) throw std::length_error("index key too long");
+  if (text.size() > capacity_ - used_ || used_ >= kBlock) {
+    if (blocks_.size() > (UINT32_MAX >> kOffsetBits)) throw std::length_error("index keys too many");
+    // A key longer than a block has one of its own, at offset 0.
     capacity_ = std::max(kBlock, text.size());
     blocks_.push_back(std::make_unique_for_overwrite<char[]>(capacity_));
     used_ = 0;
   }
   char* at = blocks_.back().get() + used_;
   std::copy(text.begin(), text.end(), at);
+  const uint32_t handle = static_cast<uint32_t>(((blocks_.size() - 1) << kOffsetBits) | used_);
   used_ += text.size();
-  return std::string_view(at, text.size());
+  return handle;
 }
 
 void CSmiKeyArena::Clear() {
@@ -21,26 +31,14 @@ void CSmiKeyArena::Clear() {
   used_ = 0;
 }
 
-void CSmiNameIndex::Positions::Insert(uint32_t position) {
-  if (first == kNoPosition) {
-    first = position;
-  } else if (position < first) {
-    rest.insert(rest.begin(), first);
-    first = position;
-  } else if (position > first) {
+void CSmiNameIndex::InsertInto(Entry& entry, std::vector<uint32_t>& rest, uint32_t position) {
+  if (position < entry.first) {
+    rest.insert(rest.begin(), entry.first);
+    entry.first = position;
+  } else if (position > entry.first) {
     auto it = std::lower_bound(rest.begin(), rest.end(), position);
     if (it == rest.end() || *it != position) rest.insert(it, position);
   }
-}
-
-void CSmiNameIndex::Positions::Remap(const std::vector<uint32_t>& new_position) {
-  first = new_position[first];
-  if (rest.empty()) return;
-  for (uint32_t& p : rest) p = new_position[p];
-  rest.push_back(first);
-  std::sort(rest.begin(), rest.end());
-  first = rest.front();
-  rest.erase(rest.begin());
 }
 
 uint32_t CSmiNameIndex::Hash(std::string_view name) {
@@ -49,10 +47,10 @@ uint32_t CSmiNameIndex::Hash(std::string_view name) {
 
 void CSmiNameIndex::Clear(size_t expected) {
   size_t slots = 16;
-  while (slots < expected * 2) slots *= 2;
+  while (slots * 3 < expected * 4) slots *= 2;
   slots_.assign(slots, Slot{0, kNoPosition});
   entries_.clear();
-  entries_.reserve(expected);
+  rests_.clear();
   keys_.Clear();
 }
 
@@ -61,24 +59,36 @@ size_t CSmiNameIndex::Probe(std::string_view name, uint32_t hash) const {
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot& slot = slots_[i];
     if (slot.entry == kNoPosition) return i;
-    if (slot.hash == hash && entries_[slot.entry].key == name) return i;
+    if (slot.hash == hash && KeyOf(entries_[slot.entry]) == name) return i;
   }
 }
 
-const CSmiNameIndex::Positions* CSmiNameIndex::Find(std::string_view name) const {
-  if (slots_.empty()) return nullptr;
+bool CSmiNameIndex::Find(std::string_view name, Positions& found) const {
+  if (slots_.empty()) return false;
   const Slot& slot = slots_[Probe(name, Hash(name))];
-  return slot.entry == kNoPosition ? nullptr : &entries_[slot.entry].positions;
+  if (slot.entry == kNoPosition) return false;
+  const Entry& entry = entries_[slot.entry];
+  found.first = entry.first;
+  found.rest = entry.rest == kNoPosition ? std::span<const uint32_t>() : std::span<const uint32_t>(rests_[entry.rest]);
+  return true;
 }
 
-CSmiNameIndex::Positions& CSmiNameIndex::FindOrAdd(std::string_view name) {
-  if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
+void CSmiNameIndex::Insert(std::string_view name, uint32_t position) {
+  if ((entries_.size() + 1) * 4 > slots_.size() * 3) Grow();
   const uint32_t hash = Hash(name);
   Slot& slot = slots_[Probe(name, hash)];
-  if (slot.entry != kNoPosition) return entries_[slot.entry].positions;
-  slot = Slot{hash, static_cast<uint32_t>(entries_.size())};
-  entries_.push_back(Entry{keys_.Keep(name), Positions()});
-  return entries_.back().positions;
+  if (slot.entry == kNoPosition) {
+    slot = Slot{hash, static_cast<uint32_t>(entries_.size())};
+    entries_.push_back(Entry{keys_.KeepHandle(name), static_cast<uint32_t>(name.size()), position, kNoPosition});
+    return;
+  }
+  Entry& entry = entries_[slot.entry];
+  if (position == entry.first) return;
+  if (entry.rest == kNoPosition) {
+    entry.rest = static_cast<uint32_t>(rests_.size());
+    rests_.emplace_back();
+  }
+  InsertInto(entry, rests_[entry.rest], position);
 }
 
 void CSmiNameIndex::Grow() {
@@ -86,7 +96,7 @@ void CSmiNameIndex::Grow() {
   slots_.assign(size, Slot{0, kNoPosition});
   const size_t mask = size - 1;
   for (uint32_t e = 0; e < entries_.size(); ++e) {
-    const uint32_t hash = Hash(entries_[e].key);
+    const uint32_t hash = Hash(KeyOf(entries_[e]));
     size_t i = hash & mask;
     while (slots_[i].entry != kNoPosition) i = (i + 1) & mask;
     slots_[i] = Slot{hash, e};
@@ -94,5 +104,14 @@ void CSmiNameIndex::Grow() {
 }
 
 void CSmiNameIndex::Remap(const std::vector<uint32_t>& new_position) {
-  for (Entry& entry : entries_) entry.positions.Remap(new_position);
+  for (Entry& entry : entries_) {
+    entry.first = new_position[entry.first];
+    if (entry.rest == kNoPosition) continue;
+    std::vector<uint32_t>& rest = rests_[entry.rest];
+    for (uint32_t& p : rest) p = new_position[p];
+    rest.push_back(entry.first);
+    std::sort(rest.begin(), rest.end());
+    entry.first = rest.front();
+    rest.erase(rest.begin());
+  }
 }

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -14,10 +16,17 @@
 class CSmiKeyArena {
  public:
   std::string_view Keep(std::string_view text);
+  // The same, told by a 32-bit handle (block and offset) instead of a pointer.
+  uint32_t KeepHandle(std::string_view text);
+  std::string_view At(uint32_t handle, uint32_t size) const {
+    return std::string_view(blocks_[handle >> kOffsetBits].get() + (handle & kOffsetMask), size);
+  }
   void Clear();
 
  private:
-  static constexpr size_t kBlock = 65536;  // bytes
+  static constexpr uint32_t kOffsetBits = 16;
+  static constexpr uint32_t kOffsetMask = (1u << kOffsetBits) - 1;
+  static constexpr size_t kBlock = size_t{1} << kOffsetBits;  // bytes
   std::vector<std::unique_ptr<char[]>> blocks_;
   size_t capacity_ = 0;  // of the last block
   size_t used_ = 0;      // in the last block
@@ -27,19 +36,19 @@ class CSmiNameIndex {
  public:
   static constexpr uint32_t kNoPosition = UINT32_MAX;
 
-  // Ascending positions; the first is kept inline (most names have one).
+  // The positions of one name, ascending: first, then the rest (most names
+  // have one).
   struct Positions {
     uint32_t first = kNoPosition;
-    std::vector<uint32_t> rest;  // ascending, all above first
-    void Insert(uint32_t position);
-    void Remap(const std::vector<uint32_t>& new_position);
+    std::span<const uint32_t> rest;
   };
 
   // Empties the index, with room for about `expected` names.
   void Clear(size_t expected);
-  const Positions* Find(std::string_view name) const;
-  // The positions of name, added empty (the key copied) on first sight.
-  Positions& FindOrAdd(std::string_view name);
+  // False when name is not in the index.
+  bool Find(std::string_view name, Positions& found) const;
+  // Adds position to name's positions (the key copied on first sight).
+  void Insert(std::string_view name, uint32_t position);
   // Renumbers every position (old position -> new).
   void Remap(const std::vector<uint32_t>& new_position);
 
@@ -48,16 +57,22 @@ class CSmiNameIndex {
     uint32_t hash;
     uint32_t entry;  // kNoPosition: empty
   };
+  // 16 bytes: the key by arena handle, the other positions by index.
   struct Entry {
-    std::string_view key;
-    Positions positions;
+    uint32_t key;
+    uint32_t key_size;
+    uint32_t first;
+    uint32_t rest;  // into rests_; kNoPosition: none
   };
   static uint32_t Hash(std::string_view name);
+  std::string_view KeyOf(const Entry& entry) const { return keys_.At(entry.key, entry.key_size); }
   // The slot holding name, or the empty slot where it would go.
   size_t Probe(std::string_view name, uint32_t hash) const;
   void Grow();
+  static void InsertInto(Entry& entry, std::vector<uint32_t>& rest, uint32_t position);
 
-  std::vector<Slot> slots_;  // a power of two, at most half full
-  std::vector<Entry> entries_;
+  std::vector<Slot> slots_;  // a power of two, at most three quarters full
+  std::deque<Entry> entries_;  // no copy of them all as they grow
+  std::vector<std::vector<uint32_t>> rests_;  // ascending, all above their entry's first
   CSmiKeyArena keys_;
 };

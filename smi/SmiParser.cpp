@@ -221,7 +221,10 @@ bool CSmiParser::ImportFrom(const std::wstring* module) {
   // Tokens the importing module already read stay with it.
   LexState saved = std::move(lex_);
   lex_ = LexState();
+  const size_t mark = scanner_.TokenStringCount();
   const int result = Parse();
+  // Nothing holds the imported module's tokens once it is read.
+  if (result == 0) scanner_.FreeTokenStringsFrom(mark);
   lex_ = std::move(saved);
   return result == 0;
 }

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -161,14 +162,14 @@ void CSmiScanner::FreeTokenStrings() {
   pool_used_ = 0;
 }
 
-void CSmiScanner::RecycleTokenStrings() {
-  // Long texts (descriptions) give their memory back.
-  for (size_t i = 0; i < pool_used_; ++i) {
+void CSmiScanner::FreeTokenStringsFrom(size_t mark) {
+  for (size_t i = mark; i < pool_used_; ++i) {
     CSmiToken& token = PoolAt(i);
-    if (token.capacity() > kKeptTokenCapacity) std::wstring().swap(token);
-    if (token.quoted.capacity() > kKeptTokenCapacity) std::string().swap(token.quoted);
+    std::wstring().swap(token);
+    std::string().swap(token.quoted);
   }
-  pool_used_ = 0;
+  pool_used_ = std::min(mark, pool_used_);
+  pool_.resize((pool_used_ + kPoolChunk - 1) / kPoolChunk);
 }
 
 CSmiToken& CSmiScanner::NextPoolSlot() {

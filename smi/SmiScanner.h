@@ -73,8 +73,9 @@ class CSmiScanner {
   void Restart();
   // Frees every token string.
   void FreeTokenStrings();
-  // Drops every token string but keeps their memory for the next ones.
-  void RecycleTokenStrings();
+  // Frees the token strings handed out since TokenStringCount() was mark
+  // (the tokens of a module whose parse has ended).
+  void FreeTokenStringsFrom(size_t mark);
   size_t TokenStringCount() const { return pool_used_; }
 
   // Stores message, current file and line as the last error and logs it.
@@ -131,7 +132,6 @@ class CSmiScanner {
   int32_t ended_line_ = 0;
   std::string accumulator_;  // bytes of the quoted string being read
   CSmiToken& NextPoolSlot();
-  static constexpr size_t kKeptTokenCapacity = 256;
 
   // Tokens in chunks that never move (values point to them), side by side
   // in the order they are handed out; the first pool_used_ are in use.

@@ -156,7 +156,7 @@ bool SameOid(const int64_t* a, size_t an, const int64_t* b, size_t bn) {
 
 void CSmiTree::ClearOidIndex(size_t capacity) {
   size_t slots = 16;
-  while (slots < capacity * 2) slots *= 2;
+  while (slots * 3 < capacity * 4) slots *= 2;
   oid_slots_.assign(slots, OidSlot{0, kNoPosition});
   oid_count_ = 0;
 }
@@ -254,7 +254,7 @@ void CSmiTree::IndexObjectOid(uint32_t position) {
 }
 
 void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
-  if ((oid_count_ + 1) * 2 > oid_slots_.size()) {
+  if ((oid_count_ + 1) * 4 > oid_slots_.size() * 3) {
     if (oid_slots_.empty()) {
       ClearOidIndex(kExpectedObjects);
     } else {
@@ -281,7 +281,7 @@ void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
 
 void CSmiTree::IndexObjectName(uint32_t position, const CSmiName& name) {
   ApplyNameRemap();
-  by_name_.FindOrAdd(name.Utf8()).Insert(position);
+  by_name_.Insert(name.Utf8(), position);
 }
 
 void CSmiTree::ApplyNameRemap() const {
@@ -366,9 +366,8 @@ CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiShare
 CSmiObject* CSmiTree::FindObjectByUtf8(std::string_view name, const CSmiSharedText& module_name,
                                        const CSmiSharedText& file_path) const {
   ApplyNameRemap();
-  const CSmiNameIndex::Positions* found = by_name_.Find(name);
-  if (!found) return nullptr;
-  const CSmiNameIndex::Positions& positions = *found;
+  CSmiNameIndex::Positions positions;
+  if (!by_name_.Find(name, positions)) return nullptr;
   // The first object (in list order) with a matching declaration decides.
   auto matches = [&](uint32_t position) {
     for (const CSmiDeclaration& d : objects_[position]->declarations)

@@ -30,6 +30,7 @@
 // kept with their partial OID.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -37,6 +38,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "kit/ZubCriticalSection.h"
@@ -83,29 +85,51 @@ uint32_t SmiAccessCode(const std::wstring& text);   // 0 for an unknown text
 const wchar_t* SmiAccessText(uint32_t code);        // "Unknown access" outside 1..7
 
 // An immutable text shared by its copies: a module's name and file path
-// are held once for all the declarations and imports of the module.
+// are held once for all the declarations and imports of the module. One
+// pointer to a counted block (a shared_ptr takes two).
 class CSmiSharedText {
  public:
   CSmiSharedText() = default;
-  CSmiSharedText(const std::wstring& text)
-      : text_(text.empty() ? nullptr : std::make_shared<const std::wstring>(text)) {}
+  CSmiSharedText(const std::wstring& text) : block_(text.empty() ? nullptr : new Block{{1}, text}) {}
   CSmiSharedText(const wchar_t* text) : CSmiSharedText(std::wstring(text)) {}
+  CSmiSharedText(const CSmiSharedText& other) noexcept : block_(other.block_) { Retain(); }
+  CSmiSharedText(CSmiSharedText&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
+  CSmiSharedText& operator=(const CSmiSharedText& other) noexcept {
+    CSmiSharedText copy(other);
+    std::swap(block_, copy.block_);
+    return *this;
+  }
+  CSmiSharedText& operator=(CSmiSharedText&& other) noexcept {
+    std::swap(block_, other.block_);
+    return *this;
+  }
+  ~CSmiSharedText() { Release(); }
 
-  const std::wstring& str() const { return text_ ? *text_ : Empty(); }
+  const std::wstring& str() const { return block_ ? block_->text : Empty(); }
   operator const std::wstring&() const { return str(); }
-  bool empty() const { return !text_; }
+  bool empty() const { return !block_; }
   size_t size() const { return str().size(); }
   const wchar_t* c_str() const { return str().c_str(); }
 
   friend bool operator==(const CSmiSharedText& a, const CSmiSharedText& b) {
-    return a.text_ == b.text_ || a.str() == b.str();
+    return a.block_ == b.block_ || a.str() == b.str();
   }
   friend bool operator==(const CSmiSharedText& a, const std::wstring& b) { return a.str() == b; }
   friend bool operator==(const CSmiSharedText& a, const wchar_t* b) { return a.str() == b; }
 
  private:
+  struct Block {
+    std::atomic<uint32_t> copies;
+    const std::wstring text;
+  };
+  void Retain() const {
+    if (block_) block_->copies.fetch_add(1, std::memory_order_relaxed);
+  }
+  void Release() {
+    if (block_ && block_->copies.fetch_sub(1, std::memory_order_acq_rel) == 1) delete block_;
+  }
   static const std::wstring& Empty();
-  std::shared_ptr<const std::wstring> text_;
+  Block* block_ = nullptr;
 };
 
 // Where a name was declared. Line 0 for the built-in entries.
@@ -300,7 +324,7 @@ class CSmiTree {
 
   // Indexes over the lists above.
   // First complete object of each OID.
-  std::vector<OidSlot> oid_slots_;  // a power of two, at most half full
+  std::vector<OidSlot> oid_slots_;  // a power of two, at most three quarters full
   size_t oid_count_ = 0;
   mutable CSmiNameIndex by_name_;
   CSmiKeyArena import_keys_;

@@ -142,17 +142,35 @@ TEST_F(SmiScannerTest, QuotedStringsAtTheInputBufferEdgeReadTheSame) {
   }
 }
 
-TEST_F(SmiScannerTest, RecycledTokenStringsHoldTheNewTokens) {
-  EXPECT_EQ(Scan("first \"" + std::string(2000, 'q') + "\" second"),
-            (std::vector<Tok>{{LOWER_STRING, L"first"}, {QUOTED_STRING, std::wstring(2000, L'q')},
-                              {LOWER_STRING, L"second"}}));
-  EXPECT_EQ(scanner_.TokenStringCount(), 3u);
-  scanner_.RecycleTokenStrings();
-  EXPECT_EQ(scanner_.TokenStringCount(), 0u);
+TEST_F(SmiScannerTest, TokensAfterAMarkAreFreedAndTheOnesBeforeItKept) {
+  const std::string path = WriteModule("M", "keep \"" + std::string(2000, 'q') + "\" dropA dropB");
+  ASSERT_EQ(scanner_.OpenFile(Wide(path)), 0);
+  const CSmiToken* kept = nullptr;
+  ASSERT_EQ(scanner_.NextToken(&kept), LOWER_STRING);
+  const size_t mark = scanner_.TokenStringCount();
+  const CSmiToken* v = nullptr;
+  ASSERT_EQ(scanner_.NextToken(&v), QUOTED_STRING);
+  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  EXPECT_EQ(scanner_.TokenStringCount(), mark + 2);
+  scanner_.FreeTokenStringsFrom(mark);
+  EXPECT_EQ(scanner_.TokenStringCount(), mark);
+  EXPECT_EQ(*kept, L"keep");
+  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  EXPECT_EQ(*v, L"dropB");
+  EXPECT_EQ(scanner_.TokenStringCount(), mark + 1);
+  EXPECT_EQ(*kept, L"keep");
+  scanner_.CloseFile();
+  // More tokens than one chunk holds, then back to the mark: the pool gives
+  // its chunks back and hands out fresh ones.
+  std::string many;
+  for (int i = 0; i < 1500; ++i) many += "w" + std::to_string(i) + " ";
+  EXPECT_EQ(Scan(many).size(), 1500u);
+  scanner_.FreeTokenStringsFrom(mark);
+  EXPECT_EQ(scanner_.TokenStringCount(), mark);
+  EXPECT_EQ(*kept, L"keep");
   scanner_.CloseFile();
   EXPECT_EQ(Scan("a \"xy\" LongerThanBefore"),
             (std::vector<Tok>{{LOWER_STRING, L"a"}, {QUOTED_STRING, L"xy"}, {UPPER_STRING, L"LongerThanBefore"}}));
-  EXPECT_EQ(scanner_.TokenStringCount(), 3u);
 }
 
 TEST_F(SmiScannerTest, QuotedStringsSpanLinesKeepBytesAndCountLines) {

@@ -373,25 +373,46 @@ namespace {
 TEST(SmiNameIndex, GrowsKeepsEveryNameAndItsAscendingPositions) {
   CSmiNameIndex index;
   index.Clear(1);
-  EXPECT_EQ(index.Find("none"), nullptr);
-  for (uint32_t i = 0; i < 3000; ++i) index.FindOrAdd("name" + std::to_string(i % 1000)).Insert(3000 - i);
+  CSmiNameIndex::Positions p;
+  EXPECT_FALSE(index.Find("none", p));
+  for (uint32_t i = 0; i < 3000; ++i) index.Insert("name" + std::to_string(i % 1000), 3000 - i);
+  index.Insert("name5", 2995);  // already there
+  auto rest = [&] { return std::vector<uint32_t>(p.rest.begin(), p.rest.end()); };
   for (uint32_t n = 0; n < 1000; ++n) {
-    const CSmiNameIndex::Positions* p = index.Find("name" + std::to_string(n));
-    ASSERT_NE(p, nullptr) << n;
+    ASSERT_TRUE(index.Find("name" + std::to_string(n), p)) << n;
     // Inserted as 3000-n, 2000-n, 1000-n: kept ascending.
-    EXPECT_EQ(p->first, 1000 - n);
-    EXPECT_EQ(p->rest, (std::vector<uint32_t>{2000 - n, 3000 - n}));
+    EXPECT_EQ(p.first, 1000 - n);
+    EXPECT_EQ(rest(), (std::vector<uint32_t>{2000 - n, 3000 - n}));
   }
-  EXPECT_EQ(index.Find("name1000"), nullptr);
-  EXPECT_EQ(index.Find("name"), nullptr);
+  EXPECT_FALSE(index.Find("name1000", p));
+  EXPECT_FALSE(index.Find("name", p));
   // Renumbering reverses the order: still ascending afterwards.
   std::vector<uint32_t> reverse(3001);
   for (uint32_t i = 0; i <= 3000; ++i) reverse[i] = 3000 - i;
   index.Remap(reverse);
-  const CSmiNameIndex::Positions* p = index.Find("name7");
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(p->first, 7u);
-  EXPECT_EQ(p->rest, (std::vector<uint32_t>{1007, 2007}));
+  ASSERT_TRUE(index.Find("name7", p));
+  EXPECT_EQ(p.first, 7u);
+  EXPECT_EQ(rest(), (std::vector<uint32_t>{1007, 2007}));
+}
+
+TEST(SmiNameIndex, KeysOfEveryLengthAcrossArenaBlocks) {
+  // Keys fill several arena blocks; some are longer than a block, one is empty.
+  CSmiNameIndex index;
+  index.Clear(4);
+  std::vector<std::string> keys;
+  for (size_t i = 0; i < 400; ++i) keys.push_back(std::string(i * 37 % 1500, static_cast<char>('a' + i % 26)) + std::to_string(i));
+  keys.push_back(std::string(70000, 'x'));
+  keys.push_back(std::string(65536, 'y'));
+  keys.push_back("");
+  keys.push_back("after");
+  for (size_t i = 0; i < keys.size(); ++i) index.Insert(keys[i], static_cast<uint32_t>(i));
+  CSmiNameIndex::Positions p;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    ASSERT_TRUE(index.Find(keys[i], p)) << i;
+    EXPECT_EQ(p.first, i);
+    EXPECT_TRUE(p.rest.empty());
+  }
+  EXPECT_FALSE(index.Find(std::string(70000, 'y'), p));
 }
 
 }  // namespace
