@@ -4,7 +4,21 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+
+// Whole files as bytes; a write makes the missing parent folders.
+inline std::string ReadFileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+inline std::filesystem::path WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::error_code ec;
+  std::filesystem::create_directories(path.parent_path(), ec);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  return path;
+}
 
 class TempDir {
  public:

@@ -19,6 +19,7 @@
 #include "kit/ZubRes.h"
 #include "kit/ZubResIds.h"
 #include "tests/common/LogCapture.h"
+#include "tests/common/Thrown.h"
 
 namespace {
 
@@ -28,19 +29,6 @@ std::string Repeat(const char* piece, int times) {
   std::string s;
   while (times-- > 0) s += piece;
   return s;
-}
-
-// The message of the CZubException the call throws.
-template <typename F>
-std::wstring Thrown(F call) {
-  try {
-    call();
-  } catch (CZubException* e) {
-    const std::wstring message = e->GetMessage();
-    delete e;
-    return message;
-  }
-  return L"<nothing thrown>";
 }
 
 TEST(KitCounter, TracksCurrentMaximumAndMinimum) {
@@ -97,8 +85,8 @@ TEST(KitMemory, BlockCounterAndHeapExceptions) {
 
 TEST(KitException, FormatsItsArgumentsAndLogsTheMessage) {
   LogCapture log;
-  CZubException e(L"Value %d of %s from %S", 42, std::wstring(L"wide"), "narrow");
-  EXPECT_EQ(e.GetMessage(), L"Value 42 of wide from narrow");
+  EXPECT_EQ(Thrown([] { throw new CZubException(L"Value %d of %s from %S", 42, std::wstring(L"wide"), "narrow"); }),
+            L"Value 42 of wide from narrow");
   EXPECT_TRUE(log.Has(L"An exception is raised : [Value 42 of wide from narrow]", QUILLOG_ERROR));
 }
 
@@ -146,7 +134,9 @@ TEST(KitHandle, WaitResultsTranslateToStatuses) {
   EXPECT_TRUE(log.Has(L"Unknown return (0x00000081) of WaitForSingleObject() call", QUILLOG_WARNING));
 }
 
-TEST(KitHandle, InvalidValuesAreStoredWithoutCounting) {
+// Invalid values are kept without counting; overwriting a valid one closes it.
+TEST(KitHandle, SetHandleCountsOnlyValidHandles) {
+  LogCapture log;
   const int32_t before = ZubCounterHandles().GetCurrent();
   for (ZubHandleValue value : {ZubHandleValue{0}, ZUB_INVALID_HANDLE}) {
     CZubHandle handle(L"h");
@@ -155,11 +145,6 @@ TEST(KitHandle, InvalidValuesAreStoredWithoutCounting) {
     EXPECT_FALSE(handle.Close());
     EXPECT_EQ(handle.WaitFor(0), Status(ZubWaitFailed));
   }
-}
-
-TEST(KitHandle, OverwritingAValidHandleClosesIt) {
-  LogCapture log;
-  const int32_t before = ZubCounterHandles().GetCurrent();
   CZubEvent first(L"first", false);
   const ZubHandleValue old = first.GetHandle();
   first.SetHandle(0);
@@ -168,7 +153,7 @@ TEST(KitHandle, OverwritingAValidHandleClosesIt) {
   EXPECT_FALSE(ZubCloseHandle(old));  // already closed, never re-used
 }
 
-TEST(KitEvent, PulseReleasesOnlyWaitingThreads) {
+TEST(KitEvent, PulseReleasesOnlyWaitingThreadsAndClosedEventRefuses) {
   CZubEvent event(L"pulse", false);
   EXPECT_TRUE(event.Notify());  // nobody waits: nothing is kept
   EXPECT_EQ(event.WaitFor(0), Status(ZubWaitTimeout));
@@ -185,11 +170,8 @@ TEST(KitEvent, PulseReleasesOnlyWaitingThreads) {
   }));
   EXPECT_EQ(waiter.get(), ZUB_WAIT_OBJECT_0);
   EXPECT_EQ(event.WaitFor(0), Status(ZubWaitTimeout));
-}
 
-TEST(KitEvent, ClosedEventRefusesNotifyAndWait) {
-  LogCapture log;
-  CZubEvent event(L"ev", true);
+  LogCapture log;  // a closed event refuses both
   EXPECT_TRUE(event.Close());
   EXPECT_TRUE(event.Close());
   EXPECT_FALSE(event.Notify());

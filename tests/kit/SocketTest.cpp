@@ -58,6 +58,10 @@ TEST(KitSocket, PortsOutsideOneTo65535AreRefusedWithoutASocket) {
     EXPECT_FALSE(socket.IsOpen());
   }
   EXPECT_EQ(ZubCounterSockets().GetCurrent(), before);
+  for (uint32_t port : {1u, 65535u}) {  // both ends of the range are ports
+    EXPECT_TRUE(socket.SocketClientOpen(kLoopback, port)) << port;
+    EXPECT_TRUE(socket.SocketClose());
+  }
 }
 
 TEST(KitSocket, TakenPortFailsToBindAndLeavesTheSocketOpenUntilDestroyed) {

@@ -149,6 +149,7 @@ TEST_F(KitPool, SlotOfALeftThreadStaysNullAndNamesGoOn) {
   const uint32_t id = CZubThreadPool::RunAction(&quick, false, nullptr, 0);
   ASSERT_TRUE(quick.WaitDetached());
   EXPECT_EQ(CZubThreadPool::GetThreadIdAt(m_base), id);
+  EXPECT_EQ(CZubThreadPool::GetThreadIdAt(m_base + 1), ZUB_INVALID_THREAD_ID);  // one past the end
   EXPECT_EQ(ZubCounterThreads().GetCurrent(), 1);
   EXPECT_EQ(ZubCounterHandles().GetCurrent(), handles + 2);  // the thread and its waiter's event
 
@@ -291,17 +292,14 @@ TEST_F(KitPool, NullThreadOrNamelessThreadIsRefused) {
   EXPECT_EQ(CZubThread::Create(L"", nullptr), nullptr);
 }
 
-TEST(KitWaiterEvent, PendingCodeIsTakenWithoutWaitingAndLastPostWins) {
+// A pending code is taken without waiting; the last post wins, but never over an exit.
+TEST(KitWaiterEvent, PendingCodeIsTakenAndOnlyExitIsNeverReplaced) {
   CZubThreadWaiterEvent waiter(L"w");
   EXPECT_EQ(Take(waiter, 0).code, Code(ThreadTimeout));
   EXPECT_TRUE(waiter.Post(ThreadContinue));
   EXPECT_TRUE(waiter.Post(ThreadStop));
   EXPECT_EQ(Take(waiter, ZUB_INFINITE).code, Code(ThreadStop));
   EXPECT_EQ(Take(waiter, 0).code, Code(ThreadTimeout));
-}
-
-TEST(KitWaiterEvent, PendingExitIsNotReplacedByALaterPost) {
-  CZubThreadWaiterEvent waiter(L"w");
   EXPECT_TRUE(waiter.Post(ThreadExit));
   EXPECT_TRUE(waiter.Post(ThreadStart));
   EXPECT_TRUE(waiter.Post(ThreadContinue));
