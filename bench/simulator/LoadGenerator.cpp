@@ -198,7 +198,7 @@ EchoServer::~EchoServer() {
   ::close(fd_);
 }
 
-Snmpd::Snmpd(const std::string& sys_descr) {
+Snmpd::Snmpd(const std::string& sys_descr, const std::string& more_config) {
   std::string pattern = (std::filesystem::temp_directory_path() / "tavelo-snmpd-XXXXXX").string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
@@ -211,7 +211,8 @@ Snmpd::Snmpd(const std::string& sys_descr) {
     out << "agentAddress udp:127.0.0.1:" << port_ << "\n"
         << "rocommunity public 127.0.0.1\n"
         << "sysDescr " << sys_descr << "\n"
-        << "dontLogTCPWrappersConnects yes\n";
+        << "dontLogTCPWrappersConnects yes\n"
+        << more_config;
   }
   std::string persistent = "SNMP_PERSISTENT_DIR=" + folder_;
   std::vector<std::string> env_strings = {persistent, "MIBS=", "PATH=/usr/sbin:/usr/bin:/sbin:/bin"};

@@ -46,10 +46,11 @@ class EchoServer {
   std::thread thread_;
 };
 
-// Net-SNMP's snmpd answering sysDescr on a loopback port, in a temporary folder.
+// Net-SNMP's snmpd answering sysDescr on a loopback port, in a temporary
+// folder; `more_config` is added to its configuration.
 class Snmpd {
  public:
-  explicit Snmpd(const std::string& sys_descr);
+  explicit Snmpd(const std::string& sys_descr, const std::string& more_config = "");
   ~Snmpd();
   bool ok() const { return pid_ > 0; }
   int pid() const { return pid_; }

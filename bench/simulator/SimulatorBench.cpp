@@ -9,7 +9,19 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
+
+extern char** environ;
 
 namespace {
 
@@ -88,6 +100,100 @@ void BM_AnsweredGetRequests(benchmark::State& state) {
 }
 BENCHMARK(BM_AnsweredGetRequests)->Iterations(10)->Unit(benchmark::kSecond)->UseRealTime();
 
+
+// Runs a Net-SNMP tool to its end with its output in `out_path`; its wall
+// time in seconds, or a negative number when it could not run.
+double RunTool(const std::vector<std::string>& args, const std::string& out_path) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = -1;
+  const bool spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  if (!spawned || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The lines of a walk's output but the end of the view, which the
+// simulator reaches and snmpd, with more behind, does not.
+std::string WalkedLines(const std::string& path) {
+  std::ifstream in(path);
+  std::string text;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("No more variables left in this MIB View") == std::string::npos) text += line + "\n";
+  }
+  return text;
+}
+
+// snmpbulkwalk of the same 100 strings served by our simulator and by
+// snmpd (the strings as `override` values), rounds alternating. Besides the
+// walk times (mostly the tool's own start), the CPU each server spends per
+// walk.
+void BM_BulkWalkHundredValues(benchmark::State& state) {
+  std::string overrides;
+  CSimulatorEntry simulator;
+  simulator.kind = CSimulatorEntry::KindSimulator;
+  for (int i = 1; i <= 100; ++i) {
+    const std::string oid = "1.3.6.1.4.1.99999.1." + std::to_string(i) + ".0";
+    overrides += "override ." + oid + " octet_str \"value " + std::to_string(i) + "\"\n";
+    simulator.AddValue(std::wstring(oid.begin(), oid.end()), L"Octet String", L"value " + std::to_wstring(i));
+  }
+  simulator.SortValues();
+  simbench::Snmpd snmpd(kSysDescr, overrides);
+  CThreadActionSimuler engine;
+  const uint16_t port = simbench::FreeUdpPort();
+  if (!snmpd.ok() || !engine.Start(port, true, true, L"public", &simulator) || !engine.WaitBegun(5000)) {
+    state.SkipWithError("an agent could not be started");
+    return;
+  }
+  const std::string out = (std::filesystem::temp_directory_path() / ("tavelo-bulkwalk-" + std::to_string(::getpid()) + ".txt")).string();
+  auto walk = [&](uint16_t to) {
+    return RunTool({"snmpbulkwalk", "-v2c", "-c", "public", "-On", "-Cr" + std::to_string(state.range(0)), "-t", "1",
+                    "127.0.0.1:" + std::to_string(to), "1.3.6.1.4.1.99999"},
+                   out);
+  };
+  // Both must list the same 100 values.
+  std::string listed[2];
+  for (int i = 0; i < 2; ++i) {
+    if (walk(i == 0 ? port : snmpd.port()) < 0) break;
+    listed[i] = WalkedLines(out);
+  }
+  const size_t lines = static_cast<size_t>(std::count(listed[0].begin(), listed[0].end(), '\n'));
+  if (listed[0] != listed[1] || lines != 100) {
+    state.SkipWithError("the two walks differ or do not list 100 values");
+    engine.Stop();
+    engine.WaitIdle(5000);
+    return;
+  }
+  double ours_wall = 0, theirs_wall = 0, ours_cpu = 0, theirs_cpu = 0;
+  int64_t walks = 0;
+  for (auto _ : state) {
+    double before = simbench::OtherThreadsCpuSeconds();
+    ours_wall += walk(port);
+    ours_cpu += simbench::OtherThreadsCpuSeconds() - before;
+    before = simbench::ProcessCpuSeconds(snmpd.pid());
+    theirs_wall += walk(snmpd.port());
+    theirs_cpu += simbench::ProcessCpuSeconds(snmpd.pid()) - before;
+    ++walks;
+  }
+  engine.Stop();
+  engine.WaitIdle(5000);
+  std::filesystem::remove(out);
+  const double n = static_cast<double>(walks);
+  state.counters["tavelo_walk_ms"] = ours_wall * 1e3 / n;
+  state.counters["snmpd_walk_ms"] = theirs_wall * 1e3 / n;
+  state.counters["walk_time_ratio_vs_snmpd"] = theirs_wall > 0 ? ours_wall / theirs_wall : 0;
+  state.counters["tavelo_cpu_us_per_walk"] = ours_cpu * 1e6 / n;
+  state.counters["snmpd_cpu_us_per_walk"] = theirs_cpu * 1e6 / n;
+  state.counters["cpu_ratio_vs_snmpd"] = theirs_cpu > 0 ? ours_cpu / theirs_cpu : 0;
+}
+BENCHMARK(BM_BulkWalkHundredValues)->Arg(10)->Arg(25)->Iterations(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A simulator of 100 strings, 1.3.6.1.2.1.1.1.0 to 1.3.6.1.2.1.1.100.0.
 void FillHundredValues(CSimulatorEntry& simulator) {

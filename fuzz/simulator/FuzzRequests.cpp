@@ -1,9 +1,14 @@
 // Any datagram handed to the agent engine: answered or dropped, never a
-// crash, and the value list keeps its size and valid texts.
+// crash; an answer is one whole BER message within the datagram limit; an
+// answer with an error status leaves every value as it was; and the value
+// list keeps its size and valid texts.
 #include "asn1/BerDecoder.h"
 #include "asn1/BerEncoder.h"
 #include "simulator/SimulatorEntry.h"
 #include "simulator/ThreadActionSimuler.h"
+#include "snmp/SnmpResponseIn.h"
+
+#include <string>
 
 #include <cstdint>
 #include <cstdlib>
@@ -39,9 +44,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > CBerDecoder::GetCapacity() || !decoder.Assign(data, static_cast<uint32_t>(size))) return 0;
   std::vector<uint8_t> shortcut;
   const bool fast = engine->AnswerFast(data, static_cast<uint32_t>(size), &shortcut);
+  std::vector<std::wstring> before;
+  {
+    auto lock = Simulator()->LockValues();
+    for (const CSimulatorValue& value : Simulator()->values) before.push_back(value.value);
+  }
   CBerEncoder answer;
   const bool full = engine->HandleDatagram(decoder, answer);
-  if (full && answer.GetUsedLength() == 0) std::abort();
+  if (full && (answer.GetUsedLength() == 0 || answer.GetUsedLength() > BER_BUFFER_SIZE)) std::abort();
+  if (full) {
+    CBerDecoder back;
+    if (!back.Assign(answer.GetData(), answer.GetUsedLength()) || !back.CheckLayout()) std::abort();
+    // Answers that carry a binding read as a response; one with an error changed nothing.
+    CSnmpGetResponseIn response;
+    if (DecodeDatagram(back, response) && response.GetErrorStatus()->GetValue().GetInteger() != 0) {
+      auto lock = Simulator()->LockValues();
+      for (size_t i = 0; i < before.size() && i < Simulator()->values.size(); ++i) {
+        if (Simulator()->values[i].value != before[i]) std::abort();
+      }
+    }
+  }
   // The shortcut answers exactly what the full path answers.
   if (fast && (!full || shortcut != std::vector<uint8_t>(answer.GetData(), answer.GetData() + answer.GetUsedLength()))) {
     std::abort();

@@ -67,6 +67,7 @@ TEST(SimulatorEntry, ValueTextsMustParseForTheirType) {
       {L"Boolean", L"0", true},                      {L"Boolean", L"yes", false},
       {L"IP Address", L"255.255.255.255", true},     {L"IP Address", L"999.1.1.1", false},
       {L"IP Address", L"1.2.3", false},              {L"IP Address", L"1.2.3.4.5", false},
+      {L"IP Address", L"10.0.0.256", false},         {L"IP Address", L"0.0.0.0", true},
       {L"Object Identifier", L"1.3.6.1", true},      {L"Object Identifier", L"not.an.oid", false},
       {L"Object Identifier", L"1", false},           {L"Object Identifier", L"1.40", false},
       {L"Object Identifier", L"3.1", false},         {L"Object Identifier", L"1.3.4294967296", false},

@@ -344,9 +344,22 @@ TEST_F(SimulerTest, WrongCommunityAndRefusedVersionGetNoAnswer) {
   EXPECT_TRUE(log.HasContaining(L"CThreadActionSimuler : Wrong community name (Public)"));
   EXPECT_PRED2(Contains, Tool("snmpget", "1", {"1.3.6.1.2.1.1.5.0"}), "Timeout: No Response");
   EXPECT_TRUE(log.HasContaining(L"CThreadActionSimuler : SNMP Version 1 messages are not allowed"));
+  // Communities that begin like the configured one, or that it begins
+  // like, get no answer from the serve loop; the right one after them does.
+  TestUdpSocket client;
+  ASSERT_TRUE(client.Connect(port_));
+  for (const std::string& sent : {std::string("publicX"), std::string("publ"), std::string(), std::string("public\0", 7)})
+    ASSERT_TRUE(client.Send(Request(0xA0, 1, 0x05000001, kSysName, sent, berbytes::kNull, 4)));
+  ASSERT_TRUE(client.Send(GetRequest(0x05000002)));
+  std::vector<uint32_t> ids;
+  while (auto answer = client.Receive(2000)) {
+    ids.push_back(AnswerId(*answer));
+    if (ids.back() == 0x05000002) break;
+  }
+  EXPECT_EQ(ids, std::vector<uint32_t>{0x05000002});
   EXPECT_EQ(Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"}), kSysNameLine);
   dispatcher_.Drain();
-  EXPECT_EQ(view_->received.load(), 1);
+  EXPECT_EQ(view_->received.load(), 2);
 }
 
 TEST_F(SimulerTest, OnlyWholeV1AndV2cRequestsAreAnsweredAndLargeOnesAreReadWhole) {
