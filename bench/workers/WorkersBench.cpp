@@ -2,12 +2,15 @@
 //
 //   walk:  a whole-MIB walk of one snmpd by CThreadActionWalker and by
 //          snmpwalk (v1 and v2c); the summary gives ours / theirs.
+//   bulk walk: the same walk as whole programs, `tavelo walk -v 2c` (GetBulk)
+//          and `snmpbulkwalk -v2c`, output to /dev/null.
 //   traps: SNMPv2c traps sent by a paced loader at a given rate for a given
 //          time; every trap must be received, decoded and delivered.
 #include "app/MessageCenter.h"
 #include "app/PlainDispatcher.h"
 #include "asn1/IpAddress.h"
 #include "tests/common/NetSnmp.h"
+#include "tests/common/TempDir.h"
 #include "workers/ThreadActionTrapper.h"
 #include "workers/ThreadActionWalker.h"
 #include "workers/TrapRecord.h"
@@ -23,6 +26,8 @@
 #include <map>
 #include <mutex>
 #include <thread>
+
+#include <sys/wait.h>
 
 namespace {
 
@@ -134,6 +139,38 @@ void BM_WholeMibWalk(benchmark::State& state) {
   state.counters["snmpwalk_variables"] = static_cast<double>(lines);
 }
 
+// Runs a program to its end, its output thrown away; milliseconds, or -1
+// when it failed.
+double TimedRun(const std::vector<std::string>& args) {
+  const auto start = Clock::now();
+  const pid_t pid = netsnmp::Spawn(args, "/dev/null");
+  if (pid <= 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Ours and snmpbulkwalk in turns, as whole processes; medians of the rounds.
+void BM_BulkWalkProcesses(benchmark::State& state) {
+  World& w = TheWorld();
+  if (!w.agent_ok) return state.SkipWithError("snmpd did not start");
+  static TempHome home;  // tavelo's settings and logs stay out of the user's folders
+  std::vector<double> ours, theirs;
+  for (auto _ : state) {
+    const double a = TimedRun({TAVELO_CLI_PATH, "walk", "-v", "2c", "-c", "tumbol", w.agent.Target()});
+    const double b = TimedRun({"snmpbulkwalk", "-v2c", "-c", "tumbol", "-On", w.agent.Target(), ".1"});
+    if (a < 0 || b < 0) return state.SkipWithError("a walk failed");
+    ours.push_back(a);
+    theirs.push_back(b);
+  }
+  g_walk_ms["tavelo walk v2c"] = Median(ours);
+  g_walk_ms["snmpbulkwalk v2c"] = Median(theirs);
+  state.counters["tavelo_ms"] = Median(ours);
+  state.counters["snmpbulkwalk_ms"] = Median(theirs);
+  state.counters["ratio"] = Median(ours) / Median(theirs);
+}
+
 // An SNMPv2c trap: sysUpTime.0, snmpTrapOID.0 and one string binding.
 std::vector<uint8_t> TrapDatagram() {
   return {0x30, 0x5a, 0x02, 0x01, 0x01, 0x04, 0x06, 'p',  'u',  'b',  'l',  'i',  'c',  0xa7, 0x4d, 0x02,
@@ -204,6 +241,7 @@ void BM_TrapIntake(benchmark::State& state) {
 }
 
 BENCHMARK(BM_WholeMibWalk)->Arg(0)->Arg(1)->Iterations(31)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BulkWalkProcesses)->Iterations(31)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_TrapIntake)
     ->Args({20000, 5})
     ->Args({50000, 2})
@@ -225,6 +263,12 @@ int main(int argc, char** argv) {
     std::printf("whole-MIB walk v%s (median): ours %.2f ms, snmpwalk %.2f ms, ratio ours/theirs %.2f (goal <= 1.0)\n",
                 v, ours->second, theirs->second, ours->second / theirs->second);
   }
+  auto tavelo = g_walk_ms.find("tavelo walk v2c");
+  auto bulk = g_walk_ms.find("snmpbulkwalk v2c");
+  if (tavelo != g_walk_ms.end() && bulk != g_walk_ms.end())
+    std::printf("whole-MIB bulk walk as processes (median): tavelo walk -v 2c %.2f ms, snmpbulkwalk %.2f ms, ratio "
+                "%.2f (goal <= 1.0)\n",
+                tavelo->second, bulk->second, tavelo->second / bulk->second);
   uint64_t best = 0;
   for (const auto& [rate, lost] : g_lost_at_rate) {
     std::printf("trap intake at %llu traps/s: %llu lost\n", static_cast<unsigned long long>(rate),

@@ -200,11 +200,14 @@ TEST_F(MisbehavingAgentTest, AWalkStopsAtTheLastOidItselfAndNeverShowsWhatLiesBe
 
 TEST_F(MisbehavingAgentTest, AnswersWithAnotherRequestIdOrCommunityAreDropped) {
   // Before each right answer: one for the id before, one for the id after,
-  // one with the community in another case, one a byte longer.
+  // one with the community in another case, one a byte longer, one with the
+  // community's octets under another type (Opaque).
   scripted::Agent agent([](const Request& r) -> std::vector<Bytes> {
     const Bytes v = berbytes::Text("ops");
+    Bytes opaque = Reply{kSysContact, v}.To(r);
+    opaque[5] = 0x44;  // 30 len, 02 01 01, then the community's tag
     return {Reply{kSysContact, v, 0, 0, {}, r.request_id - 1}.To(r), Reply{kSysContact, v, 0, 0, {}, r.request_id + 1}.To(r),
-            Reply{kSysContact, v, 0, 0, "TUMBOL"}.To(r), Reply{kSysContact, v, 0, 0, r.community + '\0'}.To(r),
+            Reply{kSysContact, v, 0, 0, "TUMBOL"}.To(r), Reply{kSysContact, v, 0, 0, r.community + '\0'}.To(r), opaque,
             scripted::TableAnswer(kSystem, r)};
   });
   LogCapture log(0);
@@ -213,7 +216,7 @@ TEST_F(MisbehavingAgentTest, AnswersWithAnotherRequestIdOrCommunityAreDropped) {
   EXPECT_EQ(run.end, End::Complete);
   EXPECT_EQ(log.CountContaining(L"CThreadActionWalker : dropped an answer with request id", QUILLOG_WARNING), 10u);
   EXPECT_EQ(log.CountContaining(L"CThreadActionWalker : dropped an answer with another community", QUILLOG_WARNING),
-            10u);
+            15u);
   EXPECT_EQ(log.CountContaining(L"Timeout"), 0u);
 }
 
