@@ -12,6 +12,7 @@
 // one zstd frame of raw_size bytes), or one wide text (kWide).
 struct CSmiTextBlock {
   enum Kind { kBytes, kPacked, kWide };
+  std::atomic<uint32_t> copies{1};
   Kind kind = kBytes;
   uint64_t serial = 0;  // tells blocks apart (a freed block's address may come back)
   size_t raw_size = 0;
@@ -58,6 +59,14 @@ std::string_view Unpacked(const CSmiTextBlock& block) {
 }
 
 }  // namespace
+
+void CSmiTextBlockRef::Retain(CSmiTextBlock* block) {
+  if (block) block->copies.fetch_add(1, std::memory_order_relaxed);
+}
+
+void CSmiTextBlockRef::Release(CSmiTextBlock* block) {
+  if (block && block->copies.fetch_sub(1, std::memory_order_acq_rel) == 1) delete block;
+}
 
 void SmiAppendUtf8(std::wstring_view text, std::string& out) {
   // Names are ASCII but for a rare one: written in one pass.
@@ -166,13 +175,13 @@ void CSmiText::Assign(const wchar_t* text, size_t length) {
     AssignBytes(std::move(bytes));
     return;
   }
-  auto block = std::make_shared<CSmiTextBlock>();
+  auto block = std::make_unique<CSmiTextBlock>();
   block->kind = CSmiTextBlock::kWide;
   block->serial = NextSerial();
   block->wide.assign(text, length);
   length_ = CheckedLength(length);
   offset_ = 0;
-  block_ = std::move(block);
+  block_ = CSmiTextBlockRef(block.release());
 }
 
 void CSmiText::AssignBytes(std::string&& bytes) {
@@ -182,11 +191,11 @@ void CSmiText::AssignBytes(std::string&& bytes) {
     block_.reset();
     return;
   }
-  auto block = std::make_shared<CSmiTextBlock>();
+  auto block = std::make_unique<CSmiTextBlock>();
   block->serial = NextSerial();
   block->raw_size = bytes.size();
   block->bytes = std::move(bytes);
-  block_ = std::move(block);
+  block_ = CSmiTextBlockRef(block.release());
 }
 
 bool CSmiText::IsWide() const { return block_ && block_->kind == CSmiTextBlock::kWide; }
@@ -247,12 +256,12 @@ void CSmiTextPacker::Flush() {
   const size_t n =
       ZSTD_compressCCtx(context_->context, packed_.data(), packed_.size(), pending_.data(), pending_.size(), kLevel);
   if (ZSTD_isError(n)) throw std::bad_alloc();
-  auto block = std::make_shared<CSmiTextBlock>();
+  auto block = std::make_unique<CSmiTextBlock>();
   block->kind = CSmiTextBlock::kPacked;
   block->serial = NextSerial();
   block->raw_size = pending_.size();
   block->bytes.assign(packed_.data(), n);
-  const std::shared_ptr<const CSmiTextBlock> shared = std::move(block);
+  const CSmiTextBlockRef shared(block.release());
   for (const Member& m : members_) {
     if (!m.text->block_ || m.text->block_->serial != m.serial) continue;  // set anew since
     m.text->block_ = shared;

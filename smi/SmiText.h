@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct CSmiTextBlock;
@@ -57,6 +58,32 @@ class CSmiName {
   std::unique_ptr<char[]> bytes_;  // the length (4 bytes), then the bytes; null when empty
 };
 
+// One counted reference to a text block (a shared_ptr takes two pointers).
+class CSmiTextBlockRef {
+ public:
+  CSmiTextBlockRef() = default;
+  explicit CSmiTextBlockRef(CSmiTextBlock* adopted) : block_(adopted) {}
+  CSmiTextBlockRef(const CSmiTextBlockRef& other) noexcept : block_(other.block_) { Retain(block_); }
+  CSmiTextBlockRef(CSmiTextBlockRef&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
+  CSmiTextBlockRef& operator=(CSmiTextBlockRef other) noexcept {
+    std::swap(block_, other.block_);
+    return *this;
+  }
+  ~CSmiTextBlockRef() { Release(block_); }
+
+  const CSmiTextBlock* get() const { return block_; }
+  const CSmiTextBlock* operator->() const { return block_; }
+  const CSmiTextBlock& operator*() const { return *block_; }
+  explicit operator bool() const { return block_ != nullptr; }
+  void reset() { *this = CSmiTextBlockRef(); }
+  friend bool operator==(const CSmiTextBlockRef& a, const CSmiTextBlockRef& b) { return a.block_ == b.block_; }
+
+ private:
+  static void Retain(CSmiTextBlock* block);
+  static void Release(CSmiTextBlock* block);
+  CSmiTextBlock* block_ = nullptr;
+};
+
 // An immutable text; copies share its block. Reads back as the wide text it
 // was set to.
 class CSmiText {
@@ -89,7 +116,7 @@ class CSmiText {
   // The bytes of a narrow text; valid until the next read on this thread.
   std::string_view Bytes() const;
 
-  std::shared_ptr<const CSmiTextBlock> block_;  // null when empty
+  CSmiTextBlockRef block_;  // null when empty
   uint32_t offset_ = 0;                         // in the block's bytes
   uint32_t length_ = 0;                         // characters
 };

@@ -482,8 +482,10 @@ void CSmiTree::Resolve() {
 }
 
 void CSmiTree::AddMissingParents() {
-  std::vector<SmiOid> missing;
-  for (const auto& object : objects_) {
+  // Objects added here are at the end of the list: their own parents are
+  // added with them, so looking at them again finds those at once.
+  for (size_t i = 0; i < objects_.size(); ++i) {
+    CSmiObject* object = objects_[i];  // records never move; the list may
     if (object->oid.empty()) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"OID of SMI object '%s' is not set", object->Name());
       continue;
@@ -498,19 +500,13 @@ void CSmiTree::AddMissingParents() {
         if (length + 1 == object->oid.size() && !object->parent) object->parent = objects_[static_cast<size_t>(found)];
         break;
       }
-      SmiOid prefix(object->oid.begin(), object->oid.begin() + static_cast<std::ptrdiff_t>(length));
-      SMI_TRACE(QLF_PROGRAM_SMI, L"Parent %s of Object '%s' does not exists", SmiOidText(prefix), object->Name());
-      missing.push_back(std::move(prefix));
+      CSmiObject record;
+      record.oid.assign(object->oid.begin(), object->oid.begin() + static_cast<std::ptrdiff_t>(length));
+      SMI_TRACE(QLF_PROGRAM_SMI, L"Adding missing parent %s of Object '%s'", SmiOidText(record.oid), object->Name());
+      record.type.kind = SMI_TYPE_OBJECT_IDENTIFIER;
+      record.declarations.push_back(CSmiDeclaration{L"no-name", L"", L"", 0});
+      AddObject(std::move(record));
     }
-  }
-  for (const SmiOid& oid : missing) {
-    if (FindOidPosition(ViewOf(oid)) >= 0) continue;
-    SMI_TRACE(QLF_PROGRAM_SMI, L"Adding missing parent %s", SmiOidText(oid));
-    CSmiObject record;
-    record.oid = oid;
-    record.type.kind = SMI_TYPE_OBJECT_IDENTIFIER;
-    record.declarations.push_back(CSmiDeclaration{L"no-name", L"", L"", 0});
-    AddObject(std::move(record));
   }
 }
 
