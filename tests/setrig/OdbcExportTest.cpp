@@ -60,7 +60,7 @@ class ScriptPlayerTest : public ::testing::TestWithParam<PlayCase> {
   void SetUp() override { odbctest::Sqlite(Db(), "CREATE TABLE t(a TEXT)"); }
   std::string Db() const { return dir_.str("installer.db"); }
   int Play(const std::string& bytes, const char* driver = odbctest::kSqliteDriver) {
-    const std::string script = odbctest::WriteFile(dir_.str("script.sql"), bytes);
+    const std::string script = WriteFileBytes(dir_.str("script.sql"), bytes);
     return Setrig_OdbcPlayScript(driver, "localhost", "setup", kPassword, Db().c_str(), script.c_str());
   }
 
