@@ -123,6 +123,8 @@ TEST(ScriptTextTest, WrongEncodingsAndBrokenSequencesAreLoggedAndReplaced) {
   // A lone low surrogate and an odd last byte in UTF-16; a cut sequence in UTF-8.
   EXPECT_EQ(TextOf(std::string("\xFF\xFE" "A\0\x00\xDC" "B", 7), ScriptEncoding::Utf16), L"A\uFFFD");
   EXPECT_TRUE(log.Has(L"The file /s.sql ends with an odd byte, it is left out"));
+  // Two low halves never make a pair.
+  EXPECT_EQ(TextOf(std::string("\xFF\xFE\x00\xDC\x00\xDC", 6), ScriptEncoding::Utf16), L"\uFFFD\uFFFD");
   EXPECT_EQ(TextOf("A\xC3", ScriptEncoding::Utf8), L"A\uFFFD");
 }
 
