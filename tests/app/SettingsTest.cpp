@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <sys/wait.h>
@@ -24,14 +23,8 @@ namespace {
 
 const std::string kKeyPrefix = "[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-void WriteFile(const std::string& path, const std::string& text) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
+std::string ReadFile(const std::string& path) { return ReadFileBytes(path); }
+void WriteFile(const std::string& path, const std::string& text) { WriteFileBytes(path, text); }
 std::string SettingsPath(const TempHome& env) { return env.str("config/tavelo/settings.reg"); }
 
 // A settings file with one key of ours: `body` starts with the key's last part.
@@ -134,8 +127,11 @@ TEST(Settings, ExpandAndMultiStringsAreRead) {
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR), L"/opt/édit/bin/ed %TAVELO_TEST_UNSET% 100%");
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_LAST_FILE), L"IF-MIB\r\nSNMPv2-MIB");
 
-  // An expansion beyond 4,096 characters falls back to the default.
-  setenv("TAVELO_TEST_EDITOR", std::string(5000, 'x').c_str(), 1);
+  // The expansion fits 4,096 characters with its terminating zero; a longer one falls back to the default.
+  const size_t rest = std::wstring(L"/bin/ed %TAVELO_TEST_UNSET% 100%").size();
+  setenv("TAVELO_TEST_EDITOR", std::string(4095 - rest, 'x').c_str(), 1);
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR).size(), 4095u);
+  setenv("TAVELO_TEST_EDITOR", std::string(4096 - rest, 'x').c_str(), 1);
   LogCapture log;
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR), L"xdg-open");
   EXPECT_EQ(log.CountContaining(L"Unable to expand the string '%TAVELO_TEST_EDITOR%", QUILLOG_ERROR), 1u);
@@ -163,10 +159,12 @@ TEST(Settings, WindowPlacementIsA44ByteBinary) {
   EXPECT_NE(text.find("\"WindowPlacement\"=hex:2c,00,00,00,02,00,00,00,03,00,00,00,ff,ff,ff,ff"), std::string::npos);
 
   // Another type or size is refused.
-  WriteSettings(env, "MainFrame]\n\"WindowPlacement\"=dword:1\n");
-  EXPECT_FALSE(ReadWindowPlacement(&out));
-  WriteSettings(env, "MainFrame]\n\"WindowPlacement\"=hex:2c,00\n");
-  EXPECT_FALSE(ReadWindowPlacement(&out));
+  std::string bytes = "2c";
+  for (int i = 1; i < 44; ++i) bytes += ",00";
+  for (const std::string& stored : {"hex(0):" + bytes, std::string("hex:2c,00"), "hex:" + bytes + ",00"}) {
+    WriteSettings(env, "MainFrame]\n\"WindowPlacement\"=" + stored + "\n");
+    EXPECT_FALSE(ReadWindowPlacement(&out)) << stored;
+  }
 }
 
 TEST(Settings, CorruptFileIsKeptAsideWithOneErrorLine) {
@@ -175,6 +173,8 @@ TEST(Settings, CorruptFileIsKeptAsideWithOneErrorLine) {
       "REGEDIT4\n\"Orphan\"=dword:1\n",
       "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\MainFrame]\n\"StatusBar\"=dword:xyz\n",
       "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\MainFrame]\n\"StatusBar\"=hex:1,2zz\n",
+      "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\MainFrame]\n\"StatusBar\"=dword:100000000\n",
+      "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\MainFrame]\n\"StatusBar\"=hex:100\n",
       "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\MainFrame]\n\"StatusBar=\"unterminated\n",
       std::string("REGEDIT4\n\0\0\0", 12),
       "",

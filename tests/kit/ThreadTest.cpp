@@ -325,8 +325,10 @@ TEST(KitWaiterIocp, PacketsAndCodesAreMapped) {
   EXPECT_EQ(std::make_tuple(packet.code, packet.status, packet.v1, packet.v2, packet.v3),
             std::make_tuple(Code(ThreadAction), 2u, uintptr_t{10}, uintptr_t{20}, uintptr_t{30}));
 
-  EXPECT_TRUE(waiter.Post(ThreadExit));
-  EXPECT_EQ(Take(waiter, 0).code, Code(ThreadExit));
+  for (uint32_t code : {Code(ThreadStart), Code(ThreadContinue)}) {  // both ends of the codes that pass
+    EXPECT_TRUE(waiter.Post(code));
+    EXPECT_EQ(Take(waiter, 0).code, code);
+  }
   EXPECT_TRUE(waiter.Post(ThreadTimeout));  // only codes 1 to 4 pass
   EXPECT_EQ(Take(waiter, 0).code, Code(ThreadNone));
 

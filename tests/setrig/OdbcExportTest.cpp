@@ -60,7 +60,7 @@ class ScriptPlayerTest : public ::testing::TestWithParam<PlayCase> {
   void SetUp() override { odbctest::Sqlite(Db(), "CREATE TABLE t(a TEXT)"); }
   std::string Db() const { return dir_.str("installer.db"); }
   int Play(const std::string& bytes, const char* driver = odbctest::kSqliteDriver) {
-    const std::string script = odbctest::WriteFile(dir_.str("script.sql"), bytes);
+    const std::string script = WriteFileBytes(dir_.str("script.sql"), bytes);
     return Setrig_OdbcPlayScript(driver, "localhost", "setup", kPassword, Db().c_str(), script.c_str());
   }
 
@@ -123,6 +123,8 @@ TEST(ScriptTextTest, WrongEncodingsAndBrokenSequencesAreLoggedAndReplaced) {
   // A lone low surrogate and an odd last byte in UTF-16; a cut sequence in UTF-8.
   EXPECT_EQ(TextOf(std::string("\xFF\xFE" "A\0\x00\xDC" "B", 7), ScriptEncoding::Utf16), L"A\uFFFD");
   EXPECT_TRUE(log.Has(L"The file /s.sql ends with an odd byte, it is left out"));
+  // Two low halves never make a pair.
+  EXPECT_EQ(TextOf(std::string("\xFF\xFE\x00\xDC\x00\xDC", 6), ScriptEncoding::Utf16), L"\uFFFD\uFFFD");
   EXPECT_EQ(TextOf("A\xC3", ScriptEncoding::Utf8), L"A\uFFFD");
 }
 

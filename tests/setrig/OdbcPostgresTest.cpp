@@ -26,7 +26,7 @@ class OdbcPostgresTest : public ::testing::Test {
   // The port goes with the server, as a further attribute for the driver.
   static std::string Server() { return "127.0.0.1;PORT=" + std::to_string(server_->port()); }
   int Play(const char* database, const std::string& bytes) {
-    const std::string script = odbctest::WriteFile(dir_.str("script.sql"), bytes);
+    const std::string script = WriteFileBytes(dir_.str("script.sql"), bytes);
     return Setrig_OdbcPlayScript(odbctest::kPostgresDriver, Server().c_str(), server_->user().c_str(),
                                  server_->password().c_str(), database, script.c_str());
   }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -15,21 +14,10 @@
 #include "setrig/OdbcPool.h"
 #include "setrig/OdbcRequest.h"
 #include "tests/common/LogCapture.h"
+#include "tests/common/Thrown.h"
 #include "tests/setrig/OdbcTestSupport.h"
 
 namespace {
-
-// The message of the CZubException* `body` throws, empty when none.
-std::wstring Thrown(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (CZubException* e) {
-    const std::wstring message = e->GetMessage();
-    delete e;
-    return message;
-  }
-  return L"";
-}
 
 class OdbcSqliteTest : public ::testing::Test {
  protected:
@@ -93,6 +81,7 @@ TEST_F(OdbcSqliteTest, ConnectionStringQuotesCredentialsAndMasksPasswords) {
   };
   for (const Case& c : {Case{L"PWD=abab;X=abab", L"abab", L"PWD=xxxxxxxx;X=xxxxxxxx"},
                         Case{L"PWD=;", L"", L"PWD=;"},
+                        Case{L"PWDX=1;pwd = s", L"", L"PWDX=1;pwd =xxxxxxxx"},  // a key that only begins like one
                         Case{L"UID=u;pwd=p%3bw;X=1", L"p;w", L"UID=u;pwd=xxxxxxxx;X=1"},  // the driver's escaping
                         Case{L"A={x;PWD=y};Password = {a}}b;c};Z=2", L"q", L"A={x;PWD=y};Password =xxxxxxxx;Z=2"},
                         Case{L"odd;PWD=secret", L"", L"odd;PWD=xxxxxxxx"}}) {

@@ -60,11 +60,6 @@ inline std::string Sqlite(const std::string& database, const std::string& sql) {
   return output;
 }
 
-inline std::string WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-  return path;
-}
-
 // UTF-16LE bytes of a text, with the byte order mark.
 inline std::string Utf16File(const std::wstring& text) {
   std::string bytes = "\xFF\xFE";
