@@ -348,7 +348,7 @@ QString CViewTrapper::_binding_cell(const CTrapRecord& record, int32_t binding, 
     case COLUMN_NUMBER: return QString::number(binding + 1);
     case COLUMN_ENTERPRISE: return _oid_text(frame.GetNames()[index]->GetText());
     case COLUMN_GENERIC: return QString::fromWCharArray(GetTypeName(value->GetType().GetCode()));
-    case COLUMN_SPECIFIC: return Text(value);
+    case COLUMN_SPECIFIC: return ValueText(*value);
     default: return {};
   }
 }
@@ -371,5 +371,6 @@ QString CViewTrapper::RowValue(int row) const {
   if (row < 0 || row >= static_cast<int>(rows_.size())) return {};
   const RowRef ref = rows_[static_cast<size_t>(row)];
   if (ref.binding < 0) return {};
-  return Text(traps_[ref.trap]->GetFrame().GetValues()[static_cast<size_t>(ref.binding)]);
+  const CAsn1Object* value = traps_[ref.trap]->GetFrame().GetValues()[static_cast<size_t>(ref.binding)];
+  return value ? ValueText(*value) : QString();
 }

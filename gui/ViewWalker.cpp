@@ -98,7 +98,7 @@ bool CViewWalker::OnCommand(uint32_t command) {
     case ID_WALKER_STOP: return walk_.Stop();
     case ID_WALKER_CLEAR: ClearList(); return true;
     case ID_COPY_OID: QApplication::clipboard()->setText(QString::fromStdWString(row->GetOid().GetText())); return true;
-    case ID_COPY_VALUE: QApplication::clipboard()->setText(QString::fromStdWString(row->GetObject().GetText())); return true;
+    case ID_COPY_VALUE: QApplication::clipboard()->setText(ValueText(row->GetObject())); return true;
     case ID_DISPLAY_RAW: _set_mode(DISPLAY_RAW); return true;
     case ID_DISPLAY_SMART: _set_mode(DISPLAY_SMART); return true;
     case ID_SNMP_GET: return OnGet();
@@ -154,7 +154,7 @@ bool CViewWalker::OnSet() {
   if (dialog.exec() != QDialog::Accepted) return false;
   CThreadActionWalkerParameter parameter = StoredParameter(false);
   parameter.community = dialog.CommunityEdit()->text().toStdWString();
-  parameter.value = dialog.ValueEdit()->text().toStdWString();
+  parameter.value = TypedOctets(dialog.ValueEdit()->text());
   parameter.first_oid = record->GetOid();
   parameter.current_oid = record->GetOid();
   parameter.view_row = static_cast<uint32_t>(row);
@@ -267,7 +267,7 @@ QString CViewWalker::CellText(int row, int column) const {
     case COLUMN_VALUE:
       if (smart && code == ASN1_OBJECT_IDENTIFIER) return SmartOid(object.GetText());
       if (smart && code == ASN1_TIMETICKS) return FormatTimeTicks(static_cast<uint64_t>(object.GetValue().GetInteger()));
-      return QString::fromStdWString(object.GetText());
+      return ValueText(object);
     default: return QStringLiteral("???");
   }
 }
