@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "app/Settings.h"
 #include "asn1/Asn1Type.h"
@@ -192,10 +193,10 @@ intptr_t CViewWalker::OnViewMessage(uint32_t message, uintptr_t sub_code, uintpt
     case MSG_VIEW_WALKER_DATA:
       if (payload == 0) return 0;
       pending_.emplace_back(reinterpret_cast<CWalkerResult*>(payload));
-      // Behind the events already queued: the answers that follow join this batch.
+      // The rows that arrive within the next kRowBatchMs join this batch.
       if (!take_queued_) {
         take_queued_ = true;
-        QMetaObject::invokeMethod(this, [this] { TakePending(); }, Qt::QueuedConnection);
+        QTimer::singleShot(kRowBatchMs, this, [this] { TakePending(); });
       }
       return 1;
     case MSG_VIEW_WALKER_FINISHED:
