@@ -49,6 +49,9 @@ class CMyListView : public QTableView {
  public:
   // For a list whose widths are not kept.
   static constexpr uint32_t kNoWidthSetting = 0xFFFFFFFFu;
+  // Rows that arrive one at a time (walk answers, traps) are appended at
+  // most this often: one insertion and one repaint per batch, not per row.
+  static constexpr int kRowBatchMs = 50;
 
   // class_name names the view in log lines ("Creating %s View");
   // width_setting is the number of its ColWidth setting.

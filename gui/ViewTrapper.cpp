@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "app/Settings.h"
 #include "asn1/Asn1Type.h"
@@ -197,10 +198,10 @@ intptr_t CViewTrapper::OnViewMessage(uint32_t message, uintptr_t sub_code, uintp
       if (!frame.IsVersion1() && !frame.IsVersion2c()) {
         QuillogW(QUILLOG_ERROR, 0, L"CViewTrapper::OnViewMessage() : Version is not yet set");
       }
-      // Behind the messages already queued: they join this batch.
+      // The rows that arrive within the next kRowBatchMs join this batch.
       if (!take_queued_) {
         take_queued_ = true;
-        QMetaObject::invokeMethod(this, [this] { TakePending(); }, Qt::QueuedConnection);
+        QTimer::singleShot(kRowBatchMs, this, [this] { TakePending(); });
       }
       return 1;
     }
@@ -221,8 +222,6 @@ void CViewTrapper::TakePending() {
   const QScrollBar* bar = verticalScrollBar();
   const bool follow = bar->value() >= bar->maximum();
   BeginAppendRows(static_cast<int>(pending_.size()));
-  traps_.reserve(traps_.size() + pending_.size());
-  rows_.reserve(rows_.size() + pending_.size());
   for (auto& record : pending_) {
     rows_.push_back(RowRef{static_cast<uint32_t>(traps_.size()), -1});
     traps_.push_back(std::move(record));
@@ -348,7 +347,7 @@ QString CViewTrapper::_binding_cell(const CTrapRecord& record, int32_t binding, 
     case COLUMN_NUMBER: return QString::number(binding + 1);
     case COLUMN_ENTERPRISE: return _oid_text(frame.GetNames()[index]->GetText());
     case COLUMN_GENERIC: return QString::fromWCharArray(GetTypeName(value->GetType().GetCode()));
-    case COLUMN_SPECIFIC: return Text(value);
+    case COLUMN_SPECIFIC: return ValueText(*value);
     default: return {};
   }
 }
@@ -371,5 +370,6 @@ QString CViewTrapper::RowValue(int row) const {
   if (row < 0 || row >= static_cast<int>(rows_.size())) return {};
   const RowRef ref = rows_[static_cast<size_t>(row)];
   if (ref.binding < 0) return {};
-  return Text(traps_[ref.trap]->GetFrame().GetValues()[static_cast<size_t>(ref.binding)]);
+  const CAsn1Object* value = traps_[ref.trap]->GetFrame().GetValues()[static_cast<size_t>(ref.binding)];
+  return value ? ValueText(*value) : QString();
 }

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "app/Settings.h"
 #include "asn1/Asn1Type.h"
@@ -98,7 +99,7 @@ bool CViewWalker::OnCommand(uint32_t command) {
     case ID_WALKER_STOP: return walk_.Stop();
     case ID_WALKER_CLEAR: ClearList(); return true;
     case ID_COPY_OID: QApplication::clipboard()->setText(QString::fromStdWString(row->GetOid().GetText())); return true;
-    case ID_COPY_VALUE: QApplication::clipboard()->setText(QString::fromStdWString(row->GetObject().GetText())); return true;
+    case ID_COPY_VALUE: QApplication::clipboard()->setText(ValueText(row->GetObject())); return true;
     case ID_DISPLAY_RAW: _set_mode(DISPLAY_RAW); return true;
     case ID_DISPLAY_SMART: _set_mode(DISPLAY_SMART); return true;
     case ID_SNMP_GET: return OnGet();
@@ -154,7 +155,7 @@ bool CViewWalker::OnSet() {
   if (dialog.exec() != QDialog::Accepted) return false;
   CThreadActionWalkerParameter parameter = StoredParameter(false);
   parameter.community = dialog.CommunityEdit()->text().toStdWString();
-  parameter.value = dialog.ValueEdit()->text().toStdWString();
+  parameter.value = TypedOctets(dialog.ValueEdit()->text());
   parameter.first_oid = record->GetOid();
   parameter.current_oid = record->GetOid();
   parameter.view_row = static_cast<uint32_t>(row);
@@ -192,10 +193,10 @@ intptr_t CViewWalker::OnViewMessage(uint32_t message, uintptr_t sub_code, uintpt
     case MSG_VIEW_WALKER_DATA:
       if (payload == 0) return 0;
       pending_.emplace_back(reinterpret_cast<CWalkerResult*>(payload));
-      // Behind the events already queued: the answers that follow join this batch.
+      // The rows that arrive within the next kRowBatchMs join this batch.
       if (!take_queued_) {
         take_queued_ = true;
-        QMetaObject::invokeMethod(this, [this] { TakePending(); }, Qt::QueuedConnection);
+        QTimer::singleShot(kRowBatchMs, this, [this] { TakePending(); });
       }
       return 1;
     case MSG_VIEW_WALKER_FINISHED:
@@ -267,7 +268,7 @@ QString CViewWalker::CellText(int row, int column) const {
     case COLUMN_VALUE:
       if (smart && code == ASN1_OBJECT_IDENTIFIER) return SmartOid(object.GetText());
       if (smart && code == ASN1_TIMETICKS) return FormatTimeTicks(static_cast<uint64_t>(object.GetValue().GetInteger()));
-      return QString::fromStdWString(object.GetText());
+      return ValueText(object);
     default: return QStringLiteral("???");
   }
 }

@@ -2,9 +2,9 @@
 // returned from an agent.
 //
 // The workers send each variable synchronously; the view only queues the
-// record and appends the queue as one batch of rows once the events already
-// waiting are handled, so the worker is held for a push, not for a row
-// insertion, and a burst of answers costs one insertion.
+// record and appends the queue as one batch of rows at most every
+// kRowBatchMs, so the worker is held for a push, not for a row insertion
+// and a repaint.
 #pragma once
 
 #include "app/MessageCenter.h"

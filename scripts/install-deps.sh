@@ -12,7 +12,7 @@ packages=(
   libssl-dev openssl libcurl4-openssl-dev libxml2-dev
   unixodbc-dev odbc-postgresql libsqliteodbc sqlite3 postgresql
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6 libgl-dev
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils iproute2
 )
 
 missing=()

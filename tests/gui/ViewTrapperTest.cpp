@@ -67,7 +67,8 @@ TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   ASSERT_TRUE(SendTrap(port_, {"-v", "1", "1.3.6.1.4.1.8072.2.3", "127.0.0.9", "6", "17", "12345",
                                "1.3.6.1.2.1.1.5.0", "s", "hello"}));
   ASSERT_TRUE(ProcessUntil([&] { return view->TrapCount() == 1; })) << "the SNMPv1 trap never showed";
-  ASSERT_TRUE(SendTrap(port_, {"-v", "2c", "4242", "1.3.6.1.6.3.1.1.5.3", "1.3.6.1.2.1.2.2.1.1.2", "i", "2"}));
+  ASSERT_TRUE(SendTrap(port_, {"-v", "2c", "4242", "1.3.6.1.6.3.1.1.5.3", "1.3.6.1.2.1.2.2.1.1.2", "i", "2",
+                               "1.3.6.1.2.1.1.5.0", "x", "C3A9", "1.3.6.1.2.1.1.4.0", "x", "FF00"}));
   ASSERT_TRUE(ProcessUntil([&] { return view->TrapCount() == 2; })) << "the SNMPv2c trap never showed";
   ASSERT_EQ(view->RowCount(), 2);
 
@@ -79,7 +80,7 @@ TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   EXPECT_EQ(v1.mid(2), (QStringList{"127.0.0.1", "1", "127.0.0.9", "1.3.6.1.4.1.8072.2.3", "enterpriseSpecific", "17",
                                     "00:02:03.450", "1"}));
   EXPECT_EQ(v1[0], "1");
-  EXPECT_EQ(RowCells(*view, 1).mid(2), (QStringList{"127.0.0.1", "2c", "", "", "", "", "", "3"}));
+  EXPECT_EQ(RowCells(*view, 1).mid(2), (QStringList{"127.0.0.1", "2c", "", "", "", "", "", "5"}));
   EXPECT_EQ(view->CellText(1, CViewTrapper::COLUMN_COUNT), "???");
   EXPECT_EQ(view->RowOid(1), "1.3.6.1.6.3.1.1.5.3");  // snmpTrapOID.0
 
@@ -90,10 +91,14 @@ TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   EXPECT_FALSE(view->IsCommandEnabled(ID_TRAPPER_COLLAPSE_ONE));
   ASSERT_TRUE(view->IsCommandEnabled(ID_TRAPPER_EXPAND_ONE));
   view->OnCommand(ID_TRAPPER_EXPAND_ONE);
-  ASSERT_EQ(view->RowCount(), 5);
+  ASSERT_EQ(view->RowCount(), 7);
   EXPECT_EQ(RowCells(*view, 2), (QStringList{"1", "", "", "", "", "1.3.6.1.2.1.1.3.0", "TimeTicks", "4242", "", ""}));
   EXPECT_EQ(RowCells(*view, 4),
             (QStringList{"3", "", "", "", "", "1.3.6.1.2.1.2.2.1.1.2", "Integer", "2", "", ""}));
+  // Octets that form UTF-8 show as their text, binary ones in hexadecimal.
+  EXPECT_EQ(RowCells(*view, 5).mid(5, 3), (QStringList{"1.3.6.1.2.1.1.5.0", "Octet String", QString::fromUtf8("é")}));
+  EXPECT_EQ(view->RowValue(5), QString::fromUtf8("é"));
+  EXPECT_EQ(view->CellText(6, CViewTrapper::COLUMN_SPECIFIC), "ff:00");
   EXPECT_EQ(view->RowColour(3), QColor(StoredDword(SETTING_TRAP_ALT2_RED), StoredDword(SETTING_TRAP_ALT2_GREEN),
                                        StoredDword(SETTING_TRAP_ALT2_BLUE)));
 
@@ -110,7 +115,7 @@ TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
   EXPECT_EQ(view->RowCount(), 2);
   view->OnCommand(ID_TRAPPER_EXPAND_ALL);
-  EXPECT_EQ(view->RowCount(), 6);
+  EXPECT_EQ(view->RowCount(), 8);
   EXPECT_EQ(view->CellText(1, CViewTrapper::COLUMN_SPECIFIC), "hello");
   view->OnCommand(ID_TRAPPER_COLLAPSE_ALL);
   EXPECT_EQ(view->RowCount(), 2);

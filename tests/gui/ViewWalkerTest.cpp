@@ -172,6 +172,46 @@ TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), "attic");
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_NUMBER), number);
   EXPECT_EQ(static_cast<size_t>(view->RowCount()), expected.size());
+
+  // Octets that form UTF-8 show as their text, binary ones in hexadecimal.
+  struct Octets {
+    const char* hex;
+    const char* shown;
+    const char* length;
+  };
+  for (const Octets& o : {Octets{"C3A9", "é", "2"}, Octets{"6361666520E29895", "cafe ☕", "8"},
+                          Octets{"6162636465666768696A6B6C6DC3A9", "abcdefghijklmé", "15"},
+                          Octets{"FF10FE", "ff:10:fe", "3"}, Octets{"C0AF41", "c0:af:41", "3"}}) {
+    ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", agent_->Target(), ".1.3.6.1.2.1.1.6.0", "x", o.hex}, &out),
+              0) << out;
+    ASSERT_TRUE(view->OnCommand(ID_SNMP_GET));
+    ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
+    EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), QString::fromUtf8(o.shown)) << o.hex;
+    EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_LENGTH), o.length) << o.hex;
+  }
+
+  // Typed text goes out as its UTF-8 octets and comes back as typed.
+  const QString typed = QString::fromUtf8("Salle é ☕ 7");
+  set = AcceptNextDialog<CDlgSnmpSet>([&](CDlgSnmpSet& d) { d.ValueEdit()->setText(typed); });
+  ASSERT_TRUE(view->OnCommand(ID_SNMP_SET));
+  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
+  EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), typed);
+  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqvx", agent_->Target(), ".1.3.6.1.2.1.1.6.0"}, &out), 0);
+  EXPECT_NE(out.find("53 61 6C 6C 65 20 C3 A9 20 E2 98 95 20 37"), std::string::npos) << out;
+}
+
+TEST(ViewWalkerText, ReadableUtf8) {
+  using Case = std::pair<std::string, bool>;
+  for (const auto& [octets, readable] :
+       {Case{"plain\ttext\r\n", true}, Case{"\xC3\xA9", true}, Case{"\xF0\x9F\x98\x80", true}, Case{"", true},
+        Case{"\xC0\xAF", false},                  // overlong '/'
+        Case{"\xED\xA0\x80", false},             // a surrogate
+        Case{"\xF4\x90\x80\x80", false},        // past U+10FFFF
+        Case{"\xE2\x98", false},                  // cut short
+        Case{"\xC2\x85", false},                  // a C1 control
+        Case{std::string("a\0b", 3), false}, Case{"\x1B[2J", false}, Case{"caf\xE9", false}})
+    EXPECT_EQ(IsReadableUtf8(octets), readable) << octets;
+  EXPECT_EQ(TypedOctets(QString::fromUtf8("é")), (std::wstring{wchar_t(0xC3), wchar_t(0xA9)}));
 }
 
 TEST_F(ViewWalkerTest, StartSendsRetriesPlusOneRequestsAndRestartRetries) {

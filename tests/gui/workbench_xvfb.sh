@@ -2,7 +2,9 @@
 # End-to-end: the built tavelo-workbench under Xvfb. The window titled
 # "Tavelo" appears, Ctrl+4 chooses the Simuler tab, Alt+F4 ends the program
 # with status 0 (as SIGTERM does), and the settings file then holds a 44-byte WindowPlacement
-# and LastView 3.
+# and LastView 3. With LastAutoStart 1 and a free LastPort in a prepared
+# settings file, the program listens on that port as soon as its window
+# shows, and a trap sent there reaches the log file.
 #   workbench_xvfb.sh PROGRAM [SCREENSHOT.png]
 set -uo pipefail
 
@@ -27,6 +29,52 @@ start() {
   done
   kill -9 "$pid"
   fail "no window titled Tavelo within 20 s"
+}
+
+# A UDP port nothing listens on.
+free_udp_port() {
+  local port
+  for _ in $(seq 50); do
+    port=$((20000 + RANDOM % 40000))
+    [ -z "$(ss -Huln "sport = :$port")" ] && { echo "$port"; return; }
+  done
+  fail "no free UDP port found"
+}
+
+# The trap receiver starts with the program and logs what it receives.
+check_autostart() {
+  export XDG_CONFIG_HOME=$XDG_CONFIG_HOME/autostart XDG_STATE_HOME=$XDG_STATE_HOME/autostart
+  mkdir -p "$XDG_CONFIG_HOME/tavelo" "$XDG_STATE_HOME"
+  local port key='[HKEY_CURRENT_USER\Software\Tavelo\Tavelo'
+  port=$(free_udp_port)
+  # Log features: Program SNMP, SNMP Frame (In), SNMP Decode (In).
+  printf 'REGEDIT4\n\n%s\\DlgTrapParameter]\n"LastPort"=dword:%08x\n"LastAutoStart"=dword:00000001\n\n%s\\ViewLogs]\n"LogLevel"=dword:00a80000\n' \
+    "$key" "$port" "$key" >"$XDG_CONFIG_HOME/tavelo/settings.reg"
+  start
+  local listening=""
+  for _ in $(seq 20); do
+    [ -n "$(ss -Huln "sport = :$port")" ] && { listening=1; break; }
+    sleep 0.1
+  done
+  [ -n "$listening" ] || { kill "$pid"; fail "not listening on UDP port $port 2 s after the window showed"; }
+  snmptrap -v 2c -c public -M "" "127.0.0.1:$port" 4242 1.3.6.1.6.3.1.1.5.1 1.3.6.1.2.1.1.5.0 s e2e-trap ||
+    { kill "$pid"; fail "snmptrap failed"; }
+  local log="" logged=""
+  for _ in $(seq 100); do
+    log=$(find "$XDG_STATE_HOME" -name '*.log' | head -1)
+    if [ -n "$log" ] && grep -q "bytes received from 127.0.0.1:" "$log" &&
+      grep -qF "Decoded a 'PDU Trap V2' frame" "$log"; then
+      logged=1
+      break
+    fi
+    sleep 0.1
+  done
+  [ -n "$logged" ] || { kill "$pid"; fail "the trap is not in the log ${log:-(no log file)}"; }
+  kill -TERM "$pid"
+  ends_after "SIGTERM"
+  grep -q '^"LastAutoStart"=dword:00000001' "$XDG_CONFIG_HOME/tavelo/settings.reg" ||
+    fail "LastAutoStart did not stay 1: $(cat "$XDG_CONFIG_HOME/tavelo/settings.reg")"
+  echo "OK: listening on UDP port $port at start-up, the trap logged in $log"
 }
 
 # Waits up to 10 s for the program to end after $1, with status 0.
@@ -67,6 +115,8 @@ if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
   start
   kill -TERM "$pid"
   ends_after "SIGTERM"
+
+  (check_autostart) || exit 1
   exit 0
 fi
 
@@ -74,6 +124,8 @@ fi
 [ -x "$program" ] || { echo "SKIP: no program at $program"; exit 77; }
 command -v xvfb-run >/dev/null || fail "xvfb-run is missing (scripts/install-deps.sh installs it)"
 command -v xdotool >/dev/null || fail "xdotool is missing (scripts/install-deps.sh installs it)"
+command -v ss >/dev/null || fail "ss is missing (scripts/install-deps.sh installs it)"
+command -v snmptrap >/dev/null || fail "snmptrap is missing (scripts/install-deps.sh installs it)"
 
 home=$(mktemp -d /tmp/tavelo-xvfb-XXXXXX)
 trap 'rm -rf "$home"' EXIT

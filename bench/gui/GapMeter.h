@@ -1,0 +1,83 @@
+// The longest time the GUI thread's event loop went without running: the
+// largest gap between two ticks of a 1 ms timer, less the 1 ms, with what the
+// GUI thread did within that gap: CPU time it used, and time it was ready
+// but waited for a CPU (from /proc/thread-self/schedstat). The rest of the
+// gap it was blocked (a lock, a page fault, a system call).
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include <chrono>
+
+class GapMeter {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  GapMeter() : schedstat_(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)) {
+    ticker_.setTimerType(Qt::PreciseTimer);
+    ticker_.setInterval(1);
+    QObject::connect(&ticker_, &QTimer::timeout, [this] { _tick(); });
+  }
+  ~GapMeter() {
+    if (schedstat_ >= 0) ::close(schedstat_);
+  }
+  GapMeter(const GapMeter&) = delete;
+  GapMeter& operator=(const GapMeter&) = delete;
+
+  void Start() {
+    longest_ms = 0;
+    longest_cpu_ms = 0;
+    longest_wait_ms = 0;
+    last_ = Clock::now();
+    last_cpu_ = ThreadCpuMs();
+    last_wait_ = WaitMs();
+    ticker_.start();
+  }
+  void Stop() { ticker_.stop(); }
+
+  static double ThreadCpuMs() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+  }
+
+  double longest_ms = 0;
+  double longest_cpu_ms = 0;
+  double longest_wait_ms = 0;  // ready to run, no CPU given
+
+ private:
+  // Time this thread spent on a run queue so far; 0 where not told.
+  double WaitMs() const {
+    char text[96] = {};
+    if (schedstat_ < 0 || ::pread(schedstat_, text, sizeof text - 1, 0) <= 0) return 0;
+    unsigned long long run_ns = 0, wait_ns = 0;
+    if (std::sscanf(text, "%llu %llu", &run_ns, &wait_ns) != 2) return 0;
+    return static_cast<double>(wait_ns) / 1e6;
+  }
+  void _tick() {
+    const Clock::time_point now = Clock::now();
+    const double cpu = ThreadCpuMs();
+    const double wait = WaitMs();
+    const double gap = std::chrono::duration<double, std::milli>(now - last_).count() - 1.0;
+    if (gap > longest_ms) {
+      longest_ms = gap;
+      longest_cpu_ms = cpu - last_cpu_;
+      longest_wait_ms = wait - last_wait_;
+    }
+    last_ = now;
+    last_cpu_ = cpu;
+    last_wait_ = wait;
+  }
+  int schedstat_;
+  QTimer ticker_;
+  Clock::time_point last_;
+  double last_cpu_ = 0;
+  double last_wait_ = 0;
+};
