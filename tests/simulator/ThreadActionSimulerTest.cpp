@@ -671,6 +671,17 @@ TEST_F(SimulerTest, AnswersLargerThanTheEncoderHoldsAreTooBig) {
   }
   EXPECT_GT(too_big, 0);
   EXPECT_TRUE(log.HasContaining(L"does not fit in 2048 bytes, answered tooBig"));
+  // Bindings that fit one by one but not together: tooBig, in SNMPv1 with every name.
+  SetStoredText(L"1.3.6.1.2.1.1.5.0", std::wstring(150, L'v'));
+  const auto twelve = Parse(FullPath(ManyRequest(0xA0, 1, 12, std::vector(12, kSysName))).value_or(Bytes()));
+  ASSERT_TRUE(twelve);
+  EXPECT_EQ(twelve->status, 0);
+  EXPECT_EQ(twelve->bindings.size(), 12u);
+  const std::vector<std::vector<uint64_t>> thirteen(13, kSysName);
+  Bytes nulls;
+  for (const auto& name : thirteen) nulls = berbytes::Cat({nulls, Binding(name, berbytes::kNull)});
+  EXPECT_EQ(FullPath(ManyRequest(0xA0, 0, 12, thirteen)), Response(0, 12, 1, 0, nulls));
+  EXPECT_EQ(FullPath(ManyRequest(0xA0, 1, 12, thirteen)), Response(1, 12, 1, 0, Bytes()));
 }
 
 // A Set answered tooBig is not made. The echo of a Gauge32 sent as the four
