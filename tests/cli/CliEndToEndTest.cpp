@@ -47,8 +47,10 @@ std::string Hex(const std::string& octets) {
 // ticks). Values that change from one read to the next are left empty.
 std::string HexDigits(const std::string& text) {
   std::string out;
-  for (char ch : text)
-    if (std::isxdigit(static_cast<unsigned char>(ch))) out += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (std::isxdigit(c)) out += static_cast<char>(std::toupper(c));
+  }
   return out;
 }
 
@@ -433,7 +435,8 @@ TEST(CliMisbehavingAgent, AWalkThatEndsEarlyPrintsWhatItGotThenOneErrorLine) {
       EXPECT_EQ(r.status, 1);
       EXPECT_EQ(r.out, "1.3.6.1.2.1.1.1.0 = Octet String: \"box\"\n1.3.6.1.2.1.1.2.0 = Octet String: \"two\"\n");
       std::string error = c.error;
-      if (const size_t at = error.find("PORT"); at != std::string::npos) error.replace(at, 4, std::to_string(agent.Port()));
+      if (const size_t at = error.find("PORT"); at != std::string::npos)
+        error.replace(at, 4, std::to_string(agent.Port()));
       EXPECT_EQ(r.err, error);
       for (const auto& request : agent.Seen()) {
         EXPECT_EQ(request.pdu, mode.empty() || mode[0] == "-Cr" ? 0xA5 : 0xA1);

@@ -1,5 +1,7 @@
 #include "asn1/BerDecoder.h"
 #include "snmp/SnmpGenericFrameIn.h"
+#include "snmp/SnmpGetBulkResponseIn.h"
+#include "snmp/SnmpInformAck.h"
 #include "snmp/SnmpResponseIn.h"
 #include "snmp/SnmpTrapIn.h"
 #include "tests/common/BerBytes.h"
@@ -49,6 +51,65 @@ TEST(SnmpResponseIn, FirstOfTwoBindings) {
   EXPECT_EQ(frame.GetName()->GetText(), L"1.3.6.1.2.1.1.7.0");
   EXPECT_EQ(frame.GetValue()->GetText(), L"72");
   EXPECT_TRUE(log.Records().empty());
+}
+
+// A bulk answer: every binding in order, or none; a binding that is not
+// SEQUENCE { OID, value } refuses the whole answer.
+TEST(SnmpGetBulkResponseIn, EveryBindingOrNone) {
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    size_t bindings;
+    const wchar_t* refusal;  // null: decodes
+  };
+  const Case cases[] = {
+      {"three", Response(1, 3), 3, nullptr},
+      {"none", Response(1, 0), 0, nullptr},
+      {"a name that is not an OID", Message(1, "public", ASN1_PDU_RESPONSE, Int(1), {{Int(5), Int(6)}}), 0,
+       L"Bad variable binding at ASN.1 object 9 of 11 in GetBulkResponse"},
+      {"a binding with a name only",
+       Seq({Int(1), Text("public"), Tlv(ASN1_PDU_RESPONSE, Cat({Int(1), Int(0), Int(0), Seq({Seq({kIfIndex})})}))}),
+       0, L"Bad variable binding at ASN.1 object 9 of 10 in GetBulkResponse"},
+      {"a GetRequest", Response(1, 2, ASN1_PDU_GET_REQUEST), 0,
+       L"Request identifier 160 is not correct in GetBulkResponse"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LogCapture log;
+    CSnmpGetBulkResponseIn frame;
+    EXPECT_EQ(DecodeInto(c.bytes, frame), c.refusal == nullptr);
+    ASSERT_EQ(frame.GetNames().size(), c.bindings);
+    ASSERT_EQ(frame.GetValues().size(), c.bindings);
+    if (c.refusal != nullptr) {
+      EXPECT_TRUE(log.Has(c.refusal));
+      continue;
+    }
+    for (size_t i = 0; i < c.bindings; ++i) {
+      EXPECT_EQ(frame.GetNames()[i]->GetText(), L"1.3.6.1.2.1.1." + std::to_wstring(7 + i) + L".0");
+      EXPECT_EQ(frame.GetValues()[i]->GetValue().GetInteger(), static_cast<int64_t>(72 + i));
+    }
+    EXPECT_EQ(frame.GetName(), c.bindings == 0 ? nullptr : frame.GetNames()[0]);
+  }
+}
+
+// Only a whole InformRequest is acknowledged.
+TEST(SnmpInformAck, RefusesWhatIsNotAnInform) {
+  const Bytes inform = Message(1, "public", ASN1_PDU_INFORM, Int(3), {{kIfIndex, Int(1)}});
+  Bytes ack;
+  ASSERT_TRUE(BuildInformAck(inform.data(), inform.size(), &ack));
+  Bytes expected = inform;
+  expected[13] = ASN1_PDU_RESPONSE;  // 30 len, 02 01 01, 04 06 "public", then the PDU
+  EXPECT_EQ(ack, expected);
+  Bytes padded = inform;
+  padded.push_back(0);
+  const Bytes cut(inform.begin(), inform.end() - 1);
+  const Bytes status_not_integer =
+      Seq({Int(1), Text("public"), Tlv(ASN1_PDU_INFORM, Cat({Int(3), Text("x"), Int(0), Seq({})}))});
+  for (const Bytes& bad : {Response(1, 1), TrapV1({}), padded, cut, status_not_integer, Bytes{}}) {
+    LogCapture log;
+    EXPECT_FALSE(BuildInformAck(bad.data(), bad.size(), &ack));
+    EXPECT_TRUE(log.HasContaining(L"BuildInformAck() ==> "));
+  }
 }
 
 // A cut or padded datagram never yields a frame with missing or empty parts:

@@ -1,5 +1,6 @@
 #include "asn1/BerEncoder.h"
 #include "snmp/SnmpFrameOut.h"
+#include "snmp/SnmpGetBulkRequestOut.h"
 #include "tests/asn1/CodecHelpers.h"
 #include "tests/common/LogCapture.h"
 
@@ -47,6 +48,17 @@ TEST(SnmpOut, RequestBytes) {
   expected.resize(expected.size() - 2);
   expected.insert(expected.end(), {0x04, 0x03, 0x61, 0x62, 0x63});
   EXPECT_EQ(Encoded(*set), expected);
+  // GetBulk: non-repeaters and max-repetitions where the error fields are.
+  auto bulk = Request<CSnmpGetBulkRequestOut>();
+  ASSERT_TRUE(bulk->SetInteger(L"NonRepeaters", 2, true) && bulk->SetInteger(L"MaxRepetitions", 300, true));
+  expected = kGetRequest;
+  expected[1] += 1;
+  expected[7] = 0xA5;
+  expected[8] += 1;
+  expected[14] = 0x02;
+  expected.erase(expected.begin() + 15, expected.begin() + 18);
+  expected.insert(expected.begin() + 15, {0x02, 0x02, 0x01, 0x2C});
+  EXPECT_EQ(Encoded(*bulk), expected);
 }
 
 // The binding's value of a Response from each type's text; INTEGER reads the

@@ -88,8 +88,9 @@ TEST_F(TrapperTest, InformsAreShownAndAcknowledgedToTheirSenderWithTheirIdAndBin
   // A short inform, one whose PDU needs a two-byte length, one with a
   // four-byte request id and error fields that are not 0 (the Response
   // carries noError), and a trap and a version 1 inform (not acknowledged).
-  const std::vector<std::pair<Bytes, Bytes>> few = {{Oid({1, 3, 6, 1, 2, 1, 1, 3, 0}), Tlv(0x43, {0x05})},
-                                                    {Oid({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}), Oid({1, 3, 6, 1, 4, 1, 9})}};
+  const std::vector<std::pair<Bytes, Bytes>> few = {
+      {Oid({1, 3, 6, 1, 2, 1, 1, 3, 0}), Tlv(0x43, {0x05})},
+      {Oid({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}), Oid({1, 3, 6, 1, 4, 1, 9})}};
   const std::vector<std::pair<Bytes, Bytes>> many = {{Oid({1, 3, 6, 1, 2, 1, 1, 5, 0}), Text(std::string(300, 'i'))},
                                                      {Oid({1, 3, 6, 1, 2, 1, 1, 6, 0}), Tlv(0x44, {0x00, 0xFF})}};
   const Bytes inform_few = Message(1, "any", 0xA6, Int(7), few);
@@ -98,7 +99,8 @@ TEST_F(TrapperTest, InformsAreShownAndAcknowledgedToTheirSenderWithTheirIdAndBin
   for (const auto& [oid, value] : few) list_few = Cat({list_few, Tlv(0x30, Cat({oid, value}))});
   const Bytes odd_fields =
       Tlv(0x30, Cat({Int(1), Text("odd"), Tlv(0xA6, Cat({Int(0x7FFFFFFF), Int(5), Int(2), Tlv(0x30, list_few)}))}));
-  for (const Bytes& datagram : {inform_few, inform_many, odd_fields, V2Trap("t", 5), Message(0, "v1", 0xA6, Int(9), few)})
+  const Bytes v1_inform = Message(0, "v1", 0xA6, Int(9), few);
+  for (const Bytes& datagram : {inform_few, inform_many, odd_fields, V2Trap("t", 5), v1_inform})
     ASSERT_TRUE(sender.SendTo(port_, datagram));
   ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 4));
 
