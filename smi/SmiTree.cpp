@@ -512,72 +512,39 @@ void CSmiTree::AddMissingParents() {
 
 namespace {
 
-struct SortEntry {
-  uint32_t offset;  // of the OID's arcs in the side array
-  uint32_t size;
-  uint32_t position;
-};
-
-// Sorts through a side array of the arcs, side by side, so that comparisons
-// stay in cache. Empty OIDs go first (logged) so that the order stays a
-// strict weak order.
-template <typename Arc>
-void SortEntries(std::vector<SortEntry>& order, const std::vector<const SmiOid*>& oids) {
-  size_t total = 0;
-  for (const SmiOid* oid : oids) total += oid->size();
-  std::vector<Arc> arcs;
-  arcs.reserve(total);
-  for (uint32_t i = 0; i < oids.size(); ++i) {
-    order[i] = SortEntry{static_cast<uint32_t>(arcs.size()), static_cast<uint32_t>(oids[i]->size()), i};
-    for (int64_t arc : *oids[i]) arcs.push_back(static_cast<Arc>(arc));
+// Empty OIDs go first (logged) so that the order stays a strict weak order.
+bool OidLess(const SmiOid& x, const SmiOid& y) {
+  if (x.empty() || y.empty()) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Size is 0");
+    return x.empty() && !y.empty();
   }
-  const Arc* base = arcs.data();
-  auto less = [base](const SortEntry& a, const SortEntry& b) {
-    if (a.size == 0 || b.size == 0) {
-      QuillogW(QUILLOG_ERROR, QLF_NONE, L"Size is 0");
-      return a.size == 0 && b.size != 0;
-    }
-    const Arc* x = base + a.offset;
-    const Arc* y = base + b.offset;
-    const uint32_t n = std::min(a.size, b.size);
-    for (uint32_t i = 0; i < n; ++i) {
-      if (x[i] != y[i]) return x[i] < y[i];
-    }
-    if (a.size == b.size) {
-      QuillogW(QUILLOG_ERROR, QLF_NONE, L"Sizes are equal for OID %s and %s", SmiOidText(SmiOid(x, x + a.size)),
-               SmiOidText(SmiOid(y, y + b.size)));
-      return false;
-    }
-    return a.size < b.size;
-  };
-  std::stable_sort(order.begin(), order.end(), less);
+  const size_t n = std::min(x.size(), y.size());
+  for (size_t i = 0; i < n; ++i) {
+    if (x[i] != y[i]) return x[i] < y[i];
+  }
+  if (x.size() == y.size()) {
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"Sizes are equal for OID %s and %s", SmiOidText(x), SmiOidText(y));
+    return false;
+  }
+  return x.size() < y.size();
 }
 
 }  // namespace
 
 void CSmiTree::SortByOid() {
-  // Arcs of 32 bits (all of them, but for a slip in a module) are sorted
-  // in half the room.
-  std::vector<const SmiOid*> oids(objects_.size());
-  bool narrow = true;
-  for (uint32_t i = 0; i < objects_.size(); ++i) {
-    oids[i] = &objects_[i]->oid;
-    for (int64_t arc : *oids[i]) narrow = narrow && arc >= 0 && arc <= UINT32_MAX;
-  }
-  std::vector<SortEntry> order(objects_.size());
-  if (narrow) {
-    SortEntries<uint32_t>(order, oids);
-  } else {
-    SortEntries<int64_t>(order, oids);
-  }
-  oids = {};
-
+  // The records are compared where they are: a side copy of every arc was
+  // the largest block of a whole collection's load.
+  std::vector<uint32_t> order(objects_.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [this](uint32_t a, uint32_t b) { return OidLess(objects_[a]->oid, objects_[b]->oid); });
   std::vector<uint32_t> new_position(objects_.size());
   std::vector<CSmiObject*> sorted(objects_.size());
   for (uint32_t i = 0; i < order.size(); ++i) {
-    new_position[order[i].position] = i;
-    sorted[i] = objects_[order[i].position];
+    new_position[order[i]] = i;
+    sorted[i] = objects_[order[i]];
   }
+  order = {};
   objects_ = std::move(sorted);
   RemapObjectIndexes(new_position);
 }

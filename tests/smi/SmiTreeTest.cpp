@@ -1,4 +1,6 @@
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "SmiTestSupport.h"
@@ -281,6 +283,42 @@ TEST_F(SmiTreeTest, PackedTextsReadBackAsSet) {
   CSmiText same = written[2010];
   EXPECT_EQ(same, texts[2010]);
   EXPECT_EQ(texts[3].empty(), true);
+}
+
+TEST_F(SmiTreeTest, SharedTextCopiesOutliveTheirOriginalsOnEveryThread) {
+  auto original = std::make_unique<CSmiSharedText>(L"IF-MIB");
+  CSmiSharedText copy = *original;
+  CSmiSharedText moved = std::move(copy);
+  EXPECT_TRUE(copy.empty());
+  CSmiSharedText& alias = moved;
+  moved = alias;
+  CSmiSharedText other = L"other";
+  other = moved;
+  original.reset();
+  EXPECT_EQ(moved.str(), L"IF-MIB");
+  EXPECT_EQ(other, moved);
+
+  std::vector<CSmiText> texts(200);
+  CSmiTextPacker packer;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    texts[i] = L"description " + std::to_wstring(i);
+    packer.Add(texts[i]);
+  }
+  packer.Flush();
+  // Copies taken and dropped on two threads at once leave every count right.
+  auto churn = [&] {
+    for (int round = 0; round < 200; ++round) {
+      std::vector<CSmiSharedText> names(20, moved);
+      std::vector<CSmiText> kept(texts.begin(), texts.end());
+    }
+  };
+  std::thread a(churn);
+  std::thread b(churn);
+  a.join();
+  b.join();
+  texts.erase(texts.begin(), texts.begin() + 100);
+  EXPECT_EQ(moved.str(), L"IF-MIB");
+  for (size_t i = 0; i < texts.size(); ++i) ASSERT_EQ(texts[i].Wide(), L"description " + std::to_wstring(i + 100));
 }
 
 TEST_F(SmiTreeTest, DescriptionsSurviveTheLoadsEnd) {
