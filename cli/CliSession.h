@@ -40,6 +40,9 @@ class LogWatch {
   LogWatch& operator=(const LogWatch&) = delete;
   // The last warning or error logged since construction; empty when none.
   static std::string LastProblem();
+  // Whether one of the first warnings or errors logged since construction
+  // holds the text.
+  static bool Saw(const std::string& fragment);
 };
 
 // Message boxes asked for by the core become "tavelo: text" lines on
