@@ -31,7 +31,10 @@ template <typename Worker>
 bool RunWorker(Worker& worker, const CThreadActionWalkerParameter& parameter, uint32_t data_code,
                uint32_t finished_code, const std::function<void(const CWalkerResult&)>& print) {
   CliSession session;
-  CliWindow window(&session.Dispatcher(), [&](uint32_t, uintptr_t code, uintptr_t payload) -> intptr_t {
+  // Results are printed on the worker's thread as they come; the main thread
+  // only waits for the end or an interrupt.
+  DirectDispatcher direct(&session.Dispatcher());
+  CliWindow window(&direct, [&](uint32_t, uintptr_t code, uintptr_t payload) -> intptr_t {
     if (code == data_code && payload != 0) {
       std::unique_ptr<CWalkerResult> result(reinterpret_cast<CWalkerResult*>(payload));
       print(*result);
