@@ -21,9 +21,18 @@ std::u16string Units(const CAsn1Oid& oid) {
   return units;
 }
 
-// Table texts are ASCII.
+// A table text in UTF-8; MIB names are ASCII, so that is the quick way.
 void AppendNarrow(std::string* out, const char16_t* text) {
-  for (; *text != 0; ++text) out->push_back(static_cast<char>(*text));
+  const char16_t* p = text;
+  for (; *p != 0 && *p < 0x80; ++p) out->push_back(static_cast<char>(*p));
+  if (*p == 0) return;
+  std::wstring wide;
+  for (; *p != 0; ++p) {
+    char32_t c = *p;
+    if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) c = 0x10000 + ((c - 0xD800) << 10) + (*++p - 0xDC00);
+    wide.push_back(static_cast<wchar_t>(c));
+  }
+  *out += Utf8(wide);
 }
 
 bool IsDotted(const std::string& text) {
