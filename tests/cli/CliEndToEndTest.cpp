@@ -97,7 +97,7 @@ TEST_F(CliAgentTest, GetAgreesWithSnmpgetAndDebugFeaturesShowTheFrames) {
 
 TEST_F(CliAgentTest, WalksMatchSnmpwalkOneForOne) {
   struct Case {
-    std::string version, root, last, beyond;  // beyond: the variable past the last OID
+    std::string version, root, last = {}, beyond = {};  // beyond: the variable past the last OID
   };
   const Case cases[] = {{"1", "1.3.6.1.2.1.1"}, {"1", "1.3.6.1.2.1.2.2.1.2"}, {"1", ""},
                         {"2c", "1.3.6.1.2.1.1"}, {"2c", "1.3.6.1.2.1.2.2.1.2"}, {"2c", ""},
