@@ -1,6 +1,9 @@
 #include "cli/Cli.h"
 
+#include "cli/CliSession.h"
 #include "cli/Commands.h"
+
+#include "app/Settings.h"
 #include "quillog/Quillog.h"
 
 #include <cstring>
@@ -38,6 +41,16 @@ bool SetUpLogging(const ParsedArgs& args) {
   QuillogStderrEnable(true);
   QuillogOutputEnable();
   return true;
+}
+
+// The first read of the settings sets an unusable file aside; the user
+// hears of it once, with the path of the kept copy.
+void ReportSettingsSetAside() {
+  LogWatch watch;
+  (void)ReadSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY);
+  static const std::string kPrefix = "ReadSettings() : ";
+  const std::string problem = LogWatch::LastProblem();
+  if (problem.rfind(kPrefix, 0) == 0) std::fprintf(stderr, "tavelo: %s\n", problem.substr(kPrefix.size()).c_str());
 }
 
 }  // namespace
@@ -81,6 +94,7 @@ int Main(const std::vector<std::string>& args) {
     return kExitOk;
   }
   if (!SetUpLogging(parsed)) return UsageError(*command, "bad log features " + parsed.Get("-d"));
+  ReportSettingsSetAside();
   return command->run(parsed);
 }
 

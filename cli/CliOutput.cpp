@@ -154,8 +154,10 @@ std::string Duration(uint64_t ticks) {
 
 std::string TimeTicksText(uint64_t ticks) { return "(" + std::to_string(ticks) + ") " + Duration(ticks); }
 
-std::string ValueText(const CAsn1Object& object, bool tsv) {
+std::string ValueText(const CAsn1Object& object, bool tsv, OidStyle style) {
   const CAsn1Value& value = object.GetValue();
+  if (!tsv && style != OidStyle::Numeric && object.GetCode() == ASN1_OBJECT_IDENTIFIER && value.IsOidSet())
+    return OidName(value.GetOid(), style);
   if (object.GetCode() == ASN1_OCTET_STRING) {
     const std::string octets = value.GetOctets();
     std::string shown;
@@ -174,10 +176,10 @@ std::string ValueText(const CAsn1Object& object, bool tsv) {
   return text;
 }
 
-std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv) {
-  const std::string name = Utf8(oid.GetText());
+std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv, OidStyle style) {
+  const std::string name = tsv ? Utf8(oid.GetText()) : OidName(oid, style);
   const std::string type = Utf8(GetTypeName(object.GetCode()));
-  const std::string value = ValueText(object, tsv);
+  const std::string value = ValueText(object, tsv, style);
   if (tsv) return name + "\t" + type + "\t" + value + "\n";
   return name + " = " + type + ": " + value + "\n";
 }

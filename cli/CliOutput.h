@@ -4,6 +4,7 @@
 
 #include "asn1/Asn1Object.h"
 #include "asn1/Asn1Oid.h"
+#include "cli/CliNames.h"
 
 #include <cstdint>
 #include <string>
@@ -31,10 +32,13 @@ std::string TsvField(const std::string& text);
 std::string TimeTicksText(uint64_t ticks);
 // The value of a variable line. An OCTET STRING that reads as text is quoted,
 // one shown in hexadecimal is not; TimeTicks add their duration. With tsv the
-// raw value text, escaped by TsvField.
-std::string ValueText(const CAsn1Object& object, bool tsv);
-// One variable line, newline included.
-std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv);
+// raw value text, escaped by TsvField. An OBJECT IDENTIFIER value is shown
+// in the given style (dotted with tsv).
+std::string ValueText(const CAsn1Object& object, bool tsv, OidStyle style = OidStyle::Numeric);
+// One variable line, newline included; the OID in the given style (dotted
+// with tsv).
+std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv,
+                         OidStyle style = OidStyle::Numeric);
 // Dotted OID text (a leading dot allowed) through the codec's parser; false
 // for anything the codec would not give back unchanged or that fails its check.
 bool ParseOid(const std::string& text, CAsn1Oid* oid);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 #include <cstring>
 
 #include <cstdio>
@@ -21,11 +22,14 @@ namespace {
 
 std::mutex g_watch_mutex;
 std::string g_last_problem;
+std::vector<std::string> g_problems;  // the first kKeptProblems
+constexpr size_t kKeptProblems = 64;
 
 bool Watch(uint64_t, uint32_t, QuillogInfo* record) {
   if (record->level == QUILLOG_WARNING || record->level == QUILLOG_ERROR || record->level == QUILLOG_FATAL) {
     std::lock_guard<std::mutex> lock(g_watch_mutex);
     g_last_problem = quillog::WideToUtf8(record->message);
+    if (g_problems.size() < kKeptProblems) g_problems.push_back(g_last_problem);
   }
   QuillogReleaseInfo(record);
   return true;
@@ -45,6 +49,7 @@ LogWatch::LogWatch() {
   {
     std::lock_guard<std::mutex> lock(g_watch_mutex);
     g_last_problem.clear();
+    g_problems.clear();
   }
   QuillogSetPoster(&Watch);
   QuillogPostSendMessageEnable();
@@ -58,6 +63,13 @@ LogWatch::~LogWatch() {
 std::string LogWatch::LastProblem() {
   std::lock_guard<std::mutex> lock(g_watch_mutex);
   return g_last_problem;
+}
+
+bool LogWatch::Saw(const std::string& fragment) {
+  std::lock_guard<std::mutex> lock(g_watch_mutex);
+  for (const std::string& p : g_problems)
+    if (p.find(fragment) != std::string::npos) return true;
+  return false;
 }
 
 ErrorLines::ErrorLines() : previous_(SetShowMessage(this)) {}

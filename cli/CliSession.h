@@ -30,6 +30,26 @@ class CliWindow : public CViewWindow {
   ViewHandler handler_;
 };
 
+// Runs each sent call at once on the sending thread, one call at a time;
+// posted calls go to the fallback's queue. A walk's results are then printed
+// on the worker's thread, without a round trip to the main thread for every
+// variable.
+class DirectDispatcher : public CViewDispatcher {
+ public:
+  explicit DirectDispatcher(CViewDispatcher* fallback) : fallback_(fallback) {}
+  bool Post(std::function<void()> call) override { return fallback_->Post(std::move(call)); }
+  bool Send(const std::function<void()>& call) override {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    call();
+    return true;
+  }
+  bool IsDispatcherThread() const override { return true; }
+
+ private:
+  CViewDispatcher* fallback_;
+  std::recursive_mutex mutex_;
+};
+
 // Keeps the warnings and errors the core logs while a command runs, so a
 // failure can be explained in one line ("no answer ... (Too much timeout)").
 class LogWatch {
@@ -40,6 +60,9 @@ class LogWatch {
   LogWatch& operator=(const LogWatch&) = delete;
   // The last warning or error logged since construction; empty when none.
   static std::string LastProblem();
+  // Whether one of the first warnings or errors logged since construction
+  // holds the text.
+  static bool Saw(const std::string& fragment);
 };
 
 // Message boxes asked for by the core become "tavelo: text" lines on

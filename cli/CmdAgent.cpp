@@ -1,5 +1,6 @@
 // tavelo get / set / walk: the walker family of workers against one agent.
 #include "cli/Cli.h"
+#include "cli/CliNames.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
@@ -30,7 +31,10 @@ template <typename Worker>
 bool RunWorker(Worker& worker, const CThreadActionWalkerParameter& parameter, uint32_t data_code,
                uint32_t finished_code, const std::function<void(const CWalkerResult&)>& print) {
   CliSession session;
-  CliWindow window(&session.Dispatcher(), [&](uint32_t, uintptr_t code, uintptr_t payload) -> intptr_t {
+  // Results are printed on the worker's thread as they come; the main thread
+  // only waits for the end or an interrupt.
+  DirectDispatcher direct(&session.Dispatcher());
+  CliWindow window(&direct, [&](uint32_t, uintptr_t code, uintptr_t payload) -> intptr_t {
     if (code == data_code && payload != 0) {
       std::unique_ptr<CWalkerResult> result(reinterpret_cast<CWalkerResult*>(payload));
       print(*result);
@@ -69,12 +73,17 @@ bool IsException(uint8_t code) {
 }
 
 const std::vector<OptionSpec> kAgentOptions = {{"-v", true}, {"-c", true}, {"-t", true}, {"-r", true},
-                                               {"--tsv", false}};
+                                               {"--tsv", false},
+                                               {"-O", true}};
 
 // Reads the agent options and HOST; reports usage errors itself.
 bool ReadAgent(const char* command_name, const ParsedArgs& args, uint32_t community_setting, AgentOptions* agent,
                int* status) {
   const Command& command = *FindCommandByName(command_name);
+  if (!ReadOidStyle(args)) {
+    *status = UsageError(command, "bad -O " + args.Get("-O") + " (n: dotted OIDs, s: names without their module)");
+    return false;
+  }
   if (args.positional.empty()) {
     *status = UsageError(command, "no agent given");
     return false;
@@ -90,8 +99,12 @@ bool ReadAgent(const char* command_name, const ParsedArgs& args, uint32_t commun
 
 std::string AgentName(const AgentOptions& agent) { return agent.host + ":" + std::to_string(agent.port); }
 
+// Whether the agent answered with datagrams that are not SNMP responses.
+bool RepliesDidNotDecode() { return LogWatch::Saw("a datagram that is not a response was dropped"); }
+
 // "no answer from HOST:PORT (Too much timeout)".
 int NoAnswer(const AgentOptions& agent) {
+  if (RepliesDidNotDecode()) return Fail("the reply from " + AgentName(agent) + " does not decode as an SNMP response");
   const std::string why = LogWatch::LastProblem();
   return Fail("no answer from " + AgentName(agent) + (why.empty() ? "" : " (" + why + ")"));
 }
@@ -106,8 +119,8 @@ int WalkStatus(CThreadActionWalker::End end, const AgentOptions& agent, size_t a
       return kExitOk;
     case End::TimedOut:
       if (answers == 0) return NoAnswer(agent);
-      return Fail("the walk of " + AgentName(agent) + " ended after " + std::to_string(answers) +
-                  " variables: no answer (" + why + ")");
+      return Fail("the walk of " + AgentName(agent) + " ended after " + std::to_string(answers) + " variables: " +
+                  (RepliesDidNotDecode() ? "the reply does not decode as an SNMP response" : "no answer (" + why + ")"));
     case End::ErrorStatus:
     case End::NotIncreasing:
       return Fail(why);
@@ -138,13 +151,14 @@ int RunGet(const ParsedArgs& args) {
   std::vector<CAsn1Oid> oids;
   for (size_t i = 1; i < args.positional.size(); ++i) {
     CAsn1Oid oid;
-    if (!ParseOid(args.positional[i], &oid)) return UsageError(*FindCommandByName("get"), "bad OID " + args.positional[i]);
+    if (const auto error = ResolveOid(args.positional[i], &oid)) return UsageError(*FindCommandByName("get"), *error);
     oids.push_back(oid);
   }
 
   LogWatch watch;
   ErrorLines errors;
   const bool tsv = args.Has("--tsv");
+  const OidStyle style = *ReadOidStyle(args);
   for (const CAsn1Oid& oid : oids) {
     CThreadActionWalkerGet worker;
     CThreadActionWalkerParameter parameter = MakeParameter(agent);
@@ -154,7 +168,7 @@ int RunGet(const ParsedArgs& args) {
                                      [&](const CWalkerResult& r) {
                                        ++result.answers;
                                        result.exception_value |= IsException(r.GetObject().GetCode());
-                                       std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv).c_str(), stdout);
+                                       std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv, style).c_str(), stdout);
                                      });
     std::fflush(stdout);
     if (!completed) return Fail("interrupted");
@@ -171,7 +185,7 @@ int RunSet(const ParsedArgs& args) {
   const Command& command = *FindCommandByName("set");
   if (args.positional.size() != 3) return UsageError(command, "set takes HOST OID VALUE");
   CThreadActionWalkerParameter parameter = MakeParameter(agent);
-  if (!ParseOid(args.positional[1], &parameter.first_oid)) return UsageError(command, "bad OID " + args.positional[1]);
+  if (const auto error = ResolveOid(args.positional[1], &parameter.first_oid)) return UsageError(command, *error);
   parameter.value = OctetText(args.positional[2]);
 
   LogWatch watch;
@@ -179,10 +193,11 @@ int RunSet(const ParsedArgs& args) {
   CThreadActionWalkerSet worker;
   size_t answers = 0;
   const bool tsv = args.Has("--tsv");
+  const OidStyle style = *ReadOidStyle(args);
   const bool completed = RunWorker(worker, parameter, MSG_VIEW_WALKER_SET_DATA, MSG_VIEW_WALKER_SET_FINISHED,
                                    [&](const CWalkerResult& r) {
                                      ++answers;
-                                     std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv).c_str(), stdout);
+                                     std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv, style).c_str(), stdout);
                                    });
   std::fflush(stdout);
   if (!completed) return Fail("interrupted");
@@ -200,11 +215,11 @@ int RunWalk(const ParsedArgs& args) {
   CThreadActionWalkerParameter parameter = MakeParameter(agent);
   CAsn1Oid root;
   const bool subtree_only = args.positional.size() == 2;
-  if (args.positional.size() >= 2 && !ParseOid(args.positional[1], &root))
-    return UsageError(command, "bad OID " + args.positional[1]);
+  for (size_t i = 1; i < args.positional.size(); ++i) {
+    if (const auto error = ResolveOid(args.positional[i], i == 1 ? &root : &parameter.last_oid))
+      return UsageError(command, *error);
+  }
   parameter.first_oid = root;
-  if (args.positional.size() == 3 && !ParseOid(args.positional[2], &parameter.last_oid))
-    return UsageError(command, "bad OID " + args.positional[2]);
   // As snmpbulkwalk: GetBulk of 25 repetitions over v2c unless told otherwise.
   constexpr uint32_t kDefaultRepetitions = 25;
   parameter.max_repetitions = kDefaultRepetitions;
@@ -225,13 +240,14 @@ int RunWalk(const ParsedArgs& args) {
   size_t shown = 0;
   size_t answers = 0;
   const bool tsv = args.Has("--tsv");
+  const OidStyle style = *ReadOidStyle(args);
   CThreadActionWalker worker;
   const bool completed = RunWorker(worker, parameter, MSG_VIEW_WALKER_DATA, MSG_VIEW_WALKER_FINISHED,
                                    [&](const CWalkerResult& r) {
                                      ++answers;
                                      if (subtree_only && !InSubtree(r.GetOid(), root)) return;
                                      ++shown;
-                                     std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv).c_str(), stdout);
+                                     std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv, style).c_str(), stdout);
                                    });
   std::fflush(stdout);
   if (!completed) return Fail("interrupted");

@@ -78,6 +78,11 @@ int RunMib(const ParsedArgs& args) {
   // Keys are made once the folders are set: a name is located in them.
   std::vector<CSmiModuleKey> modules;
   for (const std::string& item : items) {
+    if (!IsPath(item) && !ModuleFileExists(quillog::Utf8ToWide(item))) {
+      std::string searched;
+      for (const std::wstring& f : MibSearchFolders()) searched += (searched.empty() ? "" : ":") + Utf8(f);
+      return Fail("no module " + item + " in the MIB folders (" + searched + ")");
+    }
     modules.push_back(IsPath(item) ? CSmiModuleKey::FromPath(quillog::Utf8ToWide(item))
                                    : CSmiModuleKey::FromString(quillog::Utf8ToWide(item)));
   }
@@ -88,9 +93,17 @@ int RunMib(const ParsedArgs& args) {
   // Visibility as the browser's module mode 1: the listed modules' objects.
   if (!loader.Load(modules, true, 1)) return Fail(ErrorLine(loader));
   const bool tsv = args.Has("--tsv");
+  std::string unresolved;
   SmiTree().ForEachObject([&](const CSmiObject& object) {
-    if (object.visible && !object.declarations.empty()) std::fputs(ObjectLine(object, tsv).c_str(), stdout);
+    if (!object.visible || object.declarations.empty()) return;
+    if (!object.IsComplete()) {
+      const CSmiDeclaration& d = object.declarations.front();
+      unresolved += (unresolved.empty() ? "" : ", ") + std::string(d.name.Utf8()) + " (" + Utf8(d.module_name) + ")";
+      return;
+    }
+    std::fputs(ObjectLine(object, tsv).c_str(), stdout);
   });
+  if (!unresolved.empty()) return Fail("no OID could be resolved for " + unresolved);
   return kExitOk;
 }
 

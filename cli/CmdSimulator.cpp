@@ -1,6 +1,7 @@
 // tavelo sim new|add|import|show, tavelo simulate and tavelo demo: simulator
 // files and the agent engine.
 #include "cli/Cli.h"
+#include "cli/CliNames.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
@@ -164,7 +165,7 @@ int SimNew(const ParsedArgs& args) {
 int SimAdd(const ParsedArgs& args) {
   if (args.positional.size() != 5) return UsageError(Cmd("sim"), "sim add takes FILE.tav OID TYPE VALUE");
   CAsn1Oid oid;
-  if (!ParseOid(args.positional[2], &oid)) return UsageError(Cmd("sim"), "bad OID " + args.positional[2]);
+  if (const auto error = ResolveOid(args.positional[2], &oid)) return UsageError(Cmd("sim"), *error);
   if (const std::wstring why = CSimulatorEntry::CheckOidText(oid.GetText()); !why.empty())
     return UsageError(Cmd("sim"), "bad OID " + args.positional[2] + ": " + Utf8(why));
   std::wstring type;

@@ -6,6 +6,7 @@
 #include "oidatlas/OidAtlas.h"
 #include "quillog/Quillog.h"
 
+#include <cstdint>
 #include <string>
 
 namespace cli {
@@ -19,10 +20,28 @@ std::string FromUtf16(const char16_t* text) {
   return quillog::WideToUtf8(wide);
 }
 
+// Digits and single dots, every arc within 64 bits.
+bool IsOidText(const std::string& text) {
+  if (text.empty() || text.front() == '.' || text.back() == '.') return false;
+  size_t arc_start = 0;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && text[i] >= '0' && text[i] <= '9') continue;
+    if (i < text.size() && text[i] != '.') return false;
+    const std::string arc = text.substr(arc_start, i - arc_start);
+    if (arc.empty() || !ParseNumber(arc, 0, UINT64_MAX)) return false;
+    arc_start = i + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunTranslate(const ParsedArgs& args) {
   if (args.positional.empty()) return UsageError(*FindCommandByName("translate"), "no OID given");
+  for (const std::string& text : args.positional) {
+    const std::string oid = (!text.empty() && text[0] == '.') ? text.substr(1) : text;
+    if (!IsOidText(oid)) return UsageError(*FindCommandByName("translate"), "'" + text + "' is not an OID");
+  }
   int status = kExitOk;
   for (std::string oid : args.positional) {
     if (!oid.empty() && oid[0] == '.') oid.erase(0, 1);

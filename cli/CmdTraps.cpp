@@ -1,5 +1,6 @@
 // tavelo traps: receive and print traps until interrupted or N have come.
 #include "cli/Cli.h"
+#include "cli/CliNames.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
@@ -24,18 +25,20 @@ std::string LocalTime(int64_t seconds) {
 }
 
 // A header field's value as a variable line shows it; "" when the trap lacks it.
-std::string Field(const CAsn1Object* object, bool tsv) { return object != nullptr ? ValueText(*object, tsv) : std::string(); }
+std::string Field(const CAsn1Object* object, bool tsv, OidStyle style = OidStyle::Numeric) {
+  return object != nullptr ? ValueText(*object, tsv, style) : std::string();
+}
 
 // "time sender version community [agent enterprise generic specific timestamp]",
 // then the bindings.
-std::string TrapText(const CTrapRecord& record, bool tsv) {
+std::string TrapText(const CTrapRecord& record, bool tsv, OidStyle style) {
   const CSnmpTrapIn& trap = record.GetFrame();
   const std::string sep = tsv ? "\t" : " ";
   std::string out = LocalTime(record.GetTime()) + sep + DottedAddress(trap.GetSenderAddress()) + ":" +
                     std::to_string(trap.GetSenderPort()) + sep + (trap.IsVersion1() ? "v1" : "v2c") + sep +
                     "community=" + Field(trap.GetCommunity(), tsv);
   if (trap.IsVersion1()) {
-    out += sep + "agent=" + Field(trap.GetAgentAddress(), tsv) + sep + "enterprise=" + Field(trap.GetEnterprise(), tsv) +
+    out += sep + "agent=" + Field(trap.GetAgentAddress(), tsv) + sep + "enterprise=" + Field(trap.GetEnterprise(), tsv, style) +
            sep + "generic=" + Utf8(trap.GetGenericTrapName()) + sep + "specific=" + Field(trap.GetSpecificTrap(), tsv) +
            sep + "timestamp=" + Field(trap.GetTimeStamp(), tsv);
   }
@@ -43,7 +46,7 @@ std::string TrapText(const CTrapRecord& record, bool tsv) {
   const auto& names = trap.GetNames();
   const auto& values = trap.GetValues();
   for (size_t i = 0; i < names.size() && i < values.size(); ++i) {
-    const std::string line = VariableLine(names[i]->GetValue().GetOid(), *values[i], tsv);
+    const std::string line = VariableLine(names[i]->GetValue().GetOid(), *values[i], tsv, style);
     out += (tsv ? "" : "  ") + line;
   }
   return out;
@@ -60,6 +63,8 @@ int RunTraps(const ParsedArgs& args) {
     if (!p) return UsageError(command, "bad port " + args.Get("-p") + " (1 to 65535)");
     port = static_cast<uint32_t>(*p);
   }
+  const auto style = ReadOidStyle(args);
+  if (!style) return UsageError(command, "bad -O " + args.Get("-O") + " (n: dotted OIDs, s: names without their module)");
   uint64_t wanted = 0;  // 0: until interrupted
   if (args.Has("--count")) {
     const auto n = ParseNumber(args.Get("--count"), 1, 1000000000);
@@ -80,7 +85,7 @@ int RunTraps(const ParsedArgs& args) {
     } else if (code == MSG_VIEW_TRAPPER_DATA && payload != 0) {
       std::unique_ptr<CTrapRecord> record(reinterpret_cast<CTrapRecord*>(payload));
       if (wanted != 0 && received >= wanted) return 0;  // arrived while stopping
-      std::fputs(TrapText(*record, tsv).c_str(), stdout);
+      std::fputs(TrapText(*record, tsv, *style).c_str(), stdout);
       std::fflush(stdout);
       if (++received == wanted) worker.Stop();
     } else if (code == MSG_VIEW_TRAPPER_FINISHED) {

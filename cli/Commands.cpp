@@ -7,19 +7,20 @@ namespace cli {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"get", "Reads OIDs from an agent, one Get request per OID.",
-       "get [-v 1|2c] [-c COMMUNITY] [-t SECONDS] [-r RETRIES] [--tsv] HOST[:PORT] OID...", AgentOptionSpecs(),
+       "get [-v 1|2c] [-c COMMUNITY] [-t SECONDS] [-r RETRIES] [--tsv] [-On|-Os] HOST[:PORT] OID...", AgentOptionSpecs(),
        &RunGet},
       {"set", "Writes a value to an agent's OID (sent as an OCTET STRING, as the workbench does).",
-       "set [-v 1|2c] [-c COMMUNITY] [-t SECONDS] [-r RETRIES] [--tsv] HOST[:PORT] OID VALUE", AgentOptionSpecs(),
+       "set [-v 1|2c] [-c COMMUNITY] [-t SECONDS] [-r RETRIES] [--tsv] [-On|-Os] HOST[:PORT] OID VALUE", AgentOptionSpecs(),
        &RunSet},
       {"walk",
        "Walks an agent (GetBulk over v2c, GetNext over v1 or with --getnext): the whole MIB, a subtree, or from "
        "OID to LAST-OID.",
-       "walk [-v 1|2c] [-c COMMUNITY] [-t SECONDS] [-r RETRIES] [-Cr REPETITIONS] [--getnext] [--tsv] HOST[:PORT] "
-       "[OID [LAST-OID]]",
+       "walk [-v 1|2c] [-c COMMUNITY] [-t SECONDS] [-r RETRIES] [-Cr REPETITIONS] [--getnext] [--tsv] [-On|-Os] "
+       "HOST[:PORT] [OID [LAST-OID]]",
        WalkOptionSpecs(), &RunWalk},
       {"traps", "Receives SNMPv1 and SNMPv2c traps and informs (acknowledged) and prints them.",
-       "traps [-p PORT] [--count N] [--tsv]", {{"-p", true}, {"--count", true}, {"--tsv", false}}, &RunTraps},
+       "traps [-p PORT] [--count N] [--tsv] [-On|-Os]", {{"-p", true}, {"--count", true}, {"--tsv", false}, {"-O", true}},
+       &RunTraps},
       {"simulate", "Serves a simulator (a .tav path or a name in the simulator folders) until interrupted.",
        "simulate [-p PORT] [-a ADDRESS] SIMULATOR   (ADDRESS: listen on that local address only)",
        {{"-p", true}, {"-a", true}}, &RunSimulate},

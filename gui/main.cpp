@@ -3,7 +3,15 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char** argv) {
+  // Answered before Qt starts: no window, no display needed.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("tavelo-workbench %s\n", TAVELO_VERSION);
+    return 0;
+  }
   QApplication app(argc, argv);
   CTaveloApp::InitResources();
   CTaveloApp tavelo;

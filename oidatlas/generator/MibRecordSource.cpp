@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <sstream>
 
 #include "smi/MibFolders.h"
@@ -91,6 +92,11 @@ void LoadInChild(const std::wstring& wideName, int fd) {
       }
     });
     out << "!skipped " << skipped << '\n';
+    std::set<std::string> sources;
+    for (const CSmiImport& i : tree.Imports())
+      if (i.module_name == key.module_name) sources.insert(Utf8(i.source_module_name));
+    if (key.module_name == L"SNMPv2-SMI" || sources.count("SNMPv2-SMI") != 0) out << "!smiv2\n";
+    for (const std::string& source : sources) out << "!import " << source << '\n';
   }
   const std::string text = out.str();
   for (size_t done = 0; done < text.size();) {
@@ -109,6 +115,14 @@ bool ParseChildOutput(const std::string& text, std::vector<MibRecordSource::Reco
     if (line.rfind("!error ", 0) == 0) {
       result->error = line.substr(7);
       return true;
+    }
+    if (line == "!smiv2") {
+      result->smiv2 = true;
+      continue;
+    }
+    if (line.rfind("!import ", 0) == 0) {
+      result->imports.push_back(line.substr(8));
+      continue;
     }
     if (line.rfind("!skipped ", 0) == 0) {
       result->skipped = std::stoul(line.substr(9));

@@ -14,6 +14,8 @@ struct MibModuleResult {
   size_t records = 0;  // records the module itself defines
   size_t skipped = 0;  // its objects whose OID is not a table key (incomplete, first arc over 2)
   std::string error;   // why it did not load; empty when it did
+  bool smiv2 = false;  // SNMPv2-SMI itself or a module importing from it
+  std::vector<std::string> imports;  // modules it imports from
 };
 
 class MibRecordSource {

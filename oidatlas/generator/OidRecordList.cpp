@@ -217,6 +217,32 @@ void OidRecordList::Finish() {
   m_records = std::move(kept);
 }
 
+size_t ProbeIndex(size_t first, size_t end, size_t count) {
+  size_t lo = 0;
+  size_t hi = count;  // the terminator record, greater than every key
+  while (lo <= hi) {
+    const size_t mid = (lo + hi) / 2;
+    if (mid < first) {
+      lo = mid + 1;
+    } else if (mid >= end) {
+      hi = mid - 1;
+    } else {
+      return mid;
+    }
+  }
+  return first;  // not reached for a run inside [0, count)
+}
+
+void OidRecordList::PlaceFirstOfEachRun() {
+  for (size_t first = 0; first < m_records.size();) {
+    size_t end = first + 1;
+    while (end < m_records.size() && m_records[end].key == m_records[first].key) ++end;
+    const size_t chosen = ProbeIndex(first, end, m_records.size());
+    std::rotate(m_records.begin() + first, m_records.begin() + first + 1, m_records.begin() + chosen + 1);
+    first = end;
+  }
+}
+
 void OidRecordList::WriteTsv(std::ostream& out, const std::vector<std::string>& comments) const {
   for (const std::string& c : comments) out << "# " << c << '\n';
   out << "# OID\tname\tmodule\tline\n";

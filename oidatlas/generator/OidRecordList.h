@@ -32,6 +32,12 @@ class OidRecordList {
   // pair and sorts by key, keeping the order of records with equal keys.
   void Finish();
 
+  // After Finish: in each run of records with equal keys, moves the run's
+  // first record to the index where the table's exact search (lo = 0,
+  // hi = count, mid = (lo + hi) / 2) lands, so that lookups return it; the
+  // others keep their order around it.
+  void PlaceFirstOfEachRun();
+
   // Writes the list in the format ReadTsv reads, after the comment lines.
   void WriteTsv(std::ostream& out, const std::vector<std::string>& comments = {}) const;
 
@@ -48,6 +54,10 @@ std::string CheckKey(std::string_view key);
 // Strict UTF-8 to UTF-16; false on malformed input.
 bool Utf8ToUtf16(std::string_view in, std::u16string* out);
 std::string Utf16ToUtf8(std::u16string_view in);
+
+// The index in [first, end) where the exact search of a table of count keys
+// lands on a run of equal keys at [first, end).
+size_t ProbeIndex(size_t first, size_t end, size_t count);
 
 // Code-unit order, units compared as unsigned 16-bit values.
 bool KeyLess(const std::u16string& a, const std::u16string& b);

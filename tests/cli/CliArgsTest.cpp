@@ -1,4 +1,5 @@
 #include "cli/CliArgs.h"
+#include "cli/CliNames.h"
 #include "cli/CliOutput.h"
 
 #include "quillog/Quillog.h"
@@ -83,4 +84,47 @@ TEST(CliOutput, SubtreeBoundsAndTypedOctets) {
   EXPECT_EQ(cli::ShownText(cli::OctetText("caf\xC3\xA9")), "caf\xC3\xA9");
   EXPECT_EQ(cli::ShownText(L"\u20AC"), "\xE2\x82\xAC");  // not octets: UTF-8 of the text
   EXPECT_EQ(cli::ShownOctets(std::string("\xC3", 1)), "c3");  // a sequence cut short
+}
+
+TEST(CliNames, NamesInResolveThroughTheTableAndNamesOutFollowTheStyle) {
+  const std::pair<const char*, const char*> good[] = {
+      {"sysDescr.0", "1.3.6.1.2.1.1.1.0"},
+      {"SNMPv2-MIB::sysDescr.0", "1.3.6.1.2.1.1.1.0"},
+      {"RFC1213-MIB::sysDescr.0", "1.3.6.1.2.1.1.1.0"},  // an older module defining the same OID
+      {"ifDescr.3", "1.3.6.1.2.1.2.2.1.2.3"},
+      {"ifTable", "1.3.6.1.2.1.2.2"},
+      {"internet", "1.3.6.1"},
+      {".1.3.6.1.2.1", "1.3.6.1.2.1"},
+  };
+  for (const auto& [text, dotted] : good) {
+    CAsn1Oid oid;
+    const auto error = ResolveOid(text, &oid);
+    EXPECT_FALSE(error) << text << ": " << *error;
+    EXPECT_EQ(Utf8(oid.GetText()), dotted) << text;
+  }
+  const std::pair<const char*, const char*> bad[] = {
+      {"noSuchObjectName.0", "unknown name noSuchObjectName"},
+      {"IF-MIB::sysDescr.0", "unknown name IF-MIB::sysDescr"},
+      {"sysDescr.x", "bad OID sysDescr.x"},
+      {"::sysDescr", "bad OID ::sysDescr"},
+      {"sysDescr..0", "bad OID sysDescr..0"},
+      {"1..3", "bad OID 1..3"},
+      {"system", "system is ambiguous: "},
+  };
+  for (const auto& [text, reason] : bad) {
+    CAsn1Oid oid;
+    const auto error = ResolveOid(text, &oid);
+    ASSERT_TRUE(error) << text;
+    EXPECT_EQ(error->rfind(reason, 0), 0u) << *error;
+  }
+  CAsn1Oid ambiguous;
+  EXPECT_NE(ResolveOid("system", &ambiguous)->find("SNMPv2-MIB::system (1.3.6.1.2.1.1)"), std::string::npos);
+
+  const CAsn1Oid instance{1, 3, 6, 1, 2, 1, 1, 1, 0};
+  EXPECT_EQ(OidName(instance, OidStyle::Module), "SNMPv2-MIB::sysDescr.0");
+  EXPECT_EQ(OidName(instance, OidStyle::Short), "sysDescr.0");
+  EXPECT_EQ(OidName(instance, OidStyle::Numeric), "1.3.6.1.2.1.1.1.0");
+  EXPECT_EQ(OidName(CAsn1Oid{1, 3}, OidStyle::Module), "SNMPv2-SMI::org");
+  EXPECT_EQ(OidName(CAsn1Oid{1}, OidStyle::Module), "iso");  // a root arc has no module
+  EXPECT_EQ(OidName(CAsn1Oid{5, 1}, OidStyle::Module), "5.1");  // nothing known: dotted
 }

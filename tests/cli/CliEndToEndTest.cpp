@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 
@@ -144,7 +146,7 @@ TEST(CliUsage, WrongArgumentsExitTwoWithAUsageLine) {
 TEST_F(CliAgentTest, GetAgreesWithSnmpgetAndDebugFeaturesShowTheFrames) {
   const std::vector<std::string> oids = {"1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.2.0", "1.3.6.1.2.1.1.8.0",
                                          "1.3.6.1.2.1.2.1.0"};
-  std::vector<std::string> args = {"get", "-v", "2c", "-d", "snmpframeout,snmpframein", agent_->Target()};
+  std::vector<std::string> args = {"get", "-On", "-v", "2c", "-d", "snmpframeout,snmpframein", agent_->Target()};
   args.insert(args.end(), oids.begin(), oids.end());
   const Result r = tavelo_.Run(args);
   ASSERT_EQ(r.status, 0) << r.err;
@@ -161,14 +163,14 @@ TEST_F(CliAgentTest, GetAgreesWithSnmpgetAndDebugFeaturesShowTheFrames) {
   }
 
   // An exception value is shown, and the command says it did not get a value.
-  const Result missing = tavelo_.Run({"get", "-v", "2c", agent_->Target(), "1.3.6.1.2.1.1.7.0"});
+  const Result missing = tavelo_.Run({"get", "-On", "-v", "2c", agent_->Target(), "1.3.6.1.2.1.1.7.0"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "1.3.6.1.2.1.1.7.0 = No Such Instance: \n");
 }
 
 TEST_F(CliAgentTest, WalksMatchSnmpwalkOneForOne) {
   struct Case {
-    std::string version, root, last, beyond;  // beyond: the variable past the last OID
+    std::string version, root, last = {}, beyond = {};  // beyond: the variable past the last OID
   };
   // Over v2c these walks use GetBulk of the default count.
   const Case cases[] = {{"1", "1.3.6.1.2.1.1", "", ""},  {"1", "1.3.6.1.2.1.2.2.1.2", "", ""},
@@ -177,7 +179,7 @@ TEST_F(CliAgentTest, WalksMatchSnmpwalkOneForOne) {
                         {"2c", "1.3.6.1.2.1.1.9", "1.3.6.1.2.1.2", "1.3.6.1.2.1.2.1.0"}};
   for (const Case& c : cases) {
     SCOPED_TRACE("v" + c.version + " walk of '" + c.root + "'");
-    std::vector<std::string> args = {"walk", "-v", c.version, agent_->Target()};
+    std::vector<std::string> args = {"walk", "-On", "-v", c.version, agent_->Target()};
     for (const std::string& oid : {c.root, c.last})
       if (!oid.empty()) args.push_back(oid);
     const Result r = tavelo_.Run(args);
@@ -204,7 +206,7 @@ TEST_F(CliAgentTest, BulkWalksListWhatSnmpbulkwalkLists) {
     const std::vector<std::vector<std::string>> modes = {{}, {"-Cr", "1"}, {"-Cr7"}, {"--getnext"}};
     for (const auto& mode : modes) {
       SCOPED_TRACE("walk of '" + root + "' " + (mode.empty() ? "" : mode[0]));
-      std::vector<std::string> args = {"walk", "-v", "2c"};
+      std::vector<std::string> args = {"walk", "-On", "-v", "2c"};
       args.insert(args.end(), mode.begin(), mode.end());
       args.push_back(agent_->Target());
       if (!root.empty()) args.push_back(root);
@@ -273,20 +275,20 @@ TEST(CliTraps, ReceivesWhatSnmptrapSends) {
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 6u) << r.out;
   EXPECT_TRUE(std::regex_search(lines[0], std::regex(R"( 127\.0\.0\.1:\d+ v1 community="public" agent=127\.0\.0\.9 )"
-                                                      R"(enterprise=1\.3\.6\.1\.4\.1\.8072\.9 generic=enterpriseSpecific )"
+                                                      R"(enterprise=SNMPv2-SMI::enterprises\.8072\.9 generic=enterpriseSpecific )"
                                                       R"(specific=17 timestamp=\(4242\) 00:00:42\.420$)")))
       << lines[0];
-  EXPECT_EQ(lines[1], "  1.3.6.1.2.1.1.5.0 = Octet String: \"trap-one\"");
+  EXPECT_EQ(lines[1], "  SNMPv2-MIB::sysName.0 = Octet String: \"trap-one\"");
   EXPECT_TRUE(std::regex_search(lines[2], std::regex(R"( 127\.0\.0\.1:\d+ v2c community="pub\\"lic"$)"))) << lines[2];
-  EXPECT_EQ(lines[3], "  1.3.6.1.2.1.1.3.0 = TimeTicks: (777) 00:00:07.770");
-  EXPECT_EQ(lines[4], "  1.3.6.1.6.3.1.1.4.1.0 = Object Identifier: 1.3.6.1.6.3.1.1.5.3");
-  EXPECT_EQ(lines[5], "  1.3.6.1.2.1.2.2.1.1.1 = Integer: 1");
+  EXPECT_EQ(lines[3], "  DISMAN-EVENT-MIB::sysUpTimeInstance = TimeTicks: (777) 00:00:07.770");
+  EXPECT_EQ(lines[4], "  SNMPv2-MIB::snmpTrapOID.0 = Object Identifier: IF-MIB::linkDown");
+  EXPECT_EQ(lines[5], "  IF-MIB::ifIndex.1 = Integer: 1");
 }
 
 TEST(CliTraps, SnmpinformGetsItsAcknowledgementAndTheInformIsPrinted) {
   const uint16_t port = netsnmp::FreeUdpPort();
   Tavelo tavelo;
-  tavelo.Launch({"traps", "-p", std::to_string(port), "--count", "1"});
+  tavelo.Launch({"traps", "-On", "-p", std::to_string(port), "--count", "1"});
   ASSERT_TRUE(tavelo.WaitForStderr("receiving traps"));
   std::string out;
   // Without the Response, snmpinform gives up after its time-out with 1.
@@ -352,7 +354,7 @@ TEST_F(CliAgentTest, TypedTextGoesOutAsItsOctetsAndPrintsBackOnOneLine) {
   const std::string line = "1.3.6.1.2.1.1.4.0 = Octet String: ";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
-    const Result set = tavelo_.Run({"set", "-c", "quinsar", agent_->Target(), "1.3.6.1.2.1.1.4.0", c.typed});
+    const Result set = tavelo_.Run({"set", "-On", "-c", "quinsar", agent_->Target(), "1.3.6.1.2.1.1.4.0", c.typed});
     ASSERT_EQ(set.status, 0) << set.err;
     EXPECT_TRUE(set.err.empty()) << "no debug features, nothing on stderr: " << set.err;
     EXPECT_EQ(set.out, line + c.shown + "\n");
@@ -361,7 +363,7 @@ TEST_F(CliAgentTest, TypedTextGoesOutAsItsOctetsAndPrintsBackOnOneLine) {
                                        "1.3.6.1.2.1.1.4.0"});
     std::erase_if(hex, [](char ch) { return std::isspace(static_cast<unsigned char>(ch)) || ch == '"'; });
     EXPECT_EQ(hex, Hex(c.typed));
-    EXPECT_EQ(tavelo_.Run({"get", agent_->Target(), "1.3.6.1.2.1.1.4.0"}).out, line + c.shown + "\n");
+    EXPECT_EQ(tavelo_.Run({"get", "-On", agent_->Target(), "1.3.6.1.2.1.1.4.0"}).out, line + c.shown + "\n");
     const Result walk = tavelo_.Run({"walk", "--tsv", agent_->Target(), "1.3.6.1.2.1.1.4"});
     EXPECT_EQ(walk.out, std::string("1.3.6.1.2.1.1.4.0\tOctet String\t") + c.tsv + "\n");
   }
@@ -385,7 +387,7 @@ TEST(CliMisbehavingAgent, OctetsThatAreNotTextPrintAsHexadecimalUnlikeTheirLookA
       return std::vector<berbytes::Bytes>{scripted::Reply{r.oid, value}.To(r)};
     });
     Tavelo tavelo;
-    const Result r = tavelo.Run({"get", agent.Target(), "1.3.6.1.2.1.1.4.0"});
+    const Result r = tavelo.Run({"get", "-On", agent.Target(), "1.3.6.1.2.1.1.4.0"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "1.3.6.1.2.1.1.4.0 = Octet String: " + shown + "\n");
   }
@@ -428,15 +430,14 @@ TEST(CliMisbehavingAgent, AWalkThatEndsEarlyPrintsWhatItGotThenOneErrorLine) {
         return {scripted::Reply{{1, 3, 6, 1, 2, 1, 1, 1, 0}, berbytes::Text("box")}.To(r)};
       });
       Tavelo tavelo;
-      std::vector<std::string> args = {"walk", "-v", "2c", "-t", "0.2", "-r", "1"};
+      std::vector<std::string> args = {"walk", "-On", "-v", "2c", "-t", "0.2", "-r", "1"};
       args.insert(args.end(), mode.begin(), mode.end());
       args.insert(args.end(), {agent.Target(), "1.3.6.1.2.1.1"});
       const Result r = tavelo.Run(args);
       EXPECT_EQ(r.status, 1);
       EXPECT_EQ(r.out, "1.3.6.1.2.1.1.1.0 = Octet String: \"box\"\n1.3.6.1.2.1.1.2.0 = Octet String: \"two\"\n");
       std::string error = c.error;
-      if (const size_t at = error.find("PORT"); at != std::string::npos)
-        error.replace(at, 4, std::to_string(agent.Port()));
+      if (const size_t at = error.find("PORT"); at != std::string::npos) error.replace(at, 4, std::to_string(agent.Port()));
       EXPECT_EQ(r.err, error);
       for (const auto& request : agent.Seen()) {
         EXPECT_EQ(request.pdu, mode.empty() || mode[0] == "-Cr" ? 0xA5 : 0xA1);
@@ -446,4 +447,164 @@ TEST(CliMisbehavingAgent, AWalkThatEndsEarlyPrintsWhatItGotThenOneErrorLine) {
       }
     }
   }
+}
+
+namespace {
+
+// A folder of links to the IETF and IANA modules of the MIB collection, for
+// Net-SNMP's -M; empty when the collection is missing.
+std::string IetfMibFolder(const std::string& home) {
+  const std::filesystem::path mibs = TAVELO_MIBS_DIR;
+  std::ifstream list(mibs / "IETF-MODULES.txt");
+  if (!list) return "";
+  const std::filesystem::path folder = std::filesystem::path(home) / "ietf-mibs";
+  std::filesystem::create_directories(folder);
+  for (std::string name; std::getline(list, name);) {
+    if (name.empty() || name[0] == '#') continue;
+    std::error_code ec;
+    std::filesystem::create_symlink(mibs / (name + ".mib"), folder / (name + ".mib"), ec);
+  }
+  return folder.string();
+}
+
+// The names of snmpwalk's lines. Two IETF modules define sysUpTimeInstance
+// alike: Net-SNMP names the last it reads, the name table the first listed.
+std::vector<std::string> PeerNames(const std::string& output) {
+  std::vector<std::string> names;
+  for (const auto& line : Lines(output)) {
+    if (line.find(" = ") == std::string::npos) continue;
+    std::string name = line.substr(0, line.find(" = "));
+    if (name == "DISMAN-EXPRESSION-MIB::sysUpTimeInstance") name = "DISMAN-EVENT-MIB::sysUpTimeInstance";
+    names.push_back(name);
+  }
+  return names;
+}
+
+}  // namespace
+
+TEST_F(CliAgentTest, DefaultOutputNamesVariablesAsSnmpwalkWithTheIetfModules) {
+  const std::string ietf = IetfMibFolder(tavelo_.Dir());
+  if (ietf.empty()) GTEST_SKIP() << "no MIB collection at " << TAVELO_MIBS_DIR;
+  for (const char* style : {"", "-Os"}) {
+    for (const char* group : {"1.3.6.1.2.1.1", "1.3.6.1.2.1.2"}) {
+      SCOPED_TRACE(std::string(group) + " " + style);
+      std::vector<std::string> args = {"walk", "-v", "2c", agent_->Target(), group};
+      if (*style != 0) args.insert(args.begin() + 1, style);
+      const Result r = tavelo_.Run(args);
+      ASSERT_EQ(r.status, 0) << r.err;
+      std::vector<std::string> peer_args = {"snmpwalk", "-M", ietf, "-m", "ALL", "-v2c", "-c", "tumbol"};
+      if (*style != 0) peer_args.push_back(style);
+      peer_args.insert(peer_args.end(), {agent_->Target(), group});
+      std::string peer;
+      ASSERT_EQ(netsnmp::Run(peer_args, &peer), 0) << peer;
+      const auto expected = PeerNames(peer);
+      ASSERT_GT(expected.size(), 5u);
+      EXPECT_EQ(Oids(r.out), expected);
+    }
+  }
+  // A get names its variables the same way; OID values are named too.
+  const Result get = tavelo_.Run({"get", agent_->Target(), "1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.2.2.1.1.1"});
+  ASSERT_EQ(get.status, 0) << get.err;
+  EXPECT_EQ(Oids(get.out), (std::vector<std::string>{"SNMPv2-MIB::sysName.0", "IF-MIB::ifIndex.1"}));
+  const Result oid_value = tavelo_.Run({"get", "-Os", agent_->Target(), "1.3.6.1.2.1.1.9.1.2.1"});
+  EXPECT_EQ(oid_value.out.rfind("sysORID.1 = Object Identifier: ", 0), 0u) << oid_value.out;
+  EXPECT_EQ(oid_value.out.find(" 1.3.6"), std::string::npos) << "the value is named: " << oid_value.out;
+  const Result tsv = tavelo_.Run({"get", "--tsv", agent_->Target(), "sysName.0"});
+  EXPECT_EQ(tsv.out.rfind("1.3.6.1.2.1.1.5.0\tOctet String\t", 0), 0u) << "--tsv keeps dotted OIDs: " << tsv.out;
+}
+
+TEST_F(CliAgentTest, NamesAreAcceptedWhereverAnOidIs) {
+  struct Case {
+    std::vector<std::string> named, dotted;  // the same command with names and with dotted OIDs
+  };
+  const std::string t = agent_->Target();
+  const Case cases[] = {
+      {{"get", t, "sysDescr.0", "SNMPv2-MIB::sysUpTime.0", "ifDescr.1"},
+       {"get", t, "1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.3.0", "1.3.6.1.2.1.2.2.1.2.1"}},
+      {{"walk", t, "ifTable"}, {"walk", t, "1.3.6.1.2.1.2.2"}},
+      {{"walk", t, "IF-MIB::ifDescr"}, {"walk", t, "1.3.6.1.2.1.2.2.1.2"}},
+      {{"walk", t, "sysDescr", "sysLocation"}, {"walk", t, "1.3.6.1.2.1.1.1", "1.3.6.1.2.1.1.6"}},
+      {{"set", "-c", "quinsar", t, "sysContact.0", "named"}, {"set", "-c", "quinsar", t, "1.3.6.1.2.1.1.4.0", "named"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.named[0] + " " + c.named.back());
+    auto named = c.named, dotted = c.dotted;
+    named.insert(named.begin() + 1, "-On");
+    dotted.insert(dotted.begin() + 1, "-On");
+    const Result a = tavelo_.Run(named);
+    const Result b = tavelo_.Run(dotted);
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_FALSE(a.out.empty());
+    EXPECT_EQ(Oids(a.out), Oids(b.out));
+  }
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{"get", t, "noSuchName.0"}, "tavelo get: unknown name noSuchName\n"},
+      {{"walk", t, "system"}, "tavelo walk: system is ambiguous: "},
+      {{"set", t, "sysContact.x", "v"}, "tavelo set: bad OID sysContact.x\n"},
+      {{"walk", t, "1.3", "noSuchName"}, "tavelo walk: unknown name noSuchName\n"},
+  };
+  for (const auto& [args, error] : refused) {
+    const Result r = tavelo_.Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind(error, 0), 0u) << r.err;
+  }
+}
+
+TEST(CliTranslate, NamesTheModuleAUserWouldOpenAndRefusesWhatIsNotAnOid) {
+  Tavelo tavelo;
+  const std::pair<const char*, const char*> named[] = {
+      {"1.3.6.1", "internet\tSNMPv2-SMI"}, {"1.3.6.1.4.1", "enterprises\tSNMPv2-SMI"},
+      {"1.3.6.1.2.1.1.1", "sysDescr\tSNMPv2-MIB"}, {"1.3.6.1.2.1.2.2.1.2", "ifDescr\tIF-MIB"},
+  };
+  for (const auto& [oid, expected] : named) {
+    const Result r = tavelo.Run({"translate", "--tsv", oid});
+    EXPECT_EQ(r.out.rfind(std::string(oid) + "\t" + expected + "\t", 0), 0u) << r.out;
+  }
+  for (const char* bad : {"1..3", "-1", "1.3.18446744073709551616", "1.3.", "sysDescr"}) {
+    const Result r = tavelo.Run({"translate", "1.3", "--", bad});
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_TRUE(r.out.empty()) << bad;
+    EXPECT_EQ(r.err.rfind("tavelo translate: '" + std::string(bad) + "' is not an OID\n", 0), 0u) << r.err;
+  }
+}
+
+TEST(CliErrors, EachNamesItsCauseInOneLine) {
+  // A reply that does not decode.
+  scripted::Agent garbage([](const scripted::Request&) {
+    return std::vector<berbytes::Bytes>{berbytes::Bytes{0x30, 0x03, 0x02, 0x01}};
+  });
+  Tavelo tavelo;
+  const Result undecodable = tavelo.Run({"get", "-t", "0.2", "-r", "0", garbage.Target(), "sysDescr.0"});
+  EXPECT_EQ(undecodable.status, 1);
+  EXPECT_EQ(undecodable.err, "tavelo: the reply from " + garbage.Target() + " does not decode as an SNMP response\n");
+
+  // A module named by its name that no MIB folder holds.
+  const Result missing = tavelo.Run({"mib", "load", "-M", tavelo.Dir(), "NO-SUCH-MIB"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err.rfind("tavelo: no module NO-SUCH-MIB in the MIB folders (" + tavelo.Dir(), 0), 0u)
+      << missing.err;
+  EXPECT_EQ(Lines(missing.err).size(), 1u) << missing.err;
+
+  // Objects left without an OID are listed; the others still print.
+  const std::string mib = tavelo.Dir() + "/HALF-MIB.mib";
+  std::ofstream(mib) << "HALF-MIB DEFINITIONS ::= BEGIN\n"
+                        "IMPORTS enterprises FROM RFC1155-SMI;\n"
+                        "halfRoot OBJECT IDENTIFIER ::= { enterprises 99991 }\n"
+                        "halfLost OBJECT IDENTIFIER ::= { nowhereNode 2 }\n"
+                        "END\n";
+  const Result half = tavelo.Run({"mib", "load", "-M", TAVELO_MIBS_DIR, mib});
+  EXPECT_EQ(half.status, 1) << half.out;
+  EXPECT_NE(half.out.find("1.3.6.1.4.1.99991 = halfRoot (HALF-MIB)"), std::string::npos) << half.out;
+  EXPECT_EQ(half.err, "tavelo: no OID could be resolved for halfLost (HALF-MIB)\n");
+
+  // A settings file that cannot be used is set aside, said once.
+  const std::string settings = tavelo.Dir() + "/config/tavelo/settings.reg";
+  std::filesystem::create_directories(tavelo.Dir() + "/config/tavelo");
+  std::ofstream(settings) << "this is not a settings file\n";
+  const Result first = tavelo.Run({"translate", "1.3.6.1"});
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(Lines(first.err).size(), 1u) << first.err;
+  EXPECT_NE(first.err.find("it is kept as " + settings + ".bad"), std::string::npos) << first.err;
+  EXPECT_TRUE(std::filesystem::exists(settings + ".bad"));
+  EXPECT_EQ(tavelo.Run({"translate", "1.3.6.1"}).err, "") << "said once";
 }

@@ -61,9 +61,9 @@ TEST(CliSim, NewAddShowAndRefusals) {
   const std::string file = tavelo.Dir() + "/Lab.tav";
   ASSERT_EQ(tavelo.Run({"sim", "new", file, "--port", "2161", "--community", "lab", "-v", "2c"}).status, 0);
   EXPECT_EQ(tavelo.Run({"sim", "new", file}).status, 1) << "an existing simulator is never overwritten";
-  ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.5.0", "s", "lab-router"}).status, 0);
+  ASSERT_EQ(tavelo.Run({"sim", "add", file, "sysName.0", "s", "lab-router"}).status, 0);
   ASSERT_EQ(tavelo.Run({"sim", "add", file, ".1.3.6.1.2.1.1.3.0", "TimeTicks", "4242"}).status, 0);
-  ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.2.2.1.6.1", "x", "00:1a:2b:3c:4d:5e"}).status, 0);
+  ASSERT_EQ(tavelo.Run({"sim", "add", file, "IF-MIB::ifPhysAddress.1", "x", "00:1a:2b:3c:4d:5e"}).status, 0);
   ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.4.20.1.1.10.0.0.1", "a", "10.0.0.1"}).status, 0);
 
   const std::string before = netsnmp::ReadAll(file);
@@ -76,6 +76,8 @@ TEST(CliSim, NewAddShowAndRefusals) {
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "Sequence", "x"},
       {"sim", "add", file, "not.an.oid", "s", "x"},
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "x", "abc"},
+      {"sim", "add", file, "system", "s", "x"},             // ambiguous
+      {"sim", "add", file, "noSuchName.0", "s", "x"},       // unknown
   };
   for (const auto& args : refused) EXPECT_EQ(tavelo.Run(args).status, 2) << args[3] << " " << args[4];
   const Result duplicate = tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.5.0", "s", "again"});

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -157,11 +158,14 @@ TEST_F(OidAtlasGeneratorTool, ReadsMibModulesWithTheSmiLoader) {
   // 5 records from the list, 1 from DELTA-MIB; GAMMA-MIB's 2 would pass 7.
   ASSERT_EQ(Run(common + "7"), 0) << Slurp("err");
   const std::string tsv = Slurp("out.tsv");
-  // Within a key, the listed modules' order; BETA-MIB's deeper arcs kept.
-  EXPECT_NE(tsv.find("1.3.6.1.4.1.99990.1\tbetaOne\tBETA-MIB\t4\n1.3.6.1.4.1.99990.1\talphaOne\tALPHA-MIB\t4\n"
-                     "1.3.6.1.4.1.99990.1.7.3\tbetaDeep\tBETA-MIB\t5\n"),
-            std::string::npos)
-      << tsv;
+  // Of equal keys from listed modules of one SMI, the lookup finds the one
+  // the other imports from, though listed second; BETA-MIB's deeper arcs kept.
+  const std::vector<gen::OidRecordText> records = LoadRecords(P("out.tsv"));
+  const int chosen = ProbeIndex(records, u"1.3.6.1.4.1.99990.1");
+  ASSERT_GE(chosen, 0);
+  EXPECT_EQ(gen::Utf16ToUtf8(records[chosen].module), "ALPHA-MIB");
+  EXPECT_NE(tsv.find("1.3.6.1.4.1.99990.1\talphaOne\tALPHA-MIB\t4\n"), std::string::npos) << tsv;
+  EXPECT_NE(tsv.find("1.3.6.1.4.1.99990.1.7.3\tbetaDeep\tBETA-MIB\t5\n"), std::string::npos) << tsv;
   EXPECT_NE(tsv.find("1.3.6.1.4.1.99992\tdeltaA\tDELTA-MIB\t2\n"), std::string::npos) << tsv;
   EXPECT_EQ(tsv.find("GAMMA-MIB"), std::string::npos) << tsv;
   EXPECT_NE(Slurp("err").find("skipped BROKEN-MIB: "), std::string::npos) << Slurp("err");
@@ -176,6 +180,44 @@ TEST_F(OidAtlasGeneratorTool, ReadsMibModulesWithTheSmiLoader) {
 
   EXPECT_EQ(Run("--mib-folder " + P("nowhere") + " --tsv " + P("out.tsv")), 1);
   EXPECT_NE(Slurp("err").find("no folder"), std::string::npos);
+}
+
+// Of modules defining one OID, lookups find a listed module's before another
+// one's, and an SMIv2 module's before an SMIv1 one's.
+TEST_F(OidAtlasGeneratorTool, PrefersListedModulesThenSmiV2) {
+  const std::filesystem::path smi = std::filesystem::path(TAVELO_MIBS_DIR) / "SNMPv2-SMI.mib";
+  if (!std::filesystem::exists(smi)) GTEST_SKIP() << "no " << smi;
+  std::filesystem::copy_file(smi, dir.path() / "SNMPv2-SMI.mib");
+  const auto v1 = [](const std::string& m, const std::string& n) {
+    return m + " DEFINITIONS ::= BEGIN\n" + n + " OBJECT IDENTIFIER ::= { iso 3 6 1 4 1 99990 }\nEND\n";
+  };
+  const auto v2 = [](const std::string& m, const std::string& n) {
+    return m + " DEFINITIONS ::= BEGIN\nIMPORTS enterprises FROM SNMPv2-SMI;\n" + n +
+           " OBJECT IDENTIFIER ::= { enterprises 99990 }\nEND\n";
+  };
+  Put("A-OLD-MIB.mib", v1("A-OLD-MIB", "oldName"));
+  Put("B-NEW-MIB.mib", v2("B-NEW-MIB", "newName"));
+  Put("C-VENDOR-MIB.mib", v2("C-VENDOR-MIB", "vendorName"));
+  Put("D-VENDOR-OLD-MIB.mib", v1("D-VENDOR-OLD-MIB", "vendorOldName"));
+  struct Case {
+    std::string listed, want;
+  };
+  const Case cases[] = {{"A-OLD-MIB\nB-NEW-MIB\n", "newName"},
+                        {"A-OLD-MIB\n", "oldName"},
+                        {"D-VENDOR-OLD-MIB\n", "vendorOldName"},
+                        {"SNMPv2-SMI\n", "newName"}};  // unlisted: SMIv2 first, then load order
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.listed);
+    Put("list.txt", c.listed);
+    ASSERT_EQ(Run("--mib-folder " + dir.path().string() + " --modules-file " + P("list.txt") +
+                  " --fill-from-folder --tsv " + P("out.tsv")),
+              0)
+        << Slurp("err");
+    const std::vector<gen::OidRecordText> records = LoadRecords(P("out.tsv"));
+    const int chosen = ProbeIndex(records, u"1.3.6.1.4.1.99990");
+    ASSERT_GE(chosen, 0);
+    EXPECT_EQ(gen::Utf16ToUtf8(records[chosen].name), c.want);
+  }
 }
 #endif
 
