@@ -7,11 +7,17 @@ CLogInbox::~CLogInbox() {
   TakeAll(rest);
   // Everything taken: the reader stands in the writer's block.
   delete read_block_;
+  delete spare_.exchange(nullptr);
 }
 
 bool CLogInbox::Push(QuillogInfoPtr record) {
   if (write_index_ == kBlockSize) {
-    Block* block = new Block;
+    Block* block = spare_.exchange(nullptr, std::memory_order_acquire);
+    if (block == nullptr) {
+      block = new Block;
+    } else {
+      block->next.store(nullptr, std::memory_order_relaxed);
+    }
     write_block_->next.store(block, std::memory_order_release);
     write_block_ = block;
     write_index_ = 0;
@@ -27,7 +33,8 @@ void CLogInbox::TakeAll(std::vector<QuillogInfoPtr>& out) {
     for (size_t i = 0; i < waiting; ++i) {
       if (read_index_ == kBlockSize) {
         Block* next = read_block_->next.load(std::memory_order_acquire);
-        delete read_block_;
+        // Seldom is a spare still unused: only then is one freed here.
+        delete spare_.exchange(read_block_, std::memory_order_acq_rel);
         read_block_ = next;
         read_index_ = 0;
       }

@@ -1,10 +1,10 @@
 // CLogInbox: log records handed from any thread to the GUI thread.
 //
-// Records go into blocks of slots, one allocation per kBlockSize records, so
-// that the GUI thread frees almost nothing that another thread allocated
-// while lines pour in (such frees tie it to the malloc locks of the logging
-// threads: a logging thread preempted while it holds one stalled the GUI
-// thread). The reader never waits for a writer; a push tells its writer
+// Records go into blocks of kBlockSize slots, and the reader hands each
+// block it has emptied back to the writers for reuse, so the GUI thread
+// frees nothing another thread allocated while lines pour in (such frees
+// take that thread's malloc lock: a logging thread preempted while holding
+// it stalled the GUI thread). The reader never waits for a writer; a push tells its writer
 // when the inbox was empty: exactly then the reader needs a wake-up.
 #pragma once
 
@@ -52,4 +52,6 @@ class CLogInbox {
   size_t read_index_ = 0;
   // Pushed and not yet taken; a slot is written before the count grows.
   std::atomic<size_t> count_{0};
+  // An emptied block waiting for reuse.
+  std::atomic<Block*> spare_{nullptr};
 };
