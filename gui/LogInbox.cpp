@@ -7,12 +7,27 @@ CLogInbox::~CLogInbox() {
   TakeAll(rest);
   // Everything taken: the reader stands in the writer's block.
   delete read_block_;
-  delete spare_.exchange(nullptr);
+  for (Block* spare = _reuse(); spare != nullptr; spare = _reuse()) delete spare;
+}
+
+void CLogInbox::_retire(Block* block) {
+  block->next_spare = spares_.load(std::memory_order_relaxed);
+  while (!spares_.compare_exchange_weak(block->next_spare, block, std::memory_order_release,
+                                        std::memory_order_relaxed)) {
+  }
+}
+
+CLogInbox::Block* CLogInbox::_reuse() {
+  Block* block = spares_.load(std::memory_order_acquire);
+  while (block != nullptr &&
+         !spares_.compare_exchange_weak(block, block->next_spare, std::memory_order_acquire, std::memory_order_acquire)) {
+  }
+  return block;
 }
 
 bool CLogInbox::Push(QuillogInfoPtr record) {
   if (write_index_ == kBlockSize) {
-    Block* block = spare_.exchange(nullptr, std::memory_order_acquire);
+    Block* block = _reuse();
     if (block == nullptr) {
       block = new Block;
     } else {
@@ -33,8 +48,7 @@ void CLogInbox::TakeAll(std::vector<QuillogInfoPtr>& out) {
     for (size_t i = 0; i < waiting; ++i) {
       if (read_index_ == kBlockSize) {
         Block* next = read_block_->next.load(std::memory_order_acquire);
-        // Seldom is a spare still unused: only then is one freed here.
-        delete spare_.exchange(read_block_, std::memory_order_acq_rel);
+        _retire(read_block_);
         read_block_ = next;
         read_index_ = 0;
       }

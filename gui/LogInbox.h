@@ -43,7 +43,12 @@ class CLogInbox {
   struct Block {
     QuillogInfo* records[kBlockSize];
     std::atomic<Block*> next{nullptr};
+    Block* next_spare = nullptr;
   };
+  // The reader's emptied blocks; writers (one at a time) take them back.
+  // One popper, one pusher: no ABA.
+  void _retire(Block* block);
+  Block* _reuse();
   // Writer side.
   Block* write_block_;
   size_t write_index_ = 0;
@@ -52,6 +57,5 @@ class CLogInbox {
   size_t read_index_ = 0;
   // Pushed and not yet taken; a slot is written before the count grows.
   std::atomic<size_t> count_{0};
-  // An emptied block waiting for reuse.
-  std::atomic<Block*> spare_{nullptr};
+  std::atomic<Block*> spares_{nullptr};
 };
