@@ -1,9 +1,11 @@
 // CLogInbox: log records handed from any thread to the GUI thread.
 //
-// Writers push onto a lock-free stack; the one reader takes the whole stack
-// at once and gets the records oldest first. The reader never waits for a
-// writer, so a burst of lines cannot stall the GUI thread, and a push tells
-// its writer when the inbox was empty: exactly then the reader needs a wake-up.
+// Records go into blocks of kBlockSize slots, and the reader hands each
+// block it has emptied back to the writers for reuse, so the GUI thread
+// frees nothing another thread allocated while lines pour in (such frees
+// take that thread's malloc lock: a logging thread preempted while holding
+// it stalled the GUI thread). The reader never waits for a writer; a push tells its writer
+// when the inbox was empty: exactly then the reader needs a wake-up.
 #pragma once
 
 #include "quillog/Quillog.h"
@@ -21,23 +23,39 @@ using QuillogInfoPtr = std::unique_ptr<QuillogInfo, QuillogInfoReleaser>;
 
 class CLogInbox {
  public:
-  CLogInbox() = default;
+  static constexpr size_t kBlockSize = 1024;
+
+  CLogInbox();
   // Releases what was never taken.
   ~CLogInbox();
   CLogInbox(const CLogInbox&) = delete;
   CLogInbox& operator=(const CLogInbox&) = delete;
 
-  // Any thread. True when the inbox was empty before this record.
+  // Any thread, one push at a time (the callers serialize: quillog calls
+  // its poster under its own lock). True when the inbox was empty before.
   bool Push(QuillogInfoPtr record);
-  // The reader: every record pushed so far, oldest first (appended to out).
+  // The one reader: every record pushed so far, oldest first (appended to out).
   void TakeAll(std::vector<QuillogInfoPtr>& out);
-  // The reader: records waiting now.
-  size_t Count() const;
+  // Records waiting now.
+  size_t Count() const { return count_.load(std::memory_order_acquire); }
 
  private:
-  struct Node {
-    QuillogInfoPtr record;
-    Node* next = nullptr;
+  struct Block {
+    QuillogInfo* records[kBlockSize];
+    std::atomic<Block*> next{nullptr};
+    Block* next_spare = nullptr;
   };
-  std::atomic<Node*> head_{nullptr};
+  // The reader's emptied blocks; writers (one at a time) take them back.
+  // One popper, one pusher: no ABA.
+  void _retire(Block* block);
+  Block* _reuse();
+  // Writer side.
+  Block* write_block_;
+  size_t write_index_ = 0;
+  // Reader side.
+  Block* read_block_;
+  size_t read_index_ = 0;
+  // Pushed and not yet taken; a slot is written before the count grows.
+  std::atomic<size_t> count_{0};
+  std::atomic<Block*> spares_{nullptr};
 };

@@ -154,8 +154,10 @@ bool BenchWalk(CViewWalker& view, const WholeMibAgent& agent) {
         "ratio %.2f (goal <= 1.3); longest event-loop gap %.1f ms (GUI thread busy %.1f ms, waiting for a CPU %.1f ms)\n",
         version == 1 ? "1" : "2c", kWalkRounds, Median(ours), rows, Median(cli), lines, ratio, longest_gap, gap_cpu,
         gap_wait);
-    if (static_cast<size_t>(rows) != lines) {
-      std::printf("  ROWS DIFFER from tavelo walk's lines\n");
+    // Process and socket tables change between two walks of a live agent;
+    // a large difference is a lost row.
+    if (static_cast<double>(rows) < 0.98 * static_cast<double>(lines)) {
+      std::printf("  ROWS MISSING: the view shows far fewer variables than tavelo walk printed\n");
       ok = false;
     }
   }

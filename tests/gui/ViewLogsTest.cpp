@@ -270,3 +270,56 @@ TEST_F(ViewLogsTest, LoggerTabOfTheMainWindowShowsAWorkersLineAndTakesItsCommand
   frame.OnCommand(ID_LOGGER_CLEAR);
   EXPECT_EQ(view->RowCount(), 0);
 }
+
+// Writers one at a time (as quillog's lock makes them) against a reader that
+// takes only when a push reported an empty inbox: every record arrives, each
+// writer's in order, none waits in the inbox without a wake-up, and records
+// cross many blocks.
+TEST(LogInbox, ConcurrentPushesArriveInOrderAndEachWakeUpIsEnough) {
+  constexpr int kWriters = 4;
+  constexpr int kPerWriter = 3000;
+  CLogInbox inbox;
+  std::mutex writer_lock;
+  std::mutex wake_lock;
+  std::condition_variable woken;
+  int wakes = 0;
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&, w] {
+      for (int i = 0; i < kPerWriter; ++i) {
+        QuillogInfoPtr record(new QuillogInfo);
+        record->thread_id = static_cast<uint32_t>(w);
+        record->process_id = static_cast<uint32_t>(i);
+        std::lock_guard<std::mutex> serial(writer_lock);
+        if (!inbox.Push(std::move(record))) continue;
+        std::lock_guard<std::mutex> lock(wake_lock);
+        ++wakes;
+        woken.notify_one();
+      }
+    });
+  }
+  std::vector<QuillogInfoPtr> taken;
+  int handled = 0;
+  while (taken.size() < size_t{kWriters} * kPerWriter) {
+    std::unique_lock<std::mutex> lock(wake_lock);
+    ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(10), [&] { return wakes > handled; }))
+        << taken.size() << " records taken, the rest never announced";
+    handled = wakes;
+    lock.unlock();
+    inbox.TakeAll(taken);
+  }
+  for (std::thread& t : writers) t.join();
+  EXPECT_EQ(inbox.Count(), 0u);
+  std::vector<uint32_t> next(kWriters, 0);
+  for (const QuillogInfoPtr& r : taken) {
+    ASSERT_LT(r->thread_id, static_cast<uint32_t>(kWriters));
+    ASSERT_EQ(r->process_id, next[r->thread_id]) << "writer " << r->thread_id;
+    ++next[r->thread_id];
+  }
+
+  // Alone: the first push into an empty inbox asks for a wake-up, the next
+  // ones do not; what is never taken is released with the inbox.
+  EXPECT_TRUE(inbox.Push(QuillogInfoPtr(new QuillogInfo)));
+  for (size_t i = 0; i < CLogInbox::kBlockSize + 5; ++i) EXPECT_FALSE(inbox.Push(QuillogInfoPtr(new QuillogInfo)));
+  EXPECT_EQ(inbox.Count(), CLogInbox::kBlockSize + 6);
+}

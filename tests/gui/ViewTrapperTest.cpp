@@ -107,7 +107,10 @@ TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   EXPECT_EQ(view->CellText(2, CViewTrapper::COLUMN_ENTERPRISE), SmartOid(L"1.3.6.1.2.1.1.3.0"));
   EXPECT_NE(view->CellText(0, CViewTrapper::COLUMN_ENTERPRISE), "1.3.6.1.4.1.8072.2.3");
 
-  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) view->grab().save(QString::fromUtf8(folder) + "/trapper-view.png");
+  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) {
+    view->resizeColumnsToContents();  // as a double click on each divider does
+    view->grab().save(QString::fromUtf8(folder) + "/trapper.png");
+  }
 
   // Double-click on a binding collapses its trap; Expand All opens every trap.
   const QRect cell = view->visualRect(view->model()->index(3, 0));

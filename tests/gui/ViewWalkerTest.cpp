@@ -129,7 +129,10 @@ TEST_F(ViewWalkerTest, WalkInV1AndV2cListsWhatSnmpwalkPrints) {
   EXPECT_EQ(view->CellText(uptime, CViewWalker::COLUMN_USAP), "A");
   EXPECT_EQ(view->CellText(uptime, CViewWalker::COLUMN_PC), "P");
   EXPECT_EQ(FormatTimeTicks(8640100), "1d 00:00:01.000");
-  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) view->grab().save(QString::fromUtf8(folder) + "/walker-view.png");
+  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) {
+    view->resizeColumnsToContents();  // as a double click on each divider does
+    view->grab().save(QString::fromUtf8(folder) + "/walker.png");
+  }
 
   // Two rows selected: every command is off.
   view->selectRow(0);
