@@ -74,6 +74,14 @@ bool ParseOid(const std::string& text, SmiOid& oid) {
   return !oid.empty();
 }
 
+// memmem: far faster than a first-character scan when that character
+// (a line feed, a common letter) is everywhere.
+size_t FindText(std::string_view text, const std::string& pattern, size_t from) {
+  if (from >= text.size()) return std::string_view::npos;
+  const void* hit = ::memmem(text.data() + from, text.size() - from, pattern.data(), pattern.size());
+  return hit == nullptr ? std::string_view::npos : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+}
+
 bool IsOidText(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789.") == std::string::npos &&
          text.find_first_of("0123456789") != std::string::npos;
@@ -120,8 +128,16 @@ void CMibTreeIndex::Clear() {
 }
 
 MibImage CMibTreeIndex::_image_of(const CSmiObject& object) {
-  std::wstring key = std::to_wstring(object.type.kind);
-  if (object.type.kind == SMI_TYPE_MACRO) key += object.type.name.str();
+  const CSmiType& type = object.type;
+  if (type.kind == SMI_TYPE_MACRO) {
+    for (const KindImage& entry : kMacroImages) {
+      if (type.name == entry.keyword) return entry.image;
+    }
+  } else if (const MibImage image = BaseTypeImage(type.kind); image != MIB_IMAGE_COUNT) {
+    return image;
+  }
+  // Without an image: logged once a build for each kind and macro.
+  std::wstring key = std::to_wstring(type.kind) + L":" + type.name.str();
   auto it = image_by_kind_.find(key);
   if (it == image_by_kind_.end()) it = image_by_kind_.emplace(key, MibImageOf(&object)).first;
   return it->second;
@@ -303,7 +319,7 @@ void CMibTreeIndex::_search_name(const std::string& name, const std::string& mod
     const std::string& pattern = patterns[pass];
     uint32_t entry = 0;
     size_t position = 0;
-    while (out.size() < limit && (position = all.find(pattern, position)) != std::string_view::npos) {
+    while (out.size() < limit && (position = FindText(all, pattern, position)) != std::string_view::npos) {
       entry = _locate_entry(position + skip[pass], entry);
       position = entry + 1 < entry_begin_.size() ? entry_begin_[entry + 1] - 1 : all.size();
       if (!module_ok.empty() && !module_ok[entry_module_[entry]]) continue;
