@@ -125,6 +125,14 @@ void CMibTreeIndex::Clear() {
   module_by_text_.clear();
   module_by_name_.clear();
   image_by_kind_.clear();
+  module_begin_.clear();
+  module_entries_.clear();
+}
+
+std::string_view CMibTreeIndex::_entry_name(uint32_t entry) const {
+  const size_t begin = entry_begin_[entry];
+  const size_t end = entry + 1 < entry_begin_.size() ? entry_begin_[entry + 1] - 1 : names_.size() - 1;
+  return std::string_view(names_).substr(begin, end - begin);
 }
 
 MibImage CMibTreeIndex::_image_of(const CSmiObject& object) {
@@ -197,6 +205,13 @@ void CMibTreeIndex::Build(const CSmiTree& tree) {
   module_by_text_ = {};
   module_by_name_ = {};
   image_by_kind_ = {};
+  // Entries by module, for MODULE::name.
+  module_begin_.assign(modules_.size() + 1, 0);
+  for (uint32_t id : entry_module_) ++module_begin_[id + 1];
+  for (size_t m = 1; m < module_begin_.size(); ++m) module_begin_[m] += module_begin_[m - 1];
+  module_entries_.resize(entry_module_.size());
+  std::vector<uint32_t> slot(module_begin_.begin(), module_begin_.end() - 1);
+  for (uint32_t e = 0; e < entry_module_.size(); ++e) module_entries_[slot[entry_module_[e]]++] = e;
 
   // Children side by side, in OID order, counted first.
   const size_t slots = objects_.size();
@@ -242,7 +257,8 @@ CMibTreeIndex::Node CMibTreeIndex::Find(const CSmiObject* object) const {
 size_t CMibTreeIndex::MemoryBytes() const {
   return objects_.capacity() * sizeof(const CSmiObject*) +
          (parent_.capacity() + row_.capacity() + child_begin_.capacity() + child_list_.capacity() +
-          entry_begin_.capacity() + entry_node_.capacity() + entry_module_.capacity()) *
+          entry_begin_.capacity() + entry_node_.capacity() + entry_module_.capacity() + module_begin_.capacity() +
+          module_entries_.capacity()) *
              sizeof(uint32_t) +
          image_.capacity() + names_.capacity();
 }
@@ -303,12 +319,23 @@ void CMibTreeIndex::_search_oid(const std::string& text, size_t limit, std::vect
 void CMibTreeIndex::_search_name(const std::string& name, const std::string& module, size_t limit,
                                  std::vector<Node>& out) const {
   if (entry_begin_.empty()) return;
-  std::vector<bool> module_ok;
   if (!module.empty()) {
-    module_ok.resize(modules_.size());
-    bool any = false;
-    for (size_t id = 0; id < modules_.size(); ++id) any |= (module_ok[id] = modules_[id] == module);
-    if (!any) return;
+    // Only the entries of that module, in the same three ranks.
+    for (int rank = 0; rank < 3 && out.size() < limit; ++rank) {
+      for (size_t id = 0; id < modules_.size() && out.size() < limit; ++id) {
+        if (modules_[id] != module) continue;
+        for (uint32_t i = module_begin_[id]; i < module_begin_[id + 1] && out.size() < limit; ++i) {
+          const std::string_view entry = _entry_name(module_entries_[i]);
+          const bool whole = entry == name;
+          const bool begins = !whole && entry.substr(0, name.size()) == name;
+          const bool holds = !whole && !begins && entry.find(name) != std::string_view::npos;
+          if (!(rank == 0 ? whole : rank == 1 ? begins : holds)) continue;
+          const Node node = entry_node_[module_entries_[i]];
+          if (std::find(out.begin(), out.end(), node) == out.end()) out.push_back(node);
+        }
+      }
+    }
+    return;
   }
   // Whole names, then names that begin with the text, then the others: one
   // pass each over the names, each pass ending once the list is full.
@@ -322,7 +349,6 @@ void CMibTreeIndex::_search_name(const std::string& name, const std::string& mod
     while (out.size() < limit && (position = FindText(all, pattern, position)) != std::string_view::npos) {
       entry = _locate_entry(position + skip[pass], entry);
       position = entry + 1 < entry_begin_.size() ? entry_begin_[entry + 1] - 1 : all.size();
-      if (!module_ok.empty() && !module_ok[entry_module_[entry]]) continue;
       const Node node = entry_node_[entry];
       if (std::find(out.begin(), out.end(), node) == out.end()) out.push_back(node);
     }

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -78,6 +79,7 @@ class CMibTreeIndex {
 
  private:
   uint32_t _locate_entry(size_t position, uint32_t from) const;
+  std::string_view _entry_name(uint32_t entry) const;
   uint32_t _module_id(const CSmiSharedText& module);
   // MibImageOf, worked out (and logged) once per kind and macro in a build.
   MibImage _image_of(const CSmiObject& object);
@@ -101,6 +103,9 @@ class CMibTreeIndex {
   std::vector<uint32_t> entry_node_;
   std::vector<uint32_t> entry_module_;
   std::vector<std::string> modules_;  // lower-case module names by id
+  // Entries of module m: module_entries_[module_begin_[m] .. module_begin_[m + 1]).
+  std::vector<uint32_t> module_begin_;
+  std::vector<uint32_t> module_entries_;
   // Build only: module ids by shared text, then by name.
   std::unordered_map<const wchar_t*, uint32_t> module_by_text_;
   std::unordered_map<std::wstring, uint32_t> module_by_name_;
