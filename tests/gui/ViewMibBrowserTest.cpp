@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 
 #include <time.h>
 
@@ -165,6 +166,7 @@ TEST_F(ViewMibBrowserTest, SelectingANodeFillsTheDetailFormAndExpandOneOpensIt) 
     browser_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(browser_.get()));
     Left().OnCommand(ID_BROWSER_DISPLAY_OID_NAME);
+    browser_->findChild<QSplitter*>()->setSizes({330, 630});
     Left().Reveal(sys_descr);
     browser_->grab().save(QString::fromUtf8(folder) + "/browser.png");
   }
