@@ -63,6 +63,13 @@ std::wstring InstallPath() {
   return path;
 }
 
+std::wstring ProgramFilesPath() {
+  const std::wstring install = InstallPath();
+  const size_t slash = install.rfind(L'/');
+  if (slash == std::wstring::npos || install.compare(slash + 1, std::wstring::npos, L"bin") != 0) return install;
+  return JoinPath(install.substr(0, slash), L"share/tavelo");
+}
+
 std::wstring ProgramDataPath() {
   std::string path;
   const char* dirs = std::getenv("XDG_DATA_DIRS");

@@ -15,6 +15,9 @@
 
 std::wstring ExecutablePath();
 std::wstring InstallPath();
+// The folder of the program's own files (legacy MIB folder, ...): the
+// install path, or <prefix>/share/tavelo when the program is in <prefix>/bin.
+std::wstring ProgramFilesPath();
 std::wstring ProgramDataPath();
 std::wstring UserDataPath();
 // Log folder; created when missing (empty when it cannot be created).

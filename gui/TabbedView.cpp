@@ -4,6 +4,7 @@
 #include "gui/CommandTarget.h"
 #include "gui/MainMenu.h"
 #include "gui/ViewLogs.h"
+#include "gui/ViewMibBrowser.h"
 #include "gui/ViewPlaceholder.h"
 #include "gui/ViewTrapper.h"
 #include "gui/ViewWalker.h"
@@ -34,7 +35,7 @@ QTabWidget::TabPosition PositionOf(uint32_t stored) { return stored == 0 ? QTabW
 // The view of each tab. Plugging a tool's real view in is one line here.
 QWidget* CTabbedView::_create_view(int index) {
   switch (index) {
-    case TAB_BROWSER: return new CViewPlaceholder(QStringLiteral("Browser"));
+    case TAB_BROWSER: return new CViewMibBrowser(GetDispatcher());
     case TAB_WALKER: return new CViewWalker(GetDispatcher());
     case TAB_TRAPPER: return new CViewTrapper(GetDispatcher());
     case TAB_SIMULER: return new CViewPlaceholder(QStringLiteral("Simuler"));

@@ -16,6 +16,7 @@
 #include "gui/MainMenu.h"
 #include "gui/MyMenu.h"
 #include "gui/SmartText.h"
+#include "gui/ViewMibBrowserLeft.h"
 #include "quillog/Quillog.h"
 
 namespace {
@@ -86,7 +87,9 @@ bool CViewWalker::IsCommandEnabled(uint32_t command) const {
     case ID_DISPLAY_SMART: return few && mode_ != DISPLAY_SMART;
     case ID_SNMP_GET:
     case ID_SNMP_SET: return one && !IsRequestRunning();
-    default: return false;  // MIB commands wait for the Browser tab, Simulate for the Simuler tab
+    case ID_MIB_EDIT:
+    case ID_MIB_LOAD: return one;
+    default: return false;  // Simulate waits for the Simuler tab
   }
 }
 
@@ -104,6 +107,8 @@ bool CViewWalker::OnCommand(uint32_t command) {
     case ID_DISPLAY_SMART: _set_mode(DISPLAY_SMART); return true;
     case ID_SNMP_GET: return OnGet();
     case ID_SNMP_SET: return OnSet();
+    case ID_MIB_EDIT: return EditMibFile(row->GetOid().GetText());
+    case ID_MIB_LOAD: return PostBrowserDisplay(L"CViewWalker", row->GetOid().GetText());
     default: return false;
   }
 }

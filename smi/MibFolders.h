@@ -2,7 +2,8 @@
 //
 //   personal  $XDG_DATA_HOME/Tavelo/Mibs     (~/.local/share/Tavelo/Mibs)
 //   common    <first of $XDG_DATA_DIRS>/Tavelo/Mibs (/usr/local/share/...)
-//   legacy    <program folder>/Mibs
+//   legacy    <program folder>/Mibs (<prefix>/share/tavelo/Mibs when the
+//             program is installed in <prefix>/bin)
 //
 // A module NAME is kept in the file NAME.mib; the personal folder hides the
 // common one, which hides the legacy one. Folders are derived again on every

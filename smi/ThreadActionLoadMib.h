@@ -28,6 +28,8 @@ class CThreadActionLoadMib : public CZubThreadAction {
   bool Start(bool reset, const std::vector<CSmiModuleKey>& modules);
   // Cuts a running load short at its next token (the tree is then empty).
   void Stop() { loader_.Cancel(); }
+  // Skip a module that fails and go on (see CSmiLoader::SetKeepGoing).
+  void SetKeepGoing(bool keep_going) { loader_.SetKeepGoing(keep_going); }
   bool IsRunning() const { return running_.load(std::memory_order_acquire); }
   // Waits until no load runs and its thread has let the action go; false
   // on time-out.

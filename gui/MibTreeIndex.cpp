@@ -1,0 +1,356 @@
+#include "gui/MibTreeIndex.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "quillog/Quillog.h"
+
+namespace {
+
+struct KindImage {
+  const wchar_t* keyword;
+  MibImage image;
+};
+
+constexpr KindImage kMacroImages[] = {
+    {L"MODULE-IDENTITY", MIB_IMAGE_MODULE_IDENTITY},
+    {L"OBJECT-IDENTITY", MIB_IMAGE_OBJECT_IDENTITY},
+    {L"OBJECT-TYPE", MIB_IMAGE_OBJECT_TYPE},
+    {L"NOTIFICATION-TYPE", MIB_IMAGE_NOTIFICATION_TYPE},
+    {L"TRAP-TYPE", MIB_IMAGE_TRAP_TYPE},
+    {L"TEXTUAL-CONVENTION", MIB_IMAGE_TEXTUAL_CONVENTION},
+    {L"OBJECT-GROUP", MIB_IMAGE_OBJECT_GROUP},
+    {L"NOTIFICATION-GROUP", MIB_IMAGE_NOTIFICATION_GROUP},
+    {L"MODULE-COMPLIANCE", MIB_IMAGE_MODULE_COMPLIANCE},
+    {L"AGENT-CAPABILITIES", MIB_IMAGE_AGENT_CAPABILITIES},
+};
+
+MibImage BaseTypeImage(uint32_t kind) {
+  switch (kind) {
+    case SMI_TYPE_OBJECT_IDENTIFIER: return MIB_IMAGE_OBJECT_IDENTIFIER;
+    case SMI_TYPE_INTEGER:
+    case SMI_TYPE_ENUMERATED: return MIB_IMAGE_INTEGER;
+    case SMI_TYPE_OCTET_STRING: return MIB_IMAGE_OCTET_STRING;
+    case SMI_TYPE_BITS:
+    case SMI_TYPE_BIT_STRING: return MIB_IMAGE_BITS;
+    case SMI_TYPE_SEQUENCE:
+    case SMI_TYPE_SEQUENCE_OF: return MIB_IMAGE_SEQUENCE;
+    default: return MIB_IMAGE_COUNT;
+  }
+}
+
+void AppendLower(std::string& out, std::string_view text) {
+  for (char c : text) out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+}
+
+std::string Lower(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendLower(out, text);
+  return out;
+}
+
+bool OidLess(const SmiOid& a, const SmiOid& b) { return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end()); }
+
+bool StartsWith(const SmiOid& oid, const SmiOid& prefix) {
+  return oid.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), oid.begin());
+}
+
+// "1.3.6.1" or ".1.3.6.1"; false when a piece is not a decimal arc.
+bool ParseOid(const std::string& text, SmiOid& oid) {
+  size_t start = text.size() > 0 && text[0] == '.' ? 1 : 0;
+  while (start <= text.size()) {
+    size_t dot = text.find('.', start);
+    if (dot == std::string::npos) dot = text.size();
+    const size_t length = dot - start;
+    if (length == 0 || length > 10) return false;
+    int64_t arc = 0;
+    for (size_t i = start; i < dot; ++i) arc = arc * 10 + (text[i] - '0');
+    if (arc > UINT32_MAX) return false;
+    oid.push_back(arc);
+    start = dot + 1;
+  }
+  return !oid.empty();
+}
+
+// memmem: far faster than a first-character scan when that character
+// (a line feed, a common letter) is everywhere.
+size_t FindText(std::string_view text, const std::string& pattern, size_t from) {
+  if (from >= text.size()) return std::string_view::npos;
+  const void* hit = ::memmem(text.data() + from, text.size() - from, pattern.data(), pattern.size());
+  return hit == nullptr ? std::string_view::npos : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+}
+
+bool IsOidText(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789.") == std::string::npos &&
+         text.find_first_of("0123456789") != std::string::npos;
+}
+
+}  // namespace
+
+MibImage MibImageOf(const CSmiObject* object) {
+  if (object == nullptr) {
+    QuillogW(QUILLOG_ERROR, 0, L"pData is NULL in _get_icon()");
+    return MIB_IMAGE_UNKNOWN;
+  }
+  const CSmiType& type = object->type;
+  if (type.kind == SMI_TYPE_MACRO) {
+    for (const KindImage& entry : kMacroImages) {
+      if (type.name == entry.keyword) return entry.image;
+    }
+    QuillogW(QUILLOG_WARNING, 0, L"Unknown type, unknown icon");
+    return MIB_IMAGE_UNKNOWN;
+  }
+  const MibImage image = BaseTypeImage(type.kind);
+  if (image != MIB_IMAGE_COUNT) return image;
+  QuillogW(QUILLOG_WARNING, 0, L"Base type is unknown in _get_icon()");
+  return MIB_IMAGE_UNKNOWN;
+}
+
+// ---------------------------------------------------------------- build
+
+void CMibTreeIndex::Clear() {
+  objects_.clear();
+  parent_.clear();
+  row_.clear();
+  image_.clear();
+  child_begin_.clear();
+  child_list_.clear();
+  names_.clear();
+  entry_begin_.clear();
+  entry_node_.clear();
+  entry_module_.clear();
+  modules_.clear();
+  module_by_text_.clear();
+  module_by_name_.clear();
+  image_by_kind_.clear();
+  module_begin_.clear();
+  module_entries_.clear();
+}
+
+std::string_view CMibTreeIndex::_entry_name(uint32_t entry) const {
+  const size_t begin = entry_begin_[entry];
+  const size_t end = entry + 1 < entry_begin_.size() ? entry_begin_[entry + 1] - 1 : names_.size() - 1;
+  return std::string_view(names_).substr(begin, end - begin);
+}
+
+MibImage CMibTreeIndex::_image_of(const CSmiObject& object) {
+  const CSmiType& type = object.type;
+  if (type.kind == SMI_TYPE_MACRO) {
+    for (const KindImage& entry : kMacroImages) {
+      if (type.name == entry.keyword) return entry.image;
+    }
+  } else if (const MibImage image = BaseTypeImage(type.kind); image != MIB_IMAGE_COUNT) {
+    return image;
+  }
+  // Without an image: logged once a build for each kind and macro.
+  std::wstring key = std::to_wstring(type.kind) + L":" + type.name.str();
+  auto it = image_by_kind_.find(key);
+  if (it == image_by_kind_.end()) it = image_by_kind_.emplace(key, MibImageOf(&object)).first;
+  return it->second;
+}
+
+uint32_t CMibTreeIndex::_module_id(const CSmiSharedText& module) {
+  if (auto it = module_by_text_.find(module.c_str()); it != module_by_text_.end()) return it->second;
+  auto [named, added] = module_by_name_.try_emplace(module.str(), static_cast<uint32_t>(modules_.size()));
+  if (added) {
+    std::string lower;
+    for (wchar_t c : module.str()) lower.push_back(c >= L'A' && c <= L'Z' ? static_cast<char>(c - L'A' + L'a') : static_cast<char>(c));
+    modules_.push_back(std::move(lower));
+  }
+  module_by_text_.emplace(module.c_str(), named->second);
+  return named->second;
+}
+
+void CMibTreeIndex::Build(const CSmiTree& tree) {
+  Clear();
+  objects_.push_back(nullptr);
+  parent_.push_back(kRoot);
+  image_.push_back(MIB_IMAGE_UNKNOWN);
+  names_.push_back('\n');
+
+  // The object list is in OID order, so a node's parent is on the path
+  // from the top to the node before it; anything else is looked up.
+  std::vector<Node> path;
+  const size_t count = tree.ObjectCount();
+  for (size_t i = 0; i < count; ++i) {
+    const CSmiObject& object = tree.ObjectAt(i);
+    if (!object.visible) continue;
+    const Node node = static_cast<Node>(objects_.size());
+    Node parent = kRoot;
+    if (object.parent != nullptr) {
+      auto on_path = std::find_if(path.rbegin(), path.rend(), [&](Node n) { return objects_[n] == object.parent; });
+      if (on_path != path.rend()) {
+        path.erase(on_path.base(), path.end());
+        parent = path.back();
+      } else {
+        parent = Find(object.parent);
+      }
+    }
+    objects_.push_back(&object);
+    parent_.push_back(parent);
+    image_.push_back(_image_of(object));
+    for (const CSmiDeclaration& declaration : object.declarations) {
+      if (declaration.name.empty()) continue;
+      entry_begin_.push_back(static_cast<uint32_t>(names_.size()));
+      entry_node_.push_back(node);
+      entry_module_.push_back(_module_id(declaration.module_name));
+      AppendLower(names_, declaration.name.Utf8());
+      names_.push_back('\n');
+    }
+    path.push_back(node);
+  }
+
+  module_by_text_ = {};
+  module_by_name_ = {};
+  image_by_kind_ = {};
+  // Entries by module, for MODULE::name.
+  module_begin_.assign(modules_.size() + 1, 0);
+  for (uint32_t id : entry_module_) ++module_begin_[id + 1];
+  for (size_t m = 1; m < module_begin_.size(); ++m) module_begin_[m] += module_begin_[m - 1];
+  module_entries_.resize(entry_module_.size());
+  std::vector<uint32_t> slot(module_begin_.begin(), module_begin_.end() - 1);
+  for (uint32_t e = 0; e < entry_module_.size(); ++e) module_entries_[slot[entry_module_[e]]++] = e;
+
+  // Children side by side, in OID order, counted first.
+  const size_t slots = objects_.size();
+  child_begin_.assign(slots + 1, 0);
+  for (size_t n = 1; n < slots; ++n) ++child_begin_[parent_[n] + 1];
+  for (size_t n = 1; n <= slots; ++n) child_begin_[n] += child_begin_[n - 1];
+  child_list_.resize(slots - 1);
+  row_.assign(slots, 0);
+  std::vector<uint32_t> next(child_begin_.begin(), child_begin_.end() - 1);
+  for (size_t n = 1; n < slots; ++n) {
+    const uint32_t parent = parent_[n];
+    row_[n] = next[parent] - child_begin_[parent];
+    child_list_[next[parent]++] = static_cast<uint32_t>(n);
+  }
+}
+
+int CMibTreeIndex::ChildCount(Node node) const {
+  if (node >= objects_.size() || child_begin_.empty()) return 0;
+  return static_cast<int>(child_begin_[node + 1] - child_begin_[node]);
+}
+
+CMibTreeIndex::Node CMibTreeIndex::Child(Node node, int row) const {
+  if (row < 0 || row >= ChildCount(node)) return kRoot;
+  return child_list_[child_begin_[node] + static_cast<uint32_t>(row)];
+}
+
+CMibTreeIndex::Node CMibTreeIndex::FindOid(const SmiOid& oid) const {
+  if (Empty()) return kRoot;
+  auto it = std::lower_bound(objects_.begin() + 1, objects_.end(), oid,
+                             [](const CSmiObject* o, const SmiOid& value) { return OidLess(o->oid, value); });
+  if (it == objects_.end() || (*it)->oid != oid) return kRoot;
+  return static_cast<Node>(it - objects_.begin());
+}
+
+CMibTreeIndex::Node CMibTreeIndex::Find(const CSmiObject* object) const {
+  if (object == nullptr) return kRoot;
+  for (Node n = FindOid(object->oid); IsNode(n) && objects_[n]->oid == object->oid; ++n) {
+    if (objects_[n] == object) return n;
+  }
+  return kRoot;
+}
+
+size_t CMibTreeIndex::MemoryBytes() const {
+  return objects_.capacity() * sizeof(const CSmiObject*) +
+         (parent_.capacity() + row_.capacity() + child_begin_.capacity() + child_list_.capacity() +
+          entry_begin_.capacity() + entry_node_.capacity() + entry_module_.capacity() + module_begin_.capacity() +
+          module_entries_.capacity()) *
+             sizeof(uint32_t) +
+         image_.capacity() + names_.capacity();
+}
+
+// ---------------------------------------------------------------- search
+
+// The entry holding a position of names_, looked for from entry `from` on
+// (positions only grow during a search): a few steps, else a binary search.
+uint32_t CMibTreeIndex::_locate_entry(size_t position, uint32_t from) const {
+  const uint32_t count = static_cast<uint32_t>(entry_begin_.size());
+  for (int step = 0; step < 8 && from + 1 < count; ++step, ++from) {
+    if (entry_begin_[from + 1] > position) return from;
+  }
+  auto it = std::upper_bound(entry_begin_.begin() + from, entry_begin_.end(), static_cast<uint32_t>(position));
+  return static_cast<uint32_t>(it - entry_begin_.begin() - 1);
+}
+
+std::vector<CMibTreeIndex::Node> CMibTreeIndex::Search(const std::string& text, size_t limit) const {
+  std::vector<Node> out;
+  std::string query(text);
+  query.erase(0, query.find_first_not_of(" \t"));
+  query.erase(query.find_last_not_of(" \t") + 1);
+  if (query.empty() || Empty() || limit == 0 || query.find('\n') != std::string::npos) return out;
+  if (IsOidText(query)) {
+    _search_oid(query, limit, out);
+    return out;
+  }
+  const size_t colons = query.find("::");
+  if (colons != std::string::npos) {
+    const std::string name = query.substr(colons + 2);
+    if (!name.empty()) _search_name(Lower(name), Lower(query.substr(0, colons)), limit, out);
+    return out;
+  }
+  _search_name(Lower(query), std::string(), limit, out);
+  return out;
+}
+
+void CMibTreeIndex::_search_oid(const std::string& text, size_t limit, std::vector<Node>& out) const {
+  SmiOid oid;
+  if (!ParseOid(text, oid)) return;
+  Node exact = FindOid(oid);
+  if (exact != kRoot) {
+    out.push_back(exact);
+  } else {
+    for (SmiOid prefix = oid; prefix.size() > 1 && out.empty();) {
+      prefix.pop_back();
+      if (Node up = FindOid(prefix); up != kRoot) out.push_back(up);
+    }
+  }
+  // Then what lies under the OID, in order.
+  auto it = std::upper_bound(objects_.begin() + 1, objects_.end(), oid,
+                             [](const SmiOid& value, const CSmiObject* o) { return OidLess(value, o->oid); });
+  for (; it != objects_.end() && out.size() < limit && StartsWith((*it)->oid, oid); ++it) {
+    out.push_back(static_cast<Node>(it - objects_.begin()));
+  }
+}
+
+void CMibTreeIndex::_search_name(const std::string& name, const std::string& module, size_t limit,
+                                 std::vector<Node>& out) const {
+  if (entry_begin_.empty()) return;
+  if (!module.empty()) {
+    // Only the entries of that module, in the same three ranks.
+    for (int rank = 0; rank < 3 && out.size() < limit; ++rank) {
+      for (size_t id = 0; id < modules_.size() && out.size() < limit; ++id) {
+        if (modules_[id] != module) continue;
+        for (uint32_t i = module_begin_[id]; i < module_begin_[id + 1] && out.size() < limit; ++i) {
+          const std::string_view entry = _entry_name(module_entries_[i]);
+          const bool whole = entry == name;
+          const bool begins = !whole && entry.substr(0, name.size()) == name;
+          const bool holds = !whole && !begins && entry.find(name) != std::string_view::npos;
+          if (!(rank == 0 ? whole : rank == 1 ? begins : holds)) continue;
+          const Node node = entry_node_[module_entries_[i]];
+          if (std::find(out.begin(), out.end(), node) == out.end()) out.push_back(node);
+        }
+      }
+    }
+    return;
+  }
+  // Whole names, then names that begin with the text, then the others: one
+  // pass each over the names, each pass ending once the list is full.
+  const std::string_view all(names_);
+  const std::string patterns[] = {"\n" + name + "\n", "\n" + name, name};
+  const size_t skip[] = {1, 1, 0};  // the pattern's offset into the entry
+  for (int pass = 0; pass < 3 && out.size() < limit; ++pass) {
+    const std::string& pattern = patterns[pass];
+    uint32_t entry = 0;
+    size_t position = 0;
+    while (out.size() < limit && (position = FindText(all, pattern, position)) != std::string_view::npos) {
+      entry = _locate_entry(position + skip[pass], entry);
+      position = entry + 1 < entry_begin_.size() ? entry_begin_[entry + 1] - 1 : all.size();
+      const Node node = entry_node_[entry];
+      if (std::find(out.begin(), out.end(), node) == out.end()) out.push_back(node);
+    }
+  }
+}

@@ -1,0 +1,99 @@
+// CViewMibBrowserLeft: the Browser tab's tree of the loaded MIB modules.
+//
+// The tree answers from the SMI tree itself through a CMibTreeIndex built
+// once per load. The GUI thread never waits for the tree's lock: the index
+// is dropped when a load starts (before the loader takes the lock) and,
+// when the load ends, built again on a thread of its own that takes the
+// lock; the GUI thread swaps the new index in.
+#pragma once
+
+#include "app/MessageCenter.h"
+#include "gui/CommandTarget.h"
+#include "gui/MibTreeIndex.h"
+#include "gui/MyTreeView.h"
+#include "smi/ThreadActionLoadMib.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+class CMyMenu;
+
+// Asks the Browser to show an OID (MSG_VIEW_BROWSER_DISPLAY). The payload
+// is a heap std::wstring the Browser frees; false when nobody took it.
+bool PostBrowserDisplay(const wchar_t* sender, const std::wstring& oid);
+// Opens the file of the module that defines an OID (the OID name database
+// names it) in the text editor; false when there is none.
+bool EditMibFile(const std::wstring& oid);
+
+class CViewMibBrowserLeft : public CMyTreeView, public CViewWindow, public CCommandTarget {
+  Q_OBJECT
+
+ public:
+  enum DisplayMode : uint32_t { DISPLAY_OID = 1, DISPLAY_NAME = 2, DISPLAY_OID_NAME = 3 };
+
+  CViewMibBrowserLeft(CViewDispatcher* dispatcher, CSmiTree& tree = SmiTree(), QWidget* parent = nullptr);
+  ~CViewMibBrowserLeft() override;
+
+  int NodeChildCount(TreeNode node) const override;
+  TreeNode NodeChild(TreeNode node, int row) const override;
+  TreeNode NodeParent(TreeNode node) const override;
+  int NodeRow(TreeNode node) const override;
+  QString NodeText(TreeNode node) const override;
+  int NodeImage(TreeNode node) const override;
+
+  bool OnCommand(uint32_t command) override;
+  bool IsCommandEnabled(uint32_t command) const override;
+  intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) override;
+
+  // The commands.
+  bool OnLoad();
+  bool OnUnload();
+  bool OnReload();
+  // Starts a load of these modules, reset or not.
+  bool StartLoad(bool reset, const std::vector<CSmiModuleKey>& modules);
+  // Shows an OID: its node, its best-known node, or loads its module.
+  void DisplayOid(const std::wstring& oid);
+
+  // A load runs, or the index of its result is being built.
+  bool IsLoading() const { return loading_ || building_ || worker_.IsRunning(); }
+  uint32_t DisplayOidMode() const { return mode_; }
+  const CMibTreeIndex& Index() const { return index_; }
+  // The selected object, null when none (valid until the next load).
+  const CSmiObject* SelectedObject() const;
+  // Selects a node and makes it visible.
+  void Reveal(CMibTreeIndex::Node node);
+  CThreadActionLoadMib& Worker() { return worker_; }
+
+  QString EmptyText() const;
+
+ signals:
+  // The index was dropped or built again.
+  void indexChanged();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void _drop_index();
+  void _start_build();
+  void _take_index(uint64_t generation, std::shared_ptr<CMibTreeIndex> built);
+  void _set_mode(uint32_t mode);
+  void _on_current_changed(const QModelIndex& current);
+  bool _select_oid(const SmiOid& oid);
+
+  CSmiTree& tree_;
+  CThreadActionLoadMib worker_;
+  CMibTreeIndex index_;
+  uint32_t mode_ = DISPLAY_OID_NAME;
+  bool loading_ = false;
+  bool building_ = false;
+  bool build_again_ = false;  // a load ended while the last build ran
+  uint64_t generation_ = 0;   // counts the loads and Unloads
+  std::thread builder_;
+  std::wstring pending_oid_;  // selected when the running load ends
+  CMyMenu* context_menu_ = nullptr;
+};

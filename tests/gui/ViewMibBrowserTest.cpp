@@ -1,0 +1,396 @@
+// The Browser tab on real MIB modules: the tree model, labels, the detail
+// form, the commands, displaying an OID, load errors, search and the GUI
+// thread's responsiveness while a long load runs.
+#include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSplitter>
+
+#include <time.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "gui/DlgMessageBox.h"
+#include "gui/DlgSelectMibFile.h"
+#include "gui/GuiShowMessage.h"
+#include "gui/MainMenu.h"
+#include "gui/ViewMibBrowser.h"
+#include "gui/ViewMibBrowserLeft.h"
+#include "gui/ViewMibBrowserRight.h"
+#include "smi/MibFolders.h"
+#include "smi/SmiLoader.h"
+#include "tests/gui/GuiFixture.h"
+
+namespace {
+
+const std::string kMibs = TAVELO_MIBS_DIR;
+
+std::vector<CSmiModuleKey> Keys(const std::vector<std::wstring>& names) {
+  std::vector<CSmiModuleKey> keys;
+  for (const std::wstring& name : names) keys.push_back(CSmiModuleKey::FromString(name));
+  return keys;
+}
+
+std::vector<CSmiModuleKey> IetfKeys() {
+  std::vector<std::wstring> names;
+  std::ifstream list(kMibs + "/IETF-MODULES.txt");
+  for (std::string line; std::getline(list, line);)
+    if (!line.empty()) names.push_back(std::wstring(line.begin(), line.end()));
+  return Keys(names);
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path) << text;
+}
+
+std::wstring NameOf(const CSmiObject* object) { return object ? object->Name() : L"(none)"; }
+
+class ViewMibBrowserTest : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    if (!std::filesystem::exists(kMibs + "/IF-MIB.mib")) GTEST_SKIP() << "no MIB modules in " << kMibs;
+    SetMibSearchFolders({std::wstring(kMibs.begin(), kMibs.end())});
+    shower_ = std::make_unique<CGuiShowMessage>(dispatcher_.get());
+    previous_ = SetShowMessage(shower_.get());
+    {
+      CSmiTreeProtected lock;
+      SmiTree().Reset();
+    }
+    browser_ = std::make_unique<CViewMibBrowser>(dispatcher_.get());
+    browser_->resize(900, 600);
+    shower_->SetMainWindow(browser_.get());
+  }
+  void TearDown() override {
+    if (shower_) shower_->Quit();
+    browser_.reset();
+    if (shower_) SetShowMessage(previous_);
+    shower_.reset();
+    SetMibSearchFolders({});
+    GuiTest::TearDown();
+  }
+
+  CViewMibBrowserLeft& Left() { return *browser_->Left(); }
+
+  // Starts a load and waits for its end and the tree's rebuild.
+  bool Load(const std::vector<CSmiModuleKey>& keys, bool reset = true, int timeout_ms = 60000) {
+    if (!Left().StartLoad(reset, keys)) return false;
+    return WaitLoaded(timeout_ms);
+  }
+  bool WaitLoaded(int timeout_ms = 60000) {
+    return ProcessUntil([&] { return !Left().IsLoading(); }, timeout_ms);
+  }
+  CMibTreeIndex::Node NodeOf(const SmiOid& oid) { return Left().Index().FindOid(oid); }
+
+  std::unique_ptr<CGuiShowMessage> shower_;
+  CShowMessage* previous_ = nullptr;
+  std::unique_ptr<CViewMibBrowser> browser_;
+};
+
+const SmiOid kSysDescr = {1, 3, 6, 1, 2, 1, 1, 1};
+const SmiOid kIfDescr = {1, 3, 6, 1, 2, 1, 2, 2, 1, 2};
+
+TEST_F(ViewMibBrowserTest, ModelPassesTheTesterOverTheIetfSetAndLabelsFollowTheMode) {
+  WriteSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE, -1, 0);
+  QAbstractItemModelTester tester(Left().TreeModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+  EXPECT_EQ(Left().EmptyText(), QStringLiteral("No MIB file loaded"));
+  const std::vector<CSmiModuleKey> keys = IetfKeys();
+  ASSERT_GT(keys.size(), 400u);
+  ASSERT_TRUE(Left().StartLoad(true, keys));
+  EXPECT_EQ(Left().EmptyText(), QStringLiteral("Loading MIB file..."));
+  EXPECT_FALSE(Left().IsCommandEnabled(ID_BROWSER_LOAD)) << "Load while a load runs";
+  ASSERT_TRUE(WaitLoaded()) << "the IETF set did not load";
+  ASSERT_GT(Left().Index().NodeCount(), 10000u);
+  EXPECT_TRUE(Left().IsCommandEnabled(ID_BROWSER_UNLOAD));
+
+  // Every node's model index leads back to the same node through its parent.
+  const CMibTreeIndex& index = Left().Index();
+  QAbstractItemModel* model = Left().TreeModel();
+  for (CMibTreeIndex::Node node = 1; node <= index.NodeCount(); node += 97) {
+    const QModelIndex item = Left().IndexOf(node);
+    ASSERT_TRUE(item.isValid());
+    const QModelIndex again = model->index(item.row(), 0, model->parent(item));
+    ASSERT_EQ(CMyTreeView::NodeOf(again), node) << "node " << node;
+  }
+
+  const CMibTreeIndex::Node sys_descr = NodeOf(kSysDescr);
+  ASSERT_NE(sys_descr, CMibTreeIndex::kRoot);
+  struct Case {
+    uint32_t command;
+    const char* label;
+    const char* parent;
+  };
+  for (const Case& c : {Case{ID_BROWSER_DISPLAY_OID_NAME, "sysDescr (1)", "system (1)"},
+                        Case{ID_BROWSER_DISPLAY_OID, "1", "1"}, Case{ID_BROWSER_DISPLAY_NAME, "sysDescr", "system"}}) {
+    if (Left().IsCommandEnabled(c.command)) {
+      ASSERT_TRUE(Left().OnCommand(c.command));
+    }
+    EXPECT_FALSE(Left().IsCommandEnabled(c.command)) << "the chosen mode stays enabled";
+    const QModelIndex item = Left().IndexOf(sys_descr);
+    EXPECT_EQ(model->data(item, Qt::DisplayRole).toString(), QString::fromLatin1(c.label));
+    EXPECT_EQ(model->data(model->parent(item), Qt::DisplayRole).toString(), QString::fromLatin1(c.parent));
+    EXPECT_EQ(StoredDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_OID_MODE), Left().DisplayOidMode());
+  }
+  // Kinds of definition have images of their own.
+  EXPECT_EQ(index.Image(sys_descr), MIB_IMAGE_OBJECT_TYPE);
+  EXPECT_EQ(index.Image(index.Parent(sys_descr)), MIB_IMAGE_OBJECT_IDENTIFIER);
+  EXPECT_FALSE(model->data(Left().IndexOf(sys_descr), Qt::DecorationRole).isNull());
+}
+
+TEST_F(ViewMibBrowserTest, SelectingANodeFillsTheDetailFormAndExpandOneOpensIt) {
+  ASSERT_TRUE(Load(Keys({L"SNMPv2-MIB", L"IF-MIB"})));
+  const CMibTreeIndex::Node sys_descr = NodeOf(kSysDescr);
+  ASSERT_NE(sys_descr, CMibTreeIndex::kRoot);
+  Left().Reveal(sys_descr);
+  CViewMibBrowserRight& right = *browser_->Right();
+  ASSERT_TRUE(ProcessUntil([&] { return right.FieldText(CViewMibBrowserRight::FIELD_NAME) == "sysDescr"; }))
+      << "SELECT_CHANGE did not reach the form";
+  EXPECT_EQ(right.FieldText(CViewMibBrowserRight::FIELD_OID), QStringLiteral("1.3.6.1.2.1.1.1"));
+  EXPECT_EQ(right.FieldText(CViewMibBrowserRight::FIELD_ACCESS), QStringLiteral("read-only"));
+  EXPECT_EQ(right.FieldText(CViewMibBrowserRight::FIELD_STATUS), QStringLiteral("current"));
+  EXPECT_EQ(right.FieldText(CViewMibBrowserRight::FIELD_TYPE), QStringLiteral("DisplayString"));
+  EXPECT_EQ(right.FieldText(CViewMibBrowserRight::FIELD_BASIC_TYPE), QStringLiteral("OCTET STRING"));
+  EXPECT_TRUE(right.FieldText(CViewMibBrowserRight::FIELD_SUB_TYPE).contains(QStringLiteral("0..255")));
+  EXPECT_TRUE(right.FieldText(CViewMibBrowserRight::FIELD_FILE).endsWith(QStringLiteral("/SNMPv2-MIB.mib")));
+  EXPECT_GT(right.FieldText(CViewMibBrowserRight::FIELD_LINE).toInt(), 0);
+  EXPECT_TRUE(right.Description().contains(QStringLiteral("textual description")));
+  EXPECT_TRUE(right.EditButton()->isEnabled());
+  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) {
+    browser_->resize(960, 560);
+    browser_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(browser_.get()));
+    Left().OnCommand(ID_BROWSER_DISPLAY_OID_NAME);
+    browser_->findChild<QSplitter*>()->setSizes({330, 630});
+    Left().Reveal(sys_descr);
+    browser_->grab().save(QString::fromUtf8(folder) + "/browser.png");
+  }
+
+  // Expand One and Collapse One act on the selected node.
+  const CMibTreeIndex::Node if_table = NodeOf({1, 3, 6, 1, 2, 1, 2, 2});
+  Left().Reveal(if_table);
+  const QModelIndex item = Left().IndexOf(if_table);
+  ASSERT_TRUE(Left().OnCommand(ID_BROWSER_EXPAND_ONE));
+  EXPECT_TRUE(Left().isExpanded(item));
+  EXPECT_FALSE(Left().isExpanded(Left().IndexOf(Left().Index().Child(if_table, 0)))) << "more than one level";
+  ASSERT_TRUE(Left().OnCommand(ID_BROWSER_COLLAPSE_ONE));
+  EXPECT_FALSE(Left().isExpanded(item));
+}
+
+TEST_F(ViewMibBrowserTest, UnloadThenReloadLoadsNothing) {
+  WriteSettingString(SETTING_VIEW_MIB_BROWSER_LAST_FILE, L"IF-MIB");
+  ASSERT_TRUE(Left().OnReload());
+  ASSERT_TRUE(WaitLoaded());
+  ASSERT_FALSE(Left().Index().Empty());
+  ASSERT_TRUE(Left().OnCommand(ID_BROWSER_UNLOAD));
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_LAST_FILE), L"");
+  EXPECT_TRUE(Left().Index().Empty());
+  EXPECT_EQ(Left().TreeModel()->rowCount(), 0);
+  {
+    CSmiTreeProtected lock;
+    EXPECT_EQ(SmiTree().ObjectCount(), 3u) << "the tree is not reset";
+  }
+  EXPECT_FALSE(Left().IsCommandEnabled(ID_BROWSER_RELOAD));
+  EXPECT_FALSE(Left().IsCommandEnabled(ID_BROWSER_UNLOAD));
+  EXPECT_FALSE(Left().OnReload());
+  QTest::qWait(200);
+  EXPECT_FALSE(Left().IsLoading());
+  EXPECT_TRUE(Left().Index().Empty());
+}
+
+TEST_F(ViewMibBrowserTest, DisplayingAnOidOfAModuleNotLoadedLoadsItAndSelectsTheBestKnownNode) {
+  ASSERT_TRUE(Load(Keys({L"SNMPv2-MIB"})));
+  ASSERT_EQ(NodeOf(kIfDescr), CMibTreeIndex::kRoot);
+
+  // A loaded node is selected at once.
+  ASSERT_TRUE(PostBrowserDisplay(L"test", L"1.3.6.1.2.1.1.1"));
+  ASSERT_TRUE(ProcessUntil([&] { return NameOf(Left().SelectedObject()) == L"sysDescr"; }));
+
+  // An instance of ifDescr: IF-MIB is loaded (without reset), then ifDescr selected.
+  ASSERT_TRUE(PostBrowserDisplay(L"test", L"1.3.6.1.2.1.2.2.1.2.7"));
+  ASSERT_TRUE(ProcessUntil([&] { return NameOf(Left().SelectedObject()) == L"ifDescr"; }, 30000))
+      << "selected: " << QString::fromStdWString(NameOf(Left().SelectedObject())).toStdString();
+  EXPECT_NE(NodeOf(kSysDescr), CMibTreeIndex::kRoot) << "the load reset the tree";
+  EXPECT_EQ(Left().SelectedObject()->oid, kIfDescr);
+}
+
+TEST_F(ViewMibBrowserTest, SelectDialogListsTheFoldersAndLoadWaitsForASelection) {
+  const std::filesystem::path personal(PersonalMibsFolder());
+  const std::string module = "GOOD-MIB DEFINITIONS ::= BEGIN\ngoodRoot OBJECT IDENTIFIER ::= { iso 3 99 }\nEND\n";
+  WriteFile(personal / "GOOD-MIB.mib", module);
+  WriteFile(personal / "IF-MIB.v2.mib", "");
+  std::filesystem::create_directories(personal / "FOLDER.mib");
+  WriteFile(personal / "notes.txt", "");
+
+  CDlgSelectMibFile dialog;
+  QListWidget* list = dialog.List(CDlgSelectMibFile::FOLDER_PERSONAL);
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_EQ(list->item(0)->text(), QStringLiteral("GOOD-MIB"));
+  EXPECT_EQ(list->item(1)->text(), QStringLiteral("IF-MIB"));
+  EXPECT_EQ(dialog.List(CDlgSelectMibFile::FOLDER_COMMON)->count(), 0);
+  EXPECT_EQ(dialog.Status(CDlgSelectMibFile::FOLDER_PERSONAL)->text(), QStringLiteral("No MIB selected (among 2)"));
+  EXPECT_FALSE(dialog.LoadButton()->isEnabled());
+  list->item(0)->setSelected(true);
+  EXPECT_TRUE(dialog.LoadButton()->isEnabled());
+  EXPECT_EQ(dialog.Status(CDlgSelectMibFile::FOLDER_PERSONAL)->text(), QStringLiteral("1 MIB selected (among 2)"));
+  list->item(0)->setSelected(false);
+  EXPECT_FALSE(dialog.LoadButton()->isEnabled());
+  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) {
+    list->item(0)->setSelected(true);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.grab().save(QString::fromUtf8(folder) + "/select-mib-file.png");
+    dialog.hide();
+    list->item(0)->setSelected(false);
+  }
+  dialog.AllModules()->setChecked(true);
+  EXPECT_EQ(StoredDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE), 0u);
+  dialog.SelectedModulesButton()->setChecked(true);
+  EXPECT_EQ(StoredDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE), 1u);
+
+  // The Load command: the chosen file is loaded and remembered.
+  ModalWatcher<CDlgSelectMibFile> watcher([](CDlgSelectMibFile& open) {
+    open.List(CDlgSelectMibFile::FOLDER_PERSONAL)->item(0)->setSelected(true);
+    open.LoadButton()->click();
+  });
+  ASSERT_TRUE(Left().OnCommand(ID_BROWSER_LOAD));
+  EXPECT_TRUE(watcher.Seen());
+  ASSERT_TRUE(WaitLoaded());
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_LAST_FILE), L"GOOD-MIB");
+  const CMibTreeIndex::Node node = NodeOf({1, 3, 99});
+  ASSERT_NE(node, CMibTreeIndex::kRoot);
+  EXPECT_EQ(NameOf(Left().Index().Object(node)), L"goodRoot");
+}
+
+TEST_F(ViewMibBrowserTest, ASyntaxErrorInTheSecondModuleShowsFileAndLineAndLeavesTheTreeEmpty) {
+  const std::filesystem::path folder = home_->path() / "mibs";
+  WriteFile(folder / "GOOD-MIB.mib", "GOOD-MIB DEFINITIONS ::= BEGIN\ngoodRoot OBJECT IDENTIFIER ::= { iso 3 99 }\nEND\n");
+  WriteFile(folder / "BAD-MIB.mib",
+            "BAD-MIB DEFINITIONS ::= BEGIN\nbadRoot OBJECT IDENTIFIER ::= { iso 3 98 }\n"
+            "badLeaf OBJECT IDENTIFIER ::= ( badRoot 1 }\nEND\n");
+  WriteFile(folder / "THIRD-MIB.mib", "THIRD-MIB DEFINITIONS ::= BEGIN\nthirdRoot OBJECT IDENTIFIER ::= { iso 3 97 }\nEND\n");
+  QString shown;
+  ModalWatcher<CDlgMessageBoxError> watcher([&](CDlgMessageBoxError& box) {
+    shown = box.ShownText();
+    box.accept();
+  });
+  std::vector<CSmiModuleKey> keys;
+  for (const char* name : {"GOOD-MIB", "BAD-MIB", "THIRD-MIB"})
+    keys.push_back(CSmiModuleKey::FromPath((folder / (std::string(name) + ".mib")).wstring()));
+  ASSERT_TRUE(Load(keys));
+  ASSERT_TRUE(watcher.Seen()) << "no error box";
+  EXPECT_TRUE(shown.contains(QStringLiteral("File:") + QString::fromStdString((folder / "BAD-MIB.mib").string())))
+      << shown.toStdString();
+  EXPECT_TRUE(shown.contains(QStringLiteral("Line:3"))) << shown.toStdString();
+  EXPECT_TRUE(Left().Index().Empty());
+  EXPECT_EQ(Left().EmptyText(), QStringLiteral("No MIB file loaded"));
+  CSmiTreeProtected lock;
+  EXPECT_EQ(SmiTree().ObjectCount(), 3u);
+  EXPECT_FALSE(SmiTree().FindModule(keys[2])) << "the third module was loaded";
+}
+
+TEST_F(ViewMibBrowserTest, SearchFindsNamesModuleNamesOidsAndSubstringsAndRevealsTheChoice) {
+  WriteSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE, -1, 0);
+  ASSERT_TRUE(Load(IetfKeys()));
+  const CMibTreeIndex& index = Left().Index();
+  struct Case {
+    const char* text;
+    const char* first;  // name of the first match
+  };
+  for (const Case& c : {Case{"ifDescr", "ifDescr"}, Case{"IFDESCR", "ifDescr"}, Case{"IF-MIB::ifDescr", "ifDescr"},
+                        Case{"if-mib::IFDESCR", "ifDescr"}, Case{"1.3.6.1.2.1.2.2.1.2", "ifDescr"},
+                        Case{".1.3.6.1.2.1.2.2.1.2.99", "ifDescr"}, Case{"  sysDescr ", "sysDescr"}}) {
+    const std::vector<CMibTreeIndex::Node> found = index.Search(c.text, 20);
+    ASSERT_FALSE(found.empty()) << c.text;
+    const std::string name = QString::fromStdWString(index.Object(found.front())->Name()).toStdString();
+    EXPECT_EQ(name, c.first) << c.text;
+  }
+  // A substring: whole names first, then the names beginning with it, then the others.
+  const std::vector<CMibTreeIndex::Node> inner = index.Search("fdescr", 500);
+  bool has_if_descr = false;
+  for (CMibTreeIndex::Node node : inner) {
+    const std::wstring name = index.Object(node)->Name();
+    has_if_descr = has_if_descr || name == L"ifDescr";
+    std::wstring lower = name;
+    for (wchar_t& ch : lower) ch = static_cast<wchar_t>(std::towlower(ch));
+    EXPECT_NE(lower.find(L"fdescr"), std::wstring::npos) << QString::fromStdWString(name).toStdString();
+  }
+  EXPECT_TRUE(has_if_descr);
+  const std::vector<CMibTreeIndex::Node> begins = index.Search("ifdes", 500);
+  ASSERT_FALSE(begins.empty());
+  EXPECT_EQ(index.Object(begins.front())->Name().rfind(L"ifDes", 0), 0u);
+  EXPECT_TRUE(index.Search("IF-MIB::noSuchName", 10).empty());
+  EXPECT_TRUE(index.Search("1..3", 10).empty());
+  EXPECT_LE(index.Search("if", 7).size(), 7u);
+
+  // Typing lists the matches; choosing one selects and reveals its node.
+  browser_->show();
+  browser_->SearchField()->setText(QStringLiteral("IF-MIB::ifDescr"));
+  ASSERT_GT(browser_->Matches()->count(), 0);
+  EXPECT_TRUE(browser_->Matches()->isVisible());
+  browser_->ChooseMatch(0);
+  EXPECT_EQ(NameOf(Left().SelectedObject()), L"ifDescr");
+  EXPECT_TRUE(Left().isExpanded(Left().IndexOf(index.Parent(NodeOf(kIfDescr))))) << "the node is not revealed";
+  browser_->SearchField()->clear();
+  EXPECT_EQ(browser_->Matches()->count(), 0);
+}
+
+double ThreadCpuMs() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// The whole collection loads on the worker while the GUI thread's event loop
+// keeps turning: the longest gap between two timer ticks is measured, with
+// the CPU time the GUI thread used in it (a gap with little CPU is time the
+// system did not run the thread: other programs on a busy machine).
+TEST_F(ViewMibBrowserTest, TheEventLoopKeepsRunningWhileTheWholeCollectionLoads) {
+  WriteSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE, -1, 0);
+  std::vector<CSmiModuleKey> keys;
+  for (const std::wstring& name : ListFolderModules(std::wstring(kMibs.begin(), kMibs.end())))
+    keys.push_back(CSmiModuleKey::FromString(name));
+  ASSERT_GT(keys.size(), 4000u);
+  browser_->show();
+  Left().Worker().SetKeepGoing(true);
+  QElapsedTimer clock;
+  qint64 last = 0;
+  double last_cpu = ThreadCpuMs();
+  qint64 longest = 0;
+  double longest_cpu = 0;
+  double busiest_cpu = 0;
+  QTimer ticker;
+  ticker.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    const qint64 now = clock.elapsed();
+    const double cpu = ThreadCpuMs();
+    if (now - last > longest) {
+      longest = now - last;
+      longest_cpu = cpu - last_cpu;
+    }
+    busiest_cpu = std::max(busiest_cpu, cpu - last_cpu);
+    last = now;
+    last_cpu = cpu;
+  });
+  ASSERT_TRUE(Left().StartLoad(true, keys));
+  clock.start();
+  ticker.start(5);
+  const bool loaded = WaitLoaded(600000);
+  ticker.stop();
+  Left().Worker().SetKeepGoing(false);
+  ASSERT_TRUE(loaded) << "the collection did not load in 10 minutes";
+  std::printf("whole collection: %zu nodes, %.1f s; longest event-loop stall %lld ms (GUI thread CPU in it %.1f ms), "
+              "most GUI thread CPU between two ticks %.1f ms\n",
+              Left().Index().NodeCount(), clock.elapsed() / 1000.0, static_cast<long long>(longest), longest_cpu,
+              busiest_cpu);
+  EXPECT_GT(Left().Index().NodeCount(), 400000u);
+  EXPECT_LT(busiest_cpu, 100) << "the GUI thread was busy for 100 ms or more at once";
+  EXPECT_LT(longest, 1000) << "the GUI thread stalled";
+}
+
+}  // namespace
