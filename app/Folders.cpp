@@ -63,6 +63,20 @@ std::wstring InstallPath() {
   return path;
 }
 
+std::wstring OwnDataPathOf(const std::wstring& install_path) {
+  std::wstring path = install_path;
+  while (path.size() > 1 && path.back() == L'/') path.pop_back();
+  const size_t slash = path.rfind(L'/');
+  if (slash == std::wstring::npos || path.compare(slash + 1, std::wstring::npos, L"bin") != 0) return path;
+  return JoinPath(slash == 0 ? L"/" : path.substr(0, slash), L"share/tavelo");
+}
+
+std::wstring OwnDataPath() {
+  std::wstring path = OwnDataPathOf(InstallPath());
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Program data path is %s", path);
+  return path;
+}
+
 std::wstring ProgramDataPath() {
   std::string path;
   const char* dirs = std::getenv("XDG_DATA_DIRS");
