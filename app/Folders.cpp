@@ -63,11 +63,18 @@ std::wstring InstallPath() {
   return path;
 }
 
-std::wstring ProgramFilesPath() {
-  const std::wstring install = InstallPath();
-  const size_t slash = install.rfind(L'/');
-  if (slash == std::wstring::npos || install.compare(slash + 1, std::wstring::npos, L"bin") != 0) return install;
-  return JoinPath(install.substr(0, slash), L"share/tavelo");
+std::wstring OwnDataPathOf(const std::wstring& install_path) {
+  std::wstring path = install_path;
+  while (path.size() > 1 && path.back() == L'/') path.pop_back();
+  const size_t slash = path.rfind(L'/');
+  if (slash == std::wstring::npos || path.compare(slash + 1, std::wstring::npos, L"bin") != 0) return path;
+  return JoinPath(slash == 0 ? L"/" : path.substr(0, slash), L"share/tavelo");
+}
+
+std::wstring OwnDataPath() {
+  std::wstring path = OwnDataPathOf(InstallPath());
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Program data path is %s", path);
+  return path;
 }
 
 std::wstring ProgramDataPath() {

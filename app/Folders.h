@@ -15,9 +15,11 @@
 
 std::wstring ExecutablePath();
 std::wstring InstallPath();
-// The folder of the program's own files (legacy MIB folder, ...): the
-// install path, or <prefix>/share/tavelo when the program is in <prefix>/bin.
-std::wstring ProgramFilesPath();
+// The program's own data (legacy Mibs and Simulators, the demo): the
+// install path, or <prefix>/share/tavelo when the program sits in <prefix>/bin.
+std::wstring OwnDataPath();
+// The same rule for a given install path.
+std::wstring OwnDataPathOf(const std::wstring& install_path);
 std::wstring ProgramDataPath();
 std::wstring UserDataPath();
 // Log folder; created when missing (empty when it cannot be created).

@@ -367,7 +367,7 @@ int RunDemo(const ParsedArgs& args) {
   if (!args.positional.empty()) return UsageError(Cmd("demo"), "demo takes no argument");
   LogWatch watch;
   ErrorLines errors;
-  const std::string path = Utf8(JoinPath(InstallPath(), L"demo/Demo.tav"));
+  const std::string path = Utf8(JoinPath(OwnDataPath(), L"demo/Demo.tav"));
   CSimulatorEntry entry;
   if (!LoadSimulator(path, &entry)) return kExitFailed;
 

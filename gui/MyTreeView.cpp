@@ -1,5 +1,6 @@
 #include "gui/MyTreeView.h"
 
+#include <QFont>
 #include <QHeaderView>
 #include <QPalette>
 
@@ -37,6 +38,11 @@ QVariant CMyTreeModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::DecorationRole) {
     const QIcon& icon = view_->Image(view_->NodeImage(node));
     if (!icon.isNull()) return icon;
+  }
+  if (role == Qt::FontRole && view_->NodeBold(node)) {
+    QFont font = view_->font();
+    font.setBold(true);
+    return font;
   }
   return {};
 }

@@ -55,6 +55,8 @@ class CMyTreeView : public QTreeView {
   virtual QString NodeText(TreeNode node) const = 0;
   // Index into the images, -1 for none.
   virtual int NodeImage(TreeNode node) const;
+  // Drawn in bold (a running simulator, say).
+  virtual bool NodeBold(TreeNode) const { return false; }
 
   // The node of an index (kTreeRoot for an invalid one) and back.
   static TreeNode NodeOf(const QModelIndex& index);

@@ -6,6 +6,8 @@
 #include "gui/ViewLogs.h"
 #include "gui/ViewMibBrowser.h"
 #include "gui/ViewPlaceholder.h"
+#include "gui/ViewSimuler.h"
+#include "gui/ViewSimulerLeft.h"
 #include "gui/ViewTrapper.h"
 #include "gui/ViewWalker.h"
 #include "quillog/Quillog.h"
@@ -38,7 +40,7 @@ QWidget* CTabbedView::_create_view(int index) {
     case TAB_BROWSER: return new CViewMibBrowser(GetDispatcher());
     case TAB_WALKER: return new CViewWalker(GetDispatcher());
     case TAB_TRAPPER: return new CViewTrapper(GetDispatcher());
-    case TAB_SIMULER: return new CViewPlaceholder(QStringLiteral("Simuler"));
+    case TAB_SIMULER: return new CFrameSimuler(GetDispatcher());
     case TAB_LOGGER: return new CViewLogs;
     default: return nullptr;
   }
@@ -66,6 +68,11 @@ CTabbedView::CTabbedView(CViewDispatcher* dispatcher, QWidget* parent) : QTabWid
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to add a view in CTabbedView");
     }
   }
+
+  // "Simulate" in the Walker lists the Simuler tab's library.
+  auto* walker = dynamic_cast<CViewWalker*>(views_[TAB_WALKER]);
+  auto* simuler = dynamic_cast<CFrameSimuler*>(views_[TAB_SIMULER]);
+  if (walker != nullptr && simuler != nullptr) walker->SetSimulatorLibrary(&simuler->Left()->Library());
 
   for (uint32_t code = MSG_VIEW_CHOOSER_DISPLAY_BROWSER; code <= MSG_VIEW_CHOOSER_DISPLAY_LOGGER; ++code) {
     CMessageCenter::Subscribe(L"CTabbedView", this, MSG_VIEW_CHOOSER, code);

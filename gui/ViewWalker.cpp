@@ -9,15 +9,21 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "app/Settings.h"
 #include "asn1/Asn1Type.h"
 #include "asn1/IpAddress.h"
+#include "app/ShowMessage.h"
+#include "gui/DlgSimulatorChooser.h"
 #include "gui/DlgSnmpParameter.h"
 #include "gui/MainMenu.h"
 #include "gui/MyMenu.h"
 #include "gui/SmartText.h"
 #include "gui/ViewMibBrowserLeft.h"
 #include "quillog/Quillog.h"
+#include "simulator/SimulatorFile.h"
+#include "simulator/SimulatorLibrary.h"
 
 namespace {
 
@@ -89,7 +95,8 @@ bool CViewWalker::IsCommandEnabled(uint32_t command) const {
     case ID_SNMP_SET: return one && !IsRequestRunning();
     case ID_MIB_EDIT:
     case ID_MIB_LOAD: return one;
-    default: return false;  // Simulate waits for the Simuler tab
+    case ID_WALKER_SIMULATE: return selected >= 1;
+    default: return false;
   }
 }
 
@@ -109,6 +116,7 @@ bool CViewWalker::OnCommand(uint32_t command) {
     case ID_SNMP_SET: return OnSet();
     case ID_MIB_EDIT: return EditMibFile(row->GetOid().GetText());
     case ID_MIB_LOAD: return PostBrowserDisplay(L"CViewWalker", row->GetOid().GetText());
+    case ID_WALKER_SIMULATE: return OnSimulate();
     default: return false;
   }
 }
@@ -166,6 +174,39 @@ bool CViewWalker::OnSet() {
   parameter.view_row = static_cast<uint32_t>(row);
   requesting_ = set_.Start(parameter);
   return requesting_;
+}
+
+bool CViewWalker::OnSimulate() {
+  CDlgSimulatorChooser chooser(library_, this);
+  if (chooser.exec() != QDialog::Accepted) return false;
+  const std::wstring path = chooser.ChosenPath();
+  if (path.empty()) return false;
+  auto* simulator = reinterpret_cast<CSimulatorEntry*>(SendViewMessage(
+      L"CViewWalker", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SIMULATOR, reinterpret_cast<uintptr_t>(path.c_str())));
+  if (simulator == nullptr) return false;
+  if (simulator->running) {
+    ShowMessageBox(L"Can't add values to a started simulator", L"Warning", SHOW_MESSAGE_WARNING);
+    return false;
+  }
+  // The rows join what the file holds: a file that cannot be read is not
+  // written over.
+  if (!simulator->loaded && !CSimulatorFile::Load(simulator)) {
+    ShowMessageBox(L"An error occured while reading the simulator", L"Warning", SHOW_MESSAGE_WARNING);
+    return false;
+  }
+  QModelIndexList selected = selectionModel()->selectedRows();
+  std::sort(selected.begin(), selected.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+  for (const QModelIndex& index : selected) {
+    const CWalkerResult* row = Item(index.row());
+    if (row == nullptr) continue;
+    const CAsn1Object& object = row->GetObject();
+    simulator->AddValue(row->GetOid().GetText(), GetTypeName(object.GetType().GetCode()), object.GetText());
+  }
+  CSimulatorFile::Save(simulator);
+  PostViewMessage(L"CViewWalker", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_SELECT_CHANGE,
+                  reinterpret_cast<uintptr_t>(simulator));
+  PostViewMessage(L"CViewWalker", MSG_VIEW_CHOOSER, MSG_VIEW_CHOOSER_DISPLAY_SIMULER, 0);
+  return true;
 }
 
 void CViewWalker::_set_mode(uint32_t mode) {

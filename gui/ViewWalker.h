@@ -20,6 +20,7 @@
 #include <vector>
 
 class CMyMenu;
+class CSimulatorLibrary;
 
 class CViewWalker : public CMyListViewOf<CWalkerResult>, public CViewWindow, public CCommandTarget {
  public:
@@ -38,6 +39,10 @@ class CViewWalker : public CMyListViewOf<CWalkerResult>, public CViewWindow, pub
   bool OnRestart();
   bool OnGet();
   bool OnSet();
+  // Copies the selected rows into a simulator chosen from the library.
+  bool OnSimulate();
+  // The library the "Simulate" chooser lists (not owned).
+  void SetSimulatorLibrary(const CSimulatorLibrary* library) { library_ = library; }
 
   // The record a request of each kind is started with (the retry rule:
   // Start hands Retries + 1, the others the stored value).
@@ -77,4 +82,5 @@ class CViewWalker : public CMyListViewOf<CWalkerResult>, public CViewWindow, pub
   bool requesting_ = false;  // a Get or Set from its start to its finished message
   uint32_t mode_ = DISPLAY_RAW;
   CMyMenu* context_menu_ = nullptr;
+  const CSimulatorLibrary* library_ = nullptr;
 };

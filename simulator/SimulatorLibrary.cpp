@@ -118,7 +118,7 @@ std::wstring CSimulatorLibrary::CommonFolder() {
 }
 
 std::wstring CSimulatorLibrary::LegacyFolder() {
-  std::wstring path = JoinPath(InstallPath(), FolderName());
+  std::wstring path = JoinPath(OwnDataPath(), FolderName());
   QuillogW(QUILLOG_INFO, QLF_NONE, L"Legacy Simulators folder is %s", path);
   return path;
 }
@@ -257,6 +257,17 @@ CSimulatorEntry* CSimulatorLibrary::FindByPath(const std::wstring& path) const {
   return nullptr;
 }
 
+bool CSimulatorLibrary::Contains(const CSimulatorEntry* entry) const {
+  if (entry == nullptr) return false;
+  for (const auto& own : m_entries) {
+    if (own.get() == entry) return true;
+  }
+  for (const auto& own : m_retired) {
+    if (own.get() == entry) return true;
+  }
+  return false;
+}
+
 CSimulatorEntry* CSimulatorLibrary::GetRunning() const {
   for (const auto& entry : m_entries) {
     if (entry->IsSimulator() && entry->running) return entry.get();
@@ -267,13 +278,15 @@ CSimulatorEntry* CSimulatorLibrary::GetRunning() const {
   return nullptr;
 }
 
-bool CSimulatorLibrary::Select(CSimulatorEntry* entry) {
+bool CSimulatorLibrary::Select(CSimulatorEntry* entry, bool tell) {
   m_selected = entry;
   if (entry != nullptr && entry->IsSimulator()) {
     if (!entry->loaded) CSimulatorFile::Load(entry);
     WriteSettingString(SETTING_VIEW_SIMULER_LAST_SELECTED_SIMULATOR, entry->path);
   }
-  PostViewMessage(kSenderName, MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_SELECT_CHANGE, reinterpret_cast<uintptr_t>(entry));
+  if (tell) {
+    PostViewMessage(kSenderName, MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_SELECT_CHANGE, reinterpret_cast<uintptr_t>(entry));
+  }
   return true;
 }
 

@@ -54,9 +54,14 @@ class CSimulatorLibrary {
   // The entry (folder or simulator) with exactly this path, or null.
   CSimulatorEntry* FindByPath(const std::wstring& path) const;
   CSimulatorEntry* GetRunning() const;
+  // True while the entry belongs to the library (a posted entry may have
+  // been dropped by a rebuild since).
+  bool Contains(const CSimulatorEntry* entry) const;
 
   // Selection; moving it to an unloaded simulator loads the file first.
-  bool Select(CSimulatorEntry* entry);
+  // `tell` false keeps the selection-change message back (the tree
+  // following a message of that kind).
+  bool Select(CSimulatorEntry* entry, bool tell = true);
   CSimulatorEntry* GetSelected() const { return m_selected; }
 
   // What the commands may do with the current selection.

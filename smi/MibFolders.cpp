@@ -27,7 +27,7 @@ bool PathExists(const std::wstring& path) {
 }  // namespace
 
 std::wstring LegacyMibsFolder() {
-  std::wstring folder = JoinPath(ProgramFilesPath(), ReadSettingString(SETTING_MIB_FOLDER_NAME));
+  std::wstring folder = JoinPath(OwnDataPath(), ReadSettingString(SETTING_MIB_FOLDER_NAME));
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Legacy Mibs folder is %s", folder);
   return folder;
 }

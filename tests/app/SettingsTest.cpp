@@ -376,4 +376,14 @@ TEST(Folders, DerivedFromTheEnvironment) {
   EXPECT_EQ(JoinPath(L"/a/", L"/b"), L"/a/b");
 }
 
+// Installed programs find their own data in share/tavelo, others beside them.
+TEST(FoldersTest, OwnDataBesideTheProgramOrInShareWhenInBin) {
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"/usr/local/bin", L"/usr/local/share/tavelo"}, {L"/opt/t/bin/", L"/opt/t/share/tavelo"},
+      {L"/bin", L"/share/tavelo"},                     {L"/home/u/build/gui", L"/home/u/build/gui"},
+      {L"/home/u/cabin", L"/home/u/cabin"},            {L"/home/bin/gui", L"/home/bin/gui"},
+  };
+  for (const auto& [install, expected] : cases) EXPECT_EQ(OwnDataPathOf(install), expected) << install;
+}
+
 }  // namespace

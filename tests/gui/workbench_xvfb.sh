@@ -92,7 +92,53 @@ ends_after() {
   [ "$status" = 0 ] || fail "$1 ended the program with status $status"
 }
 
+# A free UDP port on 127.0.0.1 (free a moment ago).
+free_udp_port() {
+  python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# The simulator that ran at the last exit serves again as soon as the
+# program starts; Alt+F4 closes its port and keeps it recorded.
+simulator_restart_case() {
+  local cli
+  cli=$(dirname "$program")/../cli/tavelo
+  [ -x "$cli" ] || { echo "no tavelo program beside $program: simulator case skipped" >&2; return; }
+  local port folder sim settings
+  port=$(free_udp_port)
+  folder=$XDG_DATA_HOME/Tavelo/Simulators
+  sim=$folder/restart.tav
+  mkdir -p "$folder"
+  "$cli" sim new "$sim" --port "$port" --community tumbol -v both >/dev/null || fail "tavelo sim new failed"
+  "$cli" sim add "$sim" 1.3.6.1.2.1.1.5.0 s restarted-box >/dev/null || fail "tavelo sim add failed"
+  settings=$XDG_CONFIG_HOME/tavelo/settings.reg
+  mkdir -p "$(dirname "$settings")"
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\ViewSimuler]\n"LastStartedSimulator"="%s"\n' \
+    "$sim" >"$settings"
+
+  start
+  local answer=""
+  for _ in $(seq 20); do
+    answer=$(snmpget -v2c -c tumbol -r 0 -t 1 "127.0.0.1:$port" 1.3.6.1.2.1.1.5.0 2>/dev/null) && break
+  done
+  echo "$answer" | grep -q 'STRING: "restarted-box"' || { kill "$pid"; fail "no answer on port $port: $answer"; }
+  local focused=""
+  for _ in $(seq 20); do
+    sleep 0.25
+    timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null && { focused=1; break; }
+  done
+  [ -n "$focused" ] || { kill "$pid"; fail "cannot focus the window"; }
+  xdotool key --clearmodifiers alt+F4
+  ends_after "Alt+F4 with a simulator running"
+  if snmpget -v2c -c tumbol -r 0 -t 1 "127.0.0.1:$port" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; then
+    fail "port $port still answers after the program ended"
+  fi
+  grep -qF "\"LastStartedSimulator\"=\"$sim\"" "$settings" || fail "LastStartedSimulator lost: $(cat "$settings")"
+  rm -f "$settings"
+  echo "OK: the last started simulator served at start-up and stayed recorded after Alt+F4" >&2
+}
+
 if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
+  simulator_restart_case
   # Inside the X server: run the program and drive it with xdotool.
   start
   # Without a window manager the program gets the keyboard focus from us;

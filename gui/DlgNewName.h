@@ -1,0 +1,22 @@
+// CDlgNewName: "New name", asks the name of a new or renamed folder or
+// simulator; the title says which.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLineEdit;
+class QPushButton;
+
+class CDlgNewName : public QDialog {
+ public:
+  CDlgNewName(const QString& title, const QString& name = QString(), QWidget* parent = nullptr);
+
+  QString Name() const;
+  QLineEdit* NameEdit() const { return name_; }
+  QPushButton* OkButton() const { return ok_; }
+
+ private:
+  QLineEdit* name_;
+  QPushButton* ok_ = nullptr;
+};

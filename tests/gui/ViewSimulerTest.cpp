@@ -1,0 +1,653 @@
+#include "tests/gui/GuiFixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFont>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/ShowMessage.h"
+#include "gui/DlgNewName.h"
+#include "gui/DlgSimulatorChooser.h"
+#include "gui/DlgValueModify.h"
+#include "gui/IpAddressEdit.h"
+#include "gui/MainMenu.h"
+#include "gui/SheetCreateSimulator.h"
+#include "gui/SmartText.h"
+#include "gui/ViewSimuler.h"
+#include "gui/ViewSimulerLeft.h"
+#include "gui/ViewSimulerSummary.h"
+#include "gui/ViewSimulerValue.h"
+#include "gui/ViewWalker.h"
+#include "simulator/SimulatorFile.h"
+#include "simulator/ThreadActionSimuler.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/NetSnmp.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Value {
+  const wchar_t* oid;
+  const wchar_t* type;
+  const wchar_t* text;
+};
+
+// The simulator file as stored on disk.
+std::unique_ptr<CSimulatorEntry> Stored(const std::wstring& path) {
+  auto entry = std::make_unique<CSimulatorEntry>();
+  entry->kind = CSimulatorEntry::KindSimulator;
+  entry->path = path;
+  EXPECT_TRUE(CSimulatorFile::Load(entry.get())) << quillog::WideToUtf8(path);
+  return entry;
+}
+
+std::vector<std::wstring> StoredOids(const std::wstring& path) {
+  std::vector<std::wstring> oids;
+  const auto stored = Stored(path);
+  for (const CSimulatorValue& value : stored->values) oids.push_back(value.oid.GetText());
+  return oids;
+}
+
+std::wstring StoredValue(const std::wstring& path, const std::wstring& oid) {
+  const auto stored = Stored(path);
+  for (const CSimulatorValue& value : stored->values) {
+    if (value.oid.GetText() == oid) return value.value;
+  }
+  return L"<missing>";
+}
+
+std::vector<std::wstring> Messages(const CShowMessageCapture& boxes) {
+  std::vector<std::wstring> texts;
+  for (const auto& entry : boxes.Entries()) texts.push_back(entry.text);
+  return texts;
+}
+
+// Presses "OK" of the next modal dialog after `edit` has filled it.
+template <typename Dialog>
+std::unique_ptr<ModalWatcher<Dialog>> AcceptNext(std::function<void(Dialog&)> edit) {
+  return std::make_unique<ModalWatcher<Dialog>>([edit](Dialog& dialog) {
+    edit(dialog);
+    if (dialog.OkButton()->isEnabled()) {
+      QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    } else {
+      dialog.reject();
+    }
+  });
+}
+
+}  // namespace
+
+class SimulerTest : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    previous_ = SetShowMessage(&boxes_);
+    personal_ = home_->wpath("data/Tavelo/Simulators");
+    common_ = home_->wpath("share/Tavelo/Simulators");
+    fs::create_directories(personal_);
+    fs::create_directories(common_);
+  }
+  void TearDown() override {
+    walker_.reset();
+    frame_.reset();
+    SetShowMessage(previous_);
+    GuiTest::TearDown();
+  }
+
+  // A simulator file with these values, answering on `port`.
+  std::wstring MakeSimulator(const std::wstring& folder, const std::wstring& name, uint32_t port,
+                             const std::vector<Value>& values) {
+    CSimulatorEntry entry;
+    entry.kind = CSimulatorEntry::KindSimulator;
+    entry.path = folder + L"/" + name + L".tav";
+    entry.description = L"about " + name;
+    entry.recv_port = port;
+    entry.recv_community = L"tumbol";
+    entry.recv_version1 = entry.recv_version2c = true;
+    entry.send_community = L"quinsar";
+    entry.send_port = 162;
+    entry.send_to_last_requester = true;
+    entry.send_address = 0x7F000001;
+    for (const Value& v : values) EXPECT_TRUE(entry.AddValue(v.oid, v.type, v.text));
+    EXPECT_TRUE(CSimulatorFile::Save(&entry));
+    return entry.path;
+  }
+
+  CFrameSimuler& NewFrame() {
+    frame_ = std::make_unique<CFrameSimuler>(dispatcher_.get());
+    frame_->Left()->Library().GetEngine().SetLocalAddress(L"127.0.0.1");
+    frame_->resize(900, 500);
+    frame_->show();
+    Settle();
+    return *frame_;
+  }
+  // Lets the posted view messages arrive.
+  void Settle() {
+    for (int i = 0; i < 5; ++i) {
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+  }
+  CViewSimulerLeft& Left() { return *frame_->Left(); }
+  bool Select(const std::wstring& path) {
+    CSimulatorEntry* entry = Left().Library().FindByPath(path);
+    if (entry == nullptr) return false;
+    Left().SelectEntry(entry);
+    Settle();
+    return Left().SelectedEntry() == entry;
+  }
+  bool Start(const std::wstring& path) {
+    return Select(path) && Left().OnCommand(ID_SIMULATOR_START) && Left().SelectedEntry()->running;
+  }
+  void SelectRows(CViewSimulerValue& values, std::initializer_list<int> rows) {
+    values.clearSelection();
+    for (int row : rows) {
+      values.selectionModel()->select(values.model()->index(row, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+  }
+
+  CShowMessageCapture boxes_;
+  CShowMessage* previous_ = nullptr;
+  std::wstring personal_;
+  std::wstring common_;
+  std::unique_ptr<CFrameSimuler> frame_;
+  std::unique_ptr<CViewWalker> walker_;
+};
+
+// ---------------------------------------------------------------- library tree
+
+TEST_F(SimulerTest, TreeListsTheRootsAndCommandsFollowTheSelection) {
+  fs::create_directories(fs::path(personal_) / "lab");
+  const std::wstring a = MakeSimulator(personal_ + L"/lab", L"a.b", 1161, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
+  MakeSimulator(common_, L"shared", 1162, {});
+  NewFrame();
+  CViewSimulerLeft& left = Left();
+  ASSERT_EQ(left.NodeChildCount(kTreeRoot), 2);
+  EXPECT_EQ(left.NodeText(left.NodeChild(kTreeRoot, 0)), "Personal");
+  EXPECT_EQ(left.NodeText(left.NodeChild(kTreeRoot, 1)), "Common");
+  const TreeNode lab = left.NodeChild(left.NodeChild(kTreeRoot, 0), 0);
+  EXPECT_EQ(left.NodeText(lab), "lab");
+  EXPECT_EQ(left.NodeText(left.NodeChild(lab, 0)), "a.b");
+  EXPECT_EQ(left.NodeRow(left.NodeChild(lab, 0)), 0);
+
+  struct Case {
+    std::wstring path;
+    std::vector<uint32_t> enabled, disabled;
+  };
+  const std::vector<Case> cases = {
+      {personal_, {ID_FOLDER_CREATE, ID_SIMULATOR_CREATE}, {ID_FOLDER_RENAME, ID_FOLDER_DELETE, ID_SIMULATOR_START}},
+      {personal_ + L"/lab", {ID_FOLDER_RENAME, ID_FOLDER_CREATE}, {ID_FOLDER_DELETE, ID_SIMULATOR_RENAME}},
+      {a, {ID_SIMULATOR_RENAME, ID_SIMULATOR_DELETE, ID_SIMULATOR_START}, {ID_FOLDER_CREATE, ID_SIMULATOR_CREATE}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Select(c.path));
+    for (uint32_t id : c.enabled) EXPECT_TRUE(frame_->IsCommandEnabled(id)) << id << " " << quillog::WideToUtf8(c.path);
+    for (uint32_t id : c.disabled) EXPECT_FALSE(frame_->IsCommandEnabled(id)) << id << " " << quillog::WideToUtf8(c.path);
+  }
+  // While a simulator runs the library cannot change.
+  ASSERT_TRUE(Start(a));
+  EXPECT_TRUE(left.NodeBold(CViewSimulerLeft::NodeOfEntry(left.SelectedEntry())));
+  EXPECT_EQ(left.NodeImage(CViewSimulerLeft::NodeOfEntry(left.SelectedEntry())), CViewSimulerLeft::IMAGE_RUNNING);
+  EXPECT_FALSE(frame_->IsCommandEnabled(ID_SIMULATOR_DELETE));
+  ASSERT_TRUE(Select(personal_));
+  EXPECT_FALSE(frame_->IsCommandEnabled(ID_FOLDER_CREATE));
+  EXPECT_TRUE(frame_->IsCommandEnabled(ID_SIMULATOR_STOP));
+  EXPECT_TRUE(frame_->OnCommand(ID_SIMULATOR_STOP));
+  EXPECT_EQ(left.Library().GetRunning(), nullptr);
+
+  // Library messages: the entry of a path, the selection on request.
+  const intptr_t found = SendViewMessage(L"test", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SIMULATOR,
+                                         reinterpret_cast<uintptr_t>(a.c_str()));
+  EXPECT_EQ(reinterpret_cast<CSimulatorEntry*>(found), left.Library().FindByPath(a));
+  const std::wstring folder = personal_ + L"/lab";
+  EXPECT_EQ(SendViewMessage(L"test", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SIMULATOR,
+                            reinterpret_cast<uintptr_t>(folder.c_str())),
+            0);
+  PostViewMessage(L"test", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_SELECT_CHANGE, found);
+  Settle();
+  EXPECT_EQ(left.SelectedEntry(), reinterpret_cast<CSimulatorEntry*>(found));
+  EXPECT_EQ(frame_->Summary()->Shown(), reinterpret_cast<CSimulatorEntry*>(found));
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_SELECTED_SIMULATOR), a);
+}
+
+TEST_F(SimulerTest, FolderCommandsAskANameAndKeepTheLibraryOnFailure) {
+  NewFrame();
+  ASSERT_TRUE(Select(personal_));
+  {
+    auto watcher = AcceptNext<CDlgNewName>([](CDlgNewName& dialog) {
+      EXPECT_EQ(dialog.windowTitle(), "Create a new folder");
+      dialog.NameEdit()->setText(QStringLiteral("bench"));
+    });
+    EXPECT_TRUE(frame_->OnCommand(ID_FOLDER_CREATE));
+    EXPECT_TRUE(watcher->Seen());
+  }
+  EXPECT_TRUE(fs::is_directory(fs::path(personal_) / "bench"));
+  ASSERT_NE(Left().SelectedEntry(), nullptr);
+  EXPECT_EQ(Left().SelectedEntry()->name, L"bench");
+  {
+    auto watcher = AcceptNext<CDlgNewName>([](CDlgNewName& dialog) {
+      EXPECT_EQ(dialog.windowTitle(), "Rename a folder");
+      EXPECT_EQ(dialog.NameEdit()->text(), "bench");
+      dialog.NameEdit()->setText(QStringLiteral("a/b"));
+    });
+    EXPECT_FALSE(frame_->OnCommand(ID_FOLDER_RENAME));
+  }
+  EXPECT_EQ(Messages(boxes_), std::vector<std::wstring>{L"Unable to rename folder 'bench' to 'a/b'"});
+  EXPECT_TRUE(fs::is_directory(fs::path(personal_) / "bench"));
+  ASSERT_NE(Left().SelectedEntry(), nullptr) << "a refused rename keeps the selection";
+  EXPECT_TRUE(frame_->OnCommand(ID_FOLDER_DELETE));
+  EXPECT_FALSE(fs::exists(fs::path(personal_) / "bench"));
+  EXPECT_EQ(Left().NodeChildCount(Left().NodeChild(kTreeRoot, 0)), 0);
+}
+
+TEST_F(SimulerTest, StartUpRestartsTheLastStartedAndSelectsTheLastSelected) {
+  const uint16_t port = netsnmp::FreeUdpPort();
+  const std::wstring served = MakeSimulator(personal_, L"served", port, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"box"}});
+  const std::wstring other = MakeSimulator(common_, L"other", 1, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
+  WriteSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR, served);
+  WriteSettingString(SETTING_VIEW_SIMULER_LAST_SELECTED_SIMULATOR, other);
+  WriteSettingDword(SETTING_VIEW_SIMULER_SPLITTER_X, -1, 230);
+  NewFrame();
+  CSimulatorEntry* running = Left().Library().GetRunning();
+  ASSERT_NE(running, nullptr);
+  EXPECT_EQ(running->path, served);
+  EXPECT_EQ(Left().SelectedEntry()->path, other);
+  EXPECT_EQ(frame_->Values()->Shown(), Left().SelectedEntry());
+  EXPECT_EQ(frame_->sizes().front(), 230);
+  std::string out;
+  EXPECT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-On", "-r", "1", "-t", "2",
+                          "127.0.0.1:" + std::to_string(port), "1.3.6.1.2.1.1.5.0"},
+                         &out),
+            0);
+  EXPECT_NE(out.find("\"box\""), std::string::npos) << out;
+  frame_->setSizes({260, 640});
+  frame_.reset();
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR), served) << "kept for the next start";
+  EXPECT_EQ(StoredDword(SETTING_VIEW_SIMULER_SPLITTER_X), 260u);
+}
+
+// ---------------------------------------------------------------- summary form
+
+TEST_F(SimulerTest, SummaryEditsAreCheckedInOrderAndSaved) {
+  const uint16_t port = netsnmp::FreeUdpPort();
+  const std::wstring path = MakeSimulator(personal_, L"s", port, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
+  NewFrame();
+  ASSERT_TRUE(Select(path));
+  CViewSimulerSummary& form = *frame_->Summary();
+  ASSERT_NE(form.Shown(), nullptr);
+  EXPECT_EQ(form.NameEdit()->text(), "s");
+  EXPECT_FALSE(form.AddressEdit()->isEnabled()) << "send to last requester is checked";
+
+  // Clearing the port refuses the edit and the file keeps its port.
+  form.RecvPortEdit()->selectAll();
+  QTest::keyClick(form.RecvPortEdit(), Qt::Key_0);
+  EXPECT_EQ(Messages(boxes_), std::vector<std::wstring>{L"Port number cannot be 0"});
+  EXPECT_EQ(Stored(path)->recv_port, port);
+
+  // The community check comes first, the version check last.
+  boxes_.Clear();
+  form.RecvPortEdit()->setText(QString::number(port));
+  form.SendCommunityEdit()->selectAll();
+  QTest::keyClick(form.SendCommunityEdit(), Qt::Key_Delete);
+  form.SendCommunityEdit()->setText(QStringLiteral("trap"));
+  form.Version1Box()->click();
+  form.Version2cBox()->click();
+  EXPECT_EQ(Messages(boxes_),
+            (std::vector<std::wstring>{L"Community string cannot be empty", L"At least one SNMP version must be activated"}));
+  form.Version2cBox()->click();
+  form.LastRequesterBox()->click();
+  EXPECT_TRUE(form.AddressEdit()->isEnabled());
+  form.AddressEdit()->Parts()[3]->selectAll();
+  QTest::keyClicks(form.AddressEdit()->Parts()[3], "9");
+  auto stored = Stored(path);
+  EXPECT_EQ(stored->send_community, L"trap");
+  EXPECT_FALSE(stored->recv_version1);
+  EXPECT_TRUE(stored->recv_version2c);
+  EXPECT_FALSE(stored->send_to_last_requester);
+  EXPECT_EQ(stored->send_address, 0x7F000009u);
+
+  // A running simulator: typing restores the text and warns.
+  boxes_.Clear();
+  ASSERT_TRUE(Start(path));
+  QTest::keyClicks(form.DescriptionEdit(), "!");
+  EXPECT_EQ(form.DescriptionEdit()->toPlainText(), "about s");
+  EXPECT_EQ(Messages(boxes_),
+            std::vector<std::wstring>{L"Simulator is running, you are not allowed to modify it, stop it first"});
+  EXPECT_EQ(Stored(path)->description, L"about s");
+}
+
+// ---------------------------------------------------------------- value list
+
+TEST_F(SimulerTest, ValueListAddModifyDeleteFollowTheirRules) {
+  const std::wstring path = MakeSimulator(personal_, L"v", netsnmp::FreeUdpPort(),
+                                          {{L"1.3.6.1.2.1.1.1.0", L"Octet String", L"one"},
+                                           {L"1.3.6.1.2.1.1.2.0", L"Object Identifier", L"1.3.6.1.4.1.8072"},
+                                           {L"1.3.6.1.2.1.1.3.0", L"TimeTicks", L"100"},
+                                           {L"1.3.6.1.2.1.1.4.0", L"Octet String", L"four"},
+                                           {L"1.3.6.1.2.1.1.5.0", L"Octet String", L"five"}});
+  NewFrame();
+  CViewSimulerValue& values = *frame_->Values();
+  ASSERT_TRUE(Select(personal_));
+  EXPECT_EQ(values.EmptyText(), "This is not a simulator");
+  EXPECT_FALSE(values.IsCommandEnabled(ID_VALUE_ADD));
+  ASSERT_TRUE(Select(path));
+  ASSERT_EQ(values.RowCount(), 5);
+  EXPECT_EQ(values.CellText(2, CViewSimulerValue::COLUMN_NUMBER), "3");
+  EXPECT_EQ(values.CellText(2, CViewSimulerValue::COLUMN_TYPE), "TimeTicks");
+  EXPECT_EQ(values.CellText(0, CViewSimulerValue::COLUMN_VALUE), "one");
+  EXPECT_TRUE(values.OnCommand(ID_DISPLAY_SMART));
+  EXPECT_EQ(values.CellText(2, CViewSimulerValue::COLUMN_OID), SmartOid(L"1.3.6.1.2.1.1.3.0"));
+  EXPECT_NE(values.CellText(2, CViewSimulerValue::COLUMN_OID), "1.3.6.1.2.1.1.3.0");
+  EXPECT_EQ(StoredDword(SETTING_VIEW_SIMULER_VALUE_DISPLAY_OID_MODE), 2u);
+  EXPECT_FALSE(values.IsCommandEnabled(ID_DISPLAY_SMART));
+
+  // An OID already listed is refused.
+  {
+    auto watcher = AcceptNext<CDlgValueModify>([](CDlgValueModify& dialog) {
+      EXPECT_EQ(dialog.windowTitle(), "Add a value");
+      EXPECT_FALSE(dialog.OkButton()->isEnabled());
+      EXPECT_EQ(dialog.TypeBox()->itemText(0), "Boolean");
+      dialog.OidEdit()->setText(QStringLiteral("1.3.6.1.2.1.1.5.0"));
+      dialog.TypeBox()->setCurrentText(QStringLiteral("Integer"));
+      dialog.ValueEdit()->setText(QStringLiteral("5"));
+    });
+    EXPECT_FALSE(values.OnCommand(ID_VALUE_ADD));
+  }
+  EXPECT_EQ(Messages(boxes_), std::vector<std::wstring>{L"Unable to add this value"});
+  EXPECT_EQ(StoredOids(path).size(), 5u);
+
+  // Double-click modifies; a text the type cannot hold is refused.
+  SelectRows(values, {2});
+  {
+    auto watcher = AcceptNext<CDlgValueModify>([](CDlgValueModify& dialog) {
+      EXPECT_EQ(dialog.windowTitle(), "Modify a value");
+      EXPECT_FALSE(dialog.OidEdit()->isEnabled());
+      EXPECT_EQ(dialog.ValueEdit()->selectedText(), "100");
+      dialog.ValueEdit()->setText(QStringLiteral("soon"));
+    });
+    const QRect cell = values.visualRect(values.model()->index(2, 1));
+    QTest::mouseDClick(values.viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_TRUE(watcher->Seen());
+  }
+  EXPECT_EQ(Messages(boxes_),
+            (std::vector<std::wstring>{L"Unable to add this value", L"Unable to modify this value"}));
+  EXPECT_EQ(StoredValue(path, L"1.3.6.1.2.1.1.3.0"), L"100");
+  SelectRows(values, {2});
+  {
+    auto watcher = AcceptNext<CDlgValueModify>([](CDlgValueModify& dialog) {
+      dialog.TypeBox()->setCurrentText(QStringLiteral("Gauge32"));
+      dialog.ValueEdit()->setText(QStringLiteral("42"));
+    });
+    EXPECT_TRUE(values.OnCommand(ID_VALUE_MODIFY));
+  }
+  Settle();
+  EXPECT_EQ(StoredValue(path, L"1.3.6.1.2.1.1.3.0"), L"42");
+  EXPECT_EQ(values.CellText(2, CViewSimulerValue::COLUMN_TYPE), "Gauge32");
+
+  // Three rows go in one save.
+  SelectRows(values, {0, 2, 4});
+  EXPECT_FALSE(values.IsCommandEnabled(ID_VALUE_ADD));
+  EXPECT_FALSE(values.IsCommandEnabled(ID_VALUE_MODIFY));
+  EXPECT_FALSE(values.IsCommandEnabled(ID_COPY_OID));
+  LogCapture log;
+  EXPECT_TRUE(values.OnCommand(ID_VALUE_DELETE));
+  Settle();
+  EXPECT_EQ(log.CountContaining(L"Saving Simulator file"), 1u);
+  EXPECT_EQ(StoredOids(path), (std::vector<std::wstring>{L"1.3.6.1.2.1.1.2.0", L"1.3.6.1.2.1.1.4.0"}));
+  EXPECT_EQ(values.RowCount(), 2);
+
+  // A running simulator's values are not edited.
+  ASSERT_TRUE(Start(path));
+  SelectRows(values, {0});
+  for (uint32_t id : {ID_VALUE_ADD, ID_VALUE_MODIFY, ID_VALUE_DELETE}) EXPECT_FALSE(values.IsCommandEnabled(id)) << id;
+  EXPECT_TRUE(values.IsCommandEnabled(ID_COPY_VALUE));
+}
+
+// ---------------------------------------------------------------- creation wizard
+
+namespace {
+
+// Fills the wizard's pages; an empty name leaves page 1 as it is.
+void FillWizard(CSheetCreateSimulator& sheet, const QString& name, uint16_t port) {
+  sheet.Page1()->NameEdit()->setText(name);
+  sheet.Page1()->DescriptionEdit()->setPlainText(QStringLiteral("made by the wizard"));
+  sheet.Page2()->PortEdit()->setText(QString::number(port));
+}
+
+}  // namespace
+
+TEST_F(SimulerTest, WizardChecksEachPageAndCreatesInTheSelectedFolder) {
+  const std::wstring existing = MakeSimulator(personal_, L"twin", 1161, {});
+  NewFrame();
+  // Same name in the same folder: refused on page 1; cancel changes nothing.
+  ASSERT_TRUE(Select(personal_));
+  {
+    ModalWatcher<CSheetCreateSimulator> watcher([&](CSheetCreateSimulator& sheet) {
+      EXPECT_EQ(sheet.windowTitle(), "Create simulator");
+      sheet.next();
+      EXPECT_EQ(sheet.currentPage(), sheet.Page1());
+      FillWizard(sheet, QStringLiteral("twin"), 1161);
+      sheet.next();
+      EXPECT_EQ(sheet.currentPage(), sheet.Page1());
+      sheet.reject();
+    });
+    EXPECT_FALSE(frame_->OnCommand(ID_SIMULATOR_CREATE));
+  }
+  EXPECT_EQ(Messages(boxes_), (std::vector<std::wstring>{L"Simulator name must not be empty",
+                                                         L"A simulator with that name is already existing"}));
+  EXPECT_EQ(Left().Library().GetSimulators().size(), 1u);
+  EXPECT_EQ(StoredDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_PORT), 0xFFFFFFFFu) << "nothing stored on cancel";
+
+  // The same name in another folder goes through every page's checks.
+  boxes_.Clear();
+  ASSERT_TRUE(Select(common_));
+  {
+    ModalWatcher<CSheetCreateSimulator> watcher([&](CSheetCreateSimulator& sheet) {
+      FillWizard(sheet, QStringLiteral("twin"), 1161);
+      sheet.next();
+      ASSERT_EQ(sheet.currentPage(), sheet.Page2());
+      EXPECT_EQ(sheet.Page2()->CommunityEdit()->text(), "tumbol");
+      sheet.Page2()->CommunityEdit()->clear();
+      sheet.next();
+      sheet.Page2()->CommunityEdit()->setText(QStringLiteral("gamma"));
+      sheet.Page2()->Version1Box()->setChecked(false);
+      sheet.Page2()->Version2cBox()->setChecked(false);
+      sheet.next();
+      sheet.Page2()->Version2cBox()->setChecked(true);
+      sheet.next();
+      ASSERT_EQ(sheet.currentPage(), sheet.Page3());
+      sheet.Page3()->AddressEdit()->Parts()[2]->clear();
+      sheet.button(QWizard::FinishButton)->click();
+      EXPECT_TRUE(sheet.isVisible()) << "an address of three fields is refused";
+      sheet.Page3()->AddressEdit()->Parts()[2]->setText(QStringLiteral("0"));
+      sheet.button(QWizard::FinishButton)->click();
+    });
+    EXPECT_TRUE(frame_->OnCommand(ID_SIMULATOR_CREATE));
+  }
+  EXPECT_EQ(Messages(boxes_), (std::vector<std::wstring>{L"Community name must not be empty",
+                                                         L"At least one SNMP version must be allowed",
+                                                         L"IP address is not valid"}));
+  const std::wstring made = common_ + L"/twin.tav";
+  ASSERT_TRUE(fs::exists(made));
+  auto stored = Stored(made);
+  EXPECT_EQ(stored->recv_community, L"gamma");
+  EXPECT_FALSE(stored->recv_version1);
+  EXPECT_EQ(stored->description, L"made by the wizard");
+  EXPECT_EQ(stored->send_address, 0x7F000001u);
+  EXPECT_EQ(Left().Library().GetSimulators().size(), 2u);
+  ASSERT_NE(Left().SelectedEntry(), nullptr);
+  EXPECT_EQ(Left().SelectedEntry()->path, made) << "the new simulator is selected";
+  EXPECT_EQ(ReadSettingString(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_COMMUNITY), L"gamma");
+  EXPECT_EQ(ReadSettingString(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_IP_ADDRESS), L"127.0.0.1");
+  EXPECT_EQ(StoredDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION1), 0u);
+  EXPECT_EQ(Stored(existing)->recv_port, 1161u);
+}
+
+// ---------------------------------------------------------------- end to end
+
+TEST_F(SimulerTest, WizardValuesServedReadAndSetByNetSnmpThenStoppedFromTheTree) {
+  const uint16_t port = netsnmp::FreeUdpPort();
+  NewFrame();
+  ASSERT_TRUE(Select(personal_));
+  {
+    ModalWatcher<CSheetCreateSimulator> watcher([&](CSheetCreateSimulator& sheet) {
+      FillWizard(sheet, QStringLiteral("lab"), port);
+      sheet.next();
+      sheet.next();
+      sheet.button(QWizard::FinishButton)->click();
+    });
+    ASSERT_TRUE(frame_->OnCommand(ID_SIMULATOR_CREATE));
+  }
+  Settle();
+  const std::wstring path = personal_ + L"/lab.tav";
+  CViewSimulerValue& values = *frame_->Values();
+  EXPECT_EQ(values.EmptyText(), "No value in that simulator");
+  const std::vector<std::array<QString, 3>> added = {
+      {"1.3.6.1.2.1.1.5.0", "Octet String", "lab-host"},
+      {"1.3.6.1.2.1.1.1.0", "Octet String", "a simulated box"},
+      {"1.3.6.1.2.1.1.7.0", "Integer", "72"},
+  };
+  for (const auto& [oid, type, text] : added) {
+    auto watcher = AcceptNext<CDlgValueModify>([&](CDlgValueModify& dialog) {
+      dialog.OidEdit()->setText(oid);
+      dialog.TypeBox()->setCurrentText(type);
+      dialog.ValueEdit()->setText(text);
+    });
+    ASSERT_TRUE(values.OnCommand(ID_VALUE_ADD)) << oid.toStdString();
+    Settle();
+  }
+  ASSERT_EQ(values.RowCount(), 3);
+  EXPECT_EQ(values.CellText(0, CViewSimulerValue::COLUMN_OID), "1.3.6.1.2.1.1.1.0") << "saved in OID order";
+
+  // Start by double-clicking the simulator in the tree.
+  CViewSimulerLeft& left = Left();
+  const QRect item = left.visualRect(left.IndexOf(CViewSimulerLeft::NodeOfEntry(left.SelectedEntry())));
+  QTest::mouseDClick(left.viewport(), Qt::LeftButton, {}, item.center());
+  ASSERT_NE(left.Library().GetRunning(), nullptr);
+  EXPECT_TRUE(boxes_.Entries().empty());
+
+  const std::string target = "127.0.0.1:" + std::to_string(port);
+  std::string out;
+  ASSERT_EQ(netsnmp::Run({"snmpget", "-v1", "-c", "tumbol", "-On", "-r", "1", "-t", "2", target, "1.3.6.1.2.1.1.5.0"}, &out), 0);
+  EXPECT_NE(out.find("STRING: \"lab-host\""), std::string::npos) << out;
+  ASSERT_EQ(netsnmp::Run({"snmpwalk", "-v2c", "-c", "tumbol", "-On", "-r", "1", "-t", "2", target, "1.3.6.1.2.1.1"}, &out), 0);
+  EXPECT_EQ(netsnmp::WalkOids(out),
+            (std::vector<std::string>{"1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.7.0"}))
+      << out;
+  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "tumbol", "-On", "-r", "1", "-t", "2", target, "1.3.6.1.2.1.1.5.0",
+                          "s", "renamed"},
+                         &out),
+            0)
+      << out;
+  // The engine's refresh reaches the list and the file.
+  EXPECT_TRUE(ProcessUntil([&] { return values.CellText(1, CViewSimulerValue::COLUMN_VALUE) == "renamed"; }))
+      << values.CellText(1, CViewSimulerValue::COLUMN_VALUE).toStdString();
+  EXPECT_EQ(StoredValue(path, L"1.3.6.1.2.1.1.5.0"), L"renamed");
+
+  // Stop from the tree's context menu command.
+  EXPECT_TRUE(left.IsCommandEnabled(ID_SIMULATOR_STOP));
+  EXPECT_TRUE(left.OnCommand(ID_SIMULATOR_STOP));
+  EXPECT_EQ(left.Library().GetRunning(), nullptr);
+  EXPECT_NE(netsnmp::Run({"snmpget", "-v1", "-c", "tumbol", "-r", "0", "-t", "1", target, "1.3.6.1.2.1.1.5.0"}, &out), 0)
+      << "nothing answers once stopped";
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR), L"");
+}
+
+// ---------------------------------------------------------------- Simulate from the Walker
+
+TEST_F(SimulerTest, SimulateCopiesWalkedRowsIntoAStoppedSimulatorOnly) {
+  const uint16_t port = netsnmp::FreeUdpPort();
+  const std::wstring source = MakeSimulator(personal_, L"source", port,
+                                            {{L"1.3.6.1.2.1.1.1.0", L"Octet String", L"walked"},
+                                             {L"1.3.6.1.2.1.1.3.0", L"TimeTicks", L"4200"},
+                                             {L"1.3.6.1.2.1.1.7.0", L"Integer", L"72"}});
+  const std::wstring copy = MakeSimulator(common_, L"copy", 1, {{L"1.3.6.1.2.1.1.7.0", L"Integer", L"1"}});
+  NewFrame();
+  ASSERT_TRUE(Start(source));
+  walker_ = std::make_unique<CViewWalker>(dispatcher_.get());
+  walker_->SetSimulatorLibrary(&Left().Library());
+  walker_->show();
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP, L"127.0.0.1");
+  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, port);
+  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_VERSION, -1, 2);
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY, L"tumbol");
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID, L"1.3.6.1.2.1.1");
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID, L"1.3.6.1.2.1.1.7.0");
+  ASSERT_TRUE(walker_->OnCommand(ID_WALKER_RESTART));
+  ASSERT_TRUE(ProcessUntil([&] { return !walker_->IsRequestRunning(); }, 20000)) << "the walk never ended";
+  ASSERT_EQ(walker_->RowCount(), 3);
+  EXPECT_FALSE(walker_->IsCommandEnabled(ID_WALKER_SIMULATE));
+  walker_->selectAll();
+  EXPECT_TRUE(walker_->IsCommandEnabled(ID_WALKER_SIMULATE));
+
+  // Into the running simulator: a warning and nothing added.
+  {
+    ModalWatcher<CDlgSimulatorChooser> watcher([&](CDlgSimulatorChooser& chooser) {
+      EXPECT_FALSE(chooser.OkButton()->isEnabled());
+      ASSERT_TRUE(chooser.Choose(source));
+      QTest::mouseClick(chooser.OkButton(), Qt::LeftButton);
+    });
+    EXPECT_FALSE(walker_->OnCommand(ID_WALKER_SIMULATE));
+  }
+  EXPECT_EQ(Messages(boxes_), std::vector<std::wstring>{L"Can't add values to a started simulator"});
+  EXPECT_EQ(StoredOids(source).size(), 3u);
+
+  // Into a stopped one never selected (so not loaded yet): its own value
+  // stays, the duplicate row is refused, the others join.
+  {
+    auto watcher = AcceptNext<CDlgSimulatorChooser>([&](CDlgSimulatorChooser& chooser) { chooser.Choose(copy); });
+    EXPECT_TRUE(walker_->OnCommand(ID_WALKER_SIMULATE));
+  }
+  Settle();
+  EXPECT_EQ(StoredOids(copy), (std::vector<std::wstring>{L"1.3.6.1.2.1.1.1.0", L"1.3.6.1.2.1.1.3.0", L"1.3.6.1.2.1.1.7.0"}));
+  EXPECT_EQ(StoredValue(copy, L"1.3.6.1.2.1.1.7.0"), L"1");
+  EXPECT_EQ(StoredValue(copy, L"1.3.6.1.2.1.1.3.0"), L"4200");
+  EXPECT_EQ(Left().SelectedEntry()->path, copy);
+  EXPECT_EQ(frame_->Values()->RowCount(), 3);
+}
+
+// ---------------------------------------------------------------- picture
+
+// The tab with a running simulator; kept as TAVELO_SCREENSHOT_DIR/simuler.png
+// when that is set (the documentation's picture).
+TEST_F(SimulerTest, GrabOfTheTabShowsTheTreeFormAndValues) {
+  fs::create_directories(fs::path(personal_) / "lab");
+  MakeSimulator(personal_ + L"/lab", L"router", 1, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"edge-1"}});
+  const std::wstring path = MakeSimulator(personal_, L"linux-host", netsnmp::FreeUdpPort(),
+                                          {{L"1.3.6.1.2.1.1.1.0", L"Octet String", L"Linux lab 6.1.0-13-amd64 x86_64"},
+                                           {L"1.3.6.1.2.1.1.2.0", L"Object Identifier", L"1.3.6.1.4.1.8072.3.2.10"},
+                                           {L"1.3.6.1.2.1.1.3.0", L"TimeTicks", L"8640100"},
+                                           {L"1.3.6.1.2.1.1.4.0", L"Octet String", L"ops@example.org"},
+                                           {L"1.3.6.1.2.1.1.5.0", L"Octet String", L"lab-host"},
+                                           {L"1.3.6.1.2.1.1.6.0", L"Octet String", L"Rack 4"},
+                                           {L"1.3.6.1.2.1.1.7.0", L"Integer", L"72"},
+                                           {L"1.3.6.1.2.1.2.1.0", L"Integer", L"2"},
+                                           {L"1.3.6.1.2.1.4.1.0", L"Integer", L"1"},
+                                           {L"1.3.6.1.2.1.4.20.1.1.127.0.0.1", L"IP Address", L"127.0.0.1"}});
+  MakeSimulator(common_, L"printer", 1, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"pr-2"}});
+  NewFrame();
+  frame_->resize(1000, 520);
+  ASSERT_TRUE(Start(path));
+  frame_->Values()->header()->resizeSection(CViewSimulerValue::COLUMN_OID, 230);
+  frame_->Values()->header()->resizeSection(CViewSimulerValue::COLUMN_TYPE, 120);
+  Settle();
+  const QPixmap picture = frame_->grab();
+  ASSERT_FALSE(picture.isNull());
+  // The running simulator's row is drawn bold: its text is wider than plain.
+  CViewSimulerLeft& left = Left();
+  const QModelIndex running = left.IndexOf(CViewSimulerLeft::NodeOfEntry(left.SelectedEntry()));
+  EXPECT_TRUE(left.model()->data(running, Qt::FontRole).value<QFont>().bold());
+  if (const char* folder = std::getenv("TAVELO_SCREENSHOT_DIR")) {
+    EXPECT_TRUE(picture.save(QString::fromUtf8(folder) + QStringLiteral("/simuler.png")));
+  }
+}
