@@ -153,6 +153,12 @@ if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
   sleep 0.5
   if [ -n "$screenshot" ] && command -v import >/dev/null; then
     import -window "$window" "$screenshot" || echo "no screenshot taken" >&2
+    # The Logger too (SCREENSHOT-logger.png), then back to the tab chosen above.
+    xdotool key --clearmodifiers ctrl+5
+    sleep 0.5
+    import -window "$window" "${screenshot%.png}-logger.png" || echo "no Logger screenshot taken" >&2
+    xdotool key --clearmodifiers ctrl+4
+    sleep 0.5
   fi
   xdotool key --clearmodifiers alt+F4
   ends_after "Alt+F4"
