@@ -389,6 +389,10 @@ TEST_F(ViewMibBrowserTest, TheEventLoopKeepsRunningWhileTheWholeCollectionLoads)
               Left().Index().NodeCount(), clock.elapsed() / 1000.0, static_cast<long long>(longest), longest_cpu,
               busiest_cpu);
   EXPECT_GT(Left().Index().NodeCount(), 400000u);
+#if defined(__SANITIZE_ADDRESS__)
+  // Sanitized code runs several times slower: the stall is printed, not judged.
+  GTEST_SKIP() << "stall bounds are judged in the normal build";
+#endif
   EXPECT_LT(busiest_cpu, 100) << "the GUI thread was busy for 100 ms or more at once";
   EXPECT_LT(longest, 1000) << "the GUI thread stalled";
 }
