@@ -1,59 +1,13 @@
 #include "cli/CliOutput.h"
 
 #include "asn1/Asn1Type.h"
+#include "kit/ZubConvertor.h"
 #include "quillog/Quillog.h"
 
 #include <cstdint>
 #include <cstdio>
 
 namespace cli {
-
-namespace {
-
-// Length of the UTF-8 sequence at text[i] (1 to 4), or 0 when it is not one:
-// no overlong forms, no surrogates, nothing above U+10FFFF.
-size_t Utf8Sequence(const std::string& text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char b = byte(i);
-  if (b < 0x80) return 1;
-  size_t n = 0;
-  uint32_t code = 0;
-  if (b >= 0xC2 && b <= 0xDF) {
-    n = 2;
-    code = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    n = 3;
-    code = b & 0x0F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    n = 4;
-    code = b & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + n > text.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i + k) & 0x3F);
-  }
-  const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return n;
-}
-
-bool IsShownAsText(const std::string& octets) {
-  for (size_t i = 0; i < octets.size();) {
-    const unsigned char b = static_cast<unsigned char>(octets[i]);
-    if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F) return false;
-    const size_t n = Utf8Sequence(octets, i);
-    if (n == 0) return false;
-    // C1 controls (U+0080 to U+009F) would move the terminal about too.
-    if (n == 2 && b == 0xC2 && static_cast<unsigned char>(octets[i + 1]) < 0xA0) return false;
-    i += n;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::string Utf8(const std::wstring& text) { return quillog::WideToUtf8(text); }
 
@@ -68,7 +22,7 @@ namespace {
 
 // Sets *shown to the octets as text (true) or as hexadecimal pairs (false).
 bool ShowOctets(const std::string& octets, std::string* shown) {
-  if (IsShownAsText(octets)) {
+  if (IsReadableUtf8(octets)) {
     *shown = octets;
     return true;
   }

@@ -14,9 +14,6 @@ QString FormatTimeTicks(uint64_t hundredths);
 // The best-known name of a dotted OID ("sysUpTime.0"); the dotted text
 // itself when nothing is known.
 QString SmartOid(const std::wstring& dotted);
-// True when the octets are UTF-8 text without control characters (tab and
-// line ends allowed): no overlong forms, no surrogates, nothing past U+10FFFF.
-bool IsReadableUtf8(const std::string& octets);
 // A value's text: an OCTET STRING whose octets are readable UTF-8 decoded
 // ("é" for C3 A9); any other value, binary octets included, its text form.
 QString ValueText(const CAsn1Object& object);

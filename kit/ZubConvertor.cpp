@@ -108,3 +108,49 @@ bool CZubConvertor::Unicode2Utf8(const wchar_t* text, const char** result, int l
   if (result != nullptr) *result = m_result;
   return true;
 }
+
+namespace {
+
+// Length of the UTF-8 sequence at octets[i] (1 to 4), 0 when there is none.
+size_t Utf8SequenceLength(const std::string& octets, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(octets[k]); };
+  const unsigned char first = byte(i);
+  if (first < 0x80) return 1;
+  size_t n = 0;
+  uint32_t code = 0;
+  if (first >= 0xC2 && first <= 0xDF) {
+    n = 2;
+    code = first & 0x1F;
+  } else if (first >= 0xE0 && first <= 0xEF) {
+    n = 3;
+    code = first & 0x0F;
+  } else if (first >= 0xF0 && first <= 0xF4) {
+    n = 4;
+    code = first & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + n > octets.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(i + k) & 0x3F);
+  }
+  constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < kLeast[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  // C1 controls (U+0080 to U+009F).
+  if (code < 0xA0) return 0;
+  return n;
+}
+
+}  // namespace
+
+bool IsReadableUtf8(const std::string& octets) {
+  for (size_t i = 0; i < octets.size();) {
+    const unsigned char b = static_cast<unsigned char>(octets[i]);
+    if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F) return false;
+    const size_t n = Utf8SequenceLength(octets, i);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}

@@ -4,9 +4,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 inline constexpr uint32_t ZUB_CP_ACP = 0;       // the "ANSI" code page: Latin-1 here
 inline constexpr uint32_t ZUB_CP_UTF8 = 65001;
+
+// True when the octets are well-formed UTF-8 (no overlong forms, surrogates
+// or code points above U+10FFFF) with no control character but tab, line
+// feed and carriage return (C0, DEL and C1 all refused): text a person can read.
+bool IsReadableUtf8(const std::string& octets);
 
 class CZubConvertor {
  public:

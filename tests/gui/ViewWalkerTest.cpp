@@ -10,6 +10,7 @@
 #include "gui/MainMenu.h"
 #include "gui/SmartText.h"
 #include "gui/ViewWalker.h"
+#include "kit/ZubConvertor.h"
 #include "tests/common/NetSnmp.h"
 #include "tests/common/UdpSocket.h"
 
