@@ -35,7 +35,8 @@ class GapMeter {
     longest_ms = 0;
     longest_cpu_ms = 0;
     longest_wait_ms = 0;
-    last_ = Clock::now();
+    longest_at_ms = 0;
+    start_ = last_ = Clock::now();
     last_cpu_ = ThreadCpuMs();
     last_wait_ = WaitMs();
     ticker_.start();
@@ -51,6 +52,17 @@ class GapMeter {
   double longest_ms = 0;
   double longest_cpu_ms = 0;
   double longest_wait_ms = 0;  // ready to run, no CPU given
+  double longest_at_ms = 0;    // when the longest gap began, from Start()
+
+  // The 1-minute load average, or -1.
+  static double LoadAverage() {
+    double load = -1;
+    if (FILE* file = std::fopen("/proc/loadavg", "r")) {
+      if (std::fscanf(file, "%lf", &load) != 1) load = -1;
+      std::fclose(file);
+    }
+    return load;
+  }
 
  private:
   // Time this thread spent on a run queue so far; 0 where not told.
@@ -70,6 +82,7 @@ class GapMeter {
       longest_ms = gap;
       longest_cpu_ms = cpu - last_cpu_;
       longest_wait_ms = wait - last_wait_;
+      longest_at_ms = std::chrono::duration<double, std::milli>(last_ - start_).count();
     }
     last_ = now;
     last_cpu_ = cpu;
@@ -77,6 +90,7 @@ class GapMeter {
   }
   int schedstat_;
   QTimer ticker_;
+  Clock::time_point start_;
   Clock::time_point last_;
   double last_cpu_ = 0;
   double last_wait_ = 0;
