@@ -2,7 +2,9 @@
 
 #include <QBrush>
 #include <QHeaderView>
+#include <QIcon>
 #include <QPainter>
+#include <QPixmap>
 
 #include "app/Settings.h"
 #include "quillog/Quillog.h"
@@ -16,6 +18,22 @@ constexpr uint32_t kMaxColumnWidth = 10000;
 QColor SettingColour(uint32_t red, uint32_t green, uint32_t blue) {
   auto part = [](uint32_t number) { return static_cast<int>(std::min<uint32_t>(ReadSettingDword(number), 255)); };
   return QColor(part(red), part(green), part(blue));
+}
+
+// An SVG icon is drawn again whenever a row needs a size or mode not in
+// Qt's pixmap cache, on the GUI thread, in the middle of a burst of rows:
+// draw each image once here instead. Null when the drawing cannot be read.
+QIcon PrerenderedIcon(const QString& path, QSize size, qreal ratio) {
+  const QIcon drawing(path);
+  QIcon icon;
+  for (const qreal scale : {qreal(1), ratio}) {
+    for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Selected}) {
+      const QPixmap pixmap = drawing.pixmap(size, scale, mode);
+      if (!pixmap.isNull()) icon.addPixmap(pixmap, mode);
+    }
+    if (ratio == 1) break;
+  }
+  return icon;
 }
 
 }  // namespace
@@ -193,8 +211,8 @@ const QIcon& CMyListView::Image(int index) const {
 void CMyListView::SetImages(const QStringList& paths) {
   images_.clear();
   for (const QString& path : paths) {
-    QIcon icon(path);
-    if (icon.availableSizes().isEmpty() && icon.pixmap(16, 16).isNull()) {
+    const QIcon icon = PrerenderedIcon(path, iconSize(), devicePixelRatioF());
+    if (icon.isNull()) {
       QuillogW(QUILLOG_ERROR, 0, L"CMyListView::SetImages() : Unable to load the image %s", path.toStdWString());
     }
     images_.push_back(icon);

@@ -107,12 +107,12 @@ bool CViewLogs::_post(uint64_t window, uint32_t message, QuillogInfo* record) {
 }
 
 void CViewLogs::TakePending() {
-  std::vector<Pointer> batch;
-  inbox_.TakeAll(batch);
-  if (batch.empty()) return;
+  // The batch keeps its capacity from one wake-up to the next.
+  inbox_.TakeAll(batch_);
+  if (batch_.empty()) return;
   const QScrollBar* bar = verticalScrollBar();
   const bool follow = bar->value() >= bar->maximum();
-  AddItems(batch);
+  AddItems(batch_);
   if (follow) scrollToBottom();
 }
 

@@ -16,6 +16,7 @@
 #include "quillog/Quillog.h"
 
 #include <cstdint>
+#include <vector>
 
 class CMyMenu;
 
@@ -72,5 +73,6 @@ class CViewLogs : public CMyListViewOf<QuillogInfo, QuillogInfoReleaser>, public
 
   uint64_t window_;
   CLogInbox inbox_;
+  std::vector<Pointer> batch_;
   CMyMenu* context_menu_ = nullptr;
 };

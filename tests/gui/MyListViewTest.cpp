@@ -1,11 +1,15 @@
 // The shared virtual list: batches of rows, clearing, columns, empty text.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QEvent>
+#include <QIcon>
 #include <QTest>
 
 #include "app/Settings.h"
 #include "gui/MyListView.h"
+#include "tests/common/LogCapture.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -27,6 +31,7 @@ class CTestList : public CMyListViewOf<Counted> {
     return QStringLiteral("%1/%2").arg(Item(row)->value).arg(column);
   }
   QString EmptyText() const override { return empty_text; }
+  using CMyListView::SetImages;
   void Fill(int count, int* released) {
     std::vector<Pointer> batch;
     for (int i = 0; i < count; ++i) batch.push_back(std::make_unique<Counted>(RowCount() + i, released));
@@ -109,4 +114,22 @@ TEST_F(MyListViewTest, EmptyListDrawsItsEmptyText) {
   const QImage one_row = list.viewport()->grab().toImage();
   list.empty_text = QStringLiteral("No value yet");
   EXPECT_EQ(one_row, list.viewport()->grab().toImage()) << "empty text drawn over rows";
+}
+
+// Row images are drawn once when set, not while rows are painted; a file
+// that cannot be read is logged and gives no image.
+TEST_F(MyListViewTest, ImagesAreDrawnWhenSetAndAMissingOneIsLogged) {
+  const std::string drawing = home_.str("dot.svg");
+  {
+    std::ofstream out(drawing);
+    out << R"(<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16"><circle cx="8" cy="8" r="6" fill="red"/></svg>)";
+  }
+  LogCapture log;
+  CTestList list;
+  list.SetImages({QString::fromStdString(drawing), QString::fromStdString(home_.str("missing.svg"))});
+  EXPECT_TRUE(list.Image(0).availableSizes().contains(list.iconSize())) << "not drawn ahead";
+  EXPECT_EQ(list.Image(0).pixmap(list.iconSize()).toImage().pixelColor(8, 8), QColor(Qt::red));
+  EXPECT_TRUE(list.Image(1).isNull());
+  EXPECT_TRUE(log.HasContaining(L"Unable to load the image", QUILLOG_ERROR));
+  EXPECT_FALSE(log.HasContaining(L"dot.svg"));
 }
