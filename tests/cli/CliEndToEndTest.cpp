@@ -318,26 +318,6 @@ TEST(CliTraps, CtrlCStopsTheReceiverCleanly) {
   EXPECT_TRUE(r.out.empty());
 }
 
-TEST(CliTranslate, PrintsWhatTheNameDatabaseKnows) {
-  Tavelo tavelo;
-  const Result r = tavelo.Run({"translate", "--tsv", ".1.3.6.1.2.1.2.2.1.2.3", "1.3.6.1.4.1.99999.1"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  std::string expected;
-  for (const std::u16string oid : {u"1.3.6.1.2.1.2.2.1.2.3", u"1.3.6.1.4.1.99999.1"}) {
-    const std::u16string name = OidAtlas_Translate(oid.c_str());
-    const std::u16string module = OidAtlas_MibModule(oid.c_str());
-    expected += std::string(oid.begin(), oid.end()) + "\t" + std::string(name.begin(), name.end()) + "\t" +
-                std::string(module.begin(), module.end()) + "\t" + std::to_string(OidAtlas_MibLine(oid.c_str())) + "\n";
-  }
-  EXPECT_EQ(r.out, expected);
-  EXPECT_EQ(r.out.rfind("1.3.6.1.2.1.2.2.1.2.3\tifDescr.3\t", 0), 0u) << r.out;
-
-  const Result unknown = tavelo.Run({"translate", "1.3.6.1.2.1.1.5.0", "3.1"});
-  EXPECT_EQ(unknown.status, 1);
-  EXPECT_EQ(Lines(unknown.out).size(), 1u);
-  EXPECT_EQ(unknown.err, "tavelo: 3.1: no known name\n");
-}
-
 TEST_F(CliAgentTest, TypedTextGoesOutAsItsOctetsAndPrintsBackOnOneLine) {
   struct Case {
     const char* typed;
@@ -550,22 +530,68 @@ TEST_F(CliAgentTest, NamesAreAcceptedWhereverAnOidIs) {
   }
 }
 
-TEST(CliTranslate, NamesTheModuleAUserWouldOpenAndRefusesWhatIsNotAnOid) {
+TEST(CliTranslate, NamesOidsAndGivesTheOidsOfNames) {
   Tavelo tavelo;
-  const std::pair<const char*, const char*> named[] = {
-      {"1.3.6.1", "internet\tSNMPv2-SMI"}, {"1.3.6.1.4.1", "enterprises\tSNMPv2-SMI"},
-      {"1.3.6.1.2.1.1.1", "sysDescr\tSNMPv2-MIB"}, {"1.3.6.1.2.1.2.2.1.2", "ifDescr\tIF-MIB"},
-  };
-  for (const auto& [oid, expected] : named) {
-    const Result r = tavelo.Run({"translate", "--tsv", oid});
-    EXPECT_EQ(r.out.rfind(std::string(oid) + "\t" + expected + "\t", 0), 0u) << r.out;
+  // What the name database knows, as the library gives it, and the module a
+  // user would open.
+  const std::vector<std::string> oids = {"1.3.6.1.2.1.2.2.1.2.3", "1.3.6.1.4.1.99999.1", "1.3.6.1", "1.3.6.1.4.1",
+                                         "1.3.6.1.2.1.1.1"};
+  std::vector<std::string> args = {"translate", "--tsv", "." + oids[0]};
+  args.insert(args.end(), oids.begin() + 1, oids.end());
+  const Result known = tavelo.Run(args);
+  ASSERT_EQ(known.status, 0) << known.err;
+  std::string expected;
+  for (const std::string& oid : oids) {
+    const std::u16string key(oid.begin(), oid.end());
+    const std::u16string name = OidAtlas_Translate(key.c_str());
+    const std::u16string module = OidAtlas_MibModule(key.c_str());
+    expected += oid + "\t" + std::string(name.begin(), name.end()) + "\t" + std::string(module.begin(), module.end()) +
+                "\t" + std::to_string(OidAtlas_MibLine(key.c_str())) + "\n";
   }
-  for (const char* bad : {"1..3", "-1", "1.3.18446744073709551616", "1.3.", "sysDescr"}) {
+  EXPECT_EQ(known.out, expected);
+  const std::vector<std::string> opened = {"ifDescr.3\tIF-MIB", "", "internet\tSNMPv2-SMI", "enterprises\tSNMPv2-SMI",
+                                           "sysDescr\tSNMPv2-MIB"};
+  for (size_t i = 0; i < oids.size(); ++i)
+    EXPECT_EQ(Lines(known.out).at(i).rfind(oids[i] + "\t" + opened[i], 0), 0u) << known.out;
+
+  const Result unknown = tavelo.Run({"translate", "1.3.6.1.2.1.1.5.0", "3.1"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(Lines(unknown.out).size(), 1u);
+  EXPECT_EQ(unknown.err, "tavelo: 3.1: no known name\n");
+  const std::pair<const char*, const char*> refused[] = {
+      {"1..3", "'1..3' is not an OID\n"},
+      {"-1", "'-1' is not an OID\n"},
+      {"1.3.18446744073709551616", "'1.3.18446744073709551616' is not an OID\n"},
+      {"1.3.", "'1.3.' is not an OID\n"},
+      {"noSuchName.0", "unknown name noSuchName\n"},
+      {"system", "system is ambiguous: "},
+      {"sysDescr.0.", "bad OID sysDescr.0.\n"},
+  };
+  for (const auto& [bad, error] : refused) {
     const Result r = tavelo.Run({"translate", "1.3", "--", bad});
     EXPECT_EQ(r.status, 2) << bad;
     EXPECT_TRUE(r.out.empty()) << bad;
-    EXPECT_EQ(r.err.rfind("tavelo translate: '" + std::string(bad) + "' is not an OID\n", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("tavelo translate: " + std::string(error), 0), 0u) << r.err;
   }
+  // Names give their OIDs, as snmptranslate -On gives them with the IETF modules.
+  const std::vector<std::string> names = {"sysDescr.0", "IF-MIB::ifDescr", "ifTable", "enterprises.8072.1"};
+  args = {"translate"};
+  args.insert(args.end(), names.begin(), names.end());
+  const Result r = tavelo.Run(args);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Lines(r.out), (std::vector<std::string>{"1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.2.2.1.2", "1.3.6.1.2.1.2.2",
+                                                    "1.3.6.1.4.1.8072.1"}));
+  const std::string ietf = IetfMibFolder(tavelo.Dir());
+  if (ietf.empty()) return;
+  std::vector<std::string> peer_args = {"snmptranslate", "-M", ietf, "-m", "ALL", "-IR", "-On"};
+  peer_args.insert(peer_args.end(), names.begin(), names.end());
+  std::string peer, peer_err;
+  ASSERT_EQ(netsnmp::Run(peer_args, &peer, &peer_err), 0) << peer_err;
+  std::vector<std::string> dotted, theirs;
+  for (const std::string& line : Lines(r.out)) dotted.push_back("." + line);
+  for (const std::string& line : Lines(peer))
+    if (!line.empty()) theirs.push_back(line);  // snmptranslate puts a blank line between answers
+  EXPECT_EQ(theirs, dotted);
 }
 
 TEST(CliErrors, EachNamesItsCauseInOneLine) {

@@ -65,6 +65,7 @@ TEST(CliSim, NewAddShowAndRefusals) {
   ASSERT_EQ(tavelo.Run({"sim", "add", file, ".1.3.6.1.2.1.1.3.0", "TimeTicks", "4242"}).status, 0);
   ASSERT_EQ(tavelo.Run({"sim", "add", file, "IF-MIB::ifPhysAddress.1", "x", "00:1a:2b:3c:4d:5e"}).status, 0);
   ASSERT_EQ(tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.4.20.1.1.10.0.0.1", "a", "10.0.0.1"}).status, 0);
+  ASSERT_EQ(tavelo.Run({"sim", "add", file, "sysObjectID.0", "o", "SNMPv2-SMI::enterprises.8072"}).status, 0);
 
   const std::string before = netsnmp::ReadAll(file);
   std::string long_oid = "1.3";
@@ -78,6 +79,9 @@ TEST(CliSim, NewAddShowAndRefusals) {
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "x", "abc"},
       {"sim", "add", file, "system", "s", "x"},             // ambiguous
       {"sim", "add", file, "noSuchName.0", "s", "x"},       // unknown
+      {"sim", "add", file, "1.3.6.1.2.1.1.2.1", "o", "noSuchName"},
+      {"sim", "add", file, "1.3.6.1.2.1.1.2.1", "o", "system"},
+      {"sim", "add", file, "1.3.6.1.2.1.1.2.1", "o", "1..3"},
   };
   for (const auto& args : refused) EXPECT_EQ(tavelo.Run(args).status, 2) << args[3] << " " << args[4];
   const Result duplicate = tavelo.Run({"sim", "add", file, "1.3.6.1.2.1.1.5.0", "s", "again"});
@@ -89,6 +93,7 @@ TEST(CliSim, NewAddShowAndRefusals) {
   ASSERT_EQ(show.status, 0) << show.err;
   EXPECT_EQ(show.out,
             "# Lab: UDP port 2161, community lab, v2c\n"
+            "1.3.6.1.2.1.1.2.0 = Object Identifier: 1.3.6.1.4.1.8072\n"
             "1.3.6.1.2.1.1.3.0 = TimeTicks: (4242) 00:00:42.420\n"
             "1.3.6.1.2.1.1.5.0 = Octet String: \"lab-router\"\n"
             "1.3.6.1.2.1.2.2.1.6.1 = Octet String: 00:1a:2b:3c:4d:5e\n"
