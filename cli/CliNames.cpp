@@ -1,30 +1,33 @@
 #include "cli/CliNames.h"
 
 #include "cli/CliOutput.h"
-#include "oidatlas/OidAtlas.h"
 #include "oidatlas/OidNames.h"
 
+#include <cctype>
 #include <charconv>
 #include <set>
 
 namespace cli {
 namespace {
 
-std::u16string Units(const CAsn1Oid& oid) {
-  std::u16string units;
+// The OID in dotted decimal, appended to *out.
+void AppendDotted(std::string* out, const CAsn1Oid& oid) {
+  char digits[24];
   for (size_t i = 0; i < oid.GetCount(); ++i) {
-    if (i != 0) units.push_back(u'.');
-    char digits[24];
-    char* end = std::to_chars(digits, digits + sizeof digits, oid.GetAt(i)).ptr;
-    units.append(digits, end);
+    if (i != 0) out->push_back('.');
+    const char* end = std::to_chars(digits, digits + sizeof digits, oid.GetAt(i)).ptr;
+    out->append(digits, static_cast<size_t>(end - digits));
   }
-  return units;
 }
 
 // A table text in UTF-8; MIB names are ASCII, so that is the quick way.
 void AppendNarrow(std::string* out, const char16_t* text) {
-  const char16_t* p = text;
-  for (; *p != 0 && *p < 0x80; ++p) out->push_back(static_cast<char>(*p));
+  size_t ascii = 0;
+  while (text[ascii] != 0 && text[ascii] < 0x80) ++ascii;
+  const size_t start = out->size();
+  out->resize(start + ascii);
+  for (size_t i = 0; i < ascii; ++i) (*out)[start + i] = static_cast<char>(text[i]);
+  const char16_t* p = text + ascii;
   if (*p == 0) return;
   std::wstring wide;
   for (; *p != 0; ++p) {
@@ -50,20 +53,27 @@ std::optional<OidStyle> ReadOidStyle(const ParsedArgs& args) {
 }
 
 std::string OidName(const CAsn1Oid& oid, OidStyle style) {
-  if (style == OidStyle::Numeric || oid.IsEmpty()) return Utf8(oid.GetText());
-  const std::u16string key = Units(oid);
-  const char16_t* name = OidAtlas_Translate(key.c_str());
-  if (name == nullptr) return Utf8(oid.GetText());
+  if (oid.IsEmpty()) return Utf8(oid.GetText());
+  std::string dotted;
+  dotted.reserve(oid.GetCount() * 4);
+  AppendDotted(&dotted, oid);
+  if (style == OidStyle::Numeric) return dotted;
+  const std::u16string key(dotted.begin(), dotted.end());
+  const oidatlas::KnownName known = oidatlas::FindBestKnownName(key.c_str());
+  if (known.name == nullptr) return dotted;
   std::string out;
-  if (style == OidStyle::Module) {
-    const char16_t* module = OidAtlas_MibModule(key.c_str());
-    if (module != nullptr && *module != 0) {
-      AppendNarrow(&out, module);
-      out += "::";
-    }
+  out.reserve(64 + dotted.size() - known.matched);
+  if (style == OidStyle::Module && *known.module != 0) {
+    AppendNarrow(&out, known.module);
+    out += "::";
   }
-  AppendNarrow(&out, name);
+  AppendNarrow(&out, known.name);
+  out.append(dotted, known.matched);  // the arcs past the name
   return out;
+}
+
+bool IsOidName(const std::string& text) {
+  return text.find("::") != std::string::npos || (!text.empty() && std::isalpha(static_cast<unsigned char>(text[0])));
 }
 
 std::optional<std::string> ResolveOid(const std::string& text, CAsn1Oid* oid) {

@@ -20,6 +20,10 @@ std::optional<OidStyle> ReadOidStyle(const ParsedArgs& args);
 // The OID in the given style.
 std::string OidName(const CAsn1Oid& oid, OidStyle style);
 
+// Whether the text is meant as [MODULE::]name[.arcs] rather than a dotted
+// OID: it names a module or begins with a letter, as descriptors do.
+bool IsOidName(const std::string& text);
+
 // A dotted OID (leading dot allowed) or [MODULE::]name[.arcs]. Returns the
 // reason when the text is neither: "unknown name X", "X is ambiguous: ...".
 std::optional<std::string> ResolveOid(const std::string& text, CAsn1Oid* oid);

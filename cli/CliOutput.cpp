@@ -4,6 +4,8 @@
 #include "kit/ZubConvertor.h"
 #include "quillog/Quillog.h"
 
+#include <array>
+#include <bitset>
 #include <cstdint>
 #include <cstdio>
 
@@ -130,12 +132,35 @@ std::string ValueText(const CAsn1Object& object, bool tsv, OidStyle style) {
   return text;
 }
 
+namespace {
+
+// The type table's name in UTF-8, converted once per thread and type (an
+// unknown type is logged each time it is met, as before).
+const std::string& TypeName(uint8_t code) {
+  thread_local std::array<std::string, 256> names;
+  thread_local std::bitset<256> known;
+  if (!known[code]) {
+    names[code] = Utf8(GetTypeName(code));
+    known[code] = names[code] != "Unknown type";
+  }
+  return names[code];
+}
+
+}  // namespace
+
 std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv, OidStyle style) {
-  const std::string name = tsv ? Utf8(oid.GetText()) : OidName(oid, style);
-  const std::string type = Utf8(GetTypeName(object.GetCode()));
+  const std::string name = OidName(oid, tsv ? OidStyle::Numeric : style);
+  const std::string& type = TypeName(object.GetCode());
   const std::string value = ValueText(object, tsv, style);
-  if (tsv) return name + "\t" + type + "\t" + value + "\n";
-  return name + " = " + type + ": " + value + "\n";
+  std::string line;
+  line.reserve(name.size() + type.size() + value.size() + 6);
+  line += name;
+  line += tsv ? "\t" : " = ";
+  line += type;
+  line += tsv ? "\t" : ": ";
+  line += value;
+  line += '\n';
+  return line;
 }
 
 bool ParseOid(const std::string& text, CAsn1Oid* oid) {

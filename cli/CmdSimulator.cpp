@@ -178,6 +178,11 @@ int SimAdd(const ParsedArgs& args) {
     value.clear();
     if (!HexToOctets(args.positional[4], &value)) return UsageError(Cmd("sim"), "bad hexadecimal octets " + args.positional[4]);
   }
+  if (type == L"Object Identifier" && IsOidName(args.positional[4])) {
+    CAsn1Oid named;
+    if (const auto error = ResolveOid(args.positional[4], &named)) return UsageError(Cmd("sim"), *error);
+    value = named.GetText();
+  }
   if (const std::string bad = CheckValue(type, value); !bad.empty()) return UsageError(Cmd("sim"), bad);
 
   CSimulatorEntry entry;

@@ -1,18 +1,21 @@
-// tavelo translate OID...: best-known name, module and line from the OID
-// name database.
+// tavelo translate OID|NAME...: best-known name, module and line of an OID
+// from the OID name database; the OID of a name.
 #include "cli/Cli.h"
 #include "cli/Commands.h"
 
-#include "oidatlas/OidAtlas.h"
+#include "cli/CliNames.h"
+#include "cli/CliOutput.h"
+#include "oidatlas/OidNames.h"
 #include "quillog/Quillog.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace cli {
 namespace {
-
-std::u16string ToUtf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 std::string FromUtf16(const char16_t* text) {
   std::wstring wide;
@@ -34,32 +37,55 @@ bool IsOidText(const std::string& text) {
   return true;
 }
 
+struct Query {
+  std::string oid;  // dotted, no leading dot
+  bool named = false;
+};
+
+// The dotted OID of each argument; a usage error for one that is none.
+std::optional<std::string> ReadQueries(const std::vector<std::string>& texts, std::vector<Query>* queries) {
+  for (const std::string& text : texts) {
+    if (IsOidName(text)) {
+      CAsn1Oid oid;
+      if (const auto error = ResolveOid(text, &oid)) return error;
+      queries->push_back({Utf8(oid.GetText()), true});
+      continue;
+    }
+    const std::string oid = (!text.empty() && text[0] == '.') ? text.substr(1) : text;
+    if (!IsOidText(oid)) return "'" + text + "' is not an OID";
+    queries->push_back({oid, false});
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int RunTranslate(const ParsedArgs& args) {
-  if (args.positional.empty()) return UsageError(*FindCommandByName("translate"), "no OID given");
-  for (const std::string& text : args.positional) {
-    const std::string oid = (!text.empty() && text[0] == '.') ? text.substr(1) : text;
-    if (!IsOidText(oid)) return UsageError(*FindCommandByName("translate"), "'" + text + "' is not an OID");
-  }
+  const Command& command = *FindCommandByName("translate");
+  if (args.positional.empty()) return UsageError(command, "no OID given");
+  std::vector<Query> queries;
+  if (const auto error = ReadQueries(args.positional, &queries)) return UsageError(command, *error);
   int status = kExitOk;
-  for (std::string oid : args.positional) {
-    if (!oid.empty() && oid[0] == '.') oid.erase(0, 1);
-    const std::u16string key = ToUtf16(oid);
-    const char16_t* name = OidAtlas_Translate(key.c_str());
-    if (name == nullptr) {
-      status = Fail(oid + ": no known name");
+  for (const Query& query : queries) {
+    // A name asks for its OID.
+    if (query.named) {
+      std::printf("%s\n", query.oid.c_str());
       continue;
     }
-    const std::string translation = FromUtf16(name);  // copied before the next call reuses the buffer
-    const std::string module = FromUtf16(OidAtlas_MibModule(key.c_str()));
-    const unsigned line = OidAtlas_MibLine(key.c_str());
+    const std::u16string key(query.oid.begin(), query.oid.end());
+    const oidatlas::KnownName known = oidatlas::FindBestKnownName(key.c_str());
+    if (known.name == nullptr) {
+      status = Fail(query.oid + ": no known name");
+      continue;
+    }
+    const std::string translation = FromUtf16(known.name) + query.oid.substr(known.matched);
+    const std::string module = FromUtf16(known.module);
     if (args.Has("--tsv"))
-      std::printf("%s\t%s\t%s\t%u\n", oid.c_str(), translation.c_str(), module.c_str(), line);
+      std::printf("%s\t%s\t%s\t%u\n", query.oid.c_str(), translation.c_str(), module.c_str(), known.line);
     else if (module.empty())
-      std::printf("%s = %s\n", oid.c_str(), translation.c_str());
+      std::printf("%s = %s\n", query.oid.c_str(), translation.c_str());
     else
-      std::printf("%s = %s (%s, line %u)\n", oid.c_str(), translation.c_str(), module.c_str(), line);
+      std::printf("%s = %s (%s, line %u)\n", query.oid.c_str(), translation.c_str(), module.c_str(), known.line);
   }
   return status;
 }

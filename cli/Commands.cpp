@@ -33,8 +33,8 @@ const std::vector<Command>& Commands() {
       {"demo", "Starts the demo simulator on a free loopback port, walks it and stops.", "demo", {}, &RunDemo},
       {"mib", "Loads MIB modules (names in the MIB folders, or files) and prints their objects.",
        "mib load [-M DIR[:DIR...]] [--tsv] MODULE-OR-FILE...", {{"-M", true}, {"--tsv", false}}, &RunMib},
-      {"translate", "Best-known name, module and line of OIDs, without any MIB loaded.",
-       "translate [--tsv] OID...", {{"--tsv", false}}, &RunTranslate},
+      {"translate", "Best-known name, module and line of OIDs, or the OID of names, without any MIB loaded.",
+       "translate [--tsv] OID|NAME...", {{"--tsv", false}}, &RunTranslate},
   };
   return commands;
 }

@@ -1,6 +1,6 @@
 #include "oidatlas/OidNames.h"
 
-#include "oidatlas/OidTable.h"
+#include "oidatlas/OidSearch.h"
 
 namespace oidatlas {
 namespace {
@@ -22,6 +22,17 @@ std::string Narrow(const char16_t* text) {
 }
 
 }  // namespace
+
+KnownName FindBestKnownName(const char16_t* oid) {
+  KnownName known;
+  const KnownPrefix prefix = FindBestKnown(oid);
+  if (prefix.record == nullptr) return known;
+  known.name = kPool + prefix.record->name;
+  known.module = kPool + prefix.record->module;
+  known.line = prefix.record->line;
+  known.matched = prefix.matched;
+  return known;
+}
 
 std::vector<NamedOid> FindByName(std::string_view name, std::string_view module) {
   std::vector<NamedOid> found;

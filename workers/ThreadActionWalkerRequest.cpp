@@ -46,14 +46,16 @@ bool CThreadActionWalkerRequest::SendRequest() {
     return false;
   }
   const CAsn1Object* pdu = request->GetAt(3);
-  Trace(TRACE_OUT, L"Encoded a '%s' frame", pdu ? pdu->GetName() : std::wstring());
+  // The trace's arguments are built only when the trace is on: a walk sends thousands of requests.
+  const bool tracing = quillog::FeatureOn(QLF_PROGRAM_SNMP);
+  if (tracing) Trace(TRACE_OUT, L"Encoded a '%s' frame", pdu ? pdu->GetName() : std::wstring());
   if (QuillogGetFeatureLevel() & QLF_PROGRAM_SNMP_DECODE_OUT) request->Dump(QLF_PROGRAM_SNMP_DECODE_OUT);
   const uint32_t length = encoder.GetUsedLength();
   if (!m_socket.SocketSend(m_parameter.address, m_parameter.port, encoder.GetData(), length)) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to send data on UDP socket");
     return false;
   }
-  Trace(TRACE_OUT, L"%d bytes sent to %s:%d", length, FormatIpAddress(m_parameter.address), m_parameter.port);
+  if (tracing) Trace(TRACE_OUT, L"%d bytes sent to %s:%d", length, FormatIpAddress(m_parameter.address), m_parameter.port);
   QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_OUT, _sent_title(), encoder.GetData(), length, 0);
   return true;
 }
@@ -114,14 +116,15 @@ CThreadActionWalkerRequest::Received CThreadActionWalkerRequest::_receive(CSnmpR
     return Received::Failed;
   }
   if (!decoder.SetSize(length)) return Received::Dropped;  // an empty datagram
-  Trace(TRACE_IN, L"%d bytes received from %s:%d", length, FormatIpAddress(address), port);
+  const bool tracing = quillog::FeatureOn(QLF_PROGRAM_SNMP);
+  if (tracing) Trace(TRACE_IN, L"%d bytes received from %s:%d", length, FormatIpAddress(address), port);
   QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_IN, _received_title(), decoder.GetBegin(), length, 0);
   frame.SetSender(address, port);
   if (!DecodeDatagram(decoder, frame)) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"%s : a datagram that is not a response was dropped", GetClassName());
     return Received::Dropped;
   }
-  Trace(TRACE_IN, L"Decoded a '%s' frame", GetTypeName(frame.GetPdu()->GetCode()));
+  if (tracing) Trace(TRACE_IN, L"Decoded a '%s' frame", GetTypeName(frame.GetPdu()->GetCode()));
   if (QuillogGetFeatureLevel() & QLF_PROGRAM_SNMP_DECODE_IN) frame.Dump(QLF_PROGRAM_SNMP_DECODE_IN);
   if (!_matches(frame)) return Received::Dropped;
   m_parameter.timeout_count = 0;

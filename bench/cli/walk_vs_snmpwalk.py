@@ -3,9 +3,11 @@
 
 Both walk the agent's whole MIB with GetNext, as whole processes (start to
 exit), output to /dev/null, in turns. Prints wall and CPU (user + system)
-medians and the ratios tavelo / snmpwalk.
+medians and the ratios tavelo / snmpwalk. With --instructions, also runs
+each once under callgrind and compares the instructions they execute: a
+count that a loaded machine does not disturb.
 
-  bench/cli/walk_vs_snmpwalk.py [--tavelo build/cli/tavelo] [--rounds 7]
+  bench/cli/walk_vs_snmpwalk.py [--tavelo build/cli/tavelo] [--rounds 7] [--instructions]
 """
 import argparse
 import os
@@ -39,6 +41,20 @@ def timed(args, env):
     return wall, usage.ru_utime + usage.ru_stime
 
 
+def instructions(args, env, folder):
+    """Instructions one whole process executes (all its threads), by callgrind."""
+    out = os.path.join(folder, "callgrind.out")
+    with open(os.devnull, "wb") as null:
+        proc = subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}"] + args,
+                              stdout=null, stderr=subprocess.PIPE, env=env)
+    if proc.returncode != 0:
+        sys.exit(f"callgrind of {args[0]} failed: {proc.stderr.decode(errors='replace').strip()}")
+    for line in proc.stderr.decode(errors="replace").splitlines():
+        if "Collected :" in line:
+            return int(line.split(":")[-1].strip())
+    sys.exit(f"callgrind of {args[0]} gave no count")
+
+
 def start_snmpd(folder, env):
     for _ in range(3):
         port = free_udp_port()
@@ -64,6 +80,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tavelo", default="build/cli/tavelo")
     parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--instructions", action="store_true", help="also count instructions with callgrind")
     opt = parser.parse_args()
     if not shutil.which("snmpd") or not shutil.which("snmpwalk"):
         sys.exit("snmpd and snmpwalk are needed")
@@ -85,6 +102,12 @@ def main():
             for _ in range(opt.rounds):
                 for name, args in commands.items():
                     times[name].append(timed(args, env))
+            counts = {}
+            if opt.instructions and shutil.which("valgrind"):
+                # Under valgrind the agent's time-outs must allow for the slowdown.
+                slow = {"tavelo": commands["tavelo"][:-1] + ["-t", "30", target],
+                        "snmpwalk": ["snmpwalk", "-t", "30"] + commands["snmpwalk"][1:]}
+                counts = {name: instructions(args, env, home) for name, args in slow.items()}
         finally:
             agent.send_signal(signal.SIGTERM)
             agent.wait()
@@ -95,6 +118,10 @@ def main():
         print(f"  {name:9} wall {wall * 1000:8.1f} ms   cpu {cpu * 1000:8.1f} ms")
     print(f"  ratio tavelo/snmpwalk: wall {med['tavelo'][0] / med['snmpwalk'][0]:.2f}   "
           f"cpu {med['tavelo'][1] / med['snmpwalk'][1]:.2f}")
+    if counts:
+        for name, n in counts.items():
+            print(f"  {name:9} instructions {n:,}")
+        print(f"  ratio tavelo/snmpwalk: instructions {counts['tavelo'] / counts['snmpwalk']:.2f}")
 
 
 if __name__ == "__main__":

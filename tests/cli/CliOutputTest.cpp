@@ -54,11 +54,3 @@ TEST(CliOutput, ValuesAreOneLineAndTellTextFromOctets) {
     EXPECT_EQ(cli::ValueText(row.object, true), row.tsv);
   }
 }
-
-TEST(CliOutput, VariableLinesKeepTheirThreeParts) {
-  CAsn1Oid oid;
-  ASSERT_TRUE(cli::ParseOid("1.3.6.1.2.1.1.1.0", &oid));
-  const CAsn1Object value = Text(L"a\tb\nc");
-  EXPECT_EQ(cli::VariableLine(oid, value, false), "1.3.6.1.2.1.1.1.0 = Octet String: \"a\\tb\\nc\"\n");
-  EXPECT_EQ(cli::VariableLine(oid, value, true), "1.3.6.1.2.1.1.1.0\tOctet String\ta\\tb\\nc\n");
-}
