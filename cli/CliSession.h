@@ -31,9 +31,9 @@ class CliWindow : public CViewWindow {
 };
 
 // Runs each sent call at once on the sending thread, one call at a time;
-// posted calls go to the fallback's queue. A walk's results are then printed
-// on the worker's thread, without a round trip to the main thread for every
-// variable.
+// posted calls go to the fallback's queue. A Get's or Set's result is then
+// printed on the worker's thread; a walk posts its rows, which the main
+// thread prints in order while the worker goes on.
 class DirectDispatcher : public CViewDispatcher {
  public:
   explicit DirectDispatcher(CViewDispatcher* fallback) : fallback_(fallback) {}

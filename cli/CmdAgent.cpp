@@ -16,6 +16,7 @@
 
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace cli {
 namespace {
@@ -24,6 +25,18 @@ struct RunResult {
   size_t answers = 0;
   bool exception_value = false;  // noSuchObject, noSuchInstance, endOfMibView
 };
+
+// What a data code hands over: a walk's number for its outbox, the one
+// result of a Get or Set.
+std::vector<std::unique_ptr<CWalkerResult>> TakeResults(CThreadActionWalker& walker, uintptr_t walk) {
+  return walker.TakeRows(walk);
+}
+template <typename Worker>
+std::vector<std::unique_ptr<CWalkerResult>> TakeResults(Worker&, uintptr_t payload) {
+  std::vector<std::unique_ptr<CWalkerResult>> one;
+  one.emplace_back(reinterpret_cast<CWalkerResult*>(payload));
+  return one;
+}
 
 // Starts a walker-family worker and runs the dispatcher until it finishes;
 // print decides, per delivered result, whether and how it is shown.
@@ -36,10 +49,10 @@ bool RunWorker(Worker& worker, const CThreadActionWalkerParameter& parameter, ui
   DirectDispatcher direct(&session.Dispatcher());
   CliWindow window(&direct, [&](uint32_t, uintptr_t code, uintptr_t payload) -> intptr_t {
     if (code == data_code && payload != 0) {
-      std::unique_ptr<CWalkerResult> result(reinterpret_cast<CWalkerResult*>(payload));
-      print(*result);
+      for (const auto& result : TakeResults(worker, payload)) print(*result);
     } else if (code == finished_code) {
-      session.Quit();
+      // Behind the rows a walk has posted.
+      if (!session.Dispatcher().Post([&session] { session.Quit(); })) session.Quit();
     }
     return 0;
   });

@@ -385,10 +385,11 @@ int RunDemo(const ParsedArgs& args) {
     const Served served = Serve(session, &entry, port, "127.0.0.1", [&] {
       std::printf("Demo simulator %s answers on 127.0.0.1:%u; walking it with SNMPv2c:\n", Utf8(entry.name).c_str(), port);
       walker_window = std::make_unique<CliWindow>(&session.Dispatcher(), [&](uint32_t, uintptr_t code, uintptr_t payload) -> intptr_t {
-        if (code == MSG_VIEW_WALKER_DATA && payload != 0) {
-          std::unique_ptr<CWalkerResult> r(reinterpret_cast<CWalkerResult*>(payload));
-          std::fputs(VariableLine(r->GetOid(), r->GetObject(), false).c_str(), stdout);
-          ++shown;
+        if (code == MSG_VIEW_WALKER_DATA) {
+          for (const auto& r : walker.TakeRows(payload)) {
+            std::fputs(VariableLine(r->GetOid(), r->GetObject(), false).c_str(), stdout);
+            ++shown;
+          }
         } else if (code == MSG_VIEW_WALKER_FINISHED) {
           session.Dispatcher().Post([&] { session.Quit(); });
         }

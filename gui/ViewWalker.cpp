@@ -107,7 +107,10 @@ bool CViewWalker::OnCommand(uint32_t command) {
     case ID_WALKER_START: return OnStart();
     case ID_WALKER_RESTART: return OnRestart();
     case ID_WALKER_STOP: return walk_.Stop();
-    case ID_WALKER_CLEAR: ClearList(); return true;
+    case ID_WALKER_CLEAR:
+      ClearList();
+      shown_walk_ = 0;
+      return true;
     case ID_COPY_OID: QApplication::clipboard()->setText(QString::fromStdWString(row->GetOid().GetText())); return true;
     case ID_COPY_VALUE: QApplication::clipboard()->setText(ValueText(row->GetObject())); return true;
     case ID_DISPLAY_RAW: _set_mode(DISPLAY_RAW); return true;
@@ -137,6 +140,7 @@ CThreadActionWalkerParameter CViewWalker::StoredParameter(bool from_start) {
 
 bool CViewWalker::_walk(const CThreadActionWalkerParameter& parameter) {
   walking_ = walk_.Start(parameter);
+  if (walking_) shown_walk_ = walk_.GetWalk();
   return walking_;
 }
 
@@ -232,13 +236,11 @@ intptr_t CViewWalker::OnViewMessage(uint32_t message, uintptr_t sub_code, uintpt
   if (message != MSG_VIEW_WALKER) return 0;
   switch (sub_code) {
     case MSG_VIEW_WALKER_STARTED:
-      pending_.clear();
       ClearList();
       SetBusy(true);
       return 1;
     case MSG_VIEW_WALKER_DATA:
-      if (payload == 0) return 0;
-      pending_.emplace_back(reinterpret_cast<CWalkerResult*>(payload));
+      if (payload == 0 || payload != shown_walk_) return 0;
       // The rows that arrive within the next kRowBatchMs join this batch.
       if (!take_queued_) {
         take_queued_ = true;
@@ -268,10 +270,11 @@ intptr_t CViewWalker::OnViewMessage(uint32_t message, uintptr_t sub_code, uintpt
 
 void CViewWalker::TakePending() {
   take_queued_ = false;
-  if (pending_.empty()) return;
+  std::vector<Pointer> rows = walk_.TakeRows(shown_walk_);
+  if (rows.empty()) return;
   const QScrollBar* bar = verticalScrollBar();
   const bool follow = bar->value() >= bar->maximum();
-  AddItems(pending_);
+  AddItems(rows);
   if (follow) scrollToBottom();
 }
 

@@ -1,10 +1,12 @@
 // CViewWalker: the Walker tab. Lists the variables a walk, a Get or a Set
 // returned from an agent.
 //
-// The workers send each variable synchronously; the view only queues the
-// record and appends the queue as one batch of rows at most every
-// kRowBatchMs, so the worker is held for a push, not for a row insertion
-// and a repaint.
+// The walk worker keeps the variables it finds in its outbox and posts a
+// note with the walk's number; the view takes the whole outbox as one batch
+// of rows at most every kRowBatchMs, so the worker never waits for a row
+// insertion or a repaint. A note of a walk the list no longer shows (an
+// earlier walk, or one cleared away) is dropped. Get and Set still send
+// their one variable.
 #pragma once
 
 #include "app/MessageCenter.h"
@@ -55,6 +57,8 @@ class CViewWalker : public CMyListViewOf<CWalkerResult>, public CViewWindow, pub
 
   // Appends the variables received so far (normally done by a queued call).
   void TakePending();
+  // The walk whose rows the list shows; 0 after "Clear".
+  uint64_t ShownWalk() const { return shown_walk_; }
 
   QString CellText(int row, int column) const override;
   QColor RowColour(int row) const override { return AlternateRowColour(row); }
@@ -76,7 +80,7 @@ class CViewWalker : public CMyListViewOf<CWalkerResult>, public CViewWindow, pub
   CThreadActionWalker walk_;
   CThreadActionWalkerGet get_;
   CThreadActionWalkerSet set_;
-  std::vector<Pointer> pending_;
+  uint64_t shown_walk_ = 0;
   bool take_queued_ = false;
   bool walking_ = false;
   bool requesting_ = false;  // a Get or Set from its start to its finished message

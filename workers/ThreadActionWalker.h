@@ -1,11 +1,20 @@
 // Walks an agent's MIB from the first OID to the last: with GetNext
 // requests, or over SNMPv2c with GetBulk when the parameter record asks for
 // repetitions. Both walks show the same variables and end alike.
+//
+// The variables found wait in the worker's outbox, in order, until the view
+// takes them. The worker posts MSG_VIEW_WALKER_DATA, with the walk's number
+// as payload, each time the outbox stops being empty; it never waits for
+// the view. The view calls TakeRows with that number.
 #pragma once
 
 #include "workers/ThreadActionWalkerRequest.h"
+#include "workers/WalkerResult.h"
 
 #include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 class CAsn1Object;
 class CSnmpGetBulkResponseIn;
@@ -19,10 +28,17 @@ class CThreadActionWalker final : public CThreadActionWalkerRequest {
   // Answers handed to the view in the current run.
   uint32_t GetRowNumber() const { return m_row.load(); }
 
+  // The number of the walk the last Start began (unique in the process;
+  // 0 before the first).
+  uint64_t GetWalk() const { return m_walk.load(); }
+  // The rows of that walk not taken yet, in order; none for another number.
+  std::vector<std::unique_ptr<CWalkerResult>> TakeRows(uint64_t walk);
+
   // The OID asked first for a start OID: the last non-zero arc less one.
   static CAsn1Oid StepBack(const CAsn1Oid& oid);
 
  protected:
+  void _on_start() override;
   void _reset_counters() override;
   uint32_t _started_code() const override;
   uint32_t _finished_code() const override;
@@ -45,5 +61,11 @@ class CThreadActionWalker final : public CThreadActionWalkerRequest {
   // the walk ends.
   bool _take(const CAsn1Object& name, const CAsn1Object& value);
 
+  // Puts a row in the outbox; announces it when the outbox was empty.
+  void _hand_row(std::unique_ptr<CWalkerResult> row);
+
   std::atomic<uint32_t> m_row{0};
+  std::atomic<uint64_t> m_walk{0};
+  std::mutex m_outbox_lock;
+  std::vector<std::unique_ptr<CWalkerResult>> m_outbox;
 };

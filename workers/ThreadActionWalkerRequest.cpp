@@ -14,7 +14,10 @@
 #include <string>
 
 bool CThreadActionWalkerRequest::Start(const CThreadActionWalkerParameter& parameter) {
-  return _start([&] { m_parameter = parameter; });
+  return _start([&] {
+    m_parameter = parameter;
+    _on_start();
+  });
 }
 
 bool CThreadActionWalkerRequest::_open_socket() {

@@ -37,6 +37,9 @@ class CThreadActionWalkerRequest : public CThreadSnmp {
   uint32_t _view_message() const override;
   bool _posts() const override { return false; }
 
+  // Runs in Start with the parameters copied, before the thread is asked.
+  virtual void _on_start() {}
+
   // The outbound frame of this worker's request, and its answer's frame.
   virtual std::unique_ptr<CSnmpFrameOut> _new_request() const = 0;
   virtual std::unique_ptr<CSnmpResponseIn> _new_response() const = 0;

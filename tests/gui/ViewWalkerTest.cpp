@@ -4,7 +4,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <atomic>
 #include <map>
+#include <thread>
 
 #include "gui/DlgSnmpParameter.h"
 #include "gui/MainMenu.h"
@@ -12,6 +14,7 @@
 #include "gui/ViewWalker.h"
 #include "kit/ZubConvertor.h"
 #include "tests/common/NetSnmp.h"
+#include "tests/common/ScriptedAgent.h"
 #include "tests/common/UdpSocket.h"
 
 namespace {
@@ -232,6 +235,44 @@ TEST_F(ViewWalkerTest, StartSendsRetriesPlusOneRequestsAndRestartRetries) {
   ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000)) << "the walk never gave up";
   EXPECT_EQ(silent.Count(100), 3);
   EXPECT_EQ(view->RowCount(), 0);
+}
+
+TEST_F(ViewWalkerTest, StopClearAndCloseWhileRowsAreInFlight) {
+  using namespace std::chrono_literals;
+  // 400 variables answered 2 ms apart: the walk is still running when stopped.
+  std::map<scripted::Arcs, berbytes::Bytes> table;
+  for (uint64_t i = 1; i <= 400; ++i) table[{1, 3, 6, 1, 4, 1, 99, i}] = berbytes::Int(static_cast<int64_t>(i));
+  scripted::Agent agent([&](const scripted::Request& r) -> std::vector<berbytes::Bytes> {
+    std::this_thread::sleep_for(2ms);
+    return {scripted::TableAnswer(table, r)};
+  });
+  StoreParameters(agent.Port(), 2, 1000, 1, "1.3.6.1.4.1.99", "");
+  auto view = NewView();
+
+  // Stop: every row the worker found is shown, numbered in order.
+  ASSERT_TRUE(view->OnCommand(ID_WALKER_RESTART));
+  ASSERT_TRUE(ProcessUntil([&] { return view->RowCount() > 20; }, 10000));
+  ASSERT_TRUE(view->OnCommand(ID_WALKER_STOP));
+  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 5000));
+  EXPECT_LT(view->RowCount(), 400);
+  EXPECT_EQ(static_cast<uint32_t>(view->RowCount()), view->Walker().GetRowNumber());
+  for (int r = 0; r < view->RowCount(); ++r) EXPECT_EQ(view->CellText(r, CViewWalker::COLUMN_NUMBER).toInt(), r);
+
+  // A note of a walk the list no longer shows adds nothing.
+  const uint64_t stopped = view->ShownWalk();
+  ASSERT_TRUE(view->OnCommand(ID_WALKER_CLEAR));
+  EXPECT_EQ(view->OnViewMessage(MSG_VIEW_WALKER, MSG_VIEW_WALKER_DATA, stopped), 0);
+  view->TakePending();
+  EXPECT_EQ(view->RowCount(), 0);
+  ASSERT_TRUE(view->OnCommand(ID_WALKER_RESTART));
+  EXPECT_NE(view->ShownWalk(), stopped);
+  EXPECT_EQ(view->OnViewMessage(MSG_VIEW_WALKER, MSG_VIEW_WALKER_DATA, stopped), 0);
+
+  // Closing while rows arrive.
+  ASSERT_TRUE(ProcessUntil([&] { return view->RowCount() > 0; }, 10000));
+  const auto closing = std::chrono::steady_clock::now();
+  view.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - closing, 2500ms);
 }
 
 TEST_F(ViewWalkerTest, ParametersDialogKeepsBadValuesAndStoresGoodOnes) {

@@ -27,7 +27,8 @@
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Records every walker and trapper message and owns the data records.
+// Records every walker and trapper message and owns the data records: a
+// walk's rows are taken from the walker it follows.
 class ViewCollector : public CViewWindow {
  public:
   explicit ViewCollector(CViewDispatcher* dispatcher) : CViewWindow(dispatcher) {
@@ -37,10 +38,19 @@ class ViewCollector : public CViewWindow {
   intptr_t OnViewMessage(uint32_t message, uintptr_t code, uintptr_t payload) override {
     std::lock_guard<std::mutex> lock(mutex_);
     messages_.push_back(Message{message, code, Clock::now()});
-    if (message == MSG_VIEW_WALKER && payload != 0) results_.emplace_back(reinterpret_cast<CWalkerResult*>(payload));
+    if (message == MSG_VIEW_WALKER && code == MSG_VIEW_WALKER_DATA) {
+      if (walker_ != nullptr)
+        for (auto& row : walker_->TakeRows(payload)) results_.push_back(std::move(row));
+    } else if (message == MSG_VIEW_WALKER && payload != 0) {
+      results_.emplace_back(reinterpret_cast<CWalkerResult*>(payload));
+    }
     if (message == MSG_VIEW_TRAPPER && payload != 0) traps_.emplace_back(reinterpret_cast<CTrapRecord*>(payload));
     cv_.notify_all();
     return 1;
+  }
+  void Follow(CThreadActionWalker* walker) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    walker_ = walker;
   }
   // Waits until a message with this code has arrived `count` times.
   bool WaitFor(uint32_t message, uintptr_t code, size_t count = 1, int timeout_ms = 10000) {
@@ -92,6 +102,7 @@ class ViewCollector : public CViewWindow {
   std::mutex mutex_;
   std::condition_variable cv_;
   std::vector<Message> messages_;
+  CThreadActionWalker* walker_ = nullptr;
   std::vector<std::unique_ptr<CWalkerResult>> results_;
   std::vector<std::unique_ptr<CTrapRecord>> traps_;
 };
@@ -131,9 +142,11 @@ class WorkerTest : public ::testing::Test {
   WalkRun Walk(const CThreadActionWalkerParameter& p) {
     view_->Clear();
     CThreadActionWalker walker;
+    view_->Follow(&walker);
     EXPECT_TRUE(walker.Start(p));
     EXPECT_TRUE(WaitWalker(MSG_VIEW_WALKER_FINISHED, 30000)) << "the walk did not end";
     walker.WaitReleased(5000);
+    view_->Follow(nullptr);
     WalkRun run;
     auto results = view_->TakeResults();
     for (size_t i = 0; i < results.size(); ++i) {
