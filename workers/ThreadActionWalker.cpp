@@ -126,8 +126,12 @@ bool CThreadActionWalker::_take(const CAsn1Object& name, const CAsn1Object& valu
   m_parameter.current_oid = oid;
   // The step back of the first OID may land on variables before it.
   if (oid < m_parameter.first_oid) return true;
-  auto result = std::make_unique<CWalkerResult>(m_row++, oid, value);
   const bool finished = !m_parameter.last_oid.IsEmpty() && oid >= m_parameter.last_oid;
+  if (finished && m_parameter.last_excluded) {
+    m_end = End::Complete;
+    return false;
+  }
+  auto result = std::make_unique<CWalkerResult>(m_row++, oid, value);
   // The view takes the record; nobody took it when no window handled it.
   if (_deliver(MSG_VIEW_WALKER_DATA, reinterpret_cast<uintptr_t>(result.get())) > 0) result.release();
   if (finished) m_end = End::Complete;
