@@ -439,18 +439,19 @@ TEST_F(SimulerTest, ValueListMibCommandsOpenTheDefiningFileAndAskTheBrowser) {
 
   const std::wstring path = MakeSimulator(personal_, L"m", netsnmp::FreeUdpPort(),
                                           {{L"1.3.6.1.2.1.2.2.1.2.1", L"Octet String", L"eth0"},
-                                           {L"2.999.7.0", L"Integer", L"7"},
+                                           {L"1.1.5.0", L"Integer", L"7"},
                                            {L"1.3.6.1.2.1.1.5.0", L"Octet String", L"five"}});
   NewFrame();
   CViewSimulerValue& values = *frame_->Values();
   ASSERT_TRUE(Select(path));
-  SelectRows(values, {0, 2});
+  ASSERT_EQ(values.CellText(0, CViewSimulerValue::COLUMN_OID), "1.1.5.0");
+  SelectRows(values, {1, 2});
   EXPECT_FALSE(values.IsCommandEnabled(ID_MIB_EDIT));
   EXPECT_FALSE(values.IsCommandEnabled(ID_MIB_LOAD));
-  SelectRows(values, {1});  // no module defines it
+  SelectRows(values, {0});  // no module defines it
   EXPECT_FALSE(values.IsCommandEnabled(ID_MIB_EDIT));
   EXPECT_TRUE(values.OnCommand(ID_MIB_LOAD));
-  SelectRows(values, {0});
+  SelectRows(values, {2});
   ASSERT_TRUE(values.OnCommand(ID_MIB_EDIT));
   ASSERT_TRUE(ProcessUntil([&] { return fs::exists(opened); })) << "the editor did not run";
   std::ifstream in(opened);
@@ -458,7 +459,7 @@ TEST_F(SimulerTest, ValueListMibCommandsOpenTheDefiningFileAndAskTheBrowser) {
   EXPECT_EQ(fs::path(file).filename(), "IF-MIB.mib");
   EXPECT_TRUE(values.OnCommand(ID_MIB_LOAD));
   ASSERT_TRUE(ProcessUntil([&] { return browser.shown.size() == 2; }));
-  EXPECT_EQ(browser.shown, (std::vector<std::wstring>{L"2.999.7.0", L"1.3.6.1.2.1.2.2.1.2.1"}));
+  EXPECT_EQ(browser.shown, (std::vector<std::wstring>{L"1.1.5.0", L"1.3.6.1.2.1.2.2.1.2.1"}));
   CMessageCenter::Unsubscribe(&browser);
   SetMibSearchFolders({});
 }

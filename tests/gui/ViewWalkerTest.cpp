@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 
 #include <map>
 
@@ -14,6 +15,7 @@
 #include "gui/ViewMibBrowserLeft.h"
 #include "gui/ViewWalker.h"
 #include "kit/ZubConvertor.h"
+#include "quillog/Quillog.h"
 #include "smi/MibFolders.h"
 #include "tests/common/NetSnmp.h"
 #include "tests/common/UdpSocket.h"
@@ -212,6 +214,10 @@ TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
   const std::string mibs = TAVELO_MIBS_DIR;
   SetMibSearchFolders({std::wstring(mibs.begin(), mibs.end())});
   StoreParameters(agent_->Port(), 2, 1000, 2, "1.3.6.1.2.1.2", "1.3.6.1.2.1.3");  // the tree's range wins
+  // The Logger shows the requests (kept as a picture when asked for).
+  const uint32_t old_level = QuillogGetFeatureLevel();
+  WriteSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL, -1,
+                    QLF_PROGRAM_SNMP | QLF_PROGRAM_SNMP_DECODE_IN | QLF_PROGRAM_SNMP_FRAME_OUT | QLF_PROGRAM_GUI);
   CTabbedView tabs(dispatcher_.get());
   tabs.ActivateTab(TAB_BROWSER);
   auto* walker = dynamic_cast<CViewWalker*>(tabs.View(TAB_WALKER));
@@ -268,6 +274,14 @@ TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
   ASSERT_EQ(walker->RowCount(), static_cast<int>(expected.size()) + 1);
   EXPECT_EQ(Rows(*walker).back(), Parse(out).front());
   ASSERT_TRUE(ProcessUntil([&] { return tabs.currentIndex() == TAB_WALKER; }, 5000));
+  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) {
+    tabs.resize(1100, 500);
+    tabs.show();
+    tabs.ActivateTab(TAB_LOGGER);
+    ProcessUntil([] { return false; }, 500);
+    if (auto* logs = qobject_cast<QTableView*>(tabs.View(TAB_LOGGER))) logs->resizeColumnsToContents();
+    tabs.View(TAB_LOGGER)->grab().save(QString::fromUtf8(folder) + "/logger.png");
+  }
 
   // Neither while a load runs.
   ASSERT_TRUE(tree.StartLoad(false, {CSmiModuleKey::FromString(L"IF-MIB")}));
@@ -275,6 +289,7 @@ TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
   EXPECT_FALSE(tree.OnCommand(ID_BROWSER_GET));
   ASSERT_TRUE(ProcessUntil([&] { return !tree.IsLoading(); }, 60000));
   SetMibSearchFolders({});
+  QuillogSetFeatureLevel(old_level);
 }
 
 TEST(ViewWalkerText, ReadableUtf8) {
