@@ -1,8 +1,5 @@
 #include "gui/DlgSelectMibFile.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,15 +11,12 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
-#include <thread>
 
 #include "app/Settings.h"
+#include "gui/TextEditor.h"
 #include "quillog/Quillog.h"
 #include "smi/MibFolders.h"
-
-extern char** environ;
 
 namespace {
 
@@ -153,19 +147,10 @@ std::vector<CSmiModuleKey> CDlgSelectMibFile::SelectedModules() const {
 }
 
 bool CDlgSelectMibFile::OpenFolder(const std::wstring& path) {
-  std::string program = "xdg-open";
-  std::string folder = quillog::WideToUtf8(path);
-  std::vector<char*> argv = {program.data(), folder.data(), nullptr};
-  pid_t pid = -1;
-  const int code = ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  const int code = StartDetached("xdg-open", quillog::WideToUtf8(path));
   if (code != 0) {
     QuillogW(QUILLOG_ERROR, 0, L"CDlgSelectMibFile::OpenFolder() : Unable to open folder %s (code is %d)", path, code);
     return false;
   }
-  std::thread([pid] {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }).detach();
   return true;
 }

@@ -62,6 +62,8 @@ bool CMyMenu::BuildPopup(const MenuEntry* description, QWidget* parent) {
   return true;
 }
 
+bool CMyMenu::AppendPopup(const MenuEntry* description) { return loaded_ && popup_ && _fill(popup_, description); }
+
 bool CMyMenu::_fill(QMenu* menu, const MenuEntry* entries) {
   if (!entries) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"An error while creating a popup menu");

@@ -54,6 +54,8 @@ class CMyMenu : public QObject {
   bool BuildMenuBar(const MenuEntry* description, QMenuBar* bar);
   // Builds the description as a pop-up menu owned by this object.
   bool BuildPopup(const MenuEntry* description, QWidget* parent = nullptr);
+  // Adds more entries at the end of the built pop-up.
+  bool AppendPopup(const MenuEntry* description);
 
   bool EnableItem(uint32_t command, bool enable);
   bool CheckItem(uint32_t command, bool check);

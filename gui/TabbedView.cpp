@@ -5,6 +5,7 @@
 #include "gui/MainMenu.h"
 #include "gui/ViewLogs.h"
 #include "gui/ViewMibBrowser.h"
+#include "gui/ViewMibBrowserLeft.h"
 #include "gui/ViewPlaceholder.h"
 #include "gui/ViewSimuler.h"
 #include "gui/ViewSimulerLeft.h"
@@ -73,6 +74,9 @@ CTabbedView::CTabbedView(CViewDispatcher* dispatcher, QWidget* parent) : QTabWid
   auto* walker = dynamic_cast<CViewWalker*>(views_[TAB_WALKER]);
   auto* simuler = dynamic_cast<CFrameSimuler*>(views_[TAB_SIMULER]);
   if (walker != nullptr && simuler != nullptr) walker->SetSimulatorLibrary(&simuler->Left()->Library());
+  // "Walk from here" and "Get" in the Browser's tree start in the Walker.
+  auto* browser = dynamic_cast<CViewMibBrowser*>(views_[TAB_BROWSER]);
+  if (walker != nullptr && browser != nullptr) browser->Left()->SetWalker(walker);
 
   for (uint32_t code = MSG_VIEW_CHOOSER_DISPLAY_BROWSER; code <= MSG_VIEW_CHOOSER_DISPLAY_LOGGER; ++code) {
     CMessageCenter::Subscribe(L"CTabbedView", this, MSG_VIEW_CHOOSER, code);

@@ -13,6 +13,7 @@
 #include "gui/MainMenu.h"
 #include "gui/MyMenu.h"
 #include "gui/TextEditor.h"
+#include "gui/ViewWalker.h"
 #include "oidatlas/OidAtlas.h"
 #include "quillog/Quillog.h"
 #include "smi/MibFolders.h"
@@ -24,7 +25,28 @@ const wchar_t* const kName = L"CViewMibBrowserLeft";
 constexpr uint32_t kBrowserCommands[] = {
     ID_BROWSER_LOAD,        ID_BROWSER_UNLOAD,         ID_BROWSER_RELOAD,           ID_BROWSER_LOADED_MODULES,
     ID_BROWSER_DISPLAY_OID, ID_BROWSER_DISPLAY_NAME,   ID_BROWSER_DISPLAY_OID_NAME, ID_BROWSER_EXPAND_ONE,
-    ID_BROWSER_COLLAPSE_ONE};
+    ID_BROWSER_COLLAPSE_ONE, ID_BROWSER_WALK_FROM_HERE, ID_BROWSER_GET};
+
+// The tree's context menu: the Browser menu, then the Walker commands.
+constexpr MenuEntry kTreeCommands[] = {{MENU_SEPARATOR, 0, nullptr},
+                                       {MENU_ITEM | ID_BROWSER_WALK_FROM_HERE, 0, nullptr},
+                                       {MENU_ITEM | ID_BROWSER_GET, 0, nullptr},
+                                       {MENU_END, 0, nullptr}};
+
+std::wstring TreeMenuString(uint32_t id) {
+  switch (id) {
+    case ID_BROWSER_WALK_FROM_HERE: return L"Walk from here\nWalk the agent from this object to the end of its subtree";
+    case ID_BROWSER_GET: return L"Get\nGet this scalar object's value from the agent";
+    default: return ProgramString(id);
+  }
+}
+
+CAsn1Oid WalkerOid(const SmiOid& oid) {
+  std::vector<uint64_t> arcs;
+  arcs.reserve(oid.size());
+  for (int64_t arc : oid) arcs.push_back(static_cast<uint64_t>(arc));
+  return CAsn1Oid(std::move(arcs));
+}
 
 // The images in MibImage order.
 const QStringList& ImagePaths() {
@@ -87,10 +109,14 @@ bool PostBrowserDisplay(const wchar_t* sender, const std::wstring& oid) {
   return queued > 0;
 }
 
-bool EditMibFile(const std::wstring& oid) {
+std::wstring MibModuleOf(const std::wstring& oid) {
   std::wstring dotted = oid;
   if (!dotted.empty() && dotted[0] == L'.') dotted.erase(0, 1);
-  const std::wstring module = FromU16(OidAtlas_MibModule(U16(dotted).c_str()));
+  return FromU16(OidAtlas_MibModule(U16(dotted).c_str()));
+}
+
+bool EditMibFile(const std::wstring& oid) {
+  const std::wstring module = MibModuleOf(oid);
   if (module.empty()) return false;
   const std::wstring path = LocateModuleFile(module);
   return !path.empty() && StartTextEditor(path);
@@ -248,8 +274,48 @@ bool CViewMibBrowserLeft::IsCommandEnabled(uint32_t command) const {
     case ID_BROWSER_DISPLAY_OID_NAME: return mode_ != DISPLAY_OID_NAME;
     case ID_BROWSER_EXPAND_ONE:
     case ID_BROWSER_COLLAPSE_ONE: return true;
+    case ID_BROWSER_WALK_FROM_HERE:
+    case ID_BROWSER_GET: {
+      if (!idle || walker_ == nullptr || walker_->IsRequestRunning()) return false;
+      const auto node = static_cast<CMibTreeIndex::Node>(SelectedNode());
+      const CSmiObject* object = index_.Object(node);
+      if (object == nullptr || object->oid.empty() || !object->IsComplete()) return false;
+      return command == ID_BROWSER_WALK_FROM_HERE || IsScalar(node);
+    }
     default: return false;
   }
+}
+
+bool CViewMibBrowserLeft::IsScalar(CMibTreeIndex::Node node) const {
+  const auto is_object_type = [](const CSmiObject* object) {
+    return object != nullptr && object->type.kind == SMI_TYPE_MACRO && object->type.name == L"OBJECT-TYPE" &&
+           !object->type.nested.empty();
+  };
+  const CSmiObject* object = index_.Object(node);
+  if (!is_object_type(object)) return false;
+  // A table's SYNTAX is a SEQUENCE OF; a row's parent is a table and a
+  // column's parent a row, both OBJECT-TYPEs.
+  const uint32_t kind = object->type.nested.front().kind;
+  if (kind == SMI_TYPE_SEQUENCE_OF || kind == SMI_TYPE_SEQUENCE) return false;
+  return !is_object_type(index_.Object(index_.Parent(node)));
+}
+
+bool CViewMibBrowserLeft::OnWalkFromHere() {
+  const CSmiObject* object = SelectedObject();
+  if (walker_ == nullptr || object == nullptr) return false;
+  if (!walker_->WalkSubtree(WalkerOid(object->oid))) return false;
+  CMessageCenter::PostViewMessage(kName, MSG_VIEW_CHOOSER, MSG_VIEW_CHOOSER_DISPLAY_WALKER, 0);
+  return true;
+}
+
+bool CViewMibBrowserLeft::OnGet() {
+  const CSmiObject* object = SelectedObject();
+  if (walker_ == nullptr || object == nullptr) return false;
+  CAsn1Oid instance = WalkerOid(object->oid);
+  instance.Add(0);
+  if (!walker_->GetVariable(instance)) return false;
+  CMessageCenter::PostViewMessage(kName, MSG_VIEW_CHOOSER, MSG_VIEW_CHOOSER_DISPLAY_WALKER, 0);
+  return true;
 }
 
 bool CViewMibBrowserLeft::OnCommand(uint32_t command) {
@@ -272,6 +338,8 @@ bool CViewMibBrowserLeft::OnCommand(uint32_t command) {
     case ID_BROWSER_COLLAPSE_ONE:
       if (currentIndex().isValid()) collapse(currentIndex());
       return true;
+    case ID_BROWSER_WALK_FROM_HERE: return OnWalkFromHere();
+    case ID_BROWSER_GET: return OnGet();
     default: return false;
   }
 }
@@ -324,8 +392,9 @@ void CViewMibBrowserLeft::_set_mode(uint32_t mode) {
 
 void CViewMibBrowserLeft::contextMenuEvent(QContextMenuEvent* event) {
   if (context_menu_ == nullptr) {
-    context_menu_ = new CMyMenu(this);
+    context_menu_ = new CMyMenu(this, TreeMenuString);
     context_menu_->BuildPopup(MainMenuPopup(IDS_MENU_BROWSER), this);
+    context_menu_->AppendPopup(kTreeCommands);
     connect(context_menu_, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
   }
   for (uint32_t command : kBrowserCommands) context_menu_->EnableItem(command, IsCommandEnabled(command));

@@ -20,10 +20,20 @@
 #include <thread>
 
 class CMyMenu;
+class CViewWalker;
+
+// Commands of the tree's own context menu (and their string numbers).
+enum BrowserTreeCommand : uint32_t {
+  ID_BROWSER_WALK_FROM_HERE = 88,
+  ID_BROWSER_GET = 89,
+};
 
 // Asks the Browser to show an OID (MSG_VIEW_BROWSER_DISPLAY). The payload
 // is a heap std::wstring the Browser frees; false when nobody took it.
 bool PostBrowserDisplay(const wchar_t* sender, const std::wstring& oid);
+// The module that defines an OID (or its nearest known ancestor) by the
+// OID name database; empty when it knows none.
+std::wstring MibModuleOf(const std::wstring& oid);
 // Opens the file of the module that defines an OID (the OID name database
 // names it) in the text editor; false when there is none.
 bool EditMibFile(const std::wstring& oid);
@@ -52,6 +62,14 @@ class CViewMibBrowserLeft : public CMyTreeView, public CViewWindow, public CComm
   bool OnLoad();
   bool OnUnload();
   bool OnReload();
+  // Walks the selected node's subtree, or gets a scalar's instance, in the
+  // Walker tab, which comes to the front.
+  bool OnWalkFromHere();
+  bool OnGet();
+  // The Walker view these start in (not owned; null: the commands are off).
+  void SetWalker(CViewWalker* walker) { walker_ = walker; }
+  // An OBJECT-TYPE with one instance (.0): not a table, row or column.
+  bool IsScalar(CMibTreeIndex::Node node) const;
   // Starts a load of these modules, reset or not.
   bool StartLoad(bool reset, const std::vector<CSmiModuleKey>& modules);
   // Shows an OID: its node, its best-known node, or loads its module.
@@ -96,4 +114,5 @@ class CViewMibBrowserLeft : public CMyTreeView, public CViewWindow, public CComm
   std::thread builder_;
   std::wstring pending_oid_;  // selected when the running load ends
   CMyMenu* context_menu_ = nullptr;
+  CViewWalker* walker_ = nullptr;
 };

@@ -14,6 +14,7 @@
 #include "gui/MainMenu.h"
 #include "gui/MyMenu.h"
 #include "gui/SmartText.h"
+#include "gui/ViewMibBrowserLeft.h"
 #include "quillog/Quillog.h"
 #include "simulator/SimulatorFile.h"
 #include "simulator/SimulatorLibrary.h"
@@ -124,8 +125,10 @@ bool CViewSimulerValue::IsCommandEnabled(uint32_t command) const {
     case ID_DISPLAY_RAW: return mode_ != DISPLAY_RAW;
     case ID_DISPLAY_SMART: return mode_ != DISPLAY_SMART;
     case ID_COPY_OID:
-    case ID_COPY_VALUE: return one;
-    default: return false;  // MIB commands wait for the Browser tab
+    case ID_COPY_VALUE:
+    case ID_MIB_LOAD: return one;
+    case ID_MIB_EDIT: return one && !MibModuleOf(Item(_selected_row())->oid.GetText()).empty();
+    default: return false;
   }
 }
 
@@ -140,6 +143,8 @@ bool CViewSimulerValue::OnCommand(uint32_t command) {
     case ID_DISPLAY_SMART: _set_mode(DISPLAY_SMART); return true;
     case ID_COPY_OID: QApplication::clipboard()->setText(QString::fromStdWString(row->oid.GetText())); return true;
     case ID_COPY_VALUE: QApplication::clipboard()->setText(QString::fromStdWString(row->value)); return true;
+    case ID_MIB_EDIT: return EditMibFile(row->oid.GetText());
+    case ID_MIB_LOAD: return PostBrowserDisplay(L"CViewSimulerValue", row->oid.GetText());
     default: return false;
   }
 }

@@ -152,6 +152,24 @@ bool CViewWalker::OnStart() {
 
 bool CViewWalker::OnRestart() { return _walk(StoredParameter(false)); }
 
+bool CViewWalker::WalkSubtree(const CAsn1Oid& root) {
+  if (root.IsEmpty() || IsRequestRunning()) return false;
+  CThreadActionWalkerParameter parameter = StoredParameter(false);
+  parameter.Subtree(root);
+  return _walk(parameter);
+}
+
+bool CViewWalker::GetVariable(const CAsn1Oid& oid) {
+  if (oid.IsEmpty() || IsRequestRunning()) return false;
+  CThreadActionWalkerParameter parameter = StoredParameter(false);
+  parameter.first_oid = oid;
+  parameter.current_oid = oid;
+  parameter.last_oid.Clear();
+  parameter.view_row = static_cast<uint32_t>(RowCount());  // no row holds it yet: appended
+  requesting_ = get_.Start(parameter);
+  return requesting_;
+}
+
 bool CViewWalker::OnGet() {
   const int row = _selected_row();
   const CWalkerResult* record = Item(row);

@@ -41,6 +41,10 @@ class CViewWalker : public CMyListViewOf<CWalkerResult>, public CViewWindow, pub
   bool OnRestart();
   bool OnGet();
   bool OnSet();
+  // Walks the subtree under an OID with the stored parameters, as Restart.
+  bool WalkSubtree(const CAsn1Oid& root);
+  // Gets one variable with the stored parameters; its answer joins the list.
+  bool GetVariable(const CAsn1Oid& oid);
   // Copies the selected rows into a simulator chosen from the library.
   bool OnSimulate();
   // The library the "Simulate" chooser lists (not owned).

@@ -42,5 +42,5 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 # with --targets only the built ones run, and not the tests that need the
 # whole build (the installed tree, the workbench program).
 exclude=()
-[ -n "$targets" ] && exclude=(-E '_NOT_BUILT$|^shipped_mibs_install$|^workbench_')
+[ -n "$targets" ] && exclude=(-E '_NOT_BUILT$|_install$|^workbench_')
 ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300 "${exclude[@]}"

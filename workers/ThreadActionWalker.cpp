@@ -163,6 +163,10 @@ bool CThreadActionWalker::_take(const CAsn1Object& name, const CAsn1Object& valu
   // The step back of the first OID may land on variables before it.
   if (oid < m_parameter.first_oid) return true;
   const bool finished = !m_parameter.last_oid.IsEmpty() && oid >= m_parameter.last_oid;
+  if (finished && m_parameter.last_excluded) {
+    m_end = End::Complete;
+    return false;
+  }
   _hand_row(std::make_unique<CWalkerResult>(m_row++, oid, value));
   if (finished) m_end = End::Complete;
   return !finished;

@@ -3,7 +3,9 @@
 #include "quillog/Quillog.h"
 
 #include <chrono>
+#include <cstdint>
 #include <random>
+#include <vector>
 
 CThreadActionWalkerParameter::CThreadActionWalkerParameter() { Clear(); }
 
@@ -22,6 +24,7 @@ CThreadActionWalkerParameter& CThreadActionWalkerParameter::operator=(const CThr
   address = other.address;
   first_oid = other.first_oid;
   last_oid = other.last_oid;
+  last_excluded = other.last_excluded;
   view_row = other.view_row;
   value = other.value;
   max_repetitions = other.max_repetitions;
@@ -36,6 +39,7 @@ void CThreadActionWalkerParameter::Clear() {
   value.clear();
   first_oid.Clear();
   last_oid.Clear();
+  last_excluded = false;
   current_oid.Clear();
   next_request_id = NewRequestId();
 }
@@ -47,6 +51,19 @@ void CThreadActionWalkerParameter::FirstOid(const wchar_t* text) {
   }
   first_oid = CAsn1Oid(text);
   current_oid = first_oid;
+}
+
+void CThreadActionWalkerParameter::Subtree(const CAsn1Oid& root) {
+  if (root.IsEmpty()) return;
+  first_oid = root;
+  current_oid = root;
+  // The next arc after the root's last one that can grow; 1.3.6.1.2.1.1
+  // ends at 1.3.6.1.2.1.2.
+  std::vector<uint64_t> arcs = root.GetArcs();
+  while (!arcs.empty() && arcs.back() == UINT64_MAX) arcs.pop_back();
+  if (!arcs.empty()) ++arcs.back();
+  last_oid = CAsn1Oid(std::move(arcs));
+  last_excluded = true;
 }
 
 uint32_t CThreadActionWalkerParameter::NewRequestId() {

@@ -22,6 +22,9 @@ class CThreadActionWalkerParameter {
   // Parses the first OID and makes the current OID a copy of it; a null
   // text is logged and changes nothing.
   void FirstOid(const wchar_t* text);
+  // The range of a subtree: from its root to the first OID past it, that
+  // OID's variable not shown. An empty root changes nothing.
+  void Subtree(const CAsn1Oid& root);
   // The id for the request being sent; the next one is one more.
   uint32_t TakeRequestId() { return next_request_id++; }
 
@@ -36,6 +39,7 @@ class CThreadActionWalkerParameter {
   uint32_t address = 0;    // IPv4, host order
   CAsn1Oid first_oid;
   CAsn1Oid last_oid;       // empty: no limit
+  bool last_excluded = false;  // the variable at or past last_oid ends the walk unshown
   uint32_t view_row = 0;
   std::wstring value;      // the value text of a Set
   uint32_t timeout_count = 0;

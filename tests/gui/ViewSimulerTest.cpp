@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "app/ShowMessage.h"
 #include "gui/DlgNewName.h"
@@ -26,6 +27,7 @@
 #include "gui/ViewSimulerSummary.h"
 #include "gui/ViewSimulerValue.h"
 #include "gui/ViewWalker.h"
+#include "smi/MibFolders.h"
 #include "simulator/SimulatorFile.h"
 #include "simulator/ThreadActionSimuler.h"
 #include "tests/common/LogCapture.h"
@@ -411,6 +413,55 @@ TEST_F(SimulerTest, ValueListAddModifyDeleteFollowTheirRules) {
   SelectRows(values, {0});
   for (uint32_t id : {ID_VALUE_ADD, ID_VALUE_MODIFY, ID_VALUE_DELETE}) EXPECT_FALSE(values.IsCommandEnabled(id)) << id;
   EXPECT_TRUE(values.IsCommandEnabled(ID_COPY_VALUE));
+}
+
+TEST_F(SimulerTest, ValueListMibCommandsOpenTheDefiningFileAndAskTheBrowser) {
+  const std::string mibs = TAVELO_MIBS_DIR;
+  SetMibSearchFolders({std::wstring(mibs.begin(), mibs.end())});
+  // An editor that writes the file it was given into `opened`.
+  const std::string opened = home_->str("opened.txt");
+  const std::string editor = home_->str("editor.sh");
+  std::ofstream(editor) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened << ".tmp' && mv '" << opened << ".tmp' '"
+                        << opened << "'\n";
+  fs::permissions(editor, fs::perms::owner_all);
+  WriteSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR, std::wstring(editor.begin(), editor.end()));
+  // Stands in for the Browser: keeps the OIDs it is asked to show.
+  struct Browser : CViewWindow {
+    using CViewWindow::CViewWindow;
+    intptr_t OnViewMessage(uint32_t, uintptr_t, uintptr_t payload) override {
+      std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(payload));
+      shown.push_back(*text);
+      return 1;
+    }
+    std::vector<std::wstring> shown;
+  } browser(dispatcher_.get());
+  CMessageCenter::Subscribe(L"Browser", &browser, MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_DISPLAY);
+
+  const std::wstring path = MakeSimulator(personal_, L"m", netsnmp::FreeUdpPort(),
+                                          {{L"1.3.6.1.2.1.2.2.1.2.1", L"Octet String", L"eth0"},
+                                           {L"1.1.5.0", L"Integer", L"7"},
+                                           {L"1.3.6.1.2.1.1.5.0", L"Octet String", L"five"}});
+  NewFrame();
+  CViewSimulerValue& values = *frame_->Values();
+  ASSERT_TRUE(Select(path));
+  ASSERT_EQ(values.CellText(0, CViewSimulerValue::COLUMN_OID), "1.1.5.0");
+  SelectRows(values, {1, 2});
+  EXPECT_FALSE(values.IsCommandEnabled(ID_MIB_EDIT));
+  EXPECT_FALSE(values.IsCommandEnabled(ID_MIB_LOAD));
+  SelectRows(values, {0});  // no module defines it
+  EXPECT_FALSE(values.IsCommandEnabled(ID_MIB_EDIT));
+  EXPECT_TRUE(values.OnCommand(ID_MIB_LOAD));
+  SelectRows(values, {2});
+  ASSERT_TRUE(values.OnCommand(ID_MIB_EDIT));
+  ASSERT_TRUE(ProcessUntil([&] { return fs::exists(opened); })) << "the editor did not run";
+  std::ifstream in(opened);
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(fs::path(file).filename(), "IF-MIB.mib");
+  EXPECT_TRUE(values.OnCommand(ID_MIB_LOAD));
+  ASSERT_TRUE(ProcessUntil([&] { return browser.shown.size() == 2; }));
+  EXPECT_EQ(browser.shown, (std::vector<std::wstring>{L"1.1.5.0", L"1.3.6.1.2.1.2.2.1.2.1"}));
+  CMessageCenter::Unsubscribe(&browser);
+  SetMibSearchFolders({});
 }
 
 // ---------------------------------------------------------------- creation wizard

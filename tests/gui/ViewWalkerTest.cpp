@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 
 #include <atomic>
 #include <map>
@@ -11,8 +12,13 @@
 #include "gui/DlgSnmpParameter.h"
 #include "gui/MainMenu.h"
 #include "gui/SmartText.h"
+#include "gui/TabbedView.h"
+#include "gui/ViewMibBrowser.h"
+#include "gui/ViewMibBrowserLeft.h"
 #include "gui/ViewWalker.h"
 #include "kit/ZubConvertor.h"
+#include "quillog/Quillog.h"
+#include "smi/MibFolders.h"
 #include "tests/common/NetSnmp.h"
 #include "tests/common/ScriptedAgent.h"
 #include "tests/common/UdpSocket.h"
@@ -205,6 +211,90 @@ TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), typed);
   ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqvx", agent_->Target(), ".1.3.6.1.2.1.1.6.0"}, &out), 0);
   EXPECT_NE(out.find("53 61 6C 6C 65 20 C3 A9 20 E2 98 95 20 37"), std::string::npos) << out;
+}
+
+TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
+  const std::string mibs = TAVELO_MIBS_DIR;
+  SetMibSearchFolders({std::wstring(mibs.begin(), mibs.end())});
+  StoreParameters(agent_->Port(), 2, 1000, 2, "1.3.6.1.2.1.2", "1.3.6.1.2.1.3");  // the tree's range wins
+  // The Logger shows the requests (kept as a picture when asked for).
+  const uint32_t old_level = QuillogGetFeatureLevel();
+  WriteSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL, -1,
+                    QLF_PROGRAM_SNMP | QLF_PROGRAM_SNMP_DECODE_IN | QLF_PROGRAM_SNMP_FRAME_OUT | QLF_PROGRAM_GUI);
+  CTabbedView tabs(dispatcher_.get());
+  tabs.ActivateTab(TAB_BROWSER);
+  auto* walker = dynamic_cast<CViewWalker*>(tabs.View(TAB_WALKER));
+  auto* browser = dynamic_cast<CViewMibBrowser*>(tabs.View(TAB_BROWSER));
+  ASSERT_TRUE(walker != nullptr && browser != nullptr);
+  CViewMibBrowserLeft& tree = *browser->Left();
+  ASSERT_TRUE(tree.StartLoad(true, {CSmiModuleKey::FromString(L"SNMPv2-MIB")}));
+  ASSERT_TRUE(ProcessUntil([&] { return !tree.IsLoading(); }, 60000));
+  const auto select = [&](const SmiOid& oid) {
+    const CMibTreeIndex::Node node = tree.Index().FindOid(oid);
+    tree.Reveal(node);
+    return node;
+  };
+
+  // Walk from here: exactly what snmpwalk prints, in the Walker, in front.
+  std::string out;
+  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", agent_->Target(), ".1.3.6.1.2.1.1.6.0", "s", "lab"}, &out),
+            0) << out;  // text snmpwalk prints as text, whatever a test before left there
+  ASSERT_NE(select({1, 3, 6, 1, 2, 1, 1}), CMibTreeIndex::kRoot);
+  EXPECT_FALSE(tree.IsCommandEnabled(ID_BROWSER_GET)) << "system is no scalar";
+  ASSERT_TRUE(tree.OnCommand(ID_BROWSER_WALK_FROM_HERE));
+  EXPECT_FALSE(tree.IsCommandEnabled(ID_BROWSER_WALK_FROM_HERE)) << "while the walk runs";
+  EXPECT_FALSE(walker->IsCommandEnabled(ID_WALKER_RESTART));
+  ASSERT_TRUE(ProcessUntil([&] { return !walker->IsRequestRunning(); }, 20000));
+  ASSERT_EQ(netsnmp::Run({"snmpwalk", "-v2c", "-c", "tumbol", "-On", agent_->Target(), ".1.3.6.1.2.1.1"}, &out), 0);
+  const std::vector<Variable> expected = Parse(out);
+  std::vector<Variable> rows = Rows(*walker);
+  ASSERT_GT(expected.size(), 8u);
+  ASSERT_EQ(rows.size(), expected.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (expected[i].oid == "1.3.6.1.2.1.1.3.0") rows[i].value = expected[i].value;  // sysUpTime moves on
+    EXPECT_EQ(rows[i], expected[i]) << "row " << i;
+  }
+  ASSERT_TRUE(ProcessUntil([&] { return tabs.currentIndex() == TAB_WALKER; }, 5000));
+
+  // Get: only on a scalar object; its .0 instance joins the list.
+  tabs.ActivateTab(TAB_BROWSER);
+  const struct {
+    SmiOid oid;
+    bool scalar;
+  } nodes[] = {{{1, 3, 6, 1, 2, 1, 1, 9}, false},       // sysORTable
+               {{1, 3, 6, 1, 2, 1, 1, 9, 1}, false},    // sysOREntry
+               {{1, 3, 6, 1, 2, 1, 1, 9, 1, 3}, false}, // sysORDescr
+               {{1, 3, 6, 1, 6, 3, 1}, false},          // snmpMIB
+               {{1, 3, 6, 1, 2, 1, 1, 8}, true},        // sysORLastChange
+               {{1, 3, 6, 1, 2, 1, 1, 1}, true}};       // sysDescr, got below
+  for (const auto& n : nodes) {
+    ASSERT_NE(select(n.oid), CMibTreeIndex::kRoot) << SmiOidDotted(n.oid);
+    EXPECT_EQ(tree.IsCommandEnabled(ID_BROWSER_GET), n.scalar) << SmiOidDotted(n.oid);
+    EXPECT_TRUE(tree.IsCommandEnabled(ID_BROWSER_WALK_FROM_HERE)) << SmiOidDotted(n.oid);
+  }
+  ASSERT_TRUE(tree.OnCommand(ID_BROWSER_GET));
+  ASSERT_TRUE(ProcessUntil([&] { return !walker->IsRequestRunning(); }, 10000));
+  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-On", agent_->Target(), ".1.3.6.1.2.1.1.1.0"}, &out), 0);
+  ASSERT_EQ(Parse(out).size(), 1u) << out;
+  ASSERT_EQ(walker->RowCount(), static_cast<int>(expected.size()) + 1);
+  EXPECT_EQ(Rows(*walker).back(), Parse(out).front());
+  ASSERT_TRUE(ProcessUntil([&] { return tabs.currentIndex() == TAB_WALKER; }, 5000));
+  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) {
+    tabs.resize(1100, 500);
+    tabs.show();
+    tabs.ActivateTab(TAB_LOGGER);
+    ProcessUntil([] { return false; }, 500);
+    if (auto* logs = qobject_cast<QTableView*>(tabs.View(TAB_LOGGER))) logs->resizeColumnsToContents();
+    tabs.View(TAB_LOGGER)->grab().save(QString::fromUtf8(folder) + "/logger.png");
+  }
+
+  // Neither while a load runs.
+  ASSERT_TRUE(tree.StartLoad(false, {CSmiModuleKey::FromString(L"IF-MIB")}));
+  EXPECT_FALSE(tree.IsCommandEnabled(ID_BROWSER_WALK_FROM_HERE));
+  EXPECT_FALSE(tree.OnCommand(ID_BROWSER_GET));
+  ASSERT_TRUE(ProcessUntil([&] { return !tree.IsLoading(); }, 60000));
+  SetMibSearchFolders({});
+  QuillogSetFeatureLevel(old_level);
 }
 
 TEST(ViewWalkerText, ReadableUtf8) {

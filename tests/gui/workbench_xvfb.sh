@@ -70,6 +70,13 @@ check_autostart() {
     sleep 0.1
   done
   [ -n "$logged" ] || { kill "$pid"; fail "the trap is not in the log ${log:-(no log file)}"; }
+  # The Logger with those lines (SCREENSHOT-logger.png).
+  if [ -n "$screenshot" ] && command -v import >/dev/null &&
+    timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null; then
+    xdotool key --clearmodifiers ctrl+5
+    sleep 0.5
+    import -window "$window" "${screenshot%.png}-logger.png" || echo "no Logger screenshot taken" >&2
+  fi
   kill -TERM "$pid"
   ends_after "SIGTERM"
   grep -q '^"LastAutoStart"=dword:00000001' "$XDG_CONFIG_HOME/tavelo/settings.reg" ||
@@ -153,12 +160,6 @@ if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
   sleep 0.5
   if [ -n "$screenshot" ] && command -v import >/dev/null; then
     import -window "$window" "$screenshot" || echo "no screenshot taken" >&2
-    # The Logger too (SCREENSHOT-logger.png), then back to the tab chosen above.
-    xdotool key --clearmodifiers ctrl+5
-    sleep 0.5
-    import -window "$window" "${screenshot%.png}-logger.png" || echo "no Logger screenshot taken" >&2
-    xdotool key --clearmodifiers ctrl+4
-    sleep 0.5
   fi
   xdotool key --clearmodifiers alt+F4
   ends_after "Alt+F4"

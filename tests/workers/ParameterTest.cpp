@@ -30,4 +30,31 @@ TEST(WalkerParameter, ANullFirstOidIsRefusedAndKeepsTheOldOne) {
   EXPECT_EQ(log.CountContaining(L"NULL parameter in CThreadActionWalkerParameter::FirstOid()", QUILLOG_ERROR), 1u);
 }
 
+TEST(WalkerParameter, ASubtreeEndsAtTheFirstOidPastItAndSurvivesTheCopy) {
+  const struct {
+    CAsn1Oid root;
+    const wchar_t* last;
+  } cases[] = {
+      {CAsn1Oid(L"1.3.6.1.2.1.1"), L"1.3.6.1.2.1.2"},
+      {CAsn1Oid(L"1.3.6.1.2.1.2.2.1.0"), L"1.3.6.1.2.1.2.2.1.1"},
+      {CAsn1Oid{1, 3, 6, UINT64_MAX}, L"1.3.7"},
+      {CAsn1Oid{1, 3, UINT64_MAX, UINT64_MAX}, L"1.4"},
+  };
+  for (const auto& c : cases) {
+    CThreadActionWalkerParameter p;
+    p.Subtree(c.root);
+    CThreadActionWalkerParameter copy;
+    copy = p;
+    EXPECT_EQ(copy.first_oid, c.root);
+    EXPECT_EQ(copy.current_oid, c.root);
+    EXPECT_EQ(copy.last_oid.GetText(), c.last) << c.root.GetText();
+    EXPECT_TRUE(copy.last_excluded);
+    EXPECT_LT(c.root, copy.last_oid);
+  }
+  CThreadActionWalkerParameter p;
+  p.Subtree(CAsn1Oid());
+  EXPECT_TRUE(p.last_oid.IsEmpty());
+  EXPECT_FALSE(p.last_excluded);
+}
+
 }  // namespace

@@ -28,12 +28,15 @@ TEST_F(WalkTest, WalksMatchSnmpwalk) {
     const char* root;
     const wchar_t* beyond;
     uint32_t repetitions = 0;
+    bool excluded = false;  // the variable past the last OID ends the walk unshown
   };
   const Case cases[] = {
       {0, L"0.0", nullptr, "-v1", ".1", nullptr},
       {1, L"1.3.6.1.2.1.1", L"1.3.6.1.2.1.2", "-v2c", ".1.3.6.1.2.1.1", L"1.3.6.1.2.1.2.1.0"},
       {1, L"", nullptr, "-v2c", ".1", nullptr, 25},
       {1, L"1.3.6.1.2.1.1", L"1.3.6.1.2.1.2", "-v2c", ".1.3.6.1.2.1.1", L"1.3.6.1.2.1.2.1.0", 7},
+      {0, L"1.3.6.1.2.1.1", L"1.3.6.1.2.1.2", "-v1", ".1.3.6.1.2.1.1", nullptr, 0, true},
+      {1, L"1.3.6.1.2.1.1", L"1.3.6.1.2.1.2", "-v2c", ".1.3.6.1.2.1.1", nullptr, 7, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.tool) + " " + c.root + " repetitions " + std::to_string(c.repetitions));
@@ -41,6 +44,7 @@ TEST_F(WalkTest, WalksMatchSnmpwalk) {
     auto p = Parameter(agent_->Port(), c.first, c.version);
     if (c.last != nullptr) p.last_oid = CAsn1Oid(c.last);
     p.max_repetitions = c.repetitions;
+    p.last_excluded = c.excluded;
     const auto ours = Walk(p).oids;
     std::string out;
     EXPECT_EQ(netsnmp::Run({"snmpwalk", c.tool, "-c", "tumbol", "-On", agent_->Target(), c.root}, &out), 0);

@@ -1,0 +1,43 @@
+#!/bin/sh
+# Installs the build into a temporary prefix; with no simulator folder of the
+# user's or the machine's, the installed tavelo must find the demo simulator
+# by its name (the program's own, legacy folder) and serve it to snmpget.
+set -u
+build=$1
+work=$(mktemp -d)
+pid=
+cleanup() { [ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "cmake --install"; }
+
+export HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config"
+export XDG_STATE_HOME="$work/home/state" XDG_DATA_DIRS="$work/none"
+mkdir -p "$HOME"
+
+demo="$work/prefix/share/tavelo/Simulators/Demo.tav"
+[ -f "$demo" ] || fail "no $demo"
+tavelo="$work/prefix/bin/tavelo"
+[ -x "$work/prefix/bin/tavelo-workbench" ] || fail "no tavelo-workbench beside tavelo"
+community=$("$tavelo" sim show "$demo" | sed -n 's/^# .*, community \([^,]*\),.*/\1/p')
+[ -n "$community" ] || fail "no community in the demo"
+
+port=
+for _ in 1 2 3 4 5 6 7 8 9 10; do
+  candidate=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
+  [ -z "$(ss -Huln "sport = :$candidate")" ] && { port=$candidate; break; }
+done
+[ -n "$port" ] || fail "no free UDP port"
+
+"$tavelo" simulate -p "$port" -a 127.0.0.1 Demo >"$work/out" 2>&1 &
+pid=$!
+answer=
+for _ in $(seq 50); do
+  answer=$(snmpget -v2c -c "$community" -r 0 -t 1 -Oqv "127.0.0.1:$port" .1.3.6.1.2.1.1.1.0 2>/dev/null) && break
+  kill -0 "$pid" 2>/dev/null || { cat "$work/out"; fail "tavelo simulate Demo ended"; }
+  sleep 0.2
+done
+expected=$(sed -n 's/^\.1\.3\.6\.1\.2\.1\.1\.1\.0 = STRING: //p' "$(dirname "$0")/../../cli/demo/demo.walk")
+[ "$answer" = "$expected" ] || { cat "$work/out"; fail "sysDescr.0 is '$answer', not $expected"; }
+echo "ok: Demo served from $demo"
