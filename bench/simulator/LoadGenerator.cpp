@@ -19,7 +19,6 @@
 #include <iterator>
 #include <sstream>
 
-
 namespace simbench {
 
 namespace {

@@ -20,7 +20,6 @@
 #include <memory>
 #include <string>
 
-
 namespace {
 
 constexpr int kOutstanding = 16;
