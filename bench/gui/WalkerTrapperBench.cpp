@@ -75,44 +75,7 @@ bool LoopUntil(Pred done, int timeout_ms) {
 }
 
 // An snmpd on a loopback port whose whole MIB community "tumbol" reads.
-class WholeMibAgent {
- public:
-  WholeMibAgent() {
-    char pattern[] = "/tmp/tavelo-bench-snmpd-XXXXXX";
-    dir_ = ::mkdtemp(pattern);
-    ::setenv("MIBS", "", 1);
-    ::setenv("SNMP_PERSISTENT_DIR", (dir_ + "/persist").c_str(), 1);
-  }
-  ~WholeMibAgent() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-    }
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  bool Start() {
-    port_ = netsnmp::FreeUdpPort();
-    std::ofstream(dir_ + "/snmpd.conf") << "rocommunity tumbol 127.0.0.1\n";
-    pid_ = netsnmp::Spawn({"snmpd", "-f", "-Lo", "-C", "-c", dir_ + "/snmpd.conf", "udp:" + Target()},
-                          dir_ + "/snmpd.log");
-    for (int i = 0; pid_ > 0 && i < 100; ++i) {
-      std::string out;
-      if (netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-t", "0.1", "-r", "0", Target(), ".1.3.6.1.2.1.1.1.0"},
-                       &out) == 0)
-        return true;
-    }
-    return false;
-  }
-  uint16_t Port() const { return port_; }
-  std::string Target() const { return "127.0.0.1:" + std::to_string(port_); }
-
- private:
-  std::string dir_;
-  uint16_t port_ = 0;
-  pid_t pid_ = -1;
-};
+const char kWholeMibConfig[] = "rocommunity tumbol 127.0.0.1\n";
 
 void StoreWalkParameters(uint16_t port, uint32_t version) {
   WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP, L"127.0.0.1");
@@ -125,7 +88,7 @@ void StoreWalkParameters(uint16_t port, uint32_t version) {
   WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID, L"");
 }
 
-bool BenchWalk(CViewWalker& view, const WholeMibAgent& agent) {
+bool BenchWalk(CViewWalker& view, const netsnmp::Agent& agent) {
   bool ok = true;
   for (uint32_t version : {1u, 2u}) {
     StoreWalkParameters(agent.Port(), version);
@@ -312,7 +275,7 @@ int main(int argc, char** argv) {
   {
     QApplication app(argc, argv);
     CQtDispatcher dispatcher;
-    WholeMibAgent agent;
+    netsnmp::Agent agent(kWholeMibConfig);
     std::printf("Walker and Trapper views (%s platform, %u CPUs)\n", qPrintable(QGuiApplication::platformName()),
                 std::thread::hardware_concurrency());
     const std::string only = argc > 1 ? argv[1] : "";

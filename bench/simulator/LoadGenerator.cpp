@@ -8,22 +8,16 @@
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/uio.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
-
-extern char** environ;
 
 namespace simbench {
 
@@ -163,16 +157,6 @@ double ProcessCpuSeconds(int pid) {
   return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
-uint16_t FreeUdpPort() {
-  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address = Loopback(0);
-  socklen_t size = sizeof(address);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
 EchoServer::EchoServer() {
   fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = Loopback(0);
@@ -196,52 +180,6 @@ EchoServer::~EchoServer() {
   ::shutdown(fd_, SHUT_RDWR);
   if (thread_.joinable()) thread_.join();
   ::close(fd_);
-}
-
-Snmpd::Snmpd(const std::string& sys_descr, const std::string& more_config) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tavelo-snmpd-XXXXXX").string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (::mkdtemp(name.data()) == nullptr) return;
-  folder_ = name.data();
-  port_ = FreeUdpPort();
-  std::string conf = folder_ + "/snmpd.conf";
-  {
-    std::ofstream out(conf);
-    out << "agentAddress udp:127.0.0.1:" << port_ << "\n"
-        << "rocommunity public 127.0.0.1\n"
-        << "sysDescr " << sys_descr << "\n"
-        << "dontLogTCPWrappersConnects yes\n"
-        << more_config;
-  }
-  std::string persistent = "SNMP_PERSISTENT_DIR=" + folder_;
-  std::vector<std::string> env_strings = {persistent, "MIBS=", "PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
-  std::vector<char*> envp;
-  for (auto& s : env_strings) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  std::string pid_file = folder_ + "/snmpd.pid";
-  std::vector<std::string> args = {"snmpd", "-f", "-C", "-c", conf, "-Lf", "/dev/null", "-p", pid_file};
-  std::vector<char*> argv;
-  for (auto& s : args) argv.push_back(s.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  if (::posix_spawnp(&pid, "snmpd", nullptr, nullptr, argv.data(), envp.data()) != 0) return;
-  pid_ = pid;
-  // Wait until it answers.
-  GetRequest probe("public", {0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x01, 0x00});
-  for (int i = 0; i < 50; ++i) {
-    if (RunLoad(port_, probe, 1, 0.1).answered > 0) return;
-  }
-}
-
-Snmpd::~Snmpd() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-  }
-  std::error_code ec;
-  if (!folder_.empty()) std::filesystem::remove_all(folder_, ec);
 }
 
 }  // namespace simbench

@@ -46,28 +46,9 @@ class EchoServer {
   std::thread thread_;
 };
 
-// Net-SNMP's snmpd answering sysDescr on a loopback port, in a temporary
-// folder; `more_config` is added to its configuration.
-class Snmpd {
- public:
-  explicit Snmpd(const std::string& sys_descr, const std::string& more_config = "");
-  ~Snmpd();
-  bool ok() const { return pid_ > 0; }
-  int pid() const { return pid_; }
-  uint16_t port() const { return port_; }
-
- private:
-  std::string folder_;
-  int pid_ = -1;
-  uint16_t port_ = 0;
-};
-
 // CPU seconds (user + system) used so far by the other threads of this
 // process (everything but the calling thread), and by another process.
 double OtherThreadsCpuSeconds();
 double ProcessCpuSeconds(int pid);
-
-// A UDP port on 127.0.0.1 that is free right now.
-uint16_t FreeUdpPort();
 
 }  // namespace simbench

@@ -6,11 +6,10 @@
 #include "asn1/BerDecoder.h"
 #include "asn1/BerEncoder.h"
 #include "simulator/ThreadActionSimuler.h"
+#include "tests/common/NetSnmp.h"
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,8 +20,6 @@
 #include <memory>
 #include <string>
 
-extern char** environ;
-
 namespace {
 
 constexpr int kOutstanding = 16;
@@ -31,15 +28,21 @@ const char kSysDescr[] = "Tavelo benchmark agent";
 // sysDescr.0 as OID content octets.
 const std::vector<uint8_t> kSysDescrOid = {0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x01, 0x00};
 
+// snmpd answering sysDescr to community "public", with `more` configuration.
+std::string SnmpdConfig(const std::string& more = "") {
+  return std::string("rocommunity public 127.0.0.1\nsysDescr ") + kSysDescr + "\ndontLogTCPWrappersConnects yes\n" + more;
+}
+
 struct Agents {
-  Agents() : snmpd(kSysDescr) {
+  Agents() : snmpd(SnmpdConfig(), "public") {
     simulator.kind = CSimulatorEntry::KindSimulator;
     simulator.AddValue(L"1.3.6.1.2.1.1.1.0", L"Octet String", L"Tavelo benchmark agent");
     simulator.AddValue(L"1.3.6.1.2.1.1.3.0", L"TimeTicks", L"4242");
     simulator.AddValue(L"1.3.6.1.2.1.1.5.0", L"Octet String", L"bench-host");
     simulator.SortValues();
-    simulator_port = simbench::FreeUdpPort();
-    started = engine.Start(simulator_port, true, true, L"public", &simulator) && engine.WaitBegun(5000);
+    simulator_port = netsnmp::FreeUdpPort();
+    started = engine.Start(simulator_port, true, true, L"public", &simulator) && engine.WaitBegun(5000) &&
+              snmpd.Start();
   }
   ~Agents() {
     engine.Stop();
@@ -49,7 +52,7 @@ struct Agents {
   CThreadActionSimuler engine;
   uint16_t simulator_port = 0;
   bool started = false;
-  simbench::Snmpd snmpd;
+  netsnmp::Agent snmpd;
   simbench::EchoServer echo;
 };
 
@@ -59,7 +62,7 @@ struct Agents {
 // rates follow the share of CPU the servers get, the cost per request does not.
 void BM_AnsweredGetRequests(benchmark::State& state) {
   Agents agents;
-  if (!agents.started || !agents.snmpd.ok()) {
+  if (!agents.started) {
     state.SkipWithError("an agent could not be started");
     return;
   }
@@ -84,9 +87,9 @@ void BM_AnsweredGetRequests(benchmark::State& state) {
   };
   for (auto _ : state) {
     in_process(&ours, agents.simulator_port);
-    const double before = simbench::ProcessCpuSeconds(agents.snmpd.pid());
-    const simbench::LoadResult round = simbench::RunLoad(agents.snmpd.port(), request, kOutstanding, kSecondsPerRound);
-    theirs.Add(round, simbench::ProcessCpuSeconds(agents.snmpd.pid()) - before);
+    const double before = simbench::ProcessCpuSeconds(agents.snmpd.Pid());
+    const simbench::LoadResult round = simbench::RunLoad(agents.snmpd.Port(), request, kOutstanding, kSecondsPerRound);
+    theirs.Add(round, simbench::ProcessCpuSeconds(agents.snmpd.Pid()) - before);
     in_process(&echo, agents.echo.port());
   }
   state.counters["tavelo_per_s"] = ours.load.Rate();
@@ -104,19 +107,10 @@ BENCHMARK(BM_AnsweredGetRequests)->Iterations(10)->Unit(benchmark::kSecond)->Use
 // Runs a Net-SNMP tool to its end with its output in `out_path`; its wall
 // time in seconds, or a negative number when it could not run.
 double RunTool(const std::vector<std::string>& args, const std::string& out_path) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
-  pid_t pid = -1;
-  const bool spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = netsnmp::Spawn(args, out_path, "/dev/null");
   int status = 0;
-  if (!spawned || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  if (pid <= 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
@@ -145,10 +139,10 @@ void BM_BulkWalkHundredValues(benchmark::State& state) {
     simulator.AddValue(std::wstring(oid.begin(), oid.end()), L"Octet String", L"value " + std::to_wstring(i));
   }
   simulator.SortValues();
-  simbench::Snmpd snmpd(kSysDescr, overrides);
+  netsnmp::Agent snmpd(SnmpdConfig(overrides), "public");
   CThreadActionSimuler engine;
-  const uint16_t port = simbench::FreeUdpPort();
-  if (!snmpd.ok() || !engine.Start(port, true, true, L"public", &simulator) || !engine.WaitBegun(5000)) {
+  const uint16_t port = netsnmp::FreeUdpPort();
+  if (!snmpd.Start() || !engine.Start(port, true, true, L"public", &simulator) || !engine.WaitBegun(5000)) {
     state.SkipWithError("an agent could not be started");
     return;
   }
@@ -161,7 +155,7 @@ void BM_BulkWalkHundredValues(benchmark::State& state) {
   // Both must list the same 100 values.
   std::string listed[2];
   for (int i = 0; i < 2; ++i) {
-    if (walk(i == 0 ? port : snmpd.port()) < 0) break;
+    if (walk(i == 0 ? port : snmpd.Port()) < 0) break;
     listed[i] = WalkedLines(out);
   }
   const size_t lines = static_cast<size_t>(std::count(listed[0].begin(), listed[0].end(), '\n'));
@@ -177,9 +171,9 @@ void BM_BulkWalkHundredValues(benchmark::State& state) {
     double before = simbench::OtherThreadsCpuSeconds();
     ours_wall += walk(port);
     ours_cpu += simbench::OtherThreadsCpuSeconds() - before;
-    before = simbench::ProcessCpuSeconds(snmpd.pid());
-    theirs_wall += walk(snmpd.port());
-    theirs_cpu += simbench::ProcessCpuSeconds(snmpd.pid()) - before;
+    before = simbench::ProcessCpuSeconds(snmpd.Pid());
+    theirs_wall += walk(snmpd.Port());
+    theirs_cpu += simbench::ProcessCpuSeconds(snmpd.Pid()) - before;
     ++walks;
   }
   engine.Stop();

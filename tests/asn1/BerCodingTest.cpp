@@ -1,7 +1,7 @@
 #include "asn1/Asn1Object.h"
 #include "asn1/BerDecoder.h"
 #include "asn1/BerEncoder.h"
-#include "tests/asn1/CodecHelpers.h"
+#include "tests/common/CodecHelpers.h"
 #include "tests/common/LogCapture.h"
 
 #include <gtest/gtest.h>

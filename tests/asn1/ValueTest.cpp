@@ -1,6 +1,6 @@
 #include "asn1/Asn1Object.h"
 #include "asn1/Asn1Value.h"
-#include "tests/asn1/CodecHelpers.h"
+#include "tests/common/CodecHelpers.h"
 #include "tests/common/LogCapture.h"
 
 #include <gtest/gtest.h>

@@ -22,6 +22,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -123,12 +124,23 @@ inline std::vector<std::string> WalkOids(const std::string& output) {
   return oids;
 }
 
-// An snmpd of our own on 127.0.0.1. Read community "tumbol", write
-// community "quinsar", both limited to subtrees that do not change between
-// two walks.
+// The tests' agent: read community "tumbol", write community "quinsar",
+// both limited to subtrees that do not change between two walks.
+inline const char* const kWalkViewConfig =
+    "view walkview included .1.3.6.1.2.1.1\n"
+    "view walkview included .1.3.6.1.2.1.2\n"
+    "view walkview included .1.3.6.1.2.1.11\n"
+    "view walkview included .1.3.6.1.2.1.31\n"
+    "rocommunity tumbol 127.0.0.1 -V walkview\n"
+    "rwcommunity quinsar 127.0.0.1 -V walkview\n"
+    "sysDescr Tavelo test agent\n";
+
+// An snmpd of our own on 127.0.0.1 with the given configuration; it is up
+// once `community` reads sysDescr.0.
 class Agent {
  public:
-  Agent() {
+  explicit Agent(std::string config = kWalkViewConfig, std::string community = "tumbol")
+      : config_(std::move(config)), community_(std::move(community)) {
     char pattern[] = "/tmp/tavelo-snmpd-XXXXXX";
     dir_ = mkdtemp(pattern);
     setenv("MIBS", "", 1);  // numeric OIDs only: no MIB loading noise
@@ -145,19 +157,13 @@ class Agent {
   bool Start() {
     for (int attempt = 0; attempt < 3; ++attempt) {
       port_ = FreeUdpPort();
-      std::ofstream(dir_ + "/snmpd.conf") << "view walkview included .1.3.6.1.2.1.1\n"
-                                             "view walkview included .1.3.6.1.2.1.2\n"
-                                             "view walkview included .1.3.6.1.2.1.11\n"
-                                             "view walkview included .1.3.6.1.2.1.31\n"
-                                             "rocommunity tumbol 127.0.0.1 -V walkview\n"
-                                             "rwcommunity quinsar 127.0.0.1 -V walkview\n"
-                                             "sysDescr Tavelo test agent\n";
+      std::ofstream(dir_ + "/snmpd.conf") << config_;
       pid_ = Spawn({"snmpd", "-f", "-Lo", "-C", "-c", dir_ + "/snmpd.conf", "udp:127.0.0.1:" + std::to_string(port_)},
                    dir_ + "/snmpd.log");
       if (pid_ <= 0) return false;
       for (int i = 0; i < 100; ++i) {
         std::string out;
-        if (Run({"snmpget", "-v2c", "-c", "tumbol", "-t", "0.1", "-r", "0", "-On", Target(), ".1.3.6.1.2.1.1.1.0"},
+        if (Run({"snmpget", "-v2c", "-c", community_, "-t", "0.1", "-r", "0", "-On", Target(), ".1.3.6.1.2.1.1.1.0"},
                 &out) == 0)
           return true;
         int status = 0;
@@ -175,10 +181,13 @@ class Agent {
     pid_ = -1;
   }
   uint16_t Port() const { return port_; }
+  pid_t Pid() const { return pid_; }
   std::string Target() const { return "127.0.0.1:" + std::to_string(port_); }
   std::string Log() const { return ReadAll(dir_ + "/snmpd.log"); }
 
  private:
+  std::string config_;
+  std::string community_;
   std::string dir_;
   uint16_t port_ = 0;
   pid_t pid_ = -1;

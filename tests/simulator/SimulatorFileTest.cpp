@@ -140,20 +140,6 @@ TEST_F(SimulatorFile, ValuesBeyondTheLimitAreKeptThroughASave) {
   EXPECT_EQ(back.values.back().value, L"150");
 }
 
-TEST_F(SimulatorFile, AShuffledFileIsSortedOnLoad) {
-  const std::vector<std::wstring> sorted = {L"1.3.6.1.2.1.1", L"1.3.6.1.2.1.1.0", L"1.3.6.1.2.1.1.1.0",
-                                            L"1.3.6.1.2.1.1.2.0", L"1.3.6.1.2.1.1.10.0", L"1.3.6.1.4.1.4294967295"};
-  const std::vector<size_t> order = {4, 0, 5, 2, 1, 3};
-  FileBuilder builder;
-  builder.Header(1, static_cast<uint32_t>(order.size()));
-  for (size_t i : order) builder.Value(sorted[i], 0x02, std::to_wstring(i));
-  WriteBytes(dir_.path() / "shuffled.tav", builder.bytes());
-  CSimulatorEntry s;
-  ASSERT_TRUE(Load(&s, "shuffled.tav"));
-  EXPECT_EQ(Oids(s), sorted);
-  for (size_t i = 0; i < s.values.size(); ++i) EXPECT_EQ(s.values[i].value, std::to_wstring(i));
-}
-
 // A text that does not parse for its type is never served as a made-up
 // value: the value is skipped, with a warning naming it, and the rest loads.
 TEST_F(SimulatorFile, ValuesWhoseTextDoesNotParseAreSkippedByName) {

@@ -1,7 +1,7 @@
 #include "asn1/BerEncoder.h"
 #include "snmp/SnmpFrameOut.h"
 #include "snmp/SnmpGetBulkRequestOut.h"
-#include "tests/asn1/CodecHelpers.h"
+#include "tests/common/CodecHelpers.h"
 #include "tests/common/LogCapture.h"
 
 #include <gtest/gtest.h>

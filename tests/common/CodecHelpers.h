@@ -1,4 +1,4 @@
-// Small helpers shared by the codec tests.
+// Small helpers shared by the codec and message tests.
 #pragma once
 
 #include "asn1/Asn1Object.h"
