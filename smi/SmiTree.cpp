@@ -221,10 +221,7 @@ void CSmiTree::Reset() {
 }
 
 void CSmiTree::ClearLinks() {
-  for (auto& object : objects_) {
-    object->parent = nullptr;
-    object->tree_item = nullptr;
-  }
+  for (auto& object : objects_) object->parent = nullptr;
 }
 
 bool CSmiTree::RegisterModule(const std::wstring& module_name_or_path) {

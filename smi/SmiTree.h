@@ -170,18 +170,18 @@ struct CSmiType {
   std::wstring DisplayText(bool with_constraint) const;
 };
 
+// Tens of thousands are kept per load: the small fields share one word.
 struct CSmiObject {
   SmiOid oid;
   CSmiType type;
-  uint32_t status = 0;
-  uint32_t access = 0;
   CSmiText description;
-  CSmiName pending_name;          // OID component name unknown when read
-  int32_t resolve_position = -1;  // -1: OID complete
-  bool visible = false;
+  CSmiName pending_name;  // OID component name unknown when read
   CSmiObject* parent = nullptr;
-  void* tree_item = nullptr;  // owned by the browser view
   std::vector<CSmiDeclaration> declarations;
+  int32_t resolve_position = -1;  // -1: OID complete
+  uint8_t status = 0;             // SmiStatusCode
+  uint8_t access = 0;             // SmiAccessCode
+  bool visible = false;
 
   bool IsComplete() const { return resolve_position == -1; }
   // Name of the first declaration (empty when there is none).
