@@ -43,6 +43,7 @@
 #include <vector>
 
 #include "kit/ZubCriticalSection.h"
+#include "smi/SmiCompactList.h"
 #include "smi/SmiNameIndex.h"
 #include "smi/SmiText.h"
 
@@ -221,7 +222,7 @@ struct CSmiType {
   CSmiSharedText name;      // referenced type name, macro keyword, or empty
   CSmiName constraint;      // e.g. "SIZE 0..255", "up(1), down(2)"
   uint32_t kind = SMI_TYPE_NONE;
-  std::vector<CSmiType> nested;  // only on an assignment's own type, flat
+  CSmiCompactList<CSmiType> nested;  // only on an assignment's own type, flat
 
   // "INTEGER", "OCTET STRING", the name for kinds 17 and 18, "Unknown type"
   // otherwise; with_constraint adds " (constraint)" when there is one.
