@@ -503,7 +503,7 @@ void CSmiParser::SetStatus(const std::wstring* text) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unknown status mode '%s'", Text(text));
     return;
   }
-  current_.status = code;
+  current_.status = static_cast<uint8_t>(code);  // 1..5
 }
 
 void CSmiParser::SetAccess(const std::wstring* text) {
@@ -512,7 +512,7 @@ void CSmiParser::SetAccess(const std::wstring* text) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unknown access mode '%s'", Text(text));
     return;
   }
-  current_.access = code;
+  current_.access = static_cast<uint8_t>(code);  // 1..7
 }
 
 void CSmiParser::SetDescription(const CSmiToken* text) {

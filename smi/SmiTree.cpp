@@ -135,6 +135,56 @@ std::wstring CSmiType::DisplayText(bool with_constraint) const {
   return text;
 }
 
+void CSmiDeclarations::push_back(CSmiDeclaration declaration) {
+  if (InPlace() && size_ == 0) {
+    new (&one_) CSmiDeclaration(std::move(declaration));
+    size_ = 1;
+    return;
+  }
+  if (size_ == capacity_) MoveToBlock(capacity_ * 2);
+  Data()[size_++] = std::move(declaration);
+}
+
+void CSmiDeclarations::MoveToBlock(uint32_t capacity) {
+  auto block = std::make_unique<CSmiDeclaration[]>(capacity);
+  std::move(begin(), end(), block.get());
+  const uint32_t size = size_;
+  DestroyStorage();
+  new (&many_) std::unique_ptr<CSmiDeclaration[]>(std::move(block));
+  size_ = size;
+  capacity_ = capacity;
+}
+
+void CSmiDeclarations::DestroyStorage() noexcept {
+  if (!InPlace()) {
+    many_.~unique_ptr();
+  } else if (size_ == 1) {
+    one_.~CSmiDeclaration();
+  }
+  size_ = 0;
+  capacity_ = 1;
+}
+
+void CSmiDeclarations::clear() noexcept { DestroyStorage(); }
+
+void CSmiDeclarations::shrink_to_fit() {
+  if (!InPlace() && size_ < capacity_) MoveToBlock(size_);
+}
+
+void CSmiDeclarations::TakeFrom(CSmiDeclarations& other) noexcept {
+  if (other.InPlace()) {
+    if (other.size_ == 1) {
+      new (&one_) CSmiDeclaration(std::move(other.one_));
+      size_ = 1;
+    }
+  } else {
+    new (&many_) std::unique_ptr<CSmiDeclaration[]>(std::move(other.many_));
+    size_ = other.size_;
+    capacity_ = other.capacity_;
+  }
+  other.DestroyStorage();
+}
+
 std::wstring CSmiObject::Name() const {
   return declarations.empty() ? std::wstring() : declarations.front().name.Wide();
 }
@@ -221,10 +271,7 @@ void CSmiTree::Reset() {
 }
 
 void CSmiTree::ClearLinks() {
-  for (auto& object : objects_) {
-    object->parent = nullptr;
-    object->tree_item = nullptr;
-  }
+  for (auto& object : objects_) object->parent = nullptr;
 }
 
 bool CSmiTree::RegisterModule(const std::wstring& module_name_or_path) {

@@ -33,6 +33,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -42,6 +43,7 @@
 #include <vector>
 
 #include "kit/ZubCriticalSection.h"
+#include "smi/SmiCompactList.h"
 #include "smi/SmiNameIndex.h"
 #include "smi/SmiText.h"
 
@@ -140,6 +142,63 @@ struct CSmiDeclaration {
   int32_t line = 0;
 };
 
+// The declarations of one object, in order. Nearly every object has one:
+// it is kept in place, and only a second one moves them all to a block of
+// their own (a vector would take a block for the first).
+class CSmiDeclarations {
+ public:
+  CSmiDeclarations() noexcept {}
+  CSmiDeclarations(std::initializer_list<CSmiDeclaration> list) {
+    for (const CSmiDeclaration& d : list) push_back(d);
+  }
+  CSmiDeclarations(const CSmiDeclarations& other) {
+    for (const CSmiDeclaration& d : other) push_back(d);
+  }
+  CSmiDeclarations(CSmiDeclarations&& other) noexcept { TakeFrom(other); }
+  CSmiDeclarations& operator=(const CSmiDeclarations& other) {
+    if (this == &other) return *this;
+    CSmiDeclarations copy(other);
+    return *this = std::move(copy);
+  }
+  CSmiDeclarations& operator=(CSmiDeclarations&& other) noexcept {
+    if (this == &other) return *this;
+    clear();
+    TakeFrom(other);
+    return *this;
+  }
+  ~CSmiDeclarations() { clear(); }
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const CSmiDeclaration* begin() const { return Data(); }
+  const CSmiDeclaration* end() const { return Data() + size_; }
+  CSmiDeclaration* begin() { return Data(); }
+  CSmiDeclaration* end() { return Data() + size_; }
+  const CSmiDeclaration& front() const { return *Data(); }
+  CSmiDeclaration& front() { return *Data(); }
+  const CSmiDeclaration& operator[](size_t i) const { return Data()[i]; }
+  CSmiDeclaration& operator[](size_t i) { return Data()[i]; }
+
+  void push_back(CSmiDeclaration declaration);
+  void clear() noexcept;
+  void shrink_to_fit();
+
+ private:
+  bool InPlace() const { return capacity_ == 1; }
+  CSmiDeclaration* Data() { return InPlace() ? &one_ : many_.get(); }
+  const CSmiDeclaration* Data() const { return InPlace() ? &one_ : many_.get(); }
+  void MoveToBlock(uint32_t capacity);
+  void DestroyStorage() noexcept;
+  void TakeFrom(CSmiDeclarations& other) noexcept;  // *this is empty
+
+  union {
+    CSmiDeclaration one_;  // alive when in place and size_ is 1
+    std::unique_ptr<CSmiDeclaration[]> many_;  // alive when not in place
+  };
+  uint32_t size_ = 0;
+  uint32_t capacity_ = 1;  // 1: in place
+};
+
 // A module: its name and its file. Equal when both are equal.
 struct CSmiModuleKey {
   std::wstring module_name;
@@ -163,25 +222,25 @@ struct CSmiType {
   CSmiSharedText name;      // referenced type name, macro keyword, or empty
   CSmiName constraint;      // e.g. "SIZE 0..255", "up(1), down(2)"
   uint32_t kind = SMI_TYPE_NONE;
-  std::vector<CSmiType> nested;  // only on an assignment's own type, flat
+  CSmiCompactList<CSmiType> nested;  // only on an assignment's own type, flat
 
   // "INTEGER", "OCTET STRING", the name for kinds 17 and 18, "Unknown type"
   // otherwise; with_constraint adds " (constraint)" when there is one.
   std::wstring DisplayText(bool with_constraint) const;
 };
 
+// Tens of thousands are kept per load: the small fields share one word.
 struct CSmiObject {
   SmiOid oid;
   CSmiType type;
-  uint32_t status = 0;
-  uint32_t access = 0;
   CSmiText description;
-  CSmiName pending_name;          // OID component name unknown when read
-  int32_t resolve_position = -1;  // -1: OID complete
-  bool visible = false;
+  CSmiName pending_name;  // OID component name unknown when read
   CSmiObject* parent = nullptr;
-  void* tree_item = nullptr;  // owned by the browser view
-  std::vector<CSmiDeclaration> declarations;
+  CSmiDeclarations declarations;
+  int32_t resolve_position = -1;  // -1: OID complete
+  uint8_t status = 0;             // SmiStatusCode
+  uint8_t access = 0;             // SmiAccessCode
+  bool visible = false;
 
   bool IsComplete() const { return resolve_position == -1; }
   // Name of the first declaration (empty when there is none).

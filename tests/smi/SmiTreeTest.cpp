@@ -69,6 +69,34 @@ TEST_F(SmiTreeTest, DuplicateOidsMergeDeclarationsKeepingTheFirstRecord) {
   EXPECT_EQ(tree_.FindObjectByName(L"iso", M), tree_.FindObjectByOid({1}));
 }
 
+TEST_F(SmiTreeTest, DeclarationsKeepTheirOrderThroughGrowthCopiesAndMoves) {
+  const std::vector<std::wstring> names = {L"a", L"b", L"c", L"d", L"e"};
+  for (size_t i = 0; i < names.size(); ++i) tree_.AddObject(Record(names[i], {1, 3, 9}, L"M", static_cast<int>(i)));
+  const CSmiObject* o = tree_.FindObjectByOid({1, 3, 9});
+  ASSERT_NE(o, nullptr);
+  auto names_of = [](const CSmiDeclarations& list) {
+    std::vector<std::wstring> out;
+    for (const CSmiDeclaration& d : list) out.push_back(d.name.Wide());
+    return out;
+  };
+  EXPECT_EQ(names_of(o->declarations), names);
+  for (size_t kept = 0; kept <= names.size(); ++kept) {
+    CSmiDeclarations list;
+    for (size_t i = 0; i < kept; ++i) list.push_back(o->declarations[i]);
+    list.shrink_to_fit();
+    const std::vector<std::wstring> want(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(kept));
+    CSmiDeclarations copy = list;
+    EXPECT_EQ(names_of(copy), want) << kept;
+    CSmiDeclarations moved = std::move(list);
+    EXPECT_EQ(names_of(moved), want) << kept;
+    EXPECT_TRUE(list.empty()) << kept;
+    copy = moved;  // over a list that holds the same
+    moved = CSmiDeclarations{};
+    EXPECT_EQ(names_of(copy), want) << kept;
+    EXPECT_TRUE(moved.empty()) << kept;
+  }
+}
+
 TEST_F(SmiTreeTest, FirstMatchingObjectDecidesEvenWhenPending) {
   tree_.AddObject(Pending(L"dup", L"nowhere", {9}));
   tree_.AddObject(Record(L"dup", {1, 9}));
