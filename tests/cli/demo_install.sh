@@ -10,11 +10,8 @@ cleanup() { [ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "cmake --install"; }
-
-export HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config"
-export XDG_STATE_HOME="$work/home/state" XDG_DATA_DIRS="$work/none"
-mkdir -p "$HOME"
+. "$(dirname "$0")/../common/install_prefix.sh"
+install_into_prefix "$build"
 
 demo="$work/prefix/share/tavelo/Simulators/Demo.tav"
 [ -f "$demo" ] || fail "no $demo"

@@ -9,11 +9,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "cmake --install"; }
-
-export HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config"
-export XDG_STATE_HOME="$work/home/state" XDG_DATA_DIRS="$work/none"
-mkdir -p "$HOME"
+. "$(dirname "$0")/../common/install_prefix.sh"
+install_into_prefix "$build"
 
 legacy="$work/prefix/share/tavelo/Mibs"
 expected=$(cd "$source_mibs" && ls *.mib | sed 's/\.mib$//' | sort)
