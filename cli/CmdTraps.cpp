@@ -82,12 +82,13 @@ int RunTraps(const ParsedArgs& args) {
     if (code == MSG_VIEW_TRAPPER_STARTED) {
       started = true;
       std::fprintf(stderr, "tavelo: receiving traps on UDP port %u\n", port);
-    } else if (code == MSG_VIEW_TRAPPER_DATA && payload != 0) {
-      std::unique_ptr<CTrapRecord> record(reinterpret_cast<CTrapRecord*>(payload));
-      if (wanted != 0 && received >= wanted) return 0;  // arrived while stopping
-      std::fputs(TrapText(*record, tsv, *style).c_str(), stdout);
+    } else if (code == MSG_VIEW_TRAPPER_DATA) {
+      for (const auto& record : worker.TakeTraps(payload)) {
+        if (wanted != 0 && received >= wanted) break;  // arrived while stopping
+        std::fputs(TrapText(*record, tsv, *style).c_str(), stdout);
+        if (++received == wanted) worker.Stop();
+      }
       std::fflush(stdout);
-      if (++received == wanted) worker.Stop();
     } else if (code == MSG_VIEW_TRAPPER_FINISHED) {
       session.Quit();
     }

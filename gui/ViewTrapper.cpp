@@ -84,7 +84,11 @@ bool CViewTrapper::OnCommand(uint32_t command) {
     case ID_TRAPPER_START: return OnStart();
     case ID_TRAPPER_RESTART: return OnRestart();
     case ID_TRAPPER_STOP: return OnStop();
-    case ID_TRAPPER_CLEAR: ClearList(); return true;
+    case ID_TRAPPER_CLEAR:
+      ClearList();
+      // Traps received before the clear and not shown yet go with it.
+      worker_.TakeTraps(worker_.GetRun());
+      return true;
     case ID_COPY_OID: _copy(RowOid(row)); return true;
     case ID_COPY_VALUE: _copy(RowValue(row)); return true;
     case ID_DISPLAY_RAW: _set_mode(DISPLAY_RAW); return true;
@@ -191,20 +195,15 @@ intptr_t CViewTrapper::OnViewMessage(uint32_t message, uintptr_t sub_code, uintp
       ClearList();
       viewport()->update();
       return 1;
-    case MSG_VIEW_TRAPPER_DATA: {
-      if (payload == 0) return 0;
-      pending_.emplace_back(reinterpret_cast<CTrapRecord*>(payload));
-      const CSnmpFrameIn& frame = pending_.back()->GetFrame();
-      if (!frame.IsVersion1() && !frame.IsVersion2c()) {
-        QuillogW(QUILLOG_ERROR, 0, L"CViewTrapper::OnViewMessage() : Version is not yet set");
-      }
-      // The rows that arrive within the next kRowBatchMs join this batch.
+    case MSG_VIEW_TRAPPER_DATA:
+      // A note of an earlier run: its traps were freed by the next start.
+      if (payload == 0 || payload != worker_.GetRun()) return 0;
+      // The traps that arrive within the next kRowBatchMs join this batch.
       if (!take_queued_) {
         take_queued_ = true;
         QTimer::singleShot(kRowBatchMs, this, [this] { TakePending(); });
       }
       return 1;
-    }
     case MSG_VIEW_TRAPPER_FINISHED:
       TakePending();
       receiving_ = false;
@@ -218,15 +217,19 @@ intptr_t CViewTrapper::OnViewMessage(uint32_t message, uintptr_t sub_code, uintp
 
 void CViewTrapper::TakePending() {
   take_queued_ = false;
-  if (pending_.empty()) return;
+  std::vector<std::unique_ptr<CTrapRecord>> taken = worker_.TakeTraps(worker_.GetRun());
+  if (taken.empty()) return;
   const QScrollBar* bar = verticalScrollBar();
   const bool follow = bar->value() >= bar->maximum();
-  BeginAppendRows(static_cast<int>(pending_.size()));
-  for (auto& record : pending_) {
+  BeginAppendRows(static_cast<int>(taken.size()));
+  for (auto& record : taken) {
+    const CSnmpFrameIn& frame = record->GetFrame();
+    if (!frame.IsVersion1() && !frame.IsVersion2c()) {
+      QuillogW(QUILLOG_ERROR, 0, L"CViewTrapper::OnViewMessage() : Version is not yet set");
+    }
     rows_.push_back(RowRef{static_cast<uint32_t>(traps_.size()), -1});
     traps_.push_back(std::move(record));
   }
-  pending_.clear();
   EndAppendRows();
   if (follow) scrollToBottom();
 }

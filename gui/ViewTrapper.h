@@ -1,9 +1,11 @@
 // CViewTrapper: the Trapper tab. Lists the traps the trap receiver posts;
 // a trap row expands into one sub-row per variable binding.
 //
-// The receiver posts one message per trap. The view queues each record and
-// appends the whole queue as one batch of rows once the messages already
-// waiting have been handled, so a burst costs one row insertion.
+// The receiver keeps the traps in its outbox and posts a note with its run's
+// number when the outbox stops being empty; the view takes the whole outbox
+// as one batch of rows at most every kRowBatchMs, so a burst costs one row
+// insertion and one post per batch. A note of an earlier run is dropped;
+// Clear frees the traps not shown yet.
 #pragma once
 
 #include "app/MessageCenter.h"
@@ -94,7 +96,6 @@ class CViewTrapper : public CMyListView, public CViewWindow, public CCommandTarg
   CThreadActionTrapper worker_;
   std::vector<std::unique_ptr<CTrapRecord>> traps_;
   std::vector<RowRef> rows_;
-  std::vector<std::unique_ptr<CTrapRecord>> pending_;
   bool take_queued_ = false;
   bool receiving_ = false;
   bool listening_ = false;

@@ -21,7 +21,10 @@ constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 }  // namespace
 
 bool CThreadActionTrapper::Start(uint32_t port) {
-  return _start([&] { m_port = port; });
+  return _start([&] {
+    m_port = port;
+    m_outbox.Begin();
+  });
 }
 
 bool CThreadActionTrapper::_open_socket() {
@@ -81,8 +84,7 @@ bool CThreadActionTrapper::_receive_one() {
   Trace(TRACE_IN, L"Decoded a '%s' frame", GetTypeName(frame.GetPdu()->GetCode()));
   if (QuillogGetFeatureLevel() & QLF_PROGRAM_SNMP_DECODE_IN) frame.Dump(QLF_PROGRAM_SNMP_DECODE_IN);
   if (frame.IsInform()) _acknowledge(decoder.GetBegin(), length, address, port);
-  // The view takes the record; nobody took it when no window is subscribed.
-  if (_deliver(MSG_VIEW_TRAPPER_DATA, reinterpret_cast<uintptr_t>(record.get())) > 0) record.release();
+  _hand_row(m_outbox, MSG_VIEW_TRAPPER_DATA, std::move(record));
   return true;
 }
 

@@ -10,12 +10,6 @@
 #include <algorithm>
 #include <limits>
 
-namespace {
-
-std::atomic<uint64_t> g_last_walk{0};
-
-}  // namespace
-
 CAsn1Oid CThreadActionWalker::StepBack(const CAsn1Oid& oid) {
   std::vector<uint64_t> arcs = oid.GetArcs();
   for (size_t i = arcs.size(); i-- > 0;) {
@@ -27,35 +21,7 @@ CAsn1Oid CThreadActionWalker::StepBack(const CAsn1Oid& oid) {
   return CAsn1Oid(std::move(arcs));
 }
 
-void CThreadActionWalker::_on_start() {
-  std::lock_guard<std::mutex> lock(m_outbox_lock);
-  // Rows of an earlier walk nobody took are stale now.
-  m_outbox.clear();
-  m_walk = g_last_walk.fetch_add(1) + 1;
-}
-
-std::vector<std::unique_ptr<CWalkerResult>> CThreadActionWalker::TakeRows(uint64_t walk) {
-  std::vector<std::unique_ptr<CWalkerResult>> rows;
-  std::lock_guard<std::mutex> lock(m_outbox_lock);
-  if (walk == m_walk.load()) rows.swap(m_outbox);
-  return rows;
-}
-
-void CThreadActionWalker::_hand_row(std::unique_ptr<CWalkerResult> row) {
-  bool announce = false;
-  {
-    std::lock_guard<std::mutex> lock(m_outbox_lock);
-    announce = m_outbox.empty();
-    m_outbox.push_back(std::move(row));
-  }
-  if (!announce) return;
-  size_t queued = 0;
-  CMessageCenter::PostViewMessage(GetClassName(), MSG_VIEW_WALKER, MSG_VIEW_WALKER_DATA, m_walk.load(), &queued);
-  if (queued > 0) return;
-  // Nobody will take them.
-  std::lock_guard<std::mutex> lock(m_outbox_lock);
-  m_outbox.clear();
-}
+void CThreadActionWalker::_on_start() { m_outbox.Begin(); }
 
 void CThreadActionWalker::_reset_counters() {
   CThreadActionWalkerRequest::_reset_counters();
@@ -167,7 +133,7 @@ bool CThreadActionWalker::_take(const CAsn1Object& name, const CAsn1Object& valu
     m_end = End::Complete;
     return false;
   }
-  _hand_row(std::make_unique<CWalkerResult>(m_row++, oid, value));
+  _hand_row(m_outbox, MSG_VIEW_WALKER_DATA, std::make_unique<CWalkerResult>(m_row++, oid, value));
   if (finished) m_end = End::Complete;
   return !finished;
 }

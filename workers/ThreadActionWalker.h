@@ -30,9 +30,9 @@ class CThreadActionWalker final : public CThreadActionWalkerRequest {
 
   // The number of the walk the last Start began (unique in the process;
   // 0 before the first).
-  uint64_t GetWalk() const { return m_walk.load(); }
+  uint64_t GetWalk() const { return m_outbox.Run(); }
   // The rows of that walk not taken yet, in order; none for another number.
-  std::vector<std::unique_ptr<CWalkerResult>> TakeRows(uint64_t walk);
+  std::vector<std::unique_ptr<CWalkerResult>> TakeRows(uint64_t walk) { return m_outbox.Take(walk); }
 
   // The OID asked first for a start OID: the last non-zero arc less one.
   static CAsn1Oid StepBack(const CAsn1Oid& oid);
@@ -61,11 +61,6 @@ class CThreadActionWalker final : public CThreadActionWalkerRequest {
   // the walk ends.
   bool _take(const CAsn1Object& name, const CAsn1Object& value);
 
-  // Puts a row in the outbox; announces it when the outbox was empty.
-  void _hand_row(std::unique_ptr<CWalkerResult> row);
-
   std::atomic<uint32_t> m_row{0};
-  std::atomic<uint64_t> m_walk{0};
-  std::mutex m_outbox_lock;
-  std::vector<std::unique_ptr<CWalkerResult>> m_outbox;
+  CRowOutbox<CWalkerResult> m_outbox;
 };

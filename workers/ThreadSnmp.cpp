@@ -94,6 +94,12 @@ void CThreadSnmp::OnEnd() {
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_SNMP, L"%s %s %s", name, TRACE_LIFE, L"Finishing...");
 }
 
+size_t CThreadSnmp::_post(uint32_t code, uintptr_t payload) {
+  size_t queued = 0;
+  CMessageCenter::PostViewMessage(GetClassName(), _view_message(), code, payload, &queued);
+  return queued;
+}
+
 size_t CThreadSnmp::_deliver(uint32_t code, uintptr_t payload) {
   size_t taken = 0;
   const wchar_t* name = GetClassName();

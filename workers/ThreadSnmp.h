@@ -6,10 +6,12 @@
 #include "kit/ZubThreadAction.h"
 #include "kit/ZubUdpSocket.h"
 #include "quillog/Quillog.h"
+#include "workers/RowOutbox.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // A worker is owned by its view. Destroying it stops it if it runs and
@@ -66,6 +68,16 @@ class CThreadSnmp : public CZubThreadAction {
   // Delivers a code with its payload; returns how many windows took it
   // (handled by a send, queued by a post).
   size_t _deliver(uint32_t code, uintptr_t payload);
+  // Posts a code whatever _posts says; returns how many windows queued it.
+  size_t _post(uint32_t code, uintptr_t payload);
+
+  // Puts a row in an outbox; when the outbox was empty, posts the code with
+  // the run's number. Rows no window will take are freed.
+  template <typename Row>
+  void _hand_row(CRowOutbox<Row>& outbox, uint32_t code, std::unique_ptr<Row> row) {
+    if (!outbox.Put(std::move(row))) return;
+    if (_post(code, outbox.Run()) == 0) outbox.Drop();
+  }
 
   CZubUdpSocket m_socket;
   std::atomic<bool> m_running{false};

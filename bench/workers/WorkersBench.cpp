@@ -44,8 +44,7 @@ class CountingView : public CViewWindow {
     if (message == MSG_VIEW_WALKER && code == MSG_VIEW_WALKER_DATA) {
       if (CThreadActionWalker* w = walker.load()) rows_.fetch_add(w->TakeRows(payload).size());
     } else if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_DATA) {
-      delete reinterpret_cast<CTrapRecord*>(payload);
-      traps_.fetch_add(1);
+      if (CThreadActionTrapper* t = trapper.load()) traps_.fetch_add(t->TakeTraps(payload).size());
     } else if ((message == MSG_VIEW_WALKER && code == MSG_VIEW_WALKER_FINISHED) ||
                (message == MSG_VIEW_TRAPPER && code != MSG_VIEW_TRAPPER_DATA)) {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -65,6 +64,7 @@ class CountingView : public CViewWindow {
   std::atomic<uint64_t> rows_{0};
   std::atomic<uint64_t> traps_{0};
   std::atomic<CThreadActionWalker*> walker{nullptr};  // whose rows DATA announces
+  std::atomic<CThreadActionTrapper*> trapper{nullptr};  // whose traps DATA announces
 
  private:
   std::mutex mutex_;
@@ -219,11 +219,15 @@ void BM_TrapIntake(benchmark::State& state) {
   for (auto _ : state) {
     CThreadActionTrapper trapper;
     const uint16_t port = netsnmp::FreeUdpPort();
+    w.view->trapper.store(&trapper);
     trapper.Start(port);
     // Running once its begin step bound the port; let go at once when it could not.
     for (int i = 0; i < 500 && !trapper.IsRunning() && trapper.IsAttached(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (!trapper.IsRunning()) return state.SkipWithError("trap port taken");
+    if (!trapper.IsRunning()) {
+      w.view->trapper.store(nullptr);
+      return state.SkipWithError("trap port taken");
+    }
     const uint64_t before = w.view->traps_.load();
     Load(port, rate, seconds, &sent);
     // Let the receiver and the view catch up.
@@ -236,6 +240,7 @@ void BM_TrapIntake(benchmark::State& state) {
     }
     trapper.Stop();
     trapper.WaitReleased(10000);
+    w.view->trapper.store(nullptr);
   }
   g_lost_at_rate[rate] = sent - received;
   state.counters["sent"] = static_cast<double>(sent);

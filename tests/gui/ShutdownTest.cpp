@@ -41,8 +41,7 @@ class WorkingViews : public QObject, public CViewWindow {
   ~WorkingViews() override { CMessageCenter::Unsubscribe(this); }
 
   intptr_t OnViewMessage(uint32_t message, uintptr_t code, uintptr_t payload) override {
-    if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_DATA && payload != 0)
-      delete reinterpret_cast<CTrapRecord*>(payload);
+    if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_DATA) trapper.TakeTraps(payload);
     if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_STARTED) trapper_started = true;
     if (message == MSG_VIEW_SIMULATOR && code == MSG_VIEW_SIMULATOR_STARTED) simulator_started = true;
     if (message == MSG_VIEW_BROWSER && code == MSG_VIEW_BROWSER_LOAD_STARTED) load_started = true;

@@ -25,6 +25,7 @@ class TrapperTest : public WorkerTest {
  protected:
   // Starts a receiver on a free port and waits for its started code.
   void StartReceiver() {
+    view_->FollowTraps(&trapper_);
     for (int attempt = 0; attempt < 3; ++attempt) {
       port_ = netsnmp::FreeUdpPort();
       ASSERT_TRUE(trapper_.Start(port_));
@@ -40,6 +41,7 @@ class TrapperTest : public WorkerTest {
       EXPECT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
     }
     WorkerTest::TearDown();
+    view_->FollowTraps(nullptr);
   }
 
   CThreadActionTrapper trapper_;
@@ -64,7 +66,7 @@ TEST_F(TrapperTest, BadDatagramsCostOnlyThemselvesAndLargeOnesAreReadWholeAndNum
     ASSERT_EQ(trap.size(), size);
     ASSERT_TRUE(sender.SendTo(port_, trap));
   }
-  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 2));
+  ASSERT_TRUE(view_->WaitTraps(2));
   std::this_thread::sleep_for(50ms);
   auto traps = view_->TakeTraps();
   ASSERT_EQ(traps.size(), 2u);
@@ -102,7 +104,7 @@ TEST_F(TrapperTest, InformsAreShownAndAcknowledgedToTheirSenderWithTheirIdAndBin
   const Bytes v1_inform = Message(0, "v1", 0xA6, Int(9), few);
   for (const Bytes& datagram : {inform_few, inform_many, odd_fields, V2Trap("t", 5), v1_inform})
     ASSERT_TRUE(sender.SendTo(port_, datagram));
-  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 4));
+  ASSERT_TRUE(view_->WaitTraps(4));
 
   const std::vector<Bytes> expected = {Message(1, "any", 0xA2, Int(7), few), Message(1, "c2", 0xA2, Int(-2, 4), many),
                                        Message(1, "odd", 0xA2, Int(0x7FFFFFFF), few)};
@@ -123,6 +125,37 @@ TEST_F(TrapperTest, InformsAreShownAndAcknowledgedToTheirSenderWithTheirIdAndBin
   EXPECT_FALSE(traps[3]->GetFrame().IsInform());
   EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 1u);  // the version 1 inform
   EXPECT_EQ(log.Count(L"An InformRequest in version 0", QUILLOG_ERROR), 1u);
+}
+
+TEST_F(TrapperTest, ASlowViewGetsEveryTrapInOrderInFewerNotesAndNothingOfAnEarlierRun) {
+  using namespace berbytes;
+  StartReceiver();
+  view_->SetNoteDelay(20ms);
+  TestUdpSocket sender;
+  constexpr int kTraps = 200;
+  for (int id = 0; id < kTraps; ++id)
+    ASSERT_TRUE(sender.SendTo(port_, Message(1, "s", 0xA7, Int(id), {{Oid({1, 3, 6, 1, 2, 1, 1, 5, 0}), Text("x")}})));
+  ASSERT_TRUE(view_->WaitTraps(kTraps));
+  auto traps = view_->TakeTraps();
+  ASSERT_EQ(traps.size(), static_cast<size_t>(kTraps));
+  for (int id = 0; id < kTraps; ++id)
+    ASSERT_EQ(traps[static_cast<size_t>(id)]->GetFrame().GetRequestId()->GetValue().GetInteger(), id);
+  EXPECT_LT(view_->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA), static_cast<size_t>(kTraps) / 4);
+
+  // A trap left in the outbox at Stop is not handed to the next run.
+  view_->SetNoteDelay(0ms);
+  view_->FollowTraps(nullptr);
+  ASSERT_TRUE(sender.SendTo(port_, V2Trap("left", 1)));
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, view_->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA) + 1));
+  const uint64_t earlier = trapper_.GetRun();
+  ASSERT_TRUE(trapper_.Stop());
+  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
+  ASSERT_TRUE(trapper_.WaitReleased(5000));
+  view_->Clear();
+  StartReceiver();
+  EXPECT_NE(trapper_.GetRun(), earlier);
+  EXPECT_TRUE(trapper_.TakeTraps(earlier).empty());
+  EXPECT_TRUE(trapper_.TakeTraps(trapper_.GetRun()).empty());
 }
 
 TEST_F(TrapperTest, StopEndsABlockedReceiverPromptlyAndItsThreadLeaves) {

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "app/MessageCenter.h"
@@ -19,6 +20,7 @@
 #include "tests/common/NetSnmp.h"
 #include "tests/common/ScriptedAgent.h"
 #include "tests/common/UdpSocket.h"
+#include "workers/ThreadActionTrapper.h"
 #include "workers/ThreadActionWalker.h"
 #include "workers/ThreadActionWalkerParameter.h"
 #include "workers/TrapRecord.h"
@@ -36,7 +38,7 @@ class ViewCollector : public CViewWindow {
     CMessageCenter::Subscribe(L"ViewCollector", this, MSG_VIEW_TRAPPER, 0);
   }
   intptr_t OnViewMessage(uint32_t message, uintptr_t code, uintptr_t payload) override {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     messages_.push_back(Message{message, code, Clock::now()});
     if (message == MSG_VIEW_WALKER && code == MSG_VIEW_WALKER_DATA) {
       if (walker_ != nullptr)
@@ -44,9 +46,27 @@ class ViewCollector : public CViewWindow {
     } else if (message == MSG_VIEW_WALKER && payload != 0) {
       results_.emplace_back(reinterpret_cast<CWalkerResult*>(payload));
     }
-    if (message == MSG_VIEW_TRAPPER && payload != 0) traps_.emplace_back(reinterpret_cast<CTrapRecord*>(payload));
+    if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_DATA && trapper_ != nullptr)
+      for (auto& trap : trapper_->TakeTraps(payload)) traps_.push_back(std::move(trap));
     cv_.notify_all();
+    const auto delay = note_delay_;
+    lock.unlock();
+    if (delay.count() > 0) std::this_thread::sleep_for(delay);
     return 1;
+  }
+  void FollowTraps(CThreadActionTrapper* trapper) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    trapper_ = trapper;
+  }
+  // Makes every note take this long to handle: a slow view.
+  void SetNoteDelay(std::chrono::milliseconds delay) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    note_delay_ = delay;
+  }
+  // Waits until `count` traps have been taken in all.
+  bool WaitTraps(size_t count, int timeout_ms = 10000) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return traps_.size() >= count; });
   }
   void Follow(CThreadActionWalker* walker) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -103,6 +123,8 @@ class ViewCollector : public CViewWindow {
   std::condition_variable cv_;
   std::vector<Message> messages_;
   CThreadActionWalker* walker_ = nullptr;
+  CThreadActionTrapper* trapper_ = nullptr;
+  std::chrono::milliseconds note_delay_{0};
   std::vector<std::unique_ptr<CWalkerResult>> results_;
   std::vector<std::unique_ptr<CTrapRecord>> traps_;
 };
