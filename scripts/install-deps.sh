@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   flex bison libzstd-dev
   snmpd snmp
