@@ -14,15 +14,15 @@ bool CDispatchCall::Run(const wchar_t* owner) {
 
 void CDispatchCall::Finish(bool has_run) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ran_ = has_run;
-    done_ = true;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_ran = has_run;
+    m_done = true;
   }
-  cv_.notify_all();
+  m_cv.notify_all();
 }
 
 bool CDispatchCall::Wait() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  cv_.wait(lock, [this] { return done_; });
-  return ran_;
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_cv.wait(lock, [this] { return m_done; });
+  return m_ran;
 }

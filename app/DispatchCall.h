@@ -19,8 +19,8 @@ class CDispatchCall {
   bool Wait();
 
  private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool done_ = false;
-  bool ran_ = false;
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  bool m_done = false;
+  bool m_ran = false;
 };

@@ -100,7 +100,7 @@ const wchar_t* GetViewSubCodeName(uint32_t message, uintptr_t sub_code) {
 }
 
 CViewWindow::CViewWindow(CViewDispatcher* dispatcher)
-    : dispatcher_(dispatcher), id_(g_next_window_id.fetch_add(1)) {}
+    : m_dispatcher(dispatcher), m_id(g_next_window_id.fetch_add(1)) {}
 
 CViewWindow::~CViewWindow() { CMessageCenter::Unsubscribe(this); }
 

@@ -95,13 +95,13 @@ class CViewWindow {
   // back to the sender of a send.
   virtual intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) = 0;
 
-  CViewDispatcher* GetDispatcher() const { return dispatcher_; }
+  CViewDispatcher* GetDispatcher() const { return m_dispatcher; }
   // Unique in the run; never reused.
-  uint64_t GetWindowId() const { return id_; }
+  uint64_t GetWindowId() const { return m_id; }
 
  private:
-  CViewDispatcher* dispatcher_;
-  uint64_t id_;
+  CViewDispatcher* m_dispatcher;
+  uint64_t m_id;
 };
 
 // The process-wide subscription list. Lock: "CMessageCenter".

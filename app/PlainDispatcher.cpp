@@ -4,90 +4,90 @@ CPlainDispatcher::CPlainDispatcher() = default;
 
 CPlainDispatcher::~CPlainDispatcher() {
   Quit();
-  if (!thread_.joinable()) return;
-  if (thread_.get_id() == std::this_thread::get_id()) {
-    thread_.detach();
+  if (!m_thread.joinable()) return;
+  if (m_thread.get_id() == std::this_thread::get_id()) {
+    m_thread.detach();
   } else {
-    thread_.join();
+    m_thread.join();
   }
 }
 
 bool CPlainDispatcher::StartThread() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (quit_ || thread_.joinable() || runner_ != std::thread::id()) return false;
-  thread_ = std::thread([this] { _loop(); });
-  runner_ = thread_.get_id();
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_quit || m_thread.joinable() || m_runner != std::thread::id()) return false;
+  m_thread = std::thread([this] { _loop(); });
+  m_runner = m_thread.get_id();
   return true;
 }
 
 void CPlainDispatcher::Run() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (runner_ != std::thread::id() && runner_ != std::this_thread::get_id()) return;
-    runner_ = std::this_thread::get_id();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_runner != std::thread::id() && m_runner != std::this_thread::get_id()) return;
+    m_runner = std::this_thread::get_id();
   }
   _loop();
 }
 
 void CPlainDispatcher::_loop() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  runner_ = std::this_thread::get_id();
+  std::unique_lock<std::mutex> lock(m_mutex);
+  m_runner = std::this_thread::get_id();
   while (true) {
-    cv_.wait(lock, [this] { return quit_ || !queue_.empty(); });
-    if (quit_) break;
+    m_cv.wait(lock, [this] { return m_quit || !m_queue.empty(); });
+    if (m_quit) break;
     _run_one(lock);
   }
 }
 
 size_t CPlainDispatcher::RunPending() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(m_mutex);
   std::thread::id self = std::this_thread::get_id();
-  if (runner_ != std::thread::id() && runner_ != self) return 0;
-  bool bound_here = runner_ == std::thread::id();
-  runner_ = self;
-  size_t count = queue_.size();
+  if (m_runner != std::thread::id() && m_runner != self) return 0;
+  bool bound_here = m_runner == std::thread::id();
+  m_runner = self;
+  size_t count = m_queue.size();
   size_t ran = 0;
-  while (ran < count && !quit_ && _run_one(lock)) ++ran;
-  if (bound_here) runner_ = std::thread::id();
+  while (ran < count && !m_quit && _run_one(lock)) ++ran;
+  if (bound_here) m_runner = std::thread::id();
   return ran;
 }
 
 bool CPlainDispatcher::_run_one(std::unique_lock<std::mutex>& lock) {
-  if (queue_.empty()) return false;
-  std::shared_ptr<CDispatchCall> item = queue_.front();
-  queue_.pop_front();
-  busy_ = true;
+  if (m_queue.empty()) return false;
+  std::shared_ptr<CDispatchCall> item = m_queue.front();
+  m_queue.pop_front();
+  m_busy = true;
   lock.unlock();
   item->Finish(item->Run(L"CPlainDispatcher"));
   lock.lock();
-  busy_ = false;
-  if (queue_.empty()) idle_cv_.notify_all();
+  m_busy = false;
+  if (m_queue.empty()) m_idle_cv.notify_all();
   return true;
 }
 
 void CPlainDispatcher::Quit() {
   std::deque<std::shared_ptr<CDispatchCall>> dropped;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    quit_ = true;
-    dropped.swap(queue_);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_quit = true;
+    dropped.swap(m_queue);
   }
   for (auto& item : dropped) item->Finish(false);
-  cv_.notify_all();
-  idle_cv_.notify_all();
+  m_cv.notify_all();
+  m_idle_cv.notify_all();
 }
 
 void CPlainDispatcher::Drain() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (runner_ == std::this_thread::get_id()) return;
-  idle_cv_.wait(lock, [this] { return quit_ || (queue_.empty() && !busy_); });
+  std::unique_lock<std::mutex> lock(m_mutex);
+  if (m_runner == std::this_thread::get_id()) return;
+  m_idle_cv.wait(lock, [this] { return m_quit || (m_queue.empty() && !m_busy); });
 }
 
 bool CPlainDispatcher::_enqueue(std::shared_ptr<CDispatchCall> item) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (quit_) return false;
-  queue_.push_back(std::move(item));
-  cv_.notify_one();
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_quit) return false;
+  m_queue.push_back(std::move(item));
+  m_cv.notify_one();
   return true;
 }
 
@@ -110,6 +110,6 @@ bool CPlainDispatcher::Send(const std::function<void()>& call) {
 }
 
 bool CPlainDispatcher::IsDispatcherThread() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return runner_ == std::this_thread::get_id();
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_runner == std::this_thread::get_id();
 }

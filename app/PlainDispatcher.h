@@ -39,12 +39,12 @@ class CPlainDispatcher : public CViewDispatcher {
   bool _run_one(std::unique_lock<std::mutex>& lock);
   void _loop();
 
-  mutable std::mutex mutex_;
-  std::condition_variable cv_;
-  std::condition_variable idle_cv_;
-  std::deque<std::shared_ptr<CDispatchCall>> queue_;
-  bool quit_ = false;
-  bool busy_ = false;
-  std::thread::id runner_;
-  std::thread thread_;
+  mutable std::mutex m_mutex;
+  std::condition_variable m_cv;
+  std::condition_variable m_idle_cv;
+  std::deque<std::shared_ptr<CDispatchCall>> m_queue;
+  bool m_quit = false;
+  bool m_busy = false;
+  std::thread::id m_runner;
+  std::thread m_thread;
 };

@@ -209,13 +209,13 @@ std::string SerializeValue(const RegValue& v) {
 }  // namespace
 
 bool CRegFile::Parse(const std::string& text, std::string* error) {
-  keys_.clear();
+  m_keys.clear();
   std::string why;
   size_t line_no = 0;
   bool header = false;
   size_t pos = 0;
   auto fail = [&](const std::string& reason) {
-    keys_.clear();
+    m_keys.clear();
     if (error) *error = "line " + std::to_string(line_no) + ": " + reason;
     return false;
   };
@@ -256,7 +256,7 @@ bool CRegFile::Parse(const std::string& text, std::string* error) {
       CreateKey(key.path, &created);
       continue;
     }
-    if (keys_.empty()) return fail("value outside a key");
+    if (m_keys.empty()) return fail("value outside a key");
     RegValue value;
     size_t eq;
     if (t[0] == '@') {
@@ -272,7 +272,7 @@ bool CRegFile::Parse(const std::string& text, std::string* error) {
     }
     if (eq >= t.size() || t[eq] != '=') return fail("missing '='");
     if (!ParseData(Trim(t.substr(eq + 1)), &value, &why)) return fail(why);
-    SetValue(&keys_.back(), value);
+    SetValue(&m_keys.back(), value);
   }
   if (!header) return fail("missing REGEDIT4 header");
   return true;
@@ -281,7 +281,7 @@ bool CRegFile::Parse(const std::string& text, std::string* error) {
 std::string CRegFile::Serialize() const {
   std::string out = kHeader;
   out += "\n";
-  for (const RegKey& key : keys_) {
+  for (const RegKey& key : m_keys) {
     out += "\n[" + quillog::WideToUtf8(key.path) + "]\n";
     for (const RegValue& v : key.values) out += SerializeValue(v) + "\n";
   }
@@ -289,13 +289,13 @@ std::string CRegFile::Serialize() const {
 }
 
 RegKey* CRegFile::FindKey(const std::wstring& path) {
-  for (RegKey& key : keys_)
+  for (RegKey& key : m_keys)
     if (EqualNoCase(key.path, path)) return &key;
   return nullptr;
 }
 
 const RegKey* CRegFile::FindKey(const std::wstring& path) const {
-  for (const RegKey& key : keys_)
+  for (const RegKey& key : m_keys)
     if (EqualNoCase(key.path, path)) return &key;
   return nullptr;
 }
@@ -306,15 +306,15 @@ RegKey* CRegFile::CreateKey(const std::wstring& path, bool* created) {
   if (key) {
     // A key repeated later in the file continues there: move it last so
     // that following values land in it.
-    if (key != &keys_.back()) {
+    if (key != &m_keys.back()) {
       RegKey moved = std::move(*key);
-      keys_.erase(keys_.begin() + (key - keys_.data()));
-      keys_.push_back(std::move(moved));
+      m_keys.erase(m_keys.begin() + (key - m_keys.data()));
+      m_keys.push_back(std::move(moved));
     }
-    return &keys_.back();
+    return &m_keys.back();
   }
-  keys_.push_back(RegKey{path, {}});
-  return &keys_.back();
+  m_keys.push_back(RegKey{path, {}});
+  return &m_keys.back();
 }
 
 RegValue* CRegFile::FindValue(RegKey* key, const std::wstring& name) {

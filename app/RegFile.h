@@ -54,7 +54,7 @@ class CRegFile {
   // Replaces or appends the value named value.name.
   static void SetValue(RegKey* key, const RegValue& value);
 
-  const std::vector<RegKey>& Keys() const { return keys_; }
+  const std::vector<RegKey>& Keys() const { return m_keys; }
 
   // UTF-16LE helpers for the hex(2) and hex(7) forms.
   static std::vector<uint8_t> WideToUtf16Le(const std::wstring& text, bool terminate);
@@ -63,5 +63,5 @@ class CRegFile {
   static std::vector<std::wstring> MultiSzStrings(const std::vector<uint8_t>& bytes);
 
  private:
-  std::vector<RegKey> keys_;
+  std::vector<RegKey> m_keys;
 };

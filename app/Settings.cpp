@@ -152,23 +152,23 @@ bool MakeFolders(const std::string& path) {
 // RAII file descriptor.
 class Fd {
  public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
+  explicit Fd(int fd = -1) : m_fd(fd) {}
   ~Fd() { Reset(); }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
-  int Get() const { return fd_; }
+  int Get() const { return m_fd; }
   void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
   }
   int Release() {
-    int fd = fd_;
-    fd_ = -1;
+    int fd = m_fd;
+    m_fd = -1;
     return fd;
   }
 
  private:
-  int fd_;
+  int m_fd;
 };
 
 std::mutex g_mutex;  // the store within this process; flock across processes
@@ -176,58 +176,58 @@ std::mutex g_mutex;  // the store within this process; flock across processes
 // The whole settings file, loaded under the lock.
 class SettingsSession {
  public:
-  SettingsSession() : lock_(g_mutex) {
-    folder_ = SettingsFolder();
-    if (folder_.empty()) return;
-    path_ = folder_ + "/settings.reg";
+  SettingsSession() : m_lock(g_mutex) {
+    m_folder = SettingsFolder();
+    if (m_folder.empty()) return;
+    m_path = m_folder + "/settings.reg";
     // Locked before the file is read, so that a write never replaces what
     // another program wrote in between.
-    if (MakeFolders(folder_)) _lock_file();
+    if (MakeFolders(m_folder)) _lock_file();
     _load();
   }
 
-  CRegFile& File() { return file_; }
-  bool Usable() const { return usable_; }
+  CRegFile& File() { return m_file; }
+  bool Usable() const { return m_usable; }
 
   // Writes the file back atomically. errno_out gets the system error.
   bool Save(int* errno_out) {
     *errno_out = 0;
-    if (!usable_ || path_.empty()) {
-      *errno_out = path_.empty() ? ENOENT : EIO;
+    if (!m_usable || m_path.empty()) {
+      *errno_out = m_path.empty() ? ENOENT : EIO;
       return false;
     }
-    if (lock_fd_.Get() < 0 && !MakeFolders(folder_)) {
+    if (m_lock_fd.Get() < 0 && !MakeFolders(m_folder)) {
       *errno_out = errno ? errno : EIO;
       return false;
     }
-    std::string temp = path_ + ".XXXXXX";
+    std::string temp = m_path + ".XXXXXX";
     Fd fd(mkostemp(temp.data(), O_CLOEXEC));
     if (fd.Get() < 0) {
       *errno_out = errno;
       return false;
     }
     fchmod(fd.Get(), 0600);
-    std::string text = file_.Serialize();
+    std::string text = m_file.Serialize();
     if (!_write_all(fd.Get(), text) || fsync(fd.Get()) != 0) {
       *errno_out = errno ? errno : EIO;
       unlink(temp.c_str());
       return false;
     }
-    if (::close(fd.Release()) != 0 || rename(temp.c_str(), path_.c_str()) != 0) {
+    if (::close(fd.Release()) != 0 || rename(temp.c_str(), m_path.c_str()) != 0) {
       *errno_out = errno;
       unlink(temp.c_str());
       return false;
     }
-    Fd dir(open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd dir(open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() >= 0) fsync(dir.Get());
     return true;
   }
 
  private:
   void _lock_file() {
-    lock_fd_.Reset(open((folder_ + "/settings.reg.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (lock_fd_.Get() < 0) return;
-    while (flock(lock_fd_.Get(), LOCK_EX) != 0 && errno == EINTR) {
+    m_lock_fd.Reset(open((m_folder + "/settings.reg.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (m_lock_fd.Get() < 0) return;
+    while (flock(m_lock_fd.Get(), LOCK_EX) != 0 && errno == EINTR) {
     }
   }
 
@@ -243,7 +243,7 @@ class SettingsSession {
   }
 
   bool _read_all(std::string* text, int* err) {
-    Fd fd(open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd fd(open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0) {
       *err = errno;
       return false;
@@ -275,32 +275,32 @@ class SettingsSession {
       return;
     }
     std::string why;
-    if (!file_.Parse(text, &why)) _keep_aside(why);
+    if (!m_file.Parse(text, &why)) _keep_aside(why);
   }
 
   void _keep_aside(const std::string& why) {
-    std::string bad = path_ + ".bad";
-    file_ = CRegFile();
-    if (rename(path_.c_str(), bad.c_str()) != 0) {
+    std::string bad = m_path + ".bad";
+    m_file = CRegFile();
+    if (rename(m_path.c_str(), bad.c_str()) != 0) {
       // The user's file stays where it is, untouched: refuse to write over it.
-      usable_ = false;
+      m_usable = false;
       QuillogW(QUILLOG_ERROR, QLF_NONE,
                L"ReadSettings() : The settings file %S cannot be used (%S) and cannot be kept aside (%S); defaults are "
                L"used",
-               path_, why, std::strerror(errno));
+               m_path, why, std::strerror(errno));
       return;
     }
     QuillogW(QUILLOG_ERROR, QLF_NONE,
              L"ReadSettings() : The settings file %S cannot be used (%S); it is kept as %S and defaults are used",
-             path_, why, bad);
+             m_path, why, bad);
   }
 
-  std::lock_guard<std::mutex> lock_;
-  Fd lock_fd_;
-  std::string folder_;
-  std::string path_;
-  CRegFile file_;
-  bool usable_ = true;
+  std::lock_guard<std::mutex> m_lock;
+  Fd m_lock_fd;
+  std::string m_folder;
+  std::string m_path;
+  CRegFile m_file;
+  bool m_usable = true;
 };
 
 std::wstring KeyPath(const SettingRow* row) {

@@ -32,28 +32,28 @@ void CShowMessageStderr::Show(const std::wstring& caption, const std::wstring& t
 
 void CShowMessageCapture::Show(const std::wstring& caption, const std::wstring& text, ShowMessageIcon icon) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    entries_.push_back(Entry{caption, text, icon});
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_entries.push_back(Entry{caption, text, icon});
   }
-  cv_.notify_all();
+  m_cv.notify_all();
 }
 
 std::vector<CShowMessageCapture::Entry> CShowMessageCapture::Entries() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return entries_;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_entries;
 }
 
 size_t CShowMessageCapture::Count() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return entries_.size();
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_entries.size();
 }
 
 bool CShowMessageCapture::WaitForCount(size_t count, uint32_t timeout_ms) const {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return entries_.size() >= count; });
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return m_entries.size() >= count; });
 }
 
 void CShowMessageCapture::Clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  entries_.clear();
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_entries.clear();
 }

@@ -52,7 +52,7 @@ class CShowMessageCapture : public CShowMessage {
   void Clear();
 
  private:
-  mutable std::mutex mutex_;
-  mutable std::condition_variable cv_;
-  std::vector<Entry> entries_;
+  mutable std::mutex m_mutex;
+  mutable std::condition_variable m_cv;
+  std::vector<Entry> m_entries;
 };

@@ -72,35 +72,35 @@ bool LogWatch::Saw(const std::string& fragment) {
   return false;
 }
 
-ErrorLines::ErrorLines() : previous_(SetShowMessage(this)) {}
+ErrorLines::ErrorLines() : m_previous(SetShowMessage(this)) {}
 
-ErrorLines::~ErrorLines() { SetShowMessage(previous_); }
+ErrorLines::~ErrorLines() { SetShowMessage(m_previous); }
 
 void ErrorLines::Show(const std::wstring&, const std::wstring& text, ShowMessageIcon) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  failed_ = true;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_failed = true;
   std::fprintf(stderr, "tavelo: %s\n", quillog::WideToUtf8(text).c_str());
 }
 
 bool ErrorLines::Failed() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return failed_;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_failed;
 }
 
 CliSession::CliSession() {
   const sigset_t set = StopSignals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  watcher_ = std::thread([this] { _watch(); });
+  m_watcher = std::thread([this] { _watch(); });
 }
 
 CliSession::~CliSession() {
-  done_ = true;
+  m_done = true;
   // Wake the watcher now rather than at its next tick.
-  if (watcher_.joinable()) {
-    pthread_kill(watcher_.native_handle(), SIGTERM);
-    watcher_.join();
+  if (m_watcher.joinable()) {
+    pthread_kill(m_watcher.native_handle(), SIGTERM);
+    m_watcher.join();
   }
-  dispatcher_.Quit();
+  m_dispatcher.Quit();
   const sigset_t set = StopSignals();
   pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
@@ -108,12 +108,12 @@ CliSession::~CliSession() {
 void CliSession::_watch() {
   const sigset_t set = StopSignals();
   const timespec tick{0, 100 * 1000 * 1000};
-  while (!done_) {
+  while (!m_done) {
     if (sigtimedwait(&set, nullptr, &tick) < 0) continue;
-    if (done_) break;  // the destructor's wake-up
-    interrupted_ = true;
-    dispatcher_.Post([this] {
-      if (on_interrupt_) on_interrupt_();
+    if (m_done) break;  // the destructor's wake-up
+    m_interrupted = true;
+    m_dispatcher.Post([this] {
+      if (m_on_interrupt) m_on_interrupt();
     });
   }
 }

@@ -21,13 +21,13 @@ using ViewHandler = std::function<intptr_t(uint32_t message, uintptr_t sub_code,
 class CliWindow : public CViewWindow {
  public:
   CliWindow(CViewDispatcher* dispatcher, ViewHandler handler)
-      : CViewWindow(dispatcher), handler_(std::move(handler)) {}
+      : CViewWindow(dispatcher), m_handler(std::move(handler)) {}
   intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) override {
-    return handler_(message, sub_code, payload);
+    return m_handler(message, sub_code, payload);
   }
 
  private:
-  ViewHandler handler_;
+  ViewHandler m_handler;
 };
 
 // Runs each sent call at once on the sending thread, one call at a time;
@@ -36,18 +36,18 @@ class CliWindow : public CViewWindow {
 // thread prints in order while the worker goes on.
 class DirectDispatcher : public CViewDispatcher {
  public:
-  explicit DirectDispatcher(CViewDispatcher* fallback) : fallback_(fallback) {}
-  bool Post(std::function<void()> call) override { return fallback_->Post(std::move(call)); }
+  explicit DirectDispatcher(CViewDispatcher* fallback) : m_fallback(fallback) {}
+  bool Post(std::function<void()> call) override { return m_fallback->Post(std::move(call)); }
   bool Send(const std::function<void()>& call) override {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     call();
     return true;
   }
   bool IsDispatcherThread() const override { return true; }
 
  private:
-  CViewDispatcher* fallback_;
-  std::recursive_mutex mutex_;
+  CViewDispatcher* m_fallback;
+  std::recursive_mutex m_mutex;
 };
 
 // Keeps the warnings and errors the core logs while a command runs, so a
@@ -75,9 +75,9 @@ class ErrorLines : public CShowMessage {
   bool Failed() const;
 
  private:
-  CShowMessage* previous_;
-  mutable std::mutex mutex_;
-  bool failed_ = false;
+  CShowMessage* m_previous;
+  mutable std::mutex m_mutex;
+  bool m_failed = false;
 };
 
 class CliSession {
@@ -89,22 +89,22 @@ class CliSession {
   CliSession(const CliSession&) = delete;
   CliSession& operator=(const CliSession&) = delete;
 
-  CPlainDispatcher& Dispatcher() { return dispatcher_; }
+  CPlainDispatcher& Dispatcher() { return m_dispatcher; }
   // Called on the dispatcher's thread when the user interrupts.
-  void OnInterrupt(std::function<void()> stop) { on_interrupt_ = std::move(stop); }
-  bool Interrupted() const { return interrupted_.load(); }
+  void OnInterrupt(std::function<void()> stop) { m_on_interrupt = std::move(stop); }
+  bool Interrupted() const { return m_interrupted.load(); }
   // Runs the dispatcher on the calling thread until Quit().
-  void Run() { dispatcher_.Run(); }
-  void Quit() { dispatcher_.Quit(); }
+  void Run() { m_dispatcher.Run(); }
+  void Quit() { m_dispatcher.Quit(); }
 
  private:
   void _watch();
 
-  CPlainDispatcher dispatcher_;
-  std::function<void()> on_interrupt_;
-  std::atomic<bool> interrupted_{false};
-  std::atomic<bool> done_{false};
-  std::thread watcher_;
+  CPlainDispatcher m_dispatcher;
+  std::function<void()> m_on_interrupt;
+  std::atomic<bool> m_interrupted{false};
+  std::atomic<bool> m_done{false};
+  std::thread m_watcher;
 };
 
 // Why UDP port `port` of `address` (host order; 0 for every address) cannot

@@ -26,54 +26,54 @@ QListWidget* MakeList(QWidget* parent) {
 
 CDlgDebugParameter::CDlgDebugParameter(QWidget* parent)
     : QDialog(parent),
-      available_(MakeList(this)),
-      configured_(MakeList(this)),
-      add_(new QPushButton(QStringLiteral(">>"), this)),
-      remove_(new QPushButton(QStringLiteral("<<"), this)),
-      all_(new QPushButton(QStringLiteral("All"), this)),
-      none_(new QPushButton(QStringLiteral("None"), this)),
-      ok_(new QPushButton(QStringLiteral("OK"), this)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
+      m_available(MakeList(this)),
+      m_configured(MakeList(this)),
+      m_add(new QPushButton(QStringLiteral(">>"), this)),
+      m_remove(new QPushButton(QStringLiteral("<<"), this)),
+      m_all(new QPushButton(QStringLiteral("All"), this)),
+      m_none(new QPushButton(QStringLiteral("None"), this)),
+      m_ok(new QPushButton(QStringLiteral("OK"), this)),
+      m_cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
   setWindowTitle(QStringLiteral("Debug parameters"));
 
   auto* moves = new QVBoxLayout;
   moves->addStretch();
-  for (QPushButton* button : {add_, remove_, all_, none_}) moves->addWidget(button);
+  for (QPushButton* button : {m_add, m_remove, m_all, m_none}) moves->addWidget(button);
   moves->addStretch();
 
   auto* lists = new QGridLayout;
   lists->addWidget(new QLabel(QStringLiteral("Available"), this), 0, 0);
   lists->addWidget(new QLabel(QStringLiteral("Configured"), this), 0, 2);
-  lists->addWidget(available_, 1, 0);
+  lists->addWidget(m_available, 1, 0);
   lists->addLayout(moves, 1, 1);
-  lists->addWidget(configured_, 1, 2);
+  lists->addWidget(m_configured, 1, 2);
 
   auto* closing = new QHBoxLayout;
   closing->addStretch();
-  closing->addWidget(ok_);
-  closing->addWidget(cancel_);
-  ok_->setDefault(true);
+  closing->addWidget(m_ok);
+  closing->addWidget(m_cancel);
+  m_ok->setDefault(true);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(lists);
   layout->addLayout(closing);
 
-  connect(add_, &QPushButton::clicked, this, [this] { _move(available_, configured_, false); });
-  connect(remove_, &QPushButton::clicked, this, [this] { _move(configured_, available_, false); });
-  connect(all_, &QPushButton::clicked, this, [this] { _move(available_, configured_, true); });
-  connect(none_, &QPushButton::clicked, this, [this] { _move(configured_, available_, true); });
-  connect(ok_, &QPushButton::clicked, this, &CDlgDebugParameter::accept);
-  connect(cancel_, &QPushButton::clicked, this, &CDlgDebugParameter::reject);
-  connect(available_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-    _move_item(item, configured_);
+  connect(m_add, &QPushButton::clicked, this, [this] { _move(m_available, m_configured, false); });
+  connect(m_remove, &QPushButton::clicked, this, [this] { _move(m_configured, m_available, false); });
+  connect(m_all, &QPushButton::clicked, this, [this] { _move(m_available, m_configured, true); });
+  connect(m_none, &QPushButton::clicked, this, [this] { _move(m_configured, m_available, true); });
+  connect(m_ok, &QPushButton::clicked, this, &CDlgDebugParameter::accept);
+  connect(m_cancel, &QPushButton::clicked, this, &CDlgDebugParameter::reject);
+  connect(m_available, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    _move_item(item, m_configured);
     _update_buttons();
   });
-  connect(configured_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-    _move_item(item, available_);
+  connect(m_configured, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    _move_item(item, m_available);
     _update_buttons();
   });
-  connect(available_, &QListWidget::itemSelectionChanged, this, &CDlgDebugParameter::_update_buttons);
-  connect(configured_, &QListWidget::itemSelectionChanged, this, &CDlgDebugParameter::_update_buttons);
+  connect(m_available, &QListWidget::itemSelectionChanged, this, &CDlgDebugParameter::_update_buttons);
+  connect(m_configured, &QListWidget::itemSelectionChanged, this, &CDlgDebugParameter::_update_buttons);
 
   _fill(QuillogGetFeatureLevel());
 }
@@ -85,7 +85,7 @@ void CDlgDebugParameter::_fill(uint32_t mask) {
     auto* item = new QListWidgetItem(QString::fromWCharArray(features[i].name));
     item->setData(kBitRole, features[i].bit);
     item->setData(kOrderRole, static_cast<int>(i));
-    QListWidget* list = (mask & features[i].bit) != 0 ? configured_ : available_;
+    QListWidget* list = (mask & features[i].bit) != 0 ? m_configured : m_available;
     list->addItem(item);
     if (item->listWidget() != list) {
       QuillogW(QUILLOG_ERROR, 0, L"CDlgDebugParameter::OnInitDialog() : Unable to add string %s", features[i].name);
@@ -96,7 +96,7 @@ void CDlgDebugParameter::_fill(uint32_t mask) {
 
 uint32_t CDlgDebugParameter::ConfiguredMask() const {
   uint32_t mask = 0;
-  for (int i = 0; i < configured_->count(); ++i) mask |= configured_->item(i)->data(kBitRole).toUInt();
+  for (int i = 0; i < m_configured->count(); ++i) mask |= m_configured->item(i)->data(kBitRole).toUInt();
   return mask;
 }
 
@@ -128,8 +128,8 @@ void CDlgDebugParameter::_move_item(QListWidgetItem* item, QListWidget* to) {
 }
 
 void CDlgDebugParameter::_update_buttons() {
-  add_->setEnabled(!available_->selectedItems().isEmpty());
-  remove_->setEnabled(!configured_->selectedItems().isEmpty());
-  all_->setEnabled(available_->count() > 0);
-  none_->setEnabled(configured_->count() > 0);
+  m_add->setEnabled(!m_available->selectedItems().isEmpty());
+  m_remove->setEnabled(!m_configured->selectedItems().isEmpty());
+  m_all->setEnabled(m_available->count() > 0);
+  m_none->setEnabled(m_configured->count() > 0);
 }

@@ -20,14 +20,14 @@ class CDlgDebugParameter : public QDialog {
   // The OR of the bits now in "Configured".
   uint32_t ConfiguredMask() const;
 
-  QListWidget* Available() const { return available_; }
-  QListWidget* Configured() const { return configured_; }
-  QPushButton* AddButton() const { return add_; }
-  QPushButton* RemoveButton() const { return remove_; }
-  QPushButton* AllButton() const { return all_; }
-  QPushButton* NoneButton() const { return none_; }
-  QPushButton* OkButton() const { return ok_; }
-  QPushButton* CancelButton() const { return cancel_; }
+  QListWidget* Available() const { return m_available; }
+  QListWidget* Configured() const { return m_configured; }
+  QPushButton* AddButton() const { return m_add; }
+  QPushButton* RemoveButton() const { return m_remove; }
+  QPushButton* AllButton() const { return m_all; }
+  QPushButton* NoneButton() const { return m_none; }
+  QPushButton* OkButton() const { return m_ok; }
+  QPushButton* CancelButton() const { return m_cancel; }
 
   void accept() override;
 
@@ -38,12 +38,12 @@ class CDlgDebugParameter : public QDialog {
   void _move_item(QListWidgetItem* item, QListWidget* to);
   void _update_buttons();
 
-  QListWidget* available_;
-  QListWidget* configured_;
-  QPushButton* add_;
-  QPushButton* remove_;
-  QPushButton* all_;
-  QPushButton* none_;
-  QPushButton* ok_;
-  QPushButton* cancel_;
+  QListWidget* m_available;
+  QListWidget* m_configured;
+  QPushButton* m_add;
+  QPushButton* m_remove;
+  QPushButton* m_all;
+  QPushButton* m_none;
+  QPushButton* m_ok;
+  QPushButton* m_cancel;
 };

@@ -41,15 +41,15 @@ CDlgMessageBox::CDlgMessageBox(const QString& caption, const QString& text, Show
   }
   icon_label->setAlignment(Qt::AlignTop);
 
-  text_view_ = new QTextBrowser(this);
-  text_view_->setOpenExternalLinks(true);
-  text_view_->setFrameShape(QFrame::NoFrame);
+  m_text_view = new QTextBrowser(this);
+  m_text_view->setOpenExternalLinks(true);
+  m_text_view->setFrameShape(QFrame::NoFrame);
   if (Qt::mightBeRichText(text)) {
-    text_view_->setHtml(text);
+    m_text_view->setHtml(text);
   } else {
-    text_view_->setPlainText(text);
+    m_text_view->setPlainText(text);
   }
-  text_view_->setMinimumSize(360, 90);
+  m_text_view->setMinimumSize(360, 90);
 
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -58,17 +58,17 @@ CDlgMessageBox::CDlgMessageBox(const QString& caption, const QString& text, Show
 
   auto* row = new QHBoxLayout;
   row->addWidget(icon_label);
-  row->addWidget(text_view_, 1);
+  row->addWidget(m_text_view, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(row, 1);
   layout->addWidget(buttons);
 }
 
-QString CDlgMessageBox::ShownText() const { return text_view_->toPlainText(); }
+QString CDlgMessageBox::ShownText() const { return m_text_view->toPlainText(); }
 
 CDlgMessageBoxError::CDlgMessageBoxError(const QString& caption, const QString& text, QWidget* parent)
     : CDlgMessageBox(caption, text, SHOW_MESSAGE_ERROR, parent) {
-  text_view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  text_view_->setLineWrapMode(QTextEdit::NoWrap);
+  m_text_view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  m_text_view->setLineWrapMode(QTextEdit::NoWrap);
   resize(640, 320);
 }

@@ -18,7 +18,7 @@ class CDlgMessageBox : public QDialog {
   QString ShownText() const;
 
  protected:
-  QTextBrowser* text_view_ = nullptr;
+  QTextBrowser* m_text_view = nullptr;
 };
 
 // The box the MIB loader shows its parse errors in: error icon, the text in

@@ -48,32 +48,32 @@ void CModuleListView::Fill(const std::vector<CSmiModuleKey>& modules) {
 
 CDlgModuleList::CDlgModuleList(CSmiTree& tree, QWidget* parent)
     : QDialog(parent),
-      tree_(tree),
-      list_(new CModuleListView(this)),
-      modules_(new QLabel(this)),
-      types_(new QLabel(this)),
-      objects_(new QLabel(this)),
-      edit_(new QPushButton(QStringLiteral("Edit"), this)) {
+      m_tree(tree),
+      m_list(new CModuleListView(this)),
+      m_modules(new QLabel(this)),
+      m_types(new QLabel(this)),
+      m_objects(new QLabel(this)),
+      m_edit(new QPushButton(QStringLiteral("Edit"), this)) {
   setWindowTitle(QStringLiteral("Loaded modules"));
   resize(560, 380);
 
   auto* counters = new QHBoxLayout;
-  for (QLabel* label : {modules_, types_, objects_}) counters->addWidget(label);
+  for (QLabel* label : {m_modules, m_types, m_objects}) counters->addWidget(label);
   counters->addStretch();
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-  buttons->addButton(edit_, QDialogButtonBox::ActionRole);
-  edit_->hide();
+  buttons->addButton(m_edit, QDialogButtonBox::ActionRole);
+  m_edit->hide();
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(list_);
+  layout->addWidget(m_list);
   layout->addLayout(counters);
   layout->addWidget(buttons);
 
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(edit_, &QPushButton::clicked, this, [this] { EditSelected(); });
-  connect(list_, &QAbstractItemView::doubleClicked, this, [this] { EditSelected(); });
-  connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { _on_selection(); });
+  connect(m_edit, &QPushButton::clicked, this, [this] { EditSelected(); });
+  connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { EditSelected(); });
+  connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { _on_selection(); });
   Refresh();
 }
 
@@ -81,10 +81,10 @@ bool CDlgModuleList::Refresh() {
   std::vector<CSmiModuleKey> modules;
   size_t types = 0;
   size_t objects = 0;
-  if (!tree_.Lock().TryEnter()) {
-    list_->loading = true;
-    list_->ClearList();
-    list_->viewport()->update();
+  if (!m_tree.Lock().TryEnter()) {
+    m_list->loading = true;
+    m_list->ClearList();
+    m_list->viewport()->update();
     QTimer::singleShot(kRetryMs, this, [this] { Refresh(); });
     return false;
   }
@@ -92,28 +92,28 @@ bool CDlgModuleList::Refresh() {
     struct Leave {
       CZubCriticalSection& section;
       ~Leave() { section.Leave(); }
-    } leave{tree_.Lock()};
-    modules = tree_.Modules();
-    types = tree_.TypeCount();
-    objects = tree_.ObjectCount();
+    } leave{m_tree.Lock()};
+    modules = m_tree.Modules();
+    types = m_tree.TypeCount();
+    objects = m_tree.ObjectCount();
   }
 
-  list_->loading = false;
-  list_->Fill(modules);
-  modules_->setText(Counter(L"%d MIB modules", modules.size()));
-  types_->setText(Counter(L"%d MIB types", types));
-  objects_->setText(Counter(L"%d MIB objects", objects));
+  m_list->loading = false;
+  m_list->Fill(modules);
+  m_modules->setText(Counter(L"%d MIB modules", modules.size()));
+  m_types->setText(Counter(L"%d MIB types", types));
+  m_objects->setText(Counter(L"%d MIB objects", objects));
   return true;
 }
 
 void CDlgModuleList::_on_selection() {
-  if (list_->selectionModel()->hasSelection()) edit_->show();
+  if (m_list->selectionModel()->hasSelection()) m_edit->show();
 }
 
 bool CDlgModuleList::EditSelected() {
-  const QModelIndexList rows = list_->selectionModel()->selectedRows();
+  const QModelIndexList rows = m_list->selectionModel()->selectedRows();
   if (rows.size() != 1) return false;
-  const CSmiModuleKey* key = list_->Item(rows.front().row());
+  const CSmiModuleKey* key = m_list->Item(rows.front().row());
   if (key == nullptr || key->file_path.empty()) return false;
   return StartTextEditor(key->file_path);
 }

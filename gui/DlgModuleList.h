@@ -28,11 +28,11 @@ class CDlgModuleList : public QDialog {
  public:
   explicit CDlgModuleList(CSmiTree& tree = SmiTree(), QWidget* parent = nullptr);
 
-  CModuleListView* List() const { return list_; }
-  QPushButton* EditButton() const { return edit_; }
-  QLabel* ModulesLabel() const { return modules_; }
-  QLabel* TypesLabel() const { return types_; }
-  QLabel* ObjectsLabel() const { return objects_; }
+  CModuleListView* List() const { return m_list; }
+  QPushButton* EditButton() const { return m_edit; }
+  QLabel* ModulesLabel() const { return m_modules; }
+  QLabel* TypesLabel() const { return m_types; }
+  QLabel* ObjectsLabel() const { return m_objects; }
 
   // Reads the tree; false when a load holds it (a retry is scheduled).
   bool Refresh();
@@ -42,10 +42,10 @@ class CDlgModuleList : public QDialog {
  private:
   void _on_selection();
 
-  CSmiTree& tree_;
-  CModuleListView* list_;
-  QLabel* modules_;
-  QLabel* types_;
-  QLabel* objects_;
-  QPushButton* edit_;
+  CSmiTree& m_tree;
+  CModuleListView* m_list;
+  QLabel* m_modules;
+  QLabel* m_types;
+  QLabel* m_objects;
+  QPushButton* m_edit;
 };

@@ -7,23 +7,23 @@
 #include <QVBoxLayout>
 
 CDlgNewName::CDlgNewName(const QString& title, const QString& name, QWidget* parent)
-    : QDialog(parent), name_(new QLineEdit(name, this)) {
+    : QDialog(parent), m_name(new QLineEdit(name, this)) {
   setObjectName(QStringLiteral("New name"));
   setWindowTitle(title);
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("Name"), name_);
+  form->addRow(QStringLiteral("Name"), m_name);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  ok_ = buttons->button(QDialogButtonBox::Ok);
-  ok_->setText(QStringLiteral("OK"));
+  m_ok = buttons->button(QDialogButtonBox::Ok);
+  m_ok->setText(QStringLiteral("OK"));
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(buttons);
-  name_->selectAll();
-  name_->setFocus();
+  m_name->selectAll();
+  m_name->setFocus();
   setMinimumWidth(320);
 }
 
-QString CDlgNewName::Name() const { return name_->text(); }
+QString CDlgNewName::Name() const { return m_name->text(); }

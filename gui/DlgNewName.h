@@ -13,10 +13,10 @@ class CDlgNewName : public QDialog {
   CDlgNewName(const QString& title, const QString& name = QString(), QWidget* parent = nullptr);
 
   QString Name() const;
-  QLineEdit* NameEdit() const { return name_; }
-  QPushButton* OkButton() const { return ok_; }
+  QLineEdit* NameEdit() const { return m_name; }
+  QPushButton* OkButton() const { return m_ok; }
 
  private:
-  QLineEdit* name_;
-  QPushButton* ok_ = nullptr;
+  QLineEdit* m_name;
+  QPushButton* m_ok = nullptr;
 };

@@ -57,15 +57,15 @@ std::vector<ModuleFile> ModuleFiles(const std::wstring& folder) {
 
 CDlgSelectMibFile::CDlgSelectMibFile(QWidget* parent)
     : QDialog(parent),
-      load_(new QPushButton(QStringLiteral("Load"), this)),
-      all_(new QRadioButton(QStringLiteral("All modules"), this)),
-      selected_(new QRadioButton(QStringLiteral("Selected modules"), this)) {
+      m_load(new QPushButton(QStringLiteral("Load"), this)),
+      m_all(new QRadioButton(QStringLiteral("All modules"), this)),
+      m_selected(new QRadioButton(QStringLiteral("Selected modules"), this)) {
   setWindowTitle(QStringLiteral("Select MIB file"));
   resize(760, 460);
 
   auto* lists = new QGridLayout;
   for (int i = 0; i < FOLDER_COUNT; ++i) {
-    FolderList& folder = folders_[static_cast<size_t>(i)];
+    FolderList& folder = m_folders[static_cast<size_t>(i)];
     folder.path = kFolders[i].path();
     folder.list = new QListWidget(this);
     folder.list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -80,23 +80,23 @@ CDlgSelectMibFile::CDlgSelectMibFile(QWidget* parent)
     lists->addLayout(line, 2, i);
     _fill(static_cast<Folder>(i));
     connect(folder.list, &QListWidget::itemSelectionChanged, this, [this] { _on_selection(); });
-    connect(folder.open, &QPushButton::clicked, this, [this, i] { OpenFolder(folders_[static_cast<size_t>(i)].path); });
+    connect(folder.open, &QPushButton::clicked, this, [this, i] { OpenFolder(m_folders[static_cast<size_t>(i)].path); });
   }
 
   auto* display = new QGroupBox(QStringLiteral("Display modules"), this);
   auto* display_layout = new QHBoxLayout(display);
-  display_layout->addWidget(all_);
-  display_layout->addWidget(selected_);
+  display_layout->addWidget(m_all);
+  display_layout->addWidget(m_selected);
   display_layout->addStretch();
-  (ReadSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE) == 0 ? all_ : selected_)->setChecked(true);
-  connect(all_, &QRadioButton::toggled, this, [](bool on) {
+  (ReadSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE) == 0 ? m_all : m_selected)->setChecked(true);
+  connect(m_all, &QRadioButton::toggled, this, [](bool on) {
     WriteSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE, -1, on ? 0 : 1);
   });
 
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(load_, QDialogButtonBox::AcceptRole);
+  buttons->addButton(m_load, QDialogButtonBox::AcceptRole);
   buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-  load_->setEnabled(false);
+  m_load->setEnabled(false);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -107,7 +107,7 @@ CDlgSelectMibFile::CDlgSelectMibFile(QWidget* parent)
 }
 
 void CDlgSelectMibFile::_fill(Folder index) {
-  FolderList& folder = folders_[index];
+  FolderList& folder = m_folders[index];
   std::error_code error;
   if (!std::filesystem::is_directory(std::filesystem::path(folder.path), error)) {
     QuillogW(QUILLOG_WARNING, 0, kFolders[index].missing, folder.path);
@@ -122,7 +122,7 @@ void CDlgSelectMibFile::_fill(Folder index) {
 
 void CDlgSelectMibFile::_on_selection() {
   bool any = false;
-  for (FolderList& folder : folders_) {
+  for (FolderList& folder : m_folders) {
     if (folder.list == nullptr || folder.status == nullptr) continue;
     const int selected = static_cast<int>(folder.list->selectedItems().size());
     const int count = folder.list->count();
@@ -131,12 +131,12 @@ void CDlgSelectMibFile::_on_selection() {
                      : QuillogFormat(L"No MIB selected (among %d)", count)));
     any = any || selected > 0;
   }
-  load_->setEnabled(any);
+  m_load->setEnabled(any);
 }
 
 std::vector<CSmiModuleKey> CDlgSelectMibFile::SelectedModules() const {
   std::vector<CSmiModuleKey> modules;
-  for (const FolderList& folder : folders_) {
+  for (const FolderList& folder : m_folders) {
     for (int row = 0; row < folder.list->count(); ++row) {
       const QListWidgetItem* item = folder.list->item(row);
       if (!item->isSelected()) continue;

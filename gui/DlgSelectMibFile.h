@@ -26,13 +26,13 @@ class CDlgSelectMibFile : public QDialog {
   // The selected modules, each with the file it was listed from.
   std::vector<CSmiModuleKey> SelectedModules() const;
 
-  QListWidget* List(Folder folder) const { return folders_[folder].list; }
-  QLabel* Status(Folder folder) const { return folders_[folder].status; }
-  QPushButton* OpenButton(Folder folder) const { return folders_[folder].open; }
-  QPushButton* LoadButton() const { return load_; }
-  QRadioButton* AllModules() const { return all_; }
-  QRadioButton* SelectedModulesButton() const { return selected_; }
-  const std::wstring& FolderPath(Folder folder) const { return folders_[folder].path; }
+  QListWidget* List(Folder folder) const { return m_folders[folder].list; }
+  QLabel* Status(Folder folder) const { return m_folders[folder].status; }
+  QPushButton* OpenButton(Folder folder) const { return m_folders[folder].open; }
+  QPushButton* LoadButton() const { return m_load; }
+  QRadioButton* AllModules() const { return m_all; }
+  QRadioButton* SelectedModulesButton() const { return m_selected; }
+  const std::wstring& FolderPath(Folder folder) const { return m_folders[folder].path; }
 
   // Opens a folder in the system's file browser; false (logged) on failure.
   static bool OpenFolder(const std::wstring& path);
@@ -47,8 +47,8 @@ class CDlgSelectMibFile : public QDialog {
   void _fill(Folder folder);
   void _on_selection();
 
-  std::array<FolderList, FOLDER_COUNT> folders_;
-  QPushButton* load_;
-  QRadioButton* all_;
-  QRadioButton* selected_;
+  std::array<FolderList, FOLDER_COUNT> m_folders;
+  QPushButton* m_load;
+  QRadioButton* m_all;
+  QRadioButton* m_selected;
 };

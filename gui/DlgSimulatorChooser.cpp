@@ -20,35 +20,35 @@ constexpr int kPathRole = Qt::UserRole;
 }  // namespace
 
 CDlgSimulatorChooser::CDlgSimulatorChooser(const CSimulatorLibrary* library, QWidget* parent)
-    : QDialog(parent), tree_(new QTreeWidget(this)) {
+    : QDialog(parent), m_tree(new QTreeWidget(this)) {
   InitSimulerImages();
   setWindowTitle(QStringLiteral("Simulator chooser"));
-  tree_->setHeaderHidden(true);
-  tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_tree->setHeaderHidden(true);
+  m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
   if (library != nullptr) {
     for (const CSimulatorEntry* root : library->GetRoots()) _add(root, nullptr);
   }
-  tree_->expandAll();
+  m_tree->expandAll();
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  ok_ = buttons->button(QDialogButtonBox::Ok);
-  ok_->setText(QStringLiteral("OK"));
-  ok_->setEnabled(false);
+  m_ok = buttons->button(QDialogButtonBox::Ok);
+  m_ok->setText(QStringLiteral("OK"));
+  m_ok->setEnabled(false);
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(tree_, &QTreeWidget::itemSelectionChanged, this, [this] { ok_->setEnabled(!ChosenPath().empty()); });
-  connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this] {
+  connect(m_tree, &QTreeWidget::itemSelectionChanged, this, [this] { m_ok->setEnabled(!ChosenPath().empty()); });
+  connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this] {
     if (!ChosenPath().empty()) accept();
   });
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(tree_);
+  layout->addWidget(m_tree);
   layout->addWidget(buttons);
   resize(360, 400);
 }
 
 void CDlgSimulatorChooser::_add(const CSimulatorEntry* entry, QTreeWidgetItem* parent) {
-  auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree_);
+  auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_tree);
   item->setText(0, QString::fromStdWString(entry->name));
   if (entry->IsSimulator()) {
     item->setData(0, kPathRole, QString::fromStdWString(entry->path));
@@ -61,16 +61,16 @@ void CDlgSimulatorChooser::_add(const CSimulatorEntry* entry, QTreeWidgetItem* p
 }
 
 std::wstring CDlgSimulatorChooser::ChosenPath() const {
-  const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+  const QList<QTreeWidgetItem*> selected = m_tree->selectedItems();
   if (selected.isEmpty()) return {};
   return selected.front()->data(0, kPathRole).toString().toStdWString();
 }
 
 bool CDlgSimulatorChooser::Choose(const std::wstring& path) {
   const QString wanted = QString::fromStdWString(path);
-  for (QTreeWidgetItemIterator it(tree_); *it != nullptr; ++it) {
+  for (QTreeWidgetItemIterator it(m_tree); *it != nullptr; ++it) {
     if ((*it)->data(0, kPathRole).toString() == wanted) {
-      tree_->setCurrentItem(*it);
+      m_tree->setCurrentItem(*it);
       return true;
     }
   }

@@ -22,12 +22,12 @@ class CDlgSimulatorChooser : public QDialog {
   // Chooses the simulator with that path; false when it is not listed.
   bool Choose(const std::wstring& path);
 
-  QTreeWidget* Tree() const { return tree_; }
-  QPushButton* OkButton() const { return ok_; }
+  QTreeWidget* Tree() const { return m_tree; }
+  QPushButton* OkButton() const { return m_ok; }
 
  private:
   void _add(const CSimulatorEntry* entry, QTreeWidgetItem* parent);
 
-  QTreeWidget* tree_;
-  QPushButton* ok_ = nullptr;
+  QTreeWidget* m_tree;
+  QPushButton* m_ok = nullptr;
 };

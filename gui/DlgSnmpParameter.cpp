@@ -48,74 +48,74 @@ bool OidText(const QLineEdit* edit) {
 
 CDlgSnmpParameter::CDlgSnmpParameter(QWidget* parent)
     : QDialog(parent),
-      port_(new QLineEdit(this)),
-      version_(new QComboBox(this)),
-      community_(new QLineEdit(this)),
-      timeout_(new QLineEdit(this)),
-      retries_(new QLineEdit(this)),
-      first_oid_(new QLineEdit(this)),
-      last_oid_(new QLineEdit(this)) {
+      m_port(new QLineEdit(this)),
+      m_version(new QComboBox(this)),
+      m_community(new QLineEdit(this)),
+      m_timeout(new QLineEdit(this)),
+      m_retries(new QLineEdit(this)),
+      m_first_oid(new QLineEdit(this)),
+      m_last_oid(new QLineEdit(this)) {
   setWindowTitle(QStringLiteral("SNMP parameters"));
   // The address control: four parts of 0-255.
   auto* address = new QHBoxLayout;
   const QStringList parts = Stored(SETTING_DLG_SNMP_PARAMETER_LAST_IP).split(QLatin1Char('.'));
   for (int i = 0; i < 4; ++i) {
-    address_[i] = new QLineEdit(this);
-    address_[i]->setValidator(new QIntValidator(0, 255, address_[i]));
-    address_[i]->setMaxLength(3);
-    if (parts.size() == 4) address_[i]->setText(parts[i]);
+    m_address[i] = new QLineEdit(this);
+    m_address[i]->setValidator(new QIntValidator(0, 255, m_address[i]));
+    m_address[i]->setMaxLength(3);
+    if (parts.size() == 4) m_address[i]->setText(parts[i]);
     if (i > 0) address->addWidget(new QLabel(QStringLiteral("."), this));
-    address->addWidget(address_[i]);
+    address->addWidget(m_address[i]);
   }
-  port_->setText(QString::number(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT)));
-  version_->addItems({QStringLiteral("V1"), QStringLiteral("V2c")});
-  version_->setCurrentIndex(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_VERSION) == 2 ? 1 : 0);
-  community_->setText(Stored(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY));
-  timeout_->setText(QString::number(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_TIMEOUT)));
-  retries_->setText(QString::number(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY)));
-  first_oid_->setText(Stored(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID));
-  last_oid_->setText(Stored(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID));
+  m_port->setText(QString::number(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT)));
+  m_version->addItems({QStringLiteral("V1"), QStringLiteral("V2c")});
+  m_version->setCurrentIndex(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_VERSION) == 2 ? 1 : 0);
+  m_community->setText(Stored(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY));
+  m_timeout->setText(QString::number(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_TIMEOUT)));
+  m_retries->setText(QString::number(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY)));
+  m_first_oid->setText(Stored(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID));
+  m_last_oid->setText(Stored(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID));
 
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("IP address"), address);
-  form->addRow(QStringLiteral("Port"), port_);
-  form->addRow(QStringLiteral("Version"), version_);
-  form->addRow(QStringLiteral("Community string"), community_);
-  form->addRow(QStringLiteral("Timeout"), timeout_);
-  form->addRow(QStringLiteral("Retries"), retries_);
+  form->addRow(QStringLiteral("Port"), m_port);
+  form->addRow(QStringLiteral("Version"), m_version);
+  form->addRow(QStringLiteral("Community string"), m_community);
+  form->addRow(QStringLiteral("Timeout"), m_timeout);
+  form->addRow(QStringLiteral("Retries"), m_retries);
   form->addRow(new QLabel(QStringLiteral("OID range"), this));
-  form->addRow(QStringLiteral("First OID"), first_oid_);
-  form->addRow(QStringLiteral("Last OID"), last_oid_);
+  form->addRow(QStringLiteral("First OID"), m_first_oid);
+  form->addRow(QStringLiteral("Last OID"), m_last_oid);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
-  layout->addWidget(Buttons(this, QStringLiteral("Cancel"), &ok_));
+  layout->addWidget(Buttons(this, QStringLiteral("Cancel"), &m_ok));
 }
 
 bool CDlgSnmpParameter::_valid() const {
-  if (community_->text().isEmpty()) return false;
-  if (!Number(port_, 1, 65535)) return false;
-  if (!Number(timeout_, 50, 0xFFFFFFFFu)) return false;
-  if (!Number(retries_, 0, 0xFFFFFFFEu)) return false;
-  for (const QLineEdit* part : address_) {
+  if (m_community->text().isEmpty()) return false;
+  if (!Number(m_port, 1, 65535)) return false;
+  if (!Number(m_timeout, 50, 0xFFFFFFFFu)) return false;
+  if (!Number(m_retries, 0, 0xFFFFFFFEu)) return false;
+  for (const QLineEdit* part : m_address) {
     if (!Number(part, 0, 255)) return false;
   }
-  return OidText(first_oid_) && OidText(last_oid_);
+  return OidText(m_first_oid) && OidText(m_last_oid);
 }
 
 void CDlgSnmpParameter::_store() const {
   uint port = 0, timeout = 0, retries = 0;
-  Number(port_, 1, 65535, &port);
-  Number(timeout_, 50, 0xFFFFFFFFu, &timeout);
-  Number(retries_, 0, 0xFFFFFFFEu, &retries);
+  Number(m_port, 1, 65535, &port);
+  Number(m_timeout, 50, 0xFFFFFFFFu, &timeout);
+  Number(m_retries, 0, 0xFFFFFFFEu, &retries);
   QStringList parts;
-  for (const QLineEdit* part : address_) parts << QString::number(part->text().toUInt());
-  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY, community_->text().toStdWString());
+  for (const QLineEdit* part : m_address) parts << QString::number(part->text().toUInt());
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY, m_community->text().toStdWString());
   WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, port);
   WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_TIMEOUT, -1, timeout);
   WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY, -1, retries);
-  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_VERSION, -1, version_->currentIndex() == 1 ? 2 : 1);
-  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID, first_oid_->text().trimmed().toStdWString());
-  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID, last_oid_->text().trimmed().toStdWString());
+  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_VERSION, -1, m_version->currentIndex() == 1 ? 2 : 1);
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID, m_first_oid->text().trimmed().toStdWString());
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID, m_last_oid->text().trimmed().toStdWString());
   WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP, parts.join(QLatin1Char('.')).toStdWString());
 }
 
@@ -127,20 +127,20 @@ void CDlgSnmpParameter::accept() {
 }
 
 CDlgSnmpSet::CDlgSnmpSet(QWidget* parent)
-    : QDialog(parent), community_(new QLineEdit(this)), value_(new QLineEdit(this)) {
+    : QDialog(parent), m_community(new QLineEdit(this)), m_value(new QLineEdit(this)) {
   setWindowTitle(QStringLiteral("Set parameters"));
-  community_->setText(Stored(SETTING_DLG_SNMP_SET_LAST_COMMUNITY));
-  value_->setText(Stored(SETTING_DLG_SNMP_SET_LAST_VALUE));
+  m_community->setText(Stored(SETTING_DLG_SNMP_SET_LAST_COMMUNITY));
+  m_value->setText(Stored(SETTING_DLG_SNMP_SET_LAST_VALUE));
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("Community string"), community_);
-  form->addRow(QStringLiteral("Value"), value_);
+  form->addRow(QStringLiteral("Community string"), m_community);
+  form->addRow(QStringLiteral("Value"), m_value);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
-  layout->addWidget(Buttons(this, QStringLiteral("Annuler"), &ok_));
+  layout->addWidget(Buttons(this, QStringLiteral("Annuler"), &m_ok));
 }
 
 void CDlgSnmpSet::accept() {
-  WriteSettingString(SETTING_DLG_SNMP_SET_LAST_COMMUNITY, community_->text().toStdWString());
-  WriteSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE, value_->text().toStdWString());
+  WriteSettingString(SETTING_DLG_SNMP_SET_LAST_COMMUNITY, m_community->text().toStdWString());
+  WriteSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE, m_value->text().toStdWString());
   QDialog::accept();
 }

@@ -16,15 +16,15 @@ class CDlgSnmpParameter : public QDialog {
  public:
   explicit CDlgSnmpParameter(QWidget* parent = nullptr);
 
-  std::array<QLineEdit*, 4> AddressParts() const { return address_; }
-  QLineEdit* PortEdit() const { return port_; }
-  QComboBox* VersionBox() const { return version_; }
-  QLineEdit* CommunityEdit() const { return community_; }
-  QLineEdit* TimeoutEdit() const { return timeout_; }
-  QLineEdit* RetriesEdit() const { return retries_; }
-  QLineEdit* FirstOidEdit() const { return first_oid_; }
-  QLineEdit* LastOidEdit() const { return last_oid_; }
-  QPushButton* OkButton() const { return ok_; }
+  std::array<QLineEdit*, 4> AddressParts() const { return m_address; }
+  QLineEdit* PortEdit() const { return m_port; }
+  QComboBox* VersionBox() const { return m_version; }
+  QLineEdit* CommunityEdit() const { return m_community; }
+  QLineEdit* TimeoutEdit() const { return m_timeout; }
+  QLineEdit* RetriesEdit() const { return m_retries; }
+  QLineEdit* FirstOidEdit() const { return m_first_oid; }
+  QLineEdit* LastOidEdit() const { return m_last_oid; }
+  QPushButton* OkButton() const { return m_ok; }
 
   void accept() override;
 
@@ -32,15 +32,15 @@ class CDlgSnmpParameter : public QDialog {
   bool _valid() const;
   void _store() const;
 
-  std::array<QLineEdit*, 4> address_{};
-  QLineEdit* port_;
-  QComboBox* version_;
-  QLineEdit* community_;
-  QLineEdit* timeout_;
-  QLineEdit* retries_;
-  QLineEdit* first_oid_;
-  QLineEdit* last_oid_;
-  QPushButton* ok_ = nullptr;
+  std::array<QLineEdit*, 4> m_address{};
+  QLineEdit* m_port;
+  QComboBox* m_version;
+  QLineEdit* m_community;
+  QLineEdit* m_timeout;
+  QLineEdit* m_retries;
+  QLineEdit* m_first_oid;
+  QLineEdit* m_last_oid;
+  QPushButton* m_ok = nullptr;
 };
 
 // CDlgSnmpSet: "Set parameters", the community and the value of a Set.
@@ -48,14 +48,14 @@ class CDlgSnmpSet : public QDialog {
  public:
   explicit CDlgSnmpSet(QWidget* parent = nullptr);
 
-  QLineEdit* CommunityEdit() const { return community_; }
-  QLineEdit* ValueEdit() const { return value_; }
-  QPushButton* OkButton() const { return ok_; }
+  QLineEdit* CommunityEdit() const { return m_community; }
+  QLineEdit* ValueEdit() const { return m_value; }
+  QPushButton* OkButton() const { return m_ok; }
 
   void accept() override;
 
  private:
-  QLineEdit* community_;
-  QLineEdit* value_;
-  QPushButton* ok_ = nullptr;
+  QLineEdit* m_community;
+  QLineEdit* m_value;
+  QPushButton* m_ok = nullptr;
 };

@@ -16,17 +16,17 @@ class CDlgTrapParameter : public QDialog {
   explicit CDlgTrapParameter(QWidget* parent = nullptr);
 
   // The accepted port (valid after "OK").
-  uint32_t Port() const { return port_; }
+  uint32_t Port() const { return m_port; }
 
-  QLineEdit* PortEdit() const { return port_edit_; }
-  QCheckBox* AutoStartBox() const { return auto_start_; }
-  QPushButton* OkButton() const { return ok_; }
+  QLineEdit* PortEdit() const { return m_port_edit; }
+  QCheckBox* AutoStartBox() const { return m_auto_start; }
+  QPushButton* OkButton() const { return m_ok; }
 
   void accept() override;
 
  private:
-  QLineEdit* port_edit_;
-  QCheckBox* auto_start_;
-  QPushButton* ok_;
-  uint32_t port_ = 0;
+  QLineEdit* m_port_edit;
+  QCheckBox* m_auto_start;
+  QPushButton* m_ok;
+  uint32_t m_port = 0;
 };

@@ -20,24 +20,24 @@ QStringList CDlgValueModify::TypeNames() {
 
 CDlgValueModify::CDlgValueModify(bool modify, const QString& oid, const QString& type, const QString& value,
                                  QWidget* parent)
-    : QDialog(parent), oid_(new QLineEdit(oid, this)), type_(new QComboBox(this)), value_(new QLineEdit(value, this)) {
+    : QDialog(parent), m_oid(new QLineEdit(oid, this)), m_type(new QComboBox(this)), m_value(new QLineEdit(value, this)) {
   setWindowTitle(modify ? QStringLiteral("Modify a value") : QStringLiteral("Add a value"));
-  type_->addItems(TypeNames());
-  type_->setCurrentIndex(type_->findText(type));
-  oid_->setEnabled(!modify);
+  m_type->addItems(TypeNames());
+  m_type->setCurrentIndex(m_type->findText(type));
+  m_oid->setEnabled(!modify);
 
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("Oid"), oid_);
-  form->addRow(QStringLiteral("Type"), type_);
-  form->addRow(QStringLiteral("Value"), value_);
+  form->addRow(QStringLiteral("Oid"), m_oid);
+  form->addRow(QStringLiteral("Type"), m_type);
+  form->addRow(QStringLiteral("Value"), m_value);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  ok_ = buttons->button(QDialogButtonBox::Ok);
-  ok_->setText(QStringLiteral("OK"));
+  m_ok = buttons->button(QDialogButtonBox::Ok);
+  m_ok->setText(QStringLiteral("OK"));
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(oid_, &QLineEdit::textChanged, this, [this] { _update_ok(); });
-  connect(type_, &QComboBox::currentIndexChanged, this, [this] { _update_ok(); });
+  connect(m_oid, &QLineEdit::textChanged, this, [this] { _update_ok(); });
+  connect(m_type, &QComboBox::currentIndexChanged, this, [this] { _update_ok(); });
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(buttons);
@@ -45,14 +45,14 @@ CDlgValueModify::CDlgValueModify(bool modify, const QString& oid, const QString&
   _update_ok();
 }
 
-void CDlgValueModify::_update_ok() { ok_->setEnabled(!oid_->text().trimmed().isEmpty() && type_->currentIndex() >= 0); }
+void CDlgValueModify::_update_ok() { m_ok->setEnabled(!m_oid->text().trimmed().isEmpty() && m_type->currentIndex() >= 0); }
 
 void CDlgValueModify::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  value_->setFocus(Qt::OtherFocusReason);
-  value_->selectAll();
+  m_value->setFocus(Qt::OtherFocusReason);
+  m_value->selectAll();
 }
 
-QString CDlgValueModify::Oid() const { return oid_->text().trimmed(); }
-QString CDlgValueModify::Type() const { return type_->currentText(); }
-QString CDlgValueModify::Value() const { return value_->text(); }
+QString CDlgValueModify::Oid() const { return m_oid->text().trimmed(); }
+QString CDlgValueModify::Type() const { return m_type->currentText(); }
+QString CDlgValueModify::Value() const { return m_value->text(); }

@@ -22,10 +22,10 @@ class CDlgValueModify : public QDialog {
   QString Oid() const;
   QString Type() const;
   QString Value() const;
-  QLineEdit* OidEdit() const { return oid_; }
-  QComboBox* TypeBox() const { return type_; }
-  QLineEdit* ValueEdit() const { return value_; }
-  QPushButton* OkButton() const { return ok_; }
+  QLineEdit* OidEdit() const { return m_oid; }
+  QComboBox* TypeBox() const { return m_type; }
+  QLineEdit* ValueEdit() const { return m_value; }
+  QPushButton* OkButton() const { return m_ok; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -33,8 +33,8 @@ class CDlgValueModify : public QDialog {
  private:
   void _update_ok();
 
-  QLineEdit* oid_;
-  QComboBox* type_;
-  QLineEdit* value_;
-  QPushButton* ok_ = nullptr;
+  QLineEdit* m_oid;
+  QComboBox* m_type;
+  QLineEdit* m_value;
+  QPushButton* m_ok = nullptr;
 };

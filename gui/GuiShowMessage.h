@@ -36,12 +36,12 @@ class CGuiShowMessage : public CShowMessage {
   void _show_here(const std::wstring& caption, const std::wstring& text, ShowMessageIcon icon);
   void _exec(CDlgMessageBox& box);
 
-  CQtDispatcher* dispatcher_;
-  mutable std::mutex mutex_;
-  std::condition_variable cv_;
-  QPointer<QWidget> window_;
-  bool ready_ = false;
-  bool quit_ = false;
-  int waiting_ = 0;
-  std::vector<QPointer<CDlgMessageBox>> open_;  // GUI thread only
+  CQtDispatcher* m_dispatcher;
+  mutable std::mutex m_mutex;
+  std::condition_variable m_cv;
+  QPointer<QWidget> m_window;
+  bool m_ready = false;
+  bool m_quit = false;
+  int m_waiting = 0;
+  std::vector<QPointer<CDlgMessageBox>> m_open;  // GUI thread only
 };

@@ -19,12 +19,12 @@ class CIpAddressEdit : public QWidget {
   // True with the address when every field holds a number.
   bool Address(uint32_t* address) const;
   bool IsFilled() const { return Address(nullptr); }
-  std::array<QLineEdit*, 4> Parts() const { return parts_; }
+  std::array<QLineEdit*, 4> Parts() const { return m_parts; }
 
  signals:
   // A field was edited by the user.
   void edited();
 
  private:
-  std::array<QLineEdit*, 4> parts_{};
+  std::array<QLineEdit*, 4> m_parts{};
 };

@@ -37,7 +37,7 @@ class CLogInbox {
   // The one reader: every record pushed so far, oldest first (appended to out).
   void TakeAll(std::vector<QuillogInfoPtr>& out);
   // Records waiting now.
-  size_t Count() const { return count_.load(std::memory_order_acquire); }
+  size_t Count() const { return m_count.load(std::memory_order_acquire); }
 
  private:
   struct Block {
@@ -50,12 +50,12 @@ class CLogInbox {
   void _retire(Block* block);
   Block* _reuse();
   // Writer side.
-  Block* write_block_;
-  size_t write_index_ = 0;
+  Block* m_write_block;
+  size_t m_write_index = 0;
   // Reader side.
-  Block* read_block_;
-  size_t read_index_ = 0;
+  Block* m_read_block;
+  size_t m_read_index = 0;
   // Pushed and not yet taken; a slot is written before the count grows.
-  std::atomic<size_t> count_{0};
-  std::atomic<Block*> spares_{nullptr};
+  std::atomic<size_t> m_count{0};
+  std::atomic<Block*> m_spares{nullptr};
 };

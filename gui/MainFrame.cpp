@@ -104,8 +104,8 @@ CMainFrame::CMainFrame(CViewDispatcher* dispatcher, QWidget* parent) : QMainWind
   setWindowIcon(QIcon(QStringLiteral(":/images/tavelo.svg")));
   resize(900, 600);
 
-  tabbed_view_ = new CTabbedView(dispatcher, this);
-  setCentralWidget(tabbed_view_);
+  m_tabbed_view = new CTabbedView(dispatcher, this);
+  setCentralWidget(m_tabbed_view);
 
   WindowPlacement placement;
   if (ReadWindowPlacement(&placement)) ApplyPlacement(placement);
@@ -114,76 +114,76 @@ CMainFrame::CMainFrame(CViewDispatcher* dispatcher, QWidget* parent) : QMainWind
   _create_tool_bar();
   _create_status_bar();
   _create_accelerators();
-  connect(tabbed_view_, &QTabWidget::currentChanged, this, &CMainFrame::_update_command_states);
+  connect(m_tabbed_view, &QTabWidget::currentChanged, this, &CMainFrame::_update_command_states);
   _update_command_states();
 }
 
 CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::_create_menu() {
-  menu_ = new CMyMenu(this);
-  if (!menu_->BuildMenuBar(MainMenuDescription(), menuBar())) {
+  m_menu = new CMyMenu(this);
+  if (!m_menu->BuildMenuBar(MainMenuDescription(), menuBar())) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Failed to load the menu");
     return;
   }
-  connect(menu_, &CMyMenu::commandTriggered, this, &CMainFrame::OnCommand);
+  connect(m_menu, &CMyMenu::commandTriggered, this, &CMainFrame::OnCommand);
   for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::_update_command_states);
   }
 }
 
 void CMainFrame::_create_tool_bar() {
-  tool_bar_ = addToolBar(QStringLiteral("Tool bar"));
-  tool_bar_->setObjectName(QStringLiteral("ToolBar"));
-  tool_bar_->setIconSize(QSize(16, 16));
-  tool_bar_->setAllowedAreas(Qt::AllToolBarAreas);
+  m_tool_bar = addToolBar(QStringLiteral("Tool bar"));
+  m_tool_bar->setObjectName(QStringLiteral("ToolBar"));
+  m_tool_bar->setIconSize(QSize(16, 16));
+  m_tool_bar->setAllowedAreas(Qt::AllToolBarAreas);
   for (const ToolButton& button : kToolBar) {
     if (button.command == 0) {
-      tool_bar_->addSeparator();
+      m_tool_bar->addSeparator();
       continue;
     }
     QIcon icon(QString::fromLatin1(button.image));
     const QString text = QString::fromStdWString(MenuText(ProgramString, button.command)).section(QLatin1Char('\t'), 0, 0);
-    QAction* action = tool_bar_->addAction(icon, text);
+    QAction* action = m_tool_bar->addAction(icon, text);
     action->setData(button.command);
     action->setStatusTip(QString::fromStdWString(MenuPrompt(ProgramString, button.command)));
     const uint32_t command = button.command;
     connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
   }
   // The frame's own toggle keeps the bar's visibility; the bar has no close.
-  tool_bar_->toggleViewAction()->setVisible(false);
+  m_tool_bar->toggleViewAction()->setVisible(false);
   const bool shown = ReadSettingDword(SETTING_MAINFRAME_TOOL_BAR) != 0;
-  tool_bar_->setVisible(shown);
-  menu_->CheckItem(ID_VIEW_TOOLBAR, shown);
+  m_tool_bar->setVisible(shown);
+  m_menu->CheckItem(ID_VIEW_TOOLBAR, shown);
 }
 
 void CMainFrame::_create_status_bar() {
   QStatusBar* bar = statusBar();
   const QString sample = FormatClock(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 58)));
-  local_clock_ = NewPane(bar, sample);
-  utc_clock_ = NewPane(bar, sample);
-  caps_ = NewPane(bar, QStringLiteral("CAP"));
-  num_ = NewPane(bar, QStringLiteral("NUM"));
-  scroll_ = NewPane(bar, QStringLiteral("SCRL"));
-  local_clock_->setToolTip(QStringLiteral("Local time"));
-  utc_clock_->setToolTip(QStringLiteral("UTC"));
-  for (QLabel* pane : {local_clock_, utc_clock_, caps_, num_, scroll_}) bar->addPermanentWidget(pane);
+  m_local_clock = NewPane(bar, sample);
+  m_utc_clock = NewPane(bar, sample);
+  m_caps = NewPane(bar, QStringLiteral("CAP"));
+  m_num = NewPane(bar, QStringLiteral("NUM"));
+  m_scroll = NewPane(bar, QStringLiteral("SCRL"));
+  m_local_clock->setToolTip(QStringLiteral("Local time"));
+  m_utc_clock->setToolTip(QStringLiteral("UTC"));
+  for (QLabel* pane : {m_local_clock, m_utc_clock, m_caps, m_num, m_scroll}) bar->addPermanentWidget(pane);
 
   // Two one-second clocks: local time and UTC.
   auto* local_timer = new QTimer(this);
   auto* utc_timer = new QTimer(this);
   connect(local_timer, &QTimer::timeout, this, [this] {
-    local_clock_->setText(LocalClockText());
+    m_local_clock->setText(LocalClockText());
     _refresh_locks();
   });
-  connect(utc_timer, &QTimer::timeout, this, [this] { utc_clock_->setText(UtcClockText()); });
+  connect(utc_timer, &QTimer::timeout, this, [this] { m_utc_clock->setText(UtcClockText()); });
   local_timer->start(1000);
   utc_timer->start(1000);
   _refresh_clocks();
 
   const bool shown = ReadSettingDword(SETTING_MAINFRAME_STATUS_BAR) != 0;
   bar->setVisible(shown);
-  menu_->CheckItem(ID_VIEW_STATUS_BAR, shown);
+  m_menu->CheckItem(ID_VIEW_STATUS_BAR, shown);
 }
 
 void CMainFrame::_create_accelerators() {
@@ -217,20 +217,20 @@ void CMainFrame::_create_accelerators() {
     auto* action = new QAction(this);
     action->setShortcut(QKeySequence(QKeyCombination(Qt::KeypadModifier, expand ? Qt::Key_Plus : Qt::Key_Minus)));
     action->setShortcutContext(Qt::WindowShortcut);
-    connect(action, &QAction::triggered, this, [this, expand] { tabbed_view_->ExpandCollapseOne(expand); });
+    connect(action, &QAction::triggered, this, [this, expand] { m_tabbed_view->ExpandCollapseOne(expand); });
     addAction(action);
   }
 }
 
 void CMainFrame::OnCommand(uint32_t command) {
   if (!IsFrameCommand(command)) {
-    tabbed_view_->RouteCommand(command);
+    m_tabbed_view->RouteCommand(command);
     _update_command_states();
     return;
   }
   const int tab = TabOfViewCommand(command);
   if (tab >= 0) {
-    tabbed_view_->ActivateTab(tab);
+    m_tabbed_view->ActivateTab(tab);
     return;
   }
   switch (command) {
@@ -243,15 +243,15 @@ void CMainFrame::OnCommand(uint32_t command) {
 }
 
 void CMainFrame::_toggle_tool_bar() {
-  const bool shown = tool_bar_->isHidden();
-  tool_bar_->setVisible(shown);
-  menu_->CheckItem(ID_VIEW_TOOLBAR, shown);
+  const bool shown = m_tool_bar->isHidden();
+  m_tool_bar->setVisible(shown);
+  m_menu->CheckItem(ID_VIEW_TOOLBAR, shown);
 }
 
 void CMainFrame::_toggle_status_bar() {
   const bool shown = statusBar()->isHidden();
   statusBar()->setVisible(shown);
-  menu_->CheckItem(ID_VIEW_STATUS_BAR, shown);
+  m_menu->CheckItem(ID_VIEW_STATUS_BAR, shown);
 }
 
 void CMainFrame::_about() {
@@ -260,9 +260,9 @@ void CMainFrame::_about() {
 }
 
 void CMainFrame::_update_command_states() {
-  auto enabled = [this](uint32_t command) { return IsFrameCommand(command) || tabbed_view_->IsCommandEnabled(command); };
-  for (QAction* action : menu_->AllActions()) action->setEnabled(enabled(action->data().toUInt()));
-  for (QAction* action : tool_bar_ ? tool_bar_->actions() : QList<QAction*>()) {
+  auto enabled = [this](uint32_t command) { return IsFrameCommand(command) || m_tabbed_view->IsCommandEnabled(command); };
+  for (QAction* action : m_menu->AllActions()) action->setEnabled(enabled(action->data().toUInt()));
+  for (QAction* action : m_tool_bar ? m_tool_bar->actions() : QList<QAction*>()) {
     if (!action->isSeparator()) action->setEnabled(enabled(action->data().toUInt()));
   }
 }
@@ -272,8 +272,8 @@ QString CMainFrame::LocalClockText() const { return FormatClock(QDateTime::curre
 QString CMainFrame::UtcClockText() const { return FormatClock(QDateTime::currentDateTimeUtc()); }
 
 void CMainFrame::_refresh_clocks() {
-  local_clock_->setText(LocalClockText());
-  utc_clock_->setText(UtcClockText());
+  m_local_clock->setText(LocalClockText());
+  m_utc_clock->setText(UtcClockText());
   _refresh_locks();
 }
 
@@ -282,9 +282,9 @@ void CMainFrame::_refresh_locks() {
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   unsigned int state = 0;
   if (x11 && x11->display() && XkbGetIndicatorState(x11->display(), XkbUseCoreKbd, &state) == Success) {
-    caps_->setText(state & 0x1 ? QStringLiteral("CAP") : QString());
-    num_->setText(state & 0x2 ? QStringLiteral("NUM") : QString());
-    scroll_->setText(state & 0x4 ? QStringLiteral("SCRL") : QString());
+    m_caps->setText(state & 0x1 ? QStringLiteral("CAP") : QString());
+    m_num->setText(state & 0x2 ? QStringLiteral("NUM") : QString());
+    m_scroll->setText(state & 0x4 ? QStringLiteral("SCRL") : QString());
   }
 #endif
 }
@@ -316,7 +316,7 @@ void CMainFrame::ApplyPlacement(const WindowPlacement& placement) {
 void CMainFrame::StoreState() const {
   WriteWindowPlacement(CurrentPlacement());
   WriteSettingDword(SETTING_MAINFRAME_STATUS_BAR, -1, statusBar()->isHidden() ? 0 : 1);
-  WriteSettingDword(SETTING_MAINFRAME_TOOL_BAR, -1, tool_bar_->isHidden() ? 0 : 1);
+  WriteSettingDword(SETTING_MAINFRAME_TOOL_BAR, -1, m_tool_bar->isHidden() ? 0 : 1);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

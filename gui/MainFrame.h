@@ -26,9 +26,9 @@ class CMainFrame : public QMainWindow {
   // Runs a command of the menus, the tool bar or the accelerators.
   void OnCommand(uint32_t command);
 
-  CTabbedView* TabbedView() const { return tabbed_view_; }
-  CMyMenu* Menu() const { return menu_; }
-  QToolBar* ToolBar() const { return tool_bar_; }
+  CTabbedView* TabbedView() const { return m_tabbed_view; }
+  CMyMenu* Menu() const { return m_menu; }
+  QToolBar* ToolBar() const { return m_tool_bar; }
   // The texts of the local and UTC clock panes.
   QString LocalClockText() const;
   QString UtcClockText() const;
@@ -54,14 +54,14 @@ class CMainFrame : public QMainWindow {
   void _update_command_states();
   void _about();
 
-  CTabbedView* tabbed_view_ = nullptr;
-  CMyMenu* menu_ = nullptr;
-  QToolBar* tool_bar_ = nullptr;
-  QLabel* local_clock_ = nullptr;
-  QLabel* utc_clock_ = nullptr;
-  QLabel* caps_ = nullptr;
-  QLabel* num_ = nullptr;
-  QLabel* scroll_ = nullptr;
+  CTabbedView* m_tabbed_view = nullptr;
+  CMyMenu* m_menu = nullptr;
+  QToolBar* m_tool_bar = nullptr;
+  QLabel* m_local_clock = nullptr;
+  QLabel* m_utc_clock = nullptr;
+  QLabel* m_caps = nullptr;
+  QLabel* m_num = nullptr;
+  QLabel* m_scroll = nullptr;
 };
 
 // "short date + time" of the locale, with seconds, for the clocks.

@@ -111,28 +111,28 @@ MibImage MibImageOf(const CSmiObject* object) {
 // ---------------------------------------------------------------- build
 
 void CMibTreeIndex::Clear() {
-  objects_.clear();
-  parent_.clear();
-  row_.clear();
-  image_.clear();
-  child_begin_.clear();
-  child_list_.clear();
-  names_.clear();
-  entry_begin_.clear();
-  entry_node_.clear();
-  entry_module_.clear();
-  modules_.clear();
-  module_by_text_.clear();
-  module_by_name_.clear();
-  image_by_kind_.clear();
-  module_begin_.clear();
-  module_entries_.clear();
+  m_objects.clear();
+  m_parent.clear();
+  m_row.clear();
+  m_image.clear();
+  m_child_begin.clear();
+  m_child_list.clear();
+  m_names.clear();
+  m_entry_begin.clear();
+  m_entry_node.clear();
+  m_entry_module.clear();
+  m_modules.clear();
+  m_module_by_text.clear();
+  m_module_by_name.clear();
+  m_image_by_kind.clear();
+  m_module_begin.clear();
+  m_module_entries.clear();
 }
 
 std::string_view CMibTreeIndex::_entry_name(uint32_t entry) const {
-  const size_t begin = entry_begin_[entry];
-  const size_t end = entry + 1 < entry_begin_.size() ? entry_begin_[entry + 1] - 1 : names_.size() - 1;
-  return std::string_view(names_).substr(begin, end - begin);
+  const size_t begin = m_entry_begin[entry];
+  const size_t end = entry + 1 < m_entry_begin.size() ? m_entry_begin[entry + 1] - 1 : m_names.size() - 1;
+  return std::string_view(m_names).substr(begin, end - begin);
 }
 
 MibImage CMibTreeIndex::_image_of(const CSmiObject& object) {
@@ -146,29 +146,29 @@ MibImage CMibTreeIndex::_image_of(const CSmiObject& object) {
   }
   // Without an image: logged once a build for each kind and macro.
   std::wstring key = std::to_wstring(type.kind) + L":" + type.name.str();
-  auto it = image_by_kind_.find(key);
-  if (it == image_by_kind_.end()) it = image_by_kind_.emplace(key, MibImageOf(&object)).first;
+  auto it = m_image_by_kind.find(key);
+  if (it == m_image_by_kind.end()) it = m_image_by_kind.emplace(key, MibImageOf(&object)).first;
   return it->second;
 }
 
 uint32_t CMibTreeIndex::_module_id(const CSmiSharedText& module) {
-  if (auto it = module_by_text_.find(module.c_str()); it != module_by_text_.end()) return it->second;
-  auto [named, added] = module_by_name_.try_emplace(module.str(), static_cast<uint32_t>(modules_.size()));
+  if (auto it = m_module_by_text.find(module.c_str()); it != m_module_by_text.end()) return it->second;
+  auto [named, added] = m_module_by_name.try_emplace(module.str(), static_cast<uint32_t>(m_modules.size()));
   if (added) {
     std::string lower;
     for (wchar_t c : module.str()) lower.push_back(c >= L'A' && c <= L'Z' ? static_cast<char>(c - L'A' + L'a') : static_cast<char>(c));
-    modules_.push_back(std::move(lower));
+    m_modules.push_back(std::move(lower));
   }
-  module_by_text_.emplace(module.c_str(), named->second);
+  m_module_by_text.emplace(module.c_str(), named->second);
   return named->second;
 }
 
 void CMibTreeIndex::Build(const CSmiTree& tree) {
   Clear();
-  objects_.push_back(nullptr);
-  parent_.push_back(kRoot);
-  image_.push_back(MIB_IMAGE_UNKNOWN);
-  names_.push_back('\n');
+  m_objects.push_back(nullptr);
+  m_parent.push_back(kRoot);
+  m_image.push_back(MIB_IMAGE_UNKNOWN);
+  m_names.push_back('\n');
 
   // The object list is in OID order, so a node's parent is on the path
   // from the top to the node before it; anything else is looked up.
@@ -177,10 +177,10 @@ void CMibTreeIndex::Build(const CSmiTree& tree) {
   for (size_t i = 0; i < count; ++i) {
     const CSmiObject& object = tree.ObjectAt(i);
     if (!object.visible) continue;
-    const Node node = static_cast<Node>(objects_.size());
+    const Node node = static_cast<Node>(m_objects.size());
     Node parent = kRoot;
     if (object.parent != nullptr) {
-      auto on_path = std::find_if(path.rbegin(), path.rend(), [&](Node n) { return objects_[n] == object.parent; });
+      auto on_path = std::find_if(path.rbegin(), path.rend(), [&](Node n) { return m_objects[n] == object.parent; });
       if (on_path != path.rend()) {
         path.erase(on_path.base(), path.end());
         parent = path.back();
@@ -188,92 +188,92 @@ void CMibTreeIndex::Build(const CSmiTree& tree) {
         parent = Find(object.parent);
       }
     }
-    objects_.push_back(&object);
-    parent_.push_back(parent);
-    image_.push_back(_image_of(object));
+    m_objects.push_back(&object);
+    m_parent.push_back(parent);
+    m_image.push_back(_image_of(object));
     for (const CSmiDeclaration& declaration : object.declarations) {
       if (declaration.name.empty()) continue;
-      entry_begin_.push_back(static_cast<uint32_t>(names_.size()));
-      entry_node_.push_back(node);
-      entry_module_.push_back(_module_id(declaration.module_name));
-      AppendLower(names_, declaration.name.Utf8());
-      names_.push_back('\n');
+      m_entry_begin.push_back(static_cast<uint32_t>(m_names.size()));
+      m_entry_node.push_back(node);
+      m_entry_module.push_back(_module_id(declaration.module_name));
+      AppendLower(m_names, declaration.name.Utf8());
+      m_names.push_back('\n');
     }
     path.push_back(node);
   }
 
-  module_by_text_ = {};
-  module_by_name_ = {};
-  image_by_kind_ = {};
+  m_module_by_text = {};
+  m_module_by_name = {};
+  m_image_by_kind = {};
   // Entries by module, for MODULE::name.
-  module_begin_.assign(modules_.size() + 1, 0);
-  for (uint32_t id : entry_module_) ++module_begin_[id + 1];
-  for (size_t m = 1; m < module_begin_.size(); ++m) module_begin_[m] += module_begin_[m - 1];
-  module_entries_.resize(entry_module_.size());
-  std::vector<uint32_t> slot(module_begin_.begin(), module_begin_.end() - 1);
-  for (uint32_t e = 0; e < entry_module_.size(); ++e) module_entries_[slot[entry_module_[e]]++] = e;
+  m_module_begin.assign(m_modules.size() + 1, 0);
+  for (uint32_t id : m_entry_module) ++m_module_begin[id + 1];
+  for (size_t m = 1; m < m_module_begin.size(); ++m) m_module_begin[m] += m_module_begin[m - 1];
+  m_module_entries.resize(m_entry_module.size());
+  std::vector<uint32_t> slot(m_module_begin.begin(), m_module_begin.end() - 1);
+  for (uint32_t e = 0; e < m_entry_module.size(); ++e) m_module_entries[slot[m_entry_module[e]]++] = e;
 
   // Children side by side, in OID order, counted first.
-  const size_t slots = objects_.size();
-  child_begin_.assign(slots + 1, 0);
-  for (size_t n = 1; n < slots; ++n) ++child_begin_[parent_[n] + 1];
-  for (size_t n = 1; n <= slots; ++n) child_begin_[n] += child_begin_[n - 1];
-  child_list_.resize(slots - 1);
-  row_.assign(slots, 0);
-  std::vector<uint32_t> next(child_begin_.begin(), child_begin_.end() - 1);
+  const size_t slots = m_objects.size();
+  m_child_begin.assign(slots + 1, 0);
+  for (size_t n = 1; n < slots; ++n) ++m_child_begin[m_parent[n] + 1];
+  for (size_t n = 1; n <= slots; ++n) m_child_begin[n] += m_child_begin[n - 1];
+  m_child_list.resize(slots - 1);
+  m_row.assign(slots, 0);
+  std::vector<uint32_t> next(m_child_begin.begin(), m_child_begin.end() - 1);
   for (size_t n = 1; n < slots; ++n) {
-    const uint32_t parent = parent_[n];
-    row_[n] = next[parent] - child_begin_[parent];
-    child_list_[next[parent]++] = static_cast<uint32_t>(n);
+    const uint32_t parent = m_parent[n];
+    m_row[n] = next[parent] - m_child_begin[parent];
+    m_child_list[next[parent]++] = static_cast<uint32_t>(n);
   }
 }
 
 int CMibTreeIndex::ChildCount(Node node) const {
-  if (node >= objects_.size() || child_begin_.empty()) return 0;
-  return static_cast<int>(child_begin_[node + 1] - child_begin_[node]);
+  if (node >= m_objects.size() || m_child_begin.empty()) return 0;
+  return static_cast<int>(m_child_begin[node + 1] - m_child_begin[node]);
 }
 
 CMibTreeIndex::Node CMibTreeIndex::Child(Node node, int row) const {
   if (row < 0 || row >= ChildCount(node)) return kRoot;
-  return child_list_[child_begin_[node] + static_cast<uint32_t>(row)];
+  return m_child_list[m_child_begin[node] + static_cast<uint32_t>(row)];
 }
 
 CMibTreeIndex::Node CMibTreeIndex::FindOid(const SmiOid& oid) const {
   if (Empty()) return kRoot;
-  auto it = std::lower_bound(objects_.begin() + 1, objects_.end(), oid,
+  auto it = std::lower_bound(m_objects.begin() + 1, m_objects.end(), oid,
                              [](const CSmiObject* o, const SmiOid& value) { return OidLess(o->oid, value); });
-  if (it == objects_.end() || (*it)->oid != oid) return kRoot;
-  return static_cast<Node>(it - objects_.begin());
+  if (it == m_objects.end() || (*it)->oid != oid) return kRoot;
+  return static_cast<Node>(it - m_objects.begin());
 }
 
 CMibTreeIndex::Node CMibTreeIndex::Find(const CSmiObject* object) const {
   if (object == nullptr) return kRoot;
-  for (Node n = FindOid(object->oid); IsNode(n) && objects_[n]->oid == object->oid; ++n) {
-    if (objects_[n] == object) return n;
+  for (Node n = FindOid(object->oid); IsNode(n) && m_objects[n]->oid == object->oid; ++n) {
+    if (m_objects[n] == object) return n;
   }
   return kRoot;
 }
 
 size_t CMibTreeIndex::MemoryBytes() const {
-  return objects_.capacity() * sizeof(const CSmiObject*) +
-         (parent_.capacity() + row_.capacity() + child_begin_.capacity() + child_list_.capacity() +
-          entry_begin_.capacity() + entry_node_.capacity() + entry_module_.capacity() + module_begin_.capacity() +
-          module_entries_.capacity()) *
+  return m_objects.capacity() * sizeof(const CSmiObject*) +
+         (m_parent.capacity() + m_row.capacity() + m_child_begin.capacity() + m_child_list.capacity() +
+          m_entry_begin.capacity() + m_entry_node.capacity() + m_entry_module.capacity() + m_module_begin.capacity() +
+          m_module_entries.capacity()) *
              sizeof(uint32_t) +
-         image_.capacity() + names_.capacity();
+         m_image.capacity() + m_names.capacity();
 }
 
 // ---------------------------------------------------------------- search
 
-// The entry holding a position of names_, looked for from entry `from` on
+// The entry holding a position of m_names, looked for from entry `from` on
 // (positions only grow during a search): a few steps, else a binary search.
 uint32_t CMibTreeIndex::_locate_entry(size_t position, uint32_t from) const {
-  const uint32_t count = static_cast<uint32_t>(entry_begin_.size());
+  const uint32_t count = static_cast<uint32_t>(m_entry_begin.size());
   for (int step = 0; step < 8 && from + 1 < count; ++step, ++from) {
-    if (entry_begin_[from + 1] > position) return from;
+    if (m_entry_begin[from + 1] > position) return from;
   }
-  auto it = std::upper_bound(entry_begin_.begin() + from, entry_begin_.end(), static_cast<uint32_t>(position));
-  return static_cast<uint32_t>(it - entry_begin_.begin() - 1);
+  auto it = std::upper_bound(m_entry_begin.begin() + from, m_entry_begin.end(), static_cast<uint32_t>(position));
+  return static_cast<uint32_t>(it - m_entry_begin.begin() - 1);
 }
 
 std::vector<CMibTreeIndex::Node> CMibTreeIndex::Search(const std::string& text, size_t limit) const {
@@ -309,28 +309,28 @@ void CMibTreeIndex::_search_oid(const std::string& text, size_t limit, std::vect
     }
   }
   // Then what lies under the OID, in order.
-  auto it = std::upper_bound(objects_.begin() + 1, objects_.end(), oid,
+  auto it = std::upper_bound(m_objects.begin() + 1, m_objects.end(), oid,
                              [](const SmiOid& value, const CSmiObject* o) { return OidLess(value, o->oid); });
-  for (; it != objects_.end() && out.size() < limit && StartsWith((*it)->oid, oid); ++it) {
-    out.push_back(static_cast<Node>(it - objects_.begin()));
+  for (; it != m_objects.end() && out.size() < limit && StartsWith((*it)->oid, oid); ++it) {
+    out.push_back(static_cast<Node>(it - m_objects.begin()));
   }
 }
 
 void CMibTreeIndex::_search_name(const std::string& name, const std::string& module, size_t limit,
                                  std::vector<Node>& out) const {
-  if (entry_begin_.empty()) return;
+  if (m_entry_begin.empty()) return;
   if (!module.empty()) {
     // Only the entries of that module, in the same three ranks.
     for (int rank = 0; rank < 3 && out.size() < limit; ++rank) {
-      for (size_t id = 0; id < modules_.size() && out.size() < limit; ++id) {
-        if (modules_[id] != module) continue;
-        for (uint32_t i = module_begin_[id]; i < module_begin_[id + 1] && out.size() < limit; ++i) {
-          const std::string_view entry = _entry_name(module_entries_[i]);
+      for (size_t id = 0; id < m_modules.size() && out.size() < limit; ++id) {
+        if (m_modules[id] != module) continue;
+        for (uint32_t i = m_module_begin[id]; i < m_module_begin[id + 1] && out.size() < limit; ++i) {
+          const std::string_view entry = _entry_name(m_module_entries[i]);
           const bool whole = entry == name;
           const bool begins = !whole && entry.substr(0, name.size()) == name;
           const bool holds = !whole && !begins && entry.find(name) != std::string_view::npos;
           if (!(rank == 0 ? whole : rank == 1 ? begins : holds)) continue;
-          const Node node = entry_node_[module_entries_[i]];
+          const Node node = m_entry_node[m_module_entries[i]];
           if (std::find(out.begin(), out.end(), node) == out.end()) out.push_back(node);
         }
       }
@@ -339,7 +339,7 @@ void CMibTreeIndex::_search_name(const std::string& name, const std::string& mod
   }
   // Whole names, then names that begin with the text, then the others: one
   // pass each over the names, each pass ending once the list is full.
-  const std::string_view all(names_);
+  const std::string_view all(m_names);
   const std::string patterns[] = {"\n" + name + "\n", "\n" + name, name};
   const size_t skip[] = {1, 1, 0};  // the pattern's offset into the entry
   for (int pass = 0; pass < 3 && out.size() < limit; ++pass) {
@@ -348,8 +348,8 @@ void CMibTreeIndex::_search_name(const std::string& name, const std::string& mod
     size_t position = 0;
     while (out.size() < limit && (position = FindText(all, pattern, position)) != std::string_view::npos) {
       entry = _locate_entry(position + skip[pass], entry);
-      position = entry + 1 < entry_begin_.size() ? entry_begin_[entry + 1] - 1 : all.size();
-      const Node node = entry_node_[entry];
+      position = entry + 1 < m_entry_begin.size() ? m_entry_begin[entry + 1] - 1 : all.size();
+      const Node node = m_entry_node[entry];
       if (std::find(out.begin(), out.end(), node) == out.end()) out.push_back(node);
     }
   }

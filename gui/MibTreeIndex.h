@@ -51,16 +51,16 @@ class CMibTreeIndex {
   void Build(const CSmiTree& tree);
   void Clear();
 
-  bool Empty() const { return objects_.size() <= 1; }
-  size_t NodeCount() const { return objects_.empty() ? 0 : objects_.size() - 1; }
-  bool IsNode(Node node) const { return node != kRoot && node < objects_.size(); }
+  bool Empty() const { return m_objects.size() <= 1; }
+  size_t NodeCount() const { return m_objects.empty() ? 0 : m_objects.size() - 1; }
+  bool IsNode(Node node) const { return node != kRoot && node < m_objects.size(); }
 
-  const CSmiObject* Object(Node node) const { return IsNode(node) ? objects_[node] : nullptr; }
-  Node Parent(Node node) const { return IsNode(node) ? parent_[node] : kRoot; }
-  int Row(Node node) const { return IsNode(node) ? static_cast<int>(row_[node]) : 0; }
+  const CSmiObject* Object(Node node) const { return IsNode(node) ? m_objects[node] : nullptr; }
+  Node Parent(Node node) const { return IsNode(node) ? m_parent[node] : kRoot; }
+  int Row(Node node) const { return IsNode(node) ? static_cast<int>(m_row[node]) : 0; }
   int ChildCount(Node node) const;
   Node Child(Node node, int row) const;
-  MibImage Image(Node node) const { return IsNode(node) ? static_cast<MibImage>(image_[node]) : MIB_IMAGE_UNKNOWN; }
+  MibImage Image(Node node) const { return IsNode(node) ? static_cast<MibImage>(m_image[node]) : MIB_IMAGE_UNKNOWN; }
 
   // The node of an object, of an OID; kRoot when none is shown.
   Node Find(const CSmiObject* object) const;
@@ -88,26 +88,26 @@ class CMibTreeIndex {
                     std::vector<Node>& out) const;
 
   // Indexed by node; slot 0 is the root.
-  std::vector<const CSmiObject*> objects_;
-  std::vector<uint32_t> parent_;
-  std::vector<uint32_t> row_;
-  std::vector<uint8_t> image_;
-  // Children of node n: child_list_[child_begin_[n] .. child_begin_[n + 1]).
-  std::vector<uint32_t> child_begin_;
-  std::vector<uint32_t> child_list_;
+  std::vector<const CSmiObject*> m_objects;
+  std::vector<uint32_t> m_parent;
+  std::vector<uint32_t> m_row;
+  std::vector<uint8_t> m_image;
+  // Children of node n: m_child_list[m_child_begin[n] .. m_child_begin[n + 1]).
+  std::vector<uint32_t> m_child_begin;
+  std::vector<uint32_t> m_child_list;
   // One name entry per declaration: the lower-case names, each between
   // line feeds ("\nsysdescr\nsysobjectid\n"); entry e starts at
-  // entry_begin_[e] and names node entry_node_[e] of module entry_module_[e].
-  std::string names_;
-  std::vector<uint32_t> entry_begin_;
-  std::vector<uint32_t> entry_node_;
-  std::vector<uint32_t> entry_module_;
-  std::vector<std::string> modules_;  // lower-case module names by id
-  // Entries of module m: module_entries_[module_begin_[m] .. module_begin_[m + 1]).
-  std::vector<uint32_t> module_begin_;
-  std::vector<uint32_t> module_entries_;
+  // m_entry_begin[e] and names node m_entry_node[e] of module m_entry_module[e].
+  std::string m_names;
+  std::vector<uint32_t> m_entry_begin;
+  std::vector<uint32_t> m_entry_node;
+  std::vector<uint32_t> m_entry_module;
+  std::vector<std::string> m_modules;  // lower-case module names by id
+  // Entries of module m: m_module_entries[m_module_begin[m] .. m_module_begin[m + 1]).
+  std::vector<uint32_t> m_module_begin;
+  std::vector<uint32_t> m_module_entries;
   // Build only: module ids by shared text, then by name.
-  std::unordered_map<const wchar_t*, uint32_t> module_by_text_;
-  std::unordered_map<std::wstring, uint32_t> module_by_name_;
-  std::unordered_map<std::wstring, MibImage> image_by_kind_;
+  std::unordered_map<const wchar_t*, uint32_t> m_module_by_text;
+  std::unordered_map<std::wstring, uint32_t> m_module_by_name;
+  std::unordered_map<std::wstring, MibImage> m_image_by_kind;
 };

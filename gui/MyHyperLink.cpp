@@ -7,14 +7,14 @@
 #include <QMouseEvent>
 
 CMyHyperLink::CMyHyperLink(const QString& text, const QUrl& target, QWidget* parent)
-    : QLabel(text, parent), target_(target) {
+    : QLabel(text, parent), m_target(target) {
   QFont underlined = font();
   underlined.setUnderline(true);
   setFont(underlined);
   setForegroundRole(QPalette::Link);
   setCursor(Qt::PointingHandCursor);
   setFocusPolicy(Qt::TabFocus);
-  setToolTip(target_.toString());
+  setToolTip(m_target.toString());
 }
 
 void CMyHyperLink::mouseReleaseEvent(QMouseEvent* event) {
@@ -31,10 +31,10 @@ void CMyHyperLink::keyPressEvent(QKeyEvent* event) {
 }
 
 void CMyHyperLink::_open() {
-  emit clicked(target_);
-  if (!target_.isValid()) return;
-  if (!QDesktopServices::openUrl(target_)) {
+  emit clicked(m_target);
+  if (!m_target.isValid()) return;
+  if (!QDesktopServices::openUrl(m_target)) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"CMyHyperLink::Open() : Unable to open %s",
-             target_.toString().toStdWString());
+             m_target.toString().toStdWString());
   }
 }

@@ -11,7 +11,7 @@ class CMyHyperLink : public QLabel {
  public:
   CMyHyperLink(const QString& text, const QUrl& target, QWidget* parent = nullptr);
 
-  const QUrl& Target() const { return target_; }
+  const QUrl& Target() const { return m_target; }
 
  signals:
   // Emitted on each click, before the target is opened.
@@ -24,5 +24,5 @@ class CMyHyperLink : public QLabel {
  private:
   void _open();
 
-  QUrl target_;
+  QUrl m_target;
 };

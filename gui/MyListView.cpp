@@ -40,33 +40,33 @@ QIcon PrerenderedIcon(const QString& path, QSize size, qreal ratio) {
 
 // ---------------------------------------------------------------- model
 
-CMyListModel::CMyListModel(CMyListView* view) : QAbstractTableModel(view), view_(view) {}
+CMyListModel::CMyListModel(CMyListView* view) : QAbstractTableModel(view), m_view(view) {}
 
 int CMyListModel::rowCount(const QModelIndex& parent) const {
-  if (parent.isValid() || view_ == nullptr) return 0;
-  return view_->RowCount();
+  if (parent.isValid() || m_view == nullptr) return 0;
+  return m_view->RowCount();
 }
 
 int CMyListModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(headers_.size());
+  return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
 }
 
 QVariant CMyListModel::data(const QModelIndex& index, int role) const {
-  if (view_ == nullptr || !index.isValid() || index.row() >= view_->RowCount()) return {};
+  if (m_view == nullptr || !index.isValid() || index.row() >= m_view->RowCount()) return {};
   switch (role) {
     case Qt::DisplayRole:
-      return view_->CellText(index.row(), index.column());
+      return m_view->CellText(index.row(), index.column());
     case Qt::DecorationRole:
       if (index.column() != 0) return {};
-      if (const QIcon& icon = view_->Image(view_->RowImage(index.row())); !icon.isNull()) return icon;
+      if (const QIcon& icon = m_view->Image(m_view->RowImage(index.row())); !icon.isNull()) return icon;
       return {};
     case Qt::TextAlignmentRole:
-      return (view_->ListModel()->Alignment(index.column()) | Qt::AlignVCenter).toInt();
+      return (m_view->ListModel()->Alignment(index.column()) | Qt::AlignVCenter).toInt();
     case Qt::ToolTipRole:
-      if (QString tip = view_->CellToolTip(index.row(), index.column()); !tip.isEmpty()) return tip;
+      if (QString tip = m_view->CellToolTip(index.row(), index.column()); !tip.isEmpty()) return tip;
       return {};
     case Qt::BackgroundRole:
-      if (const QColor colour = view_->RowColour(index.row()); colour.isValid()) return QBrush(colour);
+      if (const QColor colour = m_view->RowColour(index.row()); colour.isValid()) return QBrush(colour);
       return {};
     default:
       return {};
@@ -75,21 +75,21 @@ QVariant CMyListModel::data(const QModelIndex& index, int role) const {
 
 QVariant CMyListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  if (section < 0 || section >= headers_.size()) return {};
-  return headers_[section];
+  if (section < 0 || section >= m_headers.size()) return {};
+  return m_headers[section];
 }
 
 // ---------------------------------------------------------------- view
 
 CMyListView::CMyListView(const wchar_t* class_name, uint32_t width_setting, QWidget* parent)
     : QTableView(parent),
-      class_name_(class_name != nullptr ? class_name : L"CMyListView"),
-      width_setting_(width_setting),
-      model_(new CMyListModel(this)),
-      odd_colour_(OddRowColour()),
-      even_colour_(EvenRowColour()) {
-  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Creating %s View", class_name_);
-  setModel(model_);
+      m_class_name(class_name != nullptr ? class_name : L"CMyListView"),
+      m_width_setting(width_setting),
+      m_model(new CMyListModel(this)),
+      m_odd_colour(OddRowColour()),
+      m_even_colour(EvenRowColour()) {
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Creating %s View", m_class_name);
+  setModel(m_model);
   // A report list: no grid, no row header, rows of one height.
   setShowGrid(false);
   setWordWrap(false);
@@ -109,51 +109,51 @@ CMyListView::CMyListView(const wchar_t* class_name, uint32_t width_setting, QWid
 }
 
 CMyListView::~CMyListView() {
-  if (widths_applied_) StoreColumnWidths();
+  if (m_widths_applied) StoreColumnWidths();
   // The derived part is gone: the model must not ask it anything now.
-  model_->view_ = nullptr;
+  m_model->m_view = nullptr;
 }
 
 bool CMyListView::InsertColumn(int position, const QString& header_text, Qt::Alignment alignment) {
-  const int count = static_cast<int>(model_->headers_.size());
+  const int count = static_cast<int>(m_model->m_headers.size());
   const bool right_place = position == count;
   if (!right_place) {
     QuillogW(QUILLOG_ERROR, 0, L"CMyListView::InsertColumn() : Position number seems to not be correct");
   }
-  model_->beginInsertColumns(QModelIndex(), count, count);
-  model_->headers_.append(header_text);
-  model_->alignments_.append(alignment);
-  model_->endInsertColumns();
+  m_model->beginInsertColumns(QModelIndex(), count, count);
+  m_model->m_headers.append(header_text);
+  m_model->m_alignments.append(alignment);
+  m_model->endInsertColumns();
   return right_place;
 }
 
 void CMyListView::ApplyColumnWidths() {
-  if (width_setting_ == kNoWidthSetting) return;
+  if (m_width_setting == kNoWidthSetting) return;
   QHeaderView* bar = header();
   if (bar == nullptr) {
-    QuillogW(QUILLOG_ERROR, 0, L"CMyListView::ApplyColumnWidths() : Header is NULL in %s windows", class_name_);
+    QuillogW(QUILLOG_ERROR, 0, L"CMyListView::ApplyColumnWidths() : Header is NULL in %s windows", m_class_name);
     return;
   }
-  for (int i = 0; i < model_->columnCount(); ++i) {
+  for (int i = 0; i < m_model->columnCount(); ++i) {
     uint32_t width = kDefaultColumnWidth;
-    ReadSettingDword(width_setting_, i, &width);
+    ReadSettingDword(m_width_setting, i, &width);
     if (width > kMaxColumnWidth) {
       QuillogW(QUILLOG_ERROR, 0,
                L"CMyListView::ApplyColumnWidths() : Error while setting the size of the column %d in %s", i,
-               class_name_);
+               m_class_name);
       width = kDefaultColumnWidth;
     }
     bar->resizeSection(i, static_cast<int>(width));
     QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Column %d is %d pixel width", i, static_cast<int>(width));
   }
-  widths_applied_ = true;
+  m_widths_applied = true;
 }
 
 void CMyListView::StoreColumnWidths() {
-  if (width_setting_ == kNoWidthSetting) return;
+  if (m_width_setting == kNoWidthSetting) return;
   QHeaderView* bar = header();
   if (bar == nullptr) {
-    QuillogW(QUILLOG_ERROR, 0, L"CMyListView::StoreColumnWidths() : Header is NULL in %s windows", class_name_);
+    QuillogW(QUILLOG_ERROR, 0, L"CMyListView::StoreColumnWidths() : Header is NULL in %s windows", m_class_name);
     return;
   }
   for (int i = 0; i < bar->count(); ++i) {
@@ -161,20 +161,20 @@ void CMyListView::StoreColumnWidths() {
     if (width < 0) {
       QuillogW(QUILLOG_ERROR, 0,
                L"CMyListView::StoreColumnWidths() : Error while reading the info structure of the column %d in %s", i,
-               class_name_);
+               m_class_name);
       continue;
     }
-    WriteSettingDword(width_setting_, i, static_cast<uint32_t>(width));
+    WriteSettingDword(m_width_setting, i, static_cast<uint32_t>(width));
   }
 }
 
 void CMyListView::ClearList() {
-  if (row_count_ == 0) return;
+  if (m_row_count == 0) return;
   setUpdatesEnabled(false);
-  model_->beginResetModel();
+  m_model->beginResetModel();
   ReleaseRows();
-  row_count_ = 0;
-  model_->endResetModel();
+  m_row_count = 0;
+  m_model->endResetModel();
   // Lay out (and hide the scroll bar) before drawing again, so one paint shows the result.
   executeDelayedItemsLayout();
   setUpdatesEnabled(true);
@@ -182,7 +182,7 @@ void CMyListView::ClearList() {
 }
 
 void CMyListView::SetBusy(bool busy) {
-  busy_ = busy;
+  m_busy = busy;
   viewport()->setCursor(busy ? Qt::WaitCursor : Qt::ArrowCursor);
 }
 
@@ -204,64 +204,64 @@ QColor CMyListView::EvenRowColour() {
 
 const QIcon& CMyListView::Image(int index) const {
   static const QIcon none;
-  if (index < 0 || static_cast<size_t>(index) >= images_.size()) return none;
-  return images_[static_cast<size_t>(index)];
+  if (index < 0 || static_cast<size_t>(index) >= m_images.size()) return none;
+  return m_images[static_cast<size_t>(index)];
 }
 
 void CMyListView::SetImages(const QStringList& paths) {
-  images_.clear();
+  m_images.clear();
   for (const QString& path : paths) {
     const QIcon icon = PrerenderedIcon(path, iconSize(), devicePixelRatioF());
     if (icon.isNull()) {
       QuillogW(QUILLOG_ERROR, 0, L"CMyListView::SetImages() : Unable to load the image %s", path.toStdWString());
     }
-    images_.push_back(icon);
+    m_images.push_back(icon);
   }
 }
 
 void CMyListView::BeginAppendRows(int count) {
-  pending_rows_ = count;
-  model_->beginInsertRows(QModelIndex(), row_count_, row_count_ + count - 1);
+  m_pending_rows = count;
+  m_model->beginInsertRows(QModelIndex(), m_row_count, m_row_count + count - 1);
 }
 
 void CMyListView::EndAppendRows() {
-  row_count_ += pending_rows_;
-  pending_rows_ = 0;
-  model_->endInsertRows();
+  m_row_count += m_pending_rows;
+  m_pending_rows = 0;
+  m_model->endInsertRows();
 }
 
 void CMyListView::BeginInsertRow(int row) {
-  pending_rows_ = 1;
-  model_->beginInsertRows(QModelIndex(), row, row);
+  m_pending_rows = 1;
+  m_model->beginInsertRows(QModelIndex(), row, row);
 }
 
 void CMyListView::EndInsertRow() { EndAppendRows(); }
 
 void CMyListView::BeginInsertRows(int row, int count) {
-  pending_rows_ = count;
-  model_->beginInsertRows(QModelIndex(), row, row + count - 1);
+  m_pending_rows = count;
+  m_model->beginInsertRows(QModelIndex(), row, row + count - 1);
 }
 
 void CMyListView::BeginRemoveRows(int row, int count) {
-  pending_rows_ = count;
-  model_->beginRemoveRows(QModelIndex(), row, row + count - 1);
+  m_pending_rows = count;
+  m_model->beginRemoveRows(QModelIndex(), row, row + count - 1);
 }
 
 void CMyListView::EndRemoveRows() {
-  row_count_ -= pending_rows_;
-  pending_rows_ = 0;
-  model_->endRemoveRows();
+  m_row_count -= m_pending_rows;
+  m_pending_rows = 0;
+  m_model->endRemoveRows();
 }
 
 void CMyListView::RowChanged(int row) {
-  emit model_->dataChanged(model_->index(row, 0), model_->index(row, model_->columnCount() - 1));
+  emit m_model->dataChanged(m_model->index(row, 0), m_model->index(row, m_model->columnCount() - 1));
 }
 
-void CMyListView::BeginResetRows() { model_->beginResetModel(); }
+void CMyListView::BeginResetRows() { m_model->beginResetModel(); }
 
 void CMyListView::EndResetRows(int count) {
-  row_count_ = count;
-  model_->endResetModel();
+  m_row_count = count;
+  m_model->endResetModel();
 }
 
 void CMyListView::paintEvent(QPaintEvent* event) {
@@ -275,11 +275,11 @@ void CMyListView::paintEvent(QPaintEvent* event) {
 }
 
 void CMyListView::focusInEvent(QFocusEvent* event) {
-  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"%s::OnSetFocus()", class_name_);
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"%s::OnSetFocus()", m_class_name);
   QTableView::focusInEvent(event);
 }
 
 void CMyListView::focusOutEvent(QFocusEvent* event) {
-  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"%s::OnKillFocus()", class_name_);
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"%s::OnKillFocus()", m_class_name);
   QTableView::focusOutEvent(event);
 }

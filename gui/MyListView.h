@@ -35,14 +35,14 @@ class CMyListModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::Alignment Alignment(int column) const {
-    return column >= 0 && column < alignments_.size() ? alignments_[column] : Qt::AlignLeft;
+    return column >= 0 && column < m_alignments.size() ? m_alignments[column] : Qt::AlignLeft;
   }
 
  private:
   friend class CMyListView;
-  CMyListView* view_;
-  QStringList headers_;
-  QList<Qt::Alignment> alignments_;
+  CMyListView* m_view;
+  QStringList m_headers;
+  QList<Qt::Alignment> m_alignments;
 };
 
 class CMyListView : public QTableView {
@@ -59,10 +59,10 @@ class CMyListView : public QTableView {
   // Writes the column widths back.
   ~CMyListView() override;
 
-  const std::wstring& ClassName() const { return class_name_; }
+  const std::wstring& ClassName() const { return m_class_name; }
   // The column header.
   QHeaderView* header() const { return horizontalHeader(); }
-  CMyListModel* ListModel() const { return model_; }
+  CMyListModel* ListModel() const { return m_model; }
 
   // Adds a column at `position`, which must be the current column count
   // (another position is logged and the column still goes last).
@@ -77,11 +77,11 @@ class CMyListView : public QTableView {
   void ClearList();
   // Wait cursor over the list while busy, the arrow otherwise.
   void SetBusy(bool busy);
-  bool IsBusy() const { return busy_; }
+  bool IsBusy() const { return m_busy; }
 
   // Rows shown; kept by the brackets below, so the model never has to ask
   // a view that is still being built.
-  int RowCount() const { return row_count_; }
+  int RowCount() const { return m_row_count; }
 
   // What the derived view answers.
   virtual QString CellText(int row, int column) const = 0;
@@ -98,7 +98,7 @@ class CMyListView : public QTableView {
   // is row 1, an odd row.
   static QColor OddRowColour();
   static QColor EvenRowColour();
-  QColor AlternateRowColour(int row) const { return row % 2 == 0 ? odd_colour_ : even_colour_; }
+  QColor AlternateRowColour(int row) const { return row % 2 == 0 ? m_odd_colour : m_even_colour; }
 
   const QIcon& Image(int index) const;
 
@@ -128,16 +128,16 @@ class CMyListView : public QTableView {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
-  std::wstring class_name_;
-  uint32_t width_setting_;
-  bool widths_applied_ = false;
-  bool busy_ = false;
-  int row_count_ = 0;
-  int pending_rows_ = 0;
-  CMyListModel* model_;
-  std::vector<QIcon> images_;
-  QColor odd_colour_;
-  QColor even_colour_;
+  std::wstring m_class_name;
+  uint32_t m_width_setting;
+  bool m_widths_applied = false;
+  bool m_busy = false;
+  int m_row_count = 0;
+  int m_pending_rows = 0;
+  CMyListModel* m_model;
+  std::vector<QIcon> m_images;
+  QColor m_odd_colour;
+  QColor m_even_colour;
 };
 
 // A list view owning one record per row.
@@ -148,7 +148,7 @@ class CMyListViewOf : public CMyListView {
   using CMyListView::CMyListView;
 
   Record* Item(int row) const {
-    return row >= 0 && static_cast<size_t>(row) < rows_.size() ? rows_[static_cast<size_t>(row)].get() : nullptr;
+    return row >= 0 && static_cast<size_t>(row) < m_rows.size() ? m_rows[static_cast<size_t>(row)].get() : nullptr;
   }
 
   // Appends the records as one batch of rows.
@@ -156,9 +156,9 @@ class CMyListViewOf : public CMyListView {
     if (records.empty()) return;
     BeginAppendRows(static_cast<int>(records.size()));
     // Grow geometrically: an exact reserve per batch would copy every row each time.
-    const size_t needed = rows_.size() + records.size();
-    if (needed > rows_.capacity()) rows_.reserve(std::max(needed, rows_.capacity() * 2));
-    for (Pointer& r : records) rows_.push_back(std::move(r));
+    const size_t needed = m_rows.size() + records.size();
+    if (needed > m_rows.capacity()) m_rows.reserve(std::max(needed, m_rows.capacity() * 2));
+    for (Pointer& r : records) m_rows.push_back(std::move(r));
     records.clear();
     EndAppendRows();
   }
@@ -169,25 +169,25 @@ class CMyListViewOf : public CMyListView {
   }
   // Puts a record in place of the row's own and redraws the row.
   void ReplaceItem(int row, Pointer record) {
-    if (row < 0 || static_cast<size_t>(row) >= rows_.size()) return;
-    rows_[static_cast<size_t>(row)] = std::move(record);
+    if (row < 0 || static_cast<size_t>(row) >= m_rows.size()) return;
+    m_rows[static_cast<size_t>(row)] = std::move(record);
     RowChanged(row);
   }
   // Inserts at `row` (clamped to the list).
   void InsertItem(int row, Pointer record) {
-    row = std::clamp(row, 0, static_cast<int>(rows_.size()));
+    row = std::clamp(row, 0, static_cast<int>(m_rows.size()));
     BeginInsertRow(row);
-    rows_.insert(rows_.begin() + row, std::move(record));
+    m_rows.insert(m_rows.begin() + row, std::move(record));
     EndInsertRow();
   }
 
  protected:
   size_t ReleaseRows() override {
-    const size_t count = rows_.size();
-    rows_.clear();
+    const size_t count = m_rows.size();
+    m_rows.clear();
     return count;
   }
 
  private:
-  std::vector<Pointer> rows_;
+  std::vector<Pointer> m_rows;
 };

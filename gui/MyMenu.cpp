@@ -27,7 +27,7 @@ std::wstring MenuPrompt(const MenuStringTable& strings, uint32_t id) {
   return at == std::wstring::npos ? std::wstring() : text.substr(at + 1);
 }
 
-CMyMenu::CMyMenu(QObject* parent, MenuStringTable strings) : QObject(parent), strings_(std::move(strings)) {}
+CMyMenu::CMyMenu(QObject* parent, MenuStringTable strings) : QObject(parent), m_strings(std::move(strings)) {}
 
 bool CMyMenu::BuildMenuBar(const MenuEntry* description, QMenuBar* bar) {
   if (!description || !bar) {
@@ -39,10 +39,10 @@ bool CMyMenu::BuildMenuBar(const MenuEntry* description, QMenuBar* bar) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"An error while adding a popup to the menu");
       return false;
     }
-    QMenu* menu = bar->addMenu(QString::fromStdWString(MenuText(strings_, IdOf(*entry))));
+    QMenu* menu = bar->addMenu(QString::fromStdWString(MenuText(m_strings, IdOf(*entry))));
     if (!_fill(menu, entry->sub)) return false;
   }
-  loaded_ = true;
+  m_loaded = true;
   return true;
 }
 
@@ -52,17 +52,17 @@ bool CMyMenu::BuildPopup(const MenuEntry* description, QWidget* parent) {
     return false;
   }
   if (parent) {
-    popup_ = new QMenu(parent);  // owned by its parent widget
+    m_popup = new QMenu(parent);  // owned by its parent widget
   } else {
-    own_popup_ = std::make_unique<QMenu>();
-    popup_ = own_popup_.get();
+    m_own_popup = std::make_unique<QMenu>();
+    m_popup = m_own_popup.get();
   }
-  if (!_fill(popup_, description)) return false;
-  loaded_ = true;
+  if (!_fill(m_popup, description)) return false;
+  m_loaded = true;
   return true;
 }
 
-bool CMyMenu::AppendPopup(const MenuEntry* description) { return loaded_ && popup_ && _fill(popup_, description); }
+bool CMyMenu::AppendPopup(const MenuEntry* description) { return m_loaded && m_popup && _fill(m_popup, description); }
 
 bool CMyMenu::_fill(QMenu* menu, const MenuEntry* entries) {
   if (!entries) {
@@ -75,7 +75,7 @@ bool CMyMenu::_fill(QMenu* menu, const MenuEntry* entries) {
         menu->addSeparator();
         break;
       case MENU_POPUP: {
-        QMenu* sub = menu->addMenu(QString::fromStdWString(MenuText(strings_, IdOf(*entry))));
+        QMenu* sub = menu->addMenu(QString::fromStdWString(MenuText(m_strings, IdOf(*entry))));
         if (!_fill(sub, entry->sub)) return false;
         break;
       }
@@ -88,23 +88,23 @@ bool CMyMenu::_fill(QMenu* menu, const MenuEntry* entries) {
 }
 
 QAction* CMyMenu::_add_item(QMenu* menu, uint32_t id) {
-  QAction* action = menu->addAction(QString::fromStdWString(MenuText(strings_, id)));
+  QAction* action = menu->addAction(QString::fromStdWString(MenuText(m_strings, id)));
   action->setData(id);
-  action->setStatusTip(QString::fromStdWString(MenuPrompt(strings_, id)));
+  action->setStatusTip(QString::fromStdWString(MenuPrompt(m_strings, id)));
   connect(action, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
-  actions_.push_back(action);
+  m_actions.push_back(action);
   return action;
 }
 
 std::vector<QAction*> CMyMenu::Actions(uint32_t command) const {
   std::vector<QAction*> out;
-  for (QAction* action : actions_)
+  for (QAction* action : m_actions)
     if (action->data().toUInt() == command) out.push_back(action);
   return out;
 }
 
 bool CMyMenu::EnableItem(uint32_t command, bool enable) {
-  if (!loaded_) {
+  if (!m_loaded) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"The menu is not loaded");
     return false;
   }
@@ -118,7 +118,7 @@ bool CMyMenu::EnableItem(uint32_t command, bool enable) {
 }
 
 bool CMyMenu::CheckItem(uint32_t command, bool check) {
-  if (!loaded_) {
+  if (!m_loaded) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"The menu is not loaded");
     return false;
   }
@@ -136,10 +136,10 @@ bool CMyMenu::CheckItem(uint32_t command, bool check) {
 }
 
 bool CMyMenu::TrackPopup(const QPoint& screen_point) {
-  if (!popup_) {
+  if (!m_popup) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"No menu loaded");
     return false;
   }
-  popup_->popup(screen_point);
+  m_popup->popup(screen_point);
   return true;
 }

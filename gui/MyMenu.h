@@ -62,12 +62,12 @@ class CMyMenu : public QObject {
   // Shows the pop-up at a screen point and returns at once.
   bool TrackPopup(const QPoint& screen_point);
 
-  bool IsLoaded() const { return loaded_; }
+  bool IsLoaded() const { return m_loaded; }
   // Every action of the command (the same command may sit in several pop-ups).
   std::vector<QAction*> Actions(uint32_t command) const;
   // Every item action, in description order.
-  const std::vector<QAction*>& AllActions() const { return actions_; }
-  QMenu* Popup() const { return popup_.data(); }
+  const std::vector<QAction*>& AllActions() const { return m_actions; }
+  QMenu* Popup() const { return m_popup.data(); }
 
  signals:
   void commandTriggered(uint32_t command);
@@ -76,9 +76,9 @@ class CMyMenu : public QObject {
   bool _fill(QMenu* menu, const MenuEntry* entries);
   QAction* _add_item(QMenu* menu, uint32_t id);
 
-  MenuStringTable strings_;
-  bool loaded_ = false;
-  std::unique_ptr<QMenu> own_popup_;  // a pop-up without a parent widget
-  QPointer<QMenu> popup_;
-  std::vector<QAction*> actions_;
+  MenuStringTable m_strings;
+  bool m_loaded = false;
+  std::unique_ptr<QMenu> m_own_popup;  // a pop-up without a parent widget
+  QPointer<QMenu> m_popup;
+  std::vector<QAction*> m_actions;
 };

@@ -8,39 +8,39 @@
 
 // ---------------------------------------------------------------- model
 
-CMyTreeModel::CMyTreeModel(CMyTreeView* view) : QAbstractItemModel(view), view_(view) {}
+CMyTreeModel::CMyTreeModel(CMyTreeView* view) : QAbstractItemModel(view), m_view(view) {}
 
 QModelIndex CMyTreeModel::index(int row, int column, const QModelIndex& parent) const {
-  if (!ready_ || column != 0 || row < 0) return {};
+  if (!m_ready || column != 0 || row < 0) return {};
   const TreeNode parent_node = CMyTreeView::NodeOf(parent);
-  if (row >= view_->NodeChildCount(parent_node)) return {};
-  return createIndex(row, 0, view_->NodeChild(parent_node, row));
+  if (row >= m_view->NodeChildCount(parent_node)) return {};
+  return createIndex(row, 0, m_view->NodeChild(parent_node, row));
 }
 
 QModelIndex CMyTreeModel::parent(const QModelIndex& child) const {
-  if (!ready_ || !child.isValid()) return {};
-  const TreeNode up = view_->NodeParent(CMyTreeView::NodeOf(child));
+  if (!m_ready || !child.isValid()) return {};
+  const TreeNode up = m_view->NodeParent(CMyTreeView::NodeOf(child));
   if (up == kTreeRoot) return {};
-  return createIndex(view_->NodeRow(up), 0, up);
+  return createIndex(m_view->NodeRow(up), 0, up);
 }
 
 int CMyTreeModel::rowCount(const QModelIndex& parent) const {
-  if (!ready_ || parent.column() > 0) return 0;
-  return view_->NodeChildCount(CMyTreeView::NodeOf(parent));
+  if (!m_ready || parent.column() > 0) return 0;
+  return m_view->NodeChildCount(CMyTreeView::NodeOf(parent));
 }
 
 int CMyTreeModel::columnCount(const QModelIndex&) const { return 1; }
 
 QVariant CMyTreeModel::data(const QModelIndex& index, int role) const {
-  if (!ready_ || !index.isValid()) return {};
+  if (!m_ready || !index.isValid()) return {};
   const TreeNode node = CMyTreeView::NodeOf(index);
-  if (role == Qt::DisplayRole) return view_->NodeText(node);
+  if (role == Qt::DisplayRole) return m_view->NodeText(node);
   if (role == Qt::DecorationRole) {
-    const QIcon& icon = view_->Image(view_->NodeImage(node));
+    const QIcon& icon = m_view->Image(m_view->NodeImage(node));
     if (!icon.isNull()) return icon;
   }
-  if (role == Qt::FontRole && view_->NodeBold(node)) {
-    QFont font = view_->font();
+  if (role == Qt::FontRole && m_view->NodeBold(node)) {
+    QFont font = m_view->font();
     font.setBold(true);
     return font;
   }
@@ -51,10 +51,10 @@ QVariant CMyTreeModel::data(const QModelIndex& index, int role) const {
 
 CMyTreeView::CMyTreeView(const wchar_t* class_name, QWidget* parent)
     : QTreeView(parent),
-      class_name_(class_name != nullptr ? class_name : L"CMyTreeView"),
-      model_(new CMyTreeModel(this)) {
-  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Creating %s View", class_name_);
-  setModel(model_);
+      m_class_name(class_name != nullptr ? class_name : L"CMyTreeView"),
+      m_model(new CMyTreeModel(this)) {
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Creating %s View", m_class_name);
+  setModel(m_model);
   setHeaderHidden(true);
   setRootIsDecorated(true);  // buttons and lines at the root too
   setItemsExpandable(true);
@@ -71,7 +71,7 @@ CMyTreeView::CMyTreeView(const wchar_t* class_name, QWidget* parent)
   setPalette(colours);
 }
 
-CMyTreeView::~CMyTreeView() { model_->ready_ = false; }
+CMyTreeView::~CMyTreeView() { m_model->m_ready = false; }
 
 int CMyTreeView::NodeImage(TreeNode) const { return -1; }
 
@@ -80,8 +80,8 @@ TreeNode CMyTreeView::NodeOf(const QModelIndex& index) {
 }
 
 QModelIndex CMyTreeView::IndexOf(TreeNode node) const {
-  if (node == kTreeRoot || !model_->ready_) return {};
-  return model_->createIndex(NodeRow(node), 0, node);
+  if (node == kTreeRoot || !m_model->m_ready) return {};
+  return m_model->createIndex(NodeRow(node), 0, node);
 }
 
 TreeNode CMyTreeView::SelectedNode() const {
@@ -101,45 +101,45 @@ void CMyTreeView::SelectNode(TreeNode node) {
 
 const QIcon& CMyTreeView::Image(int index) const {
   static const QIcon none;
-  if (index < 0 || static_cast<size_t>(index) >= images_.size()) return none;
-  return images_[static_cast<size_t>(index)];
+  if (index < 0 || static_cast<size_t>(index) >= m_images.size()) return none;
+  return m_images[static_cast<size_t>(index)];
 }
 
 void CMyTreeView::TreeReady() {
-  model_->beginResetModel();
-  model_->ready_ = true;
-  model_->endResetModel();
+  m_model->beginResetModel();
+  m_model->m_ready = true;
+  m_model->endResetModel();
 }
 
 bool CMyTreeView::SetImages(const QStringList& paths) {
-  images_.clear();
+  m_images.clear();
   bool all = true;
   for (const QString& path : paths) {
     QIcon icon(path);
     if (icon.pixmap(16, 16).isNull()) all = false;
-    images_.push_back(icon);
+    m_images.push_back(icon);
   }
-  if (!all) QuillogW(QUILLOG_ERROR, 0, L"%s::SetImages() : Unable to create the image list", class_name_);
+  if (!all) QuillogW(QUILLOG_ERROR, 0, L"%s::SetImages() : Unable to create the image list", m_class_name);
   return all;
 }
 
-void CMyTreeView::BeginResetTree() { model_->beginResetModel(); }
+void CMyTreeView::BeginResetTree() { m_model->beginResetModel(); }
 
-void CMyTreeView::EndResetTree() { model_->endResetModel(); }
+void CMyTreeView::EndResetTree() { m_model->endResetModel(); }
 
 void CMyTreeView::BeginAppendChildren(TreeNode parent, int count) {
   const int first = NodeChildCount(parent);
-  model_->beginInsertRows(IndexOf(parent), first, first + count - 1);
+  m_model->beginInsertRows(IndexOf(parent), first, first + count - 1);
 }
 
-void CMyTreeView::EndAppendChildren() { model_->endInsertRows(); }
+void CMyTreeView::EndAppendChildren() { m_model->endInsertRows(); }
 
 void CMyTreeView::focusInEvent(QFocusEvent* event) {
-  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"%s::OnSetFocus()", class_name_);
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"%s::OnSetFocus()", m_class_name);
   QTreeView::focusInEvent(event);
 }
 
 void CMyTreeView::focusOutEvent(QFocusEvent* event) {
-  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"%s::OnKillFocus()", class_name_);
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"%s::OnKillFocus()", m_class_name);
   QTreeView::focusOutEvent(event);
 }

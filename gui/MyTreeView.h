@@ -34,8 +34,8 @@ class CMyTreeModel : public QAbstractItemModel {
 
  private:
   friend class CMyTreeView;
-  CMyTreeView* view_;
-  bool ready_ = false;  // false until the derived view is built
+  CMyTreeView* m_view;
+  bool m_ready = false;  // false until the derived view is built
 };
 
 class CMyTreeView : public QTreeView {
@@ -43,8 +43,8 @@ class CMyTreeView : public QTreeView {
   CMyTreeView(const wchar_t* class_name, QWidget* parent = nullptr);
   ~CMyTreeView() override;
 
-  const std::wstring& ClassName() const { return class_name_; }
-  CMyTreeModel* TreeModel() const { return model_; }
+  const std::wstring& ClassName() const { return m_class_name; }
+  CMyTreeModel* TreeModel() const { return m_model; }
 
   // What the derived view answers.
   virtual int NodeChildCount(TreeNode node) const = 0;
@@ -83,7 +83,7 @@ class CMyTreeView : public QTreeView {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
-  std::wstring class_name_;
-  CMyTreeModel* model_;
-  std::vector<QIcon> images_;
+  std::wstring m_class_name;
+  CMyTreeModel* m_model;
+  std::vector<QIcon> m_images;
 };

@@ -11,20 +11,20 @@ constexpr int kBatch = 256;
 
 }  // namespace
 
-CQtDispatcher::CQtDispatcher(QObject* parent) : QObject(parent), gui_thread_(std::this_thread::get_id()) {}
+CQtDispatcher::CQtDispatcher(QObject* parent) : QObject(parent), m_gui_thread(std::this_thread::get_id()) {}
 
 CQtDispatcher::~CQtDispatcher() { Quit(); }
 
-bool CQtDispatcher::IsDispatcherThread() const { return std::this_thread::get_id() == gui_thread_; }
+bool CQtDispatcher::IsDispatcherThread() const { return std::this_thread::get_id() == m_gui_thread; }
 
 bool CQtDispatcher::HasQuit() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return quit_;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_quit;
 }
 
 size_t CQtDispatcher::Pending() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return queue_.size();
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_queue.size();
 }
 
 bool CQtDispatcher::Post(std::function<void()> call) {
@@ -47,28 +47,28 @@ bool CQtDispatcher::Send(const std::function<void()>& call) {
 }
 
 bool CQtDispatcher::_enqueue(std::shared_ptr<CDispatchCall> item) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (quit_) return false;
-  queue_.push_back(std::move(item));
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_quit) return false;
+  m_queue.push_back(std::move(item));
   _wake_locked();
   return true;
 }
 
 void CQtDispatcher::_wake_locked() {
-  if (wake_pending_) return;
-  wake_pending_ = true;
+  if (m_wake_pending) return;
+  m_wake_pending = true;
   // Qt takes ownership of a posted event.
   QCoreApplication::postEvent(this, new QEvent(kRunQueueEvent));
 }
 
 std::shared_ptr<CDispatchCall> CQtDispatcher::_take_next() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (queue_.empty() || quit_) return nullptr;
-  std::shared_ptr<CDispatchCall> item = std::move(queue_.front());
-  queue_.pop_front();
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_queue.empty() || m_quit) return nullptr;
+  std::shared_ptr<CDispatchCall> item = std::move(m_queue.front());
+  m_queue.pop_front();
   // A handler may open a nested event loop (a modal box): the calls behind
   // this one must still run there, in order.
-  if (!queue_.empty()) _wake_locked();
+  if (!m_queue.empty()) _wake_locked();
   return item;
 }
 
@@ -80,8 +80,8 @@ bool CQtDispatcher::event(QEvent* event) {
 
 void CQtDispatcher::_run_queue() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    wake_pending_ = false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_wake_pending = false;
   }
   for (int i = 0; i < kBatch; ++i) {
     std::shared_ptr<CDispatchCall> item = _take_next();
@@ -93,9 +93,9 @@ void CQtDispatcher::_run_queue() {
 void CQtDispatcher::Quit() {
   std::deque<std::shared_ptr<CDispatchCall>> left;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    quit_ = true;
-    left.swap(queue_);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_quit = true;
+    left.swap(m_queue);
   }
   const bool on_gui = IsDispatcherThread();
   for (auto& item : left) {

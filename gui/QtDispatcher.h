@@ -45,9 +45,9 @@ class CQtDispatcher : public QObject, public CViewDispatcher {
   void _wake_locked();
   void _run_queue();
 
-  mutable std::mutex mutex_;
-  std::deque<std::shared_ptr<CDispatchCall>> queue_;
-  bool quit_ = false;
-  bool wake_pending_ = false;
-  const std::thread::id gui_thread_;
+  mutable std::mutex m_mutex;
+  std::deque<std::shared_ptr<CDispatchCall>> m_queue;
+  bool m_quit = false;
+  bool m_wake_pending = false;
+  const std::thread::id m_gui_thread;
 };

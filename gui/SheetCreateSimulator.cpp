@@ -48,16 +48,16 @@ QGroupBox* Group(const QString& title, QFormLayout* form, QWidget* parent) {
 // ---------------------------------------------------------------- page 1
 
 CDlgCreateSimulator_1::CDlgCreateSimulator_1(const std::wstring& folder, QWidget* parent)
-    : QWizardPage(parent), folder_(folder), name_(new QLineEdit(this)), description_(new QPlainTextEdit(this)) {
+    : QWizardPage(parent), m_folder(folder), m_name(new QLineEdit(this)), m_description(new QPlainTextEdit(this)) {
   auto* form = new QFormLayout(this);
-  form->addRow(QStringLiteral("Name"), name_);
-  form->addRow(QStringLiteral("Description"), description_);
+  form->addRow(QStringLiteral("Name"), m_name);
+  form->addRow(QStringLiteral("Description"), m_description);
 }
 
 bool CDlgCreateSimulator_1::validatePage() {
-  const std::wstring name = name_->text().toStdWString();
+  const std::wstring name = m_name->text().toStdWString();
   if (name.empty()) return Refuse(L"Simulator name must not be empty");
-  if (FileExists(folder_ + L"/" + name + CSheetCreateSimulator::Extension())) {
+  if (FileExists(m_folder + L"/" + name + CSheetCreateSimulator::Extension())) {
     return Refuse(L"A simulator with that name is already existing");
   }
   return true;
@@ -67,33 +67,33 @@ bool CDlgCreateSimulator_1::validatePage() {
 
 CDlgCreateSimulator_2::CDlgCreateSimulator_2(QWidget* parent)
     : QWizardPage(parent),
-      port_(NewPortEdit(this, SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_PORT)),
-      version1_(new QCheckBox(QStringLiteral("V1"), this)),
-      version2c_(new QCheckBox(QStringLiteral("V2c"), this)),
-      community_(new QLineEdit(
+      m_port(NewPortEdit(this, SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_PORT)),
+      m_version1(new QCheckBox(QStringLiteral("V1"), this)),
+      m_version2c(new QCheckBox(QStringLiteral("V2c"), this)),
+      m_community(new QLineEdit(
           QString::fromStdWString(ReadSettingString(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_COMMUNITY)), this)) {
-  version1_->setChecked(ReadSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION1) != 0);
-  version2c_->setChecked(ReadSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION2C) != 0);
+  m_version1->setChecked(ReadSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION1) != 0);
+  m_version2c->setChecked(ReadSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION2C) != 0);
   auto* versions = new QHBoxLayout;
-  versions->addWidget(version1_);
-  versions->addWidget(version2c_);
+  versions->addWidget(m_version1);
+  versions->addWidget(m_version2c);
   versions->addStretch(1);
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("Port"), port_);
+  form->addRow(QStringLiteral("Port"), m_port);
   form->addRow(QStringLiteral("Version"), versions);
-  form->addRow(QStringLiteral("Community string"), community_);
+  form->addRow(QStringLiteral("Community string"), m_community);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Group(QStringLiteral("SNMP GET/GET-NEXT"), form, this));
 }
 
 bool CDlgCreateSimulator_2::validatePage() {
-  if (community_->text().isEmpty()) return Refuse(L"Community name must not be empty");
-  if (Port(port_) == 0) return Refuse(L"Receive port must not be 0");
-  if (!version1_->isChecked() && !version2c_->isChecked()) return Refuse(L"At least one SNMP version must be allowed");
-  WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_PORT, -1, Port(port_));
-  WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION1, -1, version1_->isChecked() ? 1 : 0);
-  WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION2C, -1, version2c_->isChecked() ? 1 : 0);
-  WriteSettingString(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_COMMUNITY, community_->text().toStdWString());
+  if (m_community->text().isEmpty()) return Refuse(L"Community name must not be empty");
+  if (Port(m_port) == 0) return Refuse(L"Receive port must not be 0");
+  if (!m_version1->isChecked() && !m_version2c->isChecked()) return Refuse(L"At least one SNMP version must be allowed");
+  WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_PORT, -1, Port(m_port));
+  WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION1, -1, m_version1->isChecked() ? 1 : 0);
+  WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION2C, -1, m_version2c->isChecked() ? 1 : 0);
+  WriteSettingString(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_COMMUNITY, m_community->text().toStdWString());
   return true;
 }
 
@@ -101,32 +101,32 @@ bool CDlgCreateSimulator_2::validatePage() {
 
 CDlgCreateSimulator_3::CDlgCreateSimulator_3(QWidget* parent)
     : QWizardPage(parent),
-      last_requester_(new QCheckBox(QStringLiteral("Send to last requester"), this)),
-      address_(new CIpAddressEdit(this)),
-      community_(new QLineEdit(
+      m_last_requester(new QCheckBox(QStringLiteral("Send to last requester"), this)),
+      m_address(new CIpAddressEdit(this)),
+      m_community(new QLineEdit(
           QString::fromStdWString(ReadSettingString(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_COMMUNITY)), this)),
-      port_(NewPortEdit(this, SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_PORT)) {
-  last_requester_->setChecked(ReadSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_REMEMBER_IP_ADDRESS) != 0);
+      m_port(NewPortEdit(this, SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_PORT)) {
+  m_last_requester->setChecked(ReadSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_REMEMBER_IP_ADDRESS) != 0);
   const uint32_t address = IpAddress(ReadSettingString(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_IP_ADDRESS));
-  if (address != 0xFFFFFFFFu) address_->SetAddress(address);
+  if (address != 0xFFFFFFFFu) m_address->SetAddress(address);
   auto* form = new QFormLayout;
-  form->addRow(last_requester_);
-  form->addRow(QStringLiteral("IP address"), address_);
-  form->addRow(QStringLiteral("Community string"), community_);
-  form->addRow(QStringLiteral("Port"), port_);
+  form->addRow(m_last_requester);
+  form->addRow(QStringLiteral("IP address"), m_address);
+  form->addRow(QStringLiteral("Community string"), m_community);
+  form->addRow(QStringLiteral("Port"), m_port);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Group(QStringLiteral("SNMP TRAP"), form, this));
 }
 
 bool CDlgCreateSimulator_3::validatePage() {
-  if (community_->text().isEmpty()) return Refuse(L"Community name must not be empty");
-  if (Port(port_) == 0) return Refuse(L"Send port must not be 0");
+  if (m_community->text().isEmpty()) return Refuse(L"Community name must not be empty");
+  if (Port(m_port) == 0) return Refuse(L"Send port must not be 0");
   uint32_t address = 0;
-  if (!address_->Address(&address)) return Refuse(L"IP address is not valid");
-  WriteSettingString(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_COMMUNITY, community_->text().toStdWString());
-  WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_PORT, -1, Port(port_));
+  if (!m_address->Address(&address)) return Refuse(L"IP address is not valid");
+  WriteSettingString(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_COMMUNITY, m_community->text().toStdWString());
+  WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_PORT, -1, Port(m_port));
   WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_REMEMBER_IP_ADDRESS, -1,
-                    last_requester_->isChecked() ? 1 : 0);
+                    m_last_requester->isChecked() ? 1 : 0);
   WriteSettingString(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_IP_ADDRESS, FormatIpAddress(address));
   return true;
 }
@@ -135,15 +135,15 @@ bool CDlgCreateSimulator_3::validatePage() {
 
 CSheetCreateSimulator::CSheetCreateSimulator(const std::wstring& folder, QWidget* parent)
     : QWizard(parent),
-      page1_(new CDlgCreateSimulator_1(folder, this)),
-      page2_(new CDlgCreateSimulator_2(this)),
-      page3_(new CDlgCreateSimulator_3(this)) {
+      m_page1(new CDlgCreateSimulator_1(folder, this)),
+      m_page2(new CDlgCreateSimulator_2(this)),
+      m_page3(new CDlgCreateSimulator_3(this)) {
   setWindowTitle(QStringLiteral("Create simulator"));
   setWizardStyle(QWizard::ClassicStyle);
   setOption(QWizard::NoBackButtonOnStartPage, true);
-  addPage(page1_);
-  addPage(page2_);
-  addPage(page3_);
+  addPage(m_page1);
+  addPage(m_page2);
+  addPage(m_page3);
   setButtonText(QWizard::CancelButton, QStringLiteral("Annuler"));
   setMinimumWidth(460);
 }
@@ -155,15 +155,15 @@ std::wstring CSheetCreateSimulator::Extension() {
 
 SimulatorSettings CSheetCreateSimulator::Settings() const {
   SimulatorSettings settings;
-  settings.name = page1_->NameEdit()->text().toStdWString();
-  settings.description = page1_->DescriptionEdit()->toPlainText().toStdWString();
-  settings.recv_port = Port(page2_->PortEdit());
-  settings.recv_community = page2_->CommunityEdit()->text().toStdWString();
-  settings.recv_version1 = page2_->Version1Box()->isChecked();
-  settings.recv_version2c = page2_->Version2cBox()->isChecked();
-  settings.send_community = page3_->CommunityEdit()->text().toStdWString();
-  settings.send_port = Port(page3_->PortEdit());
-  settings.send_to_last_requester = page3_->LastRequesterBox()->isChecked();
-  page3_->AddressEdit()->Address(&settings.send_address);
+  settings.name = m_page1->NameEdit()->text().toStdWString();
+  settings.description = m_page1->DescriptionEdit()->toPlainText().toStdWString();
+  settings.recv_port = Port(m_page2->PortEdit());
+  settings.recv_community = m_page2->CommunityEdit()->text().toStdWString();
+  settings.recv_version1 = m_page2->Version1Box()->isChecked();
+  settings.recv_version2c = m_page2->Version2cBox()->isChecked();
+  settings.send_community = m_page3->CommunityEdit()->text().toStdWString();
+  settings.send_port = Port(m_page3->PortEdit());
+  settings.send_to_last_requester = m_page3->LastRequesterBox()->isChecked();
+  m_page3->AddressEdit()->Address(&settings.send_address);
   return settings;
 }

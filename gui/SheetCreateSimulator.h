@@ -22,13 +22,13 @@ class CDlgCreateSimulator_1 : public QWizardPage {
   CDlgCreateSimulator_1(const std::wstring& folder, QWidget* parent = nullptr);
   bool validatePage() override;
 
-  QLineEdit* NameEdit() const { return name_; }
-  QPlainTextEdit* DescriptionEdit() const { return description_; }
+  QLineEdit* NameEdit() const { return m_name; }
+  QPlainTextEdit* DescriptionEdit() const { return m_description; }
 
  private:
-  std::wstring folder_;
-  QLineEdit* name_;
-  QPlainTextEdit* description_;
+  std::wstring m_folder;
+  QLineEdit* m_name;
+  QPlainTextEdit* m_description;
 };
 
 class CDlgCreateSimulator_2 : public QWizardPage {
@@ -36,16 +36,16 @@ class CDlgCreateSimulator_2 : public QWizardPage {
   explicit CDlgCreateSimulator_2(QWidget* parent = nullptr);
   bool validatePage() override;
 
-  QLineEdit* PortEdit() const { return port_; }
-  QCheckBox* Version1Box() const { return version1_; }
-  QCheckBox* Version2cBox() const { return version2c_; }
-  QLineEdit* CommunityEdit() const { return community_; }
+  QLineEdit* PortEdit() const { return m_port; }
+  QCheckBox* Version1Box() const { return m_version1; }
+  QCheckBox* Version2cBox() const { return m_version2c; }
+  QLineEdit* CommunityEdit() const { return m_community; }
 
  private:
-  QLineEdit* port_;
-  QCheckBox* version1_;
-  QCheckBox* version2c_;
-  QLineEdit* community_;
+  QLineEdit* m_port;
+  QCheckBox* m_version1;
+  QCheckBox* m_version2c;
+  QLineEdit* m_community;
 };
 
 class CDlgCreateSimulator_3 : public QWizardPage {
@@ -53,16 +53,16 @@ class CDlgCreateSimulator_3 : public QWizardPage {
   explicit CDlgCreateSimulator_3(QWidget* parent = nullptr);
   bool validatePage() override;
 
-  QCheckBox* LastRequesterBox() const { return last_requester_; }
-  CIpAddressEdit* AddressEdit() const { return address_; }
-  QLineEdit* CommunityEdit() const { return community_; }
-  QLineEdit* PortEdit() const { return port_; }
+  QCheckBox* LastRequesterBox() const { return m_last_requester; }
+  CIpAddressEdit* AddressEdit() const { return m_address; }
+  QLineEdit* CommunityEdit() const { return m_community; }
+  QLineEdit* PortEdit() const { return m_port; }
 
  private:
-  QCheckBox* last_requester_;
-  CIpAddressEdit* address_;
-  QLineEdit* community_;
-  QLineEdit* port_;
+  QCheckBox* m_last_requester;
+  CIpAddressEdit* m_address;
+  QLineEdit* m_community;
+  QLineEdit* m_port;
 };
 
 class CSheetCreateSimulator : public QWizard {
@@ -74,12 +74,12 @@ class CSheetCreateSimulator : public QWizard {
   // The simulator files' extension (".tav").
   static std::wstring Extension();
 
-  CDlgCreateSimulator_1* Page1() const { return page1_; }
-  CDlgCreateSimulator_2* Page2() const { return page2_; }
-  CDlgCreateSimulator_3* Page3() const { return page3_; }
+  CDlgCreateSimulator_1* Page1() const { return m_page1; }
+  CDlgCreateSimulator_2* Page2() const { return m_page2; }
+  CDlgCreateSimulator_3* Page3() const { return m_page3; }
 
  private:
-  CDlgCreateSimulator_1* page1_;
-  CDlgCreateSimulator_2* page2_;
-  CDlgCreateSimulator_3* page3_;
+  CDlgCreateSimulator_1* m_page1;
+  CDlgCreateSimulator_2* m_page2;
+  CDlgCreateSimulator_3* m_page3;
 };

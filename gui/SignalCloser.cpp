@@ -20,14 +20,14 @@ void OnSignal(int) {
 
 }  // namespace
 
-CSignalCloser::CSignalCloser(QWidget* window) : window_(window) {
+CSignalCloser::CSignalCloser(QWidget* window) : m_window(window) {
   if (g_pipe[0] >= 0) return;  // one per program
   if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"CSignalCloser() : Unable to create the signal pipe");
     return;
   }
-  notifier_ = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
-  connect(notifier_.get(), &QSocketNotifier::activated, this, &CSignalCloser::_on_signal);
+  m_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
+  connect(m_notifier.get(), &QSocketNotifier::activated, this, &CSignalCloser::_on_signal);
   struct sigaction action = {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -36,9 +36,9 @@ CSignalCloser::CSignalCloser(QWidget* window) : window_(window) {
 }
 
 CSignalCloser::~CSignalCloser() {
-  if (!notifier_) return;
+  if (!m_notifier) return;
   for (int signal_number : kSignals) std::signal(signal_number, SIG_DFL);
-  notifier_.reset();
+  m_notifier.reset();
   ::close(g_pipe[0]);
   ::close(g_pipe[1]);
   g_pipe[0] = g_pipe[1] = -1;
@@ -49,5 +49,5 @@ void CSignalCloser::_on_signal() {
   while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
   }
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"CSignalCloser : closing the main window on a signal");
-  if (window_) window_->close();
+  if (m_window) m_window->close();
 }

@@ -22,6 +22,6 @@ class CSignalCloser : public QObject {
  private:
   void _on_signal();
 
-  QPointer<QWidget> window_;
-  std::unique_ptr<QSocketNotifier> notifier_;
+  QPointer<QWidget> m_window;
+  std::unique_ptr<QSocketNotifier> m_notifier;
 };

@@ -54,15 +54,15 @@ CTabbedView::CTabbedView(CViewDispatcher* dispatcher, QWidget* parent) : QTabWid
   setTabsClosable(false);
   setUsesScrollButtons(false);
   setIconSize(QSize(16, 16));
-  border_ = static_cast<int>(std::min<uint32_t>(ReadSettingDword(SETTING_MAINFRAME_BORDER_SIZE), 200));
+  m_border = static_cast<int>(std::min<uint32_t>(ReadSettingDword(SETTING_MAINFRAME_BORDER_SIZE), 200));
 
   for (int i = 0; i < TAB_COUNT; ++i) {
     // Each view sits in a page whose margin is the border size.
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(border_, border_, border_, border_);
-    views_[i] = _create_view(i);
-    layout->addWidget(views_[i]);
+    layout->setContentsMargins(m_border, m_border, m_border, m_border);
+    m_views[i] = _create_view(i);
+    layout->addWidget(m_views[i]);
     QIcon icon(QString::fromLatin1(kTabs[i].icon));
     if (icon.isNull()) QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to set icon %d to view %d in CTabbedView", i, i);
     if (addTab(page, icon, QString::fromLatin1(kTabs[i].label)) != i) {
@@ -71,11 +71,11 @@ CTabbedView::CTabbedView(CViewDispatcher* dispatcher, QWidget* parent) : QTabWid
   }
 
   // "Simulate" in the Walker lists the Simuler tab's library.
-  auto* walker = dynamic_cast<CViewWalker*>(views_[TAB_WALKER]);
-  auto* simuler = dynamic_cast<CFrameSimuler*>(views_[TAB_SIMULER]);
+  auto* walker = dynamic_cast<CViewWalker*>(m_views[TAB_WALKER]);
+  auto* simuler = dynamic_cast<CFrameSimuler*>(m_views[TAB_SIMULER]);
   if (walker != nullptr && simuler != nullptr) walker->SetSimulatorLibrary(&simuler->Left()->Library());
   // "Walk from here" and "Get" in the Browser's tree start in the Walker.
-  auto* browser = dynamic_cast<CViewMibBrowser*>(views_[TAB_BROWSER]);
+  auto* browser = dynamic_cast<CViewMibBrowser*>(m_views[TAB_BROWSER]);
   if (walker != nullptr && browser != nullptr) browser->Left()->SetWalker(walker);
 
   for (uint32_t code = MSG_VIEW_CHOOSER_DISPLAY_BROWSER; code <= MSG_VIEW_CHOOSER_DISPLAY_LOGGER; ++code) {
@@ -91,7 +91,7 @@ CTabbedView::CTabbedView(CViewDispatcher* dispatcher, QWidget* parent) : QTabWid
 CTabbedView::~CTabbedView() { CMessageCenter::Unsubscribe(this); }
 
 QWidget* CTabbedView::View(int index) const {
-  return index >= 0 && index < TAB_COUNT ? views_[static_cast<size_t>(index)] : nullptr;
+  return index >= 0 && index < TAB_COUNT ? m_views[static_cast<size_t>(index)] : nullptr;
 }
 
 bool CTabbedView::ActivateTab(int index) {

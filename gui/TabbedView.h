@@ -40,7 +40,7 @@ class CTabbedView : public QTabWidget, public CViewWindow {
   // The keypad plus or minus key alone: one level on Browser and Trapper.
   void ExpandCollapseOne(bool expand);
   // Margin around every tab's view (MainFrame / BorderSize).
-  int BorderSize() const { return border_; }
+  int BorderSize() const { return m_border; }
 
   intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) override;
 
@@ -48,6 +48,6 @@ class CTabbedView : public QTabWidget, public CViewWindow {
   QWidget* _create_view(int index);
   void _on_current_changed(int index);
 
-  std::array<QWidget*, TAB_COUNT> views_{};
-  int border_ = 0;
+  std::array<QWidget*, TAB_COUNT> m_views{};
+  int m_border = 0;
 };

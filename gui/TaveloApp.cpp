@@ -25,7 +25,7 @@ CTaveloApp::CTaveloApp() {
 CTaveloApp::~CTaveloApp() { ExitInstance(); }
 
 bool CTaveloApp::InitInstance() {
-  if (frame_) return true;
+  if (m_frame) return true;
   ExecutablePath();
   InstallPath();
   ProgramDataPath();
@@ -36,29 +36,29 @@ bool CTaveloApp::InitInstance() {
   QApplication::setDesktopFileName(QStringLiteral("tavelo-workbench"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/tavelo.svg")));
 
-  dispatcher_ = std::make_unique<CQtDispatcher>();
-  shower_ = std::make_unique<CGuiShowMessage>(dispatcher_.get());
-  previous_shower_ = SetShowMessage(shower_.get());
+  m_dispatcher = std::make_unique<CQtDispatcher>();
+  m_shower = std::make_unique<CGuiShowMessage>(m_dispatcher.get());
+  m_previous_shower = SetShowMessage(m_shower.get());
 
-  frame_ = std::make_unique<CMainFrame>(dispatcher_.get());
-  frame_->show();
-  shower_->SetMainWindow(frame_.get());
-  signal_closer_ = std::make_unique<CSignalCloser>(frame_.get());
+  m_frame = std::make_unique<CMainFrame>(m_dispatcher.get());
+  m_frame->show();
+  m_shower->SetMainWindow(m_frame.get());
+  m_signal_closer = std::make_unique<CSignalCloser>(m_frame.get());
   return true;
 }
 
 void CTaveloApp::ExitInstance() {
-  if (!dispatcher_) return;
+  if (!m_dispatcher) return;
   // Release every worker waiting on the GUI thread before any view or worker
   // is destroyed: a worker's destructor may wait for its thread.
-  signal_closer_.reset();
-  shower_->Quit();
-  dispatcher_->Quit();
-  frame_.reset();
-  SetShowMessage(previous_shower_);
-  shower_.reset();
+  m_signal_closer.reset();
+  m_shower->Quit();
+  m_dispatcher->Quit();
+  m_frame.reset();
+  SetShowMessage(m_previous_shower);
+  m_shower.reset();
   CMessageCenter::Clear();
-  dispatcher_.reset();
+  m_dispatcher.reset();
 }
 
 int CTaveloApp::Run(QApplication& app) {

@@ -37,14 +37,14 @@ class CTaveloApp {
   // InitInstance, the event loop, ExitInstance; the program's status.
   int Run(QApplication& app);
 
-  CMainFrame* MainFrame() const { return frame_.get(); }
-  CQtDispatcher* Dispatcher() const { return dispatcher_.get(); }
-  CGuiShowMessage* ShowMessage() const { return shower_.get(); }
+  CMainFrame* MainFrame() const { return m_frame.get(); }
+  CQtDispatcher* Dispatcher() const { return m_dispatcher.get(); }
+  CGuiShowMessage* ShowMessage() const { return m_shower.get(); }
 
  private:
-  std::unique_ptr<CQtDispatcher> dispatcher_;
-  std::unique_ptr<CGuiShowMessage> shower_;
-  std::unique_ptr<CMainFrame> frame_;
-  std::unique_ptr<CSignalCloser> signal_closer_;
-  CShowMessage* previous_shower_ = nullptr;
+  std::unique_ptr<CQtDispatcher> m_dispatcher;
+  std::unique_ptr<CGuiShowMessage> m_shower;
+  std::unique_ptr<CMainFrame> m_frame;
+  std::unique_ptr<CSignalCloser> m_signal_closer;
+  CShowMessage* m_previous_shower = nullptr;
 };

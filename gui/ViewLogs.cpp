@@ -60,7 +60,7 @@ static void RegisterLogImages() {
 }
 
 CViewLogs::CViewLogs(QWidget* parent)
-    : CMyListViewOf(L"CViewLogs", SETTING_VIEW_LOGS_COL_WIDTH, parent), window_(NextWindowHandle()) {
+    : CMyListViewOf(L"CViewLogs", SETTING_VIEW_LOGS_COL_WIDTH, parent), m_window(NextWindowHandle()) {
   QuillogSetFeatureLevel(ReadSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL));
   RegisterLogImages();
   SetImages(LevelImages());
@@ -74,10 +74,10 @@ CViewLogs::CViewLogs(QWidget* parent)
   {
     Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> lock(registry.mutex);
-    registry.views[window_] = this;
+    registry.views[m_window] = this;
   }
   QuillogSetPoster(&CViewLogs::_post);
-  QuillogPostSendMessageSet(window_, MSG_VIEW_LOG, 0, 0);
+  QuillogPostSendMessageSet(m_window, MSG_VIEW_LOG, 0, 0);
   QuillogPostSendMessageEnable();
 }
 
@@ -86,7 +86,7 @@ CViewLogs::~CViewLogs() {
   {
     Registry& registry = TheRegistry();
     std::lock_guard<std::mutex> lock(registry.mutex);
-    registry.views.erase(window_);
+    registry.views.erase(m_window);
   }
   // The inbox hands back what was never shown when it goes.
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Destroying %s View", ClassName());
@@ -99,7 +99,7 @@ bool CViewLogs::_post(uint64_t window, uint32_t message, QuillogInfo* record) {
   auto found = registry.views.find(window);
   if (found == registry.views.end()) return false;
   CViewLogs* view = found->second;
-  if (view->inbox_.Push(QuillogInfoPtr(record))) {
+  if (view->m_inbox.Push(QuillogInfoPtr(record))) {
     // Qt takes the event; it is dropped with the view if never delivered.
     QCoreApplication::postEvent(view, new QEvent(kWakeEvent));
   }
@@ -108,15 +108,15 @@ bool CViewLogs::_post(uint64_t window, uint32_t message, QuillogInfo* record) {
 
 void CViewLogs::TakePending() {
   // The batch keeps its capacity from one wake-up to the next.
-  inbox_.TakeAll(batch_);
-  if (batch_.empty()) return;
+  m_inbox.TakeAll(m_batch);
+  if (m_batch.empty()) return;
   const QScrollBar* bar = verticalScrollBar();
   const bool follow = bar->value() >= bar->maximum();
-  AddItems(batch_);
+  AddItems(m_batch);
   if (follow) scrollToBottom();
 }
 
-size_t CViewLogs::PendingCount() const { return inbox_.Count(); }
+size_t CViewLogs::PendingCount() const { return m_inbox.Count(); }
 
 void CViewLogs::customEvent(QEvent* event) {
   if (event->type() != kWakeEvent) {
@@ -152,13 +152,13 @@ void CViewLogs::OnConfigure() {
 
 // The context menu is the "Logger" pop-up of the main menu.
 void CViewLogs::contextMenuEvent(QContextMenuEvent* event) {
-  if (context_menu_ == nullptr) {
-    context_menu_ = new CMyMenu(this);
-    context_menu_->BuildPopup(MainMenuPopup(IDS_MENU_LOGGER), this);
-    connect(context_menu_, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
+  if (m_context_menu == nullptr) {
+    m_context_menu = new CMyMenu(this);
+    m_context_menu->BuildPopup(MainMenuPopup(IDS_MENU_LOGGER), this);
+    connect(m_context_menu, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
   }
-  context_menu_->EnableItem(ID_LOGGER_CLEAR, IsCommandEnabled(ID_LOGGER_CLEAR));
-  context_menu_->TrackPopup(event->globalPos());
+  m_context_menu->EnableItem(ID_LOGGER_CLEAR, IsCommandEnabled(ID_LOGGER_CLEAR));
+  m_context_menu->TrackPopup(event->globalPos());
 }
 
 int CViewLogs::RowImage(int row) const {

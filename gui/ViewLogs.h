@@ -40,7 +40,7 @@ class CViewLogs : public CMyListViewOf<QuillogInfo, QuillogInfoReleaser>, public
   ~CViewLogs() override;
 
   // The view's window handle as quillog knows it.
-  uint64_t WindowHandle() const { return window_; }
+  uint64_t WindowHandle() const { return m_window; }
 
   // "Configure" (59) opens the debug parameters dialog, "Clear" (7) empties
   // the list. False for a command the view does not know.
@@ -71,8 +71,8 @@ class CViewLogs : public CMyListViewOf<QuillogInfo, QuillogInfoReleaser>, public
  private:
   static bool _post(uint64_t window, uint32_t message, QuillogInfo* record);
 
-  uint64_t window_;
-  CLogInbox inbox_;
-  std::vector<Pointer> batch_;
-  CMyMenu* context_menu_ = nullptr;
+  uint64_t m_window;
+  CLogInbox m_inbox;
+  std::vector<Pointer> m_batch;
+  CMyMenu* m_context_menu = nullptr;
 };

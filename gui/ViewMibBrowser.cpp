@@ -33,69 +33,69 @@ CViewMibBrowser::CViewMibBrowser(CViewDispatcher* dispatcher, QWidget* parent)
 
 CViewMibBrowser::CViewMibBrowser(CViewDispatcher* dispatcher, CSmiTree& tree, QWidget* parent)
     : QWidget(parent),
-      splitter_(new QSplitter(Qt::Horizontal, this)),
-      left_(new CViewMibBrowserLeft(dispatcher, tree)),
-      right_(new CViewMibBrowserRight(dispatcher, *left_, tree)),
-      search_(new QLineEdit),
-      matches_(new QListWidget) {
+      m_splitter(new QSplitter(Qt::Horizontal, this)),
+      m_left(new CViewMibBrowserLeft(dispatcher, tree)),
+      m_right(new CViewMibBrowserRight(dispatcher, *m_left, tree)),
+      m_search(new QLineEdit),
+      m_matches(new QListWidget) {
   setObjectName(QStringLiteral("CViewMibBrowser"));
-  search_->setPlaceholderText(QStringLiteral("Search: name, MODULE::name or OID"));
-  search_->setClearButtonEnabled(true);
-  matches_->setMaximumHeight(160);
-  matches_->hide();
+  m_search->setPlaceholderText(QStringLiteral("Search: name, MODULE::name or OID"));
+  m_search->setClearButtonEnabled(true);
+  m_matches->setMaximumHeight(160);
+  m_matches->hide();
 
   auto* column = new QWidget;
   auto* column_layout = new QVBoxLayout(column);
   column_layout->setContentsMargins(0, 0, 0, 0);
   column_layout->setSpacing(2);
-  column_layout->addWidget(search_);
-  column_layout->addWidget(matches_);
-  column_layout->addWidget(left_, 1);
-  splitter_->addWidget(column);
-  splitter_->addWidget(right_);
-  splitter_->setStretchFactor(1, 1);
+  column_layout->addWidget(m_search);
+  column_layout->addWidget(m_matches);
+  column_layout->addWidget(m_left, 1);
+  m_splitter->addWidget(column);
+  m_splitter->addWidget(m_right);
+  m_splitter->setStretchFactor(1, 1);
   const int width = static_cast<int>(ReadSettingDword(SETTING_VIEW_MIB_BROWSER_SPLITTER_X));
-  splitter_->setSizes({width, std::max(width, 400)});
+  m_splitter->setSizes({width, std::max(width, 400)});
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(splitter_);
-  setFocusProxy(left_);
+  layout->addWidget(m_splitter);
+  setFocusProxy(m_left);
 
-  connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) { Search(text); });
-  connect(search_, &QLineEdit::returnPressed, this, [this] { ChooseMatch(0); });
-  connect(matches_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { ChooseMatch(matches_->row(item)); });
-  connect(matches_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { ChooseMatch(matches_->row(item)); });
+  connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) { Search(text); });
+  connect(m_search, &QLineEdit::returnPressed, this, [this] { ChooseMatch(0); });
+  connect(m_matches, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { ChooseMatch(m_matches->row(item)); });
+  connect(m_matches, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { ChooseMatch(m_matches->row(item)); });
   // Matches point into the index: a new index makes them stale.
-  connect(left_, &CViewMibBrowserLeft::indexChanged, this, [this] { Search(search_->text()); });
+  connect(m_left, &CViewMibBrowserLeft::indexChanged, this, [this] { Search(m_search->text()); });
   // The modules loaded at the last exit are loaded again.
-  QTimer::singleShot(0, left_, [left = left_] { left->OnReload(); });
+  QTimer::singleShot(0, m_left, [left = m_left] { left->OnReload(); });
 }
 
 CViewMibBrowser::~CViewMibBrowser() {
-  const QList<int> sizes = splitter_->sizes();
+  const QList<int> sizes = m_splitter->sizes();
   if (!sizes.isEmpty() && sizes.front() > 0) {
     WriteSettingDword(SETTING_VIEW_MIB_BROWSER_SPLITTER_X, -1, static_cast<uint32_t>(sizes.front()));
   }
 }
 
-bool CViewMibBrowser::OnCommand(uint32_t command) { return left_->OnCommand(command); }
+bool CViewMibBrowser::OnCommand(uint32_t command) { return m_left->OnCommand(command); }
 
-bool CViewMibBrowser::IsCommandEnabled(uint32_t command) const { return left_->IsCommandEnabled(command); }
+bool CViewMibBrowser::IsCommandEnabled(uint32_t command) const { return m_left->IsCommandEnabled(command); }
 
 void CViewMibBrowser::Search(const QString& text) {
-  matches_->clear();
-  const CMibTreeIndex& index = left_->Index();
+  m_matches->clear();
+  const CMibTreeIndex& index = m_left->Index();
   for (CMibTreeIndex::Node node : index.Search(text.toStdString(), kMatchLimit)) {
-    auto* item = new QListWidgetItem(MatchText(*index.Object(node)), matches_);
+    auto* item = new QListWidgetItem(MatchText(*index.Object(node)), m_matches);
     item->setData(kNodeRole, node);
   }
-  matches_->setVisible(matches_->count() > 0);
+  m_matches->setVisible(m_matches->count() > 0);
 }
 
 void CViewMibBrowser::ChooseMatch(int row) {
-  const QListWidgetItem* item = matches_->item(row);
+  const QListWidgetItem* item = m_matches->item(row);
   if (item == nullptr) return;
-  left_->Reveal(item->data(kNodeRole).toUInt());
-  left_->setFocus(Qt::OtherFocusReason);
+  m_left->Reveal(item->data(kNodeRole).toUInt());
+  m_left->setFocus(Qt::OtherFocusReason);
 }

@@ -26,10 +26,10 @@ class CViewMibBrowser : public QWidget, public CCommandTarget {
   bool OnCommand(uint32_t command) override;
   bool IsCommandEnabled(uint32_t command) const override;
 
-  CViewMibBrowserLeft* Left() const { return left_; }
-  CViewMibBrowserRight* Right() const { return right_; }
-  QLineEdit* SearchField() const { return search_; }
-  QListWidget* Matches() const { return matches_; }
+  CViewMibBrowserLeft* Left() const { return m_left; }
+  CViewMibBrowserRight* Right() const { return m_right; }
+  QLineEdit* SearchField() const { return m_search; }
+  QListWidget* Matches() const { return m_matches; }
 
   // Runs the search of the field's text; the matches list shows them.
   void Search(const QString& text);
@@ -37,9 +37,9 @@ class CViewMibBrowser : public QWidget, public CCommandTarget {
   void ChooseMatch(int row);
 
  private:
-  QSplitter* splitter_;
-  CViewMibBrowserLeft* left_;
-  CViewMibBrowserRight* right_;
-  QLineEdit* search_;
-  QListWidget* matches_;
+  QSplitter* m_splitter;
+  CViewMibBrowserLeft* m_left;
+  CViewMibBrowserRight* m_right;
+  QLineEdit* m_search;
+  QListWidget* m_matches;
 };

@@ -123,12 +123,12 @@ bool EditMibFile(const std::wstring& oid) {
 }
 
 CViewMibBrowserLeft::CViewMibBrowserLeft(CViewDispatcher* dispatcher, CSmiTree& tree, QWidget* parent)
-    : CMyTreeView(kName, parent), CViewWindow(dispatcher), tree_(tree), worker_(tree) {
+    : CMyTreeView(kName, parent), CViewWindow(dispatcher), m_tree(tree), m_worker(tree) {
   setObjectName(QStringLiteral("CViewMibBrowserLeft"));
   RegisterBrowserImages();
   SetImages(ImagePaths());
   const uint32_t mode = ReadSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_OID_MODE);
-  mode_ = mode >= DISPLAY_OID && mode <= DISPLAY_OID_NAME ? mode : DISPLAY_OID;
+  m_mode = mode >= DISPLAY_OID && mode <= DISPLAY_OID_NAME ? mode : DISPLAY_OID;
   TreeReady();
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { _on_current_changed(current); });
@@ -141,43 +141,43 @@ CViewMibBrowserLeft::~CViewMibBrowserLeft() {
   CMessageCenter::Unsubscribe(this);
   // The loader sends to this thread: cut it short and let its sends run
   // (they find nobody subscribed) before the worker waits for its end.
-  if (worker_.IsRunning()) worker_.Stop();
+  if (m_worker.IsRunning()) m_worker.Stop();
   QElapsedTimer timer;
   timer.start();
-  while (worker_.IsRunning() && timer.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  if (builder_.joinable()) builder_.join();  // the load is over: the lock comes free
+  while (m_worker.IsRunning() && timer.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  if (m_builder.joinable()) m_builder.join();  // the load is over: the lock comes free
 }
 
 // ---------------------------------------------------------------- the tree
 
-int CViewMibBrowserLeft::NodeChildCount(TreeNode node) const { return index_.ChildCount(static_cast<uint32_t>(node)); }
+int CViewMibBrowserLeft::NodeChildCount(TreeNode node) const { return m_index.ChildCount(static_cast<uint32_t>(node)); }
 
 TreeNode CViewMibBrowserLeft::NodeChild(TreeNode node, int row) const {
-  return index_.Child(static_cast<uint32_t>(node), row);
+  return m_index.Child(static_cast<uint32_t>(node), row);
 }
 
-TreeNode CViewMibBrowserLeft::NodeParent(TreeNode node) const { return index_.Parent(static_cast<uint32_t>(node)); }
+TreeNode CViewMibBrowserLeft::NodeParent(TreeNode node) const { return m_index.Parent(static_cast<uint32_t>(node)); }
 
-int CViewMibBrowserLeft::NodeRow(TreeNode node) const { return index_.Row(static_cast<uint32_t>(node)); }
+int CViewMibBrowserLeft::NodeRow(TreeNode node) const { return m_index.Row(static_cast<uint32_t>(node)); }
 
 QString CViewMibBrowserLeft::NodeText(TreeNode node) const {
-  const CSmiObject* object = index_.Object(static_cast<uint32_t>(node));
+  const CSmiObject* object = m_index.Object(static_cast<uint32_t>(node));
   if (object == nullptr) return {};
   const QString arc = object->oid.empty() ? QString() : QString::number(object->oid.back());
-  if (mode_ == DISPLAY_OID) return arc;
+  if (m_mode == DISPLAY_OID) return arc;
   QString name;
   if (!object->declarations.empty()) {
     const std::string_view utf8 = object->declarations.front().name.Utf8();
     name = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
   }
-  if (mode_ == DISPLAY_NAME) return name;
+  if (m_mode == DISPLAY_NAME) return name;
   return name + QStringLiteral(" (") + arc + QLatin1Char(')');
 }
 
-int CViewMibBrowserLeft::NodeImage(TreeNode node) const { return index_.Image(static_cast<uint32_t>(node)); }
+int CViewMibBrowserLeft::NodeImage(TreeNode node) const { return m_index.Image(static_cast<uint32_t>(node)); }
 
 const CSmiObject* CViewMibBrowserLeft::SelectedObject() const {
-  return index_.Object(static_cast<uint32_t>(SelectedNode()));
+  return m_index.Object(static_cast<uint32_t>(SelectedNode()));
 }
 
 void CViewMibBrowserLeft::Reveal(CMibTreeIndex::Node node) {
@@ -192,14 +192,14 @@ QString CViewMibBrowserLeft::EmptyText() const {
 
 void CViewMibBrowserLeft::paintEvent(QPaintEvent* event) {
   CMyTreeView::paintEvent(event);
-  if (!index_.Empty()) return;
+  if (!m_index.Empty()) return;
   QPainter painter(viewport());
   painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
   painter.drawText(viewport()->rect(), Qt::AlignCenter | Qt::TextWordWrap, EmptyText());
 }
 
 void CViewMibBrowserLeft::_on_current_changed(const QModelIndex& current) {
-  const CSmiObject* object = index_.Object(static_cast<uint32_t>(NodeOf(current)));
+  const CSmiObject* object = m_index.Object(static_cast<uint32_t>(NodeOf(current)));
   if (object != nullptr) {
     QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Item %s is selected", NodeText(NodeOf(current)).toStdWString());
   }
@@ -210,7 +210,7 @@ void CViewMibBrowserLeft::_on_current_changed(const QModelIndex& current) {
 void CViewMibBrowserLeft::_drop_index() {
   clearSelection();
   BeginResetTree();
-  index_.Clear();
+  m_index.Clear();
   EndResetTree();
   CMessageCenter::PostViewMessage(kName, MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_SELECT_CHANGE, 0);
   emit indexChanged();
@@ -220,42 +220,42 @@ void CViewMibBrowserLeft::_drop_index() {
 // The index is built on a thread of its own, which may wait for the tree's
 // lock; the GUI thread takes the result when it comes.
 void CViewMibBrowserLeft::_start_build() {
-  if (building_) {
-    build_again_ = true;
+  if (m_building) {
+    m_build_again = true;
     return;
   }
-  if (builder_.joinable()) builder_.join();  // it has posted its result: ended or ending
-  building_ = true;
-  const uint64_t generation = generation_;
-  builder_ = std::thread([this, generation] {
+  if (m_builder.joinable()) m_builder.join();  // it has posted its result: ended or ending
+  m_building = true;
+  const uint64_t generation = m_generation;
+  m_builder = std::thread([this, generation] {
     auto built = std::make_shared<CMibTreeIndex>();
     {
-      CSmiTreeProtected lock(tree_);
-      built->Build(tree_);
+      CSmiTreeProtected lock(m_tree);
+      built->Build(m_tree);
     }
     QMetaObject::invokeMethod(this, [this, generation, built] { _take_index(generation, built); }, Qt::QueuedConnection);
   });
 }
 
 void CViewMibBrowserLeft::_take_index(uint64_t generation, std::shared_ptr<CMibTreeIndex> built) {
-  if (builder_.joinable()) builder_.join();
-  building_ = false;
-  if (build_again_) {
-    build_again_ = false;
+  if (m_builder.joinable()) m_builder.join();
+  m_building = false;
+  if (m_build_again) {
+    m_build_again = false;
     _start_build();
     return;
   }
   // A load or Unload since the build started made it stale.
-  if (generation != generation_ || loading_) return;
+  if (generation != m_generation || m_loading) return;
   BeginResetTree();
-  index_ = std::move(*built);
+  m_index = std::move(*built);
   EndResetTree();
   emit indexChanged();
   viewport()->update();
-  if (!pending_oid_.empty()) {
+  if (!m_pending_oid.empty()) {
     SmiOid oid;
-    if (ParseDotted(pending_oid_, oid)) _select_oid(oid);
-    pending_oid_.clear();
+    if (ParseDotted(m_pending_oid, oid)) _select_oid(oid);
+    m_pending_oid.clear();
   }
 }
 
@@ -263,22 +263,22 @@ void CViewMibBrowserLeft::_take_index(uint64_t generation, std::shared_ptr<CMibT
 
 bool CViewMibBrowserLeft::IsCommandEnabled(uint32_t command) const {
   const bool idle = !IsLoading();
-  const bool items = idle && !index_.Empty();
+  const bool items = idle && !m_index.Empty();
   switch (command) {
     case ID_BROWSER_LOAD: return idle;
     case ID_BROWSER_UNLOAD:
     case ID_BROWSER_RELOAD:
     case ID_BROWSER_LOADED_MODULES: return items;
-    case ID_BROWSER_DISPLAY_OID: return mode_ != DISPLAY_OID;
-    case ID_BROWSER_DISPLAY_NAME: return mode_ != DISPLAY_NAME;
-    case ID_BROWSER_DISPLAY_OID_NAME: return mode_ != DISPLAY_OID_NAME;
+    case ID_BROWSER_DISPLAY_OID: return m_mode != DISPLAY_OID;
+    case ID_BROWSER_DISPLAY_NAME: return m_mode != DISPLAY_NAME;
+    case ID_BROWSER_DISPLAY_OID_NAME: return m_mode != DISPLAY_OID_NAME;
     case ID_BROWSER_EXPAND_ONE:
     case ID_BROWSER_COLLAPSE_ONE: return true;
     case ID_BROWSER_WALK_FROM_HERE:
     case ID_BROWSER_GET: {
-      if (!idle || walker_ == nullptr || walker_->IsRequestRunning()) return false;
+      if (!idle || m_walker == nullptr || m_walker->IsRequestRunning()) return false;
       const auto node = static_cast<CMibTreeIndex::Node>(SelectedNode());
-      const CSmiObject* object = index_.Object(node);
+      const CSmiObject* object = m_index.Object(node);
       if (object == nullptr || object->oid.empty() || !object->IsComplete()) return false;
       return command == ID_BROWSER_WALK_FROM_HERE || IsScalar(node);
     }
@@ -291,29 +291,29 @@ bool CViewMibBrowserLeft::IsScalar(CMibTreeIndex::Node node) const {
     return object != nullptr && object->type.kind == SMI_TYPE_MACRO && object->type.name == L"OBJECT-TYPE" &&
            !object->type.nested.empty();
   };
-  const CSmiObject* object = index_.Object(node);
+  const CSmiObject* object = m_index.Object(node);
   if (!is_object_type(object)) return false;
   // A table's SYNTAX is a SEQUENCE OF; a row's parent is a table and a
   // column's parent a row, both OBJECT-TYPEs.
   const uint32_t kind = object->type.nested.front().kind;
   if (kind == SMI_TYPE_SEQUENCE_OF || kind == SMI_TYPE_SEQUENCE) return false;
-  return !is_object_type(index_.Object(index_.Parent(node)));
+  return !is_object_type(m_index.Object(m_index.Parent(node)));
 }
 
 bool CViewMibBrowserLeft::OnWalkFromHere() {
   const CSmiObject* object = SelectedObject();
-  if (walker_ == nullptr || object == nullptr) return false;
-  if (!walker_->WalkSubtree(WalkerOid(object->oid))) return false;
+  if (m_walker == nullptr || object == nullptr) return false;
+  if (!m_walker->WalkSubtree(WalkerOid(object->oid))) return false;
   CMessageCenter::PostViewMessage(kName, MSG_VIEW_CHOOSER, MSG_VIEW_CHOOSER_DISPLAY_WALKER, 0);
   return true;
 }
 
 bool CViewMibBrowserLeft::OnGet() {
   const CSmiObject* object = SelectedObject();
-  if (walker_ == nullptr || object == nullptr) return false;
+  if (m_walker == nullptr || object == nullptr) return false;
   CAsn1Oid instance = WalkerOid(object->oid);
   instance.Add(0);
-  if (!walker_->GetVariable(instance)) return false;
+  if (!m_walker->GetVariable(instance)) return false;
   CMessageCenter::PostViewMessage(kName, MSG_VIEW_CHOOSER, MSG_VIEW_CHOOSER_DISPLAY_WALKER, 0);
   return true;
 }
@@ -325,7 +325,7 @@ bool CViewMibBrowserLeft::OnCommand(uint32_t command) {
     case ID_BROWSER_UNLOAD: return OnUnload();
     case ID_BROWSER_RELOAD: return OnReload();
     case ID_BROWSER_LOADED_MODULES: {
-      CDlgModuleList dialog(tree_, this);
+      CDlgModuleList dialog(m_tree, this);
       dialog.exec();
       return true;
     }
@@ -358,14 +358,14 @@ bool CViewMibBrowserLeft::OnLoad() {
 bool CViewMibBrowserLeft::OnUnload() {
   if (IsLoading()) return false;
   WriteSettingString(SETTING_VIEW_MIB_BROWSER_LAST_FILE, L"");
-  ++generation_;
+  ++m_generation;
   _drop_index();
-  if (!tree_.Lock().TryEnter()) {
+  if (!m_tree.Lock().TryEnter()) {
     QuillogW(QUILLOG_ERROR, 0, L"CViewMibBrowserLeft::OnUnload() : The MIB tree is in use");
     return false;
   }
-  tree_.Reset();
-  tree_.Lock().Leave();
+  m_tree.Reset();
+  m_tree.Lock().Leave();
   viewport()->update();
   return true;
 }
@@ -378,33 +378,33 @@ bool CViewMibBrowserLeft::OnReload() {
 
 bool CViewMibBrowserLeft::StartLoad(bool reset, const std::vector<CSmiModuleKey>& modules) {
   if (modules.empty()) return false;
-  return worker_.Start(reset, modules);
+  return m_worker.Start(reset, modules);
 }
 
 void CViewMibBrowserLeft::_set_mode(uint32_t mode) {
-  mode_ = mode;
+  m_mode = mode;
   WriteSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_OID_MODE, -1, mode);
   // Labels changed: the views of the model are told through a data change.
-  const QModelIndex top = IndexOf(index_.Child(CMibTreeIndex::kRoot, 0));
+  const QModelIndex top = IndexOf(m_index.Child(CMibTreeIndex::kRoot, 0));
   if (top.isValid()) emit TreeModel()->dataChanged(top, top);
   viewport()->update();
 }
 
 void CViewMibBrowserLeft::contextMenuEvent(QContextMenuEvent* event) {
-  if (context_menu_ == nullptr) {
-    context_menu_ = new CMyMenu(this, TreeMenuString);
-    context_menu_->BuildPopup(MainMenuPopup(IDS_MENU_BROWSER), this);
-    context_menu_->AppendPopup(kTreeCommands);
-    connect(context_menu_, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
+  if (m_context_menu == nullptr) {
+    m_context_menu = new CMyMenu(this, TreeMenuString);
+    m_context_menu->BuildPopup(MainMenuPopup(IDS_MENU_BROWSER), this);
+    m_context_menu->AppendPopup(kTreeCommands);
+    connect(m_context_menu, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
   }
-  for (uint32_t command : kBrowserCommands) context_menu_->EnableItem(command, IsCommandEnabled(command));
-  context_menu_->TrackPopup(event->globalPos());
+  for (uint32_t command : kBrowserCommands) m_context_menu->EnableItem(command, IsCommandEnabled(command));
+  m_context_menu->TrackPopup(event->globalPos());
 }
 
 // ---------------------------------------------------------------- messages
 
 bool CViewMibBrowserLeft::_select_oid(const SmiOid& oid) {
-  const CMibTreeIndex::Node node = index_.FindOid(oid);
+  const CMibTreeIndex::Node node = m_index.FindOid(oid);
   if (node == CMibTreeIndex::kRoot) return false;
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"CViewMibBrowserLeft Selecting OID %s", SmiOidDotted(oid));
   Reveal(node);
@@ -423,14 +423,14 @@ void CViewMibBrowserLeft::DisplayOid(const std::wstring& text) {
   const std::wstring best = FromU16(OidAtlas_BestKnown(U16(dotted).c_str()));
   if (IsLoading()) {
     // Selected once the running load and its index are done.
-    pending_oid_ = best.empty() ? dotted : best;
+    m_pending_oid = best.empty() ? dotted : best;
     return;
   }
   if (_select_oid(oid)) return;
   SmiOid best_oid;
   if (!best.empty() && ParseDotted(best, best_oid) && _select_oid(best_oid)) return;
   const std::wstring module = FromU16(OidAtlas_MibModule(U16(dotted).c_str()));
-  pending_oid_ = best.empty() ? dotted : best;
+  m_pending_oid = best.empty() ? dotted : best;
   if (!module.empty()) StartLoad(false, {CSmiModuleKey::FromString(module)});
 }
 
@@ -439,12 +439,12 @@ intptr_t CViewMibBrowserLeft::OnViewMessage(uint32_t message, uintptr_t sub_code
   if (message != MSG_VIEW_BROWSER) return 0;
   switch (sub_code) {
     case MSG_VIEW_BROWSER_LOAD_STARTED:
-      loading_ = true;
-      ++generation_;
+      m_loading = true;
+      ++m_generation;
       _drop_index();
       return 1;
     case MSG_VIEW_BROWSER_LOAD_FINISHED:
-      loading_ = false;
+      m_loading = false;
       _start_build();
       return 1;
     case MSG_VIEW_BROWSER_DISPLAY: {

@@ -67,7 +67,7 @@ class CViewMibBrowserLeft : public CMyTreeView, public CViewWindow, public CComm
   bool OnWalkFromHere();
   bool OnGet();
   // The Walker view these start in (not owned; null: the commands are off).
-  void SetWalker(CViewWalker* walker) { walker_ = walker; }
+  void SetWalker(CViewWalker* walker) { m_walker = walker; }
   // An OBJECT-TYPE with one instance (.0): not a table, row or column.
   bool IsScalar(CMibTreeIndex::Node node) const;
   // Starts a load of these modules, reset or not.
@@ -76,14 +76,14 @@ class CViewMibBrowserLeft : public CMyTreeView, public CViewWindow, public CComm
   void DisplayOid(const std::wstring& oid);
 
   // A load runs, or the index of its result is being built.
-  bool IsLoading() const { return loading_ || building_ || worker_.IsRunning(); }
-  uint32_t DisplayOidMode() const { return mode_; }
-  const CMibTreeIndex& Index() const { return index_; }
+  bool IsLoading() const { return m_loading || m_building || m_worker.IsRunning(); }
+  uint32_t DisplayOidMode() const { return m_mode; }
+  const CMibTreeIndex& Index() const { return m_index; }
   // The selected object, null when none (valid until the next load).
   const CSmiObject* SelectedObject() const;
   // Selects a node and makes it visible.
   void Reveal(CMibTreeIndex::Node node);
-  CThreadActionLoadMib& Worker() { return worker_; }
+  CThreadActionLoadMib& Worker() { return m_worker; }
 
   QString EmptyText() const;
 
@@ -103,16 +103,16 @@ class CViewMibBrowserLeft : public CMyTreeView, public CViewWindow, public CComm
   void _on_current_changed(const QModelIndex& current);
   bool _select_oid(const SmiOid& oid);
 
-  CSmiTree& tree_;
-  CThreadActionLoadMib worker_;
-  CMibTreeIndex index_;
-  uint32_t mode_ = DISPLAY_OID_NAME;
-  bool loading_ = false;
-  bool building_ = false;
-  bool build_again_ = false;  // a load ended while the last build ran
-  uint64_t generation_ = 0;   // counts the loads and Unloads
-  std::thread builder_;
-  std::wstring pending_oid_;  // selected when the running load ends
-  CMyMenu* context_menu_ = nullptr;
-  CViewWalker* walker_ = nullptr;
+  CSmiTree& m_tree;
+  CThreadActionLoadMib m_worker;
+  CMibTreeIndex m_index;
+  uint32_t m_mode = DISPLAY_OID_NAME;
+  bool m_loading = false;
+  bool m_building = false;
+  bool m_build_again = false;  // a load ended while the last build ran
+  uint64_t m_generation = 0;   // counts the loads and Unloads
+  std::thread m_builder;
+  std::wstring m_pending_oid;  // selected when the running load ends
+  CMyMenu* m_context_menu = nullptr;
+  CViewWalker* m_walker = nullptr;
 };

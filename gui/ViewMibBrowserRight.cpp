@@ -33,37 +33,37 @@ CViewMibBrowserRight::CViewMibBrowserRight(CViewDispatcher* dispatcher, const CV
                                            CSmiTree& tree, QWidget* parent)
     : QScrollArea(parent),
       CViewWindow(dispatcher),
-      tree_view_(tree_view),
-      tree_(tree),
-      description_(new QPlainTextEdit),
-      edit_(new QPushButton(QStringLiteral("Edit"))) {
+      m_tree_view(tree_view),
+      m_tree(tree),
+      m_description(new QPlainTextEdit),
+      m_edit(new QPushButton(QStringLiteral("Edit"))) {
   setObjectName(QStringLiteral("CViewMibBrowserRight"));
-  for (QLineEdit*& field : fields_) {
+  for (QLineEdit*& field : m_fields) {
     field = new QLineEdit;
     field->setReadOnly(true);
   }
-  description_->setReadOnly(true);
-  description_->setMinimumHeight(80);
+  m_description->setReadOnly(true);
+  m_description->setMinimumHeight(80);
 
   auto* form = new QWidget;
   form->setMinimumSize(360, 420);
   auto* file_group = new QGroupBox(QStringLiteral("MIB File"));
   auto* file_layout = new QFormLayout(file_group);
-  file_layout->addRow(QStringLiteral("File"), fields_[FIELD_FILE]);
+  file_layout->addRow(QStringLiteral("File"), m_fields[FIELD_FILE]);
   auto* line_row = new QHBoxLayout;
-  line_row->addWidget(fields_[FIELD_LINE], 1);
-  line_row->addWidget(edit_);
+  line_row->addWidget(m_fields[FIELD_LINE], 1);
+  line_row->addWidget(m_edit);
   file_layout->addRow(QStringLiteral("Line"), line_row);
 
   auto* fields = new QFormLayout;
-  fields->addRow(QStringLiteral("Name"), fields_[FIELD_NAME]);
-  fields->addRow(QStringLiteral("OID"), fields_[FIELD_OID]);
-  fields->addRow(QStringLiteral("Type"), fields_[FIELD_TYPE]);
-  fields->addRow(QStringLiteral("Status"), fields_[FIELD_STATUS]);
-  fields->addRow(QStringLiteral("Description"), description_);
-  fields->addRow(QStringLiteral("Basic Type"), fields_[FIELD_BASIC_TYPE]);
-  fields->addRow(QStringLiteral("Access"), fields_[FIELD_ACCESS]);
-  fields->addRow(QStringLiteral("Sub-Type"), fields_[FIELD_SUB_TYPE]);
+  fields->addRow(QStringLiteral("Name"), m_fields[FIELD_NAME]);
+  fields->addRow(QStringLiteral("OID"), m_fields[FIELD_OID]);
+  fields->addRow(QStringLiteral("Type"), m_fields[FIELD_TYPE]);
+  fields->addRow(QStringLiteral("Status"), m_fields[FIELD_STATUS]);
+  fields->addRow(QStringLiteral("Description"), m_description);
+  fields->addRow(QStringLiteral("Basic Type"), m_fields[FIELD_BASIC_TYPE]);
+  fields->addRow(QStringLiteral("Access"), m_fields[FIELD_ACCESS]);
+  fields->addRow(QStringLiteral("Sub-Type"), m_fields[FIELD_SUB_TYPE]);
 
   auto* layout = new QVBoxLayout(form);
   layout->addWidget(file_group);
@@ -72,53 +72,53 @@ CViewMibBrowserRight::CViewMibBrowserRight(CViewDispatcher* dispatcher, const CV
   setWidgetResizable(true);  // grows with the window, scrolls below its minimum
   setFrameShape(QFrame::NoFrame);
 
-  edit_->setEnabled(false);
-  connect(edit_, &QPushButton::clicked, this, [this] { OnEdit(); });
+  m_edit->setEnabled(false);
+  connect(m_edit, &QPushButton::clicked, this, [this] { OnEdit(); });
   CMessageCenter::Subscribe(kName, this, MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_SELECT_CHANGE);
 }
 
 CViewMibBrowserRight::~CViewMibBrowserRight() { CMessageCenter::Unsubscribe(this); }
 
-QString CViewMibBrowserRight::FieldText(Field field) const { return fields_[field]->text(); }
+QString CViewMibBrowserRight::FieldText(Field field) const { return m_fields[field]->text(); }
 
-QString CViewMibBrowserRight::Description() const { return description_->toPlainText(); }
+QString CViewMibBrowserRight::Description() const { return m_description->toPlainText(); }
 
 void CViewMibBrowserRight::Show(const CSmiObject* object) {
-  for (QLineEdit* field : fields_) field->clear();
-  description_->clear();
-  file_.clear();
-  edit_->setEnabled(false);
+  for (QLineEdit* field : m_fields) field->clear();
+  m_description->clear();
+  m_file.clear();
+  m_edit->setEnabled(false);
   if (object == nullptr) return;
 
   if (!object->declarations.empty()) {
     const CSmiDeclaration& declaration = object->declarations.front();
-    file_ = declaration.file_path;
-    fields_[FIELD_FILE]->setText(Wide(file_));
-    fields_[FIELD_LINE]->setText(QString::number(declaration.line));
-    fields_[FIELD_NAME]->setText(Wide(object->Name()));
+    m_file = declaration.file_path;
+    m_fields[FIELD_FILE]->setText(Wide(m_file));
+    m_fields[FIELD_LINE]->setText(QString::number(declaration.line));
+    m_fields[FIELD_NAME]->setText(Wide(object->Name()));
   }
-  edit_->setEnabled(!file_.empty());
-  fields_[FIELD_OID]->setText(Wide(SmiOidDotted(object->oid)));
-  if (object->status != 0) fields_[FIELD_STATUS]->setText(Wide(SmiStatusText(object->status)));
-  if (object->access != 0) fields_[FIELD_ACCESS]->setText(Wide(SmiAccessText(object->access)));
-  description_->setPlainText(Wide(object->description.Wide()));
+  m_edit->setEnabled(!m_file.empty());
+  m_fields[FIELD_OID]->setText(Wide(SmiOidDotted(object->oid)));
+  if (object->status != 0) m_fields[FIELD_STATUS]->setText(Wide(SmiStatusText(object->status)));
+  if (object->access != 0) m_fields[FIELD_ACCESS]->setText(Wide(SmiAccessText(object->access)));
+  m_description->setPlainText(Wide(object->description.Wide()));
 
   const CSmiType* syntax = SyntaxOf(object->type);
   const CSmiType& shown = syntax != nullptr ? *syntax : object->type;
-  fields_[FIELD_TYPE]->setText(Wide(shown.DisplayText(false)));
+  m_fields[FIELD_TYPE]->setText(Wide(shown.DisplayText(false)));
   // The base type reads the type list: only when no load holds the tree.
-  if (!tree_.Lock().TryEnter()) return;
-  const CSmiType* base = &tree_.FindTypeBase(shown);
-  if (const CSmiType* inner = SyntaxOf(*base)) base = &tree_.FindTypeBase(*inner);
-  tree_.Lock().Leave();
-  fields_[FIELD_BASIC_TYPE]->setText(Wide(base->DisplayText(false)));
+  if (!m_tree.Lock().TryEnter()) return;
+  const CSmiType* base = &m_tree.FindTypeBase(shown);
+  if (const CSmiType* inner = SyntaxOf(*base)) base = &m_tree.FindTypeBase(*inner);
+  m_tree.Lock().Leave();
+  m_fields[FIELD_BASIC_TYPE]->setText(Wide(base->DisplayText(false)));
   const CSmiName& constraint = !shown.constraint.empty() ? shown.constraint : base->constraint;
-  fields_[FIELD_SUB_TYPE]->setText(Wide(constraint.Wide()));
+  m_fields[FIELD_SUB_TYPE]->setText(Wide(constraint.Wide()));
 }
 
 bool CViewMibBrowserRight::OnEdit() {
-  if (file_.empty()) return false;
-  return StartTextEditor(file_);
+  if (m_file.empty()) return false;
+  return StartTextEditor(m_file);
 }
 
 intptr_t CViewMibBrowserRight::OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) {
@@ -127,6 +127,6 @@ intptr_t CViewMibBrowserRight::OnViewMessage(uint32_t message, uintptr_t sub_cod
   // A selection posted before the tree changed is stale: only the tree
   // view's current object may be read.
   const auto* object = reinterpret_cast<const CSmiObject*>(payload);
-  Show(object != nullptr && object == tree_view_.SelectedObject() ? object : nullptr);
+  Show(object != nullptr && object == m_tree_view.SelectedObject() ? object : nullptr);
   return 1;
 }

@@ -36,13 +36,13 @@ class CViewMibBrowserRight : public QScrollArea, public CViewWindow {
 
   QString FieldText(Field field) const;
   QString Description() const;
-  QPushButton* EditButton() const { return edit_; }
+  QPushButton* EditButton() const { return m_edit; }
 
  private:
-  const CViewMibBrowserLeft& tree_view_;
-  CSmiTree& tree_;
-  QLineEdit* fields_[FIELD_COUNT] = {};
-  QPlainTextEdit* description_;
-  QPushButton* edit_;
-  std::wstring file_;
+  const CViewMibBrowserLeft& m_tree_view;
+  CSmiTree& m_tree;
+  QLineEdit* m_fields[FIELD_COUNT] = {};
+  QPlainTextEdit* m_description;
+  QPushButton* m_edit;
+  std::wstring m_file;
 };

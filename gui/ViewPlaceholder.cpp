@@ -10,6 +10,6 @@ CViewPlaceholder::CViewPlaceholder(const QString& name, QWidget* parent) : QWidg
 }
 
 bool CViewPlaceholder::OnCommand(uint32_t command) {
-  received_.push_back(command);
+  m_received.push_back(command);
   return false;
 }

@@ -17,8 +17,8 @@ class CViewPlaceholder : public QWidget, public CCommandTarget {
   bool OnCommand(uint32_t command) override;
   bool IsCommandEnabled(uint32_t) const override { return false; }
 
-  const std::vector<uint32_t>& Received() const { return received_; }
+  const std::vector<uint32_t>& Received() const { return m_received; }
 
  private:
-  std::vector<uint32_t> received_;
+  std::vector<uint32_t> m_received;
 };

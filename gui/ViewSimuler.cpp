@@ -20,39 +20,39 @@ int Stored(uint32_t setting, uint32_t fallback) {
 CFrameSimuler::CFrameSimuler(CViewDispatcher* dispatcher, QWidget* parent)
     : QSplitter(Qt::Horizontal, parent),
       // The tree first: it owns the library and answers the others' first question.
-      left_(new CViewSimulerLeft(dispatcher, this)),
-      right_(new QSplitter(Qt::Vertical, this)),
-      summary_(new CViewSimulerSummary(dispatcher, &left_->Library(), right_)),
-      values_(new CViewSimulerValue(dispatcher, &left_->Library(), right_)) {
+      m_left(new CViewSimulerLeft(dispatcher, this)),
+      m_right(new QSplitter(Qt::Vertical, this)),
+      m_summary(new CViewSimulerSummary(dispatcher, &m_left->Library(), m_right)),
+      m_values(new CViewSimulerValue(dispatcher, &m_left->Library(), m_right)) {
   setObjectName(QStringLiteral("CFrameSimuler"));
   setChildrenCollapsible(false);
-  right_->setChildrenCollapsible(false);
-  addWidget(left_);
-  addWidget(right_);
+  m_right->setChildrenCollapsible(false);
+  addWidget(m_left);
+  addWidget(m_right);
   // The form scrolls rather than widen the main window.
-  auto* form = new QScrollArea(right_);
-  form->setWidget(summary_);
+  auto* form = new QScrollArea(m_right);
+  form->setWidget(m_summary);
   form->setWidgetResizable(true);
   form->setFrameShape(QFrame::NoFrame);
-  form->setMinimumHeight(summary_->sizeHint().height());
-  right_->addWidget(form);
-  right_->addWidget(values_);
+  form->setMinimumHeight(m_summary->sizeHint().height());
+  m_right->addWidget(form);
+  m_right->addWidget(m_values);
   setStretchFactor(1, 1);
-  right_->setStretchFactor(1, 1);
+  m_right->setStretchFactor(1, 1);
   setSizes({Stored(SETTING_VIEW_SIMULER_SPLITTER_X, 200), 600});
-  right_->setSizes({Stored(SETTING_VIEW_SIMULER_SPLITTER_Y1, 50), Stored(SETTING_VIEW_SIMULER_SPLITTER_Y2, 150)});
-  setFocusProxy(left_);
+  m_right->setSizes({Stored(SETTING_VIEW_SIMULER_SPLITTER_Y1, 50), Stored(SETTING_VIEW_SIMULER_SPLITTER_Y2, 150)});
+  setFocusProxy(m_left);
 }
 
 CFrameSimuler::~CFrameSimuler() {
   _store_splitters();
   // The form and the list point into the tree's library: they go first.
-  delete right_;
+  delete m_right;
 }
 
 void CFrameSimuler::_store_splitters() const {
   const QList<int> columns = sizes();
-  const QList<int> rows = right_->sizes();
+  const QList<int> rows = m_right->sizes();
   // A frame never laid out has no sizes worth keeping.
   if (columns.size() == 2 && columns[0] > 0) WriteSettingDword(SETTING_VIEW_SIMULER_SPLITTER_X, -1, columns[0]);
   if (rows.size() == 2 && rows[0] > 0 && rows[1] > 0) {
@@ -62,10 +62,10 @@ void CFrameSimuler::_store_splitters() const {
 }
 
 bool CFrameSimuler::OnCommand(uint32_t command) {
-  if (left_->IsCommandEnabled(command)) return left_->OnCommand(command);
-  return values_->OnCommand(command);
+  if (m_left->IsCommandEnabled(command)) return m_left->OnCommand(command);
+  return m_values->OnCommand(command);
 }
 
 bool CFrameSimuler::IsCommandEnabled(uint32_t command) const {
-  return left_->IsCommandEnabled(command) || values_->IsCommandEnabled(command);
+  return m_left->IsCommandEnabled(command) || m_values->IsCommandEnabled(command);
 }

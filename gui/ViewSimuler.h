@@ -22,16 +22,16 @@ class CFrameSimuler : public QSplitter, public CCommandTarget {
   bool OnCommand(uint32_t command) override;
   bool IsCommandEnabled(uint32_t command) const override;
 
-  CViewSimulerLeft* Left() const { return left_; }
-  CViewSimulerSummary* Summary() const { return summary_; }
-  CViewSimulerValue* Values() const { return values_; }
-  QSplitter* RightSplitter() const { return right_; }
+  CViewSimulerLeft* Left() const { return m_left; }
+  CViewSimulerSummary* Summary() const { return m_summary; }
+  CViewSimulerValue* Values() const { return m_values; }
+  QSplitter* RightSplitter() const { return m_right; }
 
  private:
   void _store_splitters() const;
 
-  CViewSimulerLeft* left_;
-  QSplitter* right_;
-  CViewSimulerSummary* summary_;
-  CViewSimulerValue* values_;
+  CViewSimulerLeft* m_left;
+  QSplitter* m_right;
+  CViewSimulerSummary* m_summary;
+  CViewSimulerValue* m_values;
 };

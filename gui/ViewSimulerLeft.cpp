@@ -27,7 +27,7 @@ std::wstring FolderOf(const std::wstring& path) {
 }  // namespace
 
 CViewSimulerLeft::CViewSimulerLeft(CViewDispatcher* dispatcher, QWidget* parent)
-    : CMyTreeView(L"CViewSimulerLeft", parent), CViewWindow(dispatcher), library_(std::make_unique<CSimulatorLibrary>()) {
+    : CMyTreeView(L"CViewSimulerLeft", parent), CViewWindow(dispatcher), m_library(std::make_unique<CSimulatorLibrary>()) {
   InitSimulerImages();
   SetImages({QStringLiteral(":/simuler/sim-folder.svg"), QStringLiteral(":/simuler/sim-stopped.svg"),
              QStringLiteral(":/simuler/sim-running.svg")});
@@ -38,30 +38,30 @@ CViewSimulerLeft::CViewSimulerLeft(CViewDispatcher* dispatcher, QWidget* parent)
   TreeReady();
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { _on_selection_changed(); });
   BeginResetTree();
-  library_->Startup();
+  m_library->Startup();
   EndResetTree();
   expandAll();
-  SelectEntry(library_->GetSelected());
+  SelectEntry(m_library->GetSelected());
 }
 
 CViewSimulerLeft::~CViewSimulerLeft() {
   CMessageCenter::Unsubscribe(this);
   // The tree must not ask for entries while the library goes.
   BeginResetTree();
-  library_.reset();
+  m_library.reset();
   EndResetTree();
 }
 
 // ---------------------------------------------------------------- tree
 
 int CViewSimulerLeft::NodeChildCount(TreeNode node) const {
-  if (!library_) return 0;
-  if (node == kTreeRoot) return static_cast<int>(library_->GetRoots().size());
+  if (!m_library) return 0;
+  if (node == kTreeRoot) return static_cast<int>(m_library->GetRoots().size());
   return static_cast<int>(EntryOf(node)->children.size());
 }
 
 TreeNode CViewSimulerLeft::NodeChild(TreeNode node, int row) const {
-  const auto& children = node == kTreeRoot ? library_->GetRoots() : EntryOf(node)->children;
+  const auto& children = node == kTreeRoot ? m_library->GetRoots() : EntryOf(node)->children;
   return row >= 0 && static_cast<size_t>(row) < children.size() ? NodeOfEntry(children[static_cast<size_t>(row)])
                                                                  : kTreeRoot;
 }
@@ -72,7 +72,7 @@ TreeNode CViewSimulerLeft::NodeParent(TreeNode node) const {
 
 int CViewSimulerLeft::NodeRow(TreeNode node) const {
   const CSimulatorEntry* entry = EntryOf(node);
-  const auto& siblings = entry->parent != nullptr ? entry->parent->children : library_->GetRoots();
+  const auto& siblings = entry->parent != nullptr ? entry->parent->children : m_library->GetRoots();
   for (size_t i = 0; i < siblings.size(); ++i) {
     if (siblings[i] == entry) return static_cast<int>(i);
   }
@@ -95,15 +95,15 @@ bool CViewSimulerLeft::NodeBold(TreeNode node) const {
 }
 
 void CViewSimulerLeft::SelectEntry(CSimulatorEntry* entry) {
-  if (entry != nullptr && !library_->Contains(entry)) entry = nullptr;
+  if (entry != nullptr && !m_library->Contains(entry)) entry = nullptr;
   SelectNode(NodeOfEntry(entry));
 }
 
 void CViewSimulerLeft::_on_selection_changed() {
-  if (changing_) return;
+  if (m_changing) return;
   CSimulatorEntry* entry = EntryOf(SelectedNode());
-  if (entry == library_->GetSelected()) return;
-  library_->Select(entry);
+  if (entry == m_library->GetSelected()) return;
+  m_library->Select(entry);
 }
 
 void CViewSimulerLeft::_redraw() { viewport()->update(); }
@@ -111,14 +111,14 @@ void CViewSimulerLeft::_redraw() { viewport()->update(); }
 // ---------------------------------------------------------------- commands
 
 bool CViewSimulerLeft::IsCommandEnabled(uint32_t command) const {
-  const CSimulatorEntry* selected = library_->GetSelected();
+  const CSimulatorEntry* selected = m_library->GetSelected();
   switch (command) {
     case ID_FOLDER_CREATE:
-    case ID_SIMULATOR_CREATE: return library_->MayCreate();
-    case ID_FOLDER_RENAME: return library_->MayRenameFolder();
-    case ID_FOLDER_DELETE: return library_->MayDeleteFolder();
-    case ID_SIMULATOR_RENAME: return library_->MayRenameSimulator();
-    case ID_SIMULATOR_DELETE: return library_->MayDeleteSimulator();
+    case ID_SIMULATOR_CREATE: return m_library->MayCreate();
+    case ID_FOLDER_RENAME: return m_library->MayRenameFolder();
+    case ID_FOLDER_DELETE: return m_library->MayDeleteFolder();
+    case ID_SIMULATOR_RENAME: return m_library->MayRenameSimulator();
+    case ID_SIMULATOR_DELETE: return m_library->MayDeleteSimulator();
     case ID_SIMULATOR_START: return selected != nullptr && selected->IsSimulator() && !selected->running;
     case ID_SIMULATOR_STOP: return true;
     default: return false;
@@ -127,34 +127,34 @@ bool CViewSimulerLeft::IsCommandEnabled(uint32_t command) const {
 
 bool CViewSimulerLeft::OnCommand(uint32_t command) {
   if (!IsCommandEnabled(command)) return false;
-  CSimulatorEntry* selected = library_->GetSelected();
+  CSimulatorEntry* selected = m_library->GetSelected();
   std::wstring name;
   switch (command) {
     case ID_FOLDER_CREATE:
       if (!_ask_name(QStringLiteral("Create a new folder"), QString(), &name)) return false;
-      return _change_library([&] { return library_->CreateFolder(name); }, selected->path + L"/" + name);
+      return _change_library([&] { return m_library->CreateFolder(name); }, selected->path + L"/" + name);
     case ID_FOLDER_RENAME:
       if (!_ask_name(QStringLiteral("Rename a folder"), QString::fromStdWString(selected->name), &name)) return false;
-      return _change_library([&] { return library_->RenameFolder(name); }, FolderOf(selected->path) + name);
-    case ID_FOLDER_DELETE: return _change_library([&] { return library_->DeleteFolder(); }, FolderOf(selected->path));
+      return _change_library([&] { return m_library->RenameFolder(name); }, FolderOf(selected->path) + name);
+    case ID_FOLDER_DELETE: return _change_library([&] { return m_library->DeleteFolder(); }, FolderOf(selected->path));
     case ID_SIMULATOR_CREATE: return _create_simulator();
     case ID_SIMULATOR_RENAME: {
       if (!_ask_name(QStringLiteral("Rename a Simulator"), QString::fromStdWString(selected->name), &name)) {
         return false;
       }
       const std::wstring extension = selected->path.substr(selected->path.find_last_of(L'.'));
-      return _change_library([&] { return library_->RenameSimulator(name); },
+      return _change_library([&] { return m_library->RenameSimulator(name); },
                              FolderOf(selected->path) + name + extension);
     }
     case ID_SIMULATOR_DELETE:
-      return _change_library([&] { return library_->DeleteSimulator(); }, FolderOf(selected->path));
+      return _change_library([&] { return m_library->DeleteSimulator(); }, FolderOf(selected->path));
     case ID_SIMULATOR_START: {
-      const bool started = library_->StartSelected();
+      const bool started = m_library->StartSelected();
       _redraw();
       return started;
     }
     case ID_SIMULATOR_STOP: {
-      const bool stopped = library_->StopSelected();
+      const bool stopped = m_library->StopSelected();
       _redraw();
       return stopped;
     }
@@ -170,28 +170,28 @@ bool CViewSimulerLeft::_ask_name(const QString& title, const QString& current, s
 }
 
 bool CViewSimulerLeft::_create_simulator() {
-  const std::wstring folder = library_->GetSelected()->path;
+  const std::wstring folder = m_library->GetSelected()->path;
   CSheetCreateSimulator sheet(folder, this);
   if (sheet.exec() != QDialog::Accepted) return false;
   const SimulatorSettings settings = sheet.Settings();
-  return _change_library([&] { return library_->CreateSimulator(settings); },
+  return _change_library([&] { return m_library->CreateSimulator(settings); },
                          folder + L"/" + settings.name + sheet.Extension());
 }
 
 bool CViewSimulerLeft::_change_library(const std::function<bool()>& operation, const std::wstring& select_path) {
-  changing_ = true;
+  m_changing = true;
   BeginResetTree();
   const bool done = operation();
   EndResetTree();
-  changing_ = false;
+  m_changing = false;
   expandAll();
   // A folder path may carry a trailing slash; the library's never do.
   std::wstring path = select_path;
   while (path.size() > 1 && path.back() == L'/') path.pop_back();
-  CSimulatorEntry* target = done ? library_->FindByPath(path) : library_->GetSelected();
+  CSimulatorEntry* target = done ? m_library->FindByPath(path) : m_library->GetSelected();
   if (target != nullptr) {
     SelectEntry(target);
-    if (target != library_->GetSelected()) library_->Select(target);
+    if (target != m_library->GetSelected()) m_library->Select(target);
   } else {
     clearSelection();
   }
@@ -201,13 +201,13 @@ bool CViewSimulerLeft::_change_library(const std::function<bool()>& operation, c
 void CViewSimulerLeft::contextMenuEvent(QContextMenuEvent* event) {
   const QModelIndex index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
   if (index.isValid()) SelectNode(NodeOf(index));
-  if (context_menu_ == nullptr) {
-    context_menu_ = new CMyMenu(this);
-    context_menu_->BuildPopup(MainMenuPopup(IDS_MENU_SIMULER), this);
-    connect(context_menu_, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
+  if (m_context_menu == nullptr) {
+    m_context_menu = new CMyMenu(this);
+    m_context_menu->BuildPopup(MainMenuPopup(IDS_MENU_SIMULER), this);
+    connect(m_context_menu, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
   }
-  for (uint32_t command : kLibraryCommands) context_menu_->EnableItem(command, IsCommandEnabled(command));
-  context_menu_->TrackPopup(event->globalPos());
+  for (uint32_t command : kLibraryCommands) m_context_menu->EnableItem(command, IsCommandEnabled(command));
+  m_context_menu->TrackPopup(event->globalPos());
 }
 
 void CViewSimulerLeft::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -218,7 +218,7 @@ void CViewSimulerLeft::mouseDoubleClickEvent(QMouseEvent* event) {
     return;
   }
   SelectNode(NodeOf(index));
-  library_->ToggleSelected();
+  m_library->ToggleSelected();
   _redraw();
 }
 
@@ -226,27 +226,27 @@ void CViewSimulerLeft::mouseDoubleClickEvent(QMouseEvent* event) {
 
 intptr_t CViewSimulerLeft::OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t payload) {
   CMessageCenter::Trace(L"CViewSimulerLeft", L"is receiving a message", message, sub_code, payload);
-  if (message != MSG_VIEW_SIMULATOR || !library_) return 0;
+  if (message != MSG_VIEW_SIMULATOR || !m_library) return 0;
   switch (sub_code) {
     case MSG_VIEW_SIMULATOR_SELECT_CHANGE: {
       auto* entry = reinterpret_cast<CSimulatorEntry*>(payload);
-      if (entry == nullptr || !library_->Contains(entry)) return 0;
+      if (entry == nullptr || !m_library->Contains(entry)) return 0;
       // Follow without telling again: the others have the same message.
-      changing_ = true;
+      m_changing = true;
       if (EntryOf(SelectedNode()) != entry) SelectEntry(entry);
-      changing_ = false;
-      if (library_->GetSelected() != entry) library_->Select(entry, false);
+      m_changing = false;
+      if (m_library->GetSelected() != entry) m_library->Select(entry, false);
       _redraw();
       return 1;
     }
     case MSG_VIEW_SIMULATOR_GET_SIMULATOR: {
       if (payload == 0) return 0;
-      CSimulatorEntry* entry = library_->FindByPath(reinterpret_cast<const wchar_t*>(payload));
+      CSimulatorEntry* entry = m_library->FindByPath(reinterpret_cast<const wchar_t*>(payload));
       return entry != nullptr && entry->IsSimulator() ? reinterpret_cast<intptr_t>(entry) : 0;
     }
     case MSG_VIEW_SIMULATOR_GET_SELECTED:
       PostViewMessage(L"CViewSimulerLeft", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_SELECT_CHANGE,
-                      reinterpret_cast<uintptr_t>(library_->GetSelected()));
+                      reinterpret_cast<uintptr_t>(m_library->GetSelected()));
       return 1;
     default: return 0;
   }

@@ -25,8 +25,8 @@ class CViewSimulerLeft : public CMyTreeView, public CViewWindow, public CCommand
   explicit CViewSimulerLeft(CViewDispatcher* dispatcher, QWidget* parent = nullptr);
   ~CViewSimulerLeft() override;
 
-  CSimulatorLibrary& Library() { return *library_; }
-  const CSimulatorLibrary& Library() const { return *library_; }
+  CSimulatorLibrary& Library() { return *m_library; }
+  const CSimulatorLibrary& Library() const { return *m_library; }
 
   bool OnCommand(uint32_t command) override;
   bool IsCommandEnabled(uint32_t command) const override;
@@ -34,7 +34,7 @@ class CViewSimulerLeft : public CMyTreeView, public CViewWindow, public CCommand
 
   // Selects the entry's item (null clears the selection).
   void SelectEntry(CSimulatorEntry* entry);
-  CSimulatorEntry* SelectedEntry() const { return library_->GetSelected(); }
+  CSimulatorEntry* SelectedEntry() const { return m_library->GetSelected(); }
 
   int NodeChildCount(TreeNode node) const override;
   TreeNode NodeChild(TreeNode node, int row) const override;
@@ -61,7 +61,7 @@ class CViewSimulerLeft : public CMyTreeView, public CViewWindow, public CCommand
   void _on_selection_changed();
   void _redraw();
 
-  std::unique_ptr<CSimulatorLibrary> library_;
-  CMyMenu* context_menu_ = nullptr;
-  bool changing_ = false;
+  std::unique_ptr<CSimulatorLibrary> m_library;
+  CMyMenu* m_context_menu = nullptr;
+  bool m_changing = false;
 };

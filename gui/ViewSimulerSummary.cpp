@@ -29,49 +29,49 @@ CViewSimulerSummary::CViewSimulerSummary(CViewDispatcher* dispatcher, const CSim
                                          QWidget* parent)
     : QWidget(parent),
       CViewWindow(dispatcher),
-      library_(library),
-      name_(new QLineEdit(this)),
-      description_(new QPlainTextEdit(this)),
-      recv_port_(PortEdit(this)),
-      recv_community_(new QLineEdit(this)),
-      version1_(new QCheckBox(this)),
-      version2c_(new QCheckBox(this)),
-      send_port_(PortEdit(this)),
-      send_community_(new QLineEdit(this)),
-      last_requester_(new QCheckBox(this)),
-      address_(new CIpAddressEdit(this)) {
+      m_library(library),
+      m_name(new QLineEdit(this)),
+      m_description(new QPlainTextEdit(this)),
+      m_recv_port(PortEdit(this)),
+      m_recv_community(new QLineEdit(this)),
+      m_version1(new QCheckBox(this)),
+      m_version2c(new QCheckBox(this)),
+      m_send_port(PortEdit(this)),
+      m_send_community(new QLineEdit(this)),
+      m_last_requester(new QCheckBox(this)),
+      m_address(new CIpAddressEdit(this)) {
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"Creating %s View", L"CViewSimulerSummary");
-  name_->setReadOnly(true);
-  description_->setTabChangesFocus(true);
-  description_->setMaximumHeight(80);
+  m_name->setReadOnly(true);
+  m_description->setTabChangesFocus(true);
+  m_description->setMaximumHeight(80);
 
   // Two columns: the receive side left, the send side right.
   auto* left = new QFormLayout;
-  left->addRow(QStringLiteral("Name:"), name_);
-  left->addRow(QStringLiteral("Description:"), description_);
+  left->addRow(QStringLiteral("Name:"), m_name);
+  left->addRow(QStringLiteral("Description:"), m_description);
   auto* middle = new QFormLayout;
-  middle->addRow(QStringLiteral("Recv port:"), recv_port_);
-  middle->addRow(QStringLiteral("Recv community:"), recv_community_);
-  middle->addRow(QStringLiteral("Recv version 1:"), version1_);
-  middle->addRow(QStringLiteral("Recv version 2c:"), version2c_);
+  middle->addRow(QStringLiteral("Recv port:"), m_recv_port);
+  middle->addRow(QStringLiteral("Recv community:"), m_recv_community);
+  middle->addRow(QStringLiteral("Recv version 1:"), m_version1);
+  middle->addRow(QStringLiteral("Recv version 2c:"), m_version2c);
   auto* right = new QFormLayout;
-  right->addRow(QStringLiteral("Send port:"), send_port_);
-  right->addRow(QStringLiteral("Send community:"), send_community_);
-  right->addRow(QStringLiteral("Send to last requester:"), last_requester_);
-  right->addRow(QStringLiteral("Send address:"), address_);
+  right->addRow(QStringLiteral("Send port:"), m_send_port);
+  right->addRow(QStringLiteral("Send community:"), m_send_community);
+  right->addRow(QStringLiteral("Send to last requester:"), m_last_requester);
+  right->addRow(QStringLiteral("Send address:"), m_address);
   auto* layout = new QHBoxLayout(this);
   layout->addLayout(left, 3);
   layout->addLayout(middle, 2);
   layout->addLayout(right, 2);
 
-  for (QLineEdit* edit : {recv_port_, recv_community_, send_port_, send_community_}) {
+  for (QLineEdit* edit : {m_recv_port, m_recv_community, m_send_port, m_send_community}) {
     connect(edit, &QLineEdit::textEdited, this, [this] { _on_edit(); });
   }
-  for (QCheckBox* box : {version1_, version2c_, last_requester_}) {
+  for (QCheckBox* box : {m_version1, m_version2c, m_last_requester}) {
     connect(box, &QCheckBox::clicked, this, [this] { _on_edit(); });
   }
-  connect(description_, &QPlainTextEdit::textChanged, this, [this] { _on_edit(); });
-  connect(address_, &CIpAddressEdit::edited, this, [this] { _on_edit(); });
+  connect(m_description, &QPlainTextEdit::textChanged, this, [this] { _on_edit(); });
+  connect(m_address, &CIpAddressEdit::edited, this, [this] { _on_edit(); });
 
   Show(nullptr);
   CMessageCenter::Subscribe(L"CViewSimulerSummary", this, MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_SELECT_CHANGE);
@@ -85,49 +85,49 @@ intptr_t CViewSimulerSummary::OnViewMessage(uint32_t message, uintptr_t sub_code
   if (message != MSG_VIEW_SIMULATOR || sub_code != MSG_VIEW_SIMULATOR_SELECT_CHANGE) return 0;
   auto* entry = reinterpret_cast<CSimulatorEntry*>(payload);
   // An entry posted before a rebuild may be gone by now.
-  if (entry != nullptr && (library_ == nullptr || !library_->Contains(entry))) return 0;
-  if (entry != nullptr && entry == entry_) return 1;
+  if (entry != nullptr && (m_library == nullptr || !m_library->Contains(entry))) return 0;
+  if (entry != nullptr && entry == m_entry) return 1;
   Show(entry);
   return 1;
 }
 
 void CViewSimulerSummary::Show(CSimulatorEntry* entry) {
-  entry_ = entry != nullptr && entry->IsSimulator() ? entry : nullptr;
-  _fill(entry_);
-  for (QWidget* field : std::initializer_list<QWidget*>{name_, description_, recv_port_, recv_community_, version1_,
-                                                        version2c_, send_port_, send_community_, last_requester_}) {
-    field->setEnabled(entry_ != nullptr);
+  m_entry = entry != nullptr && entry->IsSimulator() ? entry : nullptr;
+  _fill(m_entry);
+  for (QWidget* field : std::initializer_list<QWidget*>{m_name, m_description, m_recv_port, m_recv_community, m_version1,
+                                                        m_version2c, m_send_port, m_send_community, m_last_requester}) {
+    field->setEnabled(m_entry != nullptr);
   }
-  address_->setEnabled(entry_ != nullptr && !entry_->send_to_last_requester);
+  m_address->setEnabled(m_entry != nullptr && !m_entry->send_to_last_requester);
 }
 
 void CViewSimulerSummary::_fill(const CSimulatorEntry* entry) {
-  filling_ = true;
+  m_filling = true;
   const CSimulatorEntry empty;
   const CSimulatorEntry& shown = entry != nullptr ? *entry : empty;
-  name_->setText(QString::fromStdWString(shown.name));
-  if (description_->toPlainText().toStdWString() != shown.description) {
-    description_->setPlainText(QString::fromStdWString(shown.description));
+  m_name->setText(QString::fromStdWString(shown.name));
+  if (m_description->toPlainText().toStdWString() != shown.description) {
+    m_description->setPlainText(QString::fromStdWString(shown.description));
   }
-  recv_port_->setText(entry ? QString::number(shown.recv_port) : QString());
-  recv_community_->setText(QString::fromStdWString(shown.recv_community));
-  version1_->setChecked(shown.recv_version1);
-  version2c_->setChecked(shown.recv_version2c);
-  send_port_->setText(entry ? QString::number(shown.send_port) : QString());
-  send_community_->setText(QString::fromStdWString(shown.send_community));
-  last_requester_->setChecked(shown.send_to_last_requester);
+  m_recv_port->setText(entry ? QString::number(shown.recv_port) : QString());
+  m_recv_community->setText(QString::fromStdWString(shown.recv_community));
+  m_version1->setChecked(shown.recv_version1);
+  m_version2c->setChecked(shown.recv_version2c);
+  m_send_port->setText(entry ? QString::number(shown.send_port) : QString());
+  m_send_community->setText(QString::fromStdWString(shown.send_community));
+  m_last_requester->setChecked(shown.send_to_last_requester);
   if (entry != nullptr) {
-    address_->SetAddress(shown.send_address);
+    m_address->SetAddress(shown.send_address);
   } else {
-    for (QLineEdit* part : address_->Parts()) part->clear();
+    for (QLineEdit* part : m_address->Parts()) part->clear();
   }
-  filling_ = false;
+  m_filling = false;
 }
 
 void CViewSimulerSummary::_on_edit() {
-  if (filling_ || entry_ == nullptr) return;
-  if (entry_->running) {
-    _fill(entry_);
+  if (m_filling || m_entry == nullptr) return;
+  if (m_entry->running) {
+    _fill(m_entry);
     ShowMessageBox(L"Simulator is running, you are not allowed to modify it, stop it first", L"Warning",
                    SHOW_MESSAGE_WARNING);
     return;  // the restored values are the stored ones: nothing to save
@@ -138,11 +138,11 @@ void CViewSimulerSummary::_on_edit() {
 
 bool CViewSimulerSummary::_check() const {
   const wchar_t* refusal = nullptr;
-  if (recv_community_->text().isEmpty() || send_community_->text().isEmpty()) {
+  if (m_recv_community->text().isEmpty() || m_send_community->text().isEmpty()) {
     refusal = L"Community string cannot be empty";
-  } else if (Port(recv_port_) == 0 || Port(send_port_) == 0) {
+  } else if (Port(m_recv_port) == 0 || Port(m_send_port) == 0) {
     refusal = L"Port number cannot be 0";
-  } else if (!version1_->isChecked() && !version2c_->isChecked()) {
+  } else if (!m_version1->isChecked() && !m_version2c->isChecked()) {
     refusal = L"At least one SNMP version must be activated";
   }
   if (refusal == nullptr) return true;
@@ -151,17 +151,17 @@ bool CViewSimulerSummary::_check() const {
 }
 
 void CViewSimulerSummary::_apply() {
-  entry_->description = description_->toPlainText().toStdWString();
-  entry_->recv_port = Port(recv_port_);
-  entry_->recv_community = recv_community_->text().toStdWString();
-  entry_->recv_version1 = version1_->isChecked();
-  entry_->recv_version2c = version2c_->isChecked();
-  entry_->send_port = Port(send_port_);
-  entry_->send_community = send_community_->text().toStdWString();
-  entry_->send_to_last_requester = last_requester_->isChecked();
+  m_entry->description = m_description->toPlainText().toStdWString();
+  m_entry->recv_port = Port(m_recv_port);
+  m_entry->recv_community = m_recv_community->text().toStdWString();
+  m_entry->recv_version1 = m_version1->isChecked();
+  m_entry->recv_version2c = m_version2c->isChecked();
+  m_entry->send_port = Port(m_send_port);
+  m_entry->send_community = m_send_community->text().toStdWString();
+  m_entry->send_to_last_requester = m_last_requester->isChecked();
   uint32_t address = 0;
   // A half-typed address keeps the stored one.
-  if (address_->Address(&address) && address != entry_->send_address) entry_->send_address = address;
-  CSimulatorFile::Save(entry_);
-  address_->setEnabled(!entry_->send_to_last_requester);
+  if (m_address->Address(&address) && address != m_entry->send_address) m_entry->send_address = address;
+  CSimulatorFile::Save(m_entry);
+  m_address->setEnabled(!m_entry->send_to_last_requester);
 }

@@ -23,18 +23,18 @@ class CViewSimulerSummary : public QWidget, public CViewWindow {
 
   // Shows the entry's settings (a folder or null empties the form).
   void Show(CSimulatorEntry* entry);
-  CSimulatorEntry* Shown() const { return entry_; }
+  CSimulatorEntry* Shown() const { return m_entry; }
 
-  QLineEdit* NameEdit() const { return name_; }
-  QPlainTextEdit* DescriptionEdit() const { return description_; }
-  QLineEdit* RecvPortEdit() const { return recv_port_; }
-  QLineEdit* RecvCommunityEdit() const { return recv_community_; }
-  QCheckBox* Version1Box() const { return version1_; }
-  QCheckBox* Version2cBox() const { return version2c_; }
-  QLineEdit* SendPortEdit() const { return send_port_; }
-  QLineEdit* SendCommunityEdit() const { return send_community_; }
-  QCheckBox* LastRequesterBox() const { return last_requester_; }
-  CIpAddressEdit* AddressEdit() const { return address_; }
+  QLineEdit* NameEdit() const { return m_name; }
+  QPlainTextEdit* DescriptionEdit() const { return m_description; }
+  QLineEdit* RecvPortEdit() const { return m_recv_port; }
+  QLineEdit* RecvCommunityEdit() const { return m_recv_community; }
+  QCheckBox* Version1Box() const { return m_version1; }
+  QCheckBox* Version2cBox() const { return m_version2c; }
+  QLineEdit* SendPortEdit() const { return m_send_port; }
+  QLineEdit* SendCommunityEdit() const { return m_send_community; }
+  QCheckBox* LastRequesterBox() const { return m_last_requester; }
+  CIpAddressEdit* AddressEdit() const { return m_address; }
 
  private:
   void _fill(const CSimulatorEntry* entry);
@@ -42,17 +42,17 @@ class CViewSimulerSummary : public QWidget, public CViewWindow {
   bool _check() const;
   void _apply();
 
-  const CSimulatorLibrary* library_;
-  CSimulatorEntry* entry_ = nullptr;
-  bool filling_ = false;
-  QLineEdit* name_;
-  QPlainTextEdit* description_;
-  QLineEdit* recv_port_;
-  QLineEdit* recv_community_;
-  QCheckBox* version1_;
-  QCheckBox* version2c_;
-  QLineEdit* send_port_;
-  QLineEdit* send_community_;
-  QCheckBox* last_requester_;
-  CIpAddressEdit* address_;
+  const CSimulatorLibrary* m_library;
+  CSimulatorEntry* m_entry = nullptr;
+  bool m_filling = false;
+  QLineEdit* m_name;
+  QPlainTextEdit* m_description;
+  QLineEdit* m_recv_port;
+  QLineEdit* m_recv_community;
+  QCheckBox* m_version1;
+  QCheckBox* m_version2c;
+  QLineEdit* m_send_port;
+  QLineEdit* m_send_community;
+  QCheckBox* m_last_requester;
+  CIpAddressEdit* m_address;
 };

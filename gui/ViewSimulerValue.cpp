@@ -51,14 +51,14 @@ constexpr const wchar_t* kRunning = L"Simulator is running, you are not allowed 
 CViewSimulerValue::CViewSimulerValue(CViewDispatcher* dispatcher, CSimulatorLibrary* library, QWidget* parent)
     : CMyListViewOf(L"CViewSimulerValue", SETTING_VIEW_SIMULER_VALUE_COL_WIDTH, parent),
       CViewWindow(dispatcher),
-      library_(library) {
+      m_library(library) {
   InsertColumn(COLUMN_NUMBER, QStringLiteral("#"), Qt::AlignRight);
   InsertColumn(COLUMN_OID, QStringLiteral("Oid"));
   InsertColumn(COLUMN_TYPE, QStringLiteral("Type"));
   InsertColumn(COLUMN_VALUE, QStringLiteral("Value"));
   ApplyColumnWidths();
   setSelectionMode(QAbstractItemView::ExtendedSelection);
-  mode_ = ReadSettingDword(SETTING_VIEW_SIMULER_VALUE_DISPLAY_OID_MODE) == DISPLAY_SMART ? DISPLAY_SMART : DISPLAY_RAW;
+  m_mode = ReadSettingDword(SETTING_VIEW_SIMULER_VALUE_DISPLAY_OID_MODE) == DISPLAY_SMART ? DISPLAY_SMART : DISPLAY_RAW;
   CMessageCenter::Subscribe(L"CViewSimulerValue", this, MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_SELECT_CHANGE);
   CMessageCenter::Subscribe(L"CViewSimulerValue", this, MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_REFRESH);
   SendViewMessage(L"CViewSimulerValue", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SELECTED, 0);
@@ -69,14 +69,14 @@ CViewSimulerValue::~CViewSimulerValue() { CMessageCenter::Unsubscribe(this); }
 // ---------------------------------------------------------------- rows
 
 void CViewSimulerValue::Show(CSimulatorEntry* entry) {
-  entry_ = entry != nullptr && entry->IsSimulator() ? entry : nullptr;
+  m_entry = entry != nullptr && entry->IsSimulator() ? entry : nullptr;
   ClearList();
-  if (entry_ == nullptr) return;
+  if (m_entry == nullptr) return;
   std::vector<Pointer> rows;
   {
-    auto lock = entry_->LockValues();
-    rows.reserve(entry_->values.size());
-    for (const CSimulatorValue& value : entry_->values) {
+    auto lock = m_entry->LockValues();
+    rows.reserve(m_entry->values.size());
+    for (const CSimulatorValue& value : m_entry->values) {
       auto row = std::make_unique<SimulerValueRow>();
       row->oid = value.oid;
       row->type = value.type;
@@ -93,7 +93,7 @@ QString CViewSimulerValue::CellText(int row, int column) const {
   switch (column) {
     case COLUMN_NUMBER: return QString::number(row + 1);
     case COLUMN_OID:
-      return mode_ == DISPLAY_SMART ? SmartOid(record->oid.GetText()) : QString::fromStdWString(record->oid.GetText());
+      return m_mode == DISPLAY_SMART ? SmartOid(record->oid.GetText()) : QString::fromStdWString(record->oid.GetText());
     case COLUMN_TYPE: return QString::fromWCharArray(GetTypeName(record->type));
     case COLUMN_VALUE: return QString::fromStdWString(record->value);
     default: return QStringLiteral("???");
@@ -101,7 +101,7 @@ QString CViewSimulerValue::CellText(int row, int column) const {
 }
 
 QString CViewSimulerValue::EmptyText() const {
-  return entry_ == nullptr ? QStringLiteral("This is not a simulator") : QStringLiteral("No value in that simulator");
+  return m_entry == nullptr ? QStringLiteral("This is not a simulator") : QStringLiteral("No value in that simulator");
 }
 
 // ---------------------------------------------------------------- commands
@@ -113,7 +113,7 @@ int CViewSimulerValue::_selected_row() const {
   return selected.size() == 1 ? selected.front().row() : -1;
 }
 
-bool CViewSimulerValue::_editable() const { return entry_ != nullptr && !entry_->running; }
+bool CViewSimulerValue::_editable() const { return m_entry != nullptr && !m_entry->running; }
 
 bool CViewSimulerValue::IsCommandEnabled(uint32_t command) const {
   const int selected = _selected_count();
@@ -122,8 +122,8 @@ bool CViewSimulerValue::IsCommandEnabled(uint32_t command) const {
     case ID_VALUE_ADD: return _editable() && selected < 2;
     case ID_VALUE_MODIFY: return _editable() && one;
     case ID_VALUE_DELETE: return _editable() && selected >= 1;
-    case ID_DISPLAY_RAW: return mode_ != DISPLAY_RAW;
-    case ID_DISPLAY_SMART: return mode_ != DISPLAY_SMART;
+    case ID_DISPLAY_RAW: return m_mode != DISPLAY_RAW;
+    case ID_DISPLAY_SMART: return m_mode != DISPLAY_SMART;
     case ID_COPY_OID:
     case ID_COPY_VALUE:
     case ID_MIB_LOAD: return one;
@@ -150,15 +150,15 @@ bool CViewSimulerValue::OnCommand(uint32_t command) {
 }
 
 void CViewSimulerValue::_saved_and_tell() {
-  CSimulatorFile::Save(entry_);
+  CSimulatorFile::Save(m_entry);
   PostViewMessage(L"CViewSimulerValue", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_SELECT_CHANGE,
-                  reinterpret_cast<uintptr_t>(entry_));
+                  reinterpret_cast<uintptr_t>(m_entry));
 }
 
 bool CViewSimulerValue::OnAdd() {
   CDlgValueModify dialog(false, QString(), QString(), QString(), this);
   if (dialog.exec() != QDialog::Accepted || !_editable()) return false;
-  if (!entry_->AddValue(dialog.Oid().toStdWString(), dialog.Type().toStdWString(), dialog.Value().toStdWString())) {
+  if (!m_entry->AddValue(dialog.Oid().toStdWString(), dialog.Type().toStdWString(), dialog.Value().toStdWString())) {
     ShowMessageBox(L"Unable to add this value", L"Warning", SHOW_MESSAGE_WARNING);
     return false;
   }
@@ -184,10 +184,10 @@ bool CViewSimulerValue::OnModify() {
     return false;
   }
   {
-    auto lock = entry_->LockValues();
-    auto found = std::find_if(entry_->values.begin(), entry_->values.end(),
+    auto lock = m_entry->LockValues();
+    auto found = std::find_if(m_entry->values.begin(), m_entry->values.end(),
                               [&](const CSimulatorValue& value) { return value.oid == oid; });
-    if (found == entry_->values.end()) return false;
+    if (found == m_entry->values.end()) return false;
     found->type = type;
     found->value = text;
   }
@@ -202,8 +202,8 @@ bool CViewSimulerValue::OnDelete() {
   }
   if (doomed.empty() || !_editable()) return false;
   {
-    auto lock = entry_->LockValues();
-    std::erase_if(entry_->values, [&](const CSimulatorValue& value) {
+    auto lock = m_entry->LockValues();
+    std::erase_if(m_entry->values, [&](const CSimulatorValue& value) {
       return std::find(doomed.begin(), doomed.end(), value.oid) != doomed.end();
     });
   }
@@ -212,25 +212,25 @@ bool CViewSimulerValue::OnDelete() {
 }
 
 void CViewSimulerValue::_set_mode(uint32_t mode) {
-  mode_ = mode;
+  m_mode = mode;
   WriteSettingDword(SETTING_VIEW_SIMULER_VALUE_DISPLAY_OID_MODE, -1, mode);
   viewport()->update();
 }
 
 void CViewSimulerValue::contextMenuEvent(QContextMenuEvent* event) {
-  if (context_menu_ == nullptr) {
-    context_menu_ = new CMyMenu(this, MenuString);
-    context_menu_->BuildPopup(kContextMenu, this);
-    connect(context_menu_, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
+  if (m_context_menu == nullptr) {
+    m_context_menu = new CMyMenu(this, MenuString);
+    m_context_menu->BuildPopup(kContextMenu, this);
+    connect(m_context_menu, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
   }
-  for (uint32_t command : kValueCommands) context_menu_->EnableItem(command, IsCommandEnabled(command));
-  context_menu_->TrackPopup(event->globalPos());
+  for (uint32_t command : kValueCommands) m_context_menu->EnableItem(command, IsCommandEnabled(command));
+  m_context_menu->TrackPopup(event->globalPos());
 }
 
 void CViewSimulerValue::mouseDoubleClickEvent(QMouseEvent* event) {
   const QModelIndex index = indexAt(event->position().toPoint());
   if (!index.isValid()) return;
-  if (entry_ != nullptr && entry_->running) {
+  if (m_entry != nullptr && m_entry->running) {
     ShowMessageBox(kRunning, L"Warning", SHOW_MESSAGE_WARNING);
     return;
   }
@@ -245,16 +245,16 @@ intptr_t CViewSimulerValue::OnViewMessage(uint32_t message, uintptr_t sub_code, 
   if (sub_code == MSG_VIEW_SIMULATOR_SELECT_CHANGE) {
     auto* entry = reinterpret_cast<CSimulatorEntry*>(payload);
     // An entry posted before a rebuild may be gone by now.
-    if (entry != nullptr && (library_ == nullptr || !library_->Contains(entry))) return 0;
+    if (entry != nullptr && (m_library == nullptr || !m_library->Contains(entry))) return 0;
     Show(entry);
     return 1;
   }
   if (sub_code == MSG_VIEW_SIMULATOR_REFRESH) {
     // A manager's Set changed the running simulator, which need not be the
     // one shown: that one goes to its file.
-    CSimulatorEntry* running = library_ != nullptr ? library_->GetRunning() : nullptr;
+    CSimulatorEntry* running = m_library != nullptr ? m_library->GetRunning() : nullptr;
     if (running != nullptr) CSimulatorFile::Save(running);
-    if (entry_ != nullptr) Show(entry_);
+    if (m_entry != nullptr) Show(m_entry);
     return 1;
   }
   return 0;

@@ -45,8 +45,8 @@ class CViewSimulerValue : public CMyListViewOf<SimulerValueRow>, public CViewWin
 
   // Shows the entry's values (nothing for a folder or null).
   void Show(CSimulatorEntry* entry);
-  CSimulatorEntry* Shown() const { return entry_; }
-  uint32_t DisplayMode() const { return mode_; }
+  CSimulatorEntry* Shown() const { return m_entry; }
+  uint32_t DisplayMode() const { return m_mode; }
 
   bool OnAdd();
   bool OnModify();
@@ -67,8 +67,8 @@ class CViewSimulerValue : public CMyListViewOf<SimulerValueRow>, public CViewWin
   void _saved_and_tell();
   void _set_mode(uint32_t mode);
 
-  CSimulatorLibrary* library_;
-  CSimulatorEntry* entry_ = nullptr;
-  uint32_t mode_ = DISPLAY_RAW;
-  CMyMenu* context_menu_ = nullptr;
+  CSimulatorLibrary* m_library;
+  CSimulatorEntry* m_entry = nullptr;
+  uint32_t m_mode = DISPLAY_RAW;
+  CMyMenu* m_context_menu = nullptr;
 };

@@ -57,15 +57,15 @@ CViewTrapper::CViewTrapper(CViewDispatcher* dispatcher, QWidget* parent)
   };
   for (int i = 0; i < COLUMN_COUNT; ++i) InsertColumn(i, QString::fromUtf8(columns[i].header), columns[i].alignment);
   ApplyColumnWidths();
-  mode_ = ReadSettingDword(SETTING_VIEW_TRAPPER_DISPLAY_OID_MODE) == DISPLAY_SMART ? DISPLAY_SMART : DISPLAY_RAW;
+  m_mode = ReadSettingDword(SETTING_VIEW_TRAPPER_DISPLAY_OID_MODE) == DISPLAY_SMART ? DISPLAY_SMART : DISPLAY_RAW;
 
   for (uint32_t code : {MSG_VIEW_TRAPPER_STARTED, MSG_VIEW_TRAPPER_DATA, MSG_VIEW_TRAPPER_FINISHED}) {
     CMessageCenter::Subscribe(L"CViewTrapper", this, MSG_VIEW_TRAPPER, code);
   }
   connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     if (!index.isValid()) return;
-    const RowRef ref = rows_[static_cast<size_t>(index.row())];
-    ExpandTrap(index.row(), ref.binding < 0 && !traps_[ref.trap]->IsExpanded());
+    const RowRef ref = m_rows[static_cast<size_t>(index.row())];
+    ExpandTrap(index.row(), ref.binding < 0 && !m_traps[ref.trap]->IsExpanded());
   });
   if (ReadSettingDword(SETTING_DLG_TRAP_PARAMETER_LAST_AUTO_START) != 0) OnRestart();
 }
@@ -73,7 +73,7 @@ CViewTrapper::CViewTrapper(CViewDispatcher* dispatcher, QWidget* parent)
 CViewTrapper::~CViewTrapper() {
   // No message reaches the view from here on; the worker stops with its member.
   CMessageCenter::Unsubscribe(this);
-  if (worker_.IsRunning()) worker_.Stop();
+  if (m_worker.IsRunning()) m_worker.Stop();
 }
 
 // ---------------------------------------------------------------- commands
@@ -87,7 +87,7 @@ bool CViewTrapper::OnCommand(uint32_t command) {
     case ID_TRAPPER_CLEAR:
       ClearList();
       // Traps received before the clear and not shown yet go with it.
-      worker_.TakeTraps(worker_.GetRun());
+      m_worker.TakeTraps(m_worker.GetRun());
       return true;
     case ID_COPY_OID: _copy(RowOid(row)); return true;
     case ID_COPY_VALUE: _copy(RowValue(row)); return true;
@@ -106,20 +106,20 @@ bool CViewTrapper::IsCommandEnabled(uint32_t command) const {
   const bool one = row >= 0;
   switch (command) {
     case ID_TRAPPER_START:
-    case ID_TRAPPER_RESTART: return !receiving_;
-    case ID_TRAPPER_STOP: return receiving_;
+    case ID_TRAPPER_RESTART: return !m_receiving;
+    case ID_TRAPPER_STOP: return m_receiving;
     case ID_TRAPPER_CLEAR:
     case ID_TRAPPER_EXPAND_ALL:
     case ID_TRAPPER_COLLAPSE_ALL: return RowCount() > 0;
     case ID_COPY_OID: return one;
-    case ID_COPY_VALUE: return one && rows_[static_cast<size_t>(row)].binding >= 0;
-    case ID_DISPLAY_RAW: return mode_ != DISPLAY_RAW;
-    case ID_DISPLAY_SMART: return mode_ != DISPLAY_SMART;
+    case ID_COPY_VALUE: return one && m_rows[static_cast<size_t>(row)].binding >= 0;
+    case ID_DISPLAY_RAW: return m_mode != DISPLAY_RAW;
+    case ID_DISPLAY_SMART: return m_mode != DISPLAY_SMART;
     case ID_TRAPPER_EXPAND_ONE:
     case ID_TRAPPER_COLLAPSE_ONE: {
       if (!one) return false;
-      const RowRef ref = rows_[static_cast<size_t>(row)];
-      const CTrapRecord& record = *traps_[ref.trap];
+      const RowRef ref = m_rows[static_cast<size_t>(row)];
+      const CTrapRecord& record = *m_traps[ref.trap];
       if (command == ID_TRAPPER_COLLAPSE_ONE) return record.IsExpanded();
       return ref.binding < 0 && !record.IsExpanded() && !record.GetFrame().GetNames().empty();
     }
@@ -128,27 +128,27 @@ bool CViewTrapper::IsCommandEnabled(uint32_t command) const {
 }
 
 bool CViewTrapper::OnStart() {
-  if (receiving_) return false;
+  if (m_receiving) return false;
   CDlgTrapParameter dialog(this);
   if (dialog.exec() != QDialog::Accepted) return false;
   return _start(dialog.Port());
 }
 
 bool CViewTrapper::OnRestart() {
-  if (receiving_) return false;
+  if (m_receiving) return false;
   return _start(ReadSettingDword(SETTING_DLG_TRAP_PARAMETER_LAST_PORT));
 }
 
 bool CViewTrapper::_start(uint32_t port) {
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_GUI, L"CViewTrapper : starting the trap receiver on port %u", port);
-  receiving_ = worker_.Start(port);
+  m_receiving = m_worker.Start(port);
   viewport()->update();
-  return receiving_;
+  return m_receiving;
 }
 
 // Stopping by hand also stops the automatic start of the next run.
 bool CViewTrapper::OnStop() {
-  if (!worker_.Stop()) return false;
+  if (!m_worker.Stop()) return false;
   if (ReadSettingDword(SETTING_DLG_TRAP_PARAMETER_LAST_AUTO_START) == 1) {
     WriteSettingDword(SETTING_DLG_TRAP_PARAMETER_LAST_AUTO_START, -1, 0);
   }
@@ -156,7 +156,7 @@ bool CViewTrapper::OnStop() {
 }
 
 void CViewTrapper::_set_mode(uint32_t mode) {
-  mode_ = mode;
+  m_mode = mode;
   WriteSettingDword(SETTING_VIEW_TRAPPER_DISPLAY_OID_MODE, -1, mode);
   viewport()->update();
 }
@@ -171,17 +171,17 @@ int CViewTrapper::_selected_row() const {
   const QModelIndexList selected = selectionModel()->selectedRows();
   if (selected.size() != 1) return -1;
   const int row = selected.front().row();
-  return row < static_cast<int>(rows_.size()) ? row : -1;
+  return row < static_cast<int>(m_rows.size()) ? row : -1;
 }
 
 void CViewTrapper::contextMenuEvent(QContextMenuEvent* event) {
-  if (context_menu_ == nullptr) {
-    context_menu_ = new CMyMenu(this);
-    context_menu_->BuildPopup(MainMenuPopup(IDS_MENU_TRAPPER), this);
-    connect(context_menu_, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
+  if (m_context_menu == nullptr) {
+    m_context_menu = new CMyMenu(this);
+    m_context_menu->BuildPopup(MainMenuPopup(IDS_MENU_TRAPPER), this);
+    connect(m_context_menu, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
   }
-  for (uint32_t command : kTrapperCommands) context_menu_->EnableItem(command, IsCommandEnabled(command));
-  context_menu_->TrackPopup(event->globalPos());
+  for (uint32_t command : kTrapperCommands) m_context_menu->EnableItem(command, IsCommandEnabled(command));
+  m_context_menu->TrackPopup(event->globalPos());
 }
 
 // ---------------------------------------------------------------- messages
@@ -191,23 +191,23 @@ intptr_t CViewTrapper::OnViewMessage(uint32_t message, uintptr_t sub_code, uintp
   if (message != MSG_VIEW_TRAPPER) return 0;
   switch (sub_code) {
     case MSG_VIEW_TRAPPER_STARTED:
-      listening_ = true;
+      m_listening = true;
       ClearList();
       viewport()->update();
       return 1;
     case MSG_VIEW_TRAPPER_DATA:
       // A note of an earlier run: its traps were freed by the next start.
-      if (payload == 0 || payload != worker_.GetRun()) return 0;
+      if (payload == 0 || payload != m_worker.GetRun()) return 0;
       // The traps that arrive within the next kRowBatchMs join this batch.
-      if (!take_queued_) {
-        take_queued_ = true;
+      if (!m_take_queued) {
+        m_take_queued = true;
         QTimer::singleShot(kRowBatchMs, this, [this] { TakePending(); });
       }
       return 1;
     case MSG_VIEW_TRAPPER_FINISHED:
       TakePending();
-      receiving_ = false;
-      listening_ = false;
+      m_receiving = false;
+      m_listening = false;
       viewport()->update();
       return 1;
     default:
@@ -216,8 +216,8 @@ intptr_t CViewTrapper::OnViewMessage(uint32_t message, uintptr_t sub_code, uintp
 }
 
 void CViewTrapper::TakePending() {
-  take_queued_ = false;
-  std::vector<std::unique_ptr<CTrapRecord>> taken = worker_.TakeTraps(worker_.GetRun());
+  m_take_queued = false;
+  std::vector<std::unique_ptr<CTrapRecord>> taken = m_worker.TakeTraps(m_worker.GetRun());
   if (taken.empty()) return;
   const QScrollBar* bar = verticalScrollBar();
   const bool follow = bar->value() >= bar->maximum();
@@ -227,47 +227,47 @@ void CViewTrapper::TakePending() {
     if (!frame.IsVersion1() && !frame.IsVersion2c()) {
       QuillogW(QUILLOG_ERROR, 0, L"CViewTrapper::OnViewMessage() : Version is not yet set");
     }
-    rows_.push_back(RowRef{static_cast<uint32_t>(traps_.size()), -1});
-    traps_.push_back(std::move(record));
+    m_rows.push_back(RowRef{static_cast<uint32_t>(m_traps.size()), -1});
+    m_traps.push_back(std::move(record));
   }
   EndAppendRows();
   if (follow) scrollToBottom();
 }
 
 size_t CViewTrapper::ReleaseRows() {
-  const size_t count = rows_.size();
-  rows_.clear();
-  traps_.clear();
+  const size_t count = m_rows.size();
+  m_rows.clear();
+  m_traps.clear();
   return count;
 }
 
 // ---------------------------------------------------------------- expand / collapse
 
 int CViewTrapper::_trap_row(uint32_t trap) const {
-  for (size_t row = trap; row < rows_.size(); ++row) {
-    if (rows_[row].trap == trap && rows_[row].binding < 0) return static_cast<int>(row);
+  for (size_t row = trap; row < m_rows.size(); ++row) {
+    if (m_rows[row].trap == trap && m_rows[row].binding < 0) return static_cast<int>(row);
   }
   return -1;
 }
 
 void CViewTrapper::ExpandTrap(int row, bool expand) {
-  if (row < 0 || row >= static_cast<int>(rows_.size())) return;
-  const uint32_t trap = rows_[static_cast<size_t>(row)].trap;
-  CTrapRecord& record = *traps_[trap];
+  if (row < 0 || row >= static_cast<int>(m_rows.size())) return;
+  const uint32_t trap = m_rows[static_cast<size_t>(row)].trap;
+  CTrapRecord& record = *m_traps[trap];
   const int count = static_cast<int>(record.GetFrame().GetNames().size());
   if (record.IsExpanded() == expand || count == 0) return;
   const int first = _trap_row(trap) + 1;
-  const auto at = rows_.begin() + first;
+  const auto at = m_rows.begin() + first;
   if (expand) {
     BeginInsertRows(first, count);
     std::vector<RowRef> bindings;
     for (int32_t b = 0; b < count; ++b) bindings.push_back(RowRef{trap, b});
-    rows_.insert(at, bindings.begin(), bindings.end());
+    m_rows.insert(at, bindings.begin(), bindings.end());
     record.SetExpanded(true);
     EndInsertRows();
   } else {
     BeginRemoveRows(first, count);
-    rows_.erase(at, at + count);
+    m_rows.erase(at, at + count);
     record.SetExpanded(false);
     EndRemoveRows();
     selectRow(first - 1);
@@ -275,41 +275,41 @@ void CViewTrapper::ExpandTrap(int row, bool expand) {
 }
 
 void CViewTrapper::ExpandAll(bool expand) {
-  if (traps_.empty()) return;
+  if (m_traps.empty()) return;
   BeginResetRows();
-  rows_.clear();
-  for (uint32_t t = 0; t < traps_.size(); ++t) {
-    CTrapRecord& record = *traps_[t];
+  m_rows.clear();
+  for (uint32_t t = 0; t < m_traps.size(); ++t) {
+    CTrapRecord& record = *m_traps[t];
     const int32_t count = static_cast<int32_t>(record.GetFrame().GetNames().size());
     record.SetExpanded(expand && count > 0);
-    rows_.push_back(RowRef{t, -1});
+    m_rows.push_back(RowRef{t, -1});
     if (!record.IsExpanded()) continue;
-    for (int32_t b = 0; b < count; ++b) rows_.push_back(RowRef{t, b});
+    for (int32_t b = 0; b < count; ++b) m_rows.push_back(RowRef{t, b});
   }
-  EndResetRows(static_cast<int>(rows_.size()));
+  EndResetRows(static_cast<int>(m_rows.size()));
 }
 
 // ---------------------------------------------------------------- cells
 
 QString CViewTrapper::EmptyText() const {
-  return receiving_ ? QStringLiteral("No data to display") : QStringLiteral("Trap receiver is not started...");
+  return m_receiving ? QStringLiteral("No data to display") : QStringLiteral("Trap receiver is not started...");
 }
 
 QColor CViewTrapper::RowColour(int row) const {
-  if (row < 0 || row >= static_cast<int>(rows_.size())) return {};
-  const RowRef ref = rows_[static_cast<size_t>(row)];
+  if (row < 0 || row >= static_cast<int>(m_rows.size())) return {};
+  const RowRef ref = m_rows[static_cast<size_t>(row)];
   if (ref.binding < 0) return AlternateRowColour(static_cast<int>(ref.trap));
   return TrapAlternateColour(ref.trap % 2 == 0);
 }
 
 QString CViewTrapper::_oid_text(const std::wstring& dotted) const {
-  return mode_ == DISPLAY_SMART ? SmartOid(dotted) : QString::fromStdWString(dotted);
+  return m_mode == DISPLAY_SMART ? SmartOid(dotted) : QString::fromStdWString(dotted);
 }
 
 QString CViewTrapper::CellText(int row, int column) const {
-  if (row < 0 || row >= static_cast<int>(rows_.size())) return {};
-  const RowRef ref = rows_[static_cast<size_t>(row)];
-  const CTrapRecord& record = *traps_[ref.trap];
+  if (row < 0 || row >= static_cast<int>(m_rows.size())) return {};
+  const RowRef ref = m_rows[static_cast<size_t>(row)];
+  const CTrapRecord& record = *m_traps[ref.trap];
   if (column < 0 || column >= COLUMN_COUNT) return QStringLiteral("???");
   if (ref.binding < 0) return _trap_cell(record, ref.trap, column);
   return _binding_cell(record, ref.binding, column);
@@ -358,9 +358,9 @@ QString CViewTrapper::_binding_cell(const CTrapRecord& record, int32_t binding, 
 // A trap row's OID is its enterprise (SNMPv1) or its snmpTrapOID.0 value
 // (SNMPv2c); a binding's is the binding's name.
 QString CViewTrapper::RowOid(int row) const {
-  if (row < 0 || row >= static_cast<int>(rows_.size())) return {};
-  const RowRef ref = rows_[static_cast<size_t>(row)];
-  const CSnmpTrapIn& frame = traps_[ref.trap]->GetFrame();
+  if (row < 0 || row >= static_cast<int>(m_rows.size())) return {};
+  const RowRef ref = m_rows[static_cast<size_t>(row)];
+  const CSnmpTrapIn& frame = m_traps[ref.trap]->GetFrame();
   if (ref.binding >= 0) return Text(frame.GetNames()[static_cast<size_t>(ref.binding)]);
   if (frame.IsVersion1()) return Text(frame.GetEnterprise());
   for (size_t i = 0; i < frame.GetNames().size() && i < frame.GetValues().size(); ++i) {
@@ -370,9 +370,9 @@ QString CViewTrapper::RowOid(int row) const {
 }
 
 QString CViewTrapper::RowValue(int row) const {
-  if (row < 0 || row >= static_cast<int>(rows_.size())) return {};
-  const RowRef ref = rows_[static_cast<size_t>(row)];
+  if (row < 0 || row >= static_cast<int>(m_rows.size())) return {};
+  const RowRef ref = m_rows[static_cast<size_t>(row)];
   if (ref.binding < 0) return {};
-  const CAsn1Object* value = traps_[ref.trap]->GetFrame().GetValues()[static_cast<size_t>(ref.binding)];
+  const CAsn1Object* value = m_traps[ref.trap]->GetFrame().GetValues()[static_cast<size_t>(ref.binding)];
   return value ? ValueText(*value) : QString();
 }

@@ -51,15 +51,15 @@ class CViewTrapper : public CMyListView, public CViewWindow, public CCommandTarg
   bool OnRestart();
   bool OnStop();
   // Between a successful start and the receiver's finished message.
-  bool IsReceiving() const { return receiving_; }
+  bool IsReceiving() const { return m_receiving; }
   // Between the receiver's started and finished messages: its socket is bound.
-  bool IsListening() const { return listening_; }
-  uint32_t ReceivePort() const { return worker_.GetPort(); }
+  bool IsListening() const { return m_listening; }
+  uint32_t ReceivePort() const { return m_worker.GetPort(); }
 
   // Appends the traps received so far (normally done by a queued call).
   void TakePending();
-  size_t TrapCount() const { return traps_.size(); }
-  uint32_t DisplayMode() const { return mode_; }
+  size_t TrapCount() const { return m_traps.size(); }
+  uint32_t DisplayMode() const { return m_mode; }
 
   // Expands or collapses the trap of a row (a sub-row stands for its trap).
   void ExpandTrap(int row, bool expand);
@@ -93,12 +93,12 @@ class CViewTrapper : public CMyListView, public CViewWindow, public CCommandTarg
   void _set_mode(uint32_t mode);
   void _copy(const QString& text) const;
 
-  CThreadActionTrapper worker_;
-  std::vector<std::unique_ptr<CTrapRecord>> traps_;
-  std::vector<RowRef> rows_;
-  bool take_queued_ = false;
-  bool receiving_ = false;
-  bool listening_ = false;
-  uint32_t mode_ = DISPLAY_RAW;
-  CMyMenu* context_menu_ = nullptr;
+  CThreadActionTrapper m_worker;
+  std::vector<std::unique_ptr<CTrapRecord>> m_traps;
+  std::vector<RowRef> m_rows;
+  bool m_take_queued = false;
+  bool m_receiving = false;
+  bool m_listening = false;
+  uint32_t m_mode = DISPLAY_RAW;
+  CMyMenu* m_context_menu = nullptr;
 };

@@ -46,7 +46,7 @@ CViewWalker::CViewWalker(CViewDispatcher* dispatcher, QWidget* parent)
   };
   for (int i = 0; i < COLUMN_COUNT; ++i) InsertColumn(i, QString::fromUtf8(columns[i].header), columns[i].alignment);
   ApplyColumnWidths();
-  mode_ = ReadSettingDword(SETTING_VIEW_WALKER_DISPLAY_OID_MODE) == DISPLAY_SMART ? DISPLAY_SMART : DISPLAY_RAW;
+  m_mode = ReadSettingDword(SETTING_VIEW_WALKER_DISPLAY_OID_MODE) == DISPLAY_SMART ? DISPLAY_SMART : DISPLAY_RAW;
   CMessageCenter::Subscribe(L"CViewWalker", this, MSG_VIEW_WALKER, 0);
 }
 
@@ -55,12 +55,12 @@ CViewWalker::~CViewWalker() {
   // A worker may be waiting for its send to run on this thread: stop the
   // workers and let those sends through (they find nobody subscribed), for
   // at most two seconds, before the members wait for the workers.
-  for (CThreadSnmp* worker : std::initializer_list<CThreadSnmp*>{&walk_, &get_, &set_}) {
+  for (CThreadSnmp* worker : std::initializer_list<CThreadSnmp*>{&m_walk, &m_get, &m_set}) {
     if (worker->IsRunning()) worker->Stop();
   }
   QElapsedTimer timer;
   timer.start();
-  while ((walk_.IsRunning() || get_.IsRunning() || set_.IsRunning()) && timer.elapsed() < 2000) {
+  while ((m_walk.IsRunning() || m_get.IsRunning() || m_set.IsRunning()) && timer.elapsed() < 2000) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
 }
@@ -68,7 +68,7 @@ CViewWalker::~CViewWalker() {
 // ---------------------------------------------------------------- commands
 
 bool CViewWalker::IsRequestRunning() const {
-  return walking_ || requesting_ || walk_.IsRunning() || get_.IsRunning() || set_.IsRunning();
+  return m_walking || m_requesting || m_walk.IsRunning() || m_get.IsRunning() || m_set.IsRunning();
 }
 
 int CViewWalker::_selected_count() const { return static_cast<int>(selectionModel()->selectedRows().size()); }
@@ -85,12 +85,12 @@ bool CViewWalker::IsCommandEnabled(uint32_t command) const {
   switch (command) {
     case ID_WALKER_START:
     case ID_WALKER_RESTART: return few && !IsRequestRunning();
-    case ID_WALKER_STOP: return few && (walking_ || walk_.IsRunning());
-    case ID_WALKER_CLEAR: return few && RowCount() > 0 && !walking_ && !walk_.IsRunning() && !get_.IsRunning();
+    case ID_WALKER_STOP: return few && (m_walking || m_walk.IsRunning());
+    case ID_WALKER_CLEAR: return few && RowCount() > 0 && !m_walking && !m_walk.IsRunning() && !m_get.IsRunning();
     case ID_COPY_OID:
     case ID_COPY_VALUE: return one;
-    case ID_DISPLAY_RAW: return few && mode_ != DISPLAY_RAW;
-    case ID_DISPLAY_SMART: return few && mode_ != DISPLAY_SMART;
+    case ID_DISPLAY_RAW: return few && m_mode != DISPLAY_RAW;
+    case ID_DISPLAY_SMART: return few && m_mode != DISPLAY_SMART;
     case ID_SNMP_GET:
     case ID_SNMP_SET: return one && !IsRequestRunning();
     case ID_MIB_EDIT:
@@ -106,10 +106,10 @@ bool CViewWalker::OnCommand(uint32_t command) {
   switch (command) {
     case ID_WALKER_START: return OnStart();
     case ID_WALKER_RESTART: return OnRestart();
-    case ID_WALKER_STOP: return walk_.Stop();
+    case ID_WALKER_STOP: return m_walk.Stop();
     case ID_WALKER_CLEAR:
       ClearList();
-      shown_walk_ = 0;
+      m_shown_walk = 0;
       return true;
     case ID_COPY_OID: QApplication::clipboard()->setText(QString::fromStdWString(row->GetOid().GetText())); return true;
     case ID_COPY_VALUE: QApplication::clipboard()->setText(ValueText(row->GetObject())); return true;
@@ -139,9 +139,9 @@ CThreadActionWalkerParameter CViewWalker::StoredParameter(bool from_start) {
 }
 
 bool CViewWalker::_walk(const CThreadActionWalkerParameter& parameter) {
-  walking_ = walk_.Start(parameter);
-  if (walking_) shown_walk_ = walk_.GetWalk();
-  return walking_;
+  m_walking = m_walk.Start(parameter);
+  if (m_walking) m_shown_walk = m_walk.GetWalk();
+  return m_walking;
 }
 
 bool CViewWalker::OnStart() {
@@ -166,8 +166,8 @@ bool CViewWalker::GetVariable(const CAsn1Oid& oid) {
   parameter.current_oid = oid;
   parameter.last_oid.Clear();
   parameter.view_row = static_cast<uint32_t>(RowCount());  // no row holds it yet: appended
-  requesting_ = get_.Start(parameter);
-  return requesting_;
+  m_requesting = m_get.Start(parameter);
+  return m_requesting;
 }
 
 bool CViewWalker::OnGet() {
@@ -178,8 +178,8 @@ bool CViewWalker::OnGet() {
   parameter.first_oid = record->GetOid();
   parameter.current_oid = record->GetOid();
   parameter.view_row = static_cast<uint32_t>(row);
-  requesting_ = get_.Start(parameter);
-  return requesting_;
+  m_requesting = m_get.Start(parameter);
+  return m_requesting;
 }
 
 bool CViewWalker::OnSet() {
@@ -194,12 +194,12 @@ bool CViewWalker::OnSet() {
   parameter.first_oid = record->GetOid();
   parameter.current_oid = record->GetOid();
   parameter.view_row = static_cast<uint32_t>(row);
-  requesting_ = set_.Start(parameter);
-  return requesting_;
+  m_requesting = m_set.Start(parameter);
+  return m_requesting;
 }
 
 bool CViewWalker::OnSimulate() {
-  CDlgSimulatorChooser chooser(library_, this);
+  CDlgSimulatorChooser chooser(m_library, this);
   if (chooser.exec() != QDialog::Accepted) return false;
   const std::wstring path = chooser.ChosenPath();
   if (path.empty()) return false;
@@ -232,19 +232,19 @@ bool CViewWalker::OnSimulate() {
 }
 
 void CViewWalker::_set_mode(uint32_t mode) {
-  mode_ = mode;
+  m_mode = mode;
   WriteSettingDword(SETTING_VIEW_WALKER_DISPLAY_OID_MODE, -1, mode);
   viewport()->update();
 }
 
 void CViewWalker::contextMenuEvent(QContextMenuEvent* event) {
-  if (context_menu_ == nullptr) {
-    context_menu_ = new CMyMenu(this);
-    context_menu_->BuildPopup(MainMenuPopup(IDS_MENU_WALKER), this);
-    connect(context_menu_, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
+  if (m_context_menu == nullptr) {
+    m_context_menu = new CMyMenu(this);
+    m_context_menu->BuildPopup(MainMenuPopup(IDS_MENU_WALKER), this);
+    connect(m_context_menu, &CMyMenu::commandTriggered, this, [this](uint32_t command) { OnCommand(command); });
   }
-  for (uint32_t command : kWalkerCommands) context_menu_->EnableItem(command, IsCommandEnabled(command));
-  context_menu_->TrackPopup(event->globalPos());
+  for (uint32_t command : kWalkerCommands) m_context_menu->EnableItem(command, IsCommandEnabled(command));
+  m_context_menu->TrackPopup(event->globalPos());
 }
 
 // ---------------------------------------------------------------- messages
@@ -258,16 +258,16 @@ intptr_t CViewWalker::OnViewMessage(uint32_t message, uintptr_t sub_code, uintpt
       SetBusy(true);
       return 1;
     case MSG_VIEW_WALKER_DATA:
-      if (payload == 0 || payload != shown_walk_) return 0;
+      if (payload == 0 || payload != m_shown_walk) return 0;
       // The rows that arrive within the next kRowBatchMs join this batch.
-      if (!take_queued_) {
-        take_queued_ = true;
+      if (!m_take_queued) {
+        m_take_queued = true;
         QTimer::singleShot(kRowBatchMs, this, [this] { TakePending(); });
       }
       return 1;
     case MSG_VIEW_WALKER_FINISHED:
       TakePending();
-      walking_ = false;
+      m_walking = false;
       SetBusy(false);
       return 1;
     case MSG_VIEW_WALKER_GET_DATA:
@@ -277,7 +277,7 @@ intptr_t CViewWalker::OnViewMessage(uint32_t message, uintptr_t sub_code, uintpt
       return 1;
     case MSG_VIEW_WALKER_GET_FINISHED:
     case MSG_VIEW_WALKER_SET_FINISHED:
-      requesting_ = false;
+      m_requesting = false;
       viewport()->update();
       return 1;
     default:
@@ -287,8 +287,8 @@ intptr_t CViewWalker::OnViewMessage(uint32_t message, uintptr_t sub_code, uintpt
 }
 
 void CViewWalker::TakePending() {
-  take_queued_ = false;
-  std::vector<Pointer> rows = walk_.TakeRows(shown_walk_);
+  m_take_queued = false;
+  std::vector<Pointer> rows = m_walk.TakeRows(m_shown_walk);
   if (rows.empty()) return;
   const QScrollBar* bar = verticalScrollBar();
   const bool follow = bar->value() >= bar->maximum();
@@ -323,7 +323,7 @@ QString CViewWalker::CellText(int row, int column) const {
   if (record == nullptr) return {};
   const CAsn1Object& object = record->GetObject();
   const uint8_t code = object.GetType().GetCode();
-  const bool smart = mode_ == DISPLAY_SMART;
+  const bool smart = m_mode == DISPLAY_SMART;
   switch (column) {
     case COLUMN_NUMBER: return QString::number(record->GetRow());
     case COLUMN_OID:

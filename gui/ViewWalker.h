@@ -48,21 +48,21 @@ class CViewWalker : public CMyListViewOf<CWalkerResult>, public CViewWindow, pub
   // Copies the selected rows into a simulator chosen from the library.
   bool OnSimulate();
   // The library the "Simulate" chooser lists (not owned).
-  void SetSimulatorLibrary(const CSimulatorLibrary* library) { library_ = library; }
+  void SetSimulatorLibrary(const CSimulatorLibrary* library) { m_library = library; }
 
   // The record a request of each kind is started with (the retry rule:
   // Start hands Retries + 1, the others the stored value).
   static CThreadActionWalkerParameter StoredParameter(bool from_start);
 
   bool IsRequestRunning() const;
-  bool IsWalking() const { return walking_; }
-  uint32_t DisplayMode() const { return mode_; }
-  const CThreadActionWalker& Walker() const { return walk_; }
+  bool IsWalking() const { return m_walking; }
+  uint32_t DisplayMode() const { return m_mode; }
+  const CThreadActionWalker& Walker() const { return m_walk; }
 
   // Appends the variables received so far (normally done by a queued call).
   void TakePending();
   // The walk whose rows the list shows; 0 after "Clear".
-  uint64_t ShownWalk() const { return shown_walk_; }
+  uint64_t ShownWalk() const { return m_shown_walk; }
 
   QString CellText(int row, int column) const override;
   QColor RowColour(int row) const override { return AlternateRowColour(row); }
@@ -81,14 +81,14 @@ class CViewWalker : public CMyListViewOf<CWalkerResult>, public CViewWindow, pub
   void _set_mode(uint32_t mode);
   bool _walk(const CThreadActionWalkerParameter& parameter);
 
-  CThreadActionWalker walk_;
-  CThreadActionWalkerGet get_;
-  CThreadActionWalkerSet set_;
-  uint64_t shown_walk_ = 0;
-  bool take_queued_ = false;
-  bool walking_ = false;
-  bool requesting_ = false;  // a Get or Set from its start to its finished message
-  uint32_t mode_ = DISPLAY_RAW;
-  CMyMenu* context_menu_ = nullptr;
-  const CSimulatorLibrary* library_ = nullptr;
+  CThreadActionWalker m_walk;
+  CThreadActionWalkerGet m_get;
+  CThreadActionWalkerSet m_set;
+  uint64_t m_shown_walk = 0;
+  bool m_take_queued = false;
+  bool m_walking = false;
+  bool m_requesting = false;  // a Get or Set from its start to its finished message
+  uint32_t m_mode = DISPLAY_RAW;
+  CMyMenu* m_context_menu = nullptr;
+  const CSimulatorLibrary* m_library = nullptr;
 };

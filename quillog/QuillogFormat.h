@@ -21,59 +21,59 @@ class FormatArg {
   enum class Kind { Signed, Unsigned, Double, Wide, Narrow, Pointer };
 
   template <typename T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool>, int> = 0>
-  FormatArg(T v) : bits_(sizeof(T) * 8) {
+  FormatArg(T v) : m_bits(sizeof(T) * 8) {
     if constexpr (std::is_signed_v<T>) {
-      kind_ = Kind::Signed;
+      m_kind = Kind::Signed;
       i_ = v;
     } else {
-      kind_ = Kind::Unsigned;
+      m_kind = Kind::Unsigned;
       u_ = v;
     }
   }
-  FormatArg(bool v) : kind_(Kind::Signed), bits_(32), i_(v ? 1 : 0) {}
+  FormatArg(bool v) : m_kind(Kind::Signed), m_bits(32), i_(v ? 1 : 0) {}
   template <typename T, std::enable_if_t<std::is_enum_v<T>, int> = 0>
   FormatArg(T v) : FormatArg(static_cast<std::underlying_type_t<T>>(v)) {}
-  FormatArg(double v) : kind_(Kind::Double), d_(v) {}
-  FormatArg(float v) : kind_(Kind::Double), d_(v) {}
-  FormatArg(const wchar_t* s) : kind_(Kind::Wide), ws_(s ? std::wstring_view(s) : std::wstring_view()), null_(!s) {}
+  FormatArg(double v) : m_kind(Kind::Double), d_(v) {}
+  FormatArg(float v) : m_kind(Kind::Double), d_(v) {}
+  FormatArg(const wchar_t* s) : m_kind(Kind::Wide), m_ws(s ? std::wstring_view(s) : std::wstring_view()), m_null(!s) {}
   FormatArg(wchar_t* s) : FormatArg(static_cast<const wchar_t*>(s)) {}
-  FormatArg(const std::wstring& s) : kind_(Kind::Wide), ws_(s) {}
-  FormatArg(std::wstring_view s) : kind_(Kind::Wide), ws_(s) {}
-  FormatArg(const char* s) : kind_(Kind::Narrow), ns_(s ? std::string_view(s) : std::string_view()), null_(!s) {}
+  FormatArg(const std::wstring& s) : m_kind(Kind::Wide), m_ws(s) {}
+  FormatArg(std::wstring_view s) : m_kind(Kind::Wide), m_ws(s) {}
+  FormatArg(const char* s) : m_kind(Kind::Narrow), m_ns(s ? std::string_view(s) : std::string_view()), m_null(!s) {}
   FormatArg(char* s) : FormatArg(static_cast<const char*>(s)) {}
-  FormatArg(const std::string& s) : kind_(Kind::Narrow), ns_(s) {}
-  FormatArg(std::string_view s) : kind_(Kind::Narrow), ns_(s) {}
-  FormatArg(const void* p) : kind_(Kind::Pointer), p_(p) {}
-  FormatArg(void* p) : kind_(Kind::Pointer), p_(p) {}
-  FormatArg(std::nullptr_t) : kind_(Kind::Pointer), p_(nullptr) {}
+  FormatArg(const std::string& s) : m_kind(Kind::Narrow), m_ns(s) {}
+  FormatArg(std::string_view s) : m_kind(Kind::Narrow), m_ns(s) {}
+  FormatArg(const void* p) : m_kind(Kind::Pointer), p_(p) {}
+  FormatArg(void* p) : m_kind(Kind::Pointer), p_(p) {}
+  FormatArg(std::nullptr_t) : m_kind(Kind::Pointer), p_(nullptr) {}
   template <typename T, std::enable_if_t<!std::is_same_v<std::remove_cv_t<T>, char> &&
                                              !std::is_same_v<std::remove_cv_t<T>, wchar_t> &&
                                              !std::is_same_v<std::remove_cv_t<T>, void>,
                                          int> = 0>
-  FormatArg(T* p) : kind_(Kind::Pointer), p_(static_cast<const void*>(p)) {}
+  FormatArg(T* p) : m_kind(Kind::Pointer), p_(static_cast<const void*>(p)) {}
 
-  Kind kind() const { return kind_; }
-  int bits() const { return bits_; }
+  Kind kind() const { return m_kind; }
+  int bits() const { return m_bits; }
   int64_t as_signed() const { return i_; }
   uint64_t as_unsigned() const { return u_; }
   double as_double() const { return d_; }
-  std::wstring_view wide() const { return ws_; }
-  std::string_view narrow() const { return ns_; }
+  std::wstring_view wide() const { return m_ws; }
+  std::string_view narrow() const { return m_ns; }
   const void* pointer() const { return p_; }
-  bool is_null_string() const { return null_; }
+  bool is_null_string() const { return m_null; }
 
  private:
-  Kind kind_;
-  int bits_ = 64;
+  Kind m_kind;
+  int m_bits = 64;
   union {
     int64_t i_;
     uint64_t u_;
     double d_;
     const void* p_;
   };
-  std::wstring_view ws_;
-  std::string_view ns_;
-  bool null_ = false;
+  std::wstring_view m_ws;
+  std::string_view m_ns;
+  bool m_null = false;
 };
 
 // Formats with an argument list; never throws on bad formats or arguments.

@@ -17,9 +17,9 @@ class CSmiCompactList {
   CSmiCompactList() noexcept = default;
   CSmiCompactList(const CSmiCompactList& other) { CopyFrom(other); }
   CSmiCompactList(CSmiCompactList&& other) noexcept
-      : items_(std::move(other.items_)), size_(other.size_), capacity_(other.capacity_) {
-    other.size_ = 0;
-    other.capacity_ = 0;
+      : m_items(std::move(other.m_items)), m_size(other.m_size), m_capacity(other.m_capacity) {
+    other.m_size = 0;
+    other.m_capacity = 0;
   }
   CSmiCompactList& operator=(const CSmiCompactList& other) {
     if (this != &other) CopyFrom(other);
@@ -27,43 +27,43 @@ class CSmiCompactList {
   }
   CSmiCompactList& operator=(CSmiCompactList&& other) noexcept {
     if (this == &other) return *this;
-    items_ = std::move(other.items_);
-    size_ = std::exchange(other.size_, 0);
-    capacity_ = std::exchange(other.capacity_, 0);
+    m_items = std::move(other.m_items);
+    m_size = std::exchange(other.m_size, 0);
+    m_capacity = std::exchange(other.m_capacity, 0);
     return *this;
   }
 
-  size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-  const T* begin() const { return items_.get(); }
-  const T* end() const { return items_.get() + size_; }
-  T* begin() { return items_.get(); }
-  T* end() { return items_.get() + size_; }
-  const T& front() const { return items_[0]; }
-  T& front() { return items_[0]; }
-  const T& operator[](size_t i) const { return items_[i]; }
-  T& operator[](size_t i) { return items_[i]; }
+  size_t size() const { return m_size; }
+  bool empty() const { return m_size == 0; }
+  const T* begin() const { return m_items.get(); }
+  const T* end() const { return m_items.get() + m_size; }
+  T* begin() { return m_items.get(); }
+  T* end() { return m_items.get() + m_size; }
+  const T& front() const { return m_items[0]; }
+  T& front() { return m_items[0]; }
+  const T& operator[](size_t i) const { return m_items[i]; }
+  T& operator[](size_t i) { return m_items[i]; }
   const T& at(size_t i) const {
-    if (i >= size_) throw std::out_of_range("CSmiCompactList::at");
-    return items_[i];
+    if (i >= m_size) throw std::out_of_range("CSmiCompactList::at");
+    return m_items[i];
   }
 
   void push_back(T item) { emplace_back() = std::move(item); }
   T& emplace_back() {
-    if (size_ == UINT32_MAX) throw std::length_error("CSmiCompactList too long");
-    if (size_ == capacity_) Reallocate(capacity_ == 0 ? 1 : std::min<uint64_t>(uint64_t{capacity_} * 2, UINT32_MAX));
-    return items_[size_++];
+    if (m_size == UINT32_MAX) throw std::length_error("CSmiCompactList too long");
+    if (m_size == m_capacity) Reallocate(m_capacity == 0 ? 1 : std::min<uint64_t>(uint64_t{m_capacity} * 2, UINT32_MAX));
+    return m_items[m_size++];
   }
   void clear() noexcept {
-    items_.reset();
-    size_ = 0;
-    capacity_ = 0;
+    m_items.reset();
+    m_size = 0;
+    m_capacity = 0;
   }
   void shrink_to_fit() {
-    if (size_ == 0) {
+    if (m_size == 0) {
       clear();
-    } else if (size_ < capacity_) {
-      Reallocate(size_);
+    } else if (m_size < m_capacity) {
+      Reallocate(m_size);
     }
   }
 
@@ -71,18 +71,18 @@ class CSmiCompactList {
   void Reallocate(uint64_t capacity) {
     auto items = std::make_unique<T[]>(capacity);
     std::move(begin(), end(), items.get());
-    items_ = std::move(items);
-    capacity_ = static_cast<uint32_t>(capacity);
+    m_items = std::move(items);
+    m_capacity = static_cast<uint32_t>(capacity);
   }
   void CopyFrom(const CSmiCompactList& other) {
-    std::unique_ptr<T[]> items = other.size_ ? std::make_unique<T[]>(other.size_) : nullptr;
+    std::unique_ptr<T[]> items = other.m_size ? std::make_unique<T[]>(other.m_size) : nullptr;
     std::copy(other.begin(), other.end(), items.get());
-    items_ = std::move(items);
-    size_ = other.size_;
-    capacity_ = other.size_;
+    m_items = std::move(items);
+    m_size = other.m_size;
+    m_capacity = other.m_size;
   }
 
-  std::unique_ptr<T[]> items_;
-  uint32_t size_ = 0;
-  uint32_t capacity_ = 0;
+  std::unique_ptr<T[]> m_items;
+  uint32_t m_size = 0;
+  uint32_t m_capacity = 0;
 };

@@ -40,34 +40,34 @@ class CSmiLoader {
   // Keep going: a module that fails is reported (Failures()) and skipped,
   // the tree keeps what the other modules gave and the load goes on. For
   // loading a whole collection (command line, benchmarks). Off by default.
-  void SetKeepGoing(bool keep_going) { keep_going_ = keep_going; }
+  void SetKeepGoing(bool keep_going) { m_keep_going = keep_going; }
   // Asks a running Load (from any thread) to stop: the module being parsed
   // is cut short at its next token, then the tree is reset and Load returns
   // false with no error text. LoadModule alone returns false with no error.
   // Cleared by ClearCancel.
-  void Cancel() { cancel_.store(true, std::memory_order_relaxed); }
-  void ClearCancel() { cancel_.store(false, std::memory_order_relaxed); }
+  void Cancel() { m_cancel.store(true, std::memory_order_relaxed); }
+  void ClearCancel() { m_cancel.store(false, std::memory_order_relaxed); }
   struct Failure {
     CSmiModuleKey module;
     std::wstring text;
   };
-  const std::vector<Failure>& Failures() const { return failures_; }
+  const std::vector<Failure>& Failures() const { return m_failures; }
 
   // "<message>\r\n\r\nFile:<file>\r\nLine:<line>" for the last failure.
-  const std::wstring& ErrorText() const { return error_text_; }
-  const SmiError& LastError() const { return scanner_.LastError(); }
-  CSmiScanner& Scanner() { return scanner_; }
+  const std::wstring& ErrorText() const { return m_error_text; }
+  const SmiError& LastError() const { return m_scanner.LastError(); }
+  CSmiScanner& Scanner() { return m_scanner; }
 
  private:
   // The end of a stopped Load: the tree is reset.
   bool Stopped();
   void Fail(const std::wstring& message, const std::wstring& file, int32_t line);
 
-  CSmiTree& tree_;
-  CSmiScanner scanner_;
-  CSmiParser parser_;
-  std::wstring error_text_;
-  bool keep_going_ = false;
-  std::atomic<bool> cancel_{false};
-  std::vector<Failure> failures_;
+  CSmiTree& m_tree;
+  CSmiScanner m_scanner;
+  CSmiParser m_parser;
+  std::wstring m_error_text;
+  bool m_keep_going = false;
+  std::atomic<bool> m_cancel{false};
+  std::vector<Failure> m_failures;
 };

@@ -11,24 +11,24 @@ std::string_view CSmiKeyArena::Keep(std::string_view text) {
 
 uint32_t CSmiKeyArena::KeepHandle(std::string_view text) {
   if (text.size() > UINT32_MAX) throw std::length_error("index key too long");
-  if (text.size() > capacity_ - used_ || used_ >= kBlock) {
-    if (blocks_.size() > (UINT32_MAX >> kOffsetBits)) throw std::length_error("index keys too many");
+  if (text.size() > m_capacity - m_used || m_used >= kBlock) {
+    if (m_blocks.size() > (UINT32_MAX >> kOffsetBits)) throw std::length_error("index keys too many");
     // A key longer than a block has one of its own, at offset 0.
-    capacity_ = std::max(kBlock, text.size());
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(capacity_));
-    used_ = 0;
+    m_capacity = std::max(kBlock, text.size());
+    m_blocks.push_back(std::make_unique_for_overwrite<char[]>(m_capacity));
+    m_used = 0;
   }
-  char* at = blocks_.back().get() + used_;
+  char* at = m_blocks.back().get() + m_used;
   std::copy(text.begin(), text.end(), at);
-  const uint32_t handle = static_cast<uint32_t>(((blocks_.size() - 1) << kOffsetBits) | used_);
-  used_ += text.size();
+  const uint32_t handle = static_cast<uint32_t>(((m_blocks.size() - 1) << kOffsetBits) | m_used);
+  m_used += text.size();
   return handle;
 }
 
 void CSmiKeyArena::Clear() {
-  blocks_.clear();
-  capacity_ = 0;
-  used_ = 0;
+  m_blocks.clear();
+  m_capacity = 0;
+  m_used = 0;
 }
 
 void CSmiNameIndex::InsertInto(Entry& entry, std::vector<uint32_t>& rest, uint32_t position) {
@@ -48,66 +48,66 @@ uint32_t CSmiNameIndex::Hash(std::string_view name) {
 void CSmiNameIndex::Clear(size_t expected) {
   size_t slots = 16;
   while (slots * 3 < expected * 4) slots *= 2;
-  slots_.assign(slots, Slot{0, kNoPosition});
-  entries_.clear();
-  rests_.clear();
-  keys_.Clear();
+  m_slots.assign(slots, Slot{0, kNoPosition});
+  m_entries.clear();
+  m_rests.clear();
+  m_keys.Clear();
 }
 
 size_t CSmiNameIndex::Probe(std::string_view name, uint32_t hash) const {
-  const size_t mask = slots_.size() - 1;
+  const size_t mask = m_slots.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    const Slot& slot = slots_[i];
+    const Slot& slot = m_slots[i];
     if (slot.entry == kNoPosition) return i;
-    if (slot.hash == hash && KeyOf(entries_[slot.entry]) == name) return i;
+    if (slot.hash == hash && KeyOf(m_entries[slot.entry]) == name) return i;
   }
 }
 
 bool CSmiNameIndex::Find(std::string_view name, Positions& found) const {
-  if (slots_.empty()) return false;
-  const Slot& slot = slots_[Probe(name, Hash(name))];
+  if (m_slots.empty()) return false;
+  const Slot& slot = m_slots[Probe(name, Hash(name))];
   if (slot.entry == kNoPosition) return false;
-  const Entry& entry = entries_[slot.entry];
+  const Entry& entry = m_entries[slot.entry];
   found.first = entry.first;
-  found.rest = entry.rest == kNoPosition ? std::span<const uint32_t>() : std::span<const uint32_t>(rests_[entry.rest]);
+  found.rest = entry.rest == kNoPosition ? std::span<const uint32_t>() : std::span<const uint32_t>(m_rests[entry.rest]);
   return true;
 }
 
 void CSmiNameIndex::Insert(std::string_view name, uint32_t position) {
-  if ((entries_.size() + 1) * 4 > slots_.size() * 3) Grow();
+  if ((m_entries.size() + 1) * 4 > m_slots.size() * 3) Grow();
   const uint32_t hash = Hash(name);
-  Slot& slot = slots_[Probe(name, hash)];
+  Slot& slot = m_slots[Probe(name, hash)];
   if (slot.entry == kNoPosition) {
-    slot = Slot{hash, static_cast<uint32_t>(entries_.size())};
-    entries_.push_back(Entry{keys_.KeepHandle(name), static_cast<uint32_t>(name.size()), position, kNoPosition});
+    slot = Slot{hash, static_cast<uint32_t>(m_entries.size())};
+    m_entries.push_back(Entry{m_keys.KeepHandle(name), static_cast<uint32_t>(name.size()), position, kNoPosition});
     return;
   }
-  Entry& entry = entries_[slot.entry];
+  Entry& entry = m_entries[slot.entry];
   if (position == entry.first) return;
   if (entry.rest == kNoPosition) {
-    entry.rest = static_cast<uint32_t>(rests_.size());
-    rests_.emplace_back();
+    entry.rest = static_cast<uint32_t>(m_rests.size());
+    m_rests.emplace_back();
   }
-  InsertInto(entry, rests_[entry.rest], position);
+  InsertInto(entry, m_rests[entry.rest], position);
 }
 
 void CSmiNameIndex::Grow() {
-  const size_t size = slots_.empty() ? 16 : slots_.size() * 2;
-  slots_.assign(size, Slot{0, kNoPosition});
+  const size_t size = m_slots.empty() ? 16 : m_slots.size() * 2;
+  m_slots.assign(size, Slot{0, kNoPosition});
   const size_t mask = size - 1;
-  for (uint32_t e = 0; e < entries_.size(); ++e) {
-    const uint32_t hash = Hash(KeyOf(entries_[e]));
+  for (uint32_t e = 0; e < m_entries.size(); ++e) {
+    const uint32_t hash = Hash(KeyOf(m_entries[e]));
     size_t i = hash & mask;
-    while (slots_[i].entry != kNoPosition) i = (i + 1) & mask;
-    slots_[i] = Slot{hash, e};
+    while (m_slots[i].entry != kNoPosition) i = (i + 1) & mask;
+    m_slots[i] = Slot{hash, e};
   }
 }
 
 void CSmiNameIndex::Remap(const std::vector<uint32_t>& new_position) {
-  for (Entry& entry : entries_) {
+  for (Entry& entry : m_entries) {
     entry.first = new_position[entry.first];
     if (entry.rest == kNoPosition) continue;
-    std::vector<uint32_t>& rest = rests_[entry.rest];
+    std::vector<uint32_t>& rest = m_rests[entry.rest];
     for (uint32_t& p : rest) p = new_position[p];
     rest.push_back(entry.first);
     std::sort(rest.begin(), rest.end());

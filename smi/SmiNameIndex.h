@@ -19,7 +19,7 @@ class CSmiKeyArena {
   // The same, told by a 32-bit handle (block and offset) instead of a pointer.
   uint32_t KeepHandle(std::string_view text);
   std::string_view At(uint32_t handle, uint32_t size) const {
-    return std::string_view(blocks_[handle >> kOffsetBits].get() + (handle & kOffsetMask), size);
+    return std::string_view(m_blocks[handle >> kOffsetBits].get() + (handle & kOffsetMask), size);
   }
   void Clear();
 
@@ -27,9 +27,9 @@ class CSmiKeyArena {
   static constexpr uint32_t kOffsetBits = 16;
   static constexpr uint32_t kOffsetMask = (1u << kOffsetBits) - 1;
   static constexpr size_t kBlock = size_t{1} << kOffsetBits;  // bytes
-  std::vector<std::unique_ptr<char[]>> blocks_;
-  size_t capacity_ = 0;  // of the last block
-  size_t used_ = 0;      // in the last block
+  std::vector<std::unique_ptr<char[]>> m_blocks;
+  size_t m_capacity = 0;  // of the last block
+  size_t m_used = 0;      // in the last block
 };
 
 class CSmiNameIndex {
@@ -62,17 +62,17 @@ class CSmiNameIndex {
     uint32_t key;
     uint32_t key_size;
     uint32_t first;
-    uint32_t rest;  // into rests_; kNoPosition: none
+    uint32_t rest;  // into m_rests; kNoPosition: none
   };
   static uint32_t Hash(std::string_view name);
-  std::string_view KeyOf(const Entry& entry) const { return keys_.At(entry.key, entry.key_size); }
+  std::string_view KeyOf(const Entry& entry) const { return m_keys.At(entry.key, entry.key_size); }
   // The slot holding name, or the empty slot where it would go.
   size_t Probe(std::string_view name, uint32_t hash) const;
   void Grow();
   static void InsertInto(Entry& entry, std::vector<uint32_t>& rest, uint32_t position);
 
-  std::vector<Slot> slots_;  // a power of two, at most three quarters full
-  std::deque<Entry> entries_;  // no copy of them all as they grow
-  std::vector<std::vector<uint32_t>> rests_;  // ascending, all above their entry's first
-  CSmiKeyArena keys_;
+  std::vector<Slot> m_slots;  // a power of two, at most three quarters full
+  std::deque<Entry> m_entries;  // no copy of them all as they grow
+  std::vector<std::vector<uint32_t>> m_rests;  // ascending, all above their entry's first
+  CSmiKeyArena m_keys;
 };

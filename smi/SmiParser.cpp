@@ -23,13 +23,13 @@ const std::wstring& Text(const std::wstring* text) { return text ? *text : kNull
 // Restores the nesting counter whatever way a Parse call ends.
 class DepthGuard {
  public:
-  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
-  ~DepthGuard() { --depth_; }
+  explicit DepthGuard(int& depth) : m_depth(depth) { ++m_depth; }
+  ~DepthGuard() { --m_depth; }
   DepthGuard(const DepthGuard&) = delete;
   DepthGuard& operator=(const DepthGuard&) = delete;
 
  private:
-  int& depth_;
+  int& m_depth;
 };
 
 // Unwinds the nested parses when a stop is requested.
@@ -37,19 +37,19 @@ struct ParseStopped {};
 
 }  // namespace
 
-CSmiParser::CSmiParser(CSmiScanner& scanner, CSmiTree& tree) : scanner_(scanner), tree_(tree) {
-  description_target_ = &current_.description;
+CSmiParser::CSmiParser(CSmiScanner& scanner, CSmiTree& tree) : m_scanner(scanner), m_tree(tree) {
+  m_description_target = &m_current.description;
 }
 
 CSmiParser::Token CSmiParser::ReadToken() {
-  if (!lex_.queue.empty()) {
-    Token token = lex_.queue.front();
-    lex_.queue.pop_front();
+  if (!m_lex.queue.empty()) {
+    Token token = m_lex.queue.front();
+    m_lex.queue.pop_front();
     return token;
   }
   if (StopRequested()) throw ParseStopped{};
   Token token{0, nullptr};
-  token.code = scanner_.NextToken(&token.value);
+  token.code = m_scanner.NextToken(&token.value);
   return token;
 }
 
@@ -78,41 +78,41 @@ bool IsSymbolToken(int code) {
 }  // namespace
 
 void CSmiParser::TrackImports(const Token& token) {
-  switch (lex_.phase) {
+  switch (m_lex.phase) {
     case kNotInImports:
-      if (token.code == TOK_IMPORTS) lex_.phase = kInSymbols;
+      if (token.code == TOK_IMPORTS) m_lex.phase = kInSymbols;
       return;
     case kInSymbols:
-      if (token.code == TOK_FROM) lex_.phase = kAfterFrom;
+      if (token.code == TOK_FROM) m_lex.phase = kAfterFrom;
       break;
     case kAfterFrom:
-      lex_.phase = token.code == UPPER_STRING ? kAfterModule : kInSymbols;
+      m_lex.phase = token.code == UPPER_STRING ? kAfterModule : kInSymbols;
       break;
     case kAfterModule:
       if (token.code == TOK_LEFT_BRACE) {
-        lex_.phase = kInModuleOid;
-        lex_.braces = 1;
+        m_lex.phase = kInModuleOid;
+        m_lex.braces = 1;
       } else {
-        lex_.phase = kInSymbols;
+        m_lex.phase = kInSymbols;
       }
       break;
     case kInModuleOid:
-      if (token.code == TOK_LEFT_BRACE) ++lex_.braces;
-      if (token.code == TOK_RIGHT_BRACE && --lex_.braces == 0) lex_.phase = kAfterModule;
+      if (token.code == TOK_LEFT_BRACE) ++m_lex.braces;
+      if (token.code == TOK_RIGHT_BRACE && --m_lex.braces == 0) m_lex.phase = kAfterModule;
       break;
   }
-  if (token.code == TOK_SEMI_COLON || token.code == 0) lex_.phase = kNotInImports;
+  if (token.code == TOK_SEMI_COLON || token.code == 0) m_lex.phase = kNotInImports;
 }
 
 int CSmiParser::Lex(const CSmiToken** value) {
   Token token = ReadToken();
-  if (lex_.phase == kAfterModule && IsSymbolToken(token.code)) {
+  if (m_lex.phase == kAfterModule && IsSymbolToken(token.code)) {
     const Token next = ReadToken();
-    lex_.queue.push_front(next);
+    m_lex.queue.push_front(next);
     if (next.code != TOK_COMMA && next.code != TOK_FROM) {
       SMI_TRACE(QLF_PROGRAM_YACC, L"IMPORTS without ';' before '%s', File %s, Line %d",
-                token.value ? *token.value : kNullText, scanner_.FileName(), scanner_.Line());
-      lex_.queue.push_front(token);
+                token.value ? *token.value : kNullText, m_scanner.FileName(), m_scanner.Line());
+      m_lex.queue.push_front(token);
       token = Token{TOK_SEMI_COLON, nullptr};
     }
   }
@@ -122,76 +122,76 @@ int CSmiParser::Lex(const CSmiToken** value) {
 }
 
 int CSmiParser::RunGrammar() {
-  DepthGuard guard(depth_);
-  CSmiModuleKey key = CSmiModuleKey::FromPath(scanner_.FileName());
+  DepthGuard guard(m_depth);
+  CSmiModuleKey key = CSmiModuleKey::FromPath(m_scanner.FileName());
   CSmiSharedKey shared(key);
-  file_keys_.push_back(FileKey{std::move(key), std::move(shared)});
+  m_file_keys.push_back(FileKey{std::move(key), std::move(shared)});
   const int result = smi_gram_parse(this);
-  file_keys_.pop_back();
+  m_file_keys.pop_back();
   return result;
 }
 
 int CSmiParser::Parse() {
-  if (depth_ > 0) return RunGrammar();
-  lex_ = LexState();
-  file_keys_.clear();
+  if (m_depth > 0) return RunGrammar();
+  m_lex = LexState();
+  m_file_keys.clear();
   try {
     return RunGrammar();
   } catch (const ParseStopped&) {
     ResetRecord();
     return 3;
   } catch (const CSmiScannerFatal& e) {
-    scanner_.ErrorReport(quillog::Utf8ToWide(e.what()));
+    m_scanner.ErrorReport(quillog::Utf8ToWide(e.what()));
   } catch (const std::bad_alloc&) {
-    scanner_.ErrorReport(L"memory exhausted");
+    m_scanner.ErrorReport(L"memory exhausted");
   }
   ResetRecord();
   return 2;
 }
 
-void CSmiParser::SyntaxError(const char* message) { scanner_.ErrorReport(quillog::Utf8ToWide(message)); }
+void CSmiParser::SyntaxError(const char* message) { m_scanner.ErrorReport(quillog::Utf8ToWide(message)); }
 
 // The module file of the running parse: a lookahead token may already have
 // been read from it while an imported file is still the scanner's current one.
 const CSmiModuleKey& CSmiParser::CurrentFileKey() const {
-  if (!file_keys_.empty()) return file_keys_.back().key;
-  fallback_key_.key = CSmiModuleKey::FromPath(scanner_.FileName());
-  return fallback_key_.key;
+  if (!m_file_keys.empty()) return m_file_keys.back().key;
+  m_fallback_key.key = CSmiModuleKey::FromPath(m_scanner.FileName());
+  return m_fallback_key.key;
 }
 
 const CSmiSharedKey& CSmiParser::CurrentSharedKey() const {
-  if (!file_keys_.empty()) return file_keys_.back().shared;
-  fallback_key_.shared = CSmiSharedKey(CurrentFileKey());
-  return fallback_key_.shared;
+  if (!m_file_keys.empty()) return m_file_keys.back().shared;
+  m_fallback_key.shared = CSmiSharedKey(CurrentFileKey());
+  return m_fallback_key.shared;
 }
 
 void CSmiParser::ResetRecord() {
-  current_ = CSmiObject();
-  type_stack_.clear();
-  description_target_ = &current_.description;
+  m_current = CSmiObject();
+  m_type_stack.clear();
+  m_description_target = &m_current.description;
 }
 
 void CSmiParser::BeginParse() {
-  SMI_TRACE(QLF_PROGRAM_SMI, L"Beginning of parsing File %s", scanner_.FileName());
-  in_constraint_ = false;
-  in_named_number_list_ = false;
-  in_value_ = false;
-  in_default_value_ = false;
-  scanner_.ClearLastError();
-  scanner_.ClearAccumulator();
+  SMI_TRACE(QLF_PROGRAM_SMI, L"Beginning of parsing File %s", m_scanner.FileName());
+  m_in_constraint = false;
+  m_in_named_number_list = false;
+  m_in_value = false;
+  m_in_default_value = false;
+  m_scanner.ClearLastError();
+  m_scanner.ClearAccumulator();
   ResetRecord();
 }
 
 void CSmiParser::RegisterDefinedModule(const std::wstring* name) {
-  CSmiTreeProtected lock(tree_);
-  tree_.RegisterModule(Text(name));
+  CSmiTreeProtected lock(m_tree);
+  m_tree.RegisterModule(Text(name));
 }
 
 void CSmiParser::AddImportSymbol(const std::wstring* symbol) {
   const CSmiSharedKey key = CurrentSharedKey();
   {
-    CSmiTreeProtected lock(tree_);
-    tree_.AddImport(key, Text(symbol));
+    CSmiTreeProtected lock(m_tree);
+    m_tree.AddImport(key, Text(symbol));
   }
   SMI_TRACE(QLF_PROGRAM_SMI, L"%s ==> Adding imported symbol '%s'", key.module_name, Text(symbol));
 }
@@ -211,45 +211,45 @@ bool CSmiParser::ImportFrom(const std::wstring* module) {
   }
   const std::wstring& name = key.module_name;
   {
-    CSmiTreeProtected lock(tree_);
-    tree_.FinalizeImports(key);
+    CSmiTreeProtected lock(m_tree);
+    m_tree.FinalizeImports(key);
     SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"%s ==> Imported symbol finalize '%s'", CurrentFileKey().module_name, name);
-    if (!tree_.RegisterModule(key)) return true;
+    if (!m_tree.RegisterModule(key)) return true;
   }
   SMI_TRACE(QLF_PROGRAM_YACC, L"Need to load module %s", name);
-  if (scanner_.OpenFile(key.file_path) != 0) return false;
+  if (m_scanner.OpenFile(key.file_path) != 0) return false;
   // Tokens the importing module already read stay with it.
-  LexState saved = std::move(lex_);
-  lex_ = LexState();
-  const size_t mark = scanner_.TokenStringCount();
+  LexState saved = std::move(m_lex);
+  m_lex = LexState();
+  const size_t mark = m_scanner.TokenStringCount();
   const int result = Parse();
   // Nothing holds the imported module's tokens once it is read.
-  if (result == 0) scanner_.FreeTokenStringsFrom(mark);
-  lex_ = std::move(saved);
+  if (result == 0) m_scanner.FreeTokenStringsFrom(mark);
+  m_lex = std::move(saved);
   return result == 0;
 }
 
 CSmiType* CSmiParser::CurrentType() {
-  if (type_stack_.empty()) return nullptr;
-  const int32_t top = type_stack_.back();
-  if (top < 0) return &current_.type;
-  if (static_cast<size_t>(top) >= current_.type.nested.size()) return nullptr;
-  return &current_.type.nested[static_cast<size_t>(top)];
+  if (m_type_stack.empty()) return nullptr;
+  const int32_t top = m_type_stack.back();
+  if (top < 0) return &m_current.type;
+  if (static_cast<size_t>(top) >= m_current.type.nested.size()) return nullptr;
+  return &m_current.type.nested[static_cast<size_t>(top)];
 }
 
 void CSmiParser::BeginType() {
-  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"YaccBeginType() File %s, Line %d", scanner_.FileName(), scanner_.Line());
-  if (type_stack_.empty()) {
-    type_stack_.push_back(-1);
+  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"YaccBeginType() File %s, Line %d", m_scanner.FileName(), m_scanner.Line());
+  if (m_type_stack.empty()) {
+    m_type_stack.push_back(-1);
     return;
   }
-  current_.type.nested.emplace_back();
-  type_stack_.push_back(static_cast<int32_t>(current_.type.nested.size() - 1));
+  m_current.type.nested.emplace_back();
+  m_type_stack.push_back(static_cast<int32_t>(m_current.type.nested.size() - 1));
 }
 
 void CSmiParser::EndType() {
-  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"YaccEndType() File %s, Line %d", scanner_.FileName(), scanner_.Line());
-  if (!type_stack_.empty()) type_stack_.pop_back();
+  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"YaccEndType() File %s, Line %d", m_scanner.FileName(), m_scanner.Line());
+  if (!m_type_stack.empty()) m_type_stack.pop_back();
 }
 
 void CSmiParser::SetType(uint32_t kind, const std::wstring* name) {
@@ -260,8 +260,8 @@ void CSmiParser::SetType(uint32_t kind, const std::wstring* name) {
 }
 
 const CSmiSharedText& CSmiParser::TypeName(const std::wstring& name) {
-  auto it = type_names_.find(name);
-  if (it == type_names_.end()) it = type_names_.emplace(name, CSmiSharedText(name)).first;
+  auto it = m_type_names.find(name);
+  if (it == m_type_names.end()) it = m_type_names.emplace(name, CSmiSharedText(name)).first;
   return it->second;
 }
 
@@ -270,89 +270,89 @@ void CSmiParser::AppendConstraint(const wchar_t* text) {
 }
 
 void CSmiParser::ConstraintListBegin() {
-  if (in_constraint_) {
+  if (m_in_constraint) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintConstraintListBegin() inside a Constraint, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
-  in_constraint_ = true;
+  m_in_constraint = true;
 }
 
 void CSmiParser::ConstraintListEnd() {
-  if (!in_constraint_) {
+  if (!m_in_constraint) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintConstraintListEnd() outside a Constraint, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
-  in_constraint_ = false;
+  m_in_constraint = false;
   if (quillog::FeatureOn(QLF_PROGRAM_YACC_AUX)) {
     CSmiType* type = CurrentType();
-    QuillogW(QUILLOG_INFO, QLF_PROGRAM_YACC_AUX, L"File %s, Line %d, constaint is [%s]", scanner_.FileName(),
-             scanner_.Line(), type ? type->constraint.Wide() : kNullText);
+    QuillogW(QUILLOG_INFO, QLF_PROGRAM_YACC_AUX, L"File %s, Line %d, constaint is [%s]", m_scanner.FileName(),
+             m_scanner.Line(), type ? type->constraint.Wide() : kNullText);
   }
 }
 
 void CSmiParser::SizeConstraint() {
-  if (!in_constraint_) {
+  if (!m_in_constraint) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintSizeConstraint() outside a Constraint, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
   AppendConstraint(L"SIZE ");
 }
 
 void CSmiParser::DoubleDot() {
-  if (!in_constraint_) {
+  if (!m_in_constraint) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintDoubleDot() outside a Constraint, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
   AppendConstraint(L"..");
 }
 
 void CSmiParser::MinNumber() {
-  if (!in_constraint_) {
+  if (!m_in_constraint) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintMinNumber() outside a Constraint, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
   AppendConstraint(L"MIN");
 }
 
 void CSmiParser::MaxNumber() {
-  if (!in_constraint_) {
+  if (!m_in_constraint) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintMaxNumber() outside a Constraint, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
   AppendConstraint(L"MAX");
 }
 
 void CSmiParser::VerticalBar() {
-  if (!in_constraint_) {
+  if (!m_in_constraint) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintVerticalBarre() outside a Constraint, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
   AppendConstraint(L"|");
 }
 
 void CSmiParser::NamedNumberListBegin() {
-  if (in_named_number_list_) {
+  if (m_in_named_number_list) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintNamedNumberListBegin() inside a Constraint, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
-  in_named_number_list_ = true;
+  m_in_named_number_list = true;
 }
 
 void CSmiParser::NamedNumberListEnd() {
-  if (!in_named_number_list_) {
+  if (!m_in_named_number_list) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintNamedNumberListEnd() outside a Constraint, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
-  in_named_number_list_ = false;
+  m_in_named_number_list = false;
 }
 
 void CSmiParser::NamedNumberIdentifier(const std::wstring* name) {
@@ -368,20 +368,20 @@ void CSmiParser::NamedNumberIdentifier(const std::wstring* digits, const std::ws
 }
 
 void CSmiParser::NumberValue(const std::wstring* text) {
-  if (in_value_) {
+  if (m_in_value) {
     SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddOidByNumber('%s')", Text(text));
     AppendArc(Text(text));
     return;
   }
-  if (!in_constraint_ && !in_named_number_list_ && !in_default_value_) {
+  if (!m_in_constraint && !m_in_named_number_list && !m_in_default_value) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintNumberValue() outside a Constraint, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
-  if (in_default_value_) return;
+  if (m_in_default_value) return;
   CSmiType* type = CurrentType();
   if (!type) return;
-  if (in_constraint_) {
+  if (m_in_constraint) {
     type->constraint += Text(text);
     return;
   }
@@ -395,90 +395,90 @@ void CSmiParser::AppendArc(const std::wstring& text) {
   const bool overflow = errno == ERANGE;
   if (overflow || value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<uint32_t>::max()) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"OID arc %s is outside the 32-bit range, File %s, Line %d", text,
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
   }
-  current_.oid.push_back(value);
+  m_current.oid.push_back(value);
 }
 
 void CSmiParser::BeginValue() {
-  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"YaccBeginValue() File %s, Line %d", scanner_.FileName(), scanner_.Line());
-  if (in_value_) {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccBeginValue() inside a value, File %s, Line %d", scanner_.FileName(),
-             scanner_.Line());
+  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"YaccBeginValue() File %s, Line %d", m_scanner.FileName(), m_scanner.Line());
+  if (m_in_value) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccBeginValue() inside a value, File %s, Line %d", m_scanner.FileName(),
+             m_scanner.Line());
     return;
   }
-  in_value_ = true;
+  m_in_value = true;
 }
 
 void CSmiParser::EndValue() {
-  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"YaccEndValue() File %s, Line %d", scanner_.FileName(), scanner_.Line());
-  if (!in_value_) {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccEndValue() outside a value, File %s, Line %d", scanner_.FileName(),
-             scanner_.Line());
+  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"YaccEndValue() File %s, Line %d", m_scanner.FileName(), m_scanner.Line());
+  if (!m_in_value) {
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccEndValue() outside a value, File %s, Line %d", m_scanner.FileName(),
+             m_scanner.Line());
     return;
   }
-  in_value_ = false;
+  m_in_value = false;
 }
 
 void CSmiParser::BeginDefaultValue() {
-  if (in_default_value_) {
+  if (m_in_default_value) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccBeginDefaultValue() inside a default value, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
-  in_default_value_ = true;
+  m_in_default_value = true;
 }
 
 void CSmiParser::EndDefaultValue() {
-  if (!in_default_value_) {
+  if (!m_in_default_value) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccEndDefaultValue() outside a value, File %s, Line %d",
-             scanner_.FileName(), scanner_.Line());
+             m_scanner.FileName(), m_scanner.Line());
     return;
   }
-  in_default_value_ = false;
+  m_in_default_value = false;
 }
 
 void CSmiParser::AddOidByName(const std::wstring* name) {
-  if (!in_value_) return;
+  if (!m_in_value) return;
   const std::wstring& text = Text(name);
   SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddOidByName('%s')", text);
   const CSmiSharedKey& key = CurrentSharedKey();
-  CSmiTreeProtected lock(tree_);
-  if (const CSmiObject* found = tree_.FindObjectByName(text, key)) {
-    current_.oid.insert(current_.oid.end(), found->oid.begin(), found->oid.end());
+  CSmiTreeProtected lock(m_tree);
+  if (const CSmiObject* found = m_tree.FindObjectByName(text, key)) {
+    m_current.oid.insert(m_current.oid.end(), found->oid.begin(), found->oid.end());
     return;
   }
-  if (current_.pending_name.empty()) {
+  if (m_current.pending_name.empty()) {
     SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"The OID name '%s' does not exists yet. It will be resolved later, File %s, Line %d",
-              text, scanner_.FileName(), scanner_.Line());
-    current_.pending_name = text;
-    current_.resolve_position = static_cast<int32_t>(current_.oid.size());
+              text, m_scanner.FileName(), m_scanner.Line());
+    m_current.pending_name = text;
+    m_current.resolve_position = static_cast<int32_t>(m_current.oid.size());
     return;
   }
   SMI_TRACE(QLF_PROGRAM_YACC_AUX,
             L"The OID name '%s' does not exists yet but resolved later is already set, File %s, Line %d", text,
-            scanner_.FileName(), scanner_.Line());
+            m_scanner.FileName(), m_scanner.Line());
 }
 
 void CSmiParser::AddOidByNameAndNumber(const std::wstring* name, const std::wstring* number) {
-  if (!in_value_) return;
+  if (!m_in_value) return;
   const std::wstring& text = Text(name);
   const std::wstring& digits = Text(number);
   SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddOidByNameAndNumber('%s'=%s)", text, digits);
   const CSmiSharedKey& key = CurrentSharedKey();
   {
-    CSmiTreeProtected lock(tree_);
-    const CSmiObject* found = tree_.FindObjectByName(text, key);
+    CSmiTreeProtected lock(m_tree);
+    const CSmiObject* found = m_tree.FindObjectByName(text, key);
     if (!found) {
       CSmiObject record;
-      record.declarations.push_back(CSmiDeclaration{text, key.module_name, key.file_path, scanner_.Line()});
+      record.declarations.push_back(CSmiDeclaration{text, key.module_name, key.file_path, m_scanner.Line()});
       record.type.kind = SMI_TYPE_OBJECT_IDENTIFIER;
-      record.oid = current_.oid;
-      record.pending_name = current_.pending_name;
-      record.resolve_position = current_.resolve_position;
+      record.oid = m_current.oid;
+      record.pending_name = m_current.pending_name;
+      record.resolve_position = m_current.resolve_position;
       AppendArc(digits);
-      record.oid.push_back(current_.oid.back());
-      tree_.AddObject(std::move(record));
+      record.oid.push_back(m_current.oid.back());
+      m_tree.AddObject(std::move(record));
       return;
     }
     const std::wstring last = found->oid.empty() ? std::wstring() : std::to_wstring(found->oid.back());
@@ -503,7 +503,7 @@ void CSmiParser::SetStatus(const std::wstring* text) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unknown status mode '%s'", Text(text));
     return;
   }
-  current_.status = static_cast<uint8_t>(code);  // 1..5
+  m_current.status = static_cast<uint8_t>(code);  // 1..5
 }
 
 void CSmiParser::SetAccess(const std::wstring* text) {
@@ -512,39 +512,39 @@ void CSmiParser::SetAccess(const std::wstring* text) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unknown access mode '%s'", Text(text));
     return;
   }
-  current_.access = static_cast<uint8_t>(code);  // 1..7
+  m_current.access = static_cast<uint8_t>(code);  // 1..7
 }
 
 void CSmiParser::SetDescription(const CSmiToken* text) {
   if (!text) {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"NULL Pointer, File %s, Line %d", scanner_.FileName(), scanner_.Line());
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"NULL Pointer, File %s, Line %d", m_scanner.FileName(), m_scanner.Line());
     return;
   }
-  description_target_->AssignBytes(scanner_.TakeQuoted(text));
+  m_description_target->AssignBytes(m_scanner.TakeQuoted(text));
 }
 
 void CSmiParser::Declare(const std::wstring& name) {
   const CSmiSharedKey& key = CurrentSharedKey();
-  current_.declarations.clear();
-  current_.declarations.push_back(CSmiDeclaration{name, key.module_name, key.file_path, scanner_.Line()});
+  m_current.declarations.clear();
+  m_current.declarations.push_back(CSmiDeclaration{name, key.module_name, key.file_path, m_scanner.Line()});
 }
 
 void CSmiParser::TypeAssignment(const std::wstring* name) {
   Declare(Text(name));
-  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddMibType(%s), Type=%s", Text(name), current_.type.DisplayText(true));
+  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddMibType(%s), Type=%s", Text(name), m_current.type.DisplayText(true));
   {
-    CSmiTreeProtected lock(tree_);
-    tree_.AddType(std::move(current_));
+    CSmiTreeProtected lock(m_tree);
+    m_tree.AddType(std::move(m_current));
   }
   ResetRecord();
 }
 
 void CSmiParser::ValueAssignment(const std::wstring* name) {
   Declare(Text(name));
-  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddMibObject(%s), OID=%s", Text(name), SmiOidText(current_.oid));
+  SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddMibObject(%s), OID=%s", Text(name), SmiOidText(m_current.oid));
   {
-    CSmiTreeProtected lock(tree_);
-    tree_.AddObject(std::move(current_));
+    CSmiTreeProtected lock(m_tree);
+    m_tree.AddObject(std::move(m_current));
   }
   ResetRecord();
 }

@@ -28,11 +28,11 @@ class CSmiParser {
 
   // A flag another thread may raise to cut a running Parse short: it is
   // read before every token, and Parse then returns non-zero with no error.
-  void SetStopFlag(const std::atomic<bool>* stop) { stop_ = stop; }
-  bool StopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
+  void SetStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
+  bool StopRequested() const { return m_stop != nullptr && m_stop->load(std::memory_order_relaxed); }
 
-  CSmiScanner& Scanner() { return scanner_; }
-  CSmiTree& Tree() { return tree_; }
+  CSmiScanner& Scanner() { return m_scanner; }
+  CSmiTree& Tree() { return m_tree; }
 
   // The grammar's hooks (SmiGrammar.y), in the order they occur.
   int Lex(const CSmiToken** value);
@@ -76,7 +76,7 @@ class CSmiParser {
   void ValueAssignment(const std::wstring* name);
 
   // For tests: the record being built.
-  const CSmiObject& CurrentRecord() const { return current_; }
+  const CSmiObject& CurrentRecord() const { return m_current; }
 
  private:
   CSmiType* CurrentType();
@@ -105,28 +105,28 @@ class CSmiParser {
 
   int RunGrammar();
 
-  CSmiScanner& scanner_;
-  CSmiTree& tree_;
-  LexState lex_;
+  CSmiScanner& m_scanner;
+  CSmiTree& m_tree;
+  LexState m_lex;
   // The file each running Parse reads its module from (innermost last).
   struct FileKey {
     CSmiModuleKey key;
     CSmiSharedKey shared;  // the same texts, for the records of the module
   };
-  std::vector<FileKey> file_keys_;
-  mutable FileKey fallback_key_;
-  int depth_ = 0;  // nesting of Parse calls
-  const std::atomic<bool>* stop_ = nullptr;
+  std::vector<FileKey> m_file_keys;
+  mutable FileKey m_fallback_key;
+  int m_depth = 0;  // nesting of Parse calls
+  const std::atomic<bool>* m_stop = nullptr;
 
-  bool in_constraint_ = false;
-  bool in_named_number_list_ = false;
-  bool in_value_ = false;
-  bool in_default_value_ = false;
-  CSmiObject current_;
-  std::vector<int32_t> type_stack_;
-  CSmiText* description_target_ = nullptr;
+  bool m_in_constraint = false;
+  bool m_in_named_number_list = false;
+  bool m_in_value = false;
+  bool m_in_default_value = false;
+  CSmiObject m_current;
+  std::vector<int32_t> m_type_stack;
+  CSmiText* m_description_target = nullptr;
   // Type names and macro keywords come back again and again: one shared
   // copy of each.
   const CSmiSharedText& TypeName(const std::wstring& name);
-  std::unordered_map<std::wstring, CSmiSharedText> type_names_;
+  std::unordered_map<std::wstring, CSmiSharedText> m_type_names;
 };

@@ -24,27 +24,27 @@ CSmiScanner::CSmiScanner() { CreateScanner(); }
 CSmiScanner::~CSmiScanner() { DestroyScanner(); }
 
 void CSmiScanner::CreateScanner() {
-  if (smi_yylex_init_extra(this, &scanner_) != 0) throw std::bad_alloc();
+  if (smi_yylex_init_extra(this, &m_scanner) != 0) throw std::bad_alloc();
 }
 
 void CSmiScanner::DestroyScanner() {
-  if (!scanner_) return;
+  if (!m_scanner) return;
   // Detach the current buffer first: flex must not touch it while everything is freed.
-  SmiScanSwitchBuffer(nullptr, scanner_);
-  SmiScanDeleteBuffer(buffer_, scanner_);
-  buffer_ = nullptr;
-  file_.reset();
-  for (int i = depth_ - 1; i >= 0; --i) {
-    SmiScanDeleteBuffer(stack_[i].buffer, scanner_);
-    stack_[i] = StackEntry();
+  SmiScanSwitchBuffer(nullptr, m_scanner);
+  SmiScanDeleteBuffer(m_buffer, m_scanner);
+  m_buffer = nullptr;
+  m_file.reset();
+  for (int i = m_depth - 1; i >= 0; --i) {
+    SmiScanDeleteBuffer(m_stack[i].buffer, m_scanner);
+    m_stack[i] = StackEntry();
   }
-  depth_ = 0;
-  file_name_ = L"stdin";
-  ended_file_name_.clear();
-  ended_line_ = 0;
-  accumulator_.clear();
-  smi_yylex_destroy(scanner_);
-  scanner_ = nullptr;
+  m_depth = 0;
+  m_file_name = L"stdin";
+  m_ended_file_name.clear();
+  m_ended_line = 0;
+  m_accumulator.clear();
+  smi_yylex_destroy(m_scanner);
+  m_scanner = nullptr;
 }
 
 void CSmiScanner::Restart() {
@@ -53,22 +53,22 @@ void CSmiScanner::Restart() {
 }
 
 int32_t CSmiScanner::Line() const {
-  if (!buffer_) return depth_ == 0 ? stack_[0].line : 0;
-  return smi_yyget_lineno(scanner_);
+  if (!m_buffer) return m_depth == 0 ? m_stack[0].line : 0;
+  return smi_yyget_lineno(m_scanner);
 }
 
 void CSmiScanner::Fatal(const char* message) { throw CSmiScannerFatal(message); }
 
 void CSmiScanner::ErrorReport(const std::wstring& message) {
-  last_error_.message = message;
-  last_error_.file_name = file_name_;
-  last_error_.line = Line();
-  if (!buffer_ && !ended_file_name_.empty()) {
-    last_error_.file_name = ended_file_name_;
-    last_error_.line = ended_line_;
+  m_last_error.message = message;
+  m_last_error.file_name = m_file_name;
+  m_last_error.line = Line();
+  if (!m_buffer && !m_ended_file_name.empty()) {
+    m_last_error.file_name = m_ended_file_name;
+    m_last_error.line = m_ended_line;
   }
-  QuillogW(QUILLOG_ERROR, QLF_NONE, L"Erreur dans le fichier MIB %s, ligne %d\n\t%s", last_error_.file_name,
-           last_error_.line, message);
+  QuillogW(QUILLOG_ERROR, QLF_NONE, L"Erreur dans le fichier MIB %s, ligne %d\n\t%s", m_last_error.file_name,
+           m_last_error.line, message);
 }
 
 int CSmiScanner::OpenFile(const std::wstring& path) {
@@ -82,7 +82,7 @@ int CSmiScanner::OpenFile(const std::wstring& path) {
     ErrorReport(L"Unable to open SMI file");
     return 1;
   }
-  if (depth_ >= kFileStackSize) {
+  if (m_depth >= kFileStackSize) {
     ErrorReport(QuillogFormat(L"Too many nested MIB files (at most %d)", kFileStackSize));
     return 1;
   }
@@ -94,87 +94,87 @@ int CSmiScanner::OpenFile(const std::wstring& path) {
   }
   auto file = std::make_unique<InputFile>();
   file->fp = fp;
-  void* buffer = SmiScanCreateBuffer(fp, scanner_);
+  void* buffer = SmiScanCreateBuffer(fp, m_scanner);
 
-  StackEntry& entry = stack_[depth_];
-  entry.buffer = buffer_;
+  StackEntry& entry = m_stack[m_depth];
+  entry.buffer = m_buffer;
   entry.line = Line();
-  entry.file_name = file_name_;
-  entry.file = std::move(file_);
-  entry.start_condition = SmiScanStartCondition(scanner_);
-  ++depth_;
+  entry.file_name = m_file_name;
+  entry.file = std::move(m_file);
+  entry.start_condition = SmiScanStartCondition(m_scanner);
+  ++m_depth;
 
-  file_ = std::move(file);
-  file_name_ = path;
-  buffer_ = buffer;
+  m_file = std::move(file);
+  m_file_name = path;
+  m_buffer = buffer;
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"Opening file %d", fileno(fp));
-  SmiScanSwitchBuffer(buffer_, scanner_);
-  SmiScanSetStartCondition(0, scanner_);
-  smi_yyset_lineno(1, scanner_);
+  SmiScanSwitchBuffer(m_buffer, m_scanner);
+  SmiScanSetStartCondition(0, m_scanner);
+  smi_yyset_lineno(1, m_scanner);
   QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"Beginning of MIB file %s", path);
   return 0;
 }
 
 int CSmiScanner::CloseFile() {
-  if (depth_ == 0) return 1;
-  QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"Closing file %d", file_ && file_->fp ? fileno(file_->fp) : -1);
-  file_.reset();
-  --depth_;
-  SmiScanDeleteBuffer(buffer_, scanner_);
-  buffer_ = nullptr;
+  if (m_depth == 0) return 1;
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"Closing file %d", m_file && m_file->fp ? fileno(m_file->fp) : -1);
+  m_file.reset();
+  --m_depth;
+  SmiScanDeleteBuffer(m_buffer, m_scanner);
+  m_buffer = nullptr;
 
-  StackEntry& entry = stack_[depth_];
-  buffer_ = entry.buffer;
-  file_name_ = std::move(entry.file_name);
-  file_ = std::move(entry.file);
-  SmiScanSwitchBuffer(buffer_, scanner_);
-  if (buffer_) smi_yyset_lineno(entry.line, scanner_);
-  SmiScanSetStartCondition(entry.start_condition, scanner_);
-  stack_[depth_] = StackEntry();
-  if (!buffer_) stack_[depth_].line = entry.line;
-  QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"Returning to file %s", file_name_);
+  StackEntry& entry = m_stack[m_depth];
+  m_buffer = entry.buffer;
+  m_file_name = std::move(entry.file_name);
+  m_file = std::move(entry.file);
+  SmiScanSwitchBuffer(m_buffer, m_scanner);
+  if (m_buffer) smi_yyset_lineno(entry.line, m_scanner);
+  SmiScanSetStartCondition(entry.start_condition, m_scanner);
+  m_stack[m_depth] = StackEntry();
+  if (!m_buffer) m_stack[m_depth].line = entry.line;
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"Returning to file %s", m_file_name);
   return 0;
 }
 
 void CSmiScanner::CloseFilesTo(int depth) {
-  while (depth_ > depth && CloseFile() == 0) {
+  while (m_depth > depth && CloseFile() == 0) {
   }
 }
 
 int CSmiScanner::AtEndOfFile() {
-  QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"End of MIB file %s", file_name_);
-  ended_file_name_ = file_name_;
-  ended_line_ = Line();
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_LEX_FILE, L"End of MIB file %s", m_file_name);
+  m_ended_file_name = m_file_name;
+  m_ended_line = Line();
   if (CloseFile() == 1) return 1;
   // Nothing left to read once the outermost file is closed.
-  return buffer_ ? 0 : 1;
+  return m_buffer ? 0 : 1;
 }
 
 int CSmiScanner::NextToken(const CSmiToken** value) {
   *value = nullptr;
-  if (!buffer_) return 0;
-  return SmiScan(value, scanner_);
+  if (!m_buffer) return 0;
+  return SmiScan(value, m_scanner);
 }
 
 void CSmiScanner::FreeTokenStrings() {
-  pool_.clear();
-  pool_.shrink_to_fit();
-  pool_used_ = 0;
+  m_pool.clear();
+  m_pool.shrink_to_fit();
+  m_pool_used = 0;
 }
 
 void CSmiScanner::FreeTokenStringsFrom(size_t mark) {
-  for (size_t i = mark; i < pool_used_; ++i) {
+  for (size_t i = mark; i < m_pool_used; ++i) {
     CSmiToken& token = PoolAt(i);
     std::wstring().swap(token);
     std::string().swap(token.quoted);
   }
-  pool_used_ = std::min(mark, pool_used_);
-  pool_.resize((pool_used_ + kPoolChunk - 1) / kPoolChunk);
+  m_pool_used = std::min(mark, m_pool_used);
+  m_pool.resize((m_pool_used + kPoolChunk - 1) / kPoolChunk);
 }
 
 CSmiToken& CSmiScanner::NextPoolSlot() {
-  if (pool_used_ == pool_.size() * kPoolChunk) pool_.push_back(std::make_unique<CSmiToken[]>(kPoolChunk));
-  return PoolAt(pool_used_++);
+  if (m_pool_used == m_pool.size() * kPoolChunk) m_pool.push_back(std::make_unique<CSmiToken[]>(kPoolChunk));
+  return PoolAt(m_pool_used++);
 }
 
 const CSmiToken* CSmiScanner::PoolQuoted(const char* bytes, size_t length) {
@@ -185,8 +185,8 @@ const CSmiToken* CSmiScanner::PoolQuoted(const char* bytes, size_t length) {
 }
 
 const CSmiToken* CSmiScanner::PoolQuoted() {
-  const CSmiToken* token = PoolQuoted(accumulator_.data(), accumulator_.size());
-  accumulator_.clear();  // it keeps its room for the next one
+  const CSmiToken* token = PoolQuoted(m_accumulator.data(), m_accumulator.size());
+  m_accumulator.clear();  // it keeps its room for the next one
   return token;
 }
 
@@ -205,8 +205,8 @@ const CSmiToken* CSmiScanner::PoolBytes(const char* text, size_t length) {
 }
 
 size_t CSmiScanner::ReadInput(char* buffer, size_t max) {
-  if (!file_ || !file_->fp || max == 0) return 0;
-  FILE* fp = file_->fp;
+  if (!m_file || !m_file->fp || max == 0) return 0;
+  FILE* fp = m_file->fp;
   const size_t n = std::fread(buffer, 1, max, fp);
   if (n == 0) {
     if (std::ferror(fp)) Fatal("input in flex scanner failed");

@@ -76,17 +76,17 @@ class CSmiScanner {
   // Frees the token strings handed out since TokenStringCount() was mark
   // (the tokens of a module whose parse has ended).
   void FreeTokenStringsFrom(size_t mark);
-  size_t TokenStringCount() const { return pool_used_; }
+  size_t TokenStringCount() const { return m_pool_used; }
 
   // Stores message, current file and line as the last error and logs it.
   void ErrorReport(const std::wstring& message);
-  const SmiError& LastError() const { return last_error_; }
-  void ClearLastError() { last_error_ = SmiError(); }
+  const SmiError& LastError() const { return m_last_error; }
+  void ClearLastError() { m_last_error = SmiError(); }
 
-  const std::wstring& FileName() const { return file_name_; }
+  const std::wstring& FileName() const { return m_file_name; }
   int32_t Line() const;
-  int Depth() const { return depth_; }
-  void ClearAccumulator() { accumulator_.clear(); }
+  int Depth() const { return m_depth; }
+  void ClearAccumulator() { m_accumulator.clear(); }
 
   // Used by the generated rules.
   size_t ReadInput(char* buffer, size_t max);
@@ -99,7 +99,7 @@ class CSmiScanner {
   // Moves a quoted string's bytes out of its pool token (read once, by the
   // parser that stores it).
   std::string TakeQuoted(const CSmiToken* token);
-  std::string& Accumulator() { return accumulator_; }
+  std::string& Accumulator() { return m_accumulator; }
   // End of the current file: 1 when scanning is to stop (nothing to return to).
   int AtEndOfFile();
   [[noreturn]] static void Fatal(const char* message);
@@ -120,24 +120,24 @@ class CSmiScanner {
   void CreateScanner();
   void DestroyScanner();
 
-  void* scanner_ = nullptr;  // yyscan_t
-  StackEntry stack_[kFileStackSize];
-  int depth_ = 0;
-  std::unique_ptr<InputFile> file_;
-  void* buffer_ = nullptr;
-  std::wstring file_name_ = L"stdin";
+  void* m_scanner = nullptr;  // yyscan_t
+  StackEntry m_stack[kFileStackSize];
+  int m_depth = 0;
+  std::unique_ptr<InputFile> m_file;
+  void* m_buffer = nullptr;
+  std::wstring m_file_name = L"stdin";
   // The file whose end was read last, and its last line: an error found
   // after the outermost file has ended ("unexpected $end") names it.
-  std::wstring ended_file_name_;
-  int32_t ended_line_ = 0;
-  std::string accumulator_;  // bytes of the quoted string being read
+  std::wstring m_ended_file_name;
+  int32_t m_ended_line = 0;
+  std::string m_accumulator;  // bytes of the quoted string being read
   CSmiToken& NextPoolSlot();
 
   // Tokens in chunks that never move (values point to them), side by side
-  // in the order they are handed out; the first pool_used_ are in use.
+  // in the order they are handed out; the first m_pool_used are in use.
   static constexpr size_t kPoolChunk = 512;
-  CSmiToken& PoolAt(size_t i) { return pool_[i / kPoolChunk][i % kPoolChunk]; }
-  std::vector<std::unique_ptr<CSmiToken[]>> pool_;
-  size_t pool_used_ = 0;
-  SmiError last_error_;
+  CSmiToken& PoolAt(size_t i) { return m_pool[i / kPoolChunk][i % kPoolChunk]; }
+  std::vector<std::unique_ptr<CSmiToken[]>> m_pool;
+  size_t m_pool_used = 0;
+  SmiError m_last_error;
 };

@@ -126,22 +126,22 @@ CSmiName::CSmiName(std::wstring_view text) {
 }
 
 std::string_view CSmiName::Utf8() const {
-  if (!bytes_) return {};
+  if (!m_bytes) return {};
   uint32_t length = 0;
-  std::memcpy(&length, bytes_.get(), sizeof length);
-  return std::string_view(bytes_.get() + sizeof length, length);
+  std::memcpy(&length, m_bytes.get(), sizeof length);
+  return std::string_view(m_bytes.get() + sizeof length, length);
 }
 
 void CSmiName::Set(std::string_view utf8) {
   if (utf8.empty()) {
-    bytes_.reset();
+    m_bytes.reset();
     return;
   }
   const uint32_t length = CheckedLength(utf8.size());
   auto bytes = std::make_unique_for_overwrite<char[]>(sizeof length + utf8.size());
   std::memcpy(bytes.get(), &length, sizeof length);
   std::memcpy(bytes.get() + sizeof length, utf8.data(), utf8.size());
-  bytes_ = std::move(bytes);
+  m_bytes = std::move(bytes);
 }
 
 CSmiName& CSmiName::operator+=(std::wstring_view text) {
@@ -179,35 +179,35 @@ void CSmiText::Assign(const wchar_t* text, size_t length) {
   block->kind = CSmiTextBlock::kWide;
   block->serial = NextSerial();
   block->wide.assign(text, length);
-  length_ = CheckedLength(length);
-  offset_ = 0;
-  block_ = CSmiTextBlockRef(block.release());
+  m_length = CheckedLength(length);
+  m_offset = 0;
+  m_block = CSmiTextBlockRef(block.release());
 }
 
 void CSmiText::AssignBytes(std::string&& bytes) {
-  length_ = CheckedLength(bytes.size());
-  offset_ = 0;
+  m_length = CheckedLength(bytes.size());
+  m_offset = 0;
   if (bytes.empty()) {
-    block_.reset();
+    m_block.reset();
     return;
   }
   auto block = std::make_unique<CSmiTextBlock>();
   block->serial = NextSerial();
   block->raw_size = bytes.size();
   block->bytes = std::move(bytes);
-  block_ = CSmiTextBlockRef(block.release());
+  m_block = CSmiTextBlockRef(block.release());
 }
 
-bool CSmiText::IsWide() const { return block_ && block_->kind == CSmiTextBlock::kWide; }
+bool CSmiText::IsWide() const { return m_block && m_block->kind == CSmiTextBlock::kWide; }
 
 std::string_view CSmiText::Bytes() const {
-  if (!block_) return {};
-  const std::string_view all = block_->kind == CSmiTextBlock::kPacked ? Unpacked(*block_) : block_->bytes;
-  return all.substr(offset_, length_);
+  if (!m_block) return {};
+  const std::string_view all = m_block->kind == CSmiTextBlock::kPacked ? Unpacked(*m_block) : m_block->bytes;
+  return all.substr(m_offset, m_length);
 }
 
 std::wstring CSmiText::Wide() const {
-  if (IsWide()) return block_->wide;
+  if (IsWide()) return m_block->wide;
   const std::string_view bytes = Bytes();
   std::wstring text(bytes.size(), L'\0');
   for (size_t i = 0; i < bytes.size(); ++i) text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
@@ -215,7 +215,7 @@ std::wstring CSmiText::Wide() const {
 }
 
 bool operator==(const CSmiText& a, const std::wstring& b) {
-  if (a.IsWide()) return a.block_->wide == b;
+  if (a.IsWide()) return a.m_block->wide == b;
   if (a.size() != b.size()) return false;
   const std::string_view bytes = a.Bytes();
   for (size_t i = 0; i < b.size(); ++i)
@@ -225,9 +225,9 @@ bool operator==(const CSmiText& a, const std::wstring& b) {
 
 bool operator==(const CSmiText& a, const CSmiText& b) {
   if (a.size() != b.size()) return false;
-  if (a.block_ == b.block_ && a.offset_ == b.offset_) return true;
-  if (a.IsWide()) return b == a.block_->wide;
-  if (b.IsWide()) return a == b.block_->wide;
+  if (a.m_block == b.m_block && a.m_offset == b.m_offset) return true;
+  if (a.IsWide()) return b == a.m_block->wide;
+  if (b.IsWide()) return a == b.m_block->wide;
   // Both may live in packed blocks: one is read into a copy first.
   const std::string first(a.Bytes());
   return first == b.Bytes();
@@ -238,42 +238,42 @@ struct CSmiTextPacker::Context {
   ~Context() { ZSTD_freeCCtx(context); }
 };
 
-CSmiTextPacker::CSmiTextPacker() : context_(std::make_unique<Context>()) {}
+CSmiTextPacker::CSmiTextPacker() : m_context(std::make_unique<Context>()) {}
 CSmiTextPacker::~CSmiTextPacker() = default;
 
 void CSmiTextPacker::Add(CSmiText& text) {
-  if (!text.block_ || text.block_->kind != CSmiTextBlock::kBytes) return;
+  if (!text.m_block || text.m_block->kind != CSmiTextBlock::kBytes) return;
   const std::string_view bytes = text.Bytes();
-  members_.push_back(Member{&text, text.block_->serial, CheckedLength(pending_.size())});
-  pending_.append(bytes);
-  if (pending_.size() >= kBlockBytes) Flush();
+  m_members.push_back(Member{&text, text.m_block->serial, CheckedLength(m_pending.size())});
+  m_pending.append(bytes);
+  if (m_pending.size() >= kBlockBytes) Flush();
 }
 
 void CSmiTextPacker::Flush() {
-  if (members_.empty()) return;
-  if (!context_->context) throw std::bad_alloc();
-  packed_.resize(ZSTD_compressBound(pending_.size()));
+  if (m_members.empty()) return;
+  if (!m_context->context) throw std::bad_alloc();
+  m_packed.resize(ZSTD_compressBound(m_pending.size()));
   const size_t n =
-      ZSTD_compressCCtx(context_->context, packed_.data(), packed_.size(), pending_.data(), pending_.size(), kLevel);
+      ZSTD_compressCCtx(m_context->context, m_packed.data(), m_packed.size(), m_pending.data(), m_pending.size(), kLevel);
   if (ZSTD_isError(n)) throw std::bad_alloc();
   auto block = std::make_unique<CSmiTextBlock>();
   block->kind = CSmiTextBlock::kPacked;
   block->serial = NextSerial();
-  block->raw_size = pending_.size();
-  block->bytes.assign(packed_.data(), n);
+  block->raw_size = m_pending.size();
+  block->bytes.assign(m_packed.data(), n);
   const CSmiTextBlockRef shared(block.release());
-  for (const Member& m : members_) {
-    if (!m.text->block_ || m.text->block_->serial != m.serial) continue;  // set anew since
-    m.text->block_ = shared;
-    m.text->offset_ = m.offset;
+  for (const Member& m : m_members) {
+    if (!m.text->m_block || m.text->m_block->serial != m.serial) continue;  // set anew since
+    m.text->m_block = shared;
+    m.text->m_offset = m.offset;
   }
   Clear();
 }
 
 void CSmiTextPacker::Clear() {
-  pending_.clear();
-  members_.clear();
+  m_pending.clear();
+  m_members.clear();
   // Room grown for one very long text is given back.
-  if (pending_.capacity() > 4 * kBlockBytes) std::string().swap(pending_);
-  if (packed_.capacity() > 4 * kBlockBytes) std::string().swap(packed_);
+  if (m_pending.capacity() > 4 * kBlockBytes) std::string().swap(m_pending);
+  if (m_packed.capacity() > 4 * kBlockBytes) std::string().swap(m_packed);
 }

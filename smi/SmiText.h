@@ -45,7 +45,7 @@ class CSmiName {
   std::wstring Wide() const { return SmiWideFromUtf8(Utf8()); }
   explicit operator std::wstring() const { return Wide(); }
   std::string_view Utf8() const;
-  bool empty() const { return !bytes_; }
+  bool empty() const { return !m_bytes; }
   CSmiName& operator+=(std::wstring_view text);
 
   friend bool operator==(const CSmiName& a, const CSmiName& b) { return a.Utf8() == b.Utf8(); }
@@ -55,33 +55,33 @@ class CSmiName {
 
  private:
   void Set(std::string_view utf8);
-  std::unique_ptr<char[]> bytes_;  // the length (4 bytes), then the bytes; null when empty
+  std::unique_ptr<char[]> m_bytes;  // the length (4 bytes), then the bytes; null when empty
 };
 
 // One counted reference to a text block (a shared_ptr takes two pointers).
 class CSmiTextBlockRef {
  public:
   CSmiTextBlockRef() = default;
-  explicit CSmiTextBlockRef(CSmiTextBlock* adopted) : block_(adopted) {}
-  CSmiTextBlockRef(const CSmiTextBlockRef& other) noexcept : block_(other.block_) { Retain(block_); }
-  CSmiTextBlockRef(CSmiTextBlockRef&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
+  explicit CSmiTextBlockRef(CSmiTextBlock* adopted) : m_block(adopted) {}
+  CSmiTextBlockRef(const CSmiTextBlockRef& other) noexcept : m_block(other.m_block) { Retain(m_block); }
+  CSmiTextBlockRef(CSmiTextBlockRef&& other) noexcept : m_block(other.m_block) { other.m_block = nullptr; }
   CSmiTextBlockRef& operator=(CSmiTextBlockRef other) noexcept {
-    std::swap(block_, other.block_);
+    std::swap(m_block, other.m_block);
     return *this;
   }
-  ~CSmiTextBlockRef() { Release(block_); }
+  ~CSmiTextBlockRef() { Release(m_block); }
 
-  const CSmiTextBlock* get() const { return block_; }
-  const CSmiTextBlock* operator->() const { return block_; }
-  const CSmiTextBlock& operator*() const { return *block_; }
-  explicit operator bool() const { return block_ != nullptr; }
+  const CSmiTextBlock* get() const { return m_block; }
+  const CSmiTextBlock* operator->() const { return m_block; }
+  const CSmiTextBlock& operator*() const { return *m_block; }
+  explicit operator bool() const { return m_block != nullptr; }
   void reset() { *this = CSmiTextBlockRef(); }
-  friend bool operator==(const CSmiTextBlockRef& a, const CSmiTextBlockRef& b) { return a.block_ == b.block_; }
+  friend bool operator==(const CSmiTextBlockRef& a, const CSmiTextBlockRef& b) { return a.m_block == b.m_block; }
 
  private:
   static void Retain(CSmiTextBlock* block);
   static void Release(CSmiTextBlock* block);
-  CSmiTextBlock* block_ = nullptr;
+  CSmiTextBlock* m_block = nullptr;
 };
 
 // An immutable text; copies share its block. Reads back as the wide text it
@@ -103,8 +103,8 @@ class CSmiText {
 
   std::wstring Wide() const;
   operator std::wstring() const { return Wide(); }
-  bool empty() const { return length_ == 0; }
-  size_t size() const { return length_; }
+  bool empty() const { return m_length == 0; }
+  size_t size() const { return m_length; }
 
   friend bool operator==(const CSmiText& a, const CSmiText& b);
   friend bool operator==(const CSmiText& a, const std::wstring& b);
@@ -116,9 +116,9 @@ class CSmiText {
   // The bytes of a narrow text; valid until the next read on this thread.
   std::string_view Bytes() const;
 
-  CSmiTextBlockRef block_;  // null when empty
-  uint32_t offset_ = 0;                         // in the block's bytes
-  uint32_t length_ = 0;                         // characters
+  CSmiTextBlockRef m_block;  // null when empty
+  uint32_t m_offset = 0;                         // in the block's bytes
+  uint32_t m_length = 0;                         // characters
 };
 
 // Gathers narrow texts and packs them, once a block is full (or on Flush),
@@ -144,9 +144,9 @@ class CSmiTextPacker {
     uint64_t serial;  // of the text's block when it was added
     uint32_t offset;
   };
-  std::string pending_;
-  std::vector<Member> members_;
-  std::string packed_;  // room for compressing
+  std::string m_pending;
+  std::vector<Member> m_members;
+  std::string m_packed;  // room for compressing
   struct Context;
-  std::unique_ptr<Context> context_;
+  std::unique_ptr<Context> m_context;
 };

@@ -136,51 +136,51 @@ std::wstring CSmiType::DisplayText(bool with_constraint) const {
 }
 
 void CSmiDeclarations::push_back(CSmiDeclaration declaration) {
-  if (InPlace() && size_ == 0) {
-    new (&one_) CSmiDeclaration(std::move(declaration));
-    size_ = 1;
+  if (InPlace() && m_size == 0) {
+    new (&m_one) CSmiDeclaration(std::move(declaration));
+    m_size = 1;
     return;
   }
-  if (size_ == capacity_) MoveToBlock(capacity_ * 2);
-  Data()[size_++] = std::move(declaration);
+  if (m_size == m_capacity) MoveToBlock(m_capacity * 2);
+  Data()[m_size++] = std::move(declaration);
 }
 
 void CSmiDeclarations::MoveToBlock(uint32_t capacity) {
   auto block = std::make_unique<CSmiDeclaration[]>(capacity);
   std::move(begin(), end(), block.get());
-  const uint32_t size = size_;
+  const uint32_t size = m_size;
   DestroyStorage();
-  new (&many_) std::unique_ptr<CSmiDeclaration[]>(std::move(block));
-  size_ = size;
-  capacity_ = capacity;
+  new (&m_many) std::unique_ptr<CSmiDeclaration[]>(std::move(block));
+  m_size = size;
+  m_capacity = capacity;
 }
 
 void CSmiDeclarations::DestroyStorage() noexcept {
   if (!InPlace()) {
-    many_.~unique_ptr();
-  } else if (size_ == 1) {
-    one_.~CSmiDeclaration();
+    m_many.~unique_ptr();
+  } else if (m_size == 1) {
+    m_one.~CSmiDeclaration();
   }
-  size_ = 0;
-  capacity_ = 1;
+  m_size = 0;
+  m_capacity = 1;
 }
 
 void CSmiDeclarations::clear() noexcept { DestroyStorage(); }
 
 void CSmiDeclarations::shrink_to_fit() {
-  if (!InPlace() && size_ < capacity_) MoveToBlock(size_);
+  if (!InPlace() && m_size < m_capacity) MoveToBlock(m_size);
 }
 
 void CSmiDeclarations::TakeFrom(CSmiDeclarations& other) noexcept {
   if (other.InPlace()) {
-    if (other.size_ == 1) {
-      new (&one_) CSmiDeclaration(std::move(other.one_));
-      size_ = 1;
+    if (other.m_size == 1) {
+      new (&m_one) CSmiDeclaration(std::move(other.m_one));
+      m_size = 1;
     }
   } else {
-    new (&many_) std::unique_ptr<CSmiDeclaration[]>(std::move(other.many_));
-    size_ = other.size_;
-    capacity_ = other.capacity_;
+    new (&m_many) std::unique_ptr<CSmiDeclaration[]>(std::move(other.m_many));
+    m_size = other.m_size;
+    m_capacity = other.m_capacity;
   }
   other.DestroyStorage();
 }
@@ -207,32 +207,32 @@ bool SameOid(const int64_t* a, size_t an, const int64_t* b, size_t bn) {
 void CSmiTree::ClearOidIndex(size_t capacity) {
   size_t slots = 16;
   while (slots * 3 < capacity * 4) slots *= 2;
-  oid_slots_.assign(slots, OidSlot{0, kNoPosition});
-  oid_count_ = 0;
+  m_oid_slots.assign(slots, OidSlot{0, kNoPosition});
+  m_oid_count = 0;
 }
 
 void CSmiTree::GrowOidIndex() {
-  std::vector<OidSlot> old = std::move(oid_slots_);
-  oid_slots_.assign(old.size() * 2, OidSlot{0, kNoPosition});
-  const size_t mask = oid_slots_.size() - 1;
+  std::vector<OidSlot> old = std::move(m_oid_slots);
+  m_oid_slots.assign(old.size() * 2, OidSlot{0, kNoPosition});
+  const size_t mask = m_oid_slots.size() - 1;
   for (const OidSlot& slot : old) {
     if (slot.position == kNoPosition) continue;
     size_t i = slot.hash & mask;
-    while (oid_slots_[i].position != kNoPosition) i = (i + 1) & mask;
-    oid_slots_[i] = slot;
+    while (m_oid_slots[i].position != kNoPosition) i = (i + 1) & mask;
+    m_oid_slots[i] = slot;
   }
 }
 
 int64_t CSmiTree::FindOidPosition(OidView oid) const { return FindOidPosition(oid, HashOid(oid)); }
 
 int64_t CSmiTree::FindOidPosition(OidView oid, uint32_t hash) const {
-  if (oid_slots_.empty()) return -1;
-  const size_t mask = oid_slots_.size() - 1;
+  if (m_oid_slots.empty()) return -1;
+  const size_t mask = m_oid_slots.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    const OidSlot& slot = oid_slots_[i];
+    const OidSlot& slot = m_oid_slots[i];
     if (slot.position == kNoPosition) return -1;
     if (slot.hash != hash) continue;
-    const SmiOid& found = objects_[slot.position]->oid;
+    const SmiOid& found = m_objects[slot.position]->oid;
     if (SameOid(found.data(), found.size(), oid.data, oid.size)) return slot.position;
   }
 }
@@ -247,31 +247,31 @@ CSmiTree& SmiTree() {
 }
 
 void CSmiTree::Reset() {
-  descriptions_.Clear();
-  objects_.clear();
-  types_.clear();
-  records_.Clear();
-  modules_.clear();
-  imports_.clear();
+  m_descriptions.Clear();
+  m_objects.clear();
+  m_types.clear();
+  m_records.Clear();
+  m_modules.clear();
+  m_imports.clear();
   ClearOidIndex(kExpectedObjects);
   // Room for a typical load (a few hundred modules) without growing.
-  by_name_.Clear(kExpectedObjects);
-  name_remap_.clear();
-  type_by_name_.clear();
-  module_set_.clear();
-  import_by_symbol_.clear();
-  import_keys_.Clear();
-  unfinalized_imports_.clear();
+  m_by_name.Clear(kExpectedObjects);
+  m_name_remap.clear();
+  m_type_by_name.clear();
+  m_module_set.clear();
+  m_import_by_symbol.clear();
+  m_import_keys.Clear();
+  m_unfinalized_imports.clear();
   AddObject(BuiltinRecord(L"ccitt", 0, SMI_TYPE_OBJECT_IDENTIFIER));
   AddObject(BuiltinRecord(L"iso", 1, SMI_TYPE_OBJECT_IDENTIFIER));
   AddObject(BuiltinRecord(L"iso-ccitt", 2, SMI_TYPE_OBJECT_IDENTIFIER));
   AddType(BuiltinRecord(L"Counter32", 0, SMI_TYPE_INTEGER));
   AddType(BuiltinRecord(L"TimeTicks", 0, SMI_TYPE_INTEGER));
-  initialised_ = true;
+  m_initialised = true;
 }
 
 void CSmiTree::ClearLinks() {
-  for (auto& object : objects_) object->parent = nullptr;
+  for (auto& object : m_objects) object->parent = nullptr;
 }
 
 bool CSmiTree::RegisterModule(const std::wstring& module_name_or_path) {
@@ -279,46 +279,46 @@ bool CSmiTree::RegisterModule(const std::wstring& module_name_or_path) {
 }
 
 bool CSmiTree::RegisterModule(const CSmiModuleKey& key) {
-  if (!module_set_.insert(key).second) return false;
-  modules_.push_back(key);
+  if (!m_module_set.insert(key).second) return false;
+  m_modules.push_back(key);
   return true;
 }
 
-bool CSmiTree::FindModule(const CSmiModuleKey& key) const { return module_set_.count(key) != 0; }
+bool CSmiTree::FindModule(const CSmiModuleKey& key) const { return m_module_set.count(key) != 0; }
 
 void CSmiTree::AddType(CSmiObject record) {
-  const uint32_t position = static_cast<uint32_t>(types_.size());
-  type_by_name_.emplace(record.declarations.empty() ? std::string() : std::string(record.declarations.front().name.Utf8()),
+  const uint32_t position = static_cast<uint32_t>(m_types.size());
+  m_type_by_name.emplace(record.declarations.empty() ? std::string() : std::string(record.declarations.front().name.Utf8()),
                         position);
-  types_.push_back(records_.Add(std::move(record)));
-  Compact(*types_.back());
-  descriptions_.Add(types_.back()->description);
+  m_types.push_back(m_records.Add(std::move(record)));
+  Compact(*m_types.back());
+  m_descriptions.Add(m_types.back()->description);
 }
 
 void CSmiTree::IndexObjectOid(uint32_t position) {
-  if (!objects_[position]->IsComplete()) return;
+  if (!m_objects[position]->IsComplete()) return;
   IndexObjectOid(position, HashOid(ViewOf(position)));
 }
 
 void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
-  if ((oid_count_ + 1) * 4 > oid_slots_.size() * 3) {
-    if (oid_slots_.empty()) {
+  if ((m_oid_count + 1) * 4 > m_oid_slots.size() * 3) {
+    if (m_oid_slots.empty()) {
       ClearOidIndex(kExpectedObjects);
     } else {
       GrowOidIndex();
     }
   }
   const OidView oid = ViewOf(position);
-  const size_t mask = oid_slots_.size() - 1;
+  const size_t mask = m_oid_slots.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
-    OidSlot& slot = oid_slots_[i];
+    OidSlot& slot = m_oid_slots[i];
     if (slot.position == kNoPosition) {
       slot = OidSlot{hash, position};
-      ++oid_count_;
+      ++m_oid_count;
       return;
     }
     if (slot.hash != hash) continue;
-    const SmiOid& found = objects_[slot.position]->oid;
+    const SmiOid& found = m_objects[slot.position]->oid;
     if (!SameOid(found.data(), found.size(), oid.data, oid.size)) continue;
     // The index keeps the first object of an OID.
     if (position < slot.position) slot.position = position;
@@ -328,25 +328,25 @@ void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
 
 void CSmiTree::IndexObjectName(uint32_t position, const CSmiName& name) {
   ApplyNameRemap();
-  by_name_.Insert(name.Utf8(), position);
+  m_by_name.Insert(name.Utf8(), position);
 }
 
 void CSmiTree::ApplyNameRemap() const {
-  if (name_remap_.empty()) return;
-  by_name_.Remap(name_remap_);
-  name_remap_.clear();
+  if (m_name_remap.empty()) return;
+  m_by_name.Remap(m_name_remap);
+  m_name_remap.clear();
 }
 
 void CSmiTree::RemapObjectIndexes(const std::vector<uint32_t>& new_position) {
-  if (name_remap_.empty()) {
-    name_remap_ = new_position;
+  if (m_name_remap.empty()) {
+    m_name_remap = new_position;
   } else {
-    for (uint32_t& p : name_remap_) p = new_position[p];
+    for (uint32_t& p : m_name_remap) p = new_position[p];
   }
   // A stable sort keeps objects of one OID in their order, so the first
   // object of each OID stays the first: only its position changes. The
   // OID (the hash) is unchanged.
-  for (OidSlot& slot : oid_slots_)
+  for (OidSlot& slot : m_oid_slots)
     if (slot.position != kNoPosition) slot.position = new_position[slot.position];
 }
 
@@ -361,7 +361,7 @@ void CSmiTree::AddObject(CSmiObject copy) {
     const int64_t found = FindOidPosition(ViewOf(copy.oid), hash);
     if (found >= 0) {
       const uint32_t found_position = static_cast<uint32_t>(found);
-      CSmiObject& existing = *objects_[found_position];
+      CSmiObject& existing = *m_objects[found_position];
       if (quillog::FeatureOn(QLF_PROGRAM_SMI)) {
         const CSmiDeclaration& old_decl = existing.declarations.front();
         const CSmiDeclaration& new_decl = copy.declarations.front();
@@ -378,16 +378,16 @@ void CSmiTree::AddObject(CSmiObject copy) {
       return;
     }
   }
-  const uint32_t position = static_cast<uint32_t>(objects_.size());
-  objects_.push_back(records_.Add(std::move(copy)));
-  Compact(*objects_.back());
-  descriptions_.Add(objects_.back()->description);
+  const uint32_t position = static_cast<uint32_t>(m_objects.size());
+  m_objects.push_back(m_records.Add(std::move(copy)));
+  Compact(*m_objects.back());
+  m_descriptions.Add(m_objects.back()->description);
   if (hashed) {
     IndexObjectOid(position, hash);
   } else {
     IndexObjectOid(position);
   }
-  for (const CSmiDeclaration& d : objects_[position]->declarations) IndexObjectName(position, d.name);
+  for (const CSmiDeclaration& d : m_objects[position]->declarations) IndexObjectName(position, d.name);
 }
 
 bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, std::string_view name,
@@ -407,29 +407,29 @@ CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiShare
 
 CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiSharedText& module_name,
                                        const CSmiSharedText& file_path) const {
-  return FindObjectByUtf8(Utf8Of(name, name_key_), module_name, file_path);
+  return FindObjectByUtf8(Utf8Of(name, m_name_key), module_name, file_path);
 }
 
 CSmiObject* CSmiTree::FindObjectByUtf8(std::string_view name, const CSmiSharedText& module_name,
                                        const CSmiSharedText& file_path) const {
   ApplyNameRemap();
   CSmiNameIndex::Positions positions;
-  if (!by_name_.Find(name, positions)) return nullptr;
+  if (!m_by_name.Find(name, positions)) return nullptr;
   // The first object (in list order) with a matching declaration decides.
   auto matches = [&](uint32_t position) {
-    for (const CSmiDeclaration& d : objects_[position]->declarations)
+    for (const CSmiDeclaration& d : m_objects[position]->declarations)
       if (DeclarationMatches(d, name, module_name, file_path)) return true;
     return false;
   };
-  if (matches(positions.first)) return objects_[positions.first]->IsComplete() ? objects_[positions.first] : nullptr;
+  if (matches(positions.first)) return m_objects[positions.first]->IsComplete() ? m_objects[positions.first] : nullptr;
   for (uint32_t position : positions.rest)
-    if (matches(position)) return objects_[position]->IsComplete() ? objects_[position] : nullptr;
+    if (matches(position)) return m_objects[position]->IsComplete() ? m_objects[position] : nullptr;
   return nullptr;
 }
 
 CSmiObject* CSmiTree::FindObjectByOid(const SmiOid& oid) const {
   const int64_t position = FindOidPosition(ViewOf(oid));
-  return position < 0 ? nullptr : objects_[static_cast<size_t>(position)];
+  return position < 0 ? nullptr : m_objects[static_cast<size_t>(position)];
 }
 
 void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symbol) {
@@ -437,28 +437,28 @@ void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symb
 }
 
 void CSmiTree::AddImport(const CSmiSharedKey& importer, const std::wstring& symbol) {
-  const uint32_t position = static_cast<uint32_t>(imports_.size());
-  imports_.push_back(CSmiImport{importer.module_name, importer.file_path, CSmiName(symbol), {}, {}});
+  const uint32_t position = static_cast<uint32_t>(m_imports.size());
+  m_imports.push_back(CSmiImport{importer.module_name, importer.file_path, CSmiName(symbol), {}, {}});
   const std::string_view key =
-      ImportKey(importer.module_name, importer.file_path, imports_.back().symbol.Utf8(), import_key_);
-  auto it = import_by_symbol_.find(key);
-  if (it == import_by_symbol_.end()) it = import_by_symbol_.emplace(import_keys_.Keep(key), std::vector<uint32_t>()).first;
+      ImportKey(importer.module_name, importer.file_path, m_imports.back().symbol.Utf8(), m_import_key);
+  auto it = m_import_by_symbol.find(key);
+  if (it == m_import_by_symbol.end()) it = m_import_by_symbol.emplace(m_import_keys.Keep(key), std::vector<uint32_t>()).first;
   it->second.push_back(position);
-  unfinalized_imports_.push_back(position);
+  m_unfinalized_imports.push_back(position);
 }
 
 void CSmiTree::FinalizeImports(const std::wstring& module_name) {
-  if (unfinalized_imports_.empty()) return;
+  if (m_unfinalized_imports.empty()) return;
   FinalizeImports(CSmiModuleKey::FromString(module_name));
 }
 
 void CSmiTree::FinalizeImports(const CSmiModuleKey& source) {
   const CSmiSharedKey shared(source);
-  for (uint32_t position : unfinalized_imports_) {
-    imports_[position].source_module_name = shared.module_name;
-    imports_[position].source_file_path = shared.file_path;
+  for (uint32_t position : m_unfinalized_imports) {
+    m_imports[position].source_module_name = shared.module_name;
+    m_imports[position].source_file_path = shared.file_path;
   }
-  unfinalized_imports_.clear();
+  m_unfinalized_imports.clear();
 }
 
 bool CSmiTree::TryResolve(CSmiObject& object) {
@@ -469,10 +469,10 @@ bool CSmiTree::TryResolve(CSmiObject& object) {
   const std::string pending(object.pending_name.Utf8());
   const CSmiObject* found = FindObjectByUtf8(pending, first.module_name, first.file_path);
   if (!found) {
-    auto it = import_by_symbol_.find(ImportKey(first.module_name, first.file_path, pending, import_key_));
-    if (it != import_by_symbol_.end()) {
+    auto it = m_import_by_symbol.find(ImportKey(first.module_name, first.file_path, pending, m_import_key));
+    if (it != m_import_by_symbol.end()) {
       for (uint32_t position : it->second) {
-        const CSmiImport& import = imports_[position];
+        const CSmiImport& import = m_imports[position];
         found = FindObjectByUtf8(pending, import.source_module_name, import.source_file_path);
         if (found) break;
       }
@@ -493,14 +493,14 @@ bool CSmiTree::TryResolve(CSmiObject& object) {
 
 void CSmiTree::Resolve() {
   for (;;) {
-    if (objects_.empty()) {
+    if (m_objects.empty()) {
       SMI_TRACE(QLF_PROGRAM_SMI, L"no more OID to resolve");
       return;
     }
     size_t pending = 0;
     size_t resolved = 0;
-    for (uint32_t i = 0; i < objects_.size(); ++i) {
-      CSmiObject& object = *objects_[i];
+    for (uint32_t i = 0; i < m_objects.size(); ++i) {
+      CSmiObject& object = *m_objects[i];
       if (object.resolve_position == -1) continue;
       ++pending;
       if (TryResolve(object)) {
@@ -516,7 +516,7 @@ void CSmiTree::Resolve() {
     if (resolved > 0) continue;
     Dump(0);
     DumpImports();
-    for (const auto& object : objects_) {
+    for (const auto& object : m_objects) {
       if (object->resolve_position == -1) continue;
       CSmiDeclaration first;
       if (!object->declarations.empty()) first = object->declarations.front();
@@ -531,8 +531,8 @@ void CSmiTree::Resolve() {
 void CSmiTree::AddMissingParents() {
   // Objects added here are at the end of the list: their own parents are
   // added with them, so looking at them again finds those at once.
-  for (size_t i = 0; i < objects_.size(); ++i) {
-    CSmiObject* object = objects_[i];  // records never move; the list may
+  for (size_t i = 0; i < m_objects.size(); ++i) {
+    CSmiObject* object = m_objects[i];  // records never move; the list may
     if (object->oid.empty()) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"OID of SMI object '%s' is not set", object->Name());
       continue;
@@ -544,7 +544,7 @@ void CSmiTree::AddMissingParents() {
       if (found >= 0) {
         // The parent link, as LinkParents would set it: the first object of
         // an OID stays the first through the additions and the sort.
-        if (length + 1 == object->oid.size() && !object->parent) object->parent = objects_[static_cast<size_t>(found)];
+        if (length + 1 == object->oid.size() && !object->parent) object->parent = m_objects[static_cast<size_t>(found)];
         break;
       }
       CSmiObject record;
@@ -581,23 +581,23 @@ bool OidLess(const SmiOid& x, const SmiOid& y) {
 void CSmiTree::SortByOid() {
   // The records are compared where they are: a side copy of every arc was
   // the largest block of a whole collection's load.
-  std::vector<uint32_t> order(objects_.size());
+  std::vector<uint32_t> order(m_objects.size());
   for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(),
-                   [this](uint32_t a, uint32_t b) { return OidLess(objects_[a]->oid, objects_[b]->oid); });
-  std::vector<uint32_t> new_position(objects_.size());
-  std::vector<CSmiObject*> sorted(objects_.size());
+                   [this](uint32_t a, uint32_t b) { return OidLess(m_objects[a]->oid, m_objects[b]->oid); });
+  std::vector<uint32_t> new_position(m_objects.size());
+  std::vector<CSmiObject*> sorted(m_objects.size());
   for (uint32_t i = 0; i < order.size(); ++i) {
     new_position[order[i]] = i;
-    sorted[i] = objects_[order[i]];
+    sorted[i] = m_objects[order[i]];
   }
   order = {};
-  objects_ = std::move(sorted);
+  m_objects = std::move(sorted);
   RemapObjectIndexes(new_position);
 }
 
 void CSmiTree::LinkParents() {
-  for (const auto& object : objects_) {
+  for (const auto& object : m_objects) {
     if (object->oid.empty()) {
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"OID of SMI object '%s' is not set", object->Name());
       continue;
@@ -606,7 +606,7 @@ void CSmiTree::LinkParents() {
     if (object->oid.size() == 1) continue;
     const int64_t parent = FindOidPosition(OidView{object->oid.data(), object->oid.size() - 1});
     if (parent >= 0) {
-      object->parent = objects_[static_cast<size_t>(parent)];
+      object->parent = m_objects[static_cast<size_t>(parent)];
       continue;
     }
     const SmiOid prefix(object->oid.begin(), object->oid.end() - 1);
@@ -620,7 +620,7 @@ void CSmiTree::Finish() {
   AddMissingParents();
   SortByOid();
   LinkParents();
-  descriptions_.Flush();
+  m_descriptions.Flush();
 }
 
 void CSmiTree::MarkVisible(CSmiObject& object) {
@@ -629,7 +629,7 @@ void CSmiTree::MarkVisible(CSmiObject& object) {
 }
 
 void CSmiTree::MarkAllVisible() {
-  for (auto& object : objects_) object->visible = true;
+  for (auto& object : m_objects) object->visible = true;
 }
 
 void CSmiTree::MarkVisibleForModules(const std::vector<CSmiModuleKey>& modules) {
@@ -639,7 +639,7 @@ void CSmiTree::MarkVisibleForModules(const std::vector<CSmiModuleKey>& modules) 
   const std::wstring* last_module = nullptr;
   const std::wstring* last_path = nullptr;
   bool last_wanted = false;
-  for (auto& object : objects_) {
+  for (auto& object : m_objects) {
     for (const CSmiDeclaration& d : object->declarations) {
       const std::wstring& module = d.module_name;
       const std::wstring& path = d.file_path;
@@ -670,9 +670,9 @@ const CSmiType& CSmiTree::FindTypeBase(const CSmiType& type) const {
       return *current;
     }
     if (!current->nested.empty()) return *current;
-    auto it = type_by_name_.find(std::string(Utf8Of(current->DisplayText(false), name_key_)));
-    if (it == type_by_name_.end()) return *current;
-    current = &types_[it->second]->type;
+    auto it = m_type_by_name.find(std::string(Utf8Of(current->DisplayText(false), m_name_key)));
+    if (it == m_type_by_name.end()) return *current;
+    current = &m_types[it->second]->type;
   }
 }
 
@@ -680,10 +680,10 @@ void CSmiTree::Dump(uint32_t feature) const {
   if ((QuillogGetFeatureLevel() & feature) != feature) return;
   QuillogW(QUILLOG_INFO, feature, L"Dump of MIB tree");
   QuillogW(QUILLOG_INFO, feature, L"----------------");
-  QuillogW(QUILLOG_INFO, feature, L"Modules list (%d)", static_cast<int>(modules_.size()));
-  for (const CSmiModuleKey& key : modules_) QuillogW(QUILLOG_INFO, feature, L"\t%s", key.module_name);
-  QuillogW(QUILLOG_INFO, feature, L"Mib Object list (%d)", static_cast<int>(objects_.size()));
-  for (const auto& object : objects_) {
+  QuillogW(QUILLOG_INFO, feature, L"Modules list (%d)", static_cast<int>(m_modules.size()));
+  for (const CSmiModuleKey& key : m_modules) QuillogW(QUILLOG_INFO, feature, L"\t%s", key.module_name);
+  QuillogW(QUILLOG_INFO, feature, L"Mib Object list (%d)", static_cast<int>(m_objects.size()));
+  for (const auto& object : m_objects) {
     CSmiDeclaration first;
     if (!object->declarations.empty()) first = object->declarations.front();
     QuillogW(QUILLOG_INFO, feature, L"   %s, %s=%s, visible=%s ==> %s (%d)", first.name.Wide(),
@@ -695,26 +695,26 @@ void CSmiTree::Dump(uint32_t feature) const {
 void CSmiTree::DumpImports() const {
   QuillogW(QUILLOG_INFO, QLF_NONE, L"Dump of imported symbols");
   QuillogW(QUILLOG_INFO, QLF_NONE, L"------------------------");
-  for (const CSmiImport& import : imports_)
+  for (const CSmiImport& import : m_imports)
     QuillogW(QUILLOG_INFO, QLF_NONE, L"File=%s, Symbol=%s, From=%s", import.module_name, import.symbol.Wide(),
              import.source_module_name);
 }
 
 CSmiObject* CSmiTree::RecordStore::Add(CSmiObject&& record) {
-  if (used_ == kChunk) {
-    chunks_.push_back(std::make_unique<CSmiObject[]>(kChunk));
-    used_ = 0;
+  if (m_used == kChunk) {
+    m_chunks.push_back(std::make_unique<CSmiObject[]>(kChunk));
+    m_used = 0;
   }
-  CSmiObject* at = &chunks_.back()[used_++];
+  CSmiObject* at = &m_chunks.back()[m_used++];
   *at = std::move(record);
   return at;
 }
 
 void CSmiTree::RecordStore::Clear() {
-  chunks_.clear();
-  used_ = kChunk;
+  m_chunks.clear();
+  m_used = kChunk;
 }
 
 void CSmiTree::ForEachObject(const std::function<void(const CSmiObject&)>& fn) const {
-  for (const auto& object : objects_) fn(*object);
+  for (const auto& object : m_objects) fn(*object);
 }

@@ -92,29 +92,29 @@ const wchar_t* SmiAccessText(uint32_t code);        // "Unknown access" outside 
 class CSmiSharedText {
  public:
   CSmiSharedText() = default;
-  CSmiSharedText(const std::wstring& text) : block_(text.empty() ? nullptr : new Block{{1}, text}) {}
+  CSmiSharedText(const std::wstring& text) : m_block(text.empty() ? nullptr : new Block{{1}, text}) {}
   CSmiSharedText(const wchar_t* text) : CSmiSharedText(std::wstring(text)) {}
-  CSmiSharedText(const CSmiSharedText& other) noexcept : block_(other.block_) { Retain(); }
-  CSmiSharedText(CSmiSharedText&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
+  CSmiSharedText(const CSmiSharedText& other) noexcept : m_block(other.m_block) { Retain(); }
+  CSmiSharedText(CSmiSharedText&& other) noexcept : m_block(other.m_block) { other.m_block = nullptr; }
   CSmiSharedText& operator=(const CSmiSharedText& other) noexcept {
     CSmiSharedText copy(other);
-    std::swap(block_, copy.block_);
+    std::swap(m_block, copy.m_block);
     return *this;
   }
   CSmiSharedText& operator=(CSmiSharedText&& other) noexcept {
-    std::swap(block_, other.block_);
+    std::swap(m_block, other.m_block);
     return *this;
   }
   ~CSmiSharedText() { Release(); }
 
-  const std::wstring& str() const { return block_ ? block_->text : Empty(); }
+  const std::wstring& str() const { return m_block ? m_block->text : Empty(); }
   operator const std::wstring&() const { return str(); }
-  bool empty() const { return !block_; }
+  bool empty() const { return !m_block; }
   size_t size() const { return str().size(); }
   const wchar_t* c_str() const { return str().c_str(); }
 
   friend bool operator==(const CSmiSharedText& a, const CSmiSharedText& b) {
-    return a.block_ == b.block_ || a.str() == b.str();
+    return a.m_block == b.m_block || a.str() == b.str();
   }
   friend bool operator==(const CSmiSharedText& a, const std::wstring& b) { return a.str() == b; }
   friend bool operator==(const CSmiSharedText& a, const wchar_t* b) { return a.str() == b; }
@@ -125,13 +125,13 @@ class CSmiSharedText {
     const std::wstring text;
   };
   void Retain() const {
-    if (block_) block_->copies.fetch_add(1, std::memory_order_relaxed);
+    if (m_block) m_block->copies.fetch_add(1, std::memory_order_relaxed);
   }
   void Release() {
-    if (block_ && block_->copies.fetch_sub(1, std::memory_order_acq_rel) == 1) delete block_;
+    if (m_block && m_block->copies.fetch_sub(1, std::memory_order_acq_rel) == 1) delete m_block;
   }
   static const std::wstring& Empty();
-  Block* block_ = nullptr;
+  Block* m_block = nullptr;
 };
 
 // Where a name was declared. Line 0 for the built-in entries.
@@ -168,12 +168,12 @@ class CSmiDeclarations {
   }
   ~CSmiDeclarations() { clear(); }
 
-  size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
+  size_t size() const { return m_size; }
+  bool empty() const { return m_size == 0; }
   const CSmiDeclaration* begin() const { return Data(); }
-  const CSmiDeclaration* end() const { return Data() + size_; }
+  const CSmiDeclaration* end() const { return Data() + m_size; }
   CSmiDeclaration* begin() { return Data(); }
-  CSmiDeclaration* end() { return Data() + size_; }
+  CSmiDeclaration* end() { return Data() + m_size; }
   const CSmiDeclaration& front() const { return *Data(); }
   CSmiDeclaration& front() { return *Data(); }
   const CSmiDeclaration& operator[](size_t i) const { return Data()[i]; }
@@ -184,19 +184,19 @@ class CSmiDeclarations {
   void shrink_to_fit();
 
  private:
-  bool InPlace() const { return capacity_ == 1; }
-  CSmiDeclaration* Data() { return InPlace() ? &one_ : many_.get(); }
-  const CSmiDeclaration* Data() const { return InPlace() ? &one_ : many_.get(); }
+  bool InPlace() const { return m_capacity == 1; }
+  CSmiDeclaration* Data() { return InPlace() ? &m_one : m_many.get(); }
+  const CSmiDeclaration* Data() const { return InPlace() ? &m_one : m_many.get(); }
   void MoveToBlock(uint32_t capacity);
   void DestroyStorage() noexcept;
   void TakeFrom(CSmiDeclarations& other) noexcept;  // *this is empty
 
   union {
-    CSmiDeclaration one_;  // alive when in place and size_ is 1
-    std::unique_ptr<CSmiDeclaration[]> many_;  // alive when not in place
+    CSmiDeclaration m_one;  // alive when in place and m_size is 1
+    std::unique_ptr<CSmiDeclaration[]> m_many;  // alive when not in place
   };
-  uint32_t size_ = 0;
-  uint32_t capacity_ = 1;  // 1: in place
+  uint32_t m_size = 0;
+  uint32_t m_capacity = 1;  // 1: in place
 };
 
 // A module: its name and its file. Equal when both are equal.
@@ -273,9 +273,9 @@ class CSmiTree {
 
   // The recursive lock "CSmiTreeProtected critical section"; take it
   // through CSmiTreeProtected.
-  CZubCriticalSection& Lock() { return lock_; }
+  CZubCriticalSection& Lock() { return m_lock; }
 
-  bool IsInitialised() const { return initialised_; }
+  bool IsInitialised() const { return m_initialised; }
   void Reset();
   void ClearLinks();
 
@@ -316,13 +316,13 @@ class CSmiTree {
   void DumpImports() const;
 
   // Read access, in list order.
-  size_t ObjectCount() const { return objects_.size(); }
-  const CSmiObject& ObjectAt(size_t i) const { return *objects_[i]; }
-  CSmiObject& ObjectAt(size_t i) { return *objects_[i]; }
-  size_t TypeCount() const { return types_.size(); }
-  const CSmiObject& TypeAt(size_t i) const { return *types_[i]; }
-  const std::vector<CSmiModuleKey>& Modules() const { return modules_; }
-  const std::vector<CSmiImport>& Imports() const { return imports_; }
+  size_t ObjectCount() const { return m_objects.size(); }
+  const CSmiObject& ObjectAt(size_t i) const { return *m_objects[i]; }
+  CSmiObject& ObjectAt(size_t i) { return *m_objects[i]; }
+  size_t TypeCount() const { return m_types.size(); }
+  const CSmiObject& TypeAt(size_t i) const { return *m_types[i]; }
+  const std::vector<CSmiModuleKey>& Modules() const { return m_modules; }
+  const std::vector<CSmiImport>& Imports() const { return m_imports; }
   void ForEachObject(const std::function<void(const CSmiObject&)>& fn) const;
 
  private:
@@ -341,7 +341,7 @@ class CSmiTree {
   void ClearOidIndex(size_t capacity);
   void GrowOidIndex();
   OidView ViewOf(uint32_t position) const {
-    const SmiOid& oid = objects_[position]->oid;
+    const SmiOid& oid = m_objects[position]->oid;
     return OidView{oid.data(), oid.size()};
   }
   static OidView ViewOf(const SmiOid& oid) { return OidView{oid.data(), oid.size()}; }
@@ -361,8 +361,8 @@ class CSmiTree {
   CSmiObject* FindObjectByName(const std::wstring& name, const CSmiSharedText& module_name,
                                const CSmiSharedText& file_path) const;
 
-  CZubCriticalSection lock_{L"CSmiTreeProtected critical section"};
-  bool initialised_ = false;
+  CZubCriticalSection m_lock{L"CSmiTreeProtected critical section"};
+  bool m_initialised = false;
   // Records live in chunks that never move: one allocation per chunk
   // rather than one per record.
   class RecordStore {
@@ -372,33 +372,33 @@ class CSmiTree {
 
    private:
     static constexpr size_t kChunk = 256;
-    std::vector<std::unique_ptr<CSmiObject[]>> chunks_;
-    size_t used_ = kChunk;  // in the last chunk
+    std::vector<std::unique_ptr<CSmiObject[]>> m_chunks;
+    size_t m_used = kChunk;  // in the last chunk
   };
-  RecordStore records_;
-  std::vector<CSmiObject*> types_;
-  std::vector<CSmiObject*> objects_;
-  std::vector<CSmiModuleKey> modules_;
-  std::vector<CSmiImport> imports_;
+  RecordStore m_records;
+  std::vector<CSmiObject*> m_types;
+  std::vector<CSmiObject*> m_objects;
+  std::vector<CSmiModuleKey> m_modules;
+  std::vector<CSmiImport> m_imports;
 
   // Indexes over the lists above.
   // First complete object of each OID.
-  std::vector<OidSlot> oid_slots_;  // a power of two, at most three quarters full
-  size_t oid_count_ = 0;
-  mutable CSmiNameIndex by_name_;
-  CSmiKeyArena import_keys_;
+  std::vector<OidSlot> m_oid_slots;  // a power of two, at most three quarters full
+  size_t m_oid_count = 0;
+  mutable CSmiNameIndex m_by_name;
+  CSmiKeyArena m_import_keys;
   // After a sort, the name index is renumbered on its next use (old
   // position -> new); empty when it is up to date.
-  mutable std::vector<uint32_t> name_remap_;
-  std::unordered_map<std::string, uint32_t> type_by_name_;  // first type by name (UTF-8)
-  std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> module_set_;
+  mutable std::vector<uint32_t> m_name_remap;
+  std::unordered_map<std::string, uint32_t> m_type_by_name;  // first type by name (UTF-8)
+  std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> m_module_set;
   // Imported symbols by importing module, file and symbol (ImportKey).
-  std::unordered_map<std::string_view, std::vector<uint32_t>> import_by_symbol_;
-  std::string import_key_;  // room for building a key
-  mutable std::string name_key_;  // room for a looked-up name in UTF-8
-  std::vector<uint32_t> unfinalized_imports_;
+  std::unordered_map<std::string_view, std::vector<uint32_t>> m_import_by_symbol;
+  std::string m_import_key;  // room for building a key
+  mutable std::string m_name_key;  // room for a looked-up name in UTF-8
+  std::vector<uint32_t> m_unfinalized_imports;
   // Descriptions of the records above, packed as they come.
-  CSmiTextPacker descriptions_;
+  CSmiTextPacker m_descriptions;
 };
 
 // The process-wide tree, created on first use.
@@ -408,8 +408,8 @@ CSmiTree& SmiTree();
 // Recursive: the owning thread may take it again.
 class CSmiTreeProtected {
  public:
-  explicit CSmiTreeProtected(CSmiTree& tree = SmiTree()) : guard_(tree.Lock()) {}
+  explicit CSmiTreeProtected(CSmiTree& tree = SmiTree()) : m_guard(tree.Lock()) {}
 
  private:
-  CZubLock guard_;
+  CZubLock m_guard;
 };

@@ -27,15 +27,15 @@ class CThreadActionLoadMib : public CZubThreadAction {
   // no thread could be had.
   bool Start(bool reset, const std::vector<CSmiModuleKey>& modules);
   // Cuts a running load short at its next token (the tree is then empty).
-  void Stop() { loader_.Cancel(); }
+  void Stop() { m_loader.Cancel(); }
   // Skip a module that fails and go on (see CSmiLoader::SetKeepGoing).
-  void SetKeepGoing(bool keep_going) { loader_.SetKeepGoing(keep_going); }
-  bool IsRunning() const { return running_.load(std::memory_order_acquire); }
+  void SetKeepGoing(bool keep_going) { m_loader.SetKeepGoing(keep_going); }
+  bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
   // Waits until no load runs and its thread has let the action go; false
   // on time-out.
   bool WaitIdle(uint32_t timeout_ms) const;
   // Loads one module into the tree (the caller holds the tree lock).
-  bool LoadModule(const CSmiModuleKey& key) { return loader_.LoadModule(key); }
+  bool LoadModule(const CSmiModuleKey& key) { return m_loader.LoadModule(key); }
 
   void OnBegin() override;
   void OnAction(uint32_t status, uintptr_t value1, uintptr_t value2, uintptr_t value3) override;
@@ -44,11 +44,11 @@ class CThreadActionLoadMib : public CZubThreadAction {
   void OnException() override {}
 
  private:
-  CSmiTree& tree_;
-  CSmiLoader loader_;
-  std::atomic<bool> running_{false};
-  std::vector<CSmiModuleKey> modules_;
-  bool reset_ = true;
-  mutable std::mutex idle_mutex_;
-  mutable std::condition_variable idle_cv_;
+  CSmiTree& m_tree;
+  CSmiLoader m_loader;
+  std::atomic<bool> m_running{false};
+  std::vector<CSmiModuleKey> m_modules;
+  bool m_reset = true;
+  mutable std::mutex m_idle_mutex;
+  mutable std::condition_variable m_idle_cv;
 };

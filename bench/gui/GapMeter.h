@@ -20,13 +20,13 @@ class GapMeter {
  public:
   using Clock = std::chrono::steady_clock;
 
-  GapMeter() : schedstat_(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)) {
-    ticker_.setTimerType(Qt::PreciseTimer);
-    ticker_.setInterval(1);
-    QObject::connect(&ticker_, &QTimer::timeout, [this] { _tick(); });
+  GapMeter() : m_schedstat(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)) {
+    m_ticker.setTimerType(Qt::PreciseTimer);
+    m_ticker.setInterval(1);
+    QObject::connect(&m_ticker, &QTimer::timeout, [this] { _tick(); });
   }
   ~GapMeter() {
-    if (schedstat_ >= 0) ::close(schedstat_);
+    if (m_schedstat >= 0) ::close(m_schedstat);
   }
   GapMeter(const GapMeter&) = delete;
   GapMeter& operator=(const GapMeter&) = delete;
@@ -36,12 +36,12 @@ class GapMeter {
     longest_cpu_ms = 0;
     longest_wait_ms = 0;
     longest_at_ms = 0;
-    start_ = last_ = Clock::now();
-    last_cpu_ = ThreadCpuMs();
-    last_wait_ = WaitMs();
-    ticker_.start();
+    m_start = m_last = Clock::now();
+    m_last_cpu = ThreadCpuMs();
+    m_last_wait = WaitMs();
+    m_ticker.start();
   }
-  void Stop() { ticker_.stop(); }
+  void Stop() { m_ticker.stop(); }
 
   static double ThreadCpuMs() {
     timespec t{};
@@ -68,7 +68,7 @@ class GapMeter {
   // Time this thread spent on a run queue so far; 0 where not told.
   double WaitMs() const {
     char text[96] = {};
-    if (schedstat_ < 0 || ::pread(schedstat_, text, sizeof text - 1, 0) <= 0) return 0;
+    if (m_schedstat < 0 || ::pread(m_schedstat, text, sizeof text - 1, 0) <= 0) return 0;
     unsigned long long run_ns = 0, wait_ns = 0;
     if (std::sscanf(text, "%llu %llu", &run_ns, &wait_ns) != 2) return 0;
     return static_cast<double>(wait_ns) / 1e6;
@@ -77,21 +77,21 @@ class GapMeter {
     const Clock::time_point now = Clock::now();
     const double cpu = ThreadCpuMs();
     const double wait = WaitMs();
-    const double gap = std::chrono::duration<double, std::milli>(now - last_).count() - 1.0;
+    const double gap = std::chrono::duration<double, std::milli>(now - m_last).count() - 1.0;
     if (gap > longest_ms) {
       longest_ms = gap;
-      longest_cpu_ms = cpu - last_cpu_;
-      longest_wait_ms = wait - last_wait_;
-      longest_at_ms = std::chrono::duration<double, std::milli>(last_ - start_).count();
+      longest_cpu_ms = cpu - m_last_cpu;
+      longest_wait_ms = wait - m_last_wait;
+      longest_at_ms = std::chrono::duration<double, std::milli>(m_last - m_start).count();
     }
-    last_ = now;
-    last_cpu_ = cpu;
-    last_wait_ = wait;
+    m_last = now;
+    m_last_cpu = cpu;
+    m_last_wait = wait;
   }
-  int schedstat_;
-  QTimer ticker_;
-  Clock::time_point start_;
-  Clock::time_point last_;
-  double last_cpu_ = 0;
-  double last_wait_ = 0;
+  int m_schedstat;
+  QTimer m_ticker;
+  Clock::time_point m_start;
+  Clock::time_point m_last;
+  double m_last_cpu = 0;
+  double m_last_wait = 0;
 };

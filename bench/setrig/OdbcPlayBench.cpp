@@ -42,18 +42,18 @@ class Workspace {
   Workspace() {
     std::string pattern = (std::filesystem::temp_directory_path() / "tavelo-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) return;
-    dir_ = pattern;
-    std::ofstream(dir_ / "odbcinst.ini") << "[Bench SQLite3]\nDriver=" << FirstMatch("/usr/lib/*/odbc/libsqlite3odbc.so")
+    m_dir = pattern;
+    std::ofstream(m_dir / "odbcinst.ini") << "[Bench SQLite3]\nDriver=" << FirstMatch("/usr/lib/*/odbc/libsqlite3odbc.so")
                                          << "\n";
-    std::ofstream(dir_ / "odbc.ini").close();
-    ::setenv("ODBCSYSINI", dir_.c_str(), 1);
+    std::ofstream(m_dir / "odbc.ini").close();
+    ::setenv("ODBCSYSINI", m_dir.c_str(), 1);
     ::setenv("ODBCINSTINI", "odbcinst.ini", 1);
-    ::setenv("ODBCINI", (dir_ / "odbc.ini").c_str(), 1);
-    ::setenv("HOME", dir_.c_str(), 1);
-    ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
+    ::setenv("ODBCINI", (m_dir / "odbc.ini").c_str(), 1);
+    ::setenv("HOME", m_dir.c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (m_dir / "state").c_str(), 1);
 
-    std::ofstream go(dir_ / "batches.sql");
-    std::ofstream plain(dir_ / "statements.sql");
+    std::ofstream go(m_dir / "batches.sql");
+    std::ofstream plain(m_dir / "statements.sql");
     const std::string create = "PRAGMA synchronous = OFF";
     const std::string table = "CREATE TABLE agent(id INTEGER, name TEXT, port INTEGER)";
     go << create << "\nGO\n" << table << "\nGO\n";
@@ -67,18 +67,18 @@ class Workspace {
   }
   ~Workspace() {
     std::error_code ec;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+    if (!m_dir.empty()) std::filesystem::remove_all(m_dir, ec);
   }
 
-  std::string Path(const char* name) const { return (dir_ / name).string(); }
+  std::string Path(const char* name) const { return (m_dir / name).string(); }
   void FreshDatabase() const {
     std::error_code ec;
-    std::filesystem::remove(dir_ / "bench.db", ec);
+    std::filesystem::remove(m_dir / "bench.db", ec);
   }
-  bool Ready() const { return !dir_.empty(); }
+  bool Ready() const { return !m_dir.empty(); }
 
  private:
-  std::filesystem::path dir_;
+  std::filesystem::path m_dir;
 };
 
 Workspace& Space() {

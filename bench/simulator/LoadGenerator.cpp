@@ -52,18 +52,18 @@ GetRequest::GetRequest(const std::string& community, const std::vector<uint8_t>&
   std::vector<uint8_t> binding = Tlv(0x30, Tlv(0x30, Cat({Tlv(0x06, oid_der), {0x05, 0x00}})));
   std::vector<uint8_t> pdu = Tlv(0xA0, Cat({id, {0x02, 0x01, 0x00, 0x02, 0x01, 0x00}, binding}));
   std::vector<uint8_t> head = Cat({{0x02, 0x01, 0x01}, Tlv(0x04, std::vector<uint8_t>(community.begin(), community.end()))});
-  bytes_ = Tlv(0x30, Cat({head, pdu}));
+  m_bytes = Tlv(0x30, Cat({head, pdu}));
   // The id's four octets follow the PDU's tag and short length and the
   // id's own tag and length.
-  id_offset_ = bytes_.size() - pdu.size() + 4;
+  m_id_offset = m_bytes.size() - pdu.size() + 4;
 }
 
 void GetRequest::SetRequestId(uint32_t id) {
   id = 0x01000000 | (id & 0x00FFFFFF);
-  bytes_[id_offset_] = static_cast<uint8_t>(id >> 24);
-  bytes_[id_offset_ + 1] = static_cast<uint8_t>(id >> 16);
-  bytes_[id_offset_ + 2] = static_cast<uint8_t>(id >> 8);
-  bytes_[id_offset_ + 3] = static_cast<uint8_t>(id);
+  m_bytes[m_id_offset] = static_cast<uint8_t>(id >> 24);
+  m_bytes[m_id_offset + 1] = static_cast<uint8_t>(id >> 16);
+  m_bytes[m_id_offset + 2] = static_cast<uint8_t>(id >> 8);
+  m_bytes[m_id_offset + 3] = static_cast<uint8_t>(id);
 }
 
 // Answers are taken in batches (recvmmsg, waiting for the first one) and the
@@ -158,13 +158,13 @@ double ProcessCpuSeconds(int pid) {
 }
 
 EchoServer::EchoServer() {
-  fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = Loopback(0);
   socklen_t size = sizeof(address);
-  ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-  port_ = ntohs(address.sin_port);
-  thread_ = std::thread([fd = fd_] {
+  ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &size);
+  m_port = ntohs(address.sin_port);
+  m_thread = std::thread([fd = m_fd] {
     uint8_t data[2048];
     for (;;) {
       sockaddr_in from{};
@@ -177,9 +177,9 @@ EchoServer::EchoServer() {
 }
 
 EchoServer::~EchoServer() {
-  ::shutdown(fd_, SHUT_RDWR);
-  if (thread_.joinable()) thread_.join();
-  ::close(fd_);
+  ::shutdown(m_fd, SHUT_RDWR);
+  if (m_thread.joinable()) m_thread.join();
+  ::close(m_fd);
 }
 
 }  // namespace simbench

@@ -15,11 +15,11 @@ class GetRequest {
  public:
   GetRequest(const std::string& community, const std::vector<uint8_t>& oid_der);
   void SetRequestId(uint32_t id);
-  const std::vector<uint8_t>& bytes() const { return bytes_; }
+  const std::vector<uint8_t>& bytes() const { return m_bytes; }
 
  private:
-  std::vector<uint8_t> bytes_;
-  size_t id_offset_ = 0;
+  std::vector<uint8_t> m_bytes;
+  size_t m_id_offset = 0;
 };
 
 struct LoadResult {
@@ -38,12 +38,12 @@ class EchoServer {
  public:
   EchoServer();
   ~EchoServer();
-  uint16_t port() const { return port_; }
+  uint16_t port() const { return m_port; }
 
  private:
-  int fd_ = -1;
-  uint16_t port_ = 0;
-  std::thread thread_;
+  int m_fd = -1;
+  uint16_t m_port = 0;
+  std::thread m_thread;
 };
 
 // CPU seconds (user + system) used so far by the other threads of this

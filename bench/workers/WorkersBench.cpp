@@ -42,34 +42,34 @@ class CountingView : public CViewWindow {
   }
   intptr_t OnViewMessage(uint32_t message, uintptr_t code, uintptr_t payload) override {
     if (message == MSG_VIEW_WALKER && code == MSG_VIEW_WALKER_DATA) {
-      if (CThreadActionWalker* w = walker.load()) rows_.fetch_add(w->TakeRows(payload).size());
+      if (CThreadActionWalker* w = walker.load()) m_rows.fetch_add(w->TakeRows(payload).size());
     } else if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_DATA) {
-      if (CThreadActionTrapper* t = trapper.load()) traps_.fetch_add(t->TakeTraps(payload).size());
+      if (CThreadActionTrapper* t = trapper.load()) m_traps.fetch_add(t->TakeTraps(payload).size());
     } else if ((message == MSG_VIEW_WALKER && code == MSG_VIEW_WALKER_FINISHED) ||
                (message == MSG_VIEW_TRAPPER && code != MSG_VIEW_TRAPPER_DATA)) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++events_;
-      cv_.notify_all();
+      std::lock_guard<std::mutex> lock(m_mutex);
+      ++m_events;
+      m_cv.notify_all();
     }
     return 0;
   }
   void WaitEvents(uint64_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    cv_.wait_for(lock, std::chrono::seconds(60), [&] { return events_ >= count; });
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cv.wait_for(lock, std::chrono::seconds(60), [&] { return m_events >= count; });
   }
   uint64_t Events() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_events;
   }
-  std::atomic<uint64_t> rows_{0};
-  std::atomic<uint64_t> traps_{0};
+  std::atomic<uint64_t> m_rows{0};
+  std::atomic<uint64_t> m_traps{0};
   std::atomic<CThreadActionWalker*> walker{nullptr};  // whose rows DATA announces
   std::atomic<CThreadActionTrapper*> trapper{nullptr};  // whose traps DATA announces
 
  private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  uint64_t events_ = 0;
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  uint64_t m_events = 0;
 };
 
 struct World {
@@ -115,14 +115,14 @@ void BM_WholeMibWalk(benchmark::State& state) {
   uint64_t rows = 0;
   size_t lines = 0;
   for (auto _ : state) {
-    const uint64_t before = w.view->rows_.load();
+    const uint64_t before = w.view->m_rows.load();
     const uint64_t events = w.view->Events();
     auto start = Clock::now();
     walker.Start(p);
     w.view->WaitEvents(events + 1);
     ours.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     walker.WaitReleased(10000);
-    rows = w.view->rows_.load() - before;
+    rows = w.view->m_rows.load() - before;
 
     std::string out;
     start = Clock::now();
@@ -228,13 +228,13 @@ void BM_TrapIntake(benchmark::State& state) {
       w.view->trapper.store(nullptr);
       return state.SkipWithError("trap port taken");
     }
-    const uint64_t before = w.view->traps_.load();
+    const uint64_t before = w.view->m_traps.load();
     Load(port, rate, seconds, &sent);
     // Let the receiver and the view catch up.
     uint64_t last = 0;
     for (int i = 0; i < 200; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      received = w.view->traps_.load() - before;
+      received = w.view->m_traps.load() - before;
       if (received == sent || (received == last && i > 20)) break;
       last = received;
     }

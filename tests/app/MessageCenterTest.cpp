@@ -33,33 +33,33 @@ class MessageCenterTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CMessageCenter::Clear();
-    ASSERT_TRUE(gui_.StartThread());
+    ASSERT_TRUE(m_gui.StartThread());
   }
   void TearDown() override {
-    gui_.Drain();
+    m_gui.Drain();
     CMessageCenter::Clear();
   }
   // Creates a window on the GUI thread, as views do.
   template <typename W, typename... A>
   std::unique_ptr<W> Make(A&&... args) {
     std::unique_ptr<W> w;
-    gui_.Send([&] { w = std::make_unique<W>(&gui_, std::forward<A>(args)...); });
+    m_gui.Send([&] { w = std::make_unique<W>(&m_gui, std::forward<A>(args)...); });
     return w;
   }
   // A window that notes "name:message/sub-code/payload" in the journal and
   // the thread it ran on, and returns `result`.
   std::unique_ptr<FunctionWindow> Recorder(const std::string& name, intptr_t result) {
     return Make<FunctionWindow>([this, name, result](uint32_t m, uintptr_t s, uintptr_t p) -> intptr_t {
-      std::lock_guard<std::mutex> lock(mutex_);
-      journal_.push_back(name + ":" + std::to_string(m) + "/" + std::to_string(s) + "/" + std::to_string(p));
-      threads_[name] = std::this_thread::get_id();
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_journal.push_back(name + ":" + std::to_string(m) + "/" + std::to_string(s) + "/" + std::to_string(p));
+      m_threads[name] = std::this_thread::get_id();
       return result;
     });
   }
-  CPlainDispatcher gui_;
-  std::vector<std::string> journal_;
-  std::map<std::string, std::thread::id> threads_;
-  std::mutex mutex_;
+  CPlainDispatcher m_gui;
+  std::vector<std::string> m_journal;
+  std::map<std::string, std::thread::id> m_threads;
+  std::mutex m_mutex;
 };
 
 TEST_F(MessageCenterTest, SendRoutesByExactSubCodeAndZeroInListOrder) {
@@ -75,21 +75,21 @@ TEST_F(MessageCenterTest, SendRoutesByExactSubCodeAndZeroInListOrder) {
   size_t handled = 0;
   EXPECT_EQ(SendViewMessage(L"Test", MSG_VIEW_WALKER, 5, 77, &handled), 22);
   EXPECT_EQ(handled, 2u);
-  EXPECT_EQ(journal_, (std::vector<std::string>{"exact:32772/5/77", "any:32772/5/77"}));
-  EXPECT_EQ(threads_["exact"], threads_["any"]);
-  EXPECT_NE(threads_["exact"], std::this_thread::get_id());
+  EXPECT_EQ(m_journal, (std::vector<std::string>{"exact:32772/5/77", "any:32772/5/77"}));
+  EXPECT_EQ(m_threads["exact"], m_threads["any"]);
+  EXPECT_NE(m_threads["exact"], std::this_thread::get_id());
 
-  journal_.clear();
+  m_journal.clear();
   EXPECT_EQ(SendViewMessage(L"Test", MSG_VIEW_WALKER, 4, 0), 33);
-  EXPECT_EQ(journal_, (std::vector<std::string>{"any:32772/4/0", "other:32772/4/0"}));
+  EXPECT_EQ(m_journal, (std::vector<std::string>{"any:32772/4/0", "other:32772/4/0"}));
 
   // Posts take the same route, in the same order, later.
-  journal_.clear();
+  m_journal.clear();
   size_t queued = 0;
   EXPECT_EQ(PostViewMessage(L"Test", MSG_VIEW_WALKER, 5, 9, &queued), 1);
   EXPECT_EQ(queued, 2u);
-  gui_.Drain();
-  EXPECT_EQ(journal_, (std::vector<std::string>{"exact:32772/5/9", "any:32772/5/9"}));
+  m_gui.Drain();
+  EXPECT_EQ(m_journal, (std::vector<std::string>{"exact:32772/5/9", "any:32772/5/9"}));
 }
 
 TEST_F(MessageCenterTest, NoForwarderIsTracedAndReturnsZero) {
@@ -113,7 +113,7 @@ TEST_F(MessageCenterTest, ForwardingIsTracedOncePerWindow) {
   LogCapture log(QLF_PROGRAM_MESSAGES);
   PostViewMessage(L"CThreadActionTrapped", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 0x1234);
   SendViewMessage(L"CViewTrapper", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 0);
-  gui_.Drain();
+  m_gui.Drain();
   EXPECT_EQ(log.CountContaining(L"CThreadActionTrapped is forwarding a post message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_DATA/"),
             2u);
   EXPECT_EQ(log.CountContaining(L"CViewTrapper is forwarding a send message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_FINISHED/"), 1u);
@@ -135,11 +135,11 @@ TEST_F(MessageCenterTest, UnsubscribedAndDestroyedWindowsGetNothing) {
   CMessageCenter::Unsubscribe(a.get());
   EXPECT_EQ(CMessageCenter::Count(), 1u);
   EXPECT_EQ(SendViewMessage(L"T", MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_LOAD_STARTED, 0), 2);
-  EXPECT_EQ(journal_, (std::vector<std::string>{"b:32770/2/0"}));
+  EXPECT_EQ(m_journal, (std::vector<std::string>{"b:32770/2/0"}));
 
   // Destroying a window unsubscribes it; a post to it is then traced as
   // having no forwarder.
-  gui_.Send([&] { b.reset(); });
+  m_gui.Send([&] { b.reset(); });
   LogCapture log(QLF_PROGRAM_MESSAGES);
   PostViewMessage(L"T", MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_LOAD_STARTED, 0);
   EXPECT_EQ(log.CountContaining(L"with no forwarder for a post message"), 1u);
@@ -149,13 +149,13 @@ TEST_F(MessageCenterTest, UnsubscribedAndDestroyedWindowsGetNothing) {
   CMessageCenter::Subscribe(L"D", d.get(), MSG_VIEW_TRAPPER, 0);
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
-  gui_.Post([released] { released.wait(); });
-  gui_.Post([&] { d.reset(); });
-  journal_.clear();
+  m_gui.Post([released] { released.wait(); });
+  m_gui.Post([&] { d.reset(); });
+  m_journal.clear();
   PostViewMessage(L"T", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 6);
   release.set_value();
-  gui_.Drain();
-  EXPECT_TRUE(journal_.empty());
+  m_gui.Drain();
+  EXPECT_TRUE(m_journal.empty());
 }
 
 TEST_F(MessageCenterTest, PostReturnsBeforeTheHandlerRuns) {
@@ -171,7 +171,7 @@ TEST_F(MessageCenterTest, PostReturnsBeforeTheHandlerRuns) {
   for (int i = 0; i < 2; ++i) EXPECT_EQ(PostViewMessage(L"T", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 0), 1);
   EXPECT_EQ(runs.load(), 0);
   gate.set_value();
-  gui_.Drain();
+  m_gui.Drain();
   EXPECT_EQ(runs.load(), 2);
 }
 
@@ -196,7 +196,7 @@ TEST_F(MessageCenterTest, SendFromTheReceiversOwnThreadDoesNotDeadlock) {
   EXPECT_EQ(order, (std::vector<std::string>{"outer", "inner", "outer-after"}));
   // And directly from the GUI thread itself.
   intptr_t direct = 0;
-  gui_.Send([&] { direct = SendViewMessage(L"T", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SIMULATOR, 0); });
+  m_gui.Send([&] { direct = SendViewMessage(L"T", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SIMULATOR, 0); });
   EXPECT_EQ(direct, 5);
 }
 

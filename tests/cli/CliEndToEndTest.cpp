@@ -105,7 +105,7 @@ std::vector<Variable> Variables(const std::string& output) {
 
 class CliAgentTest : public netsnmp::SuiteWithAgent<> {
  protected:
-  Tavelo tavelo_;
+  Tavelo m_tavelo;
 };
 
 }  // namespace
@@ -136,20 +136,20 @@ TEST(CliUsage, WrongArgumentsExitTwoWithAUsageLine) {
 TEST_F(CliAgentTest, GetAgreesWithSnmpgetAndDebugFeaturesShowTheFrames) {
   const std::vector<std::string> oids = {"1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.2.0", "1.3.6.1.2.1.1.8.0",
                                          "1.3.6.1.2.1.2.1.0"};
-  std::vector<std::string> args = {"get", "-On", "-v", "2c", "-d", "snmpframeout,snmpframein", agent_->Target()};
+  std::vector<std::string> args = {"get", "-On", "-v", "2c", "-d", "snmpframeout,snmpframein", m_agent->Target()};
   args.insert(args.end(), oids.begin(), oids.end());
-  const Result r = tavelo_.Run(args);
+  const Result r = m_tavelo.Run(args);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("CThreadActionWalkerGet sent data"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("CThreadActionWalkerGet received data"), std::string::npos) << r.err;
-  std::vector<std::string> peer_args = {"snmpget", "-On", "-Oe", "-v2c", "-c", "tumbol", agent_->Target()};
+  std::vector<std::string> peer_args = {"snmpget", "-On", "-Oe", "-v2c", "-c", "tumbol", m_agent->Target()};
   peer_args.insert(peer_args.end(), oids.begin(), oids.end());
   std::string peer;
   ASSERT_EQ(netsnmp::Run(peer_args, &peer), 0) << peer;
   EXPECT_EQ(Variables(r.out), Variables(peer));
 
   // An exception value is shown, and the command says it did not get a value.
-  const Result missing = tavelo_.Run({"get", "-On", "-v", "2c", agent_->Target(), "1.3.6.1.2.1.1.7.0"});
+  const Result missing = m_tavelo.Run({"get", "-On", "-v", "2c", m_agent->Target(), "1.3.6.1.2.1.1.7.0"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "1.3.6.1.2.1.1.7.0 = No Such Instance: \n");
 }
@@ -172,18 +172,18 @@ TEST_F(CliAgentTest, WalksListWhatSnmpwalkLists) {
     SCOPED_TRACE("v" + c.version + " walk of '" + c.root + "' " + (c.mode.empty() ? "" : c.mode[0]));
     std::vector<std::string> args = {"walk", "-On", "-v", c.version};
     args.insert(args.end(), c.mode.begin(), c.mode.end());
-    args.push_back(agent_->Target());
+    args.push_back(m_agent->Target());
     for (const std::string& oid : {c.root, c.last})
       if (!oid.empty()) args.push_back(oid);
-    const Result r = tavelo_.Run(args);
+    const Result r = m_tavelo.Run(args);
     ASSERT_EQ(r.status, 0) << r.err;
     std::string peer;
-    netsnmp::Run({"snmpwalk", "-On", "-Oe", "-v" + c.version, "-c", "tumbol", agent_->Target(),
+    netsnmp::Run({"snmpwalk", "-On", "-Oe", "-v" + c.version, "-c", "tumbol", m_agent->Target(),
                   c.root.empty() ? ".1" : c.root}, &peer);
     std::vector<Variable> expected = Variables(peer);
     ASSERT_FALSE(expected.empty());
     if (!c.beyond.empty()) {
-      netsnmp::Run({"snmpget", "-On", "-Oe", "-v2c", "-c", "tumbol", agent_->Target(), c.beyond}, &peer);
+      netsnmp::Run({"snmpget", "-On", "-Oe", "-v2c", "-c", "tumbol", m_agent->Target(), c.beyond}, &peer);
       expected.push_back(ReadVariable(Lines(peer).at(0)));
     }
     const std::vector<Variable> ours = Variables(r.out);
@@ -197,12 +197,12 @@ TEST_F(CliAgentTest, WalksListWhatSnmpwalkLists) {
 
 TEST_F(CliAgentTest, AgentErrorsExitOneWithTheErrorOnStderr) {
   // sysDescr is read-only: the agent's error goes to stderr in one line.
-  const Result refused = tavelo_.Run({"set", "-c", "quinsar", agent_->Target(), "1.3.6.1.2.1.1.1.0", "x"});
+  const Result refused = m_tavelo.Run({"set", "-c", "quinsar", m_agent->Target(), "1.3.6.1.2.1.1.1.0", "x"});
   EXPECT_EQ(refused.status, 1);
   EXPECT_TRUE(refused.out.empty());
   EXPECT_NE(refused.err.find("when setting value to OID '1.3.6.1.2.1.1.1.0'"), std::string::npos) << refused.err;
 
-  const Result missing = tavelo_.Run({"get", agent_->Target(), "1.3.6.1.2.1.1.99.0"});
+  const Result missing = m_tavelo.Run({"get", m_agent->Target(), "1.3.6.1.2.1.1.99.0"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("NoSuchName"), std::string::npos) << missing.err;
 }
@@ -305,17 +305,17 @@ TEST_F(CliAgentTest, TypedTextGoesOutAsItsOctetsAndPrintsBackOnOneLine) {
   const std::string line = "1.3.6.1.2.1.1.4.0 = Octet String: ";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
-    const Result set = tavelo_.Run({"set", "-On", "-c", "quinsar", agent_->Target(), "1.3.6.1.2.1.1.4.0", c.typed});
+    const Result set = m_tavelo.Run({"set", "-On", "-c", "quinsar", m_agent->Target(), "1.3.6.1.2.1.1.4.0", c.typed});
     ASSERT_EQ(set.status, 0) << set.err;
     EXPECT_TRUE(set.err.empty()) << "no debug features, nothing on stderr: " << set.err;
     EXPECT_EQ(set.out, line + c.shown + "\n");
     // What the agent holds, as snmpget -Ox shows it: the typed octets.
-    std::string hex = netsnmp::Output({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", "-Ox", agent_->Target(),
+    std::string hex = netsnmp::Output({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", "-Ox", m_agent->Target(),
                                        "1.3.6.1.2.1.1.4.0"});
     std::erase_if(hex, [](char ch) { return std::isspace(static_cast<unsigned char>(ch)) || ch == '"'; });
     EXPECT_EQ(hex, Hex(c.typed));
-    EXPECT_EQ(tavelo_.Run({"get", "-On", agent_->Target(), "1.3.6.1.2.1.1.4.0"}).out, line + c.shown + "\n");
-    const Result walk = tavelo_.Run({"walk", "--tsv", agent_->Target(), "1.3.6.1.2.1.1.4"});
+    EXPECT_EQ(m_tavelo.Run({"get", "-On", m_agent->Target(), "1.3.6.1.2.1.1.4.0"}).out, line + c.shown + "\n");
+    const Result walk = m_tavelo.Run({"walk", "--tsv", m_agent->Target(), "1.3.6.1.2.1.1.4"});
     EXPECT_EQ(walk.out, std::string("1.3.6.1.2.1.1.4.0\tOctet String\t") + c.tsv + "\n");
   }
 }
@@ -431,18 +431,18 @@ std::vector<std::string> PeerNames(const std::string& output) {
 }  // namespace
 
 TEST_F(CliAgentTest, DefaultOutputNamesVariablesAsSnmpwalkWithTheIetfModules) {
-  const std::string ietf = IetfMibFolder(tavelo_.Dir());
+  const std::string ietf = IetfMibFolder(m_tavelo.Dir());
   if (ietf.empty()) GTEST_SKIP() << "no MIB collection at " << TAVELO_MIBS_DIR;
   for (const char* style : {"", "-Os"}) {
     for (const char* group : {"1.3.6.1.2.1.1", "1.3.6.1.2.1.2"}) {
       SCOPED_TRACE(std::string(group) + " " + style);
-      std::vector<std::string> args = {"walk", "-v", "2c", agent_->Target(), group};
+      std::vector<std::string> args = {"walk", "-v", "2c", m_agent->Target(), group};
       if (*style != 0) args.insert(args.begin() + 1, style);
-      const Result r = tavelo_.Run(args);
+      const Result r = m_tavelo.Run(args);
       ASSERT_EQ(r.status, 0) << r.err;
       std::vector<std::string> peer_args = {"snmpwalk", "-M", ietf, "-m", "ALL", "-v2c", "-c", "tumbol"};
       if (*style != 0) peer_args.push_back(style);
-      peer_args.insert(peer_args.end(), {agent_->Target(), group});
+      peer_args.insert(peer_args.end(), {m_agent->Target(), group});
       std::string peer;
       ASSERT_EQ(netsnmp::Run(peer_args, &peer), 0) << peer;
       const auto expected = PeerNames(peer);
@@ -451,13 +451,13 @@ TEST_F(CliAgentTest, DefaultOutputNamesVariablesAsSnmpwalkWithTheIetfModules) {
     }
   }
   // A get names its variables the same way; OID values are named too.
-  const Result get = tavelo_.Run({"get", agent_->Target(), "1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.2.2.1.1.1"});
+  const Result get = m_tavelo.Run({"get", m_agent->Target(), "1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.2.2.1.1.1"});
   ASSERT_EQ(get.status, 0) << get.err;
   EXPECT_EQ(Oids(get.out), (std::vector<std::string>{"SNMPv2-MIB::sysName.0", "IF-MIB::ifIndex.1"}));
-  const Result oid_value = tavelo_.Run({"get", "-Os", agent_->Target(), "1.3.6.1.2.1.1.9.1.2.1"});
+  const Result oid_value = m_tavelo.Run({"get", "-Os", m_agent->Target(), "1.3.6.1.2.1.1.9.1.2.1"});
   EXPECT_EQ(oid_value.out.rfind("sysORID.1 = Object Identifier: ", 0), 0u) << oid_value.out;
   EXPECT_EQ(oid_value.out.find(" 1.3.6"), std::string::npos) << "the value is named: " << oid_value.out;
-  const Result tsv = tavelo_.Run({"get", "--tsv", agent_->Target(), "sysName.0"});
+  const Result tsv = m_tavelo.Run({"get", "--tsv", m_agent->Target(), "sysName.0"});
   EXPECT_EQ(tsv.out.rfind("1.3.6.1.2.1.1.5.0\tOctet String\t", 0), 0u) << "--tsv keeps dotted OIDs: " << tsv.out;
 }
 
@@ -465,7 +465,7 @@ TEST_F(CliAgentTest, NamesAreAcceptedWhereverAnOidIs) {
   struct Case {
     std::vector<std::string> named, dotted;  // the same command with names and with dotted OIDs
   };
-  const std::string t = agent_->Target();
+  const std::string t = m_agent->Target();
   const Case cases[] = {
       {{"get", t, "sysDescr.0", "SNMPv2-MIB::sysUpTime.0", "ifDescr.1"},
        {"get", t, "1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.3.0", "1.3.6.1.2.1.2.2.1.2.1"}},
@@ -479,8 +479,8 @@ TEST_F(CliAgentTest, NamesAreAcceptedWhereverAnOidIs) {
     auto named = c.named, dotted = c.dotted;
     named.insert(named.begin() + 1, "-On");
     dotted.insert(dotted.begin() + 1, "-On");
-    const Result a = tavelo_.Run(named);
-    const Result b = tavelo_.Run(dotted);
+    const Result a = m_tavelo.Run(named);
+    const Result b = m_tavelo.Run(dotted);
     ASSERT_EQ(a.status, 0) << a.err;
     EXPECT_FALSE(a.out.empty());
     EXPECT_EQ(Oids(a.out), Oids(b.out));
@@ -492,7 +492,7 @@ TEST_F(CliAgentTest, NamesAreAcceptedWhereverAnOidIs) {
       {{"walk", t, "1.3", "noSuchName"}, "tavelo walk: unknown name noSuchName\n"},
   };
   for (const auto& [args, error] : refused) {
-    const Result r = tavelo_.Run(args);
+    const Result r = m_tavelo.Run(args);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.rfind(error, 0), 0u) << r.err;
   }

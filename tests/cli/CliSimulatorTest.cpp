@@ -28,29 +28,29 @@ std::string Variables(const std::string& walk) {
 class Served {
  public:
   explicit Served(std::string file, std::string community = "public")
-      : file_(std::move(file)), community_(std::move(community)), port_(netsnmp::FreeUdpPort()) {}
+      : m_file(std::move(file)), m_community(std::move(community)), m_port(netsnmp::FreeUdpPort()) {}
   ~Served() { Stop(); }
   bool Start() {
-    tavelo_.Launch({"simulate", "-p", std::to_string(port_), file_});
-    return tavelo_.WaitForStderr("answers on UDP port");
+    m_tavelo.Launch({"simulate", "-p", std::to_string(m_port), m_file});
+    return m_tavelo.WaitForStderr("answers on UDP port");
   }
   int Stop() {
-    tavelo_.Interrupt();
-    return tavelo_.Wait().status;
+    m_tavelo.Interrupt();
+    return m_tavelo.Wait().status;
   }
   std::string Tool(const std::string& tool, const std::string& version, std::vector<std::string> args,
                    const std::string& community = "") {
-    const std::string& c = community.empty() ? community_ : community;
+    const std::string& c = community.empty() ? m_community : community;
     args.insert(args.begin(), {tool, "-v" + version, "-c", c, "-On", "-t", "1", "-r", "1",
-                               "127.0.0.1:" + std::to_string(port_)});
+                               "127.0.0.1:" + std::to_string(m_port)});
     return netsnmp::Output(args);
   }
 
  private:
-  std::string file_;
-  std::string community_;
-  uint16_t port_;
-  Tavelo tavelo_;
+  std::string m_file;
+  std::string m_community;
+  uint16_t m_port;
+  Tavelo m_tavelo;
 };
 
 }  // namespace

@@ -30,21 +30,21 @@ class Tavelo {
   void Launch(const std::vector<std::string>& args) {
     std::vector<std::string> all = {TAVELO_CLI_PATH};
     all.insert(all.end(), args.begin(), args.end());
-    pid_ = netsnmp::Spawn(all, Dir() + "/out", Dir() + "/err");
+    m_pid = netsnmp::Spawn(all, Dir() + "/out", Dir() + "/err");
   }
   Result Wait() {
     Result r;
-    if (pid_ <= 0) return r;
+    if (m_pid <= 0) return r;
     int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
+    waitpid(m_pid, &status, 0);
+    m_pid = -1;
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = netsnmp::ReadAll(Dir() + "/out");
     r.err = Stderr();
     return r;
   }
   void Interrupt() {
-    if (pid_ > 0) kill(pid_, SIGINT);
+    if (m_pid > 0) kill(m_pid, SIGINT);
   }
   std::string Stderr() const { return netsnmp::ReadAll(Dir() + "/err"); }
   // Waits until the running program has written text to standard error.
@@ -55,11 +55,11 @@ class Tavelo {
     }
     return false;
   }
-  std::string Dir() const { return home_.str(); }
+  std::string Dir() const { return m_home.str(); }
 
  private:
-  TempHome home_;  // settings and logs of the runs stay in the test's own folder
-  pid_t pid_ = -1;
+  TempHome m_home;  // settings and logs of the runs stay in the test's own folder
+  pid_t m_pid = -1;
 };
 
 }  // namespace

@@ -20,7 +20,7 @@ class LogCapture {
   };
 
   // Captures with the given feature mask; the previous mask comes back after.
-  explicit LogCapture(uint32_t mask = 0xFFFFFFFFu) : old_mask_(QuillogGetFeatureLevel()) {
+  explicit LogCapture(uint32_t mask = 0xFFFFFFFFu) : m_old_mask(QuillogGetFeatureLevel()) {
     Instance() = this;
     QuillogSetFeatureLevel(mask);
     QuillogSetPoster(&LogCapture::Post);
@@ -30,7 +30,7 @@ class LogCapture {
   ~LogCapture() {
     QuillogPostSendMessageDisable();
     QuillogSetPoster(nullptr);
-    QuillogSetFeatureLevel(old_mask_);
+    QuillogSetFeatureLevel(m_old_mask);
     Instance() = nullptr;
   }
   LogCapture(const LogCapture&) = delete;
@@ -106,7 +106,7 @@ class LogCapture {
     return true;
   }
 
-  uint32_t old_mask_;
+  uint32_t m_old_mask;
   mutable std::mutex m_mutex;
   mutable std::condition_variable m_cv;
   std::vector<Record> m_records;

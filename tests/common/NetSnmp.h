@@ -140,57 +140,57 @@ inline const char* const kWalkViewConfig =
 class Agent {
  public:
   explicit Agent(std::string config = kWalkViewConfig, std::string community = "tumbol")
-      : config_(std::move(config)), community_(std::move(community)) {
+      : m_config(std::move(config)), m_community(std::move(community)) {
     char pattern[] = "/tmp/tavelo-snmpd-XXXXXX";
-    dir_ = mkdtemp(pattern);
+    m_dir = mkdtemp(pattern);
     setenv("MIBS", "", 1);  // numeric OIDs only: no MIB loading noise
-    setenv("SNMP_PERSISTENT_DIR", (dir_ + "/persist").c_str(), 1);
+    setenv("SNMP_PERSISTENT_DIR", (m_dir + "/persist").c_str(), 1);
   }
   ~Agent() {
     Stop();
     std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
+    std::filesystem::remove_all(m_dir, ec);
   }
   Agent(const Agent&) = delete;
   Agent& operator=(const Agent&) = delete;
 
   bool Start() {
     for (int attempt = 0; attempt < 3; ++attempt) {
-      port_ = FreeUdpPort();
-      std::ofstream(dir_ + "/snmpd.conf") << config_;
-      pid_ = Spawn({"snmpd", "-f", "-Lo", "-C", "-c", dir_ + "/snmpd.conf", "udp:127.0.0.1:" + std::to_string(port_)},
-                   dir_ + "/snmpd.log");
-      if (pid_ <= 0) return false;
+      m_port = FreeUdpPort();
+      std::ofstream(m_dir + "/snmpd.conf") << m_config;
+      m_pid = Spawn({"snmpd", "-f", "-Lo", "-C", "-c", m_dir + "/snmpd.conf", "udp:127.0.0.1:" + std::to_string(m_port)},
+                   m_dir + "/snmpd.log");
+      if (m_pid <= 0) return false;
       for (int i = 0; i < 100; ++i) {
         std::string out;
-        if (Run({"snmpget", "-v2c", "-c", community_, "-t", "0.1", "-r", "0", "-On", Target(), ".1.3.6.1.2.1.1.1.0"},
+        if (Run({"snmpget", "-v2c", "-c", m_community, "-t", "0.1", "-r", "0", "-On", Target(), ".1.3.6.1.2.1.1.1.0"},
                 &out) == 0)
           return true;
         int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) break;  // it died (port taken?)
+        if (waitpid(m_pid, &status, WNOHANG) == m_pid) break;  // it died (port taken?)
       }
       Stop();
     }
     return false;
   }
   void Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGTERM);
     int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
+    waitpid(m_pid, &status, 0);
+    m_pid = -1;
   }
-  uint16_t Port() const { return port_; }
-  pid_t Pid() const { return pid_; }
-  std::string Target() const { return "127.0.0.1:" + std::to_string(port_); }
-  std::string Log() const { return ReadAll(dir_ + "/snmpd.log"); }
+  uint16_t Port() const { return m_port; }
+  pid_t Pid() const { return m_pid; }
+  std::string Target() const { return "127.0.0.1:" + std::to_string(m_port); }
+  std::string Log() const { return ReadAll(m_dir + "/snmpd.log"); }
 
  private:
-  std::string config_;
-  std::string community_;
-  std::string dir_;
-  uint16_t port_ = 0;
-  pid_t pid_ = -1;
+  std::string m_config;
+  std::string m_community;
+  std::string m_dir;
+  uint16_t m_port = 0;
+  pid_t m_pid = -1;
 };
 
 // A test suite whose tests share one snmpd, started once for the suite.
@@ -198,11 +198,11 @@ template <typename Base = ::testing::Test>
 class SuiteWithAgent : public Base {
  protected:
   static void SetUpTestSuite() {
-    agent_ = std::make_unique<Agent>();
-    ASSERT_TRUE(agent_->Start()) << agent_->Log();
+    m_agent = std::make_unique<Agent>();
+    ASSERT_TRUE(m_agent->Start()) << m_agent->Log();
   }
-  static void TearDownTestSuite() { agent_.reset(); }
-  static inline std::unique_ptr<Agent> agent_;
+  static void TearDownTestSuite() { m_agent.reset(); }
+  static inline std::unique_ptr<Agent> m_agent;
 };
 
 }  // namespace netsnmp

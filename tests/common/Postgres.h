@@ -50,49 +50,49 @@ class Server {
   bool Start(std::string* error) {
     glob_t found{};
     if (::glob("/usr/lib/postgresql/*/bin/initdb", 0, nullptr, &found) == 0) {
-      bin_ = std::filesystem::path(found.gl_pathv[found.gl_pathc - 1]).parent_path().string();
+      m_bin = std::filesystem::path(found.gl_pathv[found.gl_pathc - 1]).parent_path().string();
     }
     ::globfree(&found);
-    if (bin_.empty()) return Fail(error, "no PostgreSQL programs under /usr/lib/postgresql/*/bin");
-    ::chmod(dir_.str().c_str(), 0755);
-    for (const char* sub : {"data", "run"}) std::filesystem::create_directories(dir_.path() / sub);
-    std::ofstream(dir_.str("run/pw")) << password_ << "\n";
+    if (m_bin.empty()) return Fail(error, "no PostgreSQL programs under /usr/lib/postgresql/*/bin");
+    ::chmod(m_dir.str().c_str(), 0755);
+    for (const char* sub : {"data", "run"}) std::filesystem::create_directories(m_dir.path() / sub);
+    std::ofstream(m_dir.str("run/pw")) << m_password << "\n";
     if (!GiveToServerUser()) return Fail(error, "cannot hand the folder to the postgres user");
-    if (AsServer({"initdb", "-D", dir_.str("data"), "-U", user_, "--pwfile=" + dir_.str("run/pw"), "-A",
+    if (AsServer({"initdb", "-D", m_dir.str("data"), "-U", m_user, "--pwfile=" + m_dir.str("run/pw"), "-A",
                   "scram-sha-256", "-E", "UTF8", "--no-sync"},
                  error, 120) != 0) {
       return Fail(error, "initdb failed: " + *error);
     }
-    for (int attempt = 0; attempt < 3 && !running_; ++attempt) {  // a taken TCP port fails the start
-      port_ = netsnmp::FreeUdpPort();
-      const std::string options = "-p " + std::to_string(port_) + " -k " + dir_.str("run") +
+    for (int attempt = 0; attempt < 3 && !m_running; ++attempt) {  // a taken TCP port fails the start
+      m_port = netsnmp::FreeUdpPort();
+      const std::string options = "-p " + std::to_string(m_port) + " -k " + m_dir.str("run") +
                                   " -c listen_addresses=127.0.0.1 -c fsync=off";
-      running_ = AsServer({"pg_ctl", "-D", dir_.str("data"), "-l", dir_.str("run/server.log"), "-w", "-t", "60",
+      m_running = AsServer({"pg_ctl", "-D", m_dir.str("data"), "-l", m_dir.str("run/server.log"), "-w", "-t", "60",
                            "-o", options, "start"},
                           error, 90) == 0;
     }
-    if (!running_) return Fail(error, *error + netsnmp::ReadAll(dir_.str("run/server.log")));
-    return Psql("postgres", "CREATE DATABASE " + user_, error) == 0;
+    if (!m_running) return Fail(error, *error + netsnmp::ReadAll(m_dir.str("run/server.log")));
+    return Psql("postgres", "CREATE DATABASE " + m_user, error) == 0;
   }
 
   void Stop() {
-    if (!running_) return;
+    if (!m_running) return;
     std::string output;
-    AsServer({"pg_ctl", "-D", dir_.str("data"), "-m", "fast", "-w", "-t", "60", "stop"}, &output, 90);
-    running_ = false;
+    AsServer({"pg_ctl", "-D", m_dir.str("data"), "-m", "fast", "-w", "-t", "60", "stop"}, &output, 90);
+    m_running = false;
   }
 
   // Runs SQL with psql; rows one a line, fields separated by '|'.
   int Psql(const std::string& database, const std::string& sql, std::string* output) const {
-    return Run({"env", "PGPASSWORD=" + password_, "PGCONNECT_TIMEOUT=10", bin_ + "/psql", "-X", "-q", "-A", "-t",
-                "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p", std::to_string(port_), "-U", user_, "-d",
+    return Run({"env", "PGPASSWORD=" + m_password, "PGCONNECT_TIMEOUT=10", m_bin + "/psql", "-X", "-q", "-A", "-t",
+                "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p", std::to_string(m_port), "-U", m_user, "-d",
                 database, "-c", sql},
                output, 60);
   }
 
-  uint16_t port() const { return port_; }
-  const std::string& user() const { return user_; }
-  const std::string& password() const { return password_; }
+  uint16_t port() const { return m_port; }
+  const std::string& user() const { return m_user; }
+  const std::string& password() const { return m_password; }
 
  private:
   static bool Fail(std::string* error, const std::string& why) {
@@ -105,24 +105,24 @@ class Server {
     const passwd* pw = ::getpwnam("postgres");
     if (pw == nullptr) return false;
     for (const char* sub : {"data", "run", "run/pw"}) {
-      if (::chown(dir_.str(sub).c_str(), pw->pw_uid, pw->pw_gid) != 0) return false;
+      if (::chown(m_dir.str(sub).c_str(), pw->pw_uid, pw->pw_gid) != 0) return false;
     }
-    return ::chmod(dir_.str("data").c_str(), 0700) == 0;
+    return ::chmod(m_dir.str("data").c_str(), 0700) == 0;
   }
 
   // Runs one of the server's programs, as `postgres` when we are root.
   int AsServer(std::vector<std::string> args, std::string* output, int timeout_s) const {
-    args[0] = bin_ + "/" + args[0];
+    args[0] = m_bin + "/" + args[0];
     if (::geteuid() == 0) args.insert(args.begin(), {"runuser", "-u", "postgres", "--"});
     return Run(args, output, timeout_s);
   }
 
-  TempDir dir_;
-  std::string bin_;
-  std::string user_ = "tavelo";
-  std::string password_ = "Pg-s3cret;word";
-  uint16_t port_ = 0;
-  bool running_ = false;
+  TempDir m_dir;
+  std::string m_bin;
+  std::string m_user = "tavelo";
+  std::string m_password = "Pg-s3cret;word";
+  uint16_t m_port = 0;
+  bool m_running = false;
 };
 
 }  // namespace pgtest

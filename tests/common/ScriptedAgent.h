@@ -133,48 +133,48 @@ class Agent {
   // What to send back for a request: any number of datagrams.
   using Script = std::function<std::vector<Bytes>(const Request&)>;
 
-  explicit Agent(Script script) : script_(std::move(script)), thread_([this] { Loop(); }) {}
+  explicit Agent(Script script) : m_script(std::move(script)), m_thread([this] { Loop(); }) {}
   ~Agent() {
-    stop_ = true;
-    thread_.join();
+    m_stop = true;
+    m_thread.join();
   }
   Agent(const Agent&) = delete;
   Agent& operator=(const Agent&) = delete;
 
-  uint16_t Port() const { return socket_.Port(); }
-  std::string Target() const { return socket_.Target(); }
-  int Requests() const { return requests_; }
+  uint16_t Port() const { return m_socket.Port(); }
+  std::string Target() const { return m_socket.Target(); }
+  int Requests() const { return m_requests; }
   std::vector<Request> Seen() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return seen_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_seen;
   }
 
  private:
   void Loop() {
-    while (!stop_) {
+    while (!m_stop) {
       sockaddr_in from{};
-      auto datagram = socket_.Receive(10, &from);
+      auto datagram = m_socket.Receive(10, &from);
       if (!datagram) continue;
       Request request;
       if (!ParseRequest(*datagram, &request)) continue;
-      request.number = requests_ + 1;
+      request.number = m_requests + 1;
       {
-        std::lock_guard<std::mutex> lock(mutex_);
-        seen_.push_back(request);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_seen.push_back(request);
       }
-      const std::vector<Bytes> answers = script_(request);
-      ++requests_;  // counted once the answers are decided, before any is seen
-      for (const Bytes& answer : answers) socket_.SendTo(from, answer);
+      const std::vector<Bytes> answers = m_script(request);
+      ++m_requests;  // counted once the answers are decided, before any is seen
+      for (const Bytes& answer : answers) m_socket.SendTo(from, answer);
     }
   }
 
-  Script script_;
-  TestUdpSocket socket_;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> requests_{0};
-  mutable std::mutex mutex_;
-  std::vector<Request> seen_;
-  std::thread thread_;
+  Script m_script;
+  TestUdpSocket m_socket;
+  std::atomic<bool> m_stop{false};
+  std::atomic<int> m_requests{0};
+  mutable std::mutex m_mutex;
+  std::vector<Request> m_seen;
+  std::thread m_thread;
 };
 
 // A Response with any number of bindings and zero error fields.

@@ -12,24 +12,24 @@ namespace simfile {
 class FileBuilder {
  public:
   FileBuilder& Raw(const std::string& bytes) {
-    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
     return *this;
   }
   FileBuilder& U32(uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i) m_bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
     return *this;
   }
   FileBuilder& Bool(uint8_t v) {
-    bytes_.push_back(v);
+    m_bytes.push_back(v);
     return *this;
   }
   // ASCII / BMP text only.
   FileBuilder& Str(const std::wstring& text) {
-    bytes_.push_back(static_cast<uint8_t>(text.size()));
-    bytes_.push_back(static_cast<uint8_t>(text.size() >> 8));
+    m_bytes.push_back(static_cast<uint8_t>(text.size()));
+    m_bytes.push_back(static_cast<uint8_t>(text.size() >> 8));
     for (wchar_t c : text) {
-      bytes_.push_back(static_cast<uint8_t>(c));
-      bytes_.push_back(static_cast<uint8_t>(static_cast<uint32_t>(c) >> 8));
+      m_bytes.push_back(static_cast<uint8_t>(c));
+      m_bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(c) >> 8));
     }
     return *this;
   }
@@ -41,14 +41,14 @@ class FileBuilder {
   FileBuilder& Value(const std::wstring& oid, uint32_t type, const std::wstring& value) {
     return Str(oid).U32(type).Str(value);
   }
-  const std::vector<uint8_t>& bytes() const { return bytes_; }
+  const std::vector<uint8_t>& bytes() const { return m_bytes; }
   void WriteTo(const std::string& path) const {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
+    out.write(reinterpret_cast<const char*>(m_bytes.data()), static_cast<std::streamsize>(m_bytes.size()));
   }
 
  private:
-  std::vector<uint8_t> bytes_;
+  std::vector<uint8_t> m_bytes;
 };
 
 }  // namespace simfile

@@ -24,26 +24,26 @@ class TempDir {
  public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "tavelo-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
   }
   ~TempDir() {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
+    fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(m_path, ec);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return m_path; }
   // The path of a child (ASCII names), as text.
-  std::string str(const std::string& child = "") const { return (child.empty() ? path_ : path_ / child).string(); }
+  std::string str(const std::string& child = "") const { return (child.empty() ? m_path : m_path / child).string(); }
   std::wstring wpath(const std::string& child = "") const {
-    return (child.empty() ? path_ : path_ / child).wstring();
+    return (child.empty() ? m_path : m_path / child).wstring();
   }
 
  private:
-  std::filesystem::path path_;
+  std::filesystem::path m_path;
 };
 
 // HOME and the XDG folders point into a temporary folder while alive, so

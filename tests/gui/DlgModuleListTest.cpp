@@ -29,12 +29,12 @@ class DlgModuleListTest : public ::testing::Test {
   void SetUp() override {
     if (!std::filesystem::is_directory(TAVELO_MIBS_DIR)) GTEST_SKIP() << "no MIB folder at " << TAVELO_MIBS_DIR;
     SetMibSearchFolders({quillog::Utf8ToWide(TAVELO_MIBS_DIR)});
-    CSmiLoader loader(tree_);
+    CSmiLoader loader(m_tree);
     ASSERT_TRUE(loader.Load(ModuleKeysFromList(L"SNMPv2-MIB"), true, 1)) << quillog::WideToUtf8(loader.ErrorText());
   }
   // An editor that writes the file it was given into `out`.
   std::string FakeEditor(const std::string& out) {
-    const std::string script = home_.str("editor.sh");
+    const std::string script = m_home.str("editor.sh");
     std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << out << ".tmp' && mv '" << out << ".tmp' '" << out
                           << "'\n";
     ::chmod(script.c_str(), 0755);
@@ -46,8 +46,8 @@ class DlgModuleListTest : public ::testing::Test {
     return -1;
   }
 
-  TempHome home_;
-  CSmiTree tree_;
+  TempHome m_home;
+  CSmiTree m_tree;
 };
 
 std::string ReadAll(const std::string& path) {
@@ -62,13 +62,13 @@ std::string ReadAll(const std::string& path) {
 TEST_F(DlgModuleListTest, ListsEveryModuleWithItsFileAndTheCounters) {
   size_t modules = 0, types = 0, objects = 0;
   {
-    CSmiTreeProtected lock(tree_);
-    modules = tree_.Modules().size();
-    types = tree_.TypeCount();
-    objects = tree_.ObjectCount();
+    CSmiTreeProtected lock(m_tree);
+    modules = m_tree.Modules().size();
+    types = m_tree.TypeCount();
+    objects = m_tree.ObjectCount();
   }
   ASSERT_GE(modules, 2u) << "SNMPv2-MIB and what it imports";
-  CDlgModuleList dialog(tree_);
+  CDlgModuleList dialog(m_tree);
   EXPECT_EQ(dialog.List()->RowCount(), static_cast<int>(modules));
   EXPECT_EQ(dialog.ModulesLabel()->text(), QStringLiteral("%1 MIB modules").arg(modules));
   EXPECT_EQ(dialog.TypesLabel()->text(), QStringLiteral("%1 MIB types").arg(types));
@@ -87,9 +87,9 @@ TEST_F(DlgModuleListTest, ListsEveryModuleWithItsFileAndTheCounters) {
 }
 
 TEST_F(DlgModuleListTest, EditOpensTheSelectedRowsFileInTheEditorOrLogsWhyNot) {
-  const std::string out = home_.str("opened.txt");
+  const std::string out = m_home.str("opened.txt");
   ASSERT_TRUE(WriteSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR, quillog::Utf8ToWide(FakeEditor(out))));
-  CDlgModuleList dialog(tree_);
+  CDlgModuleList dialog(m_tree);
   dialog.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
   EXPECT_FALSE(dialog.EditButton()->isVisible()) << "Edit shown before a row was clicked";
@@ -119,12 +119,12 @@ TEST_F(DlgModuleListTest, WhileALoadHoldsTheTreeTheDialogWaitsWithoutBlocking) {
   std::atomic<bool> held{false};
   std::atomic<bool> release{false};
   std::thread loader([&] {
-    CSmiTreeProtected lock(tree_);
+    CSmiTreeProtected lock(m_tree);
     held = true;
     WaitUntil([&] { return release.load(); }, 10000);
   });
   if (WaitUntil([&] { return held.load(); }, 5000)) {
-    CDlgModuleList dialog(tree_);  // must not wait for the load
+    CDlgModuleList dialog(m_tree);  // must not wait for the load
     EXPECT_EQ(dialog.List()->RowCount(), 0);
     EXPECT_EQ(dialog.List()->EmptyText(), "MIB modules are being loaded...");
     release = true;

@@ -54,27 +54,27 @@ inline bool ShowActive(QWidget& window) {
 template <typename Dialog>
 class ModalWatcher {
  public:
-  explicit ModalWatcher(std::function<void(Dialog&)> act) : act_(std::move(act)) {
-    QObject::connect(&poll_, &QTimer::timeout, [this] {
+  explicit ModalWatcher(std::function<void(Dialog&)> act) : m_act(std::move(act)) {
+    QObject::connect(&m_poll, &QTimer::timeout, [this] {
       auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget());
-      if (dialog == nullptr || seen_) return;
-      seen_ = true;
-      act_(*dialog);
+      if (dialog == nullptr || m_seen) return;
+      m_seen = true;
+      m_act(*dialog);
     });
-    poll_.start(10);
-    guard_.setSingleShot(true);
-    QObject::connect(&guard_, &QTimer::timeout, [] {
+    m_poll.start(10);
+    m_guard.setSingleShot(true);
+    QObject::connect(&m_guard, &QTimer::timeout, [] {
       if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) open->reject();
     });
-    guard_.start(10000);
+    m_guard.start(10000);
   }
-  bool Seen() const { return seen_; }
+  bool Seen() const { return m_seen; }
 
  private:
-  std::function<void(Dialog&)> act_;
-  QTimer poll_;
-  QTimer guard_;
-  bool seen_ = false;
+  std::function<void(Dialog&)> m_act;
+  QTimer m_poll;
+  QTimer m_guard;
+  bool m_seen = false;
 };
 
 // Ends the test program with a message when a step that must not hang has
@@ -82,42 +82,42 @@ class ModalWatcher {
 class Watchdog {
  public:
   Watchdog(const char* what, int timeout_ms)
-      : thread_([this, what, timeout_ms] {
-          std::unique_lock<std::mutex> lock(mutex_);
-          if (cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return done_; })) return;
+      : m_thread([this, what, timeout_ms] {
+          std::unique_lock<std::mutex> lock(m_mutex);
+          if (m_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return m_done; })) return;
           std::fprintf(stderr, "Watchdog: %s did not finish within %d ms (deadlock?)\n", what, timeout_ms);
           std::abort();
         }) {}
   ~Watchdog() {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_done = true;
     }
-    cv_.notify_all();
-    thread_.join();
+    m_cv.notify_all();
+    m_thread.join();
   }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool done_ = false;
-  std::thread thread_;
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  bool m_done = false;
+  std::thread m_thread;
 };
 
 class GuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    home_ = std::make_unique<TempHome>();
-    dispatcher_ = std::make_unique<CQtDispatcher>();
+    m_home = std::make_unique<TempHome>();
+    m_dispatcher = std::make_unique<CQtDispatcher>();
   }
   void TearDown() override {
-    dispatcher_->Quit();
+    m_dispatcher->Quit();
     // Nothing of one test may reach the next one.
     CMessageCenter::Clear();
-    dispatcher_.reset();
-    home_.reset();
+    m_dispatcher.reset();
+    m_home.reset();
   }
 
-  std::unique_ptr<TempHome> home_;
-  std::unique_ptr<CQtDispatcher> dispatcher_;
+  std::unique_ptr<TempHome> m_home;
+  std::unique_ptr<CQtDispatcher> m_dispatcher;
 };

@@ -18,15 +18,15 @@
 class MainFrameTest : public GuiTest {
  protected:
   void TearDown() override {
-    frame_.reset();
+    m_frame.reset();
     GuiTest::TearDown();
   }
   CMainFrame* Open() {
-    frame_ = std::make_unique<CMainFrame>(dispatcher_.get());
-    return frame_.get();
+    m_frame = std::make_unique<CMainFrame>(m_dispatcher.get());
+    return m_frame.get();
   }
-  QAction* Item(uint32_t command) { return frame_->Menu()->Actions(command).front(); }
-  CViewPlaceholder* Placeholder(int tab) { return qobject_cast<CViewPlaceholder*>(frame_->TabbedView()->View(tab)); }
+  QAction* Item(uint32_t command) { return m_frame->Menu()->Actions(command).front(); }
+  CViewPlaceholder* Placeholder(int tab) { return qobject_cast<CViewPlaceholder*>(m_frame->TabbedView()->View(tab)); }
   // What every placeholder received (tools with their real view have none).
   std::vector<uint32_t> AllReceived() {
     std::vector<uint32_t> all;
@@ -36,7 +36,7 @@ class MainFrameTest : public GuiTest {
     return all;
   }
 
-  std::unique_ptr<CMainFrame> frame_;
+  std::unique_ptr<CMainFrame> m_frame;
 };
 
 TEST_F(MainFrameTest, StartsFromTheStoredSettings) {
@@ -56,24 +56,24 @@ TEST_F(MainFrameTest, StartsFromTheStoredSettings) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    frame_.reset();
-    home_ = std::make_unique<TempHome>();
+    m_frame.reset();
+    m_home = std::make_unique<TempHome>();
     for (auto [setting, value] : c.stored) ASSERT_TRUE(WriteSettingDword(setting, -1, value));
     Open();
-    EXPECT_EQ(frame_->windowTitle(), QStringLiteral("Tavelo"));
-    ASSERT_EQ(frame_->TabbedView()->count(), 5);
-    EXPECT_EQ(frame_->TabbedView()->tabText(TAB_SIMULER), "Simuler");
-    EXPECT_EQ(frame_->TabbedView()->currentIndex(), c.tab);
-    EXPECT_EQ(frame_->TabbedView()->tabPosition(), c.position);
-    EXPECT_EQ(frame_->TabbedView()->widget(0)->layout()->contentsMargins(),
+    EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("Tavelo"));
+    ASSERT_EQ(m_frame->TabbedView()->count(), 5);
+    EXPECT_EQ(m_frame->TabbedView()->tabText(TAB_SIMULER), "Simuler");
+    EXPECT_EQ(m_frame->TabbedView()->currentIndex(), c.tab);
+    EXPECT_EQ(m_frame->TabbedView()->tabPosition(), c.position);
+    EXPECT_EQ(m_frame->TabbedView()->widget(0)->layout()->contentsMargins(),
               QMargins(c.border, c.border, c.border, c.border));
   }
   // Every tab shows its own image.
-  CTabbedView* tabs = frame_->TabbedView();
+  CTabbedView* tabs = m_frame->TabbedView();
   for (int i = 0; i < tabs->count(); ++i)
     for (int j = i + 1; j < tabs->count(); ++j)
       EXPECT_NE(tabs->tabIcon(i).pixmap(16).toImage(), tabs->tabIcon(j).pixmap(16).toImage()) << i << " and " << j;
-  for (QAction* action : frame_->ToolBar()->actions())
+  for (QAction* action : m_frame->ToolBar()->actions())
     EXPECT_TRUE(action->isSeparator() || !action->icon().pixmap(16).isNull())
         << action->text().toStdString() << " has no image";
   // A command of a tab that is not shown is off.
@@ -84,95 +84,95 @@ TEST_F(MainFrameTest, StartsFromTheStoredSettings) {
 TEST_F(MainFrameTest, AHiddenToolBarStartsUncheckedAndIsStoredHiddenAgain) {
   ASSERT_TRUE(WriteSettingDword(SETTING_MAINFRAME_TOOL_BAR, -1, 0));
   Open()->show();
-  EXPECT_FALSE(frame_->ToolBar()->isVisible());
+  EXPECT_FALSE(m_frame->ToolBar()->isVisible());
   EXPECT_FALSE(Item(ID_VIEW_TOOLBAR)->isChecked());
-  EXPECT_TRUE(frame_->statusBar()->isVisible());
+  EXPECT_TRUE(m_frame->statusBar()->isVisible());
   EXPECT_TRUE(Item(ID_VIEW_STATUS_BAR)->isChecked());
-  ASSERT_TRUE(frame_->close());
+  ASSERT_TRUE(m_frame->close());
   EXPECT_EQ(StoredDword(SETTING_MAINFRAME_TOOL_BAR), 0u);
   EXPECT_EQ(StoredDword(SETTING_MAINFRAME_STATUS_BAR), 1u);
 
   // The toggles flip the bar and its check mark, and closing keeps them.
   Open()->show();
   Item(ID_VIEW_TOOLBAR)->trigger();
-  EXPECT_TRUE(frame_->ToolBar()->isVisible());
+  EXPECT_TRUE(m_frame->ToolBar()->isVisible());
   EXPECT_TRUE(Item(ID_VIEW_TOOLBAR)->isChecked());
   Item(ID_VIEW_STATUS_BAR)->trigger();
-  EXPECT_FALSE(frame_->statusBar()->isVisible());
-  ASSERT_TRUE(frame_->close());
+  EXPECT_FALSE(m_frame->statusBar()->isVisible());
+  ASSERT_TRUE(m_frame->close());
   EXPECT_EQ(StoredDword(SETTING_MAINFRAME_TOOL_BAR), 1u);
   EXPECT_EQ(StoredDword(SETTING_MAINFRAME_STATUS_BAR), 0u);
 }
 
 TEST_F(MainFrameTest, APostedChooserMessageBringsSimulerToTheFront) {
   Open();
-  ASSERT_EQ(frame_->TabbedView()->currentIndex(), TAB_BROWSER);
+  ASSERT_EQ(m_frame->TabbedView()->currentIndex(), TAB_BROWSER);
   size_t queued = 0;
   std::thread([&] {
     PostViewMessage(L"CViewWalker", MSG_VIEW_CHOOSER, MSG_VIEW_CHOOSER_DISPLAY_SIMULER, 0, &queued);
   }).join();
   EXPECT_EQ(queued, 1u);
-  ASSERT_TRUE(ProcessUntil([&] { return frame_->TabbedView()->currentIndex() == TAB_SIMULER; }))
+  ASSERT_TRUE(ProcessUntil([&] { return m_frame->TabbedView()->currentIndex() == TAB_SIMULER; }))
       << "the chooser post was not handled";
   EXPECT_EQ(StoredDword(SETTING_MAINFRAME_LAST_VIEW), 3u);
 }
 
 TEST_F(MainFrameTest, ControlDigitsChooseTabsAndTheKeypadReachesOnlyTheBrowser) {
   ASSERT_TRUE(ShowActive(*Open())) << "the main window never became active";
-  CTabbedView* tabs = frame_->TabbedView();
+  CTabbedView* tabs = m_frame->TabbedView();
   const std::pair<Qt::Key, int> keys[] = {
       {Qt::Key_4, TAB_SIMULER}, {Qt::Key_2, TAB_WALKER}, {Qt::Key_5, TAB_LOGGER}, {Qt::Key_3, TAB_TRAPPER}, {Qt::Key_1, TAB_BROWSER}};
   for (auto [key, tab] : keys) {
-    QTest::keyClick(frame_.get(), key, Qt::ControlModifier);
+    QTest::keyClick(m_frame.get(), key, Qt::ControlModifier);
     EXPECT_EQ(tabs->currentIndex(), tab);
     EXPECT_EQ(StoredDword(SETTING_MAINFRAME_LAST_VIEW), static_cast<uint32_t>(tab));
   }
   // Keypad keys and tool commands on the Walker tab reach no other tab.
   tabs->ActivateTab(TAB_WALKER);
-  QTest::keyClick(frame_.get(), Qt::Key_Plus, Qt::KeypadModifier);
-  QTest::keyClick(frame_.get(), Qt::Key_Minus, Qt::KeypadModifier);
-  QTest::keyClick(frame_.get(), Qt::Key_G, Qt::ControlModifier);
+  QTest::keyClick(m_frame.get(), Qt::Key_Plus, Qt::KeypadModifier);
+  QTest::keyClick(m_frame.get(), Qt::Key_Minus, Qt::KeypadModifier);
+  QTest::keyClick(m_frame.get(), Qt::Key_G, Qt::ControlModifier);
   EXPECT_TRUE(AllReceived().empty()) << "a key on the Walker tab reached another view";
 
   // On the Browser they expand and collapse the selected node one level.
-  std::ofstream(std::filesystem::path(home_->path()) / "ONE-MIB.mib")
+  std::ofstream(std::filesystem::path(m_home->path()) / "ONE-MIB.mib")
       << "ONE-MIB DEFINITIONS ::= BEGIN\noneRoot OBJECT IDENTIFIER ::= { iso 3 99 }\n"
          "oneLeaf OBJECT IDENTIFIER ::= { oneRoot 1 }\nEND\n";
   auto* browser = qobject_cast<CViewMibBrowser*>(tabs->View(TAB_BROWSER));
   ASSERT_NE(browser, nullptr);
   CViewMibBrowserLeft* tree = browser->Left();
-  ASSERT_TRUE(tree->StartLoad(true, {CSmiModuleKey::FromPath((home_->path() / "ONE-MIB.mib").wstring())}));
+  ASSERT_TRUE(tree->StartLoad(true, {CSmiModuleKey::FromPath((m_home->path() / "ONE-MIB.mib").wstring())}));
   ASSERT_TRUE(ProcessUntil([&] { return !tree->IsLoading(); }, 30000));
   const CMibTreeIndex::Node root = tree->Index().FindOid({1, 3, 99});
   ASSERT_NE(root, CMibTreeIndex::kRoot);
   tabs->ActivateTab(TAB_BROWSER);
   tree->Reveal(root);
-  QTest::keyClick(frame_.get(), Qt::Key_Plus, Qt::KeypadModifier);
+  QTest::keyClick(m_frame.get(), Qt::Key_Plus, Qt::KeypadModifier);
   EXPECT_TRUE(tree->isExpanded(tree->IndexOf(root)));
-  QTest::keyClick(frame_.get(), Qt::Key_Minus, Qt::KeypadModifier);
+  QTest::keyClick(m_frame.get(), Qt::Key_Minus, Qt::KeypadModifier);
   EXPECT_FALSE(tree->isExpanded(tree->IndexOf(root)));
-  QTest::keyClick(frame_.get(), Qt::Key_Plus);  // the main keyboard's plus is not the keypad's
+  QTest::keyClick(m_frame.get(), Qt::Key_Plus);  // the main keyboard's plus is not the keypad's
   EXPECT_FALSE(tree->isExpanded(tree->IndexOf(root)));
 }
 
 TEST_F(MainFrameTest, PlacementIsStoredOnCloseAndABrokenOneKeepsTheDefaultWindow) {
   Open()->setGeometry(40, 50, 640, 480);
-  frame_->show();
-  ASSERT_TRUE(frame_->close());
+  m_frame->show();
+  ASSERT_TRUE(m_frame->close());
   WindowPlacement stored;
   ASSERT_TRUE(ReadWindowPlacement(&stored));
   EXPECT_EQ(stored.length, 44u);
   EXPECT_EQ(stored.show_cmd, 1u);
   Open();
-  EXPECT_EQ(frame_->geometry().size(), QSize(640, 480));
-  EXPECT_EQ(frame_->geometry().topLeft(), QPoint(stored.left, stored.top));
+  EXPECT_EQ(m_frame->geometry().size(), QSize(640, 480));
+  EXPECT_EQ(m_frame->geometry().topLeft(), QPoint(stored.left, stored.top));
 
-  frame_.reset();
+  m_frame.reset();
   WindowPlacement broken;
   broken.left = 500;
   broken.right = 100;  // negative width
   ASSERT_TRUE(WriteWindowPlacement(broken));
   Open();
-  EXPECT_GE(frame_->width(), 100);
-  EXPECT_GE(frame_->height(), 100);
+  EXPECT_GE(m_frame->width(), 100);
+  EXPECT_GE(m_frame->height(), 100);
 }

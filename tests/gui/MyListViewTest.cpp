@@ -16,10 +16,10 @@ namespace {
 
 // A record that counts its own destruction.
 struct Counted {
-  explicit Counted(int v, int* released) : value(v), released_(released) {}
-  ~Counted() { ++*released_; }
+  explicit Counted(int v, int* released) : value(v), m_released(released) {}
+  ~Counted() { ++*m_released; }
   int value;
-  int* released_;
+  int* m_released;
 };
 
 class CTestList : public CMyListViewOf<Counted> {
@@ -53,8 +53,8 @@ class PaintCounter : public QObject {
 
 class MyListViewTest : public ::testing::Test {
  protected:
-  TempHome home_;
-  int released_ = 0;
+  TempHome m_home;
+  int m_released = 0;
 };
 
 }  // namespace
@@ -64,15 +64,15 @@ TEST_F(MyListViewTest, RowsComeInBatchesAndAnswerFromTheRecords) {
   int batches = 0;
   QObject::connect(list.ListModel(), &QAbstractItemModel::rowsInserted, [&] { ++batches; });
 
-  list.Fill(500, &released_);
-  list.Fill(250, &released_);
+  list.Fill(500, &m_released);
+  list.Fill(250, &m_released);
   EXPECT_EQ(batches, 2);
   ASSERT_EQ(list.ListModel()->rowCount(), 750);
   EXPECT_EQ(list.ListModel()->index(749, 1).data().toString(), "749/1");
-  EXPECT_EQ(released_, 0);
+  EXPECT_EQ(m_released, 0);
   list.ClearList();
-  list.Fill(3, &released_);
-  EXPECT_EQ(released_, 750);
+  list.Fill(3, &m_released);
+  EXPECT_EQ(m_released, 750);
   EXPECT_EQ(list.ListModel()->index(0, 0).data().toString(), "0/0");
 }
 
@@ -84,12 +84,12 @@ TEST_F(MyListViewTest, ClearingTenThousandRowsReleasesEveryRecordAndRepaintsOnce
   list.resize(500, 300);
   list.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
-  list.Fill(10000, &released_);
+  list.Fill(10000, &m_released);
   QTest::qWait(50);
 
   PaintCounter paints(list.viewport());
   list.ClearList();
-  EXPECT_EQ(released_, 10000);
+  EXPECT_EQ(m_released, 10000);
   EXPECT_EQ(list.RowCount(), 0);
   EXPECT_EQ(paints.count, 0) << "painted while clearing";
   ASSERT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; }, 2000)) << "no repaint after clearing";
@@ -98,7 +98,7 @@ TEST_F(MyListViewTest, ClearingTenThousandRowsReleasesEveryRecordAndRepaintsOnce
 
   list.ClearList();  // empty already: nothing to release, nothing to paint
   QTest::qWait(50);
-  EXPECT_EQ(released_, 10000);
+  EXPECT_EQ(m_released, 10000);
   EXPECT_EQ(paints.count, 1);
 }
 
@@ -109,7 +109,7 @@ TEST_F(MyListViewTest, EmptyListDrawsItsEmptyText) {
   list.empty_text = QStringLiteral("No value yet");
   const QImage with_text = list.viewport()->grab().toImage();
   EXPECT_NE(blank, with_text);
-  list.Fill(1, &released_);
+  list.Fill(1, &m_released);
   list.empty_text.clear();
   const QImage one_row = list.viewport()->grab().toImage();
   list.empty_text = QStringLiteral("No value yet");
@@ -119,14 +119,14 @@ TEST_F(MyListViewTest, EmptyListDrawsItsEmptyText) {
 // Row images are drawn once when set, not while rows are painted; a file
 // that cannot be read is logged and gives no image.
 TEST_F(MyListViewTest, ImagesAreDrawnWhenSetAndAMissingOneIsLogged) {
-  const std::string drawing = home_.str("dot.svg");
+  const std::string drawing = m_home.str("dot.svg");
   {
     std::ofstream out(drawing);
     out << R"(<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16"><circle cx="8" cy="8" r="6" fill="red"/></svg>)";
   }
   LogCapture log;
   CTestList list;
-  list.SetImages({QString::fromStdString(drawing), QString::fromStdString(home_.str("missing.svg"))});
+  list.SetImages({QString::fromStdString(drawing), QString::fromStdString(m_home.str("missing.svg"))});
   EXPECT_TRUE(list.Image(0).availableSizes().contains(list.iconSize())) << "not drawn ahead";
   EXPECT_EQ(list.Image(0).pixmap(list.iconSize()).toImage().pixelColor(8, 8), QColor(Qt::red));
   EXPECT_TRUE(list.Image(1).isNull());

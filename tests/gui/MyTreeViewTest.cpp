@@ -27,8 +27,8 @@ class CTestTree : public CMyTreeView {
   // Replaces the whole tree in one reset.
   void Rebuild(const std::vector<QString>& tops) {
     BeginResetTree();
-    nodes_.clear();
-    roots_.clear();
+    m_nodes.clear();
+    m_roots.clear();
     for (const QString& text : tops) _append(kTreeRoot, text, -1);
     EndResetTree();
   }
@@ -52,17 +52,17 @@ class CTestTree : public CMyTreeView {
     std::vector<TreeNode> children;
   };
   TreeNode _append(TreeNode parent, const QString& text, int image) {
-    nodes_.push_back(std::make_unique<Node>(Node{text, parent, image, {}}));
-    const TreeNode node = nodes_.size();
-    (parent == kTreeRoot ? roots_ : nodes_[parent - 1]->children).push_back(node);
+    m_nodes.push_back(std::make_unique<Node>(Node{text, parent, image, {}}));
+    const TreeNode node = m_nodes.size();
+    (parent == kTreeRoot ? m_roots : m_nodes[parent - 1]->children).push_back(node);
     return node;
   }
-  const Node& At(TreeNode node) const { return *nodes_[node - 1]; }
+  const Node& At(TreeNode node) const { return *m_nodes[node - 1]; }
   const std::vector<TreeNode>& Children(TreeNode node) const {
-    return node == kTreeRoot ? roots_ : nodes_[node - 1]->children;
+    return node == kTreeRoot ? m_roots : m_nodes[node - 1]->children;
   }
-  std::vector<std::unique_ptr<Node>> nodes_;
-  std::vector<TreeNode> roots_;
+  std::vector<std::unique_ptr<Node>> m_nodes;
+  std::vector<TreeNode> m_roots;
 };
 
 QString Text(const QModelIndex& index) { return index.data().toString(); }

@@ -13,18 +13,18 @@ namespace {
 class Sender {
  public:
   Sender(CViewDispatcher* dispatcher, std::function<void()> call)
-      : thread_([this, dispatcher, call] {
-          result_ = dispatcher->Send(call);
-          returned_ = true;
+      : m_thread([this, dispatcher, call] {
+          m_result = dispatcher->Send(call);
+          m_returned = true;
         }) {}
-  ~Sender() { thread_.join(); }
-  bool Returned() const { return returned_; }
-  bool Result() const { return result_; }
+  ~Sender() { m_thread.join(); }
+  bool Returned() const { return m_returned; }
+  bool Result() const { return m_result; }
 
  private:
-  std::atomic<bool> returned_{false};
-  std::atomic<bool> result_{false};
-  std::thread thread_;
+  std::atomic<bool> m_returned{false};
+  std::atomic<bool> m_result{false};
+  std::thread m_thread;
 };
 
 }  // namespace
@@ -41,7 +41,7 @@ TEST_F(QtDispatcherTest, PostsFromManyThreadsRunOnTheGuiThreadInEachThreadsOrder
   for (int t = 0; t < kThreads; ++t) {
     posters.emplace_back([&, t] {
       for (int i = 0; i < kPerThread; ++i) {
-        ASSERT_TRUE(dispatcher_->Post([&, t, i] {
+        ASSERT_TRUE(m_dispatcher->Post([&, t, i] {
           if (std::this_thread::get_id() != gui) ++off_thread;
           seen[t].push_back(i);
         }));
@@ -49,7 +49,7 @@ TEST_F(QtDispatcherTest, PostsFromManyThreadsRunOnTheGuiThreadInEachThreadsOrder
     });
   }
   for (std::thread& p : posters) p.join();
-  ASSERT_TRUE(ProcessUntil([&] { return dispatcher_->Pending() == 0; })) << dispatcher_->Pending() << " calls left";
+  ASSERT_TRUE(ProcessUntil([&] { return m_dispatcher->Pending() == 0; })) << m_dispatcher->Pending() << " calls left";
   EXPECT_EQ(off_thread, 0);
   for (int t = 0; t < kThreads; ++t) {
     ASSERT_EQ(seen[t].size(), static_cast<size_t>(kPerThread)) << "thread " << t;
@@ -60,7 +60,7 @@ TEST_F(QtDispatcherTest, PostsFromManyThreadsRunOnTheGuiThreadInEachThreadsOrder
 TEST_F(QtDispatcherTest, SendWaitsForTheGuiThreadAndIsADirectCallOnIt) {
   std::atomic<bool> ran{false};
   {
-    Sender sender(dispatcher_.get(), [&] { ran = true; });
+    Sender sender(m_dispatcher.get(), [&] { ran = true; });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(sender.Returned()) << "returned before the event loop ran";
     ASSERT_TRUE(ProcessUntil([&] { return sender.Returned(); })) << "send never returned";
@@ -68,35 +68,35 @@ TEST_F(QtDispatcherTest, SendWaitsForTheGuiThreadAndIsADirectCallOnIt) {
     EXPECT_TRUE(sender.Result());
   }
   bool direct = false;
-  EXPECT_TRUE(dispatcher_->Send([&] { direct = true; }));
+  EXPECT_TRUE(m_dispatcher->Send([&] { direct = true; }));
   EXPECT_TRUE(direct);
-  EXPECT_EQ(dispatcher_->Pending(), 0u);
+  EXPECT_EQ(m_dispatcher->Pending(), 0u);
 }
 
 TEST_F(QtDispatcherTest, QuitReleasesABlockedSenderAndRefusesLaterCallsButDeliversQueuedPosts) {
   int delivered = 0;
   std::thread([&] {
-    for (int i = 0; i < 10; ++i) dispatcher_->Post([&] { ++delivered; });
+    for (int i = 0; i < 10; ++i) m_dispatcher->Post([&] { ++delivered; });
   }).join();
   std::atomic<bool> ran{false};
-  Sender sender(dispatcher_.get(), [&] { ran = true; });
-  ASSERT_TRUE(WaitUntil([&] { return dispatcher_->Pending() == 11; }, 5000)) << "the send was never queued";
-  dispatcher_->Quit();
+  Sender sender(m_dispatcher.get(), [&] { ran = true; });
+  ASSERT_TRUE(WaitUntil([&] { return m_dispatcher->Pending() == 11; }, 5000)) << "the send was never queued";
+  m_dispatcher->Quit();
   EXPECT_EQ(delivered, 10) << "posts queued before quit were lost";
   ASSERT_TRUE(WaitUntil([&] { return sender.Returned(); }, 2000)) << "quit did not release the sender";
   EXPECT_FALSE(sender.Result());
-  EXPECT_FALSE(dispatcher_->Post([] {}));
-  Sender late(dispatcher_.get(), [&] { ran = true; });
+  EXPECT_FALSE(m_dispatcher->Post([] {}));
+  Sender late(m_dispatcher.get(), [&] { ran = true; });
   ASSERT_TRUE(WaitUntil([&] { return late.Returned(); }, 2000));
   EXPECT_FALSE(late.Result());
-  EXPECT_FALSE(dispatcher_->Send([&] { ran = true; }));
+  EXPECT_FALSE(m_dispatcher->Send([&] { ran = true; }));
   EXPECT_FALSE(ran);
 }
 
 TEST_F(QtDispatcherTest, CallsQueuedBehindAModalLoopStillRunInOrder) {
   std::vector<int> order;
   std::thread poster([&] {
-    dispatcher_->Post([&] {
+    m_dispatcher->Post([&] {
       order.push_back(1);
       // A handler that opens a nested loop, as a modal box does.
       QEventLoop loop;
@@ -107,8 +107,8 @@ TEST_F(QtDispatcherTest, CallsQueuedBehindAModalLoopStillRunInOrder) {
       loop.exec();
       order.push_back(4);
     });
-    dispatcher_->Post([&] { order.push_back(2); });
-    dispatcher_->Post([&] { order.push_back(3); });
+    m_dispatcher->Post([&] { order.push_back(2); });
+    m_dispatcher->Post([&] { order.push_back(3); });
   });
   poster.join();
   ASSERT_TRUE(ProcessUntil([&] { return order.size() == 4; })) << "calls behind the nested loop never ran";

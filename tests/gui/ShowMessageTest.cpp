@@ -12,38 +12,38 @@ class GuiShowMessageTest : public GuiTest {
  protected:
   void SetUp() override {
     GuiTest::SetUp();
-    shower_ = std::make_unique<CGuiShowMessage>(dispatcher_.get());
+    m_shower = std::make_unique<CGuiShowMessage>(m_dispatcher.get());
   }
   void TearDown() override {
-    shower_->Quit();
+    m_shower->Quit();
     GuiTest::TearDown();
-    shower_.reset();
+    m_shower.reset();
   }
-  // A worker thread showing one box; returned_ is set once Show came back.
+  // A worker thread showing one box; m_returned is set once Show came back.
   void ShowFromWorker(const wchar_t* text, ShowMessageIcon icon) {
-    worker_ = std::thread([this, text, icon] {
-      shower_->Show(L"Warning", text, icon);
-      returned_ = true;
+    m_worker = std::thread([this, text, icon] {
+      m_shower->Show(L"Warning", text, icon);
+      m_returned = true;
     });
   }
   // Never leaves the worker blocked; false when it had to be released.
   bool JoinWorker(int timeout_ms = 5000) {
-    const bool ended = ProcessUntil([&] { return returned_.load(); }, timeout_ms);
-    if (!ended) shower_->Quit();
-    worker_.join();
+    const bool ended = ProcessUntil([&] { return m_returned.load(); }, timeout_ms);
+    if (!ended) m_shower->Quit();
+    m_worker.join();
     return ended;
   }
 
-  std::unique_ptr<CGuiShowMessage> shower_;
-  std::thread worker_;
-  std::atomic<bool> returned_{false};
+  std::unique_ptr<CGuiShowMessage> m_shower;
+  std::thread m_worker;
+  std::atomic<bool> m_returned{false};
 };
 
 TEST_F(GuiShowMessageTest, AWorkerBoxWaitsForTheMainWindowThenShowsOverIt) {
   bool shown_early = false;
   ModalWatcher<CDlgMessageBox> early([&](CDlgMessageBox&) { shown_early = true; });
   ShowFromWorker(L"Unable to reach <b>127.0.0.1</b>", SHOW_MESSAGE_WARNING);
-  ASSERT_TRUE(WaitUntil([&] { return shower_->Waiting() == 1; }, 5000)) << "the worker did not wait";
+  ASSERT_TRUE(WaitUntil([&] { return m_shower->Waiting() == 1; }, 5000)) << "the worker did not wait";
   ProcessUntil([] { return false; }, 100);
   EXPECT_FALSE(shown_early) << "a box was shown before the main window existed";
 
@@ -56,11 +56,11 @@ TEST_F(GuiShowMessageTest, AWorkerBoxWaitsForTheMainWindowThenShowsOverIt) {
     title = box.windowTitle();
     text = box.ShownText();
     parent = box.parentWidget();
-    returned_while_open = returned_;
+    returned_while_open = m_returned;
     for (QPushButton* button : box.findChildren<QPushButton*>())
       if (button->text() == QStringLiteral("OK")) button->click();
   });
-  shower_->SetMainWindow(&main_window);
+  m_shower->SetMainWindow(&main_window);
   const bool ended = JoinWorker();
   ASSERT_TRUE(watcher.Seen()) << "the box never appeared";
   ASSERT_TRUE(ended) << "closing the box did not release the worker";
@@ -73,10 +73,10 @@ TEST_F(GuiShowMessageTest, AWorkerBoxWaitsForTheMainWindowThenShowsOverIt) {
 TEST_F(GuiShowMessageTest, QuitReleasesAWorkerWaitingForTheWindowAndRefusesLaterBoxes) {
   LogCapture log;
   ShowFromWorker(L"first", SHOW_MESSAGE_WARNING);
-  ASSERT_TRUE(WaitUntil([&] { return shower_->Waiting() == 1; }, 5000));
-  shower_->Quit();
-  ASSERT_TRUE(WaitUntil([&] { return returned_.load(); }, 2000)) << "quit did not release the waiting worker";
-  worker_.join();
+  ASSERT_TRUE(WaitUntil([&] { return m_shower->Waiting() == 1; }, 5000));
+  m_shower->Quit();
+  ASSERT_TRUE(WaitUntil([&] { return m_returned.load(); }, 2000)) << "quit did not release the waiting worker";
+  m_worker.join();
   EXPECT_TRUE(log.HasContaining(L"not shown at exit: first"));
 
   bool shown = false;
@@ -84,7 +84,7 @@ TEST_F(GuiShowMessageTest, QuitReleasesAWorkerWaitingForTheWindowAndRefusesLater
     shown = true;
     box.reject();
   });
-  shower_->Show(L"Warning", L"second", SHOW_MESSAGE_WARNING);  // returns at once
+  m_shower->Show(L"Warning", L"second", SHOW_MESSAGE_WARNING);  // returns at once
   ProcessUntil([] { return false; }, 50);
   EXPECT_FALSE(shown);
 }
@@ -92,12 +92,12 @@ TEST_F(GuiShowMessageTest, QuitReleasesAWorkerWaitingForTheWindowAndRefusesLater
 TEST_F(GuiShowMessageTest, QuitClosesAnErrorBoxAWorkerIsWaitingOn) {
   QWidget main_window;
   main_window.show();
-  shower_->SetMainWindow(&main_window);
+  m_shower->SetMainWindow(&main_window);
   bool is_error_box = false;
   // Quit from inside the box's own loop, as closing the program does.
   ModalWatcher<CDlgMessageBox> watcher([&](CDlgMessageBox& box) {
     is_error_box = qobject_cast<CDlgMessageBoxError*>(&box) != nullptr;
-    shower_->Quit();
+    m_shower->Quit();
   });
   ShowFromWorker(L"parse error", SHOW_MESSAGE_ERROR);
   const bool ended = JoinWorker();

@@ -36,7 +36,7 @@ class WorkingViews : public QObject, public CViewWindow {
   WorkingViews(CViewDispatcher* dispatcher, QObject* frame) : QObject(frame), CViewWindow(dispatcher) {
     for (uint32_t message : {MSG_VIEW_WALKER, MSG_VIEW_TRAPPER, MSG_VIEW_SIMULATOR, MSG_VIEW_BROWSER})
       CMessageCenter::Subscribe(L"WorkingViews", this, message, 0);
-    simulator_.AddValue(L"1.3.6.1.2.1.1.5.0", L"Octet String", L"shutdown-host");
+    m_simulator.AddValue(L"1.3.6.1.2.1.1.5.0", L"Octet String", L"shutdown-host");
   }
   ~WorkingViews() override { CMessageCenter::Unsubscribe(this); }
 
@@ -51,7 +51,7 @@ class WorkingViews : public QObject, public CViewWindow {
   CThreadActionWalker silent_walk;
   CThreadActionWalker busy_walk;
   CThreadActionTrapper trapper;
-  CSimulatorEntry simulator_;
+  CSimulatorEntry m_simulator;
   CThreadActionSimuler simuler;
   CThreadActionLoadMib loader;
   bool trapper_started = false;
@@ -94,7 +94,7 @@ TEST(ShutdownTest, ClosingWhileEveryWorkerRunsEndsWithinTwoSecondsAndKeepsTheSet
 
   ASSERT_TRUE(views->trapper.Start(netsnmp::FreeUdpPort()));
   const uint16_t simulator_port = netsnmp::FreeUdpPort();
-  ASSERT_TRUE(views->simuler.Start(simulator_port, true, true, L"tumbol", &views->simulator_));
+  ASSERT_TRUE(views->simuler.Start(simulator_port, true, true, L"tumbol", &views->m_simulator));
   ASSERT_TRUE(views->silent_walk.Start(Walk(silent_agent.Port())));
   ASSERT_TRUE(views->loader.Start(true, modules));
   ASSERT_TRUE(ProcessUntil([&] { return views->trapper_started && views->simulator_started && views->load_started; }))

@@ -27,7 +27,7 @@ constexpr uint32_t kAllFeatures = 0x7FF801FFu;
 class ViewLogsTest : public GuiTest {
  protected:
   void TearDown() override {
-    QuillogSetFeatureLevel(old_mask_);
+    QuillogSetFeatureLevel(m_old_mask);
     GuiTest::TearDown();
   }
   static bool WaitRows(const CViewLogs& view, int rows) {
@@ -42,7 +42,7 @@ class ViewLogsTest : public GuiTest {
     return out;
   }
 
-  uint32_t old_mask_ = QuillogGetFeatureLevel();
+  uint32_t m_old_mask = QuillogGetFeatureLevel();
 };
 
 }  // namespace
@@ -259,7 +259,7 @@ TEST_F(ViewLogsTest, MovedFeaturesKeepTheirOrder) {
 }
 
 TEST_F(ViewLogsTest, LoggerTabOfTheMainWindowShowsAWorkersLineAndTakesItsCommands) {
-  CMainFrame frame(dispatcher_.get());
+  CMainFrame frame(m_dispatcher.get());
   ASSERT_TRUE(ShowActive(frame));
   QTest::keyClick(&frame, Qt::Key_5, Qt::ControlModifier);
   auto* view = dynamic_cast<CViewLogs*>(frame.TabbedView()->View(TAB_LOGGER));

@@ -57,26 +57,26 @@ class ViewMibBrowserTest : public GuiTest {
     GuiTest::SetUp();
     if (!std::filesystem::exists(kMibs + "/IF-MIB.mib")) GTEST_SKIP() << "no MIB modules in " << kMibs;
     SetMibSearchFolders({std::wstring(kMibs.begin(), kMibs.end())});
-    shower_ = std::make_unique<CGuiShowMessage>(dispatcher_.get());
-    previous_ = SetShowMessage(shower_.get());
+    m_shower = std::make_unique<CGuiShowMessage>(m_dispatcher.get());
+    m_previous = SetShowMessage(m_shower.get());
     {
       CSmiTreeProtected lock;
       SmiTree().Reset();
     }
-    browser_ = std::make_unique<CViewMibBrowser>(dispatcher_.get());
-    browser_->resize(900, 600);
-    shower_->SetMainWindow(browser_.get());
+    m_browser = std::make_unique<CViewMibBrowser>(m_dispatcher.get());
+    m_browser->resize(900, 600);
+    m_shower->SetMainWindow(m_browser.get());
   }
   void TearDown() override {
-    if (shower_) shower_->Quit();
-    browser_.reset();
-    if (shower_) SetShowMessage(previous_);
-    shower_.reset();
+    if (m_shower) m_shower->Quit();
+    m_browser.reset();
+    if (m_shower) SetShowMessage(m_previous);
+    m_shower.reset();
     SetMibSearchFolders({});
     GuiTest::TearDown();
   }
 
-  CViewMibBrowserLeft& Left() { return *browser_->Left(); }
+  CViewMibBrowserLeft& Left() { return *m_browser->Left(); }
 
   // Starts a load and waits for its end and the tree's rebuild.
   bool Load(const std::vector<CSmiModuleKey>& keys, bool reset = true, int timeout_ms = 60000) {
@@ -88,9 +88,9 @@ class ViewMibBrowserTest : public GuiTest {
   }
   CMibTreeIndex::Node NodeOf(const SmiOid& oid) { return Left().Index().FindOid(oid); }
 
-  std::unique_ptr<CGuiShowMessage> shower_;
-  CShowMessage* previous_ = nullptr;
-  std::unique_ptr<CViewMibBrowser> browser_;
+  std::unique_ptr<CGuiShowMessage> m_shower;
+  CShowMessage* m_previous = nullptr;
+  std::unique_ptr<CViewMibBrowser> m_browser;
 };
 
 const SmiOid kSysDescr = {1, 3, 6, 1, 2, 1, 1, 1};
@@ -148,7 +148,7 @@ TEST_F(ViewMibBrowserTest, SelectingANodeFillsTheDetailFormAndExpandOneOpensIt) 
   const CMibTreeIndex::Node sys_descr = NodeOf(kSysDescr);
   ASSERT_NE(sys_descr, CMibTreeIndex::kRoot);
   Left().Reveal(sys_descr);
-  CViewMibBrowserRight& right = *browser_->Right();
+  CViewMibBrowserRight& right = *m_browser->Right();
   ASSERT_TRUE(ProcessUntil([&] { return right.FieldText(CViewMibBrowserRight::FIELD_NAME) == "sysDescr"; }))
       << "SELECT_CHANGE did not reach the form";
   EXPECT_EQ(right.FieldText(CViewMibBrowserRight::FIELD_OID), QStringLiteral("1.3.6.1.2.1.1.1"));
@@ -162,13 +162,13 @@ TEST_F(ViewMibBrowserTest, SelectingANodeFillsTheDetailFormAndExpandOneOpensIt) 
   EXPECT_TRUE(right.Description().contains(QStringLiteral("textual description")));
   EXPECT_TRUE(right.EditButton()->isEnabled());
   if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) {
-    browser_->resize(960, 560);
-    browser_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(browser_.get()));
+    m_browser->resize(960, 560);
+    m_browser->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_browser.get()));
     Left().OnCommand(ID_BROWSER_DISPLAY_OID_NAME);
-    browser_->findChild<QSplitter*>()->setSizes({330, 630});
+    m_browser->findChild<QSplitter*>()->setSizes({330, 630});
     Left().Reveal(sys_descr);
-    browser_->grab().save(QString::fromUtf8(folder) + "/browser.png");
+    m_browser->grab().save(QString::fromUtf8(folder) + "/browser.png");
   }
 
   // Expand One and Collapse One act on the selected node.
@@ -268,7 +268,7 @@ TEST_F(ViewMibBrowserTest, SelectDialogListsTheFoldersAndLoadWaitsForASelection)
 }
 
 TEST_F(ViewMibBrowserTest, ASyntaxErrorInTheSecondModuleShowsFileAndLineAndLeavesTheTreeEmpty) {
-  const std::filesystem::path folder = home_->path() / "mibs";
+  const std::filesystem::path folder = m_home->path() / "mibs";
   WriteFile(folder / "GOOD-MIB.mib", "GOOD-MIB DEFINITIONS ::= BEGIN\ngoodRoot OBJECT IDENTIFIER ::= { iso 3 99 }\nEND\n");
   WriteFile(folder / "BAD-MIB.mib",
             "BAD-MIB DEFINITIONS ::= BEGIN\nbadRoot OBJECT IDENTIFIER ::= { iso 3 98 }\n"
@@ -329,15 +329,15 @@ TEST_F(ViewMibBrowserTest, SearchFindsNamesModuleNamesOidsAndSubstringsAndReveal
   EXPECT_LE(index.Search("if", 7).size(), 7u);
 
   // Typing lists the matches; choosing one selects and reveals its node.
-  browser_->show();
-  browser_->SearchField()->setText(QStringLiteral("IF-MIB::ifDescr"));
-  ASSERT_GT(browser_->Matches()->count(), 0);
-  EXPECT_TRUE(browser_->Matches()->isVisible());
-  browser_->ChooseMatch(0);
+  m_browser->show();
+  m_browser->SearchField()->setText(QStringLiteral("IF-MIB::ifDescr"));
+  ASSERT_GT(m_browser->Matches()->count(), 0);
+  EXPECT_TRUE(m_browser->Matches()->isVisible());
+  m_browser->ChooseMatch(0);
   EXPECT_EQ(NameOf(Left().SelectedObject()), L"ifDescr");
   EXPECT_TRUE(Left().isExpanded(Left().IndexOf(index.Parent(NodeOf(kIfDescr))))) << "the node is not revealed";
-  browser_->SearchField()->clear();
-  EXPECT_EQ(browser_->Matches()->count(), 0);
+  m_browser->SearchField()->clear();
+  EXPECT_EQ(m_browser->Matches()->count(), 0);
 }
 
 double ThreadCpuMs() {
@@ -361,7 +361,7 @@ TEST_F(ViewMibBrowserTest, TheEventLoopKeepsRunningWhileTheWholeCollectionLoads)
   for (const std::wstring& name : ListFolderModules(std::wstring(kMibs.begin(), kMibs.end())))
     keys.push_back(CSmiModuleKey::FromString(name));
   ASSERT_GT(keys.size(), 4000u);
-  browser_->show();
+  m_browser->show();
   Left().Worker().SetKeepGoing(true);
   QElapsedTimer clock;
   qint64 last = 0;

@@ -92,16 +92,16 @@ class SimulerTest : public GuiTest {
  protected:
   void SetUp() override {
     GuiTest::SetUp();
-    previous_ = SetShowMessage(&boxes_);
-    personal_ = home_->wpath("data/Tavelo/Simulators");
-    common_ = home_->wpath("share/Tavelo/Simulators");
-    fs::create_directories(personal_);
-    fs::create_directories(common_);
+    m_previous = SetShowMessage(&m_boxes);
+    m_personal = m_home->wpath("data/Tavelo/Simulators");
+    m_common = m_home->wpath("share/Tavelo/Simulators");
+    fs::create_directories(m_personal);
+    fs::create_directories(m_common);
   }
   void TearDown() override {
-    walker_.reset();
-    frame_.reset();
-    SetShowMessage(previous_);
+    m_walker.reset();
+    m_frame.reset();
+    SetShowMessage(m_previous);
     GuiTest::TearDown();
   }
 
@@ -125,12 +125,12 @@ class SimulerTest : public GuiTest {
   }
 
   CFrameSimuler& NewFrame() {
-    frame_ = std::make_unique<CFrameSimuler>(dispatcher_.get());
-    frame_->Left()->Library().GetEngine().SetLocalAddress(L"127.0.0.1");
-    frame_->resize(900, 500);
-    frame_->show();
+    m_frame = std::make_unique<CFrameSimuler>(m_dispatcher.get());
+    m_frame->Left()->Library().GetEngine().SetLocalAddress(L"127.0.0.1");
+    m_frame->resize(900, 500);
+    m_frame->show();
     Settle();
-    return *frame_;
+    return *m_frame;
   }
   // Lets the posted view messages arrive.
   void Settle() {
@@ -139,7 +139,7 @@ class SimulerTest : public GuiTest {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
   }
-  CViewSimulerLeft& Left() { return *frame_->Left(); }
+  CViewSimulerLeft& Left() { return *m_frame->Left(); }
   bool Select(const std::wstring& path) {
     CSimulatorEntry* entry = Left().Library().FindByPath(path);
     if (entry == nullptr) return false;
@@ -158,20 +158,20 @@ class SimulerTest : public GuiTest {
     }
   }
 
-  CShowMessageCapture boxes_;
-  CShowMessage* previous_ = nullptr;
-  std::wstring personal_;
-  std::wstring common_;
-  std::unique_ptr<CFrameSimuler> frame_;
-  std::unique_ptr<CViewWalker> walker_;
+  CShowMessageCapture m_boxes;
+  CShowMessage* m_previous = nullptr;
+  std::wstring m_personal;
+  std::wstring m_common;
+  std::unique_ptr<CFrameSimuler> m_frame;
+  std::unique_ptr<CViewWalker> m_walker;
 };
 
 // ---------------------------------------------------------------- library tree
 
 TEST_F(SimulerTest, TreeListsTheRootsAndCommandsFollowTheSelection) {
-  fs::create_directories(fs::path(personal_) / "lab");
-  const std::wstring a = MakeSimulator(personal_ + L"/lab", L"a.b", 1161, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
-  MakeSimulator(common_, L"shared", 1162, {});
+  fs::create_directories(fs::path(m_personal) / "lab");
+  const std::wstring a = MakeSimulator(m_personal + L"/lab", L"a.b", 1161, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
+  MakeSimulator(m_common, L"shared", 1162, {});
   NewFrame();
   CViewSimulerLeft& left = Left();
   ASSERT_EQ(left.NodeChildCount(kTreeRoot), 2);
@@ -187,53 +187,53 @@ TEST_F(SimulerTest, TreeListsTheRootsAndCommandsFollowTheSelection) {
     std::vector<uint32_t> enabled, disabled;
   };
   const std::vector<Case> cases = {
-      {personal_, {ID_FOLDER_CREATE, ID_SIMULATOR_CREATE}, {ID_FOLDER_RENAME, ID_FOLDER_DELETE, ID_SIMULATOR_START}},
-      {personal_ + L"/lab", {ID_FOLDER_RENAME, ID_FOLDER_CREATE}, {ID_FOLDER_DELETE, ID_SIMULATOR_RENAME}},
+      {m_personal, {ID_FOLDER_CREATE, ID_SIMULATOR_CREATE}, {ID_FOLDER_RENAME, ID_FOLDER_DELETE, ID_SIMULATOR_START}},
+      {m_personal + L"/lab", {ID_FOLDER_RENAME, ID_FOLDER_CREATE}, {ID_FOLDER_DELETE, ID_SIMULATOR_RENAME}},
       {a, {ID_SIMULATOR_RENAME, ID_SIMULATOR_DELETE, ID_SIMULATOR_START}, {ID_FOLDER_CREATE, ID_SIMULATOR_CREATE}},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Select(c.path));
-    for (uint32_t id : c.enabled) EXPECT_TRUE(frame_->IsCommandEnabled(id)) << id << " " << quillog::WideToUtf8(c.path);
-    for (uint32_t id : c.disabled) EXPECT_FALSE(frame_->IsCommandEnabled(id)) << id << " " << quillog::WideToUtf8(c.path);
+    for (uint32_t id : c.enabled) EXPECT_TRUE(m_frame->IsCommandEnabled(id)) << id << " " << quillog::WideToUtf8(c.path);
+    for (uint32_t id : c.disabled) EXPECT_FALSE(m_frame->IsCommandEnabled(id)) << id << " " << quillog::WideToUtf8(c.path);
   }
   // While a simulator runs the library cannot change.
   ASSERT_TRUE(Start(a));
   EXPECT_TRUE(left.NodeBold(CViewSimulerLeft::NodeOfEntry(left.SelectedEntry())));
   EXPECT_EQ(left.NodeImage(CViewSimulerLeft::NodeOfEntry(left.SelectedEntry())), CViewSimulerLeft::IMAGE_RUNNING);
-  EXPECT_FALSE(frame_->IsCommandEnabled(ID_SIMULATOR_DELETE));
-  ASSERT_TRUE(Select(personal_));
-  EXPECT_FALSE(frame_->IsCommandEnabled(ID_FOLDER_CREATE));
-  EXPECT_TRUE(frame_->IsCommandEnabled(ID_SIMULATOR_STOP));
-  EXPECT_TRUE(frame_->OnCommand(ID_SIMULATOR_STOP));
+  EXPECT_FALSE(m_frame->IsCommandEnabled(ID_SIMULATOR_DELETE));
+  ASSERT_TRUE(Select(m_personal));
+  EXPECT_FALSE(m_frame->IsCommandEnabled(ID_FOLDER_CREATE));
+  EXPECT_TRUE(m_frame->IsCommandEnabled(ID_SIMULATOR_STOP));
+  EXPECT_TRUE(m_frame->OnCommand(ID_SIMULATOR_STOP));
   EXPECT_EQ(left.Library().GetRunning(), nullptr);
 
   // Library messages: the entry of a path, the selection on request.
   const intptr_t found = SendViewMessage(L"test", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SIMULATOR,
                                          reinterpret_cast<uintptr_t>(a.c_str()));
   EXPECT_EQ(reinterpret_cast<CSimulatorEntry*>(found), left.Library().FindByPath(a));
-  const std::wstring folder = personal_ + L"/lab";
+  const std::wstring folder = m_personal + L"/lab";
   EXPECT_EQ(SendViewMessage(L"test", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SIMULATOR,
                             reinterpret_cast<uintptr_t>(folder.c_str())),
             0);
   PostViewMessage(L"test", MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_SELECT_CHANGE, found);
   Settle();
   EXPECT_EQ(left.SelectedEntry(), reinterpret_cast<CSimulatorEntry*>(found));
-  EXPECT_EQ(frame_->Summary()->Shown(), reinterpret_cast<CSimulatorEntry*>(found));
+  EXPECT_EQ(m_frame->Summary()->Shown(), reinterpret_cast<CSimulatorEntry*>(found));
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_SELECTED_SIMULATOR), a);
 }
 
 TEST_F(SimulerTest, FolderCommandsAskANameAndKeepTheLibraryOnFailure) {
   NewFrame();
-  ASSERT_TRUE(Select(personal_));
+  ASSERT_TRUE(Select(m_personal));
   {
     auto watcher = AcceptNext<CDlgNewName>([](CDlgNewName& dialog) {
       EXPECT_EQ(dialog.windowTitle(), "Create a new folder");
       dialog.NameEdit()->setText(QStringLiteral("bench"));
     });
-    EXPECT_TRUE(frame_->OnCommand(ID_FOLDER_CREATE));
+    EXPECT_TRUE(m_frame->OnCommand(ID_FOLDER_CREATE));
     EXPECT_TRUE(watcher->Seen());
   }
-  EXPECT_TRUE(fs::is_directory(fs::path(personal_) / "bench"));
+  EXPECT_TRUE(fs::is_directory(fs::path(m_personal) / "bench"));
   ASSERT_NE(Left().SelectedEntry(), nullptr);
   EXPECT_EQ(Left().SelectedEntry()->name, L"bench");
   {
@@ -242,20 +242,20 @@ TEST_F(SimulerTest, FolderCommandsAskANameAndKeepTheLibraryOnFailure) {
       EXPECT_EQ(dialog.NameEdit()->text(), "bench");
       dialog.NameEdit()->setText(QStringLiteral("a/b"));
     });
-    EXPECT_FALSE(frame_->OnCommand(ID_FOLDER_RENAME));
+    EXPECT_FALSE(m_frame->OnCommand(ID_FOLDER_RENAME));
   }
-  EXPECT_EQ(Messages(boxes_), std::vector<std::wstring>{L"Unable to rename folder 'bench' to 'a/b'"});
-  EXPECT_TRUE(fs::is_directory(fs::path(personal_) / "bench"));
+  EXPECT_EQ(Messages(m_boxes), std::vector<std::wstring>{L"Unable to rename folder 'bench' to 'a/b'"});
+  EXPECT_TRUE(fs::is_directory(fs::path(m_personal) / "bench"));
   ASSERT_NE(Left().SelectedEntry(), nullptr) << "a refused rename keeps the selection";
-  EXPECT_TRUE(frame_->OnCommand(ID_FOLDER_DELETE));
-  EXPECT_FALSE(fs::exists(fs::path(personal_) / "bench"));
+  EXPECT_TRUE(m_frame->OnCommand(ID_FOLDER_DELETE));
+  EXPECT_FALSE(fs::exists(fs::path(m_personal) / "bench"));
   EXPECT_EQ(Left().NodeChildCount(Left().NodeChild(kTreeRoot, 0)), 0);
 }
 
 TEST_F(SimulerTest, StartUpRestartsTheLastStartedAndSelectsTheLastSelected) {
   const uint16_t port = netsnmp::FreeUdpPort();
-  const std::wstring served = MakeSimulator(personal_, L"served", port, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"box"}});
-  const std::wstring other = MakeSimulator(common_, L"other", 1, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
+  const std::wstring served = MakeSimulator(m_personal, L"served", port, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"box"}});
+  const std::wstring other = MakeSimulator(m_common, L"other", 1, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
   WriteSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR, served);
   WriteSettingString(SETTING_VIEW_SIMULER_LAST_SELECTED_SIMULATOR, other);
   WriteSettingDword(SETTING_VIEW_SIMULER_SPLITTER_X, -1, 230);
@@ -264,16 +264,16 @@ TEST_F(SimulerTest, StartUpRestartsTheLastStartedAndSelectsTheLastSelected) {
   ASSERT_NE(running, nullptr);
   EXPECT_EQ(running->path, served);
   EXPECT_EQ(Left().SelectedEntry()->path, other);
-  EXPECT_EQ(frame_->Values()->Shown(), Left().SelectedEntry());
-  EXPECT_EQ(frame_->sizes().front(), 230);
+  EXPECT_EQ(m_frame->Values()->Shown(), Left().SelectedEntry());
+  EXPECT_EQ(m_frame->sizes().front(), 230);
   std::string out;
   EXPECT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-On", "-r", "1", "-t", "2",
                           "127.0.0.1:" + std::to_string(port), "1.3.6.1.2.1.1.5.0"},
                          &out),
             0);
   EXPECT_NE(out.find("\"box\""), std::string::npos) << out;
-  frame_->setSizes({260, 640});
-  frame_.reset();
+  m_frame->setSizes({260, 640});
+  m_frame.reset();
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR), served) << "kept for the next start";
   EXPECT_EQ(StoredDword(SETTING_VIEW_SIMULER_SPLITTER_X), 260u);
 }
@@ -282,10 +282,10 @@ TEST_F(SimulerTest, StartUpRestartsTheLastStartedAndSelectsTheLastSelected) {
 
 TEST_F(SimulerTest, SummaryEditsAreCheckedInOrderAndSaved) {
   const uint16_t port = netsnmp::FreeUdpPort();
-  const std::wstring path = MakeSimulator(personal_, L"s", port, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
+  const std::wstring path = MakeSimulator(m_personal, L"s", port, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
   NewFrame();
   ASSERT_TRUE(Select(path));
-  CViewSimulerSummary& form = *frame_->Summary();
+  CViewSimulerSummary& form = *m_frame->Summary();
   ASSERT_NE(form.Shown(), nullptr);
   EXPECT_EQ(form.NameEdit()->text(), "s");
   EXPECT_FALSE(form.AddressEdit()->isEnabled()) << "send to last requester is checked";
@@ -293,18 +293,18 @@ TEST_F(SimulerTest, SummaryEditsAreCheckedInOrderAndSaved) {
   // Clearing the port refuses the edit and the file keeps its port.
   form.RecvPortEdit()->selectAll();
   QTest::keyClick(form.RecvPortEdit(), Qt::Key_0);
-  EXPECT_EQ(Messages(boxes_), std::vector<std::wstring>{L"Port number cannot be 0"});
+  EXPECT_EQ(Messages(m_boxes), std::vector<std::wstring>{L"Port number cannot be 0"});
   EXPECT_EQ(Stored(path)->recv_port, port);
 
   // The community check comes first, the version check last.
-  boxes_.Clear();
+  m_boxes.Clear();
   form.RecvPortEdit()->setText(QString::number(port));
   form.SendCommunityEdit()->selectAll();
   QTest::keyClick(form.SendCommunityEdit(), Qt::Key_Delete);
   form.SendCommunityEdit()->setText(QStringLiteral("trap"));
   form.Version1Box()->click();
   form.Version2cBox()->click();
-  EXPECT_EQ(Messages(boxes_),
+  EXPECT_EQ(Messages(m_boxes),
             (std::vector<std::wstring>{L"Community string cannot be empty", L"At least one SNMP version must be activated"}));
   form.Version2cBox()->click();
   form.LastRequesterBox()->click();
@@ -319,11 +319,11 @@ TEST_F(SimulerTest, SummaryEditsAreCheckedInOrderAndSaved) {
   EXPECT_EQ(stored->send_address, 0x7F000009u);
 
   // A running simulator: typing restores the text and warns.
-  boxes_.Clear();
+  m_boxes.Clear();
   ASSERT_TRUE(Start(path));
   QTest::keyClicks(form.DescriptionEdit(), "!");
   EXPECT_EQ(form.DescriptionEdit()->toPlainText(), "about s");
-  EXPECT_EQ(Messages(boxes_),
+  EXPECT_EQ(Messages(m_boxes),
             std::vector<std::wstring>{L"Simulator is running, you are not allowed to modify it, stop it first"});
   EXPECT_EQ(Stored(path)->description, L"about s");
 }
@@ -331,15 +331,15 @@ TEST_F(SimulerTest, SummaryEditsAreCheckedInOrderAndSaved) {
 // ---------------------------------------------------------------- value list
 
 TEST_F(SimulerTest, ValueListAddModifyDeleteFollowTheirRules) {
-  const std::wstring path = MakeSimulator(personal_, L"v", netsnmp::FreeUdpPort(),
+  const std::wstring path = MakeSimulator(m_personal, L"v", netsnmp::FreeUdpPort(),
                                           {{L"1.3.6.1.2.1.1.1.0", L"Octet String", L"one"},
                                            {L"1.3.6.1.2.1.1.2.0", L"Object Identifier", L"1.3.6.1.4.1.8072"},
                                            {L"1.3.6.1.2.1.1.3.0", L"TimeTicks", L"100"},
                                            {L"1.3.6.1.2.1.1.4.0", L"Octet String", L"four"},
                                            {L"1.3.6.1.2.1.1.5.0", L"Octet String", L"five"}});
   NewFrame();
-  CViewSimulerValue& values = *frame_->Values();
-  ASSERT_TRUE(Select(personal_));
+  CViewSimulerValue& values = *m_frame->Values();
+  ASSERT_TRUE(Select(m_personal));
   EXPECT_EQ(values.EmptyText(), "This is not a simulator");
   EXPECT_FALSE(values.IsCommandEnabled(ID_VALUE_ADD));
   ASSERT_TRUE(Select(path));
@@ -365,7 +365,7 @@ TEST_F(SimulerTest, ValueListAddModifyDeleteFollowTheirRules) {
     });
     EXPECT_FALSE(values.OnCommand(ID_VALUE_ADD));
   }
-  EXPECT_EQ(Messages(boxes_), std::vector<std::wstring>{L"Unable to add this value"});
+  EXPECT_EQ(Messages(m_boxes), std::vector<std::wstring>{L"Unable to add this value"});
   EXPECT_EQ(StoredOids(path).size(), 5u);
 
   // Double-click modifies; a text the type cannot hold is refused.
@@ -381,7 +381,7 @@ TEST_F(SimulerTest, ValueListAddModifyDeleteFollowTheirRules) {
     QTest::mouseDClick(values.viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_TRUE(watcher->Seen());
   }
-  EXPECT_EQ(Messages(boxes_),
+  EXPECT_EQ(Messages(m_boxes),
             (std::vector<std::wstring>{L"Unable to add this value", L"Unable to modify this value"}));
   EXPECT_EQ(StoredValue(path, L"1.3.6.1.2.1.1.3.0"), L"100");
   SelectRows(values, {2});
@@ -419,8 +419,8 @@ TEST_F(SimulerTest, ValueListMibCommandsOpenTheDefiningFileAndAskTheBrowser) {
   const std::string mibs = TAVELO_MIBS_DIR;
   SetMibSearchFolders({std::wstring(mibs.begin(), mibs.end())});
   // An editor that writes the file it was given into `opened`.
-  const std::string opened = home_->str("opened.txt");
-  const std::string editor = home_->str("editor.sh");
+  const std::string opened = m_home->str("opened.txt");
+  const std::string editor = m_home->str("editor.sh");
   std::ofstream(editor) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened << ".tmp' && mv '" << opened << ".tmp' '"
                         << opened << "'\n";
   fs::permissions(editor, fs::perms::owner_all);
@@ -434,15 +434,15 @@ TEST_F(SimulerTest, ValueListMibCommandsOpenTheDefiningFileAndAskTheBrowser) {
       return 1;
     }
     std::vector<std::wstring> shown;
-  } browser(dispatcher_.get());
+  } browser(m_dispatcher.get());
   CMessageCenter::Subscribe(L"Browser", &browser, MSG_VIEW_BROWSER, MSG_VIEW_BROWSER_DISPLAY);
 
-  const std::wstring path = MakeSimulator(personal_, L"m", netsnmp::FreeUdpPort(),
+  const std::wstring path = MakeSimulator(m_personal, L"m", netsnmp::FreeUdpPort(),
                                           {{L"1.3.6.1.2.1.2.2.1.2.1", L"Octet String", L"eth0"},
                                            {L"1.1.5.0", L"Integer", L"7"},
                                            {L"1.3.6.1.2.1.1.5.0", L"Octet String", L"five"}});
   NewFrame();
-  CViewSimulerValue& values = *frame_->Values();
+  CViewSimulerValue& values = *m_frame->Values();
   ASSERT_TRUE(Select(path));
   ASSERT_EQ(values.CellText(0, CViewSimulerValue::COLUMN_OID), "1.1.5.0");
   SelectRows(values, {1, 2});
@@ -478,10 +478,10 @@ void FillWizard(CSheetCreateSimulator& sheet, const QString& name, uint16_t port
 }  // namespace
 
 TEST_F(SimulerTest, WizardChecksEachPageAndCreatesInTheSelectedFolder) {
-  const std::wstring existing = MakeSimulator(personal_, L"twin", 1161, {});
+  const std::wstring existing = MakeSimulator(m_personal, L"twin", 1161, {});
   NewFrame();
   // Same name in the same folder: refused on page 1; cancel changes nothing.
-  ASSERT_TRUE(Select(personal_));
+  ASSERT_TRUE(Select(m_personal));
   {
     ModalWatcher<CSheetCreateSimulator> watcher([&](CSheetCreateSimulator& sheet) {
       EXPECT_EQ(sheet.windowTitle(), "Create simulator");
@@ -492,16 +492,16 @@ TEST_F(SimulerTest, WizardChecksEachPageAndCreatesInTheSelectedFolder) {
       EXPECT_EQ(sheet.currentPage(), sheet.Page1());
       sheet.reject();
     });
-    EXPECT_FALSE(frame_->OnCommand(ID_SIMULATOR_CREATE));
+    EXPECT_FALSE(m_frame->OnCommand(ID_SIMULATOR_CREATE));
   }
-  EXPECT_EQ(Messages(boxes_), (std::vector<std::wstring>{L"Simulator name must not be empty",
+  EXPECT_EQ(Messages(m_boxes), (std::vector<std::wstring>{L"Simulator name must not be empty",
                                                          L"A simulator with that name is already existing"}));
   EXPECT_EQ(Left().Library().GetSimulators().size(), 1u);
   EXPECT_EQ(StoredDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_PORT), 0xFFFFFFFFu) << "nothing stored on cancel";
 
   // The same name in another folder goes through every page's checks.
-  boxes_.Clear();
-  ASSERT_TRUE(Select(common_));
+  m_boxes.Clear();
+  ASSERT_TRUE(Select(m_common));
   {
     ModalWatcher<CSheetCreateSimulator> watcher([&](CSheetCreateSimulator& sheet) {
       FillWizard(sheet, QStringLiteral("twin"), 1161);
@@ -523,12 +523,12 @@ TEST_F(SimulerTest, WizardChecksEachPageAndCreatesInTheSelectedFolder) {
       sheet.Page3()->AddressEdit()->Parts()[2]->setText(QStringLiteral("0"));
       sheet.button(QWizard::FinishButton)->click();
     });
-    EXPECT_TRUE(frame_->OnCommand(ID_SIMULATOR_CREATE));
+    EXPECT_TRUE(m_frame->OnCommand(ID_SIMULATOR_CREATE));
   }
-  EXPECT_EQ(Messages(boxes_), (std::vector<std::wstring>{L"Community name must not be empty",
+  EXPECT_EQ(Messages(m_boxes), (std::vector<std::wstring>{L"Community name must not be empty",
                                                          L"At least one SNMP version must be allowed",
                                                          L"IP address is not valid"}));
-  const std::wstring made = common_ + L"/twin.tav";
+  const std::wstring made = m_common + L"/twin.tav";
   ASSERT_TRUE(fs::exists(made));
   auto stored = Stored(made);
   EXPECT_EQ(stored->recv_community, L"gamma");
@@ -549,7 +549,7 @@ TEST_F(SimulerTest, WizardChecksEachPageAndCreatesInTheSelectedFolder) {
 TEST_F(SimulerTest, WizardValuesServedReadAndSetByNetSnmpThenStoppedFromTheTree) {
   const uint16_t port = netsnmp::FreeUdpPort();
   NewFrame();
-  ASSERT_TRUE(Select(personal_));
+  ASSERT_TRUE(Select(m_personal));
   {
     ModalWatcher<CSheetCreateSimulator> watcher([&](CSheetCreateSimulator& sheet) {
       FillWizard(sheet, QStringLiteral("lab"), port);
@@ -557,11 +557,11 @@ TEST_F(SimulerTest, WizardValuesServedReadAndSetByNetSnmpThenStoppedFromTheTree)
       sheet.next();
       sheet.button(QWizard::FinishButton)->click();
     });
-    ASSERT_TRUE(frame_->OnCommand(ID_SIMULATOR_CREATE));
+    ASSERT_TRUE(m_frame->OnCommand(ID_SIMULATOR_CREATE));
   }
   Settle();
-  const std::wstring path = personal_ + L"/lab.tav";
-  CViewSimulerValue& values = *frame_->Values();
+  const std::wstring path = m_personal + L"/lab.tav";
+  CViewSimulerValue& values = *m_frame->Values();
   EXPECT_EQ(values.EmptyText(), "No value in that simulator");
   const std::vector<std::array<QString, 3>> added = {
       {"1.3.6.1.2.1.1.5.0", "Octet String", "lab-host"},
@@ -585,7 +585,7 @@ TEST_F(SimulerTest, WizardValuesServedReadAndSetByNetSnmpThenStoppedFromTheTree)
   const QRect item = left.visualRect(left.IndexOf(CViewSimulerLeft::NodeOfEntry(left.SelectedEntry())));
   QTest::mouseDClick(left.viewport(), Qt::LeftButton, {}, item.center());
   ASSERT_NE(left.Library().GetRunning(), nullptr);
-  EXPECT_TRUE(boxes_.Entries().empty());
+  EXPECT_TRUE(m_boxes.Entries().empty());
 
   const std::string target = "127.0.0.1:" + std::to_string(port);
   std::string out;
@@ -618,28 +618,28 @@ TEST_F(SimulerTest, WizardValuesServedReadAndSetByNetSnmpThenStoppedFromTheTree)
 
 TEST_F(SimulerTest, SimulateCopiesWalkedRowsIntoAStoppedSimulatorOnly) {
   const uint16_t port = netsnmp::FreeUdpPort();
-  const std::wstring source = MakeSimulator(personal_, L"source", port,
+  const std::wstring source = MakeSimulator(m_personal, L"source", port,
                                             {{L"1.3.6.1.2.1.1.1.0", L"Octet String", L"walked"},
                                              {L"1.3.6.1.2.1.1.3.0", L"TimeTicks", L"4200"},
                                              {L"1.3.6.1.2.1.1.7.0", L"Integer", L"72"}});
-  const std::wstring copy = MakeSimulator(common_, L"copy", 1, {{L"1.3.6.1.2.1.1.7.0", L"Integer", L"1"}});
+  const std::wstring copy = MakeSimulator(m_common, L"copy", 1, {{L"1.3.6.1.2.1.1.7.0", L"Integer", L"1"}});
   NewFrame();
   ASSERT_TRUE(Start(source));
-  walker_ = std::make_unique<CViewWalker>(dispatcher_.get());
-  walker_->SetSimulatorLibrary(&Left().Library());
-  walker_->show();
+  m_walker = std::make_unique<CViewWalker>(m_dispatcher.get());
+  m_walker->SetSimulatorLibrary(&Left().Library());
+  m_walker->show();
   WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP, L"127.0.0.1");
   WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, port);
   WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_VERSION, -1, 2);
   WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY, L"tumbol");
   WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID, L"1.3.6.1.2.1.1");
   WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID, L"1.3.6.1.2.1.1.7.0");
-  ASSERT_TRUE(walker_->OnCommand(ID_WALKER_RESTART));
-  ASSERT_TRUE(ProcessUntil([&] { return !walker_->IsRequestRunning(); }, 20000)) << "the walk never ended";
-  ASSERT_EQ(walker_->RowCount(), 3);
-  EXPECT_FALSE(walker_->IsCommandEnabled(ID_WALKER_SIMULATE));
-  walker_->selectAll();
-  EXPECT_TRUE(walker_->IsCommandEnabled(ID_WALKER_SIMULATE));
+  ASSERT_TRUE(m_walker->OnCommand(ID_WALKER_RESTART));
+  ASSERT_TRUE(ProcessUntil([&] { return !m_walker->IsRequestRunning(); }, 20000)) << "the walk never ended";
+  ASSERT_EQ(m_walker->RowCount(), 3);
+  EXPECT_FALSE(m_walker->IsCommandEnabled(ID_WALKER_SIMULATE));
+  m_walker->selectAll();
+  EXPECT_TRUE(m_walker->IsCommandEnabled(ID_WALKER_SIMULATE));
 
   // Into the running simulator: a warning and nothing added.
   {
@@ -648,23 +648,23 @@ TEST_F(SimulerTest, SimulateCopiesWalkedRowsIntoAStoppedSimulatorOnly) {
       ASSERT_TRUE(chooser.Choose(source));
       QTest::mouseClick(chooser.OkButton(), Qt::LeftButton);
     });
-    EXPECT_FALSE(walker_->OnCommand(ID_WALKER_SIMULATE));
+    EXPECT_FALSE(m_walker->OnCommand(ID_WALKER_SIMULATE));
   }
-  EXPECT_EQ(Messages(boxes_), std::vector<std::wstring>{L"Can't add values to a started simulator"});
+  EXPECT_EQ(Messages(m_boxes), std::vector<std::wstring>{L"Can't add values to a started simulator"});
   EXPECT_EQ(StoredOids(source).size(), 3u);
 
   // Into a stopped one never selected (so not loaded yet): its own value
   // stays, the duplicate row is refused, the others join.
   {
     auto watcher = AcceptNext<CDlgSimulatorChooser>([&](CDlgSimulatorChooser& chooser) { chooser.Choose(copy); });
-    EXPECT_TRUE(walker_->OnCommand(ID_WALKER_SIMULATE));
+    EXPECT_TRUE(m_walker->OnCommand(ID_WALKER_SIMULATE));
   }
   Settle();
   EXPECT_EQ(StoredOids(copy), (std::vector<std::wstring>{L"1.3.6.1.2.1.1.1.0", L"1.3.6.1.2.1.1.3.0", L"1.3.6.1.2.1.1.7.0"}));
   EXPECT_EQ(StoredValue(copy, L"1.3.6.1.2.1.1.7.0"), L"1");
   EXPECT_EQ(StoredValue(copy, L"1.3.6.1.2.1.1.3.0"), L"4200");
   EXPECT_EQ(Left().SelectedEntry()->path, copy);
-  EXPECT_EQ(frame_->Values()->RowCount(), 3);
+  EXPECT_EQ(m_frame->Values()->RowCount(), 3);
 }
 
 // ---------------------------------------------------------------- picture
@@ -672,9 +672,9 @@ TEST_F(SimulerTest, SimulateCopiesWalkedRowsIntoAStoppedSimulatorOnly) {
 // The tab with a running simulator; kept as TAVELO_SCREENSHOT_DIR/simuler.png
 // when that is set (the documentation's picture).
 TEST_F(SimulerTest, GrabOfTheTabShowsTheTreeFormAndValues) {
-  fs::create_directories(fs::path(personal_) / "lab");
-  MakeSimulator(personal_ + L"/lab", L"router", 1, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"edge-1"}});
-  const std::wstring path = MakeSimulator(personal_, L"linux-host", netsnmp::FreeUdpPort(),
+  fs::create_directories(fs::path(m_personal) / "lab");
+  MakeSimulator(m_personal + L"/lab", L"router", 1, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"edge-1"}});
+  const std::wstring path = MakeSimulator(m_personal, L"linux-host", netsnmp::FreeUdpPort(),
                                           {{L"1.3.6.1.2.1.1.1.0", L"Octet String", L"Linux lab 6.1.0-13-amd64 x86_64"},
                                            {L"1.3.6.1.2.1.1.2.0", L"Object Identifier", L"1.3.6.1.4.1.8072.3.2.10"},
                                            {L"1.3.6.1.2.1.1.3.0", L"TimeTicks", L"8640100"},
@@ -685,14 +685,14 @@ TEST_F(SimulerTest, GrabOfTheTabShowsTheTreeFormAndValues) {
                                            {L"1.3.6.1.2.1.2.1.0", L"Integer", L"2"},
                                            {L"1.3.6.1.2.1.4.1.0", L"Integer", L"1"},
                                            {L"1.3.6.1.2.1.4.20.1.1.127.0.0.1", L"IP Address", L"127.0.0.1"}});
-  MakeSimulator(common_, L"printer", 1, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"pr-2"}});
+  MakeSimulator(m_common, L"printer", 1, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"pr-2"}});
   NewFrame();
-  frame_->resize(1000, 520);
+  m_frame->resize(1000, 520);
   ASSERT_TRUE(Start(path));
-  frame_->Values()->header()->resizeSection(CViewSimulerValue::COLUMN_OID, 230);
-  frame_->Values()->header()->resizeSection(CViewSimulerValue::COLUMN_TYPE, 120);
+  m_frame->Values()->header()->resizeSection(CViewSimulerValue::COLUMN_OID, 230);
+  m_frame->Values()->header()->resizeSection(CViewSimulerValue::COLUMN_TYPE, 120);
   Settle();
-  const QPixmap picture = frame_->grab();
+  const QPixmap picture = m_frame->grab();
   ASSERT_FALSE(picture.isNull());
   // The running simulator's row is drawn bold: its text is wider than plain.
   CViewSimulerLeft& left = Left();

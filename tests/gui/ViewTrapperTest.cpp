@@ -44,9 +44,9 @@ class ViewTrapperTest : public GuiTest {
  protected:
   // A view listening on a free loopback port.
   std::unique_ptr<CViewTrapper> Listening() {
-    port_ = netsnmp::FreeUdpPort();
-    WriteSettingDword(SETTING_DLG_TRAP_PARAMETER_LAST_PORT, -1, port_);
-    auto view = std::make_unique<CViewTrapper>(dispatcher_.get());
+    m_port = netsnmp::FreeUdpPort();
+    WriteSettingDword(SETTING_DLG_TRAP_PARAMETER_LAST_PORT, -1, m_port);
+    auto view = std::make_unique<CViewTrapper>(m_dispatcher.get());
     view->resize(1100, 300);
     view->show();
     if (!view->IsReceiving()) {  // not started by itself
@@ -57,17 +57,17 @@ class ViewTrapperTest : public GuiTest {
     EXPECT_EQ(view->EmptyText(), QStringLiteral("No data to display"));
     return view;
   }
-  uint16_t port_ = 0;
+  uint16_t m_port = 0;
 };
 
 TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   auto view = Listening();
   QAbstractItemModelTester tester(view->ListModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
   const qint64 before = QDateTime::currentSecsSinceEpoch();
-  ASSERT_TRUE(SendTrap(port_, {"-v", "1", "1.3.6.1.4.1.8072.2.3", "127.0.0.9", "6", "17", "12345",
+  ASSERT_TRUE(SendTrap(m_port, {"-v", "1", "1.3.6.1.4.1.8072.2.3", "127.0.0.9", "6", "17", "12345",
                                "1.3.6.1.2.1.1.5.0", "s", "hello"}));
   ASSERT_TRUE(ProcessUntil([&] { return view->TrapCount() == 1; })) << "the SNMPv1 trap never showed";
-  ASSERT_TRUE(SendTrap(port_, {"-v", "2c", "4242", "1.3.6.1.6.3.1.1.5.3", "1.3.6.1.2.1.2.2.1.1.2", "i", "2",
+  ASSERT_TRUE(SendTrap(m_port, {"-v", "2c", "4242", "1.3.6.1.6.3.1.1.5.3", "1.3.6.1.2.1.2.2.1.1.2", "i", "2",
                                "1.3.6.1.2.1.1.5.0", "x", "C3A9", "1.3.6.1.2.1.1.4.0", "x", "FF00"}));
   ASSERT_TRUE(ProcessUntil([&] { return view->TrapCount() == 2; })) << "the SNMPv2c trap never showed";
   ASSERT_EQ(view->RowCount(), 2);
@@ -166,7 +166,7 @@ TEST_F(ViewTrapperTest, MainWindowStartsTheReceiverAndKeypadExpands) {
   const uint16_t port = netsnmp::FreeUdpPort();
   WriteSettingDword(SETTING_DLG_TRAP_PARAMETER_LAST_PORT, -1, port);
   WriteSettingDword(SETTING_DLG_TRAP_PARAMETER_LAST_AUTO_START, -1, 1);
-  CMainFrame frame(dispatcher_.get());
+  CMainFrame frame(m_dispatcher.get());
   auto* view = dynamic_cast<CViewTrapper*>(frame.TabbedView()->View(TAB_TRAPPER));
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(view->IsReceiving());
@@ -199,7 +199,7 @@ TEST_F(ViewTrapperTest, ABurstOfTrapsShowsEveryTrapInOrder) {
     const Bytes trap = Message(1, "public", 0xA7, number,
                                {{Oid({1, 3, 6, 1, 2, 1, 1, 3, 0}), Tlv(0x43, Bytes(number.begin() + 2, number.end()))},
                                 {Oid({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}), Oid({1, 3, 6, 1, 6, 3, 1, 1, 5, 1})}});
-    ASSERT_TRUE(sender.SendTo(port_, trap));
+    ASSERT_TRUE(sender.SendTo(m_port, trap));
   }
   ASSERT_TRUE(ProcessUntil([&] { return view->TrapCount() == kTraps; }, 30000))
       << view->TrapCount() << " of " << kTraps << " traps shown";

@@ -96,7 +96,7 @@ int RowOf(const CViewWalker& view, const QString& oid) {
 class ViewWalkerTest : public netsnmp::SuiteWithAgent<GuiTest> {
  protected:
   std::unique_ptr<CViewWalker> NewView() {
-    auto view = std::make_unique<CViewWalker>(dispatcher_.get());
+    auto view = std::make_unique<CViewWalker>(m_dispatcher.get());
     view->resize(900, 400);
     view->show();
     return view;
@@ -105,11 +105,11 @@ class ViewWalkerTest : public netsnmp::SuiteWithAgent<GuiTest> {
   std::vector<Variable> WalkSystem(CViewWalker& view, uint32_t version, std::vector<Variable>* expected) {
     const std::string v = version == 1 ? "-v1" : "-v2c";
     std::string out;
-    EXPECT_EQ(netsnmp::Run({"snmpwalk", v, "-c", "tumbol", "-On", agent_->Target(), ".1.3.6.1.2.1.1"}, &out), 0);
+    EXPECT_EQ(netsnmp::Run({"snmpwalk", v, "-c", "tumbol", "-On", m_agent->Target(), ".1.3.6.1.2.1.1"}, &out), 0);
     *expected = Parse(out);
     EXPECT_GT(expected->size(), 8u) << out;
     if (expected->empty()) return {};
-    StoreParameters(agent_->Port(), version, 1000, 2, "1.3.6.1.2.1.1", expected->back().oid);
+    StoreParameters(m_agent->Port(), version, 1000, 2, "1.3.6.1.2.1.1", expected->back().oid);
     EXPECT_TRUE(view.OnCommand(ID_WALKER_RESTART));
     EXPECT_TRUE(ProcessUntil([&] { return !view.IsRequestRunning(); }, 20000)) << "the walk never ended";
     return Rows(view);
@@ -173,11 +173,11 @@ TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), "Tavelo bench room 42");
   EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE), L"Tavelo bench room 42");
   std::string out;
-  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", agent_->Target(), ".1.3.6.1.2.1.1.6.0"}, &out), 0);
+  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", m_agent->Target(), ".1.3.6.1.2.1.1.6.0"}, &out), 0);
   EXPECT_NE(out.find("Tavelo bench room 42"), std::string::npos) << out;
 
   // Changed behind the view's back, GET reads it again into the same row.
-  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", agent_->Target(), ".1.3.6.1.2.1.1.6.0", "s", "attic"},
+  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", m_agent->Target(), ".1.3.6.1.2.1.1.6.0", "s", "attic"},
                          &out),
             0);
   ASSERT_TRUE(view->OnCommand(ID_SNMP_GET));
@@ -195,7 +195,7 @@ TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
   for (const Octets& o : {Octets{"C3A9", "é", "2"}, Octets{"6361666520E29895", "cafe ☕", "8"},
                           Octets{"6162636465666768696A6B6C6DC3A9", "abcdefghijklmé", "15"},
                           Octets{"FF10FE", "ff:10:fe", "3"}, Octets{"C0AF41", "c0:af:41", "3"}}) {
-    ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", agent_->Target(), ".1.3.6.1.2.1.1.6.0", "x", o.hex}, &out),
+    ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", m_agent->Target(), ".1.3.6.1.2.1.1.6.0", "x", o.hex}, &out),
               0) << out;
     ASSERT_TRUE(view->OnCommand(ID_SNMP_GET));
     ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
@@ -209,19 +209,19 @@ TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
   ASSERT_TRUE(view->OnCommand(ID_SNMP_SET));
   ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), typed);
-  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqvx", agent_->Target(), ".1.3.6.1.2.1.1.6.0"}, &out), 0);
+  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqvx", m_agent->Target(), ".1.3.6.1.2.1.1.6.0"}, &out), 0);
   EXPECT_NE(out.find("53 61 6C 6C 65 20 C3 A9 20 E2 98 95 20 37"), std::string::npos) << out;
 }
 
 TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
   const std::string mibs = TAVELO_MIBS_DIR;
   SetMibSearchFolders({std::wstring(mibs.begin(), mibs.end())});
-  StoreParameters(agent_->Port(), 2, 1000, 2, "1.3.6.1.2.1.2", "1.3.6.1.2.1.3");  // the tree's range wins
+  StoreParameters(m_agent->Port(), 2, 1000, 2, "1.3.6.1.2.1.2", "1.3.6.1.2.1.3");  // the tree's range wins
   // The Logger shows the requests (kept as a picture when asked for).
   const uint32_t old_level = QuillogGetFeatureLevel();
   WriteSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL, -1,
                     QLF_PROGRAM_SNMP | QLF_PROGRAM_SNMP_DECODE_IN | QLF_PROGRAM_SNMP_FRAME_OUT | QLF_PROGRAM_GUI);
-  CTabbedView tabs(dispatcher_.get());
+  CTabbedView tabs(m_dispatcher.get());
   tabs.ActivateTab(TAB_BROWSER);
   auto* walker = dynamic_cast<CViewWalker*>(tabs.View(TAB_WALKER));
   auto* browser = dynamic_cast<CViewMibBrowser*>(tabs.View(TAB_BROWSER));
@@ -237,7 +237,7 @@ TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
 
   // Walk from here: exactly what snmpwalk prints, in the Walker, in front.
   std::string out;
-  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", agent_->Target(), ".1.3.6.1.2.1.1.6.0", "s", "lab"}, &out),
+  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", m_agent->Target(), ".1.3.6.1.2.1.1.6.0", "s", "lab"}, &out),
             0) << out;  // text snmpwalk prints as text, whatever a test before left there
   ASSERT_NE(select({1, 3, 6, 1, 2, 1, 1}), CMibTreeIndex::kRoot);
   EXPECT_FALSE(tree.IsCommandEnabled(ID_BROWSER_GET)) << "system is no scalar";
@@ -245,7 +245,7 @@ TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
   EXPECT_FALSE(tree.IsCommandEnabled(ID_BROWSER_WALK_FROM_HERE)) << "while the walk runs";
   EXPECT_FALSE(walker->IsCommandEnabled(ID_WALKER_RESTART));
   ASSERT_TRUE(ProcessUntil([&] { return !walker->IsRequestRunning(); }, 20000));
-  ASSERT_EQ(netsnmp::Run({"snmpwalk", "-v2c", "-c", "tumbol", "-On", agent_->Target(), ".1.3.6.1.2.1.1"}, &out), 0);
+  ASSERT_EQ(netsnmp::Run({"snmpwalk", "-v2c", "-c", "tumbol", "-On", m_agent->Target(), ".1.3.6.1.2.1.1"}, &out), 0);
   const std::vector<Variable> expected = Parse(out);
   std::vector<Variable> rows = Rows(*walker);
   ASSERT_GT(expected.size(), 8u);
@@ -274,7 +274,7 @@ TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
   }
   ASSERT_TRUE(tree.OnCommand(ID_BROWSER_GET));
   ASSERT_TRUE(ProcessUntil([&] { return !walker->IsRequestRunning(); }, 10000));
-  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-On", agent_->Target(), ".1.3.6.1.2.1.1.1.0"}, &out), 0);
+  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-On", m_agent->Target(), ".1.3.6.1.2.1.1.1.0"}, &out), 0);
   ASSERT_EQ(Parse(out).size(), 1u) << out;
   ASSERT_EQ(walker->RowCount(), static_cast<int>(expected.size()) + 1);
   EXPECT_EQ(Rows(*walker).back(), Parse(out).front());

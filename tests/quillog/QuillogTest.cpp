@@ -34,9 +34,9 @@ bool Capture(uint64_t window, uint32_t message, QuillogInfo* record) {
 class QuillogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("quillog-" + std::to_string(::getpid()) + "-" +
+    m_folder = fs::temp_directory_path() / ("quillog-" + std::to_string(::getpid()) + "-" +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
+    fs::remove_all(m_folder);
     QuillogRegisterW(L"quilltest");
     QuillogSetFeatureLevel(0);
     QuillogSetPoster(&Capture);
@@ -49,13 +49,13 @@ class QuillogTest : public ::testing::Test {
     QuillogPostSendMessageDisable();
     QuillogOutputDisable();
     QuillogFileSetFolderNameW(nullptr);
-    fs::remove_all(folder_);
+    fs::remove_all(m_folder);
   }
   std::vector<QuillogInfo> Records() {
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_records;
   }
-  fs::path folder_;
+  fs::path m_folder;
 };
 
 std::vector<std::string> ReadLines(const fs::path& file) {
@@ -118,11 +118,11 @@ TEST_F(QuillogTest, DumpShowsTitleHexAndText) {
 }
 
 TEST_F(QuillogTest, WritesLinesToTheLogFileOnlyOnceEnabled) {
-  QuillogFileSetFolderNameW(folder_.wstring().c_str());
+  QuillogFileSetFolderNameW(m_folder.wstring().c_str());
   QuillogW(QUILLOG_INFO, 0, L"before enable");
   QuillogOutputEnable();
   QuillogW(QUILLOG_ERROR, 0, L"caf\u00e9 %d", 7);
-  const fs::path file = folder_ / "quilltest.log";
+  const fs::path file = m_folder / "quilltest.log";
   EXPECT_EQ(QuillogFilePath(), file.wstring());
   const auto lines = ReadLines(file);
   ASSERT_EQ(lines.size(), 1u);
@@ -131,8 +131,8 @@ TEST_F(QuillogTest, WritesLinesToTheLogFileOnlyOnceEnabled) {
 }
 
 TEST_F(QuillogTest, UnusableLogFolderNeverStopsTheProgram) {
-  fs::create_directories(folder_);
-  const fs::path blocker = folder_ / "not-a-folder";
+  fs::create_directories(m_folder);
+  const fs::path blocker = m_folder / "not-a-folder";
   std::ofstream(blocker) << "x";
   QuillogFileSetFolderNameW(blocker.wstring().c_str());
   QuillogOutputEnable();
@@ -145,7 +145,7 @@ TEST_F(QuillogTest, UnusableLogFolderNeverStopsTheProgram) {
 
 TEST_F(QuillogTest, ConcurrentWritersNeverTearLines) {
   QuillogPostSendMessageDisable();
-  QuillogFileSetFolderNameW(folder_.wstring().c_str());
+  QuillogFileSetFolderNameW(m_folder.wstring().c_str());
   QuillogOutputEnable();
   constexpr int kThreads = 8;
   constexpr int kLines = 2000;
@@ -160,7 +160,7 @@ TEST_F(QuillogTest, ConcurrentWritersNeverTearLines) {
 
   const std::regex pattern(R"(.* writer (\d) line (\d+) (x+)$)");
   std::map<int, int> next;
-  const auto lines = ReadLines(folder_ / "quilltest.log");
+  const auto lines = ReadLines(m_folder / "quilltest.log");
   ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kLines));
   for (const auto& line : lines) {
     std::smatch m;

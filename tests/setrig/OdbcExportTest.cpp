@@ -58,13 +58,13 @@ void PrintTo(const PlayCase& c, std::ostream* os) { *os << c.name; }
 class ScriptPlayerTest : public ::testing::TestWithParam<PlayCase> {
  protected:
   void SetUp() override { odbctest::Sqlite(Db(), "CREATE TABLE t(a TEXT)"); }
-  std::string Db() const { return dir_.str("installer.db"); }
+  std::string Db() const { return m_dir.str("installer.db"); }
   int Play(const std::string& bytes, const char* driver = odbctest::kSqliteDriver) {
-    const std::string script = WriteFileBytes(dir_.str("script.sql"), bytes);
+    const std::string script = WriteFileBytes(m_dir.str("script.sql"), bytes);
     return Setrig_OdbcPlayScript(driver, "localhost", "setup", kPassword, Db().c_str(), script.c_str());
   }
 
-  TempDir dir_;
+  TempDir m_dir;
 };
 
 TEST_P(ScriptPlayerTest, PlaysEveryBatch) {
@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ScriptPlayerTest, FailuresToOpenAreReported) {
   LogCapture log;
-  const std::string missing = dir_.str("missing.sql");
+  const std::string missing = m_dir.str("missing.sql");
   EXPECT_EQ(Setrig_OdbcPlayScript(odbctest::kSqliteDriver, "localhost", "u", "p", Db().c_str(), missing.c_str()), 0);
   EXPECT_TRUE(log.Has(L"Unable to open the script file " + quillog::Utf8ToWide(missing), QUILLOG_ERROR));
   EXPECT_EQ(Setrig_OdbcPlayScript(odbctest::kSqliteDriver, "localhost", "u", "p", Db().c_str(), nullptr), 0);

@@ -17,37 +17,37 @@ namespace {
 class OdbcPostgresTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<pgtest::Server>();
-    if (!server_->Start(&start_error_)) server_.reset();
+    m_server = std::make_unique<pgtest::Server>();
+    if (!m_server->Start(&m_start_error)) m_server.reset();
   }
-  static void TearDownTestSuite() { server_.reset(); }
-  void SetUp() override { ASSERT_TRUE(server_) << "PostgreSQL did not start: " << start_error_; }
+  static void TearDownTestSuite() { m_server.reset(); }
+  void SetUp() override { ASSERT_TRUE(m_server) << "PostgreSQL did not start: " << m_start_error; }
 
   // The port goes with the server, as a further attribute for the driver.
-  static std::string Server() { return "127.0.0.1;PORT=" + std::to_string(server_->port()); }
+  static std::string Server() { return "127.0.0.1;PORT=" + std::to_string(m_server->port()); }
   int Play(const char* database, const std::string& bytes) {
-    const std::string script = WriteFileBytes(dir_.str("script.sql"), bytes);
-    return Setrig_OdbcPlayScript(odbctest::kPostgresDriver, Server().c_str(), server_->user().c_str(),
-                                 server_->password().c_str(), database, script.c_str());
+    const std::string script = WriteFileBytes(m_dir.str("script.sql"), bytes);
+    return Setrig_OdbcPlayScript(odbctest::kPostgresDriver, Server().c_str(), m_server->user().c_str(),
+                                 m_server->password().c_str(), database, script.c_str());
   }
   int Check(const char* password, const char* database) {
-    return Setrig_OdbcCheckConnect(odbctest::kPostgresDriver, Server().c_str(), server_->user().c_str(), password,
+    return Setrig_OdbcCheckConnect(odbctest::kPostgresDriver, Server().c_str(), m_server->user().c_str(), password,
                                    database);
   }
   std::string Psql(const std::string& database, const std::string& sql) const {
     std::string output;
-    EXPECT_EQ(server_->Psql(database, sql, &output), 0) << output;
+    EXPECT_EQ(m_server->Psql(database, sql, &output), 0) << output;
     return output;
   }
 
-  static inline std::unique_ptr<pgtest::Server> server_;
-  static inline std::string start_error_;
-  TempDir dir_;
+  static inline std::unique_ptr<pgtest::Server> m_server;
+  static inline std::string m_start_error;
+  TempDir m_dir;
 };
 
 TEST_F(OdbcPostgresTest, CheckConnectNeverLogsThePassword) {
   LogCapture log;
-  EXPECT_EQ(Check(server_->password().c_str(), "postgres"), 1);
+  EXPECT_EQ(Check(m_server->password().c_str(), "postgres"), 1);
   // The password holds a ';' and travels in braces; the driver gives it
   // back escaped ("Pg%2ds3cret%3bword"), masked all the same.
   EXPECT_EQ(log.CountContaining(L"s3cret"), 0u);
@@ -56,7 +56,7 @@ TEST_F(OdbcPostgresTest, CheckConnectNeverLogsThePassword) {
   log.Clear();
   EXPECT_EQ(Check("wrong", "postgres"), 0);
   EXPECT_TRUE(log.HasContaining(L"password authentication failed"));
-  EXPECT_EQ(Check(server_->password().c_str(), "nodb"), 0);
+  EXPECT_EQ(Check(m_server->password().c_str(), "nodb"), 0);
 }
 
 TEST_F(OdbcPostgresTest, PlayScriptIntoANamedOrTheDefaultDatabase) {
@@ -75,13 +75,13 @@ TEST_F(OdbcPostgresTest, PlayScriptIntoANamedOrTheDefaultDatabase) {
   // Without a database libpq takes the one named like the user.
   EXPECT_EQ(Play(nullptr, odbctest::Utf16File(L"CREATE TABLE played(n integer)\r\ngo\r\nINSERT INTO played VALUES(4)")),
             1);
-  EXPECT_EQ(Psql(server_->user(), "SELECT n FROM played"), "4\n");
+  EXPECT_EQ(Psql(m_server->user(), "SELECT n FROM played"), "4\n");
 }
 
 TEST_F(OdbcPostgresTest, RequestsReadEveryResultSet) {
   CZubOdbcPool pool;
-  ASSERT_TRUE(pool.Connect(odbctest::kPostgresDriver, Server().c_str(), server_->user().c_str(),
-                           server_->password().c_str(), "Tavelo", "postgres"));
+  ASSERT_TRUE(pool.Connect(odbctest::kPostgresDriver, Server().c_str(), m_server->user().c_str(),
+                           m_server->password().c_str(), "Tavelo", "postgres"));
   CZubOdbc odbc(pool);
   CZubOdbcReq req(odbc);
   ASSERT_TRUE(req.Prepare(L"SELECT 1 AS one, DATE '2024-02-29' AS day, NULL::text AS nothing;\n"

@@ -23,26 +23,26 @@ class OdbcSqliteTest : public ::testing::Test {
  protected:
   CZubOdbcParams Params() const {
     return CZubOdbcParams{quillog::Utf8ToWide(odbctest::kSqliteDriver), L"localhost", L"tavelo", kPassword, L"",
-                          dir_.wpath("test.db")};
+                          m_dir.wpath("test.db")};
   }
-  std::string Sqlite(const std::string& sql) const { return odbctest::Sqlite(dir_.str("test.db"), sql); }
+  std::string Sqlite(const std::string& sql) const { return odbctest::Sqlite(m_dir.str("test.db"), sql); }
 
   static inline const std::wstring kPassword = L"Sq1ite-pw";
-  TempDir dir_;
-  CZubOdbcPool pool_;
+  TempDir m_dir;
+  CZubOdbcPool m_pool;
 };
 
 TEST_F(OdbcSqliteTest, ConnectHidesThePasswordAndRefusesBadParameters) {
   LogCapture log;
-  ASSERT_TRUE(pool_.Connect(Params()));
+  ASSERT_TRUE(m_pool.Connect(Params()));
   EXPECT_TRUE(log.HasContaining(L"PWD=xxxxxxxx"));  // the SQLite driver gives the password back
   EXPECT_EQ(log.CountContaining(kPassword), 0u);
-  EXPECT_FALSE(pool_.Connect(Params()));
+  EXPECT_FALSE(m_pool.Connect(Params()));
   EXPECT_TRUE(log.Has(L"Already connected", QUILLOG_ERROR));
-  EXPECT_TRUE(pool_.Disconnect());
-  EXPECT_FALSE(pool_.IsConnected());
+  EXPECT_TRUE(m_pool.Disconnect());
+  EXPECT_FALSE(m_pool.IsConnected());
 
-  const std::string db = dir_.str("test.db");
+  const std::string db = m_dir.str("test.db");
   const char* sqlite = odbctest::kSqliteDriver;
   struct Case {
     const char *driver, *server, *user, *password;
@@ -54,19 +54,19 @@ TEST_F(OdbcSqliteTest, ConnectHidesThePasswordAndRefusesBadParameters) {
                         Case{sqlite, "s", "u", nullptr, L"Bad ODBC login/password"},
                         Case{"No Such Driver", "s", "u", "p", L"[unixODBC][Driver Manager]"}}) {
     log.Clear();
-    EXPECT_FALSE(pool_.Connect(c.driver, c.server, c.user, c.password, nullptr, db.c_str()));
+    EXPECT_FALSE(m_pool.Connect(c.driver, c.server, c.user, c.password, nullptr, db.c_str()));
     EXPECT_TRUE(log.HasContaining(c.message, QUILLOG_ERROR)) << c.message;
-    EXPECT_FALSE(pool_.IsConnected());
+    EXPECT_FALSE(m_pool.IsConnected());
   }
 
   // Refused whole rather than cut: 1023 UTF-16 units pass, 1024 do not.
   CZubOdbcParams params = Params();
   const size_t fixed = CZubOdbcPool::BuildConnectionString(params, 0).size() - params.server.size();
   params.server = std::wstring(1024 - fixed, L's');
-  EXPECT_FALSE(pool_.Connect(params));
+  EXPECT_FALSE(m_pool.Connect(params));
   EXPECT_TRUE(log.Has(L"The ODBC connection string is longer than 1023 characters", QUILLOG_ERROR));
   params.server.pop_back();
-  EXPECT_TRUE(pool_.Connect(params));
+  EXPECT_TRUE(m_pool.Connect(params));
 }
 
 TEST_F(OdbcSqliteTest, ConnectionStringQuotesCredentialsAndMasksPasswords) {
@@ -90,10 +90,10 @@ TEST_F(OdbcSqliteTest, ConnectionStringQuotesCredentialsAndMasksPasswords) {
 }
 
 TEST_F(OdbcSqliteTest, ParametersAreBoundNotSpliced) {
-  ASSERT_TRUE(pool_.Connect(Params()));
+  ASSERT_TRUE(m_pool.Connect(Params()));
   Sqlite("CREATE TABLE agent(name TEXT, port INTEGER, seen DATE)");
   {
-    CZubOdbc odbc(pool_);
+    CZubOdbc odbc(m_pool);
     CZubOdbcReq req(odbc);
     ASSERT_TRUE(req.Prepare(L"INSERT INTO agent VALUES(?, ?, ?)"));
     ASSERT_EQ(req.ParamCount(), 3);
@@ -108,8 +108,8 @@ TEST_F(OdbcSqliteTest, ParametersAreBoundNotSpliced) {
 }
 
 TEST_F(OdbcSqliteTest, RequestFailuresAreLoggedOrThrown) {
-  ASSERT_TRUE(pool_.Connect(Params()));
-  CZubOdbc odbc(pool_);
+  ASSERT_TRUE(m_pool.Connect(Params()));
+  CZubOdbc odbc(m_pool);
   LogCapture log;
   {
     CZubOdbcReq req(odbc);
@@ -133,11 +133,11 @@ TEST_F(OdbcSqliteTest, RequestFailuresAreLoggedOrThrown) {
 }
 
 TEST_F(OdbcSqliteTest, AnOpenTransactionIsRolledBackWhenTheObjectGoes) {
-  ASSERT_TRUE(pool_.Connect(Params()));
+  ASSERT_TRUE(m_pool.Connect(Params()));
   Sqlite("CREATE TABLE t(a INTEGER)");
   LogCapture log;
   for (int a : {1, 2}) {
-    CZubOdbc odbc(pool_);
+    CZubOdbc odbc(m_pool);
     ASSERT_TRUE(odbc.BeginTransaction());
     CZubOdbcReq req(odbc);
     ASSERT_TRUE(req.Prepare(L"INSERT INTO t VALUES(" + std::to_wstring(a) + L")") && req.Finish(false));
@@ -150,21 +150,21 @@ TEST_F(OdbcSqliteTest, AnOpenTransactionIsRolledBackWhenTheObjectGoes) {
 }
 
 TEST_F(OdbcSqliteTest, ConnectorsAreAddedAndOneHeldOutlivesDisconnect) {
-  ASSERT_TRUE(pool_.Connect(Params()));
-  CZubOdbc held(pool_);
+  ASSERT_TRUE(m_pool.Connect(Params()));
+  CZubOdbc held(m_pool);
   {
-    CZubOdbc second(pool_);  // all taken: one more is opened
+    CZubOdbc second(m_pool);  // all taken: one more is opened
     EXPECT_NE(second.Connection(), held.Connection());
-    EXPECT_EQ(pool_.UserCount(), 2u);
+    EXPECT_EQ(m_pool.UserCount(), 2u);
   }
   LogCapture log;
-  EXPECT_TRUE(pool_.Disconnect());
+  EXPECT_TRUE(m_pool.Disconnect());
   EXPECT_TRUE(log.HasContaining(L"still in use"));
   CZubOdbcReq req(held);  // the connection still works for its holder
   ASSERT_TRUE(req.Prepare(L"SELECT 7") && req.Finish(false));
   EXPECT_EQ(req.ResultSets().at(0).Value(0, 0), L"7");
-  EXPECT_EQ(Thrown([&] { CZubOdbc none(pool_); }), L"No ODBC connectors available");
-  pool_.Release(std::make_shared<CZubOdbcConnector>());
+  EXPECT_EQ(Thrown([&] { CZubOdbc none(m_pool); }), L"No ODBC connectors available");
+  m_pool.Release(std::make_shared<CZubOdbcConnector>());
   EXPECT_TRUE(log.Has(L"I try to decremente a 0 value in the ODBC connection pool", QUILLOG_ERROR));
 }
 
@@ -172,7 +172,7 @@ TEST_F(OdbcSqliteTest, EightThreadsNeverShareAConnector) {
   constexpr int kThreads = 8;
   constexpr int kRequests = 25;
   Sqlite("CREATE TABLE hits(thread INTEGER, n INTEGER)");
-  ASSERT_TRUE(pool_.Connect(Params()));
+  ASSERT_TRUE(m_pool.Connect(Params()));
   std::mutex held_mutex;
   std::set<SQLHDBC> held;
   std::atomic<int> shared{0};
@@ -180,7 +180,7 @@ TEST_F(OdbcSqliteTest, EightThreadsNeverShareAConnector) {
   auto work = [&](int thread) {
     for (int n = 0; n < kRequests; ++n) {
       try {
-        CZubOdbc odbc(pool_);
+        CZubOdbc odbc(m_pool);
         {
           std::lock_guard<std::mutex> lock(held_mutex);
           if (!held.insert(odbc.Connection()).second) ++shared;
@@ -204,9 +204,9 @@ TEST_F(OdbcSqliteTest, EightThreadsNeverShareAConnector) {
 
   EXPECT_EQ(shared.load(), 0) << "two threads held the same connector at once";
   EXPECT_EQ(failures.load(), 0);
-  EXPECT_EQ(pool_.UserCount(), 0u);
-  EXPECT_LE(pool_.ConnectorCount(), static_cast<size_t>(kThreads));
-  EXPECT_TRUE(pool_.Disconnect());
+  EXPECT_EQ(m_pool.UserCount(), 0u);
+  EXPECT_LE(m_pool.ConnectorCount(), static_cast<size_t>(kThreads));
+  EXPECT_TRUE(m_pool.Disconnect());
   EXPECT_EQ(Sqlite("SELECT count(*), count(DISTINCT thread) FROM hits"),
             std::to_string(kThreads * kRequests) + "|" + std::to_string(kThreads) + "\n");
 }

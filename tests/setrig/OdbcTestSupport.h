@@ -27,8 +27,8 @@ inline constexpr const char* kPostgresDriver = "Tavelo PostgreSQL";
 class Environment : public ::testing::Environment {
  public:
   void SetUp() override {
-    home_ = std::make_unique<TempHome>();
-    const std::string folder = home_->str("odbc");
+    m_home = std::make_unique<TempHome>();
+    const std::string folder = m_home->str("odbc");
     std::filesystem::create_directories(folder);
     std::ofstream(folder + "/odbcinst.ini") << "[" << kSqliteDriver << "]\nDriver="
                                             << FindFile("/usr/lib/*/odbc/libsqlite3odbc.so") << "\n\n["
@@ -41,7 +41,7 @@ class Environment : public ::testing::Environment {
     char buffer[8];
     Setrig_OdbcGetDriver(0, buffer, sizeof buffer);  // registers with the log before any capture
   }
-  void TearDown() override { home_.reset(); }
+  void TearDown() override { m_home.reset(); }
 
  private:
   static std::string FindFile(const char* pattern) {
@@ -50,7 +50,7 @@ class Environment : public ::testing::Environment {
     ::globfree(&found);
     return path;
   }
-  std::unique_ptr<TempHome> home_;
+  std::unique_ptr<TempHome> m_home;
 };
 
 // Runs SQL with the sqlite3 program; rows one a line, fields separated by '|'.

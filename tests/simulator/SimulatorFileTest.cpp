@@ -24,15 +24,15 @@ class SimulatorFile : public ::testing::Test {
     s->send_port = 162;
     s->send_to_last_requester = true;
     s->send_address = 0xC0A8010A;
-    s->path = dir_.wpath(name);
+    s->path = m_dir.wpath(name);
   }
-  std::vector<uint8_t> Bytes(const std::string& name) const { return ReadBytes(dir_.path() / name); }
+  std::vector<uint8_t> Bytes(const std::string& name) const { return ReadBytes(m_dir.path() / name); }
   bool Load(CSimulatorEntry* s, const std::string& name) {
-    s->path = dir_.wpath(name);
+    s->path = m_dir.wpath(name);
     return CSimulatorFile::Load(s);
   }
 
-  TempDir dir_;
+  TempDir m_dir;
 };
 
 std::vector<std::wstring> Oids(const CSimulatorEntry& s) {
@@ -58,7 +58,7 @@ TEST_F(SimulatorFile, SimulatorWithoutValuesHasTheExactLayout) {
                                 .Bool(1).Bool(0).Str(L"trap").U32(162).Bool(1).U32(0xC0A8010A).U32(0)
                                 .bytes());
   // Only the simulator file is left in the folder (no temporary file).
-  EXPECT_EQ(FolderContents(dir_.path()), std::vector<fs::path>{"s.tav"});
+  EXPECT_EQ(FolderContents(m_dir.path()), std::vector<fs::path>{"s.tav"});
 }
 
 TEST_F(SimulatorFile, ValuesAreWrittenInNumericOidOrderAndReadBack) {
@@ -104,7 +104,7 @@ TEST_F(SimulatorFile, AnyVersionLoadsAndDuplicatesAndForeignTypesAreSkipped) {
       .Value(L"1.3.6.1.2.1.1.3.0", 0x143, L"99");  // low byte 0x43: TimeTicks
   std::vector<uint8_t> bytes = builder.bytes();
   bytes[6 + 4 + 10 + 14 + 4] = 0x80;  // accept version 1
-  WriteBytes(dir_.path() / "d.tav", bytes);
+  WriteBytes(m_dir.path() / "d.tav", bytes);
   CSimulatorEntry s;
   ASSERT_TRUE(Load(&s, "d.tav"));
   EXPECT_TRUE(s.recv_version1);
@@ -124,7 +124,7 @@ TEST_F(SimulatorFile, ValuesBeyondTheLimitAreKeptThroughASave) {
   FileBuilder many;
   many.Header(1, 150);
   for (int i = 150; i > 0; --i) many.Value(L"1.3.6.1.4.1.99." + std::to_wstring(i), 0x02, std::to_wstring(i));
-  WriteBytes(dir_.path() / "many.tav", many.bytes());
+  WriteBytes(m_dir.path() / "many.tav", many.bytes());
   CSimulatorEntry big;
   ASSERT_TRUE(Load(&big, "many.tav"));
   ASSERT_EQ(big.values.size(), 150u);
@@ -160,7 +160,7 @@ TEST_F(SimulatorFile, ValuesWhoseTextDoesNotParseAreSkippedByName) {
   FileBuilder builder;
   builder.Header(1, std::size(bad) + 1).Value(L"1.3.6.1.4.1.9.9", 0x02, L"9");
   for (const Row& row : bad) builder.Value(row.oid, row.type, row.text);
-  WriteBytes(dir_.path() / "bad.tav", builder.bytes());
+  WriteBytes(m_dir.path() / "bad.tav", builder.bytes());
   LogCapture log(0);
   CSimulatorEntry s;
   ASSERT_TRUE(Load(&s, "bad.tav"));
@@ -177,9 +177,9 @@ TEST_F(SimulatorFile, SignatureIsCheckedByteForByte) {
   LogCapture log(0);
   std::vector<uint8_t> bytes = FileBuilder().Header(1, 0).bytes();
   bytes[0] = 't';  // "tavelo"
-  WriteBytes(dir_.path() / "x.tav", bytes);
+  WriteBytes(m_dir.path() / "x.tav", bytes);
   CSimulatorEntry s;
-  s.path = dir_.wpath("x.tav");
+  s.path = m_dir.wpath("x.tav");
   s.description = L"unchanged";
   s.recv_port = 4242;
   ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.1.0", L"Integer", L"1"));
@@ -201,7 +201,7 @@ TEST_F(SimulatorFile, EmptyAndTruncatedFilesFailAndStayUntouched) {
   for (size_t length = 0; length < whole.size(); ++length) {
     SCOPED_TRACE(length);
     std::vector<uint8_t> part(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
-    WriteBytes(dir_.path() / "cut.tav", part);
+    WriteBytes(m_dir.path() / "cut.tav", part);
     LogCapture log(0);
     CSimulatorEntry s;
     EXPECT_FALSE(Load(&s, "cut.tav"));
@@ -245,7 +245,7 @@ TEST_F(SimulatorFile, OverlongTextIsRefusedAndTheStoredFileKept) {
   ASSERT_TRUE(s.AddValue(L"1.3.6.1.2.1.1.1.0", L"Octet String", std::wstring(65536, L'v')));
   EXPECT_FALSE(CSimulatorFile::Save(&s));
   EXPECT_EQ(Bytes("long.tav"), stored);
-  EXPECT_EQ(FolderContents(dir_.path()), std::vector<fs::path>{"long.tav"});
+  EXPECT_EQ(FolderContents(m_dir.path()), std::vector<fs::path>{"long.tav"});
   EXPECT_EQ(boxes.boxes().Count(), 2u);
   EXPECT_EQ(log.CountContaining(L"UTF-16 code units"), 2u);
 }
@@ -256,20 +256,20 @@ TEST_F(SimulatorFile, ReadOnlyFilesAreKeptAndOnlyRegularFilesRead) {
   CSimulatorEntry s;
   Fill(&s, "ro.tav");
   ASSERT_TRUE(CSimulatorFile::Save(&s));
-  fs::permissions(dir_.path() / "ro.tav", fs::perms::owner_read | fs::perms::group_read);
+  fs::permissions(m_dir.path() / "ro.tav", fs::perms::owner_read | fs::perms::group_read);
   const std::vector<uint8_t> before = Bytes("ro.tav");
   s.description = L"changed";
   EXPECT_FALSE(CSimulatorFile::Save(&s));
   EXPECT_EQ(Bytes("ro.tav"), before);
-  EXPECT_EQ(fs::status(dir_.path() / "ro.tav").permissions(), fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(fs::status(m_dir.path() / "ro.tav").permissions(), fs::perms::owner_read | fs::perms::group_read);
 
   // A writable file keeps its own permissions across a save.
-  fs::permissions(dir_.path() / "ro.tav", fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(m_dir.path() / "ro.tav", fs::perms::owner_read | fs::perms::owner_write);
   ASSERT_TRUE(CSimulatorFile::Save(&s));
-  EXPECT_EQ(fs::status(dir_.path() / "ro.tav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(m_dir.path() / "ro.tav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
   // A FIFO is refused at once instead of blocking the load.
-  ASSERT_EQ(::mkfifo((dir_.path() / "fifo.tav").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((m_dir.path() / "fifo.tav").c_str(), 0600), 0);
   CSimulatorEntry fifo;
   EXPECT_FALSE(Load(&fifo, "fifo.tav"));
   EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{L"An error occured while writing the simulator",
@@ -282,7 +282,7 @@ TEST_F(SimulatorFile, LoneSurrogatesSurviveARoundTrip) {
                                          .Raw("Tavelo").U32(1).Raw(std::string("\x02\x00\x00\xD8\x41\x00", 6))
                                          .Str(L"public").U32(1161).Bool(1).Bool(1).Str(L"trap").U32(162).Bool(0).U32(0)
                                          .U32(0).bytes();
-  WriteBytes(dir_.path() / "s.tav", bytes);
+  WriteBytes(m_dir.path() / "s.tav", bytes);
   CSimulatorEntry s;
   ASSERT_TRUE(Load(&s, "s.tav"));
   ASSERT_TRUE(CSimulatorFile::Save(&s));

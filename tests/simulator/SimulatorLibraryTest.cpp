@@ -21,22 +21,22 @@ class LibraryTest : public ::testing::Test {
   void SetUp() override {
     WriteSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR, L"");
     WriteSettingString(SETTING_VIEW_SIMULER_LAST_SELECTED_SIMULATOR, L"");
-    for (const char* root : {"personal", "common", "legacy"}) fs::create_directories(dir_.path() / root);
+    for (const char* root : {"personal", "common", "legacy"}) fs::create_directories(m_dir.path() / root);
   }
 
   std::unique_ptr<CSimulatorLibrary> NewLibrary() {
     auto library = std::make_unique<CSimulatorLibrary>();
-    library->SetRootFolders(dir_.wpath("personal"), dir_.wpath("common"), dir_.wpath("legacy"));
+    library->SetRootFolders(m_dir.wpath("personal"), m_dir.wpath("common"), m_dir.wpath("legacy"));
     return library;
   }
 
   // Writes a simulator file; `values` OIDs get Octet String texts.
   void MakeSimulator(const std::string& relative, uint32_t port = 0,
                      std::vector<std::pair<std::wstring, std::wstring>> values = {}) {
-    fs::create_directories((dir_.path() / relative).parent_path());
+    fs::create_directories((m_dir.path() / relative).parent_path());
     CSimulatorEntry s;
     s.kind = CSimulatorEntry::KindSimulator;
-    s.path = dir_.wpath(relative);
+    s.path = m_dir.wpath(relative);
     s.recv_port = port;
     s.recv_community = L"public";
     s.recv_version1 = s.recv_version2c = true;
@@ -52,7 +52,7 @@ class LibraryTest : public ::testing::Test {
   static std::string Served(const std::string& name) { return ".1.3.6.1.2.1.1.5.0 = STRING: \"" + name + "\"\n"; }
   static bool Silent(uint16_t port) { return Get(port).find("Timeout") != std::string::npos; }
 
-  TempDir dir_;
+  TempDir m_dir;
 };
 
 }  // namespace
@@ -82,15 +82,15 @@ TEST_F(LibraryTest, ScanStopsAtFiveSimulatorsInPersonalCommonLegacyOrder) {
 }
 
 TEST_F(LibraryTest, NamesComeFromTheFileNameAndMissingRootsAreSkipped) {
-  fs::remove_all(dir_.path() / "common");
+  fs::remove_all(m_dir.path() / "common");
   for (const char* file : {"personal/a.b.tav", "personal/upper.TAV", "personal/.hidden.tav", "legacy/notes.txt"})
     MakeSimulator(file);
-  fs::create_directories(dir_.path() / "personal" / "folder.tav");
+  fs::create_directories(m_dir.path() / "personal" / "folder.tav");
   auto library = NewLibrary();
   ASSERT_TRUE(library->BuildLibrary());
   EXPECT_EQ(Names(library->GetRoots()), (std::vector<std::wstring>{L"Personal", L"Legacy"}));
   EXPECT_EQ(Names(library->GetSimulators()), std::vector<std::wstring>{L"a.b"});
-  CSimulatorEntry* folder = library->FindByPath(dir_.wpath("personal/folder.tav"));
+  CSimulatorEntry* folder = library->FindByPath(m_dir.wpath("personal/folder.tav"));
   ASSERT_NE(folder, nullptr);
   EXPECT_TRUE(folder->IsFolder());
 }
@@ -107,33 +107,33 @@ TEST_F(LibraryTest, FolderOperationsAndTheirRefusals) {
   EXPECT_FALSE(library->MayDeleteFolder());
 
   ASSERT_TRUE(library->CreateFolder(L"fresh"));
-  EXPECT_TRUE(fs::is_directory(dir_.path() / "personal" / "fresh"));
+  EXPECT_TRUE(fs::is_directory(m_dir.path() / "personal" / "fresh"));
   library->Select(library->GetRoots()[0]);
   EXPECT_FALSE(library->CreateFolder(L"../escape"));
   EXPECT_FALSE(library->CreateFolder(L"fresh"));
-  EXPECT_FALSE(fs::exists(dir_.path() / "escape"));
+  EXPECT_FALSE(fs::exists(m_dir.path() / "escape"));
 
-  library->Select(library->FindByPath(dir_.wpath("personal/fresh")));
+  library->Select(library->FindByPath(m_dir.wpath("personal/fresh")));
   EXPECT_FALSE(library->RenameFolder(L"keep"));  // never onto an existing folder
-  EXPECT_TRUE(fs::exists(dir_.path() / "personal" / "keep" / "s.tav"));
+  EXPECT_TRUE(fs::exists(m_dir.path() / "personal" / "keep" / "s.tav"));
   ASSERT_TRUE(library->RenameFolder(L"renamed"));
-  EXPECT_TRUE(fs::is_directory(dir_.path() / "personal" / "renamed"));
+  EXPECT_TRUE(fs::is_directory(m_dir.path() / "personal" / "renamed"));
 
-  library->Select(library->FindByPath(dir_.wpath("personal/keep")));
+  library->Select(library->FindByPath(m_dir.wpath("personal/keep")));
   EXPECT_FALSE(library->MayDeleteFolder());  // it has a child
-  fs::create_directories(dir_.path() / "personal" / "hidden-file");
-  WriteBytes(dir_.path() / "personal" / "hidden-file" / ".notes", {1});
+  fs::create_directories(m_dir.path() / "personal" / "hidden-file");
+  WriteBytes(m_dir.path() / "personal" / "hidden-file" / ".notes", {1});
   ASSERT_TRUE(library->BuildLibrary());
-  library->Select(library->FindByPath(dir_.wpath("personal/hidden-file")));
+  library->Select(library->FindByPath(m_dir.wpath("personal/hidden-file")));
   EXPECT_FALSE(library->DeleteFolder());  // a file is left in it
-  EXPECT_TRUE(fs::exists(dir_.path() / "personal" / "hidden-file" / ".notes"));
+  EXPECT_TRUE(fs::exists(m_dir.path() / "personal" / "hidden-file" / ".notes"));
 
   ASSERT_TRUE(library->BuildLibrary());
-  CSimulatorEntry* renamed = library->FindByPath(dir_.wpath("personal/renamed"));
+  CSimulatorEntry* renamed = library->FindByPath(m_dir.wpath("personal/renamed"));
   ASSERT_NE(renamed, nullptr);
   library->Select(renamed);
   ASSERT_TRUE(library->DeleteFolder());
-  EXPECT_FALSE(fs::exists(dir_.path() / "personal" / "renamed"));
+  EXPECT_FALSE(fs::exists(m_dir.path() / "personal" / "renamed"));
 
   EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{L"Unable to create folder ../escape", L"Unable to create folder fresh",
                                                        L"Unable to rename folder 'fresh' to 'keep'",
@@ -152,7 +152,7 @@ TEST_F(LibraryTest, SimulatorCreateRenameDelete) {
   settings.send_community = L"traps";
   ASSERT_TRUE(library->CreateSimulator(settings));
   CSimulatorEntry check;
-  check.path = dir_.wpath("common/router.tav");
+  check.path = m_dir.wpath("common/router.tav");
   ASSERT_TRUE(CSimulatorFile::Load(&check));
   EXPECT_EQ(check.description, L"A router");
   EXPECT_EQ(check.recv_community, L"secret");
@@ -163,19 +163,19 @@ TEST_F(LibraryTest, SimulatorCreateRenameDelete) {
 
   MakeSimulator("common/switch.tav", 0, {{L"1.3.6.1.2.1.1.5.0", L"sw"}});
   ASSERT_TRUE(library->BuildLibrary());
-  library->Select(library->FindByPath(dir_.wpath("common/router.tav")));
+  library->Select(library->FindByPath(m_dir.wpath("common/router.tav")));
   EXPECT_FALSE(library->RenameSimulator(L"switch"));
   CSimulatorEntry sw;
-  sw.path = dir_.wpath("common/switch.tav");
+  sw.path = m_dir.wpath("common/switch.tav");
   ASSERT_TRUE(CSimulatorFile::Load(&sw));
   EXPECT_EQ(sw.values.size(), 1u);  // the other simulator was not replaced
   ASSERT_TRUE(library->RenameSimulator(L"core"));
-  EXPECT_TRUE(fs::exists(dir_.path() / "common" / "core.tav"));
-  EXPECT_FALSE(fs::exists(dir_.path() / "common" / "router.tav"));
+  EXPECT_TRUE(fs::exists(m_dir.path() / "common" / "core.tav"));
+  EXPECT_FALSE(fs::exists(m_dir.path() / "common" / "router.tav"));
 
-  library->Select(library->FindByPath(dir_.wpath("common/core.tav")));
+  library->Select(library->FindByPath(m_dir.wpath("common/core.tav")));
   ASSERT_TRUE(library->DeleteSimulator());
-  EXPECT_FALSE(fs::exists(dir_.path() / "common" / "core.tav"));
+  EXPECT_FALSE(fs::exists(m_dir.path() / "common" / "core.tav"));
   EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{L"Unable to rename simulator 'router' to 'switch'"});
 }
 
@@ -188,9 +188,9 @@ TEST_F(LibraryTest, StartAndStopRules) {
   BoxCapture boxes;
   auto library = NewLibrary();
   ASSERT_TRUE(library->BuildLibrary());
-  CSimulatorEntry* empty = library->FindByPath(dir_.wpath("personal/empty.tav"));
-  CSimulatorEntry* a = library->FindByPath(dir_.wpath("personal/a.tav"));
-  CSimulatorEntry* b = library->FindByPath(dir_.wpath("personal/b.tav"));
+  CSimulatorEntry* empty = library->FindByPath(m_dir.wpath("personal/empty.tav"));
+  CSimulatorEntry* a = library->FindByPath(m_dir.wpath("personal/a.tav"));
+  CSimulatorEntry* b = library->FindByPath(m_dir.wpath("personal/b.tav"));
 
   library->Select(empty);
   EXPECT_FALSE(library->StartSelected());
@@ -223,11 +223,11 @@ TEST_F(LibraryTest, StartAndStopRules) {
 
   // A rebuild keeps the record that the engine serves.
   ASSERT_TRUE(library->BuildLibrary());
-  EXPECT_EQ(library->FindByPath(dir_.wpath("personal/b.tav")), b);
+  EXPECT_EQ(library->FindByPath(m_dir.wpath("personal/b.tav")), b);
   EXPECT_TRUE(b->running);
   EXPECT_EQ(Get(port_b), Served("agent-b"));
-  a = library->FindByPath(dir_.wpath("personal/a.tav"));
-  empty = library->FindByPath(dir_.wpath("personal/empty.tav"));
+  a = library->FindByPath(m_dir.wpath("personal/a.tav"));
+  empty = library->FindByPath(m_dir.wpath("personal/empty.tav"));
 
   // Stop acts on the running simulator even when another entry is selected.
   library->Select(a);
@@ -261,20 +261,20 @@ TEST_F(LibraryTest, TheSimulatorRunningAtExitIsStartedAgain) {
   {
     auto library = NewLibrary();
     ASSERT_TRUE(library->Startup());
-    library->Select(library->FindByPath(dir_.wpath("personal/a.tav")));
+    library->Select(library->FindByPath(m_dir.wpath("personal/a.tav")));
     ASSERT_TRUE(library->StartSelected());
-    library->Select(library->FindByPath(dir_.wpath("personal/b.tav")));
+    library->Select(library->FindByPath(m_dir.wpath("personal/b.tav")));
   }  // program exit: the engine stops, the setting stays
   EXPECT_TRUE(Silent(port));
   LogCapture log(0);
   auto library = NewLibrary();
   ASSERT_TRUE(library->Startup());
-  CSimulatorEntry* a = library->FindByPath(dir_.wpath("personal/a.tav"));
+  CSimulatorEntry* a = library->FindByPath(m_dir.wpath("personal/a.tav"));
   ASSERT_NE(a, nullptr);
   EXPECT_TRUE(a->running);
   EXPECT_EQ(Get(port), Served("again"));
   // Then the simulator selected last is selected again.
-  EXPECT_EQ(library->GetSelected(), library->FindByPath(dir_.wpath("personal/b.tav")));
+  EXPECT_EQ(library->GetSelected(), library->FindByPath(m_dir.wpath("personal/b.tav")));
   EXPECT_EQ(log.CountContaining(L"Reselecting simulator"), 2u);
   EXPECT_TRUE(log.HasContaining(L"Starting simulator a"));
 }

@@ -9,11 +9,11 @@ namespace {
 
 class SimulatorEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { home_ = std::make_unique<TempHome>(); }
-  void TearDown() override { home_.reset(); }
+  void SetUp() override { m_home = std::make_unique<TempHome>(); }
+  void TearDown() override { m_home.reset(); }
 
  private:
-  std::unique_ptr<TempHome> home_;
+  std::unique_ptr<TempHome> m_home;
 };
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new SimulatorEnvironment);

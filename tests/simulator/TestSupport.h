@@ -27,18 +27,18 @@ using netsnmp::Lines;
 // Captures message boxes while alive.
 class BoxCapture {
  public:
-  BoxCapture() : previous_(SetShowMessage(&capture_)) {}
-  ~BoxCapture() { SetShowMessage(previous_); }
-  CShowMessageCapture& boxes() { return capture_; }
+  BoxCapture() : m_previous(SetShowMessage(&m_capture)) {}
+  ~BoxCapture() { SetShowMessage(m_previous); }
+  CShowMessageCapture& boxes() { return m_capture; }
   std::vector<std::wstring> Texts() const {
     std::vector<std::wstring> texts;
-    for (const auto& entry : capture_.Entries()) texts.push_back(entry.text);
+    for (const auto& entry : m_capture.Entries()) texts.push_back(entry.text);
     return texts;
   }
 
  private:
-  CShowMessageCapture capture_;
-  CShowMessage* previous_;
+  CShowMessageCapture m_capture;
+  CShowMessage* m_previous;
 };
 
 inline std::vector<uint8_t> ReadBytes(const fs::path& path) {

@@ -169,7 +169,7 @@ bool Answered(const TestUdpSocket& client, const Bytes& request, uint32_t id) {
 // The simulator value view's part that matters here: save on refresh.
 class SavingView : public CViewWindow {
  public:
-  SavingView(CViewDispatcher* dispatcher, CSimulatorEntry* simulator) : CViewWindow(dispatcher), simulator_(simulator) {
+  SavingView(CViewDispatcher* dispatcher, CSimulatorEntry* simulator) : CViewWindow(dispatcher), m_simulator(simulator) {
     CMessageCenter::Subscribe(L"CViewSimulerValue", this, MSG_VIEW_SIMULATOR, 0);
   }
   intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t) override {
@@ -178,7 +178,7 @@ class SavingView : public CViewWindow {
     if (sub_code == MSG_VIEW_SIMULATOR_STARTED) ++started;
     if (sub_code == MSG_VIEW_SIMULATOR_FINISHED) ++finished;
     if (sub_code == MSG_VIEW_SIMULATOR_REFRESH) {
-      CSimulatorFile::Save(simulator_);
+      CSimulatorFile::Save(m_simulator);
       ++refreshed;
     }
     return 0;
@@ -186,40 +186,40 @@ class SavingView : public CViewWindow {
   std::atomic<int> received{0}, started{0}, finished{0}, refreshed{0};
 
  private:
-  CSimulatorEntry* simulator_;
+  CSimulatorEntry* m_simulator;
 };
 
 class SimulerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    simulator_.kind = CSimulatorEntry::KindSimulator;
-    simulator_.path = dir_.wpath("agent.tav");
-    simulator_.recv_community = simulator_.send_community = L"public";
-    for (const Stored& v : kValues) ASSERT_TRUE(simulator_.AddValue(v.oid, v.type, v.value));
-    ASSERT_TRUE(CSimulatorFile::Save(&simulator_));  // sorts the list
-    view_ = std::make_unique<SavingView>(&dispatcher_, &simulator_);
-    ASSERT_TRUE(dispatcher_.StartThread());
+    m_simulator.kind = CSimulatorEntry::KindSimulator;
+    m_simulator.path = m_dir.wpath("agent.tav");
+    m_simulator.recv_community = m_simulator.send_community = L"public";
+    for (const Stored& v : kValues) ASSERT_TRUE(m_simulator.AddValue(v.oid, v.type, v.value));
+    ASSERT_TRUE(CSimulatorFile::Save(&m_simulator));  // sorts the list
+    m_view = std::make_unique<SavingView>(&m_dispatcher, &m_simulator);
+    ASSERT_TRUE(m_dispatcher.StartThread());
   }
   void TearDown() override {
-    engine_.Stop();
-    EXPECT_TRUE(engine_.WaitIdle(5000));
-    dispatcher_.Drain();
-    dispatcher_.Quit();
-    view_.reset();
+    m_engine.Stop();
+    EXPECT_TRUE(m_engine.WaitIdle(5000));
+    m_dispatcher.Drain();
+    m_dispatcher.Quit();
+    m_view.reset();
   }
 
   void StartAgent(bool v1 = true, bool v2c = true) {
-    port_ = FreeUdpPort();
-    ASSERT_TRUE(engine_.Start(port_, v1, v2c, L"public", &simulator_));
-    ASSERT_TRUE(engine_.WaitBegun(5000));
-    ASSERT_TRUE(engine_.IsRunning());
+    m_port = FreeUdpPort();
+    ASSERT_TRUE(m_engine.Start(m_port, v1, v2c, L"public", &m_simulator));
+    ASSERT_TRUE(m_engine.WaitBegun(5000));
+    ASSERT_TRUE(m_engine.IsRunning());
   }
 
   // What a Net-SNMP tool prints for the OID (and further arguments).
   std::string Tool(const std::string& tool, const std::string& version, std::vector<std::string> args,
                    const std::string& community = "public") {
     args.insert(args.begin(), {tool, "-v" + version, "-c", community, "-On", "-t", "0.5", "-r", "1",
-                               "127.0.0.1:" + std::to_string(port_)});
+                               "127.0.0.1:" + std::to_string(m_port)});
     return netsnmp::Output(args);
   }
 
@@ -228,36 +228,36 @@ class SimulerTest : public ::testing::Test {
     CBerDecoder decoder;
     CBerEncoder encoder;
     EXPECT_TRUE(decoder.Assign(request.data(), static_cast<uint32_t>(request.size())));
-    if (!engine_.HandleDatagram(decoder, encoder)) return std::nullopt;
+    if (!m_engine.HandleDatagram(decoder, encoder)) return std::nullopt;
     return Bytes(encoder.GetData(), encoder.GetData() + encoder.GetUsedLength());
   }
   // The shortcut's answer, or none when the request is left to the full path.
   std::optional<Bytes> Fast(const Bytes& request) {
     Bytes out;
-    if (!engine_.AnswerFast(request.data(), static_cast<uint32_t>(request.size()), &out)) return std::nullopt;
+    if (!m_engine.AnswerFast(request.data(), static_cast<uint32_t>(request.size()), &out)) return std::nullopt;
     return out;
   }
 
   std::wstring StoredText(const std::wstring& oid) {
-    auto lock = simulator_.LockValues();
-    for (const CSimulatorValue& v : simulator_.values) {
+    auto lock = m_simulator.LockValues();
+    for (const CSimulatorValue& v : m_simulator.values) {
       if (v.oid.GetText() == oid) return v.value;
     }
     return L"<none>";
   }
   void SetStoredText(const std::wstring& oid, const std::wstring& text) {
-    auto lock = simulator_.LockValues();
-    for (CSimulatorValue& v : simulator_.values) {
+    auto lock = m_simulator.LockValues();
+    for (CSimulatorValue& v : m_simulator.values) {
       if (v.oid.GetText() == oid) v.value = text;
     }
   }
 
-  TempDir dir_;
-  CSimulatorEntry simulator_;
-  CPlainDispatcher dispatcher_;
-  std::unique_ptr<SavingView> view_;
-  CThreadActionSimuler engine_;
-  uint16_t port_ = 0;
+  TempDir m_dir;
+  CSimulatorEntry m_simulator;
+  CPlainDispatcher m_dispatcher;
+  std::unique_ptr<SavingView> m_view;
+  CThreadActionSimuler m_engine;
+  uint16_t m_port = 0;
 };
 
 }  // namespace
@@ -267,7 +267,7 @@ TEST_F(SimulerTest, GetAndWalkReturnTheStoredTypesAndTextsInBothVersions) {
   std::map<std::wstring, std::string> shown;
   for (const Stored& v : kValues) shown[v.oid] = "." + Narrow(v.oid) + " = " + v.shown;
   std::vector<std::string> walk;
-  for (const CSimulatorValue& value : simulator_.values) walk.push_back(shown.at(value.oid.GetText()));
+  for (const CSimulatorValue& value : m_simulator.values) walk.push_back(shown.at(value.oid.GetText()));
   StartAgent();
   for (const char* version : {"1", "2c"}) {
     SCOPED_TRACE(version);
@@ -291,15 +291,15 @@ TEST_F(SimulerTest, GetAndWalkReturnTheStoredTypesAndTextsInBothVersions) {
     lines.pop_back();
     EXPECT_EQ(lines, walk);
   }
-  dispatcher_.Drain();
-  EXPECT_GE(view_->received.load(), 2 * 12);
+  m_dispatcher.Drain();
+  EXPECT_GE(m_view->received.load(), 2 * 12);
 }
 
 TEST_F(SimulerTest, GetNextFollowsListOrderForValuesAddedAfterTheSave) {
-  simulator_.Reset();
-  simulator_.kind = CSimulatorEntry::KindSimulator;
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.2.1.1.5.0", L"Octet String", L"five"));
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.2.1.1.1.0", L"Octet String", L"one"));
+  m_simulator.Reset();
+  m_simulator.kind = CSimulatorEntry::KindSimulator;
+  ASSERT_TRUE(m_simulator.AddValue(L"1.3.6.1.2.1.1.5.0", L"Octet String", L"five"));
+  ASSERT_TRUE(m_simulator.AddValue(L"1.3.6.1.2.1.1.1.0", L"Octet String", L"one"));
   StartAgent();
   EXPECT_EQ(Tool("snmpgetnext", "2c", {"1.3.6.1.2.1.1"}), ".1.3.6.1.2.1.1.5.0 = STRING: \"five\"\n");
 }
@@ -309,7 +309,7 @@ TEST_F(SimulerTest, GetNextFollowsListOrderForValuesAddedAfterTheSave) {
 // made changes every variable it names, and the view saves them.
 TEST_F(SimulerTest, SetsChangeAllTheyNameOrNothingAndTheViewSavesThem) {
   StartAgent();
-  const std::vector<uint8_t> before = ReadBytes(dir_.path() / "agent.tav");
+  const std::vector<uint8_t> before = ReadBytes(m_dir.path() / "agent.tav");
   {
     LogCapture log(0);
     for (const char* version : {"1", "2c"}) {
@@ -324,20 +324,20 @@ TEST_F(SimulerTest, SetsChangeAllTheyNameOrNothingAndTheViewSavesThem) {
     }
     EXPECT_EQ(Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.7.0"}),
               kSysNameLine + ".1.3.6.1.2.1.1.7.0 = INTEGER: -72\n");
-    dispatcher_.Drain();
-    EXPECT_EQ(view_->refreshed.load(), 0);
-    EXPECT_EQ(ReadBytes(dir_.path() / "agent.tav"), before);
+    m_dispatcher.Drain();
+    EXPECT_EQ(m_view->refreshed.load(), 0);
+    EXPECT_EQ(ReadBytes(m_dir.path() / "agent.tav"), before);
   }
   EXPECT_EQ(Tool("snmpset", "2c", {"1.3.6.1.2.1.1.5.0", "s", "renamed-host", "1.3.6.1.2.1.1.7.0", "i", "9"}),
             ".1.3.6.1.2.1.1.5.0 = STRING: \"renamed-host\"\n.1.3.6.1.2.1.1.7.0 = INTEGER: 9\n");
   EXPECT_EQ(Tool("snmpset", "1", {"1.3.6.1.2.1.1.7.0", "i", "12"}), ".1.3.6.1.2.1.1.7.0 = INTEGER: 12\n");
   EXPECT_EQ(Tool("snmpget", "1", {"1.3.6.1.2.1.1.5.0"}), ".1.3.6.1.2.1.1.5.0 = STRING: \"renamed-host\"\n");
   // The view saves on each refresh; the file then holds the new values.
-  EXPECT_TRUE(WaitUntil([&] { return view_->refreshed.load() >= 2; }, 2000)) << "no refresh after the Sets";
-  dispatcher_.Drain();
-  EXPECT_EQ(view_->refreshed.load(), 2);
+  EXPECT_TRUE(WaitUntil([&] { return m_view->refreshed.load() >= 2; }, 2000)) << "no refresh after the Sets";
+  m_dispatcher.Drain();
+  EXPECT_EQ(m_view->refreshed.load(), 2);
   CSimulatorEntry stored;
-  stored.path = simulator_.path;
+  stored.path = m_simulator.path;
   ASSERT_TRUE(CSimulatorFile::Load(&stored));
   std::map<std::wstring, std::wstring> by_oid;
   for (const auto& v : stored.values) by_oid[v.oid.GetText()] = v.value;
@@ -356,7 +356,7 @@ TEST_F(SimulerTest, WrongCommunityAndRefusedVersionGetNoAnswer) {
   // Communities that begin like the configured one, or that it begins
   // like, get no answer from the serve loop; the right one after them does.
   TestUdpSocket client;
-  ASSERT_TRUE(client.Connect(port_));
+  ASSERT_TRUE(client.Connect(m_port));
   for (const std::string& sent : {std::string("publicX"), std::string("publ"), std::string(), std::string("public\0", 7)})
     ASSERT_TRUE(client.Send(Request(0xA0, 1, 0x05000001, kSysName, sent, berbytes::kNull, 4)));
   ASSERT_TRUE(client.Send(GetRequest(0x05000002)));
@@ -367,15 +367,15 @@ TEST_F(SimulerTest, WrongCommunityAndRefusedVersionGetNoAnswer) {
   }
   EXPECT_EQ(ids, std::vector<uint32_t>{0x05000002});
   EXPECT_EQ(Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"}), kSysNameLine);
-  dispatcher_.Drain();
-  EXPECT_EQ(view_->received.load(), 2);
+  m_dispatcher.Drain();
+  EXPECT_EQ(m_view->received.load(), 2);
 }
 
 TEST_F(SimulerTest, OnlyWholeV1AndV2cRequestsAreAnsweredAndLargeOnesAreReadWhole) {
   StartAgent();
   LogCapture log(0);
   TestUdpSocket client;
-  ASSERT_TRUE(client.Connect(port_));
+  ASSERT_TRUE(client.Connect(m_port));
   // A GetRequest of over 3,000 bytes (its binding carries a long value).
   const Bytes large = Request(0xA0, 1, 0x03000001, kSysName, "public", berbytes::Text(std::string(3000, 'q')), 4);
   EXPECT_TRUE(Answered(client, large, 0x03000001));
@@ -404,7 +404,7 @@ TEST_F(SimulerTest, GarbageInterleavedWithRequestsNeverStopsTheWorker) {
   StartAgent();
   LogCapture log(0);
   TestUdpSocket client;
-  ASSERT_TRUE(client.Connect(port_));
+  ASSERT_TRUE(client.Connect(m_port));
   std::mt19937 random(20261207);
   int answered = 0;
   const int kRounds = 300;
@@ -421,19 +421,19 @@ TEST_F(SimulerTest, GarbageInterleavedWithRequestsNeverStopsTheWorker) {
     answered += Answered(client, GetRequest(id), id) ? 1 : 0;
   }
   EXPECT_EQ(answered, kRounds);
-  EXPECT_TRUE(engine_.IsRunning());
+  EXPECT_TRUE(m_engine.IsRunning());
   EXPECT_GE(log.CountContaining(L"CBerBuffer::CheckPointer() ==> new size 0 is not correct"), 1u);
   EXPECT_EQ(Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"}), kSysNameLine);
 }
 
 TEST_F(SimulerTest, StopEndsABlockedWorkerWhichCanBeStartedAgain) {
   StartAgent();
-  EXPECT_TRUE(engine_.Stop());
-  EXPECT_TRUE(engine_.WaitIdle(3000));
-  EXPECT_FALSE(engine_.IsRunning());
-  dispatcher_.Drain();
-  EXPECT_EQ(view_->started.load(), 1);
-  EXPECT_EQ(view_->finished.load(), 1);
+  EXPECT_TRUE(m_engine.Stop());
+  EXPECT_TRUE(m_engine.WaitIdle(3000));
+  EXPECT_FALSE(m_engine.IsRunning());
+  m_dispatcher.Drain();
+  EXPECT_EQ(m_view->started.load(), 1);
+  EXPECT_EQ(m_view->finished.load(), 1);
   EXPECT_PRED2(Contains, Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"}), "Timeout");
   StartAgent();
   EXPECT_EQ(Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"}), kSysNameLine);
@@ -443,10 +443,10 @@ TEST_F(SimulerTest, APortAlreadyTakenEndsTheRunWithoutServing) {
   TestUdpSocket taken(INADDR_ANY);
   ASSERT_TRUE(taken.Ok());
   LogCapture log(0);
-  ASSERT_TRUE(engine_.Start(taken.Port(), true, true, L"public", &simulator_));
-  EXPECT_FALSE(engine_.WaitBegun(5000));
-  EXPECT_TRUE(engine_.WaitIdle(5000));
-  EXPECT_FALSE(engine_.IsRunning());
+  ASSERT_TRUE(m_engine.Start(taken.Port(), true, true, L"public", &m_simulator));
+  EXPECT_FALSE(m_engine.WaitBegun(5000));
+  EXPECT_TRUE(m_engine.WaitIdle(5000));
+  EXPECT_FALSE(m_engine.IsRunning());
   EXPECT_TRUE(log.HasContaining(L"Error while creating UDP socket"));
 }
 
@@ -454,10 +454,10 @@ TEST_F(SimulerTest, APortAlreadyTakenEndsTheRunWithoutServing) {
 TEST_F(SimulerTest, SetsWhileTheViewSavesKeepTheListAndTheFileWhole) {
   StartAgent();
   TestUdpSocket client;
-  ASSERT_TRUE(client.Connect(port_));
+  ASSERT_TRUE(client.Connect(m_port));
   std::atomic<bool> done{false};
   std::thread saver([&] {
-    while (!done.load()) CSimulatorFile::Save(&simulator_);
+    while (!done.load()) CSimulatorFile::Save(&m_simulator);
   });
   const int kSets = 200;
   int answered = 0;
@@ -468,10 +468,10 @@ TEST_F(SimulerTest, SetsWhileTheViewSavesKeepTheListAndTheFileWhole) {
   done.store(true);
   saver.join();
   EXPECT_EQ(answered, kSets);
-  dispatcher_.Drain();
-  ASSERT_TRUE(CSimulatorFile::Save(&simulator_));
+  m_dispatcher.Drain();
+  ASSERT_TRUE(CSimulatorFile::Save(&m_simulator));
   CSimulatorEntry stored;
-  stored.path = simulator_.path;
+  stored.path = m_simulator.path;
   ASSERT_TRUE(CSimulatorFile::Load(&stored));
   ASSERT_EQ(stored.values.size(), std::size(kValues));
   for (const auto& v : stored.values) {
@@ -482,11 +482,11 @@ TEST_F(SimulerTest, SetsWhileTheViewSavesKeepTheListAndTheFileWhole) {
 // The shortcut for plain Get and GetNext requests must answer exactly as the
 // element-list path does, byte for byte, for every kind of stored value.
 TEST_F(SimulerTest, FastAnswersAreTheSameBytesAsTheFullPath) {
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.4.0", L"Boolean", L"1"));
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.5.0", L"Opaque", L"opaque"));
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.6.0", L"Octet String", std::wstring(300, L'w')));
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.7.0", L"Integer", L"-129"));
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.11.0", L"Boolean", L"true"));
+  ASSERT_TRUE(m_simulator.AddValue(L"1.3.6.1.4.1.99999.4.0", L"Boolean", L"1"));
+  ASSERT_TRUE(m_simulator.AddValue(L"1.3.6.1.4.1.99999.5.0", L"Opaque", L"opaque"));
+  ASSERT_TRUE(m_simulator.AddValue(L"1.3.6.1.4.1.99999.6.0", L"Octet String", std::wstring(300, L'w')));
+  ASSERT_TRUE(m_simulator.AddValue(L"1.3.6.1.4.1.99999.7.0", L"Integer", L"-129"));
+  ASSERT_TRUE(m_simulator.AddValue(L"1.3.6.1.4.1.99999.11.0", L"Boolean", L"true"));
   // Values AddValue refuses, put in the list directly: the engine copes with
   // whatever the list holds.
   auto put = [&](const wchar_t* oid, uint8_t type, const wchar_t* text) {
@@ -494,17 +494,17 @@ TEST_F(SimulerTest, FastAnswersAreTheSameBytesAsTheFullPath) {
     value.oid = CAsn1Oid(oid);
     value.type = type;
     value.value = text;
-    simulator_.values.push_back(value);
+    m_simulator.values.push_back(value);
   };
   put(L"1.3.6.1.4.1.99999.8.0", 0x40, L"1.2.3");  // logs: full path only
   put(L"1.3.6.1.4.1.99999.9.0", 0x06, L"5.3");    // invalid OID value
   put(L"1.3.6.1.4.1.99999.10.0", 0x42, L"4294967296");
   put(L"1.3.6.1.4.1.18446744073709551615", 0x04, L"big arc");
-  engine_.Configure(true, true, L"public", &simulator_);
+  m_engine.Configure(true, true, L"public", &m_simulator);
 
   // Each value's OID, one arc longer and one shorter, and OIDs between them.
   std::vector<std::vector<uint64_t>> oids = {{1, 3}, {1, 3, 6, 1, 2, 1, 1}, {2, 39, 1}, {1, 3, 6, 1, 4, 1, 99999, 99}};
-  for (const CSimulatorValue& v : simulator_.values) {
+  for (const CSimulatorValue& v : m_simulator.values) {
     std::vector<uint64_t> arcs = v.oid.GetArcs();
     oids.push_back(arcs);
     arcs.push_back(0);
@@ -582,7 +582,7 @@ TEST_F(SimulerTest, OnlyTheExactCommunityOctetsAreAnsweredOnBothPaths) {
     // std::string's chars are signed: widen them as octets.
     std::wstring configured;
     for (char c : row.configured) configured.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
-    engine_.Configure(true, true, configured, &simulator_);
+    m_engine.Configure(true, true, configured, &m_simulator);
     for (uint8_t pdu : {uint8_t{0xA0}, uint8_t{0xA1}}) {
       const Bytes request = Request(pdu, 1, 78, kSysName, row.sent);
       const auto answer = FullPath(request);
@@ -599,8 +599,8 @@ TEST_F(SimulerTest, OnlyTheExactCommunityOctetsAreAnsweredOnBothPaths) {
 // A Set stores the octets it received, whatever they are, and both paths
 // serve them back unchanged; the answer echoes them too.
 TEST_F(SimulerTest, SetStoresTheReceivedOctetsNotTheirDisplay) {
-  ASSERT_TRUE(simulator_.AddValue(L"1.3.6.1.4.1.99999.5.0", L"Opaque", L"opaque"));
-  engine_.Configure(true, true, L"public", &simulator_);
+  ASSERT_TRUE(m_simulator.AddValue(L"1.3.6.1.4.1.99999.5.0", L"Opaque", L"opaque"));
+  m_engine.Configure(true, true, L"public", &m_simulator);
   const std::vector<uint64_t> opaque = {1, 3, 6, 1, 4, 1, 99999, 5, 0};
   const std::string samples[] = {std::string("\xff\xfe\x00\x01\x41", 5), std::string("\x00", 1), "",
                                  "41:42", "plain text", std::string(300, '\x80')};
@@ -628,7 +628,7 @@ TEST_F(SimulerTest, SetStoresTheReceivedOctetsNotTheirDisplay) {
 // then serve is made up) is refused: badValue in SNMPv1, wrongValue in
 // SNMPv2c, and nothing changes.
 TEST_F(SimulerTest, SetOfAValueItsTypeCannotHoldChangesNothing) {
-  engine_.Configure(true, true, L"public", &simulator_);
+  m_engine.Configure(true, true, L"public", &m_simulator);
   LogCapture log(0);
   const std::pair<std::vector<uint64_t>, Bytes> rows[] = {
       {{1, 3, 6, 1, 2, 1, 2, 2, 1, 10, 1}, berbytes::Tlv(0x41, {0x01, 0x00, 0x00, 0x00, 0x00})},  // Counter32 2^32
@@ -648,8 +648,8 @@ TEST_F(SimulerTest, SetOfAValueItsTypeCannotHoldChangesNothing) {
       EXPECT_EQ(StoredText(oid), before);
     }
   }
-  dispatcher_.Drain();
-  EXPECT_EQ(view_->refreshed.load(), 0);
+  m_dispatcher.Drain();
+  EXPECT_EQ(m_view->refreshed.load(), 0);
   EXPECT_TRUE(log.HasContaining(L"set to 1.3.6.1.2.1.2.2.1.10.1 is refused"));
 }
 
@@ -657,7 +657,7 @@ TEST_F(SimulerTest, SetOfAValueItsTypeCannotHoldChangesNothing) {
 // 0: no binding in SNMPv2c, the requested OID with NULL in SNMPv1. Up to the
 // limit the value itself is served.
 TEST_F(SimulerTest, AnswersLargerThanTheEncoderHoldsAreTooBig) {
-  engine_.Configure(true, true, L"public", &simulator_);
+  m_engine.Configure(true, true, L"public", &m_simulator);
   LogCapture log(0);
   int too_big = 0;
   for (size_t size = 1950; size <= 2010; ++size) {
@@ -706,15 +706,15 @@ TEST_F(SimulerTest, ASetAnsweredTooBigChangesNothing) {
     community.assign(n, 'c');
     request = Request(0xA3, 1, 12, gauge, community, value, 0);
   }
-  engine_.Configure(true, true, std::wstring(community.begin(), community.end()), &simulator_);
+  m_engine.Configure(true, true, std::wstring(community.begin(), community.end()), &m_simulator);
   LogCapture log(0);
   EXPECT_EQ(FullPath(request), Response(1, 12, 1, 0, Bytes(), community));
   EXPECT_EQ(StoredText(L"1.3.6.1.2.1.2.2.1.5.1"), L"1000000000");
-  dispatcher_.Drain();
-  EXPECT_EQ(view_->refreshed.load(), 0);
+  m_dispatcher.Drain();
+  EXPECT_EQ(m_view->refreshed.load(), 0);
   // One community octet less and the same Set fits: it is made and echoed.
   community.pop_back();
-  engine_.Configure(true, true, std::wstring(community.begin(), community.end()), &simulator_);
+  m_engine.Configure(true, true, std::wstring(community.begin(), community.end()), &m_simulator);
   const auto answer = FullPath(Request(0xA3, 1, 13, gauge, community, value, 0));
   ASSERT_TRUE(answer);
   EXPECT_EQ(answer->size(), 2048u);
@@ -725,7 +725,7 @@ TEST_F(SimulerTest, ASetAnsweredTooBigChangesNothing) {
 // an error names the first binding at fault, and its answer is the request's
 // form (names with NULL; a Set's own values).
 TEST_F(SimulerTest, ManyBindingAnswersCarryEveryBindingAndTheFirstFault) {
-  engine_.Configure(true, true, L"public", &simulator_);
+  m_engine.Configure(true, true, L"public", &m_simulator);
   using berbytes::Cat, berbytes::kNull;
   const std::vector<uint64_t> descr = {1, 3, 6, 1, 2, 1, 1, 1, 0}, object_id = {1, 3, 6, 1, 2, 1, 1, 2, 0},
                               contact = {1, 3, 6, 1, 2, 1, 1, 4, 0}, services = {1, 3, 6, 1, 2, 1, 1, 7, 0},
@@ -771,8 +771,8 @@ TEST_F(SimulerTest, ManyBindingAnswersCarryEveryBindingAndTheFirstFault) {
   EXPECT_EQ(answer, Response(1, 22, 0, 0, Cat({Binding(kSysName, berbytes::Text("both")), Binding(services, berbytes::Int(3))})));
   EXPECT_EQ(StoredText(L"1.3.6.1.2.1.1.5.0"), L"both");
   EXPECT_EQ(StoredText(L"1.3.6.1.2.1.1.7.0"), L"3");
-  dispatcher_.Drain();
-  EXPECT_EQ(view_->refreshed.load(), 1);
+  m_dispatcher.Drain();
+  EXPECT_EQ(m_view->refreshed.load(), 1);
   // A binding whose name is no OID drops the request.
   EXPECT_FALSE(FullPath(berbytes::Message(1, "public", 0xA0, berbytes::Int(23),
                                           {{berbytes::Oid(kSysName), kNull}, {berbytes::Int(5), kNull}})));
@@ -782,10 +782,10 @@ TEST_F(SimulerTest, ManyBindingAnswersCarryEveryBindingAndTheFirstFault) {
 // GetBulk as RFC 3416 reads it, against the sorted list S0..S9: each
 // expected binding is what a GetNext of the previous name answers.
 TEST_F(SimulerTest, GetBulkRepeatsGetNextForTheRepeatersOnly) {
-  engine_.Configure(true, true, L"public", &simulator_);
+  m_engine.Configure(true, true, L"public", &m_simulator);
   std::vector<std::vector<uint64_t>> s;
   std::vector<Bytes> next;  // the binding a GetNext of S[i - 1] (of 1.3 for S0) answers
-  for (const CSimulatorValue& v : simulator_.values) {
+  for (const CSimulatorValue& v : m_simulator.values) {
     const auto answer = FullPath(Request(0xA1, 1, 30, s.empty() ? std::vector<uint64_t>{1, 3} : s.back()));
     ASSERT_TRUE(answer);
     const auto parsed = Parse(*answer);
@@ -835,15 +835,15 @@ TEST_F(SimulerTest, GetBulkRepeatsGetNextForTheRepeatersOnly) {
 // it is tooBig.
 TEST_F(SimulerTest, GetBulkAnswersAreCutToWholeRepetitionsThatFit) {
   for (int i = 1; i <= 40; ++i)
-    ASSERT_TRUE(simulator_.AddStoredValue(L"1.3.6.1.4.1.99999.30." + std::to_wstring(i), L"Octet String",
+    ASSERT_TRUE(m_simulator.AddStoredValue(L"1.3.6.1.4.1.99999.30." + std::to_wstring(i), L"Octet String",
                                           std::wstring(100 + i * 7 % 60, L'a' + i % 26)));
-  ASSERT_TRUE(CSimulatorFile::Save(&simulator_));
+  ASSERT_TRUE(CSimulatorFile::Save(&m_simulator));
   const std::vector<uint64_t> start_a = {1, 3, 6, 1, 4, 1, 99999, 30}, start_b = {1, 3, 6, 1, 4, 1, 99999, 30, 20};
   // The bindings of the values after each start, in order, as Gets answer them.
-  engine_.Configure(true, true, L"public", &simulator_);
+  m_engine.Configure(true, true, L"public", &m_simulator);
   auto chain = [&](const std::vector<uint64_t>& from) {
     std::vector<Bytes> out;
-    for (const CSimulatorValue& v : simulator_.values) {
+    for (const CSimulatorValue& v : m_simulator.values) {
       if (CAsn1Oid::Compare(v.oid.GetArcs(), from) <= 0) continue;
       const auto parsed = Parse(FullPath(Request(0xA0, 1, 40, v.oid.GetArcs())).value_or(Bytes()));
       if (parsed && parsed->bindings.size() == 1) out.push_back(parsed->bindings[0]);
@@ -858,7 +858,7 @@ TEST_F(SimulerTest, GetBulkAnswersAreCutToWholeRepetitionsThatFit) {
   int exact = 0;
   for (size_t community = 1; community <= 400; ++community) {
     const std::string name(community, 'c');
-    engine_.Configure(true, true, std::wstring(name.begin(), name.end()), &simulator_);
+    m_engine.Configure(true, true, std::wstring(name.begin(), name.end()), &m_simulator);
     SCOPED_TRACE("community of " + std::to_string(community));
     using namespace berbytes;
     const Bytes list = Cat({Binding(kSysName, kNull), Binding(start_a, kNull), Binding(start_b, kNull)});
@@ -884,7 +884,7 @@ TEST_F(SimulerTest, GetBulkAnswersAreCutToWholeRepetitionsThatFit) {
   }
   EXPECT_GT(exact, 0);
   // A first repetition, or a non-repeater, too large for the datagram: tooBig.
-  engine_.Configure(true, true, L"public", &simulator_);
+  m_engine.Configure(true, true, L"public", &m_simulator);
   SetStoredText(L"1.3.6.1.4.1.99999.30.1", std::wstring(2000, L'z'));
   LogCapture log(0);
   for (int64_t non_repeaters : {0, 1}) {
@@ -898,11 +898,11 @@ TEST_F(SimulerTest, GetBulkAnswersAreCutToWholeRepetitionsThatFit) {
 TEST_F(SimulerTest, BulkWalksListExactlyWhatWalksList) {
   for (int i = 1; i <= 60; ++i) {
     const std::wstring arc = std::to_wstring(i);
-    ASSERT_TRUE(simulator_.AddStoredValue(L"1.3.6.1.4.1.99999.40." + arc + L".0", L"Octet String",
+    ASSERT_TRUE(m_simulator.AddStoredValue(L"1.3.6.1.4.1.99999.40." + arc + L".0", L"Octet String",
                                           std::wstring(static_cast<size_t>(i * 37 % 420), L'k')));
-    ASSERT_TRUE(simulator_.AddStoredValue(L"1.3.6.1.2.1.2.2.1.1." + arc, L"Integer", arc));
+    ASSERT_TRUE(m_simulator.AddStoredValue(L"1.3.6.1.2.1.2.2.1.1." + arc, L"Integer", arc));
   }
-  ASSERT_TRUE(CSimulatorFile::Save(&simulator_));
+  ASSERT_TRUE(CSimulatorFile::Save(&m_simulator));
   StartAgent();
   for (const char* subtree : {"1.3.6.1", "1.3.6.1.2.1.2.2", "1.3.6.1.4.1.99999.40", "1.3.6.1.2.1.1.5.0"}) {
     SCOPED_TRACE(subtree);

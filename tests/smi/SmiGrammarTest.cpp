@@ -8,19 +8,19 @@ namespace {
 
 class SmiGrammarTest : public SmiTempHome {
  protected:
-  // Loads the module text as module NAME into tree_ (reset, all visible).
+  // Loads the module text as module NAME into m_tree (reset, all visible).
   bool Load(const std::string& name, const std::string& text) {
     WriteModule(name, text);
-    return loader_.Load({CSmiModuleKey::FromString(Wide(name))}, true, 0);
+    return m_loader.Load({CSmiModuleKey::FromString(Wide(name))}, true, 0);
   }
   const CSmiObject* Object(const std::wstring& name) const {
-    for (size_t i = 0; i < tree_.ObjectCount(); ++i)
-      if (tree_.ObjectAt(i).Name() == name) return &tree_.ObjectAt(i);
+    for (size_t i = 0; i < m_tree.ObjectCount(); ++i)
+      if (m_tree.ObjectAt(i).Name() == name) return &m_tree.ObjectAt(i);
     return nullptr;
   }
   const CSmiObject* Type(const std::wstring& name) const {
-    for (size_t i = 0; i < tree_.TypeCount(); ++i)
-      if (tree_.TypeAt(i).Name() == name) return &tree_.TypeAt(i);
+    for (size_t i = 0; i < m_tree.TypeCount(); ++i)
+      if (m_tree.TypeAt(i).Name() == name) return &m_tree.TypeAt(i);
     return nullptr;
   }
   std::wstring OidOf(const std::wstring& name) const {
@@ -28,8 +28,8 @@ class SmiGrammarTest : public SmiTempHome {
     return o ? o->OidText() : L"<none>";
   }
 
-  CSmiTree tree_;
-  CSmiLoader loader_{tree_};
+  CSmiTree m_tree;
+  CSmiLoader m_loader{m_tree};
 };
 
 // Text after the loaded module's END is not read.
@@ -37,7 +37,7 @@ TEST_F(SmiGrammarTest, EmptyModulesParse) {
   EXPECT_TRUE(Load("A", "A DEFINITIONS ::= BEGIN END\nJUNK ::= ( garbage"));
   EXPECT_TRUE(Load("B", "B { iso 3 6 1 } DEFINITIONS ::= BEGIN END"));
   EXPECT_TRUE(Load("C", "C DEFINITIONS IMPLICIT TAGS ::= BEGIN EXPORTS ALL; END"));
-  EXPECT_EQ(tree_.ObjectCount(), 3u);
+  EXPECT_EQ(m_tree.ObjectCount(), 3u);
 }
 
 TEST_F(SmiGrammarTest, OidValuesPendingNamesAndNameNumberComponents) {
@@ -123,15 +123,15 @@ END)"));
 
 TEST_F(SmiGrammarTest, SyntaxErrorsNameTokensFileAndLine) {
   EXPECT_FALSE(Load("F", "F DEFINITIONS ::= BEGIN\n\nx OBJECT IDENTIFIER END"));
-  EXPECT_EQ(loader_.LastError().message, L"syntax error, unexpected TOK_END, expecting TOK_DEFINITION");
-  EXPECT_EQ(loader_.LastError().line, 3);
-  EXPECT_EQ(loader_.ErrorText(), L"syntax error, unexpected TOK_END, expecting TOK_DEFINITION\r\n\r\nFile:" +
+  EXPECT_EQ(m_loader.LastError().message, L"syntax error, unexpected TOK_END, expecting TOK_DEFINITION");
+  EXPECT_EQ(m_loader.LastError().line, 3);
+  EXPECT_EQ(m_loader.ErrorText(), L"syntax error, unexpected TOK_END, expecting TOK_DEFINITION\r\n\r\nFile:" +
                                      ModulePath("F") + L"\r\nLine:3");
   // Missing END: the input ends first.
   EXPECT_FALSE(Load("G", "G DEFINITIONS ::= BEGIN"));
-  EXPECT_NE(loader_.LastError().message.find(L"unexpected $end"), std::wstring::npos);
+  EXPECT_NE(m_loader.LastError().message.find(L"unexpected $end"), std::wstring::npos);
   // A failed load leaves the tree reset.
-  EXPECT_EQ(tree_.ObjectCount(), 3u);
+  EXPECT_EQ(m_tree.ObjectCount(), 3u);
 }
 
 TEST_F(SmiGrammarTest, RealWorldSlips) {

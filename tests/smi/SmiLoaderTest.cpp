@@ -37,21 +37,21 @@ class SmiLoaderTest : public SmiTempHome {
     WriteModule("IF", kIf);
   }
   bool Load(const std::wstring& list, bool reset = true, uint32_t mode = 1) {
-    return loader_.Load(ModuleKeysFromList(list), reset, mode);
+    return m_loader.Load(ModuleKeysFromList(list), reset, mode);
   }
   const CSmiObject* Object(const std::wstring& name) const {
-    for (size_t i = 0; i < tree_.ObjectCount(); ++i)
-      if (tree_.ObjectAt(i).Name() == name) return &tree_.ObjectAt(i);
+    for (size_t i = 0; i < m_tree.ObjectCount(); ++i)
+      if (m_tree.ObjectAt(i).Name() == name) return &m_tree.ObjectAt(i);
     return nullptr;
   }
 
-  CSmiTree tree_;
-  CSmiLoader loader_{tree_};
+  CSmiTree m_tree;
+  CSmiLoader m_loader{m_tree};
 };
 
 TEST_F(SmiLoaderTest, ImportsAreReadOnceAndOnlyListedModulesAreVisible) {
   LogCapture log(QLF_PROGRAM_LEX_FILE);
-  ASSERT_TRUE(Load(L"IF")) << quillog::WideToUtf8(loader_.ErrorText());
+  ASSERT_TRUE(Load(L"IF")) << quillog::WideToUtf8(m_loader.ErrorText());
   EXPECT_EQ(log.CountContaining(L"Beginning of MIB file"), 3u);
   EXPECT_EQ(log.Count(L"Beginning of MIB file " + ModulePath("SMI")), 1u);
   ASSERT_NE(Object(L"ifLeaf"), nullptr);
@@ -59,9 +59,9 @@ TEST_F(SmiLoaderTest, ImportsAreReadOnceAndOnlyListedModulesAreVisible) {
   EXPECT_TRUE(Object(L"ifLeaf")->visible);
   EXPECT_TRUE(Object(L"internet")->visible);  // an ancestor
   EXPECT_FALSE(Object(L"tcRoot")->visible);
-  EXPECT_EQ(tree_.Modules().size(), 3u);
-  EXPECT_EQ(loader_.Scanner().Depth(), 0);
-  EXPECT_EQ(loader_.Scanner().TokenStringCount(), 0u);
+  EXPECT_EQ(m_tree.Modules().size(), 3u);
+  EXPECT_EQ(m_loader.Scanner().Depth(), 0);
+  EXPECT_EQ(m_loader.Scanner().TokenStringCount(), 0u);
   // Mode 0 with a reset shows everything.
   ASSERT_TRUE(Load(L"IF", true, 0));
   EXPECT_TRUE(Object(L"tcRoot")->visible);
@@ -71,7 +71,7 @@ TEST_F(SmiLoaderTest, AlreadyLoadedImportsOpenNoFile) {
   ASSERT_TRUE(Load(L"SMI"));
   LogCapture log(QLF_PROGRAM_LEX_FILE);
   // SMI is registered: loading TC opens TC's file only.
-  ASSERT_TRUE(Load(L"TC", false)) << quillog::WideToUtf8(loader_.ErrorText());
+  ASSERT_TRUE(Load(L"TC", false)) << quillog::WideToUtf8(m_loader.ErrorText());
   EXPECT_EQ(log.CountContaining(L"Beginning of MIB file"), 1u);
   EXPECT_EQ(log.Count(L"Beginning of MIB file " + ModulePath("TC")), 1u);
   EXPECT_EQ(Object(L"tcRoot")->OidText(), L".1.3.6.1.77");
@@ -82,7 +82,7 @@ TEST_F(SmiLoaderTest, ImportCyclesAreParsedOnceEach) {
   WriteModule("CA", "CA DEFINITIONS ::= BEGIN IMPORTS b FROM CB; a OBJECT IDENTIFIER ::= { iso 10 } END");
   WriteModule("CB", "CB DEFINITIONS ::= BEGIN IMPORTS a FROM CA; b OBJECT IDENTIFIER ::= { a 1 } END");
   LogCapture log(QLF_PROGRAM_LEX_FILE);
-  ASSERT_TRUE(Load(L"CA")) << quillog::WideToUtf8(loader_.ErrorText());
+  ASSERT_TRUE(Load(L"CA")) << quillog::WideToUtf8(m_loader.ErrorText());
   EXPECT_EQ(log.CountContaining(L"Beginning of MIB file"), 2u);
   EXPECT_EQ(Object(L"b")->OidText(), L".1.10.1");
 }
@@ -92,13 +92,13 @@ TEST_F(SmiLoaderTest, SyntaxErrorInAnImportNamesTheImportedFileAndResets) {
   WriteModule("USER", "USER DEFINITIONS ::= BEGIN IMPORTS x FROM BAD; END");
   ASSERT_TRUE(Load(L"SMI"));
   EXPECT_FALSE(Load(L"SMI;USER;IF"));
-  EXPECT_EQ(loader_.LastError().file_name, ModulePath("BAD"));
-  EXPECT_EQ(loader_.LastError().line, 4);
-  EXPECT_EQ(loader_.LastError().message.rfind(L"syntax error, unexpected TOK_END", 0), 0u);
-  EXPECT_NE(loader_.ErrorText().find(L"File:" + ModulePath("BAD") + L"\r\nLine:4"), std::wstring::npos);
-  EXPECT_EQ(tree_.ObjectCount(), 3u);  // reset; IF was not loaded
-  EXPECT_TRUE(tree_.Modules().empty());
-  EXPECT_EQ(loader_.Scanner().Depth(), 0);
+  EXPECT_EQ(m_loader.LastError().file_name, ModulePath("BAD"));
+  EXPECT_EQ(m_loader.LastError().line, 4);
+  EXPECT_EQ(m_loader.LastError().message.rfind(L"syntax error, unexpected TOK_END", 0), 0u);
+  EXPECT_NE(m_loader.ErrorText().find(L"File:" + ModulePath("BAD") + L"\r\nLine:4"), std::wstring::npos);
+  EXPECT_EQ(m_tree.ObjectCount(), 3u);  // reset; IF was not loaded
+  EXPECT_TRUE(m_tree.Modules().empty());
+  EXPECT_EQ(m_loader.Scanner().Depth(), 0);
   // The next load starts clean.
   ASSERT_TRUE(Load(L"IF"));
 }
@@ -106,16 +106,16 @@ TEST_F(SmiLoaderTest, SyntaxErrorInAnImportNamesTheImportedFileAndResets) {
 TEST_F(SmiLoaderTest, ModuleCutShortNamesItsOwnFileAndLastLine) {
   WriteModule("CUT", "CUT DEFINITIONS ::= BEGIN\nx OBJECT IDENTIFIER ::= { iso 3\n");
   EXPECT_FALSE(Load(L"CUT"));
-  EXPECT_EQ(loader_.LastError().message.rfind(L"syntax error, unexpected $end", 0), 0u);
-  EXPECT_EQ(loader_.LastError().file_name, ModulePath("CUT"));
-  EXPECT_EQ(loader_.LastError().line, 3);
+  EXPECT_EQ(m_loader.LastError().message.rfind(L"syntax error, unexpected $end", 0), 0u);
+  EXPECT_EQ(m_loader.LastError().file_name, ModulePath("CUT"));
+  EXPECT_EQ(m_loader.LastError().line, 3);
 }
 
 // Stops the loader when a log line naming the given text is written: the
 // stop then arrives in the middle of a parse.
 class StopOnLine {
  public:
-  StopOnLine(CSmiLoader& loader, std::wstring text) : old_mask_(QuillogGetFeatureLevel()) {
+  StopOnLine(CSmiLoader& loader, std::wstring text) : m_old_mask(QuillogGetFeatureLevel()) {
     Target() = {&loader, std::move(text)};
     QuillogSetFeatureLevel(QLF_PROGRAM_LEX_FILE);
     QuillogSetPoster(&StopOnLine::Post);
@@ -125,7 +125,7 @@ class StopOnLine {
   ~StopOnLine() {
     QuillogPostSendMessageDisable();
     QuillogSetPoster(nullptr);
-    QuillogSetFeatureLevel(old_mask_);
+    QuillogSetFeatureLevel(m_old_mask);
     Target() = {};
   }
   StopOnLine(const StopOnLine&) = delete;
@@ -146,34 +146,34 @@ class StopOnLine {
     QuillogReleaseInfo(record);
     return true;
   }
-  uint32_t old_mask_;
+  uint32_t m_old_mask;
 };
 
 TEST_F(SmiLoaderTest, StopCutsTheModuleBeingParsedShortWithoutAnError) {
   {
     // IF imports SMI, then TC: the stop comes when TC's file is opened,
     // before any of TC or the rest of IF is read.
-    StopOnLine stop(loader_, L"Beginning of MIB file " + ModulePath("TC"));
+    StopOnLine stop(m_loader, L"Beginning of MIB file " + ModulePath("TC"));
     EXPECT_FALSE(Load(L"IF")) << "the load ran to its end";
   }
-  EXPECT_TRUE(loader_.ErrorText().empty()) << quillog::WideToUtf8(loader_.ErrorText());
+  EXPECT_TRUE(m_loader.ErrorText().empty()) << quillog::WideToUtf8(m_loader.ErrorText());
   EXPECT_EQ(Object(L"ifLeaf"), nullptr);
   EXPECT_EQ(Object(L"tcRoot"), nullptr);
-  EXPECT_TRUE(tree_.Modules().empty());
-  EXPECT_EQ(loader_.Scanner().Depth(), 0);
-  EXPECT_EQ(loader_.Scanner().TokenStringCount(), 0u);
+  EXPECT_TRUE(m_tree.Modules().empty());
+  EXPECT_EQ(m_loader.Scanner().Depth(), 0);
+  EXPECT_EQ(m_loader.Scanner().TokenStringCount(), 0u);
 
   // A stopped LoadModule alone tells no error either.
   {
-    CSmiTreeProtected lock(tree_);
-    EXPECT_FALSE(loader_.LoadModule(CSmiModuleKey{L"SMI", ModulePath("SMI")}));
+    CSmiTreeProtected lock(m_tree);
+    EXPECT_FALSE(m_loader.LoadModule(CSmiModuleKey{L"SMI", ModulePath("SMI")}));
   }
-  EXPECT_TRUE(loader_.ErrorText().empty());
-  EXPECT_EQ(loader_.Scanner().Depth(), 0);
+  EXPECT_TRUE(m_loader.ErrorText().empty());
+  EXPECT_EQ(m_loader.Scanner().Depth(), 0);
 
   // Once cleared, the next load reads everything.
-  loader_.ClearCancel();
-  ASSERT_TRUE(Load(L"IF")) << quillog::WideToUtf8(loader_.ErrorText());
+  m_loader.ClearCancel();
+  ASSERT_TRUE(Load(L"IF")) << quillog::WideToUtf8(m_loader.ErrorText());
   EXPECT_NE(Object(L"ifLeaf"), nullptr);
 }
 
@@ -181,12 +181,12 @@ TEST_F(SmiLoaderTest, MissingModulesAndFilesFailTheLoad) {
   LogCapture log(0);
   WriteModule("NEEDS", "NEEDS DEFINITIONS ::= BEGIN\nIMPORTS x FROM GONE;\nEND");
   EXPECT_FALSE(Load(L"NEEDS"));
-  EXPECT_EQ(loader_.LastError().message, L"Unable to open SMI file");
-  EXPECT_EQ(loader_.LastError().file_name, ModulePath("NEEDS"));
+  EXPECT_EQ(m_loader.LastError().message, L"Unable to open SMI file");
+  EXPECT_EQ(m_loader.LastError().file_name, ModulePath("NEEDS"));
   EXPECT_EQ(log.Count(L"Unable to locate a file for the MIB module GONE"), 1u);
   EXPECT_FALSE(Load(L"NOWHERE"));
   EXPECT_EQ(log.Count(L"Unable to open Mib module NOWHERE"), 1u);
-  EXPECT_EQ(loader_.Scanner().Depth(), 0);
+  EXPECT_EQ(m_loader.Scanner().Depth(), 0);
 }
 
 TEST_F(SmiLoaderTest, OldModuleNamesAreReadFromTheirCurrentModule) {
@@ -195,13 +195,13 @@ TEST_F(SmiLoaderTest, OldModuleNamesAreReadFromTheirCurrentModule) {
   WriteModule("OLD", "OLD DEFINITIONS ::= BEGIN\nIMPORTS mib-2 FROM RFC-1213\n"
                      "internet FROM SMI;\nold OBJECT IDENTIFIER ::= { mib-2 99 }\nEND");
   LogCapture log(0);
-  ASSERT_TRUE(Load(L"OLD")) << quillog::WideToUtf8(loader_.ErrorText());
+  ASSERT_TRUE(Load(L"OLD")) << quillog::WideToUtf8(m_loader.ErrorText());
   ASSERT_NE(Object(L"old"), nullptr);
   EXPECT_EQ(Object(L"old")->OidText(), L".1.3.6.1.2.1.99");
-  EXPECT_TRUE(tree_.FindModule(CSmiModuleKey{L"RFC1213-MIB", ModulePath("RFC1213-MIB")}));
+  EXPECT_TRUE(m_tree.FindModule(CSmiModuleKey{L"RFC1213-MIB", ModulePath("RFC1213-MIB")}));
   EXPECT_EQ(log.CountContaining(L"Unable to locate"), 0u);
   size_t from_alias = 0;
-  for (const CSmiImport& import : tree_.Imports()) {
+  for (const CSmiImport& import : m_tree.Imports()) {
     if (import.module_name != L"OLD") continue;
     const bool is_mib2 = import.symbol == L"mib-2";
     EXPECT_EQ(import.source_module_name, is_mib2 ? L"RFC1213-MIB" : L"SMI") << import.symbol.Utf8();
@@ -221,13 +221,13 @@ TEST_F(SmiLoaderTest, DeepImportChainsAndLongTokensFailCleanly) {
   const std::string last = "D" + std::to_string(deep);
   WriteModule(last, last + " DEFINITIONS ::= BEGIN x OBJECT IDENTIFIER ::= { iso 1 } END");
   EXPECT_FALSE(Load(L"D0"));
-  EXPECT_NE(loader_.LastError().message.find(L"nested"), std::wstring::npos);
-  EXPECT_EQ(loader_.Scanner().Depth(), 0);
+  EXPECT_NE(m_loader.LastError().message.find(L"nested"), std::wstring::npos);
+  EXPECT_EQ(m_loader.Scanner().Depth(), 0);
   EXPECT_TRUE(Load(L"D5"));  // fewer files deep is fine
 
   WriteModule("LONG", "LONG DEFINITIONS ::= BEGIN " + std::string(20000, 'x') + " END");
   EXPECT_FALSE(Load(L"LONG"));
-  EXPECT_NE(loader_.LastError().message.find(L"16384"), std::wstring::npos);
+  EXPECT_NE(m_loader.LastError().message.find(L"16384"), std::wstring::npos);
   EXPECT_TRUE(Load(L"IF"));
 }
 
@@ -244,14 +244,14 @@ TEST_F(SmiLoaderTest, ArcsBeyond32BitsAreReportedNotWrapped) {
 
 TEST_F(SmiLoaderTest, FoldersLocateAndListModules) {
   SetMibSearchFolders({});
-  WriteFile(root_ + "/data/Tavelo/Mibs/IF-MIB.mib", "personal");
-  WriteFile(root_ + "/share/Tavelo/Mibs/IF-MIB.mib", "common");
-  WriteFile(root_ + "/share/Tavelo/Mibs/IF-MIB.v2.mib", "v2");
-  std::filesystem::create_directories(root_ + "/share/Tavelo/Mibs/DIR-MIB.mib");
-  EXPECT_EQ(PersonalMibsFolder(), Wide(root_ + "/data/Tavelo/Mibs"));
-  EXPECT_EQ(CommonMibsFolder(), Wide(root_ + "/share/Tavelo/Mibs"));
-  EXPECT_EQ(LocateModuleFile(L"IF-MIB"), Wide(root_ + "/data/Tavelo/Mibs/IF-MIB.mib"));
-  EXPECT_EQ(LocateModuleFile(L"DIR-MIB"), Wide(root_ + "/share/Tavelo/Mibs/DIR-MIB.mib"));
+  WriteFile(m_root + "/data/Tavelo/Mibs/IF-MIB.mib", "personal");
+  WriteFile(m_root + "/share/Tavelo/Mibs/IF-MIB.mib", "common");
+  WriteFile(m_root + "/share/Tavelo/Mibs/IF-MIB.v2.mib", "v2");
+  std::filesystem::create_directories(m_root + "/share/Tavelo/Mibs/DIR-MIB.mib");
+  EXPECT_EQ(PersonalMibsFolder(), Wide(m_root + "/data/Tavelo/Mibs"));
+  EXPECT_EQ(CommonMibsFolder(), Wide(m_root + "/share/Tavelo/Mibs"));
+  EXPECT_EQ(LocateModuleFile(L"IF-MIB"), Wide(m_root + "/data/Tavelo/Mibs/IF-MIB.mib"));
+  EXPECT_EQ(LocateModuleFile(L"DIR-MIB"), Wide(m_root + "/share/Tavelo/Mibs/DIR-MIB.mib"));
   EXPECT_EQ(LocateModuleFile(L"NONE-MIB"), L"");
   EXPECT_EQ(ListFolderModules(CommonMibsFolder()), (std::vector<std::wstring>{L"IF-MIB", L"IF-MIB"}));
   // The folder named like a module is found, but it does not load.

@@ -22,11 +22,11 @@ class SmiScannerTest : public SmiTempHome {
   // Every token of the text up to the end of input.
   std::vector<Tok> Scan(const std::string& text) {
     const std::string path = WriteModule("SCAN", text);
-    EXPECT_EQ(scanner_.OpenFile(Wide(path)), 0);
+    EXPECT_EQ(m_scanner.OpenFile(Wide(path)), 0);
     std::vector<Tok> tokens;
     for (int i = 0; i < 10000; ++i) {
       const CSmiToken* value = nullptr;
-      const int code = scanner_.NextToken(&value);
+      const int code = m_scanner.NextToken(&value);
       if (code == 0) break;
       if (!value) {
         tokens.push_back(Tok{code, L""});
@@ -36,7 +36,7 @@ class SmiScannerTest : public SmiTempHome {
     }
     return tokens;
   }
-  CSmiScanner scanner_;
+  CSmiScanner m_scanner;
 };
 
 TEST_F(SmiScannerTest, ModuleHeaderAndKeywordsVersusIdentifiers) {
@@ -93,16 +93,16 @@ TEST_F(SmiScannerTest, CutShortStringsAndDefinitionsTakeOnlyTheirFirstCharacter)
   // and a further read goes on right after it.
   EXPECT_EQ(Scan("x '01' y"), (std::vector<Tok>{{LOWER_STRING, L"x"}}));
   const CSmiToken* v = nullptr;
-  ASSERT_EQ(scanner_.NextToken(&v), DECIMAL_STRING);
+  ASSERT_EQ(m_scanner.NextToken(&v), DECIMAL_STRING);
   EXPECT_EQ(*v, L"01");
-  scanner_.CloseFile();
+  m_scanner.CloseFile();
   EXPECT_EQ(Scan("x '0aF y"), (std::vector<Tok>{{LOWER_STRING, L"x"}}));
-  scanner_.CloseFile();
+  m_scanner.CloseFile();
   EXPECT_EQ(Scan("x :: y"), (std::vector<Tok>{{LOWER_STRING, L"x"}}));
-  ASSERT_EQ(scanner_.NextToken(&v), 0);  // the second colon
-  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  ASSERT_EQ(m_scanner.NextToken(&v), 0);  // the second colon
+  ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
   EXPECT_EQ(*v, L"y");
-  scanner_.CloseFile();
+  m_scanner.CloseFile();
   EXPECT_EQ(Scan("x ::= '1'B '1'"), (std::vector<Tok>{{LOWER_STRING, L"x"},
                                                       {TOK_DEFINITION, L""},
                                                       {BINARY_STRING, L"'1'B"}}));
@@ -112,7 +112,7 @@ TEST_F(SmiScannerTest, LongCommentAndStringLinesKeepEveryByte) {
   const std::string line(40000, 'w');  // longer than the input buffer
   EXPECT_EQ(Scan("a -- " + line + " -- b\nc"), (std::vector<Tok>{{LOWER_STRING, L"a"}, {LOWER_STRING, L"b"},
                                                                  {LOWER_STRING, L"c"}}));
-  scanner_.CloseFile();
+  m_scanner.CloseFile();
   EXPECT_EQ(Scan("\"" + line + "\n\xE9" + line + "\" d"),
             (std::vector<Tok>{{QUOTED_STRING, std::wstring(line.begin(), line.end()) + L"\n\u00e9" +
                                                   std::wstring(line.begin(), line.end())},
@@ -128,61 +128,61 @@ TEST_F(SmiScannerTest, QuotedStringsAtTheInputBufferEdgeReadTheSame) {
     int line = 1;
     for (; text.size() + 80 < pad; ++line) text += "abc" + std::string(75, ' ') + "\n";
     text += std::string(pad - text.size(), ' ') + "\"ab\ncd\n\" y\n";
-    ASSERT_EQ(scanner_.OpenFile(Wide(WriteModule("EDGE", text))), 0);
+    ASSERT_EQ(m_scanner.OpenFile(Wide(WriteModule("EDGE", text))), 0);
     const CSmiToken* v = nullptr;
     int code = 0;
-    while ((code = scanner_.NextToken(&v)) == LOWER_STRING) {
+    while ((code = m_scanner.NextToken(&v)) == LOWER_STRING) {
     }
     ASSERT_EQ(code, QUOTED_STRING);
     EXPECT_EQ(v->QuotedText(), L"ab\ncd\n");
-    ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+    ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
     EXPECT_EQ(*v, L"y");
-    EXPECT_EQ(scanner_.Line(), line + 2);
-    scanner_.CloseFile();
+    EXPECT_EQ(m_scanner.Line(), line + 2);
+    m_scanner.CloseFile();
   }
 }
 
 TEST_F(SmiScannerTest, TokensAfterAMarkAreFreedAndTheOnesBeforeItKept) {
   const std::string path = WriteModule("M", "keep \"" + std::string(2000, 'q') + "\" dropA dropB");
-  ASSERT_EQ(scanner_.OpenFile(Wide(path)), 0);
+  ASSERT_EQ(m_scanner.OpenFile(Wide(path)), 0);
   const CSmiToken* kept = nullptr;
-  ASSERT_EQ(scanner_.NextToken(&kept), LOWER_STRING);
-  const size_t mark = scanner_.TokenStringCount();
+  ASSERT_EQ(m_scanner.NextToken(&kept), LOWER_STRING);
+  const size_t mark = m_scanner.TokenStringCount();
   const CSmiToken* v = nullptr;
-  ASSERT_EQ(scanner_.NextToken(&v), QUOTED_STRING);
-  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
-  EXPECT_EQ(scanner_.TokenStringCount(), mark + 2);
-  scanner_.FreeTokenStringsFrom(mark);
-  EXPECT_EQ(scanner_.TokenStringCount(), mark);
+  ASSERT_EQ(m_scanner.NextToken(&v), QUOTED_STRING);
+  ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
+  EXPECT_EQ(m_scanner.TokenStringCount(), mark + 2);
+  m_scanner.FreeTokenStringsFrom(mark);
+  EXPECT_EQ(m_scanner.TokenStringCount(), mark);
   EXPECT_EQ(*kept, L"keep");
-  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
   EXPECT_EQ(*v, L"dropB");
-  EXPECT_EQ(scanner_.TokenStringCount(), mark + 1);
+  EXPECT_EQ(m_scanner.TokenStringCount(), mark + 1);
   EXPECT_EQ(*kept, L"keep");
-  scanner_.CloseFile();
+  m_scanner.CloseFile();
   // More tokens than one chunk holds, then back to the mark: the pool gives
   // its chunks back and hands out fresh ones.
   std::string many;
   for (int i = 0; i < 1500; ++i) many += "w" + std::to_string(i) + " ";
   EXPECT_EQ(Scan(many).size(), 1500u);
-  scanner_.FreeTokenStringsFrom(mark);
-  EXPECT_EQ(scanner_.TokenStringCount(), mark);
+  m_scanner.FreeTokenStringsFrom(mark);
+  EXPECT_EQ(m_scanner.TokenStringCount(), mark);
   EXPECT_EQ(*kept, L"keep");
-  scanner_.CloseFile();
+  m_scanner.CloseFile();
   EXPECT_EQ(Scan("a \"xy\" LongerThanBefore"),
             (std::vector<Tok>{{LOWER_STRING, L"a"}, {QUOTED_STRING, L"xy"}, {UPPER_STRING, L"LongerThanBefore"}}));
 }
 
 TEST_F(SmiScannerTest, QuotedStringsSpanLinesKeepBytesAndCountLines) {
   const std::string path = WriteModule("Q", "\"one\ntwo \\ \xE9\nthree\"\"x\" after");
-  ASSERT_EQ(scanner_.OpenFile(Wide(path)), 0);
+  ASSERT_EQ(m_scanner.OpenFile(Wide(path)), 0);
   const CSmiToken* v = nullptr;
-  ASSERT_EQ(scanner_.NextToken(&v), QUOTED_STRING);
+  ASSERT_EQ(m_scanner.NextToken(&v), QUOTED_STRING);
   EXPECT_EQ(v->QuotedText(), L"one\ntwo \\ \u00e9\nthree");
-  EXPECT_EQ(scanner_.Line(), 3);
-  ASSERT_EQ(scanner_.NextToken(&v), QUOTED_STRING);
+  EXPECT_EQ(m_scanner.Line(), 3);
+  ASSERT_EQ(m_scanner.NextToken(&v), QUOTED_STRING);
   EXPECT_EQ(v->QuotedText(), L"x");
-  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
 }
 
 TEST_F(SmiScannerTest, CrLfScansLikeLf) {
@@ -190,62 +190,62 @@ TEST_F(SmiScannerTest, CrLfScansLikeLf) {
   std::string crlf;
   for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   const std::vector<Tok> with_lf = Scan(lf);
-  const int lf_line = scanner_.Line();
-  scanner_.CloseFile();
+  const int lf_line = m_scanner.Line();
+  m_scanner.CloseFile();
   EXPECT_EQ(Scan(crlf), with_lf);
-  EXPECT_EQ(scanner_.Line(), lf_line);
+  EXPECT_EQ(m_scanner.Line(), lf_line);
   // A carriage return alone is an unknown character.
-  scanner_.CloseFile();
+  m_scanner.CloseFile();
   EXPECT_EQ(Scan("a\rb"), (std::vector<Tok>{{LOWER_STRING, L"a"}}));
 }
 
 TEST_F(SmiScannerTest, NestedFileReturnsToImporterWithItsLine) {
   const std::string inner = WriteModule("INNER", "inner1\ninner2\n");
   const std::string outer = WriteModule("OUTER", "first\n\nsecond third");
-  ASSERT_EQ(scanner_.OpenFile(Wide(outer)), 0);
+  ASSERT_EQ(m_scanner.OpenFile(Wide(outer)), 0);
   const CSmiToken* v = nullptr;
-  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
   EXPECT_EQ(*v, L"first");
-  ASSERT_EQ(scanner_.OpenFile(Wide(inner)), 0);
-  EXPECT_EQ(scanner_.Depth(), 2);
-  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  ASSERT_EQ(m_scanner.OpenFile(Wide(inner)), 0);
+  EXPECT_EQ(m_scanner.Depth(), 2);
+  ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
   EXPECT_EQ(*v, L"inner1");
-  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
-  EXPECT_EQ(scanner_.Line(), 2);
-  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
+  EXPECT_EQ(m_scanner.Line(), 2);
+  ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
   EXPECT_EQ(*v, L"second");
-  EXPECT_EQ(scanner_.Line(), 3);
-  EXPECT_EQ(scanner_.FileName(), Wide(outer));
-  EXPECT_EQ(scanner_.Depth(), 1);
-  EXPECT_GT(scanner_.TokenStringCount(), 0u);
-  scanner_.FreeTokenStrings();
-  EXPECT_EQ(scanner_.TokenStringCount(), 0u);
-  EXPECT_EQ(scanner_.CloseFile(), 0);
-  EXPECT_EQ(scanner_.CloseFile(), 1);
+  EXPECT_EQ(m_scanner.Line(), 3);
+  EXPECT_EQ(m_scanner.FileName(), Wide(outer));
+  EXPECT_EQ(m_scanner.Depth(), 1);
+  EXPECT_GT(m_scanner.TokenStringCount(), 0u);
+  m_scanner.FreeTokenStrings();
+  EXPECT_EQ(m_scanner.TokenStringCount(), 0u);
+  EXPECT_EQ(m_scanner.CloseFile(), 0);
+  EXPECT_EQ(m_scanner.CloseFile(), 1);
 }
 
 TEST_F(SmiScannerTest, FailedOpensLeaveTheStackAsItWas) {
   const std::string outer = WriteModule("OUTER", "a b");
-  ASSERT_EQ(scanner_.OpenFile(Wide(outer)), 0);
-  EXPECT_EQ(scanner_.OpenFile(Wide(root_ + "/mibs/MISSING.mib")), 1);
-  EXPECT_EQ(scanner_.LastError().message, L"Unable to open SMI file");
+  ASSERT_EQ(m_scanner.OpenFile(Wide(outer)), 0);
+  EXPECT_EQ(m_scanner.OpenFile(Wide(m_root + "/mibs/MISSING.mib")), 1);
+  EXPECT_EQ(m_scanner.LastError().message, L"Unable to open SMI file");
   // A folder exists but cannot be read as a module.
-  EXPECT_EQ(scanner_.OpenFile(Wide(root_ + "/mibs")), 1);
-  EXPECT_EQ(scanner_.OpenFile(std::wstring(1100, L'x')), 1);
-  EXPECT_EQ(scanner_.Depth(), 1);
-  EXPECT_EQ(scanner_.FileName(), Wide(outer));
+  EXPECT_EQ(m_scanner.OpenFile(Wide(m_root + "/mibs")), 1);
+  EXPECT_EQ(m_scanner.OpenFile(std::wstring(1100, L'x')), 1);
+  EXPECT_EQ(m_scanner.Depth(), 1);
+  EXPECT_EQ(m_scanner.FileName(), Wide(outer));
   const CSmiToken* v = nullptr;
-  ASSERT_EQ(scanner_.NextToken(&v), LOWER_STRING);
+  ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
   EXPECT_EQ(*v, L"a");
 }
 
 TEST_F(SmiScannerTest, FullFileStackFailsTheOpen) {
   const std::string path = WriteModule("DEEP", "x");
-  for (int i = 0; i < CSmiScanner::kFileStackSize; ++i) ASSERT_EQ(scanner_.OpenFile(Wide(path)), 0) << i;
-  EXPECT_EQ(scanner_.OpenFile(Wide(path)), 1);
-  EXPECT_NE(scanner_.LastError().message.find(L"nested"), std::wstring::npos);
-  scanner_.CloseFilesTo(0);
-  EXPECT_EQ(scanner_.Depth(), 0);
+  for (int i = 0; i < CSmiScanner::kFileStackSize; ++i) ASSERT_EQ(m_scanner.OpenFile(Wide(path)), 0) << i;
+  EXPECT_EQ(m_scanner.OpenFile(Wide(path)), 1);
+  EXPECT_NE(m_scanner.LastError().message.find(L"nested"), std::wstring::npos);
+  m_scanner.CloseFilesTo(0);
+  EXPECT_EQ(m_scanner.Depth(), 0);
 }
 
 }  // namespace

@@ -17,9 +17,9 @@
 class SmiTempHome : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(home_.path().empty());
-    std::filesystem::create_directories(root_ + "/mibs");
-    SetMibSearchFolders({Wide(root_ + "/mibs")});
+    ASSERT_FALSE(m_home.path().empty());
+    std::filesystem::create_directories(m_root + "/mibs");
+    SetMibSearchFolders({Wide(m_root + "/mibs")});
   }
   void TearDown() override { SetMibSearchFolders({}); }
 
@@ -27,7 +27,7 @@ class SmiTempHome : public ::testing::Test {
 
   // Writes <home>/mibs/<name>.mib (bytes as given) and returns its path.
   std::string WriteModule(const std::string& name, const std::string& text) {
-    return WriteFile(root_ + "/mibs/" + name + ".mib", text);
+    return WriteFile(m_root + "/mibs/" + name + ".mib", text);
   }
   static std::string WriteFile(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -35,8 +35,8 @@ class SmiTempHome : public ::testing::Test {
     out << text;
     return path;
   }
-  std::wstring ModulePath(const std::string& name) const { return Wide(root_ + "/mibs/" + name + ".mib"); }
+  std::wstring ModulePath(const std::string& name) const { return Wide(m_root + "/mibs/" + name + ".mib"); }
 
-  TempHome home_;
-  const std::string root_ = home_.str();
+  TempHome m_home;
+  const std::string m_root = m_home.str();
 };

@@ -25,29 +25,29 @@ CSmiObject Pending(const std::wstring& name, const std::wstring& pending, SmiOid
 
 class SmiTreeTest : public ::testing::Test {
  protected:
-  void SetUp() override { tree_.Reset(); }
+  void SetUp() override { m_tree.Reset(); }
   const CSmiObject* ByName(const std::wstring& name) const {
-    for (size_t i = 0; i < tree_.ObjectCount(); ++i)
-      if (tree_.ObjectAt(i).Name() == name) return &tree_.ObjectAt(i);
+    for (size_t i = 0; i < m_tree.ObjectCount(); ++i)
+      if (m_tree.ObjectAt(i).Name() == name) return &m_tree.ObjectAt(i);
     return nullptr;
   }
   CSmiModuleKey M{L"M", L"/m/M.mib"};
-  CSmiTree tree_;
+  CSmiTree m_tree;
 };
 
 TEST_F(SmiTreeTest, ResetHoldsRootsAndBuiltinTypes) {
-  tree_.AddObject(Record(L"x", {1, 3}));
-  tree_.RegisterModule(M);
-  tree_.Reset();
-  ASSERT_EQ(tree_.ObjectCount(), 3u);
-  EXPECT_EQ(tree_.ObjectAt(0).Name(), L"ccitt");
-  EXPECT_EQ(tree_.ObjectAt(1).OidText(), L".1");
-  EXPECT_EQ(tree_.ObjectAt(2).Name(), L"iso-ccitt");
-  ASSERT_EQ(tree_.TypeCount(), 2u);
-  EXPECT_EQ(tree_.TypeAt(0).Name(), L"Counter32");
-  EXPECT_EQ(tree_.TypeAt(1).type.DisplayText(true), L"INTEGER");
-  EXPECT_TRUE(tree_.Modules().empty());
-  EXPECT_TRUE(tree_.IsInitialised());
+  m_tree.AddObject(Record(L"x", {1, 3}));
+  m_tree.RegisterModule(M);
+  m_tree.Reset();
+  ASSERT_EQ(m_tree.ObjectCount(), 3u);
+  EXPECT_EQ(m_tree.ObjectAt(0).Name(), L"ccitt");
+  EXPECT_EQ(m_tree.ObjectAt(1).OidText(), L".1");
+  EXPECT_EQ(m_tree.ObjectAt(2).Name(), L"iso-ccitt");
+  ASSERT_EQ(m_tree.TypeCount(), 2u);
+  EXPECT_EQ(m_tree.TypeAt(0).Name(), L"Counter32");
+  EXPECT_EQ(m_tree.TypeAt(1).type.DisplayText(true), L"INTEGER");
+  EXPECT_TRUE(m_tree.Modules().empty());
+  EXPECT_TRUE(m_tree.IsInitialised());
 }
 
 TEST_F(SmiTreeTest, DuplicateOidsMergeDeclarationsKeepingTheFirstRecord) {
@@ -55,24 +55,24 @@ TEST_F(SmiTreeTest, DuplicateOidsMergeDeclarationsKeepingTheFirstRecord) {
   first.description = L"first";
   CSmiObject second = Record(L"b", {1, 3, 6}, L"N", 20);
   second.description = L"second";
-  tree_.AddObject(first);
-  tree_.AddObject(second);
-  ASSERT_EQ(tree_.ObjectCount(), 4u);
-  const CSmiObject* o = tree_.FindObjectByOid({1, 3, 6});
+  m_tree.AddObject(first);
+  m_tree.AddObject(second);
+  ASSERT_EQ(m_tree.ObjectCount(), 4u);
+  const CSmiObject* o = m_tree.FindObjectByOid({1, 3, 6});
   ASSERT_NE(o, nullptr);
   EXPECT_EQ(o->description, L"first");
   ASSERT_EQ(o->declarations.size(), 2u);
   EXPECT_EQ(o->declarations[1].name, L"b");
   // Both names now find it, each in its own module.
-  EXPECT_EQ(tree_.FindObjectByName(L"b", CSmiModuleKey{L"N", L"/m/N.mib"}), o);
-  EXPECT_EQ(tree_.FindObjectByName(L"b", M), nullptr);
-  EXPECT_EQ(tree_.FindObjectByName(L"iso", M), tree_.FindObjectByOid({1}));
+  EXPECT_EQ(m_tree.FindObjectByName(L"b", CSmiModuleKey{L"N", L"/m/N.mib"}), o);
+  EXPECT_EQ(m_tree.FindObjectByName(L"b", M), nullptr);
+  EXPECT_EQ(m_tree.FindObjectByName(L"iso", M), m_tree.FindObjectByOid({1}));
 }
 
 TEST_F(SmiTreeTest, DeclarationsKeepTheirOrderThroughGrowthCopiesAndMoves) {
   const std::vector<std::wstring> names = {L"a", L"b", L"c", L"d", L"e"};
-  for (size_t i = 0; i < names.size(); ++i) tree_.AddObject(Record(names[i], {1, 3, 9}, L"M", static_cast<int>(i)));
-  const CSmiObject* o = tree_.FindObjectByOid({1, 3, 9});
+  for (size_t i = 0; i < names.size(); ++i) m_tree.AddObject(Record(names[i], {1, 3, 9}, L"M", static_cast<int>(i)));
+  const CSmiObject* o = m_tree.FindObjectByOid({1, 3, 9});
   ASSERT_NE(o, nullptr);
   auto names_of = [](const CSmiDeclarations& list) {
     std::vector<std::wstring> out;
@@ -98,19 +98,19 @@ TEST_F(SmiTreeTest, DeclarationsKeepTheirOrderThroughGrowthCopiesAndMoves) {
 }
 
 TEST_F(SmiTreeTest, FirstMatchingObjectDecidesEvenWhenPending) {
-  tree_.AddObject(Pending(L"dup", L"nowhere", {9}));
-  tree_.AddObject(Record(L"dup", {1, 9}));
-  EXPECT_EQ(tree_.FindObjectByName(L"dup", M), nullptr);
+  m_tree.AddObject(Pending(L"dup", L"nowhere", {9}));
+  m_tree.AddObject(Record(L"dup", {1, 9}));
+  EXPECT_EQ(m_tree.FindObjectByName(L"dup", M), nullptr);
 }
 
 TEST_F(SmiTreeTest, ResolveCompletesChainsAndReportsTheRest) {
   LogCapture log(0);
-  tree_.AddObject(Pending(L"a", L"b", {1}));
-  tree_.AddObject(Pending(L"b", L"c", {2}));
-  tree_.AddObject(Pending(L"c", L"d", {3}));
-  tree_.AddObject(Record(L"d", {1, 3}));
-  tree_.AddObject(Pending(L"lost", L"undefined", {4}));
-  tree_.Resolve();
+  m_tree.AddObject(Pending(L"a", L"b", {1}));
+  m_tree.AddObject(Pending(L"b", L"c", {2}));
+  m_tree.AddObject(Pending(L"c", L"d", {3}));
+  m_tree.AddObject(Record(L"d", {1, 3}));
+  m_tree.AddObject(Pending(L"lost", L"undefined", {4}));
+  m_tree.Resolve();
   EXPECT_EQ(ByName(L"a")->OidText(), L".1.3.3.2.1");
   EXPECT_TRUE(ByName(L"a")->IsComplete());
   EXPECT_FALSE(ByName(L"lost")->IsComplete());
@@ -119,118 +119,118 @@ TEST_F(SmiTreeTest, ResolveCompletesChainsAndReportsTheRest) {
 }
 
 TEST_F(SmiTreeTest, ImportedNamesResolveThroughTheImportList) {
-  tree_.AddObject(Record(L"base", {1, 3, 6}, L"S"));
-  tree_.AddImport(M, L"base");
-  tree_.FinalizeImports(L"/m/S.mib");
-  tree_.AddObject(Pending(L"child", L"base", {7}));
+  m_tree.AddObject(Record(L"base", {1, 3, 6}, L"S"));
+  m_tree.AddImport(M, L"base");
+  m_tree.FinalizeImports(L"/m/S.mib");
+  m_tree.AddObject(Pending(L"child", L"base", {7}));
   EXPECT_EQ(ByName(L"child")->OidText(), L".1.3.6.7");
-  EXPECT_EQ(tree_.Imports()[0].source_module_name, L"S");
+  EXPECT_EQ(m_tree.Imports()[0].source_module_name, L"S");
 }
 
 TEST_F(SmiTreeTest, MissingParentsAreAddedOnceSortedAndLinked) {
-  tree_.AddObject(Record(L"leaf", {1, 3, 6, 1, 4, 1, 9999, 1}));
-  tree_.AddObject(Record(L"leaf2", {1, 3, 6, 1, 4, 1, 9999, 2}));
-  tree_.AddObject(Record(L"internet", {1, 3, 6, 1}));
-  tree_.Finish();
+  m_tree.AddObject(Record(L"leaf", {1, 3, 6, 1, 4, 1, 9999, 1}));
+  m_tree.AddObject(Record(L"leaf2", {1, 3, 6, 1, 4, 1, 9999, 2}));
+  m_tree.AddObject(Record(L"internet", {1, 3, 6, 1}));
+  m_tree.Finish();
   size_t no_name = 0;
-  for (size_t i = 0; i < tree_.ObjectCount(); ++i) no_name += tree_.ObjectAt(i).Name() == L"no-name";
+  for (size_t i = 0; i < m_tree.ObjectCount(); ++i) no_name += m_tree.ObjectAt(i).Name() == L"no-name";
   EXPECT_EQ(no_name, 5u);  // 1.3, 1.3.6, 1.3.6.1.4, 1.3.6.1.4.1 and 1.3.6.1.4.1.9999
-  const CSmiObject* leaf = tree_.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 1});
+  const CSmiObject* leaf = m_tree.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 1});
   ASSERT_NE(leaf, nullptr);
   ASSERT_NE(leaf->parent, nullptr);
   EXPECT_EQ(leaf->parent->OidText(), L".1.3.6.1.4.1.9999");
-  for (size_t i = 1; i < tree_.ObjectCount(); ++i) {
-    const SmiOid& a = tree_.ObjectAt(i - 1).oid;
-    const SmiOid& b = tree_.ObjectAt(i).oid;
+  for (size_t i = 1; i < m_tree.ObjectCount(); ++i) {
+    const SmiOid& a = m_tree.ObjectAt(i - 1).oid;
+    const SmiOid& b = m_tree.ObjectAt(i).oid;
     EXPECT_TRUE(std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end())) << i;
   }
   // Every object is linked to the first object of its parent OID.
-  for (size_t i = 0; i < tree_.ObjectCount(); ++i) {
-    const CSmiObject& o = tree_.ObjectAt(i);
+  for (size_t i = 0; i < m_tree.ObjectCount(); ++i) {
+    const CSmiObject& o = m_tree.ObjectAt(i);
     if (o.oid.size() < 2) continue;
-    EXPECT_EQ(o.parent, tree_.FindObjectByOid(SmiOid(o.oid.begin(), o.oid.end() - 1))) << i;
+    EXPECT_EQ(o.parent, m_tree.FindObjectByOid(SmiOid(o.oid.begin(), o.oid.end() - 1))) << i;
   }
-  CSmiTree::MarkVisible(*tree_.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 2}));
-  EXPECT_TRUE(tree_.FindObjectByOid({1, 3})->visible);
-  EXPECT_FALSE(tree_.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 1})->visible);
+  CSmiTree::MarkVisible(*m_tree.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 2}));
+  EXPECT_TRUE(m_tree.FindObjectByOid({1, 3})->visible);
+  EXPECT_FALSE(m_tree.FindObjectByOid({1, 3, 6, 1, 4, 1, 9999, 1})->visible);
 }
 
 TEST_F(SmiTreeTest, AnObjectResolvedOntoAnExistingOidComesFirstAfterSorting) {
   // p is read first but completed last: it is the first object of 1.3.5
   // and stays so once the list is sorted.
-  tree_.AddObject(Pending(L"p", L"base", {5}));
-  tree_.AddObject(Record(L"q", {1, 3, 5}));
-  tree_.AddObject(Record(L"child", {1, 3, 5, 1}));
-  tree_.AddObject(Record(L"base", {1, 3}));
-  tree_.Finish();
-  const CSmiObject* first = tree_.FindObjectByOid({1, 3, 5});
+  m_tree.AddObject(Pending(L"p", L"base", {5}));
+  m_tree.AddObject(Record(L"q", {1, 3, 5}));
+  m_tree.AddObject(Record(L"child", {1, 3, 5, 1}));
+  m_tree.AddObject(Record(L"base", {1, 3}));
+  m_tree.Finish();
+  const CSmiObject* first = m_tree.FindObjectByOid({1, 3, 5});
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->Name(), L"p");
-  ASSERT_NE(tree_.FindObjectByOid({1, 3, 5, 1}), nullptr);
-  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 5, 1})->parent, first);
-  EXPECT_EQ(tree_.FindObjectByName(L"q", M)->OidText(), L".1.3.5");
-  EXPECT_EQ(tree_.FindObjectByName(L"base", M), tree_.FindObjectByOid({1, 3}));
+  ASSERT_NE(m_tree.FindObjectByOid({1, 3, 5, 1}), nullptr);
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 5, 1})->parent, first);
+  EXPECT_EQ(m_tree.FindObjectByName(L"q", M)->OidText(), L".1.3.5");
+  EXPECT_EQ(m_tree.FindObjectByName(L"base", M), m_tree.FindObjectByOid({1, 3}));
 }
 
 TEST_F(SmiTreeTest, NameLookupsFollowTheListOrderAcrossSorts) {
-  tree_.AddObject(Record(L"x", {1, 3, 9}));
-  tree_.AddObject(Record(L"x", {1, 3, 2}));
-  EXPECT_EQ(tree_.FindObjectByName(L"x", M)->OidText(), L".1.3.9");  // read first
-  tree_.Finish();
-  EXPECT_EQ(tree_.FindObjectByName(L"x", M)->OidText(), L".1.3.2");  // first in OID order
-  tree_.AddObject(Record(L"x", {1, 3, 1}));
-  tree_.AddObject(Pending(L"y", L"x", {7}));
-  tree_.Finish();
-  EXPECT_EQ(tree_.FindObjectByName(L"x", M)->OidText(), L".1.3.1");
-  EXPECT_EQ(tree_.FindObjectByName(L"y", M)->OidText(), L".1.3.2.7");  // resolved before the sort
+  m_tree.AddObject(Record(L"x", {1, 3, 9}));
+  m_tree.AddObject(Record(L"x", {1, 3, 2}));
+  EXPECT_EQ(m_tree.FindObjectByName(L"x", M)->OidText(), L".1.3.9");  // read first
+  m_tree.Finish();
+  EXPECT_EQ(m_tree.FindObjectByName(L"x", M)->OidText(), L".1.3.2");  // first in OID order
+  m_tree.AddObject(Record(L"x", {1, 3, 1}));
+  m_tree.AddObject(Pending(L"y", L"x", {7}));
+  m_tree.Finish();
+  EXPECT_EQ(m_tree.FindObjectByName(L"x", M)->OidText(), L".1.3.1");
+  EXPECT_EQ(m_tree.FindObjectByName(L"y", M)->OidText(), L".1.3.2.7");  // resolved before the sort
   // Two sorts with no lookup between them.
-  tree_.AddObject(Record(L"z", {1, 3, 0}));
-  tree_.Finish();
-  tree_.AddObject(Record(L"w", {1, 2}));
-  tree_.Finish();
-  EXPECT_EQ(tree_.FindObjectByName(L"x", M)->OidText(), L".1.3.1");
-  EXPECT_EQ(tree_.FindObjectByName(L"z", M)->OidText(), L".1.3.0");
-  EXPECT_EQ(tree_.FindObjectByName(L"w", M)->OidText(), L".1.2");
+  m_tree.AddObject(Record(L"z", {1, 3, 0}));
+  m_tree.Finish();
+  m_tree.AddObject(Record(L"w", {1, 2}));
+  m_tree.Finish();
+  EXPECT_EQ(m_tree.FindObjectByName(L"x", M)->OidText(), L".1.3.1");
+  EXPECT_EQ(m_tree.FindObjectByName(L"z", M)->OidText(), L".1.3.0");
+  EXPECT_EQ(m_tree.FindObjectByName(L"w", M)->OidText(), L".1.2");
   // A name declared again on an object earlier in the list: that one wins.
-  tree_.Reset();
-  tree_.AddObject(Record(L"a", {1, 3, 1}));
-  tree_.AddObject(Record(L"v", {1, 3, 9}));
-  tree_.AddObject(Record(L"v", {1, 3, 1}));  // merges into a
-  EXPECT_EQ(tree_.FindObjectByName(L"v", M)->Name(), L"a");
-  tree_.AddObject(Record(L"v", {1, 3, 9, 1}));
-  tree_.Finish();
-  EXPECT_EQ(tree_.FindObjectByName(L"v", M)->OidText(), L".1.3.1");
+  m_tree.Reset();
+  m_tree.AddObject(Record(L"a", {1, 3, 1}));
+  m_tree.AddObject(Record(L"v", {1, 3, 9}));
+  m_tree.AddObject(Record(L"v", {1, 3, 1}));  // merges into a
+  EXPECT_EQ(m_tree.FindObjectByName(L"v", M)->Name(), L"a");
+  m_tree.AddObject(Record(L"v", {1, 3, 9, 1}));
+  m_tree.Finish();
+  EXPECT_EQ(m_tree.FindObjectByName(L"v", M)->OidText(), L".1.3.1");
 }
 
 TEST_F(SmiTreeTest, ManyObjectsStayFoundByOidAndFirstOneWins) {
   // More objects than the index first holds: it grows on the way.
   constexpr int64_t kCount = 70000;
-  for (int64_t i = 0; i < kCount; ++i) tree_.AddObject(Record(L"o", {1, 3, i % 7, i}));
-  tree_.AddObject(Pending(L"late", L"three", {2, 2}));
-  tree_.AddObject(Record(L"three", {1, 3}));
-  tree_.AddObject(Record(L"dup", {1, 3, 5, 5}));  // merges into o 5
-  tree_.Finish();
+  for (int64_t i = 0; i < kCount; ++i) m_tree.AddObject(Record(L"o", {1, 3, i % 7, i}));
+  m_tree.AddObject(Pending(L"late", L"three", {2, 2}));
+  m_tree.AddObject(Record(L"three", {1, 3}));
+  m_tree.AddObject(Record(L"dup", {1, 3, 5, 5}));  // merges into o 5
+  m_tree.Finish();
   for (int64_t i = 0; i < kCount; i += 997) {
-    const CSmiObject* o = tree_.FindObjectByOid({1, 3, i % 7, i});
+    const CSmiObject* o = m_tree.FindObjectByOid({1, 3, i % 7, i});
     ASSERT_NE(o, nullptr) << i;
     EXPECT_EQ(o->oid, (SmiOid{1, 3, i % 7, i}));
   }
-  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 5, 5})->declarations.size(), 2u);
-  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 2, 2})->Name(), L"o");  // before late, which resolves onto it
-  EXPECT_EQ(tree_.FindObjectByName(L"late", M)->oid, (SmiOid{1, 3, 2, 2}));
-  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 6, 5}), nullptr);
-  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 2, 5, 0}), nullptr);
-  EXPECT_EQ(tree_.FindObjectByOid({}), nullptr);
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 5, 5})->declarations.size(), 2u);
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 2, 2})->Name(), L"o");  // before late, which resolves onto it
+  EXPECT_EQ(m_tree.FindObjectByName(L"late", M)->oid, (SmiOid{1, 3, 2, 2}));
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 6, 5}), nullptr);
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 2, 5, 0}), nullptr);
+  EXPECT_EQ(m_tree.FindObjectByOid({}), nullptr);
 }
 
 TEST_F(SmiTreeTest, VisibleModulesMatchNameAndFile) {
-  tree_.AddObject(Record(L"mine", {1, 3, 1}, L"M"));
+  m_tree.AddObject(Record(L"mine", {1, 3, 1}, L"M"));
   CSmiObject other = Record(L"other", {1, 3, 2}, L"M");
   other.declarations[0].file_path = L"/elsewhere/M.mib";
-  tree_.AddObject(other);
-  tree_.AddObject(Record(L"n", {1, 3, 3}, L"N"));
-  tree_.Finish();
-  tree_.MarkVisibleForModules({CSmiModuleKey{L"N", L"/m/N.mib"}, M});
+  m_tree.AddObject(other);
+  m_tree.AddObject(Record(L"n", {1, 3, 3}, L"N"));
+  m_tree.Finish();
+  m_tree.MarkVisibleForModules({CSmiModuleKey{L"N", L"/m/N.mib"}, M});
   EXPECT_TRUE(ByName(L"mine")->visible);
   EXPECT_TRUE(ByName(L"n")->visible);
   EXPECT_TRUE(ByName(L"iso")->visible);  // an ancestor
@@ -274,11 +274,11 @@ TEST_F(SmiTreeTest, NamesKeepEveryCharacter) {
   EXPECT_FALSE(CSmiName(L"caf\u00e9") == L"caf\u00e8");
   EXPECT_FALSE(CSmiName(L"ab") == L"a");
   // Found by name whatever its characters.
-  tree_.AddObject(Record(L"caf\u00e9\u20ac", {1, 3, 9}));
-  const CSmiObject* found = tree_.FindObjectByName(L"caf\u00e9\u20ac", M);
+  m_tree.AddObject(Record(L"caf\u00e9\u20ac", {1, 3, 9}));
+  const CSmiObject* found = m_tree.FindObjectByName(L"caf\u00e9\u20ac", M);
   ASSERT_NE(found, nullptr);
   EXPECT_EQ(found->Name(), L"caf\u00e9\u20ac");
-  EXPECT_EQ(tree_.FindObjectByName(L"caf\u00e9\u20ad", M), nullptr);
+  EXPECT_EQ(m_tree.FindObjectByName(L"caf\u00e9\u20ad", M), nullptr);
 }
 
 TEST_F(SmiTreeTest, PackedTextsReadBackAsSet) {
@@ -353,11 +353,11 @@ TEST_F(SmiTreeTest, DescriptionsSurviveTheLoadsEnd) {
   for (int i = 0; i < 2000; ++i) {
     CSmiObject r = Record(L"o" + std::to_wstring(i), {1, 3, 6, 1, 2000 - i});
     r.description = L"about o" + std::to_wstring(i) + std::wstring(40, L' ') + L"end";
-    tree_.AddObject(std::move(r));
+    m_tree.AddObject(std::move(r));
   }
   // Set anew before the texts are packed: the new text stays.
-  tree_.ObjectAt(tree_.ObjectCount() - 1).description = L"changed";
-  tree_.Finish();
+  m_tree.ObjectAt(m_tree.ObjectCount() - 1).description = L"changed";
+  m_tree.Finish();
   EXPECT_EQ(ByName(L"o1999")->description.Wide(), L"changed");
   for (int i = 0; i < 1999; ++i) {
     const CSmiObject* o = ByName(L"o" + std::to_wstring(i));
@@ -368,25 +368,25 @@ TEST_F(SmiTreeTest, DescriptionsSurviveTheLoadsEnd) {
 
 TEST_F(SmiTreeTest, SortOrderComparesArcsThenLength) {
   auto order = [&] {
-    tree_.SortByOid();
+    m_tree.SortByOid();
     std::wstring names;
-    for (size_t i = 0; i < tree_.ObjectCount(); ++i) names += tree_.ObjectAt(i).Name() + L" ";
+    for (size_t i = 0; i < m_tree.ObjectCount(); ++i) names += m_tree.ObjectAt(i).Name() + L" ";
     return names;
   };
-  tree_.AddObject(Record(L"c", {1, 3, 6, 1, 10}));
-  tree_.AddObject(Record(L"b", {1, 3, 6, 1, 2, 1}));
-  tree_.AddObject(Record(L"a", {1, 3, 6, 1, 2}));
-  tree_.AddObject(Record(L"big", {1, 3, 6, 1, 4294967295LL}));
+  m_tree.AddObject(Record(L"c", {1, 3, 6, 1, 10}));
+  m_tree.AddObject(Record(L"b", {1, 3, 6, 1, 2, 1}));
+  m_tree.AddObject(Record(L"a", {1, 3, 6, 1, 2}));
+  m_tree.AddObject(Record(L"big", {1, 3, 6, 1, 4294967295LL}));
   EXPECT_EQ(order(), L"ccitt iso a b c big iso-ccitt ");
   // Lookups still work after the objects moved.
-  EXPECT_EQ(tree_.FindObjectByName(L"b", M)->OidText(), L".1.3.6.1.2.1");
-  EXPECT_EQ(tree_.FindObjectByOid({1, 3, 6, 1, 10})->Name(), L"c");
+  EXPECT_EQ(m_tree.FindObjectByName(L"b", M)->OidText(), L".1.3.6.1.2.1");
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 6, 1, 10})->Name(), L"c");
   // Arcs outside the 32-bit range keep their order.
-  tree_.Reset();
-  tree_.AddObject(Record(L"wide", {1, 3, 6, 5000000000LL}));
-  tree_.AddObject(Record(L"top", {1, 3, 6, 4294967295LL}));
-  tree_.AddObject(Record(L"negative", {1, 3, 6, -1}));
-  tree_.AddObject(Record(L"low", {1, 3, 6, 0}));
+  m_tree.Reset();
+  m_tree.AddObject(Record(L"wide", {1, 3, 6, 5000000000LL}));
+  m_tree.AddObject(Record(L"top", {1, 3, 6, 4294967295LL}));
+  m_tree.AddObject(Record(L"negative", {1, 3, 6, -1}));
+  m_tree.AddObject(Record(L"low", {1, 3, 6, 0}));
   EXPECT_EQ(order(), L"ccitt iso negative low top wide iso-ccitt ");
   EXPECT_EQ(SmiOidText({1, 3, 6, -1}), L".1.3.6.-1");
   EXPECT_EQ(SmiOidDotted({0, 5000000000LL, 4294967295LL, INT64_MIN}), L"0.5000000000.4294967295.-9223372036854775808");
@@ -399,13 +399,13 @@ TEST_F(SmiTreeTest, FindTypeBaseFollowsReferencesAndStopsOnCycles) {
   tc.type.name = L"TEXTUAL-CONVENTION";
   tc.type.nested.push_back(CSmiType{L"", L"0..255", SMI_TYPE_INTEGER, {}});
   tc.declarations.push_back(CSmiDeclaration{L"Small", L"M", L"/m/M.mib", 3});
-  tree_.AddType(tc);
+  m_tree.AddType(tc);
   CSmiObject alias;
   alias.type = CSmiType{L"Small", L"", SMI_TYPE_REFERENCE, {}};
   alias.declarations.push_back(CSmiDeclaration{L"Alias", L"M", L"/m/M.mib", 4});
-  tree_.AddType(alias);
+  m_tree.AddType(alias);
   const CSmiType ref{L"Alias", L"", SMI_TYPE_REFERENCE, {}};
-  EXPECT_EQ(tree_.FindTypeBase(ref).name, L"TEXTUAL-CONVENTION");
+  EXPECT_EQ(m_tree.FindTypeBase(ref).name, L"TEXTUAL-CONVENTION");
 
   CSmiObject loop_a;
   loop_a.type = CSmiType{L"LoopB", L"", SMI_TYPE_REFERENCE, {}};
@@ -413,10 +413,10 @@ TEST_F(SmiTreeTest, FindTypeBaseFollowsReferencesAndStopsOnCycles) {
   CSmiObject loop_b;
   loop_b.type = CSmiType{L"LoopA", L"", SMI_TYPE_REFERENCE, {}};
   loop_b.declarations.push_back(CSmiDeclaration{L"LoopB", L"M", L"/m/M.mib", 6});
-  tree_.AddType(loop_a);
-  tree_.AddType(loop_b);
+  m_tree.AddType(loop_a);
+  m_tree.AddType(loop_b);
   const CSmiType start{L"LoopA", L"", SMI_TYPE_REFERENCE, {}};
-  const std::wstring reached = tree_.FindTypeBase(start).name;
+  const std::wstring reached = m_tree.FindTypeBase(start).name;
   EXPECT_TRUE(reached == L"LoopA" || reached == L"LoopB");
 }
 
@@ -424,10 +424,10 @@ TEST_F(SmiTreeTest, ModuleKeysFromPathsAndNames) {
   const CSmiModuleKey key = CSmiModuleKey::FromString(L"/x.y/IF-MIB.mib");
   EXPECT_EQ(key.module_name, L"IF-MIB");
   EXPECT_EQ(key.file_path, L"/x.y/IF-MIB.mib");
-  EXPECT_TRUE(tree_.RegisterModule(key));
-  EXPECT_FALSE(tree_.RegisterModule(key));
-  EXPECT_TRUE(tree_.FindModule(key));
-  EXPECT_FALSE(tree_.FindModule(CSmiModuleKey{L"IF-MIB", L"/other/IF-MIB.mib"}));
+  EXPECT_TRUE(m_tree.RegisterModule(key));
+  EXPECT_FALSE(m_tree.RegisterModule(key));
+  EXPECT_TRUE(m_tree.FindModule(key));
+  EXPECT_FALSE(m_tree.FindModule(CSmiModuleKey{L"IF-MIB", L"/other/IF-MIB.mib"}));
   EXPECT_STREQ(SmiAccessText(8), L"Unknown access");  // past the last code
   EXPECT_STREQ(SmiStatusText(0), L"Unknown status");
 }

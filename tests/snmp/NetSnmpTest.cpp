@@ -249,7 +249,7 @@ class NetSnmpAgent : public netsnmp::SuiteWithAgent<> {
     if (!request.SetInteger(L"Version", version, true) || !request.SetText(L"Community", community) ||
         !request.SetInteger(L"RequestId", id, true) || !request.SetOid(CAsn1Oid(oid)) ||
         (set_text != nullptr && !request.SetText(L"Value", set_text)) ||
-        !m_socket.SendTo(agent_->Port(), Encoded(request))) {
+        !m_socket.SendTo(m_agent->Port(), Encoded(request))) {
       return false;
     }
     while (const auto answer = m_socket.Receive(kReceiveMs)) {

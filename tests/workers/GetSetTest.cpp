@@ -11,7 +11,7 @@ class GetSetTest : public netsnmp::SuiteWithAgent<WorkerTest> {
  protected:
   template <typename Worker>
   void Run(Worker& worker, const CThreadActionWalkerParameter& p, uintptr_t finished) {
-    view_->Clear();
+    m_view->Clear();
     ASSERT_TRUE(worker.Start(p));
     ASSERT_TRUE(WaitWalker(finished));
   }
@@ -39,8 +39,8 @@ TEST_F(GetSetTest, AnswersReachTheViewAndRefusalsTheMessageBox) {
   for (const Case& c : cases) {
     SCOPED_TRACE(quillog::WideToUtf8(c.oid) + (c.set ? " set" : " get"));
     LogCapture log(0);
-    boxes_.Clear();
-    auto p = Parameter(agent_->Port(), c.oid, c.version, c.set ? L"quinsar" : L"tumbol");
+    m_boxes.Clear();
+    auto p = Parameter(m_agent->Port(), c.oid, c.version, c.set ? L"quinsar" : L"tumbol");
     p.view_row = 17;
     p.value = L"Rack \"7\", room 3";
     CThreadActionWalkerGet get;
@@ -50,8 +50,8 @@ TEST_F(GetSetTest, AnswersReachTheViewAndRefusalsTheMessageBox) {
     } else {
       Run(get, p, MSG_VIEW_WALKER_GET_FINISHED);
     }
-    EXPECT_EQ(view_->Codes(MSG_VIEW_WALKER).size(), c.code != 0 ? 3u : 2u);
-    auto results = view_->TakeResults();
+    EXPECT_EQ(m_view->Codes(MSG_VIEW_WALKER).size(), c.code != 0 ? 3u : 2u);
+    auto results = m_view->TakeResults();
     ASSERT_EQ(results.size(), c.code != 0 ? 1u : 0u);
     if (c.code != 0) {
       EXPECT_EQ(results[0]->GetRow(), 17u);
@@ -60,13 +60,13 @@ TEST_F(GetSetTest, AnswersReachTheViewAndRefusalsTheMessageBox) {
         EXPECT_EQ(results[0]->GetObject().GetText(), c.value);
       }
     }
-    const auto boxes = boxes_.Entries();
+    const auto boxes = m_boxes.Entries();
     ASSERT_EQ(boxes.size(), c.box != nullptr ? 1u : 0u);
     if (c.box == nullptr) continue;
     EXPECT_EQ(boxes[0].text, c.box);
     EXPECT_EQ(log.Count(c.box, QUILLOG_ERROR), 1u);
   }
-  EXPECT_EQ(netsnmp::Output({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", agent_->Target(), ".1.3.6.1.2.1.1.6.0"}),
+  EXPECT_EQ(netsnmp::Output({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", m_agent->Target(), ".1.3.6.1.2.1.1.6.0"}),
             "\"Rack \\\"7\\\", room 3\"\n");
 }
 
@@ -81,7 +81,7 @@ TEST_F(GetSetTest, StopEndsAWaitingGetPromptlyAndRefusalsLeaveItAlone) {
   p.timeout = 30000;
   ASSERT_TRUE(get.Start(p));
   ASSERT_TRUE(WaitWalker(MSG_VIEW_WALKER_GET_STARTED));
-  EXPECT_FALSE(get.Start(Parameter(agent_->Port(), L"1.3.6.1.2.1.1.5.0")));
+  EXPECT_FALSE(get.Start(Parameter(m_agent->Port(), L"1.3.6.1.2.1.1.5.0")));
   EXPECT_EQ(log.Count(L"CThreadActionWalkerGet is already running...", QUILLOG_WARNING), 1u);
   EXPECT_EQ(get.GetParameter().port, silent.Port());  // untouched
   ASSERT_TRUE(silent.Receive(1000));  // the worker now sits in its wait
@@ -89,7 +89,7 @@ TEST_F(GetSetTest, StopEndsAWaitingGetPromptlyAndRefusalsLeaveItAlone) {
   const auto stop = Clock::now();
   ASSERT_TRUE(get.Stop());
   ASSERT_TRUE(WaitWalker(MSG_VIEW_WALKER_GET_FINISHED, 2000));
-  EXPECT_LT(view_->TimeOf(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED) - stop, 100ms);
+  EXPECT_LT(m_view->TimeOf(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_FINISHED) - stop, 100ms);
   EXPECT_EQ(log.CountContaining(L"Timeout"), 0u);
   EXPECT_FALSE(get.IsRunning());
 }
@@ -98,9 +98,9 @@ TEST_F(GetSetTest, StopAtAnyMomentAlwaysFinishes) {
   // Stop lands anywhere: before the begin step, in the wait, while the
   // answer is handled, or while the end step closes the socket itself.
   CThreadActionWalkerGet get;
-  auto p = Parameter(agent_->Port(), L"1.3.6.1.2.1.1.5.0");
+  auto p = Parameter(m_agent->Port(), L"1.3.6.1.2.1.1.5.0");
   for (int round = 0; round < 100; ++round) {
-    view_->Clear();
+    m_view->Clear();
     ASSERT_TRUE(get.Start(p));
     for (int spin = 0; spin < round * 50 && !get.IsRunning(); ++spin) {
     }
@@ -108,7 +108,7 @@ TEST_F(GetSetTest, StopAtAnyMomentAlwaysFinishes) {
     ASSERT_TRUE(WaitWalker(MSG_VIEW_WALKER_GET_FINISHED, 5000)) << "round " << round;
     ASSERT_TRUE(get.WaitReleased(5000));
     EXPECT_FALSE(get.IsRunning());
-    EXPECT_LE(view_->Count(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_DATA), 1u);
+    EXPECT_LE(m_view->Count(MSG_VIEW_WALKER, MSG_VIEW_WALKER_GET_DATA), 1u);
   }
 }
 
@@ -139,10 +139,10 @@ TEST_F(GetSetTest, EmptyFirstOidAsksFor00AndARestartReusesTheThread) {
 TEST_F(GetSetTest, TracesNameThePeerUpToTheLastLine) {
   LogCapture log(QLF_PROGRAM_SNMP | QLF_PROGRAM_SNMP_FRAME_OUT | QLF_PROGRAM_SNMP_FRAME_IN);
   CThreadActionWalkerGet get;
-  Run(get, Parameter(agent_->Port(), L"1.3.6.1.2.1.1.5.0"), MSG_VIEW_WALKER_GET_FINISHED);
+  Run(get, Parameter(m_agent->Port(), L"1.3.6.1.2.1.1.5.0"), MSG_VIEW_WALKER_GET_FINISHED);
   // The last line follows the finished code.
   EXPECT_TRUE(log.WaitFor(L"CThreadActionWalkerGet : Finishing...", 1000));
-  const std::wstring port = std::to_wstring(agent_->Port());
+  const std::wstring port = std::to_wstring(m_agent->Port());
   for (const std::wstring& piece :
        {L"bytes sent to 127.0.0.1:" + port, L"bytes received from 127.0.0.1:" + port,
         std::wstring(L"CThreadActionWalkerGet sent data"), std::wstring(L"CThreadActionWalkerGet received data")})

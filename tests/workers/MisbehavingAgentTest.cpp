@@ -54,14 +54,14 @@ class MisbehavingAgentTest : public WorkerTest {
   template <typename Worker>
   std::vector<std::unique_ptr<CWalkerResult>> Single(Worker& worker, const scripted::Agent& agent, uintptr_t finished,
                                                      uint32_t timeout = 1000) {
-    view_->Clear();
+    m_view->Clear();
     auto p = Parameter(agent.Port(), L"1.3.6.1.2.1.1.4.0");
     p.value = L"ops";
     p.timeout = timeout;
     EXPECT_TRUE(worker.Start(p));
     EXPECT_TRUE(WaitWalker(finished)) << "the request did not end";
     worker.WaitReleased(5000);
-    return view_->TakeResults();
+    return m_view->TakeResults();
   }
 };
 
@@ -237,7 +237,7 @@ TEST_F(MisbehavingAgentTest, AGetWaitsForItsOwnAnswerUntilTheTimeOut) {
   EXPECT_TRUE(Single(get, agent, MSG_VIEW_WALKER_GET_FINISHED, 300).empty());
   EXPECT_GE(Clock::now() - started, 850ms);
   EXPECT_EQ(get.GetEnd(), CThreadActionWalkerGet::End::TimedOut);
-  EXPECT_EQ(view_->Codes(MSG_VIEW_WALKER),
+  EXPECT_EQ(m_view->Codes(MSG_VIEW_WALKER),
             (std::vector<uintptr_t>{MSG_VIEW_WALKER_GET_STARTED, MSG_VIEW_WALKER_GET_FINISHED}));
   auto seen = agent.Seen();
   ASSERT_EQ(seen.size(), 3u);
@@ -269,13 +269,13 @@ TEST_F(MisbehavingAgentTest, GetAndSetJudgeTheAnswerByItsErrorStatus) {
     });
     for (bool is_set : {false, true}) {
       SCOPED_TRACE(is_set ? "Set" : "Get");
-      const size_t boxes = boxes_.Count();
+      const size_t boxes = m_boxes.Count();
       CThreadActionWalkerGet get;
       CThreadActionWalkerSet set;
       const auto results = is_set ? Single(set, agent, MSG_VIEW_WALKER_SET_FINISHED)
                                   : Single(get, agent, MSG_VIEW_WALKER_GET_FINISHED);
       EXPECT_EQ(results.size(), c.delivered ? 1u : 0u);
-      EXPECT_EQ(boxes_.Count() - boxes, c.delivered ? 0u : 1u);
+      EXPECT_EQ(m_boxes.Count() - boxes, c.delivered ? 0u : 1u);
       if (is_set) {
         EXPECT_EQ(set.GetEnd(), c.delivered ? CThreadActionWalkerSet::End::Complete
                                             : CThreadActionWalkerSet::End::ErrorStatus);

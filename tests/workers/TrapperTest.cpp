@@ -25,27 +25,27 @@ class TrapperTest : public WorkerTest {
  protected:
   // Starts a receiver on a free port and waits for its started code.
   void StartReceiver() {
-    view_->FollowTraps(&trapper_);
+    m_view->FollowTraps(&m_trapper);
     for (int attempt = 0; attempt < 3; ++attempt) {
-      port_ = netsnmp::FreeUdpPort();
-      ASSERT_TRUE(trapper_.Start(port_));
-      if (view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_STARTED, 1, 2000)) return;
-      ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED));
-      view_->Clear();
+      m_port = netsnmp::FreeUdpPort();
+      ASSERT_TRUE(m_trapper.Start(m_port));
+      if (m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_STARTED, 1, 2000)) return;
+      ASSERT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED));
+      m_view->Clear();
     }
     FAIL() << "no free port";
   }
   void TearDown() override {
-    if (trapper_.IsRunning()) {
-      EXPECT_TRUE(trapper_.Stop());
-      EXPECT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
+    if (m_trapper.IsRunning()) {
+      EXPECT_TRUE(m_trapper.Stop());
+      EXPECT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
     }
     WorkerTest::TearDown();
-    view_->FollowTraps(nullptr);
+    m_view->FollowTraps(nullptr);
   }
 
-  CThreadActionTrapper trapper_;
-  uint16_t port_ = 0;
+  CThreadActionTrapper m_trapper;
+  uint16_t m_port = 0;
 };
 
 TEST_F(TrapperTest, BadDatagramsCostOnlyThemselvesAndLargeOnesAreReadWholeAndNumbered) {
@@ -60,15 +60,15 @@ TEST_F(TrapperTest, BadDatagramsCostOnlyThemselvesAndLargeOnesAreReadWholeAndNum
   padded.push_back(0x00);  // a byte after the message
   const std::vector<uint8_t> short_by_one = {0x30, 0x04, 0x02, 0x01, 0x00};
   for (const auto& bad : std::vector<std::vector<uint8_t>>{noise, {}, short_by_one, cut, padded})
-    ASSERT_TRUE(sender.SendTo(port_, bad));
+    ASSERT_TRUE(sender.SendTo(m_port, bad));
   for (size_t size : {3000, 65507}) {  // 65,507: the largest UDP payload
     const auto trap = V2Trap("any", FillerOfSize(size));
     ASSERT_EQ(trap.size(), size);
-    ASSERT_TRUE(sender.SendTo(port_, trap));
+    ASSERT_TRUE(sender.SendTo(m_port, trap));
   }
-  ASSERT_TRUE(view_->WaitTraps(2));
+  ASSERT_TRUE(m_view->WaitTraps(2));
   std::this_thread::sleep_for(50ms);
-  auto traps = view_->TakeTraps();
+  auto traps = m_view->TakeTraps();
   ASSERT_EQ(traps.size(), 2u);
   EXPECT_EQ(traps[0]->GetFrame().GetValues()[0]->GetText(), std::wstring(FillerOfSize(3000), L'x'));
   EXPECT_EQ(traps[1]->GetFrame().GetValues()[0]->GetText(), std::wstring(FillerOfSize(65507), L'x'));
@@ -76,7 +76,7 @@ TEST_F(TrapperTest, BadDatagramsCostOnlyThemselvesAndLargeOnesAreReadWholeAndNum
   // Records are numbered by one process-wide counter and stamped with the time.
   EXPECT_EQ(traps[1]->GetNumber(), traps[0]->GetNumber() + 1);
   EXPECT_NEAR(static_cast<double>(traps[0]->GetTime()), static_cast<double>(std::time(nullptr)), 60.0);
-  EXPECT_TRUE(trapper_.IsRunning());
+  EXPECT_TRUE(m_trapper.IsRunning());
   EXPECT_EQ(log.CountContaining(L"CThreadActionTrapped : a datagram that is not a trap was dropped", QUILLOG_WARNING),
             4u);
   EXPECT_EQ(log.CountContaining(L"The BER lengths do not add up", QUILLOG_WARNING), 4u);
@@ -103,8 +103,8 @@ TEST_F(TrapperTest, InformsAreShownAndAcknowledgedToTheirSenderWithTheirIdAndBin
       Tlv(0x30, Cat({Int(1), Text("odd"), Tlv(0xA6, Cat({Int(0x7FFFFFFF), Int(5), Int(2), Tlv(0x30, list_few)}))}));
   const Bytes v1_inform = Message(0, "v1", 0xA6, Int(9), few);
   for (const Bytes& datagram : {inform_few, inform_many, odd_fields, V2Trap("t", 5), v1_inform})
-    ASSERT_TRUE(sender.SendTo(port_, datagram));
-  ASSERT_TRUE(view_->WaitTraps(4));
+    ASSERT_TRUE(sender.SendTo(m_port, datagram));
+  ASSERT_TRUE(m_view->WaitTraps(4));
 
   const std::vector<Bytes> expected = {Message(1, "any", 0xA2, Int(7), few), Message(1, "c2", 0xA2, Int(-2, 4), many),
                                        Message(1, "odd", 0xA2, Int(0x7FFFFFFF), few)};
@@ -114,7 +114,7 @@ TEST_F(TrapperTest, InformsAreShownAndAcknowledgedToTheirSenderWithTheirIdAndBin
     EXPECT_EQ(*got, ack);
   }
   EXPECT_FALSE(sender.Receive(100).has_value()) << "a trap or a version 1 inform was answered";
-  auto traps = view_->TakeTraps();
+  auto traps = m_view->TakeTraps();
   ASSERT_EQ(traps.size(), 4u);
   const CSnmpTrapIn& shown = traps[0]->GetFrame();
   EXPECT_TRUE(shown.IsInform());
@@ -130,44 +130,44 @@ TEST_F(TrapperTest, InformsAreShownAndAcknowledgedToTheirSenderWithTheirIdAndBin
 TEST_F(TrapperTest, ASlowViewGetsEveryTrapInOrderInFewerNotesAndNothingOfAnEarlierRun) {
   using namespace berbytes;
   StartReceiver();
-  view_->SetNoteDelay(20ms);
+  m_view->SetNoteDelay(20ms);
   TestUdpSocket sender;
   constexpr int kTraps = 200;
   for (int id = 0; id < kTraps; ++id)
-    ASSERT_TRUE(sender.SendTo(port_, Message(1, "s", 0xA7, Int(id), {{Oid({1, 3, 6, 1, 2, 1, 1, 5, 0}), Text("x")}})));
-  ASSERT_TRUE(view_->WaitTraps(kTraps));
-  auto traps = view_->TakeTraps();
+    ASSERT_TRUE(sender.SendTo(m_port, Message(1, "s", 0xA7, Int(id), {{Oid({1, 3, 6, 1, 2, 1, 1, 5, 0}), Text("x")}})));
+  ASSERT_TRUE(m_view->WaitTraps(kTraps));
+  auto traps = m_view->TakeTraps();
   ASSERT_EQ(traps.size(), static_cast<size_t>(kTraps));
   for (int id = 0; id < kTraps; ++id)
     ASSERT_EQ(traps[static_cast<size_t>(id)]->GetFrame().GetRequestId()->GetValue().GetInteger(), id);
-  EXPECT_LT(view_->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA), static_cast<size_t>(kTraps) / 4);
+  EXPECT_LT(m_view->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA), static_cast<size_t>(kTraps) / 4);
 
   // A trap left in the outbox at Stop is not handed to the next run.
-  view_->SetNoteDelay(0ms);
-  view_->FollowTraps(nullptr);
-  ASSERT_TRUE(sender.SendTo(port_, V2Trap("left", 1)));
-  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, view_->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA) + 1));
-  const uint64_t earlier = trapper_.GetRun();
-  ASSERT_TRUE(trapper_.Stop());
-  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
-  ASSERT_TRUE(trapper_.WaitReleased(5000));
-  view_->Clear();
+  m_view->SetNoteDelay(0ms);
+  m_view->FollowTraps(nullptr);
+  ASSERT_TRUE(sender.SendTo(m_port, V2Trap("left", 1)));
+  ASSERT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, m_view->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA) + 1));
+  const uint64_t earlier = m_trapper.GetRun();
+  ASSERT_TRUE(m_trapper.Stop());
+  ASSERT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
+  ASSERT_TRUE(m_trapper.WaitReleased(5000));
+  m_view->Clear();
   StartReceiver();
-  EXPECT_NE(trapper_.GetRun(), earlier);
-  EXPECT_TRUE(trapper_.TakeTraps(earlier).empty());
-  EXPECT_TRUE(trapper_.TakeTraps(trapper_.GetRun()).empty());
+  EXPECT_NE(m_trapper.GetRun(), earlier);
+  EXPECT_TRUE(m_trapper.TakeTraps(earlier).empty());
+  EXPECT_TRUE(m_trapper.TakeTraps(m_trapper.GetRun()).empty());
 }
 
 TEST_F(TrapperTest, StopEndsABlockedReceiverPromptlyAndItsThreadLeaves) {
   StartReceiver();
   std::this_thread::sleep_for(30ms);  // blocked in its receive by now
-  ASSERT_NE(trapper_.GetThread(), nullptr);
-  const uint32_t thread_id = trapper_.GetThread()->GetThreadId();
+  ASSERT_NE(m_trapper.GetThread(), nullptr);
+  const uint32_t thread_id = m_trapper.GetThread()->GetThreadId();
   LogCapture log(0);
   const auto stop = Clock::now();
-  ASSERT_TRUE(trapper_.Stop());
-  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
-  EXPECT_LT(view_->TimeOf(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED) - stop, 100ms);
+  ASSERT_TRUE(m_trapper.Stop());
+  ASSERT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
+  EXPECT_LT(m_view->TimeOf(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED) - stop, 100ms);
   EXPECT_EQ(log.CountContaining(L"Unable to receive data on UDP socket", QUILLOG_ERROR), 1u);
   EXPECT_TRUE(WaitUntil(
       [&] {
@@ -177,29 +177,29 @@ TEST_F(TrapperTest, StopEndsABlockedReceiverPromptlyAndItsThreadLeaves) {
       },
       1000))
       << "the pooled thread was told to leave";
-  view_->Clear();
+  m_view->Clear();
   StartReceiver();  // and the worker starts again
 }
 
 TEST_F(TrapperTest, TakenPortGivesNoStartedCodeButAFinishedOne) {
   TestUdpSocket taken;
   LogCapture log(0);
-  ASSERT_TRUE(trapper_.Start(taken.Port()));
-  ASSERT_TRUE(view_->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
-  EXPECT_EQ(view_->Codes(MSG_VIEW_TRAPPER), (std::vector<uintptr_t>{MSG_VIEW_TRAPPER_FINISHED}));
+  ASSERT_TRUE(m_trapper.Start(taken.Port()));
+  ASSERT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
+  EXPECT_EQ(m_view->Codes(MSG_VIEW_TRAPPER), (std::vector<uintptr_t>{MSG_VIEW_TRAPPER_FINISHED}));
   EXPECT_EQ(log.CountContaining(L"Error while creating UDP socket", QUILLOG_ERROR), 1u);
-  EXPECT_FALSE(trapper_.IsRunning());
+  EXPECT_FALSE(m_trapper.IsRunning());
 }
 
 TEST_F(TrapperTest, TrapsWithoutASubscriberAreNotLeaked) {
   StartReceiver();
-  CMessageCenter::Unsubscribe(view_.get());
+  CMessageCenter::Unsubscribe(m_view.get());
   TestUdpSocket sender;
   LogCapture log(QLF_PROGRAM_MESSAGES);
-  ASSERT_TRUE(sender.SendTo(port_, V2Trap("c", 10)));
+  ASSERT_TRUE(sender.SendTo(m_port, V2Trap("c", 10)));
   // (LeakSanitizer checks that the record was freed.)
   EXPECT_TRUE(WaitUntil([&] { return log.CountContaining(L"with no forwarder for a post message") == 1; }, 1000));
-  CMessageCenter::Subscribe(L"ViewCollector", view_.get(), MSG_VIEW_TRAPPER, 0);
+  CMessageCenter::Subscribe(L"ViewCollector", m_view.get(), MSG_VIEW_TRAPPER, 0);
 }
 
 }  // namespace

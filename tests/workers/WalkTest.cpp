@@ -41,22 +41,22 @@ TEST_F(WalkTest, WalksMatchSnmpwalk) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.tool) + " " + c.root + " repetitions " + std::to_string(c.repetitions));
     LogCapture log(0);
-    auto p = Parameter(agent_->Port(), c.first, c.version);
+    auto p = Parameter(m_agent->Port(), c.first, c.version);
     if (c.last != nullptr) p.last_oid = CAsn1Oid(c.last);
     p.max_repetitions = c.repetitions;
     p.last_excluded = c.excluded;
     const auto ours = Walk(p).oids;
     std::string out;
-    EXPECT_EQ(netsnmp::Run({"snmpwalk", c.tool, "-c", "tumbol", "-On", agent_->Target(), c.root}, &out), 0);
+    EXPECT_EQ(netsnmp::Run({"snmpwalk", c.tool, "-c", "tumbol", "-On", m_agent->Target(), c.root}, &out), 0);
     std::vector<std::wstring> theirs;
     for (const std::string& oid : netsnmp::WalkOids(out)) theirs.emplace_back(oid.begin(), oid.end());
     ASSERT_GT(theirs.size(), 8u);
     if (c.beyond != nullptr) theirs.push_back(c.beyond);
     EXPECT_EQ(ours, theirs);
     EXPECT_EQ(log.CountLevel(QUILLOG_ERROR) + log.CountLevel(QUILLOG_WARNING), 0u);
-    EXPECT_EQ(boxes_.Count(), 0u);
-    EXPECT_EQ(view_->Codes(MSG_VIEW_WALKER).front(), MSG_VIEW_WALKER_STARTED);
-    EXPECT_EQ(view_->Codes(MSG_VIEW_WALKER).back(), MSG_VIEW_WALKER_FINISHED);
+    EXPECT_EQ(m_boxes.Count(), 0u);
+    EXPECT_EQ(m_view->Codes(MSG_VIEW_WALKER).front(), MSG_VIEW_WALKER_STARTED);
+    EXPECT_EQ(m_view->Codes(MSG_VIEW_WALKER).back(), MSG_VIEW_WALKER_FINISHED);
   }
 }
 
@@ -72,32 +72,32 @@ TEST_F(WalkTest, ASlowViewHoldsNeitherTheWalkNorItsRowsAndStopEndsIt) {
   CThreadActionWalker walker;
   class SlowView : public CViewWindow {
    public:
-    SlowView(CViewDispatcher* d, CThreadActionWalker* w) : CViewWindow(d), walker_(w) {}
+    SlowView(CViewDispatcher* d, CThreadActionWalker* w) : CViewWindow(d), m_walker(w) {}
     intptr_t OnViewMessage(uint32_t, uintptr_t code, uintptr_t payload) override {
       if (code != MSG_VIEW_WALKER_DATA) return 0;
       ++notes;
       std::this_thread::sleep_for(20ms);
-      for (auto& row : walker_->TakeRows(payload)) rows.push_back(row->GetRow());
+      for (auto& row : m_walker->TakeRows(payload)) rows.push_back(row->GetRow());
       return 1;
     }
-    CThreadActionWalker* walker_;
+    CThreadActionWalker* m_walker;
     int notes = 0;
     std::vector<uint32_t> rows;
-  } slow(&view_thread_, &walker);
-  CMessageCenter::Unsubscribe(view_.get());
+  } slow(&m_view_thread, &walker);
+  CMessageCenter::Unsubscribe(m_view.get());
   CMessageCenter::Subscribe(L"SlowView", &slow, MSG_VIEW_WALKER, MSG_VIEW_WALKER_DATA);
-  CMessageCenter::Subscribe(L"ViewCollector", view_.get(), MSG_VIEW_WALKER, MSG_VIEW_WALKER_FINISHED);
+  CMessageCenter::Subscribe(L"ViewCollector", m_view.get(), MSG_VIEW_WALKER, MSG_VIEW_WALKER_FINISHED);
 
   // The walk runs ahead of the view; every row arrives, in order, in a few batches.
   ASSERT_TRUE(walker.Start(Parameter(agent.Port(), L"1.3.6.1.4.1.99")));
   ASSERT_TRUE(WaitWalker(MSG_VIEW_WALKER_FINISHED));
-  view_thread_.Drain();
+  m_view_thread.Drain();
   ASSERT_EQ(slow.rows.size(), 200u);
   for (uint32_t i = 0; i < slow.rows.size(); ++i) EXPECT_EQ(slow.rows[i], i);
   EXPECT_LT(slow.notes, 50);
 
   // Stopped in the middle: little more than the answer in hand after the stop.
-  view_->Clear();
+  m_view->Clear();
   delay_ms = 5;
   ASSERT_TRUE(walker.WaitReleased(5000));
   ASSERT_TRUE(walker.Start(Parameter(agent.Port(), L"1.3.6.1.4.1.99")));
@@ -112,9 +112,9 @@ TEST_F(WalkTest, ASlowViewHoldsNeitherTheWalkNorItsRowsAndStopEndsIt) {
   // Rows nobody took belong to their walk only: a new start drops them and
   // a note of the old walk takes nothing.
   CMessageCenter::Unsubscribe(&slow);
-  CMessageCenter::Unsubscribe(view_.get());
-  CMessageCenter::Subscribe(L"ViewCollector", view_.get(), MSG_VIEW_WALKER, 0);  // takes no rows
-  view_->Clear();
+  CMessageCenter::Unsubscribe(m_view.get());
+  CMessageCenter::Subscribe(L"ViewCollector", m_view.get(), MSG_VIEW_WALKER, 0);  // takes no rows
+  m_view->Clear();
   delay_ms = 0;
   const uint64_t stopped = walker.GetWalk();
   ASSERT_TRUE(walker.WaitReleased(5000));
@@ -125,7 +125,7 @@ TEST_F(WalkTest, ASlowViewHoldsNeitherTheWalkNorItsRowsAndStopEndsIt) {
   ASSERT_EQ(rows.size(), 51u);
   EXPECT_EQ(rows.front()->GetRow(), 0u);
   EXPECT_EQ(rows.front()->GetOid().GetText(), L"1.3.6.1.4.1.99.150");
-  view_thread_.Drain();
+  m_view_thread.Drain();
 }
 
 }  // namespace

@@ -38,75 +38,75 @@ class ViewCollector : public CViewWindow {
     CMessageCenter::Subscribe(L"ViewCollector", this, MSG_VIEW_TRAPPER, 0);
   }
   intptr_t OnViewMessage(uint32_t message, uintptr_t code, uintptr_t payload) override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    messages_.push_back(Message{message, code, Clock::now()});
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_messages.push_back(Message{message, code, Clock::now()});
     if (message == MSG_VIEW_WALKER && code == MSG_VIEW_WALKER_DATA) {
-      if (walker_ != nullptr)
-        for (auto& row : walker_->TakeRows(payload)) results_.push_back(std::move(row));
+      if (m_walker != nullptr)
+        for (auto& row : m_walker->TakeRows(payload)) m_results.push_back(std::move(row));
     } else if (message == MSG_VIEW_WALKER && payload != 0) {
-      results_.emplace_back(reinterpret_cast<CWalkerResult*>(payload));
+      m_results.emplace_back(reinterpret_cast<CWalkerResult*>(payload));
     }
-    if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_DATA && trapper_ != nullptr)
-      for (auto& trap : trapper_->TakeTraps(payload)) traps_.push_back(std::move(trap));
-    cv_.notify_all();
-    const auto delay = note_delay_;
+    if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_DATA && m_trapper != nullptr)
+      for (auto& trap : m_trapper->TakeTraps(payload)) m_traps.push_back(std::move(trap));
+    m_cv.notify_all();
+    const auto delay = m_note_delay;
     lock.unlock();
     if (delay.count() > 0) std::this_thread::sleep_for(delay);
     return 1;
   }
   void FollowTraps(CThreadActionTrapper* trapper) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    trapper_ = trapper;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_trapper = trapper;
   }
   // Makes every note take this long to handle: a slow view.
   void SetNoteDelay(std::chrono::milliseconds delay) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    note_delay_ = delay;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_note_delay = delay;
   }
   // Waits until `count` traps have been taken in all.
   bool WaitTraps(size_t count, int timeout_ms = 10000) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return traps_.size() >= count; });
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return m_traps.size() >= count; });
   }
   void Follow(CThreadActionWalker* walker) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    walker_ = walker;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_walker = walker;
   }
   // Waits until a message with this code has arrived `count` times.
   bool WaitFor(uint32_t message, uintptr_t code, size_t count = 1, int timeout_ms = 10000) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return CountLocked(message, code) >= count; });
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return CountLocked(message, code) >= count; });
   }
   size_t Count(uint32_t message, uintptr_t code) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return CountLocked(message, code);
   }
   std::vector<uintptr_t> Codes(uint32_t message) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<uintptr_t> out;
-    for (const Message& m : messages_)
+    for (const Message& m : m_messages)
       if (m.message == message) out.push_back(m.code);
     return out;
   }
   Clock::time_point TimeOf(uint32_t message, uintptr_t code) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const Message& m : messages_)
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const Message& m : m_messages)
       if (m.message == message && m.code == code) return m.at;
     return {};
   }
   std::vector<std::unique_ptr<CWalkerResult>> TakeResults() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return std::move(results_);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::move(m_results);
   }
   std::vector<std::unique_ptr<CTrapRecord>> TakeTraps() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return std::move(traps_);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::move(m_traps);
   }
   void Clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    messages_.clear();
-    results_.clear();
-    traps_.clear();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_messages.clear();
+    m_results.clear();
+    m_traps.clear();
   }
 
  private:
@@ -116,30 +116,30 @@ class ViewCollector : public CViewWindow {
     Clock::time_point at;
   };
   size_t CountLocked(uint32_t message, uintptr_t code) const {
-    return std::count_if(messages_.begin(), messages_.end(),
+    return std::count_if(m_messages.begin(), m_messages.end(),
                          [&](const Message& m) { return m.message == message && m.code == code; });
   }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::vector<Message> messages_;
-  CThreadActionWalker* walker_ = nullptr;
-  CThreadActionTrapper* trapper_ = nullptr;
-  std::chrono::milliseconds note_delay_{0};
-  std::vector<std::unique_ptr<CWalkerResult>> results_;
-  std::vector<std::unique_ptr<CTrapRecord>> traps_;
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  std::vector<Message> m_messages;
+  CThreadActionWalker* m_walker = nullptr;
+  CThreadActionTrapper* m_trapper = nullptr;
+  std::chrono::milliseconds m_note_delay{0};
+  std::vector<std::unique_ptr<CWalkerResult>> m_results;
+  std::vector<std::unique_ptr<CTrapRecord>> m_traps;
 };
 
 class WorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(view_thread_.StartThread());
-    view_ = std::make_unique<ViewCollector>(&view_thread_);
-    previous_shower_ = SetShowMessage(&boxes_);
+    ASSERT_TRUE(m_view_thread.StartThread());
+    m_view = std::make_unique<ViewCollector>(&m_view_thread);
+    m_previous_shower = SetShowMessage(&m_boxes);
   }
   void TearDown() override {
-    CMessageCenter::Unsubscribe(view_.get());
-    view_thread_.Drain();
-    SetShowMessage(previous_shower_);
+    CMessageCenter::Unsubscribe(m_view.get());
+    m_view_thread.Drain();
+    SetShowMessage(m_previous_shower);
   }
 
   static CThreadActionWalkerParameter Parameter(uint16_t port, const wchar_t* first_oid, uint32_t version = 1,
@@ -154,7 +154,7 @@ class WorkerTest : public ::testing::Test {
     p.FirstOid(first_oid);
     return p;
   }
-  bool WaitWalker(uintptr_t code, int timeout_ms = 10000) { return view_->WaitFor(MSG_VIEW_WALKER, code, 1, timeout_ms); }
+  bool WaitWalker(uintptr_t code, int timeout_ms = 10000) { return m_view->WaitFor(MSG_VIEW_WALKER, code, 1, timeout_ms); }
 
   struct WalkRun {
     std::vector<std::wstring> oids;
@@ -162,15 +162,15 @@ class WorkerTest : public ::testing::Test {
   };
   // A whole walk: the OIDs shown, checking that rows count up from 0.
   WalkRun Walk(const CThreadActionWalkerParameter& p) {
-    view_->Clear();
+    m_view->Clear();
     CThreadActionWalker walker;
-    view_->Follow(&walker);
+    m_view->Follow(&walker);
     EXPECT_TRUE(walker.Start(p));
     EXPECT_TRUE(WaitWalker(MSG_VIEW_WALKER_FINISHED, 30000)) << "the walk did not end";
     walker.WaitReleased(5000);
-    view_->Follow(nullptr);
+    m_view->Follow(nullptr);
     WalkRun run;
-    auto results = view_->TakeResults();
+    auto results = m_view->TakeResults();
     for (size_t i = 0; i < results.size(); ++i) {
       EXPECT_EQ(results[i]->GetRow(), i);
       run.oids.push_back(results[i]->GetOid().GetText());
@@ -180,8 +180,8 @@ class WorkerTest : public ::testing::Test {
     return run;
   }
 
-  CPlainDispatcher view_thread_;
-  std::unique_ptr<ViewCollector> view_;
-  CShowMessageCapture boxes_;
-  CShowMessage* previous_shower_ = nullptr;
+  CPlainDispatcher m_view_thread;
+  std::unique_ptr<ViewCollector> m_view;
+  CShowMessageCapture m_boxes;
+  CShowMessage* m_previous_shower = nullptr;
 };
