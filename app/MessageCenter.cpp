@@ -15,12 +15,9 @@ struct NameRow {
 };
 
 const NameRow kMessageNames[] = {
-    {MSG_VIEW_LOG, 0, L"MSG_VIEW_LOG"},
-    {MSG_VIEW_BROWSER, 0, L"MSG_VIEW_BROWSER"},
-    {MSG_VIEW_CHOOSER, 0, L"MSG_VIEW_CHOOSER"},
-    {MSG_VIEW_WALKER, 0, L"MSG_VIEW_WALKER"},
-    {MSG_VIEW_TRAPPER, 0, L"MSG_VIEW_TRAPPER"},
-    {MSG_VIEW_SIMULATOR, 0, L"MSG_VIEW_SIMULATOR"},
+    {MSG_VIEW_LOG, 0, L"MSG_VIEW_LOG"},         {MSG_VIEW_BROWSER, 0, L"MSG_VIEW_BROWSER"},
+    {MSG_VIEW_CHOOSER, 0, L"MSG_VIEW_CHOOSER"}, {MSG_VIEW_WALKER, 0, L"MSG_VIEW_WALKER"},
+    {MSG_VIEW_TRAPPER, 0, L"MSG_VIEW_TRAPPER"}, {MSG_VIEW_SIMULATOR, 0, L"MSG_VIEW_SIMULATOR"},
 };
 
 const NameRow kSubCodeNames[] = {
@@ -99,17 +96,15 @@ const wchar_t* GetViewSubCodeName(uint32_t message, uintptr_t sub_code) {
   return L"Unknown wParam";
 }
 
-CViewWindow::CViewWindow(CViewDispatcher* dispatcher)
-    : m_dispatcher(dispatcher), m_id(g_next_window_id.fetch_add(1)) {}
+CViewWindow::CViewWindow(CViewDispatcher* dispatcher) : m_dispatcher(dispatcher), m_id(g_next_window_id.fetch_add(1)) {}
 
 CViewWindow::~CViewWindow() { CMessageCenter::Unsubscribe(this); }
 
 void CMessageCenter::Trace(const wchar_t* name, const wchar_t* phrase, uint32_t message, uintptr_t sub_code,
                            uintptr_t payload) {
   if (!quillog::FeatureOn(QLF_PROGRAM_MESSAGES)) return;
-  QuillogW(QUILLOG_INFO, QLF_PROGRAM_MESSAGES, L"%s %s %s/%s/%p", Name(name), Name(phrase),
-           GetViewMessageName(message), GetViewSubCodeName(message, sub_code),
-           reinterpret_cast<const void*>(payload));
+  QuillogW(QUILLOG_INFO, QLF_PROGRAM_MESSAGES, L"%s %s %s/%s/%p", Name(name), Name(phrase), GetViewMessageName(message),
+           GetViewSubCodeName(message, sub_code), reinterpret_cast<const void*>(payload));
 }
 
 void CMessageCenter::Subscribe(const wchar_t* subscriber_name, CViewWindow* window, uint32_t message,
@@ -117,8 +112,8 @@ void CMessageCenter::Subscribe(const wchar_t* subscriber_name, CViewWindow* wind
   if (!window) return;
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> lock(r.lock);
-  r.list.push_back(Subscription{Name(subscriber_name), window, window->GetWindowId(), window->GetDispatcher(),
-                                message, sub_code, 0});
+  r.list.push_back(Subscription{Name(subscriber_name), window, window->GetWindowId(), window->GetDispatcher(), message,
+                                sub_code, 0});
 }
 
 void CMessageCenter::Unsubscribe(CViewWindow* window) {

@@ -129,7 +129,8 @@ class CMessageCenter {
   static bool IsSubscribed(uint64_t window_id);
   // The trace line "%s %s %s/%s/%p" (Info, "Program Messages"); views use
   // it with "is receiving a message".
-  static void Trace(const wchar_t* name, const wchar_t* phrase, uint32_t message, uintptr_t sub_code, uintptr_t payload);
+  static void Trace(const wchar_t* name, const wchar_t* phrase, uint32_t message, uintptr_t sub_code,
+                    uintptr_t payload);
 };
 
 // Convenience forms of the center's two deliveries.

@@ -191,14 +191,9 @@ std::string SerializeValue(const RegValue& v) {
   line.push_back('=');
   char buf[32];
   switch (v.type) {
-    case REG_TYPE_SZ:
-      return line + "\"" + Escape(quillog::WideToUtf8(v.text)) + "\"";
-    case REG_TYPE_DWORD:
-      std::snprintf(buf, sizeof buf, "dword:%08x", v.dword);
-      return line + buf;
-    case REG_TYPE_BINARY:
-      line += "hex:";
-      return line + HexList(v.bytes, line.size());
+    case REG_TYPE_SZ: return line + "\"" + Escape(quillog::WideToUtf8(v.text)) + "\"";
+    case REG_TYPE_DWORD: std::snprintf(buf, sizeof buf, "dword:%08x", v.dword); return line + buf;
+    case REG_TYPE_BINARY: line += "hex:"; return line + HexList(v.bytes, line.size());
     default:
       std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
       line += buf;

@@ -17,8 +17,10 @@
 
 namespace {
 
-#define K_CONST(number, value) {SETTING_KIND_CONSTANT, number, L"", L"", value, SETTING_TYPE_NONE}
-#define K_REG(number, section, key, type, value) {SETTING_KIND_REGISTRY, number, section, key, value, type}
+#define K_CONST(number, value) \
+  { SETTING_KIND_CONSTANT, number, L"", L"", value, SETTING_TYPE_NONE }
+#define K_REG(number, section, key, type, value) \
+  { SETTING_KIND_REGISTRY, number, section, key, value, type }
 
 const SettingRow kTable[] = {
     {SETTING_KIND_VERSION, SETTING_PRODUCT_NAME, L"", L"ProductName", L"", SETTING_TYPE_NONE},
@@ -420,8 +422,7 @@ std::wstring ReadSettingString(uint32_t number) {
   const RegValue* stored = CRegFile::FindValue(OpenKey(session, path), row->key);
   if (!stored) return row->default_value;
   switch (stored->type) {
-    case REG_TYPE_SZ:
-      return stored->text;
+    case REG_TYPE_SZ: return stored->text;
     case REG_TYPE_EXPAND_SZ: {
       std::wstring raw = CRegFile::Utf16LeToWide(stored->bytes);
       std::wstring expanded;

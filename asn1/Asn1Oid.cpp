@@ -52,8 +52,7 @@ bool CAsn1Oid::Check() const {
     return false;
   }
   if (m_arcs[1] > 39) {
-    QuillogW(QUILLOG_ERROR, QLF_NONE,
-             L"CAsn1Oid::Check() ==> Value of the second number of an OID MUST not be > 39");
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"CAsn1Oid::Check() ==> Value of the second number of an OID MUST not be > 39");
     return false;
   }
   return true;

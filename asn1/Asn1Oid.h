@@ -1,9 +1,9 @@
 // Object identifier: an ordered list of unsigned 64-bit arcs.
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
-#include <compare>
 #include <initializer_list>
 #include <span>
 #include <string>

@@ -116,21 +116,16 @@ bool CAsn1Value::Build(const CAsn1Type& type, CAsn1Length& length, CBerEncoder& 
   const uint8_t code = type.GetCode();
   if (!CarriesValue(code)) return true;
   switch (code) {
-    case ASN1_BOOLEAN:
-      return _build_boolean(encoder, length);
+    case ASN1_BOOLEAN: return _build_boolean(encoder, length);
     case ASN1_INTEGER:
     case ASN1_COUNTER32:
     case ASN1_GAUGE32:
     case ASN1_TIMETICKS:
-    case ASN1_COUNTER64:
-      return _build_integer(code, encoder, length);
+    case ASN1_COUNTER64: return _build_integer(code, encoder, length);
     case ASN1_OCTET_STRING:
-    case ASN1_OPAQUE:
-      return _build_text(encoder, length);
-    case ASN1_OBJECT_IDENTIFIER:
-      return _build_object_identifier(encoder, length);
-    case ASN1_IP_ADDRESS:
-      return _build_ip_address(encoder, length);
+    case ASN1_OPAQUE: return _build_text(encoder, length);
+    case ASN1_OBJECT_IDENTIFIER: return _build_object_identifier(encoder, length);
+    case ASN1_IP_ADDRESS: return _build_ip_address(encoder, length);
     default:
       QuillogW(QUILLOG_ERROR, QLF_NONE, L"CAsn1Value::Build() ==> Unknown type of ASN.1 object (%s)",
                GetTypeName(code));
@@ -236,22 +231,16 @@ bool CAsn1Value::Build(const CAsn1Type& type, const CAsn1Length& length, CBerDec
   if (!CarriesValue(code)) return true;
   const int64_t n = length.GetLength();
   switch (code) {
-    case ASN1_BOOLEAN:
-      return _build_boolean(decoder, n);
+    case ASN1_BOOLEAN: return _build_boolean(decoder, n);
     case ASN1_INTEGER:
     case ASN1_COUNTER32:
     case ASN1_GAUGE32:
     case ASN1_TIMETICKS:
-    case ASN1_COUNTER64:
-      return _build_integer(code, decoder, n);
-    case ASN1_OCTET_STRING:
-      return _build_octet_string(decoder, n);
-    case ASN1_OBJECT_IDENTIFIER:
-      return _build_object_identifier(decoder, n);
-    case ASN1_IP_ADDRESS:
-      return _build_ip_address(decoder, n);
-    default:
-      return _build_hexadecimal(code, decoder, n);
+    case ASN1_COUNTER64: return _build_integer(code, decoder, n);
+    case ASN1_OCTET_STRING: return _build_octet_string(decoder, n);
+    case ASN1_OBJECT_IDENTIFIER: return _build_object_identifier(decoder, n);
+    case ASN1_IP_ADDRESS: return _build_ip_address(decoder, n);
+    default: return _build_hexadecimal(code, decoder, n);
   }
 }
 

@@ -49,8 +49,9 @@ bool ReadHeader(const uint8_t* data, size_t limit, size_t pos, Header* header, c
 }
 
 bool Refuse(const wchar_t* why, size_t at, size_t size) {
-  QuillogW(QUILLOG_WARNING, QLF_NONE, L"CBerDecoder::CheckLayout() ==> The BER lengths do not add up: %s (at byte %u of %u)",
-           why, static_cast<uint64_t>(at), static_cast<uint64_t>(size));
+  QuillogW(QUILLOG_WARNING, QLF_NONE,
+           L"CBerDecoder::CheckLayout() ==> The BER lengths do not add up: %s (at byte %u of %u)", why,
+           static_cast<uint64_t>(at), static_cast<uint64_t>(size));
   return false;
 }
 

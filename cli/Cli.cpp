@@ -1,9 +1,8 @@
 #include "cli/Cli.h"
 
+#include "app/Settings.h"
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
-
-#include "app/Settings.h"
 #include "quillog/Quillog.h"
 
 #include <cstring>
@@ -26,9 +25,7 @@ void PrintProgramHelp(FILE* out) {
                "\"tavelo --version\" prints the version.\n");
 }
 
-void PrintCommandHelp(const Command& c, FILE* out) {
-  std::fprintf(out, "usage: tavelo %s\n%s\n", c.usage, c.summary);
-}
+void PrintCommandHelp(const Command& c, FILE* out) { std::fprintf(out, "usage: tavelo %s\n%s\n", c.usage, c.summary); }
 
 // Sends the log lines of the asked features to standard error.
 bool SetUpLogging(const ParsedArgs& args) {
@@ -80,7 +77,8 @@ int Main(const std::vector<std::string>& args) {
   }
   const Command* command = FindCommandByName(args[0].c_str());
   if (command == nullptr) {
-    std::fprintf(stderr, "tavelo: unknown command '%s'\nusage: tavelo COMMAND [options] ... (tavelo --help lists them)\n",
+    std::fprintf(stderr,
+                 "tavelo: unknown command '%s'\nusage: tavelo COMMAND [options] ... (tavelo --help lists them)\n",
                  args[0].c_str());
     return kExitUsage;
   }

@@ -1,16 +1,14 @@
 #include "cli/CliArgs.h"
 
 #include "cli/CliOutput.h"
-
 #include "quillog/Quillog.h"
 
-#include <netdb.h>
-#include <arpa/inet.h>
-
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <netdb.h>
 
 namespace cli {
 namespace {

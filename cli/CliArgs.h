@@ -37,9 +37,9 @@ std::optional<std::string> ParseArgs(const std::vector<std::string>& args, const
 // The agent side of get, set and walk.
 struct AgentOptions {
   std::string host;
-  uint32_t address = 0;     // host order
+  uint32_t address = 0;  // host order
   uint32_t port = 161;
-  uint32_t version = 0;     // SNMP version field: 0 for v1, 1 for v2c
+  uint32_t version = 0;  // SNMP version field: 0 for v1, 1 for v2c
   std::wstring community;
   uint32_t timeout_ms = 1000;
   uint32_t retries = 2;

@@ -32,7 +32,8 @@ void AppendNarrow(std::string* out, const char16_t* text) {
   std::wstring wide;
   for (; *p != 0; ++p) {
     char32_t c = *p;
-    if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) c = 0x10000 + ((c - 0xD800) << 10) + (*++p - 0xDC00);
+    if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF)
+      c = 0x10000 + ((c - 0xD800) << 10) + (*++p - 0xDC00);
     wide.push_back(static_cast<wchar_t>(c));
   }
   *out += Utf8(wide);
@@ -100,7 +101,8 @@ std::optional<std::string> ResolveOid(const std::string& text, CAsn1Oid* oid) {
   if (keys.size() > 1) {
     std::string candidates;
     for (const auto& f : found) {
-      candidates += (candidates.empty() ? "" : ", ") + (f.module.empty() ? "" : f.module + "::") + name + " (" + f.oid + ")";
+      candidates +=
+          (candidates.empty() ? "" : ", ") + (f.module.empty() ? "" : f.module + "::") + name + " (" + f.oid + ")";
     }
     return name + " is ambiguous: " + candidates;
   }

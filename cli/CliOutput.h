@@ -37,8 +37,7 @@ std::string TimeTicksText(uint64_t ticks);
 std::string ValueText(const CAsn1Object& object, bool tsv, OidStyle style = OidStyle::Numeric);
 // One variable line, newline included; the OID in the given style (dotted
 // with tsv).
-std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv,
-                         OidStyle style = OidStyle::Numeric);
+std::string VariableLine(const CAsn1Oid& oid, const CAsn1Object& object, bool tsv, OidStyle style = OidStyle::Numeric);
 // Dotted OID text (a leading dot allowed) through the codec's parser; false
 // for anything the codec would not give back unchanged or that fails its check.
 bool ParseOid(const std::string& text, CAsn1Oid* oid);

@@ -1,21 +1,19 @@
 #include "cli/CliSession.h"
 
+#include "quillog/Quillog.h"
+
 #include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cerrno>
 #include <vector>
-#include <cstring>
-
-#include <cstdio>
-#include <ctime>
-#include <mutex>
-
-#include "quillog/Quillog.h"
 
 namespace cli {
 namespace {

@@ -1,13 +1,12 @@
 // tavelo get / set / walk: the walker family of workers against one agent.
+#include "app/Settings.h"
+#include "app/ShowMessage.h"
+#include "asn1/Asn1Type.h"
 #include "cli/Cli.h"
 #include "cli/CliNames.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
-
-#include "app/Settings.h"
-#include "app/ShowMessage.h"
-#include "asn1/Asn1Type.h"
 #include "quillog/Quillog.h"
 #include "workers/ThreadActionWalker.h"
 #include "workers/ThreadActionWalkerGet.h"
@@ -85,9 +84,8 @@ bool IsException(uint8_t code) {
   return code == ASN1_NO_SUCH_OBJECT || code == ASN1_NO_SUCH_INSTANCE || code == ASN1_END_OF_MIB_VIEW;
 }
 
-const std::vector<OptionSpec> kAgentOptions = {{"-v", true}, {"-c", true}, {"-t", true}, {"-r", true},
-                                               {"--tsv", false},
-                                               {"-O", true}};
+const std::vector<OptionSpec> kAgentOptions = {{"-v", true}, {"-c", true},     {"-t", true},
+                                               {"-r", true}, {"--tsv", false}, {"-O", true}};
 
 // Reads the agent options and HOST; reports usage errors itself.
 bool ReadAgent(const char* command_name, const ParsedArgs& args, uint32_t community_setting, AgentOptions* agent,
@@ -128,17 +126,15 @@ int WalkStatus(CThreadActionWalker::End end, const AgentOptions& agent, size_t a
   using End = CThreadActionWalker::End;
   const std::string why = LogWatch::LastProblem();
   switch (end) {
-    case End::Complete:
-      return kExitOk;
+    case End::Complete: return kExitOk;
     case End::TimedOut:
       if (answers == 0) return NoAnswer(agent);
-      return Fail("the walk of " + AgentName(agent) + " ended after " + std::to_string(answers) + " variables: " +
-                  (RepliesDidNotDecode() ? "the reply does not decode as an SNMP response" : "no answer (" + why + ")"));
+      return Fail(
+          "the walk of " + AgentName(agent) + " ended after " + std::to_string(answers) + " variables: " +
+          (RepliesDidNotDecode() ? "the reply does not decode as an SNMP response" : "no answer (" + why + ")"));
     case End::ErrorStatus:
-    case End::NotIncreasing:
-      return Fail(why);
-    default:
-      return Fail("the walk of " + AgentName(agent) + " failed" + (why.empty() ? "" : " (" + why + ")"));
+    case End::NotIncreasing: return Fail(why);
+    default: return Fail("the walk of " + AgentName(agent) + " failed" + (why.empty() ? "" : " (" + why + ")"));
   }
 }
 
@@ -207,11 +203,11 @@ int RunSet(const ParsedArgs& args) {
   size_t answers = 0;
   const bool tsv = args.Has("--tsv");
   const OidStyle style = *ReadOidStyle(args);
-  const bool completed = RunWorker(worker, parameter, MSG_VIEW_WALKER_SET_DATA, MSG_VIEW_WALKER_SET_FINISHED,
-                                   [&](const CWalkerResult& r) {
-                                     ++answers;
-                                     std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv, style).c_str(), stdout);
-                                   });
+  const bool completed =
+      RunWorker(worker, parameter, MSG_VIEW_WALKER_SET_DATA, MSG_VIEW_WALKER_SET_FINISHED, [&](const CWalkerResult& r) {
+        ++answers;
+        std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv, style).c_str(), stdout);
+      });
   std::fflush(stdout);
   if (!completed) return Fail("interrupted");
   if (errors.Failed()) return kExitFailed;
@@ -255,13 +251,13 @@ int RunWalk(const ParsedArgs& args) {
   const bool tsv = args.Has("--tsv");
   const OidStyle style = *ReadOidStyle(args);
   CThreadActionWalker worker;
-  const bool completed = RunWorker(worker, parameter, MSG_VIEW_WALKER_DATA, MSG_VIEW_WALKER_FINISHED,
-                                   [&](const CWalkerResult& r) {
-                                     ++answers;
-                                     if (subtree_only && !InSubtree(r.GetOid(), root)) return;
-                                     ++shown;
-                                     std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv, style).c_str(), stdout);
-                                   });
+  const bool completed =
+      RunWorker(worker, parameter, MSG_VIEW_WALKER_DATA, MSG_VIEW_WALKER_FINISHED, [&](const CWalkerResult& r) {
+        ++answers;
+        if (subtree_only && !InSubtree(r.GetOid(), root)) return;
+        ++shown;
+        std::fputs(VariableLine(r.GetOid(), r.GetObject(), tsv, style).c_str(), stdout);
+      });
   std::fflush(stdout);
   if (!completed) return Fail("interrupted");
   return WalkStatus(worker.GetEnd(), agent, answers);

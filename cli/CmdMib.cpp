@@ -1,11 +1,10 @@
 // tavelo mib load: loads MIB modules with the SMI loader and prints every
 // visible object, or the loader's error.
+#include "app/Settings.h"
 #include "cli/Cli.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
-
-#include "app/Settings.h"
 #include "quillog/Quillog.h"
 #include "smi/MibFolders.h"
 #include "smi/SmiLoader.h"
@@ -29,7 +28,9 @@ std::vector<std::wstring> SplitFolders(const std::string& text) {
   return folders;
 }
 
-bool IsPath(const std::string& text) { return text.find('/') != std::string::npos || text.find('.') != std::string::npos; }
+bool IsPath(const std::string& text) {
+  return text.find('/') != std::string::npos || text.find('.') != std::string::npos;
+}
 
 std::string ObjectLine(const CSmiObject& object, bool tsv) {
   const CSmiDeclaration& d = object.declarations.front();
@@ -58,8 +59,7 @@ std::string ErrorLine(const CSmiLoader& loader) {
 }  // namespace
 
 int RunMib(const ParsedArgs& args) {
-  if (args.positional.empty() || args.positional[0] != "load")
-    return UsageError(Cmd(), "the only sub-command is load");
+  if (args.positional.empty() || args.positional[0] != "load") return UsageError(Cmd(), "the only sub-command is load");
   if (args.positional.size() < 2) return UsageError(Cmd(), "no module or file given");
 
   std::vector<std::wstring> folders = SplitFolders(args.Get("-M"));

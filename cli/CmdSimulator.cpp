@@ -1,18 +1,17 @@
 // tavelo sim new|add|import|show, tavelo simulate and tavelo demo: simulator
 // files and the agent engine.
-#include "cli/Cli.h"
-#include "cli/CliNames.h"
-#include "cli/CliOutput.h"
-#include "cli/CliSession.h"
-#include "cli/Commands.h"
-#include "cli/WalkFile.h"
-
 #include "app/Folders.h"
 #include "app/Settings.h"
 #include "asn1/Asn1Length.h"
 #include "asn1/Asn1Type.h"
 #include "asn1/BerDecoder.h"
 #include "asn1/IpAddress.h"
+#include "cli/Cli.h"
+#include "cli/CliNames.h"
+#include "cli/CliOutput.h"
+#include "cli/CliSession.h"
+#include "cli/Commands.h"
+#include "cli/WalkFile.h"
 #include "quillog/Quillog.h"
 #include "simulator/SimulatorEntry.h"
 #include "simulator/SimulatorFile.h"
@@ -21,14 +20,13 @@
 #include "workers/ThreadActionWalker.h"
 #include "workers/WalkerResult.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <netinet/in.h>
 #include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -45,8 +43,8 @@ std::string Why() {
 // Type names of the type table, or a short form (s i o t c g a C x).
 bool TypeFromArgument(const std::string& text, std::wstring* type, bool* hex) {
   static const std::pair<const char*, const wchar_t*> kShort[] = {
-      {"s", L"Octet String"}, {"x", L"Octet String"}, {"i", L"Integer"},   {"o", L"Object Identifier"},
-      {"t", L"TimeTicks"},    {"c", L"Counter32"},    {"g", L"Gauge32"},   {"a", L"IP Address"},
+      {"s", L"Octet String"}, {"x", L"Octet String"}, {"i", L"Integer"}, {"o", L"Object Identifier"},
+      {"t", L"TimeTicks"},    {"c", L"Counter32"},    {"g", L"Gauge32"}, {"a", L"IP Address"},
       {"C", L"Counter64"},    {"u", L"Gauge32"}};
   *hex = text == "x";
   for (const auto& [name, full] : kShort) {
@@ -99,7 +97,8 @@ bool HexToOctets(const std::string& text, std::wstring* out) {
   for (char c : text)
     if (!std::isspace(static_cast<unsigned char>(c)) && c != ':') digits += c;
   if (digits.size() % 2 != 0 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
-  for (size_t i = 0; i < digits.size(); i += 2) *out += static_cast<wchar_t>(std::stoi(digits.substr(i, 2), nullptr, 16));
+  for (size_t i = 0; i < digits.size(); i += 2)
+    *out += static_cast<wchar_t>(std::stoi(digits.substr(i, 2), nullptr, 16));
   return true;
 }
 
@@ -176,7 +175,8 @@ int SimAdd(const ParsedArgs& args) {
   std::wstring value = octets ? OctetText(args.positional[4]) : quillog::Utf8ToWide(args.positional[4]);
   if (hex) {
     value.clear();
-    if (!HexToOctets(args.positional[4], &value)) return UsageError(Cmd("sim"), "bad hexadecimal octets " + args.positional[4]);
+    if (!HexToOctets(args.positional[4], &value))
+      return UsageError(Cmd("sim"), "bad hexadecimal octets " + args.positional[4]);
   }
   if (type == L"Object Identifier" && IsOidName(args.positional[4])) {
     CAsn1Oid named;
@@ -202,7 +202,8 @@ int SimImport(const ParsedArgs& args) {
 
   CSimulatorEntry entry;
   if (!LoadSimulator(args.positional[1], &entry)) return kExitFailed;
-  for (const std::string& problem : walk.problems) std::fprintf(stderr, "tavelo: %s: %s\n", args.positional[2].c_str(), problem.c_str());
+  for (const std::string& problem : walk.problems)
+    std::fprintf(stderr, "tavelo: %s: %s\n", args.positional[2].c_str(), problem.c_str());
   size_t added = 0;
   for (const WalkValue& v : walk.values) {
     if (entry.GetValueCount() >= entry.max_values) {
@@ -383,18 +384,20 @@ int RunDemo(const ParsedArgs& args) {
     CThreadActionWalker walker;
     std::unique_ptr<CliWindow> walker_window;
     const Served served = Serve(session, &entry, port, "127.0.0.1", [&] {
-      std::printf("Demo simulator %s answers on 127.0.0.1:%u; walking it with SNMPv2c:\n", Utf8(entry.name).c_str(), port);
-      walker_window = std::make_unique<CliWindow>(&session.Dispatcher(), [&](uint32_t, uintptr_t code, uintptr_t payload) -> intptr_t {
-        if (code == MSG_VIEW_WALKER_DATA) {
-          for (const auto& r : walker.TakeRows(payload)) {
-            std::fputs(VariableLine(r->GetOid(), r->GetObject(), false).c_str(), stdout);
-            ++shown;
-          }
-        } else if (code == MSG_VIEW_WALKER_FINISHED) {
-          session.Dispatcher().Post([&] { session.Quit(); });
-        }
-        return 0;
-      });
+      std::printf("Demo simulator %s answers on 127.0.0.1:%u; walking it with SNMPv2c:\n", Utf8(entry.name).c_str(),
+                  port);
+      walker_window = std::make_unique<CliWindow>(
+          &session.Dispatcher(), [&](uint32_t, uintptr_t code, uintptr_t payload) -> intptr_t {
+            if (code == MSG_VIEW_WALKER_DATA) {
+              for (const auto& r : walker.TakeRows(payload)) {
+                std::fputs(VariableLine(r->GetOid(), r->GetObject(), false).c_str(), stdout);
+                ++shown;
+              }
+            } else if (code == MSG_VIEW_WALKER_FINISHED) {
+              session.Dispatcher().Post([&] { session.Quit(); });
+            }
+            return 0;
+          });
       CMessageCenter::Subscribe(L"tavelo demo", walker_window.get(), MSG_VIEW_WALKER, 0);
       CThreadActionWalkerParameter p;
       p.version = 1;

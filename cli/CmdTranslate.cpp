@@ -1,10 +1,9 @@
 // tavelo translate OID|NAME...: best-known name, module and line of an OID
 // from the OID name database; the OID of a name.
 #include "cli/Cli.h"
-#include "cli/Commands.h"
-
 #include "cli/CliNames.h"
 #include "cli/CliOutput.h"
+#include "cli/Commands.h"
 #include "oidatlas/OidNames.h"
 #include "quillog/Quillog.h"
 

@@ -1,11 +1,10 @@
 // tavelo traps: receive and print traps until interrupted or N have come.
+#include "app/Settings.h"
 #include "cli/Cli.h"
 #include "cli/CliNames.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
-
-#include "app/Settings.h"
 #include "workers/ThreadActionTrapper.h"
 #include "workers/TrapRecord.h"
 
@@ -38,9 +37,10 @@ std::string TrapText(const CTrapRecord& record, bool tsv, OidStyle style) {
                     std::to_string(trap.GetSenderPort()) + sep + (trap.IsVersion1() ? "v1" : "v2c") + sep +
                     "community=" + Field(trap.GetCommunity(), tsv);
   if (trap.IsVersion1()) {
-    out += sep + "agent=" + Field(trap.GetAgentAddress(), tsv) + sep + "enterprise=" + Field(trap.GetEnterprise(), tsv, style) +
-           sep + "generic=" + Utf8(trap.GetGenericTrapName()) + sep + "specific=" + Field(trap.GetSpecificTrap(), tsv) +
-           sep + "timestamp=" + Field(trap.GetTimeStamp(), tsv);
+    out += sep + "agent=" + Field(trap.GetAgentAddress(), tsv) + sep +
+           "enterprise=" + Field(trap.GetEnterprise(), tsv, style) + sep +
+           "generic=" + Utf8(trap.GetGenericTrapName()) + sep + "specific=" + Field(trap.GetSpecificTrap(), tsv) + sep +
+           "timestamp=" + Field(trap.GetTimeStamp(), tsv);
   }
   out += "\n";
   const auto& names = trap.GetNames();
@@ -64,7 +64,8 @@ int RunTraps(const ParsedArgs& args) {
     port = static_cast<uint32_t>(*p);
   }
   const auto style = ReadOidStyle(args);
-  if (!style) return UsageError(command, "bad -O " + args.Get("-O") + " (n: dotted OIDs, s: names without their module)");
+  if (!style)
+    return UsageError(command, "bad -O " + args.Get("-O") + " (n: dotted OIDs, s: names without their module)");
   uint64_t wanted = 0;  // 0: until interrupted
   if (args.Has("--count")) {
     const auto n = ParseNumber(args.Get("--count"), 1, 1000000000);

@@ -143,9 +143,8 @@ bool ParseValue(const std::vector<std::string>& lines, size_t* index, size_t res
   if (kind == "Timeticks") {
     const size_t open = body.find('(');
     const size_t close = body.find(')');
-    const std::string ticks = open == std::string::npos || close == std::string::npos
-                                  ? Trim(body)
-                                  : body.substr(open + 1, close - open - 1);
+    const std::string ticks =
+        open == std::string::npos || close == std::string::npos ? Trim(body) : body.substr(open + 1, close - open - 1);
     if (!AllDigits(ticks, false)) {
       *why = "bad Timeticks " + body;
       return false;

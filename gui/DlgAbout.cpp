@@ -24,7 +24,8 @@ CDlgAbout::CDlgAbout(QWidget* parent) : QDialog(parent) {
   auto* version = new QLabel(VersionLine(), this);
   version->setObjectName(QStringLiteral("VersionLine"));
   version->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  auto* summary = new QLabel(QStringLiteral("SNMP workbench: MIB browser, walker, trap receiver and agent simulators."), this);
+  auto* summary =
+      new QLabel(QStringLiteral("SNMP workbench: MIB browser, walker, trap receiver and agent simulators."), this);
   summary->setWordWrap(true);
 
   auto* texts = new QVBoxLayout;

@@ -1,14 +1,14 @@
 #include "gui/DlgDebugParameter.h"
 
+#include "app/Settings.h"
+#include "quillog/Quillog.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "app/Settings.h"
-#include "quillog/Quillog.h"
 
 namespace {
 

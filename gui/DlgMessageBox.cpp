@@ -15,12 +15,9 @@ namespace {
 
 QStyle::StandardPixmap PixmapOf(ShowMessageIcon icon) {
   switch (icon) {
-    case SHOW_MESSAGE_ERROR:
-      return QStyle::SP_MessageBoxCritical;
-    case SHOW_MESSAGE_INFORMATION:
-      return QStyle::SP_MessageBoxInformation;
-    case SHOW_MESSAGE_WARNING:
-      break;
+    case SHOW_MESSAGE_ERROR: return QStyle::SP_MessageBoxCritical;
+    case SHOW_MESSAGE_INFORMATION: return QStyle::SP_MessageBoxInformation;
+    case SHOW_MESSAGE_WARNING: break;
   }
   return QStyle::SP_MessageBoxWarning;
 }

@@ -1,5 +1,8 @@
 #include "gui/DlgModuleList.h"
 
+#include "gui/TextEditor.h"
+#include "quillog/Quillog.h"
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -7,9 +10,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include "gui/TextEditor.h"
-#include "quillog/Quillog.h"
 
 namespace {
 

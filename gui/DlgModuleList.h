@@ -6,10 +6,10 @@
 // thread never waits for a load.
 #pragma once
 
-#include <QDialog>
-
 #include "gui/MyListView.h"
 #include "smi/SmiTree.h"
+
+#include <QDialog>
 
 class QLabel;
 class QPushButton;

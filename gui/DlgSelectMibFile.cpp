@@ -1,5 +1,10 @@
 #include "gui/DlgSelectMibFile.h"
 
+#include "app/Settings.h"
+#include "gui/TextEditor.h"
+#include "quillog/Quillog.h"
+#include "smi/MibFolders.h"
+
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,11 +17,6 @@
 
 #include <algorithm>
 #include <filesystem>
-
-#include "app/Settings.h"
-#include "gui/TextEditor.h"
-#include "quillog/Quillog.h"
-#include "smi/MibFolders.h"
 
 namespace {
 
@@ -47,7 +47,8 @@ std::vector<ModuleFile> ModuleFiles(const std::wstring& folder) {
     const std::string file = entry.path().filename().string();
     if (file.size() < 4 || file.compare(file.size() - 4, 4, ".mib") != 0) continue;
     if (entry.is_directory(error)) continue;
-    files.push_back({QString::fromStdString(file.substr(0, file.find('.'))), QString::fromStdString(entry.path().string())});
+    files.push_back(
+        {QString::fromStdString(file.substr(0, file.find('.'))), QString::fromStdString(entry.path().string())});
   }
   std::sort(files.begin(), files.end(), [](const ModuleFile& a, const ModuleFile& b) { return a.name < b.name; });
   return files;
@@ -80,7 +81,8 @@ CDlgSelectMibFile::CDlgSelectMibFile(QWidget* parent)
     lists->addLayout(line, 2, i);
     _fill(static_cast<Folder>(i));
     connect(folder.list, &QListWidget::itemSelectionChanged, this, [this] { _on_selection(); });
-    connect(folder.open, &QPushButton::clicked, this, [this, i] { OpenFolder(m_folders[static_cast<size_t>(i)].path); });
+    connect(folder.open, &QPushButton::clicked, this,
+            [this, i] { OpenFolder(m_folders[static_cast<size_t>(i)].path); });
   }
 
   auto* display = new QGroupBox(QStringLiteral("Display modules"), this);
@@ -89,9 +91,8 @@ CDlgSelectMibFile::CDlgSelectMibFile(QWidget* parent)
   display_layout->addWidget(m_selected);
   display_layout->addStretch();
   (ReadSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE) == 0 ? m_all : m_selected)->setChecked(true);
-  connect(m_all, &QRadioButton::toggled, this, [](bool on) {
-    WriteSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE, -1, on ? 0 : 1);
-  });
+  connect(m_all, &QRadioButton::toggled, this,
+          [](bool on) { WriteSettingDword(SETTING_VIEW_MIB_BROWSER_DISPLAY_MODULE_MODE, -1, on ? 0 : 1); });
 
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(m_load, QDialogButtonBox::AcceptRole);
@@ -126,9 +127,9 @@ void CDlgSelectMibFile::_on_selection() {
     if (folder.list == nullptr || folder.status == nullptr) continue;
     const int selected = static_cast<int>(folder.list->selectedItems().size());
     const int count = folder.list->count();
-    folder.status->setText(QString::fromStdWString(
-        selected > 0 ? QuillogFormat(L"%d MIB selected (among %d)", selected, count)
-                     : QuillogFormat(L"No MIB selected (among %d)", count)));
+    folder.status->setText(QString::fromStdWString(selected > 0
+                                                       ? QuillogFormat(L"%d MIB selected (among %d)", selected, count)
+                                                       : QuillogFormat(L"No MIB selected (among %d)", count)));
     any = any || selected > 0;
   }
   m_load->setEnabled(any);

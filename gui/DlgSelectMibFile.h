@@ -2,13 +2,13 @@
 // and personal MIB folders in three lists; "Load" returns those selected.
 #pragma once
 
+#include "smi/SmiTree.h"
+
 #include <QDialog>
 
 #include <array>
 #include <string>
 #include <vector>
-
-#include "smi/SmiTree.h"
 
 class QLabel;
 class QListWidget;

@@ -1,13 +1,13 @@
 #include "gui/DlgSimulatorChooser.h"
 
+#include "simulator/SimulatorLibrary.h"
+
 #include <QDialogButtonBox>
 #include <QIcon>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
-
-#include "simulator/SimulatorLibrary.h"
 
 // The tree's images live in a resource of this static library.
 static void InitSimulerImages() { Q_INIT_RESOURCE(simuler); }

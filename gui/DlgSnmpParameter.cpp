@@ -1,5 +1,8 @@
 #include "gui/DlgSnmpParameter.h"
 
+#include "app/Settings.h"
+#include "asn1/Asn1Oid.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -9,9 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "app/Settings.h"
-#include "asn1/Asn1Oid.h"
 
 namespace {
 

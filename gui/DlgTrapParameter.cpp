@@ -1,13 +1,13 @@
 #include "gui/DlgTrapParameter.h"
 
+#include "app/Settings.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "app/Settings.h"
 
 CDlgTrapParameter::CDlgTrapParameter(QWidget* parent)
     : QDialog(parent),

@@ -1,5 +1,7 @@
 #include "gui/DlgValueModify.h"
 
+#include "asn1/Asn1Type.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -7,12 +9,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "asn1/Asn1Type.h"
-
 QStringList CDlgValueModify::TypeNames() {
-  const uint8_t codes[] = {ASN1_BOOLEAN,   ASN1_IP_ADDRESS, ASN1_INTEGER,   ASN1_OCTET_STRING,
-                           ASN1_OBJECT_IDENTIFIER, ASN1_COUNTER32, ASN1_COUNTER64, ASN1_TIMETICKS,
-                           ASN1_GAUGE32,   ASN1_NULL,      ASN1_OPAQUE};
+  const uint8_t codes[] = {ASN1_BOOLEAN,           ASN1_IP_ADDRESS, ASN1_INTEGER,   ASN1_OCTET_STRING,
+                           ASN1_OBJECT_IDENTIFIER, ASN1_COUNTER32,  ASN1_COUNTER64, ASN1_TIMETICKS,
+                           ASN1_GAUGE32,           ASN1_NULL,       ASN1_OPAQUE};
   QStringList names;
   for (uint8_t code : codes) names << QString::fromWCharArray(GetTypeName(code));
   return names;
@@ -20,7 +20,10 @@ QStringList CDlgValueModify::TypeNames() {
 
 CDlgValueModify::CDlgValueModify(bool modify, const QString& oid, const QString& type, const QString& value,
                                  QWidget* parent)
-    : QDialog(parent), m_oid(new QLineEdit(oid, this)), m_type(new QComboBox(this)), m_value(new QLineEdit(value, this)) {
+    : QDialog(parent),
+      m_oid(new QLineEdit(oid, this)),
+      m_type(new QComboBox(this)),
+      m_value(new QLineEdit(value, this)) {
   setWindowTitle(modify ? QStringLiteral("Modify a value") : QStringLiteral("Add a value"));
   m_type->addItems(TypeNames());
   m_type->setCurrentIndex(m_type->findText(type));
@@ -45,7 +48,9 @@ CDlgValueModify::CDlgValueModify(bool modify, const QString& oid, const QString&
   _update_ok();
 }
 
-void CDlgValueModify::_update_ok() { m_ok->setEnabled(!m_oid->text().trimmed().isEmpty() && m_type->currentIndex() >= 0); }
+void CDlgValueModify::_update_ok() {
+  m_ok->setEnabled(!m_oid->text().trimmed().isEmpty() && m_type->currentIndex() >= 0);
+}
 
 void CDlgValueModify::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);

@@ -12,15 +12,15 @@ CLogInbox::~CLogInbox() {
 
 void CLogInbox::_retire(Block* block) {
   block->next_spare = m_spares.load(std::memory_order_relaxed);
-  while (!m_spares.compare_exchange_weak(block->next_spare, block, std::memory_order_release,
-                                        std::memory_order_relaxed)) {
+  while (
+      !m_spares.compare_exchange_weak(block->next_spare, block, std::memory_order_release, std::memory_order_relaxed)) {
   }
 }
 
 CLogInbox::Block* CLogInbox::_reuse() {
   Block* block = m_spares.load(std::memory_order_acquire);
-  while (block != nullptr &&
-         !m_spares.compare_exchange_weak(block, block->next_spare, std::memory_order_acquire, std::memory_order_acquire)) {
+  while (block != nullptr && !m_spares.compare_exchange_weak(block, block->next_spare, std::memory_order_acquire,
+                                                             std::memory_order_acquire)) {
   }
   return block;
 }

@@ -37,14 +37,22 @@ struct ToolButton {
 };
 
 constexpr ToolButton kToolBar[] = {
-    {ID_VIEW_BROWSER, ":/images/tab-browser.svg"},  {ID_VIEW_WALKER, ":/images/tab-walker.svg"},
-    {ID_VIEW_TRAPPER, ":/images/tab-trapper.svg"},  {ID_VIEW_SIMULER, ":/images/tab-simuler.svg"},
-    {ID_VIEW_LOGGER, ":/images/tab-logger.svg"},    {0, nullptr},
-    {ID_BROWSER_LOAD, ":/images/tb-load.svg"},      {ID_WALKER_START, ":/images/tb-walk.svg"},
-    {ID_WALKER_STOP, ":/images/tb-stop.svg"},       {ID_SNMP_GET, ":/images/tb-get.svg"},
-    {ID_SNMP_SET, ":/images/tb-set.svg"},           {0, nullptr},
-    {ID_TRAPPER_START, ":/images/tb-trap-start.svg"}, {ID_TRAPPER_STOP, ":/images/tb-trap-stop.svg"},
-    {0, nullptr},                                   {ID_APP_ABOUT, ":/images/tb-about.svg"},
+    {ID_VIEW_BROWSER, ":/images/tab-browser.svg"},
+    {ID_VIEW_WALKER, ":/images/tab-walker.svg"},
+    {ID_VIEW_TRAPPER, ":/images/tab-trapper.svg"},
+    {ID_VIEW_SIMULER, ":/images/tab-simuler.svg"},
+    {ID_VIEW_LOGGER, ":/images/tab-logger.svg"},
+    {0, nullptr},
+    {ID_BROWSER_LOAD, ":/images/tb-load.svg"},
+    {ID_WALKER_START, ":/images/tb-walk.svg"},
+    {ID_WALKER_STOP, ":/images/tb-stop.svg"},
+    {ID_SNMP_GET, ":/images/tb-get.svg"},
+    {ID_SNMP_SET, ":/images/tb-set.svg"},
+    {0, nullptr},
+    {ID_TRAPPER_START, ":/images/tb-trap-start.svg"},
+    {ID_TRAPPER_STOP, ":/images/tb-trap-stop.svg"},
+    {0, nullptr},
+    {ID_APP_ABOUT, ":/images/tb-about.svg"},
 };
 
 // Commands the frame runs itself; the others go to the active tab's view.
@@ -58,10 +66,8 @@ bool IsFrameCommand(uint32_t command) {
     case ID_VIEW_WALKER:
     case ID_VIEW_TRAPPER:
     case ID_VIEW_SIMULER:
-    case ID_VIEW_LOGGER:
-      return true;
-    default:
-      return false;
+    case ID_VIEW_LOGGER: return true;
+    default: return false;
   }
 }
 
@@ -143,7 +149,8 @@ void CMainFrame::_create_tool_bar() {
       continue;
     }
     QIcon icon(QString::fromLatin1(button.image));
-    const QString text = QString::fromStdWString(MenuText(ProgramString, button.command)).section(QLatin1Char('\t'), 0, 0);
+    const QString text =
+        QString::fromStdWString(MenuText(ProgramString, button.command)).section(QLatin1Char('\t'), 0, 0);
     QAction* action = m_tool_bar->addAction(icon, text);
     action->setData(button.command);
     action->setStatusTip(QString::fromStdWString(MenuPrompt(ProgramString, button.command)));
@@ -260,7 +267,9 @@ void CMainFrame::_about() {
 }
 
 void CMainFrame::_update_command_states() {
-  auto enabled = [this](uint32_t command) { return IsFrameCommand(command) || m_tabbed_view->IsCommandEnabled(command); };
+  auto enabled = [this](uint32_t command) {
+    return IsFrameCommand(command) || m_tabbed_view->IsCommandEnabled(command);
+  };
   for (QAction* action : m_menu->AllActions()) action->setEnabled(enabled(action->data().toUInt()));
   for (QAction* action : m_tool_bar ? m_tool_bar->actions() : QList<QAction*>()) {
     if (!action->isSeparator()) action->setEnabled(enabled(action->data().toUInt()));

@@ -10,7 +10,7 @@ constexpr MenuEntry kSeparator{MENU_SEPARATOR, 0, nullptr};
 constexpr MenuEntry kEnd{MENU_END, 0, nullptr};
 
 constexpr MenuEntry kProgram[] = {Item(ID_VIEW_TOOLBAR), Item(ID_VIEW_STATUS_BAR), kSeparator,
-                                  Item(ID_APP_ABOUT),    Item(ID_APP_EXIT),       kEnd};
+                                  Item(ID_APP_ABOUT),    Item(ID_APP_EXIT),        kEnd};
 constexpr MenuEntry kView[] = {Item(ID_VIEW_BROWSER), Item(ID_VIEW_WALKER), Item(ID_VIEW_TRAPPER),
                                Item(ID_VIEW_SIMULER), Item(ID_VIEW_LOGGER), kEnd};
 constexpr MenuEntry kBrowserDisplay[] = {Item(ID_BROWSER_DISPLAY_OID), Item(ID_BROWSER_DISPLAY_NAME),
@@ -58,8 +58,12 @@ constexpr MenuEntry kTrapper[] = {Item(ID_TRAPPER_START),
                                   Popup(IDS_MENU_COLLAPSE, kCollapse),
                                   kEnd};
 constexpr MenuEntry kFolder[] = {Item(ID_FOLDER_CREATE), Item(ID_FOLDER_RENAME), Item(ID_FOLDER_DELETE), kEnd};
-constexpr MenuEntry kSimulator[] = {Item(ID_SIMULATOR_CREATE), Item(ID_SIMULATOR_RENAME), Item(ID_SIMULATOR_DELETE),
-                                    kSeparator,                Item(ID_SIMULATOR_START),  Item(ID_SIMULATOR_STOP),
+constexpr MenuEntry kSimulator[] = {Item(ID_SIMULATOR_CREATE),
+                                    Item(ID_SIMULATOR_RENAME),
+                                    Item(ID_SIMULATOR_DELETE),
+                                    kSeparator,
+                                    Item(ID_SIMULATOR_START),
+                                    Item(ID_SIMULATOR_STOP),
                                     kEnd};
 constexpr MenuEntry kSimuler[] = {Popup(IDS_MENU_FOLDER, kFolder), Popup(IDS_MENU_SIMULATOR, kSimulator), kEnd};
 constexpr MenuEntry kLogger[] = {Item(ID_LOGGER_CONFIGURE), Item(ID_LOGGER_CLEAR), kEnd};

@@ -1,10 +1,10 @@
 #include "gui/MibTreeIndex.h"
 
+#include "quillog/Quillog.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
-
-#include "quillog/Quillog.h"
 
 namespace {
 
@@ -51,7 +51,9 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-bool OidLess(const SmiOid& a, const SmiOid& b) { return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end()); }
+bool OidLess(const SmiOid& a, const SmiOid& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+}
 
 bool StartsWith(const SmiOid& oid, const SmiOid& prefix) {
   return oid.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), oid.begin());
@@ -156,7 +158,8 @@ uint32_t CMibTreeIndex::_module_id(const CSmiSharedText& module) {
   auto [named, added] = m_module_by_name.try_emplace(module.str(), static_cast<uint32_t>(m_modules.size()));
   if (added) {
     std::string lower;
-    for (wchar_t c : module.str()) lower.push_back(c >= L'A' && c <= L'Z' ? static_cast<char>(c - L'A' + L'a') : static_cast<char>(c));
+    for (wchar_t c : module.str())
+      lower.push_back(c >= L'A' && c <= L'Z' ? static_cast<char>(c - L'A' + L'a') : static_cast<char>(c));
     m_modules.push_back(std::move(lower));
   }
   m_module_by_text.emplace(module.c_str(), named->second);

@@ -7,14 +7,14 @@
 // the tree changes again (a load start, Unload). Plain C++: no Qt.
 #pragma once
 
+#include "smi/SmiTree.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-#include "smi/SmiTree.h"
 
 // Images of the tree items: one per kind of definition, then plain nodes by
 // base type.
@@ -84,8 +84,7 @@ class CMibTreeIndex {
   // MibImageOf, worked out (and logged) once per kind and macro in a build.
   MibImage _image_of(const CSmiObject& object);
   void _search_oid(const std::string& text, size_t limit, std::vector<Node>& out) const;
-  void _search_name(const std::string& name, const std::string& module, size_t limit,
-                    std::vector<Node>& out) const;
+  void _search_name(const std::string& name, const std::string& module, size_t limit, std::vector<Node>& out) const;
 
   // Indexed by node; slot 0 is the root.
   std::vector<const CSmiObject*> m_objects;

@@ -34,7 +34,6 @@ void CMyHyperLink::_open() {
   emit clicked(m_target);
   if (!m_target.isValid()) return;
   if (!QDesktopServices::openUrl(m_target)) {
-    QuillogW(QUILLOG_ERROR, QLF_NONE, L"CMyHyperLink::Open() : Unable to open %s",
-             m_target.toString().toStdWString());
+    QuillogW(QUILLOG_ERROR, QLF_NONE, L"CMyHyperLink::Open() : Unable to open %s", m_target.toString().toStdWString());
   }
 }

@@ -1,13 +1,13 @@
 #include "gui/MyListView.h"
 
+#include "app/Settings.h"
+#include "quillog/Quillog.h"
+
 #include <QBrush>
 #include <QHeaderView>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
-
-#include "app/Settings.h"
-#include "quillog/Quillog.h"
 
 namespace {
 
@@ -54,22 +54,19 @@ int CMyListModel::columnCount(const QModelIndex& parent) const {
 QVariant CMyListModel::data(const QModelIndex& index, int role) const {
   if (m_view == nullptr || !index.isValid() || index.row() >= m_view->RowCount()) return {};
   switch (role) {
-    case Qt::DisplayRole:
-      return m_view->CellText(index.row(), index.column());
+    case Qt::DisplayRole: return m_view->CellText(index.row(), index.column());
     case Qt::DecorationRole:
       if (index.column() != 0) return {};
       if (const QIcon& icon = m_view->Image(m_view->RowImage(index.row())); !icon.isNull()) return icon;
       return {};
-    case Qt::TextAlignmentRole:
-      return (m_view->ListModel()->Alignment(index.column()) | Qt::AlignVCenter).toInt();
+    case Qt::TextAlignmentRole: return (m_view->ListModel()->Alignment(index.column()) | Qt::AlignVCenter).toInt();
     case Qt::ToolTipRole:
       if (QString tip = m_view->CellToolTip(index.row(), index.column()); !tip.isEmpty()) return tip;
       return {};
     case Qt::BackgroundRole:
       if (const QColor colour = m_view->RowColour(index.row()); colour.isValid()) return QBrush(colour);
       return {};
-    default:
-      return {};
+    default: return {};
   }
 }
 

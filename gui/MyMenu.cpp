@@ -71,17 +71,13 @@ bool CMyMenu::_fill(QMenu* menu, const MenuEntry* entries) {
   }
   for (const MenuEntry* entry = entries; KindOf(*entry) != MENU_END; ++entry) {
     switch (KindOf(*entry)) {
-      case MENU_SEPARATOR:
-        menu->addSeparator();
-        break;
+      case MENU_SEPARATOR: menu->addSeparator(); break;
       case MENU_POPUP: {
         QMenu* sub = menu->addMenu(QString::fromStdWString(MenuText(m_strings, IdOf(*entry))));
         if (!_fill(sub, entry->sub)) return false;
         break;
       }
-      default:
-        _add_item(menu, IdOf(*entry));
-        break;
+      default: _add_item(menu, IdOf(*entry)); break;
     }
   }
   return true;
@@ -124,8 +120,9 @@ bool CMyMenu::CheckItem(uint32_t command, bool check) {
   }
   std::vector<QAction*> found = Actions(command);
   if (found.empty()) {
-    QuillogW(QUILLOG_ERROR, QLF_NONE,
-             check ? L"An error while checking on an item in the menu" : L"An error while checking off an item in the menu");
+    QuillogW(
+        QUILLOG_ERROR, QLF_NONE,
+        check ? L"An error while checking on an item in the menu" : L"An error while checking off an item in the menu");
     return false;
   }
   for (QAction* action : found) {

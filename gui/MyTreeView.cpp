@@ -1,10 +1,10 @@
 #include "gui/MyTreeView.h"
 
+#include "quillog/Quillog.h"
+
 #include <QFont>
 #include <QHeaderView>
 #include <QPalette>
-
-#include "quillog/Quillog.h"
 
 // ---------------------------------------------------------------- model
 

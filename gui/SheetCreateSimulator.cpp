@@ -1,5 +1,11 @@
 #include "gui/SheetCreateSimulator.h"
 
+#include "app/Settings.h"
+#include "app/ShowMessage.h"
+#include "asn1/IpAddress.h"
+#include "gui/IpAddressEdit.h"
+#include "quillog/Quillog.h"
+
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -8,12 +14,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
-
-#include "app/Settings.h"
-#include "app/ShowMessage.h"
-#include "asn1/IpAddress.h"
-#include "gui/IpAddressEdit.h"
-#include "quillog/Quillog.h"
 
 #include <sys/stat.h>
 
@@ -89,7 +89,8 @@ CDlgCreateSimulator_2::CDlgCreateSimulator_2(QWidget* parent)
 bool CDlgCreateSimulator_2::validatePage() {
   if (m_community->text().isEmpty()) return Refuse(L"Community name must not be empty");
   if (Port(m_port) == 0) return Refuse(L"Receive port must not be 0");
-  if (!m_version1->isChecked() && !m_version2c->isChecked()) return Refuse(L"At least one SNMP version must be allowed");
+  if (!m_version1->isChecked() && !m_version2c->isChecked())
+    return Refuse(L"At least one SNMP version must be allowed");
   WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_PORT, -1, Port(m_port));
   WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION1, -1, m_version1->isChecked() ? 1 : 0);
   WriteSettingDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION2C, -1, m_version2c->isChecked() ? 1 : 0);

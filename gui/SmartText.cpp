@@ -5,7 +5,6 @@
 #include "kit/ZubConvertor.h"
 #include "oidatlas/OidAtlas.h"
 
-
 QString FormatTimeTicks(uint64_t hundredths) {
   const uint64_t milliseconds = (hundredths % 100) * 10;
   uint64_t seconds = hundredths / 100;
@@ -27,11 +26,11 @@ QString SmartOid(const std::wstring& dotted) {
   return QString::fromUtf16(name);
 }
 
-
 QString ValueText(const CAsn1Object& object) {
   if (object.GetType().GetCode() == ASN1_OCTET_STRING) {
     const std::string octets = object.GetValue().GetOctets();
-    if (!octets.empty() && IsReadableUtf8(octets)) return QString::fromUtf8(octets.data(), static_cast<qsizetype>(octets.size()));
+    if (!octets.empty() && IsReadableUtf8(octets))
+      return QString::fromUtf8(octets.data(), static_cast<qsizetype>(octets.size()));
   }
   return QString::fromStdWString(object.GetText());
 }

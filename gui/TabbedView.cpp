@@ -128,14 +128,9 @@ bool CTabbedView::IsCommandEnabled(uint32_t command) const {
 
 void CTabbedView::ExpandCollapseOne(bool expand) {
   switch (currentIndex()) {
-    case TAB_BROWSER:
-      RouteCommand(expand ? ID_BROWSER_EXPAND_ONE : ID_BROWSER_COLLAPSE_ONE);
-      break;
-    case TAB_TRAPPER:
-      RouteCommand(expand ? ID_TRAPPER_EXPAND_ONE : ID_TRAPPER_COLLAPSE_ONE);
-      break;
-    default:
-      break;  // the keys mean nothing on the other tabs
+    case TAB_BROWSER: RouteCommand(expand ? ID_BROWSER_EXPAND_ONE : ID_BROWSER_COLLAPSE_ONE); break;
+    case TAB_TRAPPER: RouteCommand(expand ? ID_TRAPPER_EXPAND_ONE : ID_TRAPPER_COLLAPSE_ONE); break;
+    default: break;  // the keys mean nothing on the other tabs
   }
 }
 

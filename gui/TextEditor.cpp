@@ -1,14 +1,13 @@
 #include "gui/TextEditor.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <cerrno>
-#include <thread>
-#include <vector>
-
 #include "app/Settings.h"
 #include "quillog/Quillog.h"
+
+#include <cerrno>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
 
 extern char** environ;
 

@@ -1,5 +1,11 @@
 #include "gui/ViewLogs.h"
 
+#include "app/MessageCenter.h"
+#include "app/Settings.h"
+#include "gui/DlgDebugParameter.h"
+#include "gui/MainMenu.h"
+#include "gui/MyMenu.h"
+
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEvent>
@@ -8,12 +14,6 @@
 #include <atomic>
 #include <mutex>
 #include <unordered_map>
-
-#include "app/MessageCenter.h"
-#include "app/Settings.h"
-#include "gui/DlgDebugParameter.h"
-#include "gui/MainMenu.h"
-#include "gui/MyMenu.h"
 
 namespace {
 
@@ -128,14 +128,9 @@ void CViewLogs::customEvent(QEvent* event) {
 
 bool CViewLogs::OnCommand(uint32_t command) {
   switch (command) {
-    case ID_LOGGER_CONFIGURE:
-      OnConfigure();
-      return true;
-    case ID_LOGGER_CLEAR:
-      OnClear();
-      return true;
-    default:
-      return false;
+    case ID_LOGGER_CONFIGURE: OnConfigure(); return true;
+    case ID_LOGGER_CLEAR: OnClear(); return true;
+    default: return false;
   }
 }
 
@@ -171,24 +166,16 @@ QString CViewLogs::CellText(int row, int column) const {
   const QuillogInfo* record = Item(row);
   if (record == nullptr) return {};
   switch (column) {
-    case COLUMN_NUMBER:
-      return QString::number(row + 1);
-    case COLUMN_PROCESS:
-      return FromWide(record->program);
-    case COLUMN_TYPE:
-      return QString::fromWCharArray(QuillogLevelName(record->level));
+    case COLUMN_NUMBER: return QString::number(row + 1);
+    case COLUMN_PROCESS: return FromWide(record->program);
+    case COLUMN_TYPE: return QString::fromWCharArray(QuillogLevelName(record->level));
     case COLUMN_LEVEL:
       return QStringLiteral("0x") + QStringLiteral("%1").arg(record->feature, 8, 16, QLatin1Char('0')).toUpper();
-    case COLUMN_DATE_TIME:
-      return FromWide(record->date_time);
-    case COLUMN_PROCESS_ID:
-      return QString::number(record->process_id);
-    case COLUMN_THREAD_ID:
-      return QString::number(record->thread_id);
-    case COLUMN_MESSAGE:
-      return OneLine(FromWide(record->message));
-    default:
-      return {};
+    case COLUMN_DATE_TIME: return FromWide(record->date_time);
+    case COLUMN_PROCESS_ID: return QString::number(record->process_id);
+    case COLUMN_THREAD_ID: return QString::number(record->thread_id);
+    case COLUMN_MESSAGE: return OneLine(FromWide(record->message));
+    default: return {};
   }
 }
 

@@ -1,5 +1,10 @@
 #include "gui/ViewMibBrowser.h"
 
+#include "app/Settings.h"
+#include "gui/ViewMibBrowserLeft.h"
+#include "gui/ViewMibBrowserRight.h"
+#include "smi/SmiTree.h"
+
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSplitter>
@@ -7,11 +12,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-#include "app/Settings.h"
-#include "gui/ViewMibBrowserLeft.h"
-#include "gui/ViewMibBrowserRight.h"
-#include "smi/SmiTree.h"
 
 namespace {
 
@@ -64,8 +64,10 @@ CViewMibBrowser::CViewMibBrowser(CViewDispatcher* dispatcher, CSmiTree& tree, QW
 
   connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) { Search(text); });
   connect(m_search, &QLineEdit::returnPressed, this, [this] { ChooseMatch(0); });
-  connect(m_matches, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { ChooseMatch(m_matches->row(item)); });
-  connect(m_matches, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { ChooseMatch(m_matches->row(item)); });
+  connect(m_matches, &QListWidget::itemActivated, this,
+          [this](QListWidgetItem* item) { ChooseMatch(m_matches->row(item)); });
+  connect(m_matches, &QListWidget::itemClicked, this,
+          [this](QListWidgetItem* item) { ChooseMatch(m_matches->row(item)); });
   // Matches point into the index: a new index makes them stale.
   connect(m_left, &CViewMibBrowserLeft::indexChanged, this, [this] { Search(m_search->text()); });
   // The modules loaded at the last exit are loaded again.

@@ -1,12 +1,5 @@
 #include "gui/ViewMibBrowserLeft.h"
 
-#include <QContextMenuEvent>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QPainter>
-
-#include <memory>
-
 #include "app/Settings.h"
 #include "gui/DlgModuleList.h"
 #include "gui/DlgSelectMibFile.h"
@@ -18,14 +11,28 @@
 #include "quillog/Quillog.h"
 #include "smi/MibFolders.h"
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPainter>
+
+#include <memory>
+
 namespace {
 
 const wchar_t* const kName = L"CViewMibBrowserLeft";
 
-constexpr uint32_t kBrowserCommands[] = {
-    ID_BROWSER_LOAD,        ID_BROWSER_UNLOAD,         ID_BROWSER_RELOAD,           ID_BROWSER_LOADED_MODULES,
-    ID_BROWSER_DISPLAY_OID, ID_BROWSER_DISPLAY_NAME,   ID_BROWSER_DISPLAY_OID_NAME, ID_BROWSER_EXPAND_ONE,
-    ID_BROWSER_COLLAPSE_ONE, ID_BROWSER_WALK_FROM_HERE, ID_BROWSER_GET};
+constexpr uint32_t kBrowserCommands[] = {ID_BROWSER_LOAD,
+                                         ID_BROWSER_UNLOAD,
+                                         ID_BROWSER_RELOAD,
+                                         ID_BROWSER_LOADED_MODULES,
+                                         ID_BROWSER_DISPLAY_OID,
+                                         ID_BROWSER_DISPLAY_NAME,
+                                         ID_BROWSER_DISPLAY_OID_NAME,
+                                         ID_BROWSER_EXPAND_ONE,
+                                         ID_BROWSER_COLLAPSE_ONE,
+                                         ID_BROWSER_WALK_FROM_HERE,
+                                         ID_BROWSER_GET};
 
 // The tree's context menu: the Browser menu, then the Walker commands.
 constexpr MenuEntry kTreeCommands[] = {{MENU_SEPARATOR, 0, nullptr},
@@ -51,14 +58,14 @@ CAsn1Oid WalkerOid(const SmiOid& oid) {
 // The images in MibImage order.
 const QStringList& ImagePaths() {
   static const QStringList paths = {
-      QStringLiteral(":/browser/mib-module-identity.svg"),    QStringLiteral(":/browser/mib-object-identity.svg"),
-      QStringLiteral(":/browser/mib-object-type.svg"),        QStringLiteral(":/browser/mib-notification-type.svg"),
-      QStringLiteral(":/browser/mib-trap-type.svg"),          QStringLiteral(":/browser/mib-textual-convention.svg"),
-      QStringLiteral(":/browser/mib-object-group.svg"),       QStringLiteral(":/browser/mib-notification-group.svg"),
-      QStringLiteral(":/browser/mib-module-compliance.svg"),  QStringLiteral(":/browser/mib-agent-capabilities.svg"),
-      QStringLiteral(":/browser/mib-object-identifier.svg"),  QStringLiteral(":/browser/mib-integer.svg"),
-      QStringLiteral(":/browser/mib-octet-string.svg"),       QStringLiteral(":/browser/mib-bits.svg"),
-      QStringLiteral(":/browser/mib-sequence.svg"),           QStringLiteral(":/browser/mib-unknown.svg"),
+      QStringLiteral(":/browser/mib-module-identity.svg"),   QStringLiteral(":/browser/mib-object-identity.svg"),
+      QStringLiteral(":/browser/mib-object-type.svg"),       QStringLiteral(":/browser/mib-notification-type.svg"),
+      QStringLiteral(":/browser/mib-trap-type.svg"),         QStringLiteral(":/browser/mib-textual-convention.svg"),
+      QStringLiteral(":/browser/mib-object-group.svg"),      QStringLiteral(":/browser/mib-notification-group.svg"),
+      QStringLiteral(":/browser/mib-module-compliance.svg"), QStringLiteral(":/browser/mib-agent-capabilities.svg"),
+      QStringLiteral(":/browser/mib-object-identifier.svg"), QStringLiteral(":/browser/mib-integer.svg"),
+      QStringLiteral(":/browser/mib-octet-string.svg"),      QStringLiteral(":/browser/mib-bits.svg"),
+      QStringLiteral(":/browser/mib-sequence.svg"),          QStringLiteral(":/browser/mib-unknown.svg"),
   };
   return paths;
 }
@@ -233,7 +240,8 @@ void CViewMibBrowserLeft::_start_build() {
       CSmiTreeProtected lock(m_tree);
       built->Build(m_tree);
     }
-    QMetaObject::invokeMethod(this, [this, generation, built] { _take_index(generation, built); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, generation, built] { _take_index(generation, built); }, Qt::QueuedConnection);
   });
 }
 

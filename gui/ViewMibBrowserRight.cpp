@@ -1,5 +1,10 @@
 #include "gui/ViewMibBrowserRight.h"
 
+#include "gui/TextEditor.h"
+#include "gui/ViewMibBrowserLeft.h"
+#include "quillog/Quillog.h"
+#include "smi/SmiTree.h"
+
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -8,11 +13,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "gui/TextEditor.h"
-#include "gui/ViewMibBrowserLeft.h"
-#include "quillog/Quillog.h"
-#include "smi/SmiTree.h"
 
 namespace {
 

@@ -20,8 +20,18 @@ class CViewMibBrowserRight : public QScrollArea, public CViewWindow {
   Q_OBJECT
 
  public:
-  enum Field { FIELD_FILE, FIELD_LINE, FIELD_NAME, FIELD_OID, FIELD_TYPE, FIELD_STATUS, FIELD_BASIC_TYPE, FIELD_ACCESS,
-               FIELD_SUB_TYPE, FIELD_COUNT };
+  enum Field {
+    FIELD_FILE,
+    FIELD_LINE,
+    FIELD_NAME,
+    FIELD_OID,
+    FIELD_TYPE,
+    FIELD_STATUS,
+    FIELD_BASIC_TYPE,
+    FIELD_ACCESS,
+    FIELD_SUB_TYPE,
+    FIELD_COUNT
+  };
 
   CViewMibBrowserRight(CViewDispatcher* dispatcher, const CViewMibBrowserLeft& tree_view, CSmiTree& tree,
                        QWidget* parent = nullptr);

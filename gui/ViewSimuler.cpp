@@ -1,11 +1,11 @@
 #include "gui/ViewSimuler.h"
 
-#include <QScrollArea>
-
 #include "app/Settings.h"
 #include "gui/ViewSimulerLeft.h"
 #include "gui/ViewSimulerSummary.h"
 #include "gui/ViewSimulerValue.h"
+
+#include <QScrollArea>
 
 namespace {
 

@@ -1,22 +1,23 @@
 #include "gui/ViewSimulerLeft.h"
 
-#include <QContextMenuEvent>
-#include <QItemSelectionModel>
-#include <QMouseEvent>
-
 #include "gui/DlgNewName.h"
 #include "gui/MainMenu.h"
 #include "gui/MyMenu.h"
 #include "gui/SheetCreateSimulator.h"
 #include "quillog/Quillog.h"
 
+#include <QContextMenuEvent>
+#include <QItemSelectionModel>
+#include <QMouseEvent>
+
 // The tree's images live in a resource of this static library.
 static void InitSimulerImages() { Q_INIT_RESOURCE(simuler); }
 
 namespace {
 
-constexpr uint32_t kLibraryCommands[] = {ID_FOLDER_CREATE,    ID_FOLDER_RENAME,    ID_FOLDER_DELETE, ID_SIMULATOR_CREATE,
-                                         ID_SIMULATOR_RENAME, ID_SIMULATOR_DELETE, ID_SIMULATOR_START, ID_SIMULATOR_STOP};
+constexpr uint32_t kLibraryCommands[] = {ID_FOLDER_CREATE,    ID_FOLDER_RENAME,    ID_FOLDER_DELETE,
+                                         ID_SIMULATOR_CREATE, ID_SIMULATOR_RENAME, ID_SIMULATOR_DELETE,
+                                         ID_SIMULATOR_START,  ID_SIMULATOR_STOP};
 
 // The directory part of a path, with its last slash.
 std::wstring FolderOf(const std::wstring& path) {
@@ -27,12 +28,14 @@ std::wstring FolderOf(const std::wstring& path) {
 }  // namespace
 
 CViewSimulerLeft::CViewSimulerLeft(CViewDispatcher* dispatcher, QWidget* parent)
-    : CMyTreeView(L"CViewSimulerLeft", parent), CViewWindow(dispatcher), m_library(std::make_unique<CSimulatorLibrary>()) {
+    : CMyTreeView(L"CViewSimulerLeft", parent),
+      CViewWindow(dispatcher),
+      m_library(std::make_unique<CSimulatorLibrary>()) {
   InitSimulerImages();
   SetImages({QStringLiteral(":/simuler/sim-folder.svg"), QStringLiteral(":/simuler/sim-stopped.svg"),
              QStringLiteral(":/simuler/sim-running.svg")});
-  for (uint32_t code : {MSG_VIEW_SIMULATOR_SELECT_CHANGE, MSG_VIEW_SIMULATOR_GET_SIMULATOR,
-                        MSG_VIEW_SIMULATOR_GET_SELECTED}) {
+  for (uint32_t code :
+       {MSG_VIEW_SIMULATOR_SELECT_CHANGE, MSG_VIEW_SIMULATOR_GET_SIMULATOR, MSG_VIEW_SIMULATOR_GET_SELECTED}) {
     CMessageCenter::Subscribe(L"CViewSimulerLeft", this, MSG_VIEW_SIMULATOR, code);
   }
   TreeReady();
@@ -63,7 +66,7 @@ int CViewSimulerLeft::NodeChildCount(TreeNode node) const {
 TreeNode CViewSimulerLeft::NodeChild(TreeNode node, int row) const {
   const auto& children = node == kTreeRoot ? m_library->GetRoots() : EntryOf(node)->children;
   return row >= 0 && static_cast<size_t>(row) < children.size() ? NodeOfEntry(children[static_cast<size_t>(row)])
-                                                                 : kTreeRoot;
+                                                                : kTreeRoot;
 }
 
 TreeNode CViewSimulerLeft::NodeParent(TreeNode node) const {

@@ -1,17 +1,17 @@
 #include "gui/ViewSimulerSummary.h"
 
+#include "app/ShowMessage.h"
+#include "gui/IpAddressEdit.h"
+#include "quillog/Quillog.h"
+#include "simulator/SimulatorFile.h"
+#include "simulator/SimulatorLibrary.h"
+
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-
-#include "app/ShowMessage.h"
-#include "gui/IpAddressEdit.h"
-#include "quillog/Quillog.h"
-#include "simulator/SimulatorFile.h"
-#include "simulator/SimulatorLibrary.h"
 
 namespace {
 
@@ -25,8 +25,7 @@ uint32_t Port(const QLineEdit* edit) { return edit->text().trimmed().toUInt(); }
 
 }  // namespace
 
-CViewSimulerSummary::CViewSimulerSummary(CViewDispatcher* dispatcher, const CSimulatorLibrary* library,
-                                         QWidget* parent)
+CViewSimulerSummary::CViewSimulerSummary(CViewDispatcher* dispatcher, const CSimulatorLibrary* library, QWidget* parent)
     : QWidget(parent),
       CViewWindow(dispatcher),
       m_library(library),
@@ -94,8 +93,9 @@ intptr_t CViewSimulerSummary::OnViewMessage(uint32_t message, uintptr_t sub_code
 void CViewSimulerSummary::Show(CSimulatorEntry* entry) {
   m_entry = entry != nullptr && entry->IsSimulator() ? entry : nullptr;
   _fill(m_entry);
-  for (QWidget* field : std::initializer_list<QWidget*>{m_name, m_description, m_recv_port, m_recv_community, m_version1,
-                                                        m_version2c, m_send_port, m_send_community, m_last_requester}) {
+  for (QWidget* field :
+       std::initializer_list<QWidget*>{m_name, m_description, m_recv_port, m_recv_community, m_version1, m_version2c,
+                                       m_send_port, m_send_community, m_last_requester}) {
     field->setEnabled(m_entry != nullptr);
   }
   m_address->setEnabled(m_entry != nullptr && !m_entry->send_to_last_requester);

@@ -1,12 +1,5 @@
 #include "gui/ViewSimulerValue.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QContextMenuEvent>
-#include <QMouseEvent>
-
-#include <algorithm>
-
 #include "app/Settings.h"
 #include "app/ShowMessage.h"
 #include "asn1/Asn1Type.h"
@@ -19,10 +12,17 @@
 #include "simulator/SimulatorFile.h"
 #include "simulator/SimulatorLibrary.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+
+#include <algorithm>
+
 namespace {
 
-constexpr uint32_t kValueCommands[] = {ID_VALUE_ADD,  ID_VALUE_MODIFY, ID_VALUE_DELETE, ID_DISPLAY_RAW, ID_DISPLAY_SMART,
-                                       ID_MIB_EDIT,   ID_MIB_LOAD,     ID_COPY_OID,     ID_COPY_VALUE};
+constexpr uint32_t kValueCommands[] = {ID_VALUE_ADD, ID_VALUE_MODIFY, ID_VALUE_DELETE, ID_DISPLAY_RAW, ID_DISPLAY_SMART,
+                                       ID_MIB_EDIT,  ID_MIB_LOAD,     ID_COPY_OID,     ID_COPY_VALUE};
 
 constexpr MenuEntry Item(uint32_t id) { return {MENU_ITEM | id, 0, nullptr}; }
 constexpr MenuEntry Popup(uint32_t id, const MenuEntry* sub) { return {MENU_POPUP | id, 0, sub}; }

@@ -1,12 +1,5 @@
 #include "gui/ViewTrapper.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QContextMenuEvent>
-#include <QDateTime>
-#include <QScrollBar>
-#include <QTimer>
-
 #include "app/Settings.h"
 #include "asn1/Asn1Type.h"
 #include "asn1/IpAddress.h"
@@ -16,13 +9,22 @@
 #include "gui/SmartText.h"
 #include "quillog/Quillog.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QScrollBar>
+#include <QTimer>
+
 namespace {
 
-constexpr uint32_t kTrapperCommands[] = {
-    ID_TRAPPER_START, ID_TRAPPER_RESTART,    ID_TRAPPER_STOP,         ID_TRAPPER_CLEAR,
-    ID_COPY_OID,      ID_COPY_VALUE,         ID_DISPLAY_RAW,          ID_DISPLAY_SMART,
-    ID_MIB_EDIT,      ID_MIB_LOAD,           ID_TRAPPER_EXPAND_ALL,   ID_TRAPPER_COLLAPSE_ALL,
-    ID_TRAPPER_EXPAND_ONE, ID_TRAPPER_COLLAPSE_ONE};
+constexpr uint32_t kTrapperCommands[] = {ID_TRAPPER_START,      ID_TRAPPER_RESTART,
+                                         ID_TRAPPER_STOP,       ID_TRAPPER_CLEAR,
+                                         ID_COPY_OID,           ID_COPY_VALUE,
+                                         ID_DISPLAY_RAW,        ID_DISPLAY_SMART,
+                                         ID_MIB_EDIT,           ID_MIB_LOAD,
+                                         ID_TRAPPER_EXPAND_ALL, ID_TRAPPER_COLLAPSE_ALL,
+                                         ID_TRAPPER_EXPAND_ONE, ID_TRAPPER_COLLAPSE_ONE};
 
 // snmpTrapOID.0: the binding of an SNMPv2c trap that names the trap.
 constexpr wchar_t kSnmpTrapOid[] = L"1.3.6.1.6.3.1.1.4.1.0";
@@ -44,15 +46,9 @@ CViewTrapper::CViewTrapper(CViewDispatcher* dispatcher, QWidget* parent)
     Qt::Alignment alignment;
   };
   const ColumnDescription columns[COLUMN_COUNT] = {
-      {"#", Qt::AlignRight},
-      {"UTC time", Qt::AlignLeft},
-      {"Remote IP", Qt::AlignLeft},
-      {"Version", Qt::AlignHCenter},
-      {"Agent Address (v1)", Qt::AlignLeft},
-      {"Enterprise (v1)", Qt::AlignLeft},
-      {"Generic (v1)", Qt::AlignLeft},
-      {"Specific (v1)", Qt::AlignLeft},
-      {"Timeticks (v1)", Qt::AlignRight},
+      {"#", Qt::AlignRight},           {"UTC time", Qt::AlignLeft},           {"Remote IP", Qt::AlignLeft},
+      {"Version", Qt::AlignHCenter},   {"Agent Address (v1)", Qt::AlignLeft}, {"Enterprise (v1)", Qt::AlignLeft},
+      {"Generic (v1)", Qt::AlignLeft}, {"Specific (v1)", Qt::AlignLeft},      {"Timeticks (v1)", Qt::AlignRight},
       {"VarBind", Qt::AlignRight},
   };
   for (int i = 0; i < COLUMN_COUNT; ++i) InsertColumn(i, QString::fromUtf8(columns[i].header), columns[i].alignment);
@@ -210,8 +206,7 @@ intptr_t CViewTrapper::OnViewMessage(uint32_t message, uintptr_t sub_code, uintp
       m_listening = false;
       viewport()->update();
       return 1;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

@@ -1,5 +1,19 @@
 #include "gui/ViewWalker.h"
 
+#include "app/Settings.h"
+#include "app/ShowMessage.h"
+#include "asn1/Asn1Type.h"
+#include "asn1/IpAddress.h"
+#include "gui/DlgSimulatorChooser.h"
+#include "gui/DlgSnmpParameter.h"
+#include "gui/MainMenu.h"
+#include "gui/MyMenu.h"
+#include "gui/SmartText.h"
+#include "gui/ViewMibBrowserLeft.h"
+#include "quillog/Quillog.h"
+#include "simulator/SimulatorFile.h"
+#include "simulator/SimulatorLibrary.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -11,25 +25,11 @@
 
 #include <algorithm>
 
-#include "app/Settings.h"
-#include "asn1/Asn1Type.h"
-#include "asn1/IpAddress.h"
-#include "app/ShowMessage.h"
-#include "gui/DlgSimulatorChooser.h"
-#include "gui/DlgSnmpParameter.h"
-#include "gui/MainMenu.h"
-#include "gui/MyMenu.h"
-#include "gui/SmartText.h"
-#include "gui/ViewMibBrowserLeft.h"
-#include "quillog/Quillog.h"
-#include "simulator/SimulatorFile.h"
-#include "simulator/SimulatorLibrary.h"
-
 namespace {
 
-constexpr uint32_t kWalkerCommands[] = {ID_WALKER_START, ID_WALKER_RESTART, ID_WALKER_STOP, ID_WALKER_CLEAR,
-                                        ID_COPY_OID,     ID_COPY_VALUE,     ID_DISPLAY_RAW, ID_DISPLAY_SMART,
-                                        ID_MIB_EDIT,     ID_MIB_LOAD,       ID_SNMP_GET,    ID_SNMP_SET,
+constexpr uint32_t kWalkerCommands[] = {ID_WALKER_START,   ID_WALKER_RESTART, ID_WALKER_STOP, ID_WALKER_CLEAR,
+                                        ID_COPY_OID,       ID_COPY_VALUE,     ID_DISPLAY_RAW, ID_DISPLAY_SMART,
+                                        ID_MIB_EDIT,       ID_MIB_LOAD,       ID_SNMP_GET,    ID_SNMP_SET,
                                         ID_WALKER_SIMULATE};
 
 }  // namespace
@@ -41,8 +41,8 @@ CViewWalker::CViewWalker(CViewDispatcher* dispatcher, QWidget* parent)
     Qt::Alignment alignment;
   };
   const ColumnDescription columns[COLUMN_COUNT] = {
-      {"#", Qt::AlignRight},       {"OID", Qt::AlignLeft},     {"USAP", Qt::AlignHCenter}, {"P/C", Qt::AlignHCenter},
-      {"Type", Qt::AlignLeft},     {"Length", Qt::AlignRight}, {"Value", Qt::AlignLeft},
+      {"#", Qt::AlignRight},   {"OID", Qt::AlignLeft},     {"USAP", Qt::AlignHCenter}, {"P/C", Qt::AlignHCenter},
+      {"Type", Qt::AlignLeft}, {"Length", Qt::AlignRight}, {"Value", Qt::AlignLeft},
   };
   for (int i = 0; i < COLUMN_COUNT; ++i) InsertColumn(i, QString::fromUtf8(columns[i].header), columns[i].alignment);
   ApplyColumnWidths();
@@ -217,7 +217,8 @@ bool CViewWalker::OnSimulate() {
     return false;
   }
   QModelIndexList selected = selectionModel()->selectedRows();
-  std::sort(selected.begin(), selected.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+  std::sort(selected.begin(), selected.end(),
+            [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
   for (const QModelIndex& index : selected) {
     const CWalkerResult* row = Item(index.row());
     if (row == nullptr) continue;
@@ -280,9 +281,7 @@ intptr_t CViewWalker::OnViewMessage(uint32_t message, uintptr_t sub_code, uintpt
       m_requesting = false;
       viewport()->update();
       return 1;
-    default:
-      viewport()->update();
-      return 1;
+    default: viewport()->update(); return 1;
   }
 }
 
@@ -334,7 +333,8 @@ QString CViewWalker::CellText(int row, int column) const {
     case COLUMN_LENGTH: return QString::number(object.GetLength().GetLength());
     case COLUMN_VALUE:
       if (smart && code == ASN1_OBJECT_IDENTIFIER) return SmartOid(object.GetText());
-      if (smart && code == ASN1_TIMETICKS) return FormatTimeTicks(static_cast<uint64_t>(object.GetValue().GetInteger()));
+      if (smart && code == ASN1_TIMETICKS)
+        return FormatTimeTicks(static_cast<uint64_t>(object.GetValue().GetInteger()));
       return ValueText(object);
     default: return QStringLiteral("???");
   }

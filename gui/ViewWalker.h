@@ -26,7 +26,16 @@ class CSimulatorLibrary;
 
 class CViewWalker : public CMyListViewOf<CWalkerResult>, public CViewWindow, public CCommandTarget {
  public:
-  enum Column { COLUMN_NUMBER, COLUMN_OID, COLUMN_USAP, COLUMN_PC, COLUMN_TYPE, COLUMN_LENGTH, COLUMN_VALUE, COLUMN_COUNT };
+  enum Column {
+    COLUMN_NUMBER,
+    COLUMN_OID,
+    COLUMN_USAP,
+    COLUMN_PC,
+    COLUMN_TYPE,
+    COLUMN_LENGTH,
+    COLUMN_VALUE,
+    COLUMN_COUNT
+  };
   enum DisplayMode : uint32_t { DISPLAY_RAW = 1, DISPLAY_SMART = 2 };
 
   explicit CViewWalker(CViewDispatcher* dispatcher, QWidget* parent = nullptr);

@@ -1,11 +1,11 @@
 #include "kit/ZubConvertor.h"
 
-#include <cstring>
-#include <cwchar>
-
 #include "kit/ZubException.h"
 #include "kit/ZubMemory.h"
 #include "quillog/Quillog.h"
+
+#include <cstring>
+#include <cwchar>
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-inline constexpr uint32_t ZUB_CP_ACP = 0;       // the "ANSI" code page: Latin-1 here
+inline constexpr uint32_t ZUB_CP_ACP = 0;  // the "ANSI" code page: Latin-1 here
 inline constexpr uint32_t ZUB_CP_UTF8 = 65001;
 
 // True when the octets are well-formed UTF-8 (no overlong forms, surrogates

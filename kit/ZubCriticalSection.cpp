@@ -1,8 +1,8 @@
 #include "kit/ZubCriticalSection.h"
 
-#include <chrono>
-
 #include "kit/ZubPointer.h"
+
+#include <chrono>
 
 uint32_t ZubGetTickCount() {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();

@@ -2,11 +2,11 @@
 // its scoped lock.
 #pragma once
 
+#include "kit/ZubName.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-
-#include "kit/ZubName.h"
 
 // Milliseconds of a steady clock, cut to 32 bits (wraps after ~49.7 days).
 uint32_t ZubGetTickCount();

@@ -1,9 +1,9 @@
 #include "kit/ZubEvent.h"
 
-#include <memory>
-
 #include "kit/ZubKernel.h"
 #include "quillog/Quillog.h"
+
+#include <memory>
 
 namespace {
 

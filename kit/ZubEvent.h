@@ -1,10 +1,10 @@
 // Events and the in-process completion queue.
 #pragma once
 
+#include "kit/ZubHandle.h"
+
 #include <cstdint>
 #include <functional>
-
-#include "kit/ZubHandle.h"
 
 // An event (mutex + condition variable). Notify pulses it: the threads
 // waiting at that moment are released and the event stays unsignalled.

@@ -8,6 +8,4 @@ void CZubException::_format_failed(const wchar_t* format) {
   }
 }
 
-void CZubException::_log() const {
-  QuillogW(QUILLOG_ERROR, QLF_NONE, L"An exception is raised : [%s]", m_message);
-}
+void CZubException::_log() const { QuillogW(QUILLOG_ERROR, QLF_NONE, L"An exception is raised : [%s]", m_message); }

@@ -3,9 +3,9 @@
 //   try { ... } catch (CZubException* e) { ...; delete e; }
 #pragma once
 
-#include <string>
-
 #include "quillog/Quillog.h"
+
+#include <string>
 
 class CZubException {
  public:

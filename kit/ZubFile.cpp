@@ -1,19 +1,18 @@
 #include "kit/ZubFile.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "kit/ZubPointer.h"
+#include "quillog/Quillog.h"
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <initializer_list>
 #include <memory>
+#include <stdio.h>
 #include <string>
-
-#include "kit/ZubPointer.h"
-#include "quillog/Quillog.h"
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 

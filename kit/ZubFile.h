@@ -20,7 +20,9 @@ class CZubFile {
   static bool DeleteDirectory(const wchar_t* path, bool delete_files);
 
   static bool DeleteFile(const std::wstring& path) { return DeleteFile(path.c_str()); }
-  static bool RenameFile(const std::wstring& from, const std::wstring& to) { return RenameFile(from.c_str(), to.c_str()); }
+  static bool RenameFile(const std::wstring& from, const std::wstring& to) {
+    return RenameFile(from.c_str(), to.c_str());
+  }
   static bool ExistFile(const std::wstring& path) { return ExistFile(path.c_str()); }
   static bool IsDirectory(const std::wstring& path) { return IsDirectory(path.c_str()); }
   static bool CreateDirectory(const std::wstring& path) { return CreateDirectory(path.c_str()); }

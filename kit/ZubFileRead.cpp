@@ -1,15 +1,14 @@
 #include "kit/ZubFileRead.h"
 
+#include "kit/ZubPointer.h"
+#include "quillog/Quillog.h"
+
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
-#include "kit/ZubPointer.h"
-#include "quillog/Quillog.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 // are never re-used in a run, so a stale handle fails cleanly.
 #pragma once
 
-#include <cstdint>
-
 #include "kit/ZubName.h"
+
+#include <cstdint>
 
 using ZubHandleValue = uintptr_t;
 inline constexpr ZubHandleValue ZUB_INVALID_HANDLE = ~static_cast<ZubHandleValue>(0);

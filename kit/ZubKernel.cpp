@@ -1,9 +1,9 @@
 #include "kit/ZubKernel.h"
 
+#include "kit/ZubNoDestructor.h"
+
 #include <chrono>
 #include <unordered_map>
-
-#include "kit/ZubNoDestructor.h"
 
 namespace zubkernel {
 namespace {

@@ -2,14 +2,14 @@
 // the handle table. Internal to the kit.
 #pragma once
 
+#include "kit/ZubHandle.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
-
-#include "kit/ZubHandle.h"
 
 namespace zubkernel {
 

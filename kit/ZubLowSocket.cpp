@@ -1,23 +1,22 @@
 #include "kit/ZubLowSocket.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <climits>
-#include <memory>
-
 #include "kit/ZubConvertor.h"
 #include "kit/ZubCounter.h"
 #include "kit/ZubHandle.h"
 #include "kit/ZubPointer.h"
 #include "quillog/Quillog.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <fcntl.h>
+#include <memory>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 

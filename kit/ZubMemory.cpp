@@ -1,9 +1,9 @@
 #include "kit/ZubMemory.h"
 
-#include <cstdlib>
-
 #include "kit/ZubCounter.h"
 #include "kit/ZubException.h"
+
+#include <cstdlib>
 
 void* Alloc(size_t size) {
   if (size == 0) throw new CZubException(L"Try to allocate a 0 size pointer");

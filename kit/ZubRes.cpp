@@ -1,10 +1,10 @@
 #include "kit/ZubRes.h"
 
-#include <map>
-#include <mutex>
-
 #include "kit/ZubNoDestructor.h"
 #include "kit/ZubResStrings.h"
+
+#include <map>
+#include <mutex>
 
 namespace {
 

@@ -2,10 +2,10 @@
 // formatted loading of its strings.
 #pragma once
 
+#include "quillog/Quillog.h"
+
 #include <cstdint>
 #include <string>
-
-#include "quillog/Quillog.h"
 
 struct ZubResEntry {
   uint32_t id;

@@ -1,7 +1,8 @@
 // The program's string table. Each area adds its texts here under the ids
 // it declares in kit/ZubResIds.h.
-#include "kit/ZubResIds.h"
 #include "kit/ZubResStrings.h"
+
+#include "kit/ZubResIds.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The compiled-in string table (kit/ZubResStrings.cpp).
 #pragma once
 
-#include <cstddef>
-
 #include "kit/ZubRes.h"
+
+#include <cstddef>
 
 const ZubResEntry* ZubResStringTable(size_t* count);

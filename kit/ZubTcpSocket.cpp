@@ -1,17 +1,16 @@
 #include "kit/ZubTcpSocket.h"
 
+#include "kit/ZubCounter.h"
+#include "quillog/Quillog.h"
+
 #include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-
-#include "kit/ZubCounter.h"
-#include "quillog/Quillog.h"
 
 namespace {
 

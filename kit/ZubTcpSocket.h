@@ -3,9 +3,9 @@
 // two-minute connect time-out.
 #pragma once
 
-#include <cstdint>
-
 #include "kit/ZubLowSocket.h"
+
+#include <cstdint>
 
 class CZubTcpSocket : public CZubLowSocket {
  public:

@@ -1,8 +1,5 @@
 #include "kit/ZubThread.h"
 
-#include <memory>
-#include <thread>
-
 #include "kit/ZubCounter.h"
 #include "kit/ZubCriticalSection.h"
 #include "kit/ZubException.h"
@@ -12,6 +9,9 @@
 #include "kit/ZubThreadPool.h"
 #include "kit/ZubThreadWaiter.h"
 #include "quillog/Quillog.h"
+
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -178,9 +178,7 @@ bool CZubThread::_dispatch_one(uint32_t code, uint32_t status, uintptr_t v1, uin
       LogStep(L"Action=ThreadAction");
       if (action != nullptr) action->OnAction(status, v1, v2, v3);
       return true;
-    default:
-      QuillogW(QUILLOG_ERROR, QLF_NONE, L"An unknow action %d in the thread '%s'", code, Name());
-      return true;
+    default: QuillogW(QUILLOG_ERROR, QLF_NONE, L"An unknow action %d in the thread '%s'", code, Name()); return true;
   }
 }
 

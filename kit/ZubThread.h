@@ -4,11 +4,11 @@
 // while it is known to be alive (CZubThreadPool::PostThread is always safe).
 #pragma once
 
+#include "kit/ZubHandle.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-
-#include "kit/ZubHandle.h"
 
 class CZubThreadAction;
 class CZubThreadWaiter;

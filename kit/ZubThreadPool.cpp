@@ -1,12 +1,12 @@
 #include "kit/ZubThreadPool.h"
 
-#include <vector>
-
 #include "kit/ZubCriticalSection.h"
 #include "kit/ZubNoDestructor.h"
 #include "kit/ZubPointer.h"
 #include "kit/ZubThread.h"
 #include "quillog/Quillog.h"
+
+#include <vector>
 
 namespace {
 

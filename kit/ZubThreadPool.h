@@ -15,8 +15,7 @@ class CZubThreadPool {
   // Hands the action to the first idle pooled thread, or to a new one made
   // with `waiter` (null: a new event waiter). Returns the thread id, or
   // 0xFFFFFFFF when no thread could be made.
-  static uint32_t RunAction(CZubThreadAction* action, bool owns_action, CZubThreadWaiter* waiter,
-                            uint32_t timeout_ms);
+  static uint32_t RunAction(CZubThreadAction* action, bool owns_action, CZubThreadWaiter* waiter, uint32_t timeout_ms);
   // Called by a thread as it leaves.
   static void RemoveThread(CZubThread* thread);
 

@@ -92,13 +92,10 @@ uint32_t CZubThreadWaiterIocp::Wait(uint32_t timeout_ms, uint32_t* status, uintp
     case kStatusSuccess:
       if (!same) return ThreadAction;
       return bytes >= ThreadStart && bytes <= ThreadContinue ? bytes : static_cast<uint32_t>(ThreadNone);
-    case kStatusTimeout:
-      return ThreadTimeout;
+    case kStatusTimeout: return ThreadTimeout;
     case kStatusFailedPacket:
-    case kStatusFailed:
-      return same ? static_cast<uint32_t>(ThreadNone) : static_cast<uint32_t>(ThreadAction);
-    default:
-      return ThreadNone;
+    case kStatusFailed: return same ? static_cast<uint32_t>(ThreadNone) : static_cast<uint32_t>(ThreadAction);
+    default: return ThreadNone;
   }
 }
 

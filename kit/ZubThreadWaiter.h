@@ -2,10 +2,10 @@
 // completion queue.
 #pragma once
 
+#include "kit/ZubEvent.h"
+
 #include <atomic>
 #include <cstdint>
-
-#include "kit/ZubEvent.h"
 
 class CZubThreadWaiter {
  public:

@@ -1,13 +1,12 @@
 #include "kit/ZubUdpSocket.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
-#include <cerrno>
-
 #include "kit/ZubCounter.h"
 #include "quillog/Quillog.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -104,8 +103,7 @@ bool CZubUdpSocket::SocketSend(uint32_t address, uint32_t port, const void* data
   ssize_t sent = -1;
   if (IsOpenValue(use.Socket())) {
     do {
-      sent = ::sendto(use.Socket(), data, length, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&peer),
-                      sizeof(peer));
+      sent = ::sendto(use.Socket(), data, length, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&peer), sizeof(peer));
     } while (sent < 0 && errno == EINTR);
   }
   if (sent != static_cast<ssize_t>(length)) {

@@ -1,9 +1,9 @@
 // IPv4 UDP socket: a pseudo-connected client or a bound server.
 #pragma once
 
-#include <cstdint>
-
 #include "kit/ZubLowSocket.h"
+
+#include <cstdint>
 
 class CZubEvent;
 

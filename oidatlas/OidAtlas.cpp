@@ -1,8 +1,8 @@
 #include "oidatlas/OidAtlas.h"
 
-#include <cstddef>
-
 #include "oidatlas/OidSearch.h"
+
+#include <cstddef>
 
 namespace {
 

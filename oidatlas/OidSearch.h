@@ -2,9 +2,9 @@
 // liboidatlas's exports and the static name library.
 #pragma once
 
-#include <cstddef>
-
 #include "oidatlas/OidTable.h"
+
+#include <cstddef>
 
 namespace oidatlas {
 

@@ -1,17 +1,16 @@
 #include "quillog/Quillog.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillog {
 
@@ -55,8 +54,8 @@ std::wstring LocalDateTime(int64_t ms) {
   struct tm local {};
   localtime_r(&seconds, &local);
   wchar_t text[40];
-  std::swprintf(text, 40, L"%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms % 1000));
+  std::swprintf(text, 40, L"%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms % 1000));
   return text;
 }
 
@@ -96,9 +95,9 @@ void Emit(int level, uint32_t feature, std::wstring message) {
   auto record = std::make_unique<QuillogInfo>();
   record->level = level;
   record->feature = feature;
-  record->time_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::system_clock::now().time_since_epoch())
-                        .count();
+  record->time_ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
   record->date_time = LocalDateTime(record->time_ms);
   record->process_id = static_cast<uint32_t>(::getpid());
   record->thread_id = ThreadId();

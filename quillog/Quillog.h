@@ -66,8 +66,8 @@ const wchar_t* QuillogLevelName(int level);
 struct QuillogInfo {
   int level = 0;
   uint32_t feature = 0;
-  int64_t time_ms = 0;       // milliseconds since the Unix epoch, UTC
-  std::wstring date_time;    // local time, "YYYY-MM-DD hh:mm:ss.mmm"
+  int64_t time_ms = 0;     // milliseconds since the Unix epoch, UTC
+  std::wstring date_time;  // local time, "YYYY-MM-DD hh:mm:ss.mmm"
   uint32_t process_id = 0;
   uint32_t thread_id = 0;
   std::wstring program;

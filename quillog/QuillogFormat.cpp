@@ -53,8 +53,10 @@ void PutInteger(std::wstring& out, uint64_t magnitude, bool negative, const Spec
   if (negative) {
     prefix = L"-";
   } else if (spec.conv == L'd' || spec.conv == L'i') {
-    if (spec.plus) prefix = L"+";
-    else if (spec.space) prefix = L" ";
+    if (spec.plus)
+      prefix = L"+";
+    else if (spec.space)
+      prefix = L" ";
   }
   if (spec.alt && magnitude != 0) {
     if (base == 16) prefix += spec.conv == L'X' ? L"0X" : L"0x";
@@ -164,8 +166,7 @@ void PutArgument(std::wstring& out, const FormatArg& arg, const Spec& spec) {
     case L'G':
       if (arg.kind() != FormatArg::Kind::Double) break;
       return PutDouble(out, arg.as_double(), spec);
-    default:
-      break;
+    default: break;
   }
   out.append(kBadArg);
 }
@@ -199,12 +200,18 @@ std::wstring FormatV(const wchar_t* format, const FormatArg* args, size_t count)
     }
     Spec spec;
     for (;; ++p) {
-      if (*p == L'-') spec.left = true;
-      else if (*p == L'+') spec.plus = true;
-      else if (*p == L' ') spec.space = true;
-      else if (*p == L'#') spec.alt = true;
-      else if (*p == L'0') spec.zero = true;
-      else break;
+      if (*p == L'-')
+        spec.left = true;
+      else if (*p == L'+')
+        spec.plus = true;
+      else if (*p == L' ')
+        spec.space = true;
+      else if (*p == L'#')
+        spec.alt = true;
+      else if (*p == L'0')
+        spec.zero = true;
+      else
+        break;
     }
     if (*p == L'*') {
       take_int(&spec.width);

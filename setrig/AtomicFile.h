@@ -3,10 +3,9 @@
 // renamed over the target.
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace setrig {
 

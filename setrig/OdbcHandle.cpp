@@ -1,8 +1,8 @@
 #include "setrig/OdbcHandle.h"
 
-#include <utility>
-
 #include "quillog/Quillog.h"
+
+#include <utility>
 
 CZubOdbcHandle& CZubOdbcHandle::operator=(CZubOdbcHandle&& other) noexcept {
   if (this != &other) {

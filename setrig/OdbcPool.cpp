@@ -91,8 +91,8 @@ bool CZubOdbcPool::Connect(const char* driver, const char* server, const char* u
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Bad ODBC login/password");
     return false;
   }
-  return Connect(CZubOdbcParams{Wide(driver), Wide(server), Wide(user), Wide(password), Wide(application),
-                                Wide(database)});
+  return Connect(
+      CZubOdbcParams{Wide(driver), Wide(server), Wide(user), Wide(password), Wide(application), Wide(database)});
 }
 
 bool CZubOdbcPool::Connect(const CZubOdbcParams& params) {
@@ -121,8 +121,8 @@ bool CZubOdbcPool::Connect(const CZubOdbcParams& params) {
 std::shared_ptr<CZubOdbcConnector> CZubOdbcPool::_open_connector() {
   auto connector = std::make_shared<CZubOdbcConnector>();
   if (!connector->env.Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE)) return nullptr;
-  const SQLRETURN set = SQLSetEnvAttr(connector->env.Get(), SQL_ATTR_ODBC_VERSION,
-                                      reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0);
+  const SQLRETURN set =
+      SQLSetEnvAttr(connector->env.Get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0);
   if (!SQL_SUCCEEDED(set)) {
     OdbcLogError(L"SQLSetEnvAttr()", SQL_HANDLE_ENV, connector->env.Get());
     return nullptr;
@@ -271,7 +271,7 @@ CZubOdbc::~CZubOdbc() {
 bool CZubOdbc::BeginTransaction() {
   if (m_transaction) return true;
   const SQLRETURN rc = SQLSetConnectAttr(Connection(), SQL_ATTR_AUTOCOMMIT,
-                                          reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER);
+                                         reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER);
   if (!SQL_SUCCEEDED(rc)) {
     OdbcLogError(L"SQLSetConnectAttr()", SQL_HANDLE_DBC, Connection());
     return false;

@@ -12,13 +12,13 @@
 //   CZubOdbcPool::Instance().Disconnect();
 #pragma once
 
+#include "kit/ZubCriticalSection.h"
+#include "setrig/OdbcHandle.h"
+
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "kit/ZubCriticalSection.h"
-#include "setrig/OdbcHandle.h"
 
 struct CZubOdbcParams {
   std::wstring driver;
@@ -56,8 +56,8 @@ class CZubOdbcPool {
 
   // Stores the parameters and opens the first connector. Refused while
   // connected. Texts come as UTF-8; application and database may be null.
-  bool Connect(const char* driver, const char* server, const char* user, const char* password,
-               const char* application, const char* database);
+  bool Connect(const char* driver, const char* server, const char* user, const char* password, const char* application,
+               const char* database);
   bool Connect(const CZubOdbcParams& params);
   // Closes every connector and empties the pool; false when a call failed.
   bool Disconnect();

@@ -1,10 +1,10 @@
 #include "setrig/OdbcRequest.h"
 
-#include <cwctype>
-#include <stdexcept>
-
 #include "kit/ZubException.h"
 #include "quillog/Quillog.h"
+
+#include <cwctype>
+#include <stdexcept>
 
 namespace {
 
@@ -135,8 +135,8 @@ bool CZubOdbcReq::_bind_params() {
     if (size == 0) size = param.value && !param.value->empty() ? param.value->size() : 1;
     SQLPOINTER data = param.value ? param.value->data() : nullptr;
     const SQLLEN length = param.value ? static_cast<SQLLEN>(param.value->size()) : 0;
-    const SQLRETURN rc = SQLBindParameter(m_stmt.Get(), static_cast<SQLUSMALLINT>(number), SQL_PARAM_INPUT,
-                                          SQL_C_CHAR, param.type, size, param.digits, data, length, &param.indicator);
+    const SQLRETURN rc = SQLBindParameter(m_stmt.Get(), static_cast<SQLUSMALLINT>(number), SQL_PARAM_INPUT, SQL_C_CHAR,
+                                          param.type, size, param.digits, data, length, &param.indicator);
     if (!SQL_SUCCEEDED(rc)) {
       OdbcLogError(L"SQLBindParameter()", SQL_HANDLE_STMT, m_stmt.Get());
       return false;
@@ -196,8 +196,8 @@ bool CZubOdbcReq::_read_result_set(SQLSMALLINT columns) {
     SQLULEN size = 0;
     SQLSMALLINT digits = 0;
     SQLSMALLINT nullable = 0;
-    if (!SQL_SUCCEEDED(SQLDescribeCol(m_stmt.Get(), static_cast<SQLUSMALLINT>(i), name, 256, &name_length,
-                                       &column.type, &size, &digits, &nullable))) {
+    if (!SQL_SUCCEEDED(SQLDescribeCol(m_stmt.Get(), static_cast<SQLUSMALLINT>(i), name, 256, &name_length, &column.type,
+                                      &size, &digits, &nullable))) {
       OdbcLogError(L"SQLDescribeCol()", SQL_HANDLE_STMT, m_stmt.Get());
       return false;
     }

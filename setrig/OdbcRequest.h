@@ -10,14 +10,14 @@
 //   }
 #pragma once
 
+#include "setrig/OdbcHandle.h"
+#include "setrig/OdbcPool.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "setrig/OdbcHandle.h"
-#include "setrig/OdbcPool.h"
 
 // Rows of text values (null kept as no value), columns by number (from 0)
 // or by name (ASCII case ignored).

@@ -35,9 +35,7 @@ std::wstring DecodeUtf16(const uint8_t* data, size_t size) {
   return text;
 }
 
-bool IsBlank(std::wstring_view text) {
-  return text.find_first_not_of(L" \t\r\n\f\v") == std::wstring_view::npos;
-}
+bool IsBlank(std::wstring_view text) { return text.find_first_not_of(L" \t\r\n\f\v") == std::wstring_view::npos; }
 
 bool IsLineBreak(wchar_t c) { return c == L'\r' || c == L'\n'; }
 
@@ -57,8 +55,7 @@ std::wstring ScriptText(const uint8_t* data, size_t size, ScriptEncoding encodin
     return quillog::Utf8ToWide(std::string_view(reinterpret_cast<const char*>(data) + skip, size - skip));
   }
   if (!utf16_mark) {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"The file %s is not an unicode file and you read it as an unicode file",
-             path);
+    QuillogW(QUILLOG_WARNING, QLF_NONE, L"The file %s is not an unicode file and you read it as an unicode file", path);
   }
   const size_t skip = utf16_mark ? 2 : 0;
   if ((size - skip) % 2 != 0) {
@@ -76,7 +73,8 @@ std::vector<std::wstring_view> SplitScript(std::wstring_view text) {
   size_t column = 0;  // characters since the last line break
   for (size_t i = 0; i < text.size();) {
     const wchar_t c = text[i];
-    if (column == 0 && i + 1 < text.size() && (c == L'G' || c == L'g') && (text[i + 1] == L'O' || text[i + 1] == L'o')) {
+    if (column == 0 && i + 1 < text.size() && (c == L'G' || c == L'g') &&
+        (text[i + 1] == L'O' || text[i + 1] == L'o')) {
       add(text.substr(start, i - start));
       i += 2;
       start = i;

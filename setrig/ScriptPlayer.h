@@ -3,13 +3,13 @@
 // either case, and played batch by batch on a pooled connector.
 #pragma once
 
+#include "setrig/OdbcPool.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "setrig/OdbcPool.h"
 
 enum class ScriptEncoding { Utf8, Utf16 };
 

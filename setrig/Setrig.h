@@ -26,14 +26,14 @@ SETRIG_API int Setrig_CertificateImport(const char* file, const char* password, 
 SETRIG_API int Setrig_CertificateDelete(const char* subject, const char* store);
 
 /* ODBC */
-SETRIG_API int Setrig_OdbcCheckConnect(const char* driver, const char* server, const char* user,
-                                       const char* password, const char* database);
+SETRIG_API int Setrig_OdbcCheckConnect(const char* driver, const char* server, const char* user, const char* password,
+                                       const char* database);
 SETRIG_API int Setrig_OdbcGetDriver(uint32_t index, char* buffer, uint32_t size);
 /* Plays a SQL script file (UTF-16 with its byte order mark, or UTF-8) in
  * batches cut at lines that begin with GO; a failing batch does not stop
  * the others. The database may be null or empty: the server's default. */
-SETRIG_API int Setrig_OdbcPlayScript(const char* driver, const char* server, const char* user,
-                                     const char* password, const char* database, const char* script);
+SETRIG_API int Setrig_OdbcPlayScript(const char* driver, const char* server, const char* user, const char* password,
+                                     const char* database, const char* script);
 
 /* Services (systemd units) */
 SETRIG_API int Setrig_ServiceCreate(const char* name, const char* executable, const char* display_name,
@@ -54,8 +54,7 @@ SETRIG_API int Setrig_XmlGetTagValue(const char* file, const char* tag, char* bu
 SETRIG_API int Setrig_XmlSetTagValue(const char* file, const char* tag, const char* value);
 SETRIG_API int Setrig_XmlGetAttributeValue(const char* file, const char* tag, const char* attribute, char* buffer,
                                            uint32_t size);
-SETRIG_API int Setrig_XmlSetAttributeValue(const char* file, const char* tag, const char* attribute,
-                                           const char* value);
+SETRIG_API int Setrig_XmlSetAttributeValue(const char* file, const char* tag, const char* attribute, const char* value);
 
 #ifdef __cplusplus
 }

@@ -11,13 +11,13 @@
 //   }
 #pragma once
 
+#include "kit/ZubException.h"
+#include "quillog/Quillog.h"
+
 #include <cstdint>
 #include <exception>
 #include <string>
 #include <string_view>
-
-#include "kit/ZubException.h"
-#include "quillog/Quillog.h"
 
 namespace setrig {
 

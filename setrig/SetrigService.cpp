@@ -1,9 +1,9 @@
 // Service creation and control (systemd units).
-#include <initializer_list>
-
 #include "setrig/Setrig.h"
 #include "setrig/SetrigExport.h"
 #include "setrig/ZubService.h"
+
+#include <initializer_list>
 
 namespace {
 
@@ -23,8 +23,7 @@ bool ArgumentsOk(std::initializer_list<const char*> args) {
 
 extern "C" {
 
-int Setrig_ServiceCreate(const char* name, const char* executable, const char* display_name,
-                         const char* description) {
+int Setrig_ServiceCreate(const char* name, const char* executable, const char* display_name, const char* description) {
   return setrig::Export(L"Setrig_ServiceCreate", [&] {
     if (!ArgumentsOk({name, executable, display_name, description})) return false;
     CZubService service(setrig::Wide(name));

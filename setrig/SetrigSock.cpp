@@ -1,10 +1,9 @@
 // Host name and TCP port checks, URL splitting.
+#include "kit/ZubLowSocket.h"
+#include "kit/ZubTcpSocket.h"
 #include "setrig/Setrig.h"
 #include "setrig/SetrigExport.h"
 #include "setrig/ZubUrl.h"
-
-#include "kit/ZubLowSocket.h"
-#include "kit/ZubTcpSocket.h"
 
 namespace {
 

@@ -38,8 +38,7 @@ int Setrig_XmlSetTagValue(const char* file, const char* tag, const char* value) 
   });
 }
 
-int Setrig_XmlGetAttributeValue(const char* file, const char* tag, const char* attribute, char* buffer,
-                                uint32_t size) {
+int Setrig_XmlGetAttributeValue(const char* file, const char* tag, const char* attribute, char* buffer, uint32_t size) {
   return setrig::Export(L"Setrig_XmlGetAttributeValue", [&] {
     if (!ReaderOk(file, tag, buffer, size) || setrig::IsNullOrEmpty(attribute)) return false;
     CZubXmlEditor editor;
@@ -57,8 +56,7 @@ int Setrig_XmlSetAttributeValue(const char* file, const char* tag, const char* a
     if (!ArgumentsOk(file, tag) || setrig::IsNullOrEmpty(attribute) || value == nullptr) return false;
     CZubXmlEditor editor;
     return editor.Load(setrig::Wide(file)) &&
-           editor.SetAttributeValue(setrig::Wide(tag), setrig::Wide(attribute), setrig::Wide(value)) &&
-           editor.Save();
+           editor.SetAttributeValue(setrig::Wide(tag), setrig::Wide(attribute), setrig::Wide(value)) && editor.Save();
   });
 }
 

@@ -1,5 +1,9 @@
 #include "setrig/ZubCertificate.h"
 
+#include "kit/ZubFileRead.h"
+#include "quillog/Quillog.h"
+#include "setrig/AtomicFile.h"
+
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
@@ -7,8 +11,6 @@
 #include <openssl/pkcs7.h>
 #include <openssl/provider.h>
 #include <openssl/x509.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,11 +21,9 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
-
-#include "kit/ZubFileRead.h"
-#include "quillog/Quillog.h"
-#include "setrig/AtomicFile.h"
 
 namespace {
 
@@ -61,9 +61,7 @@ struct Imported {
   Key key;
 };
 
-Bio MemoryBio(std::string_view bytes) {
-  return Bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
-}
+Bio MemoryBio(std::string_view bytes) { return Bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size()))); }
 
 // The platform's PFX test: the bytes are one DER PKCS #12 structure.
 std::unique_ptr<PKCS12, Pkcs12Free> ParsePfx(std::string_view bytes) {
@@ -240,14 +238,15 @@ bool StoreCertificate(const std::string& folder, const Imported& imported) {
   if (imported.key) {
     const std::string key = KeyPem(imported.key.get());
     if (key.empty() || !setrig::WriteFileAtomically(target + ".key", key, 0600, &error)) {
-      QuillogW(QUILLOG_ERROR, QLF_NONE, L"CZubCertificate::_import_certificate() : Unable to store the private key (%S)",
-               error);
+      QuillogW(QUILLOG_ERROR, QLF_NONE,
+               L"CZubCertificate::_import_certificate() : Unable to store the private key (%S)", error);
       return false;
     }
   }
   const std::string pem = CertificatePem(imported.cert.get());
   if (pem.empty() || !setrig::WriteFileAtomically(target, pem, 0644, &error)) {
-    QuillogW(QUILLOG_ERROR, QLF_NONE, L"CZubCertificate::_import_certificate() : CertAddCertificateContextToStore() error");
+    QuillogW(QUILLOG_ERROR, QLF_NONE,
+             L"CZubCertificate::_import_certificate() : CertAddCertificateContextToStore() error");
     return false;
   }
   return true;

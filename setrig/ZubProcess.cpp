@@ -1,14 +1,13 @@
 #include "setrig/ZubProcess.h"
 
+#include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
 
 extern char** environ;
 

@@ -10,8 +10,8 @@ namespace setrig {
 struct ProcessResult {
   bool started = false;
   bool timed_out = false;
-  int exit_code = -1;   // -1 when it did not exit normally
-  std::string output;   // standard output and standard error together
+  int exit_code = -1;  // -1 when it did not exit normally
+  std::string output;  // standard output and standard error together
 };
 
 // Runs `args[0]` (looked up in PATH) with its standard input on /dev/null.

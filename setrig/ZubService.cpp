@@ -1,15 +1,14 @@
 #include "setrig/ZubService.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include "quillog/Quillog.h"
+#include "setrig/AtomicFile.h"
+#include "setrig/ZubProcess.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-
-#include "quillog/Quillog.h"
-#include "setrig/AtomicFile.h"
-#include "setrig/ZubProcess.h"
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -82,8 +81,8 @@ std::string CZubService::Systemctl() { return Env("SETRIG_SYSTEMCTL", kDefaultSy
 bool CZubService::IsValidName(const std::wstring& name) {
   if (name.empty() || name.size() > 200 || name == L"." || name == L"..") return false;
   for (wchar_t c : name) {
-    const bool ok = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
-                    c == L':' || c == L'-' || c == L'_' || c == L'.' || c == L'\\' || c == L'@';
+    const bool ok = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L':' ||
+                    c == L'-' || c == L'_' || c == L'.' || c == L'\\' || c == L'@';
     if (!ok) return false;
   }
   return true;
@@ -149,8 +148,7 @@ bool CZubService::Create(const std::wstring& executable, const std::wstring& dis
     return false;
   }
   std::string error;
-  const std::string text =
-      UnitText(program, quillog::WideToUtf8(display_name), quillog::WideToUtf8(description));
+  const std::string text = UnitText(program, quillog::WideToUtf8(display_name), quillog::WideToUtf8(description));
   if (!setrig::WriteFileAtomically(m_unit_path, text, 0644, &error)) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Error while creating the service [%S]", error);
     return false;

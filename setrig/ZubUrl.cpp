@@ -1,11 +1,11 @@
 #include "setrig/ZubUrl.h"
 
+#include "quillog/Quillog.h"
+
 #include <curl/curl.h>
 
 #include <charconv>
 #include <memory>
-
-#include "quillog/Quillog.h"
 
 namespace {
 

@@ -1,5 +1,9 @@
 #include "setrig/ZubXmlEditor.h"
 
+#include "kit/ZubFileRead.h"
+#include "quillog/Quillog.h"
+#include "setrig/AtomicFile.h"
+
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
@@ -7,10 +11,6 @@
 #include <libxml/xpathInternals.h>
 
 #include <mutex>
-
-#include "kit/ZubFileRead.h"
-#include "quillog/Quillog.h"
-#include "setrig/AtomicFile.h"
 
 namespace {
 
@@ -135,9 +135,9 @@ std::string CZubXmlEditor::Serialize() const {
 bool CZubXmlEditor::Save() {
   const std::string text = Serialize();
   // What is written must read back: never leave a file that does not parse.
-  xmlDoc* check = text.empty() ? nullptr
-                               : xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
-                                               kParseOptions);
+  xmlDoc* check = text.empty()
+                      ? nullptr
+                      : xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, kParseOptions);
   const bool parses = check != nullptr;
   if (check != nullptr) xmlFreeDoc(check);
   std::string error;
@@ -159,8 +159,7 @@ _xmlNode* CZubXmlEditor::_select_element(const std::wstring& tag) {
     if (ns->prefix != nullptr && ns->href != nullptr) xmlXPathRegisterNs(context.get(), ns->prefix, ns->href);
   }
   const std::string expression = quillog::WideToUtf8(tag);
-  std::unique_ptr<xmlXPathObject, XPathObjectFree> result(
-      xmlXPathEvalExpression(Chars(expression), context.get()));
+  std::unique_ptr<xmlXPathObject, XPathObjectFree> result(xmlXPathEvalExpression(Chars(expression), context.get()));
   if (!result || result->type != XPATH_NODESET || xmlXPathNodeSetIsEmpty(result->nodesetval)) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to load tag %s", tag);
     return nullptr;

@@ -44,10 +44,8 @@ bool CSimulatorEntry::IsAcceptedType(uint8_t type) {
     case ASN1_GAUGE32:
     case ASN1_TIMETICKS:
     case ASN1_OPAQUE:
-    case ASN1_COUNTER64:
-      return true;
-    default:
-      return false;
+    case ASN1_COUNTER64: return true;
+    default: return false;
   }
 }
 
@@ -142,15 +140,12 @@ std::wstring CSimulatorEntry::CheckValueText(uint8_t type, const std::wstring& t
         if (static_cast<uint32_t>(c) > 0xFF) return L"a character is above U+00FF, the largest octet";
       }
       return {};
-    case ASN1_NULL:
-      return {};
-    case ASN1_OBJECT_IDENTIFIER:
-      return CheckOidText(text);
+    case ASN1_NULL: return {};
+    case ASN1_OBJECT_IDENTIFIER: return CheckOidText(text);
     case ASN1_IP_ADDRESS:
       if (IsDottedAddress(text)) return {};
       return L"it is not a dotted IPv4 address";
-    default:
-      return L"a simulator does not hold this type";
+    default: return L"a simulator does not hold this type";
   }
 }
 

@@ -5,15 +5,14 @@
 #include "quillog/Quillog.h"
 #include "simulator/SimulatorEntry.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -231,8 +230,8 @@ bool CSimulatorFile::ReadSignature(bool* matches) {
 bool CSimulatorFile::ReadVersion() { return ReadU32(&m_version); }
 
 bool CSimulatorFile::WriteU32(uint32_t value) {
-  uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                      static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+  uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+                      static_cast<uint8_t>(value >> 24)};
   return _write(bytes, sizeof(bytes));
 }
 
@@ -262,7 +261,8 @@ bool CSimulatorFile::WriteString(const std::wstring& text) {
   AppendUtf16(text, &units);
   if (units.size() > kMaxStringUnits) {
     QuillogW(QUILLOG_ERROR, QLF_NONE,
-             L"CSimulatorFile::WriteString() : a text of %u UTF-16 code units is longer than the %u a simulator file can hold",
+             L"CSimulatorFile::WriteString() : a text of %u UTF-16 code units is longer than the %u a simulator file "
+             L"can hold",
              static_cast<uint32_t>(units.size()), static_cast<uint32_t>(kMaxStringUnits));
     return false;
   }
@@ -294,7 +294,9 @@ bool CSimulatorFile::ReadString(std::wstring* text) {
 namespace {
 
 bool StringsFit(const CSimulatorEntry& simulator, const std::vector<CSimulatorValue>& values) {
-  auto fits = [](const std::wstring& text) { return CSimulatorFile::Utf16Length(text) <= CSimulatorFile::kMaxStringUnits; };
+  auto fits = [](const std::wstring& text) {
+    return CSimulatorFile::Utf16Length(text) <= CSimulatorFile::kMaxStringUnits;
+  };
   if (!fits(simulator.description) || !fits(simulator.recv_community) || !fits(simulator.send_community)) return false;
   for (const CSimulatorValue& value : values) {
     if (!fits(value.oid.GetText()) || !fits(value.value)) return false;
@@ -360,7 +362,8 @@ bool CSimulatorFile::Save(CSimulatorEntry* simulator) {
   }
   if (!StringsFit(*simulator, values)) {
     QuillogW(QUILLOG_ERROR, QLF_NONE,
-             L"CSimulatorFile::Save() : a text of the simulator is longer than %u UTF-16 code units, the file %s is not written",
+             L"CSimulatorFile::Save() : a text of the simulator is longer than %u UTF-16 code units, the file %s is "
+             L"not written",
              static_cast<uint32_t>(kMaxStringUnits), simulator->path);
     ShowMessageBox(L"An error occured while writing the simulator", L"Warning", SHOW_MESSAGE_WARNING);
     return false;

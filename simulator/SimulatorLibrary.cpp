@@ -285,7 +285,8 @@ bool CSimulatorLibrary::Select(CSimulatorEntry* entry, bool tell) {
     WriteSettingString(SETTING_VIEW_SIMULER_LAST_SELECTED_SIMULATOR, entry->path);
   }
   if (tell) {
-    PostViewMessage(kSenderName, MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_SELECT_CHANGE, reinterpret_cast<uintptr_t>(entry));
+    PostViewMessage(kSenderName, MSG_VIEW_SIMULATOR, MSG_VIEW_SIMULATOR_SELECT_CHANGE,
+                    reinterpret_cast<uintptr_t>(entry));
   }
   return true;
 }

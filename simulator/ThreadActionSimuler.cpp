@@ -251,7 +251,6 @@ void AppendEmptyBinding(const CAsn1Oid& name, uint8_t tag, std::vector<uint8_t>*
   AppendBinding(name, value, sizeof value, out);
 }
 
-
 // The community's octets, read from the datagram.
 bool CommunityOctets(const uint8_t* data, size_t length, std::wstring* octets) {
   Reader datagram{data, data + length};
@@ -396,7 +395,8 @@ bool CThreadActionSimuler::WaitIdle(uint32_t timeout_ms) {
   const auto start = std::chrono::steady_clock::now();
   {
     std::unique_lock<std::mutex> lock(m_state_lock);
-    if (!m_state_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return !m_busy; })) return false;
+    if (!m_state_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return !m_busy; }))
+      return false;
   }
   // The thread still returns from the end step and lets go of the worker.
   const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
@@ -481,7 +481,8 @@ void CThreadActionSimuler::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {
     if (quillog::FeatureOn(QLF_PROGRAM_SNMP)) {
       Trace(TRACE_IN, L"%d bytes received from %s:%d", length, DottedAddress(address), port);
     }
-    if (frame_in) QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_IN, L"CThreadActionWalker received data", decoder.GetBuffer(), length, 0);
+    if (frame_in)
+      QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_IN, L"CThreadActionWalker received data", decoder.GetBuffer(), length, 0);
 
     CBerEncoder answer;
     const uint8_t* data = nullptr;
@@ -527,7 +528,8 @@ bool CThreadActionSimuler::AnswerFast(const uint8_t* data, uint32_t length, std:
   if (pdu_code != ASN1_PDU_GET_REQUEST && pdu_code != ASN1_PDU_GET_NEXT_REQUEST) return false;
   if (!message.Next(pdu_code, &pdu) || !message.Done()) return false;
   if (!ReadInteger(&pdu, &request_id) || !ReadInteger(&pdu, &ignored) || !ReadInteger(&pdu, &ignored)) return false;
-  if (!pdu.Next(ASN1_SEQUENCE, &list) || !pdu.Done() || !list.Next(ASN1_SEQUENCE, &binding) || !list.Done()) return false;
+  if (!pdu.Next(ASN1_SEQUENCE, &list) || !pdu.Done() || !list.Next(ASN1_SEQUENCE, &binding) || !list.Done())
+    return false;
   if (!binding.Next(ASN1_OBJECT_IDENTIFIER, &name) || !binding.Next(ASN1_NULL, &value) || value.Size() != 0 ||
       !binding.Done()) {
     return false;
@@ -614,20 +616,24 @@ bool CThreadActionSimuler::_decode(CBerDecoder& decoder, CSimulerFrameIn& frame)
       element = owned.get();
       frame.Add(std::move(owned));
     } catch (const std::bad_alloc&) {
-      QuillogW(QUILLOG_WARNING, QLF_NONE, L"CThreadActionSimuler ==> Unable to build the SNMP message (problem with the oid)");
+      QuillogW(QUILLOG_WARNING, QLF_NONE,
+               L"CThreadActionSimuler ==> Unable to build the SNMP message (problem with the oid)");
       break;
     }
     if (!element->GetType().Decode(decoder)) {
-      QuillogW(QUILLOG_WARNING, QLF_NONE, L"CThreadActionSimuler ==> Unable to build the SNMP message (problem with the type)");
+      QuillogW(QUILLOG_WARNING, QLF_NONE,
+               L"CThreadActionSimuler ==> Unable to build the SNMP message (problem with the type)");
       break;
     }
     if (!element->GetLength().Decode(decoder)) {
       QuillogW(QUILLOG_WARNING, QLF_NONE,
-               L"CThreadActionSimuler ==> CThreadActionSimuler ==> Unable to build the SNMP message (problem with the length)");
+               L"CThreadActionSimuler ==> CThreadActionSimuler ==> Unable to build the SNMP message (problem with the "
+               L"length)");
       break;
     }
     if (!element->GetValue().Build(element->GetType(), element->GetLength(), decoder)) {
-      QuillogW(QUILLOG_WARNING, QLF_NONE, L"CThreadActionSimuler ==> Unable to build the SNMP message (problem with the value)");
+      QuillogW(QUILLOG_WARNING, QLF_NONE,
+               L"CThreadActionSimuler ==> Unable to build the SNMP message (problem with the value)");
       break;
     }
   }
@@ -958,7 +964,9 @@ CThreadActionSimuler::Outcome CThreadActionSimuler::_handle_set(const CSnmpGener
     const Binding& binding = m_bindings[i];
     CSimulatorValue* value = ExactLookup(m_simulator->values, *binding.name);
     const uint8_t code = binding.value->GetCode();
-    std::wstring text = code == ASN1_OCTET_STRING || code == ASN1_OPAQUE ? OctetsText(binding.content, binding.content_size) : binding.value->GetText();
+    std::wstring text = code == ASN1_OCTET_STRING || code == ASN1_OPAQUE
+                            ? OctetsText(binding.content, binding.content_size)
+                            : binding.value->GetText();
     if (value == nullptr) {
       status = SNMP_ERROR_NO_SUCH_NAME;
     } else if (value->type != code) {

@@ -54,7 +54,8 @@ class CThreadActionSimuler : public CThreadSnmp {
   void SetLocalAddress(const std::wstring& address) { m_local_address = address; }
 
   // Sets the answering parameters without starting (Start does it too).
-  void Configure(bool accept_version1, bool accept_version2c, const std::wstring& community, CSimulatorEntry* simulator);
+  void Configure(bool accept_version1, bool accept_version2c, const std::wstring& community,
+                 CSimulatorEntry* simulator);
 
   const wchar_t* GetClassName() const override { return L"CThreadActionSimuler"; }
 

@@ -1,14 +1,13 @@
 #include "smi/MibFolders.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <mutex>
-
 #include "app/Folders.h"
 #include "app/Settings.h"
 #include "quillog/Quillog.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <mutex>
+#include <sys/stat.h>
 
 namespace {
 
@@ -71,12 +70,18 @@ std::wstring ModuleAlias(const std::wstring& module_name) {
     const wchar_t* old_name;
     const wchar_t* new_name;
   } kAliases[] = {
-      {L"RFC1065-SMI", L"RFC1155-SMI"},      {L"RFC1066-MIB", L"RFC1156-MIB"},
-      {L"RFC1156-MIB", L"RFC1158-MIB"},      {L"RFC1158-MIB", L"RFC1213-MIB"},
-      {L"RFC-1213", L"RFC1213-MIB"},         {L"RFC1212", L"RFC-1212"},
-      {L"RFC1215", L"RFC-1215"},             {L"RFC1231-MIB", L"TOKENRING-MIB"},
-      {L"RFC1271-MIB", L"RMON-MIB"},         {L"RFC1286-MIB", L"BRIDGE-MIB"},
-      {L"RFC1315-MIB", L"FRAME-RELAY-DTE-MIB"}, {L"RFC1316-MIB", L"CHARACTER-MIB"},
+      {L"RFC1065-SMI", L"RFC1155-SMI"},
+      {L"RFC1066-MIB", L"RFC1156-MIB"},
+      {L"RFC1156-MIB", L"RFC1158-MIB"},
+      {L"RFC1158-MIB", L"RFC1213-MIB"},
+      {L"RFC-1213", L"RFC1213-MIB"},
+      {L"RFC1212", L"RFC-1212"},
+      {L"RFC1215", L"RFC-1215"},
+      {L"RFC1231-MIB", L"TOKENRING-MIB"},
+      {L"RFC1271-MIB", L"RMON-MIB"},
+      {L"RFC1286-MIB", L"BRIDGE-MIB"},
+      {L"RFC1315-MIB", L"FRAME-RELAY-DTE-MIB"},
+      {L"RFC1316-MIB", L"CHARACTER-MIB"},
       {L"RFC1406-MIB", L"DS1-MIB"},
   };
   for (const auto& alias : kAliases) {
@@ -110,7 +115,8 @@ std::vector<std::wstring> ListFolderModules(const std::wstring& folder) {
   const std::string extension = quillog::WideToUtf8(ReadSettingString(SETTING_MIB_EXTENSION));
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name.size() <= extension.size() || name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
+    if (name.size() <= extension.size() ||
+        name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
       continue;
     struct stat st;
     if (stat((native + "/" + name).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;

@@ -51,7 +51,8 @@ class CSmiCompactList {
   void push_back(T item) { emplace_back() = std::move(item); }
   T& emplace_back() {
     if (m_size == UINT32_MAX) throw std::length_error("CSmiCompactList too long");
-    if (m_size == m_capacity) Reallocate(m_capacity == 0 ? 1 : std::min<uint64_t>(uint64_t{m_capacity} * 2, UINT32_MAX));
+    if (m_size == m_capacity)
+      Reallocate(m_capacity == 0 ? 1 : std::min<uint64_t>(uint64_t{m_capacity} * 2, UINT32_MAX));
     return m_items[m_size++];
   }
   void clear() noexcept {

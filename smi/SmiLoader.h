@@ -7,14 +7,14 @@
 //     show(loader.ErrorText());                 // message, file and line
 #pragma once
 
+#include "smi/SmiParser.h"
+#include "smi/SmiScanner.h"
+#include "smi/SmiTree.h"
+
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "smi/SmiParser.h"
-#include "smi/SmiScanner.h"
-#include "smi/SmiTree.h"
 
 // Cuts a "LastFile" text at every ";" into module keys (empty pieces are
 // skipped).

@@ -71,8 +71,8 @@ class CSmiNameIndex {
   void Grow();
   static void InsertInto(Entry& entry, std::vector<uint32_t>& rest, uint32_t position);
 
-  std::vector<Slot> m_slots;  // a power of two, at most three quarters full
-  std::deque<Entry> m_entries;  // no copy of them all as they grow
+  std::vector<Slot> m_slots;                   // a power of two, at most three quarters full
+  std::deque<Entry> m_entries;                 // no copy of them all as they grow
   std::vector<std::vector<uint32_t>> m_rests;  // ascending, all above their entry's first
   CSmiKeyArena m_keys;
 };

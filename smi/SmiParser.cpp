@@ -1,13 +1,13 @@
 #include "smi/SmiParser.h"
 
+#include "SmiGrammar.h"
+#include "quillog/Quillog.h"
+#include "smi/MibFolders.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
 #include <new>
-
-#include "SmiGrammar.h"
-#include "quillog/Quillog.h"
-#include "smi/MibFolders.h"
 
 #define SMI_TRACE(feature, ...)                                                    \
   do {                                                                             \
@@ -68,10 +68,8 @@ bool IsSymbolToken(int code) {
     case TOK_OBJECT_IDENTITY:
     case TOK_OBJECT_TYPE:
     case TOK_TEXTUAL_CONVENTION:
-    case TOK_TRAP_TYPE:
-      return true;
-    default:
-      return false;
+    case TOK_TRAP_TYPE: return true;
+    default: return false;
   }
 }
 
@@ -85,9 +83,7 @@ void CSmiParser::TrackImports(const Token& token) {
     case kInSymbols:
       if (token.code == TOK_FROM) m_lex.phase = kAfterFrom;
       break;
-    case kAfterFrom:
-      m_lex.phase = token.code == UPPER_STRING ? kAfterModule : kInSymbols;
-      break;
+    case kAfterFrom: m_lex.phase = token.code == UPPER_STRING ? kAfterModule : kInSymbols; break;
     case kAfterModule:
       if (token.code == TOK_LEFT_BRACE) {
         m_lex.phase = kInModuleOid;
@@ -271,8 +267,9 @@ void CSmiParser::AppendConstraint(const wchar_t* text) {
 
 void CSmiParser::ConstraintListBegin() {
   if (m_in_constraint) {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintConstraintListBegin() inside a Constraint, File %s, Line %d",
-             m_scanner.FileName(), m_scanner.Line());
+    QuillogW(QUILLOG_WARNING, QLF_NONE,
+             L"YaccPushConstraintConstraintListBegin() inside a Constraint, File %s, Line %d", m_scanner.FileName(),
+             m_scanner.Line());
     return;
   }
   m_in_constraint = true;
@@ -339,8 +336,9 @@ void CSmiParser::VerticalBar() {
 
 void CSmiParser::NamedNumberListBegin() {
   if (m_in_named_number_list) {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintNamedNumberListBegin() inside a Constraint, File %s, Line %d",
-             m_scanner.FileName(), m_scanner.Line());
+    QuillogW(QUILLOG_WARNING, QLF_NONE,
+             L"YaccPushConstraintNamedNumberListBegin() inside a Constraint, File %s, Line %d", m_scanner.FileName(),
+             m_scanner.Line());
     return;
   }
   m_in_named_number_list = true;
@@ -348,8 +346,9 @@ void CSmiParser::NamedNumberListBegin() {
 
 void CSmiParser::NamedNumberListEnd() {
   if (!m_in_named_number_list) {
-    QuillogW(QUILLOG_WARNING, QLF_NONE, L"YaccPushConstraintNamedNumberListEnd() outside a Constraint, File %s, Line %d",
-             m_scanner.FileName(), m_scanner.Line());
+    QuillogW(QUILLOG_WARNING, QLF_NONE,
+             L"YaccPushConstraintNamedNumberListEnd() outside a Constraint, File %s, Line %d", m_scanner.FileName(),
+             m_scanner.Line());
     return;
   }
   m_in_named_number_list = false;
@@ -449,8 +448,9 @@ void CSmiParser::AddOidByName(const std::wstring* name) {
     return;
   }
   if (m_current.pending_name.empty()) {
-    SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"The OID name '%s' does not exists yet. It will be resolved later, File %s, Line %d",
-              text, m_scanner.FileName(), m_scanner.Line());
+    SMI_TRACE(QLF_PROGRAM_YACC_AUX,
+              L"The OID name '%s' does not exists yet. It will be resolved later, File %s, Line %d", text,
+              m_scanner.FileName(), m_scanner.Line());
     m_current.pending_name = text;
     m_current.resolve_position = static_cast<int32_t>(m_current.oid.size());
     return;

@@ -7,15 +7,15 @@
 // shared by the nested parses of one load.
 #pragma once
 
+#include "smi/SmiScanner.h"
+#include "smi/SmiTree.h"
+
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
-
-#include "smi/SmiScanner.h"
-#include "smi/SmiTree.h"
 
 class CSmiParser {
  public:

@@ -1,13 +1,12 @@
 #include "smi/SmiScanner.h"
 
-#include <sys/stat.h>
+#include "quillog/Quillog.h"
+#include "smi/SmiScannerRules.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
-
-#include "quillog/Quillog.h"
-#include "smi/SmiScannerRules.h"
+#include <sys/stat.h>
 
 // From the generated scanner (prefix smi_yy).
 int smi_yylex_init_extra(CSmiScanner* extra, void** scanner);

@@ -253,8 +253,8 @@ void CSmiTextPacker::Flush() {
   if (m_members.empty()) return;
   if (!m_context->context) throw std::bad_alloc();
   m_packed.resize(ZSTD_compressBound(m_pending.size()));
-  const size_t n =
-      ZSTD_compressCCtx(m_context->context, m_packed.data(), m_packed.size(), m_pending.data(), m_pending.size(), kLevel);
+  const size_t n = ZSTD_compressCCtx(m_context->context, m_packed.data(), m_packed.size(), m_pending.data(),
+                                     m_pending.size(), kLevel);
   if (ZSTD_isError(n)) throw std::bad_alloc();
   auto block = std::make_unique<CSmiTextBlock>();
   block->kind = CSmiTextBlock::kPacked;

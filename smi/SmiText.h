@@ -117,8 +117,8 @@ class CSmiText {
   std::string_view Bytes() const;
 
   CSmiTextBlockRef m_block;  // null when empty
-  uint32_t m_offset = 0;                         // in the block's bytes
-  uint32_t m_length = 0;                         // characters
+  uint32_t m_offset = 0;     // in the block's bytes
+  uint32_t m_length = 0;     // characters
 };
 
 // Gathers narrow texts and packs them, once a block is full (or on Flush),

@@ -1,14 +1,14 @@
 #include "smi/SmiTree.h"
 
-#include <algorithm>
-#include <charconv>
-
 #include "quillog/Quillog.h"
 #include "smi/MibFolders.h"
 
+#include <algorithm>
+#include <charconv>
+
 // Trace lines whose arguments cost something are only built when wanted.
-#define SMI_TRACE(feature, ...)                                   \
-  do {                                                            \
+#define SMI_TRACE(feature, ...)                                                    \
+  do {                                                                             \
     if (quillog::FeatureOn(feature)) QuillogW(QUILLOG_INFO, feature, __VA_ARGS__); \
   } while (0)
 
@@ -18,10 +18,10 @@ const wchar_t* const kStatusTexts[] = {L"current", L"deprecated", L"mandatory", 
 const wchar_t* const kAccessTexts[] = {L"not-accessible", L"not-implemented", L"accessible-for-notify",
                                        L"read-only",      L"write-only",      L"read-write",
                                        L"read-create"};
-const wchar_t* const kKindTexts[] = {L"NULL",        L"BOOLEAN",     L"REAL",       L"INTEGER",
-                                     L"OBJECT IDENTIFIER", L"OCTET STRING", L"BIT STRING", L"BIT",
-                                     L"SEQUENCE",    L"SEQUENCE OF", L"SET",        L"SET OF",
-                                     L"CHOICE",      L"ENUMERATED",  L"SELECTION",  L"ANY"};
+const wchar_t* const kKindTexts[] = {L"NULL",         L"BOOLEAN",    L"REAL",   L"INTEGER",    L"OBJECT IDENTIFIER",
+                                     L"OCTET STRING", L"BIT STRING", L"BIT",    L"SEQUENCE",   L"SEQUENCE OF",
+                                     L"SET",          L"SET OF",     L"CHOICE", L"ENUMERATED", L"SELECTION",
+                                     L"ANY"};
 
 const std::wstring kEmpty;
 constexpr size_t kExpectedObjects = 40000;
@@ -191,7 +191,8 @@ std::wstring CSmiObject::Name() const {
 
 uint32_t CSmiTree::HashOid(OidView oid) {
   uint64_t h = oid.size;
-  for (size_t i = 0; i < oid.size; ++i) h ^= static_cast<uint64_t>(oid.data[i]) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+  for (size_t i = 0; i < oid.size; ++i)
+    h ^= static_cast<uint64_t>(oid.data[i]) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
   h ^= h >> 33;
   h *= 0xff51afd7ed558ccdULL;
   h ^= h >> 33;
@@ -199,9 +200,7 @@ uint32_t CSmiTree::HashOid(OidView oid) {
 }
 
 namespace {
-bool SameOid(const int64_t* a, size_t an, const int64_t* b, size_t bn) {
-  return an == bn && std::equal(a, a + an, b);
-}
+bool SameOid(const int64_t* a, size_t an, const int64_t* b, size_t bn) { return an == bn && std::equal(a, a + an, b); }
 }  // namespace
 
 void CSmiTree::ClearOidIndex(size_t capacity) {
@@ -288,8 +287,8 @@ bool CSmiTree::FindModule(const CSmiModuleKey& key) const { return m_module_set.
 
 void CSmiTree::AddType(CSmiObject record) {
   const uint32_t position = static_cast<uint32_t>(m_types.size());
-  m_type_by_name.emplace(record.declarations.empty() ? std::string() : std::string(record.declarations.front().name.Utf8()),
-                        position);
+  m_type_by_name.emplace(
+      record.declarations.empty() ? std::string() : std::string(record.declarations.front().name.Utf8()), position);
   m_types.push_back(m_records.Add(std::move(record)));
   Compact(*m_types.back());
   m_descriptions.Add(m_types.back()->description);
@@ -390,8 +389,8 @@ void CSmiTree::AddObject(CSmiObject copy) {
   for (const CSmiDeclaration& d : m_objects[position]->declarations) IndexObjectName(position, d.name);
 }
 
-bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, std::string_view name,
-                                  const CSmiSharedText& module_name, const CSmiSharedText& file_path) const {
+bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, std::string_view name, const CSmiSharedText& module_name,
+                                  const CSmiSharedText& file_path) const {
   if (d.name.Utf8() != name) return false;
   if (d.name.empty() || d.module_name.empty() || d.line == 0) return true;
   return d.module_name == module_name && d.file_path == file_path;
@@ -442,7 +441,8 @@ void CSmiTree::AddImport(const CSmiSharedKey& importer, const std::wstring& symb
   const std::string_view key =
       ImportKey(importer.module_name, importer.file_path, m_imports.back().symbol.Utf8(), m_import_key);
   auto it = m_import_by_symbol.find(key);
-  if (it == m_import_by_symbol.end()) it = m_import_by_symbol.emplace(m_import_keys.Keep(key), std::vector<uint32_t>()).first;
+  if (it == m_import_by_symbol.end())
+    it = m_import_by_symbol.emplace(m_import_keys.Keep(key), std::vector<uint32_t>()).first;
   it->second.push_back(position);
   m_unfinalized_imports.push_back(position);
 }
@@ -687,8 +687,8 @@ void CSmiTree::Dump(uint32_t feature) const {
     CSmiDeclaration first;
     if (!object->declarations.empty()) first = object->declarations.front();
     QuillogW(QUILLOG_INFO, feature, L"   %s, %s=%s, visible=%s ==> %s (%d)", first.name.Wide(),
-             object->type.DisplayText(true), object->OidText(), object->visible ? L"true" : L"false",
-             first.module_name, first.line);
+             object->type.DisplayText(true), object->OidText(), object->visible ? L"true" : L"false", first.module_name,
+             first.line);
   }
 }
 

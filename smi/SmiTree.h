@@ -30,6 +30,11 @@
 // kept with their partial OID.
 #pragma once
 
+#include "kit/ZubCriticalSection.h"
+#include "smi/SmiCompactList.h"
+#include "smi/SmiNameIndex.h"
+#include "smi/SmiText.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -41,11 +46,6 @@
 #include <unordered_set>
 #include <utility>
 #include <vector>
-
-#include "kit/ZubCriticalSection.h"
-#include "smi/SmiCompactList.h"
-#include "smi/SmiNameIndex.h"
-#include "smi/SmiText.h"
 
 // OID arcs. Decimal arcs from 0 to 4294967295 are kept exactly (a negative
 // number in a value is kept as written); the parser warns about anything
@@ -81,10 +81,10 @@ enum SmiTypeKind : uint32_t {
 
 // Status codes: "current" 1 ... "optional" 5; 0 when not set.
 uint32_t SmiStatusCode(const std::wstring& text);  // 0 for an unknown text
-const wchar_t* SmiStatusText(uint32_t code);        // "Unknown status" outside 1..5
+const wchar_t* SmiStatusText(uint32_t code);       // "Unknown status" outside 1..5
 // Access codes: "not-accessible" 1 ... "read-create" 7; 0 when not set.
-uint32_t SmiAccessCode(const std::wstring& text);   // 0 for an unknown text
-const wchar_t* SmiAccessText(uint32_t code);        // "Unknown access" outside 1..7
+uint32_t SmiAccessCode(const std::wstring& text);  // 0 for an unknown text
+const wchar_t* SmiAccessText(uint32_t code);       // "Unknown access" outside 1..7
 
 // An immutable text shared by its copies: a module's name and file path
 // are held once for all the declarations and imports of the module. One
@@ -192,7 +192,7 @@ class CSmiDeclarations {
   void TakeFrom(CSmiDeclarations& other) noexcept;  // *this is empty
 
   union {
-    CSmiDeclaration m_one;  // alive when in place and m_size is 1
+    CSmiDeclaration m_one;                      // alive when in place and m_size is 1
     std::unique_ptr<CSmiDeclaration[]> m_many;  // alive when not in place
   };
   uint32_t m_size = 0;
@@ -219,8 +219,8 @@ struct CSmiModuleKeyHash {
 };
 
 struct CSmiType {
-  CSmiSharedText name;      // referenced type name, macro keyword, or empty
-  CSmiName constraint;      // e.g. "SIZE 0..255", "up(1), down(2)"
+  CSmiSharedText name;  // referenced type name, macro keyword, or empty
+  CSmiName constraint;  // e.g. "SIZE 0..255", "up(1), down(2)"
   uint32_t kind = SMI_TYPE_NONE;
   CSmiCompactList<CSmiType> nested;  // only on an assignment's own type, flat
 
@@ -394,7 +394,7 @@ class CSmiTree {
   std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> m_module_set;
   // Imported symbols by importing module, file and symbol (ImportKey).
   std::unordered_map<std::string_view, std::vector<uint32_t>> m_import_by_symbol;
-  std::string m_import_key;  // room for building a key
+  std::string m_import_key;        // room for building a key
   mutable std::string m_name_key;  // room for a looked-up name in UTF-8
   std::vector<uint32_t> m_unfinalized_imports;
   // Descriptions of the records above, packed as they come.

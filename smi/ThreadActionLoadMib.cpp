@@ -1,14 +1,14 @@
 #include "smi/ThreadActionLoadMib.h"
 
-#include <algorithm>
-#include <chrono>
-#include <exception>
-
 #include "app/MessageCenter.h"
 #include "app/Settings.h"
 #include "app/ShowMessage.h"
 #include "kit/ZubThreadPool.h"
 #include "quillog/Quillog.h"
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
 
 namespace {
 const wchar_t* const kSender = L"CThreadActionLoadMib";
@@ -73,8 +73,7 @@ void CThreadActionLoadMib::OnBegin() {
     return;
   }
   // Shown once the tree lock is released, so that the views can repaint.
-  if (!loaded && !m_loader.ErrorText().empty())
-    ShowMessageBox(m_loader.ErrorText(), L"Warning", SHOW_MESSAGE_ERROR);
+  if (!loaded && !m_loader.ErrorText().empty()) ShowMessageBox(m_loader.ErrorText(), L"Warning", SHOW_MESSAGE_ERROR);
 }
 
 void CThreadActionLoadMib::OnAction(uint32_t, uintptr_t, uintptr_t, uintptr_t) {}

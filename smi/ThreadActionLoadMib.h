@@ -9,14 +9,14 @@
 // Start refuses while a load runs. The destructor waits for a running load.
 #pragma once
 
+#include "kit/ZubThreadAction.h"
+#include "smi/SmiLoader.h"
+#include "smi/SmiTree.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
-
-#include "kit/ZubThreadAction.h"
-#include "smi/SmiLoader.h"
-#include "smi/SmiTree.h"
 
 class CThreadActionLoadMib : public CZubThreadAction {
  public:

@@ -37,7 +37,8 @@ Decimal ReadDecimal(const std::wstring& text) {
 int64_t ReadSigned(const std::wstring& text) {
   const Decimal d = ReadDecimal(text);
   constexpr uint64_t kLimit = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
-  if (!d.negative) return d.magnitude > kLimit ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(d.magnitude);
+  if (!d.negative)
+    return d.magnitude > kLimit ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(d.magnitude);
   if (d.magnitude > kLimit) return std::numeric_limits<int64_t>::min();
   return -static_cast<int64_t>(d.magnitude);
 }
@@ -49,11 +50,25 @@ uint64_t ReadUnsigned(const std::wstring& text) {
 }
 
 const wchar_t* const kErrorStatusNames[] = {
-    L"NoError",      L"TooBig",          L"NoSuchName",        L"BadValue",
-    L"ReadOnly",     L"GenErr",          L"NoAccess",          L"WrongType",
-    L"WrongLength",  L"WrongEncoding",   L"WrongValue",        L"NoCreation",
-    L"InconsistentValue", L"ResourceUnavailable", L"CommitFailed", L"UndoFailed",
-    L"AuthorizationError", L"NotWritable", L"InconsistentName",
+    L"NoError",
+    L"TooBig",
+    L"NoSuchName",
+    L"BadValue",
+    L"ReadOnly",
+    L"GenErr",
+    L"NoAccess",
+    L"WrongType",
+    L"WrongLength",
+    L"WrongEncoding",
+    L"WrongValue",
+    L"NoCreation",
+    L"InconsistentValue",
+    L"ResourceUnavailable",
+    L"CommitFailed",
+    L"UndoFailed",
+    L"AuthorizationError",
+    L"NotWritable",
+    L"InconsistentName",
 };
 
 }  // namespace
@@ -106,36 +121,20 @@ bool CSnmpBase::SetValue(uint8_t code, const std::wstring& text) {
   element->GetType().SetCode(code);
   CAsn1Value& value = element->GetValue();
   switch (code) {
-    case ASN1_BOOLEAN:
-      value.SetBoolean(!text.empty() && ReadSigned(text) != 0);
-      return true;
-    case ASN1_INTEGER:
-      value.SetInteger(ReadSigned(text), true);
-      return true;
+    case ASN1_BOOLEAN: value.SetBoolean(!text.empty() && ReadSigned(text) != 0); return true;
+    case ASN1_INTEGER: value.SetInteger(ReadSigned(text), true); return true;
     case ASN1_COUNTER32:
     case ASN1_GAUGE32:
     case ASN1_TIMETICKS:
-    case ASN1_COUNTER64:
-      value.SetUnsigned(ReadUnsigned(text), true);
-      return true;
+    case ASN1_COUNTER64: value.SetUnsigned(ReadUnsigned(text), true); return true;
     case ASN1_BIT_STRING:
     case ASN1_OCTET_STRING:
-    case ASN1_OPAQUE:
-      value.SetText(text);
-      return true;
+    case ASN1_OPAQUE: value.SetText(text); return true;
     case ASN1_NULL:
-    case ASN1_END_OF_MIB_VIEW:
-      value.SetText(std::wstring());
-      return true;
-    case ASN1_OBJECT_IDENTIFIER:
-      value.SetOid(CAsn1Oid(std::wstring_view(text)));
-      return true;
-    case ASN1_IP_ADDRESS:
-      value.SetIpAddress(text);
-      return true;
-    default:
-      QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unknow type %s", GetTypeName(code));
-      return false;
+    case ASN1_END_OF_MIB_VIEW: value.SetText(std::wstring()); return true;
+    case ASN1_OBJECT_IDENTIFIER: value.SetOid(CAsn1Oid(std::wstring_view(text))); return true;
+    case ASN1_IP_ADDRESS: value.SetIpAddress(text); return true;
+    default: QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unknow type %s", GetTypeName(code)); return false;
   }
 }
 

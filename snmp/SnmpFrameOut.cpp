@@ -86,8 +86,7 @@ CSnmpGetRequestOut::CSnmpGetRequestOut()
     : CSnmpFrameOut(ASN1_PDU_GET_REQUEST, &GetRequestNames().name, &GetRequestNames().end, false, true) {}
 
 CSnmpGetNextRequestOut::CSnmpGetNextRequestOut()
-    : CSnmpFrameOut(ASN1_PDU_GET_NEXT_REQUEST, &GetNextRequestNames().name, &GetNextRequestNames().end, false,
-                    true) {}
+    : CSnmpFrameOut(ASN1_PDU_GET_NEXT_REQUEST, &GetNextRequestNames().name, &GetNextRequestNames().end, false, true) {}
 
 CSnmpSetRequestOut::CSnmpSetRequestOut()
     : CSnmpFrameOut(ASN1_PDU_SET_REQUEST, &SetRequestNames().name, &SetRequestNames().end, true, true) {}

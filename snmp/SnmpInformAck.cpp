@@ -78,9 +78,8 @@ bool BuildInformAck(const uint8_t* inform, size_t size, std::vector<uint8_t>* ac
     return Refuse(L"Bad message header");
   if (pdu.tag != ASN1_PDU_INFORM) return Refuse(L"The PDU is not an InformRequest");
   at = pdu.content;
-  if (!ReadElement(at, pdu.end, &request_id) || request_id.tag != ASN1_INTEGER ||
-      !ReadElement(at, pdu.end, &status) || status.tag != ASN1_INTEGER || !ReadElement(at, pdu.end, &index) ||
-      index.tag != ASN1_INTEGER ||
+  if (!ReadElement(at, pdu.end, &request_id) || request_id.tag != ASN1_INTEGER || !ReadElement(at, pdu.end, &status) ||
+      status.tag != ASN1_INTEGER || !ReadElement(at, pdu.end, &index) || index.tag != ASN1_INTEGER ||
       !ReadElement(at, pdu.end, &list) || list.tag != ASN1_SEQUENCE || at != pdu.end)
     return Refuse(L"Bad InformRequest PDU");
 

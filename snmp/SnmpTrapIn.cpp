@@ -61,8 +61,7 @@ bool CSnmpTrapIn::Decode() {
     return false;
   }
   if (version == 0) {
-    CAsn1Object** const fields[] = {&m_enterprise, &m_agent_address, &m_generic_trap, &m_specific_trap,
-                                    &m_time_stamp};
+    CAsn1Object** const fields[] = {&m_enterprise, &m_agent_address, &m_generic_trap, &m_specific_trap, &m_time_stamp};
     if (!_decode_fixed(4, fields, 5)) return false;
     if (!_decode_bindings(10)) return false;
     return true;
@@ -79,9 +78,9 @@ bool CSnmpTrapIn::Decode() {
 bool CSnmpTrapIn::IsInform() const { return m_pdu != nullptr && m_pdu->GetCode() == ASN1_PDU_INFORM; }
 
 const wchar_t* CSnmpTrapIn::GenericTrapName(uint64_t generic) {
-  static const wchar_t* const kNames[] = {L"coldStart",  L"warmStart",           L"linkDown",
-                                          L"linkUp",     L"authenticationFailure", L"egpNeighborLoss",
-                                          L"enterpriseSpecific"};
+  static const wchar_t* const kNames[] = {
+      L"coldStart",       L"warmStart",         L"linkDown", L"linkUp", L"authenticationFailure",
+      L"egpNeighborLoss", L"enterpriseSpecific"};
   if (generic > 6) return L"unknownGeneric";
   return kNames[generic];
 }

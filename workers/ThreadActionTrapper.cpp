@@ -6,9 +6,8 @@
 #include "snmp/SnmpInformAck.h"
 #include "workers/TrapRecord.h"
 
-#include <sys/socket.h>
-
 #include <memory>
+#include <sys/socket.h>
 #include <vector>
 
 namespace {

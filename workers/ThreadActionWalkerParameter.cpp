@@ -9,9 +9,7 @@
 
 CThreadActionWalkerParameter::CThreadActionWalkerParameter() { Clear(); }
 
-CThreadActionWalkerParameter::CThreadActionWalkerParameter(const CThreadActionWalkerParameter& other) {
-  *this = other;
-}
+CThreadActionWalkerParameter::CThreadActionWalkerParameter(const CThreadActionWalkerParameter& other) { *this = other; }
 
 CThreadActionWalkerParameter& CThreadActionWalkerParameter::operator=(const CThreadActionWalkerParameter& other) {
   if (this == &other) return *this;

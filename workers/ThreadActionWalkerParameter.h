@@ -31,17 +31,17 @@ class CThreadActionWalkerParameter {
   // A fresh random 32-bit word.
   static uint32_t NewRequestId();
 
-  uint32_t retries = 0;    // time-outs after which the worker gives up
-  uint32_t timeout = 0;    // milliseconds to wait for each answer
-  uint32_t version = 0;    // 0 SNMPv1, 1 SNMPv2c
+  uint32_t retries = 0;  // time-outs after which the worker gives up
+  uint32_t timeout = 0;  // milliseconds to wait for each answer
+  uint32_t version = 0;  // 0 SNMPv1, 1 SNMPv2c
   std::wstring community;
   uint32_t port = 0;
-  uint32_t address = 0;    // IPv4, host order
+  uint32_t address = 0;  // IPv4, host order
   CAsn1Oid first_oid;
-  CAsn1Oid last_oid;       // empty: no limit
+  CAsn1Oid last_oid;           // empty: no limit
   bool last_excluded = false;  // the variable at or past last_oid ends the walk unshown
   uint32_t view_row = 0;
-  std::wstring value;      // the value text of a Set
+  std::wstring value;  // the value text of a Set
   uint32_t timeout_count = 0;
   CAsn1Oid current_oid;
   uint32_t next_request_id = 0;

@@ -58,7 +58,8 @@ bool CThreadActionWalkerRequest::SendRequest() {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to send data on UDP socket");
     return false;
   }
-  if (tracing) Trace(TRACE_OUT, L"%d bytes sent to %s:%d", length, FormatIpAddress(m_parameter.address), m_parameter.port);
+  if (tracing)
+    Trace(TRACE_OUT, L"%d bytes sent to %s:%d", length, FormatIpAddress(m_parameter.address), m_parameter.port);
   QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_OUT, _sent_title(), encoder.GetData(), length, 0);
   return true;
 }
@@ -176,7 +177,8 @@ void CThreadActionWalkerRequest::_run_single(uint32_t data_code, const wchar_t* 
   }
   m_end = End::Complete;
   auto result = std::make_unique<CWalkerResult>(m_parameter.view_row, oid, *answer->GetValue());
-  if (data_code == MSG_VIEW_WALKER_SET_DATA) QuillogW(QUILLOG_INFO, QLF_PROGRAM_SNMP, L"Receiving OID %s", oid.GetText());
+  if (data_code == MSG_VIEW_WALKER_SET_DATA)
+    QuillogW(QUILLOG_INFO, QLF_PROGRAM_SNMP, L"Receiving OID %s", oid.GetText());
   // The view takes the record; nobody took it when no window handled it.
   if (_deliver(data_code, reinterpret_cast<uintptr_t>(result.get())) > 0) result.release();
 }

@@ -10,7 +10,8 @@
 
 class CWalkerResult {
  public:
-  CWalkerResult(uint32_t row, const CAsn1Oid& oid, const CAsn1Object& object) : m_row(row), m_oid(oid), m_object(object) {}
+  CWalkerResult(uint32_t row, const CAsn1Oid& oid, const CAsn1Object& object)
+      : m_row(row), m_oid(oid), m_object(object) {}
 
   uint32_t GetRow() const { return m_row; }
   const CAsn1Oid& GetOid() const { return m_oid; }

@@ -14,7 +14,6 @@
 #include <map>
 #include <new>
 #include <string>
-
 #include <unistd.h>
 
 #ifdef TAVELO_BENCH_NETSNMP

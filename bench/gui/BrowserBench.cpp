@@ -10,6 +10,11 @@
 // 50 ms budget.
 //
 //   bench_browser [MIBS_DIR]
+#include "gui/MibTreeIndex.h"
+#include "quillog/Quillog.h"
+#include "smi/MibFolders.h"
+#include "smi/SmiLoader.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,11 +23,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include "gui/MibTreeIndex.h"
-#include "quillog/Quillog.h"
-#include "smi/MibFolders.h"
-#include "smi/SmiLoader.h"
 
 namespace {
 
@@ -83,8 +83,8 @@ void Run(const char* title, const std::vector<CSmiModuleKey>& keys) {
     build_ms = std::min(build_ms, CpuMs() - cpu);
   }
 
-  const char* typed[] = {"ifDescr", "IF-MIB::ifDescr", "1.3.6.1.2.1.2.2.1.2", "sysUpTime", "entPhysicalName",
-                         "octets", "xyzzy"};
+  const char* typed[] = {"ifDescr", "IF-MIB::ifDescr", "1.3.6.1.2.1.2.2.1.2", "sysUpTime", "entPhysicalName", "octets",
+                         "xyzzy"};
   double total_ms = 0;
   double worst_ms = 0;
   std::string worst_text;
@@ -110,8 +110,8 @@ void Run(const char* title, const std::vector<CSmiModuleKey>& keys) {
       if (length == full.size() && found.empty() && full != "xyzzy") std::printf("  no match for %s\n", text);
     }
   }
-  std::printf("%s: %zu modules, %zu failed, %zu objects, %zu nodes shown\n", title, keys.size(), loader.Failures().size(),
-              tree.ObjectCount(), index.NodeCount());
+  std::printf("%s: %zu modules, %zu failed, %zu objects, %zu nodes shown\n", title, keys.size(),
+              loader.Failures().size(), tree.ObjectCount(), index.NodeCount());
   std::printf("  load                  %10.1f ms\n", load_ms);
   std::printf("  SMI tree memory       %10.1f MB (resident, before and after the load)\n", tree_kb / 1024.0);
   std::printf("  model index rebuild   %10.1f ms CPU (best of 5)\n", build_ms);

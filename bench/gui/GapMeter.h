@@ -8,13 +8,11 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
+#include <cstdio>
 #include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
-
-#include <cstdio>
-
-#include <chrono>
 
 class GapMeter {
  public:

@@ -11,12 +11,13 @@
 //
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise;
 // settings go to a temporary folder.
+#include "bench/gui/GapMeter.h"
+#include "gui/ViewLogs.h"
+#include "quillog/Quillog.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
-
-#include <stdlib.h>
-#include <time.h>
 
 #include <algorithm>
 #include <atomic>
@@ -24,13 +25,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <stdlib.h>
 #include <string>
 #include <thread>
+#include <time.h>
 #include <vector>
-
-#include "bench/gui/GapMeter.h"
-#include "gui/ViewLogs.h"
-#include "quillog/Quillog.h"
 
 namespace {
 
@@ -146,8 +145,8 @@ int main(int argc, char** argv) {
           "run %d: logged in %.3f s, all shown after %.3f s = %.0f lines/s; %d batches; longest event-loop gap "
           "%.1f ms at %.0f ms (GUI thread busy %.1f ms, waiting for a CPU %.1f ms of it); %s, %s; load %.1f\n",
           run, r.seconds_logging, r.seconds_shown, rate, r.batches, r.gaps.longest_ms, r.gaps.longest_at_ms,
-          r.gaps.longest_cpu_ms, r.gaps.longest_wait_ms,
-          r.complete ? "none lost" : "LINES LOST", r.ordered ? "each thread in order" : "ORDER BROKEN", GapMeter::LoadAverage());
+          r.gaps.longest_cpu_ms, r.gaps.longest_wait_ms, r.complete ? "none lost" : "LINES LOST",
+          r.ordered ? "each thread in order" : "ORDER BROKEN", GapMeter::LoadAverage());
       if (!r.complete || !r.ordered) status = 1;
     }
     Result control;

@@ -17,12 +17,17 @@
 // `bench_walker_trapper walk` or `... traps` runs one part only.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise;
 // settings go to a temporary folder.
+#include "app/Settings.h"
+#include "bench/gui/GapMeter.h"
+#include "gui/MainMenu.h"
+#include "gui/QtDispatcher.h"
+#include "gui/ViewTrapper.h"
+#include "gui/ViewWalker.h"
+#include "tests/common/NetSnmp.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
-
-#include <stdlib.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <atomic>
@@ -32,17 +37,11 @@
 #include <fstream>
 #include <new>
 #include <sstream>
+#include <stdlib.h>
 #include <string>
+#include <sys/mman.h>
 #include <thread>
 #include <vector>
-
-#include "app/Settings.h"
-#include "bench/gui/GapMeter.h"
-#include "gui/QtDispatcher.h"
-#include "gui/ViewTrapper.h"
-#include "gui/ViewWalker.h"
-#include "gui/MainMenu.h"
-#include "tests/common/NetSnmp.h"
 
 namespace {
 
@@ -52,7 +51,9 @@ constexpr int kWalkRounds = 3;
 constexpr uint64_t kTrapRate = 20000;
 constexpr double kTrapSeconds = 5;
 
-double MsSince(Clock::time_point from) { return std::chrono::duration<double, std::milli>(Clock::now() - from).count(); }
+double MsSince(Clock::time_point from) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+}
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -122,7 +123,8 @@ bool BenchWalk(CViewWalker& view, const netsnmp::Agent& agent) {
     const double ratio = Median(ours) / Median(cli);
     std::printf(
         "whole-MIB walk v%s, median of %d: Walker view %.1f ms (%d rows), tavelo walk %.1f ms (%zu lines); "
-        "ratio %.2f (goal <= 1.3); longest event-loop gap %.1f ms (GUI thread busy %.1f ms, waiting for a CPU %.1f ms)\n",
+        "ratio %.2f (goal <= 1.3); longest event-loop gap %.1f ms (GUI thread busy %.1f ms, waiting for a CPU %.1f "
+        "ms)\n",
         version == 1 ? "1" : "2c", kWalkRounds, Median(ours), rows, Median(cli), lines, ratio, longest_gap, gap_cpu,
         gap_wait);
     // Process and socket tables change between two walks of a live agent;
@@ -199,8 +201,8 @@ bool BenchTraps(CViewTrapper& view, bool in_thread) {
   int batches = 0;
   QObject::connect(view.ListModel(), &QAbstractItemModel::rowsInserted, [&] { ++batches; });
   // Shared with a sender process.
-  void* shared = ::mmap(nullptr, sizeof(std::atomic<uint64_t>) * 2, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
-                        -1, 0);
+  void* shared =
+      ::mmap(nullptr, sizeof(std::atomic<uint64_t>) * 2, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   if (shared == MAP_FAILED) return false;
   auto* counters = static_cast<std::atomic<uint64_t>*>(shared);
   std::atomic<uint64_t>& sent = *new (&counters[0]) std::atomic<uint64_t>(0);
@@ -251,13 +253,13 @@ bool BenchTraps(CViewTrapper& view, bool in_thread) {
   const bool all = view.TrapCount() == sent;
   const long long dropped = UdpReceiveBufferErrors() - dropped_before;
   std::printf(
-      "traps (sender: %s): %llu sent at %llu/s for %.0f s, %zu shown (%s) after %.0f ms in %d row batches; longest event-loop "
+      "traps (sender: %s): %llu sent at %llu/s for %.0f s, %zu shown (%s) after %.0f ms in %d row batches; longest "
+      "event-loop "
       "gap %.1f ms (GUI thread busy %.1f ms, waiting for a CPU %.1f ms of it; goal: under 100 ms); datagrams the "
       "kernel dropped for a full receive buffer (any socket): %lld\n",
       in_thread ? "a thread" : "a process in its own session", static_cast<unsigned long long>(sent.load()),
-      static_cast<unsigned long long>(kTrapRate), kTrapSeconds,
-      view.TrapCount(), all ? "all" : "SOME LOST", shown_ms, batches, gaps.longest_ms, gaps.longest_cpu_ms,
-      gaps.longest_wait_ms, dropped);
+      static_cast<unsigned long long>(kTrapRate), kTrapSeconds, view.TrapCount(), all ? "all" : "SOME LOST", shown_ms,
+      batches, gaps.longest_ms, gaps.longest_cpu_ms, gaps.longest_wait_ms, dropped);
   ::munmap(shared, sizeof(std::atomic<uint64_t>) * 2);
   return all;
 }

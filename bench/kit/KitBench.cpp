@@ -1,20 +1,19 @@
 // Pooled thread hand-off and UDP round trips, each beside its baseline.
-#include <benchmark/benchmark.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <chrono>
-#include <thread>
-#include <vector>
-
 #include "kit/ZubThread.h"
 #include "kit/ZubThreadAction.h"
 #include "kit/ZubThreadPool.h"
 #include "kit/ZubUdpSocket.h"
+
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 

@@ -1,15 +1,15 @@
 // OidAtlas_Translate of a 12-arc OID, side by side with Net-SNMP's
 // snprint_objid on the same OID, and the libraries' sizes on disk.
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <dlfcn.h>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <stdlib.h>
 #include <string>
 
 namespace {

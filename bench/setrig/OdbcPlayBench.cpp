@@ -6,20 +6,20 @@
 // statement in autocommit mode; the first statement of both scripts turns
 // SQLite's fsync off, so the figures compare statement handling, not the
 // disk.
+#include "setrig/Setrig.h"
+
 #include <benchmark/benchmark.h>
-#include <glob.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <glob.h>
 #include <iostream>
+#include <spawn.h>
+#include <stdlib.h>
 #include <string>
-
-#include "setrig/Setrig.h"
+#include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -43,8 +43,8 @@ class Workspace {
     std::string pattern = (std::filesystem::temp_directory_path() / "tavelo-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) return;
     m_dir = pattern;
-    std::ofstream(m_dir / "odbcinst.ini") << "[Bench SQLite3]\nDriver=" << FirstMatch("/usr/lib/*/odbc/libsqlite3odbc.so")
-                                         << "\n";
+    std::ofstream(m_dir / "odbcinst.ini")
+        << "[Bench SQLite3]\nDriver=" << FirstMatch("/usr/lib/*/odbc/libsqlite3odbc.so") << "\n";
     std::ofstream(m_dir / "odbc.ini").close();
     ::setenv("ODBCSYSINI", m_dir.c_str(), 1);
     ::setenv("ODBCINSTINI", "odbcinst.ini", 1);
@@ -109,8 +109,8 @@ void BM_SetrigPlayScript(benchmark::State& state) {
     }
   }
   state.SetItemsProcessed(state.iterations() * kBatches);
-  state.counters["batches_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()) * kBatches,
-                                                       benchmark::Counter::kIsRate);
+  state.counters["batches_per_s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kBatches, benchmark::Counter::kIsRate);
 }
 
 void BM_Sqlite3Program(benchmark::State& state) {
@@ -127,8 +127,8 @@ void BM_Sqlite3Program(benchmark::State& state) {
     }
   }
   state.SetItemsProcessed(state.iterations() * kBatches);
-  state.counters["batches_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()) * kBatches,
-                                                       benchmark::Counter::kIsRate);
+  state.counters["batches_per_s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kBatches, benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_SetrigPlayScript)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();

@@ -3,21 +3,20 @@
 #include "asn1/Asn1Length.h"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/resource.h>
-#include <sys/time.h>
-#include <sys/uio.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
 namespace simbench {
 
@@ -51,7 +50,8 @@ GetRequest::GetRequest(const std::string& community, const std::vector<uint8_t>&
   std::vector<uint8_t> id = {0x02, 0x04, 0x01, 0x00, 0x00, 0x00};
   std::vector<uint8_t> binding = Tlv(0x30, Tlv(0x30, Cat({Tlv(0x06, oid_der), {0x05, 0x00}})));
   std::vector<uint8_t> pdu = Tlv(0xA0, Cat({id, {0x02, 0x01, 0x00, 0x02, 0x01, 0x00}, binding}));
-  std::vector<uint8_t> head = Cat({{0x02, 0x01, 0x01}, Tlv(0x04, std::vector<uint8_t>(community.begin(), community.end()))});
+  std::vector<uint8_t> head =
+      Cat({{0x02, 0x01, 0x01}, Tlv(0x04, std::vector<uint8_t>(community.begin(), community.end()))});
   m_bytes = Tlv(0x30, Cat({head, pdu}));
   // The id's four octets follow the PDU's tag and short length and the
   // id's own tag and length.

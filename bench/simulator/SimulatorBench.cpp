@@ -1,17 +1,14 @@
 // Answered Get requests per second with 16 requests in flight: our agent
 // simulator and Net-SNMP's snmpd answering the same OID, side by side, and a
 // bare UDP echo server as the ceiling of the machine.
-#include "bench/simulator/LoadGenerator.h"
-#include "simulator/SimulatorEntry.h"
 #include "asn1/BerDecoder.h"
 #include "asn1/BerEncoder.h"
+#include "bench/simulator/LoadGenerator.h"
+#include "simulator/SimulatorEntry.h"
 #include "simulator/ThreadActionSimuler.h"
 #include "tests/common/NetSnmp.h"
 
 #include <benchmark/benchmark.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -19,6 +16,8 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -30,7 +29,8 @@ const std::vector<uint8_t> kSysDescrOid = {0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0
 
 // snmpd answering sysDescr to community "public", with `more` configuration.
 std::string SnmpdConfig(const std::string& more = "") {
-  return std::string("rocommunity public 127.0.0.1\nsysDescr ") + kSysDescr + "\ndontLogTCPWrappersConnects yes\n" + more;
+  return std::string("rocommunity public 127.0.0.1\nsysDescr ") + kSysDescr + "\ndontLogTCPWrappersConnects yes\n" +
+         more;
 }
 
 struct Agents {
@@ -41,8 +41,8 @@ struct Agents {
     simulator.AddValue(L"1.3.6.1.2.1.1.5.0", L"Octet String", L"bench-host");
     simulator.SortValues();
     simulator_port = netsnmp::FreeUdpPort();
-    started = engine.Start(simulator_port, true, true, L"public", &simulator) && engine.WaitBegun(5000) &&
-              snmpd.Start();
+    started =
+        engine.Start(simulator_port, true, true, L"public", &simulator) && engine.WaitBegun(5000) && snmpd.Start();
   }
   ~Agents() {
     engine.Stop();
@@ -99,10 +99,10 @@ void BM_AnsweredGetRequests(benchmark::State& state) {
   state.counters["tavelo_cpu_us"] = ours.MicrosPerRequest();
   state.counters["snmpd_cpu_us"] = theirs.MicrosPerRequest();
   state.counters["echo_cpu_us"] = echo.MicrosPerRequest();
-  state.counters["cpu_ratio_vs_snmpd"] = ours.MicrosPerRequest() > 0 ? theirs.MicrosPerRequest() / ours.MicrosPerRequest() : 0;
+  state.counters["cpu_ratio_vs_snmpd"] =
+      ours.MicrosPerRequest() > 0 ? theirs.MicrosPerRequest() / ours.MicrosPerRequest() : 0;
 }
 BENCHMARK(BM_AnsweredGetRequests)->Iterations(10)->Unit(benchmark::kSecond)->UseRealTime();
-
 
 // Runs a Net-SNMP tool to its end with its output in `out_path`; its wall
 // time in seconds, or a negative number when it could not run.
@@ -146,7 +146,8 @@ void BM_BulkWalkHundredValues(benchmark::State& state) {
     state.SkipWithError("an agent could not be started");
     return;
   }
-  const std::string out = (std::filesystem::temp_directory_path() / ("tavelo-bulkwalk-" + std::to_string(::getpid()) + ".txt")).string();
+  const std::string out =
+      (std::filesystem::temp_directory_path() / ("tavelo-bulkwalk-" + std::to_string(::getpid()) + ".txt")).string();
   auto walk = [&](uint16_t to) {
     return RunTool({"snmpbulkwalk", "-v2c", "-c", "public", "-On", "-Cr" + std::to_string(state.range(0)), "-t", "1",
                     "127.0.0.1:" + std::to_string(to), "1.3.6.1.4.1.99999"},

@@ -10,26 +10,25 @@
 // child processes (start to exit, output discarded), in turns, and report
 // CPU time (user + system), wall time and peak memory of each; the summary
 // at the end gives ours over theirs (below 1: ours is faster or smaller).
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <benchmark/benchmark.h>
-
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <algorithm>
-#include <string>
-#include <vector>
-
 #include "quillog/Quillog.h"
 #include "smi/MibFolders.h"
 #include "smi/SmiLoader.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -187,10 +186,17 @@ void BM_IetfSideBySide(benchmark::State& state) {
 // runs with its settings in a folder of its own.
 void BM_IetfEndToEnd(benchmark::State& state) {
   const std::vector<std::string> modules = IetfModules();
-  std::vector<std::string> ours = {"env", "HOME=" + SettingsHome(), "XDG_CONFIG_HOME=" + SettingsHome() + "/config",
+  std::vector<std::string> ours = {"env",
+                                   "HOME=" + SettingsHome(),
+                                   "XDG_CONFIG_HOME=" + SettingsHome() + "/config",
                                    "XDG_DATA_HOME=" + SettingsHome() + "/data",
-                                   "XDG_STATE_HOME=" + SettingsHome() + "/state", TAVELO_CLI, "mib", "load", "--tsv",
-                                   "-M", MibsDir()};
+                                   "XDG_STATE_HOME=" + SettingsHome() + "/state",
+                                   TAVELO_CLI,
+                                   "mib",
+                                   "load",
+                                   "--tsv",
+                                   "-M",
+                                   MibsDir()};
   ours.insert(ours.end(), modules.begin(), modules.end());
   SideBySide(state, "IETF set end to end (tavelo mib load --tsv)", ours,
              {"snmptranslate", "-M", MibsDir(), "-m", Join(modules, ':'), "-Tz"});
@@ -210,8 +216,8 @@ BENCHMARK(BM_TaveloIetfInProcess)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void PrintComparison(const Comparison& c) {
   std::printf("%s, tavelo / snmptranslate:\n", c.what.c_str());
-  std::printf("  CPU  lowest %.3f / %.3f s = %.2f, median %.3f / %.3f s = %.2f\n", Min(c.ours.cpu),
-              Min(c.theirs.cpu), Min(c.ours.cpu) / Min(c.theirs.cpu), Median(c.ours.cpu), Median(c.theirs.cpu),
+  std::printf("  CPU  lowest %.3f / %.3f s = %.2f, median %.3f / %.3f s = %.2f\n", Min(c.ours.cpu), Min(c.theirs.cpu),
+              Min(c.ours.cpu) / Min(c.theirs.cpu), Median(c.ours.cpu), Median(c.theirs.cpu),
               Median(c.ours.cpu) / Median(c.theirs.cpu));
   std::printf("  wall lowest %.3f / %.3f s = %.2f\n", Min(c.ours.wall), Min(c.theirs.wall),
               Min(c.ours.wall) / Min(c.theirs.wall));

@@ -10,6 +10,10 @@
 // prints "oid name" for every name of every object (OID order); --full
 // prints every object and type with all it holds (to compare two builds);
 // --log copies the log lines to standard error.
+#include "quillog/Quillog.h"
+#include "smi/MibFolders.h"
+#include "smi/SmiLoader.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,10 +21,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include "quillog/Quillog.h"
-#include "smi/MibFolders.h"
-#include "smi/SmiLoader.h"
 
 namespace {
 
@@ -36,8 +36,7 @@ void PrintRecord(const char* kind, const CSmiObject& o) {
   std::printf("%s %s status=%u access=%u type=%s complete=%d visible=%d parent=%s\n", kind,
               Narrow(SmiOidDotted(o.oid)).c_str(), o.status, o.access, OneLine(o.type.DisplayText(true)).c_str(),
               o.IsComplete() ? 1 : 0, o.visible ? 1 : 0, o.parent ? Narrow(o.parent->OidText()).c_str() : "-");
-  for (const CSmiType& t : o.type.nested)
-    std::printf("  nested %u %s\n", t.kind, OneLine(t.DisplayText(true)).c_str());
+  for (const CSmiType& t : o.type.nested) std::printf("  nested %u %s\n", t.kind, OneLine(t.DisplayText(true)).c_str());
   for (const CSmiDeclaration& d : o.declarations)
     std::printf("  decl %s %s %s %d\n", Narrow(d.name.Wide()).c_str(), Narrow(d.module_name).c_str(),
                 Narrow(d.file_path).c_str(), d.line);
@@ -63,12 +62,18 @@ int main(int argc, char** argv) {
   std::string list_file;
   int i = 1;
   for (; i < argc && argv[i][0] == '-'; ++i) {
-    if (!std::strcmp(argv[i], "--each")) each = true;
-    else if (!std::strcmp(argv[i], "--objects")) objects = true;
-    else if (!std::strcmp(argv[i], "--full")) full = true;
-    else if (!std::strcmp(argv[i], "--keep-going")) keep_going = true;
-    else if (!std::strncmp(argv[i], "--list=", 7)) list_file = argv[i] + 7;
-    else if (!std::strncmp(argv[i], "--trace=", 8)) QuillogSetFeatureLevel(std::strtoul(argv[i] + 8, nullptr, 0));
+    if (!std::strcmp(argv[i], "--each"))
+      each = true;
+    else if (!std::strcmp(argv[i], "--objects"))
+      objects = true;
+    else if (!std::strcmp(argv[i], "--full"))
+      full = true;
+    else if (!std::strcmp(argv[i], "--keep-going"))
+      keep_going = true;
+    else if (!std::strncmp(argv[i], "--list=", 7))
+      list_file = argv[i] + 7;
+    else if (!std::strncmp(argv[i], "--trace=", 8))
+      QuillogSetFeatureLevel(std::strtoul(argv[i] + 8, nullptr, 0));
     else if (!std::strcmp(argv[i], "--log")) {
       QuillogOutputEnable();
       QuillogStderrEnable(true);
@@ -125,8 +130,8 @@ int main(int argc, char** argv) {
         if (d.name != L"no-name") std::printf("%s %s\n", oid.c_str(), Narrow(d.name.Wide()).c_str());
     });
   }
-  std::fprintf(stderr, "modules=%zu failed=%d objects=%zu types=%zu seconds=%.3f\n", SmiTree().Modules().size(),
-               failed, SmiTree().ObjectCount(), SmiTree().TypeCount(), seconds);
+  std::fprintf(stderr, "modules=%zu failed=%d objects=%zu types=%zu seconds=%.3f\n", SmiTree().Modules().size(), failed,
+               SmiTree().ObjectCount(), SmiTree().TypeCount(), seconds);
   std::fflush(stdout);
   // The tree is not freed one object at a time: the process ends here.
   std::_Exit(failed ? 1 : 0);

@@ -25,9 +25,8 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
-#include <thread>
-
 #include <sys/wait.h>
+#include <thread>
 
 namespace {
 
@@ -63,7 +62,7 @@ class CountingView : public CViewWindow {
   }
   std::atomic<uint64_t> m_rows{0};
   std::atomic<uint64_t> m_traps{0};
-  std::atomic<CThreadActionWalker*> walker{nullptr};  // whose rows DATA announces
+  std::atomic<CThreadActionWalker*> walker{nullptr};    // whose rows DATA announces
   std::atomic<CThreadActionTrapper*> trapper{nullptr};  // whose traps DATA announces
 
  private:
@@ -274,9 +273,10 @@ int main(int argc, char** argv) {
   auto tavelo = g_walk_ms.find("tavelo walk v2c");
   auto bulk = g_walk_ms.find("snmpbulkwalk v2c");
   if (tavelo != g_walk_ms.end() && bulk != g_walk_ms.end())
-    std::printf("whole-MIB bulk walk as processes (median): tavelo walk -v 2c %.2f ms, snmpbulkwalk %.2f ms, ratio "
-                "%.2f (goal <= 1.0)\n",
-                tavelo->second, bulk->second, tavelo->second / bulk->second);
+    std::printf(
+        "whole-MIB bulk walk as processes (median): tavelo walk -v 2c %.2f ms, snmpbulkwalk %.2f ms, ratio "
+        "%.2f (goal <= 1.0)\n",
+        tavelo->second, bulk->second, tavelo->second / bulk->second);
   uint64_t best = 0;
   for (const auto& [rate, lost] : g_lost_at_rate) {
     std::printf("trap intake at %llu traps/s: %llu lost\n", static_cast<unsigned long long>(rate),
@@ -284,7 +284,8 @@ int main(int argc, char** argv) {
     if (lost == 0 && rate > best) best = rate;
   }
   if (!g_lost_at_rate.empty())
-    std::printf("highest rate with zero loss: %llu traps/s (goal: 20000 for 5 s)\n", static_cast<unsigned long long>(best));
+    std::printf("highest rate with zero loss: %llu traps/s (goal: 20000 for 5 s)\n",
+                static_cast<unsigned long long>(best));
   benchmark::Shutdown();
   return 0;
 }

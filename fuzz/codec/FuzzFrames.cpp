@@ -36,9 +36,9 @@ size_t Use(CSnmpResponseIn& frame) {
 }
 
 size_t Use(CSnmpTrapIn& frame) {
-  size_t n = Use(static_cast<CSnmpFrameIn&>(frame)) + Touch(frame.GetEnterprise()) +
-             Touch(frame.GetAgentAddress()) + Touch(frame.GetGenericTrap()) + Touch(frame.GetSpecificTrap()) +
-             Touch(frame.GetTimeStamp()) + std::wstring(frame.GetGenericTrapName()).size();
+  size_t n = Use(static_cast<CSnmpFrameIn&>(frame)) + Touch(frame.GetEnterprise()) + Touch(frame.GetAgentAddress()) +
+             Touch(frame.GetGenericTrap()) + Touch(frame.GetSpecificTrap()) + Touch(frame.GetTimeStamp()) +
+             std::wstring(frame.GetGenericTrapName()).size();
   if (frame.GetNames().size() != frame.GetValues().size()) std::abort();
   for (size_t i = 0; i < frame.GetNames().size(); ++i) n += Touch(frame.GetNames()[i]) + Touch(frame.GetValues()[i]);
   return n;
@@ -83,8 +83,7 @@ size_t Acknowledge(const uint8_t* data, size_t size) {
   if (ack.size() > size) std::abort();
   CSnmpGetBulkResponseIn response;
   if (!Decode(ack.data(), ack.size(), &response)) return 1;  // bindings that were not bindings, copied
-  if (response.GetErrorStatus()->GetValue().GetInteger() != 0 ||
-      response.GetErrorIndex()->GetValue().GetInteger() != 0)
+  if (response.GetErrorStatus()->GetValue().GetInteger() != 0 || response.GetErrorIndex()->GetValue().GetInteger() != 0)
     std::abort();
   if (decoded && inform.IsInform()) {
     if (response.GetNames().size() != inform.GetNames().size()) std::abort();

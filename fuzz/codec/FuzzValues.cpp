@@ -58,17 +58,10 @@ void CheckResponse(uint8_t code, const std::wstring& text) {
       Require(got.GetInteger() == sent.GetInteger());
       Require(got.GetText() == sent.GetText());
       break;
-    case ASN1_OBJECT_IDENTIFIER:
-      Require(got.GetOid() == sent.GetOid());
-      break;
-    case ASN1_IP_ADDRESS:
-      Require(got.GetAddress() == sent.GetAddress());
-      break;
-    case ASN1_BOOLEAN:
-      Require(got.GetBoolean() == sent.GetBoolean());
-      break;
-    default:
-      break;
+    case ASN1_OBJECT_IDENTIFIER: Require(got.GetOid() == sent.GetOid()); break;
+    case ASN1_IP_ADDRESS: Require(got.GetAddress() == sent.GetAddress()); break;
+    case ASN1_BOOLEAN: Require(got.GetBoolean() == sent.GetBoolean()); break;
+    default: break;
   }
 }
 

@@ -2,12 +2,12 @@
 // into batches. Checks that every batch lies inside the text, in order,
 // holds more than white space, and that what lies between two batches is
 // only GO separators and white space.
+#include "setrig/ScriptPlayer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "setrig/ScriptPlayer.h"
 
 namespace {
 

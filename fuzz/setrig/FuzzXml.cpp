@@ -1,17 +1,16 @@
 // Arbitrary file contents for the XML readers and writers. The input's
 // first line (up to 64 bytes) is a tag path, the rest the file. After a
 // write the file must still parse, and a refused write leaves it unchanged.
-#include <unistd.h>
+#include "quillog/Quillog.h"
+#include "setrig/AtomicFile.h"
+#include "setrig/ZubXmlEditor.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-
-#include "quillog/Quillog.h"
-#include "setrig/AtomicFile.h"
-#include "setrig/ZubXmlEditor.h"
+#include <unistd.h>
 
 namespace {
 

@@ -3,12 +3,11 @@
 #include "simulator/SimulatorEntry.h"
 #include "simulator/SimulatorFile.h"
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string folder = [] {

@@ -8,10 +8,9 @@
 #include "simulator/ThreadActionSimuler.h"
 #include "snmp/SnmpResponseIn.h"
 
-#include <string>
-
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -65,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   // The shortcut answers exactly what the full path answers.
-  if (fast && (!full || shortcut != std::vector<uint8_t>(answer.GetData(), answer.GetData() + answer.GetUsedLength()))) {
+  if (fast &&
+      (!full || shortcut != std::vector<uint8_t>(answer.GetData(), answer.GetData() + answer.GetUsedLength()))) {
     std::abort();
   }
   if (Simulator()->GetValueCount() != 7) std::abort();

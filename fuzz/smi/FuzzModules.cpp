@@ -1,15 +1,14 @@
 // Feeds arbitrary bytes to the loader as the module FUZZ, in a private
 // folder that also holds a small module BASE for its imports to reach.
-#include <unistd.h>
+#include "quillog/Quillog.h"
+#include "smi/MibFolders.h"
+#include "smi/SmiLoader.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-
-#include "quillog/Quillog.h"
-#include "smi/MibFolders.h"
-#include "smi/SmiLoader.h"
+#include <unistd.h>
 
 namespace {
 

@@ -1,18 +1,17 @@
 #include "oidatlas/generator/MibRecordSource.h"
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "smi/MibFolders.h"
+#include "smi/SmiLoader.h"
+#include "smi/SmiTree.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <set>
+#include <signal.h>
 #include <sstream>
-
-#include "smi/MibFolders.h"
-#include "smi/SmiLoader.h"
-#include "smi/SmiTree.h"
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace oidatlas::gen {
 
@@ -63,7 +62,8 @@ std::string OneLine(const std::wstring& text) {
 }
 
 bool AllArcsValid(const SmiOid& oid) {
-  return !oid.empty() && std::all_of(oid.begin(), oid.end(), [](int64_t arc) { return arc >= 0 && arc <= 0xFFFFFFFFLL; });
+  return !oid.empty() &&
+         std::all_of(oid.begin(), oid.end(), [](int64_t arc) { return arc >= 0 && arc <= 0xFFFFFFFFLL; });
 }
 
 // Runs in the child: loads the module and writes "OID\tname\tline" lines,
@@ -132,17 +132,15 @@ bool ParseChildOutput(const std::string& text, std::vector<MibRecordSource::Reco
     const size_t t1 = line.find('\t');
     const size_t t2 = line.rfind('\t');
     if (t1 == std::string::npos || t2 == t1) return false;
-    records->push_back({line.substr(0, t1), line.substr(t1 + 1, t2 - t1 - 1),
-                        static_cast<uint32_t>(std::stoul(line.substr(t2 + 1)))});
+    records->push_back(
+        {line.substr(0, t1), line.substr(t1 + 1, t2 - t1 - 1), static_cast<uint32_t>(std::stoul(line.substr(t2 + 1)))});
   }
   return complete;
 }
 
 }  // namespace
 
-MibRecordSource::MibRecordSource(const std::string& folder) : m_folder(folder) {
-  SetMibSearchFolders({Wide(folder)});
-}
+MibRecordSource::MibRecordSource(const std::string& folder) : m_folder(folder) { SetMibSearchFolders({Wide(folder)}); }
 
 std::vector<std::string> MibRecordSource::FolderModules() const {
   std::vector<std::string> names;
@@ -193,9 +191,9 @@ MibModuleResult MibRecordSource::Load(const std::string& module) {
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   if (WIFSIGNALED(status)) {
-    result.error = WTERMSIG(status) == SIGALRM ? "the SMI loader did not finish within " +
-                                                     std::to_string(kChildSeconds) + " seconds"
-                                               : "the SMI loader crashed (signal " + std::to_string(WTERMSIG(status)) + ")";
+    result.error = WTERMSIG(status) == SIGALRM
+                       ? "the SMI loader did not finish within " + std::to_string(kChildSeconds) + " seconds"
+                       : "the SMI loader crashed (signal " + std::to_string(WTERMSIG(status)) + ")";
     return result;
   }
   std::vector<Record> records;

@@ -1,20 +1,20 @@
 // Records of the OID table taken from MIB modules loaded by the SMI loader.
 #pragma once
 
+#include "oidatlas/generator/OidRecordList.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
-
-#include "oidatlas/generator/OidRecordList.h"
 
 namespace oidatlas::gen {
 
 struct MibModuleResult {
   std::string module;
-  size_t records = 0;  // records the module itself defines
-  size_t skipped = 0;  // its objects whose OID is not a table key (incomplete, first arc over 2)
-  std::string error;   // why it did not load; empty when it did
-  bool smiv2 = false;  // SNMPv2-SMI itself or a module importing from it
+  size_t records = 0;                // records the module itself defines
+  size_t skipped = 0;                // its objects whose OID is not a table key (incomplete, first arc over 2)
+  std::string error;                 // why it did not load; empty when it did
+  bool smiv2 = false;                // SNMPv2-SMI itself or a module importing from it
   std::vector<std::string> imports;  // modules it imports from
 };
 

@@ -141,8 +141,8 @@ bool KeyLess(const std::u16string& a, const std::u16string& b) {
   return a < b;
 }
 
-bool OidRecordList::Add(std::string_view key, std::string_view name, std::string_view module,
-                        uint32_t line, std::string* error) {
+bool OidRecordList::Add(std::string_view key, std::string_view name, std::string_view module, uint32_t line,
+                        std::string* error) {
   if (const std::string why = CheckKey(key); !why.empty()) {
     *error = why + " '" + std::string(key) + "'";
     return false;
@@ -176,8 +176,7 @@ bool OidRecordList::ReadTsv(std::istream& in, const std::string& source, std::st
     const std::string where = source + ":" + std::to_string(number) + ": ";
     const std::vector<std::string_view> f = SplitTabs(line);
     if (f.size() != 4) {
-      *error = where + "expected 4 tab-separated fields (OID, name, module, line), found " +
-               std::to_string(f.size());
+      *error = where + "expected 4 tab-separated fields (OID, name, module, line), found " + std::to_string(f.size());
       return false;
     }
     uint32_t defLine = 0;
@@ -204,8 +203,7 @@ void OidRecordList::Finish() {
   std::vector<OidRecordText> all;
   all.reserve(m_records.size() + 3);
   for (const Root& root : kRoots) all.push_back({root.key, root.name, u"", 0});
-  all.insert(all.end(), std::make_move_iterator(m_records.begin()),
-             std::make_move_iterator(m_records.end()));
+  all.insert(all.end(), std::make_move_iterator(m_records.begin()), std::make_move_iterator(m_records.end()));
   std::set<std::pair<std::u16string, std::u16string>> seen;
   std::vector<OidRecordText> kept;
   kept.reserve(all.size());
@@ -247,8 +245,7 @@ void OidRecordList::WriteTsv(std::ostream& out, const std::vector<std::string>& 
   for (const std::string& c : comments) out << "# " << c << '\n';
   out << "# OID\tname\tmodule\tline\n";
   for (const OidRecordText& r : m_records) {
-    out << Utf16ToUtf8(r.key) << '\t' << Utf16ToUtf8(r.name) << '\t' << Utf16ToUtf8(r.module) << '\t'
-        << r.line << '\n';
+    out << Utf16ToUtf8(r.key) << '\t' << Utf16ToUtf8(r.name) << '\t' << Utf16ToUtf8(r.module) << '\t' << r.line << '\n';
   }
 }
 

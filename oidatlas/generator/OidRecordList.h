@@ -20,8 +20,7 @@ struct OidRecordText {
 class OidRecordList {
  public:
   // Adds one record given as UTF-8. On bad input returns false and sets *error.
-  bool Add(std::string_view key, std::string_view name, std::string_view module,
-           uint32_t line, std::string* error);
+  bool Add(std::string_view key, std::string_view name, std::string_view module, uint32_t line, std::string* error);
 
   // Reads "OID<TAB>name<TAB>module<TAB>line" lines; '#' lines and blank
   // lines are skipped. Errors name the source and the line. Nothing is added

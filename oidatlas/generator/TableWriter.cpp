@@ -120,8 +120,8 @@ bool TableWriter::Write(const OidRecordList& records, const std::string& origin,
   if (pool.Texts().empty()) out << "u\"\"\n";
   out << ";\n\nconst OidRecord kRecords[] = {\n";
   for (size_t i = 0; i < list.size(); ++i) {
-    out << '{' << fields[3 * i] << ',' << fields[3 * i + 1] << ',' << fields[3 * i + 2] << ','
-        << list[i].line << ',' << parents[i] << "},\n";
+    out << '{' << fields[3 * i] << ',' << fields[3 * i + 1] << ',' << fields[3 * i + 2] << ',' << list[i].line << ','
+        << parents[i] << "},\n";
   }
   out << "{kNoText,kNoText,kNoText,0,kNoParent}};\n\n"
       << "const int32_t kRecordCount = " << list.size() << ";\n\n"

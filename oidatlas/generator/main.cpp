@@ -13,6 +13,9 @@
 // before SMIv1 is placed where lookups find it; the result is written as a record
 // list (--tsv) and/or as the table source compiled into the library (--cpp).
 // Outputs are replaced only when the whole run succeeds.
+#include "oidatlas/generator/OidRecordList.h"
+#include "oidatlas/generator/TableWriter.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -24,9 +27,6 @@
 #include <string>
 #include <system_error>
 #include <vector>
-
-#include "oidatlas/generator/OidRecordList.h"
-#include "oidatlas/generator/TableWriter.h"
 #ifdef OIDATLAS_WITH_SMI
 #include "oidatlas/generator/MibRecordSource.h"
 #endif

@@ -1,4 +1,5 @@
 #include "app/MessageCenter.h"
+
 #include "app/PlainDispatcher.h"
 #include "app/ShowMessage.h"
 #include "tests/common/LogCapture.h"
@@ -99,7 +100,9 @@ TEST_F(MessageCenterTest, NoForwarderIsTracedAndReturnsZero) {
   SendViewMessage(L"X", MSG_VIEW_WALKER, 12, 0);
   EXPECT_EQ(log.Records().size(), 6u);
   EXPECT_EQ(log.CountContaining(L"CThreadActionWalker with no forwarder for a send message "
-                                L"MSG_VIEW_WALKER/MSG_VIEW_WALKER_DATA/", QUILLOG_INFO), 1u);
+                                L"MSG_VIEW_WALKER/MSG_VIEW_WALKER_DATA/",
+                                QUILLOG_INFO),
+            1u);
   EXPECT_EQ(log.CountContaining(L"CThreadActionSimuler with no forwarder for a post message"), 1u);
   EXPECT_EQ(log.CountContaining(L"X is sending a message MSG_VIEW_WALKER/Unknown wParam/"), 1u);
   EXPECT_STREQ(GetViewMessageName(0x8007), L"Unknown Msg");
@@ -114,9 +117,12 @@ TEST_F(MessageCenterTest, ForwardingIsTracedOncePerWindow) {
   PostViewMessage(L"CThreadActionTrapped", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, 0x1234);
   SendViewMessage(L"CViewTrapper", MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 0);
   m_gui.Drain();
-  EXPECT_EQ(log.CountContaining(L"CThreadActionTrapped is forwarding a post message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_DATA/"),
-            2u);
-  EXPECT_EQ(log.CountContaining(L"CViewTrapper is forwarding a send message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_FINISHED/"), 1u);
+  EXPECT_EQ(
+      log.CountContaining(L"CThreadActionTrapped is forwarding a post message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_DATA/"),
+      2u);
+  EXPECT_EQ(
+      log.CountContaining(L"CViewTrapper is forwarding a send message MSG_VIEW_TRAPPER/MSG_VIEW_TRAPPER_FINISHED/"),
+      1u);
   EXPECT_EQ(log.CountContaining(L"no forwarder"), 0u);
   // Without the feature bit nothing is traced.
   log.Clear();

@@ -1,6 +1,7 @@
+#include "app/Settings.h"
+
 #include "app/Folders.h"
 #include "app/RegFile.h"
-#include "app/Settings.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/TempDir.h"
 
@@ -8,15 +9,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <random>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <random>
 #include <sstream>
 #include <sys/wait.h>
-#include <tuple>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -122,8 +123,8 @@ TEST(Settings, ExpandAndMultiStringsAreRead) {
   setenv("TAVELO_TEST_EDITOR", "/opt/édit", 1);
   unsetenv("TAVELO_TEST_UNSET");
   WriteSettings(env, "ViewMibBrowser]\n\"TextEditor\"=hex(2):" +
-                         Utf16Hex(L"%TAVELO_TEST_EDITOR%/bin/ed %TAVELO_TEST_UNSET% 100%") + "\n\"LastFile\"=hex(7):" +
-                         Utf16Hex(L"IF-MIB") + "," + Utf16Hex(L"SNMPv2-MIB") + ",00,00\n");
+                         Utf16Hex(L"%TAVELO_TEST_EDITOR%/bin/ed %TAVELO_TEST_UNSET% 100%") +
+                         "\n\"LastFile\"=hex(7):" + Utf16Hex(L"IF-MIB") + "," + Utf16Hex(L"SNMPv2-MIB") + ",00,00\n");
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR), L"/opt/édit/bin/ed %TAVELO_TEST_UNSET% 100%");
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_MIB_BROWSER_LAST_FILE), L"IF-MIB\r\nSNMPv2-MIB");
 
@@ -149,8 +150,8 @@ TEST(Settings, TextsRoundTripWithEscapesAndWideCharacters) {
 
 TEST(Settings, WindowPlacementIsA44ByteBinary) {
   TempHome env;
-  const WindowPlacement in{.flags = 2, .show_cmd = 3, .min_x = -1, .max_y = -32000,
-                           .left = 10, .top = 20, .right = 1290, .bottom = 1044};
+  const WindowPlacement in{
+      .flags = 2, .show_cmd = 3, .min_x = -1, .max_y = -32000, .left = 10, .top = 20, .right = 1290, .bottom = 1044};
   ASSERT_TRUE(WriteWindowPlacement(in));
   WindowPlacement out;
   ASSERT_TRUE(ReadWindowPlacement(&out));
@@ -208,7 +209,8 @@ TEST(Settings, UnreadableFileIsKeptAside) {
 TEST(Settings, ForeignKeysAndValueTypesSurviveWrites) {
   TempHome env;
   std::string original =
-      "REGEDIT4\n\n; a comment ending in a backslash \\\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Q\"=hex(b):01,02,03,04,05,06,07,08\n@=\"def\"\n\n" +
+      "REGEDIT4\n\n; a comment ending in a backslash "
+      "\\\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Q\"=hex(b):01,02,03,04,05,06,07,08\n@=\"def\"\n\n" +
       kKeyPrefix + "mainframe]\n\"statusbar\"=dword:00000000\n\"Blob\"=hex:01,02,\\\n  03,04\n";
   WriteFile(SettingsPath(env), original);
   // Key and value names are matched without regard to case.
@@ -268,10 +270,22 @@ TEST(RegFile, RandomRegistriesRoundTripAndDamagedOnesAreRefusedCleanly) {
         RegValue value;
         value.name = L"v" + std::to_wstring(v) + text(6);
         switch (rng() % 4) {
-          case 0: value.type = REG_TYPE_SZ; value.text = text(40); break;
-          case 1: value.type = REG_TYPE_DWORD; value.dword = static_cast<uint32_t>(rng()); break;
-          case 2: value.type = REG_TYPE_BINARY; for (int b = rng() % 100; b > 0; --b) value.bytes.push_back(rng()); break;
-          default: value.type = REG_TYPE_EXPAND_SZ; value.bytes = CRegFile::WideToUtf16Le(text(30), true); break;
+          case 0:
+            value.type = REG_TYPE_SZ;
+            value.text = text(40);
+            break;
+          case 1:
+            value.type = REG_TYPE_DWORD;
+            value.dword = static_cast<uint32_t>(rng());
+            break;
+          case 2:
+            value.type = REG_TYPE_BINARY;
+            for (int b = rng() % 100; b > 0; --b) value.bytes.push_back(rng());
+            break;
+          default:
+            value.type = REG_TYPE_EXPAND_SZ;
+            value.bytes = CRegFile::WideToUtf16Le(text(30), true);
+            break;
         }
         CRegFile::SetValue(key, value);
       }
@@ -288,7 +302,8 @@ TEST(RegFile, RandomRegistriesRoundTripAndDamagedOnesAreRefusedCleanly) {
       for (size_t v = 0; v < file.Keys()[k].values.size(); ++v) {
         const RegValue& a = file.Keys()[k].values[v];
         const RegValue& b = back.Keys()[k].values[v];
-        EXPECT_EQ(std::tie(a.name, a.type, a.text, a.dword, a.bytes), std::tie(b.name, b.type, b.text, b.dword, b.bytes));
+        EXPECT_EQ(std::tie(a.name, a.type, a.text, a.dword, a.bytes),
+                  std::tie(b.name, b.type, b.text, b.dword, b.bytes));
       }
     }
     // Damage: cut it, or flip a few bytes. Parse may succeed or refuse.
@@ -379,9 +394,12 @@ TEST(Folders, DerivedFromTheEnvironment) {
 // Installed programs find their own data in share/tavelo, others beside them.
 TEST(FoldersTest, OwnDataBesideTheProgramOrInShareWhenInBin) {
   const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-      {L"/usr/local/bin", L"/usr/local/share/tavelo"}, {L"/opt/t/bin/", L"/opt/t/share/tavelo"},
-      {L"/bin", L"/share/tavelo"},                     {L"/home/u/build/gui", L"/home/u/build/gui"},
-      {L"/home/u/cabin", L"/home/u/cabin"},            {L"/home/bin/gui", L"/home/bin/gui"},
+      {L"/usr/local/bin", L"/usr/local/share/tavelo"},
+      {L"/opt/t/bin/", L"/opt/t/share/tavelo"},
+      {L"/bin", L"/share/tavelo"},
+      {L"/home/u/build/gui", L"/home/u/build/gui"},
+      {L"/home/u/cabin", L"/home/u/cabin"},
+      {L"/home/bin/gui", L"/home/bin/gui"},
   };
   for (const auto& [install, expected] : cases) EXPECT_EQ(OwnDataPathOf(install), expected) << install;
 }

@@ -58,7 +58,7 @@ TEST(Oid, Order) {
       {L"1.3.6", L"1.3.6", 0},
       {L"", L"0.0", -1},
       {L"1.3.6.1.2.1.1.10.0", L"1.3.6.1.2.1.1.9.0", 1},  // numbers, not texts
-      {L"1.18446744073709551615", L"1.2.3", 1},            // unsigned arcs
+      {L"1.18446744073709551615", L"1.2.3", 1},          // unsigned arcs
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(quillog::WideToUtf8(row.left) + " vs " + quillog::WideToUtf8(row.right));

@@ -1,7 +1,7 @@
 #include "cli/CliArgs.h"
+
 #include "cli/CliNames.h"
 #include "cli/CliOutput.h"
-
 #include "quillog/Quillog.h"
 
 #include <gtest/gtest.h>
@@ -34,8 +34,14 @@ TEST(CliArgs, AgentOptionsFollowNetSnmpHabits) {
   EXPECT_EQ(a.retries, 0u);
   EXPECT_EQ(a.community, L"tumbol");
 
-  for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
-           {"-v", "3"}, {"-t", "0"}, {"-t", "-1"}, {"-t", "abc"}, {"-t", "nan"}, {"-r", "x"}, {"-r", "101"}, {"-c", ""}}) {
+  for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{{"-v", "3"},
+                                                                                      {"-t", "0"},
+                                                                                      {"-t", "-1"},
+                                                                                      {"-t", "abc"},
+                                                                                      {"-t", "nan"},
+                                                                                      {"-r", "x"},
+                                                                                      {"-r", "101"},
+                                                                                      {"-c", ""}}) {
     ParsedArgs q;
     q.options = {{option, value}};
     AgentOptions b;
@@ -66,10 +72,9 @@ TEST(CliArgs, LogFeaturesByMaskOrName) {
 
 TEST(CliOutput, SubtreeBounds) {
   const std::pair<const char*, bool> rows[] = {
-      {"1.3.6.1.2.1.1", true},  // the root itself
-      {"1.3.6.1.2.1.1.9.1.4.9", true},
-      {"1.3.6.1.2.1.10.1", false},  // same digits, another arc
-      {"1.3.6.1.2.1", false},       // the parent
+      {"1.3.6.1.2.1.1", true},                                       // the root itself
+      {"1.3.6.1.2.1.1.9.1.4.9", true}, {"1.3.6.1.2.1.10.1", false},  // same digits, another arc
+      {"1.3.6.1.2.1", false},                                        // the parent
       {"1.3.6.1.2.1.2", false},
   };
   CAsn1Oid root;
@@ -120,6 +125,6 @@ TEST(CliNames, NamesInResolveThroughTheTableAndNamesOutFollowTheStyle) {
   EXPECT_EQ(OidName(instance, OidStyle::Short), "sysDescr.0");
   EXPECT_EQ(OidName(instance, OidStyle::Numeric), "1.3.6.1.2.1.1.1.0");
   EXPECT_EQ(OidName(CAsn1Oid{1, 3}, OidStyle::Module), "SNMPv2-SMI::org");
-  EXPECT_EQ(OidName(CAsn1Oid{1}, OidStyle::Module), "iso");  // a root arc has no module
+  EXPECT_EQ(OidName(CAsn1Oid{1}, OidStyle::Module), "iso");     // a root arc has no module
   EXPECT_EQ(OidName(CAsn1Oid{5, 1}, OidStyle::Module), "5.1");  // nothing known: dotted
 }

@@ -1,9 +1,8 @@
 // The built tavelo program against real Net-SNMP peers on loopback.
-#include "tests/cli/TaveloRunner.h"
-#include "tests/common/ScriptedAgent.h"
-
 #include "cli/CliOutput.h"
 #include "oidatlas/OidAtlas.h"
+#include "tests/cli/TaveloRunner.h"
+#include "tests/common/ScriptedAgent.h"
 
 #include <gtest/gtest.h>
 
@@ -67,9 +66,10 @@ std::string Unquoted(std::string text) {
 
 Variable ReadVariable(const std::string& line) {
   static const std::map<std::string, std::string> kKinds = {
-      {"octet string", "octets"}, {"string", "octets"}, {"hex-string", "octets"}, {"object identifier", "oid"},
-      {"oid", "oid"},           {"timeticks", "ticks"}, {"integer", "int"},     {"counter32", "counter"},
-      {"counter64", "counter"}, {"gauge32", "gauge"},   {"ipaddress", "ip"}};
+      {"octet string", "octets"},   {"string", "octets"},     {"hex-string", "octets"},
+      {"object identifier", "oid"}, {"oid", "oid"},           {"timeticks", "ticks"},
+      {"integer", "int"},           {"counter32", "counter"}, {"counter64", "counter"},
+      {"gauge32", "gauge"},         {"ipaddress", "ip"}};
   Variable v;
   const size_t eq = line.find(" = ");
   v.oid = line.substr(line[0] == '.' ? 1 : 0, eq - (line[0] == '.' ? 1 : 0));
@@ -113,11 +113,22 @@ class CliAgentTest : public netsnmp::SuiteWithAgent<> {
 TEST(CliUsage, WrongArgumentsExitTwoWithAUsageLine) {
   Tavelo tavelo;
   const std::vector<std::vector<std::string>> cases = {
-      {}, {"frobnicate"}, {"get"}, {"get", "127.0.0.1"}, {"get", "-t", "0", "127.0.0.1", "1.3.6.1"},
-      {"get", "127.0.0.1", "1.3.x"}, {"get", "127.0.0.1", "5.1"}, {"walk", "127.0.0.1", "1.3", "1.4", "1.5"},
-      {"set", "127.0.0.1", "1.3.6.1.2.1.1.4.0"}, {"traps", "-p", "0"}, {"traps", "--count", "none"},
-      {"walk", "-Cr", "0", "127.0.0.1"}, {"walk", "-Crx", "127.0.0.1"}, {"walk", "-Cr", "2147483648", "127.0.0.1"},
-      {"walk", "-Cr"}, {"get", "-Cr", "5", "127.0.0.1", "1.3.6.1"},
+      {},
+      {"frobnicate"},
+      {"get"},
+      {"get", "127.0.0.1"},
+      {"get", "-t", "0", "127.0.0.1", "1.3.6.1"},
+      {"get", "127.0.0.1", "1.3.x"},
+      {"get", "127.0.0.1", "5.1"},
+      {"walk", "127.0.0.1", "1.3", "1.4", "1.5"},
+      {"set", "127.0.0.1", "1.3.6.1.2.1.1.4.0"},
+      {"traps", "-p", "0"},
+      {"traps", "--count", "none"},
+      {"walk", "-Cr", "0", "127.0.0.1"},
+      {"walk", "-Crx", "127.0.0.1"},
+      {"walk", "-Cr", "2147483648", "127.0.0.1"},
+      {"walk", "-Cr"},
+      {"get", "-Cr", "5", "127.0.0.1", "1.3.6.1"},
   };
   for (const auto& args : cases) {
     const Result r = tavelo.Run(args);
@@ -163,9 +174,15 @@ TEST_F(CliAgentTest, WalksListWhatSnmpwalkLists) {
     std::string last = {}, beyond = {};  // beyond: the variable past the last OID
   };
   const Case cases[] = {
-      {"1", "1.3.6.1.2.1.1"}, {"1", "1.3.6.1.2.1.2.2.1.2"}, {"1", ""},
-      {"2c", "1.3.6.1.2.1.2"}, {"2c", "1.3.6.1.2.1.2", {"-Cr", "1"}}, {"2c", "1.3.6.1.2.1.2", {"-Cr7"}},
-      {"2c", "1.3.6.1.2.1.2", {"--getnext"}}, {"2c", ""}, {"2c", "", {"-Cr7"}},
+      {"1", "1.3.6.1.2.1.1"},
+      {"1", "1.3.6.1.2.1.2.2.1.2"},
+      {"1", ""},
+      {"2c", "1.3.6.1.2.1.2"},
+      {"2c", "1.3.6.1.2.1.2", {"-Cr", "1"}},
+      {"2c", "1.3.6.1.2.1.2", {"-Cr7"}},
+      {"2c", "1.3.6.1.2.1.2", {"--getnext"}},
+      {"2c", ""},
+      {"2c", "", {"-Cr7"}},
       {"2c", "1.3.6.1.2.1.1.9", {}, "1.3.6.1.2.1.2", "1.3.6.1.2.1.2.1.0"},
   };
   for (const Case& c : cases) {
@@ -178,8 +195,9 @@ TEST_F(CliAgentTest, WalksListWhatSnmpwalkLists) {
     const Result r = m_tavelo.Run(args);
     ASSERT_EQ(r.status, 0) << r.err;
     std::string peer;
-    netsnmp::Run({"snmpwalk", "-On", "-Oe", "-v" + c.version, "-c", "tumbol", m_agent->Target(),
-                  c.root.empty() ? ".1" : c.root}, &peer);
+    netsnmp::Run(
+        {"snmpwalk", "-On", "-Oe", "-v" + c.version, "-c", "tumbol", m_agent->Target(), c.root.empty() ? ".1" : c.root},
+        &peer);
     std::vector<Variable> expected = Variables(peer);
     ASSERT_FALSE(expected.empty());
     if (!c.beyond.empty()) {
@@ -240,16 +258,23 @@ TEST(CliTraps, ReceivesWhatSnmptrapSends) {
   const std::string target = "127.0.0.1:" + std::to_string(port);
   std::string out;
   ASSERT_EQ(netsnmp::Run({"snmptrap", "-v1", "-c", "public", target, ".1.3.6.1.4.1.8072.9", "127.0.0.9", "6", "17",
-                          "4242", ".1.3.6.1.2.1.1.5.0", "s", "trap-one"}, &out), 0) << out;
+                          "4242", ".1.3.6.1.2.1.1.5.0", "s", "trap-one"},
+                         &out),
+            0)
+      << out;
   ASSERT_EQ(netsnmp::Run({"snmptrap", "-v2c", "-c", "pub\"lic", target, "777", ".1.3.6.1.6.3.1.1.5.3",
-                          ".1.3.6.1.2.1.2.2.1.1.1", "i", "1"}, &out), 0) << out;
+                          ".1.3.6.1.2.1.2.2.1.1.1", "i", "1"},
+                         &out),
+            0)
+      << out;
   const Result r = tavelo.Wait();
   ASSERT_EQ(r.status, 0) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 6u) << r.out;
-  EXPECT_TRUE(std::regex_search(lines[0], std::regex(R"( 127\.0\.0\.1:\d+ v1 community="public" agent=127\.0\.0\.9 )"
-                                                      R"(enterprise=SNMPv2-SMI::enterprises\.8072\.9 generic=enterpriseSpecific )"
-                                                      R"(specific=17 timestamp=\(4242\) 00:00:42\.420$)")))
+  EXPECT_TRUE(std::regex_search(lines[0],
+                                std::regex(R"( 127\.0\.0\.1:\d+ v1 community="public" agent=127\.0\.0\.9 )"
+                                           R"(enterprise=SNMPv2-SMI::enterprises\.8072\.9 generic=enterpriseSpecific )"
+                                           R"(specific=17 timestamp=\(4242\) 00:00:42\.420$)")))
       << lines[0];
   EXPECT_EQ(lines[1], "  SNMPv2-MIB::sysName.0 = Octet String: \"trap-one\"");
   EXPECT_TRUE(std::regex_search(lines[2], std::regex(R"( 127\.0\.0\.1:\d+ v2c community="pub\\"lic"$)"))) << lines[2];
@@ -310,8 +335,8 @@ TEST_F(CliAgentTest, TypedTextGoesOutAsItsOctetsAndPrintsBackOnOneLine) {
     EXPECT_TRUE(set.err.empty()) << "no debug features, nothing on stderr: " << set.err;
     EXPECT_EQ(set.out, line + c.shown + "\n");
     // What the agent holds, as snmpget -Ox shows it: the typed octets.
-    std::string hex = netsnmp::Output({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", "-Ox", m_agent->Target(),
-                                       "1.3.6.1.2.1.1.4.0"});
+    std::string hex =
+        netsnmp::Output({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", "-Ox", m_agent->Target(), "1.3.6.1.2.1.1.4.0"});
     std::erase_if(hex, [](char ch) { return std::isspace(static_cast<unsigned char>(ch)) || ch == '"'; });
     EXPECT_EQ(hex, Hex(c.typed));
     EXPECT_EQ(m_tavelo.Run({"get", "-On", m_agent->Target(), "1.3.6.1.2.1.1.4.0"}).out, line + c.shown + "\n");
@@ -354,8 +379,9 @@ TEST(CliMisbehavingAgent, AWalkThatEndsEarlyPrintsWhatItGotThenOneErrorLine) {
   const Case cases[] = {
       {-1, "tavelo: the walk of 127.0.0.1:PORT ended after 2 variables: no answer (Too much timeout)\n"},
       {5, "tavelo: The walk ends on error status GenErr at OID 1.3.6.1.2.1.1.2.0\n"},
-      {0, "tavelo: OID not increasing: the agent answered 1.3.6.1.2.1.1.1.0 to a GetNext of 1.3.6.1.2.1.1.2.0, the walk "
-          "ends\n"},
+      {0,
+       "tavelo: OID not increasing: the agent answered 1.3.6.1.2.1.1.1.0 to a GetNext of 1.3.6.1.2.1.1.2.0, the walk "
+       "ends\n"},
   };
   // Each request asks for one variable: GetNext, or GetBulk of one; then
   // GetBulk of the default count answered with the whole table but going
@@ -385,7 +411,8 @@ TEST(CliMisbehavingAgent, AWalkThatEndsEarlyPrintsWhatItGotThenOneErrorLine) {
       EXPECT_EQ(r.status, 1);
       EXPECT_EQ(r.out, "1.3.6.1.2.1.1.1.0 = Octet String: \"box\"\n1.3.6.1.2.1.1.2.0 = Octet String: \"two\"\n");
       std::string error = c.error;
-      if (const size_t at = error.find("PORT"); at != std::string::npos) error.replace(at, 4, std::to_string(agent.Port()));
+      if (const size_t at = error.find("PORT"); at != std::string::npos)
+        error.replace(at, 4, std::to_string(agent.Port()));
       EXPECT_EQ(r.err, error);
       for (const auto& request : agent.Seen()) {
         EXPECT_EQ(request.pdu, mode.empty() || mode[0] == "-Cr" ? 0xA5 : 0xA1);

@@ -41,8 +41,8 @@ class Served {
   std::string Tool(const std::string& tool, const std::string& version, std::vector<std::string> args,
                    const std::string& community = "") {
     const std::string& c = community.empty() ? m_community : community;
-    args.insert(args.begin(), {tool, "-v" + version, "-c", c, "-On", "-t", "1", "-r", "1",
-                               "127.0.0.1:" + std::to_string(m_port)});
+    args.insert(args.begin(),
+                {tool, "-v" + version, "-c", c, "-On", "-t", "1", "-r", "1", "127.0.0.1:" + std::to_string(m_port)});
     return netsnmp::Output(args);
   }
 
@@ -76,8 +76,8 @@ TEST(CliSim, NewAddShowAndRefusals) {
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "Sequence", "x"},
       {"sim", "add", file, "not.an.oid", "s", "x"},
       {"sim", "add", file, "1.3.6.1.2.1.1.7.0", "x", "abc"},
-      {"sim", "add", file, "system", "s", "x"},             // ambiguous
-      {"sim", "add", file, "noSuchName.0", "s", "x"},       // unknown
+      {"sim", "add", file, "system", "s", "x"},        // ambiguous
+      {"sim", "add", file, "noSuchName.0", "s", "x"},  // unknown
       {"sim", "add", file, "1.3.6.1.2.1.1.2.1", "o", "noSuchName"},
       {"sim", "add", file, "1.3.6.1.2.1.1.2.1", "o", "system"},
       {"sim", "add", file, "1.3.6.1.2.1.1.2.1", "o", "1..3"},
@@ -113,20 +113,21 @@ TEST(CliSim, ImportReadsNetSnmpValueFormats) {
   Tavelo tavelo;
   const std::string file = tavelo.Dir() + "/Import.tav";
   ASSERT_EQ(tavelo.Run({"sim", "new", file}).status, 0);
-  const std::string walk = Write(tavelo.Dir() + "/walk.txt",
-                                 ".1.3.6.1.2.1.1.1.0 = STRING: \"two\n"
-                                 "lines with a \\\"quote\\\"\"\n"
-                                 ".1.3.6.1.2.1.1.2.0 = OID: .1.3.6.1.4.1.99\n"
-                                 ".1.3.6.1.2.1.1.3.0 = Timeticks: (360000) 1:00:00.00\n"
-                                 ".1.3.6.1.2.1.1.4.0 = \"\"\n"
-                                 ".1.3.6.1.2.1.2.2.1.6.2 = Hex-STRING: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \n"
-                                 "10 11 \n"
-                                 ".1.3.6.1.2.1.2.2.1.8.2 = INTEGER: down(2)\n"
-                                 ".1.3.6.1.2.1.2.2.1.10.2 = Counter32: 4294967295\n"
-                                 ".1.3.6.1.2.1.31.1.1.1.6.2 = Counter64: 18446744073709551615\n"
-                                 ".1.3.6.1.2.1.4.20.1.1.127.0.0.1 = IpAddress: 127.0.0.1\n"
-                                 ".1.3.6.1.2.1.1.9.1.4.1 = Opaque: Float: 1.5\n"
-                                 ".1.3.6.1.2.1.99 = No more variables left in this MIB View (It is past the end of the MIB tree)\n");
+  const std::string walk =
+      Write(tavelo.Dir() + "/walk.txt",
+            ".1.3.6.1.2.1.1.1.0 = STRING: \"two\n"
+            "lines with a \\\"quote\\\"\"\n"
+            ".1.3.6.1.2.1.1.2.0 = OID: .1.3.6.1.4.1.99\n"
+            ".1.3.6.1.2.1.1.3.0 = Timeticks: (360000) 1:00:00.00\n"
+            ".1.3.6.1.2.1.1.4.0 = \"\"\n"
+            ".1.3.6.1.2.1.2.2.1.6.2 = Hex-STRING: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \n"
+            "10 11 \n"
+            ".1.3.6.1.2.1.2.2.1.8.2 = INTEGER: down(2)\n"
+            ".1.3.6.1.2.1.2.2.1.10.2 = Counter32: 4294967295\n"
+            ".1.3.6.1.2.1.31.1.1.1.6.2 = Counter64: 18446744073709551615\n"
+            ".1.3.6.1.2.1.4.20.1.1.127.0.0.1 = IpAddress: 127.0.0.1\n"
+            ".1.3.6.1.2.1.1.9.1.4.1 = Opaque: Float: 1.5\n"
+            ".1.3.6.1.2.1.99 = No more variables left in this MIB View (It is past the end of the MIB tree)\n");
   const Result r = tavelo.Run({"sim", "import", file, walk});
   EXPECT_EQ(r.status, 1) << "one variable was not read";
   EXPECT_NE(r.err.find("line 12: type Opaque is not read"), std::string::npos) << r.err;
@@ -149,7 +150,8 @@ TEST(CliSim, ImportStopsAtTheValueLimit) {
   const std::string file = tavelo.Dir() + "/Big.tav";
   ASSERT_EQ(tavelo.Run({"sim", "new", file}).status, 0);
   std::string text;
-  for (int i = 1; i <= 130; ++i) text += ".1.3.6.1.4.1.99.1." + std::to_string(i) + " = INTEGER: " + std::to_string(i) + "\n";
+  for (int i = 1; i <= 130; ++i)
+    text += ".1.3.6.1.4.1.99.1." + std::to_string(i) + " = INTEGER: " + std::to_string(i) + "\n";
   const Result r = tavelo.Run({"sim", "import", file, Write(tavelo.Dir() + "/walk.txt", text)});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("30 values were not imported"), std::string::npos) << r.err;
@@ -265,7 +267,8 @@ TEST(CliMib, LoadsModulesAndReportsTheLoadersError) {
   EXPECT_NE(r.out.find("1.3.6.1.4.1.99999.1.7\tdemoName\t"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\tDEMO-MIB\n"), std::string::npos) << r.out;
 
-  const std::string broken = Write(folder + "/BROKEN-MIB.mib", "BROKEN-MIB DEFINITIONS ::= BEGIN\nx OBJECT IDENTIFIER ::= { iso 3 \n");
+  const std::string broken =
+      Write(folder + "/BROKEN-MIB.mib", "BROKEN-MIB DEFINITIONS ::= BEGIN\nx OBJECT IDENTIFIER ::= { iso 3 \n");
   const Result bad = tavelo.Run({"mib", "load", broken});
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("syntax error"), std::string::npos) << bad.err;

@@ -2,12 +2,12 @@
 // in a temporary home of its own.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "tests/common/NetSnmp.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/UdpSocket.h"
+
+#include <string>
+#include <vector>
 
 namespace {
 

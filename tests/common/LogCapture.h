@@ -1,6 +1,8 @@
 // Captures every log record through quillog's posted receiver while alive.
 #pragma once
 
+#include "quillog/Quillog.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -8,8 +10,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "quillog/Quillog.h"
 
 class LogCapture {
  public:

@@ -3,25 +3,24 @@
 // tools run with an argument vector.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -158,8 +157,9 @@ class Agent {
     for (int attempt = 0; attempt < 3; ++attempt) {
       m_port = FreeUdpPort();
       std::ofstream(m_dir + "/snmpd.conf") << m_config;
-      m_pid = Spawn({"snmpd", "-f", "-Lo", "-C", "-c", m_dir + "/snmpd.conf", "udp:127.0.0.1:" + std::to_string(m_port)},
-                   m_dir + "/snmpd.log");
+      m_pid =
+          Spawn({"snmpd", "-f", "-Lo", "-C", "-c", m_dir + "/snmpd.conf", "udp:127.0.0.1:" + std::to_string(m_port)},
+                m_dir + "/snmpd.log");
       if (m_pid <= 0) return false;
       for (int i = 0; i < 100; ++i) {
         std::string out;

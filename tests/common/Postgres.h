@@ -4,20 +4,19 @@
 // refuse root).
 #pragma once
 
-#include <glob.h>
-#include <pwd.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
-
 #include "tests/common/LogCapture.h"
 #include "tests/common/NetSnmp.h"
 #include "tests/common/TempDir.h"
+
+#include <filesystem>
+#include <fstream>
+#include <glob.h>
+#include <pwd.h>
+#include <signal.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace pgtest {
 
@@ -65,11 +64,11 @@ class Server {
     }
     for (int attempt = 0; attempt < 3 && !m_running; ++attempt) {  // a taken TCP port fails the start
       m_port = netsnmp::FreeUdpPort();
-      const std::string options = "-p " + std::to_string(m_port) + " -k " + m_dir.str("run") +
-                                  " -c listen_addresses=127.0.0.1 -c fsync=off";
+      const std::string options =
+          "-p " + std::to_string(m_port) + " -k " + m_dir.str("run") + " -c listen_addresses=127.0.0.1 -c fsync=off";
       m_running = AsServer({"pg_ctl", "-D", m_dir.str("data"), "-l", m_dir.str("run/server.log"), "-w", "-t", "60",
-                           "-o", options, "start"},
-                          error, 90) == 0;
+                            "-o", options, "start"},
+                           error, 90) == 0;
     }
     if (!m_running) return Fail(error, *error + netsnmp::ReadAll(m_dir.str("run/server.log")));
     return Psql("postgres", "CREATE DATABASE " + m_user, error) == 0;
@@ -84,9 +83,26 @@ class Server {
 
   // Runs SQL with psql; rows one a line, fields separated by '|'.
   int Psql(const std::string& database, const std::string& sql, std::string* output) const {
-    return Run({"env", "PGPASSWORD=" + m_password, "PGCONNECT_TIMEOUT=10", m_bin + "/psql", "-X", "-q", "-A", "-t",
-                "-v", "ON_ERROR_STOP=1", "-h", "127.0.0.1", "-p", std::to_string(m_port), "-U", m_user, "-d",
-                database, "-c", sql},
+    return Run({"env",
+                "PGPASSWORD=" + m_password,
+                "PGCONNECT_TIMEOUT=10",
+                m_bin + "/psql",
+                "-X",
+                "-q",
+                "-A",
+                "-t",
+                "-v",
+                "ON_ERROR_STOP=1",
+                "-h",
+                "127.0.0.1",
+                "-p",
+                std::to_string(m_port),
+                "-U",
+                m_user,
+                "-d",
+                database,
+                "-c",
+                sql},
                output, 60);
   }
 

@@ -3,6 +3,9 @@
 // script returns for it: right answers, wrong ones, or none at all.
 #pragma once
 
+#include "tests/common/BerBytes.h"
+#include "tests/common/UdpSocket.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -12,9 +15,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "tests/common/BerBytes.h"
-#include "tests/common/UdpSocket.h"
 
 namespace scripted {
 
@@ -29,8 +29,8 @@ struct Request {
   int64_t request_id = 0;
   int64_t non_repeaters = 0;    // a GetBulk's counts, where the other
   int64_t max_repetitions = 0;  // requests have their error fields
-  Arcs oid;    // the first binding's name
-  Bytes value;  // the first binding's value, whole (tag, length, content)
+  Arcs oid;                     // the first binding's name
+  Bytes value;                  // the first binding's value, whole (tag, length, content)
 };
 
 // Reads one definite-length TLV at `at`; false when it does not fit.
@@ -122,8 +122,8 @@ struct Reply {
   Bytes To(const Request& request) const {
     using namespace berbytes;
     const Bytes binding = Tlv(0x30, Cat({Oid(oid), value}));
-    const Bytes pdu = Tlv(0xA2, Cat({Int(request_id.value_or(request.request_id)), Int(status), Int(index),
-                                     Tlv(0x30, binding)}));
+    const Bytes pdu =
+        Tlv(0xA2, Cat({Int(request_id.value_or(request.request_id)), Int(status), Int(index), Tlv(0x30, binding)}));
     return Tlv(0x30, Cat({Int(request.version), Text(community.value_or(request.community)), pdu}));
   }
 };

@@ -35,8 +35,18 @@ class FileBuilder {
   }
   // Signature, version and the fixed fields with simple values.
   FileBuilder& Header(uint32_t version, uint32_t value_count) {
-    return Raw("Tavelo").U32(version).Str(L"desc").Str(L"public").U32(1161).Bool(1).Bool(1).Str(L"trap").U32(162)
-        .Bool(0).U32(0x7F000001).U32(value_count);
+    return Raw("Tavelo")
+        .U32(version)
+        .Str(L"desc")
+        .Str(L"public")
+        .U32(1161)
+        .Bool(1)
+        .Bool(1)
+        .Str(L"trap")
+        .U32(162)
+        .Bool(0)
+        .U32(0x7F000001)
+        .U32(value_count);
   }
   FileBuilder& Value(const std::wstring& oid, uint32_t type, const std::wstring& value) {
     return Str(oid).U32(type).Str(value);

@@ -1,11 +1,10 @@
 // Temporary folders for tests: removed with everything in them at the end.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdlib.h>
 #include <string>
 
 // Whole files as bytes; a write makes the missing parent folders.
@@ -51,9 +50,9 @@ class TempDir {
 class TempHome : public TempDir {
  public:
   TempHome() {
-    for (auto [variable, sub] : {std::pair{"HOME", "home"}, std::pair{"XDG_CONFIG_HOME", "config"},
-                                 std::pair{"XDG_DATA_HOME", "data"}, std::pair{"XDG_DATA_DIRS", "share"},
-                                 std::pair{"XDG_STATE_HOME", "state"}}) {
+    for (auto [variable, sub] :
+         {std::pair{"HOME", "home"}, std::pair{"XDG_CONFIG_HOME", "config"}, std::pair{"XDG_DATA_HOME", "data"},
+          std::pair{"XDG_DATA_DIRS", "share"}, std::pair{"XDG_STATE_HOME", "state"}}) {
       std::filesystem::create_directories(path() / sub);
       ::setenv(variable, str(sub).c_str(), 1);
     }

@@ -3,14 +3,13 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <cstdint>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cstdint>
-#include <optional>
-#include <string>
 #include <vector>
 
 class TestUdpSocket {
@@ -24,7 +23,7 @@ class TestUdpSocket {
     a.sin_addr.s_addr = htonl(address);
     socklen_t len = sizeof a;
     m_ok = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-          ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
+           ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
     m_port = m_ok ? ntohs(a.sin_port) : 0;
   }
   ~TestUdpSocket() {

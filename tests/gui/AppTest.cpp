@@ -1,3 +1,9 @@
+#include "app/ShowMessage.h"
+#include "gui/GuiShowMessage.h"
+#include "gui/MainFrame.h"
+#include "gui/MyHyperLink.h"
+#include "gui/TaveloApp.h"
+#include "quillog/Quillog.h"
 #include "tests/gui/GuiFixture.h"
 
 #include <QDesktopServices>
@@ -5,13 +11,6 @@
 #include <QSignalSpy>
 
 #include <filesystem>
-
-#include "app/ShowMessage.h"
-#include "gui/GuiShowMessage.h"
-#include "gui/MainFrame.h"
-#include "gui/MyHyperLink.h"
-#include "gui/TaveloApp.h"
-#include "quillog/Quillog.h"
 
 TEST(TaveloAppTest, StartsWithItsWindowAndDispatcherAndLeavesNothingBehind) {
   TempHome home;

@@ -1,26 +1,25 @@
 // "Loaded modules" over a tree loaded from real MIB files, and the editor
 // it starts.
-#include <gtest/gtest.h>
+#include "gui/DlgModuleList.h"
+
+#include "app/Settings.h"
+#include "smi/MibFolders.h"
+#include "smi/SmiLoader.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/TempDir.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-
-#include <sys/stat.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
-
-#include "app/Settings.h"
-#include "gui/DlgModuleList.h"
-#include "smi/MibFolders.h"
-#include "smi/SmiLoader.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TempDir.h"
 
 namespace {
 

@@ -2,13 +2,17 @@
 // Qt dispatcher on the test's (GUI) thread, and bounded waits.
 #pragma once
 
-#include <gtest/gtest.h>
+#include "app/MessageCenter.h"
+#include "app/Settings.h"
+#include "gui/QtDispatcher.h"
+#include "tests/common/TempDir.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -17,11 +21,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-
-#include "app/MessageCenter.h"
-#include "app/Settings.h"
-#include "gui/QtDispatcher.h"
-#include "tests/common/TempDir.h"
 
 // Runs the event loop until done() holds; false after timeout_ms.
 template <typename Pred>

@@ -1,9 +1,8 @@
 // One QApplication for the whole test program, on the offscreen platform.
-#include <gtest/gtest.h>
-
 #include "gui/TaveloApp.h"
 
 #include <QApplication>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <unistd.h>

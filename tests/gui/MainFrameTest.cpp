@@ -1,16 +1,16 @@
-#include "tests/gui/GuiFixture.h"
-
-#include <QLayout>
-#include <QStatusBar>
-#include <QToolBar>
-
 #include "gui/MainFrame.h"
+
 #include "gui/MainMenu.h"
 #include "gui/MyMenu.h"
 #include "gui/TabbedView.h"
 #include "gui/ViewMibBrowser.h"
 #include "gui/ViewMibBrowserLeft.h"
 #include "gui/ViewPlaceholder.h"
+#include "tests/gui/GuiFixture.h"
+
+#include <QLayout>
+#include <QStatusBar>
+#include <QToolBar>
 
 #include <filesystem>
 #include <fstream>
@@ -51,7 +51,9 @@ TEST_F(MainFrameTest, StartsFromTheStoredSettings) {
       {"LastView 7 is out of range", {{SETTING_MAINFRAME_LAST_VIEW, 7}}, TAB_BROWSER, QTabWidget::North, 10},
       {"tabs at the bottom, border 3",
        {{SETTING_MAINFRAME_LAST_VIEW, 4}, {SETTING_MAINFRAME_TAB_POSITION, 0}, {SETTING_MAINFRAME_BORDER_SIZE, 3}},
-       TAB_LOGGER, QTabWidget::South, 3},
+       TAB_LOGGER,
+       QTabWidget::South,
+       3},
       {"tab position 9 is out of range", {{SETTING_MAINFRAME_TAB_POSITION, 9}}, TAB_BROWSER, QTabWidget::North, 10},
   };
   for (const Case& c : cases) {
@@ -120,8 +122,11 @@ TEST_F(MainFrameTest, APostedChooserMessageBringsSimulerToTheFront) {
 TEST_F(MainFrameTest, ControlDigitsChooseTabsAndTheKeypadReachesOnlyTheBrowser) {
   ASSERT_TRUE(ShowActive(*Open())) << "the main window never became active";
   CTabbedView* tabs = m_frame->TabbedView();
-  const std::pair<Qt::Key, int> keys[] = {
-      {Qt::Key_4, TAB_SIMULER}, {Qt::Key_2, TAB_WALKER}, {Qt::Key_5, TAB_LOGGER}, {Qt::Key_3, TAB_TRAPPER}, {Qt::Key_1, TAB_BROWSER}};
+  const std::pair<Qt::Key, int> keys[] = {{Qt::Key_4, TAB_SIMULER},
+                                          {Qt::Key_2, TAB_WALKER},
+                                          {Qt::Key_5, TAB_LOGGER},
+                                          {Qt::Key_3, TAB_TRAPPER},
+                                          {Qt::Key_1, TAB_BROWSER}};
   for (auto [key, tab] : keys) {
     QTest::keyClick(m_frame.get(), key, Qt::ControlModifier);
     EXPECT_EQ(tabs->currentIndex(), tab);

@@ -1,13 +1,12 @@
+#include "gui/MainMenu.h"
+#include "gui/MyMenu.h"
+#include "tests/common/LogCapture.h"
 #include "tests/gui/GuiFixture.h"
 
 #include <QMenuBar>
 #include <QSignalSpy>
 
 #include <map>
-
-#include "gui/MainMenu.h"
-#include "gui/MyMenu.h"
-#include "tests/common/LogCapture.h"
 
 namespace {
 
@@ -29,7 +28,8 @@ TEST(MenuTest, TheMainMenuIsBuiltFromItsDescription) {
   QMenuBar bar;
   CMyMenu menu;
   ASSERT_TRUE(menu.BuildMenuBar(MainMenuDescription(), &bar));
-  EXPECT_EQ(Texts(bar.actions()), (QStringList{"Program", "View", "Browser", "Walker", "Trapper", "Simuler", "Logger"}));
+  EXPECT_EQ(Texts(bar.actions()),
+            (QStringList{"Program", "View", "Browser", "Walker", "Trapper", "Simuler", "Logger"}));
   QMenu* program = SubMenu(bar.actions(), "Program");
   ASSERT_NE(program, nullptr);
   EXPECT_EQ(Texts(program->actions()), (QStringList{"Tool bar", "Status bar", "-", "About...\tF1", "Exit\tAlt+F4"}));
@@ -51,8 +51,11 @@ TEST(MenuTest, TextsComeFromTheStringBeforeItsLineFeed) {
     auto it = strings.find(id);
     return it == strings.end() ? std::wstring() : it->second;
   };
-  const MenuEntry items[] = {{MENU_ITEM | 2, 0, nullptr}, {MENU_ITEM | 3, 0, nullptr}, {MENU_ITEM | 4, 0, nullptr},
-                             {MENU_ITEM | 9, 0, nullptr}, {MENU_END, 0, nullptr}};
+  const MenuEntry items[] = {{MENU_ITEM | 2, 0, nullptr},
+                             {MENU_ITEM | 3, 0, nullptr},
+                             {MENU_ITEM | 4, 0, nullptr},
+                             {MENU_ITEM | 9, 0, nullptr},
+                             {MENU_END, 0, nullptr}};
   const MenuEntry top[] = {{MENU_POPUP | 1, 0, items}, {MENU_END, 0, nullptr}};
 
   LogCapture log;

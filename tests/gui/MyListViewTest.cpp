@@ -1,16 +1,16 @@
 // The shared virtual list: batches of rows, clearing, columns, empty text.
-#include <gtest/gtest.h>
+#include "gui/MyListView.h"
 
-#include <fstream>
+#include "app/Settings.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/TempDir.h"
 
 #include <QEvent>
 #include <QIcon>
 #include <QTest>
+#include <gtest/gtest.h>
 
-#include "app/Settings.h"
-#include "gui/MyListView.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TempDir.h"
+#include <fstream>
 
 namespace {
 

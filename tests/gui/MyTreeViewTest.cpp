@@ -1,15 +1,15 @@
 // The shared tree: a model over the derived view's own nodes.
-#include <gtest/gtest.h>
+#include "gui/MyTreeView.h"
+
+#include "tests/common/LogCapture.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <vector>
-
-#include "gui/MyTreeView.h"
-#include "tests/common/LogCapture.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
+#include "tests/common/LogCapture.h"
 #include "tests/gui/GuiFixture.h"
 
 #include <QEventLoop>
 
 #include <atomic>
 #include <vector>
-
-#include "tests/common/LogCapture.h"
 
 namespace {
 

@@ -1,12 +1,11 @@
+#include "gui/DlgMessageBox.h"
+#include "gui/GuiShowMessage.h"
+#include "tests/common/LogCapture.h"
 #include "tests/gui/GuiFixture.h"
 
 #include <QPushButton>
 
 #include <atomic>
-
-#include "gui/DlgMessageBox.h"
-#include "gui/GuiShowMessage.h"
-#include "tests/common/LogCapture.h"
 
 class GuiShowMessageTest : public GuiTest {
  protected:

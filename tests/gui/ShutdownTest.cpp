@@ -3,26 +3,25 @@
 // listening trap receiver, a serving simulator and a MIB load of the whole
 // module collection. The program must end within 2 seconds without losing
 // its settings.
-#include "tests/gui/GuiFixture.h"
-
-#include <cstdio>
-#include <string>
-
 #include "asn1/IpAddress.h"
 #include "gui/GuiShowMessage.h"
 #include "gui/MainFrame.h"
 #include "gui/TaveloApp.h"
 #include "simulator/SimulatorEntry.h"
+#include "simulator/ThreadActionSimuler.h"
 #include "smi/MibFolders.h"
 #include "smi/ThreadActionLoadMib.h"
 #include "tests/common/LogCapture.h"  // WaitUntil
 #include "tests/common/NetSnmp.h"
 #include "tests/common/UdpSocket.h"
-#include "simulator/ThreadActionSimuler.h"
+#include "tests/gui/GuiFixture.h"
 #include "workers/ThreadActionTrapper.h"
 #include "workers/ThreadActionWalker.h"
 #include "workers/TrapRecord.h"
 #include "workers/WalkerResult.h"
+
+#include <cstdio>
+#include <string>
 
 namespace {
 

@@ -1,4 +1,11 @@
 // The Logger tab fed by real log lines, and the debug parameters dialog.
+#include "gui/ViewLogs.h"
+
+#include "gui/DlgDebugParameter.h"
+#include "gui/MainFrame.h"
+#include "gui/MainMenu.h"
+#include "gui/TabbedView.h"
+#include "quillog/Quillog.h"
 #include "tests/gui/GuiFixture.h"
 
 #include <QContextMenuEvent>
@@ -8,16 +15,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
-#include <unistd.h>
-
 #include <set>
-
-#include "gui/DlgDebugParameter.h"
-#include "gui/MainFrame.h"
-#include "gui/MainMenu.h"
-#include "gui/TabbedView.h"
-#include "gui/ViewLogs.h"
-#include "quillog/Quillog.h"
+#include <unistd.h>
 
 namespace {
 

@@ -1,6 +1,18 @@
 // The Browser tab on real MIB modules: the tree model, labels, the detail
 // form, the commands, displaying an OID, load errors, search and the GUI
 // thread's responsiveness while a long load runs.
+#include "gui/ViewMibBrowser.h"
+
+#include "gui/DlgMessageBox.h"
+#include "gui/DlgSelectMibFile.h"
+#include "gui/GuiShowMessage.h"
+#include "gui/MainMenu.h"
+#include "gui/ViewMibBrowserLeft.h"
+#include "gui/ViewMibBrowserRight.h"
+#include "smi/MibFolders.h"
+#include "smi/SmiLoader.h"
+#include "tests/gui/GuiFixture.h"
+
 #include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,22 +21,10 @@
 #include <QRadioButton>
 #include <QSplitter>
 
-#include <time.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-
-#include "gui/DlgMessageBox.h"
-#include "gui/DlgSelectMibFile.h"
-#include "gui/GuiShowMessage.h"
-#include "gui/MainMenu.h"
-#include "gui/ViewMibBrowser.h"
-#include "gui/ViewMibBrowserLeft.h"
-#include "gui/ViewMibBrowserRight.h"
-#include "smi/MibFolders.h"
-#include "smi/SmiLoader.h"
-#include "tests/gui/GuiFixture.h"
+#include <time.h>
 
 namespace {
 
@@ -269,11 +269,13 @@ TEST_F(ViewMibBrowserTest, SelectDialogListsTheFoldersAndLoadWaitsForASelection)
 
 TEST_F(ViewMibBrowserTest, ASyntaxErrorInTheSecondModuleShowsFileAndLineAndLeavesTheTreeEmpty) {
   const std::filesystem::path folder = m_home->path() / "mibs";
-  WriteFile(folder / "GOOD-MIB.mib", "GOOD-MIB DEFINITIONS ::= BEGIN\ngoodRoot OBJECT IDENTIFIER ::= { iso 3 99 }\nEND\n");
+  WriteFile(folder / "GOOD-MIB.mib",
+            "GOOD-MIB DEFINITIONS ::= BEGIN\ngoodRoot OBJECT IDENTIFIER ::= { iso 3 99 }\nEND\n");
   WriteFile(folder / "BAD-MIB.mib",
             "BAD-MIB DEFINITIONS ::= BEGIN\nbadRoot OBJECT IDENTIFIER ::= { iso 3 98 }\n"
             "badLeaf OBJECT IDENTIFIER ::= ( badRoot 1 }\nEND\n");
-  WriteFile(folder / "THIRD-MIB.mib", "THIRD-MIB DEFINITIONS ::= BEGIN\nthirdRoot OBJECT IDENTIFIER ::= { iso 3 97 }\nEND\n");
+  WriteFile(folder / "THIRD-MIB.mib",
+            "THIRD-MIB DEFINITIONS ::= BEGIN\nthirdRoot OBJECT IDENTIFIER ::= { iso 3 97 }\nEND\n");
   QString shown;
   ModalWatcher<CDlgMessageBoxError> watcher([&](CDlgMessageBoxError& box) {
     shown = box.ShownText();
@@ -389,10 +391,10 @@ TEST_F(ViewMibBrowserTest, TheEventLoopKeepsRunningWhileTheWholeCollectionLoads)
   ticker.stop();
   Left().Worker().SetKeepGoing(false);
   ASSERT_TRUE(loaded) << "the collection did not load in 10 minutes";
-  std::printf("whole collection: %zu nodes, %.1f s; longest event-loop stall %lld ms (GUI thread CPU in it %.1f ms), "
-              "most GUI thread CPU between two ticks %.1f ms\n",
-              Left().Index().NodeCount(), clock.elapsed() / 1000.0, static_cast<long long>(longest), longest_cpu,
-              busiest_cpu);
+  std::printf(
+      "whole collection: %zu nodes, %.1f s; longest event-loop stall %lld ms (GUI thread CPU in it %.1f ms), "
+      "most GUI thread CPU between two ticks %.1f ms\n",
+      Left().Index().NodeCount(), clock.elapsed() / 1000.0, static_cast<long long>(longest), longest_cpu, busiest_cpu);
   EXPECT_GT(Left().Index().NodeCount(), 400000u);
   EXPECT_LT(busiest_cpu, 100) << "the GUI thread was busy for 100 ms or more at once";
   EXPECT_LT(longest, 1000) << "the GUI thread stalled";

@@ -1,3 +1,22 @@
+#include "gui/ViewSimuler.h"
+
+#include "app/ShowMessage.h"
+#include "gui/DlgNewName.h"
+#include "gui/DlgSimulatorChooser.h"
+#include "gui/DlgValueModify.h"
+#include "gui/IpAddressEdit.h"
+#include "gui/MainMenu.h"
+#include "gui/SheetCreateSimulator.h"
+#include "gui/SmartText.h"
+#include "gui/ViewSimulerLeft.h"
+#include "gui/ViewSimulerSummary.h"
+#include "gui/ViewSimulerValue.h"
+#include "gui/ViewWalker.h"
+#include "simulator/SimulatorFile.h"
+#include "simulator/ThreadActionSimuler.h"
+#include "smi/MibFolders.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/NetSnmp.h"
 #include "tests/gui/GuiFixture.h"
 
 #include <QCheckBox>
@@ -13,25 +32,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-
-#include "app/ShowMessage.h"
-#include "gui/DlgNewName.h"
-#include "gui/DlgSimulatorChooser.h"
-#include "gui/DlgValueModify.h"
-#include "gui/IpAddressEdit.h"
-#include "gui/MainMenu.h"
-#include "gui/SheetCreateSimulator.h"
-#include "gui/SmartText.h"
-#include "gui/ViewSimuler.h"
-#include "gui/ViewSimulerLeft.h"
-#include "gui/ViewSimulerSummary.h"
-#include "gui/ViewSimulerValue.h"
-#include "gui/ViewWalker.h"
-#include "smi/MibFolders.h"
-#include "simulator/SimulatorFile.h"
-#include "simulator/ThreadActionSimuler.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/NetSnmp.h"
 
 namespace fs = std::filesystem;
 
@@ -170,7 +170,8 @@ class SimulerTest : public GuiTest {
 
 TEST_F(SimulerTest, TreeListsTheRootsAndCommandsFollowTheSelection) {
   fs::create_directories(fs::path(m_personal) / "lab");
-  const std::wstring a = MakeSimulator(m_personal + L"/lab", L"a.b", 1161, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
+  const std::wstring a =
+      MakeSimulator(m_personal + L"/lab", L"a.b", 1161, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
   MakeSimulator(m_common, L"shared", 1162, {});
   NewFrame();
   CViewSimulerLeft& left = Left();
@@ -193,8 +194,10 @@ TEST_F(SimulerTest, TreeListsTheRootsAndCommandsFollowTheSelection) {
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Select(c.path));
-    for (uint32_t id : c.enabled) EXPECT_TRUE(m_frame->IsCommandEnabled(id)) << id << " " << quillog::WideToUtf8(c.path);
-    for (uint32_t id : c.disabled) EXPECT_FALSE(m_frame->IsCommandEnabled(id)) << id << " " << quillog::WideToUtf8(c.path);
+    for (uint32_t id : c.enabled)
+      EXPECT_TRUE(m_frame->IsCommandEnabled(id)) << id << " " << quillog::WideToUtf8(c.path);
+    for (uint32_t id : c.disabled)
+      EXPECT_FALSE(m_frame->IsCommandEnabled(id)) << id << " " << quillog::WideToUtf8(c.path);
   }
   // While a simulator runs the library cannot change.
   ASSERT_TRUE(Start(a));
@@ -254,7 +257,8 @@ TEST_F(SimulerTest, FolderCommandsAskANameAndKeepTheLibraryOnFailure) {
 
 TEST_F(SimulerTest, StartUpRestartsTheLastStartedAndSelectsTheLastSelected) {
   const uint16_t port = netsnmp::FreeUdpPort();
-  const std::wstring served = MakeSimulator(m_personal, L"served", port, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"box"}});
+  const std::wstring served =
+      MakeSimulator(m_personal, L"served", port, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"box"}});
   const std::wstring other = MakeSimulator(m_common, L"other", 1, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
   WriteSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR, served);
   WriteSettingString(SETTING_VIEW_SIMULER_LAST_SELECTED_SIMULATOR, other);
@@ -304,8 +308,8 @@ TEST_F(SimulerTest, SummaryEditsAreCheckedInOrderAndSaved) {
   form.SendCommunityEdit()->setText(QStringLiteral("trap"));
   form.Version1Box()->click();
   form.Version2cBox()->click();
-  EXPECT_EQ(Messages(m_boxes),
-            (std::vector<std::wstring>{L"Community string cannot be empty", L"At least one SNMP version must be activated"}));
+  EXPECT_EQ(Messages(m_boxes), (std::vector<std::wstring>{L"Community string cannot be empty",
+                                                          L"At least one SNMP version must be activated"}));
   form.Version2cBox()->click();
   form.LastRequesterBox()->click();
   EXPECT_TRUE(form.AddressEdit()->isEnabled());
@@ -495,7 +499,7 @@ TEST_F(SimulerTest, WizardChecksEachPageAndCreatesInTheSelectedFolder) {
     EXPECT_FALSE(m_frame->OnCommand(ID_SIMULATOR_CREATE));
   }
   EXPECT_EQ(Messages(m_boxes), (std::vector<std::wstring>{L"Simulator name must not be empty",
-                                                         L"A simulator with that name is already existing"}));
+                                                          L"A simulator with that name is already existing"}));
   EXPECT_EQ(Left().Library().GetSimulators().size(), 1u);
   EXPECT_EQ(StoredDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_PORT), 0xFFFFFFFFu) << "nothing stored on cancel";
 
@@ -525,9 +529,9 @@ TEST_F(SimulerTest, WizardChecksEachPageAndCreatesInTheSelectedFolder) {
     });
     EXPECT_TRUE(m_frame->OnCommand(ID_SIMULATOR_CREATE));
   }
-  EXPECT_EQ(Messages(m_boxes), (std::vector<std::wstring>{L"Community name must not be empty",
-                                                         L"At least one SNMP version must be allowed",
-                                                         L"IP address is not valid"}));
+  EXPECT_EQ(Messages(m_boxes),
+            (std::vector<std::wstring>{L"Community name must not be empty",
+                                       L"At least one SNMP version must be allowed", L"IP address is not valid"}));
   const std::wstring made = m_common + L"/twin.tav";
   ASSERT_TRUE(fs::exists(made));
   auto stored = Stored(made);
@@ -589,9 +593,13 @@ TEST_F(SimulerTest, WizardValuesServedReadAndSetByNetSnmpThenStoppedFromTheTree)
 
   const std::string target = "127.0.0.1:" + std::to_string(port);
   std::string out;
-  ASSERT_EQ(netsnmp::Run({"snmpget", "-v1", "-c", "tumbol", "-On", "-r", "1", "-t", "2", target, "1.3.6.1.2.1.1.5.0"}, &out), 0);
+  ASSERT_EQ(
+      netsnmp::Run({"snmpget", "-v1", "-c", "tumbol", "-On", "-r", "1", "-t", "2", target, "1.3.6.1.2.1.1.5.0"}, &out),
+      0);
   EXPECT_NE(out.find("STRING: \"lab-host\""), std::string::npos) << out;
-  ASSERT_EQ(netsnmp::Run({"snmpwalk", "-v2c", "-c", "tumbol", "-On", "-r", "1", "-t", "2", target, "1.3.6.1.2.1.1"}, &out), 0);
+  ASSERT_EQ(
+      netsnmp::Run({"snmpwalk", "-v2c", "-c", "tumbol", "-On", "-r", "1", "-t", "2", target, "1.3.6.1.2.1.1"}, &out),
+      0);
   EXPECT_EQ(netsnmp::WalkOids(out),
             (std::vector<std::string>{"1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.7.0"}))
       << out;
@@ -609,7 +617,8 @@ TEST_F(SimulerTest, WizardValuesServedReadAndSetByNetSnmpThenStoppedFromTheTree)
   EXPECT_TRUE(left.IsCommandEnabled(ID_SIMULATOR_STOP));
   EXPECT_TRUE(left.OnCommand(ID_SIMULATOR_STOP));
   EXPECT_EQ(left.Library().GetRunning(), nullptr);
-  EXPECT_NE(netsnmp::Run({"snmpget", "-v1", "-c", "tumbol", "-r", "0", "-t", "1", target, "1.3.6.1.2.1.1.5.0"}, &out), 0)
+  EXPECT_NE(netsnmp::Run({"snmpget", "-v1", "-c", "tumbol", "-r", "0", "-t", "1", target, "1.3.6.1.2.1.1.5.0"}, &out),
+            0)
       << "nothing answers once stopped";
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR), L"");
 }
@@ -660,7 +669,8 @@ TEST_F(SimulerTest, SimulateCopiesWalkedRowsIntoAStoppedSimulatorOnly) {
     EXPECT_TRUE(m_walker->OnCommand(ID_WALKER_SIMULATE));
   }
   Settle();
-  EXPECT_EQ(StoredOids(copy), (std::vector<std::wstring>{L"1.3.6.1.2.1.1.1.0", L"1.3.6.1.2.1.1.3.0", L"1.3.6.1.2.1.1.7.0"}));
+  EXPECT_EQ(StoredOids(copy),
+            (std::vector<std::wstring>{L"1.3.6.1.2.1.1.1.0", L"1.3.6.1.2.1.1.3.0", L"1.3.6.1.2.1.1.7.0"}));
   EXPECT_EQ(StoredValue(copy, L"1.3.6.1.2.1.1.7.0"), L"1");
   EXPECT_EQ(StoredValue(copy, L"1.3.6.1.2.1.1.3.0"), L"4200");
   EXPECT_EQ(Left().SelectedEntry()->path, copy);

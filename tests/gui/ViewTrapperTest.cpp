@@ -1,3 +1,13 @@
+#include "gui/ViewTrapper.h"
+
+#include "gui/DlgTrapParameter.h"
+#include "gui/MainFrame.h"
+#include "gui/MainMenu.h"
+#include "gui/SmartText.h"
+#include "gui/TabbedView.h"
+#include "tests/common/BerBytes.h"
+#include "tests/common/NetSnmp.h"
+#include "tests/common/UdpSocket.h"
 #include "tests/gui/GuiFixture.h"
 
 #include <QAbstractItemModelTester>
@@ -7,16 +17,6 @@
 #include <QPushButton>
 
 #include <cstdlib>
-
-#include "gui/DlgTrapParameter.h"
-#include "gui/MainFrame.h"
-#include "gui/MainMenu.h"
-#include "gui/SmartText.h"
-#include "gui/TabbedView.h"
-#include "gui/ViewTrapper.h"
-#include "tests/common/BerBytes.h"
-#include "tests/common/NetSnmp.h"
-#include "tests/common/UdpSocket.h"
 
 namespace {
 
@@ -64,11 +64,11 @@ TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   auto view = Listening();
   QAbstractItemModelTester tester(view->ListModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
   const qint64 before = QDateTime::currentSecsSinceEpoch();
-  ASSERT_TRUE(SendTrap(m_port, {"-v", "1", "1.3.6.1.4.1.8072.2.3", "127.0.0.9", "6", "17", "12345",
-                               "1.3.6.1.2.1.1.5.0", "s", "hello"}));
+  ASSERT_TRUE(SendTrap(
+      m_port, {"-v", "1", "1.3.6.1.4.1.8072.2.3", "127.0.0.9", "6", "17", "12345", "1.3.6.1.2.1.1.5.0", "s", "hello"}));
   ASSERT_TRUE(ProcessUntil([&] { return view->TrapCount() == 1; })) << "the SNMPv1 trap never showed";
   ASSERT_TRUE(SendTrap(m_port, {"-v", "2c", "4242", "1.3.6.1.6.3.1.1.5.3", "1.3.6.1.2.1.2.2.1.1.2", "i", "2",
-                               "1.3.6.1.2.1.1.5.0", "x", "C3A9", "1.3.6.1.2.1.1.4.0", "x", "FF00"}));
+                                "1.3.6.1.2.1.1.5.0", "x", "C3A9", "1.3.6.1.2.1.1.4.0", "x", "FF00"}));
   ASSERT_TRUE(ProcessUntil([&] { return view->TrapCount() == 2; })) << "the SNMPv2c trap never showed";
   ASSERT_EQ(view->RowCount(), 2);
 
@@ -93,8 +93,7 @@ TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   view->OnCommand(ID_TRAPPER_EXPAND_ONE);
   ASSERT_EQ(view->RowCount(), 7);
   EXPECT_EQ(RowCells(*view, 2), (QStringList{"1", "", "", "", "", "1.3.6.1.2.1.1.3.0", "TimeTicks", "4242", "", ""}));
-  EXPECT_EQ(RowCells(*view, 4),
-            (QStringList{"3", "", "", "", "", "1.3.6.1.2.1.2.2.1.1.2", "Integer", "2", "", ""}));
+  EXPECT_EQ(RowCells(*view, 4), (QStringList{"3", "", "", "", "", "1.3.6.1.2.1.2.2.1.1.2", "Integer", "2", "", ""}));
   // Octets that form UTF-8 show as their text, binary ones in hexadecimal.
   EXPECT_EQ(RowCells(*view, 5).mid(5, 3), (QStringList{"1.3.6.1.2.1.1.5.0", "Octet String", QString::fromUtf8("é")}));
   EXPECT_EQ(view->RowValue(5), QString::fromUtf8("é"));

@@ -1,3 +1,17 @@
+#include "gui/ViewWalker.h"
+
+#include "gui/DlgSnmpParameter.h"
+#include "gui/MainMenu.h"
+#include "gui/SmartText.h"
+#include "gui/TabbedView.h"
+#include "gui/ViewMibBrowser.h"
+#include "gui/ViewMibBrowserLeft.h"
+#include "kit/ZubConvertor.h"
+#include "quillog/Quillog.h"
+#include "smi/MibFolders.h"
+#include "tests/common/NetSnmp.h"
+#include "tests/common/ScriptedAgent.h"
+#include "tests/common/UdpSocket.h"
 #include "tests/gui/GuiFixture.h"
 
 #include <QComboBox>
@@ -9,20 +23,6 @@
 #include <map>
 #include <thread>
 
-#include "gui/DlgSnmpParameter.h"
-#include "gui/MainMenu.h"
-#include "gui/SmartText.h"
-#include "gui/TabbedView.h"
-#include "gui/ViewMibBrowser.h"
-#include "gui/ViewMibBrowserLeft.h"
-#include "gui/ViewWalker.h"
-#include "kit/ZubConvertor.h"
-#include "quillog/Quillog.h"
-#include "smi/MibFolders.h"
-#include "tests/common/NetSnmp.h"
-#include "tests/common/ScriptedAgent.h"
-#include "tests/common/UdpSocket.h"
-
 namespace {
 
 // One line of `snmpwalk -On`: OID without the leading dot, type and value
@@ -32,7 +32,9 @@ struct Variable {
   bool operator==(const Variable&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const Variable& v) { return out << v.oid << " " << v.type << " " << v.value; }
+std::ostream& operator<<(std::ostream& out, const Variable& v) {
+  return out << v.oid << " " << v.type << " " << v.value;
+}
 
 std::vector<Variable> Parse(const std::string& output) {
   static const std::map<std::string, std::string> kTypes = {
@@ -45,7 +47,8 @@ std::vector<Variable> Parse(const std::string& output) {
     if (line.empty() || line[0] != '.' || eq == std::string::npos || colon == std::string::npos) continue;
     Variable v{line.substr(1, eq - 1), line.substr(eq + 3, colon - eq - 3), line.substr(colon + 2)};
     if (auto t = kTypes.find(v.type); t != kTypes.end()) v.type = t->second;
-    if (v.value.size() >= 2 && v.value.front() == '"' && v.value.back() == '"') v.value = v.value.substr(1, v.value.size() - 2);
+    if (v.value.size() >= 2 && v.value.front() == '"' && v.value.back() == '"')
+      v.value = v.value.substr(1, v.value.size() - 2);
     if (v.type == "Object Identifier" && !v.value.empty() && v.value[0] == '.') v.value.erase(0, 1);
     if (v.type == "TimeTicks") v.value = v.value.substr(1, v.value.find(')') - 1);
     out.push_back(v);
@@ -173,13 +176,14 @@ TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), "Tavelo bench room 42");
   EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE), L"Tavelo bench room 42");
   std::string out;
-  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", m_agent->Target(), ".1.3.6.1.2.1.1.6.0"}, &out), 0);
+  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqv", m_agent->Target(), ".1.3.6.1.2.1.1.6.0"}, &out),
+            0);
   EXPECT_NE(out.find("Tavelo bench room 42"), std::string::npos) << out;
 
   // Changed behind the view's back, GET reads it again into the same row.
-  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", m_agent->Target(), ".1.3.6.1.2.1.1.6.0", "s", "attic"},
-                         &out),
-            0);
+  ASSERT_EQ(
+      netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", m_agent->Target(), ".1.3.6.1.2.1.1.6.0", "s", "attic"}, &out),
+      0);
   ASSERT_TRUE(view->OnCommand(ID_SNMP_GET));
   ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), "attic");
@@ -195,8 +199,10 @@ TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
   for (const Octets& o : {Octets{"C3A9", "é", "2"}, Octets{"6361666520E29895", "cafe ☕", "8"},
                           Octets{"6162636465666768696A6B6C6DC3A9", "abcdefghijklmé", "15"},
                           Octets{"FF10FE", "ff:10:fe", "3"}, Octets{"C0AF41", "c0:af:41", "3"}}) {
-    ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", m_agent->Target(), ".1.3.6.1.2.1.1.6.0", "x", o.hex}, &out),
-              0) << out;
+    ASSERT_EQ(
+        netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", m_agent->Target(), ".1.3.6.1.2.1.1.6.0", "x", o.hex}, &out),
+        0)
+        << out;
     ASSERT_TRUE(view->OnCommand(ID_SNMP_GET));
     ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
     EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), QString::fromUtf8(o.shown)) << o.hex;
@@ -209,7 +215,8 @@ TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
   ASSERT_TRUE(view->OnCommand(ID_SNMP_SET));
   ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), typed);
-  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqvx", m_agent->Target(), ".1.3.6.1.2.1.1.6.0"}, &out), 0);
+  ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqvx", m_agent->Target(), ".1.3.6.1.2.1.1.6.0"}, &out),
+            0);
   EXPECT_NE(out.find("53 61 6C 6C 65 20 C3 A9 20 E2 98 95 20 37"), std::string::npos) << out;
 }
 
@@ -237,8 +244,10 @@ TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
 
   // Walk from here: exactly what snmpwalk prints, in the Walker, in front.
   std::string out;
-  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", m_agent->Target(), ".1.3.6.1.2.1.1.6.0", "s", "lab"}, &out),
-            0) << out;  // text snmpwalk prints as text, whatever a test before left there
+  ASSERT_EQ(
+      netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", m_agent->Target(), ".1.3.6.1.2.1.1.6.0", "s", "lab"}, &out),
+      0)
+      << out;  // text snmpwalk prints as text, whatever a test before left there
   ASSERT_NE(select({1, 3, 6, 1, 2, 1, 1}), CMibTreeIndex::kRoot);
   EXPECT_FALSE(tree.IsCommandEnabled(ID_BROWSER_GET)) << "system is no scalar";
   ASSERT_TRUE(tree.OnCommand(ID_BROWSER_WALK_FROM_HERE));
@@ -261,12 +270,12 @@ TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
   const struct {
     SmiOid oid;
     bool scalar;
-  } nodes[] = {{{1, 3, 6, 1, 2, 1, 1, 9}, false},       // sysORTable
-               {{1, 3, 6, 1, 2, 1, 1, 9, 1}, false},    // sysOREntry
-               {{1, 3, 6, 1, 2, 1, 1, 9, 1, 3}, false}, // sysORDescr
-               {{1, 3, 6, 1, 6, 3, 1}, false},          // snmpMIB
-               {{1, 3, 6, 1, 2, 1, 1, 8}, true},        // sysORLastChange
-               {{1, 3, 6, 1, 2, 1, 1, 1}, true}};       // sysDescr, got below
+  } nodes[] = {{{1, 3, 6, 1, 2, 1, 1, 9}, false},        // sysORTable
+               {{1, 3, 6, 1, 2, 1, 1, 9, 1}, false},     // sysOREntry
+               {{1, 3, 6, 1, 2, 1, 1, 9, 1, 3}, false},  // sysORDescr
+               {{1, 3, 6, 1, 6, 3, 1}, false},           // snmpMIB
+               {{1, 3, 6, 1, 2, 1, 1, 8}, true},         // sysORLastChange
+               {{1, 3, 6, 1, 2, 1, 1, 1}, true}};        // sysDescr, got below
   for (const auto& n : nodes) {
     ASSERT_NE(select(n.oid), CMibTreeIndex::kRoot) << SmiOidDotted(n.oid);
     EXPECT_EQ(tree.IsCommandEnabled(ID_BROWSER_GET), n.scalar) << SmiOidDotted(n.oid);
@@ -301,11 +310,11 @@ TEST(ViewWalkerText, ReadableUtf8) {
   using Case = std::pair<std::string, bool>;
   for (const auto& [octets, readable] :
        {Case{"plain\ttext\r\n", true}, Case{"\xC3\xA9", true}, Case{"\xF0\x9F\x98\x80", true}, Case{"", true},
-        Case{"\xC0\xAF", false},                  // overlong '/'
-        Case{"\xED\xA0\x80", false},             // a surrogate
-        Case{"\xF4\x90\x80\x80", false},        // past U+10FFFF
-        Case{"\xE2\x98", false},                  // cut short
-        Case{"\xC2\x85", false},                  // a C1 control
+        Case{"\xC0\xAF", false},          // overlong '/'
+        Case{"\xED\xA0\x80", false},      // a surrogate
+        Case{"\xF4\x90\x80\x80", false},  // past U+10FFFF
+        Case{"\xE2\x98", false},          // cut short
+        Case{"\xC2\x85", false},          // a C1 control
         Case{std::string("a\0b", 3), false}, Case{"\x1B[2J", false}, Case{"caf\xE9", false}})
     EXPECT_EQ(IsReadableUtf8(octets), readable) << octets;
   EXPECT_EQ(TypedOctets(QString::fromUtf8("é")), (std::wstring{wchar_t(0xC3), wchar_t(0xA9)}));

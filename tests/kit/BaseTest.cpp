@@ -1,15 +1,5 @@
 // Counters, memory, exceptions, locks, handles, events, completion queues,
 // conversion and the string table.
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstring>
-#include <future>
-#include <string>
-#include <thread>
-#include <tuple>
-#include <vector>
-
 #include "kit/ZubConvertor.h"
 #include "kit/ZubCounter.h"
 #include "kit/ZubCriticalSection.h"
@@ -20,6 +10,16 @@
 #include "kit/ZubResIds.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/Thrown.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <future>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -37,7 +37,8 @@ TEST(KitCounter, TracksCurrentMaximumAndMinimum) {
   counter.Raise();
   counter.Set(-3);
   counter.Lower();
-  EXPECT_EQ(std::make_tuple(counter.GetCurrent(), counter.GetMaximum(), counter.GetMinimum()), std::make_tuple(-4, 2, -4));
+  EXPECT_EQ(std::make_tuple(counter.GetCurrent(), counter.GetMaximum(), counter.GetMinimum()),
+            std::make_tuple(-4, 2, -4));
 }
 
 TEST(KitCounter, ConcurrentRaisesAndLowersLoseNothing) {
@@ -119,11 +120,14 @@ TEST(KitHandle, WaitResultsTranslateToStatuses) {
     int index;
   };
   const Case cases[] = {
-      {0, 1, Status(ZubWaitSignaled), 0},           {2, 3, Status(ZubWaitSignaled), 2},
-      {258, 1, Status(ZubWaitTimeout), -1},         {0xFFFFFFFFu, 1, Status(ZubWaitFailed), -1},
+      {0, 1, Status(ZubWaitSignaled), 0},
+      {2, 3, Status(ZubWaitSignaled), 2},
+      {258, 1, Status(ZubWaitTimeout), -1},
+      {0xFFFFFFFFu, 1, Status(ZubWaitFailed), -1},
       {128, 1, Status(ZubWaitAbandoned), 0},
       // The abandoned second object and an index past the count are unknown.
-      {129, 2, Status(ZubWaitUnknown), -1},         {1, 1, Status(ZubWaitUnknown), -1},
+      {129, 2, Status(ZubWaitUnknown), -1},
+      {1, 1, Status(ZubWaitUnknown), -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.result);

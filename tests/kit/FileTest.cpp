@@ -1,20 +1,19 @@
 // File operations and the mapped file reader on real files in a temporary folder.
-#include <gtest/gtest.h>
+#include "kit/ZubFile.h"
+#include "kit/ZubFileRead.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/TempDir.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <future>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
-
-#include "kit/ZubFile.h"
-#include "kit/ZubFileRead.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/TempDir.h"
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -38,11 +37,11 @@ TEST_F(KitFile, DeleteFileMakesReadOnlyWritableAndLeavesDirectories) {
   ASSERT_EQ(chmod(file.c_str(), 0444), 0);
   EXPECT_TRUE(CZubFile::DeleteFile(W(file)));
   EXPECT_FALSE(fs::exists(file));
-  EXPECT_TRUE(log.Has(L"The file " + W(file) + L" has read only attribute, removing it before deleting",
-                      QUILLOG_WARNING));
+  EXPECT_TRUE(
+      log.Has(L"The file " + W(file) + L" has read only attribute, removing it before deleting", QUILLOG_WARNING));
 
   EXPECT_FALSE(CZubFile::DeleteFile(W(file)));  // gone already
-  const fs::path dir = m_root / "sub";  // directories are left alone
+  const fs::path dir = m_root / "sub";          // directories are left alone
   fs::create_directory(dir);
   EXPECT_FALSE(CZubFile::DeleteFile(W(dir)));
   EXPECT_TRUE(fs::is_directory(dir));

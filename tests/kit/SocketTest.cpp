@@ -1,15 +1,15 @@
 // UDP sockets on loopback ports picked by the test.
-#include <gtest/gtest.h>
-
-#include <future>
-#include <thread>
-#include <vector>
-
 #include "kit/ZubCounter.h"
 #include "kit/ZubEvent.h"
 #include "kit/ZubUdpSocket.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/UdpSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+#include <vector>
 
 namespace {
 

@@ -1,4 +1,12 @@
 // Worker threads, waiters and the pool.
+#include "kit/ZubCounter.h"
+#include "kit/ZubException.h"
+#include "kit/ZubThread.h"
+#include "kit/ZubThreadAction.h"
+#include "kit/ZubThreadPool.h"
+#include "kit/ZubThreadWaiter.h"
+#include "tests/common/LogCapture.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,14 +16,6 @@
 #include <thread>
 #include <tuple>
 #include <vector>
-
-#include "kit/ZubCounter.h"
-#include "kit/ZubException.h"
-#include "kit/ZubThread.h"
-#include "kit/ZubThreadAction.h"
-#include "kit/ZubThreadPool.h"
-#include "kit/ZubThreadWaiter.h"
-#include "tests/common/LogCapture.h"
 
 namespace {
 
@@ -121,8 +121,8 @@ TEST_F(KitPool, BusyThreadsAreAddedAndIdleOnesReused) {
   ASSERT_NE(id0, ZUB_INVALID_THREAD_ID);
   EXPECT_NE(id0, id1);
   EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 2);
-  EXPECT_TRUE(log.Has(QuillogFormat(L"Adding the thread %d '%s' in the pool of threads, there are now %d threads",
-                                    id1, PoolName(m_base + 1), static_cast<int>(m_base + 2)),
+  EXPECT_TRUE(log.Has(QuillogFormat(L"Adding the thread %d '%s' in the pool of threads, there are now %d threads", id1,
+                                    PoolName(m_base + 1), static_cast<int>(m_base + 2)),
                       QUILLOG_USER));
   // A busy thread refuses a second action.
   EXPECT_FALSE(first.GetThread()->StartAction(&refused, false, 0));
@@ -341,7 +341,8 @@ TEST(KitWaiterIocp, PacketsAndCodesAreMapped) {
   EXPECT_EQ(std::make_tuple(failed_code.code, failed_code.status), std::make_tuple(Code(ThreadNone), 4u));
 
   const Got timeout = Take(waiter, 5);
-  EXPECT_EQ(std::make_tuple(timeout.code, timeout.status, timeout.v1), std::make_tuple(Code(ThreadTimeout), 3u, uintptr_t{0}));
+  EXPECT_EQ(std::make_tuple(timeout.code, timeout.status, timeout.v1),
+            std::make_tuple(Code(ThreadTimeout), 3u, uintptr_t{0}));
 }
 
 // The thread runs on a waiter its caller owns and keeps after the thread left.

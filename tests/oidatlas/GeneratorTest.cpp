@@ -1,15 +1,15 @@
 // The table generator: record lists in, sorted table out, bad input refused.
+#include "oidatlas/generator/OidRecordList.h"
+#include "tests/common/NetSnmp.h"
+#include "tests/oidatlas/TestSupport.h"
+
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include "oidatlas/generator/OidRecordList.h"
-#include "tests/common/NetSnmp.h"
-#include "tests/oidatlas/TestSupport.h"
+#include <sys/wait.h>
 
 namespace oidatlas::test {
 namespace {
@@ -47,10 +47,14 @@ TEST(OidAtlasGenerator, FinishAddsRootsDropsRepeatsSortsByCodeUnitsAndSurvivesWr
       << error;
   list.Finish();
   const std::vector<std::string> want = {
-      "0 ccitt  0",           "0.0 zeroDotZero SNMPv2-SMI 9",
-      "1 iso  0",             "1 iso SOME-SMI 3",
-      "1.10 n\u00e4me\U0001F600 M1 4294967295", "1.2 b M2 5",
-      "1.2 b2 M1 6",          "2 iso-ccitt  0",
+      "0 ccitt  0",
+      "0.0 zeroDotZero SNMPv2-SMI 9",
+      "1 iso  0",
+      "1 iso SOME-SMI 3",
+      "1.10 n\u00e4me\U0001F600 M1 4294967295",
+      "1.2 b M2 5",
+      "1.2 b2 M1 6",
+      "2 iso-ccitt  0",
   };
   EXPECT_EQ(Rows(list), want);
   std::ostringstream out;
@@ -74,7 +78,9 @@ TEST(OidAtlasGenerator, BadLinesAreRefusedWithTheirPlace) {
       {"3.1\tname\tM\t1\n", "first arc"},
       {"\tname\tM\t1\n", "empty OID"},
       {"1.3\t\tM\t1\n", "empty name"},
-      {"1.3\tna\xff" "me\tM\t1\n", "malformed UTF-8"},
+      {"1.3\tna\xff"
+       "me\tM\t1\n",
+       "malformed UTF-8"},
       {"1.3\tname\tM\xed\xa0\x80\t1\n", "malformed UTF-8"},  // encoded surrogate
       {"1.3\tname\tM\xc0\xae\t1\n", "malformed UTF-8"},      // overlong
       {"1.3\tname\tM\xe2\x82\t1\n", "malformed UTF-8"},      // cut short
@@ -108,8 +114,7 @@ class OidAtlasGeneratorTool : public ::testing::Test {
 
 TEST_F(OidAtlasGeneratorTool, WritesBothOutputsAndKeepsThemOnBadInput) {
   Put("good.tsv", "1.3.6.1\tinternet\tSNMPv2-SMI\t37\n");
-  ASSERT_EQ(Run("--records " + P("good.tsv") + " --tsv " + P("out.tsv") + " --cpp " + P("out.cpp")), 0)
-      << Slurp("err");
+  ASSERT_EQ(Run("--records " + P("good.tsv") + " --tsv " + P("out.tsv") + " --cpp " + P("out.cpp")), 0) << Slurp("err");
   const std::string tsv = Slurp("out.tsv");
   const std::string cpp = Slurp("out.cpp");
   EXPECT_NE(tsv.find("1.3.6.1\tinternet\tSNMPv2-SMI\t37\n"), std::string::npos);
@@ -117,8 +122,8 @@ TEST_F(OidAtlasGeneratorTool, WritesBothOutputsAndKeepsThemOnBadInput) {
   EXPECT_NE(cpp.find("kRecordCount = 4;"), std::string::npos);
 
   Put("bad.tsv", "1.3.6.1\tinternet\tSNMPv2-SMI\t37\n1.3.6.x\tdod\tM\t1\n");
-  EXPECT_EQ(Run("--records " + P("good.tsv") + " --records " + P("bad.tsv") + " --tsv " + P("out.tsv") +
-                " --cpp " + P("out.cpp")),
+  EXPECT_EQ(Run("--records " + P("good.tsv") + " --records " + P("bad.tsv") + " --tsv " + P("out.tsv") + " --cpp " +
+                P("out.cpp")),
             1);
   EXPECT_NE(Slurp("err").find("bad.tsv:2: "), std::string::npos) << Slurp("err");
   EXPECT_EQ(Slurp("out.tsv"), tsv);
@@ -130,9 +135,9 @@ TEST_F(OidAtlasGeneratorTool, WritesBothOutputsAndKeepsThemOnBadInput) {
 }
 
 TEST_F(OidAtlasGeneratorTool, WrongArgumentsGiveUsage) {
-  for (const char* args : {"", "--records", "--records a.tsv", "--bogus x --tsv y", "stray",
-                           "--records a.tsv --max-records 0 --tsv y", "--records a.tsv --max-records x1 --tsv y",
-                           "--records a.tsv --fill-from-folder --tsv y"}) {
+  for (const char* args :
+       {"", "--records", "--records a.tsv", "--bogus x --tsv y", "stray", "--records a.tsv --max-records 0 --tsv y",
+        "--records a.tsv --max-records x1 --tsv y", "--records a.tsv --fill-from-folder --tsv y"}) {
     SCOPED_TRACE(args);
     EXPECT_EQ(Run(args), 2);
     EXPECT_NE(Slurp("err").find("usage: oidatlas_gen"), std::string::npos);
@@ -143,14 +148,17 @@ TEST_F(OidAtlasGeneratorTool, WrongArgumentsGiveUsage) {
 // MIB modules in, through the SMI loader: listed modules first in list
 // order, then the folder's others in name order within the record limit.
 TEST_F(OidAtlasGeneratorTool, ReadsMibModulesWithTheSmiLoader) {
-  Put("ALPHA-MIB.mib", "ALPHA-MIB DEFINITIONS ::= BEGIN\n\nalphaRoot OBJECT IDENTIFIER ::= { iso 3 6 1 4 1 99990 }\n"
-                       "alphaOne OBJECT IDENTIFIER ::= { alphaRoot 1 }\nalphaTwo OBJECT IDENTIFIER ::= { alphaRoot 2 }\nEND\n");
-  Put("BETA-MIB.mib", "BETA-MIB DEFINITIONS ::= BEGIN\nIMPORTS\n    alphaRoot FROM ALPHA-MIB;\n"
-                      "betaOne OBJECT IDENTIFIER ::= { alphaRoot 1 }\nbetaDeep OBJECT IDENTIFIER ::= { betaOne 7 3 }\nEND\n");
+  Put("ALPHA-MIB.mib",
+      "ALPHA-MIB DEFINITIONS ::= BEGIN\n\nalphaRoot OBJECT IDENTIFIER ::= { iso 3 6 1 4 1 99990 }\n"
+      "alphaOne OBJECT IDENTIFIER ::= { alphaRoot 1 }\nalphaTwo OBJECT IDENTIFIER ::= { alphaRoot 2 }\nEND\n");
+  Put("BETA-MIB.mib",
+      "BETA-MIB DEFINITIONS ::= BEGIN\nIMPORTS\n    alphaRoot FROM ALPHA-MIB;\n"
+      "betaOne OBJECT IDENTIFIER ::= { alphaRoot 1 }\nbetaDeep OBJECT IDENTIFIER ::= { betaOne 7 3 }\nEND\n");
   Put("BROKEN-MIB.mib", "BROKEN-MIB DEFINITIONS ::= BEGIN\nbrokenThing OBJECT IDENTIFIER ::= { alphaRoot\nEND\n");
   Put("DELTA-MIB.mib", "DELTA-MIB DEFINITIONS ::= BEGIN\ndeltaA OBJECT IDENTIFIER ::= { iso 3 6 1 4 1 99992 }\nEND\n");
-  Put("GAMMA-MIB.mib", "GAMMA-MIB DEFINITIONS ::= BEGIN\ngammaA OBJECT IDENTIFIER ::= { iso 3 6 1 4 1 99991 }\n"
-                       "gammaB OBJECT IDENTIFIER ::= { gammaA 1 }\nEND\n");
+  Put("GAMMA-MIB.mib",
+      "GAMMA-MIB DEFINITIONS ::= BEGIN\ngammaA OBJECT IDENTIFIER ::= { iso 3 6 1 4 1 99991 }\n"
+      "gammaB OBJECT IDENTIFIER ::= { gammaA 1 }\nEND\n");
   Put("list.txt", "BETA-MIB\nALPHA-MIB\n");
   const std::string common = "--mib-folder " + dir.path().string() + " --modules-file " + P("list.txt") +
                              " --fill-from-folder --tsv " + P("out.tsv") + " --max-records ";

@@ -1,12 +1,13 @@
 // Behaviour of the four exports, against the table built from test-records.tsv.
+#include "oidatlas/OidAtlas.h"
+
+#include "tests/oidatlas/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 #include <thread>
-
-#include "oidatlas/OidAtlas.h"
-#include "tests/oidatlas/TestSupport.h"
 
 namespace oidatlas::test {
 namespace {
@@ -68,10 +69,18 @@ const Lookup kLookups[] = {
 TEST(OidAtlasLookup, ExportsGiveTheExpectedRecord) {
   for (const Lookup& c : kLookups) {
     SCOPED_TRACE(c.oid);
-    if (c.best_known) { EXPECT_EQ(BestKnown(c.oid), c.best_known); }
-    if (c.translation) { EXPECT_EQ(Translate(c.oid), c.translation); }
-    if (c.module) { EXPECT_EQ(Module(c.oid), c.module); }
-    if (c.line >= 0) { EXPECT_EQ(Line(c.oid), static_cast<uint32_t>(c.line)); }
+    if (c.best_known) {
+      EXPECT_EQ(BestKnown(c.oid), c.best_known);
+    }
+    if (c.translation) {
+      EXPECT_EQ(Translate(c.oid), c.translation);
+    }
+    if (c.module) {
+      EXPECT_EQ(Module(c.oid), c.module);
+    }
+    if (c.line >= 0) {
+      EXPECT_EQ(Line(c.oid), static_cast<uint32_t>(c.line));
+    }
   }
   for (const char16_t* oid : {static_cast<const char16_t*>(nullptr), u""}) {
     EXPECT_EQ(OidAtlas_BestKnown(oid), nullptr);
@@ -103,7 +112,7 @@ TEST(OidAtlasLookup, ReturnedTextsPointIntoTheTableOrTheThreadsBuffer) {
 // The name, the rest and the terminator must fit 1024 units; the matched
 // key's length does not count.
 TEST(OidAtlasTranslate, ResultMustFitTheBuffer) {
-  const std::string rest = Arcs(1012) + ".10";  // 1015 units
+  const std::string rest = Arcs(1012) + ".10";                // 1015 units
   EXPECT_EQ(Translate("1.3.6.1" + rest), "internet" + rest);  // 1023 units
   EXPECT_EQ(OidAtlas_Translate(U("1.3.6.1" + rest + "0").c_str()), nullptr);
   EXPECT_EQ(BestKnown("1.3.6.1" + rest + "0"), "1.3.6.1");  // the other exports still answer

@@ -1,16 +1,16 @@
 // The real table against Net-SNMP's snmptranslate reading the same modules.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <map>
-#include <random>
-#include <fstream>
-#include <cstdio>
-#include <set>
-
 #include "oidatlas/OidNames.h"
 #include "tests/common/NetSnmp.h"
 #include "tests/oidatlas/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
 
 namespace oidatlas::test {
 namespace {
@@ -49,8 +49,17 @@ TEST(OidAtlasPeer, NamesAgreeWithSnmptranslate) {
   const std::string home = conf.path().string();
   std::string joined;
   for (const std::string& m : modules) joined += (joined.empty() ? "" : ":") + m;
-  std::vector<std::string> args = {"env", "HOME=" + home, "SNMPCONFPATH=" + home, "SNMP_PERSISTENT_DIR=" + home,
-                                   "MIBS=", "snmptranslate", "-OS", "-M", mibs.string(), "-m", joined};
+  std::vector<std::string> args = {"env",
+                                   "HOME=" + home,
+                                   "SNMPCONFPATH=" + home,
+                                   "SNMP_PERSISTENT_DIR=" + home,
+                                   "MIBS=",
+                                   "snmptranslate",
+                                   "-OS",
+                                   "-M",
+                                   mibs.string(),
+                                   "-m",
+                                   joined};
   for (const std::u16string& key : keys) args.push_back("." + gen::Utf16ToUtf8(key));
   std::string out, err;
   netsnmp::Run(args, &out, &err);
@@ -103,19 +112,37 @@ TEST(OidAtlasPeer, IetfOidsAreNamedAsSnmptranslateNamesThem) {
   // last module it reads. Of modules equal in rank, the table takes the one
   // more modules import, then the first listed. Two modules here also clash:
   // IEEE8021-EVB-MIB and IEEE8021-TEIPS-MIB both claim 1.3.111.2.802.1.1.24.
-  const std::set<std::pair<std::string, std::string>> known = {
-      {"OSPF-MIB", "RFC1253-MIB"}, {"DS1-MIB", "RFC1406-MIB"}, {"APPLETALK-MIB", "RFC1243-MIB"},
-      {"IP-MIB", "RFC1158-MIB"}, {"TCP-MIB", "RFC1158-MIB"}, {"IP-MIB", "RFC1213-MIB"},
-      {"RFC1213-MIB", "RFC1158-MIB"}, {"FDDI-SMT73-MIB", "RFC1285-MIB"}, {"IPV6-UDP-MIB", "UDP-MIB"},
-      {"IEEE8021-EVB-MIB", "IEEE8021-TEIPS-MIB"}, {"DPI20-MIB", "IBM-6611-APPN-MIB"}, {"IPX", "TCPIPX-MIB"},
-      {"IEEE8023-LAG-MIB", "IEEE802dot11-MIB"}, {"RADIUS-AUTH-CLIENT-MIB", "RADIUS-AUTH-SERVER-MIB"},
-      {"RADIUS-ACC-CLIENT-MIB", "RADIUS-AUTH-SERVER-MIB"}, {"RADIUS-ACC-CLIENT-MIB", "RADIUS-ACC-SERVER-MIB"},
-      {"DISMAN-EVENT-MIB", "DISMAN-EXPRESSION-MIB"}};
+  const std::set<std::pair<std::string, std::string>> known = {{"OSPF-MIB", "RFC1253-MIB"},
+                                                               {"DS1-MIB", "RFC1406-MIB"},
+                                                               {"APPLETALK-MIB", "RFC1243-MIB"},
+                                                               {"IP-MIB", "RFC1158-MIB"},
+                                                               {"TCP-MIB", "RFC1158-MIB"},
+                                                               {"IP-MIB", "RFC1213-MIB"},
+                                                               {"RFC1213-MIB", "RFC1158-MIB"},
+                                                               {"FDDI-SMT73-MIB", "RFC1285-MIB"},
+                                                               {"IPV6-UDP-MIB", "UDP-MIB"},
+                                                               {"IEEE8021-EVB-MIB", "IEEE8021-TEIPS-MIB"},
+                                                               {"DPI20-MIB", "IBM-6611-APPN-MIB"},
+                                                               {"IPX", "TCPIPX-MIB"},
+                                                               {"IEEE8023-LAG-MIB", "IEEE802dot11-MIB"},
+                                                               {"RADIUS-AUTH-CLIENT-MIB", "RADIUS-AUTH-SERVER-MIB"},
+                                                               {"RADIUS-ACC-CLIENT-MIB", "RADIUS-AUTH-SERVER-MIB"},
+                                                               {"RADIUS-ACC-CLIENT-MIB", "RADIUS-ACC-SERVER-MIB"},
+                                                               {"DISMAN-EVENT-MIB", "DISMAN-EXPRESSION-MIB"}};
   const auto module = [](const std::string& name) { return name.substr(0, name.find("::")); };
   size_t differ = 0;
   for (size_t from = 0; from < all.size(); from += 4000) {
-    std::vector<std::string> args = {"env", "HOME=" + h, "SNMPCONFPATH=" + h, "SNMP_PERSISTENT_DIR=" + h, "MIBS=",
-                                     "snmptranslate", "-OS", "-M", folder.string(), "-m", "ALL"};
+    std::vector<std::string> args = {"env",
+                                     "HOME=" + h,
+                                     "SNMPCONFPATH=" + h,
+                                     "SNMP_PERSISTENT_DIR=" + h,
+                                     "MIBS=",
+                                     "snmptranslate",
+                                     "-OS",
+                                     "-M",
+                                     folder.string(),
+                                     "-m",
+                                     "ALL"};
     const size_t to = std::min(all.size(), from + 4000);
     for (size_t i = from; i < to; ++i) args.push_back("." + gen::Utf16ToUtf8(all[i]));
     std::string out, err;
@@ -158,7 +185,8 @@ TEST(OidAtlasRealTable, ExportsAgreeWithSearchesOfEachCut) {
   // The statically linked table answers as the library does, from one search.
   for (const std::u16string& oid : oids) {
     const KnownName known = FindBestKnownName(oid.c_str());
-    const std::string translation = known.name ? Narrow(known.name) + gen::Utf16ToUtf8(oid.substr(known.matched)) : "(null)";
+    const std::string translation =
+        known.name ? Narrow(known.name) + gen::Utf16ToUtf8(oid.substr(known.matched)) : "(null)";
     ASSERT_EQ(translation, Narrow(lib.translate(oid.c_str()))) << gen::Utf16ToUtf8(oid);
     ASSERT_EQ(known.name ? Narrow(known.module) : "(null)", Narrow(lib.mibModule(oid.c_str())));
     ASSERT_EQ(known.line, lib.mibLine(oid.c_str()));

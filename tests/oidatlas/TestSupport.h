@@ -1,18 +1,18 @@
 // Helpers shared by the oidatlas tests.
 #pragma once
 
-#include <dlfcn.h>
+#include "oidatlas/generator/OidRecordList.h"
+#include "tests/common/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <dlfcn.h>
 #include <fstream>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include "oidatlas/generator/OidRecordList.h"
-#include "tests/common/TempDir.h"
 
 namespace oidatlas::test {
 

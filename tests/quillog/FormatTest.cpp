@@ -20,8 +20,7 @@ TEST(QuillogFormat, IntegersKeepTheirOwnWidth) {
   EXPECT_EQ(QuillogFormat(L"0x%.8x", 0x1234u), L"0x00001234");
   EXPECT_EQ(QuillogFormat(L"%08X|%-4d|%+d|%#x", 0xabcu, 7, 5, 255), L"00000ABC|7   |+5|0xff");
   EXPECT_EQ(QuillogFormat(L"%d", 0xFFFFFFFFu), L"-1");  // as the C library reads an unsigned word
-  EXPECT_EQ(QuillogFormat(L"%I64d %lld", std::numeric_limits<int64_t>::min(), int64_t{42}),
-            L"-9223372036854775808 42");
+  EXPECT_EQ(QuillogFormat(L"%I64d %lld", std::numeric_limits<int64_t>::min(), int64_t{42}), L"-9223372036854775808 42");
   EXPECT_EQ(QuillogFormat(L"%I64u", std::numeric_limits<uint64_t>::max()), L"18446744073709551615");
   EXPECT_EQ(QuillogFormat(L"%hd %o %c", static_cast<short>(-2), 8, L'Z'), L"-2 10 Z");
   EXPECT_EQ(QuillogFormat(L"%*d|%-*d", 4, 3, 3, 1), L"   3|1  ");
@@ -51,9 +50,12 @@ TEST(QuillogFormat, Utf8RoundTripAndInvalidInput) {
   const std::wstring text = L"a\u00e9\u20ac\U0001F600";
   EXPECT_EQ(quillog::Utf8ToWide(quillog::WideToUtf8(text)), text);
   EXPECT_EQ(quillog::WideToUtf8(text).size(), 1u + 2u + 3u + 4u);
-  EXPECT_EQ(quillog::Utf8ToWide("\xff" "a"), L"\uFFFD" L"a");
-  EXPECT_EQ(quillog::Utf8ToWide("\xe2\x82"), L"\uFFFD");          // truncated sequence
-  EXPECT_EQ(quillog::Utf8ToWide("\xc0\xaf"), L"\uFFFD");          // overlong
-  EXPECT_EQ(quillog::Utf8ToWide("\xed\xa0\x80"), L"\uFFFD");      // surrogate
+  EXPECT_EQ(quillog::Utf8ToWide("\xff"
+                                "a"),
+            L"\uFFFD"
+            L"a");
+  EXPECT_EQ(quillog::Utf8ToWide("\xe2\x82"), L"\uFFFD");      // truncated sequence
+  EXPECT_EQ(quillog::Utf8ToWide("\xc0\xaf"), L"\uFFFD");      // overlong
+  EXPECT_EQ(quillog::Utf8ToWide("\xed\xa0\x80"), L"\uFFFD");  // surrogate
   EXPECT_EQ(quillog::WideToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xef\xbf\xbd");
 }

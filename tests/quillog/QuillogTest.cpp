@@ -1,8 +1,6 @@
 #include "quillog/Quillog.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,7 +8,9 @@
 #include <mutex>
 #include <regex>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -35,7 +35,7 @@ class QuillogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     m_folder = fs::temp_directory_path() / ("quillog-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(m_folder);
     QuillogRegisterW(L"quilltest");
     QuillogSetFeatureLevel(0);

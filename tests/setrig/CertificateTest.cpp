@@ -1,18 +1,17 @@
 // Certificate import and deletion with files made by the openssl program.
-#include <sys/stat.h>
+#include "setrig/Setrig.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/NetSnmp.h"
+#include "tests/common/TempDir.h"
+#include "tests/setrig/SetrigTestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
-
-#include "setrig/Setrig.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/NetSnmp.h"
-#include "tests/common/TempDir.h"
-#include "tests/setrig/SetrigTestEnv.h"
 
 namespace fs = std::filesystem;
 
@@ -36,9 +35,11 @@ class SetrigCertificate : public ::testing::Test {
     return m_dir.str(name + ".pem");
   }
   std::string Pkcs12(const std::string& name, const std::string& password, bool legacy = false) {
-    std::vector<std::string> args = {"pkcs12", "-export", "-in", m_dir.str(name + ".pem"), "-inkey",
-                                     m_dir.str(name + ".key"), "-out", m_dir.str(name + ".p12"), "-passout",
-                                     "pass:" + password};
+    std::vector<std::string> args = {"pkcs12",   "-export",
+                                     "-in",      m_dir.str(name + ".pem"),
+                                     "-inkey",   m_dir.str(name + ".key"),
+                                     "-out",     m_dir.str(name + ".p12"),
+                                     "-passout", "pass:" + password};
     if (legacy) args.push_back("-legacy");
     Openssl(args);
     return m_dir.str(name + ".p12");

@@ -1,32 +1,29 @@
 // libsetrig.so as an installer sees it: loaded by name, its header used
 // from C, and the rules every export follows (UTF-8 buffers cut at a
 // character, always terminated; no exception escapes).
-#include <dlfcn.h>
+#include "setrig/SetrigExport.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/NetSnmp.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <dlfcn.h>
 #include <memory>
 #include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 
-#include "setrig/SetrigExport.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/NetSnmp.h"
-
 extern "C" int SetrigHeaderIsC(void);
 
 namespace {
 
 const std::set<std::string> kExports = {
-    "Setrig_CertificateDelete",    "Setrig_CertificateImport", "Setrig_OdbcCheckConnect",
-    "Setrig_OdbcGetDriver",        "Setrig_OdbcPlayScript",    "Setrig_ServiceCreate",
-    "Setrig_ServiceDelete",        "Setrig_ServiceStart",      "Setrig_ServiceStop",
-    "Setrig_SockCheckHostname",    "Setrig_SockCheckTcpPort",  "Setrig_SockParseUrl",
-    "Setrig_XmlGetAttributeValue", "Setrig_XmlGetTagValue",    "Setrig_XmlSetAttributeValue",
-    "Setrig_XmlSetTagValue",
+    "Setrig_CertificateDelete",    "Setrig_CertificateImport", "Setrig_OdbcCheckConnect",     "Setrig_OdbcGetDriver",
+    "Setrig_OdbcPlayScript",       "Setrig_ServiceCreate",     "Setrig_ServiceDelete",        "Setrig_ServiceStart",
+    "Setrig_ServiceStop",          "Setrig_SockCheckHostname", "Setrig_SockCheckTcpPort",     "Setrig_SockParseUrl",
+    "Setrig_XmlGetAttributeValue", "Setrig_XmlGetTagValue",    "Setrig_XmlSetAttributeValue", "Setrig_XmlSetTagValue",
 };
 
 TEST(SetrigDlopen, HeaderServesACaller) { EXPECT_EQ(SetrigHeaderIsC(), 1); }
@@ -51,12 +48,18 @@ TEST(SetrigDlopen, ExactlyTheSixteenExportsAreDynamicSymbols) {
 }
 
 TEST(SetrigExport, CopyOutCutsAtACharacterBoundaryAndTerminates) {
-  const std::string text = "ab\xC3\xA9" "c\xE2\x82\xAC";  // "abéc€": 2 + 2 + 1 + 3 bytes
+  const std::string text =
+      "ab\xC3\xA9"
+      "c\xE2\x82\xAC";  // "abéc€": 2 + 2 + 1 + 3 bytes
   struct Case {
     uint32_t size;
     std::string expected;
   };
-  for (const Case& c : {Case{16, text}, Case{9, text}, Case{8, "ab\xC3\xA9" "c"}, Case{4, "ab"}, Case{1, ""}}) {
+  for (const Case& c : {Case{16, text}, Case{9, text},
+                        Case{8,
+                             "ab\xC3\xA9"
+                             "c"},
+                        Case{4, "ab"}, Case{1, ""}}) {
     char buffer[16];
     std::memset(buffer, 'X', sizeof buffer);
     ASSERT_TRUE(setrig::CopyOut(text, buffer, c.size)) << c.size;

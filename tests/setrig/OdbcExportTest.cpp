@@ -1,14 +1,14 @@
 // The ODBC exports with the SQLite3 driver: drivers listed, connections
 // checked, script files played; rows are read back with sqlite3.
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
-
 #include "setrig/ScriptPlayer.h"
 #include "setrig/Setrig.h"
 #include "tests/common/LogCapture.h"
 #include "tests/setrig/OdbcTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -50,8 +50,8 @@ TEST(OdbcExportTest, CheckConnect) {
 struct PlayCase {
   const char* name;
   std::string bytes;
-  std::string rows;        // SELECT a FROM t afterwards
-  std::wstring failures;   // the warning about failed batches, empty for none
+  std::string rows;       // SELECT a FROM t afterwards
+  std::wstring failures;  // the warning about failed batches, empty for none
 };
 void PrintTo(const PlayCase& c, std::ostream* os) { *os << c.name; }
 
@@ -121,7 +121,12 @@ TEST(ScriptTextTest, WrongEncodingsAndBrokenSequencesAreLoggedAndReplaced) {
   EXPECT_EQ(TextOf("AB", ScriptEncoding::Utf16), std::wstring(1, wchar_t(0x4241)));
   EXPECT_TRUE(log.Has(L"The file /s.sql is not an unicode file and you read it as an unicode file"));
   // A lone low surrogate and an odd last byte in UTF-16; a cut sequence in UTF-8.
-  EXPECT_EQ(TextOf(std::string("\xFF\xFE" "A\0\x00\xDC" "B", 7), ScriptEncoding::Utf16), L"A\uFFFD");
+  EXPECT_EQ(TextOf(std::string("\xFF\xFE"
+                               "A\0\x00\xDC"
+                               "B",
+                               7),
+                   ScriptEncoding::Utf16),
+            L"A\uFFFD");
   EXPECT_TRUE(log.Has(L"The file /s.sql ends with an odd byte, it is left out"));
   // Two low halves never make a pair.
   EXPECT_EQ(TextOf(std::string("\xFF\xFE\x00\xDC\x00\xDC", 6), ScriptEncoding::Utf16), L"\uFFFD\uFFFD");

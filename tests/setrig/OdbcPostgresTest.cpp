@@ -1,15 +1,15 @@
 // The ODBC exports and requests with the PostgreSQL ODBC driver against a
 // server the suite starts on a free loopback port; rows read back with psql.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-
 #include "setrig/OdbcPool.h"
 #include "setrig/OdbcRequest.h"
 #include "setrig/Setrig.h"
 #include "tests/common/LogCapture.h"
 #include "tests/setrig/OdbcTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -62,10 +62,11 @@ TEST_F(OdbcPostgresTest, CheckConnectNeverLogsThePassword) {
 TEST_F(OdbcPostgresTest, PlayScriptIntoANamedOrTheDefaultDatabase) {
   Psql("postgres", "CREATE DATABASE workbench");
   LogCapture log;
-  EXPECT_EQ(Play("workbench", "CREATE TABLE agent(id integer PRIMARY KEY, name text, seen date);\n"
-                              "INSERT INTO agent VALUES (1, 'first', '2024-02-29');\nGO\n"
-                              "INSERT INTO agent VALUES (1, 'duplicate', NULL)\nGO\n"
-                              "INSERT INTO agent VALUES (2, 'caf\xC3\xA9 \xE6\x97\xA5', NULL)\nGO\n"),
+  EXPECT_EQ(Play("workbench",
+                 "CREATE TABLE agent(id integer PRIMARY KEY, name text, seen date);\n"
+                 "INSERT INTO agent VALUES (1, 'first', '2024-02-29');\nGO\n"
+                 "INSERT INTO agent VALUES (1, 'duplicate', NULL)\nGO\n"
+                 "INSERT INTO agent VALUES (2, 'caf\xC3\xA9 \xE6\x97\xA5', NULL)\nGO\n"),
             1);
   EXPECT_EQ(Psql("workbench", "SELECT id, name, seen FROM agent ORDER BY id"),
             "1|first|2024-02-29\n2|caf\xC3\xA9 \xE6\x97\xA5|\n");
@@ -84,8 +85,9 @@ TEST_F(OdbcPostgresTest, RequestsReadEveryResultSet) {
                            m_server->password().c_str(), "Tavelo", "postgres"));
   CZubOdbc odbc(pool);
   CZubOdbcReq req(odbc);
-  ASSERT_TRUE(req.Prepare(L"SELECT 1 AS one, DATE '2024-02-29' AS day, NULL::text AS nothing;\n"
-                          L"SELECT 'caf\u00e9' AS word UNION ALL SELECT '\U0001F600' ORDER BY 1"));
+  ASSERT_TRUE(
+      req.Prepare(L"SELECT 1 AS one, DATE '2024-02-29' AS day, NULL::text AS nothing;\n"
+                  L"SELECT 'caf\u00e9' AS word UNION ALL SELECT '\U0001F600' ORDER BY 1"));
   ASSERT_TRUE(req.Finish(false));
   ASSERT_EQ(req.ResultSets().size(), 2u);
   const CZubResultSet& first = req.ResultSets()[0];

@@ -1,6 +1,13 @@
 // The connector pool and requests against the real SQLite3 ODBC driver,
 // from one thread and from eight (run under TSan too); rows are read back
 // with the sqlite3 program.
+#include "kit/ZubException.h"
+#include "setrig/OdbcPool.h"
+#include "setrig/OdbcRequest.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/Thrown.h"
+#include "tests/setrig/OdbcTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,20 +17,13 @@
 #include <thread>
 #include <vector>
 
-#include "kit/ZubException.h"
-#include "setrig/OdbcPool.h"
-#include "setrig/OdbcRequest.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/Thrown.h"
-#include "tests/setrig/OdbcTestSupport.h"
-
 namespace {
 
 class OdbcSqliteTest : public ::testing::Test {
  protected:
   CZubOdbcParams Params() const {
-    return CZubOdbcParams{quillog::Utf8ToWide(odbctest::kSqliteDriver), L"localhost", L"tavelo", kPassword, L"",
-                          m_dir.wpath("test.db")};
+    return CZubOdbcParams{
+        quillog::Utf8ToWide(odbctest::kSqliteDriver), L"localhost", L"tavelo", kPassword, L"", m_dir.wpath("test.db")};
   }
   std::string Sqlite(const std::string& sql) const { return odbctest::Sqlite(m_dir.str("test.db"), sql); }
 
@@ -48,11 +48,11 @@ TEST_F(OdbcSqliteTest, ConnectHidesThePasswordAndRefusesBadParameters) {
     const char *driver, *server, *user, *password;
     std::wstring message;
   };
-  for (const Case& c : {Case{nullptr, "s", "u", "p", L"Bad Driver name"}, Case{"", "s", "u", "p", L"Bad Driver name"},
-                        Case{sqlite, "", "u", "p", L"Bad Server name"},
-                        Case{sqlite, "s", nullptr, "p", L"Bad ODBC login/password"},
-                        Case{sqlite, "s", "u", nullptr, L"Bad ODBC login/password"},
-                        Case{"No Such Driver", "s", "u", "p", L"[unixODBC][Driver Manager]"}}) {
+  for (const Case& c :
+       {Case{nullptr, "s", "u", "p", L"Bad Driver name"}, Case{"", "s", "u", "p", L"Bad Driver name"},
+        Case{sqlite, "", "u", "p", L"Bad Server name"}, Case{sqlite, "s", nullptr, "p", L"Bad ODBC login/password"},
+        Case{sqlite, "s", "u", nullptr, L"Bad ODBC login/password"},
+        Case{"No Such Driver", "s", "u", "p", L"[unixODBC][Driver Manager]"}}) {
     log.Clear();
     EXPECT_FALSE(m_pool.Connect(c.driver, c.server, c.user, c.password, nullptr, db.c_str()));
     EXPECT_TRUE(log.HasContaining(c.message, QUILLOG_ERROR)) << c.message;
@@ -79,8 +79,7 @@ TEST_F(OdbcSqliteTest, ConnectionStringQuotesCredentialsAndMasksPasswords) {
   struct Case {
     std::wstring text, password, masked;
   };
-  for (const Case& c : {Case{L"PWD=abab;X=abab", L"abab", L"PWD=xxxxxxxx;X=xxxxxxxx"},
-                        Case{L"PWD=;", L"", L"PWD=;"},
+  for (const Case& c : {Case{L"PWD=abab;X=abab", L"abab", L"PWD=xxxxxxxx;X=xxxxxxxx"}, Case{L"PWD=;", L"", L"PWD=;"},
                         Case{L"PWDX=1;pwd = s", L"", L"PWDX=1;pwd =xxxxxxxx"},  // a key that only begins like one
                         Case{L"UID=u;pwd=p%3bw;X=1", L"p;w", L"UID=u;pwd=xxxxxxxx;X=1"},  // the driver's escaping
                         Case{L"A={x;PWD=y};Password = {a}}b;c};Z=2", L"q", L"A={x;PWD=y};Password =xxxxxxxx;Z=2"},

@@ -5,19 +5,18 @@
 // once per program, sets it.
 #pragma once
 
-#include <glob.h>
-#include <stdlib.h>
+#include "setrig/Setrig.h"
+#include "tests/common/Postgres.h"  // pgtest::Run
+#include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <glob.h>
 #include <memory>
+#include <stdlib.h>
 #include <string>
-
-#include "setrig/Setrig.h"
-#include "tests/common/Postgres.h"  // pgtest::Run
-#include "tests/common/TempDir.h"
 
 namespace odbctest {
 
@@ -30,10 +29,9 @@ class Environment : public ::testing::Environment {
     m_home = std::make_unique<TempHome>();
     const std::string folder = m_home->str("odbc");
     std::filesystem::create_directories(folder);
-    std::ofstream(folder + "/odbcinst.ini") << "[" << kSqliteDriver << "]\nDriver="
-                                            << FindFile("/usr/lib/*/odbc/libsqlite3odbc.so") << "\n\n["
-                                            << kPostgresDriver << "]\nDriver="
-                                            << FindFile("/usr/lib/*/odbc/psqlodbcw.so") << "\n";
+    std::ofstream(folder + "/odbcinst.ini")
+        << "[" << kSqliteDriver << "]\nDriver=" << FindFile("/usr/lib/*/odbc/libsqlite3odbc.so") << "\n\n["
+        << kPostgresDriver << "]\nDriver=" << FindFile("/usr/lib/*/odbc/psqlodbcw.so") << "\n";
     std::ofstream(folder + "/odbc.ini").close();
     ::setenv("ODBCSYSINI", folder.c_str(), 1);
     ::setenv("ODBCINSTINI", "odbcinst.ini", 1);

@@ -1,20 +1,19 @@
 // Service units in a temporary unit folder. No systemd runs where these
 // tests run: systemctl is a script that records its arguments and answers
 // as told.
-#include <stdlib.h>
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
-
 #include "setrig/Setrig.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/NetSnmp.h"
 #include "tests/common/TempDir.h"
 #include "tests/setrig/SetrigTestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdlib.h>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 

@@ -2,14 +2,14 @@
 // roots (SETRIG_CERT_ROOT, SETRIG_UNIT_DIR) in one temporary folder.
 #pragma once
 
+#include "tests/common/TempDir.h"
+
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <memory>
+#include <stdlib.h>
 #include <string>
-
-#include "tests/common/TempDir.h"
 
 namespace setrig::test {
 

@@ -1,20 +1,19 @@
 // Host, port and URL checks against loopback sockets the tests open.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <future>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "kit/ZubTcpSocket.h"
 #include "setrig/Setrig.h"
 #include "tests/common/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 

@@ -1,16 +1,15 @@
 // Reading and writing values in XML files through the exports.
-#include <sys/stat.h>
+#include "setrig/Setrig.h"
+#include "tests/common/LogCapture.h"
+#include "tests/common/NetSnmp.h"
+#include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include "setrig/Setrig.h"
-#include "tests/common/LogCapture.h"
-#include "tests/common/NetSnmp.h"
-#include "tests/common/TempDir.h"
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,5 @@
 #include "simulator/SimulatorEntry.h"
+
 #include "tests/simulator/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -56,23 +57,40 @@ TEST(SimulatorEntry, ValueTextsMustParseForTheirType) {
     bool accepted;
   };
   const Row rows[] = {
-      {L"Integer", L"-9223372036854775808", true},   {L"Integer", L"9223372036854775807", true},
-      {L"Integer", L"9223372036854775808", false},   {L"Integer", L"-9223372036854775809", false},
-      {L"Integer", L"abc", false},                   {L"Integer", L"", false},
-      {L"Integer", L" 5", false},                    {L"Integer", L"5x", false},
-      {L"Counter32", L"4294967295", true},           {L"Counter32", L"4294967296", false},
-      {L"Gauge32", L"-1", false},                    {L"TimeTicks", L"0", true},
-      {L"Counter64", L"18446744073709551615", true}, {L"Counter64", L"18446744073709551616", false},
-      {L"Boolean", L"true", true},                   {L"Boolean", L"false", true},
-      {L"Boolean", L"0", true},                      {L"Boolean", L"yes", false},
-      {L"IP Address", L"255.255.255.255", true},     {L"IP Address", L"999.1.1.1", false},
-      {L"IP Address", L"1.2.3", false},              {L"IP Address", L"1.2.3.4.5", false},
-      {L"IP Address", L"10.0.0.256", false},         {L"IP Address", L"0.0.0.0", true},
-      {L"Object Identifier", L"1.3.6.1", true},      {L"Object Identifier", L"not.an.oid", false},
-      {L"Object Identifier", L"1", false},           {L"Object Identifier", L"1.40", false},
-      {L"Object Identifier", L"3.1", false},         {L"Object Identifier", L"1.3.4294967296", false},
-      {L"Octet String", std::wstring(L"\xff\x00\x01", 3), true}, {L"Octet String", L"\u0100", false},
-      {L"Opaque", L"\u20ac", false},                 {L"Null", L"anything", true},
+      {L"Integer", L"-9223372036854775808", true},
+      {L"Integer", L"9223372036854775807", true},
+      {L"Integer", L"9223372036854775808", false},
+      {L"Integer", L"-9223372036854775809", false},
+      {L"Integer", L"abc", false},
+      {L"Integer", L"", false},
+      {L"Integer", L" 5", false},
+      {L"Integer", L"5x", false},
+      {L"Counter32", L"4294967295", true},
+      {L"Counter32", L"4294967296", false},
+      {L"Gauge32", L"-1", false},
+      {L"TimeTicks", L"0", true},
+      {L"Counter64", L"18446744073709551615", true},
+      {L"Counter64", L"18446744073709551616", false},
+      {L"Boolean", L"true", true},
+      {L"Boolean", L"false", true},
+      {L"Boolean", L"0", true},
+      {L"Boolean", L"yes", false},
+      {L"IP Address", L"255.255.255.255", true},
+      {L"IP Address", L"999.1.1.1", false},
+      {L"IP Address", L"1.2.3", false},
+      {L"IP Address", L"1.2.3.4.5", false},
+      {L"IP Address", L"10.0.0.256", false},
+      {L"IP Address", L"0.0.0.0", true},
+      {L"Object Identifier", L"1.3.6.1", true},
+      {L"Object Identifier", L"not.an.oid", false},
+      {L"Object Identifier", L"1", false},
+      {L"Object Identifier", L"1.40", false},
+      {L"Object Identifier", L"3.1", false},
+      {L"Object Identifier", L"1.3.4294967296", false},
+      {L"Octet String", std::wstring(L"\xff\x00\x01", 3), true},
+      {L"Octet String", L"\u0100", false},
+      {L"Opaque", L"\u20ac", false},
+      {L"Null", L"anything", true},
   };
   int arc = 0;
   for (const Row& row : rows) {

@@ -1,5 +1,6 @@
-#include "simulator/SimulatorEntry.h"
 #include "simulator/SimulatorFile.h"
+
+#include "simulator/SimulatorEntry.h"
 #include "tests/simulator/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -54,8 +55,18 @@ TEST_F(SimulatorFile, SimulatorWithoutValuesHasTheExactLayout) {
   Fill(&s, "s.tav");
   ASSERT_TRUE(CSimulatorFile::Save(&s));
   EXPECT_EQ(Bytes("s.tav"), FileBuilder()
-                                .Raw("Tavelo").U32(1).Str(L"Line one\r\nLine two").Str(L"public").U32(1161)
-                                .Bool(1).Bool(0).Str(L"trap").U32(162).Bool(1).U32(0xC0A8010A).U32(0)
+                                .Raw("Tavelo")
+                                .U32(1)
+                                .Str(L"Line one\r\nLine two")
+                                .Str(L"public")
+                                .U32(1161)
+                                .Bool(1)
+                                .Bool(0)
+                                .Str(L"trap")
+                                .U32(162)
+                                .Bool(1)
+                                .U32(0xC0A8010A)
+                                .U32(0)
                                 .bytes());
   // Only the simulator file is left in the folder (no temporary file).
   EXPECT_EQ(FolderContents(m_dir.path()), std::vector<fs::path>{"s.tav"});
@@ -273,15 +284,25 @@ TEST_F(SimulatorFile, ReadOnlyFilesAreKeptAndOnlyRegularFilesRead) {
   CSimulatorEntry fifo;
   EXPECT_FALSE(Load(&fifo, "fifo.tav"));
   EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{L"An error occured while writing the simulator",
-                                                       L"An error occured while reading the simulator"}));
+                                                      L"An error occured while reading the simulator"}));
 }
 
 TEST_F(SimulatorFile, LoneSurrogatesSurviveARoundTrip) {
   // The description: a lone high surrogate, then 'A'.
   const std::vector<uint8_t> bytes = FileBuilder()
-                                         .Raw("Tavelo").U32(1).Raw(std::string("\x02\x00\x00\xD8\x41\x00", 6))
-                                         .Str(L"public").U32(1161).Bool(1).Bool(1).Str(L"trap").U32(162).Bool(0).U32(0)
-                                         .U32(0).bytes();
+                                         .Raw("Tavelo")
+                                         .U32(1)
+                                         .Raw(std::string("\x02\x00\x00\xD8\x41\x00", 6))
+                                         .Str(L"public")
+                                         .U32(1161)
+                                         .Bool(1)
+                                         .Bool(1)
+                                         .Str(L"trap")
+                                         .U32(162)
+                                         .Bool(0)
+                                         .U32(0)
+                                         .U32(0)
+                                         .bytes();
   WriteBytes(m_dir.path() / "s.tav", bytes);
   CSimulatorEntry s;
   ASSERT_TRUE(Load(&s, "s.tav"));

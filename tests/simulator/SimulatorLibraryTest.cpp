@@ -1,8 +1,9 @@
-#include "app/Settings.h"
 #include "simulator/SimulatorLibrary.h"
+
+#include "app/Settings.h"
 #include "simulator/SimulatorFile.h"
-#include "tests/simulator/TestSupport.h"
 #include "simulator/ThreadActionSimuler.h"
+#include "tests/simulator/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -135,9 +136,9 @@ TEST_F(LibraryTest, FolderOperationsAndTheirRefusals) {
   ASSERT_TRUE(library->DeleteFolder());
   EXPECT_FALSE(fs::exists(m_dir.path() / "personal" / "renamed"));
 
-  EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{L"Unable to create folder ../escape", L"Unable to create folder fresh",
-                                                       L"Unable to rename folder 'fresh' to 'keep'",
-                                                       L"Unable to delete folder hidden-file"}));
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{
+                               L"Unable to create folder ../escape", L"Unable to create folder fresh",
+                               L"Unable to rename folder 'fresh' to 'keep'", L"Unable to delete folder hidden-file"}));
 }
 
 TEST_F(LibraryTest, SimulatorCreateRenameDelete) {

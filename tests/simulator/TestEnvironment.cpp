@@ -1,9 +1,9 @@
 // Points HOME and the XDG folders at a temporary folder for the whole run.
+#include "tests/common/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
-
-#include "tests/common/TempDir.h"
 
 namespace {
 

@@ -1,3 +1,15 @@
+#include "simulator/ThreadActionSimuler.h"
+
+#include "app/MessageCenter.h"
+#include "app/PlainDispatcher.h"
+#include "asn1/BerDecoder.h"
+#include "asn1/BerEncoder.h"
+#include "simulator/SimulatorEntry.h"
+#include "simulator/SimulatorFile.h"
+#include "tests/common/BerBytes.h"
+#include "tests/common/UdpSocket.h"
+#include "tests/simulator/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -6,17 +18,6 @@
 #include <optional>
 #include <random>
 #include <thread>
-
-#include "app/MessageCenter.h"
-#include "app/PlainDispatcher.h"
-#include "asn1/BerDecoder.h"
-#include "asn1/BerEncoder.h"
-#include "simulator/SimulatorEntry.h"
-#include "simulator/SimulatorFile.h"
-#include "simulator/ThreadActionSimuler.h"
-#include "tests/common/BerBytes.h"
-#include "tests/common/UdpSocket.h"
-#include "tests/simulator/TestSupport.h"
 
 using namespace simtest;
 using namespace std::chrono_literals;
@@ -78,7 +79,8 @@ Bytes ManyRequest(uint8_t pdu, uint8_t version, int64_t id, const std::vector<st
                   int64_t second = 0, int64_t third = 0, const std::vector<Bytes>& values = {}) {
   using namespace berbytes;
   Bytes list;
-  for (size_t i = 0; i < names.size(); ++i) list = Cat({list, Binding(names[i], i < values.size() ? values[i] : kNull)});
+  for (size_t i = 0; i < names.size(); ++i)
+    list = Cat({list, Binding(names[i], i < values.size() ? values[i] : kNull)});
   const Bytes body = Tlv(pdu, Cat({Int(id), Int(second), Int(third), Tlv(0x30, list)}));
   return Tlv(0x30, Cat({Int(version), Text("public"), body}));
 }
@@ -140,7 +142,8 @@ std::optional<Parsed> Parse(const Bytes& data) {
     const size_t start = l;
     size_t cb = 0, ce = 0;
     if (!ReadTlv(data, &l, e, &tag, &cb, &ce) || tag != 0x30) return std::nullopt;
-    parsed.bindings.emplace_back(data.begin() + static_cast<std::ptrdiff_t>(start), data.begin() + static_cast<std::ptrdiff_t>(l));
+    parsed.bindings.emplace_back(data.begin() + static_cast<std::ptrdiff_t>(start),
+                                 data.begin() + static_cast<std::ptrdiff_t>(l));
   }
   return parsed;
 }
@@ -169,7 +172,8 @@ bool Answered(const TestUdpSocket& client, const Bytes& request, uint32_t id) {
 // The simulator value view's part that matters here: save on refresh.
 class SavingView : public CViewWindow {
  public:
-  SavingView(CViewDispatcher* dispatcher, CSimulatorEntry* simulator) : CViewWindow(dispatcher), m_simulator(simulator) {
+  SavingView(CViewDispatcher* dispatcher, CSimulatorEntry* simulator)
+      : CViewWindow(dispatcher), m_simulator(simulator) {
     CMessageCenter::Subscribe(L"CViewSimulerValue", this, MSG_VIEW_SIMULATOR, 0);
   }
   intptr_t OnViewMessage(uint32_t message, uintptr_t sub_code, uintptr_t) override {
@@ -357,7 +361,8 @@ TEST_F(SimulerTest, WrongCommunityAndRefusedVersionGetNoAnswer) {
   // like, get no answer from the serve loop; the right one after them does.
   TestUdpSocket client;
   ASSERT_TRUE(client.Connect(m_port));
-  for (const std::string& sent : {std::string("publicX"), std::string("publ"), std::string(), std::string("public\0", 7)})
+  for (const std::string& sent :
+       {std::string("publicX"), std::string("publ"), std::string(), std::string("public\0", 7)})
     ASSERT_TRUE(client.Send(Request(0xA0, 1, 0x05000001, kSysName, sent, berbytes::kNull, 4)));
   ASSERT_TRUE(client.Send(GetRequest(0x05000002)));
   std::vector<uint32_t> ids;
@@ -475,7 +480,9 @@ TEST_F(SimulerTest, SetsWhileTheViewSavesKeepTheListAndTheFileWhole) {
   ASSERT_TRUE(CSimulatorFile::Load(&stored));
   ASSERT_EQ(stored.values.size(), std::size(kValues));
   for (const auto& v : stored.values) {
-    if (v.oid.GetText() == L"1.3.6.1.2.1.1.5.0") { EXPECT_EQ(v.value, L"name-" + std::to_wstring(kSets - 1)); }
+    if (v.oid.GetText() == L"1.3.6.1.2.1.1.5.0") {
+      EXPECT_EQ(v.value, L"name-" + std::to_wstring(kSets - 1));
+    }
   }
 }
 
@@ -572,8 +579,8 @@ TEST_F(SimulerTest, OnlyTheExactCommunityOctetsAreAnsweredOnBothPaths) {
       {binary, binary.substr(0, 3), false},
       {"01:02:00:04", binary, false},
   };
-  for (const std::string sent : {"", "p", "pub", "publi", "publicX", "public ", "Public", "PUBLIC", "xpublic", "privat",
-                                 "publ\xc3\xa9"})
+  for (const std::string sent :
+       {"", "p", "pub", "publi", "publicX", "public ", "Public", "PUBLIC", "xpublic", "privat", "publ\xc3\xa9"})
     rows.push_back({"public", sent, false});
   rows.push_back({"public", std::string("public\0", 7), false});
   LogCapture log(0);
@@ -591,7 +598,9 @@ TEST_F(SimulerTest, OnlyTheExactCommunityOctetsAreAnsweredOnBothPaths) {
         EXPECT_EQ(answer, Response(1, 78, 0, 0, Binding(kSysName, berbytes::Text("sim-host")), row.sent));
       }
       const auto fast = Fast(request);
-      if (fast) { EXPECT_EQ(fast, answer); }
+      if (fast) {
+        EXPECT_EQ(fast, answer);
+      }
     }
   }
 }
@@ -602,8 +611,12 @@ TEST_F(SimulerTest, SetStoresTheReceivedOctetsNotTheirDisplay) {
   ASSERT_TRUE(m_simulator.AddValue(L"1.3.6.1.4.1.99999.5.0", L"Opaque", L"opaque"));
   m_engine.Configure(true, true, L"public", &m_simulator);
   const std::vector<uint64_t> opaque = {1, 3, 6, 1, 4, 1, 99999, 5, 0};
-  const std::string samples[] = {std::string("\xff\xfe\x00\x01\x41", 5), std::string("\x00", 1), "",
-                                 "41:42", "plain text", std::string(300, '\x80')};
+  const std::string samples[] = {std::string("\xff\xfe\x00\x01\x41", 5),
+                                 std::string("\x00", 1),
+                                 "",
+                                 "41:42",
+                                 "plain text",
+                                 std::string(300, '\x80')};
   for (uint8_t version : {uint8_t{0}, uint8_t{1}}) {
     for (const std::string& octets : samples) {
       SCOPED_TRACE("v" + std::to_string(version) + " " + std::to_string(octets.size()) + " octets");
@@ -618,7 +631,9 @@ TEST_F(SimulerTest, SetStoresTheReceivedOctetsNotTheirDisplay) {
         const Bytes served = Response(version, 6, 0, 0, Binding(arcs, value));
         EXPECT_EQ(FullPath(get), served);
         const auto fast = Fast(get);
-        if (fast) { EXPECT_EQ(fast, served); }
+        if (fast) {
+          EXPECT_EQ(fast, served);
+        }
       }
     }
   }
@@ -632,7 +647,7 @@ TEST_F(SimulerTest, SetOfAValueItsTypeCannotHoldChangesNothing) {
   LogCapture log(0);
   const std::pair<std::vector<uint64_t>, Bytes> rows[] = {
       {{1, 3, 6, 1, 2, 1, 2, 2, 1, 10, 1}, berbytes::Tlv(0x41, {0x01, 0x00, 0x00, 0x00, 0x00})},  // Counter32 2^32
-      {{1, 3, 6, 1, 2, 1, 4, 20, 1, 1, 10, 0, 0, 1}, berbytes::Tlv(0x40, {10, 0, 0, 1, 5})},       // five octets
+      {{1, 3, 6, 1, 2, 1, 4, 20, 1, 1, 10, 0, 0, 1}, berbytes::Tlv(0x40, {10, 0, 0, 1, 5})},      // five octets
       {{1, 3, 6, 1, 2, 1, 1, 2, 0}, berbytes::Oid({1, 3, 6, 1, 4, 1, 1ull << 32})},               // a 33-bit arc
   };
   for (uint8_t version : {uint8_t{0}, uint8_t{1}}) {
@@ -674,7 +689,9 @@ TEST_F(SimulerTest, AnswersLargerThanTheEncoderHoldsAreTooBig) {
         EXPECT_EQ(*answer, whole.size() <= 2048 ? whole : refusal);
         too_big += whole.size() > 2048 ? 1 : 0;
         const auto fast = Fast(request);
-        if (fast) { EXPECT_EQ(fast, answer); }
+        if (fast) {
+          EXPECT_EQ(fast, answer);
+        }
       }
     }
   }
@@ -731,7 +748,8 @@ TEST_F(SimulerTest, ManyBindingAnswersCarryEveryBindingAndTheFirstFault) {
                               contact = {1, 3, 6, 1, 2, 1, 1, 4, 0}, services = {1, 3, 6, 1, 2, 1, 1, 7, 0},
                               last = {1, 3, 6, 1, 4, 1, 99999, 3, 0};
   const Bytes end_of_view = {0x82, 0x00};
-  const Bytes sys_name = Binding(kSysName, berbytes::Text("sim-host")), sys_descr = Binding(descr, berbytes::Text("Tavelo test agent"));
+  const Bytes sys_name = Binding(kSysName, berbytes::Text("sim-host")),
+              sys_descr = Binding(descr, berbytes::Text("Tavelo test agent"));
   struct Row {
     const char* what;
     uint8_t pdu;
@@ -743,19 +761,48 @@ TEST_F(SimulerTest, ManyBindingAnswersCarryEveryBindingAndTheFirstFault) {
   };
   const Row rows[] = {
       {"get", 0xA0, 1, {kSysName, descr, kSysName}, {}, 0, 0, Cat({sys_name, sys_descr, sys_name})},
-      {"get unknown third", 0xA0, 0, {kSysName, descr, contact}, {}, 2, 3,
+      {"get unknown third",
+       0xA0,
+       0,
+       {kSysName, descr, contact},
+       {},
+       2,
+       3,
        Cat({Binding(kSysName, kNull), Binding(descr, kNull), Binding(contact, kNull)})},
       {"get unknown first", 0xA0, 1, {contact, descr}, {}, 2, 1, Cat({Binding(contact, kNull), Binding(descr, kNull)})},
-      {"getnext v2c", 0xA1, 1, {descr, last, {1, 3}}, {}, 0, 0,
-       Cat({Binding(object_id, berbytes::Oid({1, 3, 6, 1, 4, 1, 99999, 1})), Binding(last, end_of_view),
-            sys_descr})},
+      {"getnext v2c",
+       0xA1,
+       1,
+       {descr, last, {1, 3}},
+       {},
+       0,
+       0,
+       Cat({Binding(object_id, berbytes::Oid({1, 3, 6, 1, 4, 1, 99999, 1})), Binding(last, end_of_view), sys_descr})},
       {"getnext v1 past the end", 0xA1, 0, {descr, last}, {}, 2, 2, Cat({Binding(descr, kNull), Binding(last, kNull)})},
-      {"set wrong type second", 0xA3, 1, {kSysName, services}, {berbytes::Text("a"), berbytes::Text("b")}, 7, 2,
+      {"set wrong type second",
+       0xA3,
+       1,
+       {kSysName, services},
+       {berbytes::Text("a"), berbytes::Text("b")},
+       7,
+       2,
        Cat({Binding(kSysName, berbytes::Text("a")), Binding(services, berbytes::Text("b"))})},
-      {"set unknown first", 0xA3, 0, {contact, services}, {berbytes::Text("a"), berbytes::Int(9)}, 2, 1,
+      {"set unknown first",
+       0xA3,
+       0,
+       {contact, services},
+       {berbytes::Text("a"), berbytes::Int(9)},
+       2,
+       1,
        Cat({Binding(contact, berbytes::Text("a")), Binding(services, berbytes::Int(9))})},
-      {"set bad value second", 0xA3, 1, {kSysName, object_id}, {berbytes::Text("a"), berbytes::Oid({1, 3, 6, 1ull << 32})},
-       10, 2, Cat({Binding(kSysName, berbytes::Text("a")), Binding(object_id, berbytes::Oid({1, 3, 6, 1ull << 32}))})},
+      {"set bad value second",
+       0xA3,
+       1,
+       {kSysName, object_id},
+       {berbytes::Text("a"), berbytes::Oid({1, 3, 6, 1ull << 32})},
+       10,
+       2,
+       Cat({Binding(kSysName, berbytes::Text("a")), Binding(object_id, berbytes::Oid({1, 3, 6, 1ull << 32}))})},
   };
   LogCapture log(0);
   for (const Row& row : rows) {
@@ -766,9 +813,10 @@ TEST_F(SimulerTest, ManyBindingAnswersCarryEveryBindingAndTheFirstFault) {
   EXPECT_EQ(StoredText(L"1.3.6.1.2.1.1.5.0"), L"sim-host");
   EXPECT_EQ(StoredText(L"1.3.6.1.2.1.1.7.0"), L"-72");
   // All can be set: all change, with one refresh.
-  const auto answer = FullPath(
-      ManyRequest(0xA3, 1, 22, {kSysName, services}, 0, 0, {berbytes::Text("both"), berbytes::Int(3)}));
-  EXPECT_EQ(answer, Response(1, 22, 0, 0, Cat({Binding(kSysName, berbytes::Text("both")), Binding(services, berbytes::Int(3))})));
+  const auto answer =
+      FullPath(ManyRequest(0xA3, 1, 22, {kSysName, services}, 0, 0, {berbytes::Text("both"), berbytes::Int(3)}));
+  EXPECT_EQ(answer, Response(1, 22, 0, 0,
+                             Cat({Binding(kSysName, berbytes::Text("both")), Binding(services, berbytes::Int(3))})));
   EXPECT_EQ(StoredText(L"1.3.6.1.2.1.1.5.0"), L"both");
   EXPECT_EQ(StoredText(L"1.3.6.1.2.1.1.7.0"), L"3");
   m_dispatcher.Drain();
@@ -811,8 +859,11 @@ TEST_F(SimulerTest, GetBulkRepeatsGetNextForTheRepeatersOnly) {
       {"no repetition", 1, 0, {root, root}, {next[0]}},
       {"negative repetitions", 1, -1, {root, root}, {next[0]}},
       {"absurd repetitions end at the view's end", 0, kHuge, {s[7]}, {next[8], next[9], end9}},
-      {"the whole list", 0, kHuge, {root}, {next[0], next[1], next[2], next[3], next[4], next[5], next[6], next[7],
-                                            next[8], next[9], end9}},
+      {"the whole list",
+       0,
+       kHuge,
+       {root},
+       {next[0], next[1], next[2], next[3], next[4], next[5], next[6], next[7], next[8], next[9], end9}},
       {"one repeater ends first", 0, 3, {s[8], root}, {next[9], next[0], end9, next[1], end9, next[2]}},
       {"a non-repeater past the end", 1, 1, {s[9], s[8]}, {end9, next[9]}},
   };
@@ -836,7 +887,7 @@ TEST_F(SimulerTest, GetBulkRepeatsGetNextForTheRepeatersOnly) {
 TEST_F(SimulerTest, GetBulkAnswersAreCutToWholeRepetitionsThatFit) {
   for (int i = 1; i <= 40; ++i)
     ASSERT_TRUE(m_simulator.AddStoredValue(L"1.3.6.1.4.1.99999.30." + std::to_wstring(i), L"Octet String",
-                                          std::wstring(100 + i * 7 % 60, L'a' + i % 26)));
+                                           std::wstring(100 + i * 7 % 60, L'a' + i % 26)));
   ASSERT_TRUE(CSimulatorFile::Save(&m_simulator));
   const std::vector<uint64_t> start_a = {1, 3, 6, 1, 4, 1, 99999, 30}, start_b = {1, 3, 6, 1, 4, 1, 99999, 30, 20};
   // The bindings of the values after each start, in order, as Gets answer them.
@@ -899,7 +950,7 @@ TEST_F(SimulerTest, BulkWalksListExactlyWhatWalksList) {
   for (int i = 1; i <= 60; ++i) {
     const std::wstring arc = std::to_wstring(i);
     ASSERT_TRUE(m_simulator.AddStoredValue(L"1.3.6.1.4.1.99999.40." + arc + L".0", L"Octet String",
-                                          std::wstring(static_cast<size_t>(i * 37 % 420), L'k')));
+                                           std::wstring(static_cast<size_t>(i * 37 % 420), L'k')));
     ASSERT_TRUE(m_simulator.AddStoredValue(L"1.3.6.1.2.1.2.2.1.1." + arc, L"Integer", arc));
   }
   ASSERT_TRUE(CSimulatorFile::Save(&m_simulator));

@@ -1,8 +1,8 @@
-#include <string>
-
 #include "SmiTestSupport.h"
 #include "smi/SmiLoader.h"
 #include "smi/SmiTree.h"
+
+#include <string>
 
 namespace {
 
@@ -83,7 +83,9 @@ st OBJECT-TYPE
     MAX-ACCESS read-write
     STATUS current
     DESCRIPTION "The state.
-  Caf)" "\xE9" R"( x."
+  Caf)"
+                        "\xE9"
+                        R"( x."
     DEFVAL { up }
     ::= { e 1 }
 sz OBJECT-TYPE SYNTAX OCTET STRING (SIZE (0..32)) ACCESS read-only STATUS mandatory ::= { e 2 }
@@ -99,7 +101,7 @@ END)"));
   EXPECT_EQ(st->access, 6u);
   EXPECT_EQ(st->status, 1u);
   EXPECT_EQ(st->description, L"The state.\n  Caf\u00e9 x.");  // each byte one character
-  EXPECT_EQ(st->declarations[0].line, 14);  // the line of the assignment's last token
+  EXPECT_EQ(st->declarations[0].line, 14);                    // the line of the assignment's last token
   ASSERT_NE(Object(L"sz"), nullptr);
   EXPECT_EQ(Object(L"sz")->type.nested[0].DisplayText(true), L"OCTET STRING (SIZE 0..32)");
   EXPECT_EQ(Object(L"sz")->status, 3u);
@@ -126,7 +128,7 @@ TEST_F(SmiGrammarTest, SyntaxErrorsNameTokensFileAndLine) {
   EXPECT_EQ(m_loader.LastError().message, L"syntax error, unexpected TOK_END, expecting TOK_DEFINITION");
   EXPECT_EQ(m_loader.LastError().line, 3);
   EXPECT_EQ(m_loader.ErrorText(), L"syntax error, unexpected TOK_END, expecting TOK_DEFINITION\r\n\r\nFile:" +
-                                     ModulePath("F") + L"\r\nLine:3");
+                                      ModulePath("F") + L"\r\nLine:3");
   // Missing END: the input ends first.
   EXPECT_FALSE(Load("G", "G DEFINITIONS ::= BEGIN"));
   EXPECT_NE(m_loader.LastError().message.find(L"unexpected $end"), std::wstring::npos);

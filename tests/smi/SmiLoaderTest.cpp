@@ -1,12 +1,13 @@
+#include "smi/SmiLoader.h"
+
+#include "SmiTestSupport.h"
+#include "smi/MibFolders.h"
+#include "smi/SmiTree.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include "SmiTestSupport.h"
-#include "smi/MibFolders.h"
-#include "smi/SmiLoader.h"
-#include "smi/SmiTree.h"
 
 namespace {
 
@@ -190,10 +191,12 @@ TEST_F(SmiLoaderTest, MissingModulesAndFilesFailTheLoad) {
 }
 
 TEST_F(SmiLoaderTest, OldModuleNamesAreReadFromTheirCurrentModule) {
-  WriteModule("RFC1213-MIB", "RFC1213-MIB DEFINITIONS ::= BEGIN\nIMPORTS internet FROM SMI;\n"
-                             "mib-2 OBJECT IDENTIFIER ::= { internet 2 1 }\nEND");
-  WriteModule("OLD", "OLD DEFINITIONS ::= BEGIN\nIMPORTS mib-2 FROM RFC-1213\n"
-                     "internet FROM SMI;\nold OBJECT IDENTIFIER ::= { mib-2 99 }\nEND");
+  WriteModule("RFC1213-MIB",
+              "RFC1213-MIB DEFINITIONS ::= BEGIN\nIMPORTS internet FROM SMI;\n"
+              "mib-2 OBJECT IDENTIFIER ::= { internet 2 1 }\nEND");
+  WriteModule("OLD",
+              "OLD DEFINITIONS ::= BEGIN\nIMPORTS mib-2 FROM RFC-1213\n"
+              "internet FROM SMI;\nold OBJECT IDENTIFIER ::= { mib-2 99 }\nEND");
   LogCapture log(0);
   ASSERT_TRUE(Load(L"OLD")) << quillog::WideToUtf8(m_loader.ErrorText());
   ASSERT_NE(Object(L"old"), nullptr);
@@ -233,8 +236,9 @@ TEST_F(SmiLoaderTest, DeepImportChainsAndLongTokensFailCleanly) {
 
 TEST_F(SmiLoaderTest, ArcsBeyond32BitsAreReportedNotWrapped) {
   LogCapture log(0);
-  WriteModule("ARC", "ARC DEFINITIONS ::= BEGIN\nbig OBJECT IDENTIFIER ::= { iso 4294967295 }\n"
-                     "huge OBJECT IDENTIFIER ::= { iso 4294967296 }\nEND");
+  WriteModule("ARC",
+              "ARC DEFINITIONS ::= BEGIN\nbig OBJECT IDENTIFIER ::= { iso 4294967295 }\n"
+              "huge OBJECT IDENTIFIER ::= { iso 4294967296 }\nEND");
   ASSERT_TRUE(Load(L"ARC"));
   EXPECT_EQ(Object(L"big")->OidText(), L".1.4294967295");
   EXPECT_EQ(Object(L"huge")->OidText(), L".1.4294967296");

@@ -1,9 +1,10 @@
-#include <string>
-#include <vector>
+#include "smi/SmiScanner.h"
 
 #include "SmiTestSupport.h"
 #include "smi/SmiGrammar.h"
-#include "smi/SmiScanner.h"
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -13,9 +14,7 @@ struct Tok {
   bool operator==(const Tok&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& os, const Tok& t) {
-  return os << t.code << ":" << quillog::WideToUtf8(t.value);
-}
+std::ostream& operator<<(std::ostream& os, const Tok& t) { return os << t.code << ":" << quillog::WideToUtf8(t.value); }
 
 class SmiScannerTest : public SmiTempHome {
  protected:
@@ -40,9 +39,9 @@ class SmiScannerTest : public SmiTempHome {
 };
 
 TEST_F(SmiScannerTest, ModuleHeaderAndKeywordsVersusIdentifiers) {
-  EXPECT_EQ(Scan("IF-MIB DEFINITIONS ::= BEGIN"),
-            (std::vector<Tok>{{UPPER_STRING, L"IF-MIB"}, {TOK_DEFINITIONS, L""}, {TOK_DEFINITION, L""},
-                              {TOK_BEGIN, L""}}));
+  EXPECT_EQ(
+      Scan("IF-MIB DEFINITIONS ::= BEGIN"),
+      (std::vector<Tok>{{UPPER_STRING, L"IF-MIB"}, {TOK_DEFINITIONS, L""}, {TOK_DEFINITION, L""}, {TOK_BEGIN, L""}}));
   EXPECT_EQ(Scan("BEGINx BEGIN- OBJECT-TYPEs Integer32 INTEGER32 abc--def OBJECT-TYPE"),
             (std::vector<Tok>{{UPPER_STRING, L"BEGINx"},
                               {UPPER_STRING, L"BEGIN-"},
@@ -80,10 +79,10 @@ TEST_F(SmiScannerTest, CommentsCloseAtHyphenPairOrLineEnd) {
 
 TEST_F(SmiScannerTest, BinaryAndHexadecimalStrings) {
   EXPECT_EQ(Scan("'0101'B '0101'b '0aF'H 'ff'h ''H"), (std::vector<Tok>{{BINARY_STRING, L"'0101'B"},
-                                                                       {BINARY_STRING, L"'0101'b"},
-                                                                       {HEXA_STRING, L"'0aF'H"},
-                                                                       {HEXA_STRING, L"'ff'h"},
-                                                                       {HEXA_STRING, L"''H"}}));
+                                                                        {BINARY_STRING, L"'0101'b"},
+                                                                        {HEXA_STRING, L"'0aF'H"},
+                                                                        {HEXA_STRING, L"'ff'h"},
+                                                                        {HEXA_STRING, L"''H"}}));
   // Not a binary string: the apostrophe ends the input.
   EXPECT_EQ(Scan("x 'AB'B y"), (std::vector<Tok>{{LOWER_STRING, L"x"}}));
 }
@@ -103,15 +102,14 @@ TEST_F(SmiScannerTest, CutShortStringsAndDefinitionsTakeOnlyTheirFirstCharacter)
   ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
   EXPECT_EQ(*v, L"y");
   m_scanner.CloseFile();
-  EXPECT_EQ(Scan("x ::= '1'B '1'"), (std::vector<Tok>{{LOWER_STRING, L"x"},
-                                                      {TOK_DEFINITION, L""},
-                                                      {BINARY_STRING, L"'1'B"}}));
+  EXPECT_EQ(Scan("x ::= '1'B '1'"),
+            (std::vector<Tok>{{LOWER_STRING, L"x"}, {TOK_DEFINITION, L""}, {BINARY_STRING, L"'1'B"}}));
 }
 
 TEST_F(SmiScannerTest, LongCommentAndStringLinesKeepEveryByte) {
   const std::string line(40000, 'w');  // longer than the input buffer
-  EXPECT_EQ(Scan("a -- " + line + " -- b\nc"), (std::vector<Tok>{{LOWER_STRING, L"a"}, {LOWER_STRING, L"b"},
-                                                                 {LOWER_STRING, L"c"}}));
+  EXPECT_EQ(Scan("a -- " + line + " -- b\nc"),
+            (std::vector<Tok>{{LOWER_STRING, L"a"}, {LOWER_STRING, L"b"}, {LOWER_STRING, L"c"}}));
   m_scanner.CloseFile();
   EXPECT_EQ(Scan("\"" + line + "\n\xE9" + line + "\" d"),
             (std::vector<Tok>{{QUOTED_STRING, std::wstring(line.begin(), line.end()) + L"\n\u00e9" +

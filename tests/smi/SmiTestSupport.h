@@ -1,16 +1,16 @@
 // Temporary folders and module files for the SMI tests.
 #pragma once
 
-#include <filesystem>
-#include <fstream>
-#include <string>
-
-#include <gtest/gtest.h>
-
 #include "quillog/Quillog.h"
 #include "smi/MibFolders.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 // A temporary home: XDG_* and HOME point inside it; MIB modules are written
 // to <home>/mibs, the only search folder.

@@ -1,10 +1,11 @@
+#include "smi/SmiTree.h"
+
+#include "SmiTestSupport.h"
+
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "SmiTestSupport.h"
-#include "smi/SmiTree.h"
 
 namespace {
 
@@ -16,7 +17,8 @@ CSmiObject Record(const std::wstring& name, SmiOid oid, const std::wstring& modu
   return r;
 }
 
-CSmiObject Pending(const std::wstring& name, const std::wstring& pending, SmiOid tail, const std::wstring& module = L"M") {
+CSmiObject Pending(const std::wstring& name, const std::wstring& pending, SmiOid tail,
+                   const std::wstring& module = L"M") {
   CSmiObject r = Record(name, std::move(tail), module);
   r.pending_name = pending;
   r.resolve_position = 0;
@@ -260,9 +262,14 @@ TEST_F(SmiTreeTest, TextsReadBackAsSet) {
 }
 
 TEST_F(SmiTreeTest, NamesKeepEveryCharacter) {
-  const std::wstring texts[] = {L"ifIndex", L"caf\u00e9", L"\u20ac", std::wstring(1, static_cast<wchar_t>(0x1F600)),
-                                std::wstring(1, static_cast<wchar_t>(0x7FFFFFFF)), std::wstring(1, static_cast<wchar_t>(-1)),
-                                std::wstring(1, L'\0') + L"x", L""};
+  const std::wstring texts[] = {L"ifIndex",
+                                L"caf\u00e9",
+                                L"\u20ac",
+                                std::wstring(1, static_cast<wchar_t>(0x1F600)),
+                                std::wstring(1, static_cast<wchar_t>(0x7FFFFFFF)),
+                                std::wstring(1, static_cast<wchar_t>(-1)),
+                                std::wstring(1, L'\0') + L"x",
+                                L""};
   for (const std::wstring& text : texts) {
     const CSmiName name(text);
     EXPECT_EQ(name.Wide(), text);
@@ -466,7 +473,8 @@ TEST(SmiNameIndex, KeysOfEveryLengthAcrossArenaBlocks) {
   CSmiNameIndex index;
   index.Clear(4);
   std::vector<std::string> keys;
-  for (size_t i = 0; i < 400; ++i) keys.push_back(std::string(i * 37 % 1500, static_cast<char>('a' + i % 26)) + std::to_string(i));
+  for (size_t i = 0; i < 400; ++i)
+    keys.push_back(std::string(i * 37 % 1500, static_cast<char>('a' + i % 26)) + std::to_string(i));
   keys.push_back(std::string(70000, 'x'));
   keys.push_back(std::string(65536, 'y'));
   keys.push_back("");

@@ -1,13 +1,14 @@
-#include <atomic>
-#include <mutex>
-#include <vector>
+#include "smi/ThreadActionLoadMib.h"
 
 #include "SmiTestSupport.h"
 #include "app/MessageCenter.h"
 #include "app/PlainDispatcher.h"
 #include "app/Settings.h"
 #include "app/ShowMessage.h"
-#include "smi/ThreadActionLoadMib.h"
+
+#include <atomic>
+#include <mutex>
+#include <vector>
 
 namespace {
 

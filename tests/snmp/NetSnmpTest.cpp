@@ -1,4 +1,6 @@
 // Conformance with Net-SNMP peers on loopback ports picked by the test.
+#include "tests/common/NetSnmp.h"
+
 #include "asn1/BerDecoder.h"
 #include "asn1/BerEncoder.h"
 #include "snmp/SnmpFrameOut.h"
@@ -6,7 +8,6 @@
 #include "snmp/SnmpResponseIn.h"
 #include "snmp/SnmpTrapIn.h"
 #include "tests/common/LogCapture.h"
-#include "tests/common/NetSnmp.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/UdpSocket.h"
 
@@ -202,8 +203,9 @@ class NetSnmpTraps : public ::testing::Test {
 };
 
 TEST_F(NetSnmpTraps, Version1) {
-  Receive("1", "traps", {"1.3.6.1.4.1.8072.2.3.1", "10.20.30.40", "6", "17", "12345", "1.3.6.1.2.1.1.5.0", "s",
-                         "hello", "1.3.6.1.2.1.2.2.1.1.1", "i", "7"});
+  Receive("1", "traps",
+          {"1.3.6.1.4.1.8072.2.3.1", "10.20.30.40", "6", "17", "12345", "1.3.6.1.2.1.1.5.0", "s", "hello",
+           "1.3.6.1.2.1.2.2.1.1.1", "i", "7"});
   EXPECT_TRUE(m_frame.IsVersion1());
   EXPECT_EQ(m_frame.GetPdu()->GetCode(), ASN1_PDU_TRAP_V1);
   EXPECT_EQ(m_frame.GetEnterprise()->GetText(), L"1.3.6.1.4.1.8072.2.3.1");
@@ -218,8 +220,9 @@ TEST_F(NetSnmpTraps, Version1) {
 }
 
 TEST_F(NetSnmpTraps, Version2c) {
-  Receive("2c", "public", {"54321", "1.3.6.1.6.3.1.1.5.3", "1.3.6.1.2.1.2.2.1.1.1", "i", "1", "1.3.6.1.2.1.2.2.1.10.1",
-                           "c", "4294967295"});
+  Receive(
+      "2c", "public",
+      {"54321", "1.3.6.1.6.3.1.1.5.3", "1.3.6.1.2.1.2.2.1.1.1", "i", "1", "1.3.6.1.2.1.2.2.1.10.1", "c", "4294967295"});
   EXPECT_TRUE(m_frame.IsVersion2c());
   EXPECT_EQ(m_frame.GetPdu()->GetCode(), ASN1_PDU_TRAP_V2);
   EXPECT_EQ(m_frame.GetRequestId()->GetCode(), ASN1_INTEGER);

@@ -68,8 +68,8 @@ TEST(SnmpGetBulkResponseIn, EveryBindingOrNone) {
       {"a name that is not an OID", Message(1, "public", ASN1_PDU_RESPONSE, Int(1), {{Int(5), Int(6)}}), 0,
        L"Bad variable binding at ASN.1 object 9 of 11 in GetBulkResponse"},
       {"a binding with a name only",
-       Seq({Int(1), Text("public"), Tlv(ASN1_PDU_RESPONSE, Cat({Int(1), Int(0), Int(0), Seq({Seq({kIfIndex})})}))}),
-       0, L"Bad variable binding at ASN.1 object 9 of 10 in GetBulkResponse"},
+       Seq({Int(1), Text("public"), Tlv(ASN1_PDU_RESPONSE, Cat({Int(1), Int(0), Int(0), Seq({Seq({kIfIndex})})}))}), 0,
+       L"Bad variable binding at ASN.1 object 9 of 10 in GetBulkResponse"},
       {"a GetRequest", Response(1, 2, ASN1_PDU_GET_REQUEST), 0,
        L"Request identifier 160 is not correct in GetBulkResponse"},
   };
@@ -130,7 +130,8 @@ TEST(SnmpResponseIn, RefusedDatagrams) {
       {Seq({Int(0), Text("c")}), QUILLOG_ERROR, L"Bad(4) number (3) of ASN.1 objects in GetNextResponse"},
       {Response(0, 0), QUILLOG_ERROR, L"Bad(10) number (8) of ASN.1 objects in GetNextResponse"},
       {Response(3, 1), QUILLOG_ERROR, L"Unknown trap version (3)"},
-      {Response(0, 1, ASN1_PDU_GET_REQUEST), QUILLOG_ERROR, L"Request identifier 160 is not correct in GetNextResponse"},
+      {Response(0, 1, ASN1_PDU_GET_REQUEST), QUILLOG_ERROR,
+       L"Request identifier 160 is not correct in GetNextResponse"},
   };
   for (const auto& [bytes, level, message] : cases) {
     SCOPED_TRACE(quillog::WideToUtf8(message));

@@ -71,8 +71,10 @@ TEST(SnmpOut, ResponseSetValueEachType) {
     Bytes element;
   };
   const Case cases[] = {
-      {ASN1_INTEGER, L"42", {0x02, 0x01, 0x2A}},        {ASN1_BOOLEAN, L"7", {0x01, 0x01, 0x01}},
-      {ASN1_BOOLEAN, L"", {0x01, 0x01, 0x00}},          {ASN1_NULL, L"x", {0x05, 0x00}},
+      {ASN1_INTEGER, L"42", {0x02, 0x01, 0x2A}},
+      {ASN1_BOOLEAN, L"7", {0x01, 0x01, 0x01}},
+      {ASN1_BOOLEAN, L"", {0x01, 0x01, 0x00}},
+      {ASN1_NULL, L"x", {0x05, 0x00}},
       {ASN1_END_OF_MIB_VIEW, L"ignored", {0x82, 0x00}},
       {ASN1_TIMETICKS, L"  +300", {0x43, 0x02, 0x01, 0x2C}},
       {ASN1_INTEGER, L"-129abc", {0x02, 0x02, 0xFF, 0x7F}},
@@ -102,8 +104,9 @@ TEST(SnmpOut, ValuesTheEncoderRefuses) {
   ASSERT_TRUE(bits->SetValue(ASN1_BIT_STRING, L"0101"));
   log.Clear();
   EXPECT_EQ(Encoded(*bits), Bytes{});
-  EXPECT_EQ(log.Messages(), (std::vector<std::wstring>{L"CAsn1Value::Build() ==> Unknown type of ASN.1 object (Bit String)",
-                                                       L"CSnmpBase::Encode() ==> Unable to write ASN.1 Value"}));
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::wstring>{L"CAsn1Value::Build() ==> Unknown type of ASN.1 object (Bit String)",
+                                       L"CSnmpBase::Encode() ==> Unable to write ASN.1 Value"}));
   CSnmpGetRequestOut no_oid;
   EXPECT_EQ(Encoded(no_oid), Bytes{});
 

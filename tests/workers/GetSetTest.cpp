@@ -1,9 +1,9 @@
-#include <thread>
-
 #include "kit/ZubThread.h"
 #include "tests/workers/WorkerFixture.h"
 #include "workers/ThreadActionWalkerGet.h"
 #include "workers/ThreadActionWalkerSet.h"
+
+#include <thread>
 
 namespace {
 
@@ -84,7 +84,7 @@ TEST_F(GetSetTest, StopEndsAWaitingGetPromptlyAndRefusalsLeaveItAlone) {
   EXPECT_FALSE(get.Start(Parameter(m_agent->Port(), L"1.3.6.1.2.1.1.5.0")));
   EXPECT_EQ(log.Count(L"CThreadActionWalkerGet is already running...", QUILLOG_WARNING), 1u);
   EXPECT_EQ(get.GetParameter().port, silent.Port());  // untouched
-  ASSERT_TRUE(silent.Receive(1000));  // the worker now sits in its wait
+  ASSERT_TRUE(silent.Receive(1000));                  // the worker now sits in its wait
   std::this_thread::sleep_for(20ms);
   const auto stop = Clock::now();
   ASSERT_TRUE(get.Stop());

@@ -1,12 +1,12 @@
 // The walk, Get and Set workers against agents of the tests' own that answer
 // wrongly: OIDs that do not increase, other request ids and communities,
 // late answers, error fields, cut, padded and large datagrams.
-#include <map>
-
 #include "tests/common/ScriptedAgent.h"
 #include "tests/workers/WorkerFixture.h"
 #include "workers/ThreadActionWalkerGet.h"
 #include "workers/ThreadActionWalkerSet.h"
+
+#include <map>
 
 namespace {
 
@@ -86,9 +86,15 @@ TEST_F(MisbehavingAgentTest, AWalkEndsWhenTheAgentDoesNotMoveForward) {
       {"same OID", 0, {{kSysDescr}, {kSysDescr}}, 1, not_increasing(kSysDescr, kSysDescr)},
       {"smaller OID", 0, {{kSysUpTime}, {kSysDescr}}, 1, not_increasing(kSysDescr, kSysUpTime)},
       {"cycle", 0, {{kSysDescr}, {kSysUpTime}, {kSysDescr}}, 2, not_increasing(kSysDescr, kSysUpTime)},
-      {"back within a bulk answer", 10, {{kSysDescr, kSysObjectId, kSysDescr}}, 2,
+      {"back within a bulk answer",
+       10,
+       {{kSysDescr, kSysObjectId, kSysDescr}},
+       2,
        not_increasing(kSysDescr, kSysObjectId)},
-      {"same OID across bulk answers", 10, {{kSysDescr, kSysObjectId}, {kSysObjectId, kSysUpTime}}, 2,
+      {"same OID across bulk answers",
+       10,
+       {{kSysDescr, kSysObjectId}, {kSysObjectId, kSysUpTime}},
+       2,
        not_increasing(kSysObjectId, kSysObjectId)},
       {"no variable", 10, {{}}, 0, L"The agent answered a GetBulk of 1.3.6.1.2.1.0 with no variable, the walk ends"},
   };
@@ -184,8 +190,11 @@ TEST_F(MisbehavingAgentTest, AnswersWithAnotherRequestIdOrCommunityAreDropped) {
     const Bytes v = berbytes::Text("ops");
     Bytes opaque = Reply{kSysContact, v}.To(r);
     opaque[5] = 0x44;  // 30 len, 02 01 01, then the community's tag
-    return {Reply{kSysContact, v, 0, 0, {}, r.request_id - 1}.To(r), Reply{kSysContact, v, 0, 0, {}, r.request_id + 1}.To(r),
-            Reply{kSysContact, v, 0, 0, "TUMBOL"}.To(r), Reply{kSysContact, v, 0, 0, r.community + '\0'}.To(r), opaque,
+    return {Reply{kSysContact, v, 0, 0, {}, r.request_id - 1}.To(r),
+            Reply{kSysContact, v, 0, 0, {}, r.request_id + 1}.To(r),
+            Reply{kSysContact, v, 0, 0, "TUMBOL"}.To(r),
+            Reply{kSysContact, v, 0, 0, r.community + '\0'}.To(r),
+            opaque,
             scripted::TableAnswer(kSystem, r)};
   });
   LogCapture log(0);
@@ -272,13 +281,13 @@ TEST_F(MisbehavingAgentTest, GetAndSetJudgeTheAnswerByItsErrorStatus) {
       const size_t boxes = m_boxes.Count();
       CThreadActionWalkerGet get;
       CThreadActionWalkerSet set;
-      const auto results = is_set ? Single(set, agent, MSG_VIEW_WALKER_SET_FINISHED)
-                                  : Single(get, agent, MSG_VIEW_WALKER_GET_FINISHED);
+      const auto results =
+          is_set ? Single(set, agent, MSG_VIEW_WALKER_SET_FINISHED) : Single(get, agent, MSG_VIEW_WALKER_GET_FINISHED);
       EXPECT_EQ(results.size(), c.delivered ? 1u : 0u);
       EXPECT_EQ(m_boxes.Count() - boxes, c.delivered ? 0u : 1u);
       if (is_set) {
-        EXPECT_EQ(set.GetEnd(), c.delivered ? CThreadActionWalkerSet::End::Complete
-                                            : CThreadActionWalkerSet::End::ErrorStatus);
+        EXPECT_EQ(set.GetEnd(),
+                  c.delivered ? CThreadActionWalkerSet::End::Complete : CThreadActionWalkerSet::End::ErrorStatus);
       }
     }
   }
@@ -301,9 +310,9 @@ TEST_F(MisbehavingAgentTest, CutAndPaddedAnswersAreDroppedAndLargeOnesReadWhole)
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0]->GetObject().GetText(), std::wstring(3000, L'L'));
   EXPECT_EQ(log.CountContaining(L"The BER lengths do not add up", QUILLOG_WARNING), 3u);
-  EXPECT_EQ(log.CountContaining(L"CThreadActionWalkerGet : a datagram that is not a response was dropped",
-                                QUILLOG_WARNING),
-            3u);
+  EXPECT_EQ(
+      log.CountContaining(L"CThreadActionWalkerGet : a datagram that is not a response was dropped", QUILLOG_WARNING),
+      3u);
   EXPECT_EQ(agent.Requests(), 1);
 }
 

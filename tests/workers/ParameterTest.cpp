@@ -1,9 +1,9 @@
+#include "tests/common/LogCapture.h"
+#include "workers/ThreadActionWalkerParameter.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "tests/common/LogCapture.h"
-#include "workers/ThreadActionWalkerParameter.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include <thread>
-
 #include "kit/ZubThread.h"
 #include "kit/ZubThreadPool.h"
 #include "tests/common/BerBytes.h"
 #include "tests/workers/WorkerFixture.h"
 #include "workers/ThreadActionTrapper.h"
+
+#include <thread>
 
 namespace {
 
@@ -53,7 +53,8 @@ TEST_F(TrapperTest, BadDatagramsCostOnlyThemselvesAndLargeOnesAreReadWholeAndNum
   TestUdpSocket sender;
   LogCapture log(0);
   std::vector<uint8_t> noise;
-  for (uint32_t x = 12345; noise.size() < 300;) noise.push_back(static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16));
+  for (uint32_t x = 12345; noise.size() < 300;)
+    noise.push_back(static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16));
   auto cut = V2Trap("cut", 100);
   cut.resize(cut.size() - 3);  // binding value cut short
   auto padded = V2Trap("padded", 100);
@@ -146,7 +147,8 @@ TEST_F(TrapperTest, ASlowViewGetsEveryTrapInOrderInFewerNotesAndNothingOfAnEarli
   m_view->SetNoteDelay(0ms);
   m_view->FollowTraps(nullptr);
   ASSERT_TRUE(sender.SendTo(m_port, V2Trap("left", 1)));
-  ASSERT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, m_view->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA) + 1));
+  ASSERT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA,
+                              m_view->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA) + 1));
   const uint64_t earlier = m_trapper.GetRun();
   ASSERT_TRUE(m_trapper.Stop());
   ASSERT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));

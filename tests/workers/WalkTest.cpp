@@ -1,9 +1,9 @@
+#include "tests/workers/WorkerFixture.h"
+
 #include <algorithm>
 #include <atomic>
 #include <map>
 #include <thread>
-
-#include "tests/workers/WorkerFixture.h"
 
 namespace {
 

@@ -2,16 +2,6 @@
 // and a captured show-message interface.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
-
 #include "app/MessageCenter.h"
 #include "app/PlainDispatcher.h"
 #include "app/ShowMessage.h"
@@ -25,6 +15,16 @@
 #include "workers/ThreadActionWalkerParameter.h"
 #include "workers/TrapRecord.h"
 #include "workers/WalkerResult.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -75,7 +75,8 @@ class ViewCollector : public CViewWindow {
   // Waits until a message with this code has arrived `count` times.
   bool WaitFor(uint32_t message, uintptr_t code, size_t count = 1, int timeout_ms = 10000) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return CountLocked(message, code) >= count; });
+    return m_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                         [&] { return CountLocked(message, code) >= count; });
   }
   size_t Count(uint32_t message, uintptr_t code) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -154,7 +155,9 @@ class WorkerTest : public ::testing::Test {
     p.FirstOid(first_oid);
     return p;
   }
-  bool WaitWalker(uintptr_t code, int timeout_ms = 10000) { return m_view->WaitFor(MSG_VIEW_WALKER, code, 1, timeout_ms); }
+  bool WaitWalker(uintptr_t code, int timeout_ms = 10000) {
+    return m_view->WaitFor(MSG_VIEW_WALKER, code, 1, timeout_ms);
+  }
 
   struct WalkRun {
     std::vector<std::wstring> oids;
