@@ -13,8 +13,11 @@
 #include "workers/ThreadActionWalkerSet.h"
 #include "workers/WalkerResult.h"
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace cli {
@@ -37,18 +40,25 @@ std::vector<std::unique_ptr<CWalkerResult>> TakeResults(Worker&, uintptr_t paylo
   return one;
 }
 
+// A walk's rows are taken at most every 2 ms: the worker fills its outbox
+// meanwhile and posts once per batch, not once per variable.
+void PaceWalk(CThreadActionWalker&) { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }
+template <typename Worker>
+void PaceWalk(Worker&) {}
+
 // Starts a walker-family worker and runs the dispatcher until it finishes;
 // print decides, per delivered result, whether and how it is shown.
 template <typename Worker>
 bool RunWorker(Worker& worker, const CThreadActionWalkerParameter& parameter, uint32_t data_code,
                uint32_t finished_code, const std::function<void(const CWalkerResult&)>& print) {
   CliSession session;
-  // Results are printed on the worker's thread as they come; the main thread
-  // only waits for the end or an interrupt.
+  // A Get's or Set's result is printed on the worker's thread; a walk posts
+  // its rows, printed here in order while the worker goes on.
   DirectDispatcher direct(&session.Dispatcher());
   CliWindow window(&direct, [&](uint32_t, uintptr_t code, uintptr_t payload) -> intptr_t {
     if (code == data_code && payload != 0) {
       for (const auto& result : TakeResults(worker, payload)) print(*result);
+      PaceWalk(worker);
     } else if (code == finished_code) {
       // Behind the rows a walk has posted.
       if (!session.Dispatcher().Post([&session] { session.Quit(); })) session.Quit();
