@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -34,6 +35,7 @@ class GapMeter {
     longest_cpu_ms = 0;
     longest_wait_ms = 0;
     longest_at_ms = 0;
+    busiest_cpu_ms = 0;
     m_start = m_last = Clock::now();
     m_last_cpu = ThreadCpuMs();
     m_last_wait = WaitMs();
@@ -51,6 +53,7 @@ class GapMeter {
   double longest_cpu_ms = 0;
   double longest_wait_ms = 0;  // ready to run, no CPU given
   double longest_at_ms = 0;    // when the longest gap began, from Start()
+  double busiest_cpu_ms = 0;   // most CPU time the thread used between two ticks
 
   // The 1-minute load average, or -1.
   static double LoadAverage() {
@@ -82,6 +85,7 @@ class GapMeter {
       longest_wait_ms = wait - m_last_wait;
       longest_at_ms = std::chrono::duration<double, std::milli>(m_last - m_start).count();
     }
+    busiest_cpu_ms = std::max(busiest_cpu_ms, cpu - m_last_cpu);
     m_last = now;
     m_last_cpu = cpu;
     m_last_wait = wait;
