@@ -48,11 +48,22 @@ class CThreadActionWalker final : public CThreadActionWalkerRequest {
   const wchar_t* _sent_title() const override { return L"CThreadActionWalker sent data"; }
   const wchar_t* _received_title() const override { return L"CThreadActionWalker received data"; }
   void _fill_request(CSnmpFrameOut& request) const override;
+  bool _request_fields(SnmpRequestFields& fields) const override;
 
  private:
+  // What one variable of an answer does to the walk.
+  enum class Step {
+    Skip,      // before the first OID: asked past, not shown
+    Show,      // shown, the walk goes on
+    ShowLast,  // shown, the walk ends with it (the last OID)
+    End,       // the walk ends without it (end of view, not increasing, past the last OID)
+  };
+
   bool _bulk() const { return m_parameter.version != 0 && m_parameter.max_repetitions != 0; }
-  // One answer to a GetNext; false when the walk ends.
-  bool _hand_over(CSnmpResponseIn& frame);
+  int64_t _repetitions() const;
+  // The loops after the first request: GetBulk, or GetNext.
+  void _walk_bulk();
+  void _walk_next();
   // One answer to a GetBulk: its bindings in order; false when the walk ends.
   bool _hand_over_bulk(CSnmpGetBulkResponseIn& frame);
   // Whether the answer's error status ends the walk (then logged and marked).
@@ -60,6 +71,11 @@ class CThreadActionWalker final : public CThreadActionWalkerRequest {
   // One variable as if it answered a GetNext of the current OID; false when
   // the walk ends.
   bool _take(const CAsn1Object& name, const CAsn1Object& value);
+  // Judges a variable answered to a GetNext of the current OID; it becomes
+  // the current OID unless the walk ends. Marks how the walk ends.
+  Step _judge(const CAsn1Oid& oid, const CAsn1Object& value);
+  // Puts a shown variable in the outbox.
+  void _hand(const CAsn1Oid& oid, const CAsn1Object& value);
 
   std::atomic<uint32_t> m_row{0};
   CRowOutbox<CWalkerResult> m_outbox;

@@ -33,34 +33,55 @@ void CThreadActionWalkerRequest::_reset_counters() {
 
 uint32_t CThreadActionWalkerRequest::_view_message() const { return MSG_VIEW_WALKER; }
 
-bool CThreadActionWalkerRequest::SendRequest() {
+bool CThreadActionWalkerRequest::_encode_request(CBerEncoder& encoder, const uint8_t** data, uint32_t* length) {
+  const bool tracing = quillog::FeatureOn(QLF_PROGRAM_SNMP);
+  const bool dumping = (QuillogGetFeatureLevel() & QLF_PROGRAM_SNMP_DECODE_OUT) != 0;
+  SnmpRequestFields fields;
+  if (!tracing && !dumping && _request_fields(fields)) {
+    fields.version = m_parameter.version;
+    fields.community = m_parameter.community;
+    fields.request_id = static_cast<int32_t>(m_in_flight_id);
+    if (m_request_bytes.Write(fields, m_parameter.current_oid)) {
+      *data = m_request_bytes.GetData();
+      *length = m_request_bytes.GetLength();
+      return true;
+    }
+    // Refused: the frame classes say why.
+  }
   std::unique_ptr<CSnmpFrameOut> request = _new_request();
   request->SetInteger(L"Version", m_parameter.version, true);
   request->SetText(L"Community", m_parameter.community);
   // The id goes out as the signed 32-bit INTEGER that request-id is.
-  m_in_flight_id = m_parameter.TakeRequestId();
   request->SetInteger(L"RequestId", static_cast<int32_t>(m_in_flight_id), true);
   request->SetOid(m_parameter.current_oid);
   if (request->Find(L"Value") != nullptr) request->SetText(L"Value", m_parameter.value);
   _fill_request(*request);
-  CBerEncoder encoder;
   if (!request->Encode(encoder)) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, _encode_error());
     return false;
   }
-  const CAsn1Object* pdu = request->GetAt(3);
   // The trace's arguments are built only when the trace is on: a walk sends thousands of requests.
-  const bool tracing = quillog::FeatureOn(QLF_PROGRAM_SNMP);
+  const CAsn1Object* pdu = request->GetAt(3);
   if (tracing) Trace(TRACE_OUT, L"Encoded a '%s' frame", pdu ? pdu->GetName() : std::wstring());
-  if (QuillogGetFeatureLevel() & QLF_PROGRAM_SNMP_DECODE_OUT) request->Dump(QLF_PROGRAM_SNMP_DECODE_OUT);
-  const uint32_t length = encoder.GetUsedLength();
-  if (!m_socket.SocketSend(m_parameter.address, m_parameter.port, encoder.GetData(), length)) {
+  if (dumping) request->Dump(QLF_PROGRAM_SNMP_DECODE_OUT);
+  *data = encoder.GetData();
+  *length = encoder.GetUsedLength();
+  return true;
+}
+
+bool CThreadActionWalkerRequest::SendRequest() {
+  m_in_flight_id = m_parameter.TakeRequestId();
+  CBerEncoder encoder;
+  const uint8_t* data = nullptr;
+  uint32_t length = 0;
+  if (!_encode_request(encoder, &data, &length)) return false;
+  if (!m_socket.SocketSend(m_parameter.address, m_parameter.port, data, length)) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Unable to send data on UDP socket");
     return false;
   }
-  if (tracing)
+  if (quillog::FeatureOn(QLF_PROGRAM_SNMP))
     Trace(TRACE_OUT, L"%d bytes sent to %s:%d", length, FormatIpAddress(m_parameter.address), m_parameter.port);
-  QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_OUT, _sent_title(), encoder.GetData(), length, 0);
+  QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_OUT, _sent_title(), data, length, 0);
   return true;
 }
 

@@ -3,12 +3,14 @@
 // and retries, and receiving it.
 #pragma once
 
+#include "snmp/SnmpRequestBytes.h"
 #include "workers/ThreadActionWalkerParameter.h"
 #include "workers/ThreadSnmp.h"
 
 #include <atomic>
 #include <memory>
 
+class CBerEncoder;
 class CSnmpFrameOut;
 class CSnmpResponseIn;
 
@@ -48,6 +50,9 @@ class CThreadActionWalkerRequest : public CThreadSnmp {
   virtual const wchar_t* _received_title() const = 0;
   // Fields of the request beyond version, community, id, OID and value.
   virtual void _fill_request(CSnmpFrameOut& /*request*/) const {}
+  // The fields of a request whose value is NULL, written without the frame
+  // classes while no trace or dump of it is on; false: no such request.
+  virtual bool _request_fields(SnmpRequestFields& /*fields*/) const { return false; }
 
   // Builds, encodes and sends the request for the current OID; it becomes
   // the request in flight.
@@ -73,6 +78,10 @@ class CThreadActionWalkerRequest : public CThreadSnmp {
   bool _matches(const CSnmpResponseIn& frame) const;
   // Time-out step: counts, re-sends; false when the worker must end.
   bool _on_timeout();
+  // The request in flight encoded, with the frame classes or straight from
+  // its fields; false (logged) when it does not encode.
+  bool _encode_request(CBerEncoder& encoder, const uint8_t** data, uint32_t* length);
 
   uint32_t m_in_flight_id = 0;  // request id of the last request sent
+  CSnmpRequestBytes m_request_bytes;
 };

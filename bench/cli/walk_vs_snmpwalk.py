@@ -8,6 +8,10 @@ each once under callgrind and compares the instructions they execute: a
 count that a loaded machine does not disturb.
 
   bench/cli/walk_vs_snmpwalk.py [--tavelo build/cli/tavelo] [--rounds 7] [--instructions]
+                                [--baseline OTHER/tavelo]
+
+--baseline adds another tavelo build to the same turns (before and after a
+change, under the same load).
 """
 import argparse
 import os
@@ -81,6 +85,7 @@ def main():
     parser.add_argument("--tavelo", default="build/cli/tavelo")
     parser.add_argument("--rounds", type=int, default=7)
     parser.add_argument("--instructions", action="store_true", help="also count instructions with callgrind")
+    parser.add_argument("--baseline", help="another tavelo build timed in the same turns")
     opt = parser.parse_args()
     if not shutil.which("snmpd") or not shutil.which("snmpwalk"):
         sys.exit("snmpd and snmpwalk are needed")
@@ -96,6 +101,8 @@ def main():
                 "tavelo": [opt.tavelo, "walk", "-v", "1", "-c", "public", target],
                 "snmpwalk": ["snmpwalk", "-v1", "-c", "public", target, ".1"],
             }
+            if opt.baseline:
+                commands["baseline"] = [opt.baseline] + commands["tavelo"][1:]
             times = {name: [] for name in commands}
             for name, args in commands.items():
                 timed(args, env)  # warm the caches once
@@ -105,8 +112,8 @@ def main():
             counts = {}
             if opt.instructions and shutil.which("valgrind"):
                 # Under valgrind the agent's time-outs must allow for the slowdown.
-                slow = {"tavelo": commands["tavelo"][:-1] + ["-t", "30", target],
-                        "snmpwalk": ["snmpwalk", "-t", "30"] + commands["snmpwalk"][1:]}
+                slow = {name: args[:-1] + ["-t", "30", target] for name, args in commands.items() if name != "snmpwalk"}
+                slow["snmpwalk"] = ["snmpwalk", "-t", "30"] + commands["snmpwalk"][1:]
                 counts = {name: instructions(args, env, home) for name, args in slow.items()}
         finally:
             agent.send_signal(signal.SIGTERM)
@@ -116,12 +123,15 @@ def main():
     print(f"whole-MIB GetNext walk of snmpd, {count} variables, {opt.rounds} rounds (medians)")
     for name, (wall, cpu) in med.items():
         print(f"  {name:9} wall {wall * 1000:8.1f} ms   cpu {cpu * 1000:8.1f} ms")
-    print(f"  ratio tavelo/snmpwalk: wall {med['tavelo'][0] / med['snmpwalk'][0]:.2f}   "
-          f"cpu {med['tavelo'][1] / med['snmpwalk'][1]:.2f}")
+    ours = [name for name in med if name != "snmpwalk"]
+    for name in ours:
+        print(f"  ratio {name}/snmpwalk: wall {med[name][0] / med['snmpwalk'][0]:.2f}   "
+              f"cpu {med[name][1] / med['snmpwalk'][1]:.2f}")
     if counts:
         for name, n in counts.items():
             print(f"  {name:9} instructions {n:,}")
-        print(f"  ratio tavelo/snmpwalk: instructions {counts['tavelo'] / counts['snmpwalk']:.2f}")
+        for name in ours:
+            print(f"  ratio {name}/snmpwalk: instructions {counts[name] / counts['snmpwalk']:.2f}")
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #include "asn1/BerEncoder.h"
 #include "snmp/SnmpFrameOut.h"
 #include "snmp/SnmpGetBulkRequestOut.h"
+#include "snmp/SnmpRequestBytes.h"
 #include "tests/common/CodecHelpers.h"
 #include "tests/common/LogCapture.h"
 
@@ -159,4 +160,79 @@ TEST(SnmpOut, ErrorStatusNames) {
     EXPECT_STREQ(CSnmpBase::GetErrorStatusName(status), name) << code;
   }
   EXPECT_STREQ(CSnmpBase::GetErrorStatusName(CAsn1Object(ASN1_OCTET_STRING)), L"Bad ErrorStatus type");
+}
+
+// The request written straight from its fields is byte for byte the one the
+// frame classes encode, and is refused where they refuse it.
+TEST(SnmpOut, RequestBytesFromFieldsMatchTheFrames) {
+  const CAsn1Oid long_oid = [] {
+    std::vector<uint64_t> arcs{1, 3, 6};
+    for (uint64_t i = 0; i < 60; ++i) arcs.push_back(i * 40503);  // over 127 content bytes
+    return CAsn1Oid(std::move(arcs));
+  }();
+  const CAsn1Oid oids[] = {CAsn1Oid(L"1.3.6.1.2.1.1.1.0"), CAsn1Oid{0, 0}, CAsn1Oid{2, 39, 127, 128, 16383, 16384},
+                           CAsn1Oid{1, 3, 18446744073709551615ull}, long_oid};
+  const std::wstring communities[] = {L"", L"public", std::wstring(200, L'c'), std::wstring{L'\u00e9', L'\u0142'}};
+  const int32_t ids[] = {0, 1, 127, 128, -1, -129, 2147483647, -2147483647 - 1};
+  const int64_t repetitions[] = {-1, 0, 25, 255, 2147483647};  // -1: a GetNext
+  for (const CAsn1Oid& oid : oids) {
+    for (const std::wstring& community : communities) {
+      for (const int32_t id : ids) {
+        for (const int64_t reps : repetitions) {
+          SCOPED_TRACE(quillog::WideToUtf8(oid.GetText() + L" id " + std::to_wstring(id) + L" repetitions " +
+                                           std::to_wstring(reps)));
+          std::unique_ptr<CSnmpFrameOut> frame;
+          if (reps < 0) {
+            frame = std::make_unique<CSnmpGetNextRequestOut>();
+          } else {
+            frame = std::make_unique<CSnmpGetBulkRequestOut>();
+            ASSERT_TRUE(frame->SetInteger(L"NonRepeaters", 0, true) &&
+                        frame->SetInteger(L"MaxRepetitions", reps, true));
+          }
+          const int64_t version = reps < 0 ? id & 1 : 1;
+          ASSERT_TRUE(frame->SetInteger(L"Version", version, true) && frame->SetText(L"Community", community) &&
+                      frame->SetInteger(L"RequestId", id, true) && frame->SetOid(oid));
+          SnmpRequestFields fields;
+          fields.pdu_code = reps < 0 ? ASN1_PDU_GET_NEXT_REQUEST : ASN1_PDU_GET_BULK_REQUEST;
+          fields.version = version;
+          fields.community = community;
+          fields.request_id = id;
+          fields.error_index = reps < 0 ? 0 : reps;
+          CSnmpRequestBytes bytes;
+          ASSERT_TRUE(bytes.Write(fields, oid));
+          EXPECT_EQ(Bytes(bytes.GetData(), bytes.GetData() + bytes.GetLength()), Encoded(*frame));
+        }
+      }
+    }
+  }
+}
+
+TEST(SnmpOut, RequestBytesRefusedWhereTheFramesRefuse) {
+  LogCapture log;
+  SnmpRequestFields fields;
+  fields.pdu_code = ASN1_PDU_GET_NEXT_REQUEST;
+  fields.community = L"public";
+  CSnmpRequestBytes bytes;
+  for (const CAsn1Oid& bad : {CAsn1Oid{}, CAsn1Oid{1}, CAsn1Oid{3, 1}, CAsn1Oid{1, 40, 1}})
+    EXPECT_FALSE(bytes.Write(fields, bad)) << quillog::WideToUtf8(bad.GetText());
+  // OIDs up to the largest that fits in 2048 bytes, and one arc more.
+  auto frame_bytes = [](const CAsn1Oid& oid) {
+    CSnmpGetNextRequestOut frame;
+    EXPECT_TRUE(frame.SetInteger(L"Version", 0, true) && frame.SetText(L"Community", L"public") &&
+                frame.SetInteger(L"RequestId", 0, true) && frame.SetOid(oid));
+    return Encoded(frame);
+  };
+  std::vector<uint64_t> arcs{1, 3};
+  while (true) {
+    arcs.push_back(1);
+    const Bytes encoded = frame_bytes(CAsn1Oid(arcs));
+    const bool written = bytes.Write(fields, CAsn1Oid(arcs));
+    ASSERT_EQ(written, !encoded.empty()) << arcs.size() << " arcs";
+    if (!written) break;
+    EXPECT_EQ(Bytes(bytes.GetData(), bytes.GetData() + bytes.GetLength()), encoded);
+  }
+  EXPECT_GT(arcs.size(), 2000u);
+  // A failed write leaves nothing of itself: the next message is whole.
+  ASSERT_TRUE(bytes.Write(fields, CAsn1Oid{1, 3}));
+  EXPECT_EQ(Bytes(bytes.GetData(), bytes.GetData() + bytes.GetLength()), frame_bytes(CAsn1Oid{1, 3}));
 }
