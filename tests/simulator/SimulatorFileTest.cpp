@@ -257,7 +257,7 @@ TEST_F(SimulatorFile, OverlongTextIsRefusedAndTheStoredFileKept) {
   EXPECT_FALSE(CSimulatorFile::Save(&s));
   EXPECT_EQ(Bytes("long.tav"), stored);
   EXPECT_EQ(FolderContents(m_dir.path()), std::vector<fs::path>{"long.tav"});
-  EXPECT_EQ(boxes.boxes().Count(), 2u);
+  EXPECT_EQ(boxes.Count(), 2u);
   EXPECT_EQ(log.CountContaining(L"UTF-16 code units"), 2u);
 }
 

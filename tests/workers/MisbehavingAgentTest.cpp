@@ -28,11 +28,7 @@ const std::map<Arcs, Bytes> kSystem = {
     {kSysContact, berbytes::Text("ops")},
 };
 
-std::wstring Text(const Arcs& arcs) {
-  std::wstring out;
-  for (uint64_t arc : arcs) out += (out.empty() ? L"" : L".") + std::to_wstring(arc);
-  return out;
-}
+std::wstring Text(const Arcs& arcs) { return CAsn1Oid(arcs).GetText(); }
 
 std::vector<std::wstring> Texts(const std::vector<Arcs>& oids) {
   std::vector<std::wstring> out;
