@@ -50,12 +50,10 @@ class MisbehavingAgentTest : public WorkerTest {
   template <typename Worker>
   std::vector<std::unique_ptr<CWalkerResult>> Single(Worker& worker, const scripted::Agent& agent, uintptr_t finished,
                                                      uint32_t timeout = 1000) {
-    m_view->Clear();
     auto p = Parameter(agent.Port(), L"1.3.6.1.2.1.1.4.0");
     p.value = L"ops";
     p.timeout = timeout;
-    EXPECT_TRUE(worker.Start(p));
-    EXPECT_TRUE(WaitWalker(finished)) << "the request did not end";
+    Run(worker, p, finished);
     worker.WaitReleased(5000);
     return m_view->TakeResults();
   }

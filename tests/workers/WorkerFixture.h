@@ -157,6 +157,14 @@ class WorkerTest : public ::testing::Test {
     return m_view->WaitFor(MSG_VIEW_WALKER, code, 1, timeout_ms);
   }
 
+  // One Get or Set from its start to its finished code.
+  template <typename Worker>
+  void Run(Worker& worker, const CThreadActionWalkerParameter& p, uintptr_t finished) {
+    m_view->Clear();
+    ASSERT_TRUE(worker.Start(p));
+    ASSERT_TRUE(WaitWalker(finished)) << "the request did not end";
+  }
+
   struct WalkRun {
     std::vector<std::wstring> oids;
     CThreadActionWalker::End end = CThreadActionWalker::End::None;
