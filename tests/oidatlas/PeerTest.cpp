@@ -17,6 +17,25 @@ namespace {
 
 constexpr size_t kSample = 1000;
 
+// The non-blank lines of `snmptranslate -OS` of the keys (a blank line comes
+// between answers), run with no configuration of the machine's or the
+// user's own and nothing written outside a folder of the test's.
+std::vector<std::string> Snmptranslate(const std::string& mibs, const std::string& modules,
+                                       const std::vector<std::u16string>& keys, std::string* err) {
+  const TempDir home;
+  const std::string h = home.str();
+  std::vector<std::string> args = {
+      "env", "HOME=" + h, "SNMPCONFPATH=" + h, "SNMP_PERSISTENT_DIR=" + h, "MIBS=", "snmptranslate", "-OS", "-M", mibs,
+      "-m",  modules};
+  for (const std::u16string& key : keys) args.push_back("." + gen::Utf16ToUtf8(key));
+  std::string out;
+  netsnmp::Run(args, &out, err);
+  std::vector<std::string> lines;
+  for (const std::string& line : netsnmp::Lines(out))
+    if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
 TEST(OidAtlasPeer, NamesAgreeWithSnmptranslate) {
   const std::vector<gen::OidRecordText> records = LoadRecords(OIDATLAS_REAL_RECORDS);
   if (records.size() < 10 * kSample) GTEST_SKIP() << "the committed table holds only " << records.size() << " records";
@@ -45,28 +64,11 @@ TEST(OidAtlasPeer, NamesAgreeWithSnmptranslate) {
     modules.insert(Narrow(lib.mibModule(r.key.c_str())));
   }
 
-  TempDir conf;  // no snmp.conf of the machine or the user, and nothing written outside
-  const std::string home = conf.path().string();
   std::string joined;
   for (const std::string& m : modules) joined += (joined.empty() ? "" : ":") + m;
-  std::vector<std::string> args = {"env",
-                                   "HOME=" + home,
-                                   "SNMPCONFPATH=" + home,
-                                   "SNMP_PERSISTENT_DIR=" + home,
-                                   "MIBS=",
-                                   "snmptranslate",
-                                   "-OS",
-                                   "-M",
-                                   mibs.string(),
-                                   "-m",
-                                   joined};
-  for (const std::u16string& key : keys) args.push_back("." + gen::Utf16ToUtf8(key));
-  std::string out, err;
-  netsnmp::Run(args, &out, &err);
-  std::vector<std::string> peer;
-  for (const std::string& line : netsnmp::Lines(out))
-    if (!line.empty()) peer.push_back(line);  // snmptranslate puts a blank line between answers
-  ASSERT_EQ(peer.size(), keys.size());
+  std::string err;
+  const std::vector<std::string> peer = Snmptranslate(mibs.string(), joined, keys, &err);
+  ASSERT_EQ(peer.size(), keys.size()) << err.substr(0, 2000);
 
   size_t agree = 0;
   for (size_t i = 0; i < keys.size(); ++i) {
@@ -105,7 +107,6 @@ TEST(OidAtlasPeer, IetfOidsAreNamedAsSnmptranslateNamesThem) {
 
   AtlasLibrary lib(OIDATLAS_REAL_LIBRARY);
   ASSERT_EQ(lib.error, "");
-  const std::string h = home.path().string();
   const std::vector<std::u16string> all(keys.begin(), keys.end());
   // Modules that define the same OIDs (ours, snmptranslate's). The table
   // prefers the SMIv2 module to the SMIv1 one it replaced; Net-SNMP keeps the
@@ -132,24 +133,10 @@ TEST(OidAtlasPeer, IetfOidsAreNamedAsSnmptranslateNamesThem) {
   const auto module = [](const std::string& name) { return name.substr(0, name.find("::")); };
   size_t differ = 0;
   for (size_t from = 0; from < all.size(); from += 4000) {
-    std::vector<std::string> args = {"env",
-                                     "HOME=" + h,
-                                     "SNMPCONFPATH=" + h,
-                                     "SNMP_PERSISTENT_DIR=" + h,
-                                     "MIBS=",
-                                     "snmptranslate",
-                                     "-OS",
-                                     "-M",
-                                     folder.string(),
-                                     "-m",
-                                     "ALL"};
     const size_t to = std::min(all.size(), from + 4000);
-    for (size_t i = from; i < to; ++i) args.push_back("." + gen::Utf16ToUtf8(all[i]));
-    std::string out, err;
-    netsnmp::Run(args, &out, &err);
-    std::vector<std::string> peer;
-    for (const std::string& line : netsnmp::Lines(out))
-      if (!line.empty()) peer.push_back(line);
+    std::string err;
+    const std::vector<std::string> peer =
+        Snmptranslate(folder.string(), "ALL", std::vector<std::u16string>(all.begin() + from, all.begin() + to), &err);
     ASSERT_EQ(peer.size(), to - from) << err.substr(0, 2000);
     for (size_t i = from; i < to; ++i) {
       const char16_t* key = all[i].c_str();

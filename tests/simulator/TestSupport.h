@@ -1,9 +1,8 @@
-// Helpers shared by the simulator tests: temporary folders, captured
-// message boxes, raw file bytes.
+// Helpers shared by the simulator tests: temporary folders, raw file bytes.
 #pragma once
 
-#include "app/ShowMessage.h"
 #include "quillog/Quillog.h"
+#include "tests/common/BoxCapture.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/NetSnmp.h"
 #include "tests/common/SimulatorFileBytes.h"
@@ -23,23 +22,6 @@ namespace simtest {
 namespace fs = std::filesystem;
 using netsnmp::FreeUdpPort;
 using netsnmp::Lines;
-
-// Captures message boxes while alive.
-class BoxCapture {
- public:
-  BoxCapture() : m_previous(SetShowMessage(&m_capture)) {}
-  ~BoxCapture() { SetShowMessage(m_previous); }
-  CShowMessageCapture& boxes() { return m_capture; }
-  std::vector<std::wstring> Texts() const {
-    std::vector<std::wstring> texts;
-    for (const auto& entry : m_capture.Entries()) texts.push_back(entry.text);
-    return texts;
-  }
-
- private:
-  CShowMessageCapture m_capture;
-  CShowMessage* m_previous;
-};
 
 inline std::vector<uint8_t> ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

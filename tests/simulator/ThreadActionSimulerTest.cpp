@@ -7,6 +7,7 @@
 #include "simulator/SimulatorEntry.h"
 #include "simulator/SimulatorFile.h"
 #include "tests/common/BerBytes.h"
+#include "tests/common/ScriptedAgent.h"
 #include "tests/common/UdpSocket.h"
 #include "tests/simulator/TestSupport.h"
 
@@ -89,74 +90,40 @@ Bytes Bulk(int64_t id, int64_t non_repeaters, int64_t max_repetitions, const std
   return ManyRequest(0xA5, version, id, names, non_repeaters, max_repetitions);
 }
 
-// An answer read back without the codec: its error fields and bindings.
+// An answer read back without the codec: its request id, error fields and bindings.
 struct Parsed {
-  int64_t status = -1;
-  int64_t index = -1;
+  int64_t id = -1, status = -1, index = -1;
   std::vector<Bytes> bindings;  // whole binding TLVs
 };
-bool ReadTlv(const Bytes& data, size_t* at, size_t end, uint8_t* tag, size_t* begin, size_t* stop) {
-  if (*at + 2 > end) return false;
-  *tag = data[*at];
-  size_t length = data[*at + 1];
-  size_t content = *at + 2;
-  if (length & 0x80) {
-    const size_t count = length & 0x7F;
-    if (count == 0 || count > 3 || content + count > end) return false;
-    length = 0;
-    for (size_t i = 0; i < count; ++i) length = (length << 8) | data[content + i];
-    content += count;
-  }
-  if (content + length > end) return false;
-  *begin = content;
-  *stop = content + length;
-  *at = *stop;
-  return true;
-}
-int64_t IntAt(const Bytes& data, size_t begin, size_t end) {
-  int64_t v = (begin < end && (data[begin] & 0x80)) ? -1 : 0;
-  for (size_t i = begin; i < end; ++i) v = static_cast<int64_t>(static_cast<uint64_t>(v) << 8) | data[i];
-  return v;
-}
 std::optional<Parsed> Parse(const Bytes& data) {
+  const uint8_t* at = data.data();
+  const uint8_t* const end = at + data.size();
+  const uint8_t* body = nullptr;
+  size_t size = 0;
   uint8_t tag = 0;
-  size_t at = 0, b = 0, e = 0;
-  if (!ReadTlv(data, &at, data.size(), &tag, &b, &e) || tag != 0x30 || e != data.size()) return std::nullopt;
-  size_t m = b;
-  const size_t message_end = e;
-  for (uint8_t want : {uint8_t{0x02}, uint8_t{0x04}, uint8_t{0xA2}}) {
-    if (!ReadTlv(data, &m, message_end, &tag, &b, &e) || tag != want) return std::nullopt;
-  }
+  if (!scripted::NextTlv(at, end, &tag, &body, &size) || tag != 0x30 || at != end) return std::nullopt;
+  const uint8_t* m = body;
+  const uint8_t* const message_end = body + size;
+  for (uint8_t want : {uint8_t{0x02}, uint8_t{0x04}, uint8_t{0xA2}})
+    if (!scripted::NextTlv(m, message_end, &tag, &body, &size) || tag != want) return std::nullopt;
   Parsed parsed;
-  size_t p = b;
-  const size_t pdu_end = e;
-  int64_t fields[3] = {};
-  for (int64_t& field : fields) {
-    if (!ReadTlv(data, &p, pdu_end, &tag, &b, &e) || tag != 0x02) return std::nullopt;
-    field = IntAt(data, b, e);
+  const uint8_t* p = body;
+  const uint8_t* const pdu_end = body + size;
+  for (int64_t* field : {&parsed.id, &parsed.status, &parsed.index}) {
+    if (!scripted::NextTlv(p, pdu_end, &tag, &body, &size) || tag != 0x02) return std::nullopt;
+    *field = scripted::ReadInt(body, size);
   }
-  parsed.status = fields[1];
-  parsed.index = fields[2];
-  if (!ReadTlv(data, &p, pdu_end, &tag, &b, &e) || tag != 0x30 || p != pdu_end) return std::nullopt;
-  for (size_t l = b; l < e;) {
-    const size_t start = l;
-    size_t cb = 0, ce = 0;
-    if (!ReadTlv(data, &l, e, &tag, &cb, &ce) || tag != 0x30) return std::nullopt;
-    parsed.bindings.emplace_back(data.begin() + static_cast<std::ptrdiff_t>(start),
-                                 data.begin() + static_cast<std::ptrdiff_t>(l));
+  if (!scripted::NextTlv(p, pdu_end, &tag, &body, &size) || tag != 0x30 || p != pdu_end) return std::nullopt;
+  for (const uint8_t *l = body, *list_end = body + size; l < list_end;) {
+    const uint8_t* binding = l;
+    if (!scripted::NextTlv(l, list_end, &tag, &body, &size) || tag != 0x30) return std::nullopt;
+    parsed.bindings.emplace_back(binding, l);
   }
   return parsed;
 }
-
-// The request id of an answer (v2c, short community, 4-octet id), or 0.
-uint32_t AnswerId(const Bytes& data) {
-  size_t at = 2 + 3;  // SEQUENCE header, version
-  if (data.size() < at + 2) return 0;
-  at += 2 + data[at + 1];  // community
-  if (data.size() < at + 2 + 6 || data[at] != 0xA2) return 0;
-  at += 2;
-  if (data[at] != 0x02 || data[at + 1] != 4) return 0;
-  return (uint32_t{data[at + 2]} << 24) | (uint32_t{data[at + 3]} << 16) | (uint32_t{data[at + 4]} << 8) | data[at + 5];
+int64_t AnswerId(const Bytes& data) {
+  const auto parsed = Parse(data);
+  return parsed ? parsed->id : -1;
 }
 
 // Sends the request and waits up to 2 s for the answer that carries its id.
@@ -167,6 +134,16 @@ bool Answered(const TestUdpSocket& client, const Bytes& request, uint32_t id) {
     if (answer && AnswerId(*answer) == id) return true;
   }
   return false;
+}
+
+// The ids of the answers received until the one with `last` (2 s each at most).
+std::vector<int64_t> IdsUntil(const TestUdpSocket& client, int64_t last) {
+  std::vector<int64_t> ids;
+  while (auto answer = client.Receive(2000)) {
+    ids.push_back(AnswerId(*answer));
+    if (ids.back() == last) break;
+  }
+  return ids;
 }
 
 // The simulator value view's part that matters here: save on refresh.
@@ -242,6 +219,17 @@ class SimulerTest : public ::testing::Test {
     return out;
   }
 
+  // The saved file's values by OID; it must load and hold every value once.
+  std::map<std::wstring, std::wstring> SavedValues() {
+    CSimulatorEntry stored;
+    stored.path = m_simulator.path;
+    EXPECT_TRUE(CSimulatorFile::Load(&stored));
+    std::map<std::wstring, std::wstring> by_oid;
+    for (const auto& v : stored.values) by_oid[v.oid.GetText()] = v.value;
+    EXPECT_EQ(by_oid.size(), std::size(kValues));
+    EXPECT_EQ(stored.values.size(), std::size(kValues));
+    return by_oid;
+  }
   std::wstring StoredText(const std::wstring& oid) {
     auto lock = m_simulator.LockValues();
     for (const CSimulatorValue& v : m_simulator.values) {
@@ -340,14 +328,9 @@ TEST_F(SimulerTest, SetsChangeAllTheyNameOrNothingAndTheViewSavesThem) {
   EXPECT_TRUE(WaitUntil([&] { return m_view->refreshed.load() >= 2; }, 2000)) << "no refresh after the Sets";
   m_dispatcher.Drain();
   EXPECT_EQ(m_view->refreshed.load(), 2);
-  CSimulatorEntry stored;
-  stored.path = m_simulator.path;
-  ASSERT_TRUE(CSimulatorFile::Load(&stored));
-  std::map<std::wstring, std::wstring> by_oid;
-  for (const auto& v : stored.values) by_oid[v.oid.GetText()] = v.value;
-  EXPECT_EQ(by_oid[L"1.3.6.1.2.1.1.5.0"], L"renamed-host");
-  EXPECT_EQ(by_oid[L"1.3.6.1.2.1.1.7.0"], L"12");
-  EXPECT_EQ(stored.values.size(), std::size(kValues));
+  auto saved = SavedValues();
+  EXPECT_EQ(saved[L"1.3.6.1.2.1.1.5.0"], L"renamed-host");
+  EXPECT_EQ(saved[L"1.3.6.1.2.1.1.7.0"], L"12");
 }
 
 TEST_F(SimulerTest, WrongCommunityAndRefusedVersionGetNoAnswer) {
@@ -365,12 +348,7 @@ TEST_F(SimulerTest, WrongCommunityAndRefusedVersionGetNoAnswer) {
        {std::string("publicX"), std::string("publ"), std::string(), std::string("public\0", 7)})
     ASSERT_TRUE(client.Send(Request(0xA0, 1, 0x05000001, kSysName, sent, berbytes::kNull, 4)));
   ASSERT_TRUE(client.Send(GetRequest(0x05000002)));
-  std::vector<uint32_t> ids;
-  while (auto answer = client.Receive(2000)) {
-    ids.push_back(AnswerId(*answer));
-    if (ids.back() == 0x05000002) break;
-  }
-  EXPECT_EQ(ids, std::vector<uint32_t>{0x05000002});
+  EXPECT_EQ(IdsUntil(client, 0x05000002), std::vector<int64_t>{0x05000002});
   EXPECT_EQ(Tool("snmpget", "2c", {"1.3.6.1.2.1.1.5.0"}), kSysNameLine);
   m_dispatcher.Drain();
   EXPECT_EQ(m_view->received.load(), 2);
@@ -395,12 +373,7 @@ TEST_F(SimulerTest, OnlyWholeV1AndV2cRequestsAreAnsweredAndLargeOnesAreReadWhole
   for (const Bytes& bad : {Request(0xA0, 3, 0x03000002, kSysName, "public", berbytes::kNull, 4), cut, padded, bare})
     ASSERT_TRUE(client.Send(bad));
   ASSERT_TRUE(client.Send(GetRequest(0x03000005)));  // answered in turn, after the refused ones
-  std::vector<uint32_t> ids;
-  while (auto answer = client.Receive(2000)) {
-    ids.push_back(AnswerId(*answer));
-    if (ids.back() == 0x03000005) break;
-  }
-  EXPECT_EQ(ids, std::vector<uint32_t>{0x03000005});
+  EXPECT_EQ(IdsUntil(client, 0x03000005), std::vector<int64_t>{0x03000005});
   EXPECT_EQ(log.CountContaining(L"CThreadActionSimuler : SNMP version field 3 is not answered", QUILLOG_WARNING), 1u);
   EXPECT_EQ(log.CountContaining(L"The BER lengths do not add up", QUILLOG_WARNING), 2u);
 }
@@ -475,15 +448,7 @@ TEST_F(SimulerTest, SetsWhileTheViewSavesKeepTheListAndTheFileWhole) {
   EXPECT_EQ(answered, kSets);
   m_dispatcher.Drain();
   ASSERT_TRUE(CSimulatorFile::Save(&m_simulator));
-  CSimulatorEntry stored;
-  stored.path = m_simulator.path;
-  ASSERT_TRUE(CSimulatorFile::Load(&stored));
-  ASSERT_EQ(stored.values.size(), std::size(kValues));
-  for (const auto& v : stored.values) {
-    if (v.oid.GetText() == L"1.3.6.1.2.1.1.5.0") {
-      EXPECT_EQ(v.value, L"name-" + std::to_wstring(kSets - 1));
-    }
-  }
+  EXPECT_EQ(SavedValues()[L"1.3.6.1.2.1.1.5.0"], L"name-" + std::to_wstring(kSets - 1));
 }
 
 // The shortcut for plain Get and GetNext requests must answer exactly as the

@@ -103,9 +103,16 @@ TEST(SnmpInformAck, RefusesWhatIsNotAnInform) {
   Bytes padded = inform;
   padded.push_back(0);
   const Bytes cut(inform.begin(), inform.end() - 1);
-  const Bytes status_not_integer =
-      Seq({Int(1), Text("public"), Tlv(ASN1_PDU_INFORM, Cat({Int(3), Text("x"), Int(0), Seq({})}))});
-  for (const Bytes& bad : {Response(1, 1), TrapV1({}), padded, cut, status_not_integer, Bytes{}}) {
+  const auto inform_of = [](const Bytes& pdu_content, const Bytes& after_pdu = {}) {
+    return Seq({Int(1), Text("public"), Tlv(ASN1_PDU_INFORM, pdu_content), after_pdu});
+  };
+  const Bytes list = Seq({Seq({kIfIndex, Int(1)})});
+  const Bytes status_not_integer = inform_of(Cat({Int(3), Text("x"), Int(0), list}));
+  // An element after the binding list, or after the PDU.
+  const Bytes pdu_padded = inform_of(Cat({Int(3), Int(0), Int(0), list, Int(0)}));
+  const Bytes message_padded = inform_of(Cat({Int(3), Int(0), Int(0), list}), Int(0));
+  for (const Bytes& bad :
+       {Response(1, 1), TrapV1({}), padded, cut, status_not_integer, pdu_padded, message_padded, Bytes{}}) {
     LogCapture log;
     EXPECT_FALSE(BuildInformAck(bad.data(), bad.size(), &ack));
     EXPECT_TRUE(log.HasContaining(L"BuildInformAck() ==> "));

@@ -7,15 +7,7 @@
 
 namespace {
 
-class GetSetTest : public netsnmp::SuiteWithAgent<WorkerTest> {
- protected:
-  template <typename Worker>
-  void Run(Worker& worker, const CThreadActionWalkerParameter& p, uintptr_t finished) {
-    m_view->Clear();
-    ASSERT_TRUE(worker.Start(p));
-    ASSERT_TRUE(WaitWalker(finished));
-  }
-};
+using GetSetTest = netsnmp::SuiteWithAgent<WorkerTest>;
 
 TEST_F(GetSetTest, AnswersReachTheViewAndRefusalsTheMessageBox) {
   // Get: a value, SNMPv1's noSuchName as a box, SNMPv2c's noSuchObject as a

@@ -28,11 +28,7 @@ const std::map<Arcs, Bytes> kSystem = {
     {kSysContact, berbytes::Text("ops")},
 };
 
-std::wstring Text(const Arcs& arcs) {
-  std::wstring out;
-  for (uint64_t arc : arcs) out += (out.empty() ? L"" : L".") + std::to_wstring(arc);
-  return out;
-}
+std::wstring Text(const Arcs& arcs) { return CAsn1Oid(arcs).GetText(); }
 
 std::vector<std::wstring> Texts(const std::vector<Arcs>& oids) {
   std::vector<std::wstring> out;
@@ -54,12 +50,10 @@ class MisbehavingAgentTest : public WorkerTest {
   template <typename Worker>
   std::vector<std::unique_ptr<CWalkerResult>> Single(Worker& worker, const scripted::Agent& agent, uintptr_t finished,
                                                      uint32_t timeout = 1000) {
-    m_view->Clear();
     auto p = Parameter(agent.Port(), L"1.3.6.1.2.1.1.4.0");
     p.value = L"ops";
     p.timeout = timeout;
-    EXPECT_TRUE(worker.Start(p));
-    EXPECT_TRUE(WaitWalker(finished)) << "the request did not end";
+    Run(worker, p, finished);
     worker.WaitReleased(5000);
     return m_view->TakeResults();
   }

@@ -70,31 +70,16 @@ TEST_F(WalkTest, ASlowViewHoldsNeitherTheWalkNorItsRowsAndStopEndsIt) {
     return {scripted::TableAnswer(table, r)};
   });
   CThreadActionWalker walker;
-  class SlowView : public CViewWindow {
-   public:
-    SlowView(CViewDispatcher* d, CThreadActionWalker* w) : CViewWindow(d), m_walker(w) {}
-    intptr_t OnViewMessage(uint32_t, uintptr_t code, uintptr_t payload) override {
-      if (code != MSG_VIEW_WALKER_DATA) return 0;
-      ++notes;
-      std::this_thread::sleep_for(20ms);
-      for (auto& row : m_walker->TakeRows(payload)) rows.push_back(row->GetRow());
-      return 1;
-    }
-    CThreadActionWalker* m_walker;
-    int notes = 0;
-    std::vector<uint32_t> rows;
-  } slow(&m_view_thread, &walker);
-  CMessageCenter::Unsubscribe(m_view.get());
-  CMessageCenter::Subscribe(L"SlowView", &slow, MSG_VIEW_WALKER, MSG_VIEW_WALKER_DATA);
-  CMessageCenter::Subscribe(L"ViewCollector", m_view.get(), MSG_VIEW_WALKER, MSG_VIEW_WALKER_FINISHED);
+  m_view->Follow(&walker);
+  m_view->SetNoteDelay(20ms);
 
   // The walk runs ahead of the view; every row arrives, in order, in a few batches.
   ASSERT_TRUE(walker.Start(Parameter(agent.Port(), L"1.3.6.1.4.1.99")));
   ASSERT_TRUE(WaitWalker(MSG_VIEW_WALKER_FINISHED));
-  m_view_thread.Drain();
-  ASSERT_EQ(slow.rows.size(), 200u);
-  for (uint32_t i = 0; i < slow.rows.size(); ++i) EXPECT_EQ(slow.rows[i], i);
-  EXPECT_LT(slow.notes, 50);
+  const auto results = m_view->TakeResults();
+  ASSERT_EQ(results.size(), 200u);
+  for (uint32_t i = 0; i < results.size(); ++i) EXPECT_EQ(results[i]->GetRow(), i);
+  EXPECT_LT(m_view->Count(MSG_VIEW_WALKER, MSG_VIEW_WALKER_DATA), 50u);
 
   // Stopped in the middle: little more than the answer in hand after the stop.
   m_view->Clear();
@@ -111,9 +96,8 @@ TEST_F(WalkTest, ASlowViewHoldsNeitherTheWalkNorItsRowsAndStopEndsIt) {
 
   // Rows nobody took belong to their walk only: a new start drops them and
   // a note of the old walk takes nothing.
-  CMessageCenter::Unsubscribe(&slow);
-  CMessageCenter::Unsubscribe(m_view.get());
-  CMessageCenter::Subscribe(L"ViewCollector", m_view.get(), MSG_VIEW_WALKER, 0);  // takes no rows
+  m_view->Follow(nullptr);  // takes no rows
+  m_view->SetNoteDelay(0ms);
   m_view->Clear();
   delay_ms = 0;
   const uint64_t stopped = walker.GetWalk();

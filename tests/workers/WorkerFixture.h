@@ -4,8 +4,8 @@
 
 #include "app/MessageCenter.h"
 #include "app/PlainDispatcher.h"
-#include "app/ShowMessage.h"
 #include "asn1/IpAddress.h"
+#include "tests/common/BoxCapture.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/NetSnmp.h"
 #include "tests/common/ScriptedAgent.h"
@@ -135,12 +135,10 @@ class WorkerTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(m_view_thread.StartThread());
     m_view = std::make_unique<ViewCollector>(&m_view_thread);
-    m_previous_shower = SetShowMessage(&m_boxes);
   }
   void TearDown() override {
     CMessageCenter::Unsubscribe(m_view.get());
     m_view_thread.Drain();
-    SetShowMessage(m_previous_shower);
   }
 
   static CThreadActionWalkerParameter Parameter(uint16_t port, const wchar_t* first_oid, uint32_t version = 1,
@@ -157,6 +155,14 @@ class WorkerTest : public ::testing::Test {
   }
   bool WaitWalker(uintptr_t code, int timeout_ms = 10000) {
     return m_view->WaitFor(MSG_VIEW_WALKER, code, 1, timeout_ms);
+  }
+
+  // One Get or Set from its start to its finished code.
+  template <typename Worker>
+  void Run(Worker& worker, const CThreadActionWalkerParameter& p, uintptr_t finished) {
+    m_view->Clear();
+    ASSERT_TRUE(worker.Start(p));
+    ASSERT_TRUE(WaitWalker(finished)) << "the request did not end";
   }
 
   struct WalkRun {
@@ -185,6 +191,5 @@ class WorkerTest : public ::testing::Test {
 
   CPlainDispatcher m_view_thread;
   std::unique_ptr<ViewCollector> m_view;
-  CShowMessageCapture m_boxes;
-  CShowMessage* m_previous_shower = nullptr;
+  BoxCapture m_boxes;
 };
