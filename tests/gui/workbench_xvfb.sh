@@ -11,6 +11,7 @@ set -uo pipefail
 
 program=$1
 screenshot=${2:-}
+. "$(dirname "$0")/../common/free_udp_port.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -99,11 +100,6 @@ ends_after() {
   wait "$pid"
   local status=$?
   [ "$status" = 0 ] || fail "$1 ended the program with status $status"
-}
-
-# A free UDP port on 127.0.0.1 (free a moment ago).
-free_udp_port() {
-  python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
 # Records a simulator as the one that ran at the last exit (sets sim and
