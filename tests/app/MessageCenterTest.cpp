@@ -23,11 +23,11 @@ using namespace std::chrono_literals;
 class FunctionWindow : public CViewWindow {
  public:
   FunctionWindow(CViewDispatcher* d, std::function<intptr_t(uint32_t, uintptr_t, uintptr_t)> f)
-      : CViewWindow(d), f_(std::move(f)) {}
-  intptr_t OnViewMessage(uint32_t m, uintptr_t s, uintptr_t p) override { return f_(m, s, p); }
+      : CViewWindow(d), m_f(std::move(f)) {}
+  intptr_t OnViewMessage(uint32_t m, uintptr_t s, uintptr_t p) override { return m_f(m, s, p); }
 
  private:
-  std::function<intptr_t(uint32_t, uintptr_t, uintptr_t)> f_;
+  std::function<intptr_t(uint32_t, uintptr_t, uintptr_t)> m_f;
 };
 
 class MessageCenterTest : public ::testing::Test {
@@ -229,7 +229,7 @@ TEST_F(MessageCenterTest, SendToAStoppedDispatcherReturnsAtOnce) {
   CMessageCenter::Unsubscribe(w.get());
 }
 
-TEST(PlainDispatcher, RunOnTheCallingThreadUntilQuit) {
+TEST(PlainDispatcher, RunOnTheCallingThreadUntilQuitAndRunPendingTakesWhatIsQueued) {
   CPlainDispatcher d;
   std::vector<int> seen;
   std::thread feeder([&] {
@@ -241,20 +241,19 @@ TEST(PlainDispatcher, RunOnTheCallingThreadUntilQuit) {
   feeder.join();
   EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 4, 100}));
   EXPECT_FALSE(d.Post([] {}));
-}
 
-TEST(PlainDispatcher, RunPendingRunsOnlyWhatIsQueued) {
-  CPlainDispatcher d;
+  // RunPending runs only what was queued when it was called.
+  CPlainDispatcher pending;
   int runs = 0;
-  d.Post([&] {
+  pending.Post([&] {
     ++runs;
-    d.Post([&] { ++runs; });
+    pending.Post([&] { ++runs; });
   });
-  EXPECT_EQ(d.RunPending(), 1u);
+  EXPECT_EQ(pending.RunPending(), 1u);
   EXPECT_EQ(runs, 1);
-  EXPECT_EQ(d.RunPending(), 1u);
+  EXPECT_EQ(pending.RunPending(), 1u);
   EXPECT_EQ(runs, 2);
-  EXPECT_EQ(d.RunPending(), 0u);
+  EXPECT_EQ(pending.RunPending(), 0u);
 }
 
 TEST(ShowMessage, CaptureAndStandardError) {

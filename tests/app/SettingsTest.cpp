@@ -24,13 +24,11 @@ namespace {
 
 const std::string kKeyPrefix = "[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\";
 
-std::string ReadFile(const std::string& path) { return ReadFileBytes(path); }
-void WriteFile(const std::string& path, const std::string& text) { WriteFileBytes(path, text); }
 std::string SettingsPath(const TempHome& env) { return env.str("config/tavelo/settings.reg"); }
 
 // A settings file with one key of ours: `body` starts with the key's last part.
 void WriteSettings(const TempHome& env, const std::string& body) {
-  WriteFile(SettingsPath(env), "REGEDIT4\n\n" + kKeyPrefix + body);
+  WriteFileBytes(SettingsPath(env), "REGEDIT4\n\n" + kKeyPrefix + body);
 }
 
 std::string Utf16Hex(const std::wstring& text, bool terminate = true) {
@@ -47,7 +45,7 @@ std::string Utf16Hex(const std::wstring& text, bool terminate = true) {
 CRegFile ParseFile(const std::string& path) {
   CRegFile file;
   std::string why;
-  EXPECT_TRUE(file.Parse(ReadFile(path), &why)) << why;
+  EXPECT_TRUE(file.Parse(ReadFileBytes(path), &why)) << why;
   return file;
 }
 
@@ -108,7 +106,7 @@ TEST(Settings, StringWhereDwordExpectedIsRefused) {
 TEST(Settings, IndexedColumnWidthsUseTheirOwnValueNames) {
   TempHome env;
   ASSERT_TRUE(WriteSettingDword(SETTING_VIEW_WALKER_COL_WIDTH, 3, 120));
-  std::string text = ReadFile(SettingsPath(env));
+  std::string text = ReadFileBytes(SettingsPath(env));
   EXPECT_NE(text.find(kKeyPrefix + "ViewWalker]\n\"ColWidth_3\"=dword:00000078\n"), std::string::npos) << text;
   uint32_t value = 0;
   EXPECT_TRUE(ReadSettingDword(SETTING_VIEW_WALKER_COL_WIDTH, 3, &value));
@@ -144,7 +142,7 @@ TEST(Settings, TextsRoundTripWithEscapesAndWideCharacters) {
   ASSERT_TRUE(WriteSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE, tricky));
   EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE), tricky);
   // One value line per value: the file stays line-based.
-  std::string text = ReadFile(SettingsPath(env));
+  std::string text = ReadFileBytes(SettingsPath(env));
   EXPECT_NE(text.find("\"LastValue\"=\"C:\\\\path \\\"quoted\\\"\\nsecond line\t"), std::string::npos) << text;
 }
 
@@ -156,7 +154,7 @@ TEST(Settings, WindowPlacementIsA44ByteBinary) {
   WindowPlacement out;
   ASSERT_TRUE(ReadWindowPlacement(&out));
   EXPECT_EQ(std::memcmp(&in, &out, sizeof in), 0);
-  std::string text = ReadFile(SettingsPath(env));
+  std::string text = ReadFileBytes(SettingsPath(env));
   EXPECT_NE(text.find("\"WindowPlacement\"=hex:2c,00,00,00,02,00,00,00,03,00,00,00,ff,ff,ff,ff"), std::string::npos);
 
   // Another type or size is refused.
@@ -168,7 +166,7 @@ TEST(Settings, WindowPlacementIsA44ByteBinary) {
   }
 }
 
-TEST(Settings, CorruptFileIsKeptAsideWithOneErrorLine) {
+TEST(Settings, CorruptOrUnreadableFileIsKeptAsideWithOneErrorLine) {
   const std::string garbage[] = {
       "not a registry file at all\n",
       "REGEDIT4\n\"Orphan\"=dword:1\n",
@@ -182,7 +180,7 @@ TEST(Settings, CorruptFileIsKeptAsideWithOneErrorLine) {
   };
   for (const std::string& content : garbage) {
     TempHome env;
-    WriteFile(SettingsPath(env), content);
+    WriteFileBytes(SettingsPath(env), content);
     LogCapture log;
     EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_STATUS_BAR), 1u);
     EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP), L"127.0.0.1");
@@ -191,13 +189,11 @@ TEST(Settings, CorruptFileIsKeptAsideWithOneErrorLine) {
     // The store goes on working with a fresh file; the bad one is kept as it was.
     EXPECT_TRUE(WriteSettingDword(SETTING_MAINFRAME_STATUS_BAR, -1, 0));
     EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_STATUS_BAR), 0u);
-    EXPECT_EQ(ReadFile(SettingsPath(env) + ".bad"), content);
+    EXPECT_EQ(ReadFileBytes(SettingsPath(env) + ".bad"), content);
   }
-}
-
-TEST(Settings, UnreadableFileIsKeptAside) {
+  // A file that cannot be read (a folder in its place) is set aside too.
   TempHome env;
-  std::filesystem::create_directories(SettingsPath(env));  // a folder where the file should be
+  std::filesystem::create_directories(SettingsPath(env));
   LogCapture log;
   EXPECT_EQ(ReadSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY), 3u);
   EXPECT_EQ(log.CountLevel(QUILLOG_ERROR), 1u);
@@ -212,7 +208,7 @@ TEST(Settings, ForeignKeysAndValueTypesSurviveWrites) {
       "REGEDIT4\n\n; a comment ending in a backslash "
       "\\\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Q\"=hex(b):01,02,03,04,05,06,07,08\n@=\"def\"\n\n" +
       kKeyPrefix + "mainframe]\n\"statusbar\"=dword:00000000\n\"Blob\"=hex:01,02,\\\n  03,04\n";
-  WriteFile(SettingsPath(env), original);
+  WriteFileBytes(SettingsPath(env), original);
   // Key and value names are matched without regard to case.
   EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_STATUS_BAR), 0u);
   ASSERT_TRUE(WriteSettingDword(SETTING_MAINFRAME_STATUS_BAR, -1, 1));
@@ -334,7 +330,7 @@ TEST(Settings, ConcurrentWritersNeverTearTheFile) {
     while (!done) {
       CRegFile file;
       std::string why;
-      std::string text = ReadFile(SettingsPath(env));
+      std::string text = ReadFileBytes(SettingsPath(env));
       if (!file.Parse(text, &why)) ++torn;
     }
   });
@@ -360,12 +356,12 @@ TEST(Settings, ConcurrentWritersNeverTearTheFile) {
 
 TEST(Settings, WriteFailureIsReportedNotHidden) {
   TempHome env;
-  WriteFile(env.str("config/tavelo"), "a file where the folder should be");
+  WriteFileBytes(env.str("config/tavelo"), "a file where the folder should be");
   LogCapture log;
   EXPECT_FALSE(WriteSettingDword(SETTING_MAINFRAME_LAST_VIEW, -1, 2));
   EXPECT_EQ(log.CountContaining(L"Error while setting the registry key LastView", QUILLOG_ERROR), 1u);
   EXPECT_EQ(ReadSettingDword(SETTING_MAINFRAME_LAST_VIEW), 0u);
-  EXPECT_EQ(ReadFile(env.str("config/tavelo")), "a file where the folder should be");
+  EXPECT_EQ(ReadFileBytes(env.str("config/tavelo")), "a file where the folder should be");
 }
 
 TEST(Folders, DerivedFromTheEnvironment) {

@@ -225,8 +225,9 @@ TEST_F(CliAgentTest, AgentErrorsExitOneWithTheErrorOnStderr) {
   EXPECT_NE(missing.err.find("NoSuchName"), std::string::npos) << missing.err;
 }
 
-TEST(CliNoAgent, SilentAgentExitsOneAfterItsRetries) {
-  TestUdpSocket silent;  // no ICMP error from a bound socket, only time-outs
+// A bound socket gives no ICMP error, only time-outs.
+TEST(CliNoAgent, SilentAgentExitsOneAfterItsRetriesAndCtrlCEndsAWaitingWalkAtOnce) {
+  TestUdpSocket silent;
   ASSERT_TRUE(silent.Ok());
   const std::string target = silent.Target();
   Tavelo tavelo;
@@ -234,27 +235,21 @@ TEST(CliNoAgent, SilentAgentExitsOneAfterItsRetries) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "tavelo: no answer from " + target + " (Too much timeout)\n");
   EXPECT_EQ(silent.Count(), 3) << "the first try and two retries";
-}
 
-TEST(CliNoAgent, CtrlCEndsAWaitingWalkAtOnce) {
-  TestUdpSocket silent;
-  Tavelo tavelo;
-  tavelo.Launch({"walk", "-t", "60", silent.Target(), "1.3.6.1.2.1.1"});
+  tavelo.Launch({"walk", "-t", "60", target, "1.3.6.1.2.1.1"});
   ASSERT_EQ(silent.Count(10000), 1) << "the walk sent its first request";
   const auto before = std::chrono::steady_clock::now();
   tavelo.Interrupt();
-  const Result r = tavelo.Wait();
+  const Result walk = tavelo.Wait();
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "tavelo: interrupted\n");
+  EXPECT_EQ(walk.status, 1);
+  EXPECT_EQ(walk.err, "tavelo: interrupted\n");
 }
 
 TEST(CliTraps, ReceivesWhatSnmptrapSends) {
-  const uint16_t port = netsnmp::FreeUdpPort();
   Tavelo tavelo;
-  tavelo.Launch({"traps", "-p", std::to_string(port), "--count", "2"});
-  // Wait until the receiver says it listens.
-  ASSERT_TRUE(tavelo.WaitForStderr("receiving traps"));
+  const uint16_t port = tavelo.LaunchTraps({"--count", "2"});
+  ASSERT_NE(port, 0) << tavelo.Stderr();
   const std::string target = "127.0.0.1:" + std::to_string(port);
   std::string out;
   ASSERT_EQ(netsnmp::Run({"snmptrap", "-v1", "-c", "public", target, ".1.3.6.1.4.1.8072.9", "127.0.0.9", "6", "17",
@@ -283,11 +278,11 @@ TEST(CliTraps, ReceivesWhatSnmptrapSends) {
   EXPECT_EQ(lines[5], "  IF-MIB::ifIndex.1 = Integer: 1");
 }
 
-TEST(CliTraps, SnmpinformGetsItsAcknowledgementAndTheInformIsPrinted) {
-  const uint16_t port = netsnmp::FreeUdpPort();
+// The receiver runs until Ctrl+C, and then ends cleanly with 0.
+TEST(CliTraps, SnmpinformGetsItsAcknowledgementAndCtrlCStopsTheReceiver) {
   Tavelo tavelo;
-  tavelo.Launch({"traps", "-On", "-p", std::to_string(port), "--count", "1"});
-  ASSERT_TRUE(tavelo.WaitForStderr("receiving traps"));
+  const uint16_t port = tavelo.LaunchTraps({"-On"});
+  ASSERT_NE(port, 0) << tavelo.Stderr();
   std::string out;
   // Without the Response, snmpinform gives up after its time-out with 1.
   EXPECT_EQ(netsnmp::Run({"snmpinform", "-v2c", "-c", "inf", "-t", "3", "-r", "0", "127.0.0.1:" + std::to_string(port),
@@ -295,6 +290,8 @@ TEST(CliTraps, SnmpinformGetsItsAcknowledgementAndTheInformIsPrinted) {
                          &out),
             0)
       << out;
+  EXPECT_TRUE(tavelo.WaitForStdout("1.3.6.1.2.1.2.2.1.1.2 = Integer: 2\n")) << tavelo.Stdout();
+  tavelo.Interrupt();
   const Result r = tavelo.Wait();
   ASSERT_EQ(r.status, 0) << r.err;
   const auto lines = Lines(r.out);
@@ -303,17 +300,6 @@ TEST(CliTraps, SnmpinformGetsItsAcknowledgementAndTheInformIsPrinted) {
   EXPECT_EQ(lines[1], "  1.3.6.1.2.1.1.3.0 = TimeTicks: (555) 00:00:05.550");
   EXPECT_EQ(lines[2], "  1.3.6.1.6.3.1.1.4.1.0 = Object Identifier: 1.3.6.1.6.3.1.1.5.4");
   EXPECT_EQ(lines[3], "  1.3.6.1.2.1.2.2.1.1.2 = Integer: 2");
-}
-
-TEST(CliTraps, CtrlCStopsTheReceiverCleanly) {
-  const uint16_t port = netsnmp::FreeUdpPort();
-  Tavelo tavelo;
-  tavelo.Launch({"traps", "-p", std::to_string(port)});
-  ASSERT_TRUE(tavelo.WaitForStderr("receiving traps"));
-  tavelo.Interrupt();
-  const Result r = tavelo.Wait();
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(r.out.empty());
 }
 
 TEST_F(CliAgentTest, TypedTextGoesOutAsItsOctetsAndPrintsBackOnOneLine) {

@@ -11,6 +11,7 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 . "$(dirname "$0")/../common/install_prefix.sh"
+. "$(dirname "$0")/../common/free_udp_port.sh"
 install_into_prefix "$build"
 
 demo="$work/prefix/share/tavelo/Simulators/Demo.tav"
@@ -20,12 +21,7 @@ tavelo="$work/prefix/bin/tavelo"
 community=$("$tavelo" sim show "$demo" | sed -n 's/^# .*, community \([^,]*\),.*/\1/p')
 [ -n "$community" ] || fail "no community in the demo"
 
-port=
-for _ in 1 2 3 4 5 6 7 8 9 10; do
-  candidate=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
-  [ -z "$(ss -Huln "sport = :$candidate")" ] && { port=$candidate; break; }
-done
-[ -n "$port" ] || fail "no free UDP port"
+port=$(free_udp_port) || fail "no free UDP port"
 
 "$tavelo" simulate -p "$port" -a 127.0.0.1 Demo >"$work/out" 2>&1 &
 pid=$!

@@ -6,7 +6,9 @@
 #include "smi/MibFolders.h"
 #include "smi/SmiLoader.h"
 #include "tests/common/LogCapture.h"
+#include "tests/common/NetSnmp.h"
 #include "tests/common/TempDir.h"
+#include "tests/gui/GuiFixture.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -16,9 +18,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -31,14 +30,6 @@ class DlgModuleListTest : public ::testing::Test {
     CSmiLoader loader(m_tree);
     ASSERT_TRUE(loader.Load(ModuleKeysFromList(L"SNMPv2-MIB"), true, 1)) << quillog::WideToUtf8(loader.ErrorText());
   }
-  // An editor that writes the file it was given into `out`.
-  std::string FakeEditor(const std::string& out) {
-    const std::string script = m_home.str("editor.sh");
-    std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << out << ".tmp' && mv '" << out << ".tmp' '" << out
-                          << "'\n";
-    ::chmod(script.c_str(), 0755);
-    return script;
-  }
   int RowOf(const CDlgModuleList& dialog, const QString& module) {
     for (int row = 0; row < dialog.List()->RowCount(); ++row)
       if (dialog.List()->CellText(row, 0) == module) return row;
@@ -48,13 +39,6 @@ class DlgModuleListTest : public ::testing::Test {
   TempHome m_home;
   CSmiTree m_tree;
 };
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 }  // namespace
 
@@ -86,8 +70,7 @@ TEST_F(DlgModuleListTest, ListsEveryModuleWithItsFileAndTheCounters) {
 }
 
 TEST_F(DlgModuleListTest, EditOpensTheSelectedRowsFileInTheEditorOrLogsWhyNot) {
-  const std::string out = m_home.str("opened.txt");
-  ASSERT_TRUE(WriteSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR, quillog::Utf8ToWide(FakeEditor(out))));
+  const std::string out = UseFakeEditor(m_home, m_home.str("opened.txt"));
   CDlgModuleList dialog(m_tree);
   dialog.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
@@ -100,7 +83,7 @@ TEST_F(DlgModuleListTest, EditOpensTheSelectedRowsFileInTheEditorOrLogsWhyNot) {
   ASSERT_TRUE(dialog.EditButton()->isVisible());
   QTest::mouseClick(dialog.EditButton(), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(out); }, 5000)) << "the editor did not run";
-  EXPECT_EQ(ReadAll(out), quillog::WideToUtf8(dialog.List()->Item(row)->file_path));
+  EXPECT_EQ(netsnmp::ReadAll(out), quillog::WideToUtf8(dialog.List()->Item(row)->file_path));
 
   // Two rows selected: nothing opens.
   dialog.List()->selectAll();

@@ -17,9 +17,12 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 // Runs the event loop until done() holds; false after timeout_ms.
@@ -75,6 +78,44 @@ class ModalWatcher {
   QTimer m_guard;
   bool m_seen = false;
 };
+
+// Presses "OK" of the next modal Dialog once `edit` has filled it; a dialog
+// whose OK stays disabled is rejected.
+template <typename Dialog>
+std::unique_ptr<ModalWatcher<Dialog>> AcceptNext(std::function<void(Dialog&)> edit) {
+  return std::make_unique<ModalWatcher<Dialog>>([edit](Dialog& dialog) {
+    edit(dialog);
+    if (dialog.OkButton()->isEnabled()) {
+      QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+    } else {
+      dialog.reject();
+    }
+  });
+}
+
+// The SNMP parameters a walk starts with: an agent on 127.0.0.1:port, community tumbol.
+inline void StoreSnmpParameters(uint16_t port, uint32_t version, uint32_t timeout, uint32_t retries,
+                                const std::string& first, const std::string& last) {
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP, L"127.0.0.1");
+  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, port);
+  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_VERSION, -1, version);
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY, L"tumbol");
+  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_TIMEOUT, -1, timeout);
+  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY, -1, retries);
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID, std::wstring(first.begin(), first.end()));
+  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID, std::wstring(last.begin(), last.end()));
+}
+
+// Makes the text editor setting a script that writes the path it is given
+// into `out` (whole, by a rename); returns `out`.
+inline std::string UseFakeEditor(const TempDir& home, const std::string& out) {
+  const std::string script = home.str("editor.sh");
+  std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << out << ".tmp' && mv '" << out << ".tmp' '" << out
+                        << "'\n";
+  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+  WriteSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR, std::wstring(script.begin(), script.end()));
+  return out;
+}
 
 // Ends the test program with a message when a step that must not hang has
 // not finished in time (a deadlock cannot be failed any other way).

@@ -196,20 +196,7 @@ TEST_F(ViewLogsTest, MissingWidthReadsAsFiftyAndIsStoredOnClose) {
   }
 }
 
-TEST_F(ViewLogsTest, AllAndOkStoresEveryFeature) {
-  CViewLogs view;
-  ModalWatcher<CDlgDebugParameter> watcher([](CDlgDebugParameter& dialog) {
-    EXPECT_EQ(dialog.Available()->count(), 21);
-    QTest::mouseClick(dialog.AllButton(), Qt::LeftButton);
-    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
-  });
-  view.OnCommand(ID_LOGGER_CONFIGURE);
-  ASSERT_TRUE(watcher.Seen()) << "the dialog did not open";
-  EXPECT_EQ(ReadSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL), kAllFeatures);
-  EXPECT_EQ(QuillogGetFeatureLevel(), kAllFeatures);
-}
-
-TEST_F(ViewLogsTest, CancelChangesNothingAndNoneAndOkStoresZero) {
+TEST_F(ViewLogsTest, DialogStoresTheFeaturesOnOkOnly) {
   QuillogSetFeatureLevel(QLF_PROGRAM_SMI | QLF_LIB_ODBC);
   uint32_t stored = 0;
   {
@@ -223,11 +210,21 @@ TEST_F(ViewLogsTest, CancelChangesNothingAndNoneAndOkStoresZero) {
   EXPECT_EQ(QuillogGetFeatureLevel(), static_cast<uint32_t>(QLF_PROGRAM_SMI | QLF_LIB_ODBC));
   EXPECT_FALSE(ReadSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL, -1, &stored)) << "Cancel wrote the setting";
 
+  // All and OK, opened from the Logger; then None and OK.
+  CViewLogs view;
+  ModalWatcher<CDlgDebugParameter> watcher([](CDlgDebugParameter& dialog) {
+    EXPECT_EQ(dialog.Available()->count(), 21);
+    QTest::mouseClick(dialog.AllButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+  });
+  view.OnCommand(ID_LOGGER_CONFIGURE);
+  ASSERT_TRUE(watcher.Seen()) << "the dialog did not open";
+  EXPECT_EQ(ReadSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL), kAllFeatures);
+  EXPECT_EQ(QuillogGetFeatureLevel(), kAllFeatures);
   CDlgDebugParameter dialog;
   QTest::mouseClick(dialog.NoneButton(), Qt::LeftButton);
   QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
-  EXPECT_TRUE(ReadSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL, -1, &stored));
-  EXPECT_EQ(stored, 0u);
+  EXPECT_EQ(StoredDword(SETTING_VIEW_LOGS_LOG_LEVEL), 0u);
   EXPECT_EQ(QuillogGetFeatureLevel(), 0u);
 }
 

@@ -73,19 +73,6 @@ std::vector<std::wstring> Messages(const CShowMessageCapture& boxes) {
   return texts;
 }
 
-// Presses "OK" of the next modal dialog after `edit` has filled it.
-template <typename Dialog>
-std::unique_ptr<ModalWatcher<Dialog>> AcceptNext(std::function<void(Dialog&)> edit) {
-  return std::make_unique<ModalWatcher<Dialog>>([edit](Dialog& dialog) {
-    edit(dialog);
-    if (dialog.OkButton()->isEnabled()) {
-      QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
-    } else {
-      dialog.reject();
-    }
-  });
-}
-
 }  // namespace
 
 class SimulerTest : public GuiTest {
@@ -138,6 +125,14 @@ class SimulerTest : public GuiTest {
       QCoreApplication::sendPostedEvents();
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
+  }
+  // A Net-SNMP tool against the simulator on `port`; its output, or "failed: " and its errors.
+  static std::string Tool(const std::string& tool, const std::string& version, uint16_t port,
+                          std::vector<std::string> args, const std::string& community = "tumbol") {
+    args.insert(args.begin(),
+                {tool, version, "-c", community, "-On", "-r", "1", "-t", "1", "127.0.0.1:" + std::to_string(port)});
+    std::string out, err;
+    return netsnmp::Run(args, &out, &err) == 0 ? out : "failed: " + err;
   }
   CViewSimulerLeft& Left() { return *m_frame->Left(); }
   bool Select(const std::wstring& path) {
@@ -270,12 +265,7 @@ TEST_F(SimulerTest, StartUpRestartsTheLastStartedAndSelectsTheLastSelected) {
   EXPECT_EQ(Left().SelectedEntry()->path, other);
   EXPECT_EQ(m_frame->Values()->Shown(), Left().SelectedEntry());
   EXPECT_EQ(m_frame->sizes().front(), 230);
-  std::string out;
-  EXPECT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-On", "-r", "1", "-t", "2",
-                          "127.0.0.1:" + std::to_string(port), "1.3.6.1.2.1.1.5.0"},
-                         &out),
-            0);
-  EXPECT_NE(out.find("\"box\""), std::string::npos) << out;
+  EXPECT_EQ(Tool("snmpget", "-v2c", port, {"1.3.6.1.2.1.1.5.0"}), ".1.3.6.1.2.1.1.5.0 = STRING: \"box\"\n");
   m_frame->setSizes({260, 640});
   m_frame.reset();
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR), served) << "kept for the next start";
@@ -422,13 +412,7 @@ TEST_F(SimulerTest, ValueListAddModifyDeleteFollowTheirRules) {
 TEST_F(SimulerTest, ValueListMibCommandsOpenTheDefiningFileAndAskTheBrowser) {
   const std::string mibs = TAVELO_MIBS_DIR;
   SetMibSearchFolders({std::wstring(mibs.begin(), mibs.end())});
-  // An editor that writes the file it was given into `opened`.
-  const std::string opened = m_home->str("opened.txt");
-  const std::string editor = m_home->str("editor.sh");
-  std::ofstream(editor) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened << ".tmp' && mv '" << opened << ".tmp' '"
-                        << opened << "'\n";
-  fs::permissions(editor, fs::perms::owner_all);
-  WriteSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR, std::wstring(editor.begin(), editor.end()));
+  const std::string opened = UseFakeEditor(*m_home, m_home->str("opened.txt"));
   // Stands in for the Browser: keeps the OIDs it is asked to show.
   struct Browser : CViewWindow {
     using CViewWindow::CViewWindow;
@@ -458,9 +442,7 @@ TEST_F(SimulerTest, ValueListMibCommandsOpenTheDefiningFileAndAskTheBrowser) {
   SelectRows(values, {2});
   ASSERT_TRUE(values.OnCommand(ID_MIB_EDIT));
   ASSERT_TRUE(ProcessUntil([&] { return fs::exists(opened); })) << "the editor did not run";
-  std::ifstream in(opened);
-  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(fs::path(file).filename(), "IF-MIB.mib");
+  EXPECT_EQ(fs::path(netsnmp::ReadAll(opened)).filename(), "IF-MIB.mib");
   EXPECT_TRUE(values.OnCommand(ID_MIB_LOAD));
   ASSERT_TRUE(ProcessUntil([&] { return browser.shown.size() == 2; }));
   EXPECT_EQ(browser.shown, (std::vector<std::wstring>{L"1.1.5.0", L"1.3.6.1.2.1.2.2.1.2.1"}));
@@ -481,7 +463,10 @@ void FillWizard(CSheetCreateSimulator& sheet, const QString& name, uint16_t port
 
 }  // namespace
 
-TEST_F(SimulerTest, WizardChecksEachPageAndCreatesInTheSelectedFolder) {
+// The wizard's simulator then takes values, serves them to Net-SNMP and
+// stops from the tree.
+TEST_F(SimulerTest, WizardChecksEachPageCreatesInTheSelectedFolderAndTheSimulatorServes) {
+  const uint16_t port = netsnmp::FreeUdpPort();
   const std::wstring existing = MakeSimulator(m_personal, L"twin", 1161, {});
   NewFrame();
   // Same name in the same folder: refused on page 1; cancel changes nothing.
@@ -508,10 +493,11 @@ TEST_F(SimulerTest, WizardChecksEachPageAndCreatesInTheSelectedFolder) {
   ASSERT_TRUE(Select(m_common));
   {
     ModalWatcher<CSheetCreateSimulator> watcher([&](CSheetCreateSimulator& sheet) {
-      FillWizard(sheet, QStringLiteral("twin"), 1161);
+      FillWizard(sheet, QStringLiteral("twin"), port);
       sheet.next();
       ASSERT_EQ(sheet.currentPage(), sheet.Page2());
       EXPECT_EQ(sheet.Page2()->CommunityEdit()->text(), "tumbol");
+      EXPECT_TRUE(sheet.Page2()->Version1Box()->isChecked() && sheet.Page2()->Version2cBox()->isChecked());
       sheet.Page2()->CommunityEdit()->clear();
       sheet.next();
       sheet.Page2()->CommunityEdit()->setText(QStringLiteral("gamma"));
@@ -546,25 +532,10 @@ TEST_F(SimulerTest, WizardChecksEachPageAndCreatesInTheSelectedFolder) {
   EXPECT_EQ(ReadSettingString(SETTING_DLG_CREATE_SIMULATOR_LAST_SEND_IP_ADDRESS), L"127.0.0.1");
   EXPECT_EQ(StoredDword(SETTING_DLG_CREATE_SIMULATOR_LAST_RECV_VERSION1), 0u);
   EXPECT_EQ(Stored(existing)->recv_port, 1161u);
-}
 
-// ---------------------------------------------------------------- end to end
-
-TEST_F(SimulerTest, WizardValuesServedReadAndSetByNetSnmpThenStoppedFromTheTree) {
-  const uint16_t port = netsnmp::FreeUdpPort();
-  NewFrame();
-  ASSERT_TRUE(Select(m_personal));
-  {
-    ModalWatcher<CSheetCreateSimulator> watcher([&](CSheetCreateSimulator& sheet) {
-      FillWizard(sheet, QStringLiteral("lab"), port);
-      sheet.next();
-      sheet.next();
-      sheet.button(QWizard::FinishButton)->click();
-    });
-    ASSERT_TRUE(m_frame->OnCommand(ID_SIMULATOR_CREATE));
-  }
   Settle();
-  const std::wstring path = m_personal + L"/lab.tav";
+  m_boxes.Clear();
+  const std::wstring& path = made;
   CViewSimulerValue& values = *m_frame->Values();
   EXPECT_EQ(values.EmptyText(), "No value in that simulator");
   const std::vector<std::array<QString, 3>> added = {
@@ -591,23 +562,15 @@ TEST_F(SimulerTest, WizardValuesServedReadAndSetByNetSnmpThenStoppedFromTheTree)
   ASSERT_NE(left.Library().GetRunning(), nullptr);
   EXPECT_TRUE(m_boxes.Entries().empty());
 
-  const std::string target = "127.0.0.1:" + std::to_string(port);
-  std::string out;
-  ASSERT_EQ(
-      netsnmp::Run({"snmpget", "-v1", "-c", "tumbol", "-On", "-r", "1", "-t", "2", target, "1.3.6.1.2.1.1.5.0"}, &out),
-      0);
-  EXPECT_NE(out.find("STRING: \"lab-host\""), std::string::npos) << out;
-  ASSERT_EQ(
-      netsnmp::Run({"snmpwalk", "-v2c", "-c", "tumbol", "-On", "-r", "1", "-t", "2", target, "1.3.6.1.2.1.1"}, &out),
-      0);
-  EXPECT_EQ(netsnmp::WalkOids(out),
+  EXPECT_EQ(Tool("snmpget", "-v2c", port, {"1.3.6.1.2.1.1.5.0"}, "gamma"),
+            ".1.3.6.1.2.1.1.5.0 = STRING: \"lab-host\"\n");
+  EXPECT_EQ(Tool("snmpget", "-v1", port, {"1.3.6.1.2.1.1.5.0"}, "gamma").rfind("failed: ", 0), 0u) << "v1 is off";
+  const std::string walk = Tool("snmpwalk", "-v2c", port, {"1.3.6.1.2.1.1"}, "gamma");
+  EXPECT_EQ(netsnmp::WalkOids(walk),
             (std::vector<std::string>{"1.3.6.1.2.1.1.1.0", "1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.7.0"}))
-      << out;
-  ASSERT_EQ(netsnmp::Run({"snmpset", "-v2c", "-c", "tumbol", "-On", "-r", "1", "-t", "2", target, "1.3.6.1.2.1.1.5.0",
-                          "s", "renamed"},
-                         &out),
-            0)
-      << out;
+      << walk;
+  EXPECT_EQ(Tool("snmpset", "-v2c", port, {"1.3.6.1.2.1.1.5.0", "s", "renamed"}, "gamma"),
+            ".1.3.6.1.2.1.1.5.0 = STRING: \"renamed\"\n");
   // The engine's refresh reaches the list and the file.
   EXPECT_TRUE(ProcessUntil([&] { return values.CellText(1, CViewSimulerValue::COLUMN_VALUE) == "renamed"; }))
       << values.CellText(1, CViewSimulerValue::COLUMN_VALUE).toStdString();
@@ -617,8 +580,7 @@ TEST_F(SimulerTest, WizardValuesServedReadAndSetByNetSnmpThenStoppedFromTheTree)
   EXPECT_TRUE(left.IsCommandEnabled(ID_SIMULATOR_STOP));
   EXPECT_TRUE(left.OnCommand(ID_SIMULATOR_STOP));
   EXPECT_EQ(left.Library().GetRunning(), nullptr);
-  EXPECT_NE(netsnmp::Run({"snmpget", "-v1", "-c", "tumbol", "-r", "0", "-t", "1", target, "1.3.6.1.2.1.1.5.0"}, &out),
-            0)
+  EXPECT_EQ(Tool("snmpget", "-v2c", port, {"1.3.6.1.2.1.1.5.0"}, "gamma").rfind("failed: ", 0), 0u)
       << "nothing answers once stopped";
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR), L"");
 }
@@ -637,12 +599,7 @@ TEST_F(SimulerTest, SimulateCopiesWalkedRowsIntoAStoppedSimulatorOnly) {
   m_walker = std::make_unique<CViewWalker>(m_dispatcher.get());
   m_walker->SetSimulatorLibrary(&Left().Library());
   m_walker->show();
-  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP, L"127.0.0.1");
-  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, port);
-  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_VERSION, -1, 2);
-  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY, L"tumbol");
-  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID, L"1.3.6.1.2.1.1");
-  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID, L"1.3.6.1.2.1.1.7.0");
+  StoreSnmpParameters(port, 2, 1000, 2, "1.3.6.1.2.1.1", "1.3.6.1.2.1.1.7.0");
   ASSERT_TRUE(m_walker->OnCommand(ID_WALKER_RESTART));
   ASSERT_TRUE(ProcessUntil([&] { return !m_walker->IsRequestRunning(); }, 20000)) << "the walk never ended";
   ASSERT_EQ(m_walker->RowCount(), 3);

@@ -125,20 +125,7 @@ TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   EXPECT_EQ(view->RowCount(), 0);
 }
 
-TEST_F(ViewTrapperTest, StopClearsTheAutomaticStartAndTheListSaysSo) {
-  WriteSettingDword(SETTING_DLG_TRAP_PARAMETER_LAST_AUTO_START, -1, 1);
-  auto view = Listening();
-  EXPECT_FALSE(view->IsCommandEnabled(ID_TRAPPER_START));
-  EXPECT_FALSE(view->IsCommandEnabled(ID_TRAPPER_CLEAR));
-  ASSERT_TRUE(view->OnCommand(ID_TRAPPER_STOP));
-  ASSERT_TRUE(ProcessUntil([&] { return !view->IsReceiving(); })) << "the receiver never finished";
-  EXPECT_EQ(StoredDword(SETTING_DLG_TRAP_PARAMETER_LAST_AUTO_START), 0u);
-  EXPECT_EQ(view->EmptyText(), QStringLiteral("Trap receiver is not started..."));
-  EXPECT_TRUE(view->IsCommandEnabled(ID_TRAPPER_RESTART));
-  EXPECT_FALSE(view->IsCommandEnabled(ID_TRAPPER_STOP));
-}
-
-TEST_F(ViewTrapperTest, DialogKeepsABadPortAndStoresAGoodOne) {
+TEST_F(ViewTrapperTest, DialogStoresAGoodPortAndTheAutomaticStartThatStopClears) {
   WriteSettingDword(SETTING_DLG_TRAP_PARAMETER_LAST_PORT, -1, 1162);
   CDlgTrapParameter dialog;
   dialog.show();
@@ -157,6 +144,17 @@ TEST_F(ViewTrapperTest, DialogKeepsABadPortAndStoresAGoodOne) {
   EXPECT_EQ(dialog.Port(), 2162u);
   EXPECT_EQ(StoredDword(SETTING_DLG_TRAP_PARAMETER_LAST_PORT), 2162u);
   EXPECT_EQ(StoredDword(SETTING_DLG_TRAP_PARAMETER_LAST_AUTO_START), 1u);
+
+  // Stop clears the automatic start, and the list says so.
+  auto view = Listening();
+  EXPECT_FALSE(view->IsCommandEnabled(ID_TRAPPER_START));
+  EXPECT_FALSE(view->IsCommandEnabled(ID_TRAPPER_CLEAR));
+  ASSERT_TRUE(view->OnCommand(ID_TRAPPER_STOP));
+  ASSERT_TRUE(ProcessUntil([&] { return !view->IsReceiving(); })) << "the receiver never finished";
+  EXPECT_EQ(StoredDword(SETTING_DLG_TRAP_PARAMETER_LAST_AUTO_START), 0u);
+  EXPECT_EQ(view->EmptyText(), QStringLiteral("Trap receiver is not started..."));
+  EXPECT_TRUE(view->IsCommandEnabled(ID_TRAPPER_RESTART));
+  EXPECT_FALSE(view->IsCommandEnabled(ID_TRAPPER_STOP));
 }
 
 // The main window with LastAutoStart 1 listens as soon as it exists; the

@@ -66,25 +66,14 @@ std::vector<Variable> Rows(const CViewWalker& view) {
   return rows;
 }
 
-void StoreParameters(uint16_t port, uint32_t version, uint32_t timeout, uint32_t retries, const std::string& first,
-                     const std::string& last) {
-  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_IP, L"127.0.0.1");
-  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_PORT, -1, port);
-  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_VERSION, -1, version);
-  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_COMMUNITY, L"tumbol");
-  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_TIMEOUT, -1, timeout);
-  WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY, -1, retries);
-  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID, std::wstring(first.begin(), first.end()));
-  WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID, std::wstring(last.begin(), last.end()));
-}
-
-// Presses "OK" of the next modal dialog after `edit` has filled it.
-template <typename Dialog>
-std::unique_ptr<ModalWatcher<Dialog>> AcceptNextDialog(std::function<void(Dialog&)> edit) {
-  return std::make_unique<ModalWatcher<Dialog>>([edit](Dialog& dialog) {
-    edit(dialog);
-    QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
-  });
+// The rows against snmpwalk's lines; sysUpTime moves on between the two.
+void ExpectSameRows(std::vector<Variable> rows, const std::vector<Variable>& expected) {
+  ASSERT_GT(expected.size(), 8u);
+  ASSERT_EQ(rows.size(), expected.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (expected[i].oid == "1.3.6.1.2.1.1.3.0") rows[i].value = expected[i].value;
+    EXPECT_EQ(rows[i], expected[i]) << "row " << i;
+  }
 }
 
 int RowOf(const CViewWalker& view, const QString& oid) {
@@ -104,31 +93,33 @@ class ViewWalkerTest : public netsnmp::SuiteWithAgent<GuiTest> {
     view->show();
     return view;
   }
-  // Walks the system group with the stored parameters as snmpwalk does.
-  std::vector<Variable> WalkSystem(CViewWalker& view, uint32_t version, std::vector<Variable>* expected) {
-    const std::string v = version == 1 ? "-v1" : "-v2c";
-    std::string out;
-    EXPECT_EQ(netsnmp::Run({"snmpwalk", v, "-c", "tumbol", "-On", m_agent->Target(), ".1.3.6.1.2.1.1"}, &out), 0);
-    *expected = Parse(out);
-    EXPECT_GT(expected->size(), 8u) << out;
-    if (expected->empty()) return {};
-    StoreParameters(m_agent->Port(), version, 1000, 2, "1.3.6.1.2.1.1", expected->back().oid);
+  // The system group as snmpwalk lists it.
+  std::vector<Variable> SnmpwalkSystem(const char* version) {
+    return Parse(netsnmp::Output({"snmpwalk", version, "-c", "tumbol", "-On", m_agent->Target(), ".1.3.6.1.2.1.1"}));
+  }
+  // Walks the system group with the stored parameters; the rows as snmpwalk lists them.
+  std::vector<Variable> WalkSystem(CViewWalker& view, uint32_t version) {
+    const std::vector<Variable> expected = SnmpwalkSystem(version == 1 ? "-v1" : "-v2c");
+    if (expected.empty()) {
+      ADD_FAILURE() << "snmpwalk listed nothing";
+      return {};
+    }
+    StoreSnmpParameters(m_agent->Port(), version, 1000, 2, "1.3.6.1.2.1.1", expected.back().oid);
     EXPECT_TRUE(view.OnCommand(ID_WALKER_RESTART));
-    EXPECT_TRUE(ProcessUntil([&] { return !view.IsRequestRunning(); }, 20000)) << "the walk never ended";
-    return Rows(view);
+    EXPECT_TRUE(Idle(view, 20000)) << "the walk never ended";
+    ExpectSameRows(Rows(view), expected);
+    return expected;
+  }
+  static bool Idle(const CViewWalker& view, int timeout_ms = 10000) {
+    return ProcessUntil([&] { return !view.IsRequestRunning(); }, timeout_ms);
   }
 };
 
 TEST_F(ViewWalkerTest, WalkInV1AndV2cListsWhatSnmpwalkPrints) {
   auto view = NewView();
   for (uint32_t version : {1u, 2u}) {
-    std::vector<Variable> expected;
-    std::vector<Variable> rows = WalkSystem(*view, version, &expected);
-    ASSERT_EQ(rows.size(), expected.size()) << "version " << version;
-    for (size_t i = 0; i < rows.size(); ++i) {
-      if (expected[i].oid == "1.3.6.1.2.1.1.3.0") rows[i].value = expected[i].value;  // sysUpTime moves on
-      EXPECT_EQ(rows[i], expected[i]) << "row " << i << ", version " << version;
-    }
+    SCOPED_TRACE(version);
+    const std::vector<Variable> rows = WalkSystem(*view, version);
     EXPECT_EQ(view->CellText(0, CViewWalker::COLUMN_NUMBER).toInt() + static_cast<int>(rows.size()) - 1,
               view->CellText(view->RowCount() - 1, CViewWalker::COLUMN_NUMBER).toInt());
   }
@@ -159,20 +150,19 @@ TEST_F(ViewWalkerTest, WalkInV1AndV2cListsWhatSnmpwalkPrints) {
 
 TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
   auto view = NewView();
-  std::vector<Variable> expected;
-  WalkSystem(*view, 2, &expected);
+  const std::vector<Variable> expected = WalkSystem(*view, 2);
   const int row = RowOf(*view, "1.3.6.1.2.1.1.6.0");  // sysLocation
   ASSERT_GE(row, 0);
   const QString number = view->CellText(row, CViewWalker::COLUMN_NUMBER);
   view->selectRow(row);
 
-  auto set = AcceptNextDialog<CDlgSnmpSet>([](CDlgSnmpSet& d) {
+  auto set = AcceptNext<CDlgSnmpSet>([](CDlgSnmpSet& d) {
     d.CommunityEdit()->setText("quinsar");
     d.ValueEdit()->setText("Tavelo bench room 42");
   });
   ASSERT_TRUE(view->OnCommand(ID_SNMP_SET));
   ASSERT_TRUE(set->Seen()) << "no Set dialog opened";
-  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
+  ASSERT_TRUE(Idle(*view));
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), "Tavelo bench room 42");
   EXPECT_EQ(ReadSettingString(SETTING_DLG_SNMP_SET_LAST_VALUE), L"Tavelo bench room 42");
   std::string out;
@@ -185,7 +175,7 @@ TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
       netsnmp::Run({"snmpset", "-v2c", "-c", "quinsar", m_agent->Target(), ".1.3.6.1.2.1.1.6.0", "s", "attic"}, &out),
       0);
   ASSERT_TRUE(view->OnCommand(ID_SNMP_GET));
-  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
+  ASSERT_TRUE(Idle(*view));
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), "attic");
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_NUMBER), number);
   EXPECT_EQ(static_cast<size_t>(view->RowCount()), expected.size());
@@ -204,16 +194,16 @@ TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
         0)
         << out;
     ASSERT_TRUE(view->OnCommand(ID_SNMP_GET));
-    ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
+    ASSERT_TRUE(Idle(*view));
     EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), QString::fromUtf8(o.shown)) << o.hex;
     EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_LENGTH), o.length) << o.hex;
   }
 
   // Typed text goes out as its UTF-8 octets and comes back as typed.
   const QString typed = QString::fromUtf8("Salle é ☕ 7");
-  set = AcceptNextDialog<CDlgSnmpSet>([&](CDlgSnmpSet& d) { d.ValueEdit()->setText(typed); });
+  set = AcceptNext<CDlgSnmpSet>([&](CDlgSnmpSet& d) { d.ValueEdit()->setText(typed); });
   ASSERT_TRUE(view->OnCommand(ID_SNMP_SET));
-  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000));
+  ASSERT_TRUE(Idle(*view));
   EXPECT_EQ(view->CellText(row, CViewWalker::COLUMN_VALUE), typed);
   ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-Oqvx", m_agent->Target(), ".1.3.6.1.2.1.1.6.0"}, &out),
             0);
@@ -223,7 +213,7 @@ TEST_F(ViewWalkerTest, SetAndGetOnARowChangeTheAgentAndTheRow) {
 TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
   const std::string mibs = TAVELO_MIBS_DIR;
   SetMibSearchFolders({std::wstring(mibs.begin(), mibs.end())});
-  StoreParameters(m_agent->Port(), 2, 1000, 2, "1.3.6.1.2.1.2", "1.3.6.1.2.1.3");  // the tree's range wins
+  StoreSnmpParameters(m_agent->Port(), 2, 1000, 2, "1.3.6.1.2.1.2", "1.3.6.1.2.1.3");  // the tree's range wins
   // The Logger shows the requests (kept as a picture when asked for).
   const uint32_t old_level = QuillogGetFeatureLevel();
   WriteSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL, -1,
@@ -253,16 +243,9 @@ TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
   ASSERT_TRUE(tree.OnCommand(ID_BROWSER_WALK_FROM_HERE));
   EXPECT_FALSE(tree.IsCommandEnabled(ID_BROWSER_WALK_FROM_HERE)) << "while the walk runs";
   EXPECT_FALSE(walker->IsCommandEnabled(ID_WALKER_RESTART));
-  ASSERT_TRUE(ProcessUntil([&] { return !walker->IsRequestRunning(); }, 20000));
-  ASSERT_EQ(netsnmp::Run({"snmpwalk", "-v2c", "-c", "tumbol", "-On", m_agent->Target(), ".1.3.6.1.2.1.1"}, &out), 0);
-  const std::vector<Variable> expected = Parse(out);
-  std::vector<Variable> rows = Rows(*walker);
-  ASSERT_GT(expected.size(), 8u);
-  ASSERT_EQ(rows.size(), expected.size());
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (expected[i].oid == "1.3.6.1.2.1.1.3.0") rows[i].value = expected[i].value;  // sysUpTime moves on
-    EXPECT_EQ(rows[i], expected[i]) << "row " << i;
-  }
+  ASSERT_TRUE(Idle(*walker, 20000));
+  const std::vector<Variable> expected = SnmpwalkSystem("-v2c");
+  ExpectSameRows(Rows(*walker), expected);
   ASSERT_TRUE(ProcessUntil([&] { return tabs.currentIndex() == TAB_WALKER; }, 5000));
 
   // Get: only on a scalar object; its .0 instance joins the list.
@@ -282,7 +265,7 @@ TEST_F(ViewWalkerTest, WalkFromHereAndGetInTheBrowserTreeShowInTheWalkerTab) {
     EXPECT_TRUE(tree.IsCommandEnabled(ID_BROWSER_WALK_FROM_HERE)) << SmiOidDotted(n.oid);
   }
   ASSERT_TRUE(tree.OnCommand(ID_BROWSER_GET));
-  ASSERT_TRUE(ProcessUntil([&] { return !walker->IsRequestRunning(); }, 10000));
+  ASSERT_TRUE(Idle(*walker));
   ASSERT_EQ(netsnmp::Run({"snmpget", "-v2c", "-c", "tumbol", "-On", m_agent->Target(), ".1.3.6.1.2.1.1.1.0"}, &out), 0);
   ASSERT_EQ(Parse(out).size(), 1u) << out;
   ASSERT_EQ(walker->RowCount(), static_cast<int>(expected.size()) + 1);
@@ -324,14 +307,14 @@ TEST_F(ViewWalkerTest, StartSendsRetriesPlusOneRequestsAndRestartRetries) {
   TestUdpSocket silent;
   ASSERT_TRUE(silent.Ok());
   auto view = NewView();
-  StoreParameters(silent.Port(), 2, 50, 3, "1.3.6.1.2.1.1", "");
-  auto parameters = AcceptNextDialog<CDlgSnmpParameter>([](CDlgSnmpParameter&) {});
+  StoreSnmpParameters(silent.Port(), 2, 50, 3, "1.3.6.1.2.1.1", "");
+  auto parameters = AcceptNext<CDlgSnmpParameter>([](CDlgSnmpParameter&) {});
   ASSERT_TRUE(view->OnCommand(ID_WALKER_START));
   ASSERT_TRUE(parameters->Seen()) << "no parameters dialog opened";
-  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000)) << "the walk never gave up";
+  ASSERT_TRUE(Idle(*view)) << "the walk never gave up";
   EXPECT_EQ(silent.Count(100), 4);
   ASSERT_TRUE(view->OnCommand(ID_WALKER_RESTART));
-  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 10000)) << "the walk never gave up";
+  ASSERT_TRUE(Idle(*view)) << "the walk never gave up";
   EXPECT_EQ(silent.Count(100), 3);
   EXPECT_EQ(view->RowCount(), 0);
 }
@@ -345,14 +328,14 @@ TEST_F(ViewWalkerTest, StopClearAndCloseWhileRowsAreInFlight) {
     std::this_thread::sleep_for(2ms);
     return {scripted::TableAnswer(table, r)};
   });
-  StoreParameters(agent.Port(), 2, 1000, 1, "1.3.6.1.4.1.99", "");
+  StoreSnmpParameters(agent.Port(), 2, 1000, 1, "1.3.6.1.4.1.99", "");
   auto view = NewView();
 
   // Stop: every row the worker found is shown, numbered in order.
   ASSERT_TRUE(view->OnCommand(ID_WALKER_RESTART));
   ASSERT_TRUE(ProcessUntil([&] { return view->RowCount() > 20; }, 10000));
   ASSERT_TRUE(view->OnCommand(ID_WALKER_STOP));
-  ASSERT_TRUE(ProcessUntil([&] { return !view->IsRequestRunning(); }, 5000));
+  ASSERT_TRUE(Idle(*view, 5000));
   EXPECT_LT(view->RowCount(), 400);
   EXPECT_EQ(static_cast<uint32_t>(view->RowCount()), view->Walker().GetRowNumber());
   for (int r = 0; r < view->RowCount(); ++r) EXPECT_EQ(view->CellText(r, CViewWalker::COLUMN_NUMBER).toInt(), r);
@@ -375,7 +358,7 @@ TEST_F(ViewWalkerTest, StopClearAndCloseWhileRowsAreInFlight) {
 }
 
 TEST_F(ViewWalkerTest, ParametersDialogKeepsBadValuesAndStoresGoodOnes) {
-  StoreParameters(1161, 1, 1000, 3, "", "");
+  StoreSnmpParameters(1161, 1, 1000, 3, "", "");
   CDlgSnmpParameter dialog;
   dialog.show();
   auto refused = [&](QLineEdit* edit, const char* text) {

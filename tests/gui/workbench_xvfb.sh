@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end: the built tavelo-workbench under Xvfb. The window titled
-# "Tavelo" appears, Ctrl+4 chooses the Simuler tab, Alt+F4 ends the program
-# with status 0 (as SIGTERM does), and the settings file then holds a 44-byte WindowPlacement
-# and LastView 3. With LastAutoStart 1 and a free LastPort in a prepared
+# "Tavelo" appears, the simulator recorded as running at the last exit
+# serves, Ctrl+4 chooses the Simuler tab, Alt+F4 ends the program with
+# status 0 (as SIGTERM does) and stops the simulator, and the settings file
+# then holds a 44-byte WindowPlacement and LastView 3. With LastAutoStart 1 and a free LastPort in a prepared
 # settings file, the program listens on that port as soon as its window
 # shows, and a trap sent there reaches the log file.
 #   workbench_xvfb.sh PROGRAM [SCREENSHOT.png]
@@ -10,6 +11,7 @@ set -uo pipefail
 
 program=$1
 screenshot=${2:-}
+. "$(dirname "$0")/../common/free_udp_port.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -31,14 +33,15 @@ start() {
   fail "no window titled Tavelo within 20 s"
 }
 
-# A UDP port nothing listens on.
-free_udp_port() {
-  local port
-  for _ in $(seq 50); do
-    port=$((20000 + RANDOM % 40000))
-    [ -z "$(ss -Huln "sport = :$port")" ] && { echo "$port"; return; }
+# Gives the window the keyboard focus (there is no window manager); a
+# window just mapped may refuse it for a moment.
+focus() {
+  for _ in $(seq 20); do
+    sleep 0.25
+    timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null && return
   done
-  fail "no free UDP port found"
+  kill "$pid"
+  fail "cannot focus the window"
 }
 
 # The trap receiver starts with the program and logs what it receives.
@@ -99,63 +102,34 @@ ends_after() {
   [ "$status" = 0 ] || fail "$1 ended the program with status $status"
 }
 
-# A free UDP port on 127.0.0.1 (free a moment ago).
-free_udp_port() {
-  python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-
-# The simulator that ran at the last exit serves again as soon as the
-# program starts; Alt+F4 closes its port and keeps it recorded.
-simulator_restart_case() {
-  local cli
-  cli=$(dirname "$program")/../cli/tavelo
-  [ -x "$cli" ] || { echo "no tavelo program beside $program: simulator case skipped" >&2; return; }
-  local port folder sim settings
-  port=$(free_udp_port)
-  folder=$XDG_DATA_HOME/Tavelo/Simulators
-  sim=$folder/restart.tav
-  mkdir -p "$folder"
-  "$cli" sim new "$sim" --port "$port" --community tumbol -v both >/dev/null || fail "tavelo sim new failed"
+# Records a simulator as the one that ran at the last exit (sets sim and
+# sim_port); sim_port stays empty without the tavelo program.
+prepare_simulator() {
+  local cli=$(dirname "$program")/../cli/tavelo
+  sim_port=""
+  [ -x "$cli" ] || { echo "no tavelo program beside $program: simulator checks skipped" >&2; return; }
+  sim=$XDG_DATA_HOME/Tavelo/Simulators/restart.tav
+  mkdir -p "$(dirname "$sim")" "$XDG_CONFIG_HOME/tavelo"
+  sim_port=$(free_udp_port)
+  "$cli" sim new "$sim" --port "$sim_port" --community tumbol -v both >/dev/null || fail "tavelo sim new failed"
   "$cli" sim add "$sim" 1.3.6.1.2.1.1.5.0 s restarted-box >/dev/null || fail "tavelo sim add failed"
-  settings=$XDG_CONFIG_HOME/tavelo/settings.reg
-  mkdir -p "$(dirname "$settings")"
   printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\ViewSimuler]\n"LastStartedSimulator"="%s"\n' \
-    "$sim" >"$settings"
-
-  start
-  local answer=""
-  for _ in $(seq 20); do
-    answer=$(snmpget -v2c -c tumbol -r 0 -t 1 "127.0.0.1:$port" 1.3.6.1.2.1.1.5.0 2>/dev/null) && break
-  done
-  echo "$answer" | grep -q 'STRING: "restarted-box"' || { kill "$pid"; fail "no answer on port $port: $answer"; }
-  local focused=""
-  for _ in $(seq 20); do
-    sleep 0.25
-    timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null && { focused=1; break; }
-  done
-  [ -n "$focused" ] || { kill "$pid"; fail "cannot focus the window"; }
-  xdotool key --clearmodifiers alt+F4
-  ends_after "Alt+F4 with a simulator running"
-  if snmpget -v2c -c tumbol -r 0 -t 1 "127.0.0.1:$port" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; then
-    fail "port $port still answers after the program ended"
-  fi
-  grep -qF "\"LastStartedSimulator\"=\"$sim\"" "$settings" || fail "LastStartedSimulator lost: $(cat "$settings")"
-  rm -f "$settings"
-  echo "OK: the last started simulator served at start-up and stayed recorded after Alt+F4" >&2
+    "$sim" >"$XDG_CONFIG_HOME/tavelo/settings.reg"
 }
 
 if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
-  simulator_restart_case
-  # Inside the X server: run the program and drive it with xdotool.
+  # Inside the X server: run the program and drive it with xdotool. The
+  # simulator that ran at the last exit serves as soon as the program starts.
+  prepare_simulator
   start
-  # Without a window manager the program gets the keyboard focus from us;
-  # a window just mapped may refuse it for a moment.
-  focused=""
-  for _ in $(seq 20); do
-    sleep 0.25
-    timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null && { focused=1; break; }
-  done
-  [ -n "$focused" ] || { kill "$pid"; fail "cannot focus the window"; }
+  if [ -n "$sim_port" ]; then
+    answer=""
+    for _ in $(seq 20); do
+      answer=$(snmpget -v2c -c tumbol -r 0 -t 1 "127.0.0.1:$sim_port" 1.3.6.1.2.1.1.5.0 2>/dev/null) && break
+    done
+    echo "$answer" | grep -q 'STRING: "restarted-box"' || { kill "$pid"; fail "no answer on port $sim_port: $answer"; }
+  fi
+  focus
   xdotool key --clearmodifiers ctrl+4
   sleep 0.5
   if [ -n "$screenshot" ] && command -v import >/dev/null; then
@@ -163,12 +137,14 @@ if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
   fi
   xdotool key --clearmodifiers alt+F4
   ends_after "Alt+F4"
-
-  # SIGTERM (logout, kill) closes the window as Alt+F4 does.
-  start
-  kill -TERM "$pid"
-  ends_after "SIGTERM"
-
+  # Alt+F4 closes the simulator's port and keeps it recorded.
+  if [ -n "$sim_port" ]; then
+    snmpget -v2c -c tumbol -r 0 -t 1 "127.0.0.1:$sim_port" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1 &&
+      fail "port $sim_port still answers after the program ended"
+    grep -qF "\"LastStartedSimulator\"=\"$sim\"" "$XDG_CONFIG_HOME/tavelo/settings.reg" ||
+      fail "LastStartedSimulator lost: $(cat "$XDG_CONFIG_HOME/tavelo/settings.reg")"
+  fi
+  # SIGTERM (logout, kill) closes the window as Alt+F4 does: checked there.
   (check_autostart) || exit 1
   exit 0
 fi

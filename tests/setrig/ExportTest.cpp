@@ -48,18 +48,12 @@ TEST(SetrigDlopen, ExactlyTheSixteenExportsAreDynamicSymbols) {
 }
 
 TEST(SetrigExport, CopyOutCutsAtACharacterBoundaryAndTerminates) {
-  const std::string text =
-      "ab\xC3\xA9"
-      "c\xE2\x82\xAC";  // "abéc€": 2 + 2 + 1 + 3 bytes
+  const std::string text = "ab\u00e9c\u20ac";  // 2 + 2 + 1 + 3 bytes
   struct Case {
     uint32_t size;
     std::string expected;
   };
-  for (const Case& c : {Case{16, text}, Case{9, text},
-                        Case{8,
-                             "ab\xC3\xA9"
-                             "c"},
-                        Case{4, "ab"}, Case{1, ""}}) {
+  for (const Case& c : {Case{16, text}, Case{9, text}, Case{8, "ab\u00e9c"}, Case{4, "ab"}, Case{1, ""}}) {
     char buffer[16];
     std::memset(buffer, 'X', sizeof buffer);
     ASSERT_TRUE(setrig::CopyOut(text, buffer, c.size)) << c.size;
