@@ -55,11 +55,11 @@ check_autostart() {
     "$key" "$port" "$key" >"$XDG_CONFIG_HOME/tavelo/settings.reg"
   start
   local listening=""
-  for _ in $(seq 20); do
+  for _ in $(seq 100); do
     [ -n "$(ss -Huln "sport = :$port")" ] && { listening=1; break; }
     sleep 0.1
   done
-  [ -n "$listening" ] || { kill "$pid"; fail "not listening on UDP port $port 2 s after the window showed"; }
+  [ -n "$listening" ] || { kill "$pid"; fail "not listening on UDP port $port 10 s after the window showed"; }
   snmptrap -v 2c -c public -M "" "127.0.0.1:$port" 4242 1.3.6.1.6.3.1.1.5.1 1.3.6.1.2.1.1.5.0 s e2e-trap ||
     { kill "$pid"; fail "snmptrap failed"; }
   local log="" logged=""
