@@ -327,7 +327,7 @@ void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
 
 void CSmiTree::IndexObjectName(uint32_t position, const CSmiName& name) {
   ApplyNameRemap();
-  m_by_name.Insert(name.Utf8(), position);
+  m_by_name.Insert(name, position);
 }
 
 void CSmiTree::ApplyNameRemap() const {
@@ -371,8 +371,9 @@ void CSmiTree::AddObject(CSmiObject copy) {
                  new_decl.name.Wide(), copy.OidText(), new_decl.module_name, new_decl.line);
       }
       if (!copy.declarations.empty()) {
-        existing.declarations.push_back(copy.declarations.front());
-        IndexObjectName(found_position, copy.declarations.front().name);
+        // The index keeps the stored name, not the copy's.
+        existing.declarations.push_back(std::move(copy.declarations.front()));
+        IndexObjectName(found_position, existing.declarations[existing.declarations.size() - 1].name);
       }
       return;
     }
