@@ -51,11 +51,14 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-bool OidLess(const SmiOid& a, const SmiOid& b) {
+// For OIDs of records (CSmiArcs) and parsed ones (SmiOid) alike.
+template <typename A, typename B>
+bool OidLess(const A& a, const B& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
 }
 
-bool StartsWith(const SmiOid& oid, const SmiOid& prefix) {
+template <typename A>
+bool StartsWith(const A& oid, const SmiOid& prefix) {
   return oid.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), oid.begin());
 }
 

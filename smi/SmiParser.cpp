@@ -444,7 +444,7 @@ void CSmiParser::AddOidByName(const std::wstring* name) {
   const CSmiSharedKey& key = CurrentSharedKey();
   CSmiTreeProtected lock(m_tree);
   if (const CSmiObject* found = m_tree.FindObjectByName(text, key)) {
-    m_current.oid.insert(m_current.oid.end(), found->oid.begin(), found->oid.end());
+    m_current.oid.append(found->oid.begin(), found->oid.end());
     return;
   }
   if (m_current.pending_name.empty()) {

@@ -238,10 +238,15 @@ TEST_F(SmiLoaderTest, ArcsBeyond32BitsAreReportedNotWrapped) {
   LogCapture log(0);
   WriteModule("ARC",
               "ARC DEFINITIONS ::= BEGIN\nbig OBJECT IDENTIFIER ::= { iso 4294967295 }\n"
-              "huge OBJECT IDENTIFIER ::= { iso 4294967296 }\nEND");
+              "huge OBJECT IDENTIFIER ::= { iso 4294967296 }\n"
+              "under OBJECT IDENTIFIER ::= { huge 7 }\nlater OBJECT IDENTIFIER ::= { after 99999999999 }\n"
+              "after OBJECT IDENTIFIER ::= { big 1 }\nEND");
   ASSERT_TRUE(Load(L"ARC"));
   EXPECT_EQ(Object(L"big")->OidText(), L".1.4294967295");
   EXPECT_EQ(Object(L"huge")->OidText(), L".1.4294967296");
+  // Wide arcs carry over to the OIDs built on them, resolved at once or later.
+  EXPECT_EQ(Object(L"under")->OidText(), L".1.4294967296.7");
+  EXPECT_EQ(Object(L"later")->OidText(), L".1.4294967295.1.99999999999");
   EXPECT_EQ(log.CountContaining(L"OID arc 4294967296 is outside the 32-bit range, File "), 1u);
   EXPECT_EQ(log.CountContaining(L"OID arc 4294967295"), 0u);
 }

@@ -146,8 +146,8 @@ TEST_F(SmiTreeTest, MissingParentsAreAddedOnceSortedAndLinked) {
   ASSERT_NE(leaf->parent, nullptr);
   EXPECT_EQ(leaf->parent->OidText(), L".1.3.6.1.4.1.9999");
   for (size_t i = 1; i < m_tree.ObjectCount(); ++i) {
-    const SmiOid& a = m_tree.ObjectAt(i - 1).oid;
-    const SmiOid& b = m_tree.ObjectAt(i).oid;
+    const CSmiArcs& a = m_tree.ObjectAt(i - 1).oid;
+    const CSmiArcs& b = m_tree.ObjectAt(i).oid;
     EXPECT_TRUE(std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end())) << i;
   }
   // Every object is linked to the first object of its parent OID.
@@ -401,7 +401,13 @@ TEST_F(SmiTreeTest, SortOrderComparesArcsThenLength) {
   EXPECT_EQ(order(), L"ccitt iso negative low top wide iso-ccitt ");
   EXPECT_EQ(SmiOidText({1, 3, 6, -1}), L".1.3.6.-1");
   EXPECT_EQ(SmiOidDotted({0, 5000000000LL, 4294967295LL, INT64_MIN}), L"0.5000000000.4294967295.-9223372036854775808");
-  EXPECT_EQ(SmiOidDotted({}), L"");
+  EXPECT_EQ(SmiOidDotted(SmiOid{}), L"");
+  // Records of 32-bit and of wider arcs are told apart by value only.
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 6, 5000000000LL})->Name(), L"wide");
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 6, -1})->Name(), L"negative");
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 6, 4294967295LL})->Name(), L"top");
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 6, 705032704}), nullptr);  // 5000000000 wrapped
+  EXPECT_EQ(m_tree.FindObjectByName(L"negative", M)->oid, (SmiOid{1, 3, 6, -1}));
 }
 
 TEST_F(SmiTreeTest, FindTypeBaseFollowsReferencesAndStopsOnCycles) {
