@@ -234,6 +234,23 @@ TEST_F(SmiLoaderTest, DeepImportChainsAndLongTokensFailCleanly) {
   EXPECT_TRUE(Load(L"IF"));
 }
 
+TEST_F(SmiLoaderTest, TypeNamesOutliveTheLoadThatReadThem) {
+  // Each load frees its caches at its end; the tree keeps the names it was given.
+  ASSERT_TRUE(Load(L"TC"));
+  ASSERT_TRUE(Load(L"IF", false));
+  WriteModule("IF2",
+              "IF2 DEFINITIONS ::= BEGIN\nIMPORTS internet FROM SMI Small FROM TC;\n"
+              "if2Leaf OBJECT-TYPE SYNTAX Small MAX-ACCESS read-only STATUS current ::= { internet 9 }\nEND");
+  ASSERT_TRUE(Load(L"IF2", false));
+  for (const wchar_t* name : {L"ifLeaf", L"if2Leaf"}) {
+    const CSmiObject* leaf = Object(name);
+    ASSERT_NE(leaf, nullptr) << quillog::WideToUtf8(name);
+    EXPECT_EQ(leaf->type.DisplayText(false), L"OBJECT-TYPE");
+    ASSERT_EQ(leaf->type.nested.size(), 1u);
+    EXPECT_EQ(leaf->type.nested[0].DisplayText(false), L"Small");
+  }
+}
+
 TEST_F(SmiLoaderTest, ArcsBeyond32BitsAreReportedNotWrapped) {
   LogCapture log(0);
   WriteModule("ARC",
