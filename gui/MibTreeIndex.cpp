@@ -254,7 +254,7 @@ CMibTreeIndex::Node CMibTreeIndex::FindOid(const SmiOid& oid) const {
 
 CMibTreeIndex::Node CMibTreeIndex::Find(const CSmiObject* object) const {
   if (object == nullptr) return kRoot;
-  for (Node n = FindOid(object->oid); IsNode(n) && m_objects[n]->oid == object->oid; ++n) {
+  for (Node n = FindOid(object->oid.Vector()); IsNode(n) && m_objects[n]->oid == object->oid; ++n) {
     if (m_objects[n] == object) return n;
   }
   return kRoot;

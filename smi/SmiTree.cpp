@@ -602,13 +602,23 @@ void CSmiTree::SortByOid() {
   std::stable_sort(order.begin(), order.end(),
                    [this](uint32_t a, uint32_t b) { return OidLess(m_objects[a]->oid, m_objects[b]->oid); });
   std::vector<uint32_t> new_position(m_objects.size());
-  std::vector<CSmiObject*> sorted(m_objects.size());
-  for (uint32_t i = 0; i < order.size(); ++i) {
-    new_position[order[i]] = i;
-    sorted[i] = m_objects[order[i]];
-  }
+  for (uint32_t i = 0; i < order.size(); ++i) new_position[order[i]] = i;
   order = {};
-  m_objects = std::move(sorted);
+  // The list is permuted in place, one cycle at a time (no sorted copy of
+  // it): positions are below 2^31, the top bit marks the moved ones.
+  constexpr uint32_t kMoved = 0x80000000u;
+  for (uint32_t start = 0; start < new_position.size(); ++start) {
+    if (new_position[start] & kMoved) continue;
+    CSmiObject* carried = m_objects[start];
+    uint32_t at = start;
+    do {
+      const uint32_t to = new_position[at];
+      new_position[at] |= kMoved;
+      std::swap(carried, m_objects[to]);
+      at = to;
+    } while (at != start);
+  }
+  for (uint32_t& p : new_position) p &= ~kMoved;
   RemapObjectIndexes(new_position);
 }
 
