@@ -103,6 +103,41 @@ TEST_F(SmiTreeTest, DeclarationsKeepTheirOrderThroughGrowthCopiesAndMoves) {
   }
 }
 
+TEST(SmiCompactList, NestedTypesKeepTheirOrderThroughGrowthCopiesAndMoves) {
+  auto texts_of = [](const CSmiCompactList<CSmiType>& list) {
+    std::vector<std::wstring> out;
+    for (const CSmiType& t : list) out.push_back(t.DisplayText(true));
+    return out;
+  };
+  for (size_t count : {0, 1, 2, 3, 5, 17}) {
+    CSmiType type;
+    std::vector<std::wstring> want;
+    for (size_t i = 0; i < count; ++i) {
+      CSmiType& nested = type.nested.emplace_back();
+      nested.kind = SMI_TYPE_REFERENCE;
+      nested.name = L"T" + std::to_wstring(i);
+      nested.constraint = L"SIZE 0.." + std::to_wstring(i);
+      want.push_back(L"T" + std::to_wstring(i) + L" (SIZE 0.." + std::to_wstring(i) + L")");
+    }
+    EXPECT_EQ(texts_of(type.nested), want) << count;
+    type.nested.shrink_to_fit();
+    EXPECT_EQ(texts_of(type.nested), want) << count;
+    CSmiType copy = type;
+    type.nested.push_back(CSmiType{L"Extra", L"", SMI_TYPE_REFERENCE, {}});
+    EXPECT_EQ(texts_of(copy.nested), want) << count;  // the copy has its own items
+    ASSERT_EQ(type.nested.size(), count + 1);
+    EXPECT_EQ(type.nested[count].DisplayText(false), L"Extra");
+    CSmiType moved = std::move(copy);
+    EXPECT_TRUE(copy.nested.empty());
+    EXPECT_EQ(texts_of(moved.nested), want) << count;
+    moved.nested = type.nested;  // over a list of its own
+    EXPECT_EQ(moved.nested.size(), count + 1);
+    moved.nested = CSmiCompactList<CSmiType>();
+    EXPECT_TRUE(moved.nested.empty());
+    EXPECT_THROW(moved.nested.at(0), std::out_of_range);
+  }
+}
+
 TEST_F(SmiTreeTest, FirstMatchingObjectDecidesEvenWhenPending) {
   m_tree.AddObject(Pending(L"dup", L"nowhere", {9}));
   m_tree.AddObject(Record(L"dup", {1, 9}));
