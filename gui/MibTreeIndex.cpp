@@ -51,11 +51,14 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-bool OidLess(const SmiOid& a, const SmiOid& b) {
+// For OIDs of records (CSmiArcs) and parsed ones (SmiOid) alike.
+template <typename A, typename B>
+bool OidLess(const A& a, const B& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
 }
 
-bool StartsWith(const SmiOid& oid, const SmiOid& prefix) {
+template <typename A>
+bool StartsWith(const A& oid, const SmiOid& prefix) {
   return oid.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), oid.begin());
 }
 
@@ -251,7 +254,7 @@ CMibTreeIndex::Node CMibTreeIndex::FindOid(const SmiOid& oid) const {
 
 CMibTreeIndex::Node CMibTreeIndex::Find(const CSmiObject* object) const {
   if (object == nullptr) return kRoot;
-  for (Node n = FindOid(object->oid); IsNode(n) && m_objects[n]->oid == object->oid; ++n) {
+  for (Node n = FindOid(object->oid.Vector()); IsNode(n) && m_objects[n]->oid == object->oid; ++n) {
     if (m_objects[n] == object) return n;
   }
   return kRoot;

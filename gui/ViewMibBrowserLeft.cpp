@@ -48,7 +48,7 @@ std::wstring TreeMenuString(uint32_t id) {
   }
 }
 
-CAsn1Oid WalkerOid(const SmiOid& oid) {
+CAsn1Oid WalkerOid(const CSmiArcs& oid) {
   std::vector<uint64_t> arcs;
   arcs.reserve(oid.size());
   for (int64_t arc : oid) arcs.push_back(static_cast<uint64_t>(arc));

@@ -1,6 +1,7 @@
-// A list for records kept by the ten thousand: one pointer and two 32-bit
-// counts (a vector takes three pointers). Works with a type not complete
-// yet, as a record's list of records of its own type.
+// A list for records kept by the ten thousand: one pointer (a vector takes
+// three), to a block holding the two 32-bit counts and then the items; an
+// empty list has no block. Works with a type not complete yet, as a
+// record's list of records of its own type.
 #pragma once
 
 #include <algorithm>
@@ -16,74 +17,104 @@ class CSmiCompactList {
  public:
   CSmiCompactList() noexcept = default;
   CSmiCompactList(const CSmiCompactList& other) { CopyFrom(other); }
-  CSmiCompactList(CSmiCompactList&& other) noexcept
-      : m_items(std::move(other.m_items)), m_size(other.m_size), m_capacity(other.m_capacity) {
-    other.m_size = 0;
-    other.m_capacity = 0;
-  }
+  CSmiCompactList(CSmiCompactList&& other) noexcept : m_block(std::exchange(other.m_block, nullptr)) {}
   CSmiCompactList& operator=(const CSmiCompactList& other) {
     if (this != &other) CopyFrom(other);
     return *this;
   }
   CSmiCompactList& operator=(CSmiCompactList&& other) noexcept {
     if (this == &other) return *this;
-    m_items = std::move(other.m_items);
-    m_size = std::exchange(other.m_size, 0);
-    m_capacity = std::exchange(other.m_capacity, 0);
+    clear();
+    m_block = std::exchange(other.m_block, nullptr);
     return *this;
   }
+  ~CSmiCompactList() { clear(); }
 
-  size_t size() const { return m_size; }
-  bool empty() const { return m_size == 0; }
-  const T* begin() const { return m_items.get(); }
-  const T* end() const { return m_items.get() + m_size; }
-  T* begin() { return m_items.get(); }
-  T* end() { return m_items.get() + m_size; }
-  const T& front() const { return m_items[0]; }
-  T& front() { return m_items[0]; }
-  const T& operator[](size_t i) const { return m_items[i]; }
-  T& operator[](size_t i) { return m_items[i]; }
+  size_t size() const { return m_block ? m_block->size : 0; }
+  bool empty() const { return size() == 0; }
+  const T* begin() const { return Items(); }
+  const T* end() const { return Items() + size(); }
+  T* begin() { return Items(); }
+  T* end() { return Items() + size(); }
+  const T& front() const { return Items()[0]; }
+  T& front() { return Items()[0]; }
+  const T& operator[](size_t i) const { return Items()[i]; }
+  T& operator[](size_t i) { return Items()[i]; }
   const T& at(size_t i) const {
-    if (i >= m_size) throw std::out_of_range("CSmiCompactList::at");
-    return m_items[i];
+    if (i >= size()) throw std::out_of_range("CSmiCompactList::at");
+    return Items()[i];
   }
 
   void push_back(T item) { emplace_back() = std::move(item); }
   T& emplace_back() {
-    if (m_size == UINT32_MAX) throw std::length_error("CSmiCompactList too long");
-    if (m_size == m_capacity)
-      Reallocate(m_capacity == 0 ? 1 : std::min<uint64_t>(uint64_t{m_capacity} * 2, UINT32_MAX));
-    return m_items[m_size++];
+    const uint32_t count = static_cast<uint32_t>(size());
+    if (count == UINT32_MAX) throw std::length_error("CSmiCompactList too long");
+    if (!m_block || count == m_block->capacity)
+      Reallocate(count == 0 ? 1 : std::min<uint64_t>(uint64_t{count} * 2, UINT32_MAX));
+    T* item = new (Items() + count) T();
+    ++m_block->size;
+    return *item;
   }
   void clear() noexcept {
-    m_items.reset();
-    m_size = 0;
-    m_capacity = 0;
+    if (!m_block) return;
+    std::destroy(begin(), end());
+    Free(m_block);
+    m_block = nullptr;
   }
   void shrink_to_fit() {
-    if (m_size == 0) {
+    if (empty()) {
       clear();
-    } else if (m_size < m_capacity) {
-      Reallocate(m_size);
+    } else if (m_block->size < m_block->capacity) {
+      Reallocate(m_block->size);
     }
   }
 
  private:
+  struct Header {
+    uint32_t size;
+    uint32_t capacity;
+  };
+  // The items start after the header, aligned for T (known once T is complete).
+  static constexpr size_t ItemsOffset() { return (sizeof(Header) + alignof(T) - 1) / alignof(T) * alignof(T); }
+  T* Items() const {
+    if (!m_block) return nullptr;
+    return std::launder(reinterpret_cast<T*>(reinterpret_cast<char*>(m_block) + ItemsOffset()));
+  }
+  static Header* Allocate(uint64_t capacity) {
+    static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+    void* memory = ::operator new(ItemsOffset() + capacity * sizeof(T));
+    return new (memory) Header{0, static_cast<uint32_t>(capacity)};
+  }
+  static void Free(Header* block) noexcept { ::operator delete(block); }
+  static T* ItemsOf(Header* block) {
+    return std::launder(reinterpret_cast<T*>(reinterpret_cast<char*>(block) + ItemsOffset()));
+  }
+  // A new block of capacity items; the items move over.
   void Reallocate(uint64_t capacity) {
-    auto items = std::make_unique<T[]>(capacity);
-    std::move(begin(), end(), items.get());
-    m_items = std::move(items);
-    m_capacity = static_cast<uint32_t>(capacity);
+    Header* block = Allocate(capacity);
+    if (m_block) {
+      std::uninitialized_move(begin(), end(), ItemsOf(block));
+      block->size = m_block->size;
+      clear();
+    }
+    m_block = block;
   }
   void CopyFrom(const CSmiCompactList& other) {
-    std::unique_ptr<T[]> items = other.m_size ? std::make_unique<T[]>(other.m_size) : nullptr;
-    std::copy(other.begin(), other.end(), items.get());
-    m_items = std::move(items);
-    m_size = other.m_size;
-    m_capacity = other.m_size;
+    if (other.empty()) {
+      clear();
+      return;
+    }
+    Header* block = Allocate(other.size());
+    try {
+      std::uninitialized_copy(other.begin(), other.end(), ItemsOf(block));
+    } catch (...) {
+      Free(block);
+      throw;
+    }
+    block->size = static_cast<uint32_t>(other.size());
+    clear();
+    m_block = block;
   }
 
-  std::unique_ptr<T[]> m_items;
-  uint32_t m_size = 0;
-  uint32_t m_capacity = 0;
+  Header* m_block = nullptr;
 };

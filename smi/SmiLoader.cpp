@@ -63,8 +63,13 @@ bool CSmiLoader::LoadModule(const CSmiModuleKey& key) {
 bool CSmiLoader::Stopped() {
   QuillogW(QUILLOG_WARNING, QLF_NONE, L"CSmiLoader::Load() : the load was stopped");
   m_tree.Reset();
-  m_scanner.FreeTokenStrings();
+  FreeLoadState();
   return false;
+}
+
+void CSmiLoader::FreeLoadState() {
+  m_scanner.FreeTokenStrings();
+  m_parser.FreeLoadCaches();
 }
 
 bool CSmiLoader::Load(const std::vector<CSmiModuleKey>& modules, bool reset, uint32_t display_module_mode) {
@@ -86,10 +91,11 @@ bool CSmiLoader::Load(const std::vector<CSmiModuleKey>& modules, bool reset, uin
       continue;
     }
     m_tree.Reset();
-    m_scanner.FreeTokenStrings();
+    FreeLoadState();
     return false;
   }
-  m_scanner.FreeTokenStrings();
+  // Before the tree is finished: the sort's room is the load's last peak.
+  FreeLoadState();
   m_tree.Finish();
   if (reset && display_module_mode == 0) {
     m_tree.MarkAllVisible();

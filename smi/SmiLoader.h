@@ -61,6 +61,8 @@ class CSmiLoader {
  private:
   // The end of a stopped Load: the tree is reset.
   bool Stopped();
+  // Token strings and parser caches, at the end of a load.
+  void FreeLoadState();
   void Fail(const std::wstring& message, const std::wstring& file, int32_t line);
 
   CSmiTree& m_tree;

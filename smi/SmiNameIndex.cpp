@@ -51,7 +51,6 @@ void CSmiNameIndex::Clear(size_t expected) {
   m_slots.assign(slots, Slot{0, kNoPosition});
   m_entries.clear();
   m_rests.clear();
-  m_keys.Clear();
 }
 
 size_t CSmiNameIndex::Probe(std::string_view name, uint32_t hash) const {
@@ -73,13 +72,13 @@ bool CSmiNameIndex::Find(std::string_view name, Positions& found) const {
   return true;
 }
 
-void CSmiNameIndex::Insert(std::string_view name, uint32_t position) {
+void CSmiNameIndex::Insert(const CSmiName& name, uint32_t position) {
   if ((m_entries.size() + 1) * 4 > m_slots.size() * 3) Grow();
-  const uint32_t hash = Hash(name);
-  Slot& slot = m_slots[Probe(name, hash)];
+  const uint32_t hash = Hash(name.Utf8());
+  Slot& slot = m_slots[Probe(name.Utf8(), hash)];
   if (slot.entry == kNoPosition) {
     slot = Slot{hash, static_cast<uint32_t>(m_entries.size())};
-    m_entries.push_back(Entry{m_keys.KeepHandle(name), static_cast<uint32_t>(name.size()), position, kNoPosition});
+    m_entries.push_back(Entry{name.Block(), position, kNoPosition});
     return;
   }
   Entry& entry = m_entries[slot.entry];

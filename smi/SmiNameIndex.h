@@ -1,8 +1,11 @@
 // The SMI tree's name index: for each name (its UTF-8 bytes), the ascending positions of the
-// objects declared with it. An open-addressing table of (hash, entry):
+// objects declared with it. Keys are the names' own blocks, not copies: a
+// name inserted must live as long as the index holds it. An open-addressing table of (hash, entry):
 // a name not in the index is told from the table alone, without touching
 // any key, and the entries and their keys lie in the order they came.
 #pragma once
+
+#include "smi/SmiText.h"
 
 #include <cstdint>
 #include <deque>
@@ -47,8 +50,8 @@ class CSmiNameIndex {
   void Clear(size_t expected);
   // False when name is not in the index.
   bool Find(std::string_view name, Positions& found) const;
-  // Adds position to name's positions (the key copied on first sight).
-  void Insert(std::string_view name, uint32_t position);
+  // Adds position to name's positions (name kept as the key on first sight).
+  void Insert(const CSmiName& name, uint32_t position);
   // Renumbers every position (old position -> new).
   void Remap(const std::vector<uint32_t>& new_position);
 
@@ -57,15 +60,14 @@ class CSmiNameIndex {
     uint32_t hash;
     uint32_t entry;  // kNoPosition: empty
   };
-  // 16 bytes: the key by arena handle, the other positions by index.
+  // 16 bytes: the key by its name's block, the other positions by index.
   struct Entry {
-    uint32_t key;
-    uint32_t key_size;
+    const char* key;
     uint32_t first;
     uint32_t rest;  // into m_rests; kNoPosition: none
   };
   static uint32_t Hash(std::string_view name);
-  std::string_view KeyOf(const Entry& entry) const { return m_keys.At(entry.key, entry.key_size); }
+  static std::string_view KeyOf(const Entry& entry) { return CSmiName::Utf8Of(entry.key); }
   // The slot holding name, or the empty slot where it would go.
   size_t Probe(std::string_view name, uint32_t hash) const;
   void Grow();
@@ -74,5 +76,4 @@ class CSmiNameIndex {
   std::vector<Slot> m_slots;                   // a power of two, at most three quarters full
   std::deque<Entry> m_entries;                 // no copy of them all as they grow
   std::vector<std::vector<uint32_t>> m_rests;  // ascending, all above their entry's first
-  CSmiKeyArena m_keys;
 };

@@ -255,6 +255,12 @@ void CSmiParser::SetType(uint32_t kind, const std::wstring* name) {
   if (name) type->name = TypeName(*name);
 }
 
+void CSmiParser::FreeLoadCaches() {
+  std::unordered_map<std::wstring, CSmiSharedText>().swap(m_type_names);
+  m_fallback_key = FileKey();
+  m_current = CSmiObject();
+}
+
 const CSmiSharedText& CSmiParser::TypeName(const std::wstring& name) {
   auto it = m_type_names.find(name);
   if (it == m_type_names.end()) it = m_type_names.emplace(name, CSmiSharedText(name)).first;
@@ -444,7 +450,7 @@ void CSmiParser::AddOidByName(const std::wstring* name) {
   const CSmiSharedKey& key = CurrentSharedKey();
   CSmiTreeProtected lock(m_tree);
   if (const CSmiObject* found = m_tree.FindObjectByName(text, key)) {
-    m_current.oid.insert(m_current.oid.end(), found->oid.begin(), found->oid.end());
+    m_current.oid.append(found->oid.begin(), found->oid.end());
     return;
   }
   if (m_current.pending_name.empty()) {

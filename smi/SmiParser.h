@@ -75,6 +75,9 @@ class CSmiParser {
   void TypeAssignment(const std::wstring* name);
   void ValueAssignment(const std::wstring* name);
 
+  // Frees what only a running load needs (the tree keeps its own copies).
+  void FreeLoadCaches();
+
   // For tests: the record being built.
   const CSmiObject& CurrentRecord() const { return m_current; }
 

@@ -125,11 +125,11 @@ CSmiName::CSmiName(std::wstring_view text) {
   Set(room);
 }
 
-std::string_view CSmiName::Utf8() const {
-  if (!m_bytes) return {};
+std::string_view CSmiName::Utf8Of(const char* block) {
+  if (!block) return {};
   uint32_t length = 0;
-  std::memcpy(&length, m_bytes.get(), sizeof length);
-  return std::string_view(m_bytes.get() + sizeof length, length);
+  std::memcpy(&length, block, sizeof length);
+  return std::string_view(block + sizeof length, length);
 }
 
 void CSmiName::Set(std::string_view utf8) {

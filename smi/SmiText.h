@@ -44,8 +44,12 @@ class CSmiName {
 
   std::wstring Wide() const { return SmiWideFromUtf8(Utf8()); }
   explicit operator std::wstring() const { return Wide(); }
-  std::string_view Utf8() const;
+  std::string_view Utf8() const { return Utf8Of(m_bytes.get()); }
   bool empty() const { return !m_bytes; }
+  // The name's block (null when empty): it stays where it is while the name
+  // lives, moves included, so an index may keep it instead of a copy.
+  const char* Block() const { return m_bytes.get(); }
+  static std::string_view Utf8Of(const char* block);
   CSmiName& operator+=(std::wstring_view text);
 
   friend bool operator==(const CSmiName& a, const CSmiName& b) { return a.Utf8() == b.Utf8(); }

@@ -62,7 +62,10 @@ std::string_view Utf8Of(const std::wstring& text, std::string& room) {
 
 }  // namespace
 
-std::wstring SmiOidText(const SmiOid& oid) {
+namespace {
+
+template <typename Arcs>
+std::wstring OidText(const Arcs& oid) {
   // Written digit by digit: std::to_wstring goes through a wide printf.
   std::wstring text;
   text.reserve(oid.size() * 4);
@@ -75,10 +78,14 @@ std::wstring SmiOidText(const SmiOid& oid) {
   return text;
 }
 
-std::wstring SmiOidDotted(const SmiOid& oid) {
-  std::wstring text = SmiOidText(oid);
-  return text.empty() ? text : text.substr(1);
-}
+std::wstring Undotted(std::wstring text) { return text.empty() ? text : text.substr(1); }
+
+}  // namespace
+
+std::wstring SmiOidText(const SmiOid& oid) { return OidText(oid); }
+std::wstring SmiOidText(const CSmiArcs& oid) { return OidText(oid); }
+std::wstring SmiOidDotted(const SmiOid& oid) { return Undotted(OidText(oid)); }
+std::wstring SmiOidDotted(const CSmiArcs& oid) { return Undotted(OidText(oid)); }
 
 uint32_t SmiStatusCode(const std::wstring& text) {
   for (uint32_t i = 0; i < 5; ++i)
@@ -191,8 +198,9 @@ std::wstring CSmiObject::Name() const {
 
 uint32_t CSmiTree::HashOid(OidView oid) {
   uint64_t h = oid.size;
+  const CSmiArcs& arcs = *oid.arcs;
   for (size_t i = 0; i < oid.size; ++i)
-    h ^= static_cast<uint64_t>(oid.data[i]) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+    h ^= static_cast<uint64_t>(arcs[i]) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
   h ^= h >> 33;
   h *= 0xff51afd7ed558ccdULL;
   h ^= h >> 33;
@@ -200,7 +208,13 @@ uint32_t CSmiTree::HashOid(OidView oid) {
 }
 
 namespace {
-bool SameOid(const int64_t* a, size_t an, const int64_t* b, size_t bn) { return an == bn && std::equal(a, a + an, b); }
+// Arcs of two prefixes; one is most often a whole record's OID.
+bool SameOid(const CSmiArcs& a, size_t an, const CSmiArcs& b, size_t bn) {
+  if (an != bn) return false;
+  for (size_t i = 0; i < an; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
 }  // namespace
 
 void CSmiTree::ClearOidIndex(size_t capacity) {
@@ -231,8 +245,8 @@ int64_t CSmiTree::FindOidPosition(OidView oid, uint32_t hash) const {
     const OidSlot& slot = m_oid_slots[i];
     if (slot.position == kNoPosition) return -1;
     if (slot.hash != hash) continue;
-    const SmiOid& found = m_objects[slot.position]->oid;
-    if (SameOid(found.data(), found.size(), oid.data, oid.size)) return slot.position;
+    const CSmiArcs& found = m_objects[slot.position]->oid;
+    if (SameOid(found, found.size(), *oid.arcs, oid.size)) return slot.position;
   }
 }
 
@@ -317,8 +331,8 @@ void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
       return;
     }
     if (slot.hash != hash) continue;
-    const SmiOid& found = m_objects[slot.position]->oid;
-    if (!SameOid(found.data(), found.size(), oid.data, oid.size)) continue;
+    const CSmiArcs& found = m_objects[slot.position]->oid;
+    if (!SameOid(found, found.size(), *oid.arcs, oid.size)) continue;
     // The index keeps the first object of an OID.
     if (position < slot.position) slot.position = position;
     return;
@@ -327,7 +341,7 @@ void CSmiTree::IndexObjectOid(uint32_t position, uint32_t hash) {
 
 void CSmiTree::IndexObjectName(uint32_t position, const CSmiName& name) {
   ApplyNameRemap();
-  m_by_name.Insert(name.Utf8(), position);
+  m_by_name.Insert(name, position);
 }
 
 void CSmiTree::ApplyNameRemap() const {
@@ -371,8 +385,9 @@ void CSmiTree::AddObject(CSmiObject copy) {
                  new_decl.name.Wide(), copy.OidText(), new_decl.module_name, new_decl.line);
       }
       if (!copy.declarations.empty()) {
-        existing.declarations.push_back(copy.declarations.front());
-        IndexObjectName(found_position, copy.declarations.front().name);
+        // The index keeps the stored name, not the copy's.
+        existing.declarations.push_back(std::move(copy.declarations.front()));
+        IndexObjectName(found_position, existing.declarations[existing.declarations.size() - 1].name);
       }
       return;
     }
@@ -427,7 +442,8 @@ CSmiObject* CSmiTree::FindObjectByUtf8(std::string_view name, const CSmiSharedTe
 }
 
 CSmiObject* CSmiTree::FindObjectByOid(const SmiOid& oid) const {
-  const int64_t position = FindOidPosition(ViewOf(oid));
+  const CSmiArcs arcs(oid);
+  const int64_t position = FindOidPosition(ViewOf(arcs));
   return position < 0 ? nullptr : m_objects[static_cast<size_t>(position)];
 }
 
@@ -483,8 +499,8 @@ bool CSmiTree::TryResolve(CSmiObject& object) {
     return false;
   }
   const size_t at = std::min<size_t>(static_cast<size_t>(object.resolve_position), object.oid.size());
-  const SmiOid prefix = found->oid;  // found may be object itself only when complete
-  object.oid.insert(object.oid.begin() + static_cast<std::ptrdiff_t>(at), prefix.begin(), prefix.end());
+  const CSmiArcs prefix = found->oid;  // found may be object itself only when complete
+  object.oid.insert(at, prefix.begin(), prefix.end());
   object.pending_name = CSmiName();
   object.resolve_position = -1;
   SMI_TRACE(QLF_PROGRAM_SMI, L"OID '%s' is resolved", object.Name());
@@ -540,7 +556,7 @@ void CSmiTree::AddMissingParents() {
     for (size_t length = object->oid.size() - 1; length >= 1; --length) {
       // An indexed parent is in the list too: its own missing parents are
       // found when its turn comes.
-      const int64_t found = FindOidPosition(OidView{object->oid.data(), length});
+      const int64_t found = FindOidPosition(OidView{&object->oid, length});
       if (found >= 0) {
         // The parent link, as LinkParents would set it: the first object of
         // an OID stays the first through the additions and the sort.
@@ -560,7 +576,7 @@ void CSmiTree::AddMissingParents() {
 namespace {
 
 // Empty OIDs go first (logged) so that the order stays a strict weak order.
-bool OidLess(const SmiOid& x, const SmiOid& y) {
+bool OidLess(const CSmiArcs& x, const CSmiArcs& y) {
   if (x.empty() || y.empty()) {
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"Size is 0");
     return x.empty() && !y.empty();
@@ -586,13 +602,23 @@ void CSmiTree::SortByOid() {
   std::stable_sort(order.begin(), order.end(),
                    [this](uint32_t a, uint32_t b) { return OidLess(m_objects[a]->oid, m_objects[b]->oid); });
   std::vector<uint32_t> new_position(m_objects.size());
-  std::vector<CSmiObject*> sorted(m_objects.size());
-  for (uint32_t i = 0; i < order.size(); ++i) {
-    new_position[order[i]] = i;
-    sorted[i] = m_objects[order[i]];
-  }
+  for (uint32_t i = 0; i < order.size(); ++i) new_position[order[i]] = i;
   order = {};
-  m_objects = std::move(sorted);
+  // The list is permuted in place, one cycle at a time (no sorted copy of
+  // it): positions are below 2^31, the top bit marks the moved ones.
+  constexpr uint32_t kMoved = 0x80000000u;
+  for (uint32_t start = 0; start < new_position.size(); ++start) {
+    if (new_position[start] & kMoved) continue;
+    CSmiObject* carried = m_objects[start];
+    uint32_t at = start;
+    do {
+      const uint32_t to = new_position[at];
+      new_position[at] |= kMoved;
+      std::swap(carried, m_objects[to]);
+      at = to;
+    } while (at != start);
+  }
+  for (uint32_t& p : new_position) p &= ~kMoved;
   RemapObjectIndexes(new_position);
 }
 
@@ -604,12 +630,12 @@ void CSmiTree::LinkParents() {
     }
     if (object->parent) continue;
     if (object->oid.size() == 1) continue;
-    const int64_t parent = FindOidPosition(OidView{object->oid.data(), object->oid.size() - 1});
+    const int64_t parent = FindOidPosition(OidView{&object->oid, object->oid.size() - 1});
     if (parent >= 0) {
       object->parent = m_objects[static_cast<size_t>(parent)];
       continue;
     }
-    const SmiOid prefix(object->oid.begin(), object->oid.end() - 1);
+    const SmiOid prefix(object->oid.begin(), object->oid.end() - 1);  // for the message
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"Parent %s of Object '%s' does not exists", SmiOidText(prefix),
              object->Name());
   }

@@ -31,6 +31,7 @@
 #pragma once
 
 #include "kit/ZubCriticalSection.h"
+#include "smi/SmiArcs.h"
 #include "smi/SmiCompactList.h"
 #include "smi/SmiNameIndex.h"
 #include "smi/SmiText.h"
@@ -54,8 +55,10 @@ using SmiOid = std::vector<int64_t>;
 
 // ".1.3.6.1" (each arc preceded by a dot; empty for an empty OID).
 std::wstring SmiOidText(const SmiOid& oid);
+std::wstring SmiOidText(const CSmiArcs& oid);
 // "1.3.6.1" (no leading dot).
 std::wstring SmiOidDotted(const SmiOid& oid);
+std::wstring SmiOidDotted(const CSmiArcs& oid);
 
 enum SmiTypeKind : uint32_t {
   SMI_TYPE_NONE = 0,
@@ -231,7 +234,7 @@ struct CSmiType {
 
 // Tens of thousands are kept per load: the small fields share one word.
 struct CSmiObject {
-  SmiOid oid;
+  CSmiArcs oid;
   CSmiType type;
   CSmiText description;
   CSmiName pending_name;  // OID component name unknown when read
@@ -327,9 +330,10 @@ class CSmiTree {
 
  private:
   // The OID index: an open-addressing table of object positions with the
-  // low 32 bits of their OID's hash; lookups take any OID without copying it.
+  // low 32 bits of their OID's hash; lookups take any OID prefix without
+  // copying it.
   struct OidView {
-    const int64_t* data;
+    const CSmiArcs* arcs;
     size_t size;
   };
   struct OidSlot {
@@ -340,11 +344,8 @@ class CSmiTree {
   static uint32_t HashOid(OidView oid);
   void ClearOidIndex(size_t capacity);
   void GrowOidIndex();
-  OidView ViewOf(uint32_t position) const {
-    const SmiOid& oid = m_objects[position]->oid;
-    return OidView{oid.data(), oid.size()};
-  }
-  static OidView ViewOf(const SmiOid& oid) { return OidView{oid.data(), oid.size()}; }
+  OidView ViewOf(uint32_t position) const { return ViewOf(m_objects[position]->oid); }
+  static OidView ViewOf(const CSmiArcs& oid) { return OidView{&oid, oid.size()}; }
   int64_t FindOidPosition(OidView oid) const;
   int64_t FindOidPosition(OidView oid, uint32_t hash) const;
 

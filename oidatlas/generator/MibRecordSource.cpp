@@ -61,10 +61,7 @@ std::string OneLine(const std::wstring& text) {
   return squeezed;
 }
 
-bool AllArcsValid(const SmiOid& oid) {
-  return !oid.empty() &&
-         std::all_of(oid.begin(), oid.end(), [](int64_t arc) { return arc >= 0 && arc <= 0xFFFFFFFFLL; });
-}
+bool AllArcsValid(const CSmiArcs& oid) { return !oid.empty() && oid.Narrow(); }
 
 // Runs in the child: loads the module and writes "OID\tname\tline" lines,
 // "!skipped N" and "!error TEXT" to fd.

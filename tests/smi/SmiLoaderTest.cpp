@@ -234,14 +234,36 @@ TEST_F(SmiLoaderTest, DeepImportChainsAndLongTokensFailCleanly) {
   EXPECT_TRUE(Load(L"IF"));
 }
 
+TEST_F(SmiLoaderTest, TypeNamesOutliveTheLoadThatReadThem) {
+  // Each load frees its caches at its end; the tree keeps the names it was given.
+  ASSERT_TRUE(Load(L"TC"));
+  ASSERT_TRUE(Load(L"IF", false));
+  WriteModule("IF2",
+              "IF2 DEFINITIONS ::= BEGIN\nIMPORTS internet FROM SMI Small FROM TC;\n"
+              "if2Leaf OBJECT-TYPE SYNTAX Small MAX-ACCESS read-only STATUS current ::= { internet 9 }\nEND");
+  ASSERT_TRUE(Load(L"IF2", false));
+  for (const wchar_t* name : {L"ifLeaf", L"if2Leaf"}) {
+    const CSmiObject* leaf = Object(name);
+    ASSERT_NE(leaf, nullptr) << quillog::WideToUtf8(name);
+    EXPECT_EQ(leaf->type.DisplayText(false), L"OBJECT-TYPE");
+    ASSERT_EQ(leaf->type.nested.size(), 1u);
+    EXPECT_EQ(leaf->type.nested[0].DisplayText(false), L"Small");
+  }
+}
+
 TEST_F(SmiLoaderTest, ArcsBeyond32BitsAreReportedNotWrapped) {
   LogCapture log(0);
   WriteModule("ARC",
               "ARC DEFINITIONS ::= BEGIN\nbig OBJECT IDENTIFIER ::= { iso 4294967295 }\n"
-              "huge OBJECT IDENTIFIER ::= { iso 4294967296 }\nEND");
+              "huge OBJECT IDENTIFIER ::= { iso 4294967296 }\n"
+              "under OBJECT IDENTIFIER ::= { huge 7 }\nlater OBJECT IDENTIFIER ::= { after 99999999999 }\n"
+              "after OBJECT IDENTIFIER ::= { big 1 }\nEND");
   ASSERT_TRUE(Load(L"ARC"));
   EXPECT_EQ(Object(L"big")->OidText(), L".1.4294967295");
   EXPECT_EQ(Object(L"huge")->OidText(), L".1.4294967296");
+  // Wide arcs carry over to the OIDs built on them, resolved at once or later.
+  EXPECT_EQ(Object(L"under")->OidText(), L".1.4294967296.7");
+  EXPECT_EQ(Object(L"later")->OidText(), L".1.4294967295.1.99999999999");
   EXPECT_EQ(log.CountContaining(L"OID arc 4294967296 is outside the 32-bit range, File "), 1u);
   EXPECT_EQ(log.CountContaining(L"OID arc 4294967295"), 0u);
 }

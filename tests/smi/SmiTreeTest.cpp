@@ -60,6 +60,9 @@ TEST_F(SmiTreeTest, DuplicateOidsMergeDeclarationsKeepingTheFirstRecord) {
   m_tree.AddObject(first);
   m_tree.AddObject(second);
   ASSERT_EQ(m_tree.ObjectCount(), 4u);
+  second = CSmiObject();
+  // Names made afterwards take the room of any freed one.
+  for (int64_t i = 0; i < 50; ++i) m_tree.AddObject(Record(L"c", {1, 3, 7, i}));
   const CSmiObject* o = m_tree.FindObjectByOid({1, 3, 6});
   ASSERT_NE(o, nullptr);
   EXPECT_EQ(o->description, L"first");
@@ -69,6 +72,7 @@ TEST_F(SmiTreeTest, DuplicateOidsMergeDeclarationsKeepingTheFirstRecord) {
   EXPECT_EQ(m_tree.FindObjectByName(L"b", CSmiModuleKey{L"N", L"/m/N.mib"}), o);
   EXPECT_EQ(m_tree.FindObjectByName(L"b", M), nullptr);
   EXPECT_EQ(m_tree.FindObjectByName(L"iso", M), m_tree.FindObjectByOid({1}));
+  EXPECT_EQ(m_tree.FindObjectByName(L"c", M), m_tree.FindObjectByOid({1, 3, 7, 0}));
 }
 
 TEST_F(SmiTreeTest, DeclarationsKeepTheirOrderThroughGrowthCopiesAndMoves) {
@@ -96,6 +100,41 @@ TEST_F(SmiTreeTest, DeclarationsKeepTheirOrderThroughGrowthCopiesAndMoves) {
     moved = CSmiDeclarations{};
     EXPECT_EQ(names_of(copy), want) << kept;
     EXPECT_TRUE(moved.empty()) << kept;
+  }
+}
+
+TEST(SmiCompactList, NestedTypesKeepTheirOrderThroughGrowthCopiesAndMoves) {
+  auto texts_of = [](const CSmiCompactList<CSmiType>& list) {
+    std::vector<std::wstring> out;
+    for (const CSmiType& t : list) out.push_back(t.DisplayText(true));
+    return out;
+  };
+  for (size_t count : {0, 1, 2, 3, 5, 17}) {
+    CSmiType type;
+    std::vector<std::wstring> want;
+    for (size_t i = 0; i < count; ++i) {
+      CSmiType& nested = type.nested.emplace_back();
+      nested.kind = SMI_TYPE_REFERENCE;
+      nested.name = L"T" + std::to_wstring(i);
+      nested.constraint = L"SIZE 0.." + std::to_wstring(i);
+      want.push_back(L"T" + std::to_wstring(i) + L" (SIZE 0.." + std::to_wstring(i) + L")");
+    }
+    EXPECT_EQ(texts_of(type.nested), want) << count;
+    type.nested.shrink_to_fit();
+    EXPECT_EQ(texts_of(type.nested), want) << count;
+    CSmiType copy = type;
+    type.nested.push_back(CSmiType{L"Extra", L"", SMI_TYPE_REFERENCE, {}});
+    EXPECT_EQ(texts_of(copy.nested), want) << count;  // the copy has its own items
+    ASSERT_EQ(type.nested.size(), count + 1);
+    EXPECT_EQ(type.nested[count].DisplayText(false), L"Extra");
+    CSmiType moved = std::move(copy);
+    EXPECT_TRUE(copy.nested.empty());
+    EXPECT_EQ(texts_of(moved.nested), want) << count;
+    moved.nested = type.nested;  // over a list of its own
+    EXPECT_EQ(moved.nested.size(), count + 1);
+    moved.nested = CSmiCompactList<CSmiType>();
+    EXPECT_TRUE(moved.nested.empty());
+    EXPECT_THROW(moved.nested.at(0), std::out_of_range);
   }
 }
 
@@ -142,8 +181,8 @@ TEST_F(SmiTreeTest, MissingParentsAreAddedOnceSortedAndLinked) {
   ASSERT_NE(leaf->parent, nullptr);
   EXPECT_EQ(leaf->parent->OidText(), L".1.3.6.1.4.1.9999");
   for (size_t i = 1; i < m_tree.ObjectCount(); ++i) {
-    const SmiOid& a = m_tree.ObjectAt(i - 1).oid;
-    const SmiOid& b = m_tree.ObjectAt(i).oid;
+    const CSmiArcs& a = m_tree.ObjectAt(i - 1).oid;
+    const CSmiArcs& b = m_tree.ObjectAt(i).oid;
     EXPECT_TRUE(std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end())) << i;
   }
   // Every object is linked to the first object of its parent OID.
@@ -397,7 +436,13 @@ TEST_F(SmiTreeTest, SortOrderComparesArcsThenLength) {
   EXPECT_EQ(order(), L"ccitt iso negative low top wide iso-ccitt ");
   EXPECT_EQ(SmiOidText({1, 3, 6, -1}), L".1.3.6.-1");
   EXPECT_EQ(SmiOidDotted({0, 5000000000LL, 4294967295LL, INT64_MIN}), L"0.5000000000.4294967295.-9223372036854775808");
-  EXPECT_EQ(SmiOidDotted({}), L"");
+  EXPECT_EQ(SmiOidDotted(SmiOid{}), L"");
+  // Records of 32-bit and of wider arcs are told apart by value only.
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 6, 5000000000LL})->Name(), L"wide");
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 6, -1})->Name(), L"negative");
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 6, 4294967295LL})->Name(), L"top");
+  EXPECT_EQ(m_tree.FindObjectByOid({1, 3, 6, 705032704}), nullptr);  // 5000000000 wrapped
+  EXPECT_EQ(m_tree.FindObjectByName(L"negative", M)->oid, (SmiOid{1, 3, 6, -1}));
 }
 
 TEST_F(SmiTreeTest, FindTypeBaseFollowsReferencesAndStopsOnCycles) {
@@ -448,8 +493,17 @@ TEST(SmiNameIndex, GrowsKeepsEveryNameAndItsAscendingPositions) {
   index.Clear(1);
   CSmiNameIndex::Positions p;
   EXPECT_FALSE(index.Find("none", p));
-  for (uint32_t i = 0; i < 3000; ++i) index.Insert("name" + std::to_string(i % 1000), 3000 - i);
-  index.Insert("name5", 2995);  // already there
+  // The index keeps the first name of each key: the later equal ones may go.
+  std::vector<CSmiName> firsts;
+  for (uint32_t i = 0; i < 1000; ++i) firsts.emplace_back(L"name" + std::to_wstring(i));
+  for (uint32_t i = 0; i < 3000; ++i) {
+    if (i < 1000) {
+      index.Insert(firsts[i], 3000 - i);
+    } else {
+      index.Insert(CSmiName(L"name" + std::to_wstring(i % 1000)), 3000 - i);
+    }
+  }
+  index.Insert(CSmiName(L"name5"), 2995);  // already there
   auto rest = [&] { return std::vector<uint32_t>(p.rest.begin(), p.rest.end()); };
   for (uint32_t n = 0; n < 1000; ++n) {
     ASSERT_TRUE(index.Find("name" + std::to_string(n), p)) << n;
@@ -468,21 +522,25 @@ TEST(SmiNameIndex, GrowsKeepsEveryNameAndItsAscendingPositions) {
   EXPECT_EQ(rest(), (std::vector<uint32_t>{1007, 2007}));
 }
 
-TEST(SmiNameIndex, KeysOfEveryLengthAcrossArenaBlocks) {
-  // Keys fill several arena blocks; some are longer than a block, one is empty.
+TEST(SmiNameIndex, KeysOfEveryLengthAndCharacter) {
+  // Long keys, an empty one, and keys beyond ASCII (kept as UTF-8).
   CSmiNameIndex index;
   index.Clear(4);
-  std::vector<std::string> keys;
+  std::vector<std::wstring> keys;
   for (size_t i = 0; i < 400; ++i)
-    keys.push_back(std::string(i * 37 % 1500, static_cast<char>('a' + i % 26)) + std::to_string(i));
-  keys.push_back(std::string(70000, 'x'));
-  keys.push_back(std::string(65536, 'y'));
-  keys.push_back("");
-  keys.push_back("after");
-  for (size_t i = 0; i < keys.size(); ++i) index.Insert(keys[i], static_cast<uint32_t>(i));
+    keys.push_back(std::wstring(i * 37 % 1500, static_cast<wchar_t>(L'a' + i % 26)) + std::to_wstring(i));
+  keys.push_back(std::wstring(70000, L'x'));
+  keys.push_back(std::wstring(65536, L'y'));
+  keys.push_back(L"");
+  keys.push_back(L"after");
+  keys.push_back(L"caf\u00e9-\u65e5");
+  std::vector<CSmiName> names(keys.begin(), keys.end());
+  for (size_t i = 0; i < names.size(); ++i) index.Insert(names[i], static_cast<uint32_t>(i));
   CSmiNameIndex::Positions p;
   for (size_t i = 0; i < keys.size(); ++i) {
-    ASSERT_TRUE(index.Find(keys[i], p)) << i;
+    std::string utf8;
+    SmiAppendUtf8(keys[i], utf8);
+    ASSERT_TRUE(index.Find(utf8, p)) << i;
     EXPECT_EQ(p.first, i);
     EXPECT_TRUE(p.rest.empty());
   }
