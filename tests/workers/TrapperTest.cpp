@@ -142,7 +142,9 @@ TEST_F(TrapperTest, ASlowViewGetsEveryTrapInOrderInFewerNotesAndNothingOfAnEarli
   for (int id = 0; id < kTraps; ++id)
     ASSERT_EQ(traps[static_cast<size_t>(id)]->GetFrame().GetRequestId()->GetValue().GetInteger(), id);
   m_view_thread.Drain();  // notes still queued count too
-  EXPECT_LT(m_view->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA), static_cast<size_t>(kTraps) / 4);
+  // A note per trap would make 200; a busy machine that delays the sender
+  // between datagrams can leave the outbox empty more often than 1 in 4.
+  EXPECT_LT(m_view->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA), static_cast<size_t>(kTraps) / 2);
 
   // A trap left in the outbox at Stop is not handed to the next run.
   m_view->SetNoteDelay(0ms);
