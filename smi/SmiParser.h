@@ -126,6 +126,7 @@ class CSmiParser {
   bool m_in_value = false;
   bool m_in_default_value = false;
   CSmiObject m_current;
+  CSmiName m_pending_name;  // of m_current's OID
   std::vector<int32_t> m_type_stack;
   CSmiText* m_description_target = nullptr;
   // Type names and macro keywords come back again and again: one shared
