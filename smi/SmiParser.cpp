@@ -261,6 +261,8 @@ void CSmiParser::FreeLoadCaches() {
   m_fallback_key = FileKey();
   m_current = CSmiObject();
   m_pending_name = CSmiName();
+  m_description_file.reset();
+  m_description_file_serial = 0;
 }
 
 const CSmiSharedText& CSmiParser::TypeName(const std::wstring& name) {
@@ -526,6 +528,15 @@ void CSmiParser::SetDescription(const CSmiToken* text) {
   if (!text) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"NULL Pointer, File %s, Line %d", m_scanner.FileName(), m_scanner.Line());
     return;
+  }
+  if (text->file_offset >= 0 && text->file_serial == m_scanner.FileSerial()) {
+    if (m_description_file_serial != text->file_serial) {
+      m_description_file = CSmiText::FileBlock(quillog::WideToUtf8(m_scanner.FileName()));
+      m_description_file_serial = text->file_serial;
+    }
+    if (m_description_target->AssignFileRange(m_description_file, static_cast<uint64_t>(text->file_offset),
+                                              text->quoted.size()))
+      return;
   }
   m_description_target->AssignBytes(m_scanner.TakeQuoted(text));
 }
