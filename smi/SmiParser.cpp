@@ -163,6 +163,7 @@ const CSmiSharedKey& CSmiParser::CurrentSharedKey() const {
 
 void CSmiParser::ResetRecord() {
   m_current = CSmiObject();
+  m_pending_name = CSmiName();
   m_type_stack.clear();
   m_description_target = &m_current.description;
 }
@@ -259,6 +260,9 @@ void CSmiParser::FreeLoadCaches() {
   std::unordered_map<std::wstring, CSmiSharedText>().swap(m_type_names);
   m_fallback_key = FileKey();
   m_current = CSmiObject();
+  m_pending_name = CSmiName();
+  m_description_file.reset();
+  m_description_file_serial = 0;
 }
 
 const CSmiSharedText& CSmiParser::TypeName(const std::wstring& name) {
@@ -453,11 +457,11 @@ void CSmiParser::AddOidByName(const std::wstring* name) {
     m_current.oid.append(found->oid.begin(), found->oid.end());
     return;
   }
-  if (m_current.pending_name.empty()) {
+  if (m_pending_name.empty()) {
     SMI_TRACE(QLF_PROGRAM_YACC_AUX,
               L"The OID name '%s' does not exists yet. It will be resolved later, File %s, Line %d", text,
               m_scanner.FileName(), m_scanner.Line());
-    m_current.pending_name = text;
+    m_pending_name = text;
     m_current.resolve_position = static_cast<int32_t>(m_current.oid.size());
     return;
   }
@@ -480,11 +484,10 @@ void CSmiParser::AddOidByNameAndNumber(const std::wstring* name, const std::wstr
       record.declarations.push_back(CSmiDeclaration{text, key.module_name, key.file_path, m_scanner.Line()});
       record.type.kind = SMI_TYPE_OBJECT_IDENTIFIER;
       record.oid = m_current.oid;
-      record.pending_name = m_current.pending_name;
       record.resolve_position = m_current.resolve_position;
       AppendArc(digits);
       record.oid.push_back(m_current.oid.back());
-      m_tree.AddObject(std::move(record));
+      m_tree.AddObject(std::move(record), m_pending_name);
       return;
     }
     const std::wstring last = found->oid.empty() ? std::wstring() : std::to_wstring(found->oid.back());
@@ -526,6 +529,15 @@ void CSmiParser::SetDescription(const CSmiToken* text) {
     QuillogW(QUILLOG_WARNING, QLF_NONE, L"NULL Pointer, File %s, Line %d", m_scanner.FileName(), m_scanner.Line());
     return;
   }
+  if (text->file_offset >= 0 && text->file_serial == m_scanner.FileSerial()) {
+    if (m_description_file_serial != text->file_serial) {
+      m_description_file = CSmiText::FileBlock(quillog::WideToUtf8(m_scanner.FileName()));
+      m_description_file_serial = text->file_serial;
+    }
+    if (m_description_target->AssignFileRange(m_description_file, static_cast<uint64_t>(text->file_offset),
+                                              text->quoted.size()))
+      return;
+  }
   m_description_target->AssignBytes(m_scanner.TakeQuoted(text));
 }
 
@@ -550,7 +562,7 @@ void CSmiParser::ValueAssignment(const std::wstring* name) {
   SMI_TRACE(QLF_PROGRAM_YACC_AUX, L"AddMibObject(%s), OID=%s", Text(name), SmiOidText(m_current.oid));
   {
     CSmiTreeProtected lock(m_tree);
-    m_tree.AddObject(std::move(m_current));
+    m_tree.AddObject(std::move(m_current), std::move(m_pending_name));
   }
   ResetRecord();
 }

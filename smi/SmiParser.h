@@ -126,8 +126,12 @@ class CSmiParser {
   bool m_in_value = false;
   bool m_in_default_value = false;
   CSmiObject m_current;
+  CSmiName m_pending_name;  // of m_current's OID
   std::vector<int32_t> m_type_stack;
   CSmiText* m_description_target = nullptr;
+  // Descriptions stay in the file being read (its serial in the scanner).
+  CSmiTextBlockRef m_description_file;
+  uint64_t m_description_file_serial = 0;
   // Type names and macro keywords come back again and again: one shared
   // copy of each.
   const CSmiSharedText& TypeName(const std::wstring& name);

@@ -93,6 +93,8 @@ int CSmiScanner::OpenFile(const std::wstring& path) {
   }
   auto file = std::make_unique<InputFile>();
   file->fp = fp;
+  static uint64_t serial = 0;
+  file->serial = ++serial;
   void* buffer = SmiScanCreateBuffer(fp, m_scanner);
 
   StackEntry& entry = m_stack[m_depth];
@@ -180,6 +182,18 @@ const CSmiToken* CSmiScanner::PoolQuoted(const char* bytes, size_t length) {
   CSmiToken& slot = NextPoolSlot();
   slot.clear();
   slot.quoted.assign(bytes, length);
+  slot.file_offset = -1;
+  return &slot;
+}
+
+const CSmiToken* CSmiScanner::PoolQuotedAt(const char* bytes, size_t length, size_t buffer_index, size_t buffered) {
+  CSmiToken& slot = const_cast<CSmiToken&>(*PoolQuoted(bytes, length));
+  if (!m_file || buffered > m_file->delivered) return &slot;
+  const uint64_t offset = m_file->delivered - buffered + buffer_index;
+  // The closing quote too must be where it was read.
+  if (offset + length >= m_file->exact_until) return &slot;
+  slot.file_offset = static_cast<int64_t>(offset);
+  slot.file_serial = m_file->serial;
   return &slot;
 }
 
@@ -213,17 +227,24 @@ size_t CSmiScanner::ReadInput(char* buffer, size_t max) {
   }
   // CR LF becomes LF; a CR followed by anything else stays.
   const char* first_cr = static_cast<const char*>(std::memchr(buffer, '\r', n));
-  if (!first_cr) return n;
+  if (!first_cr) {
+    m_file->delivered += n;
+    return n;
+  }
   size_t out = static_cast<size_t>(first_cr - buffer);
   for (size_t i = out; i < n; ++i) {
     char c = buffer[i];
     if (c == '\r') {
       if (i + 1 < n) {
-        if (buffer[i + 1] == '\n') continue;
+        if (buffer[i + 1] == '\n') {
+          m_file->exact_until = std::min(m_file->exact_until, m_file->delivered + out);
+          continue;
+        }
       } else {
         const int next = std::getc(fp);
         if (next == '\n') {
           c = '\n';
+          m_file->exact_until = std::min(m_file->exact_until, m_file->delivered + out);
         } else if (next != EOF) {
           std::ungetc(next, fp);
         }
@@ -231,5 +252,6 @@ size_t CSmiScanner::ReadInput(char* buffer, size_t max) {
     }
     buffer[out++] = c;
   }
+  m_file->delivered += out;
   return out;
 }

@@ -34,6 +34,10 @@ struct SmiError {
 // only to narrow it again was most of the cost of reading one.
 struct CSmiToken : std::wstring {
   std::string quoted;
+  // Where a quoted string's bytes are in its file, read as they are (no
+  // CR dropped before them); -1 when not known.
+  int64_t file_offset = -1;
+  uint64_t file_serial = 0;  // of the scanner's file it was read from
   // The quoted string as text, each byte one character.
   std::wstring QuotedText() const {
     std::wstring text(quoted.size(), L'\0');
@@ -96,6 +100,11 @@ class CSmiScanner {
   const CSmiToken* PoolQuoted();
   // A quoted string's bytes, copied into the pool.
   const CSmiToken* PoolQuoted(const char* bytes, size_t length);
+  // The same, read at buffer_index of the buffered bytes last read from
+  // the current file: its place in the file is noted.
+  const CSmiToken* PoolQuotedAt(const char* bytes, size_t length, size_t buffer_index, size_t buffered);
+  // The file being read, told apart from every other file opened (0: none).
+  uint64_t FileSerial() const { return m_file ? m_file->serial : 0; }
   // Moves a quoted string's bytes out of its pool token (read once, by the
   // parser that stores it).
   std::string TakeQuoted(const CSmiToken* token);
@@ -107,6 +116,9 @@ class CSmiScanner {
  private:
   struct InputFile {
     FILE* fp = nullptr;
+    uint64_t serial = 0;
+    uint64_t delivered = 0;             // bytes handed to the scanner
+    uint64_t exact_until = UINT64_MAX;  // those before it are the file's own (no CR dropped)
     ~InputFile();
   };
   struct StackEntry {

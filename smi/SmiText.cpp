@@ -5,19 +5,23 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // The bytes of one text (kBytes), the packed bytes of several (kPacked:
 // one zstd frame of raw_size bytes), or one wide text (kWide).
 struct CSmiTextBlock {
-  enum Kind { kBytes, kPacked, kWide };
+  enum Kind { kBytes, kPacked, kWide, kFile };
   std::atomic<uint32_t> copies{1};
   Kind kind = kBytes;
   uint64_t serial = 0;  // tells blocks apart (a freed block's address may come back)
   size_t raw_size = 0;
-  std::string bytes;
+  std::string bytes;  // kFile: the file's path
   std::wstring wide;
+  int64_t modified_ns = 0;  // kFile: the file's time, with its size in raw_size
 };
 
 namespace {
@@ -56,6 +60,40 @@ std::string_view Unpacked(const CSmiTextBlock& block) {
   if (ZSTD_isError(n) || n != block.raw_size) throw std::bad_alloc();
   cache.serial = block.serial;
   return cache.raw;
+}
+
+int64_t ModifiedNs(const struct stat& st) { return int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec; }
+
+// The file of the text read last on this thread stays open.
+struct FileCache {
+  uint64_t serial = 0;
+  int fd = -1;
+  std::string raw;
+  ~FileCache() {
+    if (fd >= 0) close(fd);
+  }
+  bool Open(const CSmiTextBlock& block) {
+    if (serial == block.serial) return fd >= 0;
+    if (fd >= 0) close(fd);
+    serial = block.serial;
+    fd = open(block.bytes.c_str(), O_RDONLY | O_CLOEXEC);
+    return fd >= 0;
+  }
+};
+
+// length bytes at offset, read from the block's file: they must still sit
+// between quotes in a file of the size and time it had when loaded.
+std::string_view FileRange(const CSmiTextBlock& block, uint64_t offset, size_t length) {
+  thread_local FileCache cache;
+  struct stat st;
+  if (!cache.Open(block) || fstat(cache.fd, &st) != 0) return CSmiText::kFileChanged;
+  if (static_cast<uint64_t>(st.st_size) != block.raw_size || ModifiedNs(st) != block.modified_ns || offset == 0)
+    return CSmiText::kFileChanged;
+  cache.raw.resize(length + 2);
+  const ssize_t n = pread(cache.fd, cache.raw.data(), cache.raw.size(), static_cast<off_t>(offset - 1));
+  if (n != static_cast<ssize_t>(cache.raw.size()) || cache.raw.front() != '"' || cache.raw.back() != '"')
+    return CSmiText::kFileChanged;
+  return std::string_view(cache.raw).substr(1, length);
 }
 
 }  // namespace
@@ -198,10 +236,33 @@ void CSmiText::AssignBytes(std::string&& bytes) {
   m_block = CSmiTextBlockRef(block.release());
 }
 
+CSmiTextBlockRef CSmiText::FileBlock(const std::string& path) {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  auto block = std::make_unique<CSmiTextBlock>();
+  block->kind = CSmiTextBlock::kFile;
+  block->serial = NextSerial();
+  block->raw_size = static_cast<size_t>(st.st_size);
+  block->modified_ns = ModifiedNs(st);
+  block->bytes = path;
+  return CSmiTextBlockRef(block.release());
+}
+
+bool CSmiText::AssignFileRange(const CSmiTextBlockRef& file, uint64_t offset, size_t length) {
+  if (!file || file->kind != CSmiTextBlock::kFile || offset == 0 || offset > UINT32_MAX || length == 0 ||
+      length > UINT32_MAX)
+    return false;
+  m_length = static_cast<uint32_t>(length);
+  m_offset = static_cast<uint32_t>(offset);
+  m_block = file;
+  return true;
+}
+
 bool CSmiText::IsWide() const { return m_block && m_block->kind == CSmiTextBlock::kWide; }
 
 std::string_view CSmiText::Bytes() const {
   if (!m_block) return {};
+  if (m_block->kind == CSmiTextBlock::kFile) return FileRange(*m_block, m_offset, m_length);
   const std::string_view all = m_block->kind == CSmiTextBlock::kPacked ? Unpacked(*m_block) : m_block->bytes;
   return all.substr(m_offset, m_length);
 }
@@ -218,6 +279,7 @@ bool operator==(const CSmiText& a, const std::wstring& b) {
   if (a.IsWide()) return a.m_block->wide == b;
   if (a.size() != b.size()) return false;
   const std::string_view bytes = a.Bytes();
+  if (bytes.size() != b.size()) return false;  // a file changed since
   for (size_t i = 0; i < b.size(); ++i)
     if (static_cast<wchar_t>(static_cast<unsigned char>(bytes[i])) != b[i]) return false;
   return true;

@@ -7,7 +7,8 @@
 // is kept as its bytes; a text given with a character above 0xFF is kept
 // wide. Texts handed to a CSmiTextPacker are then moved, a block at a time,
 // into compressed blocks shared by the texts of the block: descriptions
-// are most of a module's bytes, and read back rarely.
+// are most of a module's bytes, and read back rarely. A description may
+// also stay in its module file, read from there when asked.
 #pragma once
 
 #include <cstdint>
@@ -104,6 +105,15 @@ class CSmiText {
   // Each byte one character.
   void AssignBytes(const char* bytes, size_t length) { AssignBytes(std::string(bytes, length)); }
   void AssignBytes(std::string&& bytes);
+  // A file's texts are read from it when asked; null when the file cannot
+  // be looked at. path: UTF-8.
+  static CSmiTextBlockRef FileBlock(const std::string& path);
+  // length bytes at offset of a file block's file, enclosed in quotes
+  // there. Reads back a note instead when the file changed since. False
+  // (and the text unchanged) when the range cannot be kept so.
+  bool AssignFileRange(const CSmiTextBlockRef& file, uint64_t offset, size_t length);
+  // What a text reads as when its file changed or went away.
+  static constexpr std::string_view kFileChanged = "(not available: the MIB file changed after it was loaded)";
 
   std::wstring Wide() const;
   operator std::wstring() const { return Wide(); }

@@ -42,18 +42,6 @@ CSmiObject BuiltinRecord(const wchar_t* name, int64_t arc, uint32_t kind) {
   return record;
 }
 
-// Module, file and symbol (UTF-8) in one key; written into room that is re-used.
-std::string_view ImportKey(const std::wstring& module, const std::wstring& path, std::string_view symbol,
-                           std::string& room) {
-  room.clear();
-  SmiAppendUtf8(module, room);
-  room.push_back('\x1');
-  SmiAppendUtf8(path, room);
-  room.push_back('\x1');
-  room.append(symbol);
-  return room;
-}
-
 std::string_view Utf8Of(const std::wstring& text, std::string& room) {
   room.clear();
   SmiAppendUtf8(text, room);
@@ -272,8 +260,8 @@ void CSmiTree::Reset() {
   m_name_remap.clear();
   m_type_by_name.clear();
   m_module_set.clear();
-  m_import_by_symbol.clear();
-  m_import_keys.Clear();
+  m_import_slots.clear();
+  m_pending_names.clear();
   m_unfinalized_imports.clear();
   AddObject(BuiltinRecord(L"ccitt", 0, SMI_TYPE_OBJECT_IDENTIFIER));
   AddObject(BuiltinRecord(L"iso", 1, SMI_TYPE_OBJECT_IDENTIFIER));
@@ -363,12 +351,12 @@ void CSmiTree::RemapObjectIndexes(const std::vector<uint32_t>& new_position) {
     if (slot.position != kNoPosition) slot.position = new_position[slot.position];
 }
 
-void CSmiTree::AddObject(CSmiObject copy) {
+void CSmiTree::AddObject(CSmiObject copy, CSmiName pending_name) {
   SMI_TRACE(QLF_PROGRAM_SMI, L"Adding SMI object '%s'", copy.Name());
   // A complete OID is hashed once, for the lookup and for the index.
   bool hashed = false;
   uint32_t hash = 0;
-  if (copy.IsComplete() || TryResolve(copy)) {
+  if (copy.IsComplete() || TryResolve(copy, pending_name.Utf8())) {
     hash = HashOid(ViewOf(copy.oid));
     hashed = true;
     const int64_t found = FindOidPosition(ViewOf(copy.oid), hash);
@@ -399,6 +387,7 @@ void CSmiTree::AddObject(CSmiObject copy) {
   if (hashed) {
     IndexObjectOid(position, hash);
   } else {
+    m_pending_names[m_objects.back()] = std::move(pending_name);
     IndexObjectOid(position);
   }
   for (const CSmiDeclaration& d : m_objects[position]->declarations) IndexObjectName(position, d.name);
@@ -454,13 +443,54 @@ void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symb
 void CSmiTree::AddImport(const CSmiSharedKey& importer, const std::wstring& symbol) {
   const uint32_t position = static_cast<uint32_t>(m_imports.size());
   m_imports.push_back(CSmiImport{importer.module_name, importer.file_path, CSmiName(symbol), {}, {}});
-  const std::string_view key =
-      ImportKey(importer.module_name, importer.file_path, m_imports.back().symbol.Utf8(), m_import_key);
-  auto it = m_import_by_symbol.find(key);
-  if (it == m_import_by_symbol.end())
-    it = m_import_by_symbol.emplace(m_import_keys.Keep(key), std::vector<uint32_t>()).first;
-  it->second.push_back(position);
+  IndexImport(position);
   m_unfinalized_imports.push_back(position);
+}
+
+uint32_t CSmiTree::HashImport(std::wstring_view module_name, std::wstring_view file_path, std::string_view symbol) {
+  size_t hash = std::hash<std::string_view>()(symbol);
+  for (const size_t part : {std::hash<std::wstring_view>()(module_name), std::hash<std::wstring_view>()(file_path)})
+    hash ^= part + 0x9e3779b97f4a7c15ULL + (hash << 6) + (hash >> 2);
+  return static_cast<uint32_t>(hash);
+}
+
+void CSmiTree::IndexImport(uint32_t position) {
+  if ((position + 1) * size_t{4} > m_import_slots.size() * 3) {
+    // Every import is indexed: the table is rebuilt in import order, so
+    // the imports of one key stay in order along their probe run.
+    std::vector<uint32_t> hashes(position);
+    for (const OidSlot& slot : m_import_slots)
+      if (slot.position != kNoPosition) hashes[slot.position] = slot.hash;
+    m_import_slots.assign(std::max<size_t>(1024, m_import_slots.size() * 2), OidSlot{0, kNoPosition});
+    for (uint32_t p = 0; p < position; ++p) {
+      const size_t mask = m_import_slots.size() - 1;
+      size_t i = hashes[p] & mask;
+      while (m_import_slots[i].position != kNoPosition) i = (i + 1) & mask;
+      m_import_slots[i] = OidSlot{hashes[p], p};
+    }
+  }
+  const CSmiImport& import = m_imports[position];
+  const uint32_t hash = HashImport(import.module_name.str(), import.file_path.str(), import.symbol.Utf8());
+  const size_t mask = m_import_slots.size() - 1;
+  size_t i = hash & mask;
+  while (m_import_slots[i].position != kNoPosition) i = (i + 1) & mask;
+  m_import_slots[i] = OidSlot{hash, position};
+}
+
+template <typename Fn>
+void CSmiTree::ForEachImportOf(const CSmiSharedText& module_name, const CSmiSharedText& file_path,
+                               std::string_view symbol, Fn fn) const {
+  if (m_import_slots.empty()) return;
+  const uint32_t hash = HashImport(module_name.str(), file_path.str(), symbol);
+  const size_t mask = m_import_slots.size() - 1;
+  for (size_t i = hash & mask; m_import_slots[i].position != kNoPosition; i = (i + 1) & mask) {
+    const OidSlot& slot = m_import_slots[i];
+    if (slot.hash != hash) continue;
+    const CSmiImport& import = m_imports[slot.position];
+    if (import.symbol.Utf8() != symbol || !(import.module_name == module_name) || !(import.file_path == file_path))
+      continue;
+    if (fn(import)) return;
+  }
 }
 
 void CSmiTree::FinalizeImports(const std::wstring& module_name) {
@@ -479,20 +509,24 @@ void CSmiTree::FinalizeImports(const CSmiModuleKey& source) {
 
 bool CSmiTree::TryResolve(CSmiObject& object) {
   if (object.resolve_position == -1) return false;
+  const auto it = m_pending_names.find(&object);
+  const std::string_view pending = it == m_pending_names.end() ? std::string_view() : it->second.Utf8();
+  if (!TryResolve(object, pending)) return false;
+  if (it != m_pending_names.end()) m_pending_names.erase(it);
+  return true;
+}
+
+bool CSmiTree::TryResolve(CSmiObject& object, std::string_view pending) {
+  if (object.resolve_position == -1) return false;
   SMI_TRACE(QLF_PROGRAM_SMI, L"Trying to finish OID resolution of '%s'...", object.Name());
   static const CSmiDeclaration kNoDeclaration;
   const CSmiDeclaration& first = object.declarations.empty() ? kNoDeclaration : object.declarations.front();
-  const std::string pending(object.pending_name.Utf8());
   const CSmiObject* found = FindObjectByUtf8(pending, first.module_name, first.file_path);
   if (!found) {
-    auto it = m_import_by_symbol.find(ImportKey(first.module_name, first.file_path, pending, m_import_key));
-    if (it != m_import_by_symbol.end()) {
-      for (uint32_t position : it->second) {
-        const CSmiImport& import = m_imports[position];
-        found = FindObjectByUtf8(pending, import.source_module_name, import.source_file_path);
-        if (found) break;
-      }
-    }
+    ForEachImportOf(first.module_name, first.file_path, pending, [&](const CSmiImport& import) {
+      found = FindObjectByUtf8(pending, import.source_module_name, import.source_file_path);
+      return found != nullptr;
+    });
   }
   if (!found) {
     SMI_TRACE(QLF_PROGRAM_SMI, L"OID '%s' cannot yet be resolved", object.Name());
@@ -501,7 +535,6 @@ bool CSmiTree::TryResolve(CSmiObject& object) {
   const size_t at = std::min<size_t>(static_cast<size_t>(object.resolve_position), object.oid.size());
   const CSmiArcs prefix = found->oid;  // found may be object itself only when complete
   object.oid.insert(at, prefix.begin(), prefix.end());
-  object.pending_name = CSmiName();
   object.resolve_position = -1;
   SMI_TRACE(QLF_PROGRAM_SMI, L"OID '%s' is resolved", object.Name());
   return true;

@@ -237,12 +237,13 @@ struct CSmiObject {
   CSmiArcs oid;
   CSmiType type;
   CSmiText description;
-  CSmiName pending_name;  // OID component name unknown when read
   CSmiObject* parent = nullptr;
   CSmiDeclarations declarations;
-  int32_t resolve_position = -1;  // -1: OID complete
-  uint8_t status = 0;             // SmiStatusCode
-  uint8_t access = 0;             // SmiAccessCode
+  // Where the arcs of the unknown OID name go (the tree keeps the name);
+  // -1: OID complete.
+  int32_t resolve_position = -1;
+  uint8_t status = 0;  // SmiStatusCode
+  uint8_t access = 0;  // SmiAccessCode
   bool visible = false;
 
   bool IsComplete() const { return resolve_position == -1; }
@@ -287,7 +288,9 @@ class CSmiTree {
   bool FindModule(const CSmiModuleKey& key) const;
 
   void AddType(CSmiObject record);
-  void AddObject(CSmiObject record);
+  // pending_name: the OID component name not known when the record was
+  // read (its arcs go at resolve_position); empty when the OID is complete.
+  void AddObject(CSmiObject record, CSmiName pending_name = CSmiName());
 
   CSmiObject* FindObjectByName(const std::wstring& name, const CSmiModuleKey& key) const;
   // The same; texts shared with the declarations compare at once.
@@ -348,12 +351,20 @@ class CSmiTree {
   static OidView ViewOf(const CSmiArcs& oid) { return OidView{&oid, oid.size()}; }
   int64_t FindOidPosition(OidView oid) const;
   int64_t FindOidPosition(OidView oid, uint32_t hash) const;
+  static uint32_t HashImport(std::wstring_view module_name, std::wstring_view file_path, std::string_view symbol);
+  void IndexImport(uint32_t position);
+  // Calls fn with each import of symbol (UTF-8) by the module, in order,
+  // until it returns true.
+  template <typename Fn>
+  void ForEachImportOf(const CSmiSharedText& module_name, const CSmiSharedText& file_path, std::string_view symbol,
+                       Fn fn) const;
 
   void IndexObjectOid(uint32_t position);
   void IndexObjectOid(uint32_t position, uint32_t hash);  // position's OID is complete
   void IndexObjectName(uint32_t position, const CSmiName& name);
   void RemapObjectIndexes(const std::vector<uint32_t>& new_position);
   void ApplyNameRemap() const;
+  bool TryResolve(CSmiObject& object, std::string_view pending_name);
   bool DeclarationMatches(const CSmiDeclaration& d, std::string_view name, const CSmiSharedText& module_name,
                           const CSmiSharedText& file_path) const;
   // name: UTF-8.
@@ -387,17 +398,21 @@ class CSmiTree {
   std::vector<OidSlot> m_oid_slots;  // a power of two, at most three quarters full
   size_t m_oid_count = 0;
   mutable CSmiNameIndex m_by_name;
-  CSmiKeyArena m_import_keys;
   // After a sort, the name index is renumbered on its next use (old
   // position -> new); empty when it is up to date.
   mutable std::vector<uint32_t> m_name_remap;
   std::unordered_map<std::string, uint32_t> m_type_by_name;  // first type by name (UTF-8)
   std::unordered_set<CSmiModuleKey, CSmiModuleKeyHash> m_module_set;
-  // Imported symbols by importing module, file and symbol (ImportKey).
-  std::unordered_map<std::string_view, std::vector<uint32_t>> m_import_by_symbol;
-  std::string m_import_key;        // room for building a key
-  mutable std::string m_name_key;  // room for a looked-up name in UTF-8
+  // Imported symbols by importing module, file and symbol: import
+  // positions with their hash, compared with the imports themselves (no
+  // copy of the texts). Linear probing keeps the imports of one key in the
+  // order they were added.
+  std::vector<OidSlot> m_import_slots;  // a power of two, at most three quarters full
+  mutable std::string m_name_key;       // room for a looked-up name in UTF-8
   std::vector<uint32_t> m_unfinalized_imports;
+  // The unknown OID name of each stored record whose OID is incomplete
+  // (a few while loading): records do not carry a field for it.
+  std::unordered_map<const CSmiObject*, CSmiName> m_pending_names;
   // Descriptions of the records above, packed as they come.
   CSmiTextPacker m_descriptions;
 };

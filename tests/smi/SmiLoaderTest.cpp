@@ -311,3 +311,38 @@ TEST(SmiRealModules, IetfSetLoadsInOneLoad) {
 }
 
 }  // namespace
+
+TEST_F(SmiLoaderTest, DescriptionsReadBackAsWrittenUntilTheirFileChanges) {
+  const std::string longText(40000, 'x');  // past the scanner's buffer
+  const std::string path =
+      WriteModule("DESC",
+                  "DESC DEFINITIONS ::= BEGIN\nIMPORTS internet FROM SMI;\n"
+                  "a OBJECT-IDENTITY STATUS current DESCRIPTION \"one \\ \xE9\ntwo\" ::= { internet 1 }\n"
+                  "b OBJECT-IDENTITY STATUS current DESCRIPTION \"\" ::= { internet 2 }\n"
+                  "c OBJECT-IDENTITY STATUS current DESCRIPTION \"" +
+                      longText +
+                      "\" ::= { internet 3 }\r\n"
+                      "d OBJECT-IDENTITY STATUS current DESCRIPTION \"after\r\nCR LF\" ::= { internet 4 }\n"
+                      "END");
+  ASSERT_TRUE(Load(L"DESC;TC")) << quillog::WideToUtf8(m_loader.ErrorText());
+  EXPECT_EQ(Object(L"a")->description, L"one \\ \u00e9\ntwo");
+  EXPECT_TRUE(Object(L"b")->description.empty());
+  const std::wstring longWide(longText.begin(), longText.end());
+  EXPECT_TRUE(Object(L"c")->description == longWide);
+  EXPECT_EQ(Object(L"d")->description, L"after\nCR LF");
+  ASSERT_EQ(m_tree.TypeCount(), 3u);
+  EXPECT_EQ(m_tree.TypeAt(2).description, L"s");
+
+  // Rewritten with the same size, then gone: a note, never another text.
+  std::string changed = std::string(std::filesystem::file_size(path), ' ');
+  SmiTempHome::WriteFile(path, changed);
+  const std::wstring note(CSmiText::kFileChanged.begin(), CSmiText::kFileChanged.end());
+  EXPECT_EQ(Object(L"a")->description.Wide(), note);
+  EXPECT_FALSE(Object(L"a")->description == L"one \\ \u00e9\ntwo");
+  std::filesystem::remove(path);
+  EXPECT_EQ(Object(L"a")->description.Wide(), note);
+  // Kept in memory: longer than the read buffer, or read after a CR LF.
+  EXPECT_TRUE(Object(L"c")->description == longWide);
+  EXPECT_EQ(Object(L"d")->description, L"after\nCR LF");
+  EXPECT_EQ(m_tree.TypeAt(2).description, L"s");  // another file
+}

@@ -17,10 +17,9 @@ CSmiObject Record(const std::wstring& name, SmiOid oid, const std::wstring& modu
   return r;
 }
 
-CSmiObject Pending(const std::wstring& name, const std::wstring& pending, SmiOid tail,
-                   const std::wstring& module = L"M") {
+// A record whose OID begins with a name not known yet.
+CSmiObject Pending(const std::wstring& name, SmiOid tail, const std::wstring& module = L"M") {
   CSmiObject r = Record(name, std::move(tail), module);
-  r.pending_name = pending;
   r.resolve_position = 0;
   return r;
 }
@@ -139,31 +138,35 @@ TEST(SmiCompactList, NestedTypesKeepTheirOrderThroughGrowthCopiesAndMoves) {
 }
 
 TEST_F(SmiTreeTest, FirstMatchingObjectDecidesEvenWhenPending) {
-  m_tree.AddObject(Pending(L"dup", L"nowhere", {9}));
+  m_tree.AddObject(Pending(L"dup", {9}), L"nowhere");
   m_tree.AddObject(Record(L"dup", {1, 9}));
   EXPECT_EQ(m_tree.FindObjectByName(L"dup", M), nullptr);
 }
 
 TEST_F(SmiTreeTest, ResolveCompletesChainsAndReportsTheRest) {
   LogCapture log(0);
-  m_tree.AddObject(Pending(L"a", L"b", {1}));
-  m_tree.AddObject(Pending(L"b", L"c", {2}));
-  m_tree.AddObject(Pending(L"c", L"d", {3}));
+  m_tree.AddObject(Pending(L"a", {1}), L"b");
+  m_tree.AddObject(Pending(L"b", {2}), L"c");
+  m_tree.AddObject(Pending(L"c", {3}), L"d");
   m_tree.AddObject(Record(L"d", {1, 3}));
-  m_tree.AddObject(Pending(L"lost", L"undefined", {4}));
+  m_tree.AddObject(Pending(L"lost", {4}), L"undefined");
   m_tree.Resolve();
   EXPECT_EQ(ByName(L"a")->OidText(), L".1.3.3.2.1");
   EXPECT_TRUE(ByName(L"a")->IsComplete());
   EXPECT_FALSE(ByName(L"lost")->IsComplete());
   EXPECT_EQ(log.Count(L"There are OID to resolve but I can't resolve them"), 1u);
   EXPECT_EQ(log.Count(L"OID 'lost' (/m/M.mib/1) is not resolved"), 1u);
+  // The name stays known to the tree: a later load step completes it.
+  m_tree.AddObject(Record(L"undefined", {1, 5}));
+  m_tree.Finish();
+  EXPECT_EQ(ByName(L"lost")->OidText(), L".1.5.4");
 }
 
 TEST_F(SmiTreeTest, ImportedNamesResolveThroughTheImportList) {
   m_tree.AddObject(Record(L"base", {1, 3, 6}, L"S"));
   m_tree.AddImport(M, L"base");
   m_tree.FinalizeImports(L"/m/S.mib");
-  m_tree.AddObject(Pending(L"child", L"base", {7}));
+  m_tree.AddObject(Pending(L"child", {7}), L"base");
   EXPECT_EQ(ByName(L"child")->OidText(), L".1.3.6.7");
   EXPECT_EQ(m_tree.Imports()[0].source_module_name, L"S");
 }
@@ -199,7 +202,7 @@ TEST_F(SmiTreeTest, MissingParentsAreAddedOnceSortedAndLinked) {
 TEST_F(SmiTreeTest, AnObjectResolvedOntoAnExistingOidComesFirstAfterSorting) {
   // p is read first but completed last: it is the first object of 1.3.5
   // and stays so once the list is sorted.
-  m_tree.AddObject(Pending(L"p", L"base", {5}));
+  m_tree.AddObject(Pending(L"p", {5}), L"base");
   m_tree.AddObject(Record(L"q", {1, 3, 5}));
   m_tree.AddObject(Record(L"child", {1, 3, 5, 1}));
   m_tree.AddObject(Record(L"base", {1, 3}));
@@ -220,7 +223,7 @@ TEST_F(SmiTreeTest, NameLookupsFollowTheListOrderAcrossSorts) {
   m_tree.Finish();
   EXPECT_EQ(m_tree.FindObjectByName(L"x", M)->OidText(), L".1.3.2");  // first in OID order
   m_tree.AddObject(Record(L"x", {1, 3, 1}));
-  m_tree.AddObject(Pending(L"y", L"x", {7}));
+  m_tree.AddObject(Pending(L"y", {7}), L"x");
   m_tree.Finish();
   EXPECT_EQ(m_tree.FindObjectByName(L"x", M)->OidText(), L".1.3.1");
   EXPECT_EQ(m_tree.FindObjectByName(L"y", M)->OidText(), L".1.3.2.7");  // resolved before the sort
@@ -247,7 +250,7 @@ TEST_F(SmiTreeTest, ManyObjectsStayFoundByOidAndFirstOneWins) {
   // More objects than the index first holds: it grows on the way.
   constexpr int64_t kCount = 70000;
   for (int64_t i = 0; i < kCount; ++i) m_tree.AddObject(Record(L"o", {1, 3, i % 7, i}));
-  m_tree.AddObject(Pending(L"late", L"three", {2, 2}));
+  m_tree.AddObject(Pending(L"late", {2, 2}), L"three");
   m_tree.AddObject(Record(L"three", {1, 3}));
   m_tree.AddObject(Record(L"dup", {1, 3, 5, 5}));  // merges into o 5
   m_tree.Finish();
