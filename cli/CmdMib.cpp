@@ -56,7 +56,26 @@ void AppendDotted(const CSmiArcs& oid, std::string& out) {
   }
 }
 
-void AppendObjectLine(const CSmiObject& object, bool tsv, std::string& out) {
+// The UTF-8 of the last module name: objects of one module share its text.
+class ModuleText {
+ public:
+  const std::string& Of(const std::wstring& name) {
+    if (&name != m_last || name.size() != m_size) {
+      m_utf8.clear();
+      AppendUtf8(name, m_utf8);
+      m_last = &name;
+      m_size = name.size();
+    }
+    return m_utf8;
+  }
+
+ private:
+  const std::wstring* m_last = nullptr;
+  size_t m_size = 0;
+  std::string m_utf8;
+};
+
+void AppendObjectLine(const CSmiObject& object, bool tsv, ModuleText& modules, std::string& out) {
   const CSmiDeclaration& d = object.declarations.front();
   std::wstring type = object.type.DisplayText(false);
   if (type == L"Unknown type") type.clear();  // an OBJECT IDENTIFIER value has none
@@ -67,7 +86,7 @@ void AppendObjectLine(const CSmiObject& object, bool tsv, std::string& out) {
     out += '\t';
     AppendUtf8(type, out);
     out += '\t';
-    AppendUtf8(d.module_name.str(), out);
+    out += modules.Of(d.module_name.str());
     out += '\n';
     return;
   }
@@ -75,7 +94,7 @@ void AppendObjectLine(const CSmiObject& object, bool tsv, std::string& out) {
   out += d.name.Utf8();
   if (!d.module_name.empty()) {
     out += " (";
-    AppendUtf8(d.module_name.str(), out);
+    out += modules.Of(d.module_name.str());
     out += ')';
   }
   if (!type.empty()) {
@@ -160,6 +179,7 @@ int RunMib(const ParsedArgs& args) {
   const bool tsv = args.Has("--tsv");
   std::string unresolved;
   LineWriter writer;
+  ModuleText module_texts;
   SmiTree().ForEachObject([&](const CSmiObject& object) {
     if (!object.visible || object.declarations.empty()) return;
     if (!object.IsComplete()) {
@@ -167,7 +187,7 @@ int RunMib(const ParsedArgs& args) {
       unresolved += (unresolved.empty() ? "" : ", ") + std::string(d.name.Utf8()) + " (" + Utf8(d.module_name) + ")";
       return;
     }
-    AppendObjectLine(object, tsv, writer.Buffer());
+    AppendObjectLine(object, tsv, module_texts, writer.Buffer());
     writer.MaybeFlush();
   });
   writer.Flush();
