@@ -363,8 +363,8 @@ void CSmiParser::NamedNumberListEnd() {
 void CSmiParser::NamedNumberIdentifier(const std::wstring* name) {
   CSmiType* type = CurrentType();
   if (!type) return;
-  if (!type->constraint.empty()) type->constraint += L", ";
-  type->constraint += Text(name);
+  // One append: each one copies the whole text so far.
+  type->constraint += type->constraint.empty() ? Text(name) : L", " + Text(name);
 }
 
 void CSmiParser::NamedNumberIdentifier(const std::wstring* digits, const std::wstring* rest) {
