@@ -10,7 +10,10 @@
 #include "smi/SmiLoader.h"
 #include "smi/SmiTree.h"
 
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
+#include <string_view>
 
 namespace cli {
 namespace {
@@ -32,15 +35,96 @@ bool IsPath(const std::string& text) {
   return text.find('/') != std::string::npos || text.find('.') != std::string::npos;
 }
 
-std::string ObjectLine(const CSmiObject& object, bool tsv) {
-  const CSmiDeclaration& d = object.declarations.front();
-  std::string type = Utf8(object.type.DisplayText(false));
-  if (type == "Unknown type") type.clear();  // an OBJECT IDENTIFIER value has none
-  const std::string oid = Utf8(SmiOidDotted(object.oid));
-  if (tsv) return oid + "\t" + std::string(d.name.Utf8()) + "\t" + type + "\t" + Utf8(d.module_name) + "\n";
-  const std::string module = d.module_name.empty() ? "" : " (" + Utf8(d.module_name) + ")";
-  return oid + " = " + std::string(d.name.Utf8()) + module + (type.empty() ? "" : ": " + type) + "\n";
+// Appends text as UTF-8; ASCII, nearly every MIB text, is copied as is.
+void AppendUtf8(std::wstring_view text, std::string& out) {
+  size_t ascii = 0;
+  while (ascii < text.size() && static_cast<uint32_t>(text[ascii]) < 0x80) ++ascii;
+  const size_t start = out.size();
+  out.resize(start + ascii);
+  for (size_t i = 0; i < ascii; ++i) out[start + i] = static_cast<char>(text[i]);
+  if (ascii < text.size()) out += quillog::WideToUtf8(text.substr(ascii));
 }
+
+void AppendDotted(const CSmiArcs& oid, std::string& out) {
+  char digits[24];
+  bool first = true;
+  for (const int64_t arc : oid) {
+    if (!first) out.push_back('.');
+    first = false;
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, arc);
+    out.append(digits, end.ptr);
+  }
+}
+
+// The UTF-8 of the last module name: objects of one module share its text.
+class ModuleText {
+ public:
+  const std::string& Of(const std::wstring& name) {
+    if (&name != m_last || name.size() != m_size) {
+      m_utf8.clear();
+      AppendUtf8(name, m_utf8);
+      m_last = &name;
+      m_size = name.size();
+    }
+    return m_utf8;
+  }
+
+ private:
+  const std::wstring* m_last = nullptr;
+  size_t m_size = 0;
+  std::string m_utf8;
+};
+
+void AppendObjectLine(const CSmiObject& object, bool tsv, ModuleText& modules, std::string& out) {
+  const CSmiDeclaration& d = object.declarations.front();
+  std::wstring type = object.type.DisplayText(false);
+  if (type == L"Unknown type") type.clear();  // an OBJECT IDENTIFIER value has none
+  AppendDotted(object.oid, out);
+  if (tsv) {
+    out += '\t';
+    out += d.name.Utf8();
+    out += '\t';
+    AppendUtf8(type, out);
+    out += '\t';
+    out += modules.Of(d.module_name.str());
+    out += '\n';
+    return;
+  }
+  out += " = ";
+  out += d.name.Utf8();
+  if (!d.module_name.empty()) {
+    out += " (";
+    out += modules.Of(d.module_name.str());
+    out += ')';
+  }
+  if (!type.empty()) {
+    out += ": ";
+    AppendUtf8(type, out);
+  }
+  out += '\n';
+}
+
+// Lines gathered in one buffer, written out in large pieces.
+class LineWriter {
+ public:
+  LineWriter() { m_buffer.reserve(2 * kChunk); }
+  ~LineWriter() { Flush(); }
+  LineWriter(const LineWriter&) = delete;
+  LineWriter& operator=(const LineWriter&) = delete;
+
+  std::string& Buffer() { return m_buffer; }
+  void MaybeFlush() {
+    if (m_buffer.size() >= kChunk) Flush();
+  }
+  void Flush() {
+    if (!m_buffer.empty()) std::fwrite(m_buffer.data(), 1, m_buffer.size(), stdout);
+    m_buffer.clear();
+  }
+
+ private:
+  static constexpr size_t kChunk = 1 << 16;
+  std::string m_buffer;
+};
 
 // "FILE:LINE: message" from the loader's error text
 // ("<message>\r\n\r\nFile:<file>\r\nLine:<line>").
@@ -94,6 +178,8 @@ int RunMib(const ParsedArgs& args) {
   if (!loader.Load(modules, true, 1)) return Fail(ErrorLine(loader));
   const bool tsv = args.Has("--tsv");
   std::string unresolved;
+  LineWriter writer;
+  ModuleText module_texts;
   SmiTree().ForEachObject([&](const CSmiObject& object) {
     if (!object.visible || object.declarations.empty()) return;
     if (!object.IsComplete()) {
@@ -101,8 +187,10 @@ int RunMib(const ParsedArgs& args) {
       unresolved += (unresolved.empty() ? "" : ", ") + std::string(d.name.Utf8()) + " (" + Utf8(d.module_name) + ")";
       return;
     }
-    std::fputs(ObjectLine(object, tsv).c_str(), stdout);
+    AppendObjectLine(object, tsv, module_texts, writer.Buffer());
+    writer.MaybeFlush();
   });
+  writer.Flush();
   if (!unresolved.empty()) return Fail("no OID could be resolved for " + unresolved);
   return kExitOk;
 }

@@ -56,7 +56,7 @@ bool CSmiLoader::LoadModule(const CSmiModuleKey& key) {
     return false;
   }
   m_scanner.CloseFilesTo(depth);
-  m_scanner.FreeTokenStrings();
+  m_scanner.FreeTokenStringsFrom(0);  // the load's end frees them all
   return true;
 }
 

@@ -194,8 +194,8 @@ void CSmiParser::AddImportSymbol(const std::wstring* symbol) {
 }
 
 bool CSmiParser::ImportFrom(const std::wstring* module) {
-  // The module's file is looked for once (the folders are searched on disk).
-  CSmiModuleKey key{Text(module), FindModuleFile(Text(module))};
+  // The module's file is looked for once per load (the folders are searched on disk).
+  CSmiModuleKey key{Text(module), ModuleFile(Text(module))};
   if (key.file_path.empty()) {
     const std::wstring alias = ModuleAlias(key.module_name);
     std::wstring alias_path = alias.empty() ? std::wstring() : FindModuleFile(alias);
@@ -258,11 +258,18 @@ void CSmiParser::SetType(uint32_t kind, const std::wstring* name) {
 
 void CSmiParser::FreeLoadCaches() {
   std::unordered_map<std::wstring, CSmiSharedText>().swap(m_type_names);
+  std::unordered_map<std::wstring, std::wstring>().swap(m_module_files);
   m_fallback_key = FileKey();
   m_current = CSmiObject();
   m_pending_name = CSmiName();
   m_description_file.reset();
   m_description_file_serial = 0;
+}
+
+const std::wstring& CSmiParser::ModuleFile(const std::wstring& module) {
+  auto it = m_module_files.find(module);
+  if (it == m_module_files.end()) it = m_module_files.emplace(module, FindModuleFile(module)).first;
+  return it->second;
 }
 
 const CSmiSharedText& CSmiParser::TypeName(const std::wstring& name) {
@@ -367,8 +374,8 @@ void CSmiParser::NamedNumberListEnd() {
 void CSmiParser::NamedNumberIdentifier(const std::wstring* name) {
   CSmiType* type = CurrentType();
   if (!type) return;
-  if (!type->constraint.empty()) type->constraint += L", ";
-  type->constraint += Text(name);
+  // One append: each one copies the whole text so far.
+  type->constraint += type->constraint.empty() ? Text(name) : L", " + Text(name);
 }
 
 void CSmiParser::NamedNumberIdentifier(const std::wstring* digits, const std::wstring* rest) {

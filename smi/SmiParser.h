@@ -136,4 +136,7 @@ class CSmiParser {
   // copy of each.
   const CSmiSharedText& TypeName(const std::wstring& name);
   std::unordered_map<std::wstring, CSmiSharedText> m_type_names;
+  // Where each imported module's file was found, for the rest of the load.
+  const std::wstring& ModuleFile(const std::wstring& module);
+  std::unordered_map<std::wstring, std::wstring> m_module_files;
 };

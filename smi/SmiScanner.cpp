@@ -164,13 +164,19 @@ void CSmiScanner::FreeTokenStrings() {
 }
 
 void CSmiScanner::FreeTokenStringsFrom(size_t mark) {
+  // A kept slot's room saves an allocation for most tokens of the next module.
   for (size_t i = mark; i < m_pool_used; ++i) {
     CSmiToken& token = PoolAt(i);
-    std::wstring().swap(token);
+    if (i < kKeptChunks * kPoolChunk && token.capacity() <= kKeptRoom) {
+      token.clear();
+    } else {
+      std::wstring().swap(token);
+    }
     std::string().swap(token.quoted);
   }
   m_pool_used = std::min(mark, m_pool_used);
-  m_pool.resize((m_pool_used + kPoolChunk - 1) / kPoolChunk);
+  const size_t in_use = (m_pool_used + kPoolChunk - 1) / kPoolChunk;
+  m_pool.resize(std::max(in_use, std::min(m_pool.size(), kKeptChunks)));
 }
 
 CSmiToken& CSmiScanner::NextPoolSlot() {

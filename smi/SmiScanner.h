@@ -77,8 +77,9 @@ class CSmiScanner {
   void Restart();
   // Frees every token string.
   void FreeTokenStrings();
-  // Frees the token strings handed out since TokenStringCount() was mark
-  // (the tokens of a module whose parse has ended).
+  // Ends the token strings handed out since TokenStringCount() was mark
+  // (the tokens of a module whose parse has ended). The first slots keep
+  // their room for the next module's tokens; the others are freed.
   void FreeTokenStringsFrom(size_t mark);
   size_t TokenStringCount() const { return m_pool_used; }
 
@@ -148,6 +149,10 @@ class CSmiScanner {
   // Tokens in chunks that never move (values point to them), side by side
   // in the order they are handed out; the first m_pool_used are in use.
   static constexpr size_t kPoolChunk = 512;
+  // Chunks whose slots keep their room between modules, and the most a kept
+  // slot holds on to.
+  static constexpr size_t kKeptChunks = 4;
+  static constexpr size_t kKeptRoom = 64;
   CSmiToken& PoolAt(size_t i) { return m_pool[i / kPoolChunk][i % kPoolChunk]; }
   std::vector<std::unique_ptr<CSmiToken[]>> m_pool;
   size_t m_pool_used = 0;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstddef>
+#include <new>
 
 // Trace lines whose arguments cost something are only built when wanted.
 #define SMI_TRACE(feature, ...)                                                    \
@@ -243,8 +245,11 @@ const std::wstring& CSmiSharedText::Empty() { return kEmpty; }
 CSmiTree::CSmiTree() = default;
 
 CSmiTree& SmiTree() {
-  static CSmiTree tree;
-  return tree;
+  // Built in static storage and never destroyed: freeing a large tree at exit
+  // only costs time, and what it holds stays reachable for leak checkers.
+  alignas(CSmiTree) static std::byte storage[sizeof(CSmiTree)];
+  static CSmiTree* const tree = ::new (storage) CSmiTree;
+  return *tree;
 }
 
 void CSmiTree::Reset() {

@@ -188,6 +188,9 @@ TEST_F(SmiLoaderTest, MissingModulesAndFilesFailTheLoad) {
   EXPECT_FALSE(Load(L"NOWHERE"));
   EXPECT_EQ(log.Count(L"Unable to open Mib module NOWHERE"), 1u);
   EXPECT_EQ(m_loader.Scanner().Depth(), 0);
+  // Written since: the next load finds it (nothing of the failed one is kept).
+  WriteModule("GONE", "GONE DEFINITIONS ::= BEGIN\nx OBJECT IDENTIFIER ::= { iso 7 }\nEND");
+  EXPECT_TRUE(Load(L"NEEDS")) << quillog::WideToUtf8(m_loader.ErrorText());
 }
 
 TEST_F(SmiLoaderTest, OldModuleNamesAreReadFromTheirCurrentModule) {

@@ -172,7 +172,7 @@ TEST_F(SmiScannerTest, TokensAfterAMarkAreFreedAndTheOnesBeforeItKept) {
 }
 
 TEST_F(SmiScannerTest, QuotedStringsSpanLinesKeepBytesAndCountLines) {
-  const std::string path = WriteModule("Q", "\"one\ntwo \\ \xE9\nthree\"\"x\" after");
+  const std::string path = WriteModule("Q", "\"one\ntwo \\ \xE9\nthree\"\"x\" after \"\n\n\" end");
   ASSERT_EQ(m_scanner.OpenFile(Wide(path)), 0);
   const CSmiToken* v = nullptr;
   ASSERT_EQ(m_scanner.NextToken(&v), QUOTED_STRING);
@@ -181,6 +181,11 @@ TEST_F(SmiScannerTest, QuotedStringsSpanLinesKeepBytesAndCountLines) {
   ASSERT_EQ(m_scanner.NextToken(&v), QUOTED_STRING);
   EXPECT_EQ(v->QuotedText(), L"x");
   ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
+  // Line feeds as the first and the last byte of a string count too.
+  ASSERT_EQ(m_scanner.NextToken(&v), QUOTED_STRING);
+  EXPECT_EQ(v->QuotedText(), L"\n\n");
+  ASSERT_EQ(m_scanner.NextToken(&v), LOWER_STRING);
+  EXPECT_EQ(m_scanner.Line(), 5);
 }
 
 TEST_F(SmiScannerTest, CrLfScansLikeLf) {
