@@ -149,9 +149,9 @@ TEST_F(TrapperTest, ASlowViewGetsEveryTrapInOrderInFewerNotesAndNothingOfAnEarli
   // A trap left in the outbox at Stop is not handed to the next run.
   m_view->SetNoteDelay(0ms);
   m_view->FollowTraps(nullptr);
+  const size_t notes = m_view->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA);  // before the note can come
   ASSERT_TRUE(sender.SendTo(m_port, V2Trap("left", 1)));
-  ASSERT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA,
-                              m_view->Count(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA) + 1));
+  ASSERT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_DATA, notes + 1));
   const uint64_t earlier = m_trapper.GetRun();
   ASSERT_TRUE(m_trapper.Stop());
   ASSERT_TRUE(m_view->WaitFor(MSG_VIEW_TRAPPER, MSG_VIEW_TRAPPER_FINISHED, 1, 2000));
