@@ -179,7 +179,39 @@ void CSmiName::Set(std::string_view utf8) {
   auto bytes = std::make_unique_for_overwrite<char[]>(sizeof length + utf8.size());
   std::memcpy(bytes.get(), &length, sizeof length);
   std::memcpy(bytes.get() + sizeof length, utf8.data(), utf8.size());
-  m_bytes = std::move(bytes);
+  m_bytes.reset(bytes.release());
+}
+
+void CSmiName::MoveInto(CSmiNameArena& arena) {
+  if (!m_bytes || InArena()) return;
+  const std::string_view bytes = Utf8();
+  const size_t size = sizeof(uint32_t) + bytes.size();
+  char* at = arena.Allocate(size);
+  std::memcpy(at, Block(), size);
+  m_bytes.reset(reinterpret_cast<char*>(reinterpret_cast<uintptr_t>(at) | 1));
+}
+
+char* CSmiNameArena::Allocate(size_t size) {
+  if (size > kChunk / 4) {
+    // A long one gets a chunk of its own, kept before the partly used one.
+    auto own = std::make_unique_for_overwrite<char[]>(size);
+    char* at = own.get();
+    m_chunks.insert(m_chunks.empty() ? m_chunks.end() : m_chunks.end() - 1, std::move(own));
+    return at;
+  }
+  const size_t even = (size + 1) & ~size_t{1};
+  if (m_used + even > kChunk) {
+    m_chunks.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
+    m_used = 0;
+  }
+  char* at = m_chunks.back().get() + m_used;
+  m_used += even;
+  return at;
+}
+
+void CSmiNameArena::Clear() {
+  m_chunks.clear();
+  m_used = kChunk;
 }
 
 CSmiName& CSmiName::operator+=(std::wstring_view text) {

@@ -26,9 +26,13 @@ struct CSmiTextBlock;
 void SmiAppendUtf8(std::wstring_view text, std::string& out);
 std::wstring SmiWideFromUtf8(std::string_view bytes);
 
+class CSmiNameArena;
+
 // A short text (a declared name, an imported symbol, a constraint) kept as
 // UTF-8 in a block of its exact size, behind one pointer. Read it with
-// Wide() or Utf8(); compares with wide texts.
+// Wide() or Utf8(); compares with wide texts. A name moved into an arena
+// (MoveInto) keeps its bytes there: the arena must outlive it, and a copy
+// of it takes a block of its own.
 class CSmiName {
  public:
   CSmiName() = default;
@@ -45,13 +49,17 @@ class CSmiName {
 
   std::wstring Wide() const { return SmiWideFromUtf8(Utf8()); }
   explicit operator std::wstring() const { return Wide(); }
-  std::string_view Utf8() const { return Utf8Of(m_bytes.get()); }
+  std::string_view Utf8() const { return Utf8Of(Block()); }
   bool empty() const { return !m_bytes; }
   // The name's block (null when empty): it stays where it is while the name
   // lives, moves included, so an index may keep it instead of a copy.
-  const char* Block() const { return m_bytes.get(); }
+  const char* Block() const { return Untagged(m_bytes.get()); }
   static std::string_view Utf8Of(const char* block);
   CSmiName& operator+=(std::wstring_view text);
+  // Moves the bytes into the arena and frees the name's own block; the
+  // block changes (index the name afterwards).
+  void MoveInto(CSmiNameArena& arena);
+  bool InArena() const { return (reinterpret_cast<uintptr_t>(m_bytes.get()) & 1) != 0; }
 
   friend bool operator==(const CSmiName& a, const CSmiName& b) { return a.Utf8() == b.Utf8(); }
   friend bool operator==(const CSmiName& a, std::wstring_view b);
@@ -59,8 +67,33 @@ class CSmiName {
   friend bool operator==(const CSmiName& a, const wchar_t* b) { return a == std::wstring_view(b); }
 
  private:
+  // A block in an arena is tagged in its lowest bit (heap blocks are
+  // aligned) and is not freed with the name.
+  struct Deleter {
+    void operator()(char* bytes) const {
+      if (!(reinterpret_cast<uintptr_t>(bytes) & 1)) delete[] bytes;
+    }
+  };
+  static const char* Untagged(const char* bytes) {
+    return reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(bytes) & ~uintptr_t{1});
+  }
   void Set(std::string_view utf8);
-  std::unique_ptr<char[]> m_bytes;  // the length (4 bytes), then the bytes; null when empty
+  std::unique_ptr<char[], Deleter> m_bytes;  // the length (4 bytes), then the bytes; null when empty
+};
+
+// Name blocks packed in large chunks that never move, freed together (one
+// heap block per name costs its header and rounding on top of the bytes).
+class CSmiNameArena {
+ public:
+  // Room for a name block of size bytes, at an even address.
+  char* Allocate(size_t size);
+  void Clear();
+  size_t Chunks() const { return m_chunks.size(); }
+
+ private:
+  static constexpr size_t kChunk = 64 * 1024;
+  std::vector<std::unique_ptr<char[]>> m_chunks;
+  size_t m_used = kChunk;  // in the last chunk
 };
 
 // One counted reference to a text block (a shared_ptr takes two pointers).

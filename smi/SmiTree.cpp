@@ -30,10 +30,13 @@ constexpr size_t kExpectedObjects = 40000;
 
 // A record is built a piece at a time, so its containers have spare room;
 // once it is in the tree they keep just what they hold.
-void Compact(CSmiObject& record) {
+void Compact(CSmiObject& record, CSmiNameArena& names) {
   record.oid.shrink_to_fit();
   record.type.nested.shrink_to_fit();
   record.declarations.shrink_to_fit();
+  record.type.constraint.MoveInto(names);
+  for (CSmiType& nested : record.type.nested) nested.constraint.MoveInto(names);
+  for (CSmiDeclaration& d : record.declarations) d.name.MoveInto(names);
 }
 
 CSmiObject BuiltinRecord(const wchar_t* name, int64_t arc, uint32_t kind) {
@@ -268,6 +271,7 @@ void CSmiTree::Reset() {
   m_import_slots.clear();
   m_pending_names.clear();
   m_unfinalized_imports.clear();
+  m_names.Clear();  // after everything that holds a name
   AddObject(BuiltinRecord(L"ccitt", 0, SMI_TYPE_OBJECT_IDENTIFIER));
   AddObject(BuiltinRecord(L"iso", 1, SMI_TYPE_OBJECT_IDENTIFIER));
   AddObject(BuiltinRecord(L"iso-ccitt", 2, SMI_TYPE_OBJECT_IDENTIFIER));
@@ -297,7 +301,7 @@ void CSmiTree::AddType(CSmiObject record) {
   m_type_by_name.emplace(
       record.declarations.empty() ? std::string() : std::string(record.declarations.front().name.Utf8()), position);
   m_types.push_back(m_records.Add(std::move(record)));
-  Compact(*m_types.back());
+  Compact(*m_types.back(), m_names);
   m_descriptions.Add(m_types.back()->description);
 }
 
@@ -380,6 +384,7 @@ void CSmiTree::AddObject(CSmiObject copy, CSmiName pending_name) {
       if (!copy.declarations.empty()) {
         // The index keeps the stored name, not the copy's.
         existing.declarations.push_back(std::move(copy.declarations.front()));
+        existing.declarations[existing.declarations.size() - 1].name.MoveInto(m_names);
         IndexObjectName(found_position, existing.declarations[existing.declarations.size() - 1].name);
       }
       return;
@@ -387,7 +392,7 @@ void CSmiTree::AddObject(CSmiObject copy, CSmiName pending_name) {
   }
   const uint32_t position = static_cast<uint32_t>(m_objects.size());
   m_objects.push_back(m_records.Add(std::move(copy)));
-  Compact(*m_objects.back());
+  Compact(*m_objects.back(), m_names);
   m_descriptions.Add(m_objects.back()->description);
   if (hashed) {
     IndexObjectOid(position, hash);
@@ -448,6 +453,7 @@ void CSmiTree::AddImport(const CSmiModuleKey& importer, const std::wstring& symb
 void CSmiTree::AddImport(const CSmiSharedKey& importer, const std::wstring& symbol) {
   const uint32_t position = static_cast<uint32_t>(m_imports.size());
   m_imports.push_back(CSmiImport{importer.module_name, importer.file_path, CSmiName(symbol), {}, {}});
+  m_imports.back().symbol.MoveInto(m_names);
   IndexImport(position);
   m_unfinalized_imports.push_back(position);
 }

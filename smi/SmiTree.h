@@ -387,6 +387,8 @@ class CSmiTree {
     std::vector<std::unique_ptr<CSmiObject[]>> m_chunks;
     size_t m_used = kChunk;  // in the last chunk
   };
+  // The stored names' bytes; declared first, so it goes last.
+  CSmiNameArena m_names;
   RecordStore m_records;
   std::vector<CSmiObject*> m_types;
   std::vector<CSmiObject*> m_objects;

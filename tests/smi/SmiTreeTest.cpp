@@ -330,6 +330,82 @@ TEST_F(SmiTreeTest, NamesKeepEveryCharacter) {
   EXPECT_EQ(m_tree.FindObjectByName(L"caf\u00e9\u20ad", M), nullptr);
 }
 
+TEST(SmiName, ArenaNamesReadBackAndCopiesOutliveTheArena) {
+  CSmiNameArena arena;
+  std::vector<CSmiName> names;
+  std::vector<std::wstring> texts;
+  // Enough to fill several chunks; some longer than a chunk takes, odd
+  // lengths between them.
+  for (int i = 0; i < 20000; ++i) {
+    const size_t length = i % 1000 == 0 ? 40000 + i : 1 + i % 37;
+    texts.push_back(std::wstring(length, static_cast<wchar_t>(L'a' + i % 26)) + std::to_wstring(i));
+    names.emplace_back(texts.back());
+    names.back().MoveInto(arena);
+  }
+  EXPECT_GT(arena.Chunks(), 2u);
+  for (size_t i = 0; i < names.size(); ++i) {
+    ASSERT_TRUE(names[i].InArena()) << i;
+    ASSERT_EQ(names[i].Wide(), texts[i]) << i;
+  }
+  // A moved name keeps its block; a copy and a grown name take their own.
+  const char* block = names[5].Block();
+  CSmiName moved = std::move(names[5]);
+  EXPECT_EQ(moved.Block(), block);
+  CSmiName copy = moved;
+  CSmiName grown = names[6];
+  grown += L"!";
+  CSmiName empty;
+  empty.MoveInto(arena);
+  EXPECT_TRUE(empty.empty());
+  arena.Clear();
+  EXPECT_FALSE(copy.InArena());
+  EXPECT_EQ(copy.Wide(), texts[5]);
+  EXPECT_EQ(grown.Wide(), texts[6] + L"!");
+  // Freeing names whose bytes were in the arena frees nothing of theirs.
+  names.clear();
+}
+
+TEST_F(SmiTreeTest, StoredNamesConstraintsAndSymbolsSurviveGrowthAndReset) {
+  constexpr int kCount = 6000;
+  for (int i = 0; i < kCount; ++i) {
+    CSmiObject r = Record(L"object" + std::to_wstring(i), {1, 3, 6, i});
+    r.type.constraint = CSmiName(L"SIZE (0.." + std::to_wstring(i) + L")");
+    CSmiType nested;
+    nested.constraint = CSmiName(L"item" + std::to_wstring(i) + L"(1)");
+    r.type.nested.push_back(nested);
+    m_tree.AddObject(std::move(r));
+    m_tree.AddImport(M, L"Symbol" + std::to_wstring(i));
+  }
+  m_tree.AddObject(Record(L"second", {1, 3, 6, 7}));  // merges into object7
+  m_tree.Finish();
+  const CSmiObject* kept = nullptr;  // the last one checked
+  for (int i = 0; i < kCount; i += 599) {
+    const CSmiObject* o = m_tree.FindObjectByName(L"object" + std::to_wstring(i), M);
+    ASSERT_NE(o, nullptr) << i;
+    EXPECT_EQ(o->oid, (SmiOid{1, 3, 6, i}));
+    EXPECT_EQ(o->type.constraint.Wide(), L"SIZE (0.." + std::to_wstring(i) + L")");
+    ASSERT_EQ(o->type.nested.size(), 1u);
+    EXPECT_EQ(o->type.nested.begin()->constraint.Wide(), L"item" + std::to_wstring(i) + L"(1)");
+    kept = o;
+  }
+  const CSmiObject* merged = m_tree.FindObjectByName(L"second", M);
+  ASSERT_NE(merged, nullptr);
+  EXPECT_EQ(merged->Name(), L"object7");
+  ASSERT_EQ(merged->declarations.size(), 2u);
+  EXPECT_EQ(merged->declarations[1].name, L"second");
+  const auto& imports = m_tree.Imports();
+  ASSERT_EQ(imports.size(), static_cast<size_t>(kCount));
+  EXPECT_EQ(imports[4321].symbol.Wide(), L"Symbol4321");
+  // A copy taken from the tree reads back after the tree let go of it.
+  const CSmiObject copy = *kept;
+  m_tree.Reset();
+  EXPECT_EQ(copy.Name(), L"object5990");
+  EXPECT_EQ(copy.type.constraint.Wide(), L"SIZE (0..5990)");
+  EXPECT_EQ(m_tree.FindObjectByName(L"object7", M), nullptr);
+  m_tree.AddObject(Record(L"again", {1, 3, 6, 1}));
+  EXPECT_EQ(m_tree.FindObjectByName(L"again", M)->Name(), L"again");
+}
+
 TEST_F(SmiTreeTest, PackedTextsReadBackAsSet) {
   // Enough texts for several packed blocks, one longer than a block, one
   // wide (kept as it is) and empty ones.
