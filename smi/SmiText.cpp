@@ -163,11 +163,17 @@ CSmiName::CSmiName(std::wstring_view text) {
   Set(room);
 }
 
+// A name block: its length in one byte (below 255), or 255 and then four
+// bytes; then the UTF-8 bytes.
+size_t CSmiName::BlockSize(size_t length) { return length < kLongLength ? 1 + length : 1 + 4 + length; }
+
 std::string_view CSmiName::Utf8Of(const char* block) {
   if (!block) return {};
+  const uint8_t first = static_cast<uint8_t>(block[0]);
+  if (first < kLongLength) return std::string_view(block + 1, first);
   uint32_t length = 0;
-  std::memcpy(&length, block, sizeof length);
-  return std::string_view(block + sizeof length, length);
+  std::memcpy(&length, block + 1, sizeof length);
+  return std::string_view(block + 1 + sizeof length, length);
 }
 
 void CSmiName::Set(std::string_view utf8) {
@@ -176,16 +182,22 @@ void CSmiName::Set(std::string_view utf8) {
     return;
   }
   const uint32_t length = CheckedLength(utf8.size());
-  auto bytes = std::make_unique_for_overwrite<char[]>(sizeof length + utf8.size());
-  std::memcpy(bytes.get(), &length, sizeof length);
-  std::memcpy(bytes.get() + sizeof length, utf8.data(), utf8.size());
+  auto bytes = std::make_unique_for_overwrite<char[]>(BlockSize(length));
+  char* at = bytes.get();
+  if (length < kLongLength) {
+    *at++ = static_cast<char>(length);
+  } else {
+    *at++ = static_cast<char>(kLongLength);
+    std::memcpy(at, &length, sizeof length);
+    at += sizeof length;
+  }
+  std::memcpy(at, utf8.data(), utf8.size());
   m_bytes.reset(bytes.release());
 }
 
 void CSmiName::MoveInto(CSmiNameArena& arena) {
   if (!m_bytes || InArena()) return;
-  const std::string_view bytes = Utf8();
-  const size_t size = sizeof(uint32_t) + bytes.size();
+  const size_t size = BlockSize(Utf8().size());
   char* at = arena.Allocate(size);
   std::memcpy(at, Block(), size);
   m_bytes.reset(reinterpret_cast<char*>(reinterpret_cast<uintptr_t>(at) | 1));

@@ -77,8 +77,10 @@ class CSmiName {
   static const char* Untagged(const char* bytes) {
     return reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(bytes) & ~uintptr_t{1});
   }
+  static constexpr uint8_t kLongLength = 255;
+  static size_t BlockSize(size_t length);
   void Set(std::string_view utf8);
-  std::unique_ptr<char[], Deleter> m_bytes;  // the length (4 bytes), then the bytes; null when empty
+  std::unique_ptr<char[], Deleter> m_bytes;  // the length, then the bytes; null when empty
 };
 
 // Name blocks packed in large chunks that never move, freed together (one

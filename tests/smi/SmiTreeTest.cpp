@@ -304,20 +304,21 @@ TEST_F(SmiTreeTest, TextsReadBackAsSet) {
 }
 
 TEST_F(SmiTreeTest, NamesKeepEveryCharacter) {
-  const std::wstring texts[] = {L"ifIndex",
-                                L"caf\u00e9",
-                                L"\u20ac",
-                                std::wstring(1, static_cast<wchar_t>(0x1F600)),
+  const std::wstring texts[] = {L"ifIndex", L"caf\u00e9", L"\u20ac", std::wstring(1, static_cast<wchar_t>(0x1F600)),
                                 std::wstring(1, static_cast<wchar_t>(0x7FFFFFFF)),
-                                std::wstring(1, static_cast<wchar_t>(-1)),
-                                std::wstring(1, L'\0') + L"x",
-                                L""};
+                                std::wstring(1, static_cast<wchar_t>(-1)), std::wstring(1, L'\0') + L"x",
+                                // Around the longest length kept in one byte.
+                                std::wstring(254, L'a'), std::wstring(255, L'b'), std::wstring(253, L'c') + L"\u00e9",
+                                std::wstring(70000, L'd'), L""};
   for (const std::wstring& text : texts) {
     const CSmiName name(text);
     EXPECT_EQ(name.Wide(), text);
     EXPECT_TRUE(name == text);
     EXPECT_FALSE(name == text + L"a");
     EXPECT_EQ(name.empty(), text.empty());
+    if (!text.empty()) {
+      EXPECT_FALSE(name == text.substr(0, text.size() / 2));
+    }
   }
   EXPECT_EQ(CSmiName(L"caf\u00e9").Utf8(), "caf\xc3\xa9");
   EXPECT_FALSE(CSmiName(L"caf\u00e9") == L"caf\u00e8");
@@ -337,7 +338,7 @@ TEST(SmiName, ArenaNamesReadBackAndCopiesOutliveTheArena) {
   // Enough to fill several chunks; some longer than a chunk takes, odd
   // lengths between them.
   for (int i = 0; i < 20000; ++i) {
-    const size_t length = i % 1000 == 0 ? 40000 + i : 1 + i % 37;
+    const size_t length = i % 1000 == 0 ? 40000 + i : i % 300;
     texts.push_back(std::wstring(length, static_cast<wchar_t>(L'a' + i % 26)) + std::to_wstring(i));
     names.emplace_back(texts.back());
     names.back().MoveInto(arena);
