@@ -1,8 +1,11 @@
 // The OID arcs of a record, read as a range of int64_t. Arcs take 32 bits
 // each; an OID with an arc outside 0..4294967295 (bad input, kept as
 // written) keeps all its arcs in 64 bits. One pointer and two counts, and
-// one block of the exact size once compacted.
+// one block of the exact size once compacted, which a tree may move into its
+// arena (the arena must then outlive it; a copy takes a block of its own).
 #pragma once
+
+#include "smi/SmiText.h"
 
 #include <compare>
 #include <cstddef>
@@ -96,9 +99,9 @@ class CSmiArcs {
   size_t size() const { return m_size; }
   bool empty() const { return m_size == 0; }
   int64_t operator[](size_t i) const {
-    if (!m_wide) return m_words[i];
+    if (!m_wide) return Words()[i];
     int64_t arc = 0;
-    std::memcpy(&arc, m_words.get() + 2 * i, sizeof arc);
+    std::memcpy(&arc, Words() + 2 * i, sizeof arc);
     return arc;
   }
   int64_t front() const { return (*this)[0]; }
@@ -144,9 +147,24 @@ class CSmiArcs {
     }
   }
 
+  // Moves the arcs into the arena, compacted, and frees their own block.
+  void MoveInto(CSmiArena& arena) {
+    if (!m_words || InArena()) return;
+    const size_t words = size_t{m_size} * WordsPerArc();
+    if (words == 0) {
+      clear();
+      return;
+    }
+    char* at = arena.Allocate(words * sizeof(uint32_t), alignof(uint64_t));
+    std::memcpy(at, Words(), words * sizeof(uint32_t));
+    m_words.reset(reinterpret_cast<uint32_t*>(reinterpret_cast<uintptr_t>(at) | 1));
+    m_capacity = static_cast<uint32_t>(words);
+  }
+  bool InArena() const { return (reinterpret_cast<uintptr_t>(m_words.get()) & 1) != 0; }
+
   friend bool operator==(const CSmiArcs& a, const CSmiArcs& b) {
     if (a.m_size != b.m_size) return false;
-    if (!a.m_wide && !b.m_wide) return std::memcmp(a.m_words.get(), b.m_words.get(), a.m_size * sizeof(uint32_t)) == 0;
+    if (!a.m_wide && !b.m_wide) return std::memcmp(a.Words(), b.Words(), a.m_size * sizeof(uint32_t)) == 0;
     for (size_t i = 0; i < a.m_size; ++i)
       if (a[i] != b[i]) return false;
     return true;
@@ -163,38 +181,47 @@ class CSmiArcs {
   size_t WordsPerArc() const { return m_wide ? 2 : 1; }
   void Store(size_t i, int64_t arc) {
     if (m_wide) {
-      std::memcpy(m_words.get() + 2 * i, &arc, sizeof arc);
+      std::memcpy(Words() + 2 * i, &arc, sizeof arc);
     } else {
-      m_words[i] = static_cast<uint32_t>(arc);
+      Words()[i] = static_cast<uint32_t>(arc);
     }
   }
   // Room for capacity arcs in the current width.
   void Reallocate(size_t capacity) {
     const size_t words = capacity * WordsPerArc();
     auto block = std::make_unique_for_overwrite<uint32_t[]>(words);
-    if (m_size) std::memcpy(block.get(), m_words.get(), size_t{m_size} * WordsPerArc() * sizeof(uint32_t));
-    m_words = std::move(block);
+    if (m_size) std::memcpy(block.get(), Words(), size_t{m_size} * WordsPerArc() * sizeof(uint32_t));
+    m_words.reset(block.release());
     m_capacity = static_cast<uint32_t>(words);
   }
   void Widen() {
     const std::vector<int64_t> arcs = Vector();
     m_wide = 1;
-    auto block = std::make_unique_for_overwrite<uint32_t[]>(2 * (arcs.size() + 1));
-    m_words = std::move(block);
+    m_words.reset(std::make_unique_for_overwrite<uint32_t[]>(2 * (arcs.size() + 1)).release());
     m_capacity = static_cast<uint32_t>(2 * (arcs.size() + 1));
     for (size_t i = 0; i < arcs.size(); ++i) Store(i, arcs[i]);
   }
   void CopyFrom(const CSmiArcs& other) {
     const size_t words = size_t{other.m_size} * other.WordsPerArc();
     std::unique_ptr<uint32_t[]> block = words ? std::make_unique_for_overwrite<uint32_t[]>(words) : nullptr;
-    if (words) std::memcpy(block.get(), other.m_words.get(), words * sizeof(uint32_t));
-    m_words = std::move(block);
+    if (words) std::memcpy(block.get(), other.Words(), words * sizeof(uint32_t));
+    m_words.reset(block.release());
     m_size = other.m_size;
     m_wide = other.m_wide;
     m_capacity = static_cast<uint32_t>(words);
   }
 
-  std::unique_ptr<uint32_t[]> m_words;
+  // A block in an arena is tagged in its lowest bit and not freed here.
+  struct Deleter {
+    void operator()(uint32_t* words) const {
+      if (!(reinterpret_cast<uintptr_t>(words) & 1)) delete[] words;
+    }
+  };
+  uint32_t* Words() const {
+    return reinterpret_cast<uint32_t*>(reinterpret_cast<uintptr_t>(m_words.get()) & ~uintptr_t{1});
+  }
+
+  std::unique_ptr<uint32_t[], Deleter> m_words;
   uint32_t m_size : 31 = 0;
   uint32_t m_wide : 1 = 0;
   uint32_t m_capacity = 0;  // words

@@ -195,7 +195,7 @@ void CSmiName::Set(std::string_view utf8) {
   m_bytes.reset(bytes.release());
 }
 
-void CSmiName::MoveInto(CSmiNameArena& arena) {
+void CSmiName::MoveInto(CSmiArena& arena) {
   if (!m_bytes || InArena()) return;
   const size_t size = BlockSize(Utf8().size());
   char* at = arena.Allocate(size);
@@ -203,7 +203,7 @@ void CSmiName::MoveInto(CSmiNameArena& arena) {
   m_bytes.reset(reinterpret_cast<char*>(reinterpret_cast<uintptr_t>(at) | 1));
 }
 
-char* CSmiNameArena::Allocate(size_t size) {
+char* CSmiArena::Allocate(size_t size, size_t align) {
   if (size > kChunk / 4) {
     // A long one gets a chunk of its own, kept before the partly used one.
     auto own = std::make_unique_for_overwrite<char[]>(size);
@@ -211,17 +211,16 @@ char* CSmiNameArena::Allocate(size_t size) {
     m_chunks.insert(m_chunks.empty() ? m_chunks.end() : m_chunks.end() - 1, std::move(own));
     return at;
   }
-  const size_t even = (size + 1) & ~size_t{1};
-  if (m_used + even > kChunk) {
+  size_t start = (m_used + align - 1) & ~(align - 1);
+  if (start + size > kChunk) {
     m_chunks.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
-    m_used = 0;
+    start = 0;
   }
-  char* at = m_chunks.back().get() + m_used;
-  m_used += even;
-  return at;
+  m_used = start + size;
+  return m_chunks.back().get() + start;
 }
 
-void CSmiNameArena::Clear() {
+void CSmiArena::Clear() {
   m_chunks.clear();
   m_used = kChunk;
 }

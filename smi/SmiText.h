@@ -26,7 +26,7 @@ struct CSmiTextBlock;
 void SmiAppendUtf8(std::wstring_view text, std::string& out);
 std::wstring SmiWideFromUtf8(std::string_view bytes);
 
-class CSmiNameArena;
+class CSmiArena;
 
 // A short text (a declared name, an imported symbol, a constraint) kept as
 // UTF-8 in a block of its exact size, behind one pointer. Read it with
@@ -58,7 +58,7 @@ class CSmiName {
   CSmiName& operator+=(std::wstring_view text);
   // Moves the bytes into the arena and frees the name's own block; the
   // block changes (index the name afterwards).
-  void MoveInto(CSmiNameArena& arena);
+  void MoveInto(CSmiArena& arena);
   bool InArena() const { return (reinterpret_cast<uintptr_t>(m_bytes.get()) & 1) != 0; }
 
   friend bool operator==(const CSmiName& a, const CSmiName& b) { return a.Utf8() == b.Utf8(); }
@@ -83,12 +83,14 @@ class CSmiName {
   std::unique_ptr<char[], Deleter> m_bytes;  // the length, then the bytes; null when empty
 };
 
-// Name blocks packed in large chunks that never move, freed together (one
-// heap block per name costs its header and rounding on top of the bytes).
-class CSmiNameArena {
+// Blocks of names and OID arcs packed in large chunks that never move,
+// freed together (one heap block each costs its header and rounding on top
+// of the bytes).
+class CSmiArena {
  public:
-  // Room for a name block of size bytes, at an even address.
-  char* Allocate(size_t size);
+  // Room for size bytes at an address that is a multiple of align (a power
+  // of two, at least 2, at most 16).
+  char* Allocate(size_t size, size_t align = 2);
   void Clear();
   size_t Chunks() const { return m_chunks.size(); }
 

@@ -30,10 +30,11 @@ constexpr size_t kExpectedObjects = 40000;
 
 // A record is built a piece at a time, so its containers have spare room;
 // once it is in the tree they keep just what they hold.
-void Compact(CSmiObject& record, CSmiNameArena& names) {
+void Compact(CSmiObject& record, CSmiArena& names) {
   record.oid.shrink_to_fit();
   record.type.nested.shrink_to_fit();
   record.declarations.shrink_to_fit();
+  record.oid.MoveInto(names);
   record.type.constraint.MoveInto(names);
   for (CSmiType& nested : record.type.nested) nested.constraint.MoveInto(names);
   for (CSmiDeclaration& d : record.declarations) d.name.MoveInto(names);

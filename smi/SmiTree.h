@@ -388,7 +388,7 @@ class CSmiTree {
     size_t m_used = kChunk;  // in the last chunk
   };
   // The stored names' bytes; declared first, so it goes last.
-  CSmiNameArena m_names;
+  CSmiArena m_names;
   RecordStore m_records;
   std::vector<CSmiObject*> m_types;
   std::vector<CSmiObject*> m_objects;

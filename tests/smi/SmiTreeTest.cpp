@@ -332,7 +332,7 @@ TEST_F(SmiTreeTest, NamesKeepEveryCharacter) {
 }
 
 TEST(SmiName, ArenaNamesReadBackAndCopiesOutliveTheArena) {
-  CSmiNameArena arena;
+  CSmiArena arena;
   std::vector<CSmiName> names;
   std::vector<std::wstring> texts;
   // Enough to fill several chunks; some longer than a chunk takes, odd
@@ -364,6 +364,45 @@ TEST(SmiName, ArenaNamesReadBackAndCopiesOutliveTheArena) {
   EXPECT_EQ(grown.Wide(), texts[6] + L"!");
   // Freeing names whose bytes were in the arena frees nothing of theirs.
   names.clear();
+}
+
+TEST(SmiArcs, ArenaArcsReadBackGrowAndCopiesOutliveTheArena) {
+  CSmiArena arena;
+  CSmiName odd(L"abc");  // leaves the arena at an odd offset
+  odd.MoveInto(arena);
+  std::vector<SmiOid> oids;
+  std::vector<CSmiArcs> arcs;
+  for (int64_t i = 0; i < 5000; ++i) {
+    SmiOid oid{1, 3, 6, i};
+    for (int64_t k = 0; k < i % 13; ++k) oid.push_back(i * k);
+    if (i % 500 == 7) oid.push_back(int64_t{1} << 40);  // 64-bit arcs
+    if (i % 500 == 8) oid.push_back(-1);
+    oids.push_back(oid);
+    arcs.emplace_back(oid);
+    arcs.back().MoveInto(arena);
+  }
+  for (size_t i = 0; i < arcs.size(); ++i) {
+    ASSERT_TRUE(arcs[i].InArena()) << i;
+    ASSERT_EQ(arcs[i].Vector(), oids[i]) << i;
+  }
+  EXPECT_TRUE(arcs[0] == CSmiArcs(oids[0]));
+  EXPECT_FALSE(arcs[0] == arcs[1]);
+  // Growing, widening and inserting leave the arena's block as it was.
+  const CSmiArcs copy = arcs[2];
+  const SmiOid copied = oids[2];
+  arcs[2].push_back(9);
+  arcs[3].push_back(int64_t{1} << 33);
+  arcs[4].insert(1, oids[5].begin(), oids[5].end());
+  EXPECT_EQ(arcs[1].Vector(), oids[1]);
+  EXPECT_EQ(arcs[5].Vector(), oids[5]);
+  oids[2].push_back(9);
+  oids[3].push_back(int64_t{1} << 33);
+  oids[4].insert(oids[4].begin() + 1, oids[5].begin(), oids[5].end());
+  for (size_t i = 2; i <= 4; ++i) EXPECT_FALSE(arcs[i].InArena()) << i;
+  arena.Clear();
+  for (size_t i = 2; i <= 4; ++i) EXPECT_EQ(arcs[i].Vector(), oids[i]) << i;
+  EXPECT_EQ(copy.Vector(), copied);
+  arcs.clear();
 }
 
 TEST_F(SmiTreeTest, StoredNamesConstraintsAndSymbolsSurviveGrowthAndReset) {
