@@ -1,6 +1,8 @@
 // A list for records kept by the ten thousand: one pointer (a vector takes
 // three), to a block holding the two 32-bit counts and then the items; an
-// empty list has no block. Works with a type not complete yet, as a
+// empty list has no block. A list may move its block into an arena (which
+// must then outlive it): such a block is not freed with the list, and the
+// list grows into a heap block again. Works with a type not complete yet, as a
 // record's list of records of its own type.
 #pragma once
 
@@ -49,7 +51,7 @@ class CSmiCompactList {
   T& emplace_back() {
     const uint32_t count = static_cast<uint32_t>(size());
     if (count == UINT32_MAX) throw std::length_error("CSmiCompactList too long");
-    if (!m_block || count == m_block->capacity)
+    if (!m_block || count == m_block->capacity || InArena())
       Reallocate(count == 0 ? 1 : std::min<uint64_t>(uint64_t{count} * 2, UINT32_MAX));
     T* item = new (Items() + count) T();
     ++m_block->size;
@@ -58,13 +60,27 @@ class CSmiCompactList {
   void clear() noexcept {
     if (!m_block) return;
     std::destroy(begin(), end());
-    Free(m_block);
+    if (!InArena()) Free(m_block);
     m_block = nullptr;
   }
+  // Moves the items into a block of the exact size from arena (Allocate(size,
+  // align)) and frees the list's own block.
+  template <typename Arena>
+  void MoveInto(Arena& arena) {
+    if (empty() || InArena()) return;
+    const uint32_t count = m_block->size;
+    void* memory = arena.Allocate(ItemsOffset() + count * sizeof(T), std::max(alignof(T), alignof(Header)));
+    Header* block = new (memory) Header{0, kInArena};
+    std::uninitialized_move(begin(), end(), ItemsOf(block));
+    block->size = count;
+    clear();
+    m_block = block;
+  }
+  bool InArena() const { return m_block && m_block->capacity == kInArena; }
   void shrink_to_fit() {
     if (empty()) {
       clear();
-    } else if (m_block->size < m_block->capacity) {
+    } else if (!InArena() && m_block->size < m_block->capacity) {
       Reallocate(m_block->size);
     }
   }
@@ -72,8 +88,9 @@ class CSmiCompactList {
  private:
   struct Header {
     uint32_t size;
-    uint32_t capacity;
+    uint32_t capacity;  // kInArena: the block is an arena's
   };
+  static constexpr uint32_t kInArena = 0;
   // The items start after the header, aligned for T (known once T is complete).
   static constexpr size_t ItemsOffset() { return (sizeof(Header) + alignof(T) - 1) / alignof(T) * alignof(T); }
   T* Items() const {

@@ -35,6 +35,7 @@ void Compact(CSmiObject& record, CSmiArena& names) {
   record.type.nested.shrink_to_fit();
   record.declarations.shrink_to_fit();
   record.oid.MoveInto(names);
+  record.type.nested.MoveInto(names);
   record.type.constraint.MoveInto(names);
   for (CSmiType& nested : record.type.nested) nested.constraint.MoveInto(names);
   for (CSmiDeclaration& d : record.declarations) d.name.MoveInto(names);

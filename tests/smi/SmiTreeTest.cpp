@@ -121,6 +121,24 @@ TEST(SmiCompactList, NestedTypesKeepTheirOrderThroughGrowthCopiesAndMoves) {
     EXPECT_EQ(texts_of(type.nested), want) << count;
     type.nested.shrink_to_fit();
     EXPECT_EQ(texts_of(type.nested), want) << count;
+    {
+      // In an arena: reads back, grows into a heap block, copies outlive it.
+      CSmiArena arena;
+      CSmiType in_arena = type;
+      in_arena.nested.MoveInto(arena);
+      EXPECT_EQ(in_arena.nested.InArena(), count > 0);
+      EXPECT_EQ(texts_of(in_arena.nested), want) << count;
+      CSmiType copied = in_arena;
+      CSmiType grown = in_arena;
+      grown.nested.MoveInto(arena);
+      grown.nested.push_back(CSmiType{L"Extra", L"", SMI_TYPE_REFERENCE, {}});
+      EXPECT_FALSE(grown.nested.InArena());
+      in_arena = CSmiType();
+      arena.Clear();
+      EXPECT_EQ(texts_of(copied.nested), want) << count;
+      ASSERT_EQ(grown.nested.size(), count + 1);
+      EXPECT_EQ(grown.nested[count].DisplayText(false), L"Extra");
+    }
     CSmiType copy = type;
     type.nested.push_back(CSmiType{L"Extra", L"", SMI_TYPE_REFERENCE, {}});
     EXPECT_EQ(texts_of(copy.nested), want) << count;  // the copy has its own items
@@ -135,6 +153,22 @@ TEST(SmiCompactList, NestedTypesKeepTheirOrderThroughGrowthCopiesAndMoves) {
     EXPECT_TRUE(moved.nested.empty());
     EXPECT_THROW(moved.nested.at(0), std::out_of_range);
   }
+}
+
+TEST(SmiCompactList, ItemsInAnArenaAreDestroyedOnce) {
+  auto shared = std::make_shared<int>(7);
+  CSmiArena arena;
+  {
+    CSmiCompactList<std::shared_ptr<int>> list;
+    for (int i = 0; i < 5; ++i) list.push_back(shared);
+    list.MoveInto(arena);
+    EXPECT_EQ(shared.use_count(), 6);
+    list.push_back(shared);  // moves back to the heap
+    EXPECT_EQ(shared.use_count(), 7);
+    list.MoveInto(arena);
+    EXPECT_EQ(shared.use_count(), 7);
+  }
+  EXPECT_EQ(shared.use_count(), 1);
 }
 
 TEST_F(SmiTreeTest, FirstMatchingObjectDecidesEvenWhenPending) {
