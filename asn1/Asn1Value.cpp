@@ -2,6 +2,7 @@
 
 #include "asn1/Asn1Length.h"
 #include "asn1/Asn1Type.h"
+#include "asn1/BerContent.h"
 #include "asn1/BerDecoder.h"
 #include "asn1/BerEncoder.h"
 #include "asn1/IpAddress.h"
@@ -153,22 +154,10 @@ bool CAsn1Value::_build_integer(uint8_t code, CBerEncoder& encoder, CAsn1Length&
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"CAsn1Value::_build_integer() ==> INTEGER to write but INTEGER is not set");
     return false;
   }
-  const bool is_unsigned = IsUnsignedType(code);
-  uint64_t rest = static_cast<uint64_t>(m_integer);
-  const uint64_t fill = (!is_unsigned && m_integer < 0) ? ~uint64_t{0} : 0;
-  int64_t count = 0;
-  uint8_t last = 0;
-  do {
-    last = static_cast<uint8_t>(rest & 0xFF);
-    if (!encoder.WriteByte(last)) return false;
-    ++count;
-    rest = (rest >> 8) | (fill << 56);
-  } while (count < 8 && !(rest == fill && ((last & 0x80) != 0) == (fill != 0)));
-  if (is_unsigned && (last & 0x80) != 0) {
-    if (!encoder.WriteByte(0x00)) return false;
-    ++count;
-  }
-  length.SetLength(count);
+  const size_t count = BerPutIntegerContent(m_integer, IsUnsignedType(code),
+                                            [&encoder](uint8_t octet) { return encoder.WriteByte(octet); });
+  if (count == 0) return false;
+  length.SetLength(static_cast<int64_t>(count));
   return true;
 }
 
@@ -197,16 +186,7 @@ bool CAsn1Value::_build_object_identifier(CBerEncoder& encoder, CAsn1Length& len
     return false;
   }
   const int64_t before = encoder.GetUsedLength();
-  for (size_t i = m_oid.GetCount(); i > 2; --i) {
-    uint64_t arc = m_oid.GetAt(i - 1);
-    uint8_t more = 0x00;  // the arc's last group has its top bit clear
-    do {
-      if (!encoder.WriteByte(static_cast<uint8_t>((arc & 0x7F) | more))) return false;
-      more = 0x80;
-      arc >>= 7;
-    } while (arc != 0);
-  }
-  if (!encoder.WriteByte(static_cast<uint8_t>(40 * m_oid.GetAt(0) + m_oid.GetAt(1)))) return false;
+  if (!BerPutOidContent(m_oid, [&encoder](uint8_t octet) { return encoder.WriteByte(octet); })) return false;
   length.SetLength(static_cast<int64_t>(encoder.GetUsedLength()) - before);
   return true;
 }

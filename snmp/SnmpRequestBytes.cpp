@@ -2,6 +2,7 @@
 
 #include "asn1/Asn1Length.h"
 #include "asn1/Asn1Type.h"
+#include "asn1/BerContent.h"
 
 bool CSnmpRequestBytes::_put(uint8_t byte) {
   if (m_start == 0) return false;
@@ -19,33 +20,16 @@ bool CSnmpRequestBytes::_put_length(uint32_t end) {
   return true;
 }
 
-// Two's complement in the fewest octets whose first top bit is the sign.
 bool CSnmpRequestBytes::_put_integer(int64_t value) {
   const uint32_t end = m_start;
-  uint64_t rest = static_cast<uint64_t>(value);
-  const uint64_t fill = value < 0 ? ~uint64_t{0} : 0;
-  uint8_t last = 0;
-  do {
-    last = static_cast<uint8_t>(rest & 0xFF);
-    if (!_put(last)) return false;
-    rest = (rest >> 8) | (fill << 56);
-  } while (end - m_start < 8 && !(rest == fill && ((last & 0x80) != 0) == (fill != 0)));
-  return _put_length(end) && _put(ASN1_INTEGER);
+  return BerPutIntegerContent(value, false, [this](uint8_t octet) { return _put(octet); }) != 0 && _put_length(end) &&
+         _put(ASN1_INTEGER);
 }
 
 bool CSnmpRequestBytes::_put_oid(const CAsn1Oid& oid) {
   if (oid.GetCount() < 2 || oid.GetAt(0) > 2 || oid.GetAt(1) > 39) return false;
   const uint32_t end = m_start;
-  for (size_t i = oid.GetCount(); i > 2; --i) {
-    uint64_t arc = oid.GetAt(i - 1);
-    uint8_t more = 0x00;  // an arc's last group has its top bit clear
-    do {
-      if (!_put(static_cast<uint8_t>((arc & 0x7F) | more))) return false;
-      more = 0x80;
-      arc >>= 7;
-    } while (arc != 0);
-  }
-  return _put(static_cast<uint8_t>(40 * oid.GetAt(0) + oid.GetAt(1))) && _put_length(end) &&
+  return BerPutOidContent(oid, [this](uint8_t octet) { return _put(octet); }) && _put_length(end) &&
          _put(ASN1_OBJECT_IDENTIFIER);
 }
 
