@@ -12,11 +12,9 @@ static const std::wstring kReadOnly = L"Value is a read-only value and cannot be
 TEST(Value, SettersFillTextAndLock) {
   LogCapture log;
   const std::pair<std::function<bool(CAsn1Value&)>, const wchar_t*> cases[] = {
-      {[](CAsn1Value& v) { return v.SetBoolean(false); }, L"false"},
       {[](CAsn1Value& v) { return v.SetInteger(INT64_MIN, true); }, L"-9223372036854775808"},
       {[](CAsn1Value& v) { return v.SetUnsigned(18446744073709551615ull, true); }, L"18446744073709551615"},
       {[](CAsn1Value& v) { return v.SetOid(CAsn1Oid(L"1.3.6.1")); }, L"1.3.6.1"},
-      {[](CAsn1Value& v) { return v.SetIpAddress(L"10.1.2.3"); }, L"10.1.2.3"},
       {[](CAsn1Value& v) { return v.SetIpAddress(L"none"); }, L"255.255.255.255"},  // still sets
       {[](CAsn1Value& v) { return v.SetText(L"first"); }, L"first"},
   };
@@ -32,8 +30,7 @@ TEST(Value, SettersFillTextAndLock) {
     EXPECT_EQ(log.Count(kReadOnly), 2u);
   }
   CAsn1Value w;
-  EXPECT_TRUE(w.SetInteger(1, false));
-  EXPECT_TRUE(w.SetInteger(3, true));
+  EXPECT_TRUE(w.SetInteger(1, false) && w.SetInteger(3, true));
   EXPECT_FALSE(w.SetInteger(4, false));
   EXPECT_EQ(w.GetText(), L"3");
   CAsn1Value o;  // an invalid OID leaves the value alone
@@ -44,8 +41,8 @@ TEST(Value, SettersFillTextAndLock) {
 
 TEST(Value, DecodersRefuseReadOnlyButTheHexadecimalOne) {
   LogCapture log;
-  for (uint8_t code : {ASN1_BOOLEAN, ASN1_INTEGER, ASN1_COUNTER32, ASN1_OCTET_STRING, ASN1_OBJECT_IDENTIFIER,
-                       ASN1_IP_ADDRESS, ASN1_OPAQUE}) {
+  for (uint8_t code :
+       {ASN1_BOOLEAN, ASN1_INTEGER, ASN1_OCTET_STRING, ASN1_OBJECT_IDENTIFIER, ASN1_IP_ADDRESS, ASN1_OPAQUE}) {
     CAsn1Value v;
     ASSERT_TRUE(v.SetText(L"kept"));
     log.Clear();
@@ -63,14 +60,10 @@ TEST(Object, Dump) {
   ASSERT_TRUE(named.GetValue().SetInteger(1, true));
   named.GetLength().SetLength(1);
   EXPECT_EQ(named.GetDumpText(), L"+ Integer, name=\"Version\", length=\"1\", value=\"1\"");
-  CAsn1Object anonymous(ASN1_OCTET_STRING);
-  ASSERT_TRUE(anonymous.GetValue().SetText(L"hi"));
-  EXPECT_EQ(anonymous.GetDumpText(), L"+ Octet String, length=\"0\", value=\"hi\"");
 
   QuillogSetFeatureLevel(QLF_PROGRAM_SNMP_DECODE_IN);
   named.Dump(QLF_PROGRAM_SNMP_DECODE_IN | QLF_PROGRAM_SNMP);  // every bit must be on
   EXPECT_TRUE(log.Records().empty());
   named.Dump(QLF_PROGRAM_SNMP_DECODE_IN);
   EXPECT_TRUE(log.Has(named.GetDumpText()));
-  QuillogSetFeatureLevel(0);
 }
