@@ -164,6 +164,7 @@ TEST(BerValues, DecodedText) {
   const std::tuple<uint8_t, Bytes, std::wstring, const wchar_t*> cases[] = {
       {ASN1_INTEGER, {0x12, 0x80, 0, 0, 0, 0, 0, 0, 0x05}, L"-9223372036854775803", nullptr},  // low 64 bits
       // Unsigned types sent without the leading zero octet never show negative.
+      {ASN1_COUNTER32, {0xFF, 0xFF, 0xFF, 0xFF}, L"4294967295", nullptr},
       {ASN1_COUNTER64, {0x80, 0, 0, 0, 0, 0, 0, 0}, L"9223372036854775808", nullptr},
       {ASN1_OBJECT_IDENTIFIER, {0x2B, 0x81, 0x48, 0x81}, L"1.3.200", nullptr},  // open arc dropped
       {ASN1_OBJECT_IDENTIFIER, {}, L"", nullptr},
