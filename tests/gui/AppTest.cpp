@@ -25,7 +25,5 @@ TEST(TaveloAppTest, StartsWithItsWindowAndDispatcherAndLeavesNothingBehind) {
     EXPECT_EQ(CMessageCenter::Count(), 0u);
     EXPECT_EQ(GetShowMessage(), before);
   }
-  WindowPlacement placement;
-  EXPECT_TRUE(ReadWindowPlacement(&placement));
   QuillogFileSetFolderNameW(nullptr);
 }

@@ -88,20 +88,6 @@ TEST_F(ViewLogsTest, CellsShowTheRecordAndEachLevelItsTypeAndImage) {
   EXPECT_FALSE(view.ListModel()->index(6, 0).data(Qt::DecorationRole).isValid());
 }
 
-TEST_F(ViewLogsTest, ADumpShowsOnOneLineAndWholeInItsToolTip) {
-  ASSERT_TRUE(WriteSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL, -1, QLF_PROGRAM_SNMP_FRAME_IN));
-  CViewLogs view;
-  const unsigned char bytes[20] = {0x30, 0x26, 0x02, 0x01, 0x01, 0x04, 0x06, 't', 'u', 'm', 'b', 'o', 'l'};
-  QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_IN, L"Received frame", bytes, sizeof(bytes), 0);
-  ASSERT_TRUE(WaitRows(view, 1));
-  const QString shown = Cell(view, 0, CViewLogs::COLUMN_MESSAGE);
-  EXPECT_FALSE(shown.contains('\n'));
-  EXPECT_TRUE(shown.startsWith("Received frame (20 bytes)")) << shown.toStdString();
-  EXPECT_TRUE(shown.contains("0010  00 00 00 00")) << "second row of the dump";
-  const QString tip = view.ListModel()->index(0, CViewLogs::COLUMN_MESSAGE).data(Qt::ToolTipRole).toString();
-  EXPECT_TRUE(tip.contains("\n0010 ")) << tip.toStdString();
-}
-
 TEST_F(ViewLogsTest, LinesFromManyThreadsArriveAllInEachThreadsOrder) {
   CViewLogs view;
   constexpr int kThreads = 4;
