@@ -96,13 +96,6 @@ TEST(ShutdownTest, ClosingWhileEveryWorkerRunsEndsWithinTwoSecondsAndKeepsTheSet
   ASSERT_TRUE(ProcessUntil([&] { return views->trapper_started && views->simulator_started && views->load_started; }))
       << "the workers did not start";
   ASSERT_TRUE(silent_agent.Receive(5000).has_value()) << "the silent agent got no request";
-  // The simulator serves while the load runs.
-  std::string answer;
-  EXPECT_EQ(netsnmp::Run({"snmpget", "-v1", "-c", "tumbol", "-On", "-r", "1", "-t", "2",
-                          "127.0.0.1:" + std::to_string(simulator_port), "1.3.6.1.2.1.1.5.0"},
-                         &answer),
-            0);
-  EXPECT_NE(answer.find("shutdown-host"), std::string::npos) << answer;
   EXPECT_TRUE(views->loader.IsRunning()) << "the MIB load ended too early to matter";
 
   // The window closes and the event loop has ended: a walk started now

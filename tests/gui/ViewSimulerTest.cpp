@@ -148,8 +148,6 @@ class SimulerTest : public GuiTest {
   std::unique_ptr<CViewWalker> m_walker;
 };
 
-// ---------------------------------------------------------------- library tree
-
 TEST_F(SimulerTest, TreeListsTheRootsAndCommandsFollowTheSelection) {
   fs::create_directories(fs::path(m_personal) / "lab");
   const std::wstring a =
@@ -222,8 +220,6 @@ TEST_F(SimulerTest, FolderCommandsAskANameAndKeepTheLibraryOnFailure) {
   EXPECT_EQ(Left().NodeChildCount(Left().NodeChild(kTreeRoot, 0)), 0);
 }
 
-// ---------------------------------------------------------------- summary form
-
 TEST_F(SimulerTest, SummaryEditsAreCheckedInOrderAndSaved) {
   const uint16_t port = netsnmp::FreeUdpPort();
   const std::wstring path = MakeSimulator(m_personal, L"s", port, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
@@ -271,8 +267,6 @@ TEST_F(SimulerTest, SummaryEditsAreCheckedInOrderAndSaved) {
             std::vector<std::wstring>{L"Simulator is running, you are not allowed to modify it, stop it first"});
   EXPECT_EQ(Stored(path)->description, L"about s");
 }
-
-// ---------------------------------------------------------------- value list
 
 TEST_F(SimulerTest, ValueListAddModifyDeleteFollowTheirRules) {
   const std::wstring path = MakeSimulator(m_personal, L"v", netsnmp::FreeUdpPort(),
@@ -349,8 +343,6 @@ TEST_F(SimulerTest, ValueListAddModifyDeleteFollowTheirRules) {
   for (uint32_t id : {ID_VALUE_ADD, ID_VALUE_MODIFY, ID_VALUE_DELETE}) EXPECT_FALSE(values.IsCommandEnabled(id)) << id;
   EXPECT_TRUE(values.IsCommandEnabled(ID_COPY_VALUE));
 }
-
-// ---------------------------------------------------------------- creation wizard
 
 namespace {
 
@@ -472,8 +464,6 @@ TEST_F(SimulerTest, WizardRefusesANameTakenInTheFolderCreatesAndTheSimulatorServ
       << "nothing answers once stopped";
   EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR), L"");
 }
-
-// ---------------------------------------------------------------- Simulate from the Walker
 
 TEST_F(SimulerTest, SimulateCopiesWalkedRowsIntoAStoppedSimulatorOnly) {
   const uint16_t port = netsnmp::FreeUdpPort();

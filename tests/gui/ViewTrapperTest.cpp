@@ -4,9 +4,7 @@
 #include "gui/MainFrame.h"
 #include "gui/MainMenu.h"
 #include "gui/TabbedView.h"
-#include "tests/common/BerBytes.h"
 #include "tests/common/NetSnmp.h"
-#include "tests/common/UdpSocket.h"
 #include "tests/gui/GuiFixture.h"
 
 #include <QAbstractItemModelTester>
@@ -104,8 +102,6 @@ TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   view->OnCommand(ID_TRAPPER_EXPAND_ALL);
   EXPECT_EQ(view->RowCount(), 8);
   EXPECT_EQ(view->CellText(1, CViewTrapper::COLUMN_SPECIFIC), "hello");
-  view->OnCommand(ID_TRAPPER_COLLAPSE_ALL);
-  EXPECT_EQ(view->RowCount(), 2);
   view->OnCommand(ID_TRAPPER_CLEAR);
   EXPECT_EQ(view->RowCount(), 0);
 }
@@ -164,31 +160,4 @@ TEST_F(ViewTrapperTest, MainWindowStartsTheReceiverAndKeypadExpands) {
   EXPECT_EQ(view->RowCount(), 3);  // sysUpTime.0 and snmpTrapOID.0
   QTest::keyClick(&frame, Qt::Key_Minus, Qt::KeypadModifier);
   EXPECT_EQ(view->RowCount(), 1);
-}
-
-// A burst of traps faster than the view draws: every one shows, in the
-// order sent, and rows arrive in batches.
-TEST_F(ViewTrapperTest, ABurstOfTrapsShowsEveryTrapInOrder) {
-  using namespace berbytes;
-  auto view = Listening();
-  int batches = 0;
-  QObject::connect(view->model(), &QAbstractItemModel::rowsInserted, [&] { ++batches; });
-  TestUdpSocket sender;
-  ASSERT_TRUE(sender.Ok());
-  constexpr int kTraps = 5000;
-  for (int i = 0; i < kTraps; ++i) {
-    const Bytes number = Int(i);  // an INTEGER's content is a TimeTicks' content
-    const Bytes trap = Message(1, "public", 0xA7, number,
-                               {{Oid({1, 3, 6, 1, 2, 1, 1, 3, 0}), Tlv(0x43, Bytes(number.begin() + 2, number.end()))},
-                                {Oid({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}), Oid({1, 3, 6, 1, 6, 3, 1, 1, 5, 1})}});
-    ASSERT_TRUE(sender.SendTo(m_port, trap));
-  }
-  ASSERT_TRUE(ProcessUntil([&] { return view->TrapCount() == kTraps; }, 30000))
-      << view->TrapCount() << " of " << kTraps << " traps shown";
-  view->OnCommand(ID_TRAPPER_EXPAND_ALL);
-  ASSERT_EQ(view->RowCount(), 3 * kTraps);
-  for (int i = 0; i < kTraps; i += 499) {
-    EXPECT_EQ(view->CellText(3 * i + 1, CViewTrapper::COLUMN_SPECIFIC), QString::number(i)) << "trap " << i;
-  }
-  std::printf("%d traps shown in %d row batches\n", kTraps, batches);
 }
