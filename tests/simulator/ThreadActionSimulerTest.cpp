@@ -542,6 +542,18 @@ TEST_F(SimulerTest, ManyBindingAnswersCarryEveryBindingAndTheFirstFault) {
   EXPECT_EQ(StoredText(L"1.3.6.1.2.1.2.2.1.10.1"), L"4294967295");
 }
 
+// Counts outside the list: non-repeaters beyond it or below 0, no
+// repetition or fewer than none; a GetNext of the same names answers alike.
+TEST_F(SimulerTest, GetBulkCountsOutsideTheListAreBounded) {
+  m_engine.Configure(true, true, L"public", &m_simulator);
+  const Arcs root = {1, 3}, first = m_simulator.values[0].oid.GetArcs();
+  const auto next = [&](const std::vector<Arcs>& names) { return FullPath(ManyRequest(0xA1, 1, 31, names)); };
+  EXPECT_EQ(FullPath(Bulk(31, 5, 4, {root, first})), next({root, first}));
+  EXPECT_EQ(FullPath(Bulk(31, -3, 1, {root})), next({root}));
+  EXPECT_EQ(FullPath(Bulk(31, 1, 0, {root, root})), next({root}));
+  EXPECT_EQ(FullPath(Bulk(31, 1, -1, {root, root})), next({root}));
+}
+
 // The answer holds as many whole repetitions as fit in 2048 bytes, however
 // many are asked; when not even the non-repeaters and one repetition fit,
 // it is tooBig.
