@@ -96,7 +96,14 @@ TEST_F(LibraryTest, FolderAndSimulatorChangesNeverReplaceWhatIsThere) {
   settings.name = L"switch";
   EXPECT_FALSE(library->CreateSimulator(settings));
   settings.name = L"router";
+  settings.recv_community = L"secret";
+  settings.send_community = L"traps";
   ASSERT_TRUE(library->CreateSimulator(settings));
+  CSimulatorEntry router;
+  router.path = m_dir.wpath("personal/router.tav");
+  ASSERT_TRUE(CSimulatorFile::Load(&router));
+  EXPECT_EQ(router.recv_community + L"/" + router.send_community, L"secret/traps");
+  EXPECT_EQ(router.recv_port, 1161u);
   ASSERT_TRUE(library->BuildLibrary());
   library->Select(Find(*library, "personal/router.tav"));
   EXPECT_FALSE(library->RenameSimulator(L"switch"));
