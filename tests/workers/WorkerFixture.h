@@ -12,9 +12,6 @@
 #include "tests/common/UdpSocket.h"
 #include "workers/ThreadActionTrapper.h"
 #include "workers/ThreadActionWalker.h"
-#include "workers/ThreadActionWalkerParameter.h"
-#include "workers/TrapRecord.h"
-#include "workers/WalkerResult.h"
 
 #include <gtest/gtest.h>
 
@@ -23,77 +20,53 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
+#include <optional>
 #include <vector>
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Records every walker and trapper message and owns the data records: a
-// walk's rows are taken from the walker it follows.
+// Records every walker and trapper code and takes the rows and traps of the
+// workers it follows.
 class ViewCollector : public CViewWindow {
  public:
   explicit ViewCollector(CViewDispatcher* dispatcher) : CViewWindow(dispatcher) {
-    CMessageCenter::Subscribe(L"ViewCollector", this, MSG_VIEW_WALKER, 0);
-    CMessageCenter::Subscribe(L"ViewCollector", this, MSG_VIEW_TRAPPER, 0);
+    for (uint32_t message : {MSG_VIEW_WALKER, MSG_VIEW_TRAPPER})
+      CMessageCenter::Subscribe(L"ViewCollector", this, message, 0);
   }
   intptr_t OnViewMessage(uint32_t message, uintptr_t code, uintptr_t payload) override {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_messages.push_back(Message{message, code, Clock::now()});
-    if (message == MSG_VIEW_WALKER && code == MSG_VIEW_WALKER_DATA) {
-      if (m_walker != nullptr)
-        for (auto& row : m_walker->TakeRows(payload)) m_results.push_back(std::move(row));
-    } else if (message == MSG_VIEW_WALKER && payload != 0) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_codes.push_back(Code{message, code, Clock::now()});
+    const bool walker = message == MSG_VIEW_WALKER;
+    if (walker && code == MSG_VIEW_WALKER_DATA && m_walker != nullptr) {
+      for (auto& row : m_walker->TakeRows(payload)) m_results.push_back(std::move(row));
+    } else if (walker && code != MSG_VIEW_WALKER_DATA && payload != 0) {
       m_results.emplace_back(reinterpret_cast<CWalkerResult*>(payload));
     }
-    if (message == MSG_VIEW_TRAPPER && code == MSG_VIEW_TRAPPER_DATA && m_trapper != nullptr)
+    if (!walker && code == MSG_VIEW_TRAPPER_DATA && m_trapper != nullptr)
       for (auto& trap : m_trapper->TakeTraps(payload)) m_traps.push_back(std::move(trap));
     m_cv.notify_all();
-    const auto delay = m_note_delay;
-    lock.unlock();
-    if (delay.count() > 0) std::this_thread::sleep_for(delay);
     return 1;
   }
-  void FollowTraps(CThreadActionTrapper* trapper) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_trapper = trapper;
-  }
-  // Makes every note take this long to handle: a slow view.
-  void SetNoteDelay(std::chrono::milliseconds delay) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_note_delay = delay;
-  }
-  // Waits until `count` traps have been taken in all.
-  bool WaitTraps(size_t count, int timeout_ms = 10000) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return m_traps.size() >= count; });
-  }
-  void Follow(CThreadActionWalker* walker) {
+  void Follow(CThreadActionWalker* walker, CThreadActionTrapper* trapper = nullptr) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_walker = walker;
+    m_trapper = trapper;
   }
-  // Waits until a message with this code has arrived `count` times.
-  bool WaitFor(uint32_t message, uintptr_t code, size_t count = 1, int timeout_ms = 10000) {
+  bool WaitTraps(size_t count) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                         [&] { return CountLocked(message, code) >= count; });
+    return m_cv.wait_for(lock, 10s, [&] { return m_traps.size() >= count; });
   }
-  size_t Count(uint32_t message, uintptr_t code) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return CountLocked(message, code);
-  }
-  std::vector<uintptr_t> Codes(uint32_t message) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::vector<uintptr_t> out;
-    for (const Message& m : m_messages)
-      if (m.message == message) out.push_back(m.code);
-    return out;
-  }
-  Clock::time_point TimeOf(uint32_t message, uintptr_t code) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    for (const Message& m : m_messages)
-      if (m.message == message && m.code == code) return m.at;
-    return {};
+  // Waits for a code; the time it arrived (none: it did not).
+  std::optional<Clock::time_point> WaitFor(uint32_t message, uintptr_t code, int timeout_ms = 10000) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    auto arrived = [&] {
+      return std::find_if(m_codes.begin(), m_codes.end(),
+                          [&](const Code& c) { return c.message == message && c.code == code; });
+    };
+    if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return arrived() != m_codes.end(); }))
+      return std::nullopt;
+    return arrived()->at;
   }
   std::vector<std::unique_ptr<CWalkerResult>> TakeResults() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -105,27 +78,22 @@ class ViewCollector : public CViewWindow {
   }
   void Clear() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_messages.clear();
+    m_codes.clear();
     m_results.clear();
     m_traps.clear();
   }
 
  private:
-  struct Message {
+  struct Code {
     uint32_t message;
     uintptr_t code;
     Clock::time_point at;
   };
-  size_t CountLocked(uint32_t message, uintptr_t code) const {
-    return std::count_if(m_messages.begin(), m_messages.end(),
-                         [&](const Message& m) { return m.message == message && m.code == code; });
-  }
   std::mutex m_mutex;
   std::condition_variable m_cv;
-  std::vector<Message> m_messages;
+  std::vector<Code> m_codes;
   CThreadActionWalker* m_walker = nullptr;
   CThreadActionTrapper* m_trapper = nullptr;
-  std::chrono::milliseconds m_note_delay{0};
   std::vector<std::unique_ptr<CWalkerResult>> m_results;
   std::vector<std::unique_ptr<CTrapRecord>> m_traps;
 };
@@ -154,15 +122,18 @@ class WorkerTest : public ::testing::Test {
     return p;
   }
   bool WaitWalker(uintptr_t code, int timeout_ms = 10000) {
-    return m_view->WaitFor(MSG_VIEW_WALKER, code, 1, timeout_ms);
+    return m_view->WaitFor(MSG_VIEW_WALKER, code, timeout_ms).has_value();
   }
 
-  // One Get or Set from its start to its finished code.
+  // One Get or Set from its start to its finished code; the rows it gave.
   template <typename Worker>
-  void Run(Worker& worker, const CThreadActionWalkerParameter& p, uintptr_t finished) {
+  std::vector<std::unique_ptr<CWalkerResult>> Run(Worker& worker, const CThreadActionWalkerParameter& p,
+                                                  uintptr_t finished) {
     m_view->Clear();
-    ASSERT_TRUE(worker.Start(p));
-    ASSERT_TRUE(WaitWalker(finished)) << "the request did not end";
+    EXPECT_TRUE(worker.Start(p));
+    EXPECT_TRUE(WaitWalker(finished)) << "the request did not end";
+    worker.WaitReleased(5000);
+    return m_view->TakeResults();
   }
 
   struct WalkRun {
