@@ -31,6 +31,7 @@ class Served {
   }
   ~Served() { Stop(); }
   bool Started() const { return m_started; }
+  std::string Target() const { return m_host + ":" + std::to_string(m_port); }
   int Stop() {
     m_tavelo.Interrupt();
     return m_tavelo.Wait().status;
@@ -217,4 +218,24 @@ TEST(CliDemo, ServesWalksAndStops) {
   EXPECT_NE(r.out.find("1.3.6.1.2.1.1.5.0 = Octet String: \"edge-01\"\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1.3.6.1.2.1.31.1.1.1.6.2 = Counter64: 18446744073709551000\n"), std::string::npos);
   EXPECT_NE(r.out.find("27 variables; the simulator is stopped."), std::string::npos);
+}
+
+// snmptable reads the demo's interface table with GetNext (v1) and GetBulk (v2c).
+TEST(CliDemo, SnmptableShowsTheInterfaceTable) {
+  Tavelo tavelo;
+  const std::string file = tavelo.Dir() + "/Demo.tav";
+  std::filesystem::copy_file(TAVELO_DEMO_PATH, file);
+  Served demo(file, "public");
+  ASSERT_TRUE(demo.Started());
+  const std::string unset = ",?,?,?,?,?,?,?,?,?,?,?,?";
+  const std::vector<std::string> rows = {
+      "1,lo,softwareLoopback,?,10000000,,?,up,?,1234567" + unset,
+      "2,eth0,ethernetCsmacd,?,1000000000,52:54:0:12:34:56,?,up,?,4000000000" + unset};
+  for (const std::string version : {"1", "2c"}) {
+    const std::vector<std::string> table =
+        Lines(netsnmp::Output({"snmptable", "-v" + version, "-c", "public", "-t", "1", "-r", "1", "-M",
+                               TAVELO_SHIPPED_MIBS, "-m", "IF-MIB", "-Cf", ",", "-Cr", "3", demo.Target(), "ifTable"}));
+    ASSERT_GE(table.size(), 3u) << "v" << version << ": " << (table.empty() ? "" : table[0]);
+    EXPECT_EQ(std::vector<std::string>(table.end() - 2, table.end()), rows) << "v" << version;
+  }
 }

@@ -47,6 +47,20 @@ TEST_F(GetSetTest, AnswersReachTheViewAndRefusalsTheMessageBox) {
             "\"Rack \\\"7\\\", room 3\"\n");
 }
 
+// Nothing bound at the port: the kernel's port-unreachable answer fails the
+// receive, or the request times out; either way the Get ends and says so.
+TEST_F(GetSetTest, ClosedPortEndsWithAClearError) {
+  LogCapture log(0);
+  CThreadActionWalkerGet get;
+  auto p = Parameter(netsnmp::FreeUdpPort(), L"1.3.6.1.2.1.1.1.0");
+  p.timeout = 200;
+  p.retries = 2;
+  EXPECT_TRUE(Run(get, p, MSG_VIEW_WALKER_GET_FINISHED).empty());
+  const bool refused = log.CountContaining(L"Unable to read data", QUILLOG_ERROR) == 1 ||
+                       log.CountContaining(L"Unable to send data", QUILLOG_ERROR) == 1;
+  EXPECT_TRUE(refused || log.Count(L"Too much timeout", QUILLOG_WARNING) == 1);
+}
+
 TEST_F(GetSetTest, StopEndsAWaitingGetPromptlyAndASecondStartIsRefused) {
   CThreadActionWalkerGet get;
   TestUdpSocket silent;
