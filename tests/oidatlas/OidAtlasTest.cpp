@@ -192,6 +192,10 @@ TEST(OidAtlasProbe, ExportsAgreeWithSearchesOfEachCut) {
 TEST(OidAtlasGenerator, BadLinesAreRefusedWithTheirPlace) {
   const std::pair<const char*, const char*> cases[] = {
       {"1.3\tname\tM\n", "expected 4 tab-separated fields"},
+      {"1.3\tname\tM\t1\textra\n", "expected 4 tab-separated fields"},
+      {"1.3a\tname\tM\t1\n", "neither a digit nor a dot"},
+      {"1.3\tna\xff\tM\t1\n", "malformed UTF-8"},
+      {"1.3\tname\tM\xc0\xae\t1\n", "malformed UTF-8"},  // overlong
       {"1.3\tname\tM\t4294967296\n", "line number '4294967296'"},
       {"1.03\tname\tM\t1\n", "leading zero"},
       {"1.3.\tname\tM\t1\n", "empty arc"},
