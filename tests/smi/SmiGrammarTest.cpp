@@ -73,7 +73,7 @@ st OBJECT-TYPE
     SYNTAX INTEGER { up(1), down(2) }
     UNITS "u"
     MAX-ACCESS read-write
-    STATUS current
+    STATUS mandatory
     DESCRIPTION "The state.
   Caf)"
                         "\xE9"
@@ -88,7 +88,7 @@ END)"));
   ASSERT_NE(st, nullptr);
   EXPECT_EQ(st->type.nested.at(0).DisplayText(true), L"INTEGER (up(1), down(2))");
   EXPECT_EQ(st->access, 6u);
-  EXPECT_EQ(st->status, 1u);
+  EXPECT_EQ(st->status, 3u);
   EXPECT_EQ(st->description, L"The state.\n  Caf\u00e9 x.");  // each byte one character
   EXPECT_EQ(st->declarations[0].line, 14);                    // the line of the assignment's last token
 }
