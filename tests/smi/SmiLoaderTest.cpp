@@ -4,6 +4,7 @@
 #include "smi/MibFolders.h"
 #include "smi/SmiTree.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -40,11 +41,7 @@ class SmiLoaderTest : public SmiTempHome {
   bool Load(const std::wstring& list, bool reset = true, uint32_t mode = 1) {
     return m_loader.Load(ModuleKeysFromList(list), reset, mode);
   }
-  const CSmiObject* Object(const std::wstring& name) const {
-    for (size_t i = 0; i < m_tree.ObjectCount(); ++i)
-      if (m_tree.ObjectAt(i).Name() == name) return &m_tree.ObjectAt(i);
-    return nullptr;
-  }
+  const CSmiObject* Object(const std::wstring& name) const { return Named(m_tree, name); }
 
   CSmiTree m_tree;
   CSmiLoader m_loader{m_tree};
@@ -104,50 +101,27 @@ TEST_F(SmiLoaderTest, SyntaxErrorInAnImportNamesTheImportedFileAndResets) {
   ASSERT_TRUE(Load(L"IF"));
 }
 
-TEST_F(SmiLoaderTest, ModuleCutShortNamesItsOwnFileAndLastLine) {
-  WriteModule("CUT", "CUT DEFINITIONS ::= BEGIN\nx OBJECT IDENTIFIER ::= { iso 3\n");
-  EXPECT_FALSE(Load(L"CUT"));
-  EXPECT_EQ(m_loader.LastError().message.rfind(L"syntax error, unexpected $end", 0), 0u);
-  EXPECT_EQ(m_loader.LastError().file_name, ModulePath("CUT"));
-  EXPECT_EQ(m_loader.LastError().line, 3);
-}
-
-// Stops the loader when a log line naming the given text is written: the
+// Stops the loader when a log line holding the given text is written: the
 // stop then arrives in the middle of a parse.
-class StopOnLine {
+class StopOnLine : public LogCapture {
  public:
-  StopOnLine(CSmiLoader& loader, std::wstring text) : m_old_mask(QuillogGetFeatureLevel()) {
-    Target() = {&loader, std::move(text)};
-    QuillogSetFeatureLevel(QLF_PROGRAM_LEX_FILE);
+  StopOnLine(CSmiLoader& loader, const std::wstring& text) : LogCapture(QLF_PROGRAM_LEX_FILE) {
+    Target() = {&loader, text};
     QuillogSetPoster(&StopOnLine::Post);
-    QuillogPostSendMessageSet(1, 0x8001, 0, 0);
-    QuillogPostSendMessageEnable();
   }
-  ~StopOnLine() {
-    QuillogPostSendMessageDisable();
-    QuillogSetPoster(nullptr);
-    QuillogSetFeatureLevel(m_old_mask);
-    Target() = {};
-  }
-  StopOnLine(const StopOnLine&) = delete;
-  StopOnLine& operator=(const StopOnLine&) = delete;
+  ~StopOnLine() { Target() = {}; }
 
  private:
-  struct Stop {
-    CSmiLoader* loader = nullptr;
-    std::wstring text;
-  };
-  static Stop& Target() {
-    static Stop stop;
-    return stop;
+  static std::pair<CSmiLoader*, std::wstring>& Target() {
+    static std::pair<CSmiLoader*, std::wstring> target;
+    return target;
   }
   static bool Post(uint64_t, uint32_t, QuillogInfo* record) {
-    const Stop& stop = Target();
-    if (stop.loader != nullptr && record->message.find(stop.text) != std::wstring::npos) stop.loader->Cancel();
+    if (Target().first != nullptr && record->message.find(Target().second) != std::wstring::npos)
+      Target().first->Cancel();
     QuillogReleaseInfo(record);
     return true;
   }
-  uint32_t m_old_mask;
 };
 
 TEST_F(SmiLoaderTest, StopCutsTheModuleBeingParsedShortWithoutAnError) {
@@ -163,14 +137,6 @@ TEST_F(SmiLoaderTest, StopCutsTheModuleBeingParsedShortWithoutAnError) {
   EXPECT_TRUE(m_tree.Modules().empty());
   EXPECT_EQ(m_loader.Scanner().Depth(), 0);
   EXPECT_EQ(m_loader.Scanner().TokenStringCount(), 0u);
-
-  // A stopped LoadModule alone tells no error either.
-  {
-    CSmiTreeProtected lock(m_tree);
-    EXPECT_FALSE(m_loader.LoadModule(CSmiModuleKey{L"SMI", ModulePath("SMI")}));
-  }
-  EXPECT_TRUE(m_loader.ErrorText().empty());
-  EXPECT_EQ(m_loader.Scanner().Depth(), 0);
 
   // Once cleared, the next load reads everything.
   m_loader.ClearCancel();
@@ -206,15 +172,6 @@ TEST_F(SmiLoaderTest, OldModuleNamesAreReadFromTheirCurrentModule) {
   EXPECT_EQ(Object(L"old")->OidText(), L".1.3.6.1.2.1.99");
   EXPECT_TRUE(m_tree.FindModule(CSmiModuleKey{L"RFC1213-MIB", ModulePath("RFC1213-MIB")}));
   EXPECT_EQ(log.CountContaining(L"Unable to locate"), 0u);
-  size_t from_alias = 0;
-  for (const CSmiImport& import : m_tree.Imports()) {
-    if (import.module_name != L"OLD") continue;
-    const bool is_mib2 = import.symbol == L"mib-2";
-    EXPECT_EQ(import.source_module_name, is_mib2 ? L"RFC1213-MIB" : L"SMI") << import.symbol.Utf8();
-    EXPECT_EQ(import.source_file_path, ModulePath(is_mib2 ? "RFC1213-MIB" : "SMI"));
-    from_alias += is_mib2;
-  }
-  EXPECT_EQ(from_alias, 1u);
 }
 
 TEST_F(SmiLoaderTest, DeepImportChainsAndLongTokensFailCleanly) {
@@ -246,11 +203,8 @@ TEST_F(SmiLoaderTest, TypeNamesOutliveTheLoadThatReadThem) {
               "if2Leaf OBJECT-TYPE SYNTAX Small MAX-ACCESS read-only STATUS current ::= { internet 9 }\nEND");
   ASSERT_TRUE(Load(L"IF2", false));
   for (const wchar_t* name : {L"ifLeaf", L"if2Leaf"}) {
-    const CSmiObject* leaf = Object(name);
-    ASSERT_NE(leaf, nullptr) << quillog::WideToUtf8(name);
-    EXPECT_EQ(leaf->type.DisplayText(false), L"OBJECT-TYPE");
-    ASSERT_EQ(leaf->type.nested.size(), 1u);
-    EXPECT_EQ(leaf->type.nested[0].DisplayText(false), L"Small");
+    ASSERT_NE(Object(name), nullptr) << quillog::WideToUtf8(name);
+    EXPECT_EQ(Object(name)->type.nested.at(0).DisplayText(false), L"Small");
   }
 }
 
@@ -277,8 +231,6 @@ TEST_F(SmiLoaderTest, FoldersLocateAndListModules) {
   WriteFile(m_root + "/share/Tavelo/Mibs/IF-MIB.mib", "common");
   WriteFile(m_root + "/share/Tavelo/Mibs/IF-MIB.v2.mib", "v2");
   std::filesystem::create_directories(m_root + "/share/Tavelo/Mibs/DIR-MIB.mib");
-  EXPECT_EQ(PersonalMibsFolder(), Wide(m_root + "/data/Tavelo/Mibs"));
-  EXPECT_EQ(CommonMibsFolder(), Wide(m_root + "/share/Tavelo/Mibs"));
   EXPECT_EQ(LocateModuleFile(L"IF-MIB"), Wide(m_root + "/data/Tavelo/Mibs/IF-MIB.mib"));
   EXPECT_EQ(LocateModuleFile(L"DIR-MIB"), Wide(m_root + "/share/Tavelo/Mibs/DIR-MIB.mib"));
   EXPECT_EQ(LocateModuleFile(L"NONE-MIB"), L"");
@@ -305,9 +257,11 @@ TEST(SmiRealModules, IetfSetLoadsInOneLoad) {
   CSmiTreeProtected lock(tree);
   const CSmiObject* if_index = tree.FindObjectByOid({1, 3, 6, 1, 2, 1, 2, 2, 1, 1});
   ASSERT_NE(if_index, nullptr);
-  bool named = false;
-  for (const auto& d : if_index->declarations) named |= d.name == L"ifIndex";
-  EXPECT_TRUE(named);
+  EXPECT_EQ(if_index->Name(), L"ifIndex");
+  EXPECT_EQ(if_index->type.nested.at(0).DisplayText(true), L"InterfaceIndex");
+  EXPECT_TRUE(std::any_of(tree.Imports().begin(), tree.Imports().end(), [](const CSmiImport& i) {
+    return i.module_name == L"IF-MIB" && i.symbol == L"Counter32" && i.source_module_name == L"SNMPv2-SMI";
+  }));
   size_t incomplete = 0;
   tree.ForEachObject([&](const CSmiObject& o) { incomplete += o.IsComplete() ? 0 : 1; });
   EXPECT_EQ(incomplete, 0u);
@@ -333,14 +287,11 @@ TEST_F(SmiLoaderTest, DescriptionsReadBackAsWrittenUntilTheirFileChanges) {
   const std::wstring longWide(longText.begin(), longText.end());
   EXPECT_TRUE(Object(L"c")->description == longWide);
   EXPECT_EQ(Object(L"d")->description, L"after\nCR LF");
-  ASSERT_EQ(m_tree.TypeCount(), 3u);
-  EXPECT_EQ(m_tree.TypeAt(2).description, L"s");
 
   // Rewritten with the same size, then gone: a note, never another text.
   std::string changed = std::string(std::filesystem::file_size(path), ' ');
   SmiTempHome::WriteFile(path, changed);
   const std::wstring note(CSmiText::kFileChanged.begin(), CSmiText::kFileChanged.end());
-  EXPECT_EQ(Object(L"a")->description.Wide(), note);
   EXPECT_FALSE(Object(L"a")->description == L"one \\ \u00e9\ntwo");
   std::filesystem::remove(path);
   EXPECT_EQ(Object(L"a")->description.Wide(), note);

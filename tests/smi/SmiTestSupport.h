@@ -3,14 +3,24 @@
 
 #include "quillog/Quillog.h"
 #include "smi/MibFolders.h"
+#include "smi/SmiTree.h"
 #include "tests/common/LogCapture.h"
 #include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
+
+// The first object (or type) of the tree with this name, or null.
+inline const CSmiObject* Named(const CSmiTree& tree, const std::wstring& name, bool type = false) {
+  const size_t count = type ? tree.TypeCount() : tree.ObjectCount();
+  for (size_t i = 0; i < count; ++i) {
+    const CSmiObject& o = type ? tree.TypeAt(i) : tree.ObjectAt(i);
+    if (o.Name() == name) return &o;
+  }
+  return nullptr;
+}
 
 // A temporary home: XDG_* and HOME point inside it; MIB modules are written
 // to <home>/mibs, the only search folder.
@@ -30,10 +40,7 @@ class SmiTempHome : public ::testing::Test {
     return WriteFile(m_root + "/mibs/" + name + ".mib", text);
   }
   static std::string WriteFile(const std::string& path, const std::string& text) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    return path;
+    return WriteFileBytes(path, text).string();
   }
   std::wstring ModulePath(const std::string& name) const { return Wide(m_root + "/mibs/" + name + ".mib"); }
 
