@@ -43,6 +43,11 @@ CViewSimulerSummary::CViewSimulerSummary(CViewDispatcher* dispatcher, const CSim
   m_name->setReadOnly(true);
   m_description->setTabChangesFocus(true);
   m_description->setMaximumHeight(80);
+  // Ports and communities stay readable when the window is narrow.
+  const int port_width = fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16;
+  const int community_width = fontMetrics().horizontalAdvance(QStringLiteral("community-0")) + 16;
+  for (QLineEdit* port : {m_recv_port, m_send_port}) port->setMinimumWidth(port_width);
+  for (QLineEdit* community : {m_recv_community, m_send_community}) community->setMinimumWidth(community_width);
 
   // Two columns: the receive side left, the send side right.
   auto* left = new QFormLayout;

@@ -113,8 +113,8 @@ prepare_simulator() {
   sim_port=$(free_udp_port)
   "$cli" sim new "$sim" --port "$sim_port" --community tumbol -v both >/dev/null || fail "tavelo sim new failed"
   "$cli" sim add "$sim" 1.3.6.1.2.1.1.5.0 s restarted-box >/dev/null || fail "tavelo sim add failed"
-  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\ViewSimuler]\n"LastStartedSimulator"="%s"\n' \
-    "$sim" >"$XDG_CONFIG_HOME/tavelo/settings.reg"
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Tavelo\\Tavelo\\ViewSimuler]\n"LastStartedSimulator"="%s"\n"LastSelectedSimulator"="%s"\n' \
+    "$sim" "$sim" >"$XDG_CONFIG_HOME/tavelo/settings.reg"
 }
 
 if [ "${TAVELO_XVFB_INNER:-}" = 1 ]; then
