@@ -488,7 +488,7 @@ void CSmiParser::AddOidByNameAndNumber(const std::wstring* name, const std::wstr
     const CSmiObject* found = m_tree.FindObjectByName(text, key);
     if (!found) {
       CSmiObject record;
-      record.declarations.push_back(CSmiDeclaration{text, key.module_name, key.file_path, m_scanner.Line()});
+      record.declarations.push_back(CSmiDeclaration{text, key.ref, m_scanner.Line()});
       record.type.kind = SMI_TYPE_OBJECT_IDENTIFIER;
       record.oid = m_current.oid;
       record.resolve_position = m_current.resolve_position;
@@ -551,7 +551,7 @@ void CSmiParser::SetDescription(const CSmiToken* text) {
 void CSmiParser::Declare(const std::wstring& name) {
   const CSmiSharedKey& key = CurrentSharedKey();
   m_current.declarations.clear();
-  m_current.declarations.push_back(CSmiDeclaration{name, key.module_name, key.file_path, m_scanner.Line()});
+  m_current.declarations.push_back(CSmiDeclaration{name, key.ref, m_scanner.Line()});
 }
 
 void CSmiParser::TypeAssignment(const std::wstring* name) {

@@ -2,6 +2,7 @@
 
 #include "SmiTestSupport.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -304,7 +305,7 @@ TEST_F(SmiTreeTest, ManyObjectsStayFoundByOidAndFirstOneWins) {
 TEST_F(SmiTreeTest, VisibleModulesMatchNameAndFile) {
   m_tree.AddObject(Record(L"mine", {1, 3, 1}, L"M"));
   CSmiObject other = Record(L"other", {1, 3, 2}, L"M");
-  other.declarations[0].file_path = L"/elsewhere/M.mib";
+  other.declarations[0].module = CSmiModuleRef(CSmiModuleKey{L"M", L"/elsewhere/M.mib"});
   m_tree.AddObject(other);
   m_tree.AddObject(Record(L"n", {1, 3, 3}, L"N"));
   m_tree.Finish();
@@ -314,6 +315,47 @@ TEST_F(SmiTreeTest, VisibleModulesMatchNameAndFile) {
   EXPECT_TRUE(ByName(L"iso")->visible);  // an ancestor
   EXPECT_FALSE(ByName(L"other")->visible);
   EXPECT_FALSE(ByName(L"ccitt")->visible);
+}
+
+TEST_F(SmiTreeTest, ModuleRefsAreOnePerKeyAndOutliveTheTree) {
+  EXPECT_TRUE(CSmiModuleRef(CSmiModuleKey{}).empty());
+  EXPECT_EQ(CSmiModuleRef(CSmiModuleKey{L"A", L"/x/B.mib"}), CSmiModuleRef(CSmiModuleKey{L"A", L"/x/B.mib"}));
+  EXPECT_FALSE(CSmiModuleRef(CSmiModuleKey{L"A", L"B"}) == CSmiModuleRef(CSmiModuleKey{L"B", L"A"}));
+  EXPECT_FALSE(CSmiModuleRef(CSmiModuleKey{L"A", L""}) == CSmiModuleRef(CSmiModuleKey{L"", L"A"}));
+
+  // A lookup by a key no record names finds the built-ins and adds no entry.
+  const CSmiModuleKey unseen{L"UNSEEN-MIB", L"/nowhere/UNSEEN-MIB.mib"};
+  CSmiModuleRef ref;
+  EXPECT_NE(m_tree.FindObjectByName(L"iso", unseen), nullptr);
+  EXPECT_FALSE(CSmiModuleRef::Find(unseen, &ref));
+  EXPECT_TRUE(ref.empty());
+
+  m_tree.AddObject(Record(L"x", {1, 3, 9}, L"KEPT"));
+  const CSmiObject* x = ByName(L"x");
+  ASSERT_NE(x, nullptr);
+  const CSmiDeclarations copied = x->declarations;
+  EXPECT_NE(m_tree.FindObjectByName(L"x", CSmiModuleKey{L"KEPT", L"/m/KEPT.mib"}), nullptr);
+  m_tree.Reset();
+  EXPECT_EQ(copied[0].ModuleName(), L"KEPT");
+  EXPECT_EQ(copied[0].FilePath(), L"/m/KEPT.mib");
+
+  // Two threads adding the same keys past the first chunk of entries get
+  // the same refs, each reading back its own texts.
+  constexpr int kKeys = 5000;
+  auto add = [](std::vector<CSmiModuleRef>& refs) {
+    for (int i = 0; i < kKeys; ++i)
+      refs.push_back(CSmiModuleRef(CSmiModuleKey{L"T" + std::to_wstring(i), L"/t/" + std::to_wstring(i)}));
+  };
+  std::vector<CSmiModuleRef> a_refs, b_refs;
+  std::thread a(add, std::ref(a_refs));
+  std::thread b(add, std::ref(b_refs));
+  a.join();
+  b.join();
+  for (int i = 0; i < kKeys; ++i) {
+    ASSERT_EQ(a_refs[i], b_refs[i]) << i;
+    ASSERT_EQ(a_refs[i].ModuleName(), L"T" + std::to_wstring(i));
+    ASSERT_EQ(b_refs[i].FilePath(), L"/t/" + std::to_wstring(i));
+  }
 }
 
 TEST_F(SmiTreeTest, TextsReadBackAsSet) {
