@@ -257,7 +257,7 @@ void CSmiParser::SetType(uint32_t kind, const std::wstring* name) {
 }
 
 void CSmiParser::FreeLoadCaches() {
-  std::unordered_map<std::wstring, CSmiSharedText>().swap(m_type_names);
+  TypeNameSet().swap(m_type_names);
   std::unordered_map<std::wstring, std::wstring>().swap(m_module_files);
   m_fallback_key = FileKey();
   m_current = CSmiObject();
@@ -273,9 +273,9 @@ const std::wstring& CSmiParser::ModuleFile(const std::wstring& module) {
 }
 
 const CSmiSharedText& CSmiParser::TypeName(const std::wstring& name) {
-  auto it = m_type_names.find(name);
-  if (it == m_type_names.end()) it = m_type_names.emplace(name, CSmiSharedText(name)).first;
-  return it->second;
+  auto it = m_type_names.find(std::wstring_view(name));
+  if (it == m_type_names.end()) it = m_type_names.emplace(name).first;
+  return *it;
 }
 
 void CSmiParser::AppendConstraint(const wchar_t* text) {
