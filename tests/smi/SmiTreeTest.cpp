@@ -481,6 +481,53 @@ TEST(SmiArcs, ArenaArcsReadBackGrowAndCopiesOutliveTheArena) {
   arcs.clear();
 }
 
+TEST(SmiArcs, StoredFormsHoldTheirLargestArcAndReadBackAsBuilt) {
+  CSmiArena arena;
+  CSmiName odd(L"a");
+  odd.MoveInto(arena);
+  // Largest arcs at and just past the end of each form.
+  const int64_t kLargest[] = {0,  255, 256, 65535, 65536, int64_t{UINT32_MAX}, int64_t{UINT32_MAX} + 1,
+                              -1, 1,   127, 32768};
+  std::vector<SmiOid> oids;
+  std::vector<CSmiArcs> stored;
+  for (int64_t largest : kLargest) {
+    for (size_t at : {size_t{0}, size_t{3}}) {
+      SmiOid oid{1, 3, 6, 1};
+      oid.insert(oid.begin() + static_cast<std::ptrdiff_t>(at), largest);
+      oids.push_back(oid);
+      stored.emplace_back(oid);
+      odd.MoveInto(arena);
+      stored.back().MoveInto(arena);
+    }
+  }
+  for (size_t i = 0; i < stored.size(); ++i) {
+    const CSmiArcs built(oids[i]);
+    ASSERT_EQ(stored[i].Vector(), oids[i]) << i;
+    EXPECT_TRUE(stored[i] == built) << i;
+    EXPECT_TRUE(built == stored[i]) << i;
+    EXPECT_EQ(stored[i].Narrow(), built.Narrow()) << i;
+    // Copies compare equal and stay when the arena goes; grown lists take
+    // any arc.
+    CSmiArcs copy = stored[i];
+    EXPECT_TRUE(copy == stored[i]) << i;
+    CSmiArcs grown = stored[i];
+    grown.push_back(70000);
+    grown.push_back(int64_t{1} << 35);
+    SmiOid expected = oids[i];
+    expected.push_back(70000);
+    expected.push_back(int64_t{1} << 35);
+    EXPECT_EQ(grown.Vector(), expected) << i;
+    EXPECT_FALSE(grown.InArena());
+  }
+  // Lists that differ only past a form's end differ.
+  EXPECT_FALSE(stored[2] == stored[4]);  // 255 and 256
+  EXPECT_FALSE(stored[6] == CSmiArcs(SmiOid{65535 + 65536, 1, 3, 6, 1}));
+  std::vector<CSmiArcs> copies(stored.begin(), stored.end());
+  arena.Clear();
+  for (size_t i = 0; i < copies.size(); ++i) ASSERT_EQ(copies[i].Vector(), oids[i]) << i;
+  stored.clear();
+}
+
 TEST_F(SmiTreeTest, StoredNamesConstraintsAndSymbolsSurviveGrowthAndReset) {
   constexpr int kCount = 6000;
   for (int i = 0; i < kCount; ++i) {
