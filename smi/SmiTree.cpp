@@ -482,9 +482,6 @@ void CSmiTree::AddObject(CSmiObject copy, CSmiName pending_name) {
     }
   }
   const uint32_t position = static_cast<uint32_t>(m_objects.size());
-  // Half again rather than twice: a whole collection's list is the largest
-  // block of the load, and doubling left up to half of it unused.
-  if (m_objects.size() == m_objects.capacity()) m_objects.reserve(m_objects.size() + m_objects.size() / 2 + 16);
   m_objects.push_back(m_records.Add(std::move(copy)));
   Compact(*m_objects.back(), m_names);
   m_descriptions.Add(m_objects.back()->description);
