@@ -253,11 +253,10 @@ void CSmiParser::SetType(uint32_t kind, const std::wstring* name) {
   CSmiType* type = CurrentType();
   if (!type) return;
   type->kind = kind;
-  if (name) type->name = TypeName(*name);
+  if (name) type->name = CSmiTypeName(*name);
 }
 
 void CSmiParser::FreeLoadCaches() {
-  TypeNameSet().swap(m_type_names);
   std::unordered_map<std::wstring, std::wstring>().swap(m_module_files);
   m_fallback_key = FileKey();
   m_current = CSmiObject();
@@ -270,12 +269,6 @@ const std::wstring& CSmiParser::ModuleFile(const std::wstring& module) {
   auto it = m_module_files.find(module);
   if (it == m_module_files.end()) it = m_module_files.emplace(module, FindModuleFile(module)).first;
   return it->second;
-}
-
-const CSmiSharedText& CSmiParser::TypeName(const std::wstring& name) {
-  auto it = m_type_names.find(std::wstring_view(name));
-  if (it == m_type_names.end()) it = m_type_names.emplace(name).first;
-  return *it;
 }
 
 void CSmiParser::AppendConstraint(const wchar_t* text) {

@@ -14,9 +14,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 class CSmiParser {
@@ -134,26 +132,6 @@ class CSmiParser {
   // Descriptions stay in the file being read (its serial in the scanner).
   CSmiTextBlockRef m_description_file;
   uint64_t m_description_file_serial = 0;
-  // Type names and macro keywords come back again and again: one shared
-  // copy of each.
-  // The set keys on the shared texts themselves (no second copy).
-  struct TypeNameHash {
-    using is_transparent = void;
-    size_t operator()(std::wstring_view name) const { return std::hash<std::wstring_view>()(name); }
-    size_t operator()(const CSmiSharedText& name) const { return (*this)(std::wstring_view(name.str())); }
-  };
-  struct TypeNameEqual {
-    using is_transparent = void;
-    static std::wstring_view View(std::wstring_view name) { return name; }
-    static std::wstring_view View(const CSmiSharedText& name) { return name.str(); }
-    template <typename A, typename B>
-    bool operator()(const A& a, const B& b) const {
-      return View(a) == View(b);
-    }
-  };
-  using TypeNameSet = std::unordered_set<CSmiSharedText, TypeNameHash, TypeNameEqual>;
-  const CSmiSharedText& TypeName(const std::wstring& name);
-  TypeNameSet m_type_names;
   // Where each imported module's file was found, for the rest of the load.
   const std::wstring& ModuleFile(const std::wstring& module);
   std::unordered_map<std::wstring, std::wstring> m_module_files;

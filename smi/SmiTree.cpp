@@ -130,40 +130,32 @@ size_t CSmiModuleKeyHash::operator()(const CSmiModuleKey& key) const {
 
 namespace {
 
-// The process's module texts, by ref. Entries sit in chunks that never
-// move, reached through a fixed table, so a ref is read without the lock.
-class ModuleTable {
+// Texts held once in the process, by index (module keys, type names).
+// Entries sit in chunks that never move, reached through a fixed table, so
+// an index is read without the lock; entry 0 is the empty one.
+template <typename Entry>
+class InternTable {
  public:
-  ModuleTable() { m_chunks[0].store(NewChunk(), std::memory_order_release); }
-  ModuleTable(const ModuleTable&) = delete;
-  ModuleTable& operator=(const ModuleTable&) = delete;
+  InternTable() { m_chunks[0].store(NewChunk(), std::memory_order_release); }
+  InternTable(const InternTable&) = delete;
+  InternTable& operator=(const InternTable&) = delete;
 
-  static ModuleTable& Instance() {
-    static ModuleTable table;
-    return table;
-  }
-
-  const CSmiSharedKey& At(uint32_t index) const {
+  const Entry& At(uint32_t index) const {
     return m_chunks[index >> kChunkBits].load(std::memory_order_acquire)[index & (kChunk - 1)];
   }
 
-  // 0 for the empty key; a new entry when the key is not held and add.
-  bool Find(const CSmiModuleKey& key, bool add, uint32_t* index) {
-    if (key.module_name.empty() && key.file_path.empty()) {
-      *index = 0;
-      return true;
-    }
-    const size_t hash = CSmiModuleKeyHash()(key);
+  // The index of the entry is() takes for the key hashed; when there is
+  // none and add, a new entry make() fills.
+  template <typename Is, typename Make>
+  bool Find(size_t hash, Is is, Make make, bool add, uint32_t* index) {
     std::lock_guard<std::mutex> lock(m_mutex);
     for (auto [it, end] = m_by_hash.equal_range(hash); it != end; ++it) {
-      const CSmiSharedKey& held = At(it->second);
-      if (held.module_name == key.module_name && held.file_path == key.file_path) {
-        *index = it->second;
-        return true;
-      }
+      if (!is(At(it->second))) continue;
+      *index = it->second;
+      return true;
     }
     if (!add) return false;
-    *index = Append(key);
+    *index = Append(make);
     m_by_hash.emplace(hash, *index);
     return true;
   }
@@ -173,41 +165,72 @@ class ModuleTable {
   static constexpr uint32_t kChunk = 1u << kChunkBits;
   static constexpr uint32_t kMaxChunks = 1024;
 
-  CSmiSharedKey* NewChunk() {
-    m_owned.push_back(std::make_unique<CSmiSharedKey[]>(kChunk));
+  Entry* NewChunk() {
+    m_owned.push_back(std::make_unique<Entry[]>(kChunk));
     return m_owned.back().get();
   }
 
-  uint32_t Append(const CSmiModuleKey& key) {
+  template <typename Make>
+  uint32_t Append(Make make) {
     const uint32_t index = m_size;
     const uint32_t chunk = index >> kChunkBits;
-    if (chunk >= kMaxChunks) throw std::length_error("too many MIB modules in one process");
+    if (chunk >= kMaxChunks) throw std::length_error("too many MIB module or type names in one process");
     if (!m_chunks[chunk].load(std::memory_order_relaxed)) m_chunks[chunk].store(NewChunk(), std::memory_order_release);
-    CSmiSharedKey& entry = m_chunks[chunk].load(std::memory_order_relaxed)[index & (kChunk - 1)];
-    entry.module_name = CSmiSharedText(key.module_name);
-    entry.file_path = CSmiSharedText(key.file_path);
+    make(m_chunks[chunk].load(std::memory_order_relaxed)[index & (kChunk - 1)]);
     ++m_size;
     return index;
   }
 
   std::mutex m_mutex;
-  std::array<std::atomic<CSmiSharedKey*>, kMaxChunks> m_chunks{};
-  std::vector<std::unique_ptr<CSmiSharedKey[]>> m_owned;
+  std::array<std::atomic<Entry*>, kMaxChunks> m_chunks{};
+  std::vector<std::unique_ptr<Entry[]>> m_owned;
   std::unordered_multimap<size_t, uint32_t> m_by_hash;
-  uint32_t m_size = 1;  // entry 0: no module
+  uint32_t m_size = 1;  // entry 0: empty
 };
+
+InternTable<CSmiSharedKey>& ModuleTable() {
+  static InternTable<CSmiSharedKey> table;
+  return table;
+}
+
+InternTable<CSmiSharedText>& TypeNameTable() {
+  static InternTable<CSmiSharedText> table;
+  return table;
+}
+
+bool FindModule(const CSmiModuleKey& key, bool add, uint32_t* index) {
+  if (key.module_name.empty() && key.file_path.empty()) {
+    *index = 0;
+    return true;
+  }
+  const auto is = [&](const CSmiSharedKey& held) {
+    return held.module_name == key.module_name && held.file_path == key.file_path;
+  };
+  const auto make = [&](CSmiSharedKey& entry) {
+    entry.module_name = CSmiSharedText(key.module_name);
+    entry.file_path = CSmiSharedText(key.file_path);
+  };
+  return ModuleTable().Find(CSmiModuleKeyHash()(key), is, make, add, index);
+}
 
 }  // namespace
 
-CSmiModuleRef::CSmiModuleRef(const CSmiModuleKey& key) { ModuleTable::Instance().Find(key, true, &m_index); }
+CSmiModuleRef::CSmiModuleRef(const CSmiModuleKey& key) { FindModule(key, true, &m_index); }
 
-bool CSmiModuleRef::Find(const CSmiModuleKey& key, CSmiModuleRef* ref) {
-  return ModuleTable::Instance().Find(key, false, &ref->m_index);
+bool CSmiModuleRef::Find(const CSmiModuleKey& key, CSmiModuleRef* ref) { return FindModule(key, false, &ref->m_index); }
+
+const CSmiSharedText& CSmiModuleRef::ModuleName() const { return ModuleTable().At(m_index).module_name; }
+
+const CSmiSharedText& CSmiModuleRef::FilePath() const { return ModuleTable().At(m_index).file_path; }
+
+CSmiTypeName::CSmiTypeName(std::wstring_view text) {
+  if (text.empty()) return;
+  const auto is = [&](const CSmiSharedText& held) { return std::wstring_view(held.str()) == text; };
+  const auto make = [&](CSmiSharedText& entry) { entry = CSmiSharedText(std::wstring(text)); };
+  TypeNameTable().Find(std::hash<std::wstring_view>()(text), is, make, true, &m_index);
 }
 
-const CSmiSharedText& CSmiModuleRef::ModuleName() const { return ModuleTable::Instance().At(m_index).module_name; }
-
-const CSmiSharedText& CSmiModuleRef::FilePath() const { return ModuleTable::Instance().At(m_index).file_path; }
+const std::wstring& CSmiTypeName::str() const { return TypeNameTable().At(m_index).str(); }
 
 CSmiDeclaration::CSmiDeclaration(CSmiName declared, const std::wstring& module_name, const std::wstring& file_path,
                                  int32_t at)

@@ -249,10 +249,34 @@ struct CSmiModuleKeyHash {
   size_t operator()(const CSmiModuleKey& key) const;
 };
 
+// A type's name (a referenced type or a macro keyword), held once in the
+// process for every type that names it: four bytes rather than a text.
+// Entries are never removed. Reads as a wide text.
+class CSmiTypeName {
+ public:
+  CSmiTypeName() = default;
+  CSmiTypeName(std::wstring_view text);
+  CSmiTypeName(const std::wstring& text) : CSmiTypeName(std::wstring_view(text)) {}
+  CSmiTypeName(const wchar_t* text) : CSmiTypeName(std::wstring_view(text)) {}
+
+  const std::wstring& str() const;
+  operator const std::wstring&() const { return str(); }
+  bool empty() const { return m_index == 0; }
+  size_t size() const { return str().size(); }
+  const wchar_t* c_str() const { return str().c_str(); }
+
+  friend bool operator==(CSmiTypeName a, CSmiTypeName b) { return a.m_index == b.m_index; }
+  friend bool operator==(CSmiTypeName a, const std::wstring& b) { return a.str() == b; }
+  friend bool operator==(CSmiTypeName a, const wchar_t* b) { return a.str() == b; }
+
+ private:
+  uint32_t m_index = 0;
+};
+
 struct CSmiType {
-  CSmiSharedText name;  // referenced type name, macro keyword, or empty
-  CSmiName constraint;  // e.g. "SIZE 0..255", "up(1), down(2)"
+  CSmiTypeName name;  // referenced type name, macro keyword, or empty
   uint32_t kind = SMI_TYPE_NONE;
+  CSmiName constraint;               // e.g. "SIZE 0..255", "up(1), down(2)"
   CSmiCompactList<CSmiType> nested;  // only on an assignment's own type, flat
 
   // "INTEGER", "OCTET STRING", the name for kinds 17 and 18, "Unknown type"

@@ -132,7 +132,7 @@ TEST(SmiCompactList, NestedTypesKeepTheirOrderThroughGrowthCopiesAndMoves) {
       CSmiType copied = in_arena;
       CSmiType grown = in_arena;
       grown.nested.MoveInto(arena);
-      grown.nested.push_back(CSmiType{L"Extra", L"", SMI_TYPE_REFERENCE, {}});
+      grown.nested.push_back(CSmiType{L"Extra", SMI_TYPE_REFERENCE, L"", {}});
       EXPECT_FALSE(grown.nested.InArena());
       in_arena = CSmiType();
       arena.Clear();
@@ -141,7 +141,7 @@ TEST(SmiCompactList, NestedTypesKeepTheirOrderThroughGrowthCopiesAndMoves) {
       EXPECT_EQ(grown.nested[count].DisplayText(false), L"Extra");
     }
     CSmiType copy = type;
-    type.nested.push_back(CSmiType{L"Extra", L"", SMI_TYPE_REFERENCE, {}});
+    type.nested.push_back(CSmiType{L"Extra", SMI_TYPE_REFERENCE, L"", {}});
     EXPECT_EQ(texts_of(copy.nested), want) << count;  // the copy has its own items
     ASSERT_EQ(type.nested.size(), count + 1);
     EXPECT_EQ(type.nested[count].DisplayText(false), L"Extra");
@@ -317,7 +317,12 @@ TEST_F(SmiTreeTest, VisibleModulesMatchNameAndFile) {
   EXPECT_FALSE(ByName(L"ccitt")->visible);
 }
 
-TEST_F(SmiTreeTest, ModuleRefsAreOnePerKeyAndOutliveTheTree) {
+TEST_F(SmiTreeTest, ModuleRefsAndTypeNamesAreOnePerTextAndOutliveTheTree) {
+  EXPECT_TRUE(CSmiTypeName(L"").empty());
+  EXPECT_EQ(CSmiTypeName(L"").str(), L"");
+  EXPECT_EQ(CSmiTypeName(L"DisplayString"), CSmiTypeName(std::wstring(L"DisplayString")));
+  EXPECT_FALSE(CSmiTypeName(L"DisplayString") == CSmiTypeName(L"DisplayStrinG"));
+  EXPECT_EQ(CSmiTypeName(L"Gauge32").str(), L"Gauge32");
   EXPECT_TRUE(CSmiModuleRef(CSmiModuleKey{}).empty());
   EXPECT_EQ(CSmiModuleRef(CSmiModuleKey{L"A", L"/x/B.mib"}), CSmiModuleRef(CSmiModuleKey{L"A", L"/x/B.mib"}));
   EXPECT_FALSE(CSmiModuleRef(CSmiModuleKey{L"A", L"B"}) == CSmiModuleRef(CSmiModuleKey{L"B", L"A"}));
@@ -342,19 +347,24 @@ TEST_F(SmiTreeTest, ModuleRefsAreOnePerKeyAndOutliveTheTree) {
   // Two threads adding the same keys past the first chunk of entries get
   // the same refs, each reading back its own texts.
   constexpr int kKeys = 5000;
-  auto add = [](std::vector<CSmiModuleRef>& refs) {
-    for (int i = 0; i < kKeys; ++i)
+  auto add = [](std::vector<CSmiModuleRef>& refs, std::vector<CSmiTypeName>& names) {
+    for (int i = 0; i < kKeys; ++i) {
       refs.push_back(CSmiModuleRef(CSmiModuleKey{L"T" + std::to_wstring(i), L"/t/" + std::to_wstring(i)}));
+      names.push_back(CSmiTypeName(L"Type" + std::to_wstring(i)));
+    }
   };
   std::vector<CSmiModuleRef> a_refs, b_refs;
-  std::thread a(add, std::ref(a_refs));
-  std::thread b(add, std::ref(b_refs));
+  std::vector<CSmiTypeName> a_names, b_names;
+  std::thread a(add, std::ref(a_refs), std::ref(a_names));
+  std::thread b(add, std::ref(b_refs), std::ref(b_names));
   a.join();
   b.join();
   for (int i = 0; i < kKeys; ++i) {
     ASSERT_EQ(a_refs[i], b_refs[i]) << i;
     ASSERT_EQ(a_refs[i].ModuleName(), L"T" + std::to_wstring(i));
     ASSERT_EQ(b_refs[i].FilePath(), L"/t/" + std::to_wstring(i));
+    ASSERT_EQ(a_names[i], b_names[i]) << i;
+    ASSERT_EQ(b_names[i].str(), L"Type" + std::to_wstring(i));
   }
 }
 
@@ -691,25 +701,25 @@ TEST_F(SmiTreeTest, FindTypeBaseFollowsReferencesAndStopsOnCycles) {
   CSmiObject tc;
   tc.type.kind = SMI_TYPE_MACRO;
   tc.type.name = L"TEXTUAL-CONVENTION";
-  tc.type.nested.push_back(CSmiType{L"", L"0..255", SMI_TYPE_INTEGER, {}});
+  tc.type.nested.push_back(CSmiType{L"", SMI_TYPE_INTEGER, L"0..255", {}});
   tc.declarations.push_back(CSmiDeclaration{L"Small", L"M", L"/m/M.mib", 3});
   m_tree.AddType(tc);
   CSmiObject alias;
-  alias.type = CSmiType{L"Small", L"", SMI_TYPE_REFERENCE, {}};
+  alias.type = CSmiType{L"Small", SMI_TYPE_REFERENCE, L"", {}};
   alias.declarations.push_back(CSmiDeclaration{L"Alias", L"M", L"/m/M.mib", 4});
   m_tree.AddType(alias);
-  const CSmiType ref{L"Alias", L"", SMI_TYPE_REFERENCE, {}};
+  const CSmiType ref{L"Alias", SMI_TYPE_REFERENCE, L"", {}};
   EXPECT_EQ(m_tree.FindTypeBase(ref).name, L"TEXTUAL-CONVENTION");
 
   CSmiObject loop_a;
-  loop_a.type = CSmiType{L"LoopB", L"", SMI_TYPE_REFERENCE, {}};
+  loop_a.type = CSmiType{L"LoopB", SMI_TYPE_REFERENCE, L"", {}};
   loop_a.declarations.push_back(CSmiDeclaration{L"LoopA", L"M", L"/m/M.mib", 5});
   CSmiObject loop_b;
-  loop_b.type = CSmiType{L"LoopA", L"", SMI_TYPE_REFERENCE, {}};
+  loop_b.type = CSmiType{L"LoopA", SMI_TYPE_REFERENCE, L"", {}};
   loop_b.declarations.push_back(CSmiDeclaration{L"LoopB", L"M", L"/m/M.mib", 6});
   m_tree.AddType(loop_a);
   m_tree.AddType(loop_b);
-  const CSmiType start{L"LoopA", L"", SMI_TYPE_REFERENCE, {}};
+  const CSmiType start{L"LoopA", SMI_TYPE_REFERENCE, L"", {}};
   const std::wstring reached = m_tree.FindTypeBase(start).name;
   EXPECT_TRUE(reached == L"LoopA" || reached == L"LoopB");
 }
