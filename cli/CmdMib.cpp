@@ -86,15 +86,15 @@ void AppendObjectLine(const CSmiObject& object, bool tsv, ModuleText& modules, s
     out += '\t';
     AppendUtf8(type, out);
     out += '\t';
-    out += modules.Of(d.module_name.str());
+    out += modules.Of(d.ModuleName().str());
     out += '\n';
     return;
   }
   out += " = ";
   out += d.name.Utf8();
-  if (!d.module_name.empty()) {
+  if (!d.ModuleName().empty()) {
     out += " (";
-    out += modules.Of(d.module_name.str());
+    out += modules.Of(d.ModuleName().str());
     out += ')';
   }
   if (!type.empty()) {
@@ -184,7 +184,7 @@ int RunMib(const ParsedArgs& args) {
     if (!object.visible || object.declarations.empty()) return;
     if (!object.IsComplete()) {
       const CSmiDeclaration& d = object.declarations.front();
-      unresolved += (unresolved.empty() ? "" : ", ") + std::string(d.name.Utf8()) + " (" + Utf8(d.module_name) + ")";
+      unresolved += (unresolved.empty() ? "" : ", ") + std::string(d.name.Utf8()) + " (" + Utf8(d.ModuleName()) + ")";
       return;
     }
     AppendObjectLine(object, tsv, module_texts, writer.Buffer());

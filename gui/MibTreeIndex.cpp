@@ -201,7 +201,7 @@ void CMibTreeIndex::Build(const CSmiTree& tree) {
       if (declaration.name.empty()) continue;
       m_entry_begin.push_back(static_cast<uint32_t>(m_names.size()));
       m_entry_node.push_back(node);
-      m_entry_module.push_back(_module_id(declaration.module_name));
+      m_entry_module.push_back(_module_id(declaration.ModuleName()));
       AppendLower(m_names, declaration.name.Utf8());
       m_names.push_back('\n');
     }

@@ -20,8 +20,8 @@ constexpr int kNodeRole = Qt::UserRole + 1;
 
 QString MatchText(const CSmiObject& object) {
   QString text = QString::fromStdWString(object.Name());
-  if (!object.declarations.empty() && !object.declarations.front().module_name.empty()) {
-    text = QString::fromStdWString(object.declarations.front().module_name) + QStringLiteral("::") + text;
+  if (!object.declarations.empty() && !object.declarations.front().ModuleName().empty()) {
+    text = QString::fromStdWString(object.declarations.front().ModuleName()) + QStringLiteral("::") + text;
   }
   return text + QStringLiteral("  ") + QString::fromStdWString(SmiOidDotted(object.oid));
 }

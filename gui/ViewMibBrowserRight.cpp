@@ -92,7 +92,7 @@ void CViewMibBrowserRight::Show(const CSmiObject* object) {
 
   if (!object->declarations.empty()) {
     const CSmiDeclaration& declaration = object->declarations.front();
-    m_file = declaration.file_path;
+    m_file = declaration.FilePath();
     m_fields[FIELD_FILE]->setText(Wide(m_file));
     m_fields[FIELD_LINE]->setText(QString::number(declaration.line));
     m_fields[FIELD_NAME]->setText(Wide(object->Name()));

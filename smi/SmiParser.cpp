@@ -253,11 +253,10 @@ void CSmiParser::SetType(uint32_t kind, const std::wstring* name) {
   CSmiType* type = CurrentType();
   if (!type) return;
   type->kind = kind;
-  if (name) type->name = TypeName(*name);
+  if (name) type->name = CSmiTypeName(*name);
 }
 
 void CSmiParser::FreeLoadCaches() {
-  std::unordered_map<std::wstring, CSmiSharedText>().swap(m_type_names);
   std::unordered_map<std::wstring, std::wstring>().swap(m_module_files);
   m_fallback_key = FileKey();
   m_current = CSmiObject();
@@ -269,12 +268,6 @@ void CSmiParser::FreeLoadCaches() {
 const std::wstring& CSmiParser::ModuleFile(const std::wstring& module) {
   auto it = m_module_files.find(module);
   if (it == m_module_files.end()) it = m_module_files.emplace(module, FindModuleFile(module)).first;
-  return it->second;
-}
-
-const CSmiSharedText& CSmiParser::TypeName(const std::wstring& name) {
-  auto it = m_type_names.find(name);
-  if (it == m_type_names.end()) it = m_type_names.emplace(name, CSmiSharedText(name)).first;
   return it->second;
 }
 
@@ -488,7 +481,7 @@ void CSmiParser::AddOidByNameAndNumber(const std::wstring* name, const std::wstr
     const CSmiObject* found = m_tree.FindObjectByName(text, key);
     if (!found) {
       CSmiObject record;
-      record.declarations.push_back(CSmiDeclaration{text, key.module_name, key.file_path, m_scanner.Line()});
+      record.declarations.push_back(CSmiDeclaration{text, key.ref, m_scanner.Line()});
       record.type.kind = SMI_TYPE_OBJECT_IDENTIFIER;
       record.oid = m_current.oid;
       record.resolve_position = m_current.resolve_position;
@@ -551,7 +544,7 @@ void CSmiParser::SetDescription(const CSmiToken* text) {
 void CSmiParser::Declare(const std::wstring& name) {
   const CSmiSharedKey& key = CurrentSharedKey();
   m_current.declarations.clear();
-  m_current.declarations.push_back(CSmiDeclaration{name, key.module_name, key.file_path, m_scanner.Line()});
+  m_current.declarations.push_back(CSmiDeclaration{name, key.ref, m_scanner.Line()});
 }
 
 void CSmiParser::TypeAssignment(const std::wstring* name) {

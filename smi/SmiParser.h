@@ -132,10 +132,6 @@ class CSmiParser {
   // Descriptions stay in the file being read (its serial in the scanner).
   CSmiTextBlockRef m_description_file;
   uint64_t m_description_file_serial = 0;
-  // Type names and macro keywords come back again and again: one shared
-  // copy of each.
-  const CSmiSharedText& TypeName(const std::wstring& name);
-  std::unordered_map<std::wstring, CSmiSharedText> m_type_names;
   // Where each imported module's file was found, for the rest of the load.
   const std::wstring& ModuleFile(const std::wstring& module);
   std::unordered_map<std::wstring, std::wstring> m_module_files;

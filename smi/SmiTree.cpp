@@ -4,9 +4,13 @@
 #include "smi/MibFolders.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <charconv>
 #include <cstddef>
+#include <mutex>
 #include <new>
+#include <stdexcept>
 
 // Trace lines whose arguments cost something are only built when wanted.
 #define SMI_TRACE(feature, ...)                                                    \
@@ -45,7 +49,7 @@ CSmiObject BuiltinRecord(const wchar_t* name, int64_t arc, uint32_t kind) {
   CSmiObject record;
   record.oid = {arc};
   record.type.kind = kind;
-  record.declarations.push_back(CSmiDeclaration{name, L"", L"", 0});
+  record.declarations.push_back(CSmiDeclaration{name, CSmiModuleRef(), 0});
   return record;
 }
 
@@ -123,6 +127,114 @@ size_t CSmiModuleKeyHash::operator()(const CSmiModuleKey& key) const {
   const size_t b = std::hash<std::wstring>()(key.file_path);
   return a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
 }
+
+namespace {
+
+// Texts held once in the process, by index (module keys, type names).
+// Entries sit in chunks that never move, reached through a fixed table, so
+// an index is read without the lock; entry 0 is the empty one.
+template <typename Entry>
+class InternTable {
+ public:
+  InternTable() { m_chunks[0].store(NewChunk(), std::memory_order_release); }
+  InternTable(const InternTable&) = delete;
+  InternTable& operator=(const InternTable&) = delete;
+
+  const Entry& At(uint32_t index) const {
+    return m_chunks[index >> kChunkBits].load(std::memory_order_acquire)[index & (kChunk - 1)];
+  }
+
+  // The index of the entry is() takes for the key hashed; when there is
+  // none and add, a new entry make() fills.
+  template <typename Is, typename Make>
+  bool Find(size_t hash, Is is, Make make, bool add, uint32_t* index) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto [it, end] = m_by_hash.equal_range(hash); it != end; ++it) {
+      if (!is(At(it->second))) continue;
+      *index = it->second;
+      return true;
+    }
+    if (!add) return false;
+    *index = Append(make);
+    m_by_hash.emplace(hash, *index);
+    return true;
+  }
+
+ private:
+  static constexpr uint32_t kChunkBits = 12;
+  static constexpr uint32_t kChunk = 1u << kChunkBits;
+  static constexpr uint32_t kMaxChunks = 1024;
+
+  Entry* NewChunk() {
+    m_owned.push_back(std::make_unique<Entry[]>(kChunk));
+    return m_owned.back().get();
+  }
+
+  template <typename Make>
+  uint32_t Append(Make make) {
+    const uint32_t index = m_size;
+    const uint32_t chunk = index >> kChunkBits;
+    if (chunk >= kMaxChunks) throw std::length_error("too many MIB module or type names in one process");
+    if (!m_chunks[chunk].load(std::memory_order_relaxed)) m_chunks[chunk].store(NewChunk(), std::memory_order_release);
+    make(m_chunks[chunk].load(std::memory_order_relaxed)[index & (kChunk - 1)]);
+    ++m_size;
+    return index;
+  }
+
+  std::mutex m_mutex;
+  std::array<std::atomic<Entry*>, kMaxChunks> m_chunks{};
+  std::vector<std::unique_ptr<Entry[]>> m_owned;
+  std::unordered_multimap<size_t, uint32_t> m_by_hash;
+  uint32_t m_size = 1;  // entry 0: empty
+};
+
+InternTable<CSmiSharedKey>& ModuleTable() {
+  static InternTable<CSmiSharedKey> table;
+  return table;
+}
+
+InternTable<CSmiSharedText>& TypeNameTable() {
+  static InternTable<CSmiSharedText> table;
+  return table;
+}
+
+bool FindModule(const CSmiModuleKey& key, bool add, uint32_t* index) {
+  if (key.module_name.empty() && key.file_path.empty()) {
+    *index = 0;
+    return true;
+  }
+  const auto is = [&](const CSmiSharedKey& held) {
+    return held.module_name == key.module_name && held.file_path == key.file_path;
+  };
+  const auto make = [&](CSmiSharedKey& entry) {
+    entry.module_name = CSmiSharedText(key.module_name);
+    entry.file_path = CSmiSharedText(key.file_path);
+  };
+  return ModuleTable().Find(CSmiModuleKeyHash()(key), is, make, add, index);
+}
+
+}  // namespace
+
+CSmiModuleRef::CSmiModuleRef(const CSmiModuleKey& key) { FindModule(key, true, &m_index); }
+
+bool CSmiModuleRef::Find(const CSmiModuleKey& key, CSmiModuleRef* ref) { return FindModule(key, false, &ref->m_index); }
+
+const CSmiSharedText& CSmiModuleRef::ModuleName() const { return ModuleTable().At(m_index).module_name; }
+
+const CSmiSharedText& CSmiModuleRef::FilePath() const { return ModuleTable().At(m_index).file_path; }
+
+CSmiTypeName::CSmiTypeName(std::wstring_view text) {
+  if (text.empty()) return;
+  const auto is = [&](const CSmiSharedText& held) { return std::wstring_view(held.str()) == text; };
+  const auto make = [&](CSmiSharedText& entry) { entry = CSmiSharedText(std::wstring(text)); };
+  TypeNameTable().Find(std::hash<std::wstring_view>()(text), is, make, true, &m_index);
+}
+
+const std::wstring& CSmiTypeName::str() const { return TypeNameTable().At(m_index).str(); }
+
+CSmiDeclaration::CSmiDeclaration(CSmiName declared, const std::wstring& module_name, const std::wstring& file_path,
+                                 int32_t at)
+    : name(std::move(declared)), module(CSmiModuleKey{module_name, file_path}), line(at) {}
 
 std::wstring CSmiType::DisplayText(bool with_constraint) const {
   std::wstring text;
@@ -379,9 +491,9 @@ void CSmiTree::AddObject(CSmiObject copy, CSmiName pending_name) {
         const CSmiDeclaration& new_decl = copy.declarations.front();
         QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"SMI object '%s' is already existing", copy.Name());
         QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"Existing object %s=%s is declared in File '%s' at Line %d",
-                 old_decl.name.Wide(), existing.OidText(), old_decl.module_name, old_decl.line);
+                 old_decl.name.Wide(), existing.OidText(), old_decl.ModuleName(), old_decl.line);
         QuillogW(QUILLOG_INFO, QLF_PROGRAM_SMI, L"New object %s=%s is declared in File '%s' at Line %d",
-                 new_decl.name.Wide(), copy.OidText(), new_decl.module_name, new_decl.line);
+                 new_decl.name.Wide(), copy.OidText(), new_decl.ModuleName(), new_decl.line);
       }
       if (!copy.declarations.empty()) {
         // The index keeps the stored name, not the copy's.
@@ -408,12 +520,15 @@ void CSmiTree::AddObject(CSmiObject copy, CSmiName pending_name) {
 bool CSmiTree::DeclarationMatches(const CSmiDeclaration& d, std::string_view name, const CSmiSharedText& module_name,
                                   const CSmiSharedText& file_path) const {
   if (d.name.Utf8() != name) return false;
-  if (d.name.empty() || d.module_name.empty() || d.line == 0) return true;
-  return d.module_name == module_name && d.file_path == file_path;
+  if (d.name.empty() || d.ModuleName().empty() || d.line == 0) return true;
+  return d.ModuleName() == module_name && d.FilePath() == file_path;
 }
 
 CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiModuleKey& key) const {
-  return FindObjectByName(name, CSmiSharedKey(key));
+  // A lookup does not add its key to the module table.
+  CSmiModuleRef held;
+  if (CSmiModuleRef::Find(key, &held)) return FindObjectByName(name, CSmiSharedKey(held));
+  return FindObjectByName(name, CSmiSharedText(key.module_name), CSmiSharedText(key.file_path));
 }
 
 CSmiObject* CSmiTree::FindObjectByName(const std::wstring& name, const CSmiSharedKey& key) const {
@@ -512,6 +627,7 @@ void CSmiTree::FinalizeImports(const std::wstring& module_name) {
 }
 
 void CSmiTree::FinalizeImports(const CSmiModuleKey& source) {
+  if (m_unfinalized_imports.empty()) return;
   const CSmiSharedKey shared(source);
   for (uint32_t position : m_unfinalized_imports) {
     m_imports[position].source_module_name = shared.module_name;
@@ -534,9 +650,9 @@ bool CSmiTree::TryResolve(CSmiObject& object, std::string_view pending) {
   SMI_TRACE(QLF_PROGRAM_SMI, L"Trying to finish OID resolution of '%s'...", object.Name());
   static const CSmiDeclaration kNoDeclaration;
   const CSmiDeclaration& first = object.declarations.empty() ? kNoDeclaration : object.declarations.front();
-  const CSmiObject* found = FindObjectByUtf8(pending, first.module_name, first.file_path);
+  const CSmiObject* found = FindObjectByUtf8(pending, first.ModuleName(), first.FilePath());
   if (!found) {
-    ForEachImportOf(first.module_name, first.file_path, pending, [&](const CSmiImport& import) {
+    ForEachImportOf(first.ModuleName(), first.FilePath(), pending, [&](const CSmiImport& import) {
       found = FindObjectByUtf8(pending, import.source_module_name, import.source_file_path);
       return found != nullptr;
     });
@@ -582,7 +698,7 @@ void CSmiTree::Resolve() {
       if (object->resolve_position == -1) continue;
       CSmiDeclaration first;
       if (!object->declarations.empty()) first = object->declarations.front();
-      QuillogW(QUILLOG_WARNING, QLF_NONE, L"OID '%s' (%s/%d) is not resolved", first.name.Wide(), first.file_path,
+      QuillogW(QUILLOG_WARNING, QLF_NONE, L"OID '%s' (%s/%d) is not resolved", first.name.Wide(), first.FilePath(),
                first.line);
     }
     QuillogW(QUILLOG_ERROR, QLF_NONE, L"There are OID to resolve but I can't resolve them");
@@ -613,7 +729,7 @@ void CSmiTree::AddMissingParents() {
       record.oid.assign(object->oid.begin(), object->oid.begin() + static_cast<std::ptrdiff_t>(length));
       SMI_TRACE(QLF_PROGRAM_SMI, L"Adding missing parent %s of Object '%s'", SmiOidText(record.oid), object->Name());
       record.type.kind = SMI_TYPE_OBJECT_IDENTIFIER;
-      record.declarations.push_back(CSmiDeclaration{L"no-name", L"", L"", 0});
+      record.declarations.push_back(CSmiDeclaration{L"no-name", CSmiModuleRef(), 0});
       AddObject(std::move(record));
     }
   }
@@ -713,8 +829,8 @@ void CSmiTree::MarkVisibleForModules(const std::vector<CSmiModuleKey>& modules) 
   bool last_wanted = false;
   for (auto& object : m_objects) {
     for (const CSmiDeclaration& d : object->declarations) {
-      const std::wstring& module = d.module_name;
-      const std::wstring& path = d.file_path;
+      const std::wstring& module = d.ModuleName();
+      const std::wstring& path = d.FilePath();
       if (&module != last_module || &path != last_path) {
         last_module = &module;
         last_path = &path;
@@ -759,8 +875,8 @@ void CSmiTree::Dump(uint32_t feature) const {
     CSmiDeclaration first;
     if (!object->declarations.empty()) first = object->declarations.front();
     QuillogW(QUILLOG_INFO, feature, L"   %s, %s=%s, visible=%s ==> %s (%d)", first.name.Wide(),
-             object->type.DisplayText(true), object->OidText(), object->visible ? L"true" : L"false", first.module_name,
-             first.line);
+             object->type.DisplayText(true), object->OidText(), object->visible ? L"true" : L"false",
+             first.ModuleName(), first.line);
   }
 }
 

@@ -22,7 +22,7 @@
 //   tree.ForEachObject([](const CSmiObject& o) {
 //     const CSmiDeclaration& d = o.declarations.front();
 //     // o.OidText() ".1.3.6.1", SmiOidDotted(o.oid) "1.3.6.1", d.name.Wide(),
-//     // d.module_name, d.file_path, d.line (0 for built-in entries).
+//     // d.ModuleName(), d.FilePath(), d.line (0 for built-in entries).
 //   });
 //
 // The object list is in OID order after a load (SortByOid); objects whose
@@ -137,12 +137,40 @@ class CSmiSharedText {
   Block* m_block = nullptr;
 };
 
+struct CSmiModuleKey;
+
+// A module's name and file path, held once in the process for every record
+// that names them: four bytes rather than two texts. Entries are never
+// removed, so a ref stays readable after the tree that gave it is reset.
+// Equal refs: equal texts (and back).
+class CSmiModuleRef {
+ public:
+  CSmiModuleRef() = default;  // no module: empty texts
+  explicit CSmiModuleRef(const CSmiModuleKey& key);
+  // The ref of a key held already; false (and *ref unchanged) otherwise.
+  static bool Find(const CSmiModuleKey& key, CSmiModuleRef* ref);
+
+  const CSmiSharedText& ModuleName() const;
+  const CSmiSharedText& FilePath() const;
+  bool empty() const { return m_index == 0; }
+  friend bool operator==(CSmiModuleRef a, CSmiModuleRef b) { return a.m_index == b.m_index; }
+
+ private:
+  uint32_t m_index = 0;
+};
+
 // Where a name was declared. Line 0 for the built-in entries.
 struct CSmiDeclaration {
   CSmiName name;
-  CSmiSharedText module_name;
-  CSmiSharedText file_path;
+  CSmiModuleRef module;
   int32_t line = 0;
+
+  CSmiDeclaration() = default;
+  CSmiDeclaration(CSmiName declared, CSmiModuleRef in, int32_t at) : name(std::move(declared)), module(in), line(at) {}
+  CSmiDeclaration(CSmiName declared, const std::wstring& module_name, const std::wstring& file_path, int32_t at);
+
+  const CSmiSharedText& ModuleName() const { return module.ModuleName(); }
+  const CSmiSharedText& FilePath() const { return module.FilePath(); }
 };
 
 // The declarations of one object, in order. Nearly every object has one:
@@ -221,10 +249,34 @@ struct CSmiModuleKeyHash {
   size_t operator()(const CSmiModuleKey& key) const;
 };
 
+// A type's name (a referenced type or a macro keyword), held once in the
+// process for every type that names it: four bytes rather than a text.
+// Entries are never removed. Reads as a wide text.
+class CSmiTypeName {
+ public:
+  CSmiTypeName() = default;
+  CSmiTypeName(std::wstring_view text);
+  CSmiTypeName(const std::wstring& text) : CSmiTypeName(std::wstring_view(text)) {}
+  CSmiTypeName(const wchar_t* text) : CSmiTypeName(std::wstring_view(text)) {}
+
+  const std::wstring& str() const;
+  operator const std::wstring&() const { return str(); }
+  bool empty() const { return m_index == 0; }
+  size_t size() const { return str().size(); }
+  const wchar_t* c_str() const { return str().c_str(); }
+
+  friend bool operator==(CSmiTypeName a, CSmiTypeName b) { return a.m_index == b.m_index; }
+  friend bool operator==(CSmiTypeName a, const std::wstring& b) { return a.str() == b; }
+  friend bool operator==(CSmiTypeName a, const wchar_t* b) { return a.str() == b; }
+
+ private:
+  uint32_t m_index = 0;
+};
+
 struct CSmiType {
-  CSmiSharedText name;  // referenced type name, macro keyword, or empty
-  CSmiName constraint;  // e.g. "SIZE 0..255", "up(1), down(2)"
+  CSmiTypeName name;  // referenced type name, macro keyword, or empty
   uint32_t kind = SMI_TYPE_NONE;
+  CSmiName constraint;               // e.g. "SIZE 0..255", "up(1), down(2)"
   CSmiCompactList<CSmiType> nested;  // only on an assignment's own type, flat
 
   // "INTEGER", "OCTET STRING", the name for kinds 17 and 18, "Unknown type"
@@ -264,9 +316,11 @@ struct CSmiImport {
 struct CSmiSharedKey {
   CSmiSharedText module_name;
   CSmiSharedText file_path;
+  CSmiModuleRef ref;
 
   CSmiSharedKey() = default;
-  explicit CSmiSharedKey(const CSmiModuleKey& key) : module_name(key.module_name), file_path(key.file_path) {}
+  explicit CSmiSharedKey(CSmiModuleRef held) : module_name(held.ModuleName()), file_path(held.FilePath()), ref(held) {}
+  explicit CSmiSharedKey(const CSmiModuleKey& key) : CSmiSharedKey(CSmiModuleRef(key)) {}
 };
 
 class CSmiTree {

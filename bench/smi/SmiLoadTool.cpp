@@ -38,8 +38,8 @@ void PrintRecord(const char* kind, const CSmiObject& o) {
               o.IsComplete() ? 1 : 0, o.visible ? 1 : 0, o.parent ? Narrow(o.parent->OidText()).c_str() : "-");
   for (const CSmiType& t : o.type.nested) std::printf("  nested %u %s\n", t.kind, OneLine(t.DisplayText(true)).c_str());
   for (const CSmiDeclaration& d : o.declarations)
-    std::printf("  decl %s %s %s %d\n", Narrow(d.name.Wide()).c_str(), Narrow(d.module_name).c_str(),
-                Narrow(d.file_path).c_str(), d.line);
+    std::printf("  decl %s %s %s %d\n", Narrow(d.name.Wide()).c_str(), Narrow(d.ModuleName()).c_str(),
+                Narrow(d.FilePath()).c_str(), d.line);
   std::printf("  description %s\n", Narrow(o.description.Wide()).c_str());
 }
 

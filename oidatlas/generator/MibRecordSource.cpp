@@ -80,7 +80,7 @@ void LoadInChild(const std::wstring& wideName, int fd) {
       const bool usable = object.IsComplete() && AllArcsValid(object.oid);
       const std::string oid = usable ? Utf8(SmiOidDotted(object.oid)) : std::string();
       for (const CSmiDeclaration& d : object.declarations) {
-        if (d.module_name != key.module_name || d.name.empty()) continue;
+        if (d.ModuleName() != key.module_name || d.name.empty()) continue;
         if (!usable || !CheckKey(oid).empty()) {
           ++skipped;
           continue;

@@ -2,6 +2,7 @@
 
 #include "SmiTestSupport.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -28,7 +29,7 @@ CSmiObject Pending(const std::wstring& name, SmiOid tail, const std::wstring& mo
 CSmiObject TypeRecord(const std::wstring& declared, SmiTypeKind kind, const std::wstring& name,
                       const std::wstring& constraint = L"") {
   CSmiObject t;
-  t.type = CSmiType{name, constraint, kind, {}};
+  t.type = CSmiType{name, kind, constraint, {}};
   t.declarations.push_back(CSmiDeclaration{declared, L"M", L"/m/M.mib", 3});
   return t;
 }
@@ -111,13 +112,13 @@ TEST(SmiCompactList, NestedTypesKeepTheirOrderThroughGrowthCopiesAndMoves) {
     for (const CSmiType& t : list) out.push_back(t.DisplayText(true));
     return out;
   };
-  const CSmiType extra{L"Extra", L"", SMI_TYPE_REFERENCE, {}};
+  const CSmiType extra{L"Extra", SMI_TYPE_REFERENCE, L"", {}};
   for (size_t count : {0, 1, 17}) {
     CSmiType type;
     std::vector<std::wstring> want;
     for (size_t i = 0; i < count; ++i) {
       type.nested.push_back(
-          CSmiType{L"T" + std::to_wstring(i), L"SIZE 0.." + std::to_wstring(i), SMI_TYPE_REFERENCE, {}});
+          CSmiType{L"T" + std::to_wstring(i), SMI_TYPE_REFERENCE, L"SIZE 0.." + std::to_wstring(i), {}});
       want.push_back(L"T" + std::to_wstring(i) + L" (SIZE 0.." + std::to_wstring(i) + L")");
     }
     type.nested.shrink_to_fit();
@@ -274,7 +275,7 @@ TEST_F(SmiTreeTest, ManyObjectsStayFoundByOidAndFirstOneWins) {
 TEST_F(SmiTreeTest, VisibleModulesMatchNameAndFile) {
   m_tree.AddObject(Record(L"mine", {1, 3, 1}, L"M"));
   CSmiObject other = Record(L"other", {1, 3, 2}, L"M");
-  other.declarations[0].file_path = L"/elsewhere/M.mib";
+  other.declarations[0].module = CSmiModuleRef(CSmiModuleKey{L"M", L"/elsewhere/M.mib"});
   m_tree.AddObject(other);
   m_tree.AddObject(Record(L"n", {1, 3, 3}, L"N"));
   m_tree.Finish();
@@ -333,6 +334,104 @@ TEST(SmiName, NamesReadBackInTheirBlockOrAnArena) {
   EXPECT_EQ(copy.Wide(), written[5]);
   EXPECT_EQ(grown.Wide(), written[6] + L"!");
   names.clear();  // frees nothing of the arena's
+}
+
+TEST_F(SmiTreeTest, ModuleRefsAndTypeNamesAreOnePerTextAndOutliveTheTree) {
+  EXPECT_TRUE(CSmiTypeName(L"").empty());
+  EXPECT_EQ(CSmiTypeName(L"").str(), L"");
+  EXPECT_EQ(CSmiTypeName(L"DisplayString"), CSmiTypeName(std::wstring(L"DisplayString")));
+  EXPECT_FALSE(CSmiTypeName(L"DisplayString") == CSmiTypeName(L"DisplayStrinG"));
+  EXPECT_EQ(CSmiTypeName(L"Gauge32").str(), L"Gauge32");
+  EXPECT_TRUE(CSmiModuleRef(CSmiModuleKey{}).empty());
+  EXPECT_EQ(CSmiModuleRef(CSmiModuleKey{L"A", L"/x/B.mib"}), CSmiModuleRef(CSmiModuleKey{L"A", L"/x/B.mib"}));
+  EXPECT_FALSE(CSmiModuleRef(CSmiModuleKey{L"A", L"B"}) == CSmiModuleRef(CSmiModuleKey{L"B", L"A"}));
+  EXPECT_FALSE(CSmiModuleRef(CSmiModuleKey{L"A", L""}) == CSmiModuleRef(CSmiModuleKey{L"", L"A"}));
+
+  // A lookup by a key no record names finds the built-ins and adds no entry.
+  const CSmiModuleKey unseen{L"UNSEEN-MIB", L"/nowhere/UNSEEN-MIB.mib"};
+  CSmiModuleRef ref;
+  EXPECT_NE(m_tree.FindObjectByName(L"iso", unseen), nullptr);
+  EXPECT_FALSE(CSmiModuleRef::Find(unseen, &ref));
+  EXPECT_TRUE(ref.empty());
+
+  m_tree.AddObject(Record(L"x", {1, 3, 9}, L"KEPT"));
+  const CSmiObject* x = ByName(L"x");
+  ASSERT_NE(x, nullptr);
+  const CSmiDeclarations copied = x->declarations;
+  EXPECT_NE(m_tree.FindObjectByName(L"x", CSmiModuleKey{L"KEPT", L"/m/KEPT.mib"}), nullptr);
+  m_tree.Reset();
+  EXPECT_EQ(copied[0].ModuleName(), L"KEPT");
+  EXPECT_EQ(copied[0].FilePath(), L"/m/KEPT.mib");
+
+  // Two threads adding the same keys past the first chunk of entries get
+  // the same refs, each reading back its own texts.
+  constexpr int kKeys = 5000;
+  auto add = [](std::vector<CSmiModuleRef>& refs, std::vector<CSmiTypeName>& names) {
+    for (int i = 0; i < kKeys; ++i) {
+      refs.push_back(CSmiModuleRef(CSmiModuleKey{L"T" + std::to_wstring(i), L"/t/" + std::to_wstring(i)}));
+      names.push_back(CSmiTypeName(L"Type" + std::to_wstring(i)));
+    }
+  };
+  std::vector<CSmiModuleRef> a_refs, b_refs;
+  std::vector<CSmiTypeName> a_names, b_names;
+  std::thread a(add, std::ref(a_refs), std::ref(a_names));
+  std::thread b(add, std::ref(b_refs), std::ref(b_names));
+  a.join();
+  b.join();
+  for (int i = 0; i < kKeys; ++i) {
+    ASSERT_EQ(a_refs[i], b_refs[i]) << i;
+    ASSERT_EQ(a_refs[i].ModuleName(), L"T" + std::to_wstring(i));
+    ASSERT_EQ(b_refs[i].FilePath(), L"/t/" + std::to_wstring(i));
+    ASSERT_EQ(a_names[i], b_names[i]) << i;
+    ASSERT_EQ(b_names[i].str(), L"Type" + std::to_wstring(i));
+  }
+}
+
+TEST(SmiArcs, StoredFormsHoldTheirLargestArcAndReadBackAsBuilt) {
+  CSmiArena arena;
+  CSmiName odd(L"a");
+  odd.MoveInto(arena);
+  // Largest arcs at and just past the end of each form.
+  const int64_t kLargest[] = {0,  255, 256, 65535, 65536, int64_t{UINT32_MAX}, int64_t{UINT32_MAX} + 1,
+                              -1, 1,   127, 32768};
+  std::vector<SmiOid> oids;
+  std::vector<CSmiArcs> stored;
+  for (int64_t largest : kLargest) {
+    for (size_t at : {size_t{0}, size_t{3}}) {
+      SmiOid oid{1, 3, 6, 1};
+      oid.insert(oid.begin() + static_cast<std::ptrdiff_t>(at), largest);
+      oids.push_back(oid);
+      stored.emplace_back(oid);
+      odd.MoveInto(arena);
+      stored.back().MoveInto(arena);
+    }
+  }
+  for (size_t i = 0; i < stored.size(); ++i) {
+    const CSmiArcs built(oids[i]);
+    ASSERT_EQ(stored[i].Vector(), oids[i]) << i;
+    EXPECT_TRUE(stored[i] == built) << i;
+    EXPECT_TRUE(built == stored[i]) << i;
+    EXPECT_EQ(stored[i].Narrow(), built.Narrow()) << i;
+    // Copies compare equal and stay when the arena goes; grown lists take
+    // any arc.
+    CSmiArcs copy = stored[i];
+    EXPECT_TRUE(copy == stored[i]) << i;
+    CSmiArcs grown = stored[i];
+    grown.push_back(70000);
+    grown.push_back(int64_t{1} << 35);
+    SmiOid expected = oids[i];
+    expected.push_back(70000);
+    expected.push_back(int64_t{1} << 35);
+    EXPECT_EQ(grown.Vector(), expected) << i;
+    EXPECT_FALSE(grown.InArena());
+  }
+  // Lists that differ only past a form's end differ.
+  EXPECT_FALSE(stored[2] == stored[4]);  // 255 and 256
+  EXPECT_FALSE(stored[6] == CSmiArcs(SmiOid{65535 + 65536, 1, 3, 6, 1}));
+  std::vector<CSmiArcs> copies(stored.begin(), stored.end());
+  arena.Clear();
+  for (size_t i = 0; i < copies.size(); ++i) ASSERT_EQ(copies[i].Vector(), oids[i]) << i;
+  stored.clear();
 }
 
 // Enough texts for several packed blocks, one longer than a block, wide
@@ -423,10 +522,10 @@ TEST_F(SmiTreeTest, SortOrderComparesArcsThenLength) {
 TEST_F(SmiTreeTest, FindTypeBaseFollowsReferencesAndStopsOnCycles) {
   m_tree.AddType(TypeRecord(L"Small", SMI_TYPE_MACRO, L"TEXTUAL-CONVENTION"));
   m_tree.AddType(TypeRecord(L"Alias", SMI_TYPE_REFERENCE, L"Small"));
-  EXPECT_EQ(m_tree.FindTypeBase(CSmiType{L"Alias", L"", SMI_TYPE_REFERENCE, {}}).name, L"TEXTUAL-CONVENTION");
+  EXPECT_EQ(m_tree.FindTypeBase(CSmiType{L"Alias", SMI_TYPE_REFERENCE, L"", {}}).name, L"TEXTUAL-CONVENTION");
   m_tree.AddType(TypeRecord(L"LoopA", SMI_TYPE_REFERENCE, L"LoopB"));
   m_tree.AddType(TypeRecord(L"LoopB", SMI_TYPE_REFERENCE, L"LoopA"));
-  const std::wstring reached = m_tree.FindTypeBase(CSmiType{L"LoopA", L"", SMI_TYPE_REFERENCE, {}}).name;
+  const std::wstring reached = m_tree.FindTypeBase(CSmiType{L"LoopA", SMI_TYPE_REFERENCE, L"", {}}).name;
   EXPECT_TRUE(reached == L"LoopA" || reached == L"LoopB");
 }
 
