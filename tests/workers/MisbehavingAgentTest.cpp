@@ -178,6 +178,19 @@ TEST_F(MisbehavingAgentTest, AGetWaitsForItsOwnAnswerUntilTheTimeOut) {
   EXPECT_EQ(log.Count(L"Too much timeout", QUILLOG_WARNING), 1u);
 }
 
+// genErr with error index 0 is a failure all the same.
+TEST_F(MisbehavingAgentTest, GetAndSetJudgeTheAnswerByItsErrorStatus) {
+  scripted::Agent agent([](const Request& r) -> std::vector<Bytes> {
+    return {Reply{r.oid, berbytes::Text("ops"), 5, 0}.To(r)};
+  });
+  CThreadActionWalkerGet get;
+  CThreadActionWalkerSet set;
+  EXPECT_TRUE(Single(get, agent, MSG_VIEW_WALKER_GET_FINISHED).empty());
+  EXPECT_TRUE(Single(set, agent, MSG_VIEW_WALKER_SET_FINISHED).empty());
+  EXPECT_EQ(set.GetEnd(), CThreadActionWalkerSet::End::ErrorStatus);
+  EXPECT_EQ(m_boxes.Count(), 2u);
+}
+
 // Before the right 3,000-byte answer: other ids, other communities, cut short, padded.
 TEST_F(MisbehavingAgentTest, OnlyTheWholeAnswerToTheRequestInFlightIsTaken) {
   scripted::Agent agent([&](const Request& r) -> std::vector<Bytes> {
