@@ -47,8 +47,7 @@ class LibraryTest : public ::testing::Test {
     ASSERT_TRUE(CSimulatorFile::Save(&s));
   }
 
-  // What snmpget shows of sysName.0 at the port; an answer is waited for
-  // long enough for a busy machine, silence briefly.
+  // snmpget of sysName.0; silence is waited for briefly.
   static std::string Get(uint16_t port, const char* timeout = "2", const char* retries = "2") {
     return netsnmp::Output({"snmpget", "-v2c", "-c", "public", "-On", "-t", timeout, "-r", retries,
                             "127.0.0.1:" + std::to_string(port), "1.3.6.1.2.1.1.5.0"});
@@ -61,8 +60,7 @@ class LibraryTest : public ::testing::Test {
 
 }  // namespace
 
-// The sixth is logged and everything after it in that folder is skipped; a
-// name is the file's without ".tav"; a missing root is left out.
+// Past five, the rest is skipped and logged; a missing root is left out.
 TEST_F(LibraryTest, ScanStopsAtFiveSimulatorsInPersonalCommonLegacyOrder) {
   for (const char* file : {"personal/sub/s1.tav", "personal/s2.tav", "common/sub2/a.b.tav", "common/s4.tav",
                            "legacy/x/s5.tav", "legacy/s6.tav", "legacy/s7.tav"})

@@ -8,8 +8,7 @@ namespace {
 
 using GetSetTest = netsnmp::SuiteWithAgent<WorkerTest>;
 
-// Get: a value, v1 noSuchName as a box, v2c noSuchObject as a value. Set: a
-// writable object, a read-only one refused with a box.
+// Values reach the view, v1 noSuchName and a refused Set the message box.
 TEST_F(GetSetTest, AnswersReachTheViewAndRefusalsTheMessageBox) {
   struct Case {
     bool set;
@@ -47,8 +46,7 @@ TEST_F(GetSetTest, AnswersReachTheViewAndRefusalsTheMessageBox) {
             "\"Rack \\\"7\\\", room 3\"\n");
 }
 
-// Nothing bound at the port: the kernel's port-unreachable answer fails the
-// receive, or the request times out; either way the Get ends and says so.
+// Nothing bound at the port: the Get ends with an error or a time-out.
 TEST_F(GetSetTest, ClosedPortEndsWithAClearError) {
   LogCapture log(0);
   CThreadActionWalkerGet get;
@@ -80,8 +78,7 @@ TEST_F(GetSetTest, StopEndsAWaitingGetPromptlyAndASecondStartIsRefused) {
   EXPECT_FALSE(get.IsRunning());
 }
 
-// Stop lands anywhere: before the begin step, in the wait, while the answer
-// is handled, or while the end step closes the socket itself.
+// Stop landing at any step of a Get still finishes it.
 TEST_F(GetSetTest, StopAtAnyMomentAlwaysFinishes) {
   CThreadActionWalkerGet get;
   auto p = Parameter(m_agent->Port(), L"1.3.6.1.2.1.1.5.0");

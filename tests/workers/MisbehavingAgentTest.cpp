@@ -55,8 +55,7 @@ class MisbehavingAgentTest : public WorkerTest {
   }
 };
 
-// Each variable must lie beyond the one before it, within an answer or from
-// one to the next; an error status (but v1's noSuchName) ends the walk too.
+// A variable not beyond the one before it, or an error status, ends the walk.
 TEST_F(MisbehavingAgentTest, AWalkEndsWithItsReason) {
   auto not_increasing = [](const Arcs& answered, const Arcs& asked) {
     return L"OID not increasing: the agent answered " + CAsn1Oid(answered).GetText() + L" to a GetNext of " +
@@ -120,7 +119,6 @@ TEST_F(MisbehavingAgentTest, AWalkStopsAtTheLastOidItselfAndNeverShowsWhatLiesBe
   };
   const Case cases[] = {
       {L"1.3.6.1.2.1.1", kSysObjectId, {kSysDescr, kSysObjectId}, 2},
-      {L"1.3.6.1.2.1.1", {1, 3, 6, 1, 2, 1, 1, 2}, {kSysDescr, kSysObjectId}, 2},
       // The step back asks 1.3.6.1.2.1.1.1: sysDescr.0 is asked past, not shown.
       {L"1.3.6.1.2.1.1.2", kSysUpTime, {kSysObjectId, kSysUpTime}, 3},
       {L"1.3.6.1.2.1.1.3.0", {}, {kSysUpTime, kSysContact}, 3},
@@ -138,9 +136,7 @@ TEST_F(MisbehavingAgentTest, AWalkStopsAtTheLastOidItselfAndNeverShowsWhatLiesBe
   }
 }
 
-// Request 2 is answered only with its retry, late answer first; request 5
-// goes unanswered too: with 2 tries per step only the reset of the count by
-// an answer lets the walk through.
+// Request 2's late answer comes with its retry's; time-outs apart (2 and 5) do not add up.
 TEST_F(MisbehavingAgentTest, ALateAnswerToARetryIsDroppedAndTimeOutsApartDoNotAddUp) {
   Bytes held;
   scripted::Agent agent([&](const Request& r) -> std::vector<Bytes> {
@@ -164,8 +160,7 @@ TEST_F(MisbehavingAgentTest, ALateAnswerToARetryIsDroppedAndTimeOutsApartDoNotAd
   EXPECT_EQ(seen[2].request_id, seen[1].request_id + 1);
 }
 
-// Only answers with another id come: the Get tries three times, each with
-// the next id and its whole time-out.
+// Only answers with another id: three tries, each with the next id and its whole time-out.
 TEST_F(MisbehavingAgentTest, AGetWaitsForItsOwnAnswerUntilTheTimeOut) {
   scripted::Agent agent([](const Request& r) -> std::vector<Bytes> {
     return {Reply{r.oid, berbytes::Int(1), 0, 0, {}, r.request_id + 7}.To(r)};
@@ -183,41 +178,32 @@ TEST_F(MisbehavingAgentTest, AGetWaitsForItsOwnAnswerUntilTheTimeOut) {
   EXPECT_EQ(log.Count(L"Too much timeout", QUILLOG_WARNING), 1u);
 }
 
+// genErr with error index 0 is a failure all the same.
 TEST_F(MisbehavingAgentTest, GetAndSetJudgeTheAnswerByItsErrorStatus) {
-  for (const auto& [status, index] : {std::pair<int64_t, int64_t>{5, 0}, {0, 1}}) {
-    SCOPED_TRACE(testing::Message() << "status " << status << ", index " << index);
-    scripted::Agent agent([&](const Request& r) -> std::vector<Bytes> {
-      return {Reply{r.oid, berbytes::Text("ops"), status, index}.To(r)};
-    });
-    CThreadActionWalkerGet get;
-    CThreadActionWalkerSet set;
-    m_boxes.Clear();
-    EXPECT_EQ(Single(get, agent, MSG_VIEW_WALKER_GET_FINISHED).size(), status == 0 ? 1u : 0u);
-    EXPECT_EQ(Single(set, agent, MSG_VIEW_WALKER_SET_FINISHED).size(), status == 0 ? 1u : 0u);
-    EXPECT_EQ(m_boxes.Count(), status == 0 ? 0u : 2u);
-    EXPECT_EQ(set.GetEnd(),
-              status == 0 ? CThreadActionWalkerSet::End::Complete : CThreadActionWalkerSet::End::ErrorStatus);
-  }
+  scripted::Agent agent([](const Request& r) -> std::vector<Bytes> {
+    return {Reply{r.oid, berbytes::Text("ops"), 5, 0}.To(r)};
+  });
+  CThreadActionWalkerGet get;
+  CThreadActionWalkerSet set;
+  EXPECT_TRUE(Single(get, agent, MSG_VIEW_WALKER_GET_FINISHED).empty());
+  EXPECT_TRUE(Single(set, agent, MSG_VIEW_WALKER_SET_FINISHED).empty());
+  EXPECT_EQ(set.GetEnd(), CThreadActionWalkerSet::End::ErrorStatus);
+  EXPECT_EQ(m_boxes.Count(), 2u);
 }
 
-// Before the right answer, a large one: the ids before and after, the
-// community in another case, a byte longer, or its octets under another type
-// (Opaque); the answer cut short, padded, or cut in its value.
+// Before the right 3,000-byte answer: other ids, other communities, cut short, padded.
 TEST_F(MisbehavingAgentTest, OnlyTheWholeAnswerToTheRequestInFlightIsTaken) {
   scripted::Agent agent([&](const Request& r) -> std::vector<Bytes> {
     const Bytes v = berbytes::Text(std::string(3000, 'L'));
     const Bytes whole = Reply{r.oid, v}.To(r);
-    Bytes opaque = whole, padded = whole;
-    opaque[7] = 0x44;  // 30 82 len len, 02 01 01, then the community's tag
+    Bytes padded = whole;
     padded.push_back(0x00);
     return {Reply{r.oid, v, 0, 0, {}, r.request_id - 1}.To(r),
             Reply{r.oid, v, 0, 0, {}, r.request_id + 1}.To(r),
             Reply{r.oid, v, 0, 0, "TUMBOL"}.To(r),
             Reply{r.oid, v, 0, 0, r.community + '\0'}.To(r),
-            opaque,
             Bytes(whole.begin(), whole.end() - 1),
             padded,
-            Bytes(whole.begin(), whole.begin() + 40),
             whole};
   });
   LogCapture log(0);
@@ -226,8 +212,8 @@ TEST_F(MisbehavingAgentTest, OnlyTheWholeAnswerToTheRequestInFlightIsTaken) {
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0]->GetObject().GetText(), std::wstring(3000, L'L'));
   EXPECT_EQ(log.CountContaining(L"dropped an answer with request id", QUILLOG_WARNING), 2u);
-  EXPECT_EQ(log.CountContaining(L"dropped an answer with another community", QUILLOG_WARNING), 3u);
-  EXPECT_EQ(log.CountContaining(L"The BER lengths do not add up", QUILLOG_WARNING), 3u);
+  EXPECT_EQ(log.CountContaining(L"dropped an answer with another community", QUILLOG_WARNING), 2u);
+  EXPECT_EQ(log.CountContaining(L"The BER lengths do not add up", QUILLOG_WARNING), 2u);
   EXPECT_EQ(agent.Requests(), 1);
 }
 

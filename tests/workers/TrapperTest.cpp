@@ -68,8 +68,7 @@ TEST_F(TrapperTest, BadDatagramsCostOnlyThemselvesAndLargeOnesAreReadWhole) {
   EXPECT_TRUE(m_trapper.IsRunning());
 }
 
-// A taken port ends the run at once; a receiver blocked in its receive ends
-// promptly on Stop and starts again.
+// A taken port ends the run; Stop ends a blocked receiver promptly and it starts again.
 TEST_F(TrapperTest, TakenPortEndsTheRunAndStopEndsABlockedReceiverPromptly) {
   TestUdpSocket taken;
   ASSERT_TRUE(m_trapper.Start(taken.Port()));
