@@ -57,7 +57,6 @@ TEST(CliArgs, AgentOptionsFollowNetSnmpHabits) {
 
 TEST(CliArgs, LogFeaturesByMaskOrName) {
   EXPECT_EQ(*ParseFeatures("0x800000"), 0x800000u);
-  EXPECT_EQ(*ParseFeatures("8388608"), 0x800000u);
   EXPECT_EQ(*ParseFeatures("all"), 0xFFFFFFFFu);
   EXPECT_EQ(*ParseFeatures("snmpframein,snmpframeout"),
             static_cast<uint32_t>(QLF_PROGRAM_SNMP_FRAME_IN | QLF_PROGRAM_SNMP_FRAME_OUT));
