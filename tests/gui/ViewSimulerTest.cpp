@@ -220,6 +220,30 @@ TEST_F(SimulerTest, FolderCommandsAskANameAndKeepTheLibraryOnFailure) {
   EXPECT_EQ(Left().NodeChildCount(Left().NodeChild(kTreeRoot, 0)), 0);
 }
 
+// The simulator that ran at exit serves again, the last selected one is shown,
+// and the splitter is read on creation and stored on destruction.
+TEST_F(SimulerTest, StartUpRestartsTheLastStartedAndSelectsTheLastSelected) {
+  const uint16_t port = netsnmp::FreeUdpPort();
+  const std::wstring served =
+      MakeSimulator(m_personal, L"served", port, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"box"}});
+  const std::wstring other = MakeSimulator(m_common, L"other", 1, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
+  WriteSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR, served);
+  WriteSettingString(SETTING_VIEW_SIMULER_LAST_SELECTED_SIMULATOR, other);
+  WriteSettingDword(SETTING_VIEW_SIMULER_SPLITTER_X, -1, 230);
+  NewFrame();
+  CSimulatorEntry* running = Left().Library().GetRunning();
+  ASSERT_NE(running, nullptr);
+  EXPECT_EQ(running->path, served);
+  EXPECT_EQ(Left().SelectedEntry()->path, other);
+  EXPECT_EQ(m_frame->Values()->Shown(), Left().SelectedEntry());
+  EXPECT_EQ(m_frame->sizes().front(), 230);
+  EXPECT_EQ(Tool("snmpget", "-v2c", port, {"1.3.6.1.2.1.1.5.0"}), ".1.3.6.1.2.1.1.5.0 = STRING: \"box\"\n");
+  m_frame->setSizes({260, 640});
+  m_frame.reset();
+  EXPECT_EQ(ReadSettingString(SETTING_VIEW_SIMULER_LAST_STARTED_SIMULATOR), served) << "kept for the next start";
+  EXPECT_EQ(StoredDword(SETTING_VIEW_SIMULER_SPLITTER_X), 260u);
+}
+
 TEST_F(SimulerTest, SummaryEditsAreCheckedInOrderAndSaved) {
   const uint16_t port = netsnmp::FreeUdpPort();
   const std::wstring path = MakeSimulator(m_personal, L"s", port, {{L"1.3.6.1.2.1.1.5.0", L"Octet String", L"x"}});
