@@ -56,22 +56,20 @@ void AppendDotted(const CSmiArcs& oid, std::string& out) {
   }
 }
 
-// The UTF-8 of the last module name: objects of one module share its text.
+// The UTF-8 of the last module's name: objects of one module come together.
 class ModuleText {
  public:
-  const std::string& Of(const std::wstring& name) {
-    if (&name != m_last || name.size() != m_size) {
+  const std::string& Of(CSmiModuleRef module) {
+    if (!(module == m_last)) {
       m_utf8.clear();
-      AppendUtf8(name, m_utf8);
-      m_last = &name;
-      m_size = name.size();
+      AppendUtf8(module.ModuleName().str(), m_utf8);
+      m_last = module;
     }
     return m_utf8;
   }
 
  private:
-  const std::wstring* m_last = nullptr;
-  size_t m_size = 0;
+  CSmiModuleRef m_last;  // none at first, whose name is empty
   std::string m_utf8;
 };
 
@@ -86,7 +84,7 @@ void AppendObjectLine(const CSmiObject& object, bool tsv, ModuleText& modules, s
     out += '\t';
     AppendUtf8(type, out);
     out += '\t';
-    out += modules.Of(d.ModuleName().str());
+    out += modules.Of(d.module);
     out += '\n';
     return;
   }
@@ -94,7 +92,7 @@ void AppendObjectLine(const CSmiObject& object, bool tsv, ModuleText& modules, s
   out += d.name.Utf8();
   if (!d.ModuleName().empty()) {
     out += " (";
-    out += modules.Of(d.ModuleName().str());
+    out += modules.Of(d.module);
     out += ')';
   }
   if (!type.empty()) {

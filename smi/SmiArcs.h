@@ -162,11 +162,11 @@ class CSmiArcs {
     const size_t width = BytesPerArc(form);
     auto* at = reinterpret_cast<unsigned char*>(arena.Allocate(m_size * width, width < 2 ? 2 : width));
     for (size_t i = 0; i < m_size; ++i) Store(at, form, i, (*this)[i]);
-    m_bytes.reset(reinterpret_cast<unsigned char*>(reinterpret_cast<uintptr_t>(at) | 1));
+    m_bytes.reset(SmiArenaTagged(at));
     m_form = form;
     m_capacity = static_cast<uint32_t>(m_size * width);
   }
-  bool InArena() const { return (reinterpret_cast<uintptr_t>(m_bytes.get()) & 1) != 0; }
+  bool InArena() const { return SmiInArena(m_bytes.get()); }
 
   friend bool operator==(const CSmiArcs& a, const CSmiArcs& b) {
     if (a.m_size != b.m_size) return false;
@@ -251,17 +251,9 @@ class CSmiArcs {
     m_capacity = 0;
   }
 
-  // A block in an arena is tagged in its lowest bit and not freed here.
-  struct Deleter {
-    void operator()(unsigned char* bytes) const {
-      if (!(reinterpret_cast<uintptr_t>(bytes) & 1)) delete[] bytes;
-    }
-  };
-  unsigned char* Bytes() const {
-    return reinterpret_cast<unsigned char*>(reinterpret_cast<uintptr_t>(m_bytes.get()) & ~uintptr_t{1});
-  }
+  unsigned char* Bytes() const { return SmiUntagged(m_bytes.get()); }
 
-  std::unique_ptr<unsigned char[], Deleter> m_bytes;
+  std::unique_ptr<unsigned char[], CSmiBlockDeleter<unsigned char>> m_bytes;
   uint32_t m_size : 30 = 0;
   uint32_t m_form : 2 = kForm32;
   uint32_t m_capacity = 0;  // bytes

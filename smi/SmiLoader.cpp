@@ -56,7 +56,7 @@ bool CSmiLoader::LoadModule(const CSmiModuleKey& key) {
     return false;
   }
   m_scanner.CloseFilesTo(depth);
-  m_scanner.FreeTokenStringsFrom(0);  // the load's end frees them all
+  m_scanner.FreeTokenStringsFrom(0);  // the next module reuses the kept slots; the load's end frees all
   return true;
 }
 

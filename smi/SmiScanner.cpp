@@ -184,16 +184,18 @@ CSmiToken& CSmiScanner::NextPoolSlot() {
   return PoolAt(m_pool_used++);
 }
 
-const CSmiToken* CSmiScanner::PoolQuoted(const char* bytes, size_t length) {
+CSmiToken& CSmiScanner::QuotedSlot(const char* bytes, size_t length) {
   CSmiToken& slot = NextPoolSlot();
   slot.clear();
   slot.quoted.assign(bytes, length);
   slot.file_offset = -1;
-  return &slot;
+  return slot;
 }
 
+const CSmiToken* CSmiScanner::PoolQuoted(const char* bytes, size_t length) { return &QuotedSlot(bytes, length); }
+
 const CSmiToken* CSmiScanner::PoolQuotedAt(const char* bytes, size_t length, size_t buffer_index, size_t buffered) {
-  CSmiToken& slot = const_cast<CSmiToken&>(*PoolQuoted(bytes, length));
+  CSmiToken& slot = QuotedSlot(bytes, length);
   if (!m_file || buffered > m_file->delivered) return &slot;
   const uint64_t offset = m_file->delivered - buffered + buffer_index;
   // The closing quote too must be where it was read.

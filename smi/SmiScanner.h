@@ -145,6 +145,8 @@ class CSmiScanner {
   int32_t m_ended_line = 0;
   std::string m_accumulator;  // bytes of the quoted string being read
   CSmiToken& NextPoolSlot();
+  // A pool slot holding a copy of a quoted string's bytes, its place unknown.
+  CSmiToken& QuotedSlot(const char* bytes, size_t length);
 
   // Tokens in chunks that never move (values point to them), side by side
   // in the order they are handed out; the first m_pool_used are in use.

@@ -200,7 +200,7 @@ void CSmiName::MoveInto(CSmiArena& arena) {
   const size_t size = BlockSize(Utf8().size());
   char* at = arena.Allocate(size);
   std::memcpy(at, Block(), size);
-  m_bytes.reset(reinterpret_cast<char*>(reinterpret_cast<uintptr_t>(at) | 1));
+  m_bytes.reset(SmiArenaTagged(at));
 }
 
 char* CSmiArena::Allocate(size_t size, size_t align) {

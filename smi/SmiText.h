@@ -28,6 +28,24 @@ std::wstring SmiWideFromUtf8(std::string_view bytes);
 
 class CSmiArena;
 
+// An owned block, or one in a CSmiArena: arena blocks are tagged in their
+// lowest bit (heap blocks are aligned) and are not freed by their owner.
+inline bool SmiInArena(const void* block) { return (reinterpret_cast<uintptr_t>(block) & 1) != 0; }
+template <typename Byte>
+Byte* SmiArenaTagged(Byte* block) {
+  return reinterpret_cast<Byte*>(reinterpret_cast<uintptr_t>(block) | 1);
+}
+template <typename Byte>
+Byte* SmiUntagged(Byte* block) {
+  return reinterpret_cast<Byte*>(reinterpret_cast<uintptr_t>(block) & ~uintptr_t{1});
+}
+template <typename Byte>
+struct CSmiBlockDeleter {
+  void operator()(Byte* block) const {
+    if (!SmiInArena(block)) delete[] block;
+  }
+};
+
 // A short text (a declared name, an imported symbol, a constraint) kept as
 // UTF-8 in a block of its exact size, behind one pointer. Read it with
 // Wide() or Utf8(); compares with wide texts. A name moved into an arena
@@ -53,13 +71,13 @@ class CSmiName {
   bool empty() const { return !m_bytes; }
   // The name's block (null when empty): it stays where it is while the name
   // lives, moves included, so an index may keep it instead of a copy.
-  const char* Block() const { return Untagged(m_bytes.get()); }
+  const char* Block() const { return SmiUntagged(m_bytes.get()); }
   static std::string_view Utf8Of(const char* block);
   CSmiName& operator+=(std::wstring_view text);
   // Moves the bytes into the arena and frees the name's own block; the
   // block changes (index the name afterwards).
   void MoveInto(CSmiArena& arena);
-  bool InArena() const { return (reinterpret_cast<uintptr_t>(m_bytes.get()) & 1) != 0; }
+  bool InArena() const { return SmiInArena(m_bytes.get()); }
 
   friend bool operator==(const CSmiName& a, const CSmiName& b) { return a.Utf8() == b.Utf8(); }
   friend bool operator==(const CSmiName& a, std::wstring_view b);
@@ -67,20 +85,10 @@ class CSmiName {
   friend bool operator==(const CSmiName& a, const wchar_t* b) { return a == std::wstring_view(b); }
 
  private:
-  // A block in an arena is tagged in its lowest bit (heap blocks are
-  // aligned) and is not freed with the name.
-  struct Deleter {
-    void operator()(char* bytes) const {
-      if (!(reinterpret_cast<uintptr_t>(bytes) & 1)) delete[] bytes;
-    }
-  };
-  static const char* Untagged(const char* bytes) {
-    return reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(bytes) & ~uintptr_t{1});
-  }
   static constexpr uint8_t kLongLength = 255;
   static size_t BlockSize(size_t length);
   void Set(std::string_view utf8);
-  std::unique_ptr<char[], Deleter> m_bytes;  // the length, then the bytes; null when empty
+  std::unique_ptr<char[], CSmiBlockDeleter<char>> m_bytes;  // the length, then the bytes; null when empty
 };
 
 // Blocks of names and OID arcs packed in large chunks that never move,

@@ -188,8 +188,14 @@ class InternTable {
   uint32_t m_size = 1;  // entry 0: empty
 };
 
-InternTable<CSmiSharedKey>& ModuleTable() {
-  static InternTable<CSmiSharedKey> table;
+// A module's texts as the process holds them once.
+struct ModuleTexts {
+  CSmiSharedText module_name;
+  CSmiSharedText file_path;
+};
+
+InternTable<ModuleTexts>& ModuleTable() {
+  static InternTable<ModuleTexts> table;
   return table;
 }
 
@@ -203,10 +209,10 @@ bool FindModule(const CSmiModuleKey& key, bool add, uint32_t* index) {
     *index = 0;
     return true;
   }
-  const auto is = [&](const CSmiSharedKey& held) {
+  const auto is = [&](const ModuleTexts& held) {
     return held.module_name == key.module_name && held.file_path == key.file_path;
   };
-  const auto make = [&](CSmiSharedKey& entry) {
+  const auto make = [&](ModuleTexts& entry) {
     entry.module_name = CSmiSharedText(key.module_name);
     entry.file_path = CSmiSharedText(key.file_path);
   };
@@ -331,16 +337,18 @@ void CSmiTree::ClearOidIndex(size_t capacity) {
   m_oid_count = 0;
 }
 
+void CSmiTree::PlaceSlot(std::vector<OidSlot>& slots, OidSlot slot) {
+  const size_t mask = slots.size() - 1;
+  size_t i = slot.hash & mask;
+  while (slots[i].position != kNoPosition) i = (i + 1) & mask;
+  slots[i] = slot;
+}
+
 void CSmiTree::GrowOidIndex() {
   std::vector<OidSlot> old = std::move(m_oid_slots);
   m_oid_slots.assign(old.size() * 2, OidSlot{0, kNoPosition});
-  const size_t mask = m_oid_slots.size() - 1;
-  for (const OidSlot& slot : old) {
-    if (slot.position == kNoPosition) continue;
-    size_t i = slot.hash & mask;
-    while (m_oid_slots[i].position != kNoPosition) i = (i + 1) & mask;
-    m_oid_slots[i] = slot;
-  }
+  for (const OidSlot& slot : old)
+    if (slot.position != kNoPosition) PlaceSlot(m_oid_slots, slot);
 }
 
 int64_t CSmiTree::FindOidPosition(OidView oid) const { return FindOidPosition(oid, HashOid(oid)); }
@@ -590,19 +598,11 @@ void CSmiTree::IndexImport(uint32_t position) {
     for (const OidSlot& slot : m_import_slots)
       if (slot.position != kNoPosition) hashes[slot.position] = slot.hash;
     m_import_slots.assign(std::max<size_t>(1024, m_import_slots.size() * 2), OidSlot{0, kNoPosition});
-    for (uint32_t p = 0; p < position; ++p) {
-      const size_t mask = m_import_slots.size() - 1;
-      size_t i = hashes[p] & mask;
-      while (m_import_slots[i].position != kNoPosition) i = (i + 1) & mask;
-      m_import_slots[i] = OidSlot{hashes[p], p};
-    }
+    for (uint32_t p = 0; p < position; ++p) PlaceSlot(m_import_slots, OidSlot{hashes[p], p});
   }
   const CSmiImport& import = m_imports[position];
-  const uint32_t hash = HashImport(import.module_name.str(), import.file_path.str(), import.symbol.Utf8());
-  const size_t mask = m_import_slots.size() - 1;
-  size_t i = hash & mask;
-  while (m_import_slots[i].position != kNoPosition) i = (i + 1) & mask;
-  m_import_slots[i] = OidSlot{hash, position};
+  PlaceSlot(m_import_slots,
+            OidSlot{HashImport(import.module_name.str(), import.file_path.str(), import.symbol.Utf8()), position});
 }
 
 template <typename Fn>

@@ -398,6 +398,8 @@ class CSmiTree {
     uint32_t position;  // kNoPosition: empty
   };
   static constexpr uint32_t kNoPosition = UINT32_MAX;
+  // Puts slot in the first empty place of its probe run (slots has one).
+  static void PlaceSlot(std::vector<OidSlot>& slots, OidSlot slot);
   static uint32_t HashOid(OidView oid);
   void ClearOidIndex(size_t capacity);
   void GrowOidIndex();
