@@ -57,6 +57,10 @@ size_t HeaderSize(size_t length) {
   return size;
 }
 
+// An INTEGER has at least one content octet; an empty one would also make
+// the acknowledgement, which writes 0 in one octet, longer than the inform.
+bool IsInteger(const Element& e) { return e.tag == ASN1_INTEGER && e.content != e.end; }
+
 bool Refuse(const wchar_t* why) {
   QuillogW(QUILLOG_ERROR, QLF_NONE, L"BuildInformAck() ==> %s", why);
   return false;
@@ -78,8 +82,8 @@ bool BuildInformAck(const uint8_t* inform, size_t size, std::vector<uint8_t>* ac
     return Refuse(L"Bad message header");
   if (pdu.tag != ASN1_PDU_INFORM) return Refuse(L"The PDU is not an InformRequest");
   at = pdu.content;
-  if (!ReadElement(at, pdu.end, &request_id) || request_id.tag != ASN1_INTEGER || !ReadElement(at, pdu.end, &status) ||
-      status.tag != ASN1_INTEGER || !ReadElement(at, pdu.end, &index) || index.tag != ASN1_INTEGER ||
+  if (!ReadElement(at, pdu.end, &request_id) || !IsInteger(request_id) || !ReadElement(at, pdu.end, &status) ||
+      !IsInteger(status) || !ReadElement(at, pdu.end, &index) || !IsInteger(index) ||
       !ReadElement(at, pdu.end, &list) || list.tag != ASN1_SEQUENCE || at != pdu.end)
     return Refuse(L"Bad InformRequest PDU");
 

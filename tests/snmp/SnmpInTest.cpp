@@ -1,5 +1,6 @@
 #include "asn1/BerDecoder.h"
 #include "snmp/SnmpGenericFrameIn.h"
+#include "snmp/SnmpInformAck.h"
 #include "snmp/SnmpResponseIn.h"
 #include "snmp/SnmpTrapIn.h"
 #include "tests/common/BerBytes.h"
@@ -100,4 +101,35 @@ TEST(SnmpTrapIn, Shapes) {
     EXPECT_TRUE(refusal == nullptr ? log.Records().empty() : log.Has(refusal));
   }
   EXPECT_STREQ(CSnmpTrapIn::GenericTrapName(7), L"unknownGeneric");
+}
+
+// The acknowledgement copies the inform's bindings and never outgrows it;
+// an empty INTEGER (which the fuzzer once grew the ack with) is refused.
+TEST(SnmpInformAck, CopiesBindingsAndRefusesBadPdus) {
+  const std::vector<std::pair<Bytes, Bytes>> bindings = {{Oid({1, 3, 6, 1, 2, 1, 1, 3, 0}), Tlv(0x43, {0x2A})},
+                                                         {Oid({1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}), Oid({1, 3, 6, 1})}};
+  const Bytes inform = Message(1, "inf", ASN1_PDU_INFORM, Int(77), bindings);
+  std::vector<uint8_t> ack;
+  ASSERT_TRUE(BuildInformAck(inform.data(), inform.size(), &ack));
+  EXPECT_EQ(ack, Message(1, "inf", ASN1_PDU_RESPONSE, Int(77), bindings));
+
+  const Bytes list = Tlv(0x30, Tlv(0x30, Cat({Oid({1, 3, 6, 1}), kNull})));
+  const auto informWith = [&](const Bytes& status) {
+    return Tlv(0x30, Cat({Int(1), Text("inf"), Tlv(ASN1_PDU_INFORM, Cat({Int(5), status, Int(0), list}))}));
+  };
+  const std::tuple<Bytes, const wchar_t*> refused[] = {
+      {informWith(Tlv(0x02, {})), L"Bad InformRequest PDU"},
+      {informWith(Text("0")), L"Bad InformRequest PDU"},
+      {Message(1, "inf", ASN1_PDU_TRAP_V2, Int(5), bindings), L"The PDU is not an InformRequest"},
+      {Cat({inform, {0x00}}), L"The datagram is not one SNMP message"},
+  };
+  for (const auto& [bytes, message] : refused) {
+    SCOPED_TRACE(quillog::WideToUtf8(message));
+    LogCapture log;
+    EXPECT_FALSE(BuildInformAck(bytes.data(), bytes.size(), &ack));
+    EXPECT_EQ(log.CountContaining(message, QUILLOG_ERROR), 1u);
+  }
+  const Bytes padded = informWith(Tlv(0x02, {0x00, 0x00, 0x00}));
+  ASSERT_TRUE(BuildInformAck(padded.data(), padded.size(), &ack));
+  EXPECT_LT(ack.size(), padded.size());
 }
