@@ -389,7 +389,7 @@ TEST(SetrigUrl, SchemeHostAndPortButNeverThePath) {
                         Case{"https://user:pw@Example.org:8443/x", 8443, "https", "Example.org"},
                         Case{"ftp://abcdefgh.example/", 21, "ftp", "abcd", 5},  // cut to the buffer
                         Case{"http://h:65535/", 65535, "http", "h"}, Case{"http://h:65536/", 0, "", ""},
-                        Case{"not a url", 0, "", ""}}) {
+                        Case{"http://h:0/", 0, "", ""}, Case{"not a url", 0, "", ""}}) {
     char scheme[16] = "old";
     char host[64] = "old";
     EXPECT_EQ(Setrig_SockParseUrl(c.url, scheme, sizeof scheme, host, c.host_size), c.port) << c.url;

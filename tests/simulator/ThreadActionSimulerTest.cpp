@@ -406,6 +406,25 @@ TEST_F(SimulerTest, OnlyTheExactCommunityOctetsAreAnsweredOnBothPaths) {
   }
 }
 
+// A version the simulator does not accept is never answered, on either path;
+// one that is answered gets the same answer from both.
+TEST_F(SimulerTest, OnlyAcceptedVersionsAreAnsweredOnBothPaths) {
+  LogCapture log(0);
+  for (const auto& [v1, v2c] : {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+    m_engine.Configure(v1, v2c, L"public", &m_simulator);
+    for (uint8_t version : {uint8_t{0}, uint8_t{1}, uint8_t{3}}) {
+      SCOPED_TRACE("v1 " + std::to_string(v1) + ", v2c " + std::to_string(v2c) + ", version " +
+                   std::to_string(version));
+      const bool accepted = (version == 0 && v1) || (version == 1 && v2c);
+      const Bytes request = Request(0xA0, version, 9, kSysName);
+      const auto answer = FullPath(request);
+      EXPECT_EQ(answer.has_value(), accepted);
+      const auto fast = Fast(request);
+      EXPECT_EQ(fast ? fast : answer, answer);
+    }
+  }
+}
+
 // A Set stores the octets it received and both paths serve them back.
 TEST_F(SimulerTest, SetStoresTheReceivedOctetsNotTheirDisplay) {
   ASSERT_TRUE(m_simulator.AddValue(L"1.3.6.1.4.1.99999.5.0", L"Opaque", L"opaque"));
