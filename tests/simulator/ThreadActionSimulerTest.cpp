@@ -543,8 +543,10 @@ TEST_F(SimulerTest, GetBulkRepeatsEachRepeaterAndBoundsItsCounts) {
   const Arcs s8 = m_simulator.values[n - 2].oid.GetArcs(), s9 = m_simulator.values[n - 1].oid.GetArcs();
   const auto one = Bindings(next({s8, root}).value_or(Bytes())), two = Bindings(next({s9, first}).value_or(Bytes()));
   ASSERT_EQ(one.size() + two.size(), 4u);
-  EXPECT_EQ(FullPath(Bulk(31, 0, 2, {s8, root})),
-            Response(1, 31, 0, 0, berbytes::Cat({one[0], one[1], two[0], two[1]})));
+  for (int64_t non_repeaters : {0, -3}) {
+    EXPECT_EQ(FullPath(Bulk(31, non_repeaters, 2, {s8, root})),
+              Response(1, 31, 0, 0, berbytes::Cat({one[0], one[1], two[0], two[1]})));
+  }
 }
 
 // As many whole repetitions as fit in 2048 bytes; tooBig when not even one fits.
