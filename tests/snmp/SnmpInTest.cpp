@@ -114,14 +114,13 @@ TEST(SnmpInformAck, CopiesBindingsAndRefusesBadPdus) {
   EXPECT_EQ(ack, Message(1, "inf", ASN1_PDU_RESPONSE, Int(77), bindings));
 
   const Bytes list = Tlv(0x30, Tlv(0x30, Cat({Oid({1, 3, 6, 1}), kNull})));
-  const auto informWith = [&](const Bytes& status) {
-    return Tlv(0x30, Cat({Int(1), Text("inf"), Tlv(ASN1_PDU_INFORM, Cat({Int(5), status, Int(0), list}))}));
+  const auto informWith = [&](const Bytes& status, const Bytes& after_list = {}) {
+    return Tlv(0x30, Cat({Int(1), Text("inf"), Tlv(ASN1_PDU_INFORM, Cat({Int(5), status, Int(0), list, after_list}))}));
   };
   const std::tuple<Bytes, const wchar_t*> refused[] = {
       {informWith(Tlv(0x02, {})), L"Bad InformRequest PDU"},
       {informWith(Text("0")), L"Bad InformRequest PDU"},
-      {Tlv(0x30, Cat({Int(1), Text("inf"), Tlv(ASN1_PDU_INFORM, Cat({Int(5), Int(0), Int(0), list, kNull}))})),
-       L"Bad InformRequest PDU"},
+      {informWith(Int(0), kNull), L"Bad InformRequest PDU"},
       {Message(1, "inf", ASN1_PDU_TRAP_V2, Int(5), bindings), L"The PDU is not an InformRequest"},
       {Cat({inform, {0x00}}), L"The datagram is not one SNMP message"},
   };
